@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Every question and message to the operator goes through this interface.
+// The window answers with real dialogs, the tests with scripted answers, and
+// mivctl with its options and stderr.
+class Operator
+{
+public:
+    enum class Icon { None, Information, Warning, Error };
+    enum class Buttons { Ok, OkCancel, OkNo, YesNo, Abort };
+    enum class Answer { Ok, Cancel, No, Yes, Abort };
+
+    // What the value editor is given and what it hands back.
+    struct ValueEditRequest {
+        QString caption;     // parameter name
+        QString initialText; // the grid's value text
+        QString stepText;    // "1", ".1" or ".01"
+        quint16 minimum = 0; // raw
+        quint16 maximum = 0; // raw
+    };
+    struct ValueEditResult {
+        QString text;   // the field text as accepted
+        quint16 value;  // raw value accepted by OK
+    };
+    // The three fields of the password change dialog.
+    struct PasswordChange {
+        QString oldPassword;
+        QString newPassword;
+        QString confirmation;
+    };
+
+    virtual ~Operator() = default;
+
+    // A standard message box; caption empty means the application's title.
+    virtual Answer message(Icon icon, const QString &text, Buttons buttons = Buttons::Ok,
+                           const QString &caption = {}) = 0;
+    // The password prompt; nullopt when cancelled.
+    virtual std::optional<QString> askPassword() = 0;
+    // The password change dialog; nullopt when cancelled.
+    virtual std::optional<PasswordChange> askPasswordChange() = 0;
+    // The value editor; nullopt when cancelled.
+    virtual std::optional<ValueEditResult> editValue(const ValueEditRequest &request) = 0;
+    // File dialogs; empty when cancelled. filter as "Файл настроек (*.miv)".
+    virtual QString askSaveFileName(const QString &filter, const QString &defaultSuffix) = 0;
+    virtual QString askOpenFileName(const QString &filter, const QString &defaultSuffix) = 0;
+    // A passing note that needs no answer (the status bar in the window).
+    virtual void note(const QString &text) = 0;
+    // Called inside long loops so that the window repaints; may do nothing.
+    virtual void keepAlive() {}
+};

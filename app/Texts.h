@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Texts that several places show; each is defined once.
+namespace Texts {
+inline const QString linkError = QStringLiteral("Ошибка связи с устройством!");
+inline const QString portOpenError = QStringLiteral("Ошибка открытия порта");
+inline const QString portCloseError = QStringLiteral("Ошибка закрытия порта");
+inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
+inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
+inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
+inline const QString versionString = QStringLiteral("1.1.080704");
+inline const QString productTitle = QStringLiteral("Конфигуратор МИВ-04,06");
+inline const QString applicationTitle = QStringLiteral("КАРВЕН motor config v") + versionString.left(3);
+} // namespace Texts

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class IniFile;
+
+// The serial port's settings as "front.ini" keeps them, section "p", as the
+// texts of that file ("9600", "None", "1.5", ...).
+struct PortSettings {
+    QString portName = defaultPortName();
+    QString baudRate = QStringLiteral("9600");      // a value of baudRateTexts()
+    int customBaudRate = 9600;                      // used when baudRate is "Custom"
+    QString stopBits = QStringLiteral("1");         // "1", "1.5", "2"
+    QString dataBits = QStringLiteral("8");         // "5" .. "8"
+    QString parity = QStringLiteral("None");        // "None", "Odd", "Even", "Mark", "Space"
+    QString flowControl = QStringLiteral("None");   // "Hardware", "Software", "None", "Custom"
+
+    static QString defaultPortName();    // "COM1" on Windows, "ttyS0" elsewhere
+    static QStringList baudRateTexts();  // "Custom", "110", ... "256000"
+    static QStringList stopBitsTexts();
+    static QStringList dataBitsTexts();
+    static QStringList parityTexts();
+    static QStringList flowControlTexts();
+
+    int effectiveBaudRate() const;
+    int bitsPerCharacter() const; // start + data + parity + stop, for the bus's timing
+
+    // Reads section "p"; a missing key or an unknown value keeps the current one.
+    void loadFrom(const IniFile &file);
+    // Writes section "p" with exactly the keys of "front.ini".
+    void storeTo(IniFile &file) const;
+
+    bool operator==(const PortSettings &) const = default;
+};
+
+// The relay's interface word (register 65).
+namespace InterfaceWord {
+quint16 fromSettings(const PortSettings &settings);
+// Applies the set bits to the settings; a group without a set bit is left alone.
+PortSettings applyTo(PortSettings settings, quint16 word);
+} // namespace InterfaceWord

@@ -1,0 +1,309 @@
+#include "link/RelayBus.h"
+
+#include "link/BusTrace.h"
+#include "link/ModbusFrame.h"
+
+#include <QSerialPort>
+#include <QThread>
+#include <QTime>
+#include <cmath>
+
+namespace {
+
+// Errors of a serial port that mean it cannot be used any more. Setting DTR or
+// RTS on a pseudo-terminal fails with UnsupportedOperationError; that, like a
+// time-out, leaves the port usable.
+bool isFatal(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+    case QSerialPort::NotOpenError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void trace(const char *direction, QByteArrayView bytes)
+{
+    qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
+                             << direction << modbus::toHex(bytes);
+}
+
+} // namespace
+
+RelayBus::RelayBus(QIODevice *port) : m_port(port)
+{
+    m_lastActivity.start();
+}
+
+void RelayBus::setPort(QIODevice *port)
+{
+    m_port = port;
+}
+
+void RelayBus::setLineSettings(int baudRate, int bitsPerCharacter)
+{
+    if (baudRate > 0)
+        m_timing.baudRate = baudRate;
+    if (bitsPerCharacter > 0)
+        m_timing.bitsPerCharacter = bitsPerCharacter;
+}
+
+double RelayBus::characterMs() const
+{
+    return 1000.0 * m_timing.bitsPerCharacter / std::max(1, m_timing.baudRate);
+}
+
+int RelayBus::silenceMs() const
+{
+    // Above 19200 bit/s the silence is fixed at 1.75 ms; round up to whole ms.
+    const double ms = m_timing.baudRate > 19200 ? 1.75 : 3.5 * characterMs();
+    return int(std::ceil(ms));
+}
+
+void RelayBus::portFailed(const QString &what) const
+{
+    qCDebug(lcBus).noquote() << "port failure:" << what;
+    throw LinkError(LinkError::Kind::PortFailure, what);
+}
+
+void RelayBus::ensurePortUsable() const
+{
+    if (!m_port)
+        portFailed(QStringLiteral("Порт не задан"));
+    if (!m_port->isOpen())
+        portFailed(QStringLiteral("Порт закрыт"));
+    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()); serial && isFatal(serial->error()))
+        portFailed(serial->errorString());
+}
+
+bool RelayBus::waitForInput(int ms)
+{
+    if (m_port->bytesAvailable() > 0)
+        return true;
+    return m_port->waitForReadyRead(std::max(0, ms));
+}
+
+void RelayBus::discardStaleInput()
+{
+    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()))
+        serial->clear(QSerialPort::Input);
+    QByteArray stale;
+    while (waitForInput(0)) {
+        const QByteArray chunk = m_port->readAll();
+        if (chunk.isEmpty())
+            break;
+        stale += chunk;
+    }
+    if (!stale.isEmpty())
+        trace("stale", stale);
+    ensurePortUsable();
+}
+
+// A relay that answered too late may still be sending. Its late reply would
+// look exactly like the reply to a repeated request, so before asking the same
+// relay again the line is watched for one reply time-out and emptied.
+void RelayBus::drainLateReply(quint8 address)
+{
+    if (m_lastSilentAddress != address)
+        return;
+    m_lastSilentAddress.reset();
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray late;
+    while (clock.elapsed() < m_timing.replyTimeoutMs) {
+        if (waitForInput(int(m_timing.replyTimeoutMs - clock.elapsed())))
+            late += m_port->readAll();
+        else
+            ensurePortUsable();
+    }
+    if (!late.isEmpty())
+        trace("late", late);
+}
+
+void RelayBus::keepSilence()
+{
+    const qint64 waited = m_lastActivity.elapsed();
+    if (waited < silenceMs())
+        QThread::msleep(ulong(silenceMs() - waited));
+}
+
+void RelayBus::markLineActivity()
+{
+    m_lastActivity.restart();
+}
+
+RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs)
+{
+    ensurePortUsable();
+    drainLateReply(quint8(request[0]));
+    discardStaleInput();
+    keepSilence();
+
+    trace("tx", request);
+    if (m_port->write(request) != request.size())
+        portFailed(m_port->errorString());
+    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(1000 + 100 * int(request.size())))
+        portFailed(m_port->errorString());
+    ensurePortUsable();
+
+    Exchange result;
+    const quint8 address = quint8(request[0]);
+    if (address == modbus::broadcastAddress) {
+        // Nobody answers a broadcast; give the relays their turnaround time.
+        QThread::msleep(ulong(silenceMs() + std::ceil(request.size() * characterMs())));
+        markLineActivity();
+        return result;
+    }
+
+    const int expected = modbus::replyLength(request).value_or(modbus::maxFrameLength);
+    const int ownAirtimeMs = int(std::ceil(request.size() * characterMs()));
+    const int frameBudgetMs = int(std::ceil(expected * characterMs() * 2)) + 100;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 deadline = ownAirtimeMs + firstByteTimeoutMs;
+    bool firstByteSeen = false;
+    QByteArray received;
+
+    while (clock.elapsed() < deadline) {
+        if (!waitForInput(int(deadline - clock.elapsed()))) {
+            ensurePortUsable();
+            continue;
+        }
+        received += m_port->readAll();
+        if (!firstByteSeen && !received.isEmpty()) {
+            firstByteSeen = true;
+            deadline = clock.elapsed() + frameBudgetMs;
+        }
+        const modbus::ReplyMatch match = modbus::findReply(request, received);
+        if (match.kind == modbus::ReplyMatch::Incomplete)
+            continue;
+        const QByteArray frame = received.mid(match.offset, match.length);
+        trace("rx", received);
+        markLineActivity();
+        m_lastSilentAddress.reset();
+        result.frame = frame.first(frame.size() - 2);
+        if (match.kind == modbus::ReplyMatch::Exception) {
+            result.outcome = Outcome::Refused;
+            result.exceptionCode = match.exceptionCode;
+        } else {
+            result.outcome = Outcome::Answered;
+        }
+        return result;
+    }
+    trace(received.isEmpty() ? "rx none" : "rx bad", received);
+    markLineActivity();
+    m_lastSilentAddress = address;
+    return result;
+}
+
+quint8 RelayBus::GetF07(quint8 address, std::optional<int> waitMs)
+{
+    m_lastException.reset();
+    const Exchange reply = exchange(modbus::readExceptionStatus(address),
+                                    waitMs.value_or(m_timing.replyTimeoutMs));
+    switch (reply.outcome) {
+    case Outcome::Answered:
+        // A status byte of 255 would read as "nobody answered"; it is still an answer.
+        return std::min<quint8>(quint8(reply.frame[2]), 254);
+    case Outcome::Refused:
+        m_lastException = reply.exceptionCode;
+        return 0; // the relay is there, it only refused the function
+    case Outcome::Silent:
+        break;
+    }
+    return 255;
+}
+
+ReplyString RelayBus::SetQuery(quint8 address, quint8 function, quint16 first, quint16 count)
+{
+    m_lastException.reset();
+    if (function != modbus::ReadHoldingRegisters || count == 0 || count > modbus::maxRegistersPerRead)
+        return {};
+    const Exchange reply = exchange(modbus::readHoldingRegisters(address, first, count), m_timing.replyTimeoutMs);
+    switch (reply.outcome) {
+    case Outcome::Answered:
+        return reply.frame.left(255);
+    case Outcome::Refused:
+        m_lastException = reply.exceptionCode;
+        return reply.frame; // address, function | 0x80, code: shorter than 5
+    case Outcome::Silent:
+        break;
+    }
+    return {};
+}
+
+ReplyString RelayBus::write(const QByteArray &request)
+{
+    m_lastException.reset();
+    const Exchange reply = exchange(request, m_timing.replyTimeoutMs);
+    if (quint8(request[0]) == modbus::broadcastAddress)
+        return {};
+    ReplyString text;
+    switch (reply.outcome) {
+    case Outcome::Answered:
+        text.append(reply.frame.left(2));
+        text.append(char(4));
+        text.append(reply.frame.mid(2, 4));
+        return text;
+    case Outcome::Refused:
+        m_lastException = reply.exceptionCode;
+        text.append(reply.frame.left(2));
+        text.append(char(2));
+        text.append(char(0));
+        text.append(char(reply.exceptionCode));
+        return text;
+    case Outcome::Silent:
+        break;
+    }
+    throw LinkError(LinkError::Kind::NoAnswer, QStringLiteral("Нет ответа от устройства №%1").arg(quint8(request[0])));
+}
+
+ReplyString RelayBus::WriteWord(quint8 address, quint16 reg, quint16 value)
+{
+    return write(modbus::writeSingleRegister(address, reg, value));
+}
+
+ReplyString RelayBus::WriteWordA(quint8 address, quint16 reg, quint16 value)
+{
+    return write(modbus::writeSingleRegister(address, reg, value));
+}
+
+ReplyString RelayBus::SendCommandA(quint8 address, quint16 coil, quint16 value)
+{
+    return write(modbus::writeSingleCoil(address, coil, value));
+}
+
+ReplyString RelayBus::WriteWords(quint8 address, quint16 first, const QList<quint16> &values)
+{
+    return write(modbus::writeMultipleRegisters(address, first, values));
+}
+
+bool RelayBus::isExceptionReply(const ReplyString &reply)
+{
+    return reply.size() >= 2 && (quint8(reply[1]) & 0x80) != 0;
+}
+
+quint32 RelayBus::BinToInt(QStringView text)
+{
+    quint32 value = 0;
+    for (QChar c : text)
+        value = (value << 1) | (c == u'1' ? 1u : 0u);
+    return value;
+}
+
+quint32 RelayBus::HexToInt(QStringView text)
+{
+    quint32 value = 0;
+    for (QChar c : text) {
+        const int digit = QStringLiteral("0123456789ABCDEF").indexOf(c.toUpper());
+        value = (value << 4) | quint32(std::max(0, digit));
+    }
+    return value;
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "link/LinkError.h"
+#include "link/ReplyString.h"
+
+#include <QElapsedTimer>
+#include <QIODevice>
+#include <QPointer>
+#include <QStringView>
+#include <optional>
+
+// The relay link: the bus operations every part of the program uses, over any
+// QIODevice (the open serial port, or an in-process loopback in tests).
+// One exchange at a time, blocking. Before each request stale input is thrown
+// away and the line is kept silent for 3.5 characters; a reply is taken only
+// when its address, function, length and CRC are right.
+class RelayBus
+{
+public:
+    // How long a reply is waited for.
+    struct Timing {
+        int replyTimeoutMs = 1000; // until the first byte of a reply
+        int scanTimeoutMs = 120;   // the same, for the status query of a scan
+        int baudRate = 9600;       // for the silence and the frame's own time
+        int bitsPerCharacter = 10; // start + data + parity + stop bits
+    };
+
+    explicit RelayBus(QIODevice *port = nullptr);
+
+    void setPort(QIODevice *port);
+    QIODevice *port() const { return m_port; }
+    const Timing &timing() const { return m_timing; }
+    void setTiming(const Timing &timing) { m_timing = timing; }
+    void setReplyTimeoutMs(int ms) { m_timing.replyTimeoutMs = ms; }
+    void setScanTimeoutMs(int ms) { m_timing.scanTimeoutMs = ms; }
+    void setLineSettings(int baudRate, int bitsPerCharacter);
+
+    // The status query (function 07). 255 when no valid answer came, else the
+    // relay's status byte. Raises LinkError(PortFailure) only when the port fails.
+    // waitMs overrides the reply time-out (the scan passes its shorter wait).
+    quint8 GetF07(quint8 address, std::optional<int> waitMs = std::nullopt);
+
+    // Reads `count` registers from `first` (function 3 is the only one used).
+    // Returns the reply string; fewer than 5 characters when no valid answer
+    // came (an exception reply gives its 3 characters: address, function | 0x80,
+    // code). Raises LinkError(PortFailure) when the port fails.
+    ReplyString SetQuery(quint8 address, quint8 function, quint16 first, quint16 count);
+
+    // Single writes. They return the reply string: the echo as
+    // address, function, 4, then the 4 echoed bytes; for an exception reply
+    // address, function | 0x80, 2, 0, code, so that reply_word 0 is the
+    // exception code. Raise LinkError when no valid answer came or the port
+    // fails. Address 0 (broadcast) waits for nothing and returns "".
+    ReplyString WriteWord(quint8 address, quint16 reg, quint16 value);
+    ReplyString WriteWordA(quint8 address, quint16 reg, quint16 value);
+    ReplyString SendCommandA(quint8 address, quint16 coil, quint16 value);
+    ReplyString WriteWords(quint8 address, quint16 first, const QList<quint16> &values);
+
+    // The exception code of the last exchange, when the relay refused.
+    std::optional<quint8> lastException() const { return m_lastException; }
+
+    // Text of '0' and '1', most significant bit first; of hexadecimal digits.
+    // Characters outside the alphabet count as 0 digits.
+    static quint32 BinToInt(QStringView text);
+    static quint32 HexToInt(QStringView text);
+
+    // Whether a write's reply string is a refusal, and its code.
+    static bool isExceptionReply(const ReplyString &reply);
+
+private:
+    enum class Outcome { Answered, Refused, Silent };
+    struct Exchange {
+        Outcome outcome = Outcome::Silent;
+        QByteArray frame; // without CRC
+        quint8 exceptionCode = 0;
+    };
+
+    Exchange exchange(const QByteArray &request, int firstByteTimeoutMs);
+    ReplyString write(const QByteArray &request);
+    void ensurePortUsable() const;
+    void portFailed(const QString &what) const;
+    void discardStaleInput();
+    void drainLateReply(quint8 address);
+    void keepSilence();
+    void markLineActivity();
+    bool waitForInput(int ms);
+    double characterMs() const;
+    int silenceMs() const;
+
+    QPointer<QIODevice> m_port;
+    Timing m_timing;
+    QElapsedTimer m_lastActivity;
+    std::optional<quint8> m_lastException;
+    std::optional<quint8> m_lastSilentAddress; // the relay that did not answer last
+};

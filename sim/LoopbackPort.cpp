@@ -1,0 +1,99 @@
+#include "sim/LoopbackPort.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+LoopbackPort::LoopbackPort(RelayLine &line, QObject *parent) : QIODevice(parent), m_line(line)
+{
+    m_clock.start();
+}
+
+bool LoopbackPort::open(OpenMode mode)
+{
+    if (m_vanished)
+        return false;
+    return QIODevice::open(mode | QIODevice::Unbuffered);
+}
+
+void LoopbackPort::feedGarbage(const QByteArray &bytes)
+{
+    m_readable += bytes;
+}
+
+void LoopbackPort::vanish()
+{
+    m_vanished = true;
+    m_pending.clear();
+    m_readable.clear();
+    setErrorString(QStringLiteral("Устройство отключено"));
+    close();
+}
+
+void LoopbackPort::releaseDue()
+{
+    const qint64 now = m_clock.elapsed();
+    while (!m_pending.isEmpty() && m_pending.first().dueMs <= now)
+        m_readable += m_pending.takeFirst().bytes;
+}
+
+qint64 LoopbackPort::bytesAvailable() const
+{
+    const_cast<LoopbackPort *>(this)->releaseDue();
+    return m_readable.size() + QIODevice::bytesAvailable();
+}
+
+bool LoopbackPort::waitForReadyRead(int msecs)
+{
+    if (m_vanished || !isOpen())
+        return false;
+    releaseDue();
+    if (!m_readable.isEmpty())
+        return true;
+    if (m_pending.isEmpty() || msecs <= 0)
+        return false;
+    const qint64 wait = m_pending.first().dueMs - m_clock.elapsed();
+    if (wait > msecs) {
+        QThread::msleep(ulong(msecs));
+        return false;
+    }
+    if (wait > 0)
+        QThread::msleep(ulong(wait));
+    releaseDue();
+    return !m_readable.isEmpty();
+}
+
+bool LoopbackPort::waitForBytesWritten(int)
+{
+    return !m_vanished && isOpen();
+}
+
+qint64 LoopbackPort::readData(char *data, qint64 maxSize)
+{
+    if (m_vanished)
+        return -1;
+    releaseDue();
+    const qint64 count = std::min<qint64>(maxSize, m_readable.size());
+    memcpy(data, m_readable.constData(), size_t(count));
+    m_readable.remove(0, count);
+    return count;
+}
+
+qint64 LoopbackPort::writeData(const char *data, qint64 size)
+{
+    if (m_vanished)
+        return -1;
+    m_written.append(data, size);
+    m_incoming.append(data, size);
+    for (const QByteArray &request : m_line.takeRequests(m_incoming)) {
+        const auto reply = m_line.answer(request);
+        if (!reply)
+            continue;
+        // Replies reach the wire in the order they become due.
+        const Pending pending{reply->bytes, m_clock.elapsed() + reply->delayMs};
+        auto at = std::upper_bound(m_pending.begin(), m_pending.end(), pending.dueMs,
+                                   [](qint64 due, const Pending &p) { return due < p.dueMs; });
+        m_pending.insert(at, pending);
+    }
+    return size;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sim/RelayLine.h"
+
+#include <QElapsedTimer>
+#include <QIODevice>
+
+// An in-process serial line: what the master writes is handed to a RelayLine
+// at once, and its replies become readable after their delay. No thread, no
+// event loop: waitForReadyRead sleeps until a reply is due.
+//
+// Controls for tests:
+//   line()              the relays and their faults
+//   feedGarbage(bytes)  bytes that arrive unasked (stale input)
+//   vanish()            the port disappears: every later call fails
+//   written()           every byte the master wrote
+class LoopbackPort : public QIODevice
+{
+    Q_OBJECT
+public:
+    explicit LoopbackPort(RelayLine &line, QObject *parent = nullptr);
+
+    RelayLine &line() { return m_line; }
+    void feedGarbage(const QByteArray &bytes);
+    void vanish();
+    bool hasVanished() const { return m_vanished; }
+    QByteArray written() const { return m_written; }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+    bool waitForReadyRead(int msecs) override;
+    bool waitForBytesWritten(int msecs) override;
+    bool open(OpenMode mode) override;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    struct Pending {
+        QByteArray bytes;
+        qint64 dueMs;
+    };
+    void releaseDue();
+
+    RelayLine &m_line;
+    QElapsedTimer m_clock;
+    QByteArray m_incoming;     // bytes written, not yet a whole request
+    QList<Pending> m_pending;  // replies on their way
+    QByteArray m_readable;
+    QByteArray m_written;
+    bool m_vanished = false;
+};

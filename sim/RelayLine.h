@@ -1,0 +1,66 @@
+#pragma once
+
+#include "sim/RelayModel.h"
+
+#include <QByteArray>
+#include <QList>
+#include <map>
+#include <memory>
+
+// A line of simulated relays: takes request frames off the wire, lets the
+// addressed relay answer, and applies the faults it was told to make.
+class RelayLine
+{
+public:
+    // Faults on demand, for one relay or (address 0) for every relay.
+    struct Faults {
+        bool silent = false;        // answers nothing
+        int answerRequests = -1;    // answers this many more requests, then falls silent (-1: no limit)
+        bool badCrc = false;        // every reply's CRC is wrong
+        int lateMs = 0;             // replies come this much later than usual
+        QByteArray garbage;         // bytes sent before each reply
+        bool wrongAddress = false;  // replies carry another address
+        bool truncate = false;      // replies lose their last data byte
+    };
+
+    // What the line sends back for one request.
+    struct Reply {
+        QByteArray bytes;
+        int delayMs = 0; // on top of the relay's latency
+    };
+
+    RelayLine() = default;
+
+    RelayModel &addRelay(quint8 address, int typeCode);
+    RelayModel *relay(quint8 address);
+    QList<quint8> addresses() const;
+
+    void setFaults(quint8 address, const Faults &faults);
+    void clearFaults();
+    void setLatencyMs(int minimum, int maximum);
+
+    // Answers one complete request frame (address, PDU, CRC). A request with a
+    // bad CRC, for nobody, or a broadcast gets no reply (broadcast writes are
+    // carried out by every relay).
+    std::optional<Reply> answer(const QByteArray &request);
+
+    // Splits a byte stream into request frames; bytes that start no known
+    // request are dropped one at a time so the line resynchronises.
+    QList<QByteArray> takeRequests(QByteArray &buffer) const;
+
+    int requestCount() const { return m_requestCount; }
+    QList<QByteArray> requests() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+private:
+    Faults *faultsFor(quint8 address);
+    int latencyMs();
+
+    std::map<quint8, std::unique_ptr<RelayModel>> m_relays;
+    std::map<quint8, Faults> m_faults;
+    int m_latencyMin = 0;
+    int m_latencyMax = 0;
+    quint32 m_latencySeed = 7;
+    int m_requestCount = 0;
+    QList<QByteArray> m_requests;
+};

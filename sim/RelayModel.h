@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <array>
+#include <optional>
+
+// One simulated relay: the registers and coils the configurator reads and
+// writes, with plausible values. It answers Modbus requests at the level of
+// the protocol data unit (function code and data, no address or CRC).
+//
+// Register map:
+//   0-4   name, 10 characters (Windows-1251), character 6 the type digit
+//   5     software version word, 6 factory number
+//   16-47 live values (moving while the motor runs)
+//   64    configured address, 65 interface word, 66-67 password
+//   80-106 configuration blocks (0x50-0x5B, 0x60-0x6A), limits enforced
+//   112-114 motor hours (high word, low word, minutes), 115-117 clock
+//   118-122 timer marks, type 6 only; 128-129 switch words; 130 timer switches
+//   0x400+n  journal entry n: reading 11 registers there gives the whole entry
+// Coils 768-771: outputs "Работа", "Авария", "Перегрузка", acknowledge.
+class RelayModel
+{
+public:
+    static constexpr int registerCount = 0x90;
+    static constexpr int journalBase = 0x400;
+    static constexpr int journalSlots = 100;
+    static constexpr int journalEntryRegisters = 11;
+
+    RelayModel(quint8 address, int typeCode, quint32 seed = 1);
+
+    quint8 address() const { return m_address; }
+    int typeCode() const { return m_typeCode; }
+
+    // Answers one request PDU (function + data) with a reply PDU, or with an
+    // exception PDU (function | 0x80, code).
+    QByteArray handle(const QByteArray &pdu);
+
+    quint16 registerValue(int reg) const;
+    void setRegister(int reg, quint16 value); // no limits: for tests and setup
+    bool isMotorRunning() const;
+    int writeCount() const { return m_writeCount; }
+
+    // Journal entry n as its 22 bytes.
+    QByteArray journalEntry(int n) const;
+    void setJournalEntry(int n, const QByteArray &bytes);
+    void setJournalLength(int entries); // fills entries 0..n-1, empties the rest
+
+    // Lets the live values move one step (called before each read of them).
+    void tick();
+
+    // The raw limits of a configuration register, when it has some.
+    std::optional<std::pair<quint16, quint16>> limits(int reg) const;
+
+private:
+    QByteArray readRegisters(quint16 first, quint16 count);
+    QByteArray writeRegister(quint16 reg, quint16 value);
+    QByteArray writeRegisters(quint16 first, const QList<quint16> &values);
+    QByteArray writeCoil(quint16 coil, quint16 value);
+    std::optional<quint8> checkWrite(quint16 reg, quint16 value) const;
+    void store(quint16 reg, quint16 value);
+    void setOutputs(quint16 bits);
+    void writeClock();
+    quint32 random();
+
+    quint8 m_address;
+    int m_typeCode;
+    quint32 m_seed;
+    std::array<quint16, registerCount> m_registers{};
+    std::array<QByteArray, journalSlots> m_journal;
+    qint64 m_clockOffsetSeconds = 0;
+    int m_writeCount = 0;
+};
