@@ -1,0 +1,98 @@
+#pragma once
+
+#include "app/Operator.h"
+
+#include <QList>
+#include <QString>
+#include <deque>
+#include <stdexcept>
+#include <variant>
+
+// An operator for tests: answers come from queues the test fills beforehand,
+// and everything shown is recorded. A question the test did not queue an
+// answer for is a test failure (it throws), so no box goes unnoticed.
+class ScriptedOperator : public Operator
+{
+public:
+    struct Shown {
+        Icon icon;
+        QString text;
+        Buttons buttons;
+        QString caption;
+    };
+
+    // Queue answers, in the order the questions will come.
+    void answer(Answer a) { m_answers.push_back(a); }
+    void answerPassword(std::optional<QString> password) { m_passwords.push_back(std::move(password)); }
+    void answerPasswordChange(std::optional<PasswordChange> change) { m_changes.push_back(std::move(change)); }
+    void answerEdit(std::optional<ValueEditResult> result) { m_edits.push_back(std::move(result)); }
+    void answerFileName(const QString &name) { m_fileNames.push_back(name); }
+
+    // When set, message boxes with only an OK button are answered Ok without a queued answer.
+    bool acknowledgeOkBoxes = true;
+
+    const QList<Shown> &shown() const { return m_shown; }
+    QStringList shownTexts() const
+    {
+        QStringList texts;
+        for (const Shown &s : m_shown)
+            texts.append(s.text);
+        return texts;
+    }
+    const QList<ValueEditRequest> &editRequests() const { return m_editRequests; }
+    int passwordPrompts() const { return m_passwordPrompts; }
+    int passwordChangePrompts() const { return m_changePrompts; }
+    const QStringList &notes() const { return m_notes; }
+    int keepAliveCalls() const { return m_keepAlive; }
+    void clearShown() { m_shown.clear(); }
+
+    Answer message(Icon icon, const QString &text, Buttons buttons, const QString &caption) override
+    {
+        m_shown.append({icon, text, buttons, caption});
+        if (buttons == Buttons::Ok && acknowledgeOkBoxes && m_answers.empty())
+            return Answer::Ok;
+        return take(m_answers, "message: " + text.toStdString());
+    }
+    std::optional<QString> askPassword() override
+    {
+        ++m_passwordPrompts;
+        return take(m_passwords, "password prompt");
+    }
+    std::optional<PasswordChange> askPasswordChange() override
+    {
+        ++m_changePrompts;
+        return take(m_changes, "password change");
+    }
+    std::optional<ValueEditResult> editValue(const ValueEditRequest &request) override
+    {
+        m_editRequests.append(request);
+        return take(m_edits, "value editor for " + request.caption.toStdString());
+    }
+    QString askSaveFileName(const QString &, const QString &) override { return take(m_fileNames, "save dialog"); }
+    QString askOpenFileName(const QString &, const QString &) override { return take(m_fileNames, "open dialog"); }
+    void note(const QString &text) override { m_notes.append(text); }
+    void keepAlive() override { ++m_keepAlive; }
+
+private:
+    template <typename T>
+    static T take(std::deque<T> &queue, const std::string &what)
+    {
+        if (queue.empty())
+            throw std::logic_error("unexpected question to the operator: " + what);
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
+
+    std::deque<Answer> m_answers;
+    std::deque<std::optional<QString>> m_passwords;
+    std::deque<std::optional<PasswordChange>> m_changes;
+    std::deque<std::optional<ValueEditResult>> m_edits;
+    std::deque<QString> m_fileNames;
+    QList<Shown> m_shown;
+    QList<ValueEditRequest> m_editRequests;
+    QStringList m_notes;
+    int m_passwordPrompts = 0;
+    int m_changePrompts = 0;
+    int m_keepAlive = 0;
+};
