@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QtPrinters.h"
 #include "app/Operator.h"
 
 #include <QList>

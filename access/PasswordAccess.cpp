@@ -1,0 +1,107 @@
+#include "access/PasswordAccess.h"
+
+#include "app/Texts.h"
+#include "link/RelayBus.h"
+
+namespace PasswordAccess {
+namespace {
+
+constexpr quint16 regAccessBlock = 0x40;
+constexpr quint16 accessBlockCount = 20;
+constexpr quint16 regPassword = 0x42;
+const QString errorCaption = QStringLiteral("Ошибка");
+const QString messageCaption = QStringLiteral("Сообщение");
+const QString notConfirmed = QStringLiteral("Не подтвержден новый пароль!");
+const QString changed = QStringLiteral("Пароль был успешно изменен!");
+
+quint16 wordOf(QChar high, QChar low)
+{
+    return quint16((high.unicode() & 0xFF) << 8 | (low.unicode() & 0xFF));
+}
+
+// True when the relay took the word.
+bool writeWord(RelayBus &bus, quint8 address, quint16 reg, quint16 value)
+{
+    try {
+        return !RelayBus::isExceptionReply(bus.WriteWord(address, reg, value));
+    } catch (const LinkError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+bool isPasswordCharacter(QChar c)
+{
+    return c >= u'A' && c <= u'Z';
+}
+
+Unlock unlock(Operator &op, const CurrentDevice &device, SessionFlags &flags)
+{
+    const std::optional<QString> typed = op.askPassword();
+    if (!typed)
+        return Unlock::Cancelled;
+    if (*typed == device.password) {
+        flags.conf_locked = false;
+        return Unlock::Unlocked;
+    }
+    op.message(Operator::Icon::Error, Texts::passwordError);
+    return Unlock::WrongPassword;
+}
+
+QString passwordFromWords(quint16 first, quint16 second)
+{
+    // The relay keeps 8-bit characters; the letters typed here are Latin.
+    QString text;
+    text.append(QChar(first >> 8));
+    text.append(QChar(first & 0xFF));
+    text.append(QChar(second >> 8));
+    text.append(QChar(second & 0xFF));
+    return text;
+}
+
+bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device)
+{
+    ReplyString reply;
+    try {
+        reply = bus.SetQuery(device.networkAddress, 3, regAccessBlock, accessBlockCount);
+    } catch (const LinkError &) {
+        reply.clear();
+    }
+    device.configuredAddress = reply_word(reply, 0);
+    device.interfaceWord = reply_word(reply, 1);
+    device.password = passwordFromWords(reply_word(reply, 2), reply_word(reply, 3));
+    return reply.size() >= 5;
+}
+
+Change change(Operator &op, RelayBus &bus, CurrentDevice &device)
+{
+    const std::optional<Operator::PasswordChange> fields = op.askPasswordChange();
+    Change outcome = Change::Cancelled;
+    if (fields) {
+        if (fields->oldPassword != device.password) {
+            op.message(Operator::Icon::Error, Texts::passwordError, Operator::Buttons::Ok, errorCaption);
+            outcome = Change::WrongOldPassword;
+        } else if (fields->newPassword != fields->confirmation || fields->confirmation.size() < 4) {
+            op.message(Operator::Icon::Error, notConfirmed, Operator::Buttons::Ok, errorCaption);
+            outcome = Change::NotConfirmed;
+        } else {
+            const QString word = fields->newPassword.left(4);
+            // The second word is only sent when the first was taken, so a
+            // failure never leaves the relay with half a new password.
+            const bool written = writeWord(bus, device.networkAddress, regPassword, wordOf(word[0], word[1]))
+                && writeWord(bus, device.networkAddress, regPassword + 1, wordOf(word[2], word[3]));
+            if (written) {
+                op.message(Operator::Icon::Information, changed, Operator::Buttons::Ok, messageCaption);
+                outcome = Change::Changed;
+            } else {
+                op.message(Operator::Icon::Error, Texts::linkError);
+                outcome = Change::LinkFailed;
+            }
+        }
+    }
+    rereadAccessRegisters(bus, device);
+    return outcome;
+}
+
+} // namespace PasswordAccess

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/Operator.h"
+#include "app/SessionFlags.h"
+#include "device/CurrentDevice.h"
+
+#include <QChar>
+
+class RelayBus;
+
+// The relay password guards changes made from the PC. The program compares
+// what the operator types with the copy read from the relay; the relay itself
+// is never asked to check it.
+namespace PasswordAccess {
+
+// Password fields take capital Latin letters only (and Backspace).
+bool isPasswordCharacter(QChar c);
+
+enum class Unlock { Unlocked, WrongPassword, Cancelled };
+
+// The password prompt: on the right password conf_locked is cleared (the
+// caller then refreshes the enabled actions); a wrong one shows
+// "Ошибка ввода пароля!" and leaves the lock on.
+Unlock unlock(Operator &op, const CurrentDevice &device, SessionFlags &flags);
+
+enum class Change { Changed, WrongOldPassword, NotConfirmed, LinkFailed, Cancelled };
+
+// The password change (a_chpassExecute): checks the three fields, writes the
+// first four letters of the new password to registers 0x42 and 0x43, tells the
+// operator the outcome, and in every case re-reads registers 0x40..0x53 into
+// the device record, so that the prompt compares with what the relay holds.
+// A write that gets no answer or a refusal is reported as a link error, never
+// as success.
+Change change(Operator &op, RelayBus &bus, CurrentDevice &device);
+
+// Registers 0x42/0x43 as the four password characters (high byte first).
+QString passwordFromWords(quint16 first, quint16 second);
+
+// Re-reads configured address, interface word and password (20 registers
+// from 0x40). A reply without register data clears them, so no typed
+// password matches until the relay is identified again. False when the relay
+// did not answer.
+bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device);
+
+} // namespace PasswordAccess
