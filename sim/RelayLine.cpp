@@ -2,6 +2,8 @@
 
 #include "link/ModbusFrame.h"
 
+#include <QStringList>
+
 RelayModel &RelayLine::addRelay(quint8 address, int typeCode)
 {
     auto &slot = m_relays[address];
@@ -56,8 +58,33 @@ RelayLine::Faults *RelayLine::faultsFor(quint8 address)
     return nullptr;
 }
 
+namespace {
+
+QString describe(const RelayLine::Faults &faults)
+{
+    QStringList names;
+    if (faults.answerRequests == 0)
+        names << QStringLiteral("answer-requests");
+    if (faults.silent)
+        names << QStringLiteral("silent");
+    if (faults.badCrc)
+        names << QStringLiteral("bad-crc");
+    if (faults.lateMs > 0)
+        names << QStringLiteral("late-ms:%1").arg(faults.lateMs);
+    if (!faults.garbage.isEmpty())
+        names << QStringLiteral("garbage:%1").arg(QString::fromLatin1(faults.garbage.toHex().toUpper()));
+    if (faults.wrongAddress)
+        names << QStringLiteral("wrong-address");
+    if (faults.truncate)
+        names << QStringLiteral("truncate");
+    return names.join(u',');
+}
+
+} // namespace
+
 std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
 {
+    m_lastFault.clear();
     ++m_requestCount;
     m_requests.append(request);
     if (request.size() < 4 || !modbus::hasValidCrc(request))
@@ -74,6 +101,8 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
         return std::nullopt;
 
     Faults *faults = faultsFor(address);
+    if (faults)
+        m_lastFault = describe(*faults);
     if (faults && faults->answerRequests == 0)
         return std::nullopt;
     if (faults && faults->answerRequests > 0)

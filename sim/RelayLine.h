@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <map>
 #include <memory>
 
@@ -48,6 +49,10 @@ public:
     // request are dropped one at a time so the line resynchronises.
     QList<QByteArray> takeRequests(QByteArray &buffer) const;
 
+    // The faults that shaped the last answer, as the simulator's option names
+    // ("silent", "bad-crc", "late-ms:200", ...), comma separated; empty when none.
+    QString lastFault() const { return m_lastFault; }
+
     int requestCount() const { return m_requestCount; }
     QList<QByteArray> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
@@ -63,4 +68,5 @@ private:
     quint32 m_latencySeed = 7;
     int m_requestCount = 0;
     QList<QByteArray> m_requests;
+    QString m_lastFault;
 };

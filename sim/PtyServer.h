@@ -1,0 +1,76 @@
+#pragma once
+
+#include "sim/RelayLine.h"
+#include "sim/RequestLog.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <csignal>
+#include <deque>
+
+// Serves a RelayLine on a pseudo-terminal: the configurator (or any Modbus
+// master) opens the slave side as its serial port; the server reads requests
+// from the master side and writes the relays' replies back.
+//
+// With a speed set, the line behaves like a real one in time: a request is
+// taken only when its last byte would have arrived (bytes arriving together
+// are spread over their time on the wire), and each reply byte is handed over
+// only when it would have been received completely, so the reply's last byte
+// arrives no earlier than on a real line. Without a speed, replies go out at
+// once after the relay's latency.
+//
+// Single-threaded: one ppoll() loop, woken by input, by the next byte due, or
+// by a signal.
+class PtyServer
+{
+public:
+    PtyServer(RelayLine &line, RequestLog &log);
+    ~PtyServer();
+    PtyServer(const PtyServer &) = delete;
+    PtyServer &operator=(const PtyServer &) = delete;
+
+    // Opens the pseudo-terminal in raw mode. False with `error` set on failure.
+    bool open(QString *error);
+    QString slavePath() const { return m_slavePath; }
+
+    // 0 bit/s: no pacing.
+    void setLineSpeed(int baudRate, int bitsPerCharacter);
+
+    // Serves until `stop` becomes non-zero. The caller blocks the stop signals;
+    // they are let through only while waiting (`waitMask`), so that a signal can
+    // never slip in between the check and the wait. Returns 0, or 1 when the
+    // pseudo-terminal failed.
+    int run(const volatile std::sig_atomic_t &stop, const sigset_t &waitMask);
+
+private:
+    struct Outgoing {
+        QByteArray bytes;
+        qint64 startNs = 0; // when its first byte starts on the wire
+        qsizetype sent = 0;
+    };
+
+    void receive(qint64 nowNs);
+    // Takes the requests that are complete on the wire; returns when the next
+    // one will be, or -1.
+    qint64 takeRequests(qint64 nowNs);
+    void answer(const QByteArray &request, qint64 takenNs);
+    // Hands over the reply bytes that are due; returns when the next one is, or -1.
+    qint64 sendDue(qint64 nowNs);
+    qint64 byteDueNs(const Outgoing &outgoing, qsizetype index) const;
+
+    RelayLine &m_line;
+    RequestLog &m_log;
+    int m_master = -1;
+    int m_slave = -1; // held open so that the master never sees a hang-up
+    QString m_slavePath;
+    qint64 m_characterNs = 0;
+    qint64 m_startNs = 0;
+
+    QByteArray m_input;
+    QList<qint64> m_inputEndNs;   // when each byte of m_input has fully arrived
+    qint64 m_lastInputEndNs = 0;
+    std::deque<Outgoing> m_output;
+    qint64 m_lineBusyUntilNs = 0; // the end of the last reply queued
+    bool m_writeBlocked = false;
+};

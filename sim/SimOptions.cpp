@@ -1,0 +1,293 @@
+#include "sim/SimOptions.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+constexpr int maxAddress = 247;
+constexpr int maxDelayMs = 600000;
+
+// Reads a whole decimal number within [minimum, maximum].
+std::optional<int> number(const QString &text, int minimum, int maximum)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < minimum || value > maximum)
+        return std::nullopt;
+    return value;
+}
+
+// Splits "A:B" into its two halves.
+std::optional<std::pair<QString, QString>> pairOf(const QString &text, QChar separator)
+{
+    const qsizetype at = text.indexOf(separator);
+    if (at <= 0 || at == text.size() - 1)
+        return std::nullopt;
+    return std::pair{text.left(at), text.mid(at + 1)};
+}
+
+class Parser
+{
+public:
+    explicit Parser(const QStringList &arguments) : m_arguments(arguments) {}
+
+    std::optional<SimOptions> parse(QString *error)
+    {
+        bool relaysGiven = false;
+        while (m_index < m_arguments.size() && m_error.isEmpty()) {
+            QString name = m_arguments[m_index++];
+            m_inlineValue.reset();
+            if (const qsizetype eq = name.indexOf(u'='); name.startsWith(QLatin1String("--")) && eq > 0) {
+                m_inlineValue = name.mid(eq + 1);
+                name = name.left(eq);
+            }
+            if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+                m_options.help = true;
+            else if (name == QLatin1String("--stop-with-parent"))
+                m_options.stopWithParent = true;
+            else if (name == QLatin1String("--relays"))
+                relaysGiven = readRelays(value(name));
+            else if (name == QLatin1String("--baud"))
+                readBaud(value(name));
+            else if (name == QLatin1String("--latency-ms"))
+                readLatency(value(name));
+            else if (name == QLatin1String("--log"))
+                readLog(value(name));
+            else if (name == QLatin1String("--journal"))
+                readJournal(value(name));
+            else if (!readFault(name))
+                fail(QStringLiteral("unknown option %1").arg(name));
+        }
+        if (m_error.isEmpty() && !m_options.help) {
+            if (!relaysGiven)
+                readRelays(QStringLiteral("1:4,6:6,17:4"));
+            checkFaultAddresses();
+        }
+        if (!m_error.isEmpty()) {
+            if (error)
+                *error = m_error;
+            return std::nullopt;
+        }
+        return m_options;
+    }
+
+private:
+    void fail(const QString &message)
+    {
+        if (m_error.isEmpty())
+            m_error = message;
+    }
+
+    QString value(const QString &name)
+    {
+        if (m_inlineValue)
+            return *m_inlineValue;
+        if (m_index >= m_arguments.size()) {
+            fail(QStringLiteral("%1 needs a value").arg(name));
+            return {};
+        }
+        return m_arguments[m_index++];
+    }
+
+    bool readRelays(const QString &text)
+    {
+        m_options.relays.clear();
+        for (const QString &item : text.split(u',')) {
+            const auto parts = pairOf(item, u':');
+            const auto address = parts ? number(parts->first, 1, maxAddress) : std::nullopt;
+            const auto type = parts ? number(parts->second, 0, 9) : std::nullopt;
+            if (!address || !type) {
+                fail(QStringLiteral("--relays: \"%1\" is not ADDRESS:TYPE (address 1..247, type digit 0..9)").arg(item));
+                return false;
+            }
+            for (const SimOptions::Relay &relay : std::as_const(m_options.relays))
+                if (relay.address == *address) {
+                    fail(QStringLiteral("--relays: address %1 appears twice").arg(*address));
+                    return false;
+                }
+            m_options.relays.append({quint8(*address), *type});
+        }
+        return true;
+    }
+
+    void readBaud(const QString &text)
+    {
+        if (const auto baud = number(text, 50, 4000000))
+            m_options.baudRate = *baud;
+        else
+            fail(QStringLiteral("--baud: \"%1\" is not a speed in bit/s").arg(text));
+    }
+
+    void readLatency(const QString &text)
+    {
+        const auto range = pairOf(text, u'-');
+        const auto minimum = number(range ? range->first : text, 0, maxDelayMs);
+        const auto maximum = range ? number(range->second, 0, maxDelayMs) : minimum;
+        if (!minimum || !maximum || *maximum < *minimum) {
+            fail(QStringLiteral("--latency-ms: \"%1\" is not MS or MIN-MAX").arg(text));
+            return;
+        }
+        m_options.latencyMinMs = *minimum;
+        m_options.latencyMaxMs = *maximum;
+    }
+
+    void readLog(const QString &text)
+    {
+        if (text.isEmpty())
+            fail(QStringLiteral("--log needs a file name"));
+        m_options.logPath = text;
+    }
+
+    void readJournal(const QString &text)
+    {
+        if (const auto length = number(text, 0, RelayModel::journalSlots))
+            m_options.journalLength = *length;
+        else
+            fail(QStringLiteral("--journal: \"%1\" is not a number of entries 0..%2").arg(text).arg(RelayModel::journalSlots));
+    }
+
+    std::optional<quint8> faultAddress(const QString &name, const QString &text)
+    {
+        const auto address = number(text, 0, maxAddress);
+        if (!address)
+            fail(QStringLiteral("%1: \"%2\" is not an address 0..247").arg(name, text));
+        return address ? std::optional<quint8>(quint8(*address)) : std::nullopt;
+    }
+
+    // ADDRESS:VALUE options; returns the address and the value text.
+    std::optional<std::pair<quint8, QString>> addressAndValue(const QString &name, const QString &form)
+    {
+        const QString text = value(name);
+        const auto parts = pairOf(text, u':');
+        if (!parts) {
+            fail(QStringLiteral("%1: \"%2\" is not %3").arg(name, text, form));
+            return std::nullopt;
+        }
+        const auto address = faultAddress(name, parts->first);
+        if (!address)
+            return std::nullopt;
+        return std::pair{*address, parts->second};
+    }
+
+    // The fault options; false when `name` is none of them.
+    bool readFault(const QString &name)
+    {
+        if (name == QLatin1String("--silent") || name == QLatin1String("--bad-crc")
+            || name == QLatin1String("--wrong-address") || name == QLatin1String("--truncate")) {
+            if (const auto address = faultAddress(name, value(name))) {
+                RelayLine::Faults &faults = m_options.faults[*address];
+                if (name == QLatin1String("--silent"))
+                    faults.silent = true;
+                else if (name == QLatin1String("--bad-crc"))
+                    faults.badCrc = true;
+                else if (name == QLatin1String("--wrong-address"))
+                    faults.wrongAddress = true;
+                else
+                    faults.truncate = true;
+            }
+            return true;
+        }
+        if (name == QLatin1String("--late-ms")) {
+            if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:MS"))) {
+                if (const auto ms = number(item->second, 0, maxDelayMs))
+                    m_options.faults[item->first].lateMs = *ms;
+                else
+                    fail(QStringLiteral("--late-ms: \"%1\" is not a delay in ms").arg(item->second));
+            }
+            return true;
+        }
+        if (name == QLatin1String("--answer-requests")) {
+            if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:N"))) {
+                if (const auto count = number(item->second, 0, 1000000000))
+                    m_options.faults[item->first].answerRequests = *count;
+                else
+                    fail(QStringLiteral("--answer-requests: \"%1\" is not a count").arg(item->second));
+            }
+            return true;
+        }
+        if (name == QLatin1String("--garbage")) {
+            if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:HEX"))) {
+                static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2}){1,256}$"));
+                if (hex.match(item->second).hasMatch())
+                    m_options.faults[item->first].garbage = QByteArray::fromHex(item->second.toLatin1());
+                else
+                    fail(QStringLiteral("--garbage: \"%1\" is not 1 to 256 bytes in hex").arg(item->second));
+            }
+            return true;
+        }
+        return false;
+    }
+
+    void checkFaultAddresses()
+    {
+        for (const auto &[address, faults] : m_options.faults) {
+            if (address == 0)
+                continue;
+            const bool onLine = std::any_of(m_options.relays.cbegin(), m_options.relays.cend(),
+                                            [a = address](const SimOptions::Relay &relay) { return relay.address == a; });
+            if (!onLine)
+                fail(QStringLiteral("a fault is asked for address %1, which has no relay on the line").arg(address));
+        }
+    }
+
+    const QStringList &m_arguments;
+    qsizetype m_index = 0;
+    std::optional<QString> m_inlineValue;
+    SimOptions m_options;
+    QString m_error;
+};
+
+} // namespace
+
+void SimOptions::applyTo(RelayLine &line) const
+{
+    for (const Relay &relay : relays) {
+        RelayModel &model = line.addRelay(relay.address, relay.typeCode);
+        if (journalLength)
+            model.setJournalLength(*journalLength);
+    }
+    line.setLatencyMs(latencyMinMs, latencyMaxMs);
+    for (const auto &[address, relayFaults] : faults)
+        line.setFaults(address, relayFaults);
+}
+
+std::optional<SimOptions> parseSimOptions(const QStringList &arguments, QString *error)
+{
+    return Parser(arguments).parse(error);
+}
+
+QString simUsage()
+{
+    return QStringLiteral(
+        "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
+        "              [--log FILE] [--journal N] [fault options] [--stop-with-parent]\n"
+        "\n"
+        "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
+        "standard output is \"PORT <device path>\": open that path as the serial port.\n"
+        "Runs until SIGINT or SIGTERM.\n"
+        "\n"
+        "  --relays ADDR:TYPE,...  relays on the line: bus address 1..247 and type code\n"
+        "                          (a digit; 6 has level sensors and a timer)\n"
+        "                          (default 1:4,6:6,17:4)\n"
+        "  --baud N                pace replies at N bit/s, 10 bits per character (8N1);\n"
+        "                          a request is taken only after its own time on the wire\n"
+        "                          (default: no pacing)\n"
+        "  --latency-ms MS|MIN-MAX each relay's turnaround before it answers (default 0)\n"
+        "  --log FILE              one JSON line per request: t (ms since start), address,\n"
+        "                          function, request and reply (hex, reply null when none),\n"
+        "                          fault (null when none)\n"
+        "  --journal N             entries in every relay's journal, 0..100 (default 37)\n"
+        "  --stop-with-parent      end when the process that started the simulator ends\n"
+        "\n"
+        "Faults (ADDR 0 means every relay; options for one address add up):\n"
+        "  --silent ADDR           the relay answers nothing\n"
+        "  --bad-crc ADDR          every reply carries a wrong CRC\n"
+        "  --late-ms ADDR:MS       replies come MS later than usual\n"
+        "  --garbage ADDR:HEX      these bytes go out before every reply\n"
+        "  --answer-requests ADDR:N  answers N more requests, then falls silent\n"
+        "  --wrong-address ADDR    replies carry the next address instead of the relay's\n"
+        "  --truncate ADDR         replies lose their last data byte (the CRC fits)\n"
+        "\n"
+        "Exit status: 0 stopped by a signal, 1 the pseudo-terminal or the log failed,\n"
+        "2 wrong usage.\n");
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "sim/RelayLine.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <optional>
+
+// The command line of the relay simulator `mivsim`: which relays are on the
+// line, how fast it is, where requests are logged, and the faults to make.
+struct SimOptions {
+    struct Relay {
+        quint8 address = 0;
+        int typeCode = 0;
+    };
+
+    QList<Relay> relays;
+    int baudRate = 0;            // 0: replies are not paced
+    int bitsPerCharacter = 10;   // 8N1
+    int latencyMinMs = 0;
+    int latencyMaxMs = 0;
+    QString logPath;
+    std::optional<int> journalLength;
+    std::map<quint8, RelayLine::Faults> faults; // address 0: every relay
+    bool stopWithParent = false;
+    bool help = false;
+
+    // Puts the relays, their journals, latency and faults on a line.
+    void applyTo(RelayLine &line) const;
+};
+
+// Reads the arguments (without the program name). nullopt with `error` set
+// when an option is unknown, lacks its value or has a value out of range.
+std::optional<SimOptions> parseSimOptions(const QStringList &arguments, QString *error);
+
+// The text printed by --help.
+QString simUsage();
