@@ -1,0 +1,198 @@
+#include "config/ConfigGrid.h"
+
+#include "app/Texts.h"
+#include "config/DependentRowRule.h"
+
+namespace {
+
+const QString changeMark = QStringLiteral("*");
+
+} // namespace
+
+ConfigGrid::ConfigGrid(QObject *parent) : QAbstractTableModel(parent) {}
+
+int ConfigGrid::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ConfigRow::count;
+}
+
+int ConfigGrid::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ConfigGrid::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !isValidCell(index.row(), index.column()))
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return text(index.row(), index.column());
+    return {};
+}
+
+bool ConfigGrid::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !isValidCell(index.row(), index.column()))
+        return false;
+    if (value.typeId() != QMetaType::QString)
+        return false;
+    setText(index.row(), index.column(), value.toString());
+    return true;
+}
+
+QVariant ConfigGrid::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case Picture:
+        return QStringLiteral("Пункт в меню реле");
+    case Name:
+        return QStringLiteral("Название параметра");
+    case Value:
+        return QStringLiteral("Значение");
+    case Change:
+        return QStringLiteral("Изменение");
+    case Register:
+    case SavedText:
+        return QString();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ConfigGrid::flags(const QModelIndex &index) const
+{
+    // Values change through the value editor, never by typing into a cell.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+bool ConfigGrid::isValidCell(int row, int column) const
+{
+    return row >= 0 && row < ConfigRow::count && column >= 0 && column < ColumnCount;
+}
+
+QString ConfigGrid::text(int row, int column) const
+{
+    return isValidCell(row, column) ? m_cells[size_t(row)][size_t(column)] : QString();
+}
+
+void ConfigGrid::setText(int row, int column, const QString &text)
+{
+    if (!isValidCell(row, column))
+        return;
+    QString &cell = m_cells[size_t(row)][size_t(column)];
+    if (cell == text)
+        return;
+    cell = text;
+    changed(row, column);
+}
+
+void ConfigGrid::changed(int row, int column)
+{
+    const QModelIndex at = index(row, column);
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void ConfigGrid::clr_tab()
+{
+    beginResetModel();
+    for (auto &row : m_cells)
+        for (QString &cell : row)
+            cell.clear();
+    endResetModel();
+}
+
+void ConfigGrid::fill_conf(const ParameterCatalogue &catalogue)
+{
+    beginResetModel();
+    for (int row = 0; row < ConfigRow::count; ++row) {
+        auto &cells = m_cells[size_t(row)];
+        for (QString &cell : cells)
+            cell.clear();
+        cells[Name] = catalogue.record(row).name;
+        cells[Register] = catalogue.record(row).reg;
+    }
+    endResetModel();
+}
+
+bool ConfigGrid::isDisabled(int row) const
+{
+    return !text(row, SavedText).isEmpty() || text(row, Value) == Texts::functionOff;
+}
+
+void ConfigGrid::disable_row(int row)
+{
+    if (!isDisabled(row))
+        setText(row, SavedText, text(row, Value));
+    setText(row, Value, Texts::functionOff);
+    setText(row, Change, QString());
+}
+
+void ConfigGrid::enable_row(int row)
+{
+    if (!isDisabled(row))
+        return;
+    setText(row, Value, text(row, SavedText));
+    setText(row, SavedText, QString());
+}
+
+void ConfigGrid::apply_switches()
+{
+    for (const DependentRowRule &rule : DependentRowRules)
+        if (text(rule.switchRow, Value) == OnOffTexts[0])
+            for (int row : rule.dependentRows())
+                disable_row(row);
+}
+
+void ConfigGrid::enable_switched_on()
+{
+    for (const DependentRowRule &rule : DependentRowRules)
+        if (text(rule.switchRow, Value) == OnOffTexts[1])
+            for (int row : rule.dependentRows())
+                enable_row(row);
+}
+
+void ConfigGrid::switch_toggled(int row)
+{
+    const DependentRowRule *rule = dependentRowRuleOf(row);
+    if (!rule)
+        return;
+    const bool off = text(row, Value) == OnOffTexts[0];
+    for (int dependent : rule->dependentRows()) {
+        if (off)
+            disable_row(dependent);
+        else
+            enable_row(dependent);
+    }
+}
+
+bool ConfigGrid::isMarked(int row) const
+{
+    return text(row, Change) == changeMark;
+}
+
+void ConfigGrid::mark(int row)
+{
+    setText(row, Change, changeMark);
+}
+
+void ConfigGrid::unmark(int row)
+{
+    setText(row, Change, QString());
+}
+
+void clr_tab(QAbstractItemModel &grid)
+{
+    for (int row = 0; row < grid.rowCount(); ++row)
+        for (int column = 0; column < grid.columnCount(); ++column)
+            grid.setData(grid.index(row, column), QString(), Qt::EditRole);
+}
+
+void fill_journal_numbers(QAbstractItemModel &journal)
+{
+    clr_tab(journal);
+    const int rows = std::min(100, journal.rowCount());
+    for (int row = 0; row < rows; ++row)
+        journal.setData(journal.index(row, 0), QStringLiteral("#"), Qt::EditRole);
+}

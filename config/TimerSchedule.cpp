@@ -1,0 +1,64 @@
+#include "config/TimerSchedule.h"
+
+#include "config/ParameterCatalogue.h"
+#include "link/RelayBus.h"
+
+#include <QStringList>
+
+namespace {
+
+// Bit of the switch word behind bu01..bu07.
+constexpr std::array<int, TimerSchedule::buttonCount> buttonBits = {2, 1, 0, 5, 4, 3, 8};
+
+} // namespace
+
+TimerMark TimerMark::fromWord(quint16 word)
+{
+    TimerMark mark;
+    mark.word = word;
+    const int hour = word >> 8;
+    const int minute = word & 0xFF;
+    mark.valid = hour <= 23 && minute <= 59;
+    mark.time = mark.valid ? QTime(hour, minute) : QTime(0, 0);
+    return mark;
+}
+
+int TimerSchedule::decodeMarks(const ReplyString &replyFrom0x70)
+{
+    int invalid = 0;
+    for (int i = 0; i < markCount; ++i) {
+        marks[size_t(i)] = TimerMark::fromWord(reply_word(replyFrom0x70, firstMarkInMotorBlock + i));
+        if (!marks[size_t(i)].valid)
+            ++invalid;
+    }
+    return invalid;
+}
+
+void TimerSchedule::decodeSwitches(quint16 word)
+{
+    for (int i = 0; i < buttonCount; ++i)
+        buttons[size_t(i)] = OnOffTexts[size_t(reply_bit(word, buttonBits[size_t(i)]))];
+}
+
+quint16 TimerSchedule::switchWord() const
+{
+    auto digit = [this](int button) { return buttons[size_t(button - 1)] == OnOffTexts[1] ? u'1' : u'0'; };
+    QString digits;
+    for (int button : {7, 0, 0, 4, 5, 6, 1, 2, 3})
+        digits += button == 0 ? u'0' : digit(button);
+    return quint16(RelayBus::BinToInt(digits));
+}
+
+quint16 TimerSchedule::markWord(const QTime &time)
+{
+    return quint16(time.hour() * 256 + time.minute());
+}
+
+QString TimerSchedule::invalidMarkList() const
+{
+    QStringList numbers;
+    for (int i = 0; i < markCount; ++i)
+        if (!marks[size_t(i)].valid)
+            numbers << QString::number(i + 1);
+    return numbers.join(QStringLiteral(", "));
+}

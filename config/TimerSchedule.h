@@ -1,0 +1,51 @@
+#pragma once
+
+#include "link/ReplyString.h"
+
+#include <QString>
+#include <QTime>
+#include <array>
+
+// One time mark of the daily timer as the relay holds it: hour in the high
+// byte, minute in the low byte.
+struct TimerMark {
+    QTime time{0, 0};  // what the picker shows; 00:00 for a word that is no time
+    quint16 word = 0;  // the register value as read
+    bool valid = true; // false: hour above 23 or minute above 59
+
+    static TimerMark fromWord(quint16 word);
+};
+
+// The timer schedule of a type-6 relay: five marks cutting the day into six
+// intervals, a switch per interval and the timer switch. Owned by the data
+// module, shown by the timer tab, filled by the configuration read.
+class TimerSchedule
+{
+public:
+    static constexpr int markCount = 5;
+    static constexpr int buttonCount = 7; // bu01..bu06 intervals, bu07 the timer
+    static constexpr quint16 firstMarkRegister = 0x76; // marks 1-5 at 0x76..0x7A
+    static constexpr quint16 switchRegister = 0x82;
+    static constexpr int firstMarkInMotorBlock = 6; // R6..R10 of a read from 0x70
+
+    std::array<TimerMark, markCount> marks;
+    std::array<QString, buttonCount> buttons; // "вкл." / "откл."; empty before the first read
+
+    // Whether switches were read (the write and the toggling need it).
+    bool hasBeenRead() const { return !buttons[buttonCount - 1].isEmpty(); }
+
+    // Marks 1-5 from the reply to the read of 11 registers from 0x70.
+    // Returns how many of them were no valid time (those show 00:00, flagged).
+    int decodeMarks(const ReplyString &replyFrom0x70);
+    // Captions of bu01..bu07 from the switch word.
+    void decodeSwitches(quint16 word);
+
+    // The switch word from the captions: bu07, 0, 0, bu04, bu05, bu06, bu01,
+    // bu02, bu03, most significant first; a bit is 1 exactly for "вкл.".
+    quint16 switchWord() const;
+    // hour × 256 + minute.
+    static quint16 markWord(const QTime &time);
+
+    // The numbers (1-5) of the marks that are no valid time, as "2, 4".
+    QString invalidMarkList() const;
+};

@@ -1,0 +1,136 @@
+#include "device/Identification.h"
+
+#include "app/Operator.h"
+#include "app/SessionFlags.h"
+#include "app/Texts.h"
+#include "device/CurrentDevice.h"
+#include "device/InterfaceText.h"
+#include "device/LiveValues.h"
+#include "device/SoftwareVersion.h"
+#include "link/RelayBus.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+using Outcome = IdentificationResult::Outcome;
+
+// Registers as characters: high byte, then low byte, in Windows-1251.
+QString registerText(const ReplyString &reply, int first, int count)
+{
+    QByteArray bytes;
+    for (int k = first; k < first + count; ++k) {
+        const quint16 word = reply_word(reply, k);
+        bytes.append(char(word >> 8));
+        bytes.append(char(word & 0xFF));
+    }
+    QStringDecoder fromCp1251("windows-1251");
+    return fromCp1251.decode(bytes);
+}
+
+// Registers 0-6: name, type digit, version, factory number. nullopt when the
+// sixth character of the name is not a digit (as with a reply without data).
+std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDevice device)
+{
+    const QString name = registerText(reply, 0, 5);
+    const QChar typeCharacter = name.size() > 5 ? name[5] : QChar();
+    if (!typeCharacter.isDigit() || typeCharacter.unicode() > 127)
+        return std::nullopt;
+    device.deviceName = name;
+    device.typeCode = quint16(typeCharacter.digitValue());
+    device.softwareVersion = reply_word(reply, 5);
+    device.factoryNumber = reply_word(reply, 6);
+    return device;
+}
+
+QStringList memoLines(const CurrentDevice &device)
+{
+    QStringList lines{
+        QStringLiteral("Устройство: ") + device.deviceName,
+        QStringLiteral("Заводской №%1, Версия ПО %2")
+            .arg(device.factoryNumber)
+            .arg(softwareVersionText(device.softwareVersion)),
+        QStringLiteral("Сетевой адрес устройства %1").arg(device.configuredAddress & 0xFF),
+        QStringLiteral("Параметры интерфейса:"),
+    };
+    return lines + interfaceWordLines(device.interfaceWord);
+}
+
+class Identifying
+{
+public:
+    explicit Identifying(IdentificationContext &context) : m_context(context) {}
+
+    IdentificationResult run(int selectedLine)
+    {
+        CurrentDevice &device = m_context.device;
+        device.networkAddress = 0;
+        if (selectedLine < 0 || selectedLine + 1 > 255)
+            return {Outcome::NoSelection, {}, false};
+        device.networkAddress = quint8(selectedLine + 1);
+        if (!answers(device.networkAddress))
+            return {Outcome::Silent, {}, false};
+        try {
+            if (!readIdentity())
+                return notConnected();
+            readInterface();
+        } catch (const LinkError &) {
+            return notConnected();
+        }
+        m_context.live.LoadLampState = 1;
+        m_context.live.RelayState = 0;
+        m_context.live.PrevRelayState = 0;
+        m_context.flags.conf_locked = true;
+        return {Outcome::Identified, memoLines(device), device.hasTimer()};
+    }
+
+private:
+    // A port failure resets the port and counts as an answer: the reads that
+    // follow tell whether a relay is there.
+    bool answers(quint8 address)
+    {
+        try {
+            return m_context.bus.GetF07(address) != 255;
+        } catch (const LinkError &) {
+            if (m_context.reopenPort)
+                m_context.reopenPort(nullptr);
+            return true;
+        }
+    }
+
+    bool readIdentity()
+    {
+        const ReplyString reply = m_context.bus.SetQuery(m_context.device.networkAddress, 3, 0, 7);
+        const auto identity = decodeIdentity(reply, m_context.device);
+        if (!identity)
+            return false;
+        m_context.device = *identity;
+        return true;
+    }
+
+    // Registers 64-67. A reply without data leaves address 0, interface word 0
+    // and four zero characters as the password, as the relay "said".
+    void readInterface()
+    {
+        CurrentDevice &device = m_context.device;
+        const ReplyString reply = m_context.bus.SetQuery(device.networkAddress, 3, 64, 20);
+        device.configuredAddress = reply_word(reply, 0);
+        device.interfaceWord = reply_word(reply, 1);
+        device.password = registerText(reply, 2, 2);
+    }
+
+    IdentificationResult notConnected()
+    {
+        m_context.op.message(Operator::Icon::Error, Texts::deviceNotConnected);
+        return {Outcome::NotConnected, {}, false};
+    }
+
+    IdentificationContext &m_context;
+};
+
+} // namespace
+
+IdentificationResult a_getinfoExecute(IdentificationContext &context, int selectedLine)
+{
+    return Identifying(context).run(selectedLine);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class Operator;
+class RelayBus;
+struct CurrentDevice;
+struct LiveValues;
+struct SessionFlags;
+
+struct IdentificationContext {
+    RelayBus &bus;
+    Operator &op;
+    CurrentDevice &device;
+    LiveValues &live;
+    SessionFlags &flags;
+    // Close and open the port again after a failing status query.
+    std::function<bool(QString *error)> reopenPort;
+};
+
+struct IdentificationResult {
+    enum class Outcome {
+        NoSelection,  // no line selected: address 0, nothing asked
+        Silent,       // nobody answered the status query: nothing shown
+        Identified,   // memo filled; the window shows the tabs with a relay (bts 0)
+        NotConnected, // "Устройство не подключено" was shown; view without a relay (bts 1)
+    };
+    Outcome outcome = Outcome::NoSelection;
+    QStringList memo;           // the eight memo lines when identified, else empty
+    bool showTypeSixControls = false; // "Датчики", lamp 25 and "Таймер"
+};
+
+// Identification of the relay on list line `selectedLine` (−1: none), at
+// address selectedLine + 1. Fills CurrentDevice from registers 0-6 and 64-67
+// and builds the memo's eight lines; resets the three live states and sets
+// conf_locked. The status query uses the bus's patient wait. A first read
+// that brings no name with a type digit leaves the previous identification in
+// CurrentDevice and tells the operator "Устройство не подключено"; so does a
+// port failure during either read.
+IdentificationResult a_getinfoExecute(IdentificationContext &context, int selectedLine);
