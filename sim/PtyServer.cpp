@@ -122,10 +122,26 @@ void PtyServer::answer(const QByteArray &request, qint64 takenNs)
         return;
     Outgoing outgoing;
     outgoing.bytes = reply->bytes;
-    // One talker at a time: a reply waits for the one before it.
-    outgoing.startNs = std::max(takenNs + qint64(reply->delayMs) * 1000000, m_lineBusyUntilNs);
-    m_lineBusyUntilNs = outgoing.startNs + m_characterNs * outgoing.bytes.size();
-    m_output.push_back(outgoing);
+    outgoing.startNs = takenNs + qint64(reply->delayMs) * 1000000;
+    schedule(outgoing);
+}
+
+void PtyServer::schedule(const Outgoing &outgoing)
+{
+    // Replies go out in the order they are due, not in the order they were
+    // asked for: a late relay's reply must not hold up a prompt one asked later.
+    // A reply already on its way keeps its place.
+    auto at = m_output.begin();
+    if (at != m_output.end() && at->sent > 0)
+        ++at;
+    while (at != m_output.end() && at->startNs <= outgoing.startNs)
+        ++at;
+    m_output.insert(at, outgoing);
+    // One talker at a time: a reply that would overlap the one before it waits.
+    for (size_t i = 1; i < m_output.size(); ++i) {
+        const Outgoing &before = m_output[i - 1];
+        m_output[i].startNs = std::max(m_output[i].startNs, before.startNs + m_characterNs * before.bytes.size());
+    }
 }
 
 qint64 PtyServer::byteDueNs(const Outgoing &outgoing, qsizetype index) const

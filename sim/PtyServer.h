@@ -55,6 +55,7 @@ private:
     // one will be, or -1.
     qint64 takeRequests(qint64 nowNs);
     void answer(const QByteArray &request, qint64 takenNs);
+    void schedule(const Outgoing &outgoing);
     // Hands over the reply bytes that are due; returns when the next one is, or -1.
     qint64 sendDue(qint64 nowNs);
     qint64 byteDueNs(const Outgoing &outgoing, qsizetype index) const;
@@ -70,7 +71,6 @@ private:
     QByteArray m_input;
     QList<qint64> m_inputEndNs;   // when each byte of m_input has fully arrived
     qint64 m_lastInputEndNs = 0;
-    std::deque<Outgoing> m_output;
-    qint64 m_lineBusyUntilNs = 0; // the end of the last reply queued
+    std::deque<Outgoing> m_output; // by the time they are due
     bool m_writeBlocked = false;
 };

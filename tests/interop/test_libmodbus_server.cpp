@@ -1,0 +1,153 @@
+// Our master (RelayBus over a QSerialPort) against a libmodbus RTU server on
+// the other end of a pair of joined pseudo-terminals: proves our framing
+// against an independent peer, including its exception replies.
+#include "link/LinkError.h"
+#include "link/RelayBus.h"
+#include "support/PtyBridge.h"
+#include "support/PtySerialPort.h"
+
+#include <gtest/gtest.h>
+#include <modbus/modbus.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+namespace {
+
+constexpr int serverAddress = 1;
+constexpr int firstCoil = 768;
+
+// A libmodbus server answering as relay 1 from its own register map:
+// holding registers 0..0x8F, coils 768..771.
+class LibmodbusServer
+{
+public:
+    explicit LibmodbusServer(const QString &path)
+    {
+        m_context = modbus_new_rtu(path.toLocal8Bit().constData(), 9600, 'N', 8, 1);
+        if (!m_context)
+            return;
+        modbus_set_slave(m_context, serverAddress);
+        if (modbus_connect(m_context) != 0)
+            return;
+        modbus_set_indication_timeout(m_context, 0, 50000); // lets the thread see the stop flag
+        m_mapping = modbus_mapping_new_start_address(firstCoil, 4, 0, 0, 0, 0x90, 0, 0);
+        if (!m_mapping)
+            return;
+        m_thread = std::thread([this] { serve(); });
+    }
+
+    ~LibmodbusServer()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_mapping)
+            modbus_mapping_free(m_mapping);
+        if (m_context) {
+            modbus_close(m_context);
+            modbus_free(m_context);
+        }
+    }
+
+    bool isServing() const { return m_thread.joinable(); }
+    modbus_mapping_t *mapping() { return m_mapping; }
+
+private:
+    void serve()
+    {
+        uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+        while (!m_stop) {
+            const int length = modbus_receive(m_context, request);
+            if (length > 0)
+                modbus_reply(m_context, request, length, m_mapping);
+        }
+    }
+
+    modbus_t *m_context = nullptr;
+    modbus_mapping_t *m_mapping = nullptr;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+class LibmodbusServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bridge.isOpen()) << bridge.errorText().toStdString();
+        server = std::make_unique<LibmodbusServer>(bridge.firstPath());
+        ASSERT_TRUE(server->isServing());
+        QString error;
+        port = openPtySerialPort(bridge.secondPath(), 9600, &error);
+        ASSERT_TRUE(port) << error.toStdString();
+        bus.setPort(port.get());
+        bus.setLineSettings(9600, 10);
+        bus.setReplyTimeoutMs(500);
+        for (int i = 0; i < 0x90; ++i)
+            server->mapping()->tab_registers[i] = uint16_t(0x1000 + i);
+    }
+
+    PtyBridge bridge;
+    std::unique_ptr<LibmodbusServer> server;
+    std::unique_ptr<QSerialPort> port;
+    RelayBus bus;
+};
+
+TEST_F(LibmodbusServerTest, readReturnsTheServersRegisters)
+{
+    const ReplyString reply = bus.SetQuery(serverAddress, 3, 0x50, 32);
+    ASSERT_EQ(reply.size(), 3 + 64);
+    EXPECT_EQ(quint8(reply[0]), serverAddress);
+    EXPECT_EQ(quint8(reply[1]), 3);
+    EXPECT_EQ(quint8(reply[2]), 64);
+    for (int i = 0; i < 32; ++i)
+        EXPECT_EQ(reply_word(reply, i), 0x1050 + i) << "register " << i;
+    EXPECT_FALSE(bus.lastException());
+}
+
+TEST_F(LibmodbusServerTest, writeWordStoresTheValueAndEchoes)
+{
+    const ReplyString reply = bus.WriteWord(serverAddress, 0x55, 1234);
+    EXPECT_FALSE(RelayBus::isExceptionReply(reply));
+    EXPECT_EQ(reply_word(reply, 0), 0x55);
+    EXPECT_EQ(reply_word(reply, 1), 1234);
+    EXPECT_EQ(server->mapping()->tab_registers[0x55], 1234);
+}
+
+TEST_F(LibmodbusServerTest, coilCommandSwitchesTheServersCoil)
+{
+    const ReplyString on = bus.SendCommandA(serverAddress, 769, 0xFF00);
+    EXPECT_FALSE(RelayBus::isExceptionReply(on));
+    EXPECT_EQ(server->mapping()->tab_bits[1], 1);
+    EXPECT_EQ(server->mapping()->tab_bits[0], 0);
+    bus.SendCommandA(serverAddress, 769, 0);
+    EXPECT_EQ(server->mapping()->tab_bits[1], 0);
+}
+
+TEST_F(LibmodbusServerTest, exceptionRepliesAreRefusalsWithTheirCode)
+{
+    const ReplyString read = bus.SetQuery(serverAddress, 3, 0x100, 2);
+    EXPECT_EQ(read.size(), 3);
+    EXPECT_EQ(quint8(read[1]), 0x83);
+    EXPECT_EQ(bus.lastException(), 2);
+
+    const ReplyString write = bus.WriteWord(serverAddress, 0x200, 7);
+    EXPECT_TRUE(RelayBus::isExceptionReply(write));
+    EXPECT_EQ(reply_word(write, 0), 2);
+    EXPECT_EQ(bus.lastException(), 2);
+
+    // The line is in step after the refusals.
+    EXPECT_EQ(reply_word(bus.SetQuery(serverAddress, 3, 0x10, 1), 0), 0x1010);
+}
+
+TEST_F(LibmodbusServerTest, anotherAddressGetsNoAnswer)
+{
+    bus.setReplyTimeoutMs(100);
+    EXPECT_LT(bus.SetQuery(9, 3, 0x50, 2).size(), 5);
+    EXPECT_THROW(bus.WriteWord(9, 0x55, 20), LinkError);
+    EXPECT_EQ(reply_word(bus.SetQuery(serverAddress, 3, 0x50, 1), 0), 0x1050);
+}
+
+} // namespace
