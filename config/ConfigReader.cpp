@@ -95,7 +95,7 @@ private:
         grid.setText(row, grid.isDisabled(row) ? ConfigGrid::SavedText : ConfigGrid::Value, text);
     }
 
-    void putNumeric(int row, quint16 raw) { putValue(row, format_value(m_context.catalogue.step(row), raw)); }
+    void putNumeric(int row, quint16 raw) { putValue(row, format_value(m_context.catalogue.step(row), raw, m_context.decimalSeparator)); }
 
     void putMotorHours(const ReplyString &reply)
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/ValueFormat.h"
+
 class ConfigGrid;
 class Operator;
 class ParameterCatalogue;
@@ -17,6 +19,7 @@ struct ConfigReadContext {
     ParameterCatalogue &catalogue;
     ConfigGrid &grid;
     TimerSchedule &timer;
+    QChar decimalSeparator = systemDecimalSeparator();
 };
 
 enum class ConfigReadResult {

@@ -1,0 +1,7 @@
+miv_add_test(test_config SOURCES
+  config/test_parameter_catalogue.cpp
+  config/test_value_format.cpp
+  config/test_config_grid.cpp
+  config/test_timer_schedule.cpp
+  config/test_config_reader.cpp
+)

@@ -1,0 +1,223 @@
+#include "app/Texts.h"
+#include "config/ConfigGrid.h"
+#include "support/QtPrinters.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString off = QStringLiteral("откл.");
+const QString on = QStringLiteral("вкл.");
+
+class ConfigGridTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        grid.fill_conf(catalogue);
+        // Every numeric row has a value, every switch reads "вкл.".
+        for (int row = 0; row <= ConfigRow::lastNumeric; ++row)
+            grid.setText(row, ConfigGrid::Value, QStringLiteral("v%1").arg(row));
+        for (int row = ConfigRow::firstSwitch; row <= ConfigRow::lastSwitch; ++row)
+            grid.setText(row, ConfigGrid::Value, on);
+    }
+
+    QStringList values() const
+    {
+        QStringList texts;
+        for (int row = 0; row < ConfigRow::count; ++row)
+            texts << grid.text(row, ConfigGrid::Value);
+        return texts;
+    }
+
+    ParameterCatalogue catalogue;
+    ConfigGrid grid;
+    QAbstractItemModelTester tester{&grid, QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+TEST_F(ConfigGridTest, shapeAndCaptions)
+{
+    EXPECT_EQ(grid.rowCount(), 34);
+    EXPECT_EQ(grid.columnCount(), 6);
+    const QStringList captions{"Пункт в меню реле", "Название параметра", "Значение", "Изменение", "", ""};
+    for (int column = 0; column < 6; ++column)
+        EXPECT_EQ(grid.headerData(column, Qt::Horizontal).toString(), captions[column]);
+    EXPECT_FALSE(grid.data(grid.index(0, 0), Qt::DecorationRole).isValid());
+}
+
+TEST_F(ConfigGridTest, fillConfWritesNamesAndRegistersOnly)
+{
+    grid.mark(4);
+    grid.fill_conf(catalogue);
+    for (int row = 0; row < ConfigRow::count; ++row) {
+        EXPECT_EQ(grid.text(row, ConfigGrid::Name), catalogue.record(row).name);
+        EXPECT_EQ(grid.text(row, ConfigGrid::Register), catalogue.record(row).reg);
+        for (int column : {ConfigGrid::Picture, ConfigGrid::Value, ConfigGrid::Change, ConfigGrid::SavedText})
+            EXPECT_TRUE(grid.text(row, column).isEmpty()) << row << " " << column;
+    }
+}
+
+TEST_F(ConfigGridTest, setDataTakesTextsOnlyInRange)
+{
+    EXPECT_TRUE(grid.setData(grid.index(3, ConfigGrid::Value), QStringLiteral("2,5")));
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("2,5"));
+    EXPECT_FALSE(grid.setData(grid.index(3, ConfigGrid::Value), 25));
+    EXPECT_FALSE(grid.setData(grid.index(3, ConfigGrid::Value), QStringLiteral("x"), Qt::DisplayRole));
+    grid.setText(40, 2, QStringLiteral("x"));
+    EXPECT_TRUE(grid.text(40, 2).isEmpty());
+}
+
+TEST_F(ConfigGridTest, disablingPutsTheTextAsideAndDropsTheMark)
+{
+    grid.mark(3);
+    grid.disable_row(3);
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), Texts::functionOff);
+    EXPECT_EQ(grid.text(3, ConfigGrid::SavedText), QStringLiteral("v3"));
+    EXPECT_FALSE(grid.isMarked(3));
+    EXPECT_TRUE(grid.isDisabled(3));
+
+    // Disabling again must not lose the text put aside.
+    grid.disable_row(3);
+    EXPECT_EQ(grid.text(3, ConfigGrid::SavedText), QStringLiteral("v3"));
+
+    grid.enable_row(3);
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
+    EXPECT_TRUE(grid.text(3, ConfigGrid::SavedText).isEmpty());
+    EXPECT_FALSE(grid.isDisabled(3));
+
+    // Enabling a row that is not disabled never blanks its value.
+    grid.enable_row(3);
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
+}
+
+TEST_F(ConfigGridTest, applySwitchesDisablesTheDependentsOfEverySwitchThatIsOff)
+{
+    struct Case {
+        int switchRow;
+        QList<int> dependents;
+    };
+    const Case cases[] = {{23, {3, 18}}, {24, {4, 17}}, {25, {7}}, {26, {}}, {27, {6}},
+                          {28, {21, 22}}, {29, {2}},    {30, {}},  {31, {}}};
+    for (const Case &c : cases) {
+        SetUp();
+        grid.setText(c.switchRow, ConfigGrid::Value, off);
+        const QStringList before = values();
+        grid.apply_switches();
+        for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
+            const bool dependent = c.dependents.contains(row);
+            EXPECT_EQ(grid.text(row, ConfigGrid::Value), dependent ? Texts::functionOff : before[row])
+                << "switch " << c.switchRow << " row " << row;
+            EXPECT_EQ(grid.text(row, ConfigGrid::SavedText), dependent ? before[row] : QString())
+                << "switch " << c.switchRow << " row " << row;
+        }
+    }
+}
+
+TEST_F(ConfigGridTest, applySwitchesNeverEnablesAndIgnoresOtherTexts)
+{
+    grid.disable_row(3);
+    grid.apply_switches(); // row 23 reads "вкл."
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), Texts::functionOff);
+    grid.setText(24, ConfigGrid::Value, QStringLiteral("ОТКЛ"));
+    grid.apply_switches();
+    EXPECT_EQ(grid.text(4, ConfigGrid::Value), QStringLiteral("v4"));
+}
+
+TEST_F(ConfigGridTest, toggledSwitchDisablesThenRestoresItsRows)
+{
+    grid.mark(18);
+    grid.setText(23, ConfigGrid::Value, off);
+    grid.switch_toggled(23);
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), Texts::functionOff);
+    EXPECT_EQ(grid.text(18, ConfigGrid::Value), Texts::functionOff);
+    EXPECT_FALSE(grid.isMarked(18));
+
+    grid.setText(23, ConfigGrid::Value, on);
+    grid.switch_toggled(23);
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
+    EXPECT_EQ(grid.text(18, ConfigGrid::Value), QStringLiteral("v18"));
+    EXPECT_TRUE(grid.text(18, ConfigGrid::SavedText).isEmpty());
+}
+
+TEST_F(ConfigGridTest, togglingSwitchesWithoutRulesChangesNothing)
+{
+    const QStringList before = values();
+    for (int row : {26, 30, 31, 5, 32}) {
+        grid.setText(row, ConfigGrid::Value, off);
+        grid.switch_toggled(row);
+        grid.setText(row, ConfigGrid::Value, before[row]);
+    }
+    EXPECT_EQ(values(), before);
+}
+
+TEST_F(ConfigGridTest, enableSwitchedOnBringsBackRowsWhoseSwitchIsOn)
+{
+    grid.disable_row(3);
+    grid.disable_row(18);
+    grid.disable_row(4);
+    grid.setText(24, ConfigGrid::Value, off);
+    grid.enable_switched_on();
+    EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
+    EXPECT_EQ(grid.text(18, ConfigGrid::Value), QStringLiteral("v18"));
+    EXPECT_EQ(grid.text(4, ConfigGrid::Value), Texts::functionOff);
+}
+
+TEST_F(ConfigGridTest, marks)
+{
+    EXPECT_FALSE(grid.isMarked(5));
+    QSignalSpy changed(&grid, &QAbstractItemModel::dataChanged);
+    grid.mark(5);
+    EXPECT_EQ(grid.text(5, ConfigGrid::Change), QStringLiteral("*"));
+    EXPECT_TRUE(grid.isMarked(5));
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.first().at(0).toModelIndex(), grid.index(5, ConfigGrid::Change));
+    grid.unmark(5);
+    EXPECT_FALSE(grid.isMarked(5));
+}
+
+TEST_F(ConfigGridTest, clrTabEmptiesEveryCell)
+{
+    grid.mark(2);
+    grid.clr_tab();
+    for (int row = 0; row < ConfigRow::count; ++row)
+        for (int column = 0; column < ConfigGrid::ColumnCount; ++column)
+            EXPECT_TRUE(grid.text(row, column).isEmpty());
+}
+
+// A plain text table, standing in for the journal grid.
+class TextTable : public QAbstractTableModel
+{
+public:
+    TextTable(int rows, int columns) : m_cells(rows, QStringList(columns, QString())) {}
+    int rowCount(const QModelIndex & = {}) const override { return int(m_cells.size()); }
+    int columnCount(const QModelIndex & = {}) const override { return int(m_cells.front().size()); }
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(m_cells[index.row()][index.column()]) : QVariant();
+    }
+    bool setData(const QModelIndex &index, const QVariant &value, int = Qt::EditRole) override
+    {
+        m_cells[index.row()][index.column()] = value.toString();
+        return true;
+    }
+
+private:
+    QList<QStringList> m_cells;
+};
+
+TEST(JournalFilling, emptiesEveryCellThenNumbersTheFirstHundredRows)
+{
+    TextTable journal(120, 6);
+    journal.setData(journal.index(3, 2), QStringLiteral("old"));
+    journal.setData(journal.index(110, 0), QStringLiteral("old"));
+    fill_journal_numbers(journal);
+    for (int row = 0; row < 120; ++row) {
+        EXPECT_EQ(journal.data(journal.index(row, 0)).toString(), row < 100 ? QStringLiteral("#") : QString()) << row;
+        for (int column = 1; column < 6; ++column)
+            EXPECT_TRUE(journal.data(journal.index(row, column)).toString().isEmpty());
+    }
+}
+
+} // namespace
