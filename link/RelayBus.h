@@ -85,7 +85,7 @@ private:
     void markLineActivity();
     bool waitForInput(int ms);
     double characterMs() const;
-    int silenceMs() const;
+    double silenceMs() const;
 
     QPointer<QIODevice> m_port;
     Timing m_timing;
