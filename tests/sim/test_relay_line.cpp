@@ -1,0 +1,137 @@
+// The line of simulated relays: framing of the byte stream and the faults on demand.
+#include "link/ModbusFrame.h"
+#include "sim/RelayLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RelayLine, takeRequestsSplitsTheStreamAndSkipsNoise)
+{
+    RelayLine line;
+    const QByteArray read = modbus::readHoldingRegisters(1, 0x50, 32);
+    const QByteArray status = modbus::readExceptionStatus(6);
+    const QByteArray write = modbus::writeMultipleRegisters(1, 0x76, {0x0800, 0x0900});
+    QByteArray stream = QByteArray::fromHex("FF00") + read + status + QByteArray::fromHex("0103") + write;
+    stream.append(modbus::writeSingleRegister(1, 0x55, 20).left(5)); // still on its way
+
+    const QList<QByteArray> requests = line.takeRequests(stream);
+    ASSERT_EQ(requests.size(), 3);
+    EXPECT_EQ(requests[0], read);
+    EXPECT_EQ(requests[1], status);
+    EXPECT_EQ(requests[2], write);
+    EXPECT_EQ(stream, modbus::writeSingleRegister(1, 0x55, 20).left(5)) << "the partial request waits";
+}
+
+TEST(RelayLine, eachFaultShapesTheReply)
+{
+    const QByteArray request = modbus::readHoldingRegisters(1, 0x50, 2);
+    const QByteArray good = modbus::withCrc(QByteArray::fromHex("010304000A00FA"));
+
+    struct Case {
+        const char *name;
+        RelayLine::Faults faults;
+        std::optional<QByteArray> reply; // nullopt: no reply at all
+        int delayMs;
+        QString fault;
+    };
+    RelayLine::Faults silent;
+    silent.silent = true;
+    RelayLine::Faults badCrc;
+    badCrc.badCrc = true;
+    RelayLine::Faults late;
+    late.lateMs = 250;
+    RelayLine::Faults garbage;
+    garbage.garbage = QByteArray::fromHex("00FF");
+    RelayLine::Faults wrongAddress;
+    wrongAddress.wrongAddress = true;
+    RelayLine::Faults truncate;
+    truncate.truncate = true;
+    QByteArray corrupted = good;
+    corrupted[corrupted.size() - 1] = char(corrupted[corrupted.size() - 1] ^ 0x5A);
+    const Case cases[] = {
+        {"none", {}, good, 0, {}},
+        {"silent", silent, std::nullopt, 0, QStringLiteral("silent")},
+        {"bad crc", badCrc, corrupted, 0, QStringLiteral("bad-crc")},
+        {"late", late, good, 250, QStringLiteral("late-ms:250")},
+        {"garbage", garbage, QByteArray::fromHex("00FF") + good, 0, QStringLiteral("garbage:00FF")},
+        {"wrong address", wrongAddress, modbus::withCrc(QByteArray::fromHex("020304000A00FA")), 0,
+         QStringLiteral("wrong-address")},
+        {"truncate", truncate, modbus::withCrc(QByteArray::fromHex("010304000A00")), 0, QStringLiteral("truncate")},
+    };
+    for (const Case &c : cases) {
+        RelayLine line;
+        line.addRelay(1, 4);
+        line.setFaults(1, c.faults);
+        const auto reply = line.answer(request);
+        ASSERT_EQ(reply.has_value(), c.reply.has_value()) << c.name;
+        if (reply) {
+            EXPECT_EQ(reply->bytes.toHex(), c.reply->toHex()) << c.name;
+            EXPECT_EQ(reply->delayMs, c.delayMs) << c.name;
+        }
+        EXPECT_EQ(line.lastFault(), c.fault) << c.name;
+    }
+}
+
+TEST(RelayLine, faultsForAddressZeroHitEveryRelayUnlessOneHasItsOwn)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    line.addRelay(6, 6);
+    RelayLine::Faults silent;
+    silent.silent = true;
+    line.setFaults(0, silent);
+    line.setFaults(6, {});
+    EXPECT_FALSE(line.answer(modbus::readExceptionStatus(1)));
+    EXPECT_TRUE(line.answer(modbus::readExceptionStatus(6)));
+    line.clearFaults();
+    EXPECT_TRUE(line.answer(modbus::readExceptionStatus(1)));
+}
+
+TEST(RelayLine, answerRequestsFallsSilentAfterItsShare)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    RelayLine::Faults share;
+    share.answerRequests = 2;
+    line.setFaults(1, share);
+    EXPECT_TRUE(line.answer(modbus::readExceptionStatus(1)));
+    EXPECT_TRUE(line.answer(modbus::readExceptionStatus(1)));
+    EXPECT_FALSE(line.answer(modbus::readExceptionStatus(1)));
+    EXPECT_EQ(line.lastFault(), QStringLiteral("answer-requests"));
+    EXPECT_FALSE(line.answer(modbus::readExceptionStatus(1)));
+}
+
+TEST(RelayLine, nobodyAnswersABadRequestAnAbsentRelayOrABroadcast)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    line.addRelay(6, 6);
+    QByteArray corrupted = modbus::readExceptionStatus(1);
+    corrupted[2] = char(corrupted[2] ^ 1);
+    EXPECT_FALSE(line.answer(corrupted));
+    EXPECT_FALSE(line.answer(modbus::readExceptionStatus(2)));
+    // A broadcast write is carried out by every relay, silently.
+    EXPECT_FALSE(line.answer(modbus::writeSingleRegister(0, 0x55, 33)));
+    EXPECT_EQ(line.relay(1)->registerValue(0x55), 33);
+    EXPECT_EQ(line.relay(6)->registerValue(0x55), 33);
+}
+
+TEST(RelayLine, latencyStaysWithinItsRange)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    line.setLatencyMs(5, 9);
+    bool sawMinimum = false;
+    bool sawMaximum = false;
+    for (int i = 0; i < 200; ++i) {
+        const int delay = line.answer(modbus::readExceptionStatus(1))->delayMs;
+        EXPECT_GE(delay, 5);
+        EXPECT_LE(delay, 9);
+        sawMinimum |= delay == 5;
+        sawMaximum |= delay == 9;
+    }
+    EXPECT_TRUE(sawMinimum && sawMaximum);
+}
+
+} // namespace

@@ -1,0 +1,282 @@
+// The simulated relay's register map, driven with request PDUs as the bus
+// delivers them (function code and data; no address, no CRC).
+#include "link/ModbusFrame.h"
+#include "sim/RelayModel.h"
+
+#include <QStringDecoder>
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+QByteArray pdu(quint8 function, quint16 a, quint16 b)
+{
+    QByteArray bytes;
+    bytes.append(char(function));
+    bytes.append(char(a >> 8));
+    bytes.append(char(a & 0xFF));
+    bytes.append(char(b >> 8));
+    bytes.append(char(b & 0xFF));
+    return bytes;
+}
+
+QByteArray read(RelayModel &relay, quint16 first, quint16 count)
+{
+    return relay.handle(pdu(modbus::ReadHoldingRegisters, first, count));
+}
+
+QByteArray write(RelayModel &relay, quint16 reg, quint16 value)
+{
+    return relay.handle(pdu(modbus::WriteSingleRegister, reg, value));
+}
+
+QByteArray coil(RelayModel &relay, quint16 number, quint16 value)
+{
+    return relay.handle(pdu(modbus::WriteSingleCoil, number, value));
+}
+
+QByteArray exception(quint8 function, quint8 code)
+{
+    QByteArray bytes;
+    bytes.append(char(function | 0x80));
+    bytes.append(char(code));
+    return bytes;
+}
+
+quint16 wordOf(const QByteArray &readReply, int k)
+{
+    return quint16(quint8(readReply[2 + 2 * k]) << 8 | quint8(readReply[3 + 2 * k]));
+}
+
+TEST(RelayModel, identificationNamesTheTypeInWindows1251)
+{
+    struct Case {
+        int type;
+        QString name;
+    };
+    const Case cases[] = {{4, QStringLiteral("МИВ-04    ")}, {6, QStringLiteral("МИВ-06    ")}};
+    for (const Case &c : cases) {
+        RelayModel relay(1, c.type);
+        const QByteArray reply = read(relay, 0, 7);
+        ASSERT_EQ(reply.size(), 2 + 14) << c.type;
+        EXPECT_EQ(quint8(reply[1]), 14);
+        const QByteArray nameBytes = reply.mid(2, 10);
+        EXPECT_EQ(QStringDecoder("windows-1251").decode(nameBytes), c.name) << c.type;
+        EXPECT_EQ(quint8(nameBytes[0]), 0xCC); // "М" in Windows-1251, not UTF-8
+        EXPECT_EQ(nameBytes[5], char('0' + c.type)) << "character 6 is the type digit";
+        EXPECT_EQ(wordOf(reply, 2) & 0xFF, '0' + c.type);
+    }
+}
+
+TEST(RelayModel, passwordIsABCDAndTheAddressItsOwn)
+{
+    RelayModel relay(17, 4);
+    const QByteArray reply = read(relay, 64, 20);
+    ASSERT_EQ(reply.size(), 2 + 40);
+    EXPECT_EQ(wordOf(reply, 0), 17);
+    EXPECT_EQ(reply.mid(6, 4), QByteArray("ABCD"));
+}
+
+// The relay's limits for the numeric settings, raw values.
+struct Limits {
+    quint16 reg;
+    quint16 min;
+    quint16 max;
+};
+const Limits numericRows[] = {
+    {0x50, 1, 200}, {0x53, 11, 60}, {0x54, 20, 80}, {0x55, 10, 50}, {0x56, 5, 10}, {0x57, 2, 10},
+    {0x58, 220, 220}, {0x59, 240, 280}, {0x5A, 150, 210}, {0x5B, 5, 20}, {0x60, 40, 100}, {0x61, 0, 100},
+    {0x62, 1, 30}, {0x63, 1, 300}, {0x64, 1, 120}, {0x65, 1, 250}, {0x66, 5, 100}, {0x67, 1, 120},
+    {0x68, 1, 250}, {0x69, 1, 30}, {0x6A, 1, 30},
+};
+
+void expectAccepted(RelayModel &relay, quint16 reg, quint16 value)
+{
+    EXPECT_EQ(write(relay, reg, value), pdu(modbus::WriteSingleRegister, reg, value))
+        << std::hex << "register 0x" << reg << std::dec << " value " << value;
+    EXPECT_EQ(relay.registerValue(reg), value) << std::hex << "register 0x" << reg;
+}
+
+void expectRefused(RelayModel &relay, quint16 reg, quint16 value)
+{
+    const quint16 before = relay.registerValue(reg);
+    EXPECT_EQ(write(relay, reg, value), exception(modbus::WriteSingleRegister, modbus::IllegalDataValue))
+        << std::hex << "register 0x" << reg << std::dec << " value " << value;
+    EXPECT_EQ(relay.registerValue(reg), before) << "a refused value must not be stored";
+}
+
+TEST(RelayModel, numericSettingsTakeValuesInsideTheirLimitsOnly)
+{
+    for (const Limits &row : numericRows) {
+        RelayModel relay(1, 4);
+        expectRefused(relay, row.reg, quint16(row.max + 1));
+        expectRefused(relay, row.reg, quint16(row.min - 1)); // 0 - 1 is 65535
+        expectAccepted(relay, row.reg, row.max);
+        expectAccepted(relay, row.reg, row.min);
+    }
+}
+
+TEST(RelayModel, nominalCurrentLimitsFollowTheRatio)
+{
+    struct Case {
+        quint16 ratio;
+        quint16 min;
+        quint16 max;
+    };
+    // K·f to 5·K·f, f = 100, 10 or 1 by K; an upper limit of 1000 is 999.
+    const Case cases[] = {{1, 100, 500}, {2, 200, 999}, {3, 30, 150}, {10, 100, 500},
+                          {20, 200, 999}, {21, 21, 105}, {200, 200, 999}};
+    for (const Case &c : cases) {
+        for (quint16 reg : {quint16(0x51), quint16(0x52)}) {
+            RelayModel relay(1, 4);
+            expectAccepted(relay, 0x50, c.ratio);
+            expectRefused(relay, reg, quint16(c.min - 1));
+            expectRefused(relay, reg, quint16(c.max + 1));
+            expectAccepted(relay, reg, c.min);
+            expectAccepted(relay, reg, c.max);
+        }
+    }
+}
+
+TEST(RelayModel, timerRegistersExistOnType6Only)
+{
+    RelayModel type4(1, 4);
+    RelayModel type6(6, 6);
+    for (quint16 mark = 0x76; mark <= 0x7A; ++mark) {
+        EXPECT_EQ(write(type4, mark, 0x0830), exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress));
+        expectAccepted(type6, mark, 0x0830);
+        expectRefused(type6, mark, 0x1800); // 24:00
+        expectRefused(type6, mark, 0x083C); // 08:60
+    }
+    EXPECT_EQ(write(type4, 0x82, 0x0100), exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress));
+    expectAccepted(type6, 0x82, 0x013F);
+    expectRefused(type6, 0x82, 0x0040); // bit 6 is no switch
+
+    // Read as the timer tab reads: 11 registers from 0x70, then 0x82.
+    const QByteArray marks6 = read(type6, 0x70, 11);
+    const QByteArray marks4 = read(type4, 0x70, 11);
+    for (int k = 6; k <= 10; ++k) {
+        EXPECT_EQ(wordOf(marks6, k), 0x0830);
+        EXPECT_EQ(wordOf(marks4, k), 0);
+    }
+}
+
+TEST(RelayModel, tankAlgorithmSwitchIsKeptOnType6Only)
+{
+    RelayModel type4(1, 4);
+    RelayModel type6(6, 6);
+    write(type4, 0x81, 0x07);
+    write(type6, 0x81, 0x07);
+    EXPECT_EQ(type4.registerValue(0x81), 0x06);
+    EXPECT_EQ(type6.registerValue(0x81), 0x07);
+}
+
+TEST(RelayModel, journalEntryNIsReadAt0x400PlusN)
+{
+    RelayModel relay(1, 4);
+    relay.setJournalLength(5);
+    for (int n : {0, 1, 4}) {
+        const QByteArray reply = read(relay, quint16(0x400 + n), 11);
+        ASSERT_EQ(reply.size(), 2 + 22) << n;
+        EXPECT_EQ(reply.mid(2), relay.journalEntry(n)) << n;
+        EXPECT_NE(reply[2], 0) << "slot " << n << " holds an event";
+        EXPECT_GE(quint8(reply[4]), 1); // a month
+        EXPECT_LE(quint8(reply[4]), 12);
+    }
+    for (int n : {5, 99}) {
+        const QByteArray reply = read(relay, quint16(0x400 + n), 11);
+        EXPECT_EQ(reply.mid(2), QByteArray(22, '\0')) << "empty slot " << n << " reads code 0";
+    }
+    EXPECT_EQ(read(relay, 0x400 + 100, 11), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
+    EXPECT_EQ(read(relay, 0x400, 10), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
+}
+
+TEST(RelayModel, journalEntryWithDetailsKeepsItsBytes)
+{
+    RelayModel relay(1, 4);
+    const QByteArray entry = QByteArray::fromHex("21050B0908040000007B007C007D000500DC00DD00DE");
+    relay.setJournalEntry(3, entry);
+    EXPECT_EQ(read(relay, 0x403, 11).mid(2), entry);
+}
+
+TEST(RelayModel, coilsSwitchTheOutputBits)
+{
+    struct Case {
+        quint16 coil;
+        quint16 bit;
+    };
+    const Case cases[] = {{768, 0x1}, {769, 0x2}, {770, 0x4}};
+    for (const Case &c : cases) {
+        RelayModel relay(1, 4);
+        relay.setRegister(40, 0);
+        EXPECT_EQ(coil(relay, c.coil, 0xFF00), pdu(modbus::WriteSingleCoil, c.coil, 0xFF00));
+        EXPECT_EQ(relay.registerValue(40), c.bit) << c.coil;
+        EXPECT_EQ(relay.handle(QByteArray(1, char(modbus::ReadExceptionStatus))),
+                  QByteArray::fromRawData("\x07", 1) + char(c.bit))
+            << "the status query shows the outputs";
+        coil(relay, c.coil, 0);
+        EXPECT_EQ(relay.registerValue(40), 0) << c.coil;
+        EXPECT_EQ(coil(relay, c.coil, 0x1234), exception(modbus::WriteSingleCoil, modbus::IllegalDataValue));
+        EXPECT_EQ(relay.registerValue(40), 0);
+    }
+    RelayModel relay(1, 4);
+    EXPECT_EQ(coil(relay, 772, 0xFF00), exception(modbus::WriteSingleCoil, modbus::IllegalDataAddress));
+}
+
+TEST(RelayModel, acknowledgeClearsTheAlarmsAndRestartsTheMotor)
+{
+    RelayModel relay(1, 4);
+    relay.setRegister(39, 0x0010);
+    relay.setRegister(40, 0x0002);
+    coil(relay, 771, 0xFF00);
+    EXPECT_EQ(relay.registerValue(39), 0);
+    EXPECT_EQ(relay.registerValue(40), 1);
+    EXPECT_TRUE(relay.isMotorRunning());
+}
+
+TEST(RelayModel, writingZeroTo0x70ResetsTheMotorHours)
+{
+    RelayModel relay(1, 4);
+    relay.setRegister(0x70, 2);
+    relay.setRegister(0x71, 1234);
+    relay.setRegister(0x72, 17);
+    expectAccepted(relay, 0x70, 0);
+    EXPECT_EQ(relay.registerValue(0x71), 0);
+    EXPECT_EQ(relay.registerValue(0x72), 0);
+
+    relay.setRegister(0x71, 99);
+    expectAccepted(relay, 0x70, 3); // any other value is just the high word
+    EXPECT_EQ(relay.registerValue(0x71), 99);
+    expectRefused(relay, 0x72, 60); // minutes
+}
+
+TEST(RelayModel, readsOutsideTheMapAreRefused)
+{
+    RelayModel relay(1, 4);
+    EXPECT_EQ(read(relay, 0x88, 16), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
+    EXPECT_EQ(read(relay, 0, 0), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataValue));
+    EXPECT_EQ(read(relay, 0, 126), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataValue));
+    EXPECT_EQ(relay.handle(QByteArray(1, char(0x11))), exception(0x11, modbus::IllegalFunction));
+    EXPECT_EQ(write(relay, 0x10, 5), exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress))
+        << "live values are not written";
+}
+
+TEST(RelayModel, liveValuesMoveOnlyWhileTheMotorRuns)
+{
+    RelayModel relay(1, 4);
+    relay.setRegister(40, 0);
+    relay.tick();
+    EXPECT_EQ(relay.registerValue(21), 0) << "no phase current while stopped";
+    coil(relay, 768, 0xFF00);
+    QList<quint16> currents;
+    for (int i = 0; i < 8; ++i)
+        currents.append(wordOf(read(relay, 16, 32), 5)); // register 21
+    for (quint16 current : currents) {
+        EXPECT_GE(current, 116);
+        EXPECT_LE(current, 124);
+    }
+    EXPECT_GT(std::set<quint16>(currents.begin(), currents.end()).size(), 1u) << "the values move";
+}
+
+} // namespace

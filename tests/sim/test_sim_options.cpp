@@ -1,0 +1,144 @@
+// The simulator's command line and its request log.
+#include "link/ModbusFrame.h"
+#include "sim/RequestLog.h"
+#include "sim/SimOptions.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList words(const char *text)
+{
+    return QString::fromUtf8(text).split(u' ', Qt::SkipEmptyParts);
+}
+
+TEST(SimOptions, readsTheRelaysSpeedLatencyLogAndJournal)
+{
+    QString error;
+    const auto options = parseSimOptions(
+        words("--relays 1:4,6:6,17:4 --baud 9600 --latency-ms 2-5 --log /tmp/x.jsonl --journal 12"), &error);
+    ASSERT_TRUE(options) << error.toStdString();
+    ASSERT_EQ(options->relays.size(), 3);
+    EXPECT_EQ(options->relays[1].address, 6);
+    EXPECT_EQ(options->relays[1].typeCode, 6);
+    EXPECT_EQ(options->relays[2].address, 17);
+    EXPECT_EQ(options->baudRate, 9600);
+    EXPECT_EQ(options->latencyMinMs, 2);
+    EXPECT_EQ(options->latencyMaxMs, 5);
+    EXPECT_EQ(options->logPath, QStringLiteral("/tmp/x.jsonl"));
+    EXPECT_EQ(options->journalLength, 12);
+
+    const auto fixed = parseSimOptions(words("--latency-ms=7 --baud=19200"), &error);
+    ASSERT_TRUE(fixed) << error.toStdString();
+    EXPECT_EQ(fixed->latencyMinMs, 7);
+    EXPECT_EQ(fixed->latencyMaxMs, 7);
+    EXPECT_EQ(fixed->baudRate, 19200);
+    EXPECT_EQ(fixed->relays.size(), 3) << "the demo line by default";
+}
+
+TEST(SimOptions, faultOptionsForOneAddressAddUp)
+{
+    QString error;
+    const auto options = parseSimOptions(
+        words("--relays 1:4,6:6 --silent 6 --bad-crc 1 --late-ms 1:300 --garbage 1:00ff01 "
+              "--answer-requests 0:5 --wrong-address 1 --truncate 1"),
+        &error);
+    ASSERT_TRUE(options) << error.toStdString();
+    const RelayLine::Faults &one = options->faults.at(1);
+    EXPECT_TRUE(one.badCrc);
+    EXPECT_EQ(one.lateMs, 300);
+    EXPECT_EQ(one.garbage, QByteArray::fromHex("00FF01"));
+    EXPECT_TRUE(one.wrongAddress);
+    EXPECT_TRUE(one.truncate);
+    EXPECT_FALSE(one.silent);
+    EXPECT_TRUE(options->faults.at(6).silent);
+    EXPECT_EQ(options->faults.at(0).answerRequests, 5);
+
+    RelayLine line;
+    options->applyTo(line);
+    EXPECT_EQ(line.addresses(), QList<quint8>({1, 6}));
+    EXPECT_FALSE(line.answer(modbus::readExceptionStatus(6)));
+    const auto reply = line.answer(modbus::readExceptionStatus(1));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->delayMs, 300);
+    EXPECT_TRUE(reply->bytes.startsWith(QByteArray::fromHex("00FF01")));
+}
+
+TEST(SimOptions, journalLengthReachesEveryRelay)
+{
+    QString error;
+    const auto options = parseSimOptions(words("--relays 1:4,2:6 --journal 3"), &error);
+    ASSERT_TRUE(options);
+    RelayLine line;
+    options->applyTo(line);
+    for (quint8 address : {1, 2}) {
+        EXPECT_NE(line.relay(address)->journalEntry(2)[0], 0);
+        EXPECT_EQ(line.relay(address)->journalEntry(3)[0], 0);
+    }
+}
+
+TEST(SimOptions, wrongUsageIsRefusedWithAReason)
+{
+    const char *const wrong[] = {
+        "--relays",                  // no value
+        "--relays 1:4,1:6",          // same address twice
+        "--relays 0:4",              // 0 is the broadcast address
+        "--relays 248:4",
+        "--relays 1:x",
+        "--relays 1:12",             // the type is one digit
+        "--relays 1",
+        "--baud 0",
+        "--baud fast",
+        "--latency-ms 9-3",
+        "--latency-ms -3",
+        "--journal 101",
+        "--silent 9",                // no relay there
+        "--silent x",
+        "--late-ms 1",
+        "--late-ms 1:soon",
+        "--garbage 1:0",             // odd number of digits
+        "--garbage 1:zz",
+        "--answer-requests 1:-1",
+        "--truncate 300",
+        "--frobnicate",
+        "extra",
+    };
+    for (const char *arguments : wrong) {
+        QString error;
+        EXPECT_FALSE(parseSimOptions(words(arguments), &error)) << arguments;
+        EXPECT_FALSE(error.isEmpty()) << arguments;
+    }
+}
+
+TEST(SimOptions, helpNeedsNothingElse)
+{
+    QString error;
+    const auto options = parseSimOptions(words("--help"), &error);
+    ASSERT_TRUE(options);
+    EXPECT_TRUE(options->help);
+    EXPECT_TRUE(simUsage().contains(QStringLiteral("--answer-requests ADDR:N")));
+}
+
+TEST(RequestLog, oneJsonObjectPerRequest)
+{
+    const QByteArray request = modbus::readHoldingRegisters(6, 0x50, 2);
+    const QByteArray reply = modbus::withCrc(QByteArray::fromHex("060304000A00FA"));
+    const QByteArray answered = RequestLog::line(12.3456, request, reply, {});
+    EXPECT_FALSE(answered.contains('\n'));
+    const QJsonObject object = QJsonDocument::fromJson(answered).object();
+    EXPECT_DOUBLE_EQ(object.value(QStringLiteral("t")).toDouble(), 12.346);
+    EXPECT_EQ(object.value(QStringLiteral("address")).toInt(), 6);
+    EXPECT_EQ(object.value(QStringLiteral("function")).toInt(), 3);
+    EXPECT_EQ(object.value(QStringLiteral("request")).toString(), QString::fromLatin1(request.toHex().toUpper()));
+    EXPECT_EQ(object.value(QStringLiteral("reply")).toString(), QString::fromLatin1(reply.toHex().toUpper()));
+    EXPECT_TRUE(object.value(QStringLiteral("fault")).isNull());
+
+    const QJsonObject silent =
+        QJsonDocument::fromJson(RequestLog::line(1, request, std::nullopt, QStringLiteral("silent"))).object();
+    EXPECT_TRUE(silent.value(QStringLiteral("reply")).isNull());
+    EXPECT_EQ(silent.value(QStringLiteral("fault")).toString(), QStringLiteral("silent"));
+}
+
+} // namespace
