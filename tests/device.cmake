@@ -1,0 +1,4 @@
+miv_add_test(test_device SOURCES
+  device/test_discovery.cpp
+  device/test_identification.cpp
+)

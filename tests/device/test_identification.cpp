@@ -1,0 +1,216 @@
+#include "app/SessionFlags.h"
+#include "app/Texts.h"
+#include "device/CurrentDevice.h"
+#include "device/Identification.h"
+#include "device/InterfaceText.h"
+#include "device/LiveValues.h"
+#include "device/SoftwareVersion.h"
+#include "link/RelayBus.h"
+#include "sim/LoopbackPort.h"
+#include "support/ScriptedOperator.h"
+
+#include <QStringEncoder>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Outcome = IdentificationResult::Outcome;
+
+TEST(SoftwareVersion, bitFieldsOfTheVersionWord)
+{
+    EXPECT_EQ(softwareVersionText(2332), QStringLiteral("v1 от 4.7.2008"));
+    EXPECT_EQ(softwareVersionText(0), QStringLiteral("v0 от 0.0.2008"));
+    EXPECT_EQ(softwareVersionText(0xFFFF), QStringLiteral("v31 от 31.15.2011"));
+    EXPECT_EQ(softwareVersionText(quint16(3 << 11 | 15 << 6 | 6 << 2 | 2)), QStringLiteral("v3 от 15.6.2010"));
+}
+
+TEST(InterfaceText, eachGroupShowsItsLastSetBit)
+{
+    struct Case {
+        quint16 word;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {0, {"", "", "", ""}},
+        {1 << 2 | 1 << 6 | 1 << 11 | 1 << 13, {"Скорость 9600 бит/с", "Без бита паритета", "8 бит данных", "1 стоп-бит"}},
+        {1 << 1 | 1 << 8 | 1 << 10 | 1 << 14, {"Скорость 4800 бит/с", "Нечетный бита паритета", "7 бит данных", "2 стоп-бита"}},
+        {1 << 2 | 1 << 4, {"Скорость 38400 бит/с", "", "", ""}},
+        {1 << 3 | 1 << 7, {"Скорость 19200 бит/с", "Четный бит паритета", "", ""}},
+        {1 << 6 | 1 << 7 | 1 << 13 | 1 << 14 | 1 << 10 | 1 << 11, {"", "Четный бит паритета", "8 бит данных", "2 стоп-бита"}},
+        {1 << 0 | 1 << 5 | 1 << 9 | 1 << 12 | 1 << 15, {"", "", "", ""}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(interfaceWordLines(c.word), c.lines) << c.word;
+}
+
+class IdentificationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        line.addRelay(1, 4);
+        line.addRelay(6, 6);
+        port.open(QIODevice::ReadWrite);
+        bus.setReplyTimeoutMs(40);
+        live.LoadLampState = 0;
+        live.RelayState = 3;
+        live.PrevRelayState = 2;
+        flags.conf_locked = false;
+    }
+
+    IdentificationResult identify(int selectedLine)
+    {
+        IdentificationContext context{bus, op, device, live, flags, [this](QString *) {
+                                          ++reopens;
+                                          return port.open(QIODevice::ReadWrite);
+                                      }};
+        return a_getinfoExecute(context, selectedLine);
+    }
+
+    void setName(quint8 address, const QByteArray &cp1251Name)
+    {
+        const QByteArray name = cp1251Name.leftJustified(10, ' ', true);
+        for (int i = 0; i < 5; ++i)
+            line.relay(address)->setRegister(i, quint16(quint8(name[2 * i]) << 8 | quint8(name[2 * i + 1])));
+    }
+
+    RelayLine line;
+    LoopbackPort port{line};
+    RelayBus bus{&port};
+    ScriptedOperator op;
+    CurrentDevice device;
+    LiveValues live;
+    SessionFlags flags;
+    int reopens = 0;
+};
+
+TEST_F(IdentificationTest, typeSixRelayAtTheSixthLine)
+{
+    const IdentificationResult result = identify(5);
+    ASSERT_EQ(result.outcome, Outcome::Identified);
+    const QStringList memo{
+        QStringLiteral("Устройство: МИВ-06    "),
+        QStringLiteral("Заводской №1006, Версия ПО v3 от 15.6.2010"),
+        QStringLiteral("Сетевой адрес устройства 6"),
+        QStringLiteral("Параметры интерфейса:"),
+        QStringLiteral("Скорость 9600 бит/с"),
+        QStringLiteral("Без бита паритета"),
+        QStringLiteral("8 бит данных"),
+        QStringLiteral("1 стоп-бит"),
+    };
+    EXPECT_EQ(result.memo, memo);
+    EXPECT_TRUE(result.showTypeSixControls);
+    EXPECT_TRUE(op.shown().isEmpty());
+
+    EXPECT_EQ(device.networkAddress, 6);
+    EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
+    EXPECT_EQ(device.typeCode, 6);
+    EXPECT_TRUE(device.hasTimer());
+    EXPECT_EQ(device.factoryNumber, 1006);
+    EXPECT_EQ(device.configuredAddress, 6);
+    EXPECT_EQ(device.password, QStringLiteral("ABCD"));
+    EXPECT_EQ(live.LoadLampState, 1);
+    EXPECT_EQ(live.RelayState, 0);
+    EXPECT_EQ(live.PrevRelayState, 0);
+    EXPECT_TRUE(flags.conf_locked);
+}
+
+TEST_F(IdentificationTest, typeFourRelayHidesTheTypeSixControls)
+{
+    line.relay(1)->setRegister(64, 0x0301); // only the low byte is the address
+    line.relay(1)->setRegister(65, 1 << 2 | 1 << 4 | 1 << 7 | 1 << 14);
+    line.relay(1)->setRegister(5, 0);
+    const IdentificationResult result = identify(0);
+    ASSERT_EQ(result.outcome, Outcome::Identified);
+    EXPECT_FALSE(result.showTypeSixControls);
+    EXPECT_EQ(device.typeCode, 4);
+    ASSERT_EQ(result.memo.size(), 8);
+    EXPECT_EQ(result.memo[1], QStringLiteral("Заводской №1001, Версия ПО v0 от 0.0.2008"));
+    EXPECT_EQ(result.memo[2], QStringLiteral("Сетевой адрес устройства 1"));
+    EXPECT_EQ(result.memo[4], QStringLiteral("Скорость 38400 бит/с"));
+    EXPECT_EQ(result.memo[5], QStringLiteral("Четный бит паритета"));
+    EXPECT_EQ(result.memo[6], QString());
+    EXPECT_EQ(result.memo[7], QStringLiteral("2 стоп-бита"));
+}
+
+TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndKeepsThePreviousRelay)
+{
+    ASSERT_EQ(identify(5).outcome, Outcome::Identified);
+    flags.conf_locked = false;
+    const IdentificationResult result = identify(2);
+    EXPECT_EQ(result.outcome, Outcome::Silent);
+    EXPECT_TRUE(result.memo.isEmpty());
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_EQ(device.networkAddress, 3) << "the selected address stays";
+    EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
+    EXPECT_EQ(device.typeCode, 6);
+    EXPECT_FALSE(flags.conf_locked);
+    // Only the status query was sent to address 3, with the patient wait.
+    ASSERT_FALSE(line.requests().isEmpty());
+    EXPECT_EQ(quint8(line.requests().last()[0]), 3);
+    EXPECT_EQ(quint8(line.requests().last()[1]), 0x07);
+}
+
+TEST_F(IdentificationTest, noSelectedLineAsksNothing)
+{
+    device.networkAddress = 6;
+    const IdentificationResult result = identify(-1);
+    EXPECT_EQ(result.outcome, Outcome::NoSelection);
+    EXPECT_EQ(device.networkAddress, 0);
+    EXPECT_EQ(line.requestCount(), 0);
+}
+
+TEST_F(IdentificationTest, aNameWithoutATypeDigitIsNotConnectedAndKeepsThePreviousRelay)
+{
+    ASSERT_EQ(identify(5).outcome, Outcome::Identified);
+    QStringEncoder toCp1251("windows-1251");
+    setName(1, toCp1251.encode(QStringLiteral("МИВ-0X")));
+    const IdentificationResult result = identify(0);
+    EXPECT_EQ(result.outcome, Outcome::NotConnected);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::deviceNotConnected});
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+    EXPECT_EQ(device.typeCode, 6);
+    EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
+}
+
+TEST_F(IdentificationTest, aRelaySilentAfterTheStatusQueryIsNotConnected)
+{
+    RelayLine::Faults faults;
+    faults.answerRequests = 1;
+    line.setFaults(1, faults);
+    const IdentificationResult result = identify(0);
+    EXPECT_EQ(result.outcome, Outcome::NotConnected);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::deviceNotConnected});
+    EXPECT_TRUE(device.deviceName.isEmpty());
+}
+
+TEST_F(IdentificationTest, aSecondReadWithoutDataLeavesZerosAsTheRelaySaid)
+{
+    RelayLine::Faults faults;
+    faults.answerRequests = 2;
+    line.setFaults(6, faults);
+    const IdentificationResult result = identify(5);
+    ASSERT_EQ(result.outcome, Outcome::Identified);
+    EXPECT_EQ(device.configuredAddress, 0);
+    EXPECT_EQ(device.interfaceWord, 0);
+    EXPECT_EQ(device.password, QString(4, QChar(0)));
+    EXPECT_EQ(result.memo.mid(4), (QStringList{"", "", "", ""}));
+}
+
+TEST_F(IdentificationTest, aFailingStatusQueryResetsThePortAndGoesOn)
+{
+    port.close();
+    const IdentificationResult result = identify(0);
+    EXPECT_EQ(reopens, 1);
+    EXPECT_EQ(result.outcome, Outcome::Identified);
+}
+
+TEST_F(IdentificationTest, aPortThatStaysGoneIsNotConnectedNeverACrash)
+{
+    port.vanish();
+    const IdentificationResult result = identify(0);
+    EXPECT_EQ(result.outcome, Outcome::NotConnected);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::deviceNotConnected});
+}
+
+} // namespace
