@@ -36,6 +36,7 @@ struct PortSettings {
 
 // The relay's interface word (register 65).
 namespace InterfaceWord {
+inline constexpr quint16 relayRegister = 65;
 quint16 fromSettings(const PortSettings &settings);
 // Applies the set bits to the settings; a group without a set bit is left alone.
 PortSettings applyTo(PortSettings settings, quint16 word);

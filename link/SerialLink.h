@@ -22,7 +22,9 @@ public:
     const PortSettings &settings() const { return m_settings; }
     // Applies the settings, to the open port as well; a changed port name
     // while open closes and reopens the port. False (with error) when that
-    // reopening fails; the link is then closed.
+    // reopening fails; the link is then closed. False (with error) also when
+    // the open port refuses a setting: it stays open with its earlier value
+    // for that one and takes the new one when it is next opened.
     bool setSettings(const PortSettings &settings, QString *error = nullptr);
 
     // False leaves the link closed, with a message for the operator in error.
@@ -37,7 +39,8 @@ Q_SIGNALS:
     void beforeClose(); // pBeforeClose
 
 private:
-    void applyLineSettings();
+    QStringList applyLineSettings(); // the settings an open port refused
+    void releaseControlLines();
 
     QSerialPort m_port;
     PortSettings m_settings;

@@ -1,0 +1,41 @@
+#include "cli/CliContext.h"
+
+#include "cli/Commands.h"
+#include "link/FrontIni.h"
+
+CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err)
+    : m_options(options), m_out(out), m_err(err), m_operator(err)
+{
+    m_operator.setAssumeYes(options.assumeYes);
+
+    PortSettings settings;
+    if (!loadPortSettings(frontIni, settings, &m_settingsError))
+        settings = PortSettings();
+    options.applyTo(settings);
+    m_link.setSettings(settings);
+
+    if (options.replyTimeoutMs)
+        m_link.bus().setReplyTimeoutMs(*options.replyTimeoutMs);
+    if (options.scanWaitMs)
+        m_link.bus().setScanTimeoutMs(*options.scanWaitMs);
+}
+
+bool CliContext::openPort()
+{
+    // An unreadable "front.ini" matters only when its settings are needed.
+    if (!m_settingsError.isEmpty() && !m_options.portName) {
+        m_err << m_settingsError << Qt::endl;
+        return false;
+    }
+    QString error;
+    if (m_link.open(&error))
+        return true;
+    m_err << error << Qt::endl;
+    return false;
+}
+
+int CliContext::wrongUsage(const QString &problem, const QString &usage)
+{
+    m_err << "mivctl: " << problem << Qt::endl << "usage: mivctl [OPTIONS] " << usage << Qt::endl;
+    return ExitStatus::WrongUsage;
+}

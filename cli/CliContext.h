@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/SessionFlags.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleOperator.h"
+#include "device/CurrentDevice.h"
+#include "link/SerialLink.h"
+
+#include <QTextStream>
+
+// What a mivctl command works with: the port settings ("front.ini" with the
+// options over it), the serial link and its bus, the program-wide state the
+// window's data module would hold, the operator, and the two output streams
+// (stdout UTF-8, stderr).
+class CliContext
+{
+public:
+    CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err);
+
+    const GlobalOptions &options() const { return m_options; }
+    const PortSettings &settings() const { return m_link.settings(); }
+    SerialLink &link() { return m_link; }
+    RelayBus &bus() { return m_link.bus(); }
+    CurrentDevice &device() { return m_device; }
+    SessionFlags &flags() { return m_flags; }
+    ConsoleOperator &console() { return m_operator; }
+    Operator &messages() { return m_operator; }
+    QTextStream &out() { return m_out; }
+    QTextStream &err() { return m_err; }
+
+    // Opens the port unless it is open. On failure the message is on stderr
+    // and the command should end with ExitStatus::LinkFailure.
+    bool openPort();
+
+    // Says what was wrong and how the command is used; returns ExitStatus::WrongUsage.
+    int wrongUsage(const QString &problem, const QString &usage);
+
+private:
+    GlobalOptions m_options;
+    QTextStream &m_out;
+    QTextStream &m_err;
+    ConsoleOperator m_operator;
+    SerialLink m_link;
+    CurrentDevice m_device;
+    SessionFlags m_flags;
+    QString m_settingsError; // "front.ini" could not be read
+};

@@ -1,0 +1,68 @@
+#include "cli/Commands.h"
+
+#include "cli/CliContext.h"
+#include "link/BusTrace.h"
+
+const QList<Command> &commands()
+{
+    static const QList<Command> table{
+        {QStringLiteral("help"), QStringLiteral("help"), runHelp},
+        {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
+    };
+    return table;
+}
+
+const Command *findCommand(const QString &name)
+{
+    for (const Command &command : commands()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+namespace {
+
+void printUsage(QTextStream &stream)
+{
+    stream << globalOptionsUsage() << "commands:\n";
+    for (const Command &command : commands())
+        stream << "  mivctl [OPTIONS] " << command.usage << '\n';
+    stream.flush();
+}
+
+} // namespace
+
+int runHelp(CliContext &context, const QStringList &arguments)
+{
+    if (!arguments.isEmpty())
+        return context.wrongUsage(QStringLiteral("help takes no arguments"), findCommand(QStringLiteral("help"))->usage);
+    printUsage(context.out());
+    return ExitStatus::Done;
+}
+
+int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    const std::optional<GlobalOptions> options = parseGlobalOptions(arguments, &error);
+    if (!options || options->command.isEmpty()) {
+        err << "mivctl: " << (options ? QStringLiteral("no command given") : error) << '\n'
+            << "mivctl help lists the options and commands\n";
+        return ExitStatus::WrongUsage;
+    }
+    const Command *command = findCommand(options->command);
+    if (!command) {
+        err << "mivctl: unknown command " << options->command << '\n'
+            << "mivctl help lists the options and commands\n";
+        return ExitStatus::WrongUsage;
+    }
+
+    enableBusTraceFromEnvironment();
+    if (options->trace)
+        enableBusTrace(true);
+    CliContext context(*options, frontIni, out, err);
+    const int status = command->run(context, options->commandArguments);
+    out.flush();
+    err.flush();
+    return status;
+}

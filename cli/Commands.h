@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+class CliContext;
+
+namespace ExitStatus {
+inline constexpr int Done = 0;
+inline constexpr int LinkFailure = 1; // the message is on stderr
+inline constexpr int WrongUsage = 2;
+inline constexpr int Refused = 3;     // wrong password, invalid input file, validation
+} // namespace ExitStatus
+
+// One mivctl command. A new command lives in its own cli/Command<Name>.cpp,
+// is declared below and gets one line in the table of Commands.cpp.
+struct Command {
+    QString name;
+    QString usage; // what follows "mivctl [OPTIONS] ", as "info ADDR"
+    int (*run)(CliContext &context, const QStringList &arguments);
+};
+
+const QList<Command> &commands();
+const Command *findCommand(const QString &name);
+
+// The whole of mivctl after the program name: options, command, its arguments.
+int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out, QTextStream &err);
+
+// The commands.
+int runHelp(CliContext &context, const QStringList &arguments);
+int runPorts(CliContext &context, const QStringList &arguments);

@@ -1,0 +1,17 @@
+#include "cli/Commands.h"
+#include "link/FrontIni.h"
+
+#include <QCoreApplication>
+#include <QStringConverter>
+#include <QTextStream>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err);
+}

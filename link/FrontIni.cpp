@@ -1,0 +1,40 @@
+#include "link/FrontIni.h"
+
+#include "link/IniFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+QString frontIniPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("front.ini"));
+}
+
+bool loadPortSettings(PortSettings &settings, QString *error)
+{
+    return loadPortSettings(frontIniPath(), settings, error);
+}
+
+bool loadPortSettings(const QString &path, PortSettings &settings, QString *error)
+{
+    IniFile file(path);
+    if (!file.load(error))
+        return false;
+    settings.loadFrom(file);
+    return true;
+}
+
+bool storePortSettings(const PortSettings &settings, QString *error)
+{
+    return storePortSettings(frontIniPath(), settings, error);
+}
+
+bool storePortSettings(const QString &path, const PortSettings &settings, QString *error)
+{
+    IniFile file(path);
+    // A file that cannot be read is not overwritten: its other lines would be lost.
+    if (!file.load(error))
+        return false;
+    settings.storeTo(file);
+    return file.save(error);
+}

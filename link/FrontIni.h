@@ -1,0 +1,21 @@
+#pragma once
+
+#include "link/PortSettings.h"
+
+#include <QString>
+
+// "front.ini", the program's own settings file, lives beside the program file
+// (the build tree's bin/ or the installed folder), so the window, mivctl and
+// a copied folder all find the same one. The overloads with a path are for
+// tests and tools that keep it elsewhere.
+QString frontIniPath();
+
+// Reads section "p" over `settings`: a missing file or key keeps the values
+// already there. False (with error) only when the file exists but cannot be read.
+bool loadPortSettings(PortSettings &settings, QString *error = nullptr);
+bool loadPortSettings(const QString &path, PortSettings &settings, QString *error = nullptr);
+
+// Writes section "p", keeping every other line of the file. False (with
+// error) when the file cannot be read or replaced; the earlier file then stays.
+bool storePortSettings(const PortSettings &settings, QString *error = nullptr);
+bool storePortSettings(const QString &path, const PortSettings &settings, QString *error = nullptr);

@@ -1,0 +1,233 @@
+#include "link/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+const char *const fileEncoding = "windows-1251";
+
+std::optional<QStringView> sectionName(QStringView line)
+{
+    line = line.trimmed();
+    if (!line.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype close = line.indexOf(u']');
+    if (close < 0)
+        return std::nullopt;
+    return line.mid(1, close - 1).trimmed();
+}
+
+// A "key=value" line split at its first '='; comments and lines without a key are none.
+struct KeyLine {
+    QStringView key;
+    QStringView value;
+};
+
+std::optional<KeyLine> keyLine(QStringView line)
+{
+    line = line.trimmed();
+    if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#') || line.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype equals = line.indexOf(u'=');
+    if (equals <= 0)
+        return std::nullopt;
+    const QStringView key = line.first(equals).trimmed();
+    if (key.isEmpty())
+        return std::nullopt;
+    return KeyLine{key, line.mid(equals + 1).trimmed()};
+}
+
+bool sameName(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString withoutLineBreaks(QString value)
+{
+    value.replace(u'\r', u' ');
+    value.replace(u'\n', u' ');
+    return value;
+}
+
+} // namespace
+
+IniFile::IniFile(const QString &path) : m_path(path) {}
+
+bool IniFile::load(QString *error)
+{
+    m_lines.clear();
+    m_lineEnd = "\r\n";
+    const QFileInfo info(m_path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+
+    QFile file(m_path);
+    QByteArray bytes;
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Не удалось прочитать файл %1: %2")
+                         .arg(m_path, info.isDir() ? QStringLiteral("это каталог") : file.errorString());
+        return false;
+    }
+    bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(m_path, file.errorString());
+        return false;
+    }
+
+    const qsizetype firstBreak = bytes.indexOf('\n');
+    if (firstBreak > 0 && bytes[firstBreak - 1] != '\r')
+        m_lineEnd = "\n";
+
+    QStringDecoder decoder(fileEncoding);
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype lineBreak = bytes.indexOf('\n', start);
+        Line line;
+        if (lineBreak < 0) {
+            line.original = bytes.mid(start);
+            line.ending = "";
+            start = bytes.size();
+        } else {
+            const bool crlf = lineBreak > start && bytes[lineBreak - 1] == '\r';
+            line.original = bytes.mid(start, lineBreak - start - (crlf ? 1 : 0));
+            line.ending = crlf ? "\r\n" : "\n";
+            start = lineBreak + 1;
+        }
+        if (line.original.isNull())
+            line.original = QByteArray(""); // an empty line read is still an original one
+        line.text = decoder.decode(line.original);
+        m_lines.append(std::move(line));
+    }
+    return true;
+}
+
+bool IniFile::save(QString *error) const
+{
+    QStringEncoder encoder(fileEncoding);
+    QByteArray bytes;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const Line &line = m_lines[i];
+        bytes += line.original.isNull() ? QByteArray(encoder.encode(line.text)) : line.original;
+        // A last line that had no line end gets one when lines follow it now.
+        bytes += line.ending.isEmpty() && i + 1 < m_lines.size() ? m_lineEnd : line.ending;
+    }
+
+    // QSaveFile writes a temporary file beside the target and renames it over
+    // the target only when everything was written.
+    QSaveFile file(m_path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Не удалось записать файл %1: %2").arg(m_path, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+QList<IniFile::Block> IniFile::blocksOf(const QString &section) const
+{
+    QList<Block> blocks;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const std::optional<QStringView> name = sectionName(m_lines[i].text);
+        if (!name)
+            continue;
+        if (!blocks.isEmpty() && blocks.last().end < 0)
+            blocks.last().end = i;
+        if (sameName(*name, section))
+            blocks.append({i, -1});
+    }
+    if (!blocks.isEmpty() && blocks.last().end < 0)
+        blocks.last().end = m_lines.size();
+    return blocks;
+}
+
+std::optional<qsizetype> IniFile::lineOf(const QString &section, const QString &key) const
+{
+    for (const Block &block : blocksOf(section)) {
+        for (qsizetype i = block.header + 1; i < block.end; ++i) {
+            const std::optional<KeyLine> line = keyLine(m_lines[i].text);
+            if (line && sameName(line->key, key))
+                return i;
+        }
+    }
+    return std::nullopt;
+}
+
+IniFile::Line IniFile::newLine(const QString &text) const
+{
+    return Line{text, QByteArray(), m_lineEnd};
+}
+
+bool IniFile::hasSection(const QString &section) const
+{
+    return !blocksOf(section).isEmpty();
+}
+
+bool IniFile::hasKey(const QString &section, const QString &key) const
+{
+    return lineOf(section, key).has_value();
+}
+
+QString IniFile::value(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const std::optional<qsizetype> index = lineOf(section, key);
+    if (!index)
+        return defaultValue;
+    return keyLine(m_lines[*index].text)->value.toString();
+}
+
+void IniFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    const QString cleanValue = withoutLineBreaks(value);
+    const QString text = key + u'=' + cleanValue;
+
+    if (const std::optional<qsizetype> index = lineOf(section, key)) {
+        // An unchanged value keeps its line as it was written.
+        if (keyLine(m_lines[*index].text)->value != QStringView(cleanValue).trimmed())
+            m_lines[*index] = newLine(text);
+        return;
+    }
+
+    const QList<Block> blocks = blocksOf(section);
+    if (blocks.isEmpty()) {
+        m_lines.append(newLine(u'[' + section + u']'));
+        m_lines.append(newLine(text));
+        return;
+    }
+    // After the section's last non-blank line, so that a blank line that
+    // separates it from the next section stays where it is.
+    const Block &block = blocks.first();
+    qsizetype position = block.end;
+    while (position - 1 > block.header && m_lines[position - 1].text.trimmed().isEmpty())
+        --position;
+    m_lines.insert(position, newLine(text));
+}
+
+QStringList IniFile::keys(const QString &section) const
+{
+    QStringList result;
+    for (const Block &block : blocksOf(section)) {
+        for (qsizetype i = block.header + 1; i < block.end; ++i) {
+            const std::optional<KeyLine> line = keyLine(m_lines[i].text);
+            if (line && !result.contains(line->key.toString(), Qt::CaseInsensitive))
+                result.append(line->key.toString());
+        }
+    }
+    return result;
+}
+
+QStringList IniFile::lines() const
+{
+    QStringList result;
+    result.reserve(m_lines.size());
+    for (const Line &line : m_lines)
+        result.append(line.text);
+    return result;
+}

@@ -1,0 +1,175 @@
+#include "link/PortSettings.h"
+
+#include "link/IniFile.h"
+#include "link/RelayBus.h"
+
+namespace {
+
+// The port component's name, which names its section in "front.ini".
+const QString section = QStringLiteral("p");
+
+// The text of `texts` that equals `value` without regard to case; none for an unknown value.
+std::optional<QString> knownText(const QStringList &texts, const QString &value)
+{
+    for (const QString &text : texts) {
+        if (text.compare(value, Qt::CaseInsensitive) == 0)
+            return text;
+    }
+    return std::nullopt;
+}
+
+void loadChoice(const IniFile &file, const QString &key, const QStringList &texts, QString &setting)
+{
+    if (const std::optional<QString> text = knownText(texts, file.value(section, key, setting)))
+        setting = *text;
+}
+
+// Interface word bits: the relay's own serial settings.
+enum InterfaceBit {
+    Speed9600 = 2,
+    Speed19200 = 3,
+    Speed38400 = 4,
+    NoParity = 6,
+    EvenParity = 7,
+    OddParity = 8,
+    OneStopBit = 13,
+    TwoStopBits = 14,
+};
+
+} // namespace
+
+QString PortSettings::defaultPortName()
+{
+    // The relay line's usual first port on each system.
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM1");
+#else
+    return QStringLiteral("ttyS0");
+#endif
+}
+
+QStringList PortSettings::baudRateTexts()
+{
+    return {QStringLiteral("Custom"), QStringLiteral("110"),   QStringLiteral("300"),   QStringLiteral("600"),
+            QStringLiteral("1200"),   QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
+            QStringLiteral("14400"),  QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("56000"),
+            QStringLiteral("57600"),  QStringLiteral("115200"), QStringLiteral("128000"), QStringLiteral("256000")};
+}
+
+QStringList PortSettings::stopBitsTexts()
+{
+    return {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
+}
+
+QStringList PortSettings::dataBitsTexts()
+{
+    return {QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")};
+}
+
+QStringList PortSettings::parityTexts()
+{
+    return {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"), QStringLiteral("Mark"),
+            QStringLiteral("Space")};
+}
+
+QStringList PortSettings::flowControlTexts()
+{
+    return {QStringLiteral("Hardware"), QStringLiteral("Software"), QStringLiteral("None"), QStringLiteral("Custom")};
+}
+
+int PortSettings::effectiveBaudRate() const
+{
+    if (baudRate == QLatin1String("Custom"))
+        return customBaudRate;
+    return baudRate.toInt();
+}
+
+int PortSettings::bitsPerCharacter() const
+{
+    const int parityBits = parity == QLatin1String("None") ? 0 : 1;
+    // 1.5 stop bits count as 2: the timing only needs an upper bound.
+    const int stopBitCount = stopBits == QLatin1String("1") ? 1 : 2;
+    return 1 + dataBits.toInt() + parityBits + stopBitCount;
+}
+
+void PortSettings::loadFrom(const IniFile &file)
+{
+    const QString name = file.value(section, QStringLiteral("Port"), portName);
+    if (!name.isEmpty())
+        portName = name;
+    loadChoice(file, QStringLiteral("BaudRate"), baudRateTexts(), baudRate);
+    if (baudRate == QLatin1String("Custom")) {
+        bool ok = false;
+        const int rate = file.value(section, QStringLiteral("CustomBaudRate")).toInt(&ok);
+        if (ok && rate > 0)
+            customBaudRate = rate;
+    }
+    loadChoice(file, QStringLiteral("StopBits"), stopBitsTexts(), stopBits);
+    loadChoice(file, QStringLiteral("DataBits"), dataBitsTexts(), dataBits);
+    loadChoice(file, QStringLiteral("Parity"), parityTexts(), parity);
+    loadChoice(file, QStringLiteral("FlowControl"), flowControlTexts(), flowControl);
+}
+
+void PortSettings::storeTo(IniFile &file) const
+{
+    file.setValue(section, QStringLiteral("Port"), portName);
+    file.setValue(section, QStringLiteral("BaudRate"), baudRate);
+    if (baudRate == QLatin1String("Custom"))
+        file.setValue(section, QStringLiteral("CustomBaudRate"), QString::number(customBaudRate));
+    file.setValue(section, QStringLiteral("StopBits"), stopBits);
+    file.setValue(section, QStringLiteral("DataBits"), dataBits);
+    file.setValue(section, QStringLiteral("Parity"), parity);
+    file.setValue(section, QStringLiteral("FlowControl"), flowControl);
+}
+
+namespace InterfaceWord {
+
+// Sixteen characters, most significant bit first, turned into the word as
+// the bus library's BinToInt does. The 4800 and data-bit bits are never set;
+// a speed, parity or stop-bit setting without a bit of its own sets none.
+quint16 fromSettings(const PortSettings &settings)
+{
+    QString bits(16, u'0');
+    const auto set = [&bits](int bit) { bits[15 - bit] = u'1'; };
+
+    // The speed the port really runs at, so a custom rate of 9600 is 9600.
+    switch (settings.effectiveBaudRate()) {
+    case 9600: set(Speed9600); break;
+    case 19200: set(Speed19200); break;
+    case 38400: set(Speed38400); break;
+    default: break;
+    }
+    if (settings.parity == QLatin1String("None"))
+        set(NoParity);
+    else if (settings.parity == QLatin1String("Even"))
+        set(EvenParity);
+    else if (settings.parity == QLatin1String("Odd"))
+        set(OddParity);
+    if (settings.stopBits == QLatin1String("1"))
+        set(OneStopBit);
+    else if (settings.stopBits == QLatin1String("2"))
+        set(TwoStopBits);
+    return quint16(RelayBus::BinToInt(bits));
+}
+
+PortSettings applyTo(PortSettings settings, quint16 word)
+{
+    // Tested in this order; within a group a later set bit wins.
+    const std::pair<int, void (*)(PortSettings &)> steps[] = {
+        {Speed9600, [](PortSettings &s) { s.baudRate = QStringLiteral("9600"); }},
+        {Speed19200, [](PortSettings &s) { s.baudRate = QStringLiteral("19200"); }},
+        {Speed38400, [](PortSettings &s) { s.baudRate = QStringLiteral("38400"); }},
+        {NoParity, [](PortSettings &s) { s.parity = QStringLiteral("None"); }},
+        {EvenParity, [](PortSettings &s) { s.parity = QStringLiteral("Even"); }},
+        {OddParity, [](PortSettings &s) { s.parity = QStringLiteral("Odd"); }},
+        {OneStopBit, [](PortSettings &s) { s.stopBits = QStringLiteral("1"); }},
+        {TwoStopBits, [](PortSettings &s) { s.stopBits = QStringLiteral("2"); }},
+    };
+    for (const auto &[bit, apply] : steps) {
+        if (word & (1u << bit))
+            apply(settings);
+    }
+    return settings;
+}
+
+} // namespace InterfaceWord

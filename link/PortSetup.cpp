@@ -1,0 +1,71 @@
+#include "link/PortSetup.h"
+
+#include "app/Operator.h"
+#include "app/Texts.h"
+#include "link/RelayBus.h"
+#include "link/SerialLink.h"
+
+namespace {
+
+void reportError(Operator &messages, Operator::Icon icon, const QString &text)
+{
+    messages.message(icon, text, Operator::Buttons::Ok);
+}
+
+} // namespace
+
+PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
+                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages)
+{
+    PortSetupResult result;
+    const PortSettings before = port.settings();
+    const quint16 oldWord = InterfaceWord::fromSettings(before);
+
+    if (const std::optional<PortSettings> chosen = dialog(before)) {
+        result.accepted = true;
+        QString error;
+        if (!port.apply(*chosen, &error)) {
+            // A changed port that cannot be opened, or a setting the open port refused.
+            result.portFailed = true;
+            reportError(messages, Operator::Icon::Error, error);
+            return result;
+        }
+    }
+
+    // Stored after Cancel too. A failed store is told, and the relay still
+    // follows the settings now in force on the port.
+    const PortSettings inForce = port.settings();
+    QString storeError;
+    result.stored = store(inForce, &storeError);
+    if (!result.stored)
+        reportError(messages, Operator::Icon::Warning, storeError);
+
+    const quint16 newWord = InterfaceWord::fromSettings(inForce);
+    if (inForce.portName != before.portName || relayAddress == 0)
+        return result;
+
+    // The relay is told its new settings over the old ones; the port follows afterwards.
+    QString error;
+    port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
+    try {
+        bus.WriteWord(relayAddress, InterfaceWord::relayRegister, newWord);
+        result.wordWritten = true;
+    } catch (const LinkError &) {
+        reportError(messages, Operator::Icon::Error, Texts::linkError);
+    }
+    port.apply(InterfaceWord::applyTo(port.settings(), newWord), &error);
+    return result;
+}
+
+PortSetupResult runPortSetup(SerialLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
+                             Operator &messages, const QString &iniPath)
+{
+    const PortSetupPort port{
+        [&link] { return link.settings(); },
+        [&link](const PortSettings &settings, QString *error) { return link.setSettings(settings, error); },
+    };
+    const PortSettingsStore store = [&iniPath](const PortSettings &settings, QString *error) {
+        return storePortSettings(iniPath, settings, error);
+    };
+    return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages);
+}

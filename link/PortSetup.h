@@ -1,0 +1,47 @@
+#pragma once
+
+#include "link/FrontIni.h"
+#include "link/PortSettings.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class Operator;
+class RelayBus;
+class SerialLink;
+
+// "Настройка порта": the operator edits the port settings, they are stored,
+// and the selected relay is told its new interface word over the old line
+// settings before the port follows. No relay selected (address 0) means no
+// word is written: address 0 is the broadcast address and would reconfigure
+// every relay on the line.
+
+// What the setup needs of the port, so that it runs on the serial link as on
+// a test line.
+struct PortSetupPort {
+    std::function<PortSettings()> settings;
+    // Puts settings in force (on the open port as well). False with the
+    // serial layer's message when a changed port name cannot be opened or
+    // the open port refuses a setting.
+    std::function<bool(const PortSettings &, QString *error)> apply;
+};
+
+// Shows the setup dialog on the current settings; the chosen ones on OK, none on Cancel.
+using PortSetupDialog = std::function<std::optional<PortSettings>(const PortSettings &current)>;
+// Stores the settings ("front.ini"); false with a message when it could not.
+using PortSettingsStore = std::function<bool(const PortSettings &, QString *error)>;
+
+struct PortSetupResult {
+    bool accepted = false;    // OK was pressed
+    bool portFailed = false;  // the port did not take the choice: nothing stored or written
+    bool stored = false;
+    bool wordWritten = false; // the interface word went to the relay and it answered
+};
+
+PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
+                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages);
+
+// The same on the data module's serial link, storing to the "front.ini" at iniPath.
+PortSetupResult runPortSetup(SerialLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
+                             Operator &messages, const QString &iniPath = frontIniPath());

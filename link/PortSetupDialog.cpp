@@ -1,0 +1,87 @@
+#include "link/PortSetupDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QVBoxLayout>
+
+namespace {
+
+QStringList presentPortNames()
+{
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names.append(info.portName());
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDialog(parent), m_current(current)
+{
+    setWindowTitle(QStringLiteral("Setup"));
+
+    auto *group = new QGroupBox(QStringLiteral(" Settings "), this);
+    m_form = new QFormLayout(group);
+
+    m_port = addList(QStringLiteral("Port"), presentPortNames(), current.portName);
+    m_port->setEditable(true);
+    m_port->setInsertPolicy(QComboBox::NoInsert);
+    m_port->setEditText(current.portName);
+    m_port->setMinimumContentsLength(16);
+    m_baudRate = addList(QStringLiteral("Baud rate"), PortSettings::baudRateTexts(), current.baudRate);
+    m_dataBits = addList(QStringLiteral("Data bits"), PortSettings::dataBitsTexts(), current.dataBits);
+    m_stopBits = addList(QStringLiteral("Stop bits"), PortSettings::stopBitsTexts(), current.stopBits);
+    m_parity = addList(QStringLiteral("Parity"), PortSettings::parityTexts(), current.parity);
+    m_flowControl = addList(QStringLiteral("Flow control"), PortSettings::flowControlTexts(), current.flowControl);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QComboBox *TComSetupFrm::addList(const QString &label, const QStringList &values, const QString &current)
+{
+    auto *list = new QComboBox(this);
+    list->addItems(values);
+    // A value the list does not offer (a port not present now) is still shown.
+    if (list->findText(current) < 0)
+        list->addItem(current);
+    list->setCurrentText(current);
+    m_form->addRow(label, list);
+    return list;
+}
+
+PortSettings TComSetupFrm::chosenSettings() const
+{
+    PortSettings settings = m_current;
+    const QString portName = m_port->currentText().trimmed();
+    if (!portName.isEmpty())
+        settings.portName = portName;
+    settings.baudRate = m_baudRate->currentText();
+    settings.dataBits = m_dataBits->currentText();
+    settings.stopBits = m_stopBits->currentText();
+    settings.parity = m_parity->currentText();
+    settings.flowControl = m_flowControl->currentText();
+    return settings;
+}
+
+std::optional<PortSettings> TComSetupFrm::execFor(const PortSettings &current, QWidget *parent)
+{
+    TComSetupFrm dialog(current, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.chosenSettings();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "link/PortSettings.h"
+
+#include <QDialog>
+#include <optional>
+
+class QComboBox;
+class QFormLayout;
+
+// The port setup dialog: six lists, each showing the port's current value on
+// opening. The port list offers the serial ports present and also takes a
+// typed name or device path, since pseudo-terminals and /dev/serial/by-id
+// links are not listed.
+class TComSetupFrm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TComSetupFrm(const PortSettings &current, QWidget *parent = nullptr);
+
+    // The settings as the lists show them, the rest as they were given.
+    PortSettings chosenSettings() const;
+
+    // Shows the dialog modally: the chosen settings on OK, none on Cancel.
+    static std::optional<PortSettings> execFor(const PortSettings &current, QWidget *parent = nullptr);
+
+private:
+    QComboBox *addList(const QString &label, const QStringList &values, const QString &current);
+
+    PortSettings m_current;
+    QComboBox *m_port = nullptr;
+    QComboBox *m_baudRate = nullptr;
+    QComboBox *m_dataBits = nullptr;
+    QComboBox *m_stopBits = nullptr;
+    QComboBox *m_parity = nullptr;
+    QComboBox *m_flowControl = nullptr;
+    QFormLayout *m_form = nullptr;
+};

@@ -1,0 +1,191 @@
+#include "app/Texts.h"
+#include "cli/CliContext.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "link/FrontIni.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList args(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list.append(QString::fromUtf8(item));
+    return list;
+}
+
+TEST(MivctlOptions, globalOptionsComeBeforeTheCommand)
+{
+    QString error;
+    const auto options = parseGlobalOptions(args({"--port", "/dev/pts/5", "--baud=19200", "--parity", "EVEN",
+                                                  "--data-bits", "7", "--stop-bits", "1.5", "--timeout", "300",
+                                                  "--scan-wait", "40", "--trace", "--yes", "info", "6",
+                                                  "--port", "x"}),
+                                            &error);
+    ASSERT_TRUE(options) << error.toStdString();
+    EXPECT_EQ(options->command, QStringLiteral("info"));
+    EXPECT_EQ(options->commandArguments, args({"6", "--port", "x"}));
+    EXPECT_EQ(options->replyTimeoutMs, 300);
+    EXPECT_EQ(options->scanWaitMs, 40);
+    EXPECT_TRUE(options->trace);
+    EXPECT_TRUE(options->assumeYes);
+
+    PortSettings settings;
+    options->applyTo(settings);
+    EXPECT_EQ(settings.portName, QStringLiteral("/dev/pts/5"));
+    EXPECT_EQ(settings.baudRate, QStringLiteral("19200"));
+    EXPECT_EQ(settings.parity, QStringLiteral("Even"));
+    EXPECT_EQ(settings.dataBits, QStringLiteral("7"));
+    EXPECT_EQ(settings.stopBits, QStringLiteral("1.5"));
+}
+
+TEST(MivctlOptions, rateOutsideTheListIsACustomRate)
+{
+    QString error;
+    const auto options = parseGlobalOptions(args({"--baud", "31250", "ports"}), &error);
+    ASSERT_TRUE(options);
+    PortSettings settings;
+    options->applyTo(settings);
+    EXPECT_EQ(settings.baudRate, QStringLiteral("Custom"));
+    EXPECT_EQ(settings.effectiveBaudRate(), 31250);
+}
+
+TEST(MivctlOptions, badOptionsAreRefused)
+{
+    const QStringList bad[] = {
+        args({"--parity", "often", "ports"}), args({"--data-bits", "9", "ports"}),
+        args({"--stop-bits", "3", "ports"}),  args({"--baud", "fast", "ports"}),
+        args({"--timeout", "0", "ports"}),    args({"--scan-wait", "-1", "ports"}),
+        args({"--bogus", "ports"}),           args({"--port"}), // a value missing
+    };
+    for (const QStringList &arguments : bad) {
+        QString error;
+        EXPECT_FALSE(parseGlobalOptions(arguments, &error)) << arguments.join(u' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+struct RunResult {
+    int status;
+    QString out;
+    QString err;
+};
+
+RunResult run(const QStringList &arguments, const QString &frontIni)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int status = runCommandLine(arguments, frontIni, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    return {status, out, err};
+}
+
+TEST(Mivctl, helpListsEveryCommandOfTheTable)
+{
+    QTemporaryDir dir;
+    const RunResult result = run(args({"help"}), dir.filePath(QStringLiteral("front.ini")));
+    EXPECT_EQ(result.status, ExitStatus::Done);
+    for (const Command &command : commands())
+        EXPECT_TRUE(result.out.contains(command.usage)) << command.name.toStdString();
+    EXPECT_TRUE(result.out.contains(QStringLiteral("--scan-wait")));
+}
+
+TEST(Mivctl, wrongUsageIsStatusTwo)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    EXPECT_EQ(run({}, ini).status, ExitStatus::WrongUsage);
+    EXPECT_EQ(run(args({"frobnicate"}), ini).status, ExitStatus::WrongUsage);
+    EXPECT_EQ(run(args({"ports", "extra"}), ini).status, ExitStatus::WrongUsage);
+    const RunResult bad = run(args({"--parity", "often", "ports"}), ini);
+    EXPECT_EQ(bad.status, ExitStatus::WrongUsage);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("--parity")));
+    EXPECT_TRUE(bad.out.isEmpty());
+}
+
+TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
+{
+    QTemporaryDir dir;
+    const RunResult result = run(args({"ports"}), dir.filePath(QStringLiteral("front.ini")));
+    EXPECT_EQ(result.status, ExitStatus::Done);
+    for (const QString &line : result.out.split(u'\n', Qt::SkipEmptyParts))
+        EXPECT_EQ(line.count(u'\t'), 2) << line.toStdString();
+}
+
+TEST(CliContext, frontIniThenOptionsAndAPortThatDoesNotOpen)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    PortSettings stored;
+    stored.portName = QStringLiteral("ttyNoSuchPort42");
+    stored.parity = QStringLiteral("Odd");
+    ASSERT_TRUE(storePortSettings(ini, stored));
+
+    QString error;
+    const auto options = parseGlobalOptions(args({"--baud", "19200", "--timeout", "250", "ports"}), &error);
+    ASSERT_TRUE(options);
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    CliContext context(*options, ini, outStream, errStream);
+    EXPECT_EQ(context.settings().portName, QStringLiteral("ttyNoSuchPort42"));
+    EXPECT_EQ(context.settings().parity, QStringLiteral("Odd"));
+    EXPECT_EQ(context.settings().baudRate, QStringLiteral("19200"));
+    EXPECT_EQ(context.bus().timing().replyTimeoutMs, 250);
+    EXPECT_EQ(context.bus().timing().baudRate, 19200);
+
+    EXPECT_FALSE(context.openPort());
+    errStream.flush();
+    EXPECT_TRUE(err.startsWith(Texts::portOpenError)) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty());
+}
+
+TEST(ConsoleOperator, questionsAreAnsweredYesOnlyWithTheOption)
+{
+    QString err;
+    QTextStream errStream(&err);
+    ConsoleOperator console(errStream);
+    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("Записать?"), Operator::Buttons::OkCancel),
+              Operator::Answer::Cancel);
+    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::YesNo),
+              Operator::Answer::No);
+    EXPECT_FALSE(console.askPassword());
+    console.setAssumeYes(true);
+    console.setPassword(QStringLiteral("ABCD"));
+    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::OkNo),
+              Operator::Answer::Ok);
+    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::YesNo),
+              Operator::Answer::Yes);
+    EXPECT_EQ(console.askPassword(), QStringLiteral("ABCD"));
+    console.message(Operator::Icon::Error, Texts::linkError);
+    EXPECT_EQ(console.errorsShown(), QStringList{Texts::linkError});
+    errStream.flush();
+    EXPECT_TRUE(err.contains(QStringLiteral("Записать?")));
+}
+
+TEST(MivctlProgram, exitStatusesAndUtf8Output)
+{
+    const QString program = qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivctl");
+    if (!QFileInfo::exists(program))
+        GTEST_SKIP() << "mivctl not built";
+    QProcess help;
+    help.start(program, {QStringLiteral("help")});
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().contains("mivctl [OPTIONS] ports"));
+
+    QProcess wrong;
+    wrong.start(program, {QStringLiteral("--stop-bits"), QStringLiteral("3"), QStringLiteral("help")});
+    ASSERT_TRUE(wrong.waitForFinished(10000));
+    EXPECT_EQ(wrong.exitCode(), 2);
+}
+
+} // namespace

@@ -1,0 +1,244 @@
+#include "link/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDevice>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray cp1251(const QString &text)
+{
+    QStringEncoder encoder("windows-1251");
+    return encoder.encode(text);
+}
+
+class IniFileTest : public ::testing::Test
+{
+protected:
+    QString path(const QString &name = QStringLiteral("front.ini")) const { return dir.filePath(name); }
+
+    void write(const QByteArray &bytes, const QString &name = QStringLiteral("front.ini")) const
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray read(const QString &name = QStringLiteral("front.ini")) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    IniFile loaded(const QString &name = QStringLiteral("front.ini")) const
+    {
+        IniFile ini(path(name));
+        QString error;
+        EXPECT_TRUE(ini.load(&error)) << error.toStdString();
+        return ini;
+    }
+
+    QTemporaryDir dir;
+};
+
+// A settings file of the configurator: Cyrillic sections and keys in Windows-1251.
+const QString settingsText = QStringLiteral("[Параметры]\r\n"
+                                            "Коэффициент трансформации=10\r\n"
+                                            "Алгоритм накачки/выкачки резервуара=[фукнк. откл.]\r\n"
+                                            "\r\n"
+                                            "[Таймеры]\r\n"
+                                            "Метка1=08:30\r\n"
+                                            "Таймер=вкл.\r\n");
+
+TEST_F(IniFileTest, cyrillicFileRoundTripsByteForByte)
+{
+    const QByteArray bytes = cp1251(settingsText);
+    write(bytes);
+    IniFile ini = loaded();
+    EXPECT_EQ(ini.value(QStringLiteral("Параметры"), QStringLiteral("Алгоритм накачки/выкачки резервуара")),
+              QStringLiteral("[фукнк. откл.]"));
+    EXPECT_EQ(ini.value(QStringLiteral("таймеры"), QStringLiteral("МЕТКА1")), QStringLiteral("08:30"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(read(), bytes);
+}
+
+TEST_F(IniFileTest, writtenCyrillicValueIsWindows1251OnDisk)
+{
+    IniFile ini(path());
+    ini.setValue(QStringLiteral("Таймеры"), QStringLiteral("Таймер"), QStringLiteral("откл."));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(read(), cp1251(QStringLiteral("[Таймеры]\r\nТаймер=откл.\r\n")));
+}
+
+TEST_F(IniFileTest, writesInPlaceAppendToSectionAndNewSectionKeepingOtherLines)
+{
+    write("; made by hand\n"
+          "[p]\n"
+          "Port = COM3\n"
+          "Parity=None\n"
+          "\n"
+          "[other]\n"
+          "something without equals sign\n"
+          "Key=kept\n");
+    IniFile ini = loaded();
+    ini.setValue(QStringLiteral("P"), QStringLiteral("port"), QStringLiteral("ttyUSB0"));
+    ini.setValue(QStringLiteral("p"), QStringLiteral("DataBits"), QStringLiteral("8"));
+    ini.setValue(QStringLiteral("bus"), QStringLiteral("ScanWaitMs"), QStringLiteral("120"));
+    ASSERT_TRUE(ini.save());
+    // The file used LF, so lines the program adds use LF too.
+    EXPECT_EQ(read(), QByteArray("; made by hand\n"
+                                 "[p]\n"
+                                 "port=ttyUSB0\n"
+                                 "Parity=None\n"
+                                 "DataBits=8\n"
+                                 "\n"
+                                 "[other]\n"
+                                 "something without equals sign\n"
+                                 "Key=kept\n"
+                                 "[bus]\n"
+                                 "ScanWaitMs=120\n"));
+}
+
+TEST_F(IniFileTest, newFileUsesCrlfAndLastLineWithoutEndGetsOne)
+{
+    write("[p]\r\nPort=COM1");
+    IniFile ini = loaded();
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Parity"), QStringLiteral("Odd"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(read(), QByteArray("[p]\r\nPort=COM1\r\nParity=Odd\r\n"));
+}
+
+TEST_F(IniFileTest, unchangedValueKeepsItsLineAsWritten)
+{
+    write("[p]\r\n  Port =  COM1  \r\n");
+    IniFile ini = loaded();
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM1"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(read(), QByteArray("[p]\r\n  Port =  COM1  \r\n"));
+}
+
+TEST_F(IniFileTest, readingRules)
+{
+    write("[p]\n"
+          "Port=first\n"
+          "PORT=second\n"
+          "; Parity=Odd\n"
+          "=nokey\n"
+          "justtext\n"
+          "  Baud Rate  =  9600  \n"
+          "[q]\n"
+          "Port=other section\n"
+          "[P]\n"
+          "Extra=in the second block\n");
+    const IniFile ini = loaded();
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("port")), QStringLiteral("first"));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Baud Rate")), QStringLiteral("9600"));
+    EXPECT_FALSE(ini.hasKey(QStringLiteral("p"), QStringLiteral("Parity")));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Parity"), QStringLiteral("None")), QStringLiteral("None"));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Extra")), QStringLiteral("in the second block"));
+    EXPECT_EQ(ini.keys(QStringLiteral("p")),
+              (QStringList{QStringLiteral("Port"), QStringLiteral("Baud Rate"), QStringLiteral("Extra")}));
+    EXPECT_FALSE(ini.hasSection(QStringLiteral("missing")));
+    EXPECT_EQ(ini.value(QStringLiteral("missing"), QStringLiteral("Port"), QStringLiteral("dflt")),
+              QStringLiteral("dflt"));
+}
+
+TEST_F(IniFileTest, duplicateKeyRewritesOnlyTheFirst)
+{
+    write("[p]\r\nPort=a\r\nPort=b\r\n");
+    IniFile ini = loaded();
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("c"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(read(), QByteArray("[p]\r\nPort=c\r\nPort=b\r\n"));
+}
+
+TEST_F(IniFileTest, lineBreakInValueCannotAddLines)
+{
+    IniFile ini(path());
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM1\r\n[p]\r\nParity=Odd"));
+    ASSERT_TRUE(ini.save());
+    IniFile again = loaded();
+    EXPECT_FALSE(again.hasKey(QStringLiteral("p"), QStringLiteral("Parity")));
+    EXPECT_EQ(again.lines().size(), 2);
+}
+
+TEST_F(IniFileTest, garbageNulAndHugeLineLoadAndSurvive)
+{
+    QByteArray bytes("\x98\xff\x00\x01garbage\r\n", 13);
+    bytes += "[p]\r\n";
+    bytes += QByteArray(5 * 1024 * 1024, 'x') + "=y\r\n"; // a line of several MB
+    bytes += QByteArray("Port=CO\0M9\r\n", 12);
+    bytes += "Parity=Even\r\n";
+    bytes += QByteArray("\x98\x98 no end", 10);
+    write(bytes);
+
+    IniFile ini = loaded();
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Parity")), QStringLiteral("Even"));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Port")), QStringView(u"CO\0M9", 5).toString());
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(read(), bytes); // even bytes that are no Windows-1251 text come back as they were
+
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Parity"), QStringLiteral("Odd"));
+    ASSERT_TRUE(ini.save());
+    QByteArray expected = bytes;
+    expected.replace("Parity=Even", "Parity=Odd");
+    EXPECT_EQ(read(), expected);
+}
+
+TEST_F(IniFileTest, missingFileIsEmptyAndDirectoryIsAnError)
+{
+    IniFile missing(path(QStringLiteral("none.ini")));
+    EXPECT_TRUE(missing.load());
+    EXPECT_TRUE(missing.lines().isEmpty());
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.ini")));
+    IniFile folder(path(QStringLiteral("folder.ini")));
+    QString error;
+    EXPECT_FALSE(folder.load(&error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(IniFileTest, failedSaveKeepsTheEarlierFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write into a read-only folder";
+    const QByteArray before("[p]\r\nPort=COM1\r\n");
+    write(before);
+    IniFile ini = loaded();
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM2"));
+
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    QString error;
+    EXPECT_FALSE(ini.save(&error));
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("front.ini")});
+}
+
+TEST_F(IniFileTest, saveIntoAMissingFolderFails)
+{
+    IniFile ini(dir.filePath(QStringLiteral("no/such/folder/front.ini")));
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM2"));
+    QString error;
+    EXPECT_FALSE(ini.save(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("front.ini")));
+}
+
+TEST_F(IniFileTest, saveOverADirectoryFailsAndLeavesIt)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("front.ini/inner")));
+    IniFile ini(path());
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM2"));
+    QString error;
+    EXPECT_FALSE(ini.save(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QDir(path()).exists(QStringLiteral("inner")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
+} // namespace

@@ -1,0 +1,161 @@
+#include "link/IniFile.h"
+#include "link/PortSettings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+IniFile iniWith(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(QStringLiteral("front.ini"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    file.close();
+    IniFile ini(path);
+    ini.load();
+    return ini;
+}
+
+TEST(PortSettings, missingSectionKeepsEveryDefault)
+{
+    QTemporaryDir dir;
+    PortSettings settings;
+    settings.loadFrom(iniWith(dir, "[other]\r\nPort=COM7\r\nParity=Odd\r\n"));
+    EXPECT_EQ(settings, PortSettings());
+    EXPECT_EQ(settings.baudRate, QStringLiteral("9600"));
+    EXPECT_EQ(settings.dataBits, QStringLiteral("8"));
+    EXPECT_EQ(settings.stopBits, QStringLiteral("1"));
+    EXPECT_EQ(settings.parity, QStringLiteral("None"));
+    EXPECT_EQ(settings.flowControl, QStringLiteral("None"));
+}
+
+TEST(PortSettings, unknownValuesKeepTheCurrentOnes)
+{
+    QTemporaryDir dir;
+    PortSettings settings;
+    settings.parity = QStringLiteral("Even");
+    settings.loadFrom(iniWith(dir, "[p]\r\nPort=\r\nBaudRate=9601\r\nStopBits=3\r\nDataBits=9\r\n"
+                                   "Parity=Often\r\nFlowControl=\xff\xfe\r\n"));
+    PortSettings expected;
+    expected.parity = QStringLiteral("Even");
+    EXPECT_EQ(settings, expected);
+}
+
+TEST(PortSettings, loadsEveryKey)
+{
+    QTemporaryDir dir;
+    PortSettings settings;
+    settings.loadFrom(iniWith(dir, "[P]\r\nport=/dev/serial/by-id/usb-x\r\nBaudRate=19200\r\nStopBits=1.5\r\n"
+                                   "DataBits=7\r\nParity=mark\r\nFlowControl=Hardware\r\nCustomBaudRate=1234\r\n"));
+    EXPECT_EQ(settings.portName, QStringLiteral("/dev/serial/by-id/usb-x"));
+    EXPECT_EQ(settings.baudRate, QStringLiteral("19200"));
+    EXPECT_EQ(settings.customBaudRate, 9600); // read only with BaudRate=Custom
+    EXPECT_EQ(settings.stopBits, QStringLiteral("1.5"));
+    EXPECT_EQ(settings.dataBits, QStringLiteral("7"));
+    EXPECT_EQ(settings.parity, QStringLiteral("Mark"));
+    EXPECT_EQ(settings.flowControl, QStringLiteral("Hardware"));
+    EXPECT_EQ(settings.effectiveBaudRate(), 19200);
+    EXPECT_EQ(settings.bitsPerCharacter(), 1 + 7 + 1 + 2);
+}
+
+TEST(PortSettings, customBaudRate)
+{
+    QTemporaryDir dir;
+    PortSettings settings;
+    settings.loadFrom(iniWith(dir, "[p]\r\nBaudRate=Custom\r\nCustomBaudRate=250000\r\n"));
+    EXPECT_EQ(settings.baudRate, QStringLiteral("Custom"));
+    EXPECT_EQ(settings.effectiveBaudRate(), 250000);
+
+    PortSettings bad;
+    bad.loadFrom(iniWith(dir, "[p]\r\nBaudRate=Custom\r\nCustomBaudRate=-5\r\n"));
+    EXPECT_EQ(bad.effectiveBaudRate(), 9600);
+}
+
+TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
+{
+    QTemporaryDir dir;
+    IniFile ini = iniWith(dir, "");
+    PortSettings settings;
+    settings.portName = QStringLiteral("COM3");
+    settings.stopBits = QStringLiteral("1.5");
+    settings.storeTo(ini);
+    EXPECT_EQ(ini.lines(), (QStringList{"[p]", "Port=COM3", "BaudRate=9600", "StopBits=1.5", "DataBits=8",
+                                        "Parity=None", "FlowControl=None"}));
+
+    settings.baudRate = QStringLiteral("Custom");
+    settings.customBaudRate = 31250;
+    settings.storeTo(ini);
+    EXPECT_EQ(ini.keys(QStringLiteral("p")),
+              (QStringList{"Port", "BaudRate", "StopBits", "DataBits", "Parity", "FlowControl", "CustomBaudRate"}));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("CustomBaudRate")), QStringLiteral("31250"));
+
+    PortSettings loaded;
+    loaded.loadFrom(ini);
+    EXPECT_EQ(loaded, settings);
+}
+
+PortSettings make(const char *baud, const char *parity, const char *stopBits)
+{
+    PortSettings settings;
+    settings.baudRate = QString::fromLatin1(baud);
+    settings.parity = QString::fromLatin1(parity);
+    settings.stopBits = QString::fromLatin1(stopBits);
+    return settings;
+}
+
+constexpr quint16 bit(int n)
+{
+    return quint16(1u << n);
+}
+
+TEST(InterfaceWord, fromSettings)
+{
+    struct Case {
+        PortSettings settings;
+        quint16 word;
+    };
+    const Case cases[] = {
+        {make("9600", "None", "1"), bit(2) | bit(6) | bit(13)},
+        {make("19200", "Even", "2"), bit(3) | bit(7) | bit(14)},
+        {make("38400", "Odd", "1"), bit(4) | bit(8) | bit(13)},
+        // No bit of their own: 4800, mark, space, 1.5 stop bits.
+        {make("4800", "Mark", "1.5"), 0},
+        {make("115200", "Space", "2"), bit(14)},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(InterfaceWord::fromSettings(c.settings), c.word)
+            << c.settings.baudRate.toStdString() << ' ' << c.settings.parity.toStdString();
+
+    PortSettings sevenBits = make("9600", "None", "1");
+    sevenBits.dataBits = QStringLiteral("7"); // data bits never set a bit
+    EXPECT_EQ(InterfaceWord::fromSettings(sevenBits), bit(2) | bit(6) | bit(13));
+}
+
+TEST(InterfaceWord, applyToTestsTheBitsInOrderAndLeavesGroupsWithoutBits)
+{
+    const PortSettings start = make("4800", "Mark", "1.5");
+    struct Case {
+        quint16 word;
+        const char *baud;
+        const char *parity;
+        const char *stopBits;
+    };
+    const Case cases[] = {
+        {0, "4800", "Mark", "1.5"},
+        {bit(2) | bit(6) | bit(13), "9600", "None", "1"},
+        {bit(2) | bit(4), "38400", "Mark", "1.5"},          // a later speed bit wins
+        {bit(3) | bit(7) | bit(8), "19200", "Odd", "1.5"},   // odd is tested after even
+        {bit(13) | bit(14), "4800", "Mark", "2"},
+        {bit(1) | bit(10) | bit(11), "4800", "Mark", "1.5"}, // 4800 and data-bit bits are not applied
+        {bit(0) | bit(5) | bit(9) | bit(12) | bit(15), "4800", "Mark", "1.5"},
+    };
+    for (const Case &c : cases) {
+        const PortSettings result = InterfaceWord::applyTo(start, c.word);
+        EXPECT_EQ(result, make(c.baud, c.parity, c.stopBits)) << "word " << c.word;
+    }
+}
+
+} // namespace

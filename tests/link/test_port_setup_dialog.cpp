@@ -1,0 +1,96 @@
+#include "link/PortSetupDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QComboBox *listLabelled(QWidget &dialog, const QString &label)
+{
+    for (QLabel *candidate : dialog.findChildren<QLabel *>()) {
+        if (candidate->text() == label)
+            return qobject_cast<QComboBox *>(candidate->buddy());
+    }
+    return nullptr;
+}
+
+PortSettings unusual()
+{
+    PortSettings settings;
+    settings.portName = QStringLiteral("/dev/pts/77"); // not among the ports present
+    settings.baudRate = QStringLiteral("38400");
+    settings.dataBits = QStringLiteral("7");
+    settings.stopBits = QStringLiteral("1.5");
+    settings.parity = QStringLiteral("Space");
+    settings.flowControl = QStringLiteral("Software");
+    return settings;
+}
+
+TEST(TComSetupFrm, showsEveryCurrentValueInItsList)
+{
+    TComSetupFrm dialog(unusual());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Setup"));
+    ASSERT_EQ(dialog.findChildren<QGroupBox *>().size(), 1);
+    EXPECT_EQ(dialog.findChildren<QGroupBox *>().first()->title(), QStringLiteral(" Settings "));
+    const std::pair<const char *, const char *> shown[] = {
+        {"Port", "/dev/pts/77"}, {"Baud rate", "38400"}, {"Data bits", "7"},
+        {"Stop bits", "1.5"},    {"Parity", "Space"},    {"Flow control", "Software"},
+    };
+    for (const auto &[label, value] : shown) {
+        QComboBox *list = listLabelled(dialog, QString::fromLatin1(label));
+        ASSERT_NE(list, nullptr) << label;
+        EXPECT_EQ(list->currentText(), QString::fromLatin1(value)) << label;
+    }
+    EXPECT_EQ(listLabelled(dialog, QStringLiteral("Baud rate"))->count(), PortSettings::baudRateTexts().size());
+    EXPECT_EQ(dialog.chosenSettings(), unusual());
+}
+
+TEST(TComSetupFrm, okReturnsTheChoiceWithATypedDevicePath)
+{
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<TComSetupFrm *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QComboBox *port = listLabelled(*dialog, QStringLiteral("Port"));
+        ASSERT_TRUE(port->isEditable());
+        port->lineEdit()->setText(QStringLiteral(" /dev/serial/by-id/usb-FTDI-if00 "));
+        listLabelled(*dialog, QStringLiteral("Parity"))->setCurrentText(QStringLiteral("Even"));
+        for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+            if (button->text() == QLatin1String("OK")) {
+                EXPECT_TRUE(button->isDefault());
+                button->click();
+            }
+        }
+    });
+    const std::optional<PortSettings> chosen = TComSetupFrm::execFor(unusual());
+    ASSERT_TRUE(chosen);
+    PortSettings expected = unusual();
+    expected.portName = QStringLiteral("/dev/serial/by-id/usb-FTDI-if00");
+    expected.parity = QStringLiteral("Even");
+    EXPECT_EQ(*chosen, expected);
+}
+
+TEST(TComSetupFrm, cancelReturnsNothing)
+{
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<TComSetupFrm *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        listLabelled(*dialog, QStringLiteral("Parity"))->setCurrentText(QStringLiteral("Even"));
+        dialog->reject();
+    });
+    EXPECT_FALSE(TComSetupFrm::execFor(unusual()));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,348 @@
+#include "app/Operator.h"
+#include "app/Texts.h"
+#include "link/FrontIni.h"
+#include "link/IniFile.h"
+#include "link/PortSetup.h"
+#include "link/SerialLink.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The master side of a pseudo-terminal; the link opens its slave device.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    }
+    ~PseudoTerminal() { closeMaster(); }
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    const QString &slavePath() const { return m_slave; }
+    void closeMaster()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+    void send(const QByteArray &bytes) const { ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), bytes.size()); }
+    QByteArray receive(int count) const
+    {
+        QByteArray bytes;
+        while (bytes.size() < count) {
+            pollfd ready{m_master, POLLIN, 0};
+            if (::poll(&ready, 1, 2000) <= 0)
+                break;
+            char buffer[256];
+            const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            bytes.append(buffer, got);
+        }
+        return bytes;
+    }
+
+private:
+    int m_master = -1;
+    QString m_slave;
+};
+
+PortSettings on(const QString &portName)
+{
+    PortSettings settings;
+    settings.portName = portName;
+    return settings;
+}
+
+TEST(SerialLink, opensAPseudoTerminalDespiteItsMissingControlLines)
+{
+    PseudoTerminal pty;
+    ASSERT_FALSE(pty.slavePath().isEmpty());
+    SerialLink link;
+    QSignalSpy opened(&link, &SerialLink::afterOpen);
+    link.setSettings(on(pty.slavePath()));
+    QString error;
+    ASSERT_TRUE(link.open(&error)) << error.toStdString();
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(opened.count(), 1);
+    EXPECT_EQ(link.port().error(), QSerialPort::NoError);
+
+    // Bytes go both ways through the bus's port.
+    link.port().write("\x01\x07", 2);
+    link.port().waitForBytesWritten(1000);
+    EXPECT_EQ(pty.receive(2), QByteArray("\x01\x07", 2));
+    pty.send("ok");
+    ASSERT_TRUE(link.port().waitForReadyRead(2000));
+    EXPECT_EQ(link.port().readAll(), QByteArray("ok"));
+}
+
+TEST(SerialLink, nameRelativeToDevIsTheSameDevice)
+{
+    PseudoTerminal pty;
+    SerialLink link;
+    link.setSettings(on(pty.slavePath().mid(5))); // "pts/N"
+    QString error;
+    EXPECT_TRUE(link.open(&error)) << error.toStdString();
+}
+
+TEST(SerialLink, missingPortFailsWithAMessageAndStaysClosed)
+{
+    SerialLink link;
+    QSignalSpy opened(&link, &SerialLink::afterOpen);
+    link.setSettings(on(QStringLiteral("ttyNoSuchPort42")));
+    QString error;
+    EXPECT_FALSE(link.open(&error));
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_TRUE(error.startsWith(Texts::portOpenError)) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("ttyNoSuchPort42")));
+    EXPECT_EQ(opened.count(), 0);
+}
+
+// Run as a user outside the port's group to see it: as root every port opens.
+TEST(SerialLink, portWithoutPermissionNamesTheGroupNeeded)
+{
+    const char *device = "/dev/ttyS0";
+    struct stat status {};
+    if (::stat(device, &status) != 0 || ::access(device, R_OK | W_OK) == 0
+        || (status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        GTEST_SKIP() << "needs a serial port this user may not open but its group may";
+    const group *owner = ::getgrgid(status.st_gid);
+    ASSERT_NE(owner, nullptr);
+    SerialLink link;
+    link.setSettings(on(QStringLiteral("ttyS0")));
+    QString error;
+    EXPECT_FALSE(link.open(&error));
+    EXPECT_TRUE(error.contains(QString::fromLocal8Bit(owner->gr_name))) << error.toStdString();
+}
+
+TEST(SerialLink, settingsReachTheBusTiming)
+{
+    SerialLink link;
+    PortSettings settings = on(QStringLiteral("ttyS0"));
+    settings.baudRate = QStringLiteral("Custom");
+    settings.customBaudRate = 250000;
+    settings.parity = QStringLiteral("Even");
+    settings.stopBits = QStringLiteral("2");
+    link.setSettings(settings);
+    EXPECT_EQ(link.bus().timing().baudRate, 250000);
+    EXPECT_EQ(link.bus().timing().bitsPerCharacter, 1 + 8 + 1 + 2);
+    EXPECT_EQ(link.port().baudRate(), 250000);
+    EXPECT_EQ(link.port().parity(), QSerialPort::EvenParity);
+    EXPECT_EQ(link.port().stopBits(), QSerialPort::TwoStop);
+}
+
+TEST(SerialLink, settingsApplyToTheOpenPort)
+{
+    PseudoTerminal pty;
+    SerialLink link;
+    link.setSettings(on(pty.slavePath()));
+    ASSERT_TRUE(link.open());
+    PortSettings settings = link.settings();
+    settings.baudRate = QStringLiteral("19200");
+    settings.parity = QStringLiteral("Mark");
+    settings.stopBits = QStringLiteral("1.5");
+    settings.flowControl = QStringLiteral("Software");
+    QString error;
+    EXPECT_TRUE(link.setSettings(settings, &error)) << error.toStdString();
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(link.port().parity(), QSerialPort::MarkParity);
+    EXPECT_EQ(link.port().stopBits(), QSerialPort::OneAndHalfStop);
+    EXPECT_EQ(link.port().flowControl(), QSerialPort::SoftwareControl);
+    EXPECT_EQ(link.bus().timing().baudRate, 19200);
+}
+
+TEST(SerialLink, settingRefusedByTheOpenPortIsToldAndThePortStaysUsable)
+{
+    PseudoTerminal pty;
+    SerialLink link;
+    link.setSettings(on(pty.slavePath()));
+    ASSERT_TRUE(link.open());
+    PortSettings settings = link.settings();
+    settings.dataBits = QStringLiteral("7"); // a pseudo-terminal has 8 data bits only
+    QString error;
+    EXPECT_FALSE(link.setSettings(settings, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("Data bits 7"))) << error.toStdString();
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(link.port().error(), QSerialPort::NoError);
+    link.bus().setReplyTimeoutMs(20);
+    EXPECT_EQ(link.bus().GetF07(1), 255); // no relay, but no port failure either
+}
+
+TEST(SerialLink, changedNameWhileOpenClosesAndReopens)
+{
+    PseudoTerminal first;
+    PseudoTerminal second;
+    SerialLink link;
+    link.setSettings(on(first.slavePath()));
+    ASSERT_TRUE(link.open());
+    QSignalSpy opened(&link, &SerialLink::afterOpen);
+    QSignalSpy closing(&link, &SerialLink::beforeClose);
+
+    ASSERT_TRUE(link.setSettings(on(second.slavePath())));
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_EQ(opened.count(), 1);
+    link.port().write("x", 1);
+    link.port().waitForBytesWritten(1000);
+    EXPECT_EQ(second.receive(1), QByteArray("x"));
+
+    QString error;
+    EXPECT_FALSE(link.setSettings(on(QStringLiteral("ttyNoSuchPort42")), &error));
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_TRUE(error.startsWith(Texts::portOpenError));
+    EXPECT_EQ(closing.count(), 2);
+
+    // Reopening on a port that is present again works.
+    EXPECT_TRUE(link.setSettings(on(first.slavePath())));
+    EXPECT_FALSE(link.isOpen()); // a closed link only takes the settings
+    EXPECT_TRUE(link.reopen());
+    EXPECT_EQ(opened.count(), 2);
+}
+
+TEST(SerialLink, portGoneBeforeAnExchangeIsAPortFailure)
+{
+    auto pty = std::make_unique<PseudoTerminal>();
+    SerialLink link;
+    link.setSettings(on(pty->slavePath()));
+    ASSERT_TRUE(link.open());
+    link.bus().setReplyTimeoutMs(300);
+    pty.reset();
+    try {
+        link.bus().SetQuery(1, 3, 0, 7);
+        FAIL() << "no LinkError";
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure) << error.what();
+    }
+}
+
+TEST(SerialLink, portGoneWhileTheBusWaitsIsAPortFailure)
+{
+    PseudoTerminal pty;
+    SerialLink link;
+    link.setSettings(on(pty.slavePath()));
+    ASSERT_TRUE(link.open());
+    link.bus().setReplyTimeoutMs(5000);
+    // The line goes away once the request is on it, while the bus waits for the reply.
+    std::thread unplug([&pty] {
+        pty.receive(8);
+        pty.closeMaster();
+    });
+    try {
+        link.bus().SetQuery(1, 3, 0, 7);
+        ADD_FAILURE() << "no LinkError";
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure) << error.what();
+    }
+    unplug.join();
+}
+
+// Records messages; questions are answered OK.
+class SilentOperator : public Operator
+{
+public:
+    Answer message(Icon, const QString &text, Buttons, const QString &) override
+    {
+        shown.append(text);
+        return Answer::Ok;
+    }
+    std::optional<QString> askPassword() override { return std::nullopt; }
+    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
+    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override { return std::nullopt; }
+    QString askSaveFileName(const QString &, const QString &) override { return {}; }
+    QString askOpenFileName(const QString &, const QString &) override { return {}; }
+    void note(const QString &) override {}
+    QStringList shown;
+};
+
+TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
+{
+    PseudoTerminal pty;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    SerialLink link;
+    link.setSettings(on(pty.slavePath()));
+    ASSERT_TRUE(link.open());
+    SilentOperator messages;
+
+    PortSettings chosen = link.settings();
+    chosen.baudRate = QStringLiteral("38400");
+    const auto dialog = [&chosen](const PortSettings &) { return std::optional<PortSettings>(chosen); };
+    const PortSetupResult result = runPortSetup(link, 0, dialog, messages, ini);
+    EXPECT_TRUE(result.stored);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(link.settings(), chosen);
+    EXPECT_EQ(link.port().baudRate(), 38400);
+
+    PortSettings loaded;
+    ASSERT_TRUE(loadPortSettings(ini, loaded));
+    EXPECT_EQ(loaded, chosen);
+
+    // A changed port that cannot be opened: the message, and front.ini unchanged.
+    PortSettings missing = chosen;
+    missing.portName = QStringLiteral("ttyNoSuchPort42");
+    const auto dialog2 = [&missing](const PortSettings &) { return std::optional<PortSettings>(missing); };
+    const PortSetupResult failed = runPortSetup(link, 5, dialog2, messages, ini);
+    EXPECT_TRUE(failed.portFailed);
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith(Texts::portOpenError));
+    ASSERT_TRUE(loadPortSettings(ini, loaded));
+    EXPECT_EQ(loaded, chosen);
+}
+
+TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("front.ini"));
+    IniFile seed(path);
+    seed.setValue(QStringLiteral("bus"), QStringLiteral("ScanWaitMs"), QStringLiteral("80"));
+    ASSERT_TRUE(seed.save());
+
+    PortSettings settings = on(QStringLiteral("/dev/serial/by-id/usb-FTDI-if00-port0"));
+    ASSERT_TRUE(storePortSettings(path, settings));
+    PortSettings loaded;
+    ASSERT_TRUE(loadPortSettings(path, loaded));
+    EXPECT_EQ(loaded, settings);
+    IniFile check(path);
+    ASSERT_TRUE(check.load());
+    EXPECT_EQ(check.value(QStringLiteral("bus"), QStringLiteral("ScanWaitMs")), QStringLiteral("80"));
+
+    EXPECT_TRUE(frontIniPath().endsWith(QStringLiteral("/front.ini")));
+    EXPECT_TRUE(frontIniPath().startsWith(QCoreApplication::applicationDirPath()));
+}
+
+TEST(FrontIni, unreadableFileIsNotOverwritten)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("front.ini")));
+    const QString path = dir.filePath(QStringLiteral("front.ini"));
+    PortSettings settings;
+    QString error;
+    EXPECT_FALSE(loadPortSettings(path, settings, &error));
+    EXPECT_FALSE(storePortSettings(path, settings, &error));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
