@@ -49,7 +49,7 @@ TEST(PtySmoke, scanFindsExactlyTheRelaysOnTheLine)
 
     QList<int> found;
     for (int address = 1; address <= 32; ++address)
-        if (link.bus.GetF07(quint8(address), 40) != 255)
+        if (link.bus.GetF07(quint8(address), 100) != 255)
             found.append(address);
     EXPECT_EQ(found, QList<int>({1, 6, 17}));
     EXPECT_EQ(sim.stop(), 0); // SIGTERM ends it cleanly
