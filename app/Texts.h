@@ -13,4 +13,7 @@ inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
 inline const QString versionString = QStringLiteral("1.1.080704");
 inline const QString productTitle = QStringLiteral("Конфигуратор МИВ-04,06");
 inline const QString applicationTitle = QStringLiteral("КАРВЕН motor config v") + versionString.left(3);
+// The about box.
+inline const QString aboutVersionLine = QStringLiteral("Версия ") + versionString;
+inline const QString libraryLoadError = QStringLiteral("Ошибка загрузки библиотеки");
 } // namespace Texts

@@ -1,0 +1,78 @@
+#include "app/ActionEnabling.h"
+
+namespace ActionEnabling {
+
+ActionSet switchedByTab()
+{
+    return {ActionId::a_pooling, ActionId::a_getinfo, ActionId::a_refresh,
+            ActionId::a_setref,  ActionId::a_print,   ActionId::a_getdata,
+            ActionId::a_setdata, ActionId::a_load,    ActionId::a_save};
+}
+
+namespace {
+
+// Tabs 2 and 6 hold what the settings file keeps; loading and saving it is
+// offered only once the relay's password has unlocked editing.
+TabEntry configurationEntry(bool portOpen, bool confLocked)
+{
+    TabEntry entry;
+    if (!confLocked) {
+        entry.enabled.insert(ActionId::a_load);
+        entry.enabled.insert(ActionId::a_save);
+    }
+    if (portOpen) {
+        entry.enabled.insert(ActionId::a_getdata);
+        entry.enabled.insert(ActionId::a_setdata);
+    }
+    return entry;
+}
+
+TabEntry liveValuesEntry(bool portOpen)
+{
+    TabEntry entry;
+    if (portOpen)
+        entry.enabled = {ActionId::a_refresh, ActionId::a_setref};
+    entry.runsRefresh = true;
+    return entry;
+}
+
+} // namespace
+
+TabEntry onTabEntered(int tab, bool portOpen, bool confLocked)
+{
+    switch (tab) {
+    case DevicesTab: {
+        TabEntry entry;
+        if (portOpen)
+            entry.enabled = {ActionId::a_pooling, ActionId::a_getinfo};
+        return entry;
+    }
+    case LiveValuesTab:
+        return liveValuesEntry(portOpen);
+    case RelayControlTab: {
+        TabEntry entry = liveValuesEntry(portOpen);
+        entry.needsEntryCheck = true;
+        return entry;
+    }
+    case ConfigurationTab:
+    case TimerTab:
+        return configurationEntry(portOpen, confLocked);
+    case JournalTab: {
+        TabEntry entry;
+        if (portOpen)
+            entry.enabled = {ActionId::a_getdata, ActionId::a_print};
+        return entry;
+    }
+    case ServiceTab: {
+        TabEntry entry;
+        if (portOpen)
+            entry.enabled = {ActionId::a_refresh};
+        entry.runsRefresh = true;
+        return entry;
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace ActionEnabling

@@ -1,0 +1,143 @@
+#include "app/DialogOperator.h"
+
+#include "access/PasswordDialogs.h"
+#include "access/PasswordField.h"
+#include "app/Texts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStatusBar>
+
+namespace {
+
+QMessageBox::Icon boxIcon(Operator::Icon icon)
+{
+    switch (icon) {
+    case Operator::Icon::Information:
+        return QMessageBox::Information;
+    case Operator::Icon::Warning:
+        return QMessageBox::Warning;
+    case Operator::Icon::Error:
+        return QMessageBox::Critical;
+    case Operator::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons boxButtons(Operator::Buttons buttons)
+{
+    switch (buttons) {
+    case Operator::Buttons::Ok:
+        return QMessageBox::Ok;
+    case Operator::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Operator::Buttons::OkNo:
+        return QMessageBox::Ok | QMessageBox::No;
+    case Operator::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Operator::Buttons::Abort:
+        return QMessageBox::Abort;
+    }
+    return QMessageBox::Ok;
+}
+
+Operator::Answer answerOf(int button)
+{
+    switch (button) {
+    case QMessageBox::Ok:
+        return Operator::Answer::Ok;
+    case QMessageBox::No:
+        return Operator::Answer::No;
+    case QMessageBox::Yes:
+        return Operator::Answer::Yes;
+    case QMessageBox::Abort:
+        return Operator::Answer::Abort;
+    default:
+        return Operator::Answer::Cancel;
+    }
+}
+
+} // namespace
+
+DialogOperator::DialogOperator(QWidget *parentWindow) : m_parent(parentWindow) {}
+
+void DialogOperator::setStatusBar(QStatusBar *statusBar)
+{
+    m_statusBar = statusBar;
+}
+
+QString DialogOperator::boxText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+Operator::Answer DialogOperator::message(Icon icon, const QString &text, Buttons buttons, const QString &caption)
+{
+    QMessageBox box(boxIcon(icon), caption.isEmpty() ? Texts::applicationTitle : caption, boxText(text),
+                    boxButtons(buttons), m_parent);
+    box.setTextFormat(Qt::PlainText);
+    return answerOf(box.exec());
+}
+
+std::optional<QString> DialogOperator::askPassword()
+{
+    Tpf dialog(m_parent);
+    dialog.e1->clear();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.e1->text();
+}
+
+std::optional<Operator::PasswordChange> DialogOperator::askPasswordChange()
+{
+    Tcpf dialog(m_parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return PasswordChange{dialog.e1->text(), dialog.e2->text(), dialog.e3->text()};
+}
+
+std::optional<Operator::ValueEditResult> DialogOperator::editValue(const ValueEditRequest &request)
+{
+    if (m_valueEditor)
+        return m_valueEditor(request, m_parent);
+    message(Icon::Error, QStringLiteral("Редактор значений недоступен."));
+    return std::nullopt;
+}
+
+QString DialogOperator::askFileName(bool save, const QString &filter, const QString &defaultSuffix)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString DialogOperator::askSaveFileName(const QString &filter, const QString &defaultSuffix)
+{
+    return askFileName(true, filter, defaultSuffix);
+}
+
+QString DialogOperator::askOpenFileName(const QString &filter, const QString &defaultSuffix)
+{
+    return askFileName(false, filter, defaultSuffix);
+}
+
+void DialogOperator::note(const QString &text)
+{
+    if (m_statusBar)
+        m_statusBar->showMessage(text);
+}
+
+void DialogOperator::keepAlive()
+{
+    QApplication::processEvents();
+}

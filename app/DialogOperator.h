@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/Operator.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class QStatusBar;
+
+// The operator at the window: standard message boxes with exactly the buttons
+// asked for, the password dialogs, file dialogs, and notes in the status bar.
+class DialogOperator : public Operator
+{
+public:
+    // The value editor belongs to the configuration grid and is handed in by it.
+    using ValueEditor = std::function<std::optional<ValueEditResult>(const ValueEditRequest &, QWidget *parent)>;
+
+    explicit DialogOperator(QWidget *parentWindow = nullptr);
+
+    void setParentWindow(QWidget *parentWindow) { m_parent = parentWindow; }
+    void setStatusBar(QStatusBar *statusBar);
+    void setValueEditor(ValueEditor editor) { m_valueEditor = std::move(editor); }
+
+    Answer message(Icon icon, const QString &text, Buttons buttons = Buttons::Ok,
+                   const QString &caption = {}) override;
+    std::optional<QString> askPassword() override;
+    std::optional<PasswordChange> askPasswordChange() override;
+    // Without an editor handed in, says so and edits nothing.
+    std::optional<ValueEditResult> editValue(const ValueEditRequest &request) override;
+    QString askSaveFileName(const QString &filter, const QString &defaultSuffix) override;
+    QString askOpenFileName(const QString &filter, const QString &defaultSuffix) override;
+    void note(const QString &text) override;
+    void keepAlive() override;
+
+    // A carriage return alone starts a new line in the box.
+    static QString boxText(const QString &text);
+
+private:
+    QString askFileName(bool save, const QString &filter, const QString &defaultSuffix);
+
+    QPointer<QWidget> m_parent;
+    QPointer<QStatusBar> m_statusBar;
+    ValueEditor m_valueEditor;
+};

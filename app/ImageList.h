@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QSize>
+#include <QStringList>
+
+// An image list of the data module: pictures of one size, drawn from SVG
+// resources at the screen's pixel ratio so that they stay sharp at 16 and 24
+// pixels and on high-DPI screens.
+class ImageList
+{
+public:
+    ImageList(QStringList resourcePaths, QSize size);
+
+    static ImageList toolbarIcons(); // il0: 12 icons 16 x 16
+    static ImageList rowPictures();  // il: 27 pictures 24 x 24 for the configuration grid
+    static ImageList lampIcons();    // il2: 10 lamp icons 16 x 16
+
+    int count() const { return int(m_paths.size()); }
+    QSize size() const { return m_size; }
+    // An icon that renders the picture afresh for every size and pixel ratio.
+    QIcon icon(int index) const;
+    // The picture at the list's size for a screen of the given pixel ratio.
+    QPixmap pixmap(int index, qreal devicePixelRatio) const;
+
+private:
+    QStringList m_paths;
+    QSize m_size;
+};

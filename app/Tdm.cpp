@@ -1,0 +1,314 @@
+#include "app/Tdm.h"
+
+#include "about/ShowAboutFrm.h"
+#include "app/ActionEnabling.h"
+#include "app/ActionTable.h"
+#include "app/Operator.h"
+#include "app/TabVisibility.h"
+#include "app/Texts.h"
+#include "app/Tmf.h"
+#include "link/FrontIni.h"
+#include "link/PortSetupDialog.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <cstdlib>
+
+namespace {
+
+constexpr QSize toolButtonSize{72, 24};
+constexpr int refreshIntervalMs = 1000;
+constexpr int blinkIntervalMs = 500;
+
+} // namespace
+
+Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *parent)
+    : QObject(parent), mf(mainWindow), op(op_), m_environment(std::move(environment))
+{
+    setObjectName(QStringLiteral("dm"));
+    rt.setObjectName(QStringLiteral("rt"));
+    rt.setInterval(refreshIntervalMs);
+    lt.setObjectName(QStringLiteral("lt"));
+    lt.setInterval(blinkIntervalMs);
+    createActions();
+    createMenu();
+    mf.setDataModule(this);
+    fillToolbar();
+    mf.setConfigModel(&configGrid);
+    initActions();
+    DataModuleCreate();
+}
+
+Tdm::~Tdm()
+{
+    DataModuleDestroy();
+    mf.setDataModule(nullptr);
+}
+
+void Tdm::createActions()
+{
+    for (const ActionInfo &info : ActionTable::all()) {
+        auto *action = new QAction(info.caption, this);
+        action->setObjectName(QLatin1String(info.name));
+        action->setToolTip(info.hint.isEmpty() ? info.caption : info.hint);
+        action->setStatusTip(info.hint);
+        action->setProperty("imageIndex", info.icon);
+        if (info.icon >= 0)
+            action->setIcon(il0.icon(info.icon));
+        m_actions[std::size_t(info.id)] = action;
+    }
+    a_pooling = action(ActionId::a_pooling);
+    a_getinfo = action(ActionId::a_getinfo);
+    a_refresh = action(ActionId::a_refresh);
+    a_setref = action(ActionId::a_setref);
+    a_print = action(ActionId::a_print);
+    a_getdata = action(ActionId::a_getdata);
+    a_setdata = action(ActionId::a_setdata);
+    a_port = action(ActionId::a_port);
+    a_exit = action(ActionId::a_exit);
+    a_about = action(ActionId::a_about);
+    a_chpass = action(ActionId::a_chpass);
+    a_save = action(ActionId::a_save);
+    a_load = action(ActionId::a_load);
+}
+
+void Tdm::createMenu()
+{
+    mm = new QMenuBar;
+    mm->setObjectName(QStringLiteral("mm"));
+    mm->addMenu(QStringLiteral("Программа"))->addAction(a_exit);
+    N6 = mm->addMenu(QStringLiteral("Настройки"))->addAction(QStringLiteral("Настройка порта"));
+    N6->setObjectName(QStringLiteral("N6"));
+    mm->addMenu(QStringLiteral("Помощь"))->addAction(a_about);
+    mf.setMenuBar(mm);
+}
+
+void Tdm::fillToolbar()
+{
+    for (const std::optional<ActionId> &id : ActionTable::toolbarOrder()) {
+        if (!id) {
+            mf.tb->addSeparator();
+            continue;
+        }
+        mf.tb->addAction(action(*id));
+        if (QWidget *button = mf.tb->widgetForAction(action(*id)))
+            button->setMinimumSize(toolButtonSize);
+    }
+}
+
+void Tdm::initActions()
+{
+    connect(a_pooling, &QAction::triggered, this, &Tdm::a_poolingExecute);
+    connect(a_getinfo, &QAction::triggered, this, &Tdm::a_getinfoExecute);
+    connect(a_refresh, &QAction::triggered, this, &Tdm::a_refreshExecute);
+    connect(a_setref, &QAction::triggered, this, &Tdm::a_setrefExecute);
+    connect(a_print, &QAction::triggered, this, &Tdm::a_printExecute);
+    connect(a_getdata, &QAction::triggered, this, &Tdm::a_getdataExecute);
+    connect(a_setdata, &QAction::triggered, this, &Tdm::a_setdataExecute);
+    connect(a_port, &QAction::triggered, this, &Tdm::a_portExecute);
+    connect(a_exit, &QAction::triggered, this, &Tdm::a_exitExecute);
+    connect(a_about, &QAction::triggered, this, &Tdm::a_aboutExecute);
+    connect(a_chpass, &QAction::triggered, this, &Tdm::a_chpassExecute);
+    connect(a_save, &QAction::triggered, this, &Tdm::a_saveExecute);
+    connect(a_load, &QAction::triggered, this, &Tdm::a_loadExecute);
+    connect(N6, &QAction::triggered, this, &Tdm::N6Click);
+    connect(&p, &SerialLink::afterOpen, this, &Tdm::pAfterOpen);
+    connect(&p, &SerialLink::beforeClose, this, &Tdm::pBeforeClose);
+
+    connect(mf.pc, &QTabWidget::currentChanged, &mf, &Tmf::pcChange);
+    connect(mf.lb, &QListWidget::itemDoubleClicked, &mf, &Tmf::lbDblClick);
+    connect(mf.sg, &QTableView::doubleClicked, &mf, &Tmf::sgDblClick);
+    for (QPushButton *button : std::as_const(mf.switches))
+        connect(button, &QPushButton::clicked, &mf, &Tmf::bu01Click);
+    for (QHeaderView *header : {mf.h, mf.h0})
+        connect(header, &QHeaderView::sectionResized, &mf,
+                [this, header](int section) { mf.hSectionResize(header, section); });
+    // Selecting a cell of the configuration grid is wired by Tmf::setConfigModel,
+    // since every model brings its own selection model.
+}
+
+// --- Start and end ---
+
+bool Tdm::storePortSettings(const PortSettings &settings, QString *error)
+{
+    PortSettings stored = settings;
+    // A port given for this run only is not written to "front.ini".
+    if (m_environment.portNameOverride && stored.portName == *m_environment.portNameOverride) {
+        PortSettings inFile;
+        ::loadPortSettings(settingsFile(), inFile);
+        stored.portName = inFile.portName;
+    }
+    return ::storePortSettings(settingsFile(), stored, error);
+}
+
+PortSetupResult Tdm::runPortSetupDialog(quint8 relayAddress)
+{
+    const PortSetupPort port{
+        [this] { return p.settings(); },
+        [this](const PortSettings &settings, QString *error) { return p.setSettings(settings, error); },
+    };
+    const PortSetupDialog dialog = m_environment.portSetupDialog
+                                       ? m_environment.portSetupDialog
+                                       : PortSetupDialog([this](const PortSettings &current) {
+                                             return TComSetupFrm::execFor(current, &mf);
+                                         });
+    const PortSettingsStore store = [this](const PortSettings &settings, QString *error) {
+        return storePortSettings(settings, error);
+    };
+    return runPortSetup(p.bus(), port, relayAddress, dialog, store, op);
+}
+
+void Tdm::DataModuleCreate()
+{
+    m_programDir = m_environment.programDir;
+    if (!m_programDir.isEmpty() && !m_programDir.endsWith(QLatin1Char('/')))
+        m_programDir += QLatin1Char('/');
+
+    PortSettings settings = p.settings();
+    QString error;
+    bool opened = ::loadPortSettings(settingsFile(), settings, &error);
+    if (opened) {
+        if (m_environment.portNameOverride)
+            settings.portName = *m_environment.portNameOverride;
+        opened = p.setSettings(settings, &error) && p.open(&error);
+    }
+    if (!opened) {
+        // The reason (a missing port, a permission the user lacks) goes on a
+        // line of its own under the message, and stays in the status bar.
+        op.message(Operator::Icon::Error,
+                   error.isEmpty() ? Texts::portOpenError : Texts::portOpenError + QLatin1Char('\r') + error);
+        if (!error.isEmpty())
+            op.note(error);
+        runPortSetupDialog(0);
+    }
+    // The plug shows how the port really is, also when it stayed closed.
+    setPortIcon(p.isOpen() ? ActionTable::iconPlugConnected : ActionTable::iconPlugPulled);
+
+    currentDevice.networkAddress = 0;
+    mf.bts(TabVisibility::WithoutRelay);
+    stopAutoRefresh();
+    for (QTableView *grid : {mf.sg, mf.sg1}) {
+        grid->setColumnHidden(4, true);
+        grid->setColumnHidden(5, true);
+    }
+    mf.pc->setCurrentIndex(ActionEnabling::DevicesTab);
+    mf.pcChange();
+    fill_conf();
+}
+
+void Tdm::DataModuleDestroy()
+{
+    if (!p.isOpen())
+        return;
+    p.close();
+    if (p.isOpen() && op.message(Operator::Icon::Error, Texts::portCloseError) == Operator::Answer::Ok)
+        std::exit(EXIT_FAILURE);
+}
+
+void Tdm::fill_conf()
+{
+    configGrid.fill_conf(catalogue);
+    if (QAbstractItemModel *journal = mf.journalModel())
+        fill_journal_numbers(*journal);
+}
+
+void Tdm::stopAutoRefresh()
+{
+    flags.AutoRefresh = false;
+    rt.stop();
+}
+
+// --- Port ---
+
+void Tdm::a_portExecute()
+{
+    if (p.isOpen()) {
+        p.close();
+        setPortIcon(ActionTable::iconPlugPulled);
+        mf.pcChange();
+        return;
+    }
+    QString error;
+    if (!p.open(&error)) {
+        // No box: the port simply stays closed. The reason goes to the status bar.
+        op.note(error);
+        return;
+    }
+    setPortIcon(ActionTable::iconPlugConnected);
+    mf.pcChange();
+}
+
+void Tdm::setPortIcon(int imageIndex)
+{
+    a_port->setIcon(il0.icon(imageIndex));
+    a_port->setProperty("imageIndex", imageIndex);
+}
+
+void Tdm::pAfterOpen()
+{
+    setPortIcon(ActionTable::iconPlugConnected);
+}
+
+void Tdm::pBeforeClose()
+{
+    setPortIcon(ActionTable::iconPlugPulled);
+}
+
+void Tdm::N6Click()
+{
+    runPortSetupDialog(currentDevice.networkAddress);
+}
+
+// --- Program ---
+
+void Tdm::a_exitExecute()
+{
+    QCoreApplication::exit(0);
+}
+
+void Tdm::a_aboutExecute()
+{
+    if (!m_aboutLibrary.isLoaded()) {
+        m_aboutLibrary.setFileName(m_programDir + QStringLiteral("about"));
+        if (!m_aboutLibrary.load()) {
+            op.message(Operator::Icon::Error, Texts::libraryLoadError, Operator::Buttons::Abort);
+            return;
+        }
+    }
+    // The library stays loaded for the rest of the run.
+    const auto show = reinterpret_cast<ShowAboutFrmFunction>(m_aboutLibrary.resolve(showAboutFrmName));
+    if (!show)
+        return;
+    show(quintptr(mf.winId()), Texts::productTitle.toUtf8().constData(),
+         Texts::aboutVersionLine.toUtf8().constData());
+}
+
+// --- Device and configuration work ---
+
+void Tdm::a_poolingExecute() {}
+
+void Tdm::a_getinfoExecute() {}
+
+void Tdm::a_refreshExecute() {}
+
+void Tdm::a_setrefExecute() {}
+
+void Tdm::a_printExecute() {}
+
+void Tdm::a_getdataExecute() {}
+
+void Tdm::a_setdataExecute() {}
+
+void Tdm::a_chpassExecute() {}
+
+void Tdm::a_saveExecute() {}
+
+void Tdm::a_loadExecute() {}

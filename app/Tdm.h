@@ -1,0 +1,111 @@
+#pragma once
+
+#include "app/ActionId.h"
+#include "app/ImageList.h"
+#include "app/SessionFlags.h"
+#include "config/ConfigGrid.h"
+#include "config/ParameterCatalogue.h"
+#include "device/CurrentDevice.h"
+#include "link/PortSetup.h"
+#include "link/SerialLink.h"
+
+#include <QLibrary>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <optional>
+
+class Operator;
+class QAction;
+class QMenuBar;
+class Tmf;
+
+// The data module `dm`: the serial port, the timers, the actions with their
+// menu and toolbar, the image lists, and the program-wide state. It lives
+// from after the main window's creation to after the message loop's end.
+class Tdm : public QObject
+{
+    Q_OBJECT
+public:
+    // What differs between the program and a test run.
+    struct Environment {
+        // The program's folder with its trailing separator: "front.ini" and the
+        // about library are looked for there.
+        QString programDir;
+        // A port name used for this run instead of the one in "front.ini" and
+        // never stored there.
+        std::optional<QString> portNameOverride;
+        // The port setup dialog; empty means the real one.
+        PortSetupDialog portSetupDialog;
+    };
+
+    // Creates the components, wires them and runs DataModuleCreate.
+    Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent = nullptr);
+    // Runs DataModuleDestroy.
+    ~Tdm() override;
+
+    QAction *action(ActionId id) const { return m_actions[std::size_t(id)]; }
+    bool portOpen() const { return p.isOpen(); }
+    // Automatic refresh off: the flag cleared and the refresh timer stopped.
+    void stopAutoRefresh();
+    QString settingsFile() const { return m_programDir + QStringLiteral("front.ini"); }
+    const QString &programDir() const { return m_programDir; }
+
+    // --- Handlers ---
+    void DataModuleCreate();
+    void DataModuleDestroy();
+    void a_poolingExecute();
+    void a_getinfoExecute();
+    void a_refreshExecute();
+    void a_setrefExecute();
+    void a_printExecute();
+    void a_getdataExecute();
+    void a_setdataExecute();
+    void a_portExecute();
+    void a_exitExecute();
+    void a_aboutExecute();
+    void a_chpassExecute();
+    void a_saveExecute();
+    void a_loadExecute();
+    void N6Click();
+    void pAfterOpen();
+    void pBeforeClose();
+    // The grids' start-up contents: the catalogue's names and registers in
+    // the configuration grid, "#" in the journal grid's first column.
+    void fill_conf();
+
+    // --- Components and program-wide state ---
+    Tmf &mf;
+    Operator &op;
+    SerialLink p;
+    QTimer rt; // refresh timer
+    QTimer lt; // lamp blink timer
+    ImageList il0 = ImageList::toolbarIcons();
+    ImageList il = ImageList::rowPictures();
+    ImageList il2 = ImageList::lampIcons();
+    QMenuBar *mm = nullptr;
+    QAction *a_pooling = nullptr, *a_getinfo = nullptr, *a_refresh = nullptr, *a_setref = nullptr,
+            *a_print = nullptr, *a_getdata = nullptr, *a_setdata = nullptr, *a_port = nullptr,
+            *a_exit = nullptr, *a_about = nullptr, *a_chpass = nullptr, *a_save = nullptr,
+            *a_load = nullptr;
+    QAction *N6 = nullptr; // "Настройка порта"
+    CurrentDevice currentDevice;
+    SessionFlags flags;
+    ParameterCatalogue catalogue;
+    ConfigGrid configGrid;
+
+private:
+    void createActions();
+    void createMenu();
+    void fillToolbar();
+    void initActions();
+    // The Port action's picture: the plug connected or pulled apart.
+    void setPortIcon(int imageIndex);
+    bool storePortSettings(const PortSettings &settings, QString *error);
+    PortSetupResult runPortSetupDialog(quint8 relayAddress);
+
+    Environment m_environment;
+    QString m_programDir;
+    std::array<QAction *, actionCount> m_actions{};
+    QLibrary m_aboutLibrary;
+};

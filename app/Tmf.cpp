@@ -1,0 +1,772 @@
+#include "app/Tmf.h"
+
+#include "app/ActionEnabling.h"
+#include "app/Lamp.h"
+#include "app/Operator.h"
+#include "app/TabVisibility.h"
+#include "app/Tdm.h"
+#include "app/TextFormats.h"
+#include "app/Texts.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int windowWidth = 762;
+constexpr int windowHeight = 606;
+
+// Header sections and grid columns. The headers sit over the grids as
+// controls of their own; a grid column is its section's width less 2 pixels.
+const QStringList configCaptions{QStringLiteral("Пункт в меню реле"), QStringLiteral("Название параметра"),
+                                 QStringLiteral("Значение"), QStringLiteral("Изменение")};
+const QList<int> configSections{120, 300, 80, 70};
+const QList<int> configColumns{117, 299, 79, 69};
+const QStringList journalCaptions{QStringLiteral("Номер"), QStringLiteral("Дата события"),
+                                  QStringLiteral("Событие"), QStringLiteral("Информация")};
+const QList<int> journalSections{45, 100, 295, 300};
+const QList<int> journalColumns{42, 98, 295, 298};
+constexpr int gridColumnCount = 6;
+constexpr int configRowCount = 34;
+constexpr int journalRowCount = 100;
+constexpr int rowPictureHeight = 24;
+
+// The value labels in slot order: Label14..Label31, then Label59 and Label61.
+QList<int> valueLabelNumbers()
+{
+    QList<int> numbers;
+    for (int n = 14; n <= 31; ++n)
+        numbers << n;
+    numbers << 59 << 61;
+    return numbers;
+}
+
+QFont windowFont()
+{
+    if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
+        return QFont(QStringLiteral("Tahoma"), 8);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSize(8);
+    return font;
+}
+
+QFont valueFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(13);
+    font.setBold(true);
+    return font;
+}
+
+QHeaderView *makeHeader(const QStringList &captions, const QList<int> &widths, int tag, QWidget *parent)
+{
+    auto *header = new QHeaderView(Qt::Horizontal, parent);
+    auto *captionsModel = new QStandardItemModel(0, int(captions.size()), header);
+    captionsModel->setHorizontalHeaderLabels(captions);
+    header->setModel(captionsModel);
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    for (int section = 0; section < widths.size(); ++section)
+        header->resizeSection(section, widths[section]);
+    header->setProperty("tag", tag);
+    return header;
+}
+
+QTableView *makeGrid(QWidget *parent)
+{
+    auto *grid = new QTableView(parent);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setWordWrap(false);
+    return grid;
+}
+
+QWidget *headerOverGrid(QHeaderView *header, QTableView *grid, QWidget *under = nullptr)
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(0);
+    layout->addWidget(header);
+    layout->addWidget(grid, 1);
+    if (under)
+        layout->addWidget(under);
+    // The header scrolls with the grid's columns.
+    QObject::connect(grid->horizontalScrollBar(), &QScrollBar::valueChanged, header, &QHeaderView::setOffset);
+    return page;
+}
+
+void applyColumns(QTableView *grid, const QList<int> &widths)
+{
+    for (int column = 0; column < widths.size(); ++column)
+        grid->setColumnWidth(column, widths[column]);
+}
+
+} // namespace
+
+Tmf::Tmf(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("mf"));
+    setFont(windowFont());
+    resize(windowWidth, windowHeight);
+    setMinimumSize(windowWidth, windowHeight);
+
+    tb = new QToolBar(this);
+    tb->setObjectName(QStringLiteral("tb"));
+    tb->setMovable(false);
+    tb->setFloatable(false);
+    tb->setIconSize(QSize(16, 16));
+    tb->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    addToolBar(Qt::TopToolBarArea, tb);
+
+    pc = new QTabWidget(this);
+    pc->setObjectName(QStringLiteral("pc"));
+    pc->setUsesScrollButtons(false);
+    pc->setElideMode(Qt::ElideNone);
+    ts1 = buildDevicesTab();
+    ts2 = buildLiveValuesTab();
+    ts3 = buildConfigurationTab();
+    ts4 = buildRelayControlTab();
+    ts5 = buildJournalTab();
+    ts6 = buildServiceTab();
+    ts7 = buildTimerTab();
+    const QList<std::pair<QWidget *, QString>> tabs{
+        {ts1, QStringLiteral("Связь с устройствами")}, {ts2, QStringLiteral("Текущие значения")},
+        {ts3, QStringLiteral("Конфигурация")},         {ts4, QStringLiteral("Управление реле")},
+        {ts5, QStringLiteral("Журнал событий")},       {ts6, QStringLiteral("Техническая")},
+        {ts7, QStringLiteral("Управление по таймеру")},
+    };
+    for (int index = 0; index < tabs.size(); ++index) {
+        tabs[index].first->setObjectName(QStringLiteral("ts%1").arg(index + 1));
+        pc->addTab(tabs[index].first, tabs[index].second);
+    }
+    setCentralWidget(pc);
+
+    sb = new QStatusBar(this);
+    sb->setObjectName(QStringLiteral("sb"));
+    setStatusBar(sb);
+
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+Tmf::~Tmf() = default;
+
+void Tmf::FormCreate()
+{
+    valueLabels.clear();
+    for (int number : valueLabelNumbers())
+        valueLabels << findChild<QLabel *>(QStringLiteral("Label%1").arg(number));
+    lamps.clear();
+    for (int lamp = 1; lamp <= Lamp::lampCount; ++lamp) {
+        auto *image = findChild<QLabel *>(QStringLiteral("Image%1").arg(lamp));
+        image->clear();
+        image->setProperty("iconIndex", QVariant());
+        lamps << image;
+    }
+    setWindowTitle(Texts::applicationTitle);
+    // conf_changed and conf_locked start as SessionFlags declares them (clear, set).
+}
+
+void Tmf::setDataModule(Tdm *dataModule)
+{
+    dm = dataModule;
+}
+
+// --- Tabs ---
+
+QWidget *Tmf::buildDevicesTab()
+{
+    auto *page = new QWidget;
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+
+    auto *left = new QWidget;
+    left->setFixedWidth(177);
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(2);
+    lb = new QListWidget;
+    lb->setObjectName(QStringLiteral("lb"));
+    pb1 = new QProgressBar;
+    pb1->setObjectName(QStringLiteral("pb1"));
+    pb1->setRange(0, 31);
+    pb1->setTextVisible(false);
+    pb1->hide();
+    leftLayout->addWidget(lb, 1);
+    leftLayout->addWidget(pb1);
+
+    m1 = new QPlainTextEdit;
+    m1->setObjectName(QStringLiteral("m1"));
+    m1->setReadOnly(true);
+    m1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    splitter->addWidget(left);
+    splitter->addWidget(m1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+    layout->addWidget(splitter);
+    return page;
+}
+
+QLabel *Tmf::makeValueLabel(int number)
+{
+    auto *label = new QLabel;
+    label->setObjectName(QStringLiteral("Label%1").arg(number));
+    label->setFont(valueFont());
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(QFontMetrics(label->font()).horizontalAdvance(QLatin1Char('0')) * 18);
+    return label;
+}
+
+QWidget *Tmf::buildValuesPanel()
+{
+    auto *panel = new QGroupBox;
+    panel->setObjectName(QStringLiteral("p3"));
+    auto *grid = new QGridLayout(panel);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(1);
+
+    int row = 0;
+    auto *headingValues = new QLabel(QStringLiteral("Значения"));
+    QFont bold = headingValues->font();
+    bold.setBold(true);
+    headingValues->setFont(bold);
+    Label63 = new QLabel(QStringLiteral("при ограничении пусков"));
+    Label63->setObjectName(QStringLiteral("Label63"));
+    auto *headingCurrent = new QLabel(QStringLiteral("текущие"));
+    headingCurrent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto *headings = new QHBoxLayout;
+    headings->addWidget(Label63);
+    headings->addStretch(1);
+    headings->addWidget(headingCurrent);
+    grid->addWidget(headingValues, row, 0, 1, 2);
+    grid->addLayout(headings, row, 2);
+    ++row;
+
+    auto addRow = [&](const QString &caption, const QString &phase, int labelNumber) {
+        grid->addWidget(new QLabel(caption), row, 0);
+        if (!phase.isEmpty())
+            grid->addWidget(new QLabel(phase), row, 1);
+        grid->addWidget(makeValueLabel(labelNumber), row, 2);
+        ++row;
+    };
+    addRow(QStringLiteral("Ток"), QStringLiteral("A"), 14);
+    addRow(QString(), QStringLiteral("B"), 15);
+    addRow(QString(), QStringLiteral("C"), 16);
+    addRow(QStringLiteral("Напряжение"), QStringLiteral("A"), 17);
+    addRow(QString(), QStringLiteral("B"), 18);
+    addRow(QString(), QStringLiteral("C"), 19);
+    addRow(QStringLiteral("Эквив. тепловой энергии"), QString(), 29);
+    addRow(QStringLiteral("Температура двигателя"), QString(), 25);
+    addRow(QStringLiteral("Активная мощность"), QString(), 20);
+    addRow(QStringLiteral("Реактивная мощность"), QString(), 21);
+    addRow(QStringLiteral("Полная мощность"), QString(), 22);
+    addRow(QStringLiteral("cos ф двигателя"), QString(), 23);
+    addRow(QStringLiteral("Частота сети"), QString(), 24);
+    addRow(QStringLiteral("Асимметрия токов фаз"), QString(), 26);
+    addRow(QStringLiteral("Ток утечки"), QString(), 27);
+    addRow(QStringLiteral("Сопротивление изоляции"), QString(), 28);
+    addRow(QStringLiteral("Моторесурс"), QString(), 30);
+    addRow(QString(), QString(), 31);
+    addRow(QStringLiteral("Дата"), QString(), 59);
+    addRow(QStringLiteral("Время"), QString(), 61);
+
+    // Setting the relay's clock: from the PC's clock, or from the two pickers.
+    BitBtn5 = new QPushButton(QStringLiteral("Синхронизация"));
+    BitBtn5->setObjectName(QStringLiteral("BitBtn5"));
+    BitBtn5->setProperty("tag", 3);
+    dtp1 = new QDateEdit;
+    dtp1->setObjectName(QStringLiteral("dtp1"));
+    dtp1->setDisplayFormat(TextFormats::shortDate);
+    dtp1->setCalendarPopup(true);
+    dtp2 = new QTimeEdit;
+    dtp2->setObjectName(QStringLiteral("dtp2"));
+    dtp2->setDisplayFormat(TextFormats::shortTime);
+    BitBtn6 = new QPushButton(QStringLiteral("Установить"));
+    BitBtn6->setObjectName(QStringLiteral("BitBtn6"));
+    BitBtn6->setProperty("tag", 5);
+    auto *clock = new QGridLayout;
+    clock->setContentsMargins(0, 4, 0, 0);
+    clock->addWidget(BitBtn5, 0, 0, 1, 2);
+    clock->addWidget(dtp1, 1, 0);
+    clock->addWidget(dtp2, 1, 1);
+    clock->addWidget(BitBtn6, 2, 0, 1, 2);
+    grid->addLayout(clock, row, 0, 1, 3);
+    ++row;
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(2, 1);
+    return panel;
+}
+
+QWidget *Tmf::makeLamp(int lamp, const QString &caption)
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto *image = new QLabel;
+    image->setObjectName(QStringLiteral("Image%1").arg(lamp));
+    image->setFixedSize(16, 16);
+    image->setProperty("tag", Lamp::tagOf(lamp));
+    layout->addWidget(image);
+    layout->addWidget(new QLabel(caption), 1);
+    return row;
+}
+
+QWidget *Tmf::buildStatusPanel()
+{
+    auto *panel = new QWidget;
+    panel->setObjectName(QStringLiteral("p4"));
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(4);
+
+    auto *state = new QGroupBox(QStringLiteral("Состояние"));
+    auto *stateGrid = new QGridLayout(state);
+    stateGrid->setVerticalSpacing(2);
+    stateGrid->addWidget(new QLabel(QStringLiteral("Вход")), 0, 0);
+    stateGrid->addWidget(new QLabel(QStringLiteral("Реле")), 0, 1);
+    stateGrid->addWidget(makeLamp(1, QStringLiteral("Пуск")), 1, 0);
+    stateGrid->addWidget(makeLamp(2, QStringLiteral("2-я ступень")), 2, 0);
+    stateGrid->addWidget(makeLamp(3, QStringLiteral("Работа")), 1, 1);
+    stateGrid->addWidget(makeLamp(4, QStringLiteral("Авария")), 2, 1);
+    stateGrid->addWidget(makeLamp(5, QStringLiteral("Перегрузка")), 3, 1);
+    grid->addWidget(state, 0, 0, 1, 2);
+
+    auto *indication = new QGroupBox(QStringLiteral("Индикация"));
+    auto *indicationGrid = new QGridLayout(indication);
+    indicationGrid->setVerticalSpacing(2);
+    const QStringList indicationCaptions{
+        QStringLiteral("Работа"),     QStringLiteral("Нагрузка/Перегрузка"), QStringLiteral("Ограничение пусков"),
+        QStringLiteral("Недогрузка"), QStringLiteral("Асимметрия"),          QStringLiteral("Утечка"),
+        QStringLiteral("U >"),        QStringLiteral("U <"),                 QStringLiteral("Изоляция"),
+        QStringLiteral("Залипание"),  QStringLiteral("T °C >"),              QStringLiteral("ABC"),
+    };
+    for (int i = 0; i < indicationCaptions.size(); ++i)
+        indicationGrid->addWidget(makeLamp(6 + i, indicationCaptions[i]), i % 6, i / 6);
+    grid->addWidget(indication, 1, 0, 1, 2);
+
+    gbSensors = new QGroupBox(QStringLiteral("Датчики"));
+    gbSensors->setObjectName(QStringLiteral("gbSensors"));
+    auto *sensorsLayout = new QVBoxLayout(gbSensors);
+    sensorsLayout->setSpacing(2);
+    const QStringList sensorCaptions{QStringLiteral("Авар. уровень"), QStringLiteral("Верхн. уровень"),
+                                     QStringLiteral("Нижн. уровень"), QStringLiteral("Сухой ход"),
+                                     QStringLiteral("Затопление")};
+    for (int i = 0; i < sensorCaptions.size(); ++i)
+        sensorsLayout->addWidget(makeLamp(18 + i, sensorCaptions[i]));
+    timerLampRow = makeLamp(25, QStringLiteral("Таймер"));
+    timerLampRow->setObjectName(QStringLiteral("timerLampRow"));
+    auto *leftColumn = new QVBoxLayout;
+    leftColumn->addWidget(gbSensors);
+    leftColumn->addWidget(timerLampRow);
+    leftColumn->addStretch(1);
+    grid->addLayout(leftColumn, 2, 0);
+
+    auto *phaseLoss = new QGroupBox(QStringLiteral("Обрыв фазы"));
+    auto *phaseLossLayout = new QVBoxLayout(phaseLoss);
+    phaseLossLayout->setSpacing(2);
+    phaseLossLayout->addWidget(makeLamp(23, QStringLiteral("по напряжению")));
+    phaseLossLayout->addWidget(makeLamp(24, QStringLiteral("по току")));
+
+    auto *control = new QGroupBox(QStringLiteral("Управление реле"));
+    auto *controlLayout = new QHBoxLayout(control);
+    BitBtn1 = new QPushButton(QStringLiteral("Работа"));
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setProperty("tag", 1);
+    BitBtn2 = new QPushButton(QStringLiteral("Стоп"));
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setProperty("tag", 4);
+    controlLayout->addWidget(BitBtn1);
+    controlLayout->addWidget(BitBtn2);
+
+    BitBtn4 = new QPushButton(QStringLiteral("Квитирование"));
+    BitBtn4->setObjectName(QStringLiteral("BitBtn4"));
+    BitBtn4->setProperty("tag", 2);
+
+    auto *rightColumn = new QVBoxLayout;
+    rightColumn->addWidget(phaseLoss);
+    rightColumn->addWidget(control);
+    rightColumn->addWidget(BitBtn4);
+    rightColumn->addStretch(1);
+    grid->addLayout(rightColumn, 2, 1);
+    grid->setRowStretch(3, 1);
+
+    gbSensors->hide();
+    timerLampRow->hide();
+    return panel;
+}
+
+QWidget *Tmf::buildLiveValuesTab()
+{
+    auto *page = new QWidget;
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
+    p3 = buildValuesPanel();
+    p4 = buildStatusPanel();
+    layout->addWidget(p3, 5);
+    layout->addWidget(p4, 4);
+    return page;
+}
+
+QWidget *Tmf::buildConfigurationTab()
+{
+    sg = makeGrid(nullptr);
+    sg->setObjectName(QStringLiteral("sg"));
+    QFont bold = sg->font();
+    bold.setBold(true);
+    sg->setFont(bold);
+    // Rows tall enough for the 24 x 24 pictures of column 0.
+    sg->verticalHeader()->setMinimumSectionSize(rowPictureHeight);
+    sg->verticalHeader()->setDefaultSectionSize(rowPictureHeight + 2);
+    sg->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    h = makeHeader(configCaptions, configSections, 0, nullptr);
+    h->setObjectName(QStringLiteral("h"));
+    return headerOverGrid(h, sg);
+}
+
+QWidget *Tmf::buildRelayControlTab()
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(8, 8, 8, 8);
+    auto *group = new QGroupBox(QStringLiteral("Управление реле"));
+    auto *grid = new QGridLayout(group);
+    grid->setHorizontalSpacing(12);
+    struct OutputRow {
+        int lamp;
+        QString caption;
+        QPushButton **on;
+        QPushButton **off;
+    };
+    const QList<OutputRow> rows{
+        {26, QStringLiteral("Работа"), &Button1, &Button2},
+        {27, QStringLiteral("Авария"), &Button3, &Button4},
+        {28, QStringLiteral("Перегрузка"), &Button5, &Button6},
+    };
+    int tag = 1;
+    for (int row = 0; row < rows.size(); ++row) {
+        grid->addWidget(makeLamp(rows[row].lamp, rows[row].caption), row, 0);
+        *rows[row].on = new QPushButton(QStringLiteral("Включить"));
+        *rows[row].off = new QPushButton(QStringLiteral("Выключить"));
+        for (QPushButton *button : {*rows[row].on, *rows[row].off}) {
+            button->setObjectName(QStringLiteral("Button%1").arg(tag));
+            button->setProperty("tag", tag);
+            ++tag;
+        }
+        grid->addWidget(*rows[row].on, row, 1);
+        grid->addWidget(*rows[row].off, row, 2);
+    }
+    grid->setColumnMinimumWidth(0, 140);
+    auto *line = new QHBoxLayout;
+    line->addWidget(group);
+    line->addStretch(1);
+    layout->addLayout(line);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget *Tmf::buildJournalTab()
+{
+    sg1 = makeGrid(nullptr);
+    sg1->setObjectName(QStringLiteral("sg1"));
+    h0 = makeHeader(journalCaptions, journalSections, 1, nullptr);
+    h0->setObjectName(QStringLiteral("h0"));
+    pb2 = new QProgressBar;
+    pb2->setObjectName(QStringLiteral("pb2"));
+    pb2->setRange(0, 99);
+    pb2->setTextVisible(false);
+    pb2->hide();
+    m_journalTexts = new QStandardItemModel(journalRowCount, gridColumnCount, this);
+    m_journalTexts->setObjectName(QStringLiteral("journalTexts"));
+    QWidget *page = headerOverGrid(h0, sg1, pb2);
+    setJournalModel(m_journalTexts);
+    return page;
+}
+
+QWidget *Tmf::buildServiceTab()
+{
+    auto *page = new QWidget;
+    auto *grid = new QGridLayout(page);
+    grid->setContentsMargins(12, 12, 12, 12);
+    auto makeEdit = [](const char *name, int maxLength) {
+        auto *edit = new QLineEdit;
+        edit->setObjectName(QLatin1String(name));
+        edit->setMaxLength(maxLength);
+        edit->setFixedWidth(80);
+        return edit;
+    };
+    Edit1 = makeEdit("Edit1", 5);
+    Edit2 = makeEdit("Edit2", 2);
+    Edit3 = makeEdit("Edit3", 5);
+    BitBtn3 = new QPushButton(QStringLiteral("Установить мр"));
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setProperty("tag", 6);
+    BitBtn7 = new QPushButton(QStringLiteral("Установить сн"));
+    BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
+    BitBtn7->setProperty("tag", 7);
+    grid->addWidget(new QLabel(QStringLiteral("Моторесурс")), 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("часы")), 0, 2);
+    grid->addWidget(Edit2, 0, 3);
+    grid->addWidget(new QLabel(QStringLiteral("минуты")), 0, 4);
+    grid->addWidget(BitBtn3, 0, 5);
+    grid->addWidget(new QLabel(QStringLiteral("Серийный номер")), 1, 0);
+    grid->addWidget(Edit3, 1, 1);
+    grid->addWidget(BitBtn7, 1, 5);
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(2, 1);
+    return page;
+}
+
+QWidget *Tmf::buildTimerTab()
+{
+    auto *page = new QWidget;
+    auto *outer = new QHBoxLayout(page);
+    outer->setContentsMargins(12, 12, 12, 12);
+    auto *box = new QWidget;
+    auto *grid = new QGridLayout(box);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(2);
+
+    // The day from 00.00 to 23.59 is cut by five marks into six intervals:
+    // the marks stand in the left columns, each interval's switch in the right
+    // columns between the marks that bound it.
+    grid->addWidget(new QLabel(QStringLiteral("Метки времени    00.00    Интервал")), 0, 0, 1, 4);
+    for (int mark = 1; mark <= 5; ++mark) {
+        auto *picker = new QTimeEdit;
+        picker->setObjectName(QStringLiteral("dtp0%1").arg(mark));
+        picker->setDisplayFormat(QStringLiteral("HH.mm"));
+        picker->setTime(QTime(0, 0));
+        picker->setFixedWidth(70);
+        timeMarks << picker;
+        grid->addWidget(new QLabel(QString::number(mark)), 2 * mark, 0, Qt::AlignRight);
+        grid->addWidget(picker, 2 * mark, 1);
+    }
+    for (int interval = 1; interval <= 6; ++interval) {
+        auto *button = new QPushButton;
+        button->setObjectName(QStringLiteral("bu0%1").arg(interval));
+        button->setFixedWidth(70);
+        switches << button;
+        grid->addWidget(new QLabel(QString::number(interval)), 2 * interval - 1, 2, Qt::AlignRight);
+        grid->addWidget(button, 2 * interval - 1, 3);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("     23.59")), 12, 0, 1, 2);
+    auto *timerSwitch = new QPushButton;
+    timerSwitch->setObjectName(QStringLiteral("bu07"));
+    timerSwitch->setFixedWidth(70);
+    switches << timerSwitch;
+    grid->addWidget(new QLabel(QStringLiteral("Таймер")), 14, 0, 1, 2, Qt::AlignRight);
+    grid->addWidget(timerSwitch, 14, 3);
+    grid->setRowMinimumHeight(13, 12);
+
+    auto *column = new QVBoxLayout;
+    column->addWidget(box);
+    column->addStretch(1);
+    outer->addLayout(column);
+    outer->addStretch(1);
+    return page;
+}
+
+// --- Models ---
+
+void Tmf::setConfigModel(QAbstractItemModel *model)
+{
+    // A new model resets the view's columns; keep hidden what was hidden.
+    QList<int> hidden;
+    for (int column = 0; column < gridColumnCount; ++column)
+        if (sg->isColumnHidden(column))
+            hidden << column;
+    sg->setModel(model);
+    applyColumns(sg, configColumns);
+    for (int column : hidden)
+        sg->setColumnHidden(column, true);
+    connect(sg->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    sgSelectCell(current.column(), current.row());
+            });
+}
+
+void Tmf::setJournalModel(QAbstractItemModel *model)
+{
+    QList<int> hidden;
+    for (int column = 0; column < gridColumnCount; ++column)
+        if (sg1->isColumnHidden(column))
+            hidden << column;
+    sg1->setModel(model);
+    applyColumns(sg1, journalColumns);
+    for (int column : hidden)
+        sg1->setColumnHidden(column, true);
+}
+
+QAbstractItemModel *Tmf::configModel() const
+{
+    return sg->model();
+}
+
+QAbstractItemModel *Tmf::journalModel() const
+{
+    return sg1->model();
+}
+
+void Tmf::setRelayControlEntryCheck(std::function<bool()> check)
+{
+    m_relayControlEntryCheck = std::move(check);
+}
+
+void Tmf::setSensorLampsVisible(bool visible)
+{
+    gbSensors->setVisible(visible);
+    timerLampRow->setVisible(visible);
+}
+
+// --- Handlers ---
+
+void Tmf::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void Tmf::FormShow()
+{
+    Label63->hide();
+    for (QLabel *label : std::as_const(valueLabels))
+        label->clear();
+    for (int lamp = 1; lamp <= Lamp::lampCount; ++lamp)
+        if (const auto state = Lamp::startState(lamps[lamp - 1]->property("tag").toInt()))
+            led(*state, lamp);
+    // Grids that keep their texts themselves have their row count fixed.
+    if (auto *texts = qobject_cast<QStandardItemModel *>(sg->model()))
+        texts->setRowCount(configRowCount);
+    if (auto *texts = qobject_cast<QStandardItemModel *>(sg1->model()))
+        texts->setRowCount(journalRowCount);
+}
+
+void Tmf::closeEvent(QCloseEvent *event)
+{
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool Tmf::FormClose()
+{
+    if (!dm || !dm->flags.conf_changed)
+        return true;
+    const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r') +
+                             QStringLiteral("Отменить изменения и завершить работу программы?");
+    return dm->op.message(Operator::Icon::Warning, question, Operator::Buttons::OkNo) != Operator::Answer::No;
+}
+
+void Tmf::pcChange()
+{
+    if (!dm)
+        return;
+    dm->stopAutoRefresh();
+    for (ActionId id : allActions)
+        if (ActionEnabling::switchedByTab().contains(id))
+            dm->action(id)->setEnabled(false);
+
+    const int tab = pc->currentIndex();
+    if (tab == ActionEnabling::LiveValuesTab) {
+        dm->flags.StartLimitView = false;
+        dtp1->setDate(QDate::currentDate());
+        dtp2->setTime(QTime::currentTime());
+    }
+    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->flags.conf_locked);
+    // The relay outputs may be switched by hand only with the motor at rest;
+    // the tab's check decides, and may move to another tab itself.
+    if (entry.needsEntryCheck && (!m_relayControlEntryCheck || !m_relayControlEntryCheck()))
+        return;
+    for (ActionId id : allActions)
+        if (entry.enabled.contains(id))
+            dm->action(id)->setEnabled(true);
+    if (entry.runsRefresh)
+        dm->action(ActionId::a_refresh)->trigger();
+}
+
+void Tmf::bts(int mode)
+{
+    TabVisibility::TabSet visible{};
+    for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
+        visible[std::size_t(tab)] = pc->isTabVisible(tab);
+    const quint16 typeCode = dm ? dm->currentDevice.typeCode : 0;
+    const TabVisibility::TabSet next = TabVisibility::afterBts(mode, visible, typeCode);
+    for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
+        if (next[std::size_t(tab)] != visible[std::size_t(tab)])
+            pc->setTabVisible(tab, next[std::size_t(tab)]);
+}
+
+void Tmf::led(int state, int lamp)
+{
+    if (lamp < 1 || lamp > lamps.size() || !dm)
+        return;
+    QLabel *image = lamps[lamp - 1];
+    const auto icon = Lamp::iconIndex(state, image->property("tag").toInt());
+    if (!icon)
+        return;
+    image->setPixmap(dm->il2.pixmap(*icon, image->devicePixelRatioF()));
+    image->setProperty("iconIndex", *icon);
+}
+
+void Tmf::hSectionResize(QHeaderView *header, int section)
+{
+    const QVariant tag = header->property("tag");
+    if (!tag.isValid())
+        return;
+    QTableView *grid = nullptr;
+    switch (tag.toInt()) {
+    case 0:
+        grid = sg;
+        break;
+    case 1:
+        grid = sg1;
+        break;
+    default:
+        return;
+    }
+    grid->setColumnWidth(section, header->sectionSize(section) - 2);
+}
+
+void Tmf::lbDblClick() {}
+
+void Tmf::sgDblClick() {}
+
+void Tmf::sgSelectCell(int, int) {}
+
+void Tmf::bu01Click() {}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QLabel>
+#include <QList>
+#include <QMainWindow>
+#include <functional>
+
+class QAbstractItemModel;
+class QDateEdit;
+class QGroupBox;
+class QHeaderView;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStandardItemModel;
+class QStatusBar;
+class QTabWidget;
+class QTableView;
+class QTimeEdit;
+class QToolBar;
+class Tdm;
+
+// The main window `mf`: the toolbar, the seven tabs and the status bar. It
+// shows and asks; what the actions do lives in the data module and the core.
+class Tmf : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Builds the window and runs FormCreate.
+    explicit Tmf(QWidget *parent = nullptr);
+    ~Tmf() override;
+
+    // Resolves the references to the data module's menu, images and actions,
+    // which is created after the window.
+    void setDataModule(Tdm *dataModule);
+    Tdm *dataModule() const { return dm; }
+
+    // The grids show the models they are given; the window keeps the column
+    // layout (widths, hidden storage columns) across a change of model.
+    void setConfigModel(QAbstractItemModel *model);
+    void setJournalModel(QAbstractItemModel *model);
+    QAbstractItemModel *configModel() const;
+    QAbstractItemModel *journalModel() const;
+
+    // The safety check of the tab "Управление реле"; true when the tab may stay.
+    // Until one is given, the tab offers no action.
+    void setRelayControlEntryCheck(std::function<bool()> check);
+
+    // The level-sensor group and the timer lamp, shown only for a relay of type 6.
+    void setSensorLampsVisible(bool visible);
+
+    // --- Handlers ---
+    void FormCreate();
+    void FormShow();
+    // False when the close is cancelled.
+    bool FormClose();
+    void pcChange();
+    void bts(int mode);
+    void led(int state, int lamp);
+    void hSectionResize(QHeaderView *header, int section);
+    void lbDblClick();
+    void sgDblClick();
+    void sgSelectCell(int column, int row);
+    void bu01Click();
+
+    // --- Components (the names the rest of the program knows them by) ---
+    QToolBar *tb = nullptr;
+    QTabWidget *pc = nullptr;
+    QStatusBar *sb = nullptr;
+    QWidget *ts1 = nullptr, *ts2 = nullptr, *ts3 = nullptr, *ts4 = nullptr, *ts5 = nullptr,
+            *ts6 = nullptr, *ts7 = nullptr;
+
+    // "Связь с устройствами"
+    QListWidget *lb = nullptr;
+    QProgressBar *pb1 = nullptr;
+    QPlainTextEdit *m1 = nullptr;
+
+    // "Текущие значения"
+    QWidget *p3 = nullptr;
+    QWidget *p4 = nullptr;
+    QList<QLabel *> valueLabels; // Label14..Label31, Label59, Label61 (slots 0..19)
+    QList<QLabel *> lamps;       // Image1..Image28 (lamp n at index n - 1)
+    QLabel *Label63 = nullptr;
+    QGroupBox *gbSensors = nullptr;
+    QWidget *timerLampRow = nullptr;
+    QDateEdit *dtp1 = nullptr;
+    QTimeEdit *dtp2 = nullptr;
+    QPushButton *BitBtn1 = nullptr, *BitBtn2 = nullptr, *BitBtn4 = nullptr, *BitBtn5 = nullptr,
+                *BitBtn6 = nullptr;
+
+    // "Конфигурация"
+    QHeaderView *h = nullptr;
+    QTableView *sg = nullptr;
+
+    // "Управление реле"
+    QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr,
+                *Button5 = nullptr, *Button6 = nullptr;
+
+    // "Журнал событий"
+    QHeaderView *h0 = nullptr;
+    QTableView *sg1 = nullptr;
+    QProgressBar *pb2 = nullptr;
+
+    // "Техническая"
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr;
+    QPushButton *BitBtn3 = nullptr, *BitBtn7 = nullptr;
+
+    // "Управление по таймеру"
+    QList<QTimeEdit *> timeMarks;  // dtp01..dtp05
+    QList<QPushButton *> switches; // bu01..bu07
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *buildDevicesTab();
+    QWidget *buildLiveValuesTab();
+    QWidget *buildValuesPanel();
+    QWidget *buildStatusPanel();
+    QWidget *buildConfigurationTab();
+    QWidget *buildRelayControlTab();
+    QWidget *buildJournalTab();
+    QWidget *buildServiceTab();
+    QWidget *buildTimerTab();
+    QWidget *makeLamp(int lamp, const QString &caption);
+    QLabel *makeValueLabel(int number);
+
+    Tdm *dm = nullptr;
+    QStandardItemModel *m_journalTexts = nullptr;
+    std::function<bool()> m_relayControlEntryCheck;
+};

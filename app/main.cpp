@@ -1,0 +1,56 @@
+#include "app/DialogOperator.h"
+#include "app/Tdm.h"
+#include "app/Texts.h"
+#include "app/Tmf.h"
+#include "app/Tsf.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLocale>
+#include <QStatusBar>
+
+namespace {
+
+// The one command-line option: `--port NAME` opens NAME for this run instead
+// of the port named in "front.ini", without storing it there. ./run uses it to
+// point the window at the simulated relay line. Nothing else is read.
+std::optional<QString> portNameFromArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("NAME"));
+    parser.addOption(portOption);
+    parser.parse(arguments);
+    if (!parser.isSet(portOption))
+        return std::nullopt;
+    return parser.value(portOption);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    // Dates and times are shown in the fixed patterns of TextFormats; numbers
+    // use the decimal separator the PC had when the program started, not
+    // whatever the regional settings are changed to while it runs.
+    QLocale::setDefault(QLocale::system());
+    QApplication::setApplicationName(QStringLiteral("mivconf"));
+    QApplication::setApplicationVersion(Texts::versionString);
+
+    auto *splash = new Tsf;
+    splash->showForAWhile();
+
+    Tmf mf;
+    DialogOperator op(&mf);
+    op.setStatusBar(mf.sb);
+    Tdm::Environment environment;
+    environment.programDir = QApplication::applicationDirPath() + QLatin1Char('/');
+    environment.portNameOverride = portNameFromArguments(QApplication::arguments());
+    Tdm dm(mf, op, environment);
+
+    splash->hide();
+    delete splash;
+
+    mf.show();
+    return QApplication::exec();
+}

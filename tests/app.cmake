@@ -1,0 +1,13 @@
+miv_add_test(test_app_logic SOURCES
+  app/test_action_enabling.cpp
+  app/test_action_table.cpp
+  app/test_tab_visibility.cpp
+  app/test_lamp.cpp)
+
+miv_add_test(test_app_window WIDGETS SOURCES
+  app/WidgetTestMain.cpp
+  app/test_main_window.cpp
+  app/test_data_module.cpp
+  support/PtyBridge.cpp)
+# The about test loads the real library from the program folder.
+add_dependencies(test_app_window about)

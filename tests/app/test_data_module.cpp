@@ -1,0 +1,272 @@
+#include "AppFixture.h"
+#include "app/ActionEnabling.h"
+#include "app/Texts.h"
+#include "link/FrontIni.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+using DataModule = AppFixture;
+
+const QString missingPort = QStringLiteral("/nonexistent/ttyMIV9");
+
+QString storedPortName(const QString &iniPath)
+{
+    PortSettings settings;
+    settings.portName = QStringLiteral("(none)");
+    loadPortSettings(iniPath, settings);
+    return settings.portName;
+}
+
+} // namespace
+
+TEST_F(DataModule, portThatCannotOpenAtStartIsReportedThenSetUpAndStored)
+{
+    start(missingPort);
+    ASSERT_GE(op.shown().size(), 1);
+    const ScriptedOperator::Shown &box = op.shown().first();
+    EXPECT_TRUE(box.text.startsWith(Texts::portOpenError)) << box.text.toStdString();
+    EXPECT_EQ(box.icon, Operator::Icon::Error);
+    EXPECT_EQ(box.buttons, Operator::Buttons::Ok);
+    EXPECT_EQ(setupDialogs, 1);
+    EXPECT_TRUE(QFile::exists(frontIni()));
+    EXPECT_FALSE(dm->portOpen());
+    // The plug shows the closed port, and nothing but the port can be used on the first tab.
+    EXPECT_EQ(act(ActionId::a_port)->property("imageIndex").toInt(), 9);
+    EXPECT_EQ(enabledToolbarActions(), QStringList{"a_port"});
+}
+
+TEST_F(DataModule, portGivenForThisRunIsNeverStored)
+{
+    PortSettings inFile;
+    inFile.portName = QStringLiteral("ttyUSB3");
+    ASSERT_TRUE(storePortSettings(frontIni(), inFile));
+    start(missingPort);
+    EXPECT_EQ(setupDialogs, 1);
+    EXPECT_EQ(storedPortName(frontIni()), QStringLiteral("ttyUSB3"));
+}
+
+TEST_F(DataModule, portThatOpensAtStartAsksNothing)
+{
+    start();
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_EQ(setupDialogs, 0);
+    EXPECT_TRUE(dm->portOpen());
+    EXPECT_EQ(enabledToolbarActions(), QStringList({"a_pooling", "a_getinfo", "a_port"}));
+    EXPECT_FALSE(QFile::exists(frontIni()));
+}
+
+TEST_F(DataModule, portActionClosesAndOpensAndTheTabFollows)
+{
+    start();
+    act(ActionId::a_port)->trigger();
+    EXPECT_FALSE(dm->portOpen());
+    EXPECT_EQ(act(ActionId::a_port)->property("imageIndex").toInt(), 9);
+    EXPECT_EQ(enabledToolbarActions(), QStringList{"a_port"});
+
+    act(ActionId::a_port)->trigger();
+    EXPECT_TRUE(dm->portOpen());
+    EXPECT_EQ(act(ActionId::a_port)->property("imageIndex").toInt(), 8);
+    EXPECT_EQ(enabledToolbarActions(), QStringList({"a_pooling", "a_getinfo", "a_port"}));
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
+TEST_F(DataModule, portActionThatCannotOpenStaysSilentAndChangesNothing)
+{
+    start(missingPort);
+    op.clearShown();
+    const QStringList before = enabledToolbarActions();
+    act(ActionId::a_port)->trigger();
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_FALSE(dm->portOpen());
+    EXPECT_EQ(act(ActionId::a_port)->property("imageIndex").toInt(), 9);
+    EXPECT_EQ(enabledToolbarActions(), before);
+    // The reason is noted in the status bar, not in a box.
+    EXPECT_FALSE(op.notes().isEmpty());
+}
+
+TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConfigurationTabs)
+{
+    start(missingPort);
+    for (bool locked : {true, false}) {
+        dm->flags.conf_locked = locked;
+        for (int tab = 0; tab < 7; ++tab) {
+            enterTab(tab);
+            QStringList expected;
+            if (!locked && (tab == 2 || tab == 6))
+                expected << "a_save" << "a_load";
+            expected << "a_port";
+            QStringList enabled = enabledToolbarActions();
+            std::sort(enabled.begin(), enabled.end());
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(enabled, expected) << "tab " << tab << " locked " << locked;
+        }
+    }
+}
+
+TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
+{
+    start();
+    dm->flags.conf_locked = false;
+    mf->setRelayControlEntryCheck([] { return true; });
+    const QList<QStringList> expected{
+        {"a_pooling", "a_getinfo"},
+        {"a_refresh", "a_setref"},
+        {"a_getdata", "a_setdata", "a_save", "a_load"},
+        {"a_refresh", "a_setref"},
+        {"a_print", "a_getdata"},
+        {"a_refresh"},
+        {"a_getdata", "a_setdata", "a_save", "a_load"},
+    };
+    for (int tab = 0; tab < 7; ++tab) {
+        enterTab(tab);
+        QStringList enabled = enabledToolbarActions();
+        enabled.removeOne(QStringLiteral("a_port"));
+        QStringList wanted = expected[tab];
+        std::sort(enabled.begin(), enabled.end());
+        std::sort(wanted.begin(), wanted.end());
+        EXPECT_EQ(enabled, wanted) << "tab " << tab;
+    }
+}
+
+TEST_F(DataModule, relayControlTabOffersNothingUntilItsCheckPasses)
+{
+    start();
+    enterTab(ActionEnabling::RelayControlTab);
+    EXPECT_EQ(enabledToolbarActions(), QStringList{"a_port"});
+    int checks = 0;
+    mf->setRelayControlEntryCheck([&checks] {
+        ++checks;
+        return false;
+    });
+    mf->pcChange();
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(enabledToolbarActions(), QStringList{"a_port"});
+}
+
+TEST_F(DataModule, enteringTheLiveValuesTabRefreshesOnlyWhenTheRefreshIsOffered)
+{
+    start();
+    int refreshes = 0;
+    QObject::connect(dm->a_refresh, &QAction::triggered, [&refreshes] { ++refreshes; });
+    enterTab(ActionEnabling::LiveValuesTab);
+    EXPECT_EQ(refreshes, 1);
+
+    enterTab(ActionEnabling::DevicesTab);
+    act(ActionId::a_port)->trigger(); // closed
+    enterTab(ActionEnabling::LiveValuesTab);
+    EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
+{
+    start();
+    dm->flags.AutoRefresh = true;
+    dm->flags.StartLimitView = true;
+    dm->rt.start();
+    mf->dtp1->setDate(QDate(2001, 2, 3));
+    enterTab(ActionEnabling::LiveValuesTab);
+    EXPECT_FALSE(dm->flags.AutoRefresh);
+    EXPECT_FALSE(dm->rt.isActive());
+    EXPECT_FALSE(dm->flags.StartLimitView);
+    EXPECT_EQ(mf->dtp1->date(), QDate::currentDate());
+}
+
+TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
+{
+    start();
+    dm->currentDevice.typeCode = 6;
+    mf->bts(0);
+    for (int tab = 0; tab < 7; ++tab)
+        EXPECT_EQ(mf->pc->isTabVisible(tab), tab != 5) << "tab " << tab;
+    mf->bts(1);
+    for (int tab = 0; tab < 7; ++tab)
+        EXPECT_EQ(mf->pc->isTabVisible(tab), tab == 0 || tab == 2 || tab == 6) << "tab " << tab;
+    dm->currentDevice.typeCode = 4;
+    mf->bts(0);
+    for (int tab = 0; tab < 7; ++tab)
+        EXPECT_EQ(mf->pc->isTabVisible(tab), tab <= 4) << "tab " << tab;
+}
+
+TEST_F(DataModule, closingWithUnsavedChangesAsksAndNoKeepsTheWindow)
+{
+    start();
+    mf->show();
+    dm->flags.conf_changed = true;
+    op.answer(Operator::Answer::No);
+    EXPECT_FALSE(mf->close());
+    EXPECT_TRUE(mf->isVisible());
+    ASSERT_EQ(op.shown().size(), 1);
+    const ScriptedOperator::Shown &box = op.shown().first();
+    EXPECT_EQ(box.text, QStringLiteral("Имеются несохраненные изменения.\rОтменить изменения и завершить работу программы?"));
+    EXPECT_EQ(box.icon, Operator::Icon::Warning);
+    EXPECT_EQ(box.buttons, Operator::Buttons::OkNo);
+
+    op.answer(Operator::Answer::Ok);
+    EXPECT_TRUE(mf->close());
+    EXPECT_FALSE(mf->isVisible());
+}
+
+TEST_F(DataModule, closingWithoutChangesAsksNothing)
+{
+    start();
+    mf->show();
+    EXPECT_TRUE(mf->close());
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
+TEST_F(DataModule, exitEndsTheLoopWithoutAskingAboutUnsavedChanges)
+{
+    start();
+    mf->show();
+    dm->flags.conf_changed = true;
+    QTimer::singleShot(0, dm->a_exit, &QAction::trigger);
+    // A safety net only: the loop must end through the action.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
+TEST_F(DataModule, aboutWithoutTheLibraryShowsTheLoadErrorWithAbortOnly)
+{
+    start();
+    op.answer(Operator::Answer::Abort);
+    act(ActionId::a_about)->trigger();
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].text, QStringLiteral("Ошибка загрузки библиотеки"));
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+    EXPECT_EQ(op.shown()[0].buttons, Operator::Buttons::Abort);
+}
+
+TEST_F(DataModule, aboutShowsTheProductTitleAndFullVersion)
+{
+    const QDir bin(qEnvironmentVariable("MIV_BIN_DIR"));
+    const QStringList libraries = bin.entryList({QStringLiteral("*about.so"), QStringLiteral("about.dll"),
+                                                 QStringLiteral("libabout.dylib")});
+    ASSERT_FALSE(libraries.isEmpty()) << "the about library is not beside the programs in " << bin.path().toStdString();
+    ASSERT_TRUE(QFile::copy(bin.filePath(libraries.first()), programDir() + libraries.first()));
+    start();
+    mf->show();
+
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    act(ActionId::a_about)->trigger();
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_TRUE(shown.contains(QStringLiteral("Конфигуратор МИВ-04,06"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Версия 1.1.080704"))) << shown.toStdString();
+}

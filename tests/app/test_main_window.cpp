@@ -1,0 +1,352 @@
+#include "AppFixture.h"
+#include "app/ActionTable.h"
+#include "app/Lamp.h"
+#include "app/TextFormats.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QStandardItemModel>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+using MainWindow = AppFixture;
+
+QStringList headerCaptions(const QHeaderView *header)
+{
+    QStringList captions;
+    for (int section = 0; section < header->count(); ++section)
+        captions << header->model()->headerData(section, Qt::Horizontal).toString();
+    return captions;
+}
+
+QList<int> sectionWidths(const QHeaderView *header)
+{
+    QList<int> widths;
+    for (int section = 0; section < header->count(); ++section)
+        widths << header->sectionSize(section);
+    return widths;
+}
+
+QList<int> columnWidths(const QTableView *grid, int count)
+{
+    QList<int> widths;
+    for (int column = 0; column < count; ++column)
+        widths << grid->columnWidth(column);
+    return widths;
+}
+
+} // namespace
+
+TEST_F(MainWindow, titleSizeAndTabCaptionsInPageOrder)
+{
+    start();
+    EXPECT_EQ(mf->windowTitle(), QStringLiteral("КАРВЕН motor config v1.1"));
+    EXPECT_EQ(mf->size(), QSize(762, 606));
+    EXPECT_EQ(mf->minimumSize(), QSize(762, 606));
+    const QStringList expected{"Связь с устройствами", "Текущие значения", "Конфигурация", "Управление реле",
+                               "Журнал событий",       "Техническая",      "Управление по таймеру"};
+    ASSERT_EQ(mf->pc->count(), 7);
+    for (int tab = 0; tab < 7; ++tab) {
+        EXPECT_EQ(mf->pc->tabText(tab), expected[tab]);
+        EXPECT_EQ(mf->pc->widget(tab)->objectName(), QStringLiteral("ts%1").arg(tab + 1));
+    }
+}
+
+TEST_F(MainWindow, startShowsOnlyTheTabsWithoutARelayAndTheFirstTabIsActive)
+{
+    start();
+    const bool expected[] = {true, false, true, false, false, false, false};
+    for (int tab = 0; tab < 7; ++tab)
+        EXPECT_EQ(mf->pc->isTabVisible(tab), expected[tab]) << "tab " << tab;
+    EXPECT_EQ(mf->pc->currentIndex(), 0);
+    EXPECT_EQ(dm->currentDevice.networkAddress, 0);
+    EXPECT_FALSE(dm->flags.AutoRefresh);
+    EXPECT_FALSE(dm->rt.isActive());
+    EXPECT_FALSE(dm->flags.conf_changed);
+    EXPECT_TRUE(dm->flags.conf_locked);
+}
+
+TEST_F(MainWindow, actionsCarryCaptionHintAndIconOfTheActionList)
+{
+    start();
+    for (const ActionInfo &info : ActionTable::all()) {
+        QAction *action = act(info.id);
+        EXPECT_EQ(action->objectName(), QLatin1String(info.name));
+        EXPECT_EQ(action->text(), info.caption);
+        EXPECT_EQ(action->statusTip(), info.hint);
+        if (!info.hint.isEmpty()) {
+            EXPECT_EQ(action->toolTip(), info.hint);
+        }
+        EXPECT_EQ(action->icon().isNull(), info.icon < 0) << info.name;
+    }
+    // The port opened at start: the plug is shown connected.
+    EXPECT_EQ(act(ActionId::a_port)->property("imageIndex").toInt(), 8);
+}
+
+TEST_F(MainWindow, menuAndToolbar)
+{
+    start();
+    QMenuBar *menu = mf->menuBar();
+    ASSERT_EQ(menu, dm->mm);
+    const QList<QAction *> menus = menu->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("Программа"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("Настройки"));
+    EXPECT_EQ(menus[2]->text(), QStringLiteral("Помощь"));
+    EXPECT_EQ(menus[0]->menu()->actions(), QList<QAction *>{dm->a_exit});
+    ASSERT_EQ(menus[1]->menu()->actions().size(), 1);
+    EXPECT_EQ(menus[1]->menu()->actions()[0]->text(), QStringLiteral("Настройка порта"));
+    EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->a_about});
+
+    QStringList order;
+    for (QAction *action : mf->tb->actions()) {
+        order << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
+        if (!action->isSeparator()) {
+            const QWidget *button = mf->tb->widgetForAction(action);
+            ASSERT_NE(button, nullptr);
+            EXPECT_GE(button->minimumWidth(), 72);
+            EXPECT_GE(button->minimumHeight(), 24);
+        }
+    }
+    EXPECT_EQ(order.join(u' '), QStringLiteral("a_pooling a_getinfo | a_refresh a_setref | a_print | "
+                                               "a_getdata a_setdata a_load a_save | a_port"));
+}
+
+TEST_F(MainWindow, headersAndGrids)
+{
+    start();
+    mf->show();
+    EXPECT_EQ(headerCaptions(mf->h),
+              QStringList({"Пункт в меню реле", "Название параметра", "Значение", "Изменение"}));
+    EXPECT_EQ(sectionWidths(mf->h), QList<int>({120, 300, 80, 70}));
+    EXPECT_EQ(headerCaptions(mf->h0), QStringList({"Номер", "Дата события", "Событие", "Информация"}));
+    EXPECT_EQ(sectionWidths(mf->h0), QList<int>({45, 100, 295, 300}));
+    for (QHeaderView *header : {mf->h, mf->h0})
+        EXPECT_TRUE(header->defaultAlignment() & Qt::AlignHCenter);
+
+    EXPECT_EQ(columnWidths(mf->sg, 4), QList<int>({117, 299, 79, 69}));
+    EXPECT_EQ(columnWidths(mf->sg1, 4), QList<int>({42, 98, 295, 298}));
+    for (QTableView *grid : {mf->sg, mf->sg1}) {
+        ASSERT_EQ(grid->model()->columnCount(), 6);
+        for (int column = 0; column < 6; ++column)
+            EXPECT_EQ(grid->isColumnHidden(column), column >= 4) << grid->objectName().toStdString();
+    }
+    EXPECT_EQ(mf->sg->model()->rowCount(), 34);
+    EXPECT_EQ(mf->sg1->model()->rowCount(), 100);
+    EXPECT_EQ(mf->sg->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_TRUE(mf->sg->font().bold());
+    EXPECT_GE(mf->sg->rowHeight(0), 24);
+
+    // The grids' start-up contents.
+    EXPECT_EQ(mf->sg->model()->index(0, 1).data().toString(), QStringLiteral("Коэффициент трансформации"));
+    EXPECT_EQ(mf->sg->model()->index(33, 1).data().toString(), QStringLiteral("Пароль"));
+    for (int row : {0, 57, 99})
+        EXPECT_EQ(mf->sg1->model()->index(row, 0).data().toString(), QStringLiteral("#"));
+    EXPECT_TRUE(mf->sg1->model()->index(0, 1).data().toString().isEmpty());
+}
+
+TEST_F(MainWindow, hSectionResizeFollowsTheHeaderByItsTag)
+{
+    start();
+    mf->h->resizeSection(1, 250);
+    EXPECT_EQ(mf->sg->columnWidth(1), 248);
+    mf->h0->resizeSection(3, 200);
+    EXPECT_EQ(mf->sg1->columnWidth(3), 198);
+
+    // Another tag, or none, belongs to no grid.
+    QHeaderView stranger(Qt::Horizontal);
+    QStandardItemModel captions(0, 4);
+    stranger.setModel(&captions);
+    stranger.resizeSection(0, 10);
+    mf->hSectionResize(&stranger, 0);
+    stranger.setProperty("tag", 2);
+    mf->hSectionResize(&stranger, 0);
+    EXPECT_EQ(mf->sg->columnWidth(0), 117);
+    EXPECT_EQ(mf->sg1->columnWidth(0), 42);
+}
+
+TEST_F(MainWindow, valueLabelsInSlotOrderWithTheirFont)
+{
+    start();
+    QStringList names;
+    for (QLabel *label : mf->valueLabels) {
+        ASSERT_NE(label, nullptr);
+        names << label->objectName();
+        EXPECT_TRUE(label->font().bold());
+        EXPECT_EQ(label->font().pixelSize(), 13);
+        EXPECT_TRUE(label->alignment() & Qt::AlignRight);
+    }
+    QStringList expected;
+    for (int n = 14; n <= 31; ++n)
+        expected << QStringLiteral("Label%1").arg(n);
+    expected << "Label59" << "Label61";
+    EXPECT_EQ(names, expected);
+}
+
+TEST_F(MainWindow, firstShowingClearsValuesHidesLabel63AndDarkensTheLamps)
+{
+    start();
+    for (QLabel *label : mf->valueLabels)
+        label->setText(QStringLiteral("stale"));
+    mf->show();
+    EXPECT_FALSE(mf->Label63->isVisible());
+    for (QLabel *label : mf->valueLabels)
+        EXPECT_TRUE(label->text().isEmpty());
+    ASSERT_EQ(mf->lamps.size(), 28);
+    for (int lamp = 1; lamp <= 28; ++lamp) {
+        QLabel *image = mf->lamps[lamp - 1];
+        EXPECT_EQ(image->objectName(), QStringLiteral("Image%1").arg(lamp));
+        EXPECT_EQ(image->property("tag").toInt(), Lamp::tagOf(lamp));
+        const int expected = Lamp::tagOf(lamp) == Lamp::Green    ? 2
+                             : Lamp::tagOf(lamp) == Lamp::Red    ? 0
+                                                                 : 4;
+        EXPECT_EQ(image->property("iconIndex").toInt(), expected) << "lamp " << lamp;
+        EXPECT_FALSE(image->pixmap().isNull());
+    }
+}
+
+TEST_F(MainWindow, ledPicksTheIconByTagAndLeavesOtherTagsAlone)
+{
+    start();
+    mf->led(1, 1);
+    EXPECT_EQ(mf->lamps[0]->property("iconIndex").toInt(), 3);
+    mf->led(1, 4);
+    EXPECT_EQ(mf->lamps[3]->property("iconIndex").toInt(), 1);
+    mf->led(1, 5);
+    EXPECT_EQ(mf->lamps[4]->property("iconIndex").toInt(), 5);
+    mf->led(3, 6);
+    EXPECT_EQ(mf->lamps[5]->property("iconIndex").toInt(), 3);
+
+    for (int tag : {0, 5, 9}) {
+        QLabel *image = mf->lamps[9];
+        image->setProperty("tag", tag);
+        image->setProperty("iconIndex", 7);
+        const qint64 picture = image->pixmap().cacheKey();
+        mf->led(1, 10);
+        EXPECT_EQ(image->property("iconIndex").toInt(), 7) << "tag " << tag;
+        EXPECT_EQ(image->pixmap().cacheKey(), picture);
+    }
+    mf->led(1, 0);  // no such lamp
+    mf->led(1, 29);
+}
+
+TEST_F(MainWindow, statusPanelGroupsAndTheirLamps)
+{
+    start();
+    const QStringList groups{"Состояние", "Индикация", "Датчики", "Обрыв фазы", "Управление реле"};
+    QStringList found;
+    for (QGroupBox *box : mf->findChildren<QGroupBox *>())
+        found << box->title();
+    for (const QString &group : groups)
+        EXPECT_TRUE(found.contains(group)) << group.toStdString();
+    // The level sensors and the timer lamp are for a type-6 relay only.
+    EXPECT_TRUE(mf->gbSensors->isHidden());
+    EXPECT_TRUE(mf->timerLampRow->isHidden());
+    for (int lamp = 18; lamp <= 22; ++lamp)
+        EXPECT_TRUE(mf->gbSensors->isAncestorOf(mf->lamps[lamp - 1]));
+    EXPECT_EQ(mf->BitBtn1->text(), QStringLiteral("Работа"));
+    EXPECT_EQ(mf->BitBtn2->text(), QStringLiteral("Стоп"));
+    EXPECT_EQ(mf->BitBtn4->text(), QStringLiteral("Квитирование"));
+    EXPECT_EQ(mf->BitBtn5->text(), QStringLiteral("Синхронизация"));
+    EXPECT_EQ(mf->BitBtn6->text(), QStringLiteral("Установить"));
+    const QList<QPushButton *> outputs{mf->Button1, mf->Button2, mf->Button3, mf->Button4, mf->Button5, mf->Button6};
+    for (int i = 0; i < outputs.size(); ++i) {
+        EXPECT_EQ(outputs[i]->text(), i % 2 == 0 ? QStringLiteral("Включить") : QStringLiteral("Выключить"));
+        EXPECT_EQ(outputs[i]->property("tag").toInt(), i + 1);
+        EXPECT_TRUE(mf->ts4->isAncestorOf(outputs[i]));
+    }
+    for (int lamp : {26, 27, 28})
+        EXPECT_TRUE(mf->ts4->isAncestorOf(mf->lamps[lamp - 1]));
+}
+
+TEST_F(MainWindow, devicesAndJournalTabs)
+{
+    start();
+    mf->show();
+    EXPECT_EQ(mf->lb->width(), 177);
+    EXPECT_TRUE(mf->m1->isReadOnly());
+    EXPECT_TRUE(mf->pb1->isHidden());
+    EXPECT_EQ(mf->pb1->minimum(), 0);
+    EXPECT_EQ(mf->pb1->maximum(), 31);
+    EXPECT_TRUE(mf->pb2->isHidden());
+    EXPECT_EQ(mf->pb2->minimum(), 0);
+    EXPECT_EQ(mf->pb2->maximum(), 99);
+}
+
+TEST_F(MainWindow, timerTabControls)
+{
+    start();
+    ASSERT_EQ(mf->timeMarks.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(mf->timeMarks[i]->objectName(), QStringLiteral("dtp0%1").arg(i + 1));
+        EXPECT_EQ(mf->timeMarks[i]->displayFormat(), QStringLiteral("HH.mm"));
+        EXPECT_EQ(mf->timeMarks[i]->text(), QStringLiteral("00.00"));
+    }
+    ASSERT_EQ(mf->switches.size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(mf->switches[i]->objectName(), QStringLiteral("bu0%1").arg(i + 1));
+        EXPECT_TRUE(mf->switches[i]->text().isEmpty());
+    }
+    QStringList texts;
+    for (QLabel *label : mf->ts7->findChildren<QLabel *>())
+        texts << label->text();
+    for (const char *text : {"Метки времени    00.00    Интервал", "     23.59", "Таймер", "1", "5", "6"})
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
+}
+
+TEST_F(MainWindow, liveValuesTabPickersUseTheFixedFormats)
+{
+    start();
+    EXPECT_EQ(mf->dtp1->displayFormat(), TextFormats::shortDate);
+    EXPECT_EQ(mf->dtp2->displayFormat(), TextFormats::shortTime);
+    EXPECT_EQ(TextFormats::shortDate, QStringLiteral("dd.MM.yyyy"));
+    EXPECT_EQ(TextFormats::shortTime, QStringLiteral("HH:mm:ss"));
+}
+
+// Every control of every tab lies inside its tab at the window's smallest size,
+// so nothing is cut off. With MIV_SHOTS_DIR set, each tab is also saved as a picture.
+TEST_F(MainWindow, everyTabFitsTheWindow)
+{
+    start();
+    mf->setSensorLampsVisible(true);
+    mf->show();
+    const QString shots = qEnvironmentVariable("MIV_SHOTS_DIR");
+    for (int tab = 0; tab < mf->pc->count(); ++tab) {
+        mf->pc->setTabVisible(tab, true);
+        mf->pc->setCurrentIndex(tab);
+        QWidget *page = mf->pc->widget(tab);
+        page->grab(); // lays the page out
+        const QRect area = page->rect();
+        for (QWidget *child : page->findChildren<QWidget *>()) {
+            if (!child->isVisibleTo(page) || child->parentWidget() == nullptr)
+                continue;
+            const QRect placed(child->mapTo(page, QPoint(0, 0)), child->size());
+            EXPECT_TRUE(area.contains(placed))
+                << "tab " << tab << ": " << child->metaObject()->className() << " "
+                << child->objectName().toStdString() << " at " << placed.x() << "," << placed.y() << " "
+                << placed.width() << "x" << placed.height();
+            if (auto *label = qobject_cast<QLabel *>(child); label && !label->text().isEmpty()) {
+                EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
+            }
+            if (auto *button = qobject_cast<QPushButton *>(child); button && !button->text().isEmpty()) {
+                EXPECT_GE(button->width(), button->minimumSizeHint().width()) << button->text().toStdString();
+            }
+        }
+        if (!shots.isEmpty()) {
+            QDir().mkpath(shots);
+            mf->grab().save(QStringLiteral("%1/tab%2.png").arg(shots).arg(tab));
+        }
+    }
+}
