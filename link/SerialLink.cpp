@@ -7,6 +7,7 @@
 #ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #endif
 
 namespace {
@@ -68,6 +69,24 @@ QString devicePath(const QString &portName)
 #endif
 }
 
+// A pseudo-terminal (the simulated line) has no line settings of its own:
+// Linux forces 8 data bits and no parity on it, so its refusals mean nothing.
+bool isPseudoTerminal(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    if (path.startsWith(QLatin1String("/dev/pts/")))
+        return true;
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    const unsigned int majorNumber = major(status.st_rdev); // Unix98 pty slaves: 136 to 143
+    return majorNumber >= 136 && majorNumber <= 143;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 // Which group may open the device; empty when it cannot be told or when the
 // group may not read and write it either (then joining it would not help).
 QString deviceGroup(const QString &path)
@@ -118,7 +137,7 @@ bool SerialLink::setSettings(const PortSettings &settings, QString *error)
         return open(error);
     }
     const QStringList refused = applyLineSettings();
-    if (refused.isEmpty())
+    if (refused.isEmpty() || isPseudoTerminal(QFileInfo(devicePath(m_settings.portName)).canonicalFilePath()))
         return true;
     if (error)
         *error = QStringLiteral("Порт %1 не принял настройки: %2").arg(m_settings.portName, refused.join(QStringLiteral(", ")));
@@ -128,8 +147,8 @@ bool SerialLink::setSettings(const PortSettings &settings, QString *error)
 QStringList SerialLink::applyLineSettings()
 {
     // QSerialPort keeps these for a closed port and applies them on opening.
-    // An open port may refuse one (a pseudo-terminal takes only 8 data bits);
-    // it then keeps its earlier value, and the refusal is no port failure.
+    // An open port may refuse one; it then keeps its earlier value, and the
+    // refusal is no port failure.
     QStringList refused;
     const auto apply = [this, &refused](bool accepted, const QString &what) {
         if (!accepted)

@@ -24,7 +24,8 @@ public:
     // while open closes and reopens the port. False (with error) when that
     // reopening fails; the link is then closed. False (with error) also when
     // the open port refuses a setting: it stays open with its earlier value
-    // for that one and takes the new one when it is next opened.
+    // for that one and takes the new one when it is next opened. A
+    // pseudo-terminal's refusals are ignored: it has no line settings.
     bool setSettings(const PortSettings &settings, QString *error = nullptr);
 
     // False leaves the link closed, with a message for the operator in error.

@@ -12,3 +12,4 @@ target_link_libraries(test_mivctl PRIVATE miv_cli)
 add_dependencies(test_mivctl mivctl)
 # The port setup dialog.
 miv_add_test(test_port_setup_dialog SOURCES link/test_port_setup_dialog.cpp WIDGETS)
+add_dependencies(test_serial_link mivsim)

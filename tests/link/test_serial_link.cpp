@@ -6,6 +6,7 @@
 #include "link/SerialLink.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -168,17 +169,19 @@ TEST(SerialLink, settingsApplyToTheOpenPort)
     EXPECT_EQ(link.bus().timing().baudRate, 19200);
 }
 
-TEST(SerialLink, settingRefusedByTheOpenPortIsToldAndThePortStaysUsable)
+TEST(SerialLink, pseudoTerminalRefusingLineSettingsIsNoFailure)
 {
     PseudoTerminal pty;
     SerialLink link;
     link.setSettings(on(pty.slavePath()));
     ASSERT_TRUE(link.open());
     PortSettings settings = link.settings();
-    settings.dataBits = QStringLiteral("7"); // a pseudo-terminal has 8 data bits only
+    settings.dataBits = QStringLiteral("7"); // Linux keeps a pseudo-terminal at 8 data bits, no parity
+    settings.parity = QStringLiteral("Even");
     QString error;
-    EXPECT_FALSE(link.setSettings(settings, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("Data bits 7"))) << error.toStdString();
+    EXPECT_TRUE(link.setSettings(settings, &error)) << error.toStdString();
+    EXPECT_EQ(link.settings(), settings);
+    EXPECT_EQ(link.bus().timing().bitsPerCharacter, 1 + 7 + 1 + 1);
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(link.port().error(), QSerialPort::NoError);
     link.bus().setReplyTimeoutMs(20);
@@ -303,6 +306,44 @@ TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
     EXPECT_TRUE(messages.shown[0].startsWith(Texts::portOpenError));
     ASSERT_TRUE(loadPortSettings(ini, loaded));
     EXPECT_EQ(loaded, chosen);
+}
+
+// The whole setup against the simulated line on a pseudo-terminal: the relay
+// gets the new word in register 65 and the port follows.
+TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
+{
+    const QString simulator = qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivsim");
+    if (!QFileInfo::exists(simulator))
+        GTEST_SKIP() << "mivsim not built";
+    QProcess line;
+    line.start(simulator, {QStringLiteral("--relays"), QStringLiteral("1:4,6:6")});
+    ASSERT_TRUE(line.waitForReadyRead(10000));
+    const QString firstLine = QString::fromUtf8(line.readLine()).trimmed();
+    ASSERT_TRUE(firstLine.startsWith(QStringLiteral("PORT "))) << firstLine.toStdString();
+
+    QTemporaryDir dir;
+    SerialLink link;
+    link.setSettings(on(firstLine.mid(5)));
+    ASSERT_TRUE(link.open());
+    ASSERT_NE(link.bus().GetF07(6), 255);
+
+    SilentOperator messages;
+    PortSettings chosen = link.settings();
+    chosen.parity = QStringLiteral("Even");
+    chosen.stopBits = QStringLiteral("2");
+    const auto dialog = [&chosen](const PortSettings &) { return std::optional<PortSettings>(chosen); };
+    const PortSetupResult result = runPortSetup(link, 6, dialog, messages, dir.filePath(QStringLiteral("front.ini")));
+    EXPECT_TRUE(result.wordWritten);
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
+    EXPECT_EQ(link.settings(), chosen);
+
+    const ReplyString reply = link.bus().SetQuery(6, 3, InterfaceWord::relayRegister, 1);
+    EXPECT_EQ(reply_word(reply, 0), (1u << 2) | (1u << 7) | (1u << 14));
+    PortSettings stored;
+    ASSERT_TRUE(loadPortSettings(dir.filePath(QStringLiteral("front.ini")), stored));
+    EXPECT_EQ(stored, chosen);
+    line.kill();
+    line.waitForFinished(5000);
 }
 
 TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)
