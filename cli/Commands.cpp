@@ -8,6 +8,9 @@ const QList<Command> &commands()
     static const QList<Command> table{
         {QStringLiteral("help"), QStringLiteral("help"), runHelp},
         {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
+        {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
+        {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
+        {QStringLiteral("config"), QStringLiteral("config read ADDR"), runConfig},
     };
     return table;
 }

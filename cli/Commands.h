@@ -31,3 +31,6 @@ int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextS
 // The commands.
 int runHelp(CliContext &context, const QStringList &arguments);
 int runPorts(CliContext &context, const QStringList &arguments);
+int runScan(CliContext &context, const QStringList &arguments);
+int runInfo(CliContext &context, const QStringList &arguments);
+int runConfig(CliContext &context, const QStringList &arguments);

@@ -1,0 +1,18 @@
+#include "cli/CliContext.h"
+#include "cli/Commands.h"
+#include "device/Discovery.h"
+
+// The 32 lines of the device list. The status queries use the bus's scan wait
+// (--scan-wait).
+int runScan(CliContext &context, const QStringList &arguments)
+{
+    if (!arguments.isEmpty())
+        return context.wrongUsage(QStringLiteral("scan takes no arguments"), QStringLiteral("scan"));
+    if (!context.openPort())
+        return ExitStatus::LinkFailure;
+    DiscoveryHooks hooks;
+    hooks.reopenPort = [&context](QString *error) { return context.link().reopen(error); };
+    hooks.lineAdded = [&context](const QString &line) { context.out() << line << Qt::endl; };
+    const DiscoveryResult result = a_poolingExecute(context.bus(), context.device(), context.messages(), hooks);
+    return result.portLost ? ExitStatus::LinkFailure : ExitStatus::Done;
+}
