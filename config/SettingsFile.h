@@ -1,0 +1,106 @@
+#pragma once
+
+#include "config/ValueFormat.h"
+
+#include <QString>
+#include <QStringList>
+
+class ConfigGrid;
+class Operator;
+class ParameterCatalogue;
+class TimerSchedule;
+struct CurrentDevice;
+
+// The settings file "*.miv": an INI file in Windows-1251 with the sections
+// "Параметры" (one key per grid row 0-31, named by the row, holding its value
+// text) and "Таймеры" (five time marks, six interval captions, the timer
+// caption). Saving keeps every other line of an existing file; loading fills
+// the grid and the timer schedule and marks the parameter rows as changed,
+// so that the next write of the configuration sends them.
+namespace SettingsFile {
+
+// What the file dialogs offer.
+inline const QString filter = QStringLiteral("Файл настроек (*.miv)");
+inline const QString defaultSuffix = QStringLiteral("miv");
+
+// The name as the dialog hands it back, with ".miv" added when the name has
+// no extension of its own (a name typed without one).
+QString withDefaultSuffix(const QString &path);
+
+// Section and key names of the file.
+inline const QString parametersSection = QStringLiteral("Параметры");
+inline const QString timersSection = QStringLiteral("Таймеры");
+QString markKey(int mark);         // "Метка1".."Метка5", mark 1..5
+QString intervalKey(int interval); // "Интервал1".."Интервал6", interval 1..6
+inline const QString timerKey = QStringLiteral("Таймер");
+
+// ---- Saving ------------------------------------------------------------
+
+// Writes rows 0-31 (column 5 of a disabled row, else column 2) and the timer
+// schedule into the file, creating it when missing. The file is replaced as
+// a whole only when everything could be written, so a failed save leaves the
+// earlier file as it was. Change marks and conf_changed are not touched.
+// False with `error` (naming the file and the reason) when it failed.
+bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, QString *error = nullptr);
+
+// The same, telling the operator about a failure (nothing on success).
+bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, Operator &op);
+
+// ---- Loading -----------------------------------------------------------
+
+// What a load works on. The device's type decides what row 31 takes.
+struct LoadContext {
+    ConfigGrid &grid;
+    TimerSchedule &timer;
+    ParameterCatalogue &catalogue; // rows 1 and 2 take the resolution of the file's ratio
+    const CurrentDevice &device;
+    QChar decimalSeparator = systemDecimalSeparator();
+};
+
+struct LoadResult {
+    enum class Outcome {
+        Loaded,     // the file was read; see rejectedKeys for values not taken
+        Unreadable, // the file could not be read at all: nothing was changed
+        Cancelled,  // the operator cancelled the file dialog: nothing was changed
+    };
+    Outcome outcome = Outcome::Unreadable;
+    QStringList rejectedKeys; // keys whose value was not taken, in file order of the layout
+    QString error;            // Unreadable: the file and the reason
+
+    bool loaded() const { return outcome == Outcome::Loaded; }
+    bool complete() const { return loaded() && rejectedKeys.isEmpty(); }
+};
+
+// Fills the grid and the timer schedule from the file:
+// - rows 0-31 take the value of their key when it passes the row's check
+//   (step, limits, rows 1 and 2 by the ratio the file sets, switch texts);
+//   a missing key leaves the row's text; every row is marked "*" except a
+//   rejected one, which keeps its text and its mark state;
+// - rows disabled before the load whose switch the file turns on are
+//   enabled first, so that the loaded value is shown, editable and saved;
+//   then the switches that read "откл." disable their rows;
+// - marks take "H:mm", "HH:mm", "H:mm:ss" or "HH:mm:ss" (00:00:00 when the
+//   key is missing), captions "вкл.", "откл." or "" (empty when missing);
+//   any other text is rejected and the mark or caption stays as it was.
+// A file that is no INI file loads as if every key were missing.
+// conf_changed is not set.
+LoadResult load(const QString &path, LoadContext &context);
+
+// The same, telling the operator: one message listing the rejected keys, or
+// the reason the file could not be read.
+LoadResult load(const QString &path, LoadContext &context, Operator &op);
+
+// ---- The window's handlers ----------------------------------------------
+
+// a_saveExecute: asks for the file name (cancel ends it) and saves.
+// True when a file was written.
+bool a_saveExecute(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer);
+
+// a_loadExecute: asks for the file name (cancel ends it) and loads, telling
+// the operator about rejected keys or an unreadable file.
+LoadResult a_loadExecute(Operator &op, LoadContext &context);
+
+// The text of the message about rejected keys (one line per key).
+QString rejectedKeysMessage(const QStringList &keys);
+
+} // namespace SettingsFile
