@@ -16,4 +16,11 @@ inline const QString applicationTitle = QStringLiteral("КАРВЕН motor confi
 // The about box.
 inline const QString aboutVersionLine = QStringLiteral("Версия ") + versionString;
 inline const QString libraryLoadError = QStringLiteral("Ошибка загрузки библиотеки");
+// Settings files and the timer schedule.
+inline const QString settingsSaveFailed = QStringLiteral("Файл настроек не сохранён.\n%1");
+inline const QString settingsValuesRejected =
+    QStringLiteral("Эти значения файла настроек недопустимы и не загружены (строки остались прежними):\n%1");
+inline const QString timerMarkInvalidToolTip = QStringLiteral("Неверное время в регистре: 0x%1");
+inline const QString timerMarksNotWritten =
+    QStringLiteral("Метки времени %1 не являются допустимым временем. Задайте их, затем запишите расписание.");
 } // namespace Texts

@@ -1,0 +1,296 @@
+#include "config/SettingsFile.h"
+
+#include "app/Operator.h"
+#include "app/Texts.h"
+#include "config/ConfigGrid.h"
+#include "config/ConfigValidation.h"
+#include "config/DependentRowRule.h"
+#include "config/ParameterCatalogue.h"
+#include "config/TimerSchedule.h"
+#include "device/CurrentDevice.h"
+#include "link/IniFile.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <array>
+#include <optional>
+
+namespace SettingsFile {
+namespace {
+
+constexpr int savedRows = ConfigRow::lastSwitch + 1; // rows 0-31; 32 and 33 never
+const QString timeFormat = QStringLiteral("HH:mm:ss");
+const QString readFailed = QStringLiteral("Не удалось прочитать файл настроек %1: %2");
+const QString missingFile = QStringLiteral("файл не найден");
+const QString directoryFile = QStringLiteral("это каталог");
+
+// ---- Saving ----
+
+QString savedValue(const ConfigGrid &grid, int row)
+{
+    // A disabled row shows the disabled text; the file keeps its real value.
+    const QString aside = grid.text(row, ConfigGrid::SavedText);
+    return aside.isEmpty() ? grid.text(row, ConfigGrid::Value) : aside;
+}
+
+void writeParameters(IniFile &file, const ConfigGrid &grid)
+{
+    for (int row = 0; row < savedRows; ++row)
+        file.setValue(parametersSection, grid.text(row, ConfigGrid::Name), savedValue(grid, row));
+}
+
+void writeTimers(IniFile &file, const TimerSchedule &timer)
+{
+    for (int mark = 1; mark <= TimerSchedule::markCount; ++mark)
+        file.setValue(timersSection, markKey(mark), timer.marks[size_t(mark - 1)].time.toString(timeFormat));
+    for (int interval = 1; interval < TimerSchedule::buttonCount; ++interval)
+        file.setValue(timersSection, intervalKey(interval), timer.buttons[size_t(interval - 1)]);
+    file.setValue(timersSection, timerKey, timer.buttons[TimerSchedule::buttonCount - 1]);
+}
+
+// ---- Loading ----
+
+// A time of day as the program's time parser reads it: one- or two-digit
+// hours, minutes, optional seconds.
+std::optional<QTime> parseTimeOfDay(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QTime time(match.captured(1).toInt(), match.captured(2).toInt(),
+                     match.hasCaptured(3) ? match.captured(3).toInt() : 0);
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+bool isCaption(const QString &text)
+{
+    return text.isEmpty() || text == OnOffTexts[0] || text == OnOffTexts[1];
+}
+
+// What the file says about one parameter row.
+struct RowPlan {
+    enum class Kind { Missing, Take, LeaveAsIs, Rejected };
+    Kind kind = Kind::Missing;
+    QString text; // Take: the value as the grid shows it
+};
+
+class Loading
+{
+public:
+    Loading(const IniFile &file, LoadContext &context) : m_file(file), m_context(context) {}
+
+    QStringList run()
+    {
+        planParameters();
+        applyParameters();
+        applyTimers();
+        return m_rejected;
+    }
+
+private:
+    QString keyOf(int row) const { return m_context.grid.text(row, ConfigGrid::Name); }
+
+    bool hasKey(const QString &key) const { return m_file.hasKey(parametersSection, key); }
+
+    // The ratio rows 1 and 2 follow: the file's own when it sets a valid one,
+    // else the one the grid keeps (row 0 does not change then).
+    std::optional<int> effectiveRatio(const RowPlan &ratioPlan) const
+    {
+        const QString text = ratioPlan.kind == RowPlan::Kind::Take ? ratioPlan.text
+                                                                   : m_context.grid.text(ConfigRow::ratio, ConfigGrid::Value);
+        return ConfigValidation::ratioFromText(text, m_context.decimalSeparator);
+    }
+
+    RowPlan plan(int row, std::optional<int> ratio) const
+    {
+        const QString key = keyOf(row);
+        if (key.isEmpty() || !hasKey(key))
+            return {};
+        const ConfigValidation::RowCheck check =
+            ConfigValidation::checkRow(m_context.catalogue, row, m_file.value(parametersSection, key), ratio,
+                                       m_context.device.typeCode, m_context.decimalSeparator);
+        switch (check.verdict) {
+        case ConfigValidation::Verdict::Accepted:
+            return {RowPlan::Kind::Take, check.text};
+        case ConfigValidation::Verdict::LeaveAsIs:
+            return {RowPlan::Kind::LeaveAsIs, {}};
+        case ConfigValidation::Verdict::Rejected:
+            break;
+        }
+        return {RowPlan::Kind::Rejected, {}};
+    }
+
+    void planParameters()
+    {
+        m_plans[ConfigRow::ratio] = plan(ConfigRow::ratio, std::nullopt);
+        const std::optional<int> ratio = effectiveRatio(m_plans[ConfigRow::ratio]);
+        for (int row = ConfigRow::ratio + 1; row < savedRows; ++row)
+            m_plans[size_t(row)] = plan(row, ratio);
+        // The resolution rows 1 and 2 are shown, edited and written in from now on.
+        if (ratio)
+            m_context.catalogue.applyRatio(*ratio);
+        for (int row = 0; row < savedRows; ++row)
+            if (m_plans[size_t(row)].kind == RowPlan::Kind::Rejected)
+                m_rejected << keyOf(row);
+    }
+
+    void applyParameters()
+    {
+        ConfigGrid &grid = m_context.grid;
+        // Every dependent row comes back first, so that a loaded value lands in
+        // column 2 and is what is edited and saved; the switches as loaded then
+        // disable the rows they turn off, with the loaded value put aside.
+        for (const DependentRowRule &rule : DependentRowRules)
+            for (int row : rule.dependentRows())
+                grid.enable_row(row);
+        for (int row = 0; row < savedRows; ++row) {
+            const RowPlan &plan = m_plans[size_t(row)];
+            if (plan.kind == RowPlan::Kind::Rejected)
+                continue; // keeps its text and its mark state
+            if (plan.kind == RowPlan::Kind::Take)
+                grid.setText(row, ConfigGrid::Value, plan.text);
+            grid.mark(row);
+        }
+        grid.apply_switches();
+    }
+
+    void applyTimers()
+    {
+        TimerSchedule &timer = m_context.timer;
+        for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
+            const QString text = m_file.value(timersSection, markKey(mark), QStringLiteral("00:00:00"));
+            const std::optional<QTime> time = parseTimeOfDay(text);
+            if (!time) {
+                m_rejected << markKey(mark); // the mark stays as it was
+                continue;
+            }
+            timer.marks[size_t(mark - 1)] = {*time, TimerSchedule::markWord(*time), true};
+        }
+        for (int button = 1; button <= TimerSchedule::buttonCount; ++button) {
+            const QString key = button < TimerSchedule::buttonCount ? intervalKey(button) : timerKey;
+            const QString caption = m_file.value(timersSection, key);
+            if (!isCaption(caption)) {
+                m_rejected << key;
+                continue;
+            }
+            timer.buttons[size_t(button - 1)] = caption;
+        }
+    }
+
+    const IniFile &m_file;
+    LoadContext &m_context;
+    std::array<RowPlan, savedRows> m_plans;
+    QStringList m_rejected;
+};
+
+// Reads the file; a file that is missing or cannot be read is an error here
+// (IniFile takes a missing file for an empty one, which suits saving only).
+bool readFile(IniFile &file, QString *error)
+{
+    const QFileInfo info(file.path());
+    if (!info.exists()) {
+        *error = readFailed.arg(file.path(), missingFile);
+        return false;
+    }
+    if (info.isDir()) {
+        *error = readFailed.arg(file.path(), directoryFile);
+        return false;
+    }
+    return file.load(error);
+}
+
+} // namespace
+
+QString withDefaultSuffix(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + u'.' + defaultSuffix;
+}
+
+QString markKey(int mark)
+{
+    return QStringLiteral("Метка%1").arg(mark);
+}
+
+QString intervalKey(int interval)
+{
+    return QStringLiteral("Интервал%1").arg(interval);
+}
+
+bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, QString *error)
+{
+    IniFile file(path);
+    QString reason;
+    // An existing file that cannot be read is not overwritten: its other
+    // sections would be lost.
+    if (file.load(&reason)) {
+        writeParameters(file, grid);
+        writeTimers(file, timer);
+        if (file.save(&reason))
+            return true;
+    }
+    if (error)
+        *error = reason;
+    return false;
+}
+
+bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, Operator &op)
+{
+    QString error;
+    if (save(path, grid, timer, &error))
+        return true;
+    op.message(Operator::Icon::Error, Texts::settingsSaveFailed.arg(error));
+    return false;
+}
+
+LoadResult load(const QString &path, LoadContext &context)
+{
+    LoadResult result;
+    IniFile file(path);
+    if (!readFile(file, &result.error))
+        return result;
+    result.outcome = LoadResult::Outcome::Loaded;
+    result.rejectedKeys = Loading(file, context).run();
+    return result;
+}
+
+LoadResult load(const QString &path, LoadContext &context, Operator &op)
+{
+    const LoadResult result = load(path, context);
+    if (!result.loaded())
+        op.message(Operator::Icon::Error, result.error);
+    else if (!result.rejectedKeys.isEmpty())
+        op.message(Operator::Icon::Warning, rejectedKeysMessage(result.rejectedKeys));
+    return result;
+}
+
+QString rejectedKeysMessage(const QStringList &keys)
+{
+    return Texts::settingsValuesRejected.arg(keys.join(u'\n'));
+}
+
+bool a_saveExecute(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer)
+{
+    const QString path = withDefaultSuffix(op.askSaveFileName(filter, defaultSuffix));
+    if (path.isEmpty())
+        return false;
+    return save(path, grid, timer, op);
+}
+
+LoadResult a_loadExecute(Operator &op, LoadContext &context)
+{
+    QString path = op.askOpenFileName(filter, defaultSuffix);
+    if (path.isEmpty())
+        return {LoadResult::Outcome::Cancelled, {}, {}};
+    // A name typed without extension means the ".miv" file, unless a file of
+    // exactly that name exists.
+    if (!QFileInfo::exists(path))
+        path = withDefaultSuffix(path);
+    return load(path, context, op);
+}
+
+} // namespace SettingsFile

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "config/ValueFormat.h"
+
+class ConfigGrid;
+class Operator;
+class ParameterCatalogue;
+class RelayBus;
+class TimerSchedule;
+struct CurrentDevice;
+struct SessionFlags;
+
+// What the timer write works on; the re-read after it needs the grid and the
+// catalogue as well, since it reads the whole configuration back.
+struct TimerWriteContext {
+    RelayBus &bus;
+    Operator &op;
+    CurrentDevice &device;
+    SessionFlags &flags;
+    ParameterCatalogue &catalogue;
+    ConfigGrid &grid;
+    TimerSchedule &timer;
+    QChar decimalSeparator = systemDecimalSeparator();
+};
+
+enum class TimerWriteResult {
+    NothingRead,   // no schedule read yet (bu07 without caption): nothing happened
+    Unlocked,      // the password was right; nothing written (the caller runs pcChange)
+    StillLocked,   // the prompt was cancelled or the password wrong; nothing written
+    InvalidMarks,  // marks that are no time of day: refused, the operator was told
+    LinkFailed,    // a write got no answer or a refusal: later ones not sent, lock unchanged
+    Written,       // all six written, lock set, read back (the caller runs pcChange)
+};
+
+// Whether the window refreshes its actions (pcChange) after this outcome.
+bool needsActionRefresh(TimerWriteResult result);
+
+// "Записать" on the timer tab: with editing locked only the password is asked
+// for; otherwise marks 1-5 go to 0x76..0x7A (hour × 256 + minute) and the
+// switch word to 0x82, one after another, then the lock is set and the
+// configuration and the schedule are read back.
+//
+// A mark that came from the relay as no time of day shows 00:00; writing it
+// would silently set a time nobody chose, so the write is refused until the
+// operator has set every such mark.
+TimerWriteResult writeTimerSchedule(TimerWriteContext &context);
+
+// bu01Click for button 1..7 (bu01..bu06 the intervals, bu07 the timer): an
+// empty caption stays empty, "вкл." becomes "откл.", anything else "вкл.".
+// No bus traffic and no change flag.
+void bu01Click(TimerSchedule &timer, int button);
