@@ -7,12 +7,14 @@
 #include "app/TabVisibility.h"
 #include "app/Texts.h"
 #include "app/Tmf.h"
+#include "config/ConfigGridPictureDelegate.h"
 #include "link/FrontIni.h"
 #include "link/PortSetupDialog.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -25,8 +27,24 @@
 namespace {
 
 constexpr QSize toolButtonSize{72, 24};
+constexpr int separatorAllowance = 12; // a separator's width with its margins
 constexpr int refreshIntervalMs = 1000;
 constexpr int blinkIntervalMs = 500;
+
+// "Установить обновление" as "Установить\nобновление": broken at the space
+// nearest the middle; one word stays on one line.
+QString twoLines(const QString &caption)
+{
+    int best = -1;
+    for (int at = caption.indexOf(u' '); at >= 0; at = caption.indexOf(u' ', at + 1))
+        if (best < 0 || qAbs(at - caption.size() / 2) < qAbs(best - caption.size() / 2))
+            best = at;
+    if (best < 0)
+        return caption;
+    QString lines = caption;
+    lines[best] = u'\n';
+    return lines;
+}
 
 } // namespace
 
@@ -43,6 +61,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     mf.setDataModule(this);
     fillToolbar();
     mf.setConfigModel(&configGrid);
+    showRowPictures();
     initActions();
     DataModuleCreate();
 }
@@ -93,15 +112,37 @@ void Tdm::createMenu()
 
 void Tdm::fillToolbar()
 {
+    QList<QWidget *> buttons;
     for (const std::optional<ActionId> &id : ActionTable::toolbarOrder()) {
         if (!id) {
             mf.tb->addSeparator();
             continue;
         }
-        mf.tb->addAction(action(*id));
-        if (QWidget *button = mf.tb->widgetForAction(action(*id)))
-            button->setMinimumSize(toolButtonSize);
+        QAction *button = action(*id);
+        // Under its icon a caption of several words takes two lines, so that
+        // the whole row of buttons fits the window.
+        button->setIconText(twoLines(button->text()));
+        mf.tb->addAction(button);
+        if (QWidget *widget = mf.tb->widgetForAction(button))
+            buttons << widget;
     }
+    // Buttons are at least 72 x 24 where the row still fits the window's
+    // width with them; with a wider font they take only what their captions need.
+    int rowWidth = 0;
+    for (QWidget *button : std::as_const(buttons))
+        rowWidth += std::max(button->sizeHint().width(), toolButtonSize.width()) + mf.tb->layout()->spacing();
+    const int separators = int(ActionTable::toolbarOrder().size()) - int(buttons.size());
+    const bool roomy = rowWidth + separators * separatorAllowance < mf.minimumWidth();
+    for (QWidget *button : std::as_const(buttons))
+        button->setMinimumSize(roomy ? toolButtonSize.width() : 0, toolButtonSize.height());
+}
+
+void Tdm::showRowPictures()
+{
+    QList<QPixmap> pictures;
+    for (int index = 0; index < il.count(); ++index)
+        pictures << il.pixmap(index, mf.sg->devicePixelRatioF());
+    mf.sg->setItemDelegateForColumn(0, new ConfigGridPictureDelegate(pictures, mf.sg));
 }
 
 void Tdm::initActions()

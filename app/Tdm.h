@@ -98,6 +98,8 @@ private:
     void createActions();
     void createMenu();
     void fillToolbar();
+    // Column 0 of the configuration grid shows the relay's menu-item pictures.
+    void showRowPictures();
     void initActions();
     // The Port action's picture: the plug connected or pulled apart.
     void setPortIcon(int imageIndex);

@@ -19,12 +19,14 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
@@ -80,6 +82,23 @@ QFont valueFont()
     return font;
 }
 
+// Tabs with a little less padding than the platform's, so that the six tabs
+// of a type-6 relay fit the window's smallest width with their full captions.
+class CompactTabStyle final : public QProxyStyle
+{
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        if (metric == PM_TabBarTabHSpace)
+            return std::min(value, compactTabSpace);
+        return value;
+    }
+
+private:
+    static constexpr int compactTabSpace = 12;
+};
+
 QHeaderView *makeHeader(const QStringList &captions, const QList<int> &widths, int tag, QWidget *parent)
 {
     auto *header = new QHeaderView(Qt::Horizontal, parent);
@@ -93,6 +112,7 @@ QHeaderView *makeHeader(const QStringList &captions, const QList<int> &widths, i
     for (int section = 0; section < widths.size(); ++section)
         header->resizeSection(section, widths[section]);
     header->setProperty("tag", tag);
+    header->setFixedHeight(header->fontMetrics().height() + 8);
     return header;
 }
 
@@ -143,13 +163,17 @@ Tmf::Tmf(QWidget *parent) : QMainWindow(parent)
     tb->setMovable(false);
     tb->setFloatable(false);
     tb->setIconSize(QSize(16, 16));
-    tb->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    tb->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     addToolBar(Qt::TopToolBarArea, tb);
 
     pc = new QTabWidget(this);
     pc->setObjectName(QStringLiteral("pc"));
-    pc->setUsesScrollButtons(false);
+    // Tabs that do not fit scroll rather than lose their captions.
+    pc->setUsesScrollButtons(true);
     pc->setElideMode(Qt::ElideNone);
+    auto *tabStyle = new CompactTabStyle;
+    tabStyle->setParent(pc->tabBar());
+    pc->tabBar()->setStyle(tabStyle);
     ts1 = buildDevicesTab();
     ts2 = buildLiveValuesTab();
     ts3 = buildConfigurationTab();

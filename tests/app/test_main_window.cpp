@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
@@ -116,12 +117,25 @@ TEST_F(MainWindow, menuAndToolbar)
         if (!action->isSeparator()) {
             const QWidget *button = mf->tb->widgetForAction(action);
             ASSERT_NE(button, nullptr);
-            EXPECT_GE(button->minimumWidth(), 72);
             EXPECT_GE(button->minimumHeight(), 24);
         }
     }
     EXPECT_EQ(order.join(u' '), QStringLiteral("a_pooling a_getinfo | a_refresh a_setref | a_print | "
                                                "a_getdata a_setdata a_load a_save | a_port"));
+}
+
+TEST_F(MainWindow, everyToolbarButtonIsShownAtTheSmallestWindowSize)
+{
+    start();
+    mf->show();
+    for (QAction *action : mf->tb->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QWidget *button = mf->tb->widgetForAction(action);
+        EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString();
+        EXPECT_GE(button->width(), button->sizeHint().width()) << action->objectName().toStdString();
+        EXPECT_LE(button->mapTo(mf.get(), QPoint(button->width(), 0)).x(), mf->width());
+    }
 }
 
 TEST_F(MainWindow, headersAndGrids)
@@ -322,8 +336,14 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
     start();
     mf->setSensorLampsVisible(true);
     mf->show();
+    // The widest texts the value labels take: two columns of phase currents.
+    for (QLabel *label : mf->valueLabels)
+        label->setText(QStringLiteral(" 1234.5 А 1234.5 А"));
+    mf->Label63->show();
     const QString shots = qEnvironmentVariable("MIV_SHOTS_DIR");
     for (int tab = 0; tab < mf->pc->count(); ++tab) {
+        // The service tab is never shown next to the others in the program.
+        mf->pc->setTabVisible(5, tab == 5);
         mf->pc->setTabVisible(tab, true);
         mf->pc->setCurrentIndex(tab);
         QWidget *page = mf->pc->widget(tab);
@@ -349,4 +369,18 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
             mf->grab().save(QStringLiteral("%1/tab%2.png").arg(shots).arg(tab));
         }
     }
+}
+
+TEST_F(MainWindow, theTabsOfATypeSixRelayFitWithoutScrolling)
+{
+    start();
+    dm->currentDevice.typeCode = 6;
+    mf->bts(0);
+    mf->show();
+    const QTabBar *bar = mf->pc->tabBar();
+    int width = 0;
+    for (int tab = 0; tab < bar->count(); ++tab)
+        if (bar->isTabVisible(tab))
+            width += bar->tabRect(tab).width();
+    EXPECT_LE(width, mf->pc->width());
 }
