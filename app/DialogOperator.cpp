@@ -3,6 +3,7 @@
 #include "access/PasswordDialogs.h"
 #include "access/PasswordField.h"
 #include "app/Texts.h"
+#include "config/ValueEditorDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -105,8 +106,7 @@ std::optional<Operator::ValueEditResult> DialogOperator::editValue(const ValueEd
 {
     if (m_valueEditor)
         return m_valueEditor(request, m_parent);
-    message(Icon::Error, QStringLiteral("Редактор значений недоступен."));
-    return std::nullopt;
+    return Tef::edit(request, *this, m_parent);
 }
 
 QString DialogOperator::askFileName(bool save, const QString &filter, const QString &defaultSuffix)

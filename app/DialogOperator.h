@@ -26,7 +26,7 @@ public:
                    const QString &caption = {}) override;
     std::optional<QString> askPassword() override;
     std::optional<PasswordChange> askPasswordChange() override;
-    // Without an editor handed in, says so and edits nothing.
+    // The value editor Tef, unless another editor was handed in.
     std::optional<ValueEditResult> editValue(const ValueEditRequest &request) override;
     QString askSaveFileName(const QString &filter, const QString &defaultSuffix) override;
     QString askOpenFileName(const QString &filter, const QString &defaultSuffix) override;

@@ -23,4 +23,9 @@ inline const QString settingsValuesRejected =
 inline const QString timerMarkInvalidToolTip = QStringLiteral("Неверное время в регистре: 0x%1");
 inline const QString timerMarksNotWritten =
     QStringLiteral("Метки времени %1 не являются допустимым временем. Задайте их, затем запишите расписание.");
+// Writing the configuration: marked rows that may not be sent, rows the relay refused.
+inline const QString configValuesInvalid =
+    QStringLiteral("Значения не записаны: недопустимые значения в строках:\n%1");
+inline const QString configValuesNotTaken =
+    QStringLiteral("Устройство не приняло значения в строках (отметка «*» сохранена):\n%1");
 } // namespace Texts

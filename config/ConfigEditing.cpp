@@ -1,0 +1,155 @@
+#include "config/ConfigEditing.h"
+
+#include "access/PasswordAccess.h"
+#include "app/Operator.h"
+#include "app/SessionFlags.h"
+#include "app/Texts.h"
+#include "config/ConfigGrid.h"
+#include "config/ParameterCatalogue.h"
+#include "device/CurrentDevice.h"
+#include "link/RelayBus.h"
+
+namespace {
+
+const QString resetQuestion = QStringLiteral("Вы хотите сбросить моторесурс?");
+
+constexpr int ratedVoltageRow = 8; // 220 to 220: nothing to choose
+
+bool isNumericRow(int row)
+{
+    return row >= 0 && row <= ConfigRow::lastNumeric;
+}
+
+} // namespace
+
+bool needsTabRefresh(EditOutcome outcome)
+{
+    return outcome == EditOutcome::Unlocked;
+}
+
+ConfigEditor::ConfigEditor(const ConfigEditContext &context) : m_context(context) {}
+
+std::optional<quint16> ConfigEditor::rawValueOf(int row) const
+{
+    const ConfigGrid &grid = m_context.grid;
+    const QString text = grid.text(row, ConfigGrid::Value);
+    if (text.isEmpty())
+        return std::nullopt;
+    if (isNumericRow(row)) {
+        if (grid.isDisabled(row))
+            return quint16(0);
+        return parse_value(m_context.catalogue.step(row), text, m_context.decimalSeparator);
+    }
+    return quint16(text == OnOffTexts[1] ? 1 : 0);
+}
+
+void ConfigEditor::sgSelectCell(int row)
+{
+    if (row < 0 || row >= ConfigRow::count)
+        return;
+    m_selectedRow = quint16(row);
+    if (m_context.grid.text(row, ConfigGrid::Value).isEmpty() || row == ConfigRow::password)
+        return;
+    m_selectedRaw = rawValueOf(row);
+}
+
+EditOutcome ConfigEditor::sgDblClick()
+{
+    const int row = m_selectedRow;
+    if (row == ConfigRow::password) {
+        PasswordAccess::change(m_context.op, m_context.bus, m_context.device);
+        return EditOutcome::PasswordChangeRun;
+    }
+    if (m_context.grid.text(row, ConfigGrid::Value).isEmpty() || row == ratedVoltageRow)
+        return EditOutcome::Nothing;
+    if (m_context.flags.conf_locked) {
+        return PasswordAccess::unlock(m_context.op, m_context.device, m_context.flags)
+                == PasswordAccess::Unlock::Unlocked
+            ? EditOutcome::Unlocked
+            : EditOutcome::UnlockRefused;
+    }
+    sgSelectCell(row);
+    if (m_context.catalogue.isSwitch(row))
+        return flipSwitch(row);
+    if (row == ConfigRow::motorHours)
+        return resetMotorHours();
+    if (isNumericRow(row))
+        return editNumeric(row);
+    return EditOutcome::Nothing;
+}
+
+EditOutcome ConfigEditor::flipSwitch(int row)
+{
+    if (row == ConfigRow::tankAlgorithm && !m_context.device.hasTimer())
+        return EditOutcome::Nothing;
+    ConfigGrid &grid = m_context.grid;
+    m_context.flags.conf_changed = true;
+    grid.mark(row);
+    const quint16 flipped = SelectedRawValue() == 0 ? 1 : 0;
+    m_selectedRaw = flipped;
+    grid.setText(row, ConfigGrid::Value, OnOffTexts[flipped]);
+    grid.switch_toggled(row);
+    return EditOutcome::SwitchFlipped;
+}
+
+EditOutcome ConfigEditor::resetMotorHours()
+{
+    Operator &op = m_context.op;
+    if (op.message(Operator::Icon::Warning, resetQuestion, Operator::Buttons::OkCancel) != Operator::Answer::Ok)
+        return EditOutcome::MotorHoursNotReset;
+    const quint32 reg = RelayBus::HexToInt(m_context.catalogue.record(ConfigRow::motorHours).reg);
+    bool taken = false;
+    try {
+        taken = !RelayBus::isExceptionReply(m_context.bus.WriteWord(m_context.device.networkAddress, quint16(reg), 0));
+    } catch (const LinkError &) {
+        taken = false;
+    }
+    if (taken)
+        return EditOutcome::MotorHoursReset;
+    // Unlike a silent reset, the operator learns that the counter still runs on.
+    op.message(Operator::Icon::Error, Texts::linkError);
+    return EditOutcome::MotorHoursFailed;
+}
+
+EditOutcome ConfigEditor::editNumeric(int row)
+{
+    ConfigGrid &grid = m_context.grid;
+    ParameterCatalogue &catalogue = m_context.catalogue;
+    if (grid.isDisabled(row))
+        return EditOutcome::Nothing;
+
+    Operator::ValueEditRequest request;
+    request.initialText = grid.text(row, ConfigGrid::Value);
+    if (row == ConfigRow::nominalCurrent || row == ConfigRow::secondStageCurrent) {
+        const int ratio = parse_value(QStringLiteral("1"), grid.text(ConfigRow::ratio, ConfigGrid::Value),
+                                      m_context.decimalSeparator)
+                              .value_or(0);
+        const std::optional<QString> band = resolutionForRatio(ratio);
+        catalogue.applyRatio(ratio);
+        // A ratio outside the bands keeps the resolution and takes factor 1.
+        const RawLimits limits = ratioLimits(ratio, band.value_or(QStringLiteral("1")));
+        request.minimum = limits.minimum;
+        request.maximum = limits.maximum;
+        // The row's value as it reads at the resolution now in force.
+        m_selectedRaw = rawValueOf(row);
+    } else {
+        const RawLimits limits = catalogue.storedLimits(row).value_or(RawLimits{});
+        request.minimum = limits.minimum;
+        request.maximum = limits.maximum;
+    }
+    request.stepText = catalogue.step(row);
+    request.caption = catalogue.record(row).name;
+
+    const std::optional<Operator::ValueEditResult> result = m_context.op.editValue(request);
+    if (!result || (m_selectedRaw && result->value == *m_selectedRaw))
+        return EditOutcome::ValueUnchanged;
+    // The editor keeps to the limits; a value beyond them never reaches the grid.
+    if (result->value < request.minimum || result->value > request.maximum)
+        return EditOutcome::ValueUnchanged;
+    m_context.flags.conf_changed = true;
+    grid.mark(row);
+    // Formatted from the accepted value, so the grid never holds an odd text.
+    grid.setText(row, ConfigGrid::Value, format_value(request.stepText, result->value, m_context.decimalSeparator));
+    m_selectedRaw = result->value;
+    return EditOutcome::ValueChanged;
+}

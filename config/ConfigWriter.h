@@ -1,0 +1,62 @@
+#pragma once
+
+#include "config/ValueFormat.h"
+
+#include <QList>
+
+class ConfigGrid;
+class Operator;
+class ParameterCatalogue;
+class RelayBus;
+class TimerSchedule;
+struct CurrentDevice;
+struct SessionFlags;
+
+// What the configuration write works on: the relay in CurrentDevice, the
+// grid with its marks, the catalogue, the flags, and (for the re-read that
+// ends every write) the timer schedule.
+struct ConfigWriteContext {
+    RelayBus &bus;
+    Operator &op;
+    const CurrentDevice &device;
+    ParameterCatalogue &catalogue;
+    ConfigGrid &grid;
+    TimerSchedule &timer;
+    SessionFlags &flags;
+    QChar decimalSeparator = systemDecimalSeparator();
+};
+
+struct ConfigWriteResult {
+    enum class Outcome {
+        Written,   // everything was sent; the lock is on and the grid was re-read
+        Refused,   // a marked row holds no valid value: nothing was sent, nothing changed
+        LinkFailed // a write got no answer: stopped there, flags unchanged, nothing re-read
+    };
+    Outcome outcome = Outcome::Refused;
+    QList<int> writtenRows;  // rows whose value (or switch word) the relay took, in order
+    QList<int> refusedRows;  // Refused: the rows that failed the check; Written: the
+                             // marked rows the relay refused (they keep their marks)
+    bool readBack = false;   // Written: the re-read was complete
+
+    // The window runs pcChange after a write that went through.
+    bool needsTabRefresh() const { return outcome == Outcome::Written; }
+};
+
+// a_setdataExecute on the tab "Конфигурация": every marked row is checked
+// first (a number of the row's step within its limits, rows 1 and 2 by the
+// ratio in row 0; a switch text); if any fails, nothing at all is sent,
+// every mark stays and one message names the rows. Then the marked numeric
+// rows 0-22 in order, each to its register; then the word of 0x80 when a row
+// of 23-28 is marked, then of 0x81 when a row of 29-31 is marked, both built
+// from all their rows' texts. A row whose write the relay refuses (an
+// exception reply of any code) keeps its mark, and one message names those
+// rows. A write that gets no answer shows "Ошибка связи с устройством!" and
+// stops at once: rows written before have lost their marks, the rest keep
+// theirs, conf_changed and conf_locked stay, nothing is re-read. Otherwise
+// conf_changed := false, conf_locked := true and the configuration is read
+// back; this happens also when no row is marked.
+ConfigWriteResult a_setdataExecute(ConfigWriteContext &context);
+
+// The word of switch register 0x80 (group 0) or 0x81 (group 1) from the
+// grid's texts: a bit is 1 exactly when its row reads "вкл.".
+quint16 switchWord(const ConfigGrid &grid, int group);
