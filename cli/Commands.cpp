@@ -11,6 +11,7 @@ const QList<Command> &commands()
         {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
         {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
         {QStringLiteral("config"), QStringLiteral("config read ADDR"), runConfig},
+        {QStringLiteral("timer"), QStringLiteral("timer read|write ADDR [--password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"), runTimer},
     };
     return table;
 }

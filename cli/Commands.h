@@ -34,3 +34,4 @@ int runPorts(CliContext &context, const QStringList &arguments);
 int runScan(CliContext &context, const QStringList &arguments);
 int runInfo(CliContext &context, const QStringList &arguments);
 int runConfig(CliContext &context, const QStringList &arguments);
+int runTimer(CliContext &context, const QStringList &arguments);

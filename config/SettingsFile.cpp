@@ -50,21 +50,6 @@ void writeTimers(IniFile &file, const TimerSchedule &timer)
 
 // ---- Loading ----
 
-// A time of day as the program's time parser reads it: one- or two-digit
-// hours, minutes, optional seconds.
-std::optional<QTime> parseTimeOfDay(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const QTime time(match.captured(1).toInt(), match.captured(2).toInt(),
-                     match.hasCaptured(3) ? match.captured(3).toInt() : 0);
-    if (!time.isValid())
-        return std::nullopt;
-    return time;
-}
-
 bool isCaption(const QString &text)
 {
     return text.isEmpty() || text == OnOffTexts[0] || text == OnOffTexts[1];
@@ -209,6 +194,19 @@ QString withDefaultSuffix(const QString &path)
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
         return path;
     return path + u'.' + defaultSuffix;
+}
+
+std::optional<QTime> parseTimeOfDay(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*([0-9]{1,2}):([0-9]{2})(?::([0-9]{2}))?\\s*$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QTime time(match.captured(1).toInt(), match.captured(2).toInt(),
+                     match.hasCaptured(3) ? match.captured(3).toInt() : 0);
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
 }
 
 QString markKey(int mark)

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTime>
+#include <optional>
 
 class ConfigGrid;
 class Operator;
@@ -33,6 +35,10 @@ inline const QString timersSection = QStringLiteral("Таймеры");
 QString markKey(int mark);         // "Метка1".."Метка5", mark 1..5
 QString intervalKey(int interval); // "Интервал1".."Интервал6", interval 1..6
 inline const QString timerKey = QStringLiteral("Таймер");
+
+// A time of day as the program's time parser reads it: "H:mm", "HH:mm",
+// "H:mm:ss" or "HH:mm:ss"; nullopt for anything else.
+std::optional<QTime> parseTimeOfDay(const QString &text);
 
 // ---- Saving ------------------------------------------------------------
 
