@@ -55,6 +55,8 @@ Tef::Tef(const Operator::ValueEditRequest &request, Operator &messages, QChar de
     e->setObjectName(QStringLiteral("e"));
     e->setMaxLength(m_editor.maxLength());
     e->setText(request.initialText);
+    // Room for the few characters a value takes, as on the relay's display.
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(m_editor.maxLength() + 2, u'0')) + 12);
     // Text reaches the field only through the key filter.
     e->setContextMenuPolicy(Qt::NoContextMenu);
     e->setDragEnabled(false);
