@@ -1,0 +1,517 @@
+#include "app/Texts.h"
+#include "config/ConfigGrid.h"
+#include "config/ConfigReader.h"
+#include "config/ParameterCatalogue.h"
+#include "config/SettingsFile.h"
+#include "config/TimerSchedule.h"
+#include "device/CurrentDevice.h"
+#include "link/RelayBus.h"
+#include "sim/LoopbackPort.h"
+#include "support/ScriptedOperator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+const QString on = QStringLiteral("вкл.");
+const QString off = QStringLiteral("откл.");
+const QString disabled = Texts::functionOff;
+
+// The parameter keys, rows 0-31, as the file names them.
+const QStringList keys = {
+    "Коэффициент трансформации", "Номинальный ток электродвигателя, А", "Номинальный ток 2-й ступени , А",
+    "Кратность перегрузки", "Минимальный ток электродвигателя, %", "Диапазон асимметрии токов, %", "Ток утечки, %",
+    "Сопротивление изоляции, МОм", "Номинальное напряжение, В", "Максимальное напряжение, В",
+    "Минимальное напряжение, В", "Гистерезис минимального напряжения, %", "Максимальная температура, °C",
+    "Количество повторных пусков", "Задержка до пуска, с", "Время пуска, с", "Время до повторного пуска, с",
+    "Задержка по минимальному току, с", "Задержка по блокировке ротора, с", "Задержка по асимметрии, с",
+    "Задержка по мин./макс. напряжению, с", "Время включения реле КЗ, с", "Время выключения реле КЗ, с",
+    "Функция короткозамкнутого ротора", "Контроль минимального тока", "Контроль сопротивления изоляции",
+    "Контроль залипания контактов", "Контроль тока утечки", "Функция импульсного режима реле перегрузки КЗ",
+    "2-ая ступень электродвигателя", "Контроль чередования фаз", "Алгоритм накачки/выкачки резервуара",
+};
+
+// What the simulated type-4 relay holds at start (ratio 10), as the file
+// keeps it: rows 2, 21 and 22 are disabled on screen, their real values saved.
+const QStringList typeFourFileValues = {
+    "10", "25,0", "30,0", "2,5", "40", "30", "5", "0,5", "220", "250", "180", "10", // 0-11
+    "80", "3", "5", "10", "60", "10", "5,0", "5", "5", "5", "5",                     // 12-22
+    on, on, on, off, on, off, off, on, disabled,                                     // 23-31
+};
+
+QByteArray cp1251(const QString &text)
+{
+    QStringEncoder encoder("windows-1251");
+    return encoder.encode(text);
+}
+
+// A file as the program lays it out: both sections, every line ending CRLF.
+QByteArray expectedFile(const QStringList &values, const QStringList &marks, const QStringList &captions)
+{
+    QString text = QStringLiteral("[Параметры]\r\n");
+    for (int row = 0; row < keys.size(); ++row)
+        text += keys[row] + u'=' + values[row] + QStringLiteral("\r\n");
+    text += QStringLiteral("[Таймеры]\r\n");
+    for (int i = 0; i < 5; ++i)
+        text += QStringLiteral("Метка%1=").arg(i + 1) + marks[i] + QStringLiteral("\r\n");
+    for (int i = 0; i < 6; ++i)
+        text += QStringLiteral("Интервал%1=").arg(i + 1) + captions[i] + QStringLiteral("\r\n");
+    text += QStringLiteral("Таймер=") + captions[6] + QStringLiteral("\r\n");
+    return cp1251(text);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class SettingsFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        line.addRelay(1, 4);
+        line.addRelay(6, 6);
+        port.open(QIODevice::ReadWrite);
+        bus.setReplyTimeoutMs(40);
+        grid.fill_conf(catalogue);
+        readRelay(1, 4);
+    }
+
+    void readRelay(quint8 address, quint16 type)
+    {
+        device.networkAddress = address;
+        device.typeCode = type;
+        ConfigReadContext context{bus, op, device, catalogue, grid, timer, QChar(u',')};
+        ASSERT_EQ(readConfiguration(context), ConfigReadResult::Complete);
+    }
+
+    QString path(const QString &name) const { return folder.filePath(name); }
+
+    SettingsFile::LoadResult load(const QString &file)
+    {
+        SettingsFile::LoadContext context{grid, timer, catalogue, device, QChar(u',')};
+        return SettingsFile::load(file, context, op);
+    }
+
+    // A file with the given parameter lines (Windows-1251, CRLF) and nothing else.
+    QString parametersFile(const QStringList &lines, const QString &name = QStringLiteral("hand.miv"))
+    {
+        QString text = QStringLiteral("[Параметры]\r\n") + lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+        writeBytes(path(name), cp1251(text));
+        return path(name);
+    }
+
+    QStringList values() const
+    {
+        QStringList texts;
+        for (int row = 0; row <= ConfigRow::lastSwitch; ++row)
+            texts << grid.text(row, ConfigGrid::Value);
+        return texts;
+    }
+
+    QList<int> markedRows() const
+    {
+        QList<int> rows;
+        for (int row = 0; row < ConfigRow::count; ++row)
+            if (grid.isMarked(row))
+                rows << row;
+        return rows;
+    }
+
+    QTemporaryDir folder;
+    RelayLine line;
+    LoopbackPort port{line};
+    RelayBus bus{&port};
+    ScriptedOperator op;
+    CurrentDevice device;
+    ParameterCatalogue catalogue;
+    ConfigGrid grid;
+    TimerSchedule timer;
+};
+
+QList<int> rowsUpTo(int last, std::initializer_list<int> except = {})
+{
+    QList<int> rows;
+    for (int row = 0; row <= last; ++row)
+        if (std::find(except.begin(), except.end(), row) == except.end())
+            rows << row;
+    return rows;
+}
+
+TEST_F(SettingsFileTest, savedFileHasTheKnownLayoutByteForByteInWindows1251)
+{
+    timer.marks[0] = TimerMark::fromWord(0x071E);
+    timer.marks[4] = TimerMark::fromWord(0x173B);
+    timer.buttons = {on, off, on, off, off, off, on};
+    grid.mark(5);
+
+    ASSERT_TRUE(SettingsFile::save(path("a.miv"), grid, timer, op));
+
+    EXPECT_EQ(readBytes(path("a.miv")),
+              expectedFile(typeFourFileValues, {"07:30:00", "00:00:00", "00:00:00", "00:00:00", "23:59:00"},
+                           {on, off, on, off, off, off, on}));
+    EXPECT_TRUE(op.shown().isEmpty()); // no message on success
+    EXPECT_EQ(markedRows(), QList<int>{5}); // marks untouched
+    // The file really is Windows-1251: "Метка" is 5 bytes, not 10.
+    EXPECT_TRUE(readBytes(path("a.miv")).contains(QByteArray("\xcc\xe5\xf2\xea\xe0\x31=07:30:00\r\n")));
+}
+
+TEST_F(SettingsFileTest, savingTwiceGivesTheSameBytes)
+{
+    ASSERT_TRUE(SettingsFile::save(path("twice.miv"), grid, timer, op));
+    const QByteArray first = readBytes(path("twice.miv"));
+    ASSERT_TRUE(SettingsFile::save(path("twice.miv"), grid, timer, op));
+    EXPECT_EQ(readBytes(path("twice.miv")), first);
+    EXPECT_EQ(first, expectedFile(typeFourFileValues, QStringList(5, "00:00:00"), QStringList(7, QString())));
+}
+
+TEST_F(SettingsFileTest, savingIntoAFileWithOtherSectionsKeepsThemAndReplacesKeysInPlace)
+{
+    const QByteArray before = cp1251(QStringLiteral("; заметка оператора\r\n"
+                                                    "[Объект]\r\n"
+                                                    "Насосная=№3\r\n"
+                                                    "\r\n"
+                                                    "[Параметры]\r\n"
+                                                    "Свой ключ=42\r\n"
+                                                    "Коэффициент трансформации=99\r\n"
+                                                    "\r\n"
+                                                    "[Прочее]\r\n"
+                                                    "x=1\r\n"));
+    writeBytes(path("old.miv"), before);
+
+    ASSERT_TRUE(SettingsFile::save(path("old.miv"), grid, timer, op));
+
+    QString expected = QStringLiteral("; заметка оператора\r\n[Объект]\r\nНасосная=№3\r\n\r\n[Параметры]\r\nСвой ключ=42\r\n"
+                                      "Коэффициент трансформации=10\r\n");
+    for (int row = 1; row < keys.size(); ++row)
+        expected += keys[row] + u'=' + typeFourFileValues[row] + QStringLiteral("\r\n");
+    expected += QStringLiteral("\r\n[Прочее]\r\nx=1\r\n[Таймеры]\r\n");
+    for (int i = 1; i <= 5; ++i)
+        expected += QStringLiteral("Метка%1=00:00:00\r\n").arg(i);
+    for (int i = 1; i <= 6; ++i)
+        expected += QStringLiteral("Интервал%1=\r\n").arg(i);
+    expected += QStringLiteral("Таймер=\r\n");
+    EXPECT_EQ(readBytes(path("old.miv")), cp1251(expected));
+}
+
+TEST_F(SettingsFileTest, disabledRowIsSavedWithItsRealValueAndLoadsBackDisabledWithIt)
+{
+    // Row 2 is disabled by row 29 "откл." and keeps "30,0" aside.
+    ASSERT_EQ(grid.text(2, ConfigGrid::Value), disabled);
+    ASSERT_TRUE(SettingsFile::save(path("d.miv"), grid, timer, op));
+
+    // Another configuration on screen: row 29 on, row 2 enabled with another value.
+    grid.setText(29, ConfigGrid::Value, on);
+    grid.switch_toggled(29);
+    grid.setText(2, ConfigGrid::Value, QStringLiteral("40,0"));
+    ASSERT_FALSE(grid.isDisabled(2));
+
+    const SettingsFile::LoadResult result = load(path("d.miv"));
+    EXPECT_TRUE(result.complete());
+    EXPECT_EQ(grid.text(2, ConfigGrid::Value), disabled);
+    EXPECT_EQ(grid.text(2, ConfigGrid::SavedText), QStringLiteral("30,0"));
+    EXPECT_FALSE(grid.isMarked(2));
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
+TEST_F(SettingsFileTest, rowDisabledBeforeLoadingComesBackWhenTheFileTurnsItsSwitchOn)
+{
+    ASSERT_TRUE(grid.isDisabled(2)); // "30,0" put aside
+    const QString file = parametersFile({"2-ая ступень электродвигателя=вкл.", "Номинальный ток 2-й ступени , А=45,5"});
+
+    EXPECT_TRUE(load(file).complete());
+
+    EXPECT_FALSE(grid.isDisabled(2));
+    EXPECT_EQ(grid.text(2, ConfigGrid::Value), QStringLiteral("45,5"));
+    EXPECT_EQ(grid.text(2, ConfigGrid::SavedText), QString());
+    EXPECT_TRUE(grid.isMarked(2));
+    // A later save writes the loaded value, not the one put aside before.
+    ASSERT_TRUE(SettingsFile::save(path("after.miv"), grid, timer, op));
+    EXPECT_TRUE(readBytes(path("after.miv")).contains(cp1251(QStringLiteral("\r\nНоминальный ток 2-й ступени , А=45,5\r\n"))));
+}
+
+TEST_F(SettingsFileTest, rowStillDisabledTakesTheLoadedValueAside)
+{
+    const QString file = parametersFile({"Время включения реле КЗ, с=12"}); // row 28 stays "откл."
+    EXPECT_TRUE(load(file).complete());
+    EXPECT_EQ(grid.text(21, ConfigGrid::Value), disabled);
+    EXPECT_EQ(grid.text(21, ConfigGrid::SavedText), QStringLiteral("12"));
+    EXPECT_FALSE(grid.isMarked(21));
+}
+
+TEST_F(SettingsFileTest, fileOfGarbageLoadsAsIfEveryKeyWereMissing)
+{
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage.append(char((i * 73 + 11) % 256));
+    writeBytes(path("garbage.miv"), garbage);
+    const QStringList before = values();
+    timer.marks[2] = TimerMark::fromWord(0x0C00);
+    timer.buttons = {on, on, on, on, on, on, on};
+
+    const SettingsFile::LoadResult result = load(path("garbage.miv"));
+
+    EXPECT_TRUE(result.complete());
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_EQ(values(), before);
+    // Every row marked but those the switches keep disabled (2, 21, 22).
+    EXPECT_EQ(markedRows(), rowsUpTo(31, {2, 21, 22}));
+    for (const TimerMark &mark : timer.marks) {
+        EXPECT_EQ(mark.time, QTime(0, 0));
+        EXPECT_TRUE(mark.valid);
+    }
+    for (const QString &caption : timer.buttons)
+        EXPECT_EQ(caption, QString());
+}
+
+TEST_F(SettingsFileTest, onlyATimersSectionMarksEveryRowWithoutChangingValues)
+{
+    writeBytes(path("t.miv"), cp1251(QStringLiteral("[Таймеры]\r\nМетка1=7:05\r\nТаймер=вкл.\r\n")));
+    const QStringList before = values();
+    EXPECT_TRUE(load(path("t.miv")).complete());
+    EXPECT_EQ(values(), before);
+    EXPECT_EQ(markedRows(), rowsUpTo(31, {2, 21, 22}));
+    EXPECT_EQ(timer.marks[0].time, QTime(7, 5));
+    EXPECT_EQ(timer.buttons[6], on);
+}
+
+TEST_F(SettingsFileTest, valuesOutOfRangeOrNotNumbersAreRejectedAndListedOnce)
+{
+    grid.mark(9); // a rejected row keeps its mark state: this one marked,
+    ASSERT_FALSE(grid.isMarked(3)); // this one not
+    const QString file = parametersFile({
+        "Максимальное напряжение, В=70000",   // row 9: beyond 16 bits
+        "Кратность перегрузки=abc",          // row 3: no number
+        "Минимальный ток электродвигателя, %=81", // row 4: above 80
+        "Диапазон асимметрии токов, %=25,5", // row 5: finer than its step
+        "Ток утечки, %=-5",                  // row 6: no sign
+        "Контроль минимального тока=да",     // row 24: no switch text
+        "Минимальное напряжение, В=200",     // row 10: taken
+    });
+    const QStringList before = values();
+
+    const SettingsFile::LoadResult result = load(file);
+
+    ASSERT_TRUE(result.loaded());
+    const QStringList rejected{keys[3], keys[4], keys[5], keys[6], keys[9], keys[24]};
+    EXPECT_EQ(result.rejectedKeys, rejected);
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].text, Texts::settingsValuesRejected.arg(rejected.join(u'\n')));
+    for (int row : {3, 4, 5, 6, 9, 24})
+        EXPECT_EQ(grid.text(row, ConfigGrid::Value), before[row]) << row;
+    EXPECT_TRUE(grid.isMarked(9));
+    EXPECT_FALSE(grid.isMarked(3));
+    EXPECT_FALSE(grid.isMarked(24));
+    EXPECT_EQ(grid.text(10, ConfigGrid::Value), QStringLiteral("200"));
+    EXPECT_TRUE(grid.isMarked(10));
+    for (int row = 0; row < ConfigRow::count; ++row)
+        for (int column : {ConfigGrid::Value, ConfigGrid::SavedText})
+            EXPECT_FALSE(grid.text(row, column).contains(QStringLiteral("70000")));
+}
+
+struct RatioCase {
+    const char *ratio;   // row 0 in the file
+    const char *current; // row 1 in the file
+    bool taken;
+    const char *shown;   // row 1 afterwards
+    const char *step;    // resolution of rows 1 and 2 afterwards
+};
+
+void PrintTo(const RatioCase &c, std::ostream *os)
+{
+    *os << "ratio " << c.ratio << ", row 1 " << c.current;
+}
+
+class RatioOfTheFile : public SettingsFileTest, public ::testing::WithParamInterface<RatioCase>
+{
+};
+
+TEST_P(RatioOfTheFile, rowsOneAndTwoFollowTheRatioTheFileSets)
+{
+    const RatioCase c = GetParam();
+    const QString file = parametersFile({QStringLiteral("Коэффициент трансформации=") + QString::fromUtf8(c.ratio),
+                                         QStringLiteral("Номинальный ток электродвигателя, А=") + QString::fromUtf8(c.current)});
+    const SettingsFile::LoadResult result = load(file);
+    EXPECT_EQ(result.rejectedKeys.contains(keys[1]), !c.taken);
+    EXPECT_EQ(grid.text(1, ConfigGrid::Value), QString::fromUtf8(c.shown));
+    EXPECT_EQ(catalogue.step(1), QString::fromUtf8(c.step));
+    EXPECT_EQ(catalogue.step(2), QString::fromUtf8(c.step));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, RatioOfTheFile,
+                         ::testing::Values(RatioCase{"21", "50", true, "50", "1"},       // 21..105
+                                           RatioCase{"21", "106", false, "25,0", "1"},
+                                           RatioCase{"21", "50,5", false, "25,0", "1"}, // finer than "1"
+                                           RatioCase{"2", "9,99", true, "9,99", ".01"},  // 200..999 raw
+                                           RatioCase{"2", "10", false, "25,0", ".01"},
+                                           RatioCase{"10", "50", true, "50,0", ".1"},    // 100..500 raw
+                                           RatioCase{"10", "50,1", false, "25,0", ".1"},
+                                           // A ratio the file gets wrong is rejected; the grid's 10 holds.
+                                           RatioCase{"250", "12,5", true, "12,5", ".1"}));
+
+struct MarkCase {
+    const char *text;
+    bool taken;
+    QTime time;
+};
+
+void PrintTo(const MarkCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << '"';
+}
+
+class MarkTexts : public SettingsFileTest, public ::testing::WithParamInterface<MarkCase>
+{
+};
+
+TEST_P(MarkTexts, marksTakeOneDigitHoursAndMissingSeconds)
+{
+    const MarkCase c = GetParam();
+    timer.marks[1] = TimerMark::fromWord(0x0B2D); // 11:45 before
+    writeBytes(path("m.miv"),
+               cp1251(QStringLiteral("[Таймеры]\r\nМетка2=") + QString::fromUtf8(c.text) + QStringLiteral("\r\n")));
+    const SettingsFile::LoadResult result = load(path("m.miv"));
+    EXPECT_EQ(result.rejectedKeys, c.taken ? QStringList() : QStringList{QStringLiteral("Метка2")});
+    EXPECT_EQ(timer.marks[1].time, c.taken ? c.time : QTime(11, 45));
+    EXPECT_TRUE(timer.marks[1].valid);
+    EXPECT_EQ(timer.marks[1].word, TimerSchedule::markWord(timer.marks[1].time));
+}
+
+INSTANTIATE_TEST_SUITE_P(Times, MarkTexts,
+                         ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)}, MarkCase{"07:30", true, QTime(7, 30)},
+                                           MarkCase{"7:30:00", true, QTime(7, 30)},
+                                           MarkCase{"07:30:15", true, QTime(7, 30, 15)},
+                                           MarkCase{" 23:59 ", true, QTime(23, 59)},
+                                           MarkCase{"24:00", false, {}}, MarkCase{"12:60", false, {}},
+                                           MarkCase{"7.30", false, {}}, MarkCase{"730", false, {}},
+                                           MarkCase{"полдень", false, {}}, MarkCase{"", false, {}}));
+
+TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
+{
+    timer.buttons = {on, on, on, on, on, on, on};
+    writeBytes(path("c.miv"),
+               cp1251(QStringLiteral("[Таймеры]\r\nИнтервал1=откл.\r\nИнтервал2=on\r\nИнтервал3=\r\nТаймер=вкл\r\n")));
+    const SettingsFile::LoadResult result = load(path("c.miv"));
+    EXPECT_EQ(result.rejectedKeys, (QStringList{QStringLiteral("Интервал2"), QStringLiteral("Таймер")}));
+    const std::array<QString, 7> expected{off, on, QString(), QString(), QString(), QString(), on};
+    EXPECT_EQ(timer.buttons, expected);
+}
+
+TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
+{
+    ASSERT_TRUE(SettingsFile::save(path("four.miv"), grid, timer, op));
+
+    // Back on a type-4 relay: everything taken, row 31 stays disabled.
+    grid.setText(10, ConfigGrid::Value, QStringLiteral("190"));
+    EXPECT_TRUE(load(path("four.miv")).complete());
+    EXPECT_EQ(grid.text(10, ConfigGrid::Value), QStringLiteral("180"));
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), disabled);
+    EXPECT_TRUE(op.shown().isEmpty());
+
+    // On a type-6 relay the row takes only a switch text: that key alone is refused.
+    grid.fill_conf(catalogue);
+    readRelay(6, 6);
+    const QString rowThirtyOne = grid.text(31, ConfigGrid::Value);
+    const SettingsFile::LoadResult onSix = load(path("four.miv"));
+    EXPECT_EQ(onSix.rejectedKeys, QStringList{keys[31]});
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), rowThirtyOne);
+    EXPECT_EQ(grid.text(10, ConfigGrid::Value), QStringLiteral("180"));
+}
+
+TEST_F(SettingsFileTest, missingFileChangesNothingAndSaysWhy)
+{
+    const QStringList before = values();
+    const SettingsFile::LoadResult result = load(path("nowhere.miv"));
+    EXPECT_EQ(result.outcome, SettingsFile::LoadResult::Outcome::Unreadable);
+    EXPECT_EQ(values(), before);
+    EXPECT_TRUE(markedRows().isEmpty());
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+    EXPECT_TRUE(op.shown()[0].text.contains(path("nowhere.miv")));
+}
+
+TEST_F(SettingsFileTest, saveThatFailsKeepsTheEarlierFileAndSaysWhy)
+{
+    // The temporary file beside the target cannot be made: its name would be
+    // longer than a file name may be (this fails for any user, root too).
+    const QString longName = QString(248, u'n') + QStringLiteral(".miv");
+    const QByteArray earlier = cp1251(QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n"));
+    writeBytes(path(longName), earlier);
+
+    EXPECT_FALSE(SettingsFile::save(path(longName), grid, timer, op));
+
+    EXPECT_EQ(readBytes(path(longName)), earlier);
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+    EXPECT_TRUE(op.shown()[0].text.contains(path(longName)));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 1); // no temporary file left behind
+}
+
+TEST_F(SettingsFileTest, saveOntoADirectoryFails)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("dir.miv")));
+    QString error;
+    EXPECT_FALSE(SettingsFile::save(path("dir.miv"), grid, timer, &error));
+    EXPECT_TRUE(error.contains(path("dir.miv")));
+    EXPECT_TRUE(QFileInfo(path("dir.miv")).isDir());
+}
+
+TEST_F(SettingsFileTest, saveIntoAFolderWithoutWriteAccessKeepsTheEarlierFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into any folder";
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("ro")));
+    const QString target = path("ro/x.miv");
+    writeBytes(target, "[Параметры]\r\n");
+    QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_FALSE(SettingsFile::save(target, grid, timer, op));
+    QFile::setPermissions(path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(readBytes(target), QByteArray("[Параметры]\r\n"));
+}
+
+TEST_F(SettingsFileTest, dialogNameWithoutExtensionGetsMiv)
+{
+    op.answerFileName(path("noext"));
+    ASSERT_TRUE(SettingsFile::a_saveExecute(op, grid, timer));
+    EXPECT_TRUE(QFile::exists(path("noext.miv")));
+    EXPECT_FALSE(QFile::exists(path("noext")));
+
+    // The open dialog's name without extension finds the same file.
+    grid.setText(0, ConfigGrid::Value, QStringLiteral("20"));
+    op.answerFileName(path("noext"));
+    SettingsFile::LoadContext context{grid, timer, catalogue, device, QChar(u',')};
+    EXPECT_TRUE(SettingsFile::a_loadExecute(op, context).complete());
+    EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("10"));
+
+    EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a/b.cfg")), QStringLiteral("/a/b.cfg"));
+    EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a.d/b")), QStringLiteral("/a.d/b.miv"));
+}
+
+TEST_F(SettingsFileTest, cancelledDialogsDoNothing)
+{
+    op.answerFileName(QString());
+    EXPECT_FALSE(SettingsFile::a_saveExecute(op, grid, timer));
+    op.answerFileName(QString());
+    SettingsFile::LoadContext context{grid, timer, catalogue, device, QChar(u',')};
+    EXPECT_EQ(SettingsFile::a_loadExecute(op, context).outcome, SettingsFile::LoadResult::Outcome::Cancelled);
+    EXPECT_TRUE(markedRows().isEmpty());
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+#include "app/SessionFlags.h"
+#include "app/Texts.h"
+#include "config/ConfigGrid.h"
+#include "config/ParameterCatalogue.h"
+#include "config/TimerSchedule.h"
+#include "config/TimerWriter.h"
+#include "device/CurrentDevice.h"
+#include "link/RelayBus.h"
+#include "sim/LoopbackPort.h"
+#include "support/ScriptedOperator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString on = QStringLiteral("вкл.");
+const QString off = QStringLiteral("откл.");
+
+struct Write {
+    int reg;
+    int value;
+    bool operator==(const Write &) const = default;
+};
+
+void PrintTo(const Write &w, std::ostream *os)
+{
+    *os << "(0x" << std::hex << w.reg << ", 0x" << w.value << ")";
+}
+
+class TimerWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        line.addRelay(1, 4);
+        line.addRelay(6, 6);
+        port.open(QIODevice::ReadWrite);
+        bus.setReplyTimeoutMs(40);
+        grid.fill_conf(catalogue);
+        device.networkAddress = 6;
+        device.typeCode = 6;
+        device.password = QStringLiteral("ABCD");
+        flags.conf_locked = false;
+        // As after a read of the relay.
+        timer.marks = {TimerMark::fromWord(0x0600), TimerMark::fromWord(0x071E), TimerMark::fromWord(0x0C00),
+                       TimerMark::fromWord(0x1200), TimerMark::fromWord(0x173B)};
+        timer.decodeSwitches(0x0105);
+    }
+
+    TimerWriteResult write()
+    {
+        TimerWriteContext context{bus, op, device, flags, catalogue, grid, timer, QChar(u',')};
+        return writeTimerSchedule(context);
+    }
+
+    // Register and value of every single-register write on the line, in order.
+    QList<Write> writes() const
+    {
+        QList<Write> list;
+        for (const QByteArray &request : line.requests())
+            if (quint8(request[1]) == 6)
+                list.append({quint8(request[2]) << 8 | quint8(request[3]), quint8(request[4]) << 8 | quint8(request[5])});
+        return list;
+    }
+
+    int readsAsked() const
+    {
+        int reads = 0;
+        for (const QByteArray &request : line.requests())
+            reads += quint8(request[1]) == 3;
+        return reads;
+    }
+
+    RelayLine line;
+    LoopbackPort port{line};
+    RelayBus bus{&port};
+    ScriptedOperator op;
+    CurrentDevice device;
+    SessionFlags flags;
+    ParameterCatalogue catalogue;
+    ConfigGrid grid;
+    TimerSchedule timer;
+};
+
+struct WordCase {
+    quint16 word;
+    std::array<const char *, 7> captions; // bu01..bu07, "1" for on
+};
+
+class SwitchWords : public TimerWriterTest, public ::testing::WithParamInterface<WordCase>
+{
+};
+
+TEST_P(SwitchWords, captionsAndWordBothWaysThroughTheLine)
+{
+    const WordCase c = GetParam();
+    timer.decodeSwitches(c.word);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(timer.buttons[size_t(i)], QString::fromUtf8(c.captions[size_t(i)]) == QStringLiteral("1") ? on : off)
+            << "bu0" << i + 1;
+
+    EXPECT_EQ(write(), TimerWriteResult::Written);
+
+    const QList<Write> expected{{0x76, 0x0600}, {0x77, 0x071E}, {0x78, 0x0C00},
+                                {0x79, 0x1200}, {0x7A, 0x173B}, {0x82, c.word}};
+    EXPECT_EQ(writes(), expected);
+    EXPECT_EQ(line.relay(6)->registerValue(0x82), c.word);
+    // Read back from the relay: the same captions.
+    std::array<QString, 7> captions;
+    for (int i = 0; i < 7; ++i)
+        captions[size_t(i)] = QString::fromUtf8(c.captions[size_t(i)]) == QStringLiteral("1") ? on : off;
+    EXPECT_EQ(timer.buttons, captions);
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, SwitchWords,
+                         ::testing::Values(WordCase{0x0105, {"1", "0", "1", "0", "0", "0", "1"}},
+                                           WordCase{0x003F, {"1", "1", "1", "1", "1", "1", "0"}},
+                                           WordCase{0x0100, {"0", "0", "0", "0", "0", "0", "1"}},
+                                           WordCase{0x0020, {"0", "0", "0", "1", "0", "0", "0"}}));
+
+TEST_F(TimerWriterTest, successLocksAndReadsEverythingBack)
+{
+    timer.marks[0] = TimerMark::fromWord(0x0815);
+    EXPECT_EQ(write(), TimerWriteResult::Written);
+    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_FALSE(flags.conf_changed);
+    EXPECT_EQ(line.relay(6)->registerValue(0x76), 0x0815);
+    EXPECT_EQ(readsAsked(), 6); // the configuration and both timer reads
+    EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("10"));
+    EXPECT_EQ(timer.marks[0].time, QTime(8, 21));
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_TRUE(needsActionRefresh(TimerWriteResult::Written));
+}
+
+TEST_F(TimerWriterTest, whileLockedTheFirstWriteOnlyAsksAndTheSecondWrites)
+{
+    flags.conf_locked = true;
+    op.answerPassword(QStringLiteral("ABCD"));
+    EXPECT_EQ(write(), TimerWriteResult::Unlocked);
+    EXPECT_TRUE(needsActionRefresh(TimerWriteResult::Unlocked));
+    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_EQ(line.requestCount(), 0);
+    EXPECT_EQ(op.passwordPrompts(), 1);
+
+    EXPECT_EQ(write(), TimerWriteResult::Written);
+    EXPECT_EQ(op.passwordPrompts(), 1);
+    EXPECT_EQ(writes().size(), 6);
+    EXPECT_TRUE(flags.conf_locked);
+}
+
+TEST_F(TimerWriterTest, wrongOrCancelledPasswordWritesNothing)
+{
+    flags.conf_locked = true;
+    op.answerPassword(QStringLiteral("ABCE"));
+    EXPECT_EQ(write(), TimerWriteResult::StillLocked);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::passwordError});
+    op.answerPassword(std::nullopt);
+    EXPECT_EQ(write(), TimerWriteResult::StillLocked);
+    EXPECT_EQ(op.shown().size(), 1);
+    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_EQ(line.requestCount(), 0);
+    EXPECT_FALSE(needsActionRefresh(TimerWriteResult::StillLocked));
+}
+
+TEST_F(TimerWriterTest, nothingReadNothingHappensEvenWhileLocked)
+{
+    timer.buttons = {};
+    flags.conf_locked = true;
+    EXPECT_EQ(write(), TimerWriteResult::NothingRead);
+    EXPECT_EQ(op.passwordPrompts(), 0);
+    EXPECT_EQ(line.requestCount(), 0);
+}
+
+TEST_F(TimerWriterTest, failureAtMarkThreeStopsThere)
+{
+    RelayLine::Faults faults;
+    faults.answerRequests = 2;
+    line.setFaults(6, faults);
+
+    EXPECT_EQ(write(), TimerWriteResult::LinkFailed);
+
+    const QList<Write> expected{{0x76, 0x0600}, {0x77, 0x071E}, {0x78, 0x0C00}};
+    EXPECT_EQ(writes(), expected);
+    EXPECT_EQ(readsAsked(), 0);
+    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+    EXPECT_EQ(line.relay(6)->registerValue(0x82), 0x0105);
+}
+
+TEST_F(TimerWriterTest, refusalIsAFailedWrite)
+{
+    // A relay of type 4 has no timer registers and refuses the first mark.
+    device.networkAddress = 1;
+    EXPECT_EQ(write(), TimerWriteResult::LinkFailed);
+    EXPECT_EQ(writes().size(), 1);
+    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+}
+
+TEST_F(TimerWriterTest, marksThatAreNoTimeAreNotWrittenAsMidnight)
+{
+    timer.marks[1] = TimerMark::fromWord(0x1E3C);
+    timer.marks[3] = TimerMark::fromWord(0x0A50);
+    EXPECT_EQ(write(), TimerWriteResult::InvalidMarks);
+    EXPECT_EQ(line.requestCount(), 0);
+    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::timerMarksNotWritten.arg(QStringLiteral("2, 4"))});
+
+    // Once the operator set them, the schedule goes out.
+    timer.marks[1] = {QTime(9, 0), TimerSchedule::markWord(QTime(9, 0)), true};
+    timer.marks[3] = {QTime(19, 0), TimerSchedule::markWord(QTime(19, 0)), true};
+    EXPECT_EQ(write(), TimerWriteResult::Written);
+    EXPECT_EQ(line.relay(6)->registerValue(0x77), 0x0900);
+    EXPECT_EQ(line.relay(6)->registerValue(0x79), 0x1300);
+}
+
+TEST(TimerToggle, bu01ClickTogglesCaptionsAndLeavesEmptyOnes)
+{
+    TimerSchedule timer;
+    bu01Click(timer, 1);
+    EXPECT_EQ(timer.buttons[0], QString()); // nothing read yet
+
+    timer.buttons = {on, off, QStringLiteral("?"), on, on, on, on};
+    bu01Click(timer, 1);
+    bu01Click(timer, 2);
+    bu01Click(timer, 3);
+    bu01Click(timer, 7);
+    bu01Click(timer, 0); // no such button
+    bu01Click(timer, 8);
+    const std::array<QString, 7> expected{off, on, on, on, on, on, off};
+    EXPECT_EQ(timer.buttons, expected);
+}
+
+} // namespace
