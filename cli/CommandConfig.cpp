@@ -1,14 +1,45 @@
+// mivctl config read ADDR [--save FILE]
+// mivctl config write ADDR --password PW --load FILE
+//
+// "read" prints the grid as 34 lines row<TAB>name<TAB>value (the value as the
+// column "Значение" shows it); --save also writes the settings file as the
+// window's save does (a file that cannot be written: exit 3).
+//
+// "write" does what the window does from the grid: the relay is identified
+// and read, the password is checked as the prompt checks it (wrong: exit 3),
+// the settings file is loaded into the grid (any value not taken, or a file
+// that cannot be read: exit 3, nothing written), then the marked rows and
+// switch words are written. It prints one line per row sent:
+//   written<TAB>row<TAB>name<TAB>value   the relay took it
+//   refused<TAB>row<TAB>name<TAB>value   the relay refused it (exit 3)
+// and then the grid read back as "read" prints it. A relay that stops
+// answering ends it with exit 1; a marked row that holds no valid value stops
+// it before anything is sent, with exit 3.
+#include "access/PasswordAccess.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
+#include "config/ConfigWriter.h"
 #include "config/ParameterCatalogue.h"
+#include "config/SettingsFile.h"
 #include "config/TimerSchedule.h"
+
+#include <map>
+#include <optional>
 
 namespace {
 
-const QString configUsage = QStringLiteral("config read ADDR");
+const QString configUsage =
+    QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE");
+
+// What the command works on besides the context: the data module's share.
+struct Session {
+    ParameterCatalogue catalogue;
+    ConfigGrid grid;
+    TimerSchedule timer;
+};
 
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
 void printGrid(QTextStream &out, const ConfigGrid &grid)
@@ -17,27 +48,125 @@ void printGrid(QTextStream &out, const ConfigGrid &grid)
         out << row << '\t' << grid.text(row, ConfigGrid::Name) << '\t' << grid.text(row, ConfigGrid::Value) << '\n';
 }
 
+// "--name value" pairs after the address; nullopt (with the problem) for an
+// unknown name, a repeated one or a missing value.
+std::optional<std::map<QString, QString>> parseOptions(const QStringList &options, const QStringList &known,
+                                                       QString *problem)
+{
+    std::map<QString, QString> values;
+    for (qsizetype i = 0; i < options.size(); i += 2) {
+        const QString &name = options[i];
+        if (!known.contains(name)) {
+            *problem = QStringLiteral("unknown option ") + name;
+            return std::nullopt;
+        }
+        if (i + 1 >= options.size()) {
+            *problem = QStringLiteral("a value is missing after ") + name;
+            return std::nullopt;
+        }
+        if (!values.emplace(name, options[i + 1]).second) {
+            *problem = name + QStringLiteral(" given twice");
+            return std::nullopt;
+        }
+    }
+    return values;
+}
+
+// Opens the port, identifies the relay and reads its configuration into the
+// session. nullopt when all went well, else the exit status.
+std::optional<int> connectAndRead(CliContext &context, quint8 address, Session &session)
+{
+    if (!context.openPort())
+        return ExitStatus::LinkFailure;
+    if (identifyRelay(context, address).outcome != IdentificationResult::Outcome::Identified)
+        return ExitStatus::LinkFailure;
+    session.grid.fill_conf(session.catalogue);
+    ConfigReadContext reading{context.bus(), context.messages(), context.device(), session.catalogue, session.grid,
+                              session.timer};
+    if (readConfiguration(reading) != ConfigReadResult::Complete)
+        return ExitStatus::LinkFailure;
+    return std::nullopt;
+}
+
 int readConfig(CliContext &context, const QStringList &arguments)
 {
-    if (arguments.size() != 1)
-        return context.wrongUsage(QStringLiteral("config read takes one address"), configUsage);
+    if (arguments.isEmpty())
+        return context.wrongUsage(QStringLiteral("config read needs an address"), configUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], configUsage);
-    if (!context.openPort())
-        return ExitStatus::LinkFailure;
-    if (identifyRelay(context, *address).outcome != IdentificationResult::Outcome::Identified)
-        return ExitStatus::LinkFailure;
+    QString problem;
+    const auto options = parseOptions(arguments.mid(1), {QStringLiteral("--save")}, &problem);
+    if (!options)
+        return context.wrongUsage(problem, configUsage);
 
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
-    grid.fill_conf(catalogue);
-    ConfigReadContext reading{context.bus(), context.messages(), context.device(), catalogue, grid, timer};
-    if (readConfiguration(reading) != ConfigReadResult::Complete)
-        return ExitStatus::LinkFailure;
-    printGrid(context.out(), grid);
+    Session session;
+    if (const auto status = connectAndRead(context, *address, session))
+        return *status;
+    printGrid(context.out(), session.grid);
+    if (const auto save = options->find(QStringLiteral("--save")); save != options->end())
+        if (!SettingsFile::save(save->second, session.grid, session.timer, context.messages()))
+            return ExitStatus::Refused;
     return ExitStatus::Done;
+}
+
+// One line per row the write sent, with the value as it was sent.
+void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows, const Session &session,
+               const std::map<int, QString> &sentTexts)
+{
+    for (int row : rows)
+        out << verdict << '\t' << row << '\t' << session.catalogue.record(row).name << '\t' << sentTexts.at(row)
+            << '\n';
+}
+
+int writeConfig(CliContext &context, const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return context.wrongUsage(QStringLiteral("config write needs an address"), configUsage);
+    const auto address = parseRelayAddress(arguments[0]);
+    if (!address)
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], configUsage);
+    QString problem;
+    const auto options =
+        parseOptions(arguments.mid(1), {QStringLiteral("--password"), QStringLiteral("--load")}, &problem);
+    if (!options)
+        return context.wrongUsage(problem, configUsage);
+    if (!options->count(QStringLiteral("--password")) || !options->count(QStringLiteral("--load")))
+        return context.wrongUsage(QStringLiteral("config write needs --password and --load"), configUsage);
+
+    Session session;
+    if (const auto status = connectAndRead(context, *address, session))
+        return *status;
+
+    // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
+    context.console().setPassword(options->at(QStringLiteral("--password")));
+    if (PasswordAccess::unlock(context.messages(), context.device(), context.flags())
+        != PasswordAccess::Unlock::Unlocked)
+        return ExitStatus::Refused;
+
+    SettingsFile::LoadContext loading{session.grid, session.timer, session.catalogue, context.device()};
+    const SettingsFile::LoadResult loaded =
+        SettingsFile::load(options->at(QStringLiteral("--load")), loading, context.messages());
+    if (!loaded.complete())
+        return ExitStatus::Refused;
+
+    std::map<int, QString> sentTexts;
+    for (int row = 0; row <= ConfigRow::lastSwitch; ++row)
+        if (session.grid.isMarked(row))
+            sentTexts[row] = session.grid.text(row, ConfigGrid::Value);
+    ConfigWriteContext writing{context.bus(), context.messages(), context.device(), session.catalogue,
+                               session.grid,  session.timer,      context.flags()};
+    const ConfigWriteResult result = a_setdataExecute(writing);
+    if (result.outcome == ConfigWriteResult::Outcome::Refused)
+        return ExitStatus::Refused;
+    printSent(context.out(), QStringLiteral("written"), result.writtenRows, session, sentTexts);
+    if (result.outcome == ConfigWriteResult::Outcome::LinkFailed)
+        return ExitStatus::LinkFailure;
+    printSent(context.out(), QStringLiteral("refused"), result.refusedRows, session, sentTexts);
+    if (!result.readBack)
+        return ExitStatus::LinkFailure;
+    printGrid(context.out(), session.grid);
+    return result.refusedRows.isEmpty() ? ExitStatus::Done : ExitStatus::Refused;
 }
 
 } // namespace
@@ -47,5 +176,7 @@ int runConfig(CliContext &context, const QStringList &arguments)
     const QString action = arguments.value(0);
     if (action == QStringLiteral("read"))
         return readConfig(context, arguments.mid(1));
-    return context.wrongUsage(QStringLiteral("config needs read"), configUsage);
+    if (action == QStringLiteral("write"))
+        return writeConfig(context, arguments.mid(1));
+    return context.wrongUsage(QStringLiteral("config needs read or write"), configUsage);
 }

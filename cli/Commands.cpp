@@ -10,7 +10,8 @@ const QList<Command> &commands()
         {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
         {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
         {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
-        {QStringLiteral("config"), QStringLiteral("config read ADDR"), runConfig},
+        {QStringLiteral("config"), QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE"), runConfig},
+        {QStringLiteral("password"), QStringLiteral("password ADDR --old PW --new PW"), runPassword},
         {QStringLiteral("timer"), QStringLiteral("timer read|write ADDR [--password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"), runTimer},
     };
     return table;

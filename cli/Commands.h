@@ -35,3 +35,4 @@ int runScan(CliContext &context, const QStringList &arguments);
 int runInfo(CliContext &context, const QStringList &arguments);
 int runConfig(CliContext &context, const QStringList &arguments);
 int runTimer(CliContext &context, const QStringList &arguments);
+int runPassword(CliContext &context, const QStringList &arguments);

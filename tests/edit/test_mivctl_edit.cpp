@@ -1,0 +1,194 @@
+// End to end through mivsim on a pseudo-terminal: read a relay's
+// configuration into a settings file, change the file as an operator would,
+// write it with the password, and read the new values back.
+#include "support/ProgramRun.h"
+#include "support/QtPrinters.h"
+#include "support/SimProcess.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList lines(const QString &output)
+{
+    QStringList list = output.split(u'\n');
+    if (!list.isEmpty() && list.last().isEmpty())
+        list.removeLast();
+    return list;
+}
+
+class MivctlEditing : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    ProgramResult mivctl(const QStringList &arguments)
+    {
+        return runMivctl(QStringList{QStringLiteral("--port"), sim.portPath()} + arguments, 60000, {}, folder.path());
+    }
+
+    QString file(const char *name) const { return folder.filePath(QString::fromUtf8(name)); }
+
+    // The value lines of config read, by row.
+    QStringList readValues()
+    {
+        const ProgramResult result = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1")});
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        return lines(result.standardOutput);
+    }
+
+    // Changes keys of the section "Параметры" as a text editor would, in Windows-1251.
+    static void editFile(const QString &from, const QString &to, const QList<QPair<QString, QString>> &values)
+    {
+        QFile in(from);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        QString text = QStringDecoder("windows-1251").decode(in.readAll());
+        for (const auto &[key, value] : values) {
+            const QRegularExpression line(QStringLiteral("(?m)^") + QRegularExpression::escape(key) + QStringLiteral("=.*$"));
+            ASSERT_TRUE(text.contains(line)) << key.toStdString();
+            text.replace(line, key + u'=' + value);
+        }
+        QFile out(to);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(QStringEncoder("windows-1251").encode(text));
+    }
+
+    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4")}};
+    QTemporaryDir folder;
+};
+
+TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
+{
+    const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+                                       QStringLiteral("--save"), file("relay.miv")});
+    ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
+    const QStringList before = lines(read.standardOutput);
+    ASSERT_EQ(before.size(), 34);
+    // Numbers use the decimal separator of the system the program runs on.
+    const QString separator = before[3].right(2).left(1);
+    const QString threeFive = QStringLiteral("3") + separator + QStringLiteral("5");
+    EXPECT_EQ(before[3], QStringLiteral("3\tКратность перегрузки\t2") + separator + QStringLiteral("5"));
+    EXPECT_EQ(before[5], QStringLiteral("5\tДиапазон асимметрии токов, %\t30"));
+    EXPECT_EQ(before[26], QStringLiteral("26\tКонтроль залипания контактов\tоткл."));
+
+    editFile(file("relay.miv"), file("edited.miv"),
+             {{QStringLiteral("Кратность перегрузки"), threeFive},
+              {QStringLiteral("Диапазон асимметрии токов, %"), QStringLiteral("40")},
+              {QStringLiteral("Контроль залипания контактов"), QStringLiteral("вкл.")}});
+
+    // A wrong password writes nothing.
+    const ProgramResult wrong = mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                                        QStringLiteral("--password"), QStringLiteral("ABCE"), QStringLiteral("--load"),
+                                        file("edited.miv")});
+    EXPECT_EQ(wrong.exitCode, 3);
+    EXPECT_TRUE(wrong.standardError.contains(QStringLiteral("Ошибка ввода пароля!")));
+    EXPECT_EQ(readValues(), before);
+
+    const ProgramResult write = mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                                        QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
+                                        file("edited.miv")});
+    ASSERT_EQ(write.exitCode, 0) << write.standardError.toStdString();
+    const QStringList output = lines(write.standardOutput);
+    EXPECT_TRUE(output.contains(QStringLiteral("written\t3\tКратность перегрузки\t") + threeFive));
+    EXPECT_TRUE(output.contains(QStringLiteral("written\t5\tДиапазон асимметрии токов, %\t40")));
+    EXPECT_TRUE(output.contains(QStringLiteral("written\t26\tКонтроль залипания контактов\tвкл.")));
+    for (const QString &line : output)
+        EXPECT_FALSE(line.startsWith(QStringLiteral("refused"))) << line.toStdString();
+    ASSERT_GE(output.size(), 34);
+    const QStringList readBack = output.mid(output.size() - 34);
+
+    QStringList expected = before;
+    expected[3] = QStringLiteral("3\tКратность перегрузки\t") + threeFive;
+    expected[5] = QStringLiteral("5\tДиапазон асимметрии токов, %\t40");
+    expected[26] = QStringLiteral("26\tКонтроль залипания контактов\tвкл.");
+    expected[32] = readBack[32]; // the motor hours run on
+    EXPECT_EQ(readBack, expected);
+    const QStringList after = readValues();
+    expected[32] = after[32];
+    EXPECT_EQ(after, expected);
+}
+
+TEST_F(MivctlEditing, aFileWithAnInvalidValueWritesNothing)
+{
+    ASSERT_EQ(mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--save"),
+                      file("relay.miv")})
+                  .exitCode,
+              0);
+    editFile(file("relay.miv"), file("bad.miv"),
+             {{QStringLiteral("Диапазон асимметрии токов, %"), QStringLiteral("45")},
+              {QStringLiteral("Ток утечки, %"), QStringLiteral("70000")}});
+    const QStringList before = readValues();
+    const ProgramResult write = mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                                        QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
+                                        file("bad.miv")});
+    EXPECT_EQ(write.exitCode, 3);
+    EXPECT_TRUE(write.standardError.contains(QStringLiteral("Ток утечки, %"))) << write.standardError.toStdString();
+    EXPECT_TRUE(write.standardOutput.isEmpty());
+    QStringList after = readValues();
+    after[32] = before[32];
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(MivctlEditing, passwordChangeThenTheNewOneUnlocks)
+{
+    ASSERT_EQ(mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--save"),
+                      file("relay.miv")})
+                  .exitCode,
+              0);
+    const struct {
+        const char *oldPassword;
+        const char *newPassword;
+        int status;
+        const char *message;
+    } changes[] = {
+        {"ABCE", "WXYZ", 3, "Ошибка ввода пароля!"},
+        {"ABCD", "WXY", 3, "Не подтвержден новый пароль!"},
+        {"ABCD", "wxyz", 3, "заглавные латинские буквы"},
+        {"ABCD", "WXYZ", 0, "Пароль был успешно изменен!"},
+        {"ABCD", "QQQQ", 3, "Ошибка ввода пароля!"}, // the old one is gone
+    };
+    for (const auto &c : changes) {
+        const ProgramResult result = mivctl({QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"),
+                                             QString::fromUtf8(c.oldPassword), QStringLiteral("--new"),
+                                             QString::fromUtf8(c.newPassword)});
+        EXPECT_EQ(result.exitCode, c.status) << c.oldPassword << " -> " << c.newPassword;
+        EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.message)))
+            << result.standardError.toStdString();
+    }
+    auto writeWith = [&](const char *password) {
+        return mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                       QStringLiteral("--password"), QString::fromUtf8(password), QStringLiteral("--load"),
+                       file("relay.miv")})
+            .exitCode;
+    };
+    EXPECT_EQ(writeWith("ABCD"), 3);
+    EXPECT_EQ(writeWith("WXYZ"), 0);
+}
+
+TEST_F(MivctlEditing, wrongUsage)
+{
+    const QStringList cases[] = {
+        {QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1")},
+        {QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"), QStringLiteral("--password"),
+         QStringLiteral("ABCD")},
+        {QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--save")},
+        {QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--load"),
+         QStringLiteral("x")},
+        {QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"), QStringLiteral("ABCD")},
+        {QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"), QStringLiteral("ABCD"),
+         QStringLiteral("--old"), QStringLiteral("ABCD")},
+    };
+    for (const QStringList &arguments : cases)
+        EXPECT_EQ(mivctl(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
+}
+
+} // namespace
