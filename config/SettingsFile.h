@@ -70,7 +70,7 @@ struct LoadResult {
         Cancelled,  // the operator cancelled the file dialog: nothing was changed
     };
     Outcome outcome = Outcome::Unreadable;
-    QStringList rejectedKeys; // keys whose value was not taken, in file order of the layout
+    QStringList rejectedKeys; // keys whose value was not taken, rows 0-31, then the timer keys
     QString error;            // Unreadable: the file and the reason
 
     bool loaded() const { return outcome == Outcome::Loaded; }
@@ -80,8 +80,11 @@ struct LoadResult {
 // Fills the grid and the timer schedule from the file:
 // - rows 0-31 take the value of their key when it passes the row's check
 //   (step, limits, rows 1 and 2 by the ratio the file sets, switch texts);
-//   a missing key leaves the row's text; every row is marked "*" except a
-//   rejected one, which keeps its text and its mark state;
+//   the file's ratio, or the grid's when the file sets no valid one, also
+//   sets the resolution of rows 1 and 2 from now on; a missing key leaves
+//   the row's text; every row is marked "*" (a missing key's row too, so
+//   that the next write sends the whole configuration) except a rejected
+//   one, which keeps its text and its mark state;
 // - rows disabled before the load whose switch the file turns on are
 //   enabled first, so that the loaded value is shown, editable and saved;
 //   then the switches that read "откл." disable their rows;
