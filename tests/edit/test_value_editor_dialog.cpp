@@ -119,6 +119,21 @@ TEST(Tef, okWithoutANumberKeepsTheDialogOpen)
     EXPECT_EQ(dialog.result()->value, 25);
 }
 
+TEST(Tef, enterInTheFieldIsOk)
+{
+    ScriptedOperator op;
+    Tef dialog(overloadRequest(""), op, QChar(u','));
+    dialog.show();
+    QTest::keyClick(dialog.e, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()); // an empty field is no value
+    type(dialog.e, QStringLiteral("0,5"));
+    QTest::keyClick(dialog.e, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    ASSERT_TRUE(dialog.result().has_value());
+    EXPECT_EQ(dialog.result()->value, 11);
+    EXPECT_EQ(op.shownTexts(), QStringList{QStringLiteral("Значение меньше минимально допустимого")});
+}
+
 TEST(Tef, cancelGivesNothing)
 {
     ScriptedOperator op;
