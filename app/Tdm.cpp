@@ -8,6 +8,15 @@
 #include "app/Texts.h"
 #include "app/Tmf.h"
 #include "config/ConfigGridPictureDelegate.h"
+#include "access/PasswordAccess.h"
+#include "config/ConfigEditing.h"
+#include "config/ConfigReader.h"
+#include "config/ConfigWriter.h"
+#include "config/SettingsFile.h"
+#include "config/TimerTabBinding.h"
+#include "config/TimerWriter.h"
+#include "device/Discovery.h"
+#include "device/Identification.h"
 #include "link/FrontIni.h"
 #include "link/PortSetupDialog.h"
 
@@ -17,6 +26,8 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -62,6 +73,9 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     fillToolbar();
     mf.setConfigModel(&configGrid);
     showRowPictures();
+    configEditor = std::make_unique<ConfigEditor>(
+        ConfigEditContext{configGrid, catalogue, currentDevice, flags, p.bus(), op});
+    timerTab = new TimerTabBinding(timerSchedule, mf.timeMarks, mf.switches, this);
     initActions();
     DataModuleCreate();
 }
@@ -167,8 +181,7 @@ void Tdm::initActions()
     connect(mf.pc, &QTabWidget::currentChanged, &mf, &Tmf::pcChange);
     connect(mf.lb, &QListWidget::itemDoubleClicked, &mf, &Tmf::lbDblClick);
     connect(mf.sg, &QTableView::doubleClicked, &mf, &Tmf::sgDblClick);
-    for (QPushButton *button : std::as_const(mf.switches))
-        connect(button, &QPushButton::clicked, &mf, &Tmf::bu01Click);
+    // The timer tab's buttons are connected by their binding (timerTab).
     for (QHeaderView *header : {mf.h, mf.h0})
         connect(header, &QHeaderView::sectionResized, &mf,
                 [this, header](int section) { mf.hSectionResize(header, section); });
@@ -334,9 +347,73 @@ void Tdm::a_aboutExecute()
 
 // --- Device and configuration work ---
 
-void Tdm::a_poolingExecute() {}
+bool Tdm::reopenPort(QString *error)
+{
+    return p.reopen(error);
+}
 
-void Tdm::a_getinfoExecute() {}
+void Tdm::a_poolingExecute()
+{
+    // Also called directly (after a lost link): a disabled action does nothing.
+    if (!a_pooling->isEnabled())
+        return;
+    mf.m1->clear();
+    mf.lb->clear();
+    currentDevice.networkAddress = 0;
+    mf.bts(TabVisibility::WithoutRelay);
+    mf.pb1->setValue(0);
+    mf.pb1->show();
+    // The window stays painted while the operator cannot act on it.
+    mf.setEnabled(false);
+    DiscoveryHooks hooks;
+    hooks.reopenPort = [this](QString *error) { return reopenPort(error); };
+    hooks.progress = [this](int position) {
+        if (mf.pb1->isVisible())
+            mf.pb1->setValue(position);
+    };
+    hooks.lineAdded = [this](const QString &line) { mf.lb->addItem(line); };
+    ::a_poolingExecute(p.bus(), currentDevice, op, hooks);
+    mf.setEnabled(true);
+    mf.pb1->hide();
+    followPortState();
+}
+
+// A scan or identification may have lost the port on the way (a reset that
+// could not open it again): the plug and the actions show it.
+void Tdm::followPortState()
+{
+    if (p.isOpen())
+        return;
+    setPortIcon(ActionTable::iconPlugPulled);
+    mf.pcChange();
+}
+
+void Tdm::a_getinfoExecute()
+{
+    if (!a_getinfo->isEnabled())
+        return;
+    mf.m1->clear();
+    IdentificationContext context{p.bus(), op, currentDevice, liveValues, flags,
+                                  [this](QString *error) { return reopenPort(error); }};
+    const IdentificationResult result = ::a_getinfoExecute(context, mf.lb->currentRow());
+    switch (result.outcome) {
+    case IdentificationResult::Outcome::Identified:
+        mf.bts(TabVisibility::WithRelay);
+        for (const QString &line : result.memo)
+            mf.m1->appendPlainText(line);
+        mf.setSensorLampsVisible(result.showTypeSixControls);
+        // Identification locks editing again: the tab's actions follow.
+        mf.pcChange();
+        break;
+    case IdentificationResult::Outcome::NotConnected:
+        mf.bts(TabVisibility::WithoutRelay);
+        break;
+    case IdentificationResult::Outcome::NoSelection:
+    case IdentificationResult::Outcome::Silent:
+        break;
+    }
+    followPortState();
+}
 
 void Tdm::a_refreshExecute() {}
 
@@ -344,12 +421,67 @@ void Tdm::a_setrefExecute() {}
 
 void Tdm::a_printExecute() {}
 
-void Tdm::a_getdataExecute() {}
+void Tdm::readConfigurationIntoGrid()
+{
+    ConfigReadContext context{p.bus(), op, currentDevice, catalogue, configGrid, timerSchedule};
+    readConfiguration(context);
+    timerTab->show();
+}
 
-void Tdm::a_setdataExecute() {}
+void Tdm::a_getdataExecute()
+{
+    if (!a_getdata->isEnabled())
+        return;
+    const int page = mf.pc->currentIndex();
+    if (page == ActionEnabling::ConfigurationTab || page == ActionEnabling::TimerTab)
+        readConfigurationIntoGrid();
+}
 
-void Tdm::a_chpassExecute() {}
+void Tdm::a_setdataExecute()
+{
+    if (!a_setdata->isEnabled())
+        return;
+    const int page = mf.pc->currentIndex();
+    if (page == ActionEnabling::ConfigurationTab)
+        writeConfiguration();
+    else if (page == ActionEnabling::TimerTab)
+        writeTimerSchedule();
+}
 
-void Tdm::a_saveExecute() {}
+void Tdm::writeConfiguration()
+{
+    ConfigWriteContext context{p.bus(), op, currentDevice, catalogue, configGrid, timerSchedule, flags};
+    const ConfigWriteResult result = ::a_setdataExecute(context);
+    timerTab->show();
+    if (result.needsTabRefresh())
+        mf.pcChange();
+}
 
-void Tdm::a_loadExecute() {}
+void Tdm::writeTimerSchedule()
+{
+    TimerWriteContext context{p.bus(), op, currentDevice, flags, catalogue, configGrid, timerSchedule};
+    const TimerWriteResult result = ::writeTimerSchedule(context);
+    timerTab->show();
+    if (needsActionRefresh(result))
+        mf.pcChange();
+}
+
+void Tdm::a_chpassExecute()
+{
+    PasswordAccess::change(op, p.bus(), currentDevice);
+}
+
+void Tdm::a_saveExecute()
+{
+    if (a_save->isEnabled())
+        SettingsFile::a_saveExecute(op, configGrid, timerSchedule);
+}
+
+void Tdm::a_loadExecute()
+{
+    if (!a_load->isEnabled())
+        return;
+    SettingsFile::LoadContext context{configGrid, timerSchedule, catalogue, currentDevice};
+    SettingsFile::a_loadExecute(op, context);
+    timerTab->show();
+}

@@ -5,11 +5,14 @@
 #include "app/SessionFlags.h"
 #include "config/ConfigGrid.h"
 #include "config/ParameterCatalogue.h"
+#include "config/TimerSchedule.h"
+#include "device/LiveValues.h"
 #include "device/CurrentDevice.h"
 #include "link/PortSetup.h"
 #include "link/SerialLink.h"
 
 #include <QLibrary>
+#include <memory>
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -19,6 +22,8 @@ class Operator;
 class QAction;
 class QMenuBar;
 class Tmf;
+class ConfigEditor;
+class TimerTabBinding;
 
 // The data module `dm`: the serial port, the timers, the actions with their
 // menu and toolbar, the image lists, and the program-wide state. It lives
@@ -93,6 +98,12 @@ public:
     SessionFlags flags;
     ParameterCatalogue catalogue;
     ConfigGrid configGrid;
+    TimerSchedule timerSchedule;
+    LiveValues liveValues;
+    // The grid's row cursor and double-click (SelectedRow, SelectedRawValue).
+    std::unique_ptr<ConfigEditor> configEditor;
+    // The timer tab's pickers and buttons over timerSchedule; it handles bu01Click.
+    TimerTabBinding *timerTab = nullptr;
 
 private:
     void createActions();
@@ -105,6 +116,12 @@ private:
     void setPortIcon(int imageIndex);
     bool storePortSettings(const PortSettings &settings, QString *error);
     PortSetupResult runPortSetupDialog(quint8 relayAddress);
+    // Close and open the port again after a failing bus call.
+    bool reopenPort(QString *error);
+    void readConfigurationIntoGrid();
+    void writeConfiguration();
+    void writeTimerSchedule();
+    void followPortState();
 
     Environment m_environment;
     QString m_programDir;

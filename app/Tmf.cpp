@@ -5,6 +5,8 @@
 #include "app/Operator.h"
 #include "app/TabVisibility.h"
 #include "app/Tdm.h"
+#include "config/ConfigEditing.h"
+#include "config/TimerTabBinding.h"
 #include "app/TextFormats.h"
 #include "app/Texts.h"
 
@@ -787,10 +789,27 @@ void Tmf::hSectionResize(QHeaderView *header, int section)
     grid->setColumnWidth(section, header->sectionSize(section) - 2);
 }
 
-void Tmf::lbDblClick() {}
+void Tmf::lbDblClick()
+{
+    // A disabled action does nothing (the port is closed).
+    if (dm)
+        dm->a_getinfoExecute();
+}
 
-void Tmf::sgDblClick() {}
+void Tmf::sgDblClick()
+{
+    if (dm && needsTabRefresh(dm->configEditor->sgDblClick()))
+        pcChange();
+}
 
-void Tmf::sgSelectCell(int, int) {}
+void Tmf::sgSelectCell(int, int row)
+{
+    if (dm)
+        dm->configEditor->sgSelectCell(row);
+}
 
-void Tmf::bu01Click() {}
+void Tmf::bu01Click(int button)
+{
+    if (dm)
+        dm->timerTab->click(button);
+}

@@ -63,7 +63,8 @@ public:
     void lbDblClick();
     void sgDblClick();
     void sgSelectCell(int column, int row);
-    void bu01Click();
+    // Toggles timer button 1..7 (the binding connects the buttons to the same work).
+    void bu01Click(int button);
 
     // --- Components (the names the rest of the program knows them by) ---
     QToolBar *tb = nullptr;
