@@ -798,18 +798,18 @@ void Tmf::lbDblClick()
 
 void Tmf::sgDblClick()
 {
-    if (dm && needsTabRefresh(dm->configEditor->sgDblClick()))
+    if (dm && dm->configEditor && needsTabRefresh(dm->configEditor->sgDblClick()))
         pcChange();
 }
 
 void Tmf::sgSelectCell(int, int row)
 {
-    if (dm)
+    if (dm && dm->configEditor)
         dm->configEditor->sgSelectCell(row);
 }
 
 void Tmf::bu01Click(int button)
 {
-    if (dm)
+    if (dm && dm->timerTab)
         dm->timerTab->click(button);
 }

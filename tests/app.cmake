@@ -11,3 +11,9 @@ miv_add_test(test_app_window WIDGETS SOURCES
   support/PtyBridge.cpp)
 # The about test loads the real library from the program folder.
 add_dependencies(test_app_window about)
+
+# The operator's road through the window against a simulated line on a pseudo-terminal.
+miv_add_test(test_window_flow WIDGETS LABELS Integration SOURCES
+  app/WidgetTestMain.cpp
+  app/test_window_flow.cpp)
+target_link_libraries(test_window_flow PRIVATE miv_test_support)

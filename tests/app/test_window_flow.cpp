@@ -1,0 +1,197 @@
+#include "AppFixture.h"
+#include "SimProcess.h"
+#include "app/ActionEnabling.h"
+#include "app/Texts.h"
+#include "config/ConfigGrid.h"
+#include "config/ValueFormat.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimeEdit>
+
+namespace {
+
+// The road of an operator through the window, from an empty screen to a
+// changed setting in a relay, against mivsim on a pseudo-terminal.
+class WindowFlow : public AppFixture
+{
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
+        start(sim.portPath());
+        ASSERT_TRUE(dm->portOpen());
+        dm->p.bus().setReplyTimeoutMs(300);
+        dm->p.bus().setScanTimeoutMs(50); // the simulator answers at once
+    }
+
+    void scanAndIdentify(int address)
+    {
+        enterTab(ActionEnabling::DevicesTab);
+        dm->a_pooling->trigger();
+        mf->lb->setCurrentRow(address - 1);
+        mf->lbDblClick();
+    }
+    QString value(int row) const { return dm->configGrid.text(row, ConfigGrid::Value); }
+    bool marked(int row) const { return dm->configGrid.isMarked(row); }
+    void doubleClick(int row)
+    {
+        mf->sgSelectCell(ConfigGrid::Value, row);
+        mf->sgDblClick();
+    }
+    QString number(const char *text) const
+    {
+        return QString::fromLatin1(text).replace(u',', systemDecimalSeparator());
+    }
+
+    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4")}};
+};
+
+TEST_F(WindowFlow, scanListsEveryAddressAndLeavesTheWindowUsable)
+{
+    dm->a_pooling->trigger();
+    ASSERT_EQ(mf->lb->count(), 32);
+    for (int address = 1; address <= 32; ++address) {
+        const bool answers = address == 1 || address == 6 || address == 17;
+        const QString expected = answers ? QStringLiteral("Устройство №%1 в сети").arg(address)
+                                         : QStringLiteral("Связи с устройством №%1 нет").arg(address);
+        EXPECT_EQ(mf->lb->item(address - 1)->text(), expected);
+    }
+    EXPECT_TRUE(mf->isEnabled());
+    EXPECT_FALSE(mf->pb1->isVisible());
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
+TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
+{
+    scanAndIdentify(6);
+    const QStringList memo = mf->m1->toPlainText().split(u'\n');
+    ASSERT_EQ(memo.size(), 8) << mf->m1->toPlainText().toStdString();
+    EXPECT_EQ(memo[0], QStringLiteral("Устройство: МИВ-06    "));
+    EXPECT_EQ(memo[1], QStringLiteral("Заводской №1006, Версия ПО v3 от 15.6.2010"));
+    EXPECT_EQ(memo[2], QStringLiteral("Сетевой адрес устройства 6"));
+    EXPECT_EQ(memo[3], QStringLiteral("Параметры интерфейса:"));
+    EXPECT_EQ(memo[4], QStringLiteral("Скорость 9600 бит/с"));
+    EXPECT_EQ(dm->currentDevice.networkAddress, 6);
+    for (int tab : {0, 1, 2, 3, 4, 6})
+        EXPECT_TRUE(mf->pc->isTabVisible(tab)) << tab;
+    EXPECT_FALSE(mf->pc->isTabVisible(5));
+    EXPECT_TRUE(dm->flags.conf_locked);
+}
+
+TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
+{
+    scanAndIdentify(1);
+    enterTab(ActionEnabling::ConfigurationTab);
+    dm->a_getdata->trigger();
+    EXPECT_EQ(value(0), QStringLiteral("10"));
+    EXPECT_EQ(value(1), number("25,0"));
+    EXPECT_EQ(value(5), QStringLiteral("30"));
+    EXPECT_EQ(value(31), Texts::functionOff); // a type-4 relay has no tank algorithm
+    EXPECT_FALSE(dm->a_save->isEnabled());
+
+    // Locked: the first double-click only asks for the password.
+    op.answerPassword(QStringLiteral("ABCD"));
+    doubleClick(5);
+    EXPECT_FALSE(dm->flags.conf_locked);
+    EXPECT_FALSE(marked(5));
+    EXPECT_TRUE(dm->a_save->isEnabled()); // the tab's actions followed the lock
+
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
+    doubleClick(5);
+    EXPECT_EQ(value(5), QStringLiteral("40"));
+    EXPECT_TRUE(marked(5));
+    EXPECT_TRUE(dm->flags.conf_changed);
+    ASSERT_EQ(op.editRequests().size(), 1);
+    EXPECT_EQ(op.editRequests()[0].minimum, 10);
+    EXPECT_EQ(op.editRequests()[0].maximum, 50);
+
+    doubleClick(24); // a switch flips at once
+    EXPECT_EQ(value(24), OnOffTexts[0]);
+    EXPECT_EQ(value(4), Texts::functionOff); // its dependent rows are disabled
+    EXPECT_EQ(value(17), Texts::functionOff);
+
+    dm->a_setdata->trigger();
+    EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_FALSE(marked(5));
+    EXPECT_FALSE(marked(24));
+    EXPECT_TRUE(dm->flags.conf_locked);
+    EXPECT_FALSE(dm->flags.conf_changed);
+    EXPECT_FALSE(dm->a_save->isEnabled());
+
+    // What the relay holds now, read afresh.
+    dm->a_getdata->trigger();
+    EXPECT_EQ(value(5), QStringLiteral("40"));
+    EXPECT_EQ(value(24), OnOffTexts[0]);
+    EXPECT_EQ(value(4), Texts::functionOff);
+}
+
+TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)
+{
+    scanAndIdentify(1);
+    enterTab(ActionEnabling::ConfigurationTab);
+    dm->a_getdata->trigger();
+    op.answerPassword(QStringLiteral("ABCD"));
+    doubleClick(5);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("45"), 45});
+    doubleClick(5);
+    const QString file = folder.path() + QStringLiteral("/relay1");
+    op.answerFileName(file);
+    dm->a_save->trigger();
+    ASSERT_TRUE(QFile::exists(file + QStringLiteral(".miv")));
+
+    // Relay 17 gets the file.
+    scanAndIdentify(17);
+    enterTab(ActionEnabling::ConfigurationTab);
+    dm->a_getdata->trigger();
+    EXPECT_EQ(value(5), QStringLiteral("30"));
+    op.answerPassword(QStringLiteral("ABCD"));
+    doubleClick(0);
+    op.answerFileName(file + QStringLiteral(".miv"));
+    dm->a_load->trigger();
+    EXPECT_EQ(value(5), QStringLiteral("45"));
+    for (int row = 0; row <= 31; ++row)
+        EXPECT_TRUE(marked(row) || dm->configGrid.isDisabled(row)) << row;
+    dm->a_setdata->trigger();
+    EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_EQ(value(5), QStringLiteral("45")); // read back from relay 17
+}
+
+TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
+{
+    scanAndIdentify(6);
+    enterTab(ActionEnabling::TimerTab);
+    dm->a_getdata->trigger();
+    EXPECT_EQ(mf->timeMarks[0]->time(), QTime(6, 30));
+    EXPECT_EQ(mf->switches[0]->text(), OnOffTexts[1]);
+    EXPECT_EQ(mf->switches[1]->text(), OnOffTexts[0]);
+    EXPECT_EQ(mf->switches[6]->text(), OnOffTexts[1]);
+
+    mf->switches[1]->click(); // interval 2 on
+    mf->timeMarks[0]->setTime(QTime(7, 15));
+    op.answerPassword(QStringLiteral("ABCD"));
+    dm->a_setdata->trigger(); // locked: asks only
+    EXPECT_FALSE(dm->flags.conf_locked);
+    dm->a_setdata->trigger();
+    EXPECT_TRUE(dm->flags.conf_locked);
+    EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_EQ(mf->timeMarks[0]->time(), QTime(7, 15)); // as read back
+    EXPECT_EQ(mf->switches[1]->text(), OnOffTexts[1]);
+}
+
+TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)
+{
+    scanAndIdentify(1);
+    enterTab(ActionEnabling::ConfigurationTab);
+    sim.stop();
+    dm->a_getdata->trigger();
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+    EXPECT_TRUE(mf->isEnabled());
+}
+
+} // namespace
