@@ -10,6 +10,9 @@
 #include "app/TextFormats.h"
 #include "app/Texts.h"
 
+#include <QFontMetrics>
+#include <QStyle>
+
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QFontDatabase>
@@ -46,6 +49,8 @@ const QStringList configCaptions{QStringLiteral("Пункт в меню реле
                                  QStringLiteral("Значение"), QStringLiteral("Изменение")};
 const QList<int> configSections{120, 300, 80, 70};
 const QList<int> configColumns{117, 299, 79, 69};
+constexpr int valueSection = 2;
+constexpr int deviceListWidth = 177;
 const QStringList journalCaptions{QStringLiteral("Номер"), QStringLiteral("Дата события"),
                                   QStringLiteral("Событие"), QStringLiteral("Информация")};
 const QList<int> journalSections{45, 100, 295, 300};
@@ -237,7 +242,11 @@ QWidget *Tmf::buildDevicesTab()
     layout->setContentsMargins(4, 4, 4, 4);
 
     auto *left = new QWidget;
-    left->setFixedWidth(177);
+    // The list is 177 pixels wide in the window's own font; a wider font
+    // (where that one is missing) widens it so that no line is cut.
+    const int longestLine = QFontMetrics(font()).horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
+    left->setFixedWidth(std::max(deviceListWidth, longestLine + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth)
+                                                      + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12));
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->setSpacing(2);
@@ -477,7 +486,14 @@ QWidget *Tmf::buildConfigurationTab()
     sg->verticalHeader()->setMinimumSectionSize(rowPictureHeight);
     sg->verticalHeader()->setDefaultSectionSize(rowPictureHeight + 2);
     sg->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    h = makeHeader(configCaptions, configSections, 0, nullptr);
+    // "Значение" is 80 pixels in the window's own font; a wider font widens it
+    // so that the disabled text shows whole.
+    m_configSections = configSections;
+    m_configSections[valueSection] = std::max(configSections[valueSection],
+                                              QFontMetrics(bold).horizontalAdvance(Texts::functionOff) + 12);
+    m_configColumns = configColumns;
+    m_configColumns[valueSection] = m_configSections[valueSection] - 2;
+    h = makeHeader(configCaptions, m_configSections, 0, nullptr);
     h->setObjectName(QStringLiteral("h"));
     return headerOverGrid(h, sg);
 }
@@ -635,7 +651,7 @@ void Tmf::setConfigModel(QAbstractItemModel *model)
         if (sg->isColumnHidden(column))
             hidden << column;
     sg->setModel(model);
-    applyColumns(sg, configColumns);
+    applyColumns(sg, m_configColumns);
     for (int column : hidden)
         sg->setColumnHidden(column, true);
     connect(sg->selectionModel(), &QItemSelectionModel::currentChanged, this,

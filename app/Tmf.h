@@ -131,5 +131,7 @@ private:
 
     Tdm *dm = nullptr;
     QStandardItemModel *m_journalTexts = nullptr;
+    QList<int> m_configSections; // header h, widened where the font needs it
+    QList<int> m_configColumns;  // grid sg, each its section less 2
     std::function<bool()> m_relayControlEntryCheck;
 };
