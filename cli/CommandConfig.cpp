@@ -35,12 +35,6 @@ const QString configUsage =
     QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE");
 
 // What the command works on besides the context: the data module's share.
-struct Session {
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
-};
-
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
 void printGrid(QTextStream &out, const ConfigGrid &grid)
 {
@@ -72,22 +66,6 @@ std::optional<std::map<QString, QString>> parseOptions(const QStringList &option
     return values;
 }
 
-// Opens the port, identifies the relay and reads its configuration into the
-// session. nullopt when all went well, else the exit status.
-std::optional<int> connectAndRead(CliContext &context, quint8 address, Session &session)
-{
-    if (!context.openPort())
-        return ExitStatus::LinkFailure;
-    if (identifyRelay(context, address).outcome != IdentificationResult::Outcome::Identified)
-        return ExitStatus::LinkFailure;
-    session.grid.fill_conf(session.catalogue);
-    ConfigReadContext reading{context.bus(), context.messages(), context.device(), session.catalogue, session.grid,
-                              session.timer};
-    if (readConfiguration(reading) != ConfigReadResult::Complete)
-        return ExitStatus::LinkFailure;
-    return std::nullopt;
-}
-
 int readConfig(CliContext &context, const QStringList &arguments)
 {
     if (arguments.isEmpty())
@@ -100,7 +78,7 @@ int readConfig(CliContext &context, const QStringList &arguments)
     if (!options)
         return context.wrongUsage(problem, configUsage);
 
-    Session session;
+    RelaySession session;
     if (const auto status = connectAndRead(context, *address, session))
         return *status;
     printGrid(context.out(), session.grid);
@@ -111,7 +89,7 @@ int readConfig(CliContext &context, const QStringList &arguments)
 }
 
 // One line per row the write sent, with the value as it was sent.
-void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows, const Session &session,
+void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows, const RelaySession &session,
                const std::map<int, QString> &sentTexts)
 {
     for (int row : rows)
@@ -134,7 +112,7 @@ int writeConfig(CliContext &context, const QStringList &arguments)
     if (!options->count(QStringLiteral("--password")) || !options->count(QStringLiteral("--load")))
         return context.wrongUsage(QStringLiteral("config write needs --password and --load"), configUsage);
 
-    Session session;
+    RelaySession session;
     if (const auto status = connectAndRead(context, *address, session))
         return *status;
 

@@ -20,7 +20,6 @@ namespace {
 
 const QString timerUsage = QStringLiteral(
     "timer read ADDR | timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]");
-const QString noTimer = QStringLiteral("Устройство №%1 (тип %2) не имеет управления по таймеру");
 const QString badMark = QStringLiteral("Недопустимое время метки %1: %2");
 const QString badSwitch = QStringLiteral("Недопустимое положение переключателя %1: %2 (нужно on или off)");
 const QString tooMany = QStringLiteral("Слишком много значений в %1: %2 (не более %3)");
@@ -35,12 +34,6 @@ struct TimerChanges {
 };
 
 // What the command works on besides the context.
-struct Session {
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
-};
-
 void printSchedule(QTextStream &out, const TimerSchedule &timer)
 {
     for (int mark = 1; mark <= TimerSchedule::markCount; ++mark)
@@ -51,26 +44,6 @@ void printSchedule(QTextStream &out, const TimerSchedule &timer)
     out << SettingsFile::timerKey << '\t' << timer.buttons[TimerSchedule::buttonCount - 1] << '\n';
 }
 
-// Opens the port, identifies the relay, checks that it has a timer and reads
-// configuration and schedule. nullopt when all went well, else the exit status.
-std::optional<int> connectAndRead(CliContext &context, quint8 address, Session &session)
-{
-    if (!context.openPort())
-        return ExitStatus::LinkFailure;
-    if (identifyRelay(context, address).outcome != IdentificationResult::Outcome::Identified)
-        return ExitStatus::LinkFailure;
-    if (!context.device().hasTimer()) {
-        context.err() << noTimer.arg(address).arg(context.device().typeCode) << Qt::endl;
-        return ExitStatus::Refused;
-    }
-    session.grid.fill_conf(session.catalogue);
-    ConfigReadContext reading{context.bus(), context.messages(), context.device(), session.catalogue, session.grid,
-                              session.timer};
-    if (readConfiguration(reading) != ConfigReadResult::Complete)
-        return ExitStatus::LinkFailure;
-    return std::nullopt;
-}
-
 int readTimer(CliContext &context, const QStringList &arguments)
 {
     if (arguments.size() != 1)
@@ -78,8 +51,8 @@ int readTimer(CliContext &context, const QStringList &arguments)
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], timerUsage);
-    Session session;
-    if (const auto status = connectAndRead(context, *address, session))
+    RelaySession session;
+    if (const auto status = connectAndRead(context, *address, session, TimerNeed::Required))
         return *status;
     printSchedule(context.out(), session.timer);
     return ExitStatus::Done;
@@ -199,8 +172,8 @@ int writeTimer(CliContext &context, const QStringList &arguments)
     if (!changes)
         return context.wrongUsage(problem, timerUsage);
 
-    Session session;
-    if (const auto status = connectAndRead(context, *address, session))
+    RelaySession session;
+    if (const auto status = connectAndRead(context, *address, session, TimerNeed::Required))
         return *status;
     context.console().setPassword(changes->password);
     TimerWriteContext writing{context.bus(),       context.messages(), context.device(), context.flags(),
