@@ -245,8 +245,9 @@ QWidget *Tmf::buildDevicesTab()
     // The list is 177 pixels wide in the window's own font; a wider font
     // (where that one is missing) widens it so that no line is cut.
     const int longestLine = QFontMetrics(font()).horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
-    left->setFixedWidth(std::max(deviceListWidth, longestLine + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth)
-                                                      + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12));
+    const int listWidth = std::max(deviceListWidth, longestLine + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth)
+                                                        + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12);
+    left->setMinimumWidth(listWidth);
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->setSpacing(2);
@@ -268,8 +269,11 @@ QWidget *Tmf::buildDevicesTab()
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(left);
     splitter->addWidget(m1);
+    // The list keeps its width when the window grows; the memo takes the rest.
+    splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
+    splitter->setSizes({listWidth, windowWidth});
     layout->addWidget(splitter);
     return page;
 }

@@ -3,6 +3,7 @@
 #include "app/Texts.h"
 #include "app/Tmf.h"
 #include "app/Tsf.h"
+#include "link/BusTrace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
     QLocale::setDefault(QLocale::system());
     QApplication::setApplicationName(QStringLiteral("mivconf"));
     QApplication::setApplicationVersion(Texts::versionString);
+    enableBusTraceFromEnvironment();
 
     auto *splash = new Tsf;
     splash->showForAWhile();
