@@ -7,6 +7,8 @@ namespace {
 
 // The port component's name, which names its section in "front.ini".
 const QString section = QStringLiteral("p");
+const QString busSection = QStringLiteral("bus");
+const QString scanWaitKey = QStringLiteral("ScanWaitMs");
 
 // The text of `texts` that equals `value` without regard to case; none for an unknown value.
 std::optional<QString> knownText(const QStringList &texts, const QString &value)
@@ -108,6 +110,10 @@ void PortSettings::loadFrom(const IniFile &file)
     loadChoice(file, QStringLiteral("DataBits"), dataBitsTexts(), dataBits);
     loadChoice(file, QStringLiteral("Parity"), parityTexts(), parity);
     loadChoice(file, QStringLiteral("FlowControl"), flowControlTexts(), flowControl);
+    bool ok = false;
+    const int wait = file.value(busSection, scanWaitKey).toInt(&ok);
+    if (ok && wait >= minimumScanWaitMs && wait <= maximumScanWaitMs)
+        scanWaitMs = wait;
 }
 
 void PortSettings::storeTo(IniFile &file) const
@@ -120,6 +126,7 @@ void PortSettings::storeTo(IniFile &file) const
     file.setValue(section, QStringLiteral("DataBits"), dataBits);
     file.setValue(section, QStringLiteral("Parity"), parity);
     file.setValue(section, QStringLiteral("FlowControl"), flowControl);
+    file.setValue(busSection, scanWaitKey, QString::number(scanWaitMs));
 }
 
 namespace InterfaceWord {

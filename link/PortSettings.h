@@ -15,6 +15,16 @@ struct PortSettings {
     QString dataBits = QStringLiteral("8");         // "5" .. "8"
     QString parity = QStringLiteral("None");        // "None", "Odd", "Even", "Mark", "Space"
     QString flowControl = QStringLiteral("None");   // "Hardware", "Software", "None", "Custom"
+    // How long the bus scan waits for each address. Not a port setting: it is
+    // kept in section "bus", key "ScanWaitMs", beside the port's section, and
+    // edited in the port setup with them.
+    int scanWaitMs = defaultScanWaitMs;
+
+    // A relay answering within 100 ms at 9600 bit/s is never missed: the wait
+    // starts after the request's own 5 ms on the wire and leaves 15 ms to spare.
+    static constexpr int defaultScanWaitMs = 120;
+    static constexpr int minimumScanWaitMs = 20;
+    static constexpr int maximumScanWaitMs = 5000;
 
     static QString defaultPortName();    // "COM1" on Windows, "ttyS0" elsewhere
     static QStringList baudRateTexts();  // "Custom", "110", ... "256000"
@@ -28,7 +38,8 @@ struct PortSettings {
 
     // Reads section "p"; a missing key or an unknown value keeps the current one.
     void loadFrom(const IniFile &file);
-    // Writes section "p" with exactly the keys of "front.ini".
+    // Writes section "p" with exactly the keys of "front.ini", and the scan
+    // wait into section "bus".
     void storeTo(IniFile &file) const;
 
     bool operator==(const PortSettings &) const = default;

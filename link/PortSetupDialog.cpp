@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
 
@@ -38,6 +39,13 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     m_stopBits = addList(QStringLiteral("Stop bits"), PortSettings::stopBitsTexts(), current.stopBits);
     m_parity = addList(QStringLiteral("Parity"), PortSettings::parityTexts(), current.parity);
     m_flowControl = addList(QStringLiteral("Flow control"), PortSettings::flowControlTexts(), current.flowControl);
+    // The bus scan's wait for each address: shorter scans faster, longer
+    // finds slow relays and adapters.
+    m_scanWait = new QSpinBox(this);
+    m_scanWait->setRange(PortSettings::minimumScanWaitMs, PortSettings::maximumScanWaitMs);
+    m_scanWait->setSingleStep(10);
+    m_scanWait->setValue(current.scanWaitMs);
+    m_form->addRow(QStringLiteral("Scan wait, ms"), m_scanWait);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -75,6 +83,7 @@ PortSettings TComSetupFrm::chosenSettings() const
     settings.stopBits = m_stopBits->currentText();
     settings.parity = m_parity->currentText();
     settings.flowControl = m_flowControl->currentText();
+    settings.scanWaitMs = m_scanWait->value();
     return settings;
 }
 

@@ -7,8 +7,9 @@
 
 class QComboBox;
 class QFormLayout;
+class QSpinBox;
 
-// The port setup dialog: six lists, each showing the port's current value on
+// The port setup dialog: six lists (and the scan's wait), each showing the port's current value on
 // opening. The port list offers the serial ports present and also takes a
 // typed name or device path, since pseudo-terminals and /dev/serial/by-id
 // links are not listed.
@@ -34,5 +35,6 @@ private:
     QComboBox *m_stopBits = nullptr;
     QComboBox *m_parity = nullptr;
     QComboBox *m_flowControl = nullptr;
+    QSpinBox *m_scanWait = nullptr;
     QFormLayout *m_form = nullptr;
 };

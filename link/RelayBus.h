@@ -20,7 +20,7 @@ public:
     // How long a reply is waited for.
     struct Timing {
         int replyTimeoutMs = 1000; // until the first byte of a reply
-        int scanTimeoutMs = 120;   // the same, for the status query of a scan
+        int scanTimeoutMs = 120;   // the same, for the status query of a scan (see PortSettings)
         int baudRate = 9600;       // for the silence and the frame's own time
         int bitsPerCharacter = 10; // start + data + parity + stop bits
     };

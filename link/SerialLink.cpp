@@ -165,6 +165,7 @@ QStringList SerialLink::applyLineSettings()
             m_port.clearError();
     }
     m_bus.setLineSettings(m_settings.effectiveBaudRate(), m_settings.bitsPerCharacter());
+    m_bus.setScanTimeoutMs(m_settings.scanWaitMs);
     return refused;
 }
 

@@ -74,6 +74,26 @@ TEST(PortSettings, customBaudRate)
     EXPECT_EQ(bad.effectiveBaudRate(), 9600);
 }
 
+TEST(PortSettings, scanWaitComesFromItsOwnSectionWithinBounds)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char *text;
+        int wait;
+    } cases[] = {
+        {"[bus]\r\nScanWaitMs=300\r\n", 300},
+        {"[p]\r\nScanWaitMs=300\r\n", PortSettings::defaultScanWaitMs}, // not a key of the port's section
+        {"[bus]\r\nScanWaitMs=5\r\n", PortSettings::defaultScanWaitMs},
+        {"[bus]\r\nScanWaitMs=99999\r\n", PortSettings::defaultScanWaitMs},
+        {"[bus]\r\nScanWaitMs=fast\r\n", PortSettings::defaultScanWaitMs},
+    };
+    for (const auto &c : cases) {
+        PortSettings settings;
+        settings.loadFrom(iniWith(dir, c.text));
+        EXPECT_EQ(settings.scanWaitMs, c.wait) << c.text;
+    }
+}
+
 TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
 {
     QTemporaryDir dir;
@@ -82,8 +102,9 @@ TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
     settings.portName = QStringLiteral("COM3");
     settings.stopBits = QStringLiteral("1.5");
     settings.storeTo(ini);
+    // Section "p" holds the port's keys only; the scan's wait lives apart.
     EXPECT_EQ(ini.lines(), (QStringList{"[p]", "Port=COM3", "BaudRate=9600", "StopBits=1.5", "DataBits=8",
-                                        "Parity=None", "FlowControl=None"}));
+                                        "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120"}));
 
     settings.baudRate = QStringLiteral("Custom");
     settings.customBaudRate = 31250;

@@ -188,6 +188,19 @@ TEST(SerialLink, pseudoTerminalRefusingLineSettingsIsNoFailure)
     EXPECT_EQ(link.bus().GetF07(1), 255); // no relay, but no port failure either
 }
 
+TEST(SerialLink, busTimingFollowsTheSettings)
+{
+    SerialLink link;
+    PortSettings settings;
+    settings.baudRate = QStringLiteral("19200");
+    settings.parity = QStringLiteral("Even");
+    settings.scanWaitMs = 250;
+    link.setSettings(settings);
+    EXPECT_EQ(link.bus().timing().baudRate, 19200);
+    EXPECT_EQ(link.bus().timing().bitsPerCharacter, 11);
+    EXPECT_EQ(link.bus().timing().scanTimeoutMs, 250);
+}
+
 TEST(SerialLink, changedNameWhileOpenClosesAndReopens)
 {
     PseudoTerminal first;
@@ -351,7 +364,7 @@ TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("front.ini"));
     IniFile seed(path);
-    seed.setValue(QStringLiteral("bus"), QStringLiteral("ScanWaitMs"), QStringLiteral("80"));
+    seed.setValue(QStringLiteral("window"), QStringLiteral("Left"), QStringLiteral("80"));
     ASSERT_TRUE(seed.save());
 
     PortSettings settings = on(QStringLiteral("/dev/serial/by-id/usb-FTDI-if00-port0"));
@@ -361,7 +374,7 @@ TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)
     EXPECT_EQ(loaded, settings);
     IniFile check(path);
     ASSERT_TRUE(check.load());
-    EXPECT_EQ(check.value(QStringLiteral("bus"), QStringLiteral("ScanWaitMs")), QStringLiteral("80"));
+    EXPECT_EQ(check.value(QStringLiteral("window"), QStringLiteral("Left")), QStringLiteral("80"));
 
     EXPECT_TRUE(frontIniPath().endsWith(QStringLiteral("/front.ini")));
     EXPECT_TRUE(frontIniPath().startsWith(QCoreApplication::applicationDirPath()));
