@@ -7,6 +7,7 @@
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
+#include "support/RelayLineFixture.h"
 #include "support/ScriptedOperator.h"
 
 #include <gtest/gtest.h>
@@ -27,25 +28,16 @@ const QStringList typeFourValues = {
     "1234 ч. 5 мин.", "",                                                                // 32-33
 };
 
-class ConfigReaderTest : public ::testing::Test
+class ConfigReaderTest : public RelayLineFixture
 {
 protected:
     void SetUp() override
     {
-        line.addRelay(1, 4);
-        line.addRelay(6, 6);
-        port.open(QIODevice::ReadWrite);
-        bus.setReplyTimeoutMs(40);
-        grid.fill_conf(catalogue);
-        device.networkAddress = 1;
-        device.typeCode = 4;
+        RelayLineFixture::SetUp();
+        select(1, 4);
     }
 
-    void selectTypeSix()
-    {
-        device.networkAddress = 6;
-        device.typeCode = 6;
-    }
+    void selectTypeSix() { select(6, 6); }
 
     ConfigReadResult read()
     {
@@ -68,13 +60,6 @@ protected:
         return texts;
     }
 
-    void stopAnsweringAfter(quint8 address, int requests)
-    {
-        RelayLine::Faults faults;
-        faults.answerRequests = requests;
-        line.setFaults(address, faults);
-    }
-
     // (start register, count) of every read the relay was asked for.
     QList<QPair<int, int>> readsAsked() const
     {
@@ -84,15 +69,6 @@ protected:
                 reads.append({quint8(request[2]) << 8 | quint8(request[3]), quint8(request[4]) << 8 | quint8(request[5])});
         return reads;
     }
-
-    RelayLine line;
-    LoopbackPort port{line};
-    RelayBus bus{&port};
-    ScriptedOperator op;
-    CurrentDevice device;
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
 };
 
 TEST_F(ConfigReaderTest, typeFourRelayFillsEveryRowAndDisablesRowsOfSwitchesThatAreOff)

@@ -9,6 +9,7 @@
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
+#include "support/RelayLineFixture.h"
 #include "support/ScriptedOperator.h"
 
 #include <gtest/gtest.h>
@@ -16,36 +17,17 @@
 // A simulated relay of type 4 at address 1 and one of type 6 at address 6 on
 // a loopback line, the program-wide state of the data module, and the grid
 // as a read of the selected relay filled it. Editing starts unlocked.
-class EditFixture : public ::testing::Test
+class EditFixture : public RelayLineFixture
 {
 protected:
     static constexpr QChar comma = QChar(u',');
-
-    struct Write {
-        int reg;
-        int value;
-        bool operator==(const Write &) const = default;
-        friend void PrintTo(const Write &w, std::ostream *os) { *os << std::hex << "0x" << w.reg << "=" << std::dec << w.value; }
-    };
+    using Write = RegisterWrite;
 
     void SetUp() override
     {
-        line.addRelay(1, 4);
-        line.addRelay(6, 6);
-        port.open(QIODevice::ReadWrite);
-        bus.setReplyTimeoutMs(40);
-        grid.fill_conf(catalogue);
+        RelayLineFixture::SetUp();
         select(1, 4);
     }
-
-    void select(quint8 address, int type)
-    {
-        device.networkAddress = address;
-        device.typeCode = quint16(type);
-        device.password = QStringLiteral("ABCD");
-    }
-
-    RelayModel &relay() { return *line.relay(device.networkAddress); }
 
     // Reads the selected relay into the grid, forgets the requests, unlocks.
     void readRelay()
@@ -66,24 +48,6 @@ protected:
         flags.conf_changed = true;
     }
 
-    // The single-register writes that went out, in order.
-    QList<Write> writes() const
-    {
-        QList<Write> found;
-        for (const QByteArray &request : line.requests())
-            if (quint8(request[1]) == modbus::WriteSingleRegister)
-                found.append({quint8(request[2]) << 8 | quint8(request[3]), quint8(request[4]) << 8 | quint8(request[5])});
-        return found;
-    }
-
-    int readRequests() const
-    {
-        int reads = 0;
-        for (const QByteArray &request : line.requests())
-            reads += quint8(request[1]) == modbus::ReadHoldingRegisters;
-        return reads;
-    }
-
     QList<int> markedRows() const
     {
         QList<int> rows;
@@ -93,22 +57,9 @@ protected:
         return rows;
     }
 
-    void stopAnsweringAfter(int requests)
-    {
-        RelayLine::Faults faults;
-        faults.answerRequests = requests;
-        line.setFaults(device.networkAddress, faults);
-    }
-
-    RelayLine line;
-    LoopbackPort port{line};
-    RelayBus bus{&port};
-    ScriptedOperator op;
-    CurrentDevice device;
-    SessionFlags flags;
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
+    using RelayLineFixture::stopAnsweringAfter;
+    // The selected relay answers this many more requests, then falls silent.
+    void stopAnsweringAfter(int requests) { stopAnsweringAfter(device.networkAddress, requests); }
 };
 
 inline void PrintTo(const QList<int> &rows, std::ostream *os)

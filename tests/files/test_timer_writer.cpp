@@ -7,6 +7,7 @@
 #include "device/CurrentDevice.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
+#include "support/RelayLineFixture.h"
 #include "support/ScriptedOperator.h"
 
 #include <gtest/gtest.h>
@@ -16,30 +17,15 @@ namespace {
 const QString on = QStringLiteral("вкл.");
 const QString off = QStringLiteral("откл.");
 
-struct Write {
-    int reg;
-    int value;
-    bool operator==(const Write &) const = default;
-};
+using Write = RegisterWrite;
 
-void PrintTo(const Write &w, std::ostream *os)
-{
-    *os << "(0x" << std::hex << w.reg << ", 0x" << w.value << ")";
-}
-
-class TimerWriterTest : public ::testing::Test
+class TimerWriterTest : public RelayLineFixture
 {
 protected:
     void SetUp() override
     {
-        line.addRelay(1, 4);
-        line.addRelay(6, 6);
-        port.open(QIODevice::ReadWrite);
-        bus.setReplyTimeoutMs(40);
-        grid.fill_conf(catalogue);
-        device.networkAddress = 6;
-        device.typeCode = 6;
-        device.password = QStringLiteral("ABCD");
+        RelayLineFixture::SetUp();
+        select(6, 6);
         flags.conf_locked = false;
         // As after a read of the relay.
         timer.marks = {TimerMark::fromWord(0x0600), TimerMark::fromWord(0x071E), TimerMark::fromWord(0x0C00),
@@ -53,33 +39,7 @@ protected:
         return writeTimerSchedule(context);
     }
 
-    // Register and value of every single-register write on the line, in order.
-    QList<Write> writes() const
-    {
-        QList<Write> list;
-        for (const QByteArray &request : line.requests())
-            if (quint8(request[1]) == 6)
-                list.append({quint8(request[2]) << 8 | quint8(request[3]), quint8(request[4]) << 8 | quint8(request[5])});
-        return list;
-    }
-
-    int readsAsked() const
-    {
-        int reads = 0;
-        for (const QByteArray &request : line.requests())
-            reads += quint8(request[1]) == 3;
-        return reads;
-    }
-
-    RelayLine line;
-    LoopbackPort port{line};
-    RelayBus bus{&port};
-    ScriptedOperator op;
-    CurrentDevice device;
-    SessionFlags flags;
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
+    int readsAsked() const { return readRequests(); }
 };
 
 struct WordCase {
