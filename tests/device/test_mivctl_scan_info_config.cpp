@@ -1,5 +1,6 @@
 // End to end: mivctl against mivsim on a pseudo-terminal, with the same
 // texts as the window shows.
+#include "support/MivctlOnSimulator.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
@@ -9,34 +10,17 @@
 
 namespace {
 
-class MivctlOnSimulator : public ::testing::Test
+class MivctlScanInfoConfig : public MivctlOnSimulator
 {
 protected:
-    void SetUp() override
+    MivctlScanInfoConfig()
+        : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4"), QStringLiteral("--baud"),
+                             QStringLiteral("9600")})
     {
-        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
-        ASSERT_TRUE(folder.isValid());
     }
-
-    ProgramResult mivctl(const QStringList &arguments)
-    {
-        return runMivctl(QStringList{QStringLiteral("--port"), sim.portPath()} + arguments, 60000, {}, folder.path());
-    }
-
-    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4"), QStringLiteral("--baud"),
-                    QStringLiteral("9600")}};
-    QTemporaryDir folder;
 };
 
-QStringList lines(const QString &output)
-{
-    QStringList list = output.split(u'\n');
-    if (!list.isEmpty() && list.last().isEmpty())
-        list.removeLast();
-    return list;
-}
-
-TEST_F(MivctlOnSimulator, scanListsThirtyTwoLines)
+TEST_F(MivctlScanInfoConfig, scanListsThirtyTwoLines)
 {
     const ProgramResult result = mivctl({QStringLiteral("scan")});
     ASSERT_TRUE(result.finished);
@@ -46,10 +30,10 @@ TEST_F(MivctlOnSimulator, scanListsThirtyTwoLines)
         expected << (address == 1 || address == 6 || address == 17
                          ? QStringLiteral("Устройство №%1 в сети").arg(address)
                          : QStringLiteral("Связи с устройством №%1 нет").arg(address));
-    EXPECT_EQ(lines(result.standardOutput), expected);
+    EXPECT_EQ(outputLines(result.standardOutput), expected);
 }
 
-TEST_F(MivctlOnSimulator, infoPrintsTheMemo)
+TEST_F(MivctlScanInfoConfig, infoPrintsTheMemo)
 {
     const ProgramResult result = mivctl({QStringLiteral("info"), QStringLiteral("17")});
     ASSERT_TRUE(result.finished);
@@ -60,10 +44,10 @@ TEST_F(MivctlOnSimulator, infoPrintsTheMemo)
         QStringLiteral("Скорость 9600 бит/с"), QStringLiteral("Без бита паритета"),
         QStringLiteral("8 бит данных"), QStringLiteral("1 стоп-бит"),
     };
-    EXPECT_EQ(lines(result.standardOutput), expected);
+    EXPECT_EQ(outputLines(result.standardOutput), expected);
 }
 
-TEST_F(MivctlOnSimulator, infoOfAnAddressWithoutRelayIsALinkFailure)
+TEST_F(MivctlScanInfoConfig, infoOfAnAddressWithoutRelayIsALinkFailure)
 {
     const ProgramResult result = mivctl({QStringLiteral("info"), QStringLiteral("5")});
     ASSERT_TRUE(result.finished);
@@ -72,12 +56,12 @@ TEST_F(MivctlOnSimulator, infoOfAnAddressWithoutRelayIsALinkFailure)
     EXPECT_TRUE(result.standardError.contains(QStringLiteral("Связи с устройством №5 нет")));
 }
 
-TEST_F(MivctlOnSimulator, configReadPrintsTheGridOfATypeSixRelay)
+TEST_F(MivctlScanInfoConfig, configReadPrintsTheGridOfATypeSixRelay)
 {
     const ProgramResult result = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("6")});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    const QStringList rows = lines(result.standardOutput);
+    const QStringList rows = outputLines(result.standardOutput);
     ASSERT_EQ(rows.size(), 34);
     EXPECT_EQ(rows[0], QStringLiteral("0\tКоэффициент трансформации\t10"));
     EXPECT_TRUE(rows[21].startsWith(QStringLiteral("21\tВремя включения реле КЗ, с\t[фукнк. откл.]")));
@@ -86,7 +70,7 @@ TEST_F(MivctlOnSimulator, configReadPrintsTheGridOfATypeSixRelay)
     EXPECT_EQ(rows[33], QStringLiteral("33\tПароль\t"));
 }
 
-TEST_F(MivctlOnSimulator, wrongUsage)
+TEST_F(MivctlScanInfoConfig, wrongUsage)
 {
     for (const QStringList &arguments : {QStringList{QStringLiteral("info")}, QStringList{QStringLiteral("info"), QStringLiteral("0")},
                                          QStringList{QStringLiteral("scan"), QStringLiteral("x")},

@@ -1,6 +1,7 @@
 // End to end through mivsim on a pseudo-terminal: read a relay's
 // configuration into a settings file, change the file as an operator would,
 // write it with the password, and read the new values back.
+#include "support/MivctlOnSimulator.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
@@ -14,27 +15,10 @@
 
 namespace {
 
-QStringList lines(const QString &output)
-{
-    QStringList list = output.split(u'\n');
-    if (!list.isEmpty() && list.last().isEmpty())
-        list.removeLast();
-    return list;
-}
-
-class MivctlEditing : public ::testing::Test
+class MivctlEditing : public MivctlOnSimulator
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
-        ASSERT_TRUE(folder.isValid());
-    }
-
-    ProgramResult mivctl(const QStringList &arguments)
-    {
-        return runMivctl(QStringList{QStringLiteral("--port"), sim.portPath()} + arguments, 60000, {}, folder.path());
-    }
+    MivctlEditing() : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4")}) {}
 
     QString file(const char *name) const { return folder.filePath(QString::fromUtf8(name)); }
 
@@ -43,7 +27,7 @@ protected:
     {
         const ProgramResult result = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1")});
         EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-        return lines(result.standardOutput);
+        return outputLines(result.standardOutput);
     }
 
     // Changes keys of the section "Параметры" as a text editor would, in Windows-1251.
@@ -62,8 +46,6 @@ protected:
         out.write(QStringEncoder("windows-1251").encode(text));
     }
 
-    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4")}};
-    QTemporaryDir folder;
 };
 
 TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
@@ -71,7 +53,7 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
     const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
                                        QStringLiteral("--save"), file("relay.miv")});
     ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
-    const QStringList before = lines(read.standardOutput);
+    const QStringList before = outputLines(read.standardOutput);
     ASSERT_EQ(before.size(), 34);
     // Numbers use the decimal separator of the system the program runs on.
     const QString separator = before[3].right(2).left(1);
@@ -97,7 +79,7 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
                                         QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
                                         file("edited.miv")});
     ASSERT_EQ(write.exitCode, 0) << write.standardError.toStdString();
-    const QStringList output = lines(write.standardOutput);
+    const QStringList output = outputLines(write.standardOutput);
     EXPECT_TRUE(output.contains(QStringLiteral("written\t3\tКратность перегрузки\t") + threeFive));
     EXPECT_TRUE(output.contains(QStringLiteral("written\t5\tДиапазон асимметрии токов, %\t40")));
     EXPECT_TRUE(output.contains(QStringLiteral("written\t26\tКонтроль залипания контактов\tвкл.")));

@@ -1,4 +1,5 @@
 // End to end: mivctl timer read and write against mivsim on a pseudo-terminal.
+#include "support/MivctlOnSimulator.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
@@ -7,14 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QStringList lines(const QString &output)
-{
-    QStringList list = output.split(u'\n');
-    if (!list.isEmpty() && list.last().isEmpty())
-        list.removeLast();
-    return list;
-}
 
 QStringList schedule(const QStringList &marks, const QStringList &captions)
 {
@@ -27,22 +20,11 @@ QStringList schedule(const QStringList &marks, const QStringList &captions)
     return list;
 }
 
-class MivctlTimer : public ::testing::Test
+class MivctlTimer : public MivctlOnSimulator
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
-        ASSERT_TRUE(folder.isValid());
-    }
+    MivctlTimer() : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6")}) {}
 
-    ProgramResult mivctl(const QStringList &arguments)
-    {
-        return runMivctl(QStringList{QStringLiteral("--port"), sim.portPath()} + arguments, 60000, {}, folder.path());
-    }
-
-    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4,6:6")}};
-    QTemporaryDir folder;
 };
 
 const QString on = QStringLiteral("вкл.");
@@ -53,7 +35,7 @@ TEST_F(MivctlTimer, writeChangesWhatIsGivenAndReadsBack)
     const ProgramResult before = mivctl({"timer", "read", "6"});
     ASSERT_TRUE(before.finished);
     ASSERT_EQ(before.exitCode, 0) << before.standardError.toStdString();
-    const QStringList read = lines(before.standardOutput);
+    const QStringList read = outputLines(before.standardOutput);
     ASSERT_EQ(read.size(), 12);
     // The simulated relay's switch word is 0x0105.
     EXPECT_EQ(read.mid(5), schedule(QStringList(5, {}), {on, off, on, off, off, off, on}).mid(5));
@@ -68,12 +50,12 @@ TEST_F(MivctlTimer, writeChangesWhatIsGivenAndReadsBack)
     marks[0] = QStringLiteral("07:30");
     marks[2] = QStringLiteral("23:59");
     const QStringList expected = schedule(marks, {on, on, on, on, off, off, off});
-    EXPECT_EQ(lines(written.standardOutput), expected);
+    EXPECT_EQ(outputLines(written.standardOutput), expected);
 
     const ProgramResult after = mivctl({"timer", "read", "6"});
     ASSERT_TRUE(after.finished);
     EXPECT_EQ(after.exitCode, 0);
-    EXPECT_EQ(lines(after.standardOutput), expected);
+    EXPECT_EQ(outputLines(after.standardOutput), expected);
 }
 
 TEST_F(MivctlTimer, refusals)
@@ -100,7 +82,7 @@ TEST_F(MivctlTimer, refusals)
     // Nothing of the refused writes reached the relay.
     const ProgramResult after = mivctl({"timer", "read", "6"});
     ASSERT_TRUE(after.finished);
-    EXPECT_TRUE(lines(after.standardOutput).endsWith(QStringLiteral("Таймер\tвкл.")));
+    EXPECT_TRUE(outputLines(after.standardOutput).endsWith(QStringLiteral("Таймер\tвкл.")));
 }
 
 } // namespace
