@@ -3,7 +3,7 @@
 // addresses, with the bus's default scan wait. Prints the seconds of each scan
 // and their ratio to 32 times the default wait (the time the 29 empty
 // addresses alone cost is most of it). Goal: at most 5 s with all three found.
-#include "app/Operator.h"
+#include "support/RecordingOperator.h"
 #include "device/CurrentDevice.h"
 #include "device/Discovery.h"
 #include "link/RelayBus.h"
@@ -22,20 +22,15 @@ constexpr double goalSeconds = 5.0;
 const QList<quint8> relays{1, 6, 17};
 
 // Nobody to ask: the scan only reports; anything it says goes to stderr.
-class BenchOperator : public Operator
+// Messages go to stderr as well, so that a failed run says why.
+class BenchOperator : public RecordingOperator
 {
 public:
-    Answer message(Icon, const QString &text, Buttons, const QString &) override
+    Answer message(Icon icon, const QString &text, Buttons buttons, const QString &caption) override
     {
         std::fprintf(stderr, "bench_scan: %s\n", qPrintable(text));
-        return Answer::Ok;
+        return RecordingOperator::message(icon, text, buttons, caption);
     }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override { return std::nullopt; }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override {}
 };
 
 QString addressList(const QList<quint8> &addresses)

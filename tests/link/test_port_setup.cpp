@@ -2,6 +2,7 @@
 #include "app/Texts.h"
 #include "link/ModbusFrame.h"
 #include "link/PortSetup.h"
+#include "support/RecordingOperator.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
 
@@ -10,24 +11,6 @@
 namespace {
 
 // Records every message; any question would be answered OK.
-class RecordingOperator : public Operator
-{
-public:
-    Answer message(Icon icon, const QString &text, Buttons, const QString &) override
-    {
-        shown.append({icon, text});
-        return Answer::Ok;
-    }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override { return std::nullopt; }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override {}
-
-    QList<std::pair<Icon, QString>> shown;
-};
-
 constexpr quint16 bit(int n)
 {
     return quint16(1u << n);

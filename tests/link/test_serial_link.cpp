@@ -4,6 +4,7 @@
 #include "link/IniFile.h"
 #include "link/PortSetup.h"
 #include "link/SerialLink.h"
+#include "support/RecordingOperator.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -269,23 +270,6 @@ TEST(SerialLink, portGoneWhileTheBusWaitsIsAPortFailure)
 }
 
 // Records messages; questions are answered OK.
-class SilentOperator : public Operator
-{
-public:
-    Answer message(Icon, const QString &text, Buttons, const QString &) override
-    {
-        shown.append(text);
-        return Answer::Ok;
-    }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override { return std::nullopt; }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override {}
-    QStringList shown;
-};
-
 TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
 {
     PseudoTerminal pty;
@@ -294,7 +278,7 @@ TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
     SerialLink link;
     link.setSettings(on(pty.slavePath()));
     ASSERT_TRUE(link.open());
-    SilentOperator messages;
+    RecordingOperator messages;
 
     PortSettings chosen = link.settings();
     chosen.baudRate = QStringLiteral("38400");
@@ -316,7 +300,7 @@ TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
     const PortSetupResult failed = runPortSetup(link, 5, dialog2, messages, ini);
     EXPECT_TRUE(failed.portFailed);
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].startsWith(Texts::portOpenError));
+    EXPECT_TRUE(messages.shown[0].second.startsWith(Texts::portOpenError));
     ASSERT_TRUE(loadPortSettings(ini, loaded));
     EXPECT_EQ(loaded, chosen);
 }
@@ -340,14 +324,14 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     ASSERT_TRUE(link.open());
     ASSERT_NE(link.bus().GetF07(6), 255);
 
-    SilentOperator messages;
+    RecordingOperator messages;
     PortSettings chosen = link.settings();
     chosen.parity = QStringLiteral("Even");
     chosen.stopBits = QStringLiteral("2");
     const auto dialog = [&chosen](const PortSettings &) { return std::optional<PortSettings>(chosen); };
     const PortSetupResult result = runPortSetup(link, 6, dialog, messages, dir.filePath(QStringLiteral("front.ini")));
     EXPECT_TRUE(result.wordWritten);
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(link.settings(), chosen);
 
     const ReplyString reply = link.bus().SetQuery(6, 3, InterfaceWord::relayRegister, 1);
