@@ -1,14 +1,12 @@
 #include "access/PasswordAccess.h"
 
-#include "app/Texts.h"
+#include "core/RegisterMap.h"
+#include "core/Texts.h"
 #include "link/RelayBus.h"
 
 namespace PasswordAccess {
 namespace {
 
-constexpr quint16 regAccessBlock = 0x40;
-constexpr quint16 accessBlockCount = 20;
-constexpr quint16 regPassword = 0x42;
 const QString errorCaption = QStringLiteral("Ошибка");
 const QString messageCaption = QStringLiteral("Сообщение");
 const QString notConfirmed = QStringLiteral("Не подтвержден новый пароль!");
@@ -23,7 +21,7 @@ quint16 wordOf(QChar high, QChar low)
 bool writeWord(RelayBus &bus, quint8 address, quint16 reg, quint16 value)
 {
     try {
-        return !RelayBus::isExceptionReply(bus.WriteWord(address, reg, value));
+        return !RelayBus::isExceptionReply(bus.writeRegister(address, reg, value));
     } catch (const LinkError &) {
         return false;
     }
@@ -42,7 +40,7 @@ Unlock unlock(Operator &op, const CurrentDevice &device, SessionFlags &flags)
     if (!typed)
         return Unlock::Cancelled;
     if (*typed == device.password) {
-        flags.conf_locked = false;
+        flags.editingLocked = false;
         return Unlock::Unlocked;
     }
     op.message(Operator::Icon::Error, Texts::passwordError);
@@ -64,13 +62,13 @@ bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device)
 {
     ReplyString reply;
     try {
-        reply = bus.SetQuery(device.networkAddress, 3, regAccessBlock, accessBlockCount);
+        reply = bus.readRegisters(device.networkAddress, RelayRegister::accessBlock, RelayRegister::accessBlockCount);
     } catch (const LinkError &) {
         reply.clear();
     }
-    device.configuredAddress = reply_word(reply, 0);
-    device.interfaceWord = reply_word(reply, 1);
-    device.password = passwordFromWords(reply_word(reply, 2), reply_word(reply, 3));
+    device.configuredAddress = replyWord(reply, 0);
+    device.interfaceWord = replyWord(reply, 1);
+    device.password = passwordFromWords(replyWord(reply, 2), replyWord(reply, 3));
     return reply.size() >= 5;
 }
 
@@ -89,8 +87,8 @@ Change change(Operator &op, RelayBus &bus, CurrentDevice &device)
             const QString word = fields->newPassword.left(4);
             // The second word is only sent when the first was taken, so a
             // failure never leaves the relay with half a new password.
-            const bool written = writeWord(bus, device.networkAddress, regPassword, wordOf(word[0], word[1]))
-                && writeWord(bus, device.networkAddress, regPassword + 1, wordOf(word[2], word[3]));
+            const bool written = writeWord(bus, device.networkAddress, RelayRegister::password, wordOf(word[0], word[1]))
+                && writeWord(bus, device.networkAddress, RelayRegister::password + 1, wordOf(word[2], word[3]));
             if (written) {
                 op.message(Operator::Icon::Information, changed, Operator::Buttons::Ok, messageCaption);
                 outcome = Change::Changed;

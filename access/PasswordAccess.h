@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Operator.h"
-#include "app/SessionFlags.h"
-#include "device/CurrentDevice.h"
+#include "core/CurrentDevice.h"
+#include "core/Operator.h"
+#include "core/SessionFlags.h"
 
 #include <QChar>
 
@@ -18,7 +18,7 @@ bool isPasswordCharacter(QChar c);
 
 enum class Unlock { Unlocked, WrongPassword, Cancelled };
 
-// The password prompt: on the right password conf_locked is cleared (the
+// The password prompt: on the right password editingLocked is cleared (the
 // caller then refreshes the enabled actions); a wrong one shows
 // "Ошибка ввода пароля!" and leaves the lock on.
 Unlock unlock(Operator &op, const CurrentDevice &device, SessionFlags &flags);

@@ -2,8 +2,8 @@
 
 #include "access/PasswordDialogs.h"
 #include "access/PasswordField.h"
-#include "app/Texts.h"
 #include "config/ValueEditorDialog.h"
+#include "core/Texts.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/Operator.h"
+#include "core/Operator.h"
 
+#include <functional>
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 
 class QStatusBar;
 

@@ -1,25 +1,26 @@
 #include "app/Tdm.h"
 
 #include "about/ShowAboutFrm.h"
+#include "access/PasswordAccess.h"
 #include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
-#include "app/Operator.h"
 #include "app/TabVisibility.h"
-#include "app/Texts.h"
 #include "app/Tmf.h"
-#include "config/ConfigGridPictureDelegate.h"
-#include "access/PasswordAccess.h"
 #include "config/ConfigEditing.h"
+#include "config/ConfigGridPictureDelegate.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
 #include "config/SettingsFile.h"
 #include "config/TimerTabBinding.h"
 #include "config/TimerWriter.h"
+#include "core/Operator.h"
+#include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "link/FrontIni.h"
 #include "link/PortSetupDialog.h"
 
+#include <cstdlib>
 #include <QAction>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -29,11 +30,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTableView>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
-#include <cstdlib>
 
 namespace {
 
@@ -60,7 +60,7 @@ QString twoLines(const QString &caption)
 } // namespace
 
 Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *parent)
-    : QObject(parent), mf(mainWindow), op(op_), m_environment(std::move(environment))
+    : QObject(parent), mf(mainWindow), op(op_), session(p.bus()), m_environment(std::move(environment))
 {
     setObjectName(QStringLiteral("dm"));
     rt.setObjectName(QStringLiteral("rt"));
@@ -71,11 +71,11 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     createMenu();
     mf.setDataModule(this);
     fillToolbar();
-    mf.setConfigModel(&configGrid);
+    mf.setConfigModel(&session.configGrid);
     showRowPictures();
-    configEditor = std::make_unique<ConfigEditor>(
-        ConfigEditContext{configGrid, catalogue, currentDevice, flags, p.bus(), op});
-    timerTab = new TimerTabBinding(timerSchedule, mf.timeMarks, mf.switches, this);
+    session.reopenPort = [this](QString *error) { return p.reopen(error); };
+    configEditor = std::make_unique<ConfigEditor>(session, op);
+    timerTab = new TimerTabBinding(session.timer, mf.timeMarks, mf.switches, this);
     initActions();
     DataModuleCreate();
 }
@@ -246,7 +246,7 @@ void Tdm::DataModuleCreate()
     // The plug shows how the port really is, also when it stayed closed.
     setPortIcon(p.isOpen() ? ActionTable::iconPlugConnected : ActionTable::iconPlugPulled);
 
-    currentDevice.networkAddress = 0;
+    session.device.networkAddress = 0;
     mf.bts(TabVisibility::WithoutRelay);
     stopAutoRefresh();
     for (QTableView *grid : {mf.sg, mf.sg1}) {
@@ -269,14 +269,14 @@ void Tdm::DataModuleDestroy()
 
 void Tdm::fill_conf()
 {
-    configGrid.fill_conf(catalogue);
+    session.configGrid.fillFromCatalogue(session.catalogue);
     if (QAbstractItemModel *journal = mf.journalModel())
-        fill_journal_numbers(*journal);
+        fillJournalNumbers(*journal);
 }
 
 void Tdm::stopAutoRefresh()
 {
-    flags.AutoRefresh = false;
+    session.flags.autoRefresh = false;
     rt.stop();
 }
 
@@ -318,7 +318,7 @@ void Tdm::pBeforeClose()
 
 void Tdm::N6Click()
 {
-    runPortSetupDialog(currentDevice.networkAddress);
+    runPortSetupDialog(session.device.networkAddress);
 }
 
 // --- Program ---
@@ -347,11 +347,6 @@ void Tdm::a_aboutExecute()
 
 // --- Device and configuration work ---
 
-bool Tdm::reopenPort(QString *error)
-{
-    return p.reopen(error);
-}
-
 void Tdm::a_poolingExecute()
 {
     // Also called directly (after a lost link): a disabled action does nothing.
@@ -359,20 +354,19 @@ void Tdm::a_poolingExecute()
         return;
     mf.m1->clear();
     mf.lb->clear();
-    currentDevice.networkAddress = 0;
+    session.device.networkAddress = 0;
     mf.bts(TabVisibility::WithoutRelay);
     mf.pb1->setValue(0);
     mf.pb1->show();
     // The window stays painted while the operator cannot act on it.
     mf.setEnabled(false);
     DiscoveryHooks hooks;
-    hooks.reopenPort = [this](QString *error) { return reopenPort(error); };
     hooks.progress = [this](int position) {
         if (mf.pb1->isVisible())
             mf.pb1->setValue(position);
     };
     hooks.lineAdded = [this](const QString &line) { mf.lb->addItem(line); };
-    ::a_poolingExecute(p.bus(), currentDevice, op, hooks);
+    scanBus(session, op, hooks);
     mf.setEnabled(true);
     mf.pb1->hide();
     followPortState();
@@ -393,9 +387,7 @@ void Tdm::a_getinfoExecute()
     if (!a_getinfo->isEnabled())
         return;
     mf.m1->clear();
-    IdentificationContext context{p.bus(), op, currentDevice, liveValues, flags,
-                                  [this](QString *error) { return reopenPort(error); }};
-    const IdentificationResult result = ::a_getinfoExecute(context, mf.lb->currentRow());
+    const IdentificationResult result = identifyRelay(session, op, mf.lb->currentRow());
     switch (result.outcome) {
     case IdentificationResult::Outcome::Identified:
         mf.bts(TabVisibility::WithRelay);
@@ -423,8 +415,7 @@ void Tdm::a_printExecute() {}
 
 void Tdm::readConfigurationIntoGrid()
 {
-    ConfigReadContext context{p.bus(), op, currentDevice, catalogue, configGrid, timerSchedule};
-    readConfiguration(context);
+    readConfiguration(session, op);
     timerTab->show();
 }
 
@@ -450,8 +441,7 @@ void Tdm::a_setdataExecute()
 
 void Tdm::writeConfiguration()
 {
-    ConfigWriteContext context{p.bus(), op, currentDevice, catalogue, configGrid, timerSchedule, flags};
-    const ConfigWriteResult result = ::a_setdataExecute(context);
+    const ConfigWriteResult result = ::writeConfiguration(session, op);
     timerTab->show();
     if (result.needsTabRefresh())
         mf.pcChange();
@@ -459,8 +449,7 @@ void Tdm::writeConfiguration()
 
 void Tdm::writeTimerSchedule()
 {
-    TimerWriteContext context{p.bus(), op, currentDevice, flags, catalogue, configGrid, timerSchedule};
-    const TimerWriteResult result = ::writeTimerSchedule(context);
+    const TimerWriteResult result = ::writeTimerSchedule(session, op);
     timerTab->show();
     if (needsActionRefresh(result))
         mf.pcChange();
@@ -468,20 +457,19 @@ void Tdm::writeTimerSchedule()
 
 void Tdm::a_chpassExecute()
 {
-    PasswordAccess::change(op, p.bus(), currentDevice);
+    PasswordAccess::change(op, p.bus(), session.device);
 }
 
 void Tdm::a_saveExecute()
 {
     if (a_save->isEnabled())
-        SettingsFile::a_saveExecute(op, configGrid, timerSchedule);
+        SettingsFile::askAndSave(op, session.configGrid, session.timer);
 }
 
 void Tdm::a_loadExecute()
 {
     if (!a_load->isEnabled())
         return;
-    SettingsFile::LoadContext context{configGrid, timerSchedule, catalogue, currentDevice};
-    SettingsFile::a_loadExecute(op, context);
+    SettingsFile::askAndLoad(session, op);
     timerTab->show();
 }

@@ -2,21 +2,16 @@
 
 #include "app/ActionId.h"
 #include "app/ImageList.h"
-#include "app/SessionFlags.h"
-#include "config/ConfigGrid.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
-#include "device/LiveValues.h"
-#include "device/CurrentDevice.h"
-#include "link/PortSetup.h"
+#include "core/RelaySession.h"
+#include "device/PortSetup.h"
 #include "link/SerialLink.h"
 
-#include <QLibrary>
+#include <array>
 #include <memory>
+#include <optional>
+#include <QLibrary>
 #include <QObject>
 #include <QTimer>
-#include <array>
-#include <optional>
 
 class Operator;
 class QAction;
@@ -94,13 +89,10 @@ public:
             *a_exit = nullptr, *a_about = nullptr, *a_chpass = nullptr, *a_save = nullptr,
             *a_load = nullptr;
     QAction *N6 = nullptr; // "Настройка порта"
-    CurrentDevice currentDevice;
-    SessionFlags flags;
-    ParameterCatalogue catalogue;
-    ConfigGrid configGrid;
-    TimerSchedule timerSchedule;
-    LiveValues liveValues;
-    // The grid's row cursor and double-click (SelectedRow, SelectedRawValue).
+    // The relay, the flags, the catalogue, the grid, the timer schedule and
+    // the live state that every operation works on.
+    RelaySession session;
+    // The grid's row cursor and double-click (SelectedRow, selectedRawValue).
     std::unique_ptr<ConfigEditor> configEditor;
     // The timer tab's pickers and buttons over timerSchedule; it handles bu01Click.
     TimerTabBinding *timerTab = nullptr;
@@ -116,8 +108,6 @@ private:
     void setPortIcon(int imageIndex);
     bool storePortSettings(const PortSettings &settings, QString *error);
     PortSetupResult runPortSetupDialog(quint8 relayAddress);
-    // Close and open the port again after a failing bus call.
-    bool reopenPort(QString *error);
     void readConfigurationIntoGrid();
     void writeConfiguration();
     void writeTimerSchedule();

@@ -2,20 +2,18 @@
 
 #include "app/ActionEnabling.h"
 #include "app/Lamp.h"
-#include "app/Operator.h"
 #include "app/TabVisibility.h"
 #include "app/Tdm.h"
 #include "config/ConfigEditing.h"
 #include "config/TimerTabBinding.h"
-#include "app/TextFormats.h"
-#include "app/Texts.h"
-
-#include <QFontMetrics>
-#include <QStyle>
+#include "core/Operator.h"
+#include "core/TextFormats.h"
+#include "core/Texts.h"
 
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,9 +29,10 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
-#include <QTabWidget>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTimeEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -225,7 +224,7 @@ void Tmf::FormCreate()
         lamps << image;
     }
     setWindowTitle(Texts::applicationTitle);
-    // conf_changed and conf_locked start as SessionFlags declares them (clear, set).
+    // unwrittenChanges and editingLocked start as SessionFlags declares them (clear, set).
 }
 
 void Tmf::setDataModule(Tdm *dataModule)
@@ -732,7 +731,7 @@ void Tmf::closeEvent(QCloseEvent *event)
 
 bool Tmf::FormClose()
 {
-    if (!dm || !dm->flags.conf_changed)
+    if (!dm || !dm->session.flags.unwrittenChanges)
         return true;
     const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r') +
                              QStringLiteral("Отменить изменения и завершить работу программы?");
@@ -750,11 +749,11 @@ void Tmf::pcChange()
 
     const int tab = pc->currentIndex();
     if (tab == ActionEnabling::LiveValuesTab) {
-        dm->flags.StartLimitView = false;
+        dm->session.flags.startLimitView = false;
         dtp1->setDate(QDate::currentDate());
         dtp2->setTime(QTime::currentTime());
     }
-    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->flags.conf_locked);
+    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->session.flags.editingLocked);
     // The relay outputs may be switched by hand only with the motor at rest;
     // the tab's check decides, and may move to another tab itself.
     if (entry.needsEntryCheck && (!m_relayControlEntryCheck || !m_relayControlEntryCheck()))
@@ -771,7 +770,7 @@ void Tmf::bts(int mode)
     TabVisibility::TabSet visible{};
     for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
         visible[std::size_t(tab)] = pc->isTabVisible(tab);
-    const quint16 typeCode = dm ? dm->currentDevice.typeCode : 0;
+    const quint16 typeCode = dm ? dm->session.device.typeCode : 0;
     const TabVisibility::TabSet next = TabVisibility::afterBts(mode, visible, typeCode);
     for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
         if (next[std::size_t(tab)] != visible[std::size_t(tab)])
@@ -818,14 +817,14 @@ void Tmf::lbDblClick()
 
 void Tmf::sgDblClick()
 {
-    if (dm && dm->configEditor && needsTabRefresh(dm->configEditor->sgDblClick()))
+    if (dm && dm->configEditor && needsTabRefresh(dm->configEditor->activateSelectedRow()))
         pcChange();
 }
 
 void Tmf::sgSelectCell(int, int row)
 {
     if (dm && dm->configEditor)
-        dm->configEditor->sgSelectCell(row);
+        dm->configEditor->selectRow(row);
 }
 
 void Tmf::bu01Click(int button)

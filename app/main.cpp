@@ -1,8 +1,8 @@
 #include "app/DialogOperator.h"
 #include "app/Tdm.h"
-#include "app/Texts.h"
 #include "app/Tmf.h"
 #include "app/Tsf.h"
+#include "core/Texts.h"
 #include "link/BusTrace.h"
 
 #include <QApplication>

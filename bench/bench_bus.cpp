@@ -11,10 +11,10 @@
 #include "support/PtySerialPort.h"
 #include "support/SimProcess.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <cstdio>
 #include <functional>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 
 #ifdef MIV_BENCH_WITH_LIBMODBUS
 #include <modbus/modbus.h>
@@ -81,7 +81,7 @@ std::optional<Result> benchOurs(const QString &path)
     }
     RelayBus bus(port.get());
     bus.setLineSettings(baudRate, bitsPerCharacter);
-    return timeReads([&] { return bus.SetQuery(1, 3, firstRegister, registerCount).size() == 3 + 2 * registerCount; });
+    return timeReads([&] { return bus.readRegisters(1, firstRegister, registerCount).size() == 3 + 2 * registerCount; });
 }
 
 #ifdef MIV_BENCH_WITH_LIBMODBUS

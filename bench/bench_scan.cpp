@@ -3,16 +3,16 @@
 // addresses, with the bus's default scan wait. Prints the seconds of each scan
 // and their ratio to 32 times the default wait (the time the 29 empty
 // addresses alone cost is most of it). Goal: at most 5 s with all three found.
-#include "support/RecordingOperator.h"
-#include "device/CurrentDevice.h"
+#include "core/RelaySession.h"
 #include "device/Discovery.h"
 #include "link/RelayBus.h"
 #include "support/PtySerialPort.h"
+#include "support/RecordingOperator.h"
 #include "support/SimProcess.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <cstdio>
 
 namespace {
 
@@ -68,9 +68,8 @@ int main(int argc, char **argv)
                 reference, goalSeconds);
 
     BenchOperator op;
-    CurrentDevice device;
-    DiscoveryHooks hooks;
-    hooks.reopenPort = [&](QString *reason) {
+    RelaySession session(bus);
+    session.reopenPort = [&](QString *reason) {
         port->close();
         port = openPtySerialPort(sim.portPath(), baudRate, reason);
         bus.setPort(port.get());
@@ -80,7 +79,7 @@ int main(int argc, char **argv)
     for (int scan = 1; scan <= scans; ++scan) {
         QElapsedTimer clock;
         clock.start();
-        const DiscoveryResult result = a_poolingExecute(bus, device, op, hooks);
+        const DiscoveryResult result = scanBus(session, op);
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         const bool found = result.answering == relays;
         const bool met = found && seconds <= goalSeconds && !result.portLost;

@@ -7,6 +7,7 @@ CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QT
     : m_options(options), m_out(out), m_err(err), m_operator(err)
 {
     m_operator.setAssumeYes(options.assumeYes);
+    m_session.reopenPort = [this](QString *error) { return m_link.reopen(error); };
 
     PortSettings settings;
     if (!loadPortSettings(frontIni, settings, &m_settingsError))

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "app/SessionFlags.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOperator.h"
-#include "device/CurrentDevice.h"
+#include "core/RelaySession.h"
 #include "link/SerialLink.h"
 
 #include <QTextStream>
 
 // What a mivctl command works with: the port settings ("front.ini" with the
-// options over it), the serial link and its bus, the program-wide state the
+// options over it), the serial link and its bus, the relay session the
 // window's data module would hold, the operator, and the two output streams
 // (stdout UTF-8, stderr).
 class CliContext
@@ -21,8 +20,7 @@ public:
     const PortSettings &settings() const { return m_link.settings(); }
     SerialLink &link() { return m_link; }
     RelayBus &bus() { return m_link.bus(); }
-    CurrentDevice &device() { return m_device; }
-    SessionFlags &flags() { return m_flags; }
+    RelaySession &session() { return m_session; }
     ConsoleOperator &console() { return m_operator; }
     Operator &messages() { return m_operator; }
     QTextStream &out() { return m_out; }
@@ -41,7 +39,6 @@ private:
     QTextStream &m_err;
     ConsoleOperator m_operator;
     SerialLink m_link;
-    CurrentDevice m_device;
-    SessionFlags m_flags;
+    RelaySession m_session{m_link.bus()};
     QString m_settingsError; // "front.ini" could not be read
 };

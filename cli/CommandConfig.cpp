@@ -19,12 +19,12 @@
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
-#include "config/ParameterCatalogue.h"
 #include "config/SettingsFile.h"
-#include "config/TimerSchedule.h"
+#include "core/ConfigGrid.h"
+#include "core/ParameterCatalogue.h"
+#include "core/TimerSchedule.h"
 
 #include <map>
 #include <optional>
@@ -78,12 +78,12 @@ int readConfig(CliContext &context, const QStringList &arguments)
     if (!options)
         return context.wrongUsage(problem, configUsage);
 
-    RelaySession session;
-    if (const auto status = connectAndRead(context, *address, session))
+    RelaySession &session = context.session();
+    if (const auto status = connectAndRead(context, *address))
         return *status;
-    printGrid(context.out(), session.grid);
+    printGrid(context.out(), session.configGrid);
     if (const auto save = options->find(QStringLiteral("--save")); save != options->end())
-        if (!SettingsFile::save(save->second, session.grid, session.timer, context.messages()))
+        if (!SettingsFile::save(save->second, session.configGrid, session.timer, context.messages()))
             return ExitStatus::Refused;
     return ExitStatus::Done;
 }
@@ -112,29 +112,27 @@ int writeConfig(CliContext &context, const QStringList &arguments)
     if (!options->count(QStringLiteral("--password")) || !options->count(QStringLiteral("--load")))
         return context.wrongUsage(QStringLiteral("config write needs --password and --load"), configUsage);
 
-    RelaySession session;
-    if (const auto status = connectAndRead(context, *address, session))
+    RelaySession &session = context.session();
+    if (const auto status = connectAndRead(context, *address))
         return *status;
 
     // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
     context.console().setPassword(options->at(QStringLiteral("--password")));
-    if (PasswordAccess::unlock(context.messages(), context.device(), context.flags())
+    if (PasswordAccess::unlock(context.messages(), session.device, session.flags)
         != PasswordAccess::Unlock::Unlocked)
         return ExitStatus::Refused;
 
-    SettingsFile::LoadContext loading{session.grid, session.timer, session.catalogue, context.device()};
+
     const SettingsFile::LoadResult loaded =
-        SettingsFile::load(options->at(QStringLiteral("--load")), loading, context.messages());
+        SettingsFile::load(options->at(QStringLiteral("--load")), session, context.messages());
     if (!loaded.complete())
         return ExitStatus::Refused;
 
     std::map<int, QString> sentTexts;
     for (int row = 0; row <= ConfigRow::lastSwitch; ++row)
-        if (session.grid.isMarked(row))
-            sentTexts[row] = session.grid.text(row, ConfigGrid::Value);
-    ConfigWriteContext writing{context.bus(), context.messages(), context.device(), session.catalogue,
-                               session.grid,  session.timer,      context.flags()};
-    const ConfigWriteResult result = a_setdataExecute(writing);
+        if (session.configGrid.isMarked(row))
+            sentTexts[row] = session.configGrid.text(row, ConfigGrid::Value);
+    const ConfigWriteResult result = writeConfiguration(session, context.messages());
     if (result.outcome == ConfigWriteResult::Outcome::Refused)
         return ExitStatus::Refused;
     printSent(context.out(), QStringLiteral("written"), result.writtenRows, session, sentTexts);
@@ -143,7 +141,7 @@ int writeConfig(CliContext &context, const QStringList &arguments)
     printSent(context.out(), QStringLiteral("refused"), result.refusedRows, session, sentTexts);
     if (!result.readBack)
         return ExitStatus::LinkFailure;
-    printGrid(context.out(), session.grid);
+    printGrid(context.out(), session.configGrid);
     return result.refusedRows.isEmpty() ? ExitStatus::Done : ExitStatus::Refused;
 }
 

@@ -13,7 +13,7 @@ int runInfo(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], usage);
     if (!context.openPort())
         return ExitStatus::LinkFailure;
-    const IdentificationResult result = identifyRelay(context, *address);
+    const IdentificationResult result = identifyAt(context, *address);
     if (result.outcome != IdentificationResult::Outcome::Identified)
         return ExitStatus::LinkFailure;
     for (const QString &line : result.memo)

@@ -73,8 +73,8 @@ int runPassword(CliContext &context, const QStringList &arguments)
 
     if (!context.openPort())
         return ExitStatus::LinkFailure;
-    if (identifyRelay(context, *address).outcome != IdentificationResult::Outcome::Identified)
+    if (identifyAt(context, *address).outcome != IdentificationResult::Outcome::Identified)
         return ExitStatus::LinkFailure;
     context.console().setPasswordChange(fields);
-    return statusOf(PasswordAccess::change(context.messages(), context.bus(), context.device()));
+    return statusOf(PasswordAccess::change(context.messages(), context.bus(), context.session().device));
 }

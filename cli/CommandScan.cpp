@@ -11,8 +11,7 @@ int runScan(CliContext &context, const QStringList &arguments)
     if (!context.openPort())
         return ExitStatus::LinkFailure;
     DiscoveryHooks hooks;
-    hooks.reopenPort = [&context](QString *error) { return context.link().reopen(error); };
     hooks.lineAdded = [&context](const QString &line) { context.out() << line << Qt::endl; };
-    const DiscoveryResult result = a_poolingExecute(context.bus(), context.device(), context.messages(), hooks);
+    const DiscoveryResult result = scanBus(context.session(), context.messages(), hooks);
     return result.portLost ? ExitStatus::LinkFailure : ExitStatus::Done;
 }

@@ -7,12 +7,12 @@
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
-#include "config/ParameterCatalogue.h"
 #include "config/SettingsFile.h"
-#include "config/TimerSchedule.h"
 #include "config/TimerWriter.h"
+#include "core/ConfigGrid.h"
+#include "core/ParameterCatalogue.h"
+#include "core/TimerSchedule.h"
 
 #include <optional>
 
@@ -51,8 +51,8 @@ int readTimer(CliContext &context, const QStringList &arguments)
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], timerUsage);
-    RelaySession session;
-    if (const auto status = connectAndRead(context, *address, session, TimerNeed::Required))
+    RelaySession &session = context.session();
+    if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
         return *status;
     printSchedule(context.out(), session.timer);
     return ExitStatus::Done;
@@ -92,9 +92,9 @@ std::optional<TimerChanges> parseChanges(const QStringList &options, QString *pr
 std::optional<QString> captionOf(const QString &onOff)
 {
     if (onOff == QStringLiteral("on"))
-        return OnOffTexts[1];
+        return onOffTexts[1];
     if (onOff == QStringLiteral("off"))
-        return OnOffTexts[0];
+        return onOffTexts[0];
     return std::nullopt;
 }
 
@@ -172,21 +172,20 @@ int writeTimer(CliContext &context, const QStringList &arguments)
     if (!changes)
         return context.wrongUsage(problem, timerUsage);
 
-    RelaySession session;
-    if (const auto status = connectAndRead(context, *address, session, TimerNeed::Required))
+    RelaySession &session = context.session();
+    if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
         return *status;
     context.console().setPassword(changes->password);
-    TimerWriteContext writing{context.bus(),       context.messages(), context.device(), context.flags(),
-                              session.catalogue,   session.grid,       session.timer};
+
     // The first "Записать" of a locked relay only takes the password.
-    const TimerWriteResult unlock = writeTimerSchedule(writing);
+    const TimerWriteResult unlock = writeTimerSchedule(session, context.messages());
     if (unlock != TimerWriteResult::Unlocked)
         return statusOf(unlock);
     if (!applyChanges(context, *changes, session.timer))
         return ExitStatus::Refused;
 
     const qsizetype errorsBefore = context.console().errorsShown().size();
-    const TimerWriteResult result = writeTimerSchedule(writing);
+    const TimerWriteResult result = writeTimerSchedule(session, context.messages());
     if (result != TimerWriteResult::Written)
         return statusOf(result);
     // The read back tells its own failure; the schedule is then not printed.

@@ -1,12 +1,10 @@
 #include "config/ConfigEditing.h"
 
 #include "access/PasswordAccess.h"
-#include "app/Operator.h"
-#include "app/SessionFlags.h"
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
-#include "config/ParameterCatalogue.h"
-#include "device/CurrentDevice.h"
+#include "core/DigitText.h"
+#include "core/Operator.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "link/RelayBus.h"
 
 namespace {
@@ -27,49 +25,49 @@ bool needsTabRefresh(EditOutcome outcome)
     return outcome == EditOutcome::Unlocked;
 }
 
-ConfigEditor::ConfigEditor(const ConfigEditContext &context) : m_context(context) {}
+ConfigEditor::ConfigEditor(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
 
 std::optional<quint16> ConfigEditor::rawValueOf(int row) const
 {
-    const ConfigGrid &grid = m_context.grid;
+    const ConfigGrid &grid = m_session.configGrid;
     const QString text = grid.text(row, ConfigGrid::Value);
     if (text.isEmpty())
         return std::nullopt;
     if (isNumericRow(row)) {
         if (grid.isDisabled(row))
             return quint16(0);
-        return parse_value(m_context.catalogue.step(row), text, m_context.decimalSeparator);
+        return parseValue(m_session.catalogue.step(row), text, m_session.decimalSeparator);
     }
-    return quint16(text == OnOffTexts[1] ? 1 : 0);
+    return quint16(text == onOffTexts[1] ? 1 : 0);
 }
 
-void ConfigEditor::sgSelectCell(int row)
+void ConfigEditor::selectRow(int row)
 {
     if (row < 0 || row >= ConfigRow::count)
         return;
     m_selectedRow = quint16(row);
-    if (m_context.grid.text(row, ConfigGrid::Value).isEmpty() || row == ConfigRow::password)
+    if (m_session.configGrid.text(row, ConfigGrid::Value).isEmpty() || row == ConfigRow::password)
         return;
     m_selectedRaw = rawValueOf(row);
 }
 
-EditOutcome ConfigEditor::sgDblClick()
+EditOutcome ConfigEditor::activateSelectedRow()
 {
     const int row = m_selectedRow;
     if (row == ConfigRow::password) {
-        PasswordAccess::change(m_context.op, m_context.bus, m_context.device);
+        PasswordAccess::change(m_op, m_session.bus, m_session.device);
         return EditOutcome::PasswordChangeRun;
     }
-    if (m_context.grid.text(row, ConfigGrid::Value).isEmpty() || row == ratedVoltageRow)
+    if (m_session.configGrid.text(row, ConfigGrid::Value).isEmpty() || row == ratedVoltageRow)
         return EditOutcome::Nothing;
-    if (m_context.flags.conf_locked) {
-        return PasswordAccess::unlock(m_context.op, m_context.device, m_context.flags)
+    if (m_session.flags.editingLocked) {
+        return PasswordAccess::unlock(m_op, m_session.device, m_session.flags)
                 == PasswordAccess::Unlock::Unlocked
             ? EditOutcome::Unlocked
             : EditOutcome::UnlockRefused;
     }
-    sgSelectCell(row);
-    if (m_context.catalogue.isSwitch(row))
+    selectRow(row);
+    if (m_session.catalogue.isSwitch(row))
         return flipSwitch(row);
     if (row == ConfigRow::motorHours)
         return resetMotorHours();
@@ -80,27 +78,27 @@ EditOutcome ConfigEditor::sgDblClick()
 
 EditOutcome ConfigEditor::flipSwitch(int row)
 {
-    if (row == ConfigRow::tankAlgorithm && !m_context.device.hasTimer())
+    if (row == ConfigRow::tankAlgorithm && !m_session.device.hasTimer())
         return EditOutcome::Nothing;
-    ConfigGrid &grid = m_context.grid;
-    m_context.flags.conf_changed = true;
+    ConfigGrid &grid = m_session.configGrid;
+    m_session.flags.unwrittenChanges = true;
     grid.mark(row);
-    const quint16 flipped = SelectedRawValue() == 0 ? 1 : 0;
+    const quint16 flipped = selectedRawValue() == 0 ? 1 : 0;
     m_selectedRaw = flipped;
-    grid.setText(row, ConfigGrid::Value, OnOffTexts[flipped]);
-    grid.switch_toggled(row);
+    grid.setText(row, ConfigGrid::Value, onOffTexts[flipped]);
+    grid.switchToggled(row);
     return EditOutcome::SwitchFlipped;
 }
 
 EditOutcome ConfigEditor::resetMotorHours()
 {
-    Operator &op = m_context.op;
+    Operator &op = m_op;
     if (op.message(Operator::Icon::Warning, resetQuestion, Operator::Buttons::OkCancel) != Operator::Answer::Ok)
         return EditOutcome::MotorHoursNotReset;
-    const quint32 reg = RelayBus::HexToInt(m_context.catalogue.record(ConfigRow::motorHours).reg);
+    const quint32 reg = parseHex(m_session.catalogue.record(ConfigRow::motorHours).reg);
     bool taken = false;
     try {
-        taken = !RelayBus::isExceptionReply(m_context.bus.WriteWord(m_context.device.networkAddress, quint16(reg), 0));
+        taken = !RelayBus::isExceptionReply(m_session.bus.writeRegister(m_session.device.networkAddress, quint16(reg), 0));
     } catch (const LinkError &) {
         taken = false;
     }
@@ -113,16 +111,16 @@ EditOutcome ConfigEditor::resetMotorHours()
 
 EditOutcome ConfigEditor::editNumeric(int row)
 {
-    ConfigGrid &grid = m_context.grid;
-    ParameterCatalogue &catalogue = m_context.catalogue;
+    ConfigGrid &grid = m_session.configGrid;
+    ParameterCatalogue &catalogue = m_session.catalogue;
     if (grid.isDisabled(row))
         return EditOutcome::Nothing;
 
     Operator::ValueEditRequest request;
     request.initialText = grid.text(row, ConfigGrid::Value);
     if (row == ConfigRow::nominalCurrent || row == ConfigRow::secondStageCurrent) {
-        const int ratio = parse_value(QStringLiteral("1"), grid.text(ConfigRow::ratio, ConfigGrid::Value),
-                                      m_context.decimalSeparator)
+        const int ratio = parseValue(QStringLiteral("1"), grid.text(ConfigRow::ratio, ConfigGrid::Value),
+                                      m_session.decimalSeparator)
                               .value_or(0);
         const std::optional<QString> band = resolutionForRatio(ratio);
         catalogue.applyRatio(ratio);
@@ -140,16 +138,16 @@ EditOutcome ConfigEditor::editNumeric(int row)
     request.stepText = catalogue.step(row);
     request.caption = catalogue.record(row).name;
 
-    const std::optional<Operator::ValueEditResult> result = m_context.op.editValue(request);
+    const std::optional<Operator::ValueEditResult> result = m_op.editValue(request);
     if (!result || (m_selectedRaw && result->value == *m_selectedRaw))
         return EditOutcome::ValueUnchanged;
     // The editor keeps to the limits; a value beyond them never reaches the grid.
     if (result->value < request.minimum || result->value > request.maximum)
         return EditOutcome::ValueUnchanged;
-    m_context.flags.conf_changed = true;
+    m_session.flags.unwrittenChanges = true;
     grid.mark(row);
     // Formatted from the accepted value, so the grid never holds an odd text.
-    grid.setText(row, ConfigGrid::Value, format_value(request.stepText, result->value, m_context.decimalSeparator));
+    grid.setText(row, ConfigGrid::Value, formatValue(request.stepText, result->value, m_session.decimalSeparator));
     m_selectedRaw = result->value;
     return EditOutcome::ValueChanged;
 }

@@ -1,29 +1,10 @@
 #pragma once
 
-#include "config/ValueFormat.h"
-
-#include <QtGlobal>
 #include <optional>
+#include <QtGlobal>
 
-class ConfigGrid;
 class Operator;
-class ParameterCatalogue;
-class RelayBus;
-struct CurrentDevice;
-struct SessionFlags;
-
-// What editing the configuration grid works on: the grid and the catalogue,
-// the relay in CurrentDevice (its password, type and address), the flags,
-// the bus for the motor-hours reset and the password change, and the operator.
-struct ConfigEditContext {
-    ConfigGrid &grid;
-    ParameterCatalogue &catalogue;
-    CurrentDevice &device;
-    SessionFlags &flags;
-    RelayBus &bus;
-    Operator &op;
-    QChar decimalSeparator = systemDecimalSeparator();
-};
+struct RelaySession;
 
 // What a double-click on the grid did; the window turns some of these into a
 // refresh of the enabled actions (see needsTabRefresh).
@@ -43,29 +24,29 @@ enum class EditOutcome {
 // The window runs pcChange after these, so that the actions follow the lock.
 bool needsTabRefresh(EditOutcome outcome);
 
-// The grid's editing: the row cursor (SelectedRow, SelectedRawValue) that a
+// The grid's editing: the row cursor (selectedRow, selectedRawValue) that a
 // selection sets, and the double-click that acts on the selected row. Owned
 // by the data module for the whole run.
 class ConfigEditor
 {
 public:
-    explicit ConfigEditor(const ConfigEditContext &context);
+    ConfigEditor(RelaySession &session, Operator &op);
 
-    // sgSelectCell: records the row and, unless its value is empty, its raw
+    // selectRow: records the row and, unless its value is empty, its raw
     // value (numeric rows: the value text at the row's resolution, 0 while
     // disabled; switch rows and row 32: 1 for "вкл.", else 0). Never refuses.
-    void sgSelectCell(int row);
+    void selectRow(int row);
 
-    // sgDblClick, acting on SelectedRow in this order: row 33 runs the
+    // activateSelectedRow, acting on the selected row in this order: row 33 runs the
     // password change; an empty value or row 8 does nothing; while locked only
     // the password is asked; a switch flips; row 32 asks and resets the
     // motor hours; a numeric row that is not disabled opens the value editor.
     // The row's raw value is taken afresh from the grid first, so that a
     // read since the selection cannot make a flip or an edit go astray.
-    EditOutcome sgDblClick();
+    EditOutcome activateSelectedRow();
 
-    quint16 SelectedRow() const { return m_selectedRow; }
-    quint16 SelectedRawValue() const { return m_selectedRaw.value_or(0); }
+    quint16 selectedRow() const { return m_selectedRow; }
+    quint16 selectedRawValue() const { return m_selectedRaw.value_or(0); }
 
 private:
     EditOutcome flipSwitch(int row);
@@ -74,7 +55,8 @@ private:
     // The raw value of a row's text; nullopt when it is empty or no number.
     std::optional<quint16> rawValueOf(int row) const;
 
-    ConfigEditContext m_context;
+    RelaySession &m_session;
+    Operator &m_op;
     quint16 m_selectedRow = 0;
     // nullopt when the selected row's text is no number at its resolution:
     // any value the editor gives then counts as a change.

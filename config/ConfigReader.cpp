@@ -1,15 +1,13 @@
 #include "config/ConfigReader.h"
 
-#include "app/Operator.h"
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
-#include "config/ValueFormat.h"
-#include "device/CurrentDevice.h"
+#include "core/Operator.h"
+#include "core/RegisterMap.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "link/RelayBus.h"
 
 namespace {
+
 
 // Marks read from a relay that are no time of day (%1: their numbers).
 const QString invalidTimerMarks =
@@ -18,7 +16,7 @@ const QString invalidTimerMarks =
 class Reading
 {
 public:
-    explicit Reading(ConfigReadContext &context) : m_context(context) {}
+    Reading(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
 
     ConfigReadResult run()
     {
@@ -35,30 +33,30 @@ private:
     bool readAll()
     {
         ReplyString reply;
-        if (!read(0x50, 32, ConfigReadThreshold::firstBlock, reply))
+        if (!read(RelayRegister::firstConfigBlock, RelayRegister::configBlockCount, ConfigReadThreshold::firstBlock, reply))
             return false;
         // Before any row is decoded, so that rows 1 and 2 of this read already
         // show the new resolution.
-        m_context.catalogue.applyRatio(reply_word(reply, 0));
+        m_session.catalogue.applyRatio(replyWord(reply, 0));
         for (int row = 0; row <= ConfigRow::lastFirstBlock; ++row)
-            putNumeric(row, reply_word(reply, row));
+            putNumeric(row, replyWord(reply, row));
 
-        if (!read(0x60, 32, ConfigReadThreshold::secondBlock, reply))
+        if (!read(RelayRegister::secondConfigBlock, RelayRegister::configBlockCount, ConfigReadThreshold::secondBlock, reply))
             return false;
         for (int row = ConfigRow::firstSecondBlock; row <= ConfigRow::lastNumeric; ++row)
-            putNumeric(row, reply_word(reply, row - ConfigRow::firstSecondBlock));
+            putNumeric(row, replyWord(reply, row - ConfigRow::firstSecondBlock));
 
-        if (!read(0x70, 8, ConfigReadThreshold::motorHours, reply))
+        if (!read(RelayRegister::motorHours, RelayRegister::motorHoursCount, ConfigReadThreshold::motorHours, reply))
             return false;
         putMotorHours(reply);
 
-        if (!read(0x80, 2, ConfigReadThreshold::switchWords, reply))
+        if (!read(RelayRegister::switchWords, RelayRegister::switchWordCount, ConfigReadThreshold::switchWords, reply))
             return false;
-        putSwitches(reply_word(reply, 0), reply_word(reply, 1));
-        m_context.grid.enable_switched_on();
-        m_context.grid.apply_switches();
+        putSwitches(replyWord(reply, 0), replyWord(reply, 1));
+        m_session.configGrid.enableSwitchedOn();
+        m_session.configGrid.applySwitches();
 
-        if (!m_context.device.hasTimer())
+        if (!m_session.device.hasTimer())
             return true;
         return readTimer();
     }
@@ -66,62 +64,66 @@ private:
     bool readTimer()
     {
         ReplyString reply;
-        if (!read(0x70, 11, ConfigReadThreshold::timerMarks, reply))
+        if (!read(RelayRegister::motorHours, RelayRegister::motorHoursWithTimerMarksCount, ConfigReadThreshold::timerMarks, reply))
             return false;
-        if (m_context.timer.decodeMarks(reply) > 0)
-            m_context.op.message(Operator::Icon::Warning,
-                                 invalidTimerMarks.arg(m_context.timer.invalidMarkList()));
-        if (!read(TimerSchedule::switchRegister, 1, ConfigReadThreshold::timerSwitches, reply))
+        std::array<quint16, TimerSchedule::markCount> words{};
+        for (int i = 0; i < TimerSchedule::markCount; ++i)
+            words[size_t(i)] = replyWord(reply, RelayRegister::timerMarksInMotorHoursRead + i);
+        if (m_session.timer.decodeMarks(words) > 0)
+            m_op.message(Operator::Icon::Warning,
+                                 invalidTimerMarks.arg(m_session.timer.invalidMarkList()));
+        if (!read(RelayRegister::timerSwitches, 1, ConfigReadThreshold::timerSwitches, reply))
             return false;
-        m_context.timer.decodeSwitches(reply_word(reply, 0));
+        m_session.timer.decodeSwitches(replyWord(reply, 0));
         return true;
     }
 
     bool read(quint16 first, quint16 count, int threshold, ReplyString &reply)
     {
-        reply = m_context.bus.SetQuery(m_context.device.networkAddress, 3, first, count);
+        reply = m_session.bus.readRegisters(m_session.device.networkAddress, first, count);
         if (reply.size() >= threshold)
             return true;
         reportFailure();
         return false;
     }
 
-    void reportFailure() { m_context.op.message(Operator::Icon::Error, Texts::linkError); }
+    void reportFailure() { m_op.message(Operator::Icon::Error, Texts::linkError); }
 
     // A disabled row keeps its disabled text and takes the value aside.
     void putValue(int row, const QString &text)
     {
-        ConfigGrid &grid = m_context.grid;
+        ConfigGrid &grid = m_session.configGrid;
         grid.setText(row, grid.isDisabled(row) ? ConfigGrid::SavedText : ConfigGrid::Value, text);
     }
 
-    void putNumeric(int row, quint16 raw) { putValue(row, format_value(m_context.catalogue.step(row), raw, m_context.decimalSeparator)); }
+    void putNumeric(int row, quint16 raw) { putValue(row, formatValue(m_session.catalogue.step(row), raw, m_session.decimalSeparator)); }
 
     void putMotorHours(const ReplyString &reply)
     {
-        const quint32 hours = quint32(reply_word(reply, 0)) << 16 | reply_word(reply, 1);
-        const int minutes = reply_word(reply, 2) & 0xFF;
-        m_context.grid.setText(ConfigRow::motorHours, ConfigGrid::Value,
+        const quint32 hours = quint32(replyWord(reply, 0)) << 16 | replyWord(reply, 1);
+        const int minutes = replyWord(reply, 2) & 0xFF;
+        m_session.configGrid.setText(ConfigRow::motorHours, ConfigGrid::Value,
                                QStringLiteral("%1 ч. %2 мин.").arg(hours).arg(minutes));
     }
 
     void putSwitches(quint16 w0, quint16 w1)
     {
         const quint16 words[] = {w0, w1};
-        for (const SwitchBit &bit : SwitchBits) {
-            QString text = OnOffTexts[size_t(reply_bit(words[bit.word], bit.bit))];
-            if (bit.row == ConfigRow::tankAlgorithm && !m_context.device.hasTimer())
+        for (const SwitchBit &bit : switchBits) {
+            QString text = onOffTexts[size_t(replyBit(words[bit.word], bit.bit))];
+            if (bit.row == ConfigRow::tankAlgorithm && !m_session.device.hasTimer())
                 text = Texts::functionOff;
-            m_context.grid.setText(bit.row, ConfigGrid::Value, text);
+            m_session.configGrid.setText(bit.row, ConfigGrid::Value, text);
         }
     }
 
-    ConfigReadContext &m_context;
+    RelaySession &m_session;
+    Operator &m_op;
 };
 
 } // namespace
 
-ConfigReadResult readConfiguration(ConfigReadContext &context)
+ConfigReadResult readConfiguration(RelaySession &session, Operator &op)
 {
-    return Reading(context).run();
+    return Reading(session, op).run();
 }

@@ -1,26 +1,7 @@
 #pragma once
 
-#include "config/ValueFormat.h"
-
-class ConfigGrid;
 class Operator;
-class ParameterCatalogue;
-class RelayBus;
-class TimerSchedule;
-struct CurrentDevice;
-
-// What the configuration read works on: the relay in CurrentDevice, the
-// catalogue (resolution of rows 1 and 2), the grid, the timer schedule, and
-// the operator who is told about a failure.
-struct ConfigReadContext {
-    RelayBus &bus;
-    Operator &op;
-    const CurrentDevice &device;
-    ParameterCatalogue &catalogue;
-    ConfigGrid &grid;
-    TimerSchedule &timer;
-    QChar decimalSeparator = systemDecimalSeparator();
-};
+struct RelaySession;
 
 enum class ConfigReadResult {
     Complete, // every read was accepted
@@ -33,13 +14,15 @@ enum class ConfigReadResult {
 //
 // On a failure "Ошибка связи с устройством!" is shown and the read stops:
 // rows decoded before keep their fresh texts, later rows keep what they showed.
-// Never touches the change marks, conf_changed or conf_locked.
+// Never touches the change marks, unwrittenChanges or editingLocked.
 //
 // A row that is disabled when its value arrives keeps showing the disabled
 // text and takes the fresh value into column 5. Once the switch words are in,
 // rows whose switch is on come back with the fresh value, and rows whose
 // switch is off are disabled; so the grid shows what the relay holds.
-ConfigReadResult readConfiguration(ConfigReadContext &context);
+// It works on the session's relay, catalogue (the resolution of rows 1 and 2),
+// grid and timer schedule; the operator is told about a failure.
+ConfigReadResult readConfiguration(RelaySession &session, Operator &op);
 
 // Shortest reply string each read accepts. A reply string is the frame
 // without CRC: address, function, byte count, then 2 bytes per register.

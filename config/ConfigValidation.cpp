@@ -1,6 +1,6 @@
 #include "config/ConfigValidation.h"
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 #include <QRegularExpression>
 
@@ -46,7 +46,7 @@ RowCheck rejected()
 RowCheck checkSwitch(int row, const QString &text, int deviceType)
 {
     const QString value = text.trimmed();
-    const bool switchText = value == OnOffTexts[0] || value == OnOffTexts[1];
+    const bool switchText = value == onOffTexts[0] || value == onOffTexts[1];
     if (row == ConfigRow::tankAlgorithm && deviceType != 6) {
         if (switchText || value == Texts::functionOff)
             return {Verdict::LeaveAsIs, std::nullopt, Texts::functionOff};
@@ -98,7 +98,7 @@ RowCheck checkRow(const ParameterCatalogue &catalogue, int row, const QString &t
     const auto raw = exactRaw(text, *decimals, decimalSeparator);
     if (!limits || !raw || *raw < limits->minimum || *raw > limits->maximum)
         return rejected();
-    return {Verdict::Accepted, quint16(*raw), format_value(step, quint16(*raw), decimalSeparator)};
+    return {Verdict::Accepted, quint16(*raw), formatValue(step, quint16(*raw), decimalSeparator)};
 }
 
 } // namespace ConfigValidation

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "config/ParameterCatalogue.h"
-#include "config/ValueFormat.h"
+#include "core/ParameterCatalogue.h"
+#include "core/ValueFormat.h"
 
-#include <QString>
 #include <optional>
+#include <QString>
 
 // The check every configuration value passes before it may reach a relay:
 // when a settings file is loaded and again when the marked rows are written.

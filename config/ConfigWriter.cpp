@@ -1,13 +1,11 @@
 #include "config/ConfigWriter.h"
 
-#include "app/Operator.h"
-#include "app/SessionFlags.h"
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigValidation.h"
-#include "config/ParameterCatalogue.h"
-#include "device/CurrentDevice.h"
+#include "core/DigitText.h"
+#include "core/Operator.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "link/RelayBus.h"
 
 #include <map>
@@ -18,26 +16,26 @@ namespace {
 QList<int> rowsOfGroup(int group)
 {
     QList<int> rows;
-    for (const SwitchBit &bit : SwitchBits)
+    for (const SwitchBit &bit : switchBits)
         if (bit.word == group)
             rows.append(bit.row);
     return rows;
 }
 
 // "name: text" per row, one line each.
-QString rowLines(const ConfigWriteContext &context, const QList<int> &rows)
+QString rowLines(const RelaySession &session, const QList<int> &rows)
 {
     QStringList lines;
     for (int row : rows)
-        lines << context.catalogue.record(row).name + QStringLiteral(": ")
-                + context.grid.text(row, ConfigGrid::Value);
+        lines << session.catalogue.record(row).name + QStringLiteral(": ")
+                + session.configGrid.text(row, ConfigGrid::Value);
     return lines.join(u'\n');
 }
 
 class Writing
 {
 public:
-    explicit Writing(ConfigWriteContext &context) : m_context(context) {}
+    Writing(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
 
     ConfigWriteResult run()
     {
@@ -48,7 +46,7 @@ public:
             writeSwitchWord(0);
             writeSwitchWord(1);
         } catch (const LinkError &) {
-            m_context.op.message(Operator::Icon::Error, Texts::linkError);
+            m_op.message(Operator::Icon::Error, Texts::linkError);
             m_result.outcome = ConfigWriteResult::Outcome::LinkFailed;
             return m_result;
         }
@@ -61,15 +59,15 @@ private:
     // to send are kept from this check.
     bool checkMarkedRows()
     {
-        const ConfigGrid &grid = m_context.grid;
+        const ConfigGrid &grid = m_session.configGrid;
         const auto ratio = ConfigValidation::ratioFromText(grid.text(ConfigRow::ratio, ConfigGrid::Value),
-                                                           m_context.decimalSeparator);
+                                                           m_session.decimalSeparator);
         for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
             if (!grid.isMarked(row))
                 continue;
             const ConfigValidation::RowCheck check =
-                ConfigValidation::checkRow(m_context.catalogue, row, grid.text(row, ConfigGrid::Value), ratio,
-                                           m_context.device.typeCode, m_context.decimalSeparator);
+                ConfigValidation::checkRow(m_session.catalogue, row, grid.text(row, ConfigGrid::Value), ratio,
+                                           m_session.device.typeCode, m_session.decimalSeparator);
             if (check.verdict == ConfigValidation::Verdict::Rejected)
                 m_result.refusedRows.append(row);
             else if (check.raw)
@@ -78,8 +76,8 @@ private:
         if (m_result.refusedRows.isEmpty())
             return true;
         m_result.outcome = ConfigWriteResult::Outcome::Refused;
-        m_context.op.message(Operator::Icon::Error,
-                             Texts::configValuesInvalid.arg(rowLines(m_context, m_result.refusedRows)));
+        m_op.message(Operator::Icon::Error,
+                             Texts::configValuesInvalid.arg(rowLines(m_session, m_result.refusedRows)));
         return false;
     }
 
@@ -87,16 +85,16 @@ private:
     // No answer raises LinkError.
     bool write(quint16 reg, quint16 value)
     {
-        return !RelayBus::isExceptionReply(m_context.bus.WriteWord(m_context.device.networkAddress, reg, value));
+        return !RelayBus::isExceptionReply(m_session.bus.writeRegister(m_session.device.networkAddress, reg, value));
     }
 
     void writeNumericRows()
     {
-        ConfigGrid &grid = m_context.grid;
+        ConfigGrid &grid = m_session.configGrid;
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
             if (!grid.isMarked(row))
                 continue;
-            const quint32 reg = RelayBus::HexToInt(m_context.catalogue.record(row).reg);
+            const quint32 reg = parseHex(m_session.catalogue.record(row).reg);
             if (write(quint16(reg), m_values.at(row))) {
                 grid.unmark(row);
                 m_result.writtenRows.append(row);
@@ -108,7 +106,7 @@ private:
 
     void writeSwitchWord(int group)
     {
-        ConfigGrid &grid = m_context.grid;
+        ConfigGrid &grid = m_session.configGrid;
         const QList<int> rows = rowsOfGroup(group);
         QList<int> marked;
         for (int row : rows)
@@ -116,7 +114,7 @@ private:
                 marked.append(row);
         if (marked.isEmpty())
             return;
-        const quint32 reg = RelayBus::HexToInt(m_context.catalogue.record(rows.front()).reg);
+        const quint32 reg = parseHex(m_session.catalogue.record(rows.front()).reg);
         if (!write(quint16(reg), switchWord(grid, group))) {
             m_result.refusedRows.append(marked);
             return;
@@ -128,18 +126,17 @@ private:
 
     void finish()
     {
-        m_context.flags.conf_changed = false;
-        m_context.flags.conf_locked = true;
+        m_session.flags.unwrittenChanges = false;
+        m_session.flags.editingLocked = true;
         m_result.outcome = ConfigWriteResult::Outcome::Written;
         if (!m_result.refusedRows.isEmpty())
-            m_context.op.message(Operator::Icon::Warning,
-                                 Texts::configValuesNotTaken.arg(rowLines(m_context, m_result.refusedRows)));
-        ConfigReadContext reading{m_context.bus,     m_context.op,   m_context.device,          m_context.catalogue,
-                                  m_context.grid,    m_context.timer, m_context.decimalSeparator};
-        m_result.readBack = readConfiguration(reading) == ConfigReadResult::Complete;
+            m_op.message(Operator::Icon::Warning,
+                                 Texts::configValuesNotTaken.arg(rowLines(m_session, m_result.refusedRows)));
+        m_result.readBack = readConfiguration(m_session, m_op) == ConfigReadResult::Complete;
     }
 
-    ConfigWriteContext &m_context;
+    RelaySession &m_session;
+    Operator &m_op;
     ConfigWriteResult m_result;
     std::map<int, quint16> m_values; // checked raw values of the marked numeric rows
 };
@@ -150,13 +147,13 @@ quint16 switchWord(const ConfigGrid &grid, int group)
 {
     // As a text of '0' and '1', most significant bit first; bits of no row are 0.
     QString digits(16, u'0');
-    for (const SwitchBit &bit : SwitchBits)
-        if (bit.word == group && grid.text(bit.row, ConfigGrid::Value) == OnOffTexts[1])
+    for (const SwitchBit &bit : switchBits)
+        if (bit.word == group && grid.text(bit.row, ConfigGrid::Value) == onOffTexts[1])
             digits[15 - bit.bit] = u'1';
-    return quint16(RelayBus::BinToInt(digits));
+    return quint16(parseBinary(digits));
 }
 
-ConfigWriteResult a_setdataExecute(ConfigWriteContext &context)
+ConfigWriteResult writeConfiguration(RelaySession &session, Operator &op)
 {
-    return Writing(context).run();
+    return Writing(session, op).run();
 }

@@ -1,30 +1,11 @@
 #pragma once
 
-#include "config/ValueFormat.h"
-
 #include <QList>
+#include <QtGlobal>
 
 class ConfigGrid;
 class Operator;
-class ParameterCatalogue;
-class RelayBus;
-class TimerSchedule;
-struct CurrentDevice;
-struct SessionFlags;
-
-// What the configuration write works on: the relay in CurrentDevice, the
-// grid with its marks, the catalogue, the flags, and (for the re-read that
-// ends every write) the timer schedule.
-struct ConfigWriteContext {
-    RelayBus &bus;
-    Operator &op;
-    const CurrentDevice &device;
-    ParameterCatalogue &catalogue;
-    ConfigGrid &grid;
-    TimerSchedule &timer;
-    SessionFlags &flags;
-    QChar decimalSeparator = systemDecimalSeparator();
-};
+struct RelaySession;
 
 struct ConfigWriteResult {
     enum class Outcome {
@@ -42,7 +23,7 @@ struct ConfigWriteResult {
     bool needsTabRefresh() const { return outcome == Outcome::Written; }
 };
 
-// a_setdataExecute on the tab "Конфигурация": every marked row is checked
+// The write of "Записать" on the tab "Конфигурация": every marked row is checked
 // first (a number of the row's step within its limits, rows 1 and 2 by the
 // ratio in row 0; a switch text); if any fails, nothing at all is sent,
 // every mark stays and one message names the rows. Then the marked numeric
@@ -52,10 +33,10 @@ struct ConfigWriteResult {
 // exception reply of any code) keeps its mark, and one message names those
 // rows. A write that gets no answer shows "Ошибка связи с устройством!" and
 // stops at once: rows written before have lost their marks, the rest keep
-// theirs, conf_changed and conf_locked stay, nothing is re-read. Otherwise
-// conf_changed := false, conf_locked := true and the configuration is read
+// theirs, unwrittenChanges and editingLocked stay, nothing is re-read. Otherwise
+// unwrittenChanges := false, editingLocked := true and the configuration is read
 // back; this happens also when no row is marked.
-ConfigWriteResult a_setdataExecute(ConfigWriteContext &context);
+ConfigWriteResult writeConfiguration(RelaySession &session, Operator &op);
 
 // The word of switch register 0x80 (group 0) or 0x81 (group 1) from the
 // grid's texts: a bit is 1 exactly when its row reads "вкл.".

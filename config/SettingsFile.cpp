@@ -1,19 +1,16 @@
 #include "config/SettingsFile.h"
 
-#include "app/Operator.h"
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigValidation.h"
-#include "config/DependentRowRule.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
-#include "device/CurrentDevice.h"
+#include "core/DependentRowRule.h"
+#include "core/Operator.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "link/IniFile.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <array>
 #include <optional>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace SettingsFile {
 namespace {
@@ -52,7 +49,7 @@ void writeTimers(IniFile &file, const TimerSchedule &timer)
 
 bool isCaption(const QString &text)
 {
-    return text.isEmpty() || text == OnOffTexts[0] || text == OnOffTexts[1];
+    return text.isEmpty() || text == onOffTexts[0] || text == onOffTexts[1];
 }
 
 // What the file says about one parameter row.
@@ -65,7 +62,7 @@ struct RowPlan {
 class Loading
 {
 public:
-    Loading(const IniFile &file, LoadContext &context) : m_file(file), m_context(context) {}
+    Loading(const IniFile &file, RelaySession &session) : m_file(file), m_session(session) {}
 
     QStringList run()
     {
@@ -76,7 +73,7 @@ public:
     }
 
 private:
-    QString keyOf(int row) const { return m_context.grid.text(row, ConfigGrid::Name); }
+    QString keyOf(int row) const { return m_session.configGrid.text(row, ConfigGrid::Name); }
 
     bool hasKey(const QString &key) const { return m_file.hasKey(parametersSection, key); }
 
@@ -85,8 +82,8 @@ private:
     std::optional<int> effectiveRatio(const RowPlan &ratioPlan) const
     {
         const QString text = ratioPlan.kind == RowPlan::Kind::Take ? ratioPlan.text
-                                                                   : m_context.grid.text(ConfigRow::ratio, ConfigGrid::Value);
-        return ConfigValidation::ratioFromText(text, m_context.decimalSeparator);
+                                                                   : m_session.configGrid.text(ConfigRow::ratio, ConfigGrid::Value);
+        return ConfigValidation::ratioFromText(text, m_session.decimalSeparator);
     }
 
     RowPlan plan(int row, std::optional<int> ratio) const
@@ -95,8 +92,8 @@ private:
         if (key.isEmpty() || !hasKey(key))
             return {};
         const ConfigValidation::RowCheck check =
-            ConfigValidation::checkRow(m_context.catalogue, row, m_file.value(parametersSection, key), ratio,
-                                       m_context.device.typeCode, m_context.decimalSeparator);
+            ConfigValidation::checkRow(m_session.catalogue, row, m_file.value(parametersSection, key), ratio,
+                                       m_session.device.typeCode, m_session.decimalSeparator);
         switch (check.verdict) {
         case ConfigValidation::Verdict::Accepted:
             return {RowPlan::Kind::Take, check.text};
@@ -116,7 +113,7 @@ private:
             m_plans[size_t(row)] = plan(row, ratio);
         // The resolution rows 1 and 2 are shown, edited and written in from now on.
         if (ratio)
-            m_context.catalogue.applyRatio(*ratio);
+            m_session.catalogue.applyRatio(*ratio);
         for (int row = 0; row < savedRows; ++row)
             if (m_plans[size_t(row)].kind == RowPlan::Kind::Rejected)
                 m_rejected << keyOf(row);
@@ -124,13 +121,13 @@ private:
 
     void applyParameters()
     {
-        ConfigGrid &grid = m_context.grid;
+        ConfigGrid &grid = m_session.configGrid;
         // Every dependent row comes back first, so that a loaded value lands in
         // column 2 and is what is edited and saved; the switches as loaded then
         // disable the rows they turn off, with the loaded value put aside.
-        for (const DependentRowRule &rule : DependentRowRules)
+        for (const DependentRowRule &rule : dependentRowRules)
             for (int row : rule.dependentRows())
-                grid.enable_row(row);
+                grid.enableRow(row);
         for (int row = 0; row < savedRows; ++row) {
             const RowPlan &plan = m_plans[size_t(row)];
             if (plan.kind == RowPlan::Kind::Rejected)
@@ -139,12 +136,12 @@ private:
                 grid.setText(row, ConfigGrid::Value, plan.text);
             grid.mark(row);
         }
-        grid.apply_switches();
+        grid.applySwitches();
     }
 
     void applyTimers()
     {
-        TimerSchedule &timer = m_context.timer;
+        TimerSchedule &timer = m_session.timer;
         for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
             const QString text = m_file.value(timersSection, markKey(mark), QStringLiteral("00:00:00"));
             const std::optional<QTime> time = parseTimeOfDay(text);
@@ -166,7 +163,7 @@ private:
     }
 
     const IniFile &m_file;
-    LoadContext &m_context;
+    RelaySession &m_session;
     std::array<RowPlan, savedRows> m_plans;
     QStringList m_rejected;
 };
@@ -245,20 +242,20 @@ bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &time
     return false;
 }
 
-LoadResult load(const QString &path, LoadContext &context)
+LoadResult load(const QString &path, RelaySession &session)
 {
     LoadResult result;
     IniFile file(path);
     if (!readFile(file, &result.error))
         return result;
     result.outcome = LoadResult::Outcome::Loaded;
-    result.rejectedKeys = Loading(file, context).run();
+    result.rejectedKeys = Loading(file, session).run();
     return result;
 }
 
-LoadResult load(const QString &path, LoadContext &context, Operator &op)
+LoadResult load(const QString &path, RelaySession &session, Operator &op)
 {
-    const LoadResult result = load(path, context);
+    const LoadResult result = load(path, session);
     if (!result.loaded())
         op.message(Operator::Icon::Error, result.error);
     else if (!result.rejectedKeys.isEmpty())
@@ -271,7 +268,7 @@ QString rejectedKeysMessage(const QStringList &keys)
     return Texts::settingsValuesRejected.arg(keys.join(u'\n'));
 }
 
-bool a_saveExecute(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer)
+bool askAndSave(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer)
 {
     const QString path = withDefaultSuffix(op.askSaveFileName(filter, defaultSuffix));
     if (path.isEmpty())
@@ -279,7 +276,7 @@ bool a_saveExecute(Operator &op, const ConfigGrid &grid, const TimerSchedule &ti
     return save(path, grid, timer, op);
 }
 
-LoadResult a_loadExecute(Operator &op, LoadContext &context)
+LoadResult askAndLoad(RelaySession &session, Operator &op)
 {
     QString path = op.askOpenFileName(filter, defaultSuffix);
     if (path.isEmpty())
@@ -288,7 +285,7 @@ LoadResult a_loadExecute(Operator &op, LoadContext &context)
     // exactly that name exists.
     if (!QFileInfo::exists(path))
         path = withDefaultSuffix(path);
-    return load(path, context, op);
+    return load(path, session, op);
 }
 
 } // namespace SettingsFile

@@ -1,17 +1,14 @@
 #pragma once
 
-#include "config/ValueFormat.h"
-
+#include <optional>
 #include <QString>
 #include <QStringList>
 #include <QTime>
-#include <optional>
 
 class ConfigGrid;
 class Operator;
-class ParameterCatalogue;
 class TimerSchedule;
-struct CurrentDevice;
+struct RelaySession;
 
 // The settings file "*.miv": an INI file in Windows-1251 with the sections
 // "Параметры" (one key per grid row 0-31, named by the row, holding its value
@@ -45,7 +42,7 @@ std::optional<QTime> parseTimeOfDay(const QString &text);
 // Writes rows 0-31 (column 5 of a disabled row, else column 2) and the timer
 // schedule into the file, creating it when missing. The file is replaced as
 // a whole only when everything could be written, so a failed save leaves the
-// earlier file as it was. Change marks and conf_changed are not touched.
+// earlier file as it was. Change marks and unwrittenChanges are not touched.
 // False with `error` (naming the file and the reason) when it failed.
 bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, QString *error = nullptr);
 
@@ -53,15 +50,6 @@ bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &time
 bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, Operator &op);
 
 // ---- Loading -----------------------------------------------------------
-
-// What a load works on. The device's type decides what row 31 takes.
-struct LoadContext {
-    ConfigGrid &grid;
-    TimerSchedule &timer;
-    ParameterCatalogue &catalogue; // rows 1 and 2 take the resolution of the file's ratio
-    const CurrentDevice &device;
-    QChar decimalSeparator = systemDecimalSeparator();
-};
 
 struct LoadResult {
     enum class Outcome {
@@ -77,7 +65,8 @@ struct LoadResult {
     bool complete() const { return loaded() && rejectedKeys.isEmpty(); }
 };
 
-// Fills the grid and the timer schedule from the file:
+// Fills the session's grid and timer schedule from the file (the relay's
+// type decides what row 31 takes; rows 1 and 2 follow the file's ratio):
 // - rows 0-31 take the value of their key when it passes the row's check
 //   (step, limits, rows 1 and 2 by the ratio the file sets, switch texts);
 //   the file's ratio, or the grid's when the file sets no valid one, also
@@ -92,22 +81,22 @@ struct LoadResult {
 //   key is missing), captions "вкл.", "откл." or "" (empty when missing);
 //   any other text is rejected and the mark or caption stays as it was.
 // A file that is no INI file loads as if every key were missing.
-// conf_changed is not set.
-LoadResult load(const QString &path, LoadContext &context);
+// unwrittenChanges is not set.
+LoadResult load(const QString &path, RelaySession &session);
 
 // The same, telling the operator: one message listing the rejected keys, or
 // the reason the file could not be read.
-LoadResult load(const QString &path, LoadContext &context, Operator &op);
+LoadResult load(const QString &path, RelaySession &session, Operator &op);
 
 // ---- The window's handlers ----------------------------------------------
 
-// a_saveExecute: asks for the file name (cancel ends it) and saves.
+// askAndSave: asks for the file name (cancel ends it) and saves.
 // True when a file was written.
-bool a_saveExecute(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer);
+bool askAndSave(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer);
 
-// a_loadExecute: asks for the file name (cancel ends it) and loads, telling
+// askAndLoad: asks for the file name (cancel ends it) and loads, telling
 // the operator about rejected keys or an unreadable file.
-LoadResult a_loadExecute(Operator &op, LoadContext &context);
+LoadResult askAndLoad(RelaySession &session, Operator &op);
 
 // The text of the message about rejected keys (one line per key).
 QString rejectedKeysMessage(const QStringList &keys);

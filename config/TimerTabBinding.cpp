@@ -1,8 +1,8 @@
 #include "config/TimerTabBinding.h"
 
-#include "app/Texts.h"
-#include "config/TimerSchedule.h"
 #include "config/TimerWriter.h"
+#include "core/Texts.h"
+#include "core/TimerSchedule.h"
 
 #include <QPushButton>
 #include <QTimeEdit>
@@ -57,7 +57,7 @@ void TimerTabBinding::click(int button)
 {
     if (button < 1 || button > m_buttons.size())
         return;
-    bu01Click(m_timer, button);
+    toggleTimerButton(m_timer, button);
     m_buttons[button - 1]->setText(m_timer.buttons[size_t(button - 1)]);
 }
 

@@ -10,7 +10,7 @@ class TimerSchedule;
 // Binds the timer tab's controls to the TimerSchedule that the data module
 // owns: show() puts marks and captions into the five pickers (dtp01..dtp05)
 // and seven buttons (bu01..bu07); a time the operator sets goes back into its
-// mark, and a click on a button toggles its caption (bu01Click).
+// mark, and a click on a button toggles its caption (toggleTimerButton).
 //
 // A mark that came from the relay as no time of day shows 00.00 in red, with
 // the register word in its tooltip, until the operator sets a time; the
@@ -27,7 +27,7 @@ public:
     // Shows the schedule (after a read, a load, a write).
     void show();
 
-    // bu01Click for button 1..7, then shows its caption.
+    // toggleTimerButton for button 1..7, then shows its caption.
     void click(int button);
 
     // Whether picker 1..5 is flagged as holding no valid time.

@@ -1,27 +1,8 @@
 #pragma once
 
-#include "config/ValueFormat.h"
-
-class ConfigGrid;
 class Operator;
-class ParameterCatalogue;
-class RelayBus;
 class TimerSchedule;
-struct CurrentDevice;
-struct SessionFlags;
-
-// What the timer write works on; the re-read after it needs the grid and the
-// catalogue as well, since it reads the whole configuration back.
-struct TimerWriteContext {
-    RelayBus &bus;
-    Operator &op;
-    CurrentDevice &device;
-    SessionFlags &flags;
-    ParameterCatalogue &catalogue;
-    ConfigGrid &grid;
-    TimerSchedule &timer;
-    QChar decimalSeparator = systemDecimalSeparator();
-};
+struct RelaySession;
 
 enum class TimerWriteResult {
     NothingRead,   // no schedule read yet (bu07 without caption): nothing happened
@@ -43,9 +24,9 @@ bool needsActionRefresh(TimerWriteResult result);
 // A mark that came from the relay as no time of day shows 00:00; writing it
 // would silently set a time nobody chose, so the write is refused until the
 // operator has set every such mark.
-TimerWriteResult writeTimerSchedule(TimerWriteContext &context);
+TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op);
 
-// bu01Click for button 1..7 (bu01..bu06 the intervals, bu07 the timer): an
+// toggleTimerButton for button 1..7 (bu01..bu06 the intervals, bu07 the timer): an
 // empty caption stays empty, "вкл." becomes "откл.", anything else "вкл.".
 // No bus traffic and no change flag.
-void bu01Click(TimerSchedule &timer, int button);
+void toggleTimerButton(TimerSchedule &timer, int button);

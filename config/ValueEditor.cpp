@@ -17,7 +17,7 @@ int ValueEditor::maxLength() const
 
 QString ValueEditor::format(quint16 raw) const
 {
-    return format_value(m_request.stepText, raw, m_separator);
+    return formatValue(m_request.stepText, raw, m_separator);
 }
 
 QString ValueEditor::rangeText() const
@@ -55,7 +55,7 @@ std::optional<quint16> ValueEditor::fieldValue(const QString &field) const
     if (digits == 0 || separators > 1)
         return std::nullopt;
     // A well-formed number that does not fit a register lies above every limit.
-    return parse_value(m_request.stepText, text, m_separator).value_or(quint16(65535));
+    return parseValue(m_request.stepText, text, m_separator).value_or(quint16(65535));
 }
 
 std::optional<QString> ValueEditor::spinDown(const QString &field) const

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Operator.h"
-#include "config/ValueFormat.h"
+#include "core/Operator.h"
+#include "core/ValueFormat.h"
 
+#include <optional>
 #include <QChar>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 // The value editor of a numeric row, without its window: the range line, the
 // key filter, the two spin buttons and the check on OK. It works on the

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/Operator.h"
 #include "config/ValueEditor.h"
+#include "core/Operator.h"
 
-#include <QDialog>
 #include <optional>
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;

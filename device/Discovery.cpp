@@ -1,8 +1,8 @@
 #include "device/Discovery.h"
 
-#include "app/Operator.h"
-#include "app/Texts.h"
-#include "device/CurrentDevice.h"
+#include "core/Operator.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "link/RelayBus.h"
 
 QString answeringLine(int address)
@@ -25,7 +25,10 @@ enum class Status { Answering, Silent, PortLost };
 class Scan
 {
 public:
-    Scan(RelayBus &bus, Operator &op, const DiscoveryHooks &hooks) : m_bus(bus), m_op(op), m_hooks(hooks) {}
+    Scan(RelaySession &session, Operator &op, const DiscoveryHooks &hooks)
+        : m_session(session), m_bus(session.bus), m_op(op), m_hooks(hooks)
+    {
+    }
 
     DiscoveryResult run()
     {
@@ -49,14 +52,14 @@ private:
     Status ask(int address)
     {
         try {
-            const quint8 answer = m_bus.GetF07(quint8(address), m_bus.timing().scanTimeoutMs);
+            const quint8 answer = m_bus.readStatus(quint8(address), m_bus.timing().scanTimeoutMs);
             return answer == 255 ? Status::Silent : Status::Answering;
         } catch (const LinkError &error) {
             m_error = error.message();
         }
         // The port failed: reset it; whether anyone answered is unknown.
         QString reopenError;
-        if (m_hooks.reopenPort && m_hooks.reopenPort(&reopenError))
+        if (m_session.reopenPort && m_session.reopenPort(&reopenError))
             return Status::Silent;
         if (!reopenError.isEmpty())
             m_error = reopenError;
@@ -73,6 +76,7 @@ private:
             m_hooks.lineAdded(line);
     }
 
+    RelaySession &m_session;
     RelayBus &m_bus;
     Operator &m_op;
     const DiscoveryHooks &m_hooks;
@@ -82,8 +86,8 @@ private:
 
 } // namespace
 
-DiscoveryResult a_poolingExecute(RelayBus &bus, CurrentDevice &device, Operator &op, const DiscoveryHooks &hooks)
+DiscoveryResult scanBus(RelaySession &session, Operator &op, const DiscoveryHooks &hooks)
 {
-    device.networkAddress = 0;
-    return Scan(bus, op, hooks).run();
+    session.device.networkAddress = 0;
+    return Scan(session, op, hooks).run();
 }

@@ -1,19 +1,15 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class Operator;
-class RelayBus;
-struct CurrentDevice;
+struct RelaySession;
 
-// What the scan needs from its surroundings.
+// What the scan shows on its way.
 struct DiscoveryHooks {
-    // Close and open the port again after a failing status query; false (with
-    // the reason in *error) when the port cannot be opened.
-    std::function<bool(QString *error)> reopenPort;
     // The bar's position, address − 1, after each address.
     std::function<void(int position)> progress;
     // Each list line as soon as it is known.
@@ -28,7 +24,8 @@ struct DiscoveryResult {
 
 // The bus scan of "Опрос": asks addresses 1 to 32 in turn with the status
 // query and its short scan wait, one list line per address. Sets the
-// CurrentDevice address to 0 and leaves the rest of CurrentDevice alone. The
+// CurrentDevice address to 0 and leaves the rest of CurrentDevice alone.
+// A failing port is reset through the session's reopenPort. The
 // operator's keepAlive runs before each address so the window repaints.
 //
 // A status query that fails on the port resets the port and lists that
@@ -36,8 +33,7 @@ struct DiscoveryResult {
 // opened again, the scan stops: the addresses not asked are listed as not
 // answering, so the list still has 32 lines, and the operator is told the
 // reason and from which address on nothing was asked.
-DiscoveryResult a_poolingExecute(RelayBus &bus, CurrentDevice &device, Operator &op,
-                                 const DiscoveryHooks &hooks);
+DiscoveryResult scanBus(RelaySession &session, Operator &op, const DiscoveryHooks &hooks = {});
 
 // The two list texts of an address.
 QString answeringLine(int address);

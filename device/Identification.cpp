@@ -1,11 +1,10 @@
 #include "device/Identification.h"
 
-#include "app/Operator.h"
-#include "app/SessionFlags.h"
-#include "app/Texts.h"
-#include "device/CurrentDevice.h"
+#include "core/Operator.h"
+#include "core/RegisterMap.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "device/InterfaceText.h"
-#include "device/LiveValues.h"
 #include "device/SoftwareVersion.h"
 #include "link/RelayBus.h"
 
@@ -20,7 +19,7 @@ QString registerText(const ReplyString &reply, int first, int count)
 {
     QByteArray bytes;
     for (int k = first; k < first + count; ++k) {
-        const quint16 word = reply_word(reply, k);
+        const quint16 word = replyWord(reply, k);
         bytes.append(char(word >> 8));
         bytes.append(char(word & 0xFF));
     }
@@ -38,8 +37,8 @@ std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDev
         return std::nullopt;
     device.deviceName = name;
     device.typeCode = quint16(typeCharacter.digitValue());
-    device.softwareVersion = reply_word(reply, 5);
-    device.factoryNumber = reply_word(reply, 6);
+    device.softwareVersion = replyWord(reply, 5);
+    device.factoryNumber = replyWord(reply, 6);
     return device;
 }
 
@@ -59,11 +58,11 @@ QStringList memoLines(const CurrentDevice &device)
 class Identifying
 {
 public:
-    explicit Identifying(IdentificationContext &context) : m_context(context) {}
+    Identifying(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
 
     IdentificationResult run(int selectedLine)
     {
-        CurrentDevice &device = m_context.device;
+        CurrentDevice &device = m_session.device;
         device.networkAddress = 0;
         if (selectedLine < 0 || selectedLine + 1 > 255)
             return {Outcome::NoSelection, {}, false};
@@ -77,10 +76,10 @@ public:
         } catch (const LinkError &) {
             return notConnected();
         }
-        m_context.live.LoadLampState = 1;
-        m_context.live.RelayState = 0;
-        m_context.live.PrevRelayState = 0;
-        m_context.flags.conf_locked = true;
+        m_session.live.loadLampState = 1;
+        m_session.live.relayState = 0;
+        m_session.live.previousRelayState = 0;
+        m_session.flags.editingLocked = true;
         return {Outcome::Identified, memoLines(device), device.hasTimer()};
     }
 
@@ -90,21 +89,21 @@ private:
     bool answers(quint8 address)
     {
         try {
-            return m_context.bus.GetF07(address) != 255;
+            return m_session.bus.readStatus(address) != 255;
         } catch (const LinkError &) {
-            if (m_context.reopenPort)
-                m_context.reopenPort(nullptr);
+            if (m_session.reopenPort)
+                m_session.reopenPort(nullptr);
             return true;
         }
     }
 
     bool readIdentity()
     {
-        const ReplyString reply = m_context.bus.SetQuery(m_context.device.networkAddress, 3, 0, 7);
-        const auto identity = decodeIdentity(reply, m_context.device);
+        const ReplyString reply = m_session.bus.readRegisters(m_session.device.networkAddress, RelayRegister::name, RelayRegister::identityCount);
+        const auto identity = decodeIdentity(reply, m_session.device);
         if (!identity)
             return false;
-        m_context.device = *identity;
+        m_session.device = *identity;
         return true;
     }
 
@@ -112,25 +111,26 @@ private:
     // and four zero characters as the password, as the relay "said".
     void readInterface()
     {
-        CurrentDevice &device = m_context.device;
-        const ReplyString reply = m_context.bus.SetQuery(device.networkAddress, 3, 64, 20);
-        device.configuredAddress = reply_word(reply, 0);
-        device.interfaceWord = reply_word(reply, 1);
+        CurrentDevice &device = m_session.device;
+        const ReplyString reply = m_session.bus.readRegisters(device.networkAddress, RelayRegister::accessBlock, RelayRegister::accessBlockCount);
+        device.configuredAddress = replyWord(reply, 0);
+        device.interfaceWord = replyWord(reply, 1);
         device.password = registerText(reply, 2, 2);
     }
 
     IdentificationResult notConnected()
     {
-        m_context.op.message(Operator::Icon::Error, Texts::deviceNotConnected);
+        m_op.message(Operator::Icon::Error, Texts::deviceNotConnected);
         return {Outcome::NotConnected, {}, false};
     }
 
-    IdentificationContext &m_context;
+    RelaySession &m_session;
+    Operator &m_op;
 };
 
 } // namespace
 
-IdentificationResult a_getinfoExecute(IdentificationContext &context, int selectedLine)
+IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine)
 {
-    return Identifying(context).run(selectedLine);
+    return Identifying(session, op).run(selectedLine);
 }

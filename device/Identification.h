@@ -1,24 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class Operator;
-class RelayBus;
-struct CurrentDevice;
-struct LiveValues;
-struct SessionFlags;
-
-struct IdentificationContext {
-    RelayBus &bus;
-    Operator &op;
-    CurrentDevice &device;
-    LiveValues &live;
-    SessionFlags &flags;
-    // Close and open the port again after a failing status query.
-    std::function<bool(QString *error)> reopenPort;
-};
+struct RelaySession;
 
 struct IdentificationResult {
     enum class Outcome {
@@ -35,8 +22,8 @@ struct IdentificationResult {
 // Identification of the relay on list line `selectedLine` (−1: none), at
 // address selectedLine + 1. Fills CurrentDevice from registers 0-6 and 64-67
 // and builds the memo's eight lines; resets the three live states and sets
-// conf_locked. The status query uses the bus's patient wait. A first read
+// editingLocked. The status query uses the bus's patient wait. A first read
 // that brings no name with a type digit leaves the previous identification in
 // CurrentDevice and tells the operator "Устройство не подключено"; so does a
 // port failure during either read.
-IdentificationResult a_getinfoExecute(IdentificationContext &context, int selectedLine);
+IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine);

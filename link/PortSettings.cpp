@@ -1,5 +1,6 @@
 #include "link/PortSettings.h"
 
+#include "core/DigitText.h"
 #include "link/IniFile.h"
 #include "link/RelayBus.h"
 
@@ -132,7 +133,7 @@ void PortSettings::storeTo(IniFile &file) const
 namespace InterfaceWord {
 
 // Sixteen characters, most significant bit first, turned into the word as
-// the bus library's BinToInt does. The 4800 and data-bit bits are never set;
+// the bus library's parseBinary does. The 4800 and data-bit bits are never set;
 // a speed, parity or stop-bit setting without a bit of its own sets none.
 quint16 fromSettings(const PortSettings &settings)
 {
@@ -156,7 +157,7 @@ quint16 fromSettings(const PortSettings &settings)
         set(OneStopBit);
     else if (settings.stopBits == QLatin1String("2"))
         set(TwoStopBits);
-    return quint16(RelayBus::BinToInt(bits));
+    return quint16(parseBinary(bits));
 }
 
 PortSettings applyTo(PortSettings settings, quint16 word)

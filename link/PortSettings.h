@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RegisterMap.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -47,7 +49,7 @@ struct PortSettings {
 
 // The relay's interface word (register 65).
 namespace InterfaceWord {
-inline constexpr quint16 relayRegister = 65;
+inline constexpr quint16 relayRegister = RelayRegister::interfaceWord;
 quint16 fromSettings(const PortSettings &settings);
 // Applies the set bits to the settings; a group without a set bit is left alone.
 PortSettings applyTo(PortSettings settings, quint16 word);

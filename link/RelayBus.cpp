@@ -3,11 +3,11 @@
 #include "link/BusTrace.h"
 #include "link/ModbusFrame.h"
 
+#include <chrono>
+#include <cmath>
 #include <QSerialPort>
 #include <QThread>
 #include <QTime>
-#include <chrono>
-#include <cmath>
 #include <thread>
 
 namespace {
@@ -208,7 +208,7 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     return result;
 }
 
-quint8 RelayBus::GetF07(quint8 address, std::optional<int> waitMs)
+quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
 {
     m_lastException.reset();
     const Exchange reply = exchange(modbus::readExceptionStatus(address),
@@ -226,10 +226,10 @@ quint8 RelayBus::GetF07(quint8 address, std::optional<int> waitMs)
     return 255;
 }
 
-ReplyString RelayBus::SetQuery(quint8 address, quint8 function, quint16 first, quint16 count)
+ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count)
 {
     m_lastException.reset();
-    if (function != modbus::ReadHoldingRegisters || count == 0 || count > modbus::maxRegistersPerRead)
+    if (count == 0 || count > modbus::maxRegistersPerRead)
         return {};
     const Exchange reply = exchange(modbus::readHoldingRegisters(address, first, count), m_timing.replyTimeoutMs);
     switch (reply.outcome) {
@@ -270,22 +270,17 @@ ReplyString RelayBus::write(const QByteArray &request)
     throw LinkError(LinkError::Kind::NoAnswer, QStringLiteral("Нет ответа от устройства №%1").arg(quint8(request[0])));
 }
 
-ReplyString RelayBus::WriteWord(quint8 address, quint16 reg, quint16 value)
+ReplyString RelayBus::writeRegister(quint8 address, quint16 reg, quint16 value)
 {
     return write(modbus::writeSingleRegister(address, reg, value));
 }
 
-ReplyString RelayBus::WriteWordA(quint8 address, quint16 reg, quint16 value)
-{
-    return write(modbus::writeSingleRegister(address, reg, value));
-}
-
-ReplyString RelayBus::SendCommandA(quint8 address, quint16 coil, quint16 value)
+ReplyString RelayBus::writeCoil(quint8 address, quint16 coil, quint16 value)
 {
     return write(modbus::writeSingleCoil(address, coil, value));
 }
 
-ReplyString RelayBus::WriteWords(quint8 address, quint16 first, const QList<quint16> &values)
+ReplyString RelayBus::writeRegisters(quint8 address, quint16 first, const QList<quint16> &values)
 {
     return write(modbus::writeMultipleRegisters(address, first, values));
 }
@@ -293,22 +288,4 @@ ReplyString RelayBus::WriteWords(quint8 address, quint16 first, const QList<quin
 bool RelayBus::isExceptionReply(const ReplyString &reply)
 {
     return reply.size() >= 2 && (quint8(reply[1]) & 0x80) != 0;
-}
-
-quint32 RelayBus::BinToInt(QStringView text)
-{
-    quint32 value = 0;
-    for (QChar c : text)
-        value = (value << 1) | (c == u'1' ? 1u : 0u);
-    return value;
-}
-
-quint32 RelayBus::HexToInt(QStringView text)
-{
-    quint32 value = 0;
-    for (QChar c : text) {
-        const int digit = QStringLiteral("0123456789ABCDEF").indexOf(c.toUpper());
-        value = (value << 4) | quint32(std::max(0, digit));
-    }
-    return value;
 }

@@ -3,11 +3,11 @@
 #include "link/LinkError.h"
 #include "link/ReplyString.h"
 
+#include <optional>
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QPointer>
 #include <QStringView>
-#include <optional>
 
 // The relay link: the bus operations every part of the program uses, over any
 // QIODevice (the open serial port, or an in-process loopback in tests).
@@ -38,31 +38,25 @@ public:
     // The status query (function 07). 255 when no valid answer came, else the
     // relay's status byte. Raises LinkError(PortFailure) only when the port fails.
     // waitMs overrides the reply time-out (the scan passes its shorter wait).
-    quint8 GetF07(quint8 address, std::optional<int> waitMs = std::nullopt);
+    quint8 readStatus(quint8 address, std::optional<int> waitMs = std::nullopt);
 
-    // Reads `count` registers from `first` (function 3 is the only one used).
+    // Reads `count` registers from `first` (function 03).
     // Returns the reply string; fewer than 5 characters when no valid answer
     // came (an exception reply gives its 3 characters: address, function | 0x80,
     // code). Raises LinkError(PortFailure) when the port fails.
-    ReplyString SetQuery(quint8 address, quint8 function, quint16 first, quint16 count);
+    ReplyString readRegisters(quint8 address, quint16 first, quint16 count);
 
     // Single writes. They return the reply string: the echo as
     // address, function, 4, then the 4 echoed bytes; for an exception reply
-    // address, function | 0x80, 2, 0, code, so that reply_word 0 is the
+    // address, function | 0x80, 2, 0, code, so that replyWord 0 is the
     // exception code. Raise LinkError when no valid answer came or the port
     // fails. Address 0 (broadcast) waits for nothing and returns "".
-    ReplyString WriteWord(quint8 address, quint16 reg, quint16 value);
-    ReplyString WriteWordA(quint8 address, quint16 reg, quint16 value);
-    ReplyString SendCommandA(quint8 address, quint16 coil, quint16 value);
-    ReplyString WriteWords(quint8 address, quint16 first, const QList<quint16> &values);
+    ReplyString writeRegister(quint8 address, quint16 reg, quint16 value);
+    ReplyString writeCoil(quint8 address, quint16 coil, quint16 value);
+    ReplyString writeRegisters(quint8 address, quint16 first, const QList<quint16> &values);
 
     // The exception code of the last exchange, when the relay refused.
     std::optional<quint8> lastException() const { return m_lastException; }
-
-    // Text of '0' and '1', most significant bit first; of hexadecimal digits.
-    // Characters outside the alphabet count as 0 digits.
-    static quint32 BinToInt(QStringView text);
-    static quint32 HexToInt(QStringView text);
 
     // Whether a write's reply string is a refusal, and its code.
     static bool isExceptionReply(const ReplyString &reply);

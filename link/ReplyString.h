@@ -10,7 +10,7 @@ using ReplyString = QByteArray;
 // Register k of a reply, counted from the first register asked for, high byte
 // first; 0 for a reply of fewer than 5 characters and for a register beyond
 // the reply's end.
-inline quint16 reply_word(const ReplyString &reply, int k)
+inline quint16 replyWord(const ReplyString &reply, int k)
 {
     if (reply.size() < 5)
         return 0;
@@ -21,13 +21,13 @@ inline quint16 reply_word(const ReplyString &reply, int k)
 }
 
 // Bit b of a word, bit 0 the least significant.
-inline int reply_bit(quint16 word, int b)
+inline int replyBit(quint16 word, int b)
 {
     return (word >> b) & 1;
 }
 
 // Byte k of a reply's data (character 4 + k); 0 beyond the end.
-inline quint8 reply_byte(const ReplyString &reply, int k)
+inline quint8 replyByte(const ReplyString &reply, int k)
 {
     const int index = 3 + k;
     return (k >= 0 && index < reply.size()) ? quint8(reply[index]) : 0;

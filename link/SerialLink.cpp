@@ -1,6 +1,6 @@
 #include "link/SerialLink.h"
 
-#include "app/Texts.h"
+#include "core/Texts.h"
 
 #include <QFileInfo>
 

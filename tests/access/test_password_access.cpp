@@ -1,6 +1,6 @@
 #include "ScriptedOperator.h"
 #include "access/PasswordAccess.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
@@ -58,11 +58,11 @@ TEST_F(PasswordTest, promptUnlocksOnlyWithTheExactPassword)
         {std::nullopt, PasswordAccess::Unlock::Cancelled, true, 0},
     };
     for (const auto &c : cases) {
-        flags.conf_locked = true;
+        flags.editingLocked = true;
         op.clearShown();
         op.answerPassword(c.typed);
         EXPECT_EQ(PasswordAccess::unlock(op, device, flags), c.outcome) << c.typed.value_or("cancel").toStdString();
-        EXPECT_EQ(flags.conf_locked, c.locked);
+        EXPECT_EQ(flags.editingLocked, c.locked);
         ASSERT_EQ(op.shown().size(), c.boxes);
         if (c.boxes) {
             EXPECT_EQ(op.shown()[0].text, Texts::passwordError);

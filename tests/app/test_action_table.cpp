@@ -1,9 +1,8 @@
 #include "app/ActionTable.h"
-#include "app/Texts.h"
-
-#include <QStringList>
+#include "core/Texts.h"
 
 #include <gtest/gtest.h>
+#include <QStringList>
 
 TEST(ActionTable, captionsHintsAndIconsOfEveryAction)
 {

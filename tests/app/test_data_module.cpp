@@ -1,6 +1,6 @@
 #include "AppFixture.h"
 #include "app/ActionEnabling.h"
-#include "app/Texts.h"
+#include "core/Texts.h"
 #include "link/FrontIni.h"
 
 #include <QApplication>
@@ -96,7 +96,7 @@ TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConf
 {
     start(missingPort);
     for (bool locked : {true, false}) {
-        dm->flags.conf_locked = locked;
+        dm->session.flags.editingLocked = locked;
         for (int tab = 0; tab < 7; ++tab) {
             enterTab(tab);
             QStringList expected;
@@ -114,7 +114,7 @@ TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConf
 TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
 {
     start();
-    dm->flags.conf_locked = false;
+    dm->session.flags.editingLocked = false;
     mf->setRelayControlEntryCheck([] { return true; });
     const QList<QStringList> expected{
         {"a_pooling", "a_getinfo"},
@@ -168,28 +168,28 @@ TEST_F(DataModule, enteringTheLiveValuesTabRefreshesOnlyWhenTheRefreshIsOffered)
 TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
 {
     start();
-    dm->flags.AutoRefresh = true;
-    dm->flags.StartLimitView = true;
+    dm->session.flags.autoRefresh = true;
+    dm->session.flags.startLimitView = true;
     dm->rt.start();
     mf->dtp1->setDate(QDate(2001, 2, 3));
     enterTab(ActionEnabling::LiveValuesTab);
-    EXPECT_FALSE(dm->flags.AutoRefresh);
+    EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_FALSE(dm->flags.StartLimitView);
+    EXPECT_FALSE(dm->session.flags.startLimitView);
     EXPECT_EQ(mf->dtp1->date(), QDate::currentDate());
 }
 
 TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
 {
     start();
-    dm->currentDevice.typeCode = 6;
+    dm->session.device.typeCode = 6;
     mf->bts(0);
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(mf->pc->isTabVisible(tab), tab != 5) << "tab " << tab;
     mf->bts(1);
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(mf->pc->isTabVisible(tab), tab == 0 || tab == 2 || tab == 6) << "tab " << tab;
-    dm->currentDevice.typeCode = 4;
+    dm->session.device.typeCode = 4;
     mf->bts(0);
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(mf->pc->isTabVisible(tab), tab <= 4) << "tab " << tab;
@@ -199,7 +199,7 @@ TEST_F(DataModule, closingWithUnsavedChangesAsksAndNoKeepsTheWindow)
 {
     start();
     mf->show();
-    dm->flags.conf_changed = true;
+    dm->session.flags.unwrittenChanges = true;
     op.answer(Operator::Answer::No);
     EXPECT_FALSE(mf->close());
     EXPECT_TRUE(mf->isVisible());
@@ -226,7 +226,7 @@ TEST_F(DataModule, exitEndsTheLoopWithoutAskingAboutUnsavedChanges)
 {
     start();
     mf->show();
-    dm->flags.conf_changed = true;
+    dm->session.flags.unwrittenChanges = true;
     QTimer::singleShot(0, dm->a_exit, &QAction::trigger);
     // A safety net only: the loop must end through the action.
     QTimer guard;

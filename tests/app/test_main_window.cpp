@@ -1,24 +1,24 @@
-#include <QScrollBar>
-#include <QFontMetrics>
-#include "app/Texts.h"
 #include "AppFixture.h"
 #include "app/ActionTable.h"
 #include "app/Lamp.h"
-#include "app/TextFormats.h"
+#include "core/TextFormats.h"
+#include "core/Texts.h"
 
 #include <QDir>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QStandardItemModel>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTabBar>
-#include <QTabWidget>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -75,11 +75,11 @@ TEST_F(MainWindow, startShowsOnlyTheTabsWithoutARelayAndTheFirstTabIsActive)
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(mf->pc->isTabVisible(tab), expected[tab]) << "tab " << tab;
     EXPECT_EQ(mf->pc->currentIndex(), 0);
-    EXPECT_EQ(dm->currentDevice.networkAddress, 0);
-    EXPECT_FALSE(dm->flags.AutoRefresh);
+    EXPECT_EQ(dm->session.device.networkAddress, 0);
+    EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_FALSE(dm->flags.conf_changed);
-    EXPECT_TRUE(dm->flags.conf_locked);
+    EXPECT_FALSE(dm->session.flags.unwrittenChanges);
+    EXPECT_TRUE(dm->session.flags.editingLocked);
 }
 
 TEST_F(MainWindow, actionsCarryCaptionHintAndIconOfTheActionList)
@@ -385,7 +385,7 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
 TEST_F(MainWindow, theTabsOfATypeSixRelayFitWithoutScrolling)
 {
     start();
-    dm->currentDevice.typeCode = 6;
+    dm->session.device.typeCode = 6;
     mf->bts(0);
     mf->show();
     const QTabBar *bar = mf->pc->tabBar();

@@ -1,9 +1,9 @@
 #include "AppFixture.h"
 #include "SimProcess.h"
 #include "app/ActionEnabling.h"
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
-#include "config/ValueFormat.h"
+#include "core/ConfigGrid.h"
+#include "core/Texts.h"
+#include "core/ValueFormat.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -37,8 +37,8 @@ protected:
         mf->lb->setCurrentRow(address - 1);
         mf->lbDblClick();
     }
-    QString value(int row) const { return dm->configGrid.text(row, ConfigGrid::Value); }
-    bool marked(int row) const { return dm->configGrid.isMarked(row); }
+    QString value(int row) const { return dm->session.configGrid.text(row, ConfigGrid::Value); }
+    bool marked(int row) const { return dm->session.configGrid.isMarked(row); }
     void doubleClick(int row)
     {
         mf->sgSelectCell(ConfigGrid::Value, row);
@@ -77,11 +77,11 @@ TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
     EXPECT_EQ(memo[2], QStringLiteral("Сетевой адрес устройства 6"));
     EXPECT_EQ(memo[3], QStringLiteral("Параметры интерфейса:"));
     EXPECT_EQ(memo[4], QStringLiteral("Скорость 9600 бит/с"));
-    EXPECT_EQ(dm->currentDevice.networkAddress, 6);
+    EXPECT_EQ(dm->session.device.networkAddress, 6);
     for (int tab : {0, 1, 2, 3, 4, 6})
         EXPECT_TRUE(mf->pc->isTabVisible(tab)) << tab;
     EXPECT_FALSE(mf->pc->isTabVisible(5));
-    EXPECT_TRUE(dm->flags.conf_locked);
+    EXPECT_TRUE(dm->session.flags.editingLocked);
 }
 
 TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
@@ -98,7 +98,7 @@ TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
     // Locked: the first double-click only asks for the password.
     op.answerPassword(QStringLiteral("ABCD"));
     doubleClick(5);
-    EXPECT_FALSE(dm->flags.conf_locked);
+    EXPECT_FALSE(dm->session.flags.editingLocked);
     EXPECT_FALSE(marked(5));
     EXPECT_TRUE(dm->a_save->isEnabled()); // the tab's actions followed the lock
 
@@ -106,13 +106,13 @@ TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
     doubleClick(5);
     EXPECT_EQ(value(5), QStringLiteral("40"));
     EXPECT_TRUE(marked(5));
-    EXPECT_TRUE(dm->flags.conf_changed);
+    EXPECT_TRUE(dm->session.flags.unwrittenChanges);
     ASSERT_EQ(op.editRequests().size(), 1);
     EXPECT_EQ(op.editRequests()[0].minimum, 10);
     EXPECT_EQ(op.editRequests()[0].maximum, 50);
 
     doubleClick(24); // a switch flips at once
-    EXPECT_EQ(value(24), OnOffTexts[0]);
+    EXPECT_EQ(value(24), onOffTexts[0]);
     EXPECT_EQ(value(4), Texts::functionOff); // its dependent rows are disabled
     EXPECT_EQ(value(17), Texts::functionOff);
 
@@ -120,14 +120,14 @@ TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
     EXPECT_FALSE(marked(5));
     EXPECT_FALSE(marked(24));
-    EXPECT_TRUE(dm->flags.conf_locked);
-    EXPECT_FALSE(dm->flags.conf_changed);
+    EXPECT_TRUE(dm->session.flags.editingLocked);
+    EXPECT_FALSE(dm->session.flags.unwrittenChanges);
     EXPECT_FALSE(dm->a_save->isEnabled());
 
     // What the relay holds now, read afresh.
     dm->a_getdata->trigger();
     EXPECT_EQ(value(5), QStringLiteral("40"));
-    EXPECT_EQ(value(24), OnOffTexts[0]);
+    EXPECT_EQ(value(24), onOffTexts[0]);
     EXPECT_EQ(value(4), Texts::functionOff);
 }
 
@@ -156,7 +156,7 @@ TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)
     dm->a_load->trigger();
     EXPECT_EQ(value(5), QStringLiteral("45"));
     for (int row = 0; row <= 31; ++row)
-        EXPECT_TRUE(marked(row) || dm->configGrid.isDisabled(row)) << row;
+        EXPECT_TRUE(marked(row) || dm->session.configGrid.isDisabled(row)) << row;
     dm->a_setdata->trigger();
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(value(5), QStringLiteral("45")); // read back from relay 17
@@ -168,20 +168,20 @@ TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
     enterTab(ActionEnabling::TimerTab);
     dm->a_getdata->trigger();
     EXPECT_EQ(mf->timeMarks[0]->time(), QTime(6, 30));
-    EXPECT_EQ(mf->switches[0]->text(), OnOffTexts[1]);
-    EXPECT_EQ(mf->switches[1]->text(), OnOffTexts[0]);
-    EXPECT_EQ(mf->switches[6]->text(), OnOffTexts[1]);
+    EXPECT_EQ(mf->switches[0]->text(), onOffTexts[1]);
+    EXPECT_EQ(mf->switches[1]->text(), onOffTexts[0]);
+    EXPECT_EQ(mf->switches[6]->text(), onOffTexts[1]);
 
     mf->switches[1]->click(); // interval 2 on
     mf->timeMarks[0]->setTime(QTime(7, 15));
     op.answerPassword(QStringLiteral("ABCD"));
     dm->a_setdata->trigger(); // locked: asks only
-    EXPECT_FALSE(dm->flags.conf_locked);
+    EXPECT_FALSE(dm->session.flags.editingLocked);
     dm->a_setdata->trigger();
-    EXPECT_TRUE(dm->flags.conf_locked);
+    EXPECT_TRUE(dm->session.flags.editingLocked);
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(mf->timeMarks[0]->time(), QTime(7, 15)); // as read back
-    EXPECT_EQ(mf->switches[1]->text(), OnOffTexts[1]);
+    EXPECT_EQ(mf->switches[1]->text(), onOffTexts[1]);
 }
 
 TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)

@@ -1,12 +1,12 @@
-#include "app/Texts.h"
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "core/Texts.h"
 #include "link/FrontIni.h"
 
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
+#include "core/ConfigGrid.h"
+#include "core/Texts.h"
 #include "support/QtPrinters.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,7 +16,7 @@ class ConfigGridTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        grid.fill_conf(catalogue);
+        grid.fillFromCatalogue(catalogue);
         // Every numeric row has a value, every switch reads "вкл.".
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row)
             grid.setText(row, ConfigGrid::Value, QStringLiteral("v%1").arg(row));
@@ -50,7 +50,7 @@ TEST_F(ConfigGridTest, shapeAndCaptions)
 TEST_F(ConfigGridTest, fillConfWritesNamesAndRegistersOnly)
 {
     grid.mark(4);
-    grid.fill_conf(catalogue);
+    grid.fillFromCatalogue(catalogue);
     for (int row = 0; row < ConfigRow::count; ++row) {
         EXPECT_EQ(grid.text(row, ConfigGrid::Name), catalogue.record(row).name);
         EXPECT_EQ(grid.text(row, ConfigGrid::Register), catalogue.record(row).reg);
@@ -72,23 +72,23 @@ TEST_F(ConfigGridTest, setDataTakesTextsOnlyInRange)
 TEST_F(ConfigGridTest, disablingPutsTheTextAsideAndDropsTheMark)
 {
     grid.mark(3);
-    grid.disable_row(3);
+    grid.disableRow(3);
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), Texts::functionOff);
     EXPECT_EQ(grid.text(3, ConfigGrid::SavedText), QStringLiteral("v3"));
     EXPECT_FALSE(grid.isMarked(3));
     EXPECT_TRUE(grid.isDisabled(3));
 
     // Disabling again must not lose the text put aside.
-    grid.disable_row(3);
+    grid.disableRow(3);
     EXPECT_EQ(grid.text(3, ConfigGrid::SavedText), QStringLiteral("v3"));
 
-    grid.enable_row(3);
+    grid.enableRow(3);
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
     EXPECT_TRUE(grid.text(3, ConfigGrid::SavedText).isEmpty());
     EXPECT_FALSE(grid.isDisabled(3));
 
     // Enabling a row that is not disabled never blanks its value.
-    grid.enable_row(3);
+    grid.enableRow(3);
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
 }
 
@@ -104,7 +104,7 @@ TEST_F(ConfigGridTest, applySwitchesDisablesTheDependentsOfEverySwitchThatIsOff)
         SetUp();
         grid.setText(c.switchRow, ConfigGrid::Value, off);
         const QStringList before = values();
-        grid.apply_switches();
+        grid.applySwitches();
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
             const bool dependent = c.dependents.contains(row);
             EXPECT_EQ(grid.text(row, ConfigGrid::Value), dependent ? Texts::functionOff : before[row])
@@ -117,11 +117,11 @@ TEST_F(ConfigGridTest, applySwitchesDisablesTheDependentsOfEverySwitchThatIsOff)
 
 TEST_F(ConfigGridTest, applySwitchesNeverEnablesAndIgnoresOtherTexts)
 {
-    grid.disable_row(3);
-    grid.apply_switches(); // row 23 reads "вкл."
+    grid.disableRow(3);
+    grid.applySwitches(); // row 23 reads "вкл."
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), Texts::functionOff);
     grid.setText(24, ConfigGrid::Value, QStringLiteral("ОТКЛ"));
-    grid.apply_switches();
+    grid.applySwitches();
     EXPECT_EQ(grid.text(4, ConfigGrid::Value), QStringLiteral("v4"));
 }
 
@@ -129,13 +129,13 @@ TEST_F(ConfigGridTest, toggledSwitchDisablesThenRestoresItsRows)
 {
     grid.mark(18);
     grid.setText(23, ConfigGrid::Value, off);
-    grid.switch_toggled(23);
+    grid.switchToggled(23);
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), Texts::functionOff);
     EXPECT_EQ(grid.text(18, ConfigGrid::Value), Texts::functionOff);
     EXPECT_FALSE(grid.isMarked(18));
 
     grid.setText(23, ConfigGrid::Value, on);
-    grid.switch_toggled(23);
+    grid.switchToggled(23);
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
     EXPECT_EQ(grid.text(18, ConfigGrid::Value), QStringLiteral("v18"));
     EXPECT_TRUE(grid.text(18, ConfigGrid::SavedText).isEmpty());
@@ -146,7 +146,7 @@ TEST_F(ConfigGridTest, togglingSwitchesWithoutRulesChangesNothing)
     const QStringList before = values();
     for (int row : {26, 30, 31, 5, 32}) {
         grid.setText(row, ConfigGrid::Value, off);
-        grid.switch_toggled(row);
+        grid.switchToggled(row);
         grid.setText(row, ConfigGrid::Value, before[row]);
     }
     EXPECT_EQ(values(), before);
@@ -154,11 +154,11 @@ TEST_F(ConfigGridTest, togglingSwitchesWithoutRulesChangesNothing)
 
 TEST_F(ConfigGridTest, enableSwitchedOnBringsBackRowsWhoseSwitchIsOn)
 {
-    grid.disable_row(3);
-    grid.disable_row(18);
-    grid.disable_row(4);
+    grid.disableRow(3);
+    grid.disableRow(18);
+    grid.disableRow(4);
     grid.setText(24, ConfigGrid::Value, off);
-    grid.enable_switched_on();
+    grid.enableSwitchedOn();
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("v3"));
     EXPECT_EQ(grid.text(18, ConfigGrid::Value), QStringLiteral("v18"));
     EXPECT_EQ(grid.text(4, ConfigGrid::Value), Texts::functionOff);
@@ -180,7 +180,7 @@ TEST_F(ConfigGridTest, marks)
 TEST_F(ConfigGridTest, clrTabEmptiesEveryCell)
 {
     grid.mark(2);
-    grid.clr_tab();
+    grid.clearCells();
     for (int row = 0; row < ConfigRow::count; ++row)
         for (int column = 0; column < ConfigGrid::ColumnCount; ++column)
             EXPECT_TRUE(grid.text(row, column).isEmpty());
@@ -212,7 +212,7 @@ TEST(JournalFilling, emptiesEveryCellThenNumbersTheFirstHundredRows)
     TextTable journal(120, 6);
     journal.setData(journal.index(3, 2), QStringLiteral("old"));
     journal.setData(journal.index(110, 0), QStringLiteral("old"));
-    fill_journal_numbers(journal);
+    fillJournalNumbers(journal);
     for (int row = 0; row < 120; ++row) {
         EXPECT_EQ(journal.data(journal.index(row, 0)).toString(), row < 100 ? QStringLiteral("#") : QString()) << row;
         for (int column = 1; column < 6; ++column)

@@ -1,9 +1,9 @@
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
-#include "device/CurrentDevice.h"
+#include "core/ConfigGrid.h"
+#include "core/CurrentDevice.h"
+#include "core/ParameterCatalogue.h"
+#include "core/Texts.h"
+#include "core/TimerSchedule.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
@@ -41,8 +41,7 @@ protected:
 
     ConfigReadResult read()
     {
-        ConfigReadContext context{bus, op, device, catalogue, grid, timer, QChar(u',')};
-        return readConfiguration(context);
+        return readConfiguration(session, op);
     }
 
     // Every value cell holds "before", as if an earlier configuration was shown.
@@ -173,7 +172,7 @@ TEST_F(ConfigReaderTest, aSilentSwitchReadIsAFailureAndNoSwitchChanges)
         }
     }
     EXPECT_EQ(grid.text(32, ConfigGrid::Value), QStringLiteral("1234 ч. 5 мин."));
-    // apply_switches did not run.
+    // applySwitches did not run.
     for (int row = 0; row <= 22; ++row)
         EXPECT_NE(grid.text(row, ConfigGrid::Value), disabled) << row;
 }

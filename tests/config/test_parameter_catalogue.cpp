@@ -1,9 +1,9 @@
-#include "config/ParameterCatalogue.h"
 #include "config/RowPictures.h"
+#include "core/ParameterCatalogue.h"
 #include "support/QtPrinters.h"
 
-#include <QSet>
 #include <gtest/gtest.h>
+#include <QSet>
 
 namespace {
 
@@ -95,13 +95,13 @@ TEST(ParameterCatalogue, switchBitsOfRowsTwentyThreeToThirtyOne)
     }
     EXPECT_FALSE(switchBitOf(22));
     EXPECT_FALSE(switchBitOf(32));
-    EXPECT_EQ(OnOffTexts[0], QStringLiteral("откл."));
-    EXPECT_EQ(OnOffTexts[1], QStringLiteral("вкл."));
+    EXPECT_EQ(onOffTexts[0], QStringLiteral("откл."));
+    EXPECT_EQ(onOffTexts[1], QStringLiteral("вкл."));
 }
 
-TEST(EventNameTable, codesNamesAndLookup)
+TEST(eventNameTable, codesNamesAndLookup)
 {
-    const auto &table = EventNameTable();
+    const auto &table = eventNameTable();
     QSet<int> codes;
     for (const EventName &entry : table) {
         EXPECT_EQ(entry.code.size(), 3);

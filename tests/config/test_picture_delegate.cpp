@@ -1,11 +1,11 @@
-#include "config/ConfigGrid.h"
 #include "config/ConfigGridPictureDelegate.h"
+#include "core/ConfigGrid.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QStyleOptionViewItem>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,21 +1,9 @@
-#include "config/TimerSchedule.h"
+#include "core/TimerSchedule.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// A reply to the read of 11 registers from 0x70 with the given marks in R6..R10.
-ReplyString replyWithMarks(const QList<quint16> &marks)
-{
-    ReplyString reply("\x06\x03\x16", 3);
-    for (int k = 0; k < 11; ++k) {
-        const quint16 word = k >= 6 && k - 6 < marks.size() ? marks[k - 6] : quint16(0xEEEE);
-        reply.append(char(word >> 8));
-        reply.append(char(word & 0xFF));
-    }
-    return reply;
-}
 
 TEST(TimerSchedule, switchWordBothWays)
 {
@@ -58,10 +46,10 @@ TEST(TimerSchedule, captionsOtherThanOnAreWrittenAsOff)
     EXPECT_EQ(schedule.switchWord(), 0);
 }
 
-TEST(TimerSchedule, marksFromTheMotorHoursBlock)
+TEST(TimerSchedule, marksFromTheirWords)
 {
     TimerSchedule schedule;
-    EXPECT_EQ(schedule.decodeMarks(replyWithMarks({0x071E, 0x0800, 0x0000, 0x1200, 0x173B})), 0);
+    EXPECT_EQ(schedule.decodeMarks(std::array<quint16, 5>{0x071E, 0x0800, 0x0000, 0x1200, 0x173B}), 0);
     EXPECT_EQ(schedule.marks[0].time, QTime(7, 30));
     EXPECT_EQ(schedule.marks[1].time, QTime(8, 0));
     EXPECT_EQ(schedule.marks[2].time, QTime(0, 0));
@@ -75,7 +63,7 @@ TEST(TimerSchedule, aMarkWordThatIsNoTimeIsFlaggedAndTheOthersStillFilled)
 {
     TimerSchedule schedule;
     schedule.marks[1].time = QTime(5, 5);
-    EXPECT_EQ(schedule.decodeMarks(replyWithMarks({0x071E, 0x1800, 0x0C00, 0x123C, 0x173B})), 2);
+    EXPECT_EQ(schedule.decodeMarks(std::array<quint16, 5>{0x071E, 0x1800, 0x0C00, 0x123C, 0x173B}), 2);
     EXPECT_TRUE(schedule.marks[0].valid);
     EXPECT_FALSE(schedule.marks[1].valid); // hour 24
     EXPECT_EQ(schedule.marks[1].time, QTime(0, 0));

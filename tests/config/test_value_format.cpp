@@ -1,4 +1,4 @@
-#include "config/ValueFormat.h"
+#include "core/ValueFormat.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +24,9 @@ TEST(FormatValue, byResolutionWithEitherSeparator)
         {"0.1", 5, "", ""},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(format_value(QString::fromLatin1(c.step), c.raw, comma), QString::fromLatin1(c.withComma))
+        EXPECT_EQ(formatValue(QString::fromLatin1(c.step), c.raw, comma), QString::fromLatin1(c.withComma))
             << c.step << " " << c.raw;
-        EXPECT_EQ(format_value(QString::fromLatin1(c.step), c.raw, point), QString::fromLatin1(c.withPoint))
+        EXPECT_EQ(formatValue(QString::fromLatin1(c.step), c.raw, point), QString::fromLatin1(c.withPoint))
             << c.step << " " << c.raw;
     }
 }
@@ -60,22 +60,22 @@ TEST(ParseValue, byResolutionWithEitherSeparator)
         QString withPoint = withComma;
         withPoint.replace(u',', u'.');
         const QString step = QString::fromLatin1(c.step);
-        EXPECT_EQ(parse_value(step, withComma, comma), c.expected) << c.step << " '" << c.text << "'";
-        EXPECT_EQ(parse_value(step, withPoint, point), c.expected) << c.step << " '" << c.text << "'";
+        EXPECT_EQ(parseValue(step, withComma, comma), c.expected) << c.step << " '" << c.text << "'";
+        EXPECT_EQ(parseValue(step, withPoint, point), c.expected) << c.step << " '" << c.text << "'";
     }
 }
 
 TEST(ParseValue, theOtherSeparatorIsNotANumber)
 {
-    EXPECT_EQ(parse_value(QStringLiteral(".1"), QStringLiteral("1.1"), comma), std::nullopt);
-    EXPECT_EQ(parse_value(QStringLiteral(".1"), QStringLiteral("1,1"), point), std::nullopt);
+    EXPECT_EQ(parseValue(QStringLiteral(".1"), QStringLiteral("1.1"), comma), std::nullopt);
+    EXPECT_EQ(parseValue(QStringLiteral(".1"), QStringLiteral("1,1"), point), std::nullopt);
 }
 
 TEST(ParseValue, everyFormattedValueReadsBack)
 {
     for (const char *step : {"1", ".1", ".01"})
         for (int raw = 0; raw <= 65535; raw += 97)
-            EXPECT_EQ(parse_value(QString::fromLatin1(step), format_value(QString::fromLatin1(step), quint16(raw), comma),
+            EXPECT_EQ(parseValue(QString::fromLatin1(step), formatValue(QString::fromLatin1(step), quint16(raw), comma),
                                   comma),
                       quint16(raw))
                 << step << " " << raw;

@@ -1,5 +1,5 @@
-#include "app/Texts.h"
-#include "device/CurrentDevice.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
 #include "device/Discovery.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
@@ -19,7 +19,7 @@ protected:
         bus.setReplyTimeoutMs(1000); // the scan must not use the patient wait
         hooks.progress = [this](int position) { positions.append(position); };
         hooks.lineAdded = [this](const QString &text) { added.append(text); };
-        hooks.reopenPort = [this](QString *) {
+        session.reopenPort = [this](QString *) {
             ++reopens;
             return port.open(QIODevice::ReadWrite);
         };
@@ -41,7 +41,8 @@ protected:
     LoopbackPort port{line};
     RelayBus bus{&port};
     ScriptedOperator op;
-    CurrentDevice device;
+    RelaySession session{bus};
+    CurrentDevice &device = session.device;
     DiscoveryHooks hooks;
     QList<int> positions;
     QStringList added;
@@ -54,7 +55,7 @@ TEST_F(DiscoveryTest, thirtyTwoLinesForALineOfBothTypes)
     line.addRelay(6, 6);
     line.addRelay(17, 4);
     line.addRelay(32, 6);
-    const DiscoveryResult result = a_poolingExecute(bus, device, op, hooks);
+    const DiscoveryResult result = scanBus(session, op, hooks);
     EXPECT_EQ(result.lines, expectedLines({1, 6, 17, 32}));
     EXPECT_EQ(added, result.lines);
     EXPECT_EQ(result.answering, (QList<quint8>{1, 6, 17, 32}));
@@ -80,7 +81,7 @@ TEST_F(DiscoveryTest, thirtyTwoLinesForALineOfBothTypes)
 
 TEST_F(DiscoveryTest, anEmptyLineListsEveryAddressAsSilentAndSaysNothingElse)
 {
-    const DiscoveryResult result = a_poolingExecute(bus, device, op, hooks);
+    const DiscoveryResult result = scanBus(session, op, hooks);
     EXPECT_EQ(result.lines, expectedLines({}));
     EXPECT_TRUE(result.answering.isEmpty());
     EXPECT_TRUE(op.shown().isEmpty());
@@ -93,7 +94,8 @@ TEST_F(DiscoveryTest, aRelayAnsweringWithinOneHundredMillisecondsIsFoundWithTheD
     line.addRelay(3, 4);
     line.addRelay(4, 6);
     line.setLatencyMs(100, 100);
-    const DiscoveryResult result = a_poolingExecute(patientDefault, device, op, hooks);
+    RelaySession patientSession{patientDefault};
+    const DiscoveryResult result = scanBus(patientSession, op, hooks);
     EXPECT_EQ(result.answering, (QList<quint8>{3, 4}));
 }
 
@@ -108,7 +110,7 @@ TEST_F(DiscoveryTest, aPortFailureResetsThePortAndListsTheAddressAsSilent)
         if (++asked == 4)
             port.close();
     };
-    const DiscoveryResult result = a_poolingExecute(bus, device, op, hooks);
+    const DiscoveryResult result = scanBus(session, op, hooks);
     EXPECT_EQ(reopens, 1);
     EXPECT_EQ(result.lines, expectedLines({1}));
     EXPECT_FALSE(result.portLost);
@@ -126,12 +128,12 @@ TEST_F(DiscoveryTest, aPortThatCannotBeReopenedStopsTheScanAndTellsTheOperator)
         if (++asked == 9)
             port.vanish();
     };
-    hooks.reopenPort = [this](QString *error) {
+    session.reopenPort = [this](QString *error) {
         ++reopens;
         *error = QStringLiteral("Нет такого порта");
         return false;
     };
-    const DiscoveryResult result = a_poolingExecute(bus, device, op, hooks);
+    const DiscoveryResult result = scanBus(session, op, hooks);
     EXPECT_TRUE(result.portLost);
     EXPECT_EQ(reopens, 1) << "no further attempt once the port is gone";
     EXPECT_EQ(result.lines, expectedLines({1}));

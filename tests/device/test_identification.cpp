@@ -1,16 +1,11 @@
-#include "app/SessionFlags.h"
-#include "app/Texts.h"
-#include "device/CurrentDevice.h"
+#include "core/Texts.h"
 #include "device/Identification.h"
 #include "device/InterfaceText.h"
-#include "device/LiveValues.h"
 #include "device/SoftwareVersion.h"
-#include "link/RelayBus.h"
-#include "sim/LoopbackPort.h"
-#include "support/ScriptedOperator.h"
+#include "support/RelayLineFixture.h"
 
-#include <QStringEncoder>
 #include <gtest/gtest.h>
+#include <QStringEncoder>
 
 namespace {
 
@@ -43,28 +38,25 @@ TEST(InterfaceText, eachGroupShowsItsLastSetBit)
         EXPECT_EQ(interfaceWordLines(c.word), c.lines) << c.word;
 }
 
-class IdentificationTest : public ::testing::Test
+class IdentificationTest : public RelayLineFixture
 {
 protected:
     void SetUp() override
     {
-        line.addRelay(1, 4);
-        line.addRelay(6, 6);
-        port.open(QIODevice::ReadWrite);
-        bus.setReplyTimeoutMs(40);
-        live.LoadLampState = 0;
-        live.RelayState = 3;
-        live.PrevRelayState = 2;
-        flags.conf_locked = false;
+        RelayLineFixture::SetUp();
+        session.reopenPort = [this](QString *) {
+            ++reopens;
+            return port.open(QIODevice::ReadWrite);
+        };
+        live.loadLampState = 0;
+        live.relayState = 3;
+        live.previousRelayState = 2;
+        flags.editingLocked = false;
     }
 
     IdentificationResult identify(int selectedLine)
     {
-        IdentificationContext context{bus, op, device, live, flags, [this](QString *) {
-                                          ++reopens;
-                                          return port.open(QIODevice::ReadWrite);
-                                      }};
-        return a_getinfoExecute(context, selectedLine);
+        return identifyRelay(session, op, selectedLine);
     }
 
     void setName(quint8 address, const QByteArray &cp1251Name)
@@ -74,13 +66,7 @@ protected:
             line.relay(address)->setRegister(i, quint16(quint8(name[2 * i]) << 8 | quint8(name[2 * i + 1])));
     }
 
-    RelayLine line;
-    LoopbackPort port{line};
-    RelayBus bus{&port};
-    ScriptedOperator op;
-    CurrentDevice device;
-    LiveValues live;
-    SessionFlags flags;
+    LiveValues &live = session.live;
     int reopens = 0;
 };
 
@@ -109,10 +95,10 @@ TEST_F(IdentificationTest, typeSixRelayAtTheSixthLine)
     EXPECT_EQ(device.factoryNumber, 1006);
     EXPECT_EQ(device.configuredAddress, 6);
     EXPECT_EQ(device.password, QStringLiteral("ABCD"));
-    EXPECT_EQ(live.LoadLampState, 1);
-    EXPECT_EQ(live.RelayState, 0);
-    EXPECT_EQ(live.PrevRelayState, 0);
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_EQ(live.loadLampState, 1);
+    EXPECT_EQ(live.relayState, 0);
+    EXPECT_EQ(live.previousRelayState, 0);
+    EXPECT_TRUE(flags.editingLocked);
 }
 
 TEST_F(IdentificationTest, typeFourRelayHidesTheTypeSixControls)
@@ -136,7 +122,7 @@ TEST_F(IdentificationTest, typeFourRelayHidesTheTypeSixControls)
 TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndKeepsThePreviousRelay)
 {
     ASSERT_EQ(identify(5).outcome, Outcome::Identified);
-    flags.conf_locked = false;
+    flags.editingLocked = false;
     const IdentificationResult result = identify(2);
     EXPECT_EQ(result.outcome, Outcome::Silent);
     EXPECT_TRUE(result.memo.isEmpty());
@@ -144,7 +130,7 @@ TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndKeepsThePrev
     EXPECT_EQ(device.networkAddress, 3) << "the selected address stays";
     EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
     EXPECT_EQ(device.typeCode, 6);
-    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_FALSE(flags.editingLocked);
     // Only the status query was sent to address 3, with the patient wait.
     ASSERT_FALSE(line.requests().isEmpty());
     EXPECT_EQ(quint8(line.requests().last()[0]), 3);

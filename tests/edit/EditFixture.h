@@ -1,14 +1,6 @@
 #pragma once
 
-#include "app/SessionFlags.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
-#include "device/CurrentDevice.h"
-#include "link/ModbusFrame.h"
-#include "link/RelayBus.h"
-#include "sim/LoopbackPort.h"
 #include "support/RelayLineFixture.h"
 #include "support/ScriptedOperator.h"
 
@@ -32,12 +24,11 @@ protected:
     // Reads the selected relay into the grid, forgets the requests, unlocks.
     void readRelay()
     {
-        ConfigReadContext reading{bus, op, device, catalogue, grid, timer, comma};
-        ASSERT_EQ(readConfiguration(reading), ConfigReadResult::Complete);
+        ASSERT_EQ(readConfiguration(session, op), ConfigReadResult::Complete);
         line.clearRequests();
         op.clearShown();
-        flags.conf_locked = false;
-        flags.conf_changed = false;
+        flags.editingLocked = false;
+        flags.unwrittenChanges = false;
     }
 
     // Puts a text into a row and marks it, as an accepted edit does.
@@ -45,7 +36,7 @@ protected:
     {
         grid.setText(row, ConfigGrid::Value, text);
         grid.mark(row);
-        flags.conf_changed = true;
+        flags.unwrittenChanges = true;
     }
 
     QList<int> markedRows() const

@@ -1,6 +1,6 @@
 #include "EditFixture.h"
-#include "app/Texts.h"
 #include "config/ConfigEditing.h"
+#include "core/Texts.h"
 
 namespace {
 
@@ -13,8 +13,8 @@ class ConfigEditingTest : public EditFixture
 protected:
     EditOutcome doubleClick(int row)
     {
-        editor.sgSelectCell(row);
-        return editor.sgDblClick();
+        editor.selectRow(row);
+        return editor.activateSelectedRow();
     }
 
     static Operator::ValueEditResult edited(const char *text, quint16 value)
@@ -22,7 +22,7 @@ protected:
         return {QString::fromUtf8(text), value};
     }
 
-    ConfigEditor editor{ConfigEditContext{grid, catalogue, device, flags, bus, op, comma}};
+    ConfigEditor editor{session, op};
 };
 
 TEST_F(ConfigEditingTest, selectionRecordsRowAndRawValue)
@@ -35,16 +35,16 @@ TEST_F(ConfigEditingTest, selectionRecordsRowAndRawValue)
         {0, 10}, {1, 250}, {3, 25}, {7, 5}, {2, 0} /* disabled */, {23, 1}, {26, 0}, {31, 0}, {32, 0},
     };
     for (const auto &c : cases) {
-        editor.sgSelectCell(c.row);
-        EXPECT_EQ(editor.SelectedRow(), c.row);
-        EXPECT_EQ(editor.SelectedRawValue(), c.raw) << c.row;
+        editor.selectRow(c.row);
+        EXPECT_EQ(editor.selectedRow(), c.row);
+        EXPECT_EQ(editor.selectedRawValue(), c.raw) << c.row;
     }
 }
 
 TEST_F(ConfigEditingTest, whileLockedADoubleClickOnlyAsksForThePassword)
 {
     readRelay();
-    flags.conf_locked = true;
+    flags.editingLocked = true;
     for (int row : {5, 24, 32}) {
         SCOPED_TRACE(row);
         const QString before = grid.text(row, ConfigGrid::Value);
@@ -54,7 +54,7 @@ TEST_F(ConfigEditingTest, whileLockedADoubleClickOnlyAsksForThePassword)
         EXPECT_EQ(doubleClick(row), EditOutcome::UnlockRefused);
         EXPECT_EQ(op.shownTexts(), QStringList{Texts::passwordError});
         op.clearShown();
-        EXPECT_TRUE(flags.conf_locked);
+        EXPECT_TRUE(flags.editingLocked);
         EXPECT_EQ(grid.text(row, ConfigGrid::Value), before);
         EXPECT_TRUE(markedRows().isEmpty());
     }
@@ -65,7 +65,7 @@ TEST_F(ConfigEditingTest, whileLockedADoubleClickOnlyAsksForThePassword)
     const EditOutcome outcome = doubleClick(5);
     EXPECT_EQ(outcome, EditOutcome::Unlocked);
     EXPECT_TRUE(needsTabRefresh(outcome));
-    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_FALSE(flags.editingLocked);
     EXPECT_TRUE(op.editRequests().isEmpty()); // the row itself is not edited yet
 
     op.answerEdit(edited("45", 45));
@@ -78,7 +78,7 @@ TEST_F(ConfigEditingTest, ratedVoltageAndEmptyRowsDoNothingEvenLocked)
     readRelay();
     grid.setText(12, ConfigGrid::Value, QString());
     for (bool locked : {true, false}) {
-        flags.conf_locked = locked;
+        flags.editingLocked = locked;
         // No answer is queued: any question would fail the test.
         EXPECT_EQ(doubleClick(8), EditOutcome::Nothing);
         EXPECT_EQ(doubleClick(12), EditOutcome::Nothing);
@@ -90,14 +90,14 @@ TEST_F(ConfigEditingTest, ratedVoltageAndEmptyRowsDoNothingEvenLocked)
 TEST_F(ConfigEditingTest, passwordRowOpensTheChangeEvenLocked)
 {
     readRelay();
-    flags.conf_locked = true;
+    flags.editingLocked = true;
     op.answerPasswordChange(std::nullopt);
     relay().setRegister(0x43, quint16('C' << 8 | 'E'));
     EXPECT_EQ(doubleClick(ConfigRow::password), EditOutcome::PasswordChangeRun);
     EXPECT_EQ(op.passwordChangePrompts(), 1);
     EXPECT_EQ(op.passwordPrompts(), 0);
     EXPECT_EQ(device.password, QStringLiteral("ABCE")); // re-read after the dialog
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_TRUE(flags.editingLocked);
 }
 
 TEST_F(ConfigEditingTest, aSwitchFlippedTwiceKeepsItsMarkAndItsRows)
@@ -111,10 +111,10 @@ TEST_F(ConfigEditingTest, aSwitchFlippedTwiceKeepsItsMarkAndItsRows)
     EXPECT_EQ(grid.text(24, ConfigGrid::Value), off);
     EXPECT_EQ(grid.text(4, ConfigGrid::Value), Texts::functionOff);
     EXPECT_EQ(grid.text(17, ConfigGrid::Value), Texts::functionOff);
-    EXPECT_EQ(editor.SelectedRawValue(), 0);
-    EXPECT_TRUE(flags.conf_changed);
+    EXPECT_EQ(editor.selectedRawValue(), 0);
+    EXPECT_TRUE(flags.unwrittenChanges);
 
-    EXPECT_EQ(editor.sgDblClick(), EditOutcome::SwitchFlipped);
+    EXPECT_EQ(editor.activateSelectedRow(), EditOutcome::SwitchFlipped);
     EXPECT_EQ(grid.text(24, ConfigGrid::Value), on);
     EXPECT_EQ(grid.text(4, ConfigGrid::Value), row4);
     EXPECT_EQ(grid.text(17, ConfigGrid::Value), row17);
@@ -125,9 +125,9 @@ TEST_F(ConfigEditingTest, aSwitchFlippedTwiceKeepsItsMarkAndItsRows)
 TEST_F(ConfigEditingTest, aReadSinceTheSelectionDoesNotMisleadTheFlip)
 {
     readRelay();
-    editor.sgSelectCell(26); // "откл."
+    editor.selectRow(26); // "откл."
     grid.setText(26, ConfigGrid::Value, on); // a read brought the relay's "вкл."
-    EXPECT_EQ(editor.sgDblClick(), EditOutcome::SwitchFlipped);
+    EXPECT_EQ(editor.activateSelectedRow(), EditOutcome::SwitchFlipped);
     EXPECT_EQ(grid.text(26, ConfigGrid::Value), off);
 }
 
@@ -137,7 +137,7 @@ TEST_F(ConfigEditingTest, tankAlgorithmFlipsOnlyOnTypeSix)
     EXPECT_EQ(doubleClick(31), EditOutcome::Nothing);
     EXPECT_EQ(grid.text(31, ConfigGrid::Value), Texts::functionOff);
     EXPECT_TRUE(markedRows().isEmpty());
-    EXPECT_FALSE(flags.conf_changed);
+    EXPECT_FALSE(flags.unwrittenChanges);
 
     select(6, 6);
     readRelay();
@@ -163,7 +163,7 @@ TEST_F(ConfigEditingTest, motorHoursResetAsksFirstAndReportsAFailure)
     EXPECT_EQ(relay().registerValue(0x70), 0);
     EXPECT_EQ(op.shownTexts(), QStringList{resetQuestion});
     EXPECT_TRUE(markedRows().isEmpty());
-    EXPECT_FALSE(flags.conf_changed);
+    EXPECT_FALSE(flags.unwrittenChanges);
 
     RelayLine::Faults silent;
     silent.silent = true;
@@ -231,14 +231,14 @@ TEST_F(ConfigEditingTest, anAcceptedValueIsMarkedOnlyWhenItDiffers)
     op.answerEdit(edited("2,5", 25));
     EXPECT_EQ(doubleClick(3), EditOutcome::ValueUnchanged);
     EXPECT_TRUE(markedRows().isEmpty());
-    EXPECT_FALSE(flags.conf_changed);
+    EXPECT_FALSE(flags.unwrittenChanges);
 
     // The grid takes the value formatted at the row's step, whatever the text.
     op.answerEdit(edited("3,", 30));
     EXPECT_EQ(doubleClick(3), EditOutcome::ValueChanged);
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("3,0"));
     EXPECT_EQ(markedRows(), QList<int>{3});
-    EXPECT_TRUE(flags.conf_changed);
+    EXPECT_TRUE(flags.unwrittenChanges);
 
     // An editor that strays beyond the limits changes nothing.
     op.answerEdit(edited("9,9", 99));

@@ -1,6 +1,6 @@
 #include "EditFixture.h"
-#include "app/Texts.h"
 #include "config/ConfigWriter.h"
+#include "core/Texts.h"
 
 namespace {
 
@@ -12,8 +12,7 @@ class ConfigWriterTest : public EditFixture
 protected:
     ConfigWriteResult write()
     {
-        ConfigWriteContext context{bus, op, device, catalogue, grid, timer, flags, comma};
-        return a_setdataExecute(context);
+        return writeConfiguration(session, op);
     }
 };
 
@@ -29,8 +28,8 @@ TEST_F(ConfigWriterTest, oneNumericRowIsWrittenAloneThenLockedAndReadBack)
     EXPECT_TRUE(result.needsTabRefresh());
     EXPECT_TRUE(result.readBack);
     EXPECT_TRUE(markedRows().isEmpty());
-    EXPECT_FALSE(flags.conf_changed);
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_FALSE(flags.unwrittenChanges);
+    EXPECT_TRUE(flags.editingLocked);
     EXPECT_EQ(relay().registerValue(0x55), 40);
     EXPECT_GT(readRequests(), 0); // the grid shows what the relay holds now
     EXPECT_EQ(grid.text(5, ConfigGrid::Value), QStringLiteral("40"));
@@ -110,8 +109,8 @@ TEST_F(ConfigWriterTest, failureAtRowSevenStopsThereAndKeepsTheRestMarked)
         stillMarked.append(row);
     EXPECT_EQ(markedRows(), stillMarked);
     EXPECT_EQ(result.writtenRows, QList<int>({0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_FALSE(flags.conf_locked);
-    EXPECT_TRUE(flags.conf_changed);
+    EXPECT_FALSE(flags.editingLocked);
+    EXPECT_TRUE(flags.unwrittenChanges);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
 }
 
@@ -132,7 +131,7 @@ TEST_F(ConfigWriterTest, aValueTheRelayRefusesKeepsItsMark)
     EXPECT_EQ(result.writtenRows, QList<int>{5});
     EXPECT_EQ(markedRows(), QList<int>{1});
     EXPECT_EQ(relay().registerValue(0x51), 250);
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_TRUE(flags.editingLocked);
     // The grid shows the relay's value next to the mark, and the operator is told.
     EXPECT_EQ(grid.text(1, ConfigGrid::Value), QStringLiteral("25,0"));
     ASSERT_EQ(op.shown().size(), 1);
@@ -161,7 +160,7 @@ TEST_F(ConfigWriterTest, anInvalidMarkedRowStopsEverythingBeforeTheLine)
         SCOPED_TRACE(c.row);
         SCOPED_TRACE(text.toStdString());
         line.clearRequests();
-        grid.fill_conf(catalogue);
+        grid.fillFromCatalogue(catalogue);
         readRelay();
         set(5, QStringLiteral("40"));
         set(c.row, text);
@@ -170,8 +169,8 @@ TEST_F(ConfigWriterTest, anInvalidMarkedRowStopsEverythingBeforeTheLine)
         EXPECT_TRUE(line.requests().isEmpty());
         EXPECT_EQ(markedRows(), c.row < 5 ? QList<int>({c.row, 5}) : QList<int>({5, c.row}));
         EXPECT_EQ(result.refusedRows, QList<int>{c.row});
-        EXPECT_FALSE(flags.conf_locked);
-        EXPECT_TRUE(flags.conf_changed);
+        EXPECT_FALSE(flags.editingLocked);
+        EXPECT_TRUE(flags.unwrittenChanges);
         ASSERT_EQ(op.shown().size(), 1);
         EXPECT_EQ(op.shown()[0].text, Texts::configValuesInvalid.arg(catalogue.record(c.row).name + ": " + text));
         EXPECT_NE(relay().registerValue(0x56), 70000 & 0xFFFF);
@@ -200,7 +199,7 @@ TEST_F(ConfigWriterTest, withoutMarksItOnlyLocksAndReadsBack)
     EXPECT_EQ(result.outcome, ConfigWriteResult::Outcome::Written);
     EXPECT_TRUE(writes().isEmpty());
     EXPECT_GT(readRequests(), 0);
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_TRUE(flags.editingLocked);
     EXPECT_TRUE(result.needsTabRefresh());
 }
 

@@ -1,6 +1,6 @@
 #include "QtPrinters.h"
-#include "config/ParameterCatalogue.h"
 #include "config/ValueEditor.h"
+#include "core/ParameterCatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ TEST(ValueEditor, everyValueInsideAnyRowsLimitsFitsTheField)
     ParameterCatalogue catalogue;
     auto fits = [](const QString &step, RawLimits limits) {
         for (int raw = limits.minimum; raw <= limits.maximum; ++raw)
-            if (format_value(step, quint16(raw), QChar(u',')).size() > ValueEditor::fieldLength)
+            if (formatValue(step, quint16(raw), QChar(u',')).size() > ValueEditor::fieldLength)
                 return false;
         return true;
     };

@@ -1,19 +1,13 @@
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
 #include "config/ConfigReader.h"
-#include "config/ParameterCatalogue.h"
 #include "config/SettingsFile.h"
-#include "config/TimerSchedule.h"
-#include "device/CurrentDevice.h"
-#include "link/RelayBus.h"
-#include "sim/LoopbackPort.h"
-#include "support/ScriptedOperator.h"
+#include "core/Texts.h"
+#include "support/RelayLineFixture.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
@@ -78,17 +72,13 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-class SettingsFileTest : public ::testing::Test
+class SettingsFileTest : public RelayLineFixture
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        line.addRelay(1, 4);
-        line.addRelay(6, 6);
-        port.open(QIODevice::ReadWrite);
-        bus.setReplyTimeoutMs(40);
-        grid.fill_conf(catalogue);
+        RelayLineFixture::SetUp();
         readRelay(1, 4);
     }
 
@@ -96,16 +86,14 @@ protected:
     {
         device.networkAddress = address;
         device.typeCode = type;
-        ConfigReadContext context{bus, op, device, catalogue, grid, timer, QChar(u',')};
-        ASSERT_EQ(readConfiguration(context), ConfigReadResult::Complete);
+        ASSERT_EQ(readConfiguration(session, op), ConfigReadResult::Complete);
     }
 
     QString path(const QString &name) const { return folder.filePath(name); }
 
     SettingsFile::LoadResult load(const QString &file)
     {
-        SettingsFile::LoadContext context{grid, timer, catalogue, device, QChar(u',')};
-        return SettingsFile::load(file, context, op);
+        return SettingsFile::load(file, session, op);
     }
 
     // A file with the given parameter lines (Windows-1251, CRLF) and nothing else.
@@ -134,14 +122,6 @@ protected:
     }
 
     QTemporaryDir folder;
-    RelayLine line;
-    LoopbackPort port{line};
-    RelayBus bus{&port};
-    ScriptedOperator op;
-    CurrentDevice device;
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
 };
 
 QList<int> rowsUpTo(int last, std::initializer_list<int> except = {})
@@ -217,7 +197,7 @@ TEST_F(SettingsFileTest, disabledRowIsSavedWithItsRealValueAndLoadsBackDisabledW
 
     // Another configuration on screen: row 29 on, row 2 enabled with another value.
     grid.setText(29, ConfigGrid::Value, on);
-    grid.switch_toggled(29);
+    grid.switchToggled(29);
     grid.setText(2, ConfigGrid::Value, QStringLiteral("40,0"));
     ASSERT_FALSE(grid.isDisabled(2));
 
@@ -424,7 +404,7 @@ TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
     EXPECT_TRUE(op.shown().isEmpty());
 
     // On a type-6 relay the row takes only a switch text: that key alone is refused.
-    grid.fill_conf(catalogue);
+    grid.fillFromCatalogue(catalogue);
     readRelay(6, 6);
     const QString rowThirtyOne = grid.text(31, ConfigGrid::Value);
     const SettingsFile::LoadResult onSix = load(path("four.miv"));
@@ -487,15 +467,14 @@ TEST_F(SettingsFileTest, saveIntoAFolderWithoutWriteAccessKeepsTheEarlierFile)
 TEST_F(SettingsFileTest, dialogNameWithoutExtensionGetsMiv)
 {
     op.answerFileName(path("noext"));
-    ASSERT_TRUE(SettingsFile::a_saveExecute(op, grid, timer));
+    ASSERT_TRUE(SettingsFile::askAndSave(op, grid, timer));
     EXPECT_TRUE(QFile::exists(path("noext.miv")));
     EXPECT_FALSE(QFile::exists(path("noext")));
 
     // The open dialog's name without extension finds the same file.
     grid.setText(0, ConfigGrid::Value, QStringLiteral("20"));
     op.answerFileName(path("noext"));
-    SettingsFile::LoadContext context{grid, timer, catalogue, device, QChar(u',')};
-    EXPECT_TRUE(SettingsFile::a_loadExecute(op, context).complete());
+    EXPECT_TRUE(SettingsFile::askAndLoad(session, op).complete());
     EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("10"));
 
     EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a/b.cfg")), QStringLiteral("/a/b.cfg"));
@@ -505,10 +484,9 @@ TEST_F(SettingsFileTest, dialogNameWithoutExtensionGetsMiv)
 TEST_F(SettingsFileTest, cancelledDialogsDoNothing)
 {
     op.answerFileName(QString());
-    EXPECT_FALSE(SettingsFile::a_saveExecute(op, grid, timer));
+    EXPECT_FALSE(SettingsFile::askAndSave(op, grid, timer));
     op.answerFileName(QString());
-    SettingsFile::LoadContext context{grid, timer, catalogue, device, QChar(u',')};
-    EXPECT_EQ(SettingsFile::a_loadExecute(op, context).outcome, SettingsFile::LoadResult::Outcome::Cancelled);
+    EXPECT_EQ(SettingsFile::askAndLoad(session, op).outcome, SettingsFile::LoadResult::Outcome::Cancelled);
     EXPECT_TRUE(markedRows().isEmpty());
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());

@@ -1,12 +1,12 @@
-#include "app/Texts.h"
-#include "config/TimerSchedule.h"
 #include "config/TimerTabBinding.h"
+#include "core/Texts.h"
+#include "core/TimerSchedule.h"
 
+#include <gtest/gtest.h>
+#include <memory>
 #include <QApplication>
 #include <QPushButton>
 #include <QTimeEdit>
-#include <gtest/gtest.h>
-#include <memory>
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/SessionFlags.h"
-#include "app/Texts.h"
-#include "config/ConfigGrid.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
 #include "config/TimerWriter.h"
-#include "device/CurrentDevice.h"
+#include "core/ConfigGrid.h"
+#include "core/CurrentDevice.h"
+#include "core/ParameterCatalogue.h"
+#include "core/SessionFlags.h"
+#include "core/Texts.h"
+#include "core/TimerSchedule.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
 #include "support/RelayLineFixture.h"
@@ -26,7 +26,7 @@ protected:
     {
         RelayLineFixture::SetUp();
         select(6, 6);
-        flags.conf_locked = false;
+        flags.editingLocked = false;
         // As after a read of the relay.
         timer.marks = {TimerMark::fromWord(0x0600), TimerMark::fromWord(0x071E), TimerMark::fromWord(0x0C00),
                        TimerMark::fromWord(0x1200), TimerMark::fromWord(0x173B)};
@@ -35,8 +35,7 @@ protected:
 
     TimerWriteResult write()
     {
-        TimerWriteContext context{bus, op, device, flags, catalogue, grid, timer, QChar(u',')};
-        return writeTimerSchedule(context);
+        return writeTimerSchedule(session, op);
     }
 
     int readsAsked() const { return readRequests(); }
@@ -82,8 +81,8 @@ TEST_F(TimerWriterTest, successLocksAndReadsEverythingBack)
 {
     timer.marks[0] = TimerMark::fromWord(0x0815);
     EXPECT_EQ(write(), TimerWriteResult::Written);
-    EXPECT_TRUE(flags.conf_locked);
-    EXPECT_FALSE(flags.conf_changed);
+    EXPECT_TRUE(flags.editingLocked);
+    EXPECT_FALSE(flags.unwrittenChanges);
     EXPECT_EQ(line.relay(6)->registerValue(0x76), 0x0815);
     EXPECT_EQ(readsAsked(), 6); // the configuration and both timer reads
     EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("10"));
@@ -94,30 +93,30 @@ TEST_F(TimerWriterTest, successLocksAndReadsEverythingBack)
 
 TEST_F(TimerWriterTest, whileLockedTheFirstWriteOnlyAsksAndTheSecondWrites)
 {
-    flags.conf_locked = true;
+    flags.editingLocked = true;
     op.answerPassword(QStringLiteral("ABCD"));
     EXPECT_EQ(write(), TimerWriteResult::Unlocked);
     EXPECT_TRUE(needsActionRefresh(TimerWriteResult::Unlocked));
-    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_FALSE(flags.editingLocked);
     EXPECT_EQ(line.requestCount(), 0);
     EXPECT_EQ(op.passwordPrompts(), 1);
 
     EXPECT_EQ(write(), TimerWriteResult::Written);
     EXPECT_EQ(op.passwordPrompts(), 1);
     EXPECT_EQ(writes().size(), 6);
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_TRUE(flags.editingLocked);
 }
 
 TEST_F(TimerWriterTest, wrongOrCancelledPasswordWritesNothing)
 {
-    flags.conf_locked = true;
+    flags.editingLocked = true;
     op.answerPassword(QStringLiteral("ABCE"));
     EXPECT_EQ(write(), TimerWriteResult::StillLocked);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::passwordError});
     op.answerPassword(std::nullopt);
     EXPECT_EQ(write(), TimerWriteResult::StillLocked);
     EXPECT_EQ(op.shown().size(), 1);
-    EXPECT_TRUE(flags.conf_locked);
+    EXPECT_TRUE(flags.editingLocked);
     EXPECT_EQ(line.requestCount(), 0);
     EXPECT_FALSE(needsActionRefresh(TimerWriteResult::StillLocked));
 }
@@ -125,7 +124,7 @@ TEST_F(TimerWriterTest, wrongOrCancelledPasswordWritesNothing)
 TEST_F(TimerWriterTest, nothingReadNothingHappensEvenWhileLocked)
 {
     timer.buttons = {};
-    flags.conf_locked = true;
+    flags.editingLocked = true;
     EXPECT_EQ(write(), TimerWriteResult::NothingRead);
     EXPECT_EQ(op.passwordPrompts(), 0);
     EXPECT_EQ(line.requestCount(), 0);
@@ -142,7 +141,7 @@ TEST_F(TimerWriterTest, failureAtMarkThreeStopsThere)
     const QList<Write> expected{{0x76, 0x0600}, {0x77, 0x071E}, {0x78, 0x0C00}};
     EXPECT_EQ(writes(), expected);
     EXPECT_EQ(readsAsked(), 0);
-    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_FALSE(flags.editingLocked);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
     EXPECT_EQ(line.relay(6)->registerValue(0x82), 0x0105);
 }
@@ -153,7 +152,7 @@ TEST_F(TimerWriterTest, refusalIsAFailedWrite)
     device.networkAddress = 1;
     EXPECT_EQ(write(), TimerWriteResult::LinkFailed);
     EXPECT_EQ(writes().size(), 1);
-    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_FALSE(flags.editingLocked);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
 }
 
@@ -163,7 +162,7 @@ TEST_F(TimerWriterTest, marksThatAreNoTimeAreNotWrittenAsMidnight)
     timer.marks[3] = TimerMark::fromWord(0x0A50);
     EXPECT_EQ(write(), TimerWriteResult::InvalidMarks);
     EXPECT_EQ(line.requestCount(), 0);
-    EXPECT_FALSE(flags.conf_locked);
+    EXPECT_FALSE(flags.editingLocked);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::timerMarksNotWritten.arg(QStringLiteral("2, 4"))});
 
     // Once the operator set them, the schedule goes out.
@@ -177,16 +176,16 @@ TEST_F(TimerWriterTest, marksThatAreNoTimeAreNotWrittenAsMidnight)
 TEST(TimerToggle, bu01ClickTogglesCaptionsAndLeavesEmptyOnes)
 {
     TimerSchedule timer;
-    bu01Click(timer, 1);
+    toggleTimerButton(timer, 1);
     EXPECT_EQ(timer.buttons[0], QString()); // nothing read yet
 
     timer.buttons = {on, off, QStringLiteral("?"), on, on, on, on};
-    bu01Click(timer, 1);
-    bu01Click(timer, 2);
-    bu01Click(timer, 3);
-    bu01Click(timer, 7);
-    bu01Click(timer, 0); // no such button
-    bu01Click(timer, 8);
+    toggleTimerButton(timer, 1);
+    toggleTimerButton(timer, 2);
+    toggleTimerButton(timer, 3);
+    toggleTimerButton(timer, 7);
+    toggleTimerButton(timer, 0); // no such button
+    toggleTimerButton(timer, 8);
     const std::array<QString, 7> expected{off, on, on, on, on, on, off};
     EXPECT_EQ(timer.buttons, expected);
 }

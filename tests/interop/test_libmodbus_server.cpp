@@ -6,11 +6,10 @@
 #include "support/PtyBridge.h"
 #include "support/PtySerialPort.h"
 
-#include <gtest/gtest.h>
-#include <modbus/modbus.h>
-
 #include <atomic>
 #include <cerrno>
+#include <gtest/gtest.h>
+#include <modbus/modbus.h>
 #include <thread>
 
 namespace {
@@ -97,57 +96,57 @@ protected:
 
 TEST_F(LibmodbusServerTest, readReturnsTheServersRegisters)
 {
-    const ReplyString reply = bus.SetQuery(serverAddress, 3, 0x50, 32);
+    const ReplyString reply = bus.readRegisters(serverAddress, 0x50, 32);
     ASSERT_EQ(reply.size(), 3 + 64);
     EXPECT_EQ(quint8(reply[0]), serverAddress);
     EXPECT_EQ(quint8(reply[1]), 3);
     EXPECT_EQ(quint8(reply[2]), 64);
     for (int i = 0; i < 32; ++i)
-        EXPECT_EQ(reply_word(reply, i), 0x1050 + i) << "register " << i;
+        EXPECT_EQ(replyWord(reply, i), 0x1050 + i) << "register " << i;
     EXPECT_FALSE(bus.lastException());
 }
 
 TEST_F(LibmodbusServerTest, writeWordStoresTheValueAndEchoes)
 {
-    const ReplyString reply = bus.WriteWord(serverAddress, 0x55, 1234);
+    const ReplyString reply = bus.writeRegister(serverAddress, 0x55, 1234);
     EXPECT_FALSE(RelayBus::isExceptionReply(reply));
-    EXPECT_EQ(reply_word(reply, 0), 0x55);
-    EXPECT_EQ(reply_word(reply, 1), 1234);
+    EXPECT_EQ(replyWord(reply, 0), 0x55);
+    EXPECT_EQ(replyWord(reply, 1), 1234);
     EXPECT_EQ(server->mapping()->tab_registers[0x55], 1234);
 }
 
 TEST_F(LibmodbusServerTest, coilCommandSwitchesTheServersCoil)
 {
-    const ReplyString on = bus.SendCommandA(serverAddress, 769, 0xFF00);
+    const ReplyString on = bus.writeCoil(serverAddress, 769, 0xFF00);
     EXPECT_FALSE(RelayBus::isExceptionReply(on));
     EXPECT_EQ(server->mapping()->tab_bits[1], 1);
     EXPECT_EQ(server->mapping()->tab_bits[0], 0);
-    bus.SendCommandA(serverAddress, 769, 0);
+    bus.writeCoil(serverAddress, 769, 0);
     EXPECT_EQ(server->mapping()->tab_bits[1], 0);
 }
 
 TEST_F(LibmodbusServerTest, exceptionRepliesAreRefusalsWithTheirCode)
 {
-    const ReplyString read = bus.SetQuery(serverAddress, 3, 0x100, 2);
+    const ReplyString read = bus.readRegisters(serverAddress, 0x100, 2);
     EXPECT_EQ(read.size(), 3);
     EXPECT_EQ(quint8(read[1]), 0x83);
     EXPECT_EQ(bus.lastException(), 2);
 
-    const ReplyString write = bus.WriteWord(serverAddress, 0x200, 7);
+    const ReplyString write = bus.writeRegister(serverAddress, 0x200, 7);
     EXPECT_TRUE(RelayBus::isExceptionReply(write));
-    EXPECT_EQ(reply_word(write, 0), 2);
+    EXPECT_EQ(replyWord(write, 0), 2);
     EXPECT_EQ(bus.lastException(), 2);
 
     // The line is in step after the refusals.
-    EXPECT_EQ(reply_word(bus.SetQuery(serverAddress, 3, 0x10, 1), 0), 0x1010);
+    EXPECT_EQ(replyWord(bus.readRegisters(serverAddress, 0x10, 1), 0), 0x1010);
 }
 
 TEST_F(LibmodbusServerTest, anotherAddressGetsNoAnswer)
 {
     bus.setReplyTimeoutMs(100);
-    EXPECT_LT(bus.SetQuery(9, 3, 0x50, 2).size(), 5);
-    EXPECT_THROW(bus.WriteWord(9, 0x55, 20), LinkError);
-    EXPECT_EQ(reply_word(bus.SetQuery(serverAddress, 3, 0x50, 1), 0), 0x1050);
+    EXPECT_LT(bus.readRegisters(9, 0x50, 2).size(), 5);
+    EXPECT_THROW(bus.writeRegister(9, 0x55, 20), LinkError);
+    EXPECT_EQ(replyWord(bus.readRegisters(serverAddress, 0x50, 1), 0), 0x1050);
 }
 
 } // namespace

@@ -6,11 +6,11 @@
 #include "support/PtySerialPort.h"
 #include "support/SimProcess.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -31,8 +31,8 @@ struct BusOverPty {
 
     bool readsHealthyRelay(quint8 address)
     {
-        const ReplyString reply = bus.SetQuery(address, 3, 0x50, 2);
-        return reply.size() == 7 && reply_word(reply, 0) == ratio && reply_word(reply, 1) == nominalCurrent;
+        const ReplyString reply = bus.readRegisters(address, 0x50, 2);
+        return reply.size() == 7 && replyWord(reply, 0) == ratio && replyWord(reply, 1) == nominalCurrent;
     }
 
     std::unique_ptr<QSerialPort> port;
@@ -49,7 +49,7 @@ TEST(PtySmoke, scanFindsExactlyTheRelaysOnTheLine)
 
     QList<int> found;
     for (int address = 1; address <= 32; ++address)
-        if (link.bus.GetF07(quint8(address), 100) != 255)
+        if (link.bus.readStatus(quint8(address), 100) != 255)
             found.append(address);
     EXPECT_EQ(found, QList<int>({1, 6, 17}));
     EXPECT_EQ(sim.stop(), 0); // SIGTERM ends it cleanly
@@ -82,10 +82,10 @@ TEST(PtySmoke, everyFaultIsAFailedExchangeAndTheNextOneIsRight)
     const Case failing[] = {{"silent", 2}, {"bad crc", 3}, {"late", 4}, {"wrong address", 6},
                             {"truncate", 8}, {"answered its share", 9}};
     for (const Case &c : failing) {
-        EXPECT_LT(bus.SetQuery(c.address, 3, 0x50, 2).size(), 5) << c.fault;
-        EXPECT_EQ(bus.GetF07(c.address), 255) << c.fault;
+        EXPECT_LT(bus.readRegisters(c.address, 0x50, 2).size(), 5) << c.fault;
+        EXPECT_EQ(bus.readStatus(c.address), 255) << c.fault;
         try {
-            bus.WriteWord(c.address, 0x55, 30);
+            bus.writeRegister(c.address, 0x55, 30);
             ADD_FAILURE() << c.fault << ": a write without a valid answer returned";
         } catch (const LinkError &error) {
             EXPECT_EQ(error.kind(), LinkError::Kind::NoAnswer) << c.fault;
@@ -93,11 +93,11 @@ TEST(PtySmoke, everyFaultIsAFailedExchangeAndTheNextOneIsRight)
         EXPECT_TRUE(link.readsHealthyRelay(1)) << "after " << c.fault;
     }
     // The late relay's replies keep arriving late; none is taken for a later request.
-    EXPECT_LT(bus.SetQuery(4, 3, 0x60, 1).size(), 5);
+    EXPECT_LT(bus.readRegisters(4, 0x60, 1).size(), 5);
 
     // Noise before a reply is skipped; the reply itself is the data.
     EXPECT_TRUE(link.readsHealthyRelay(5));
-    EXPECT_NE(bus.GetF07(5), 255);
+    EXPECT_NE(bus.readStatus(5), 255);
     EXPECT_TRUE(link.readsHealthyRelay(7));
 
     // One log line per request, with the fault that shaped it.
@@ -129,7 +129,7 @@ TEST(PtySmoke, simulatorGoneIsAPortFailureNotData)
     ASSERT_TRUE(link.readsHealthyRelay(1));
     sim.reset();
     try {
-        const ReplyString reply = link.bus.SetQuery(1, 3, 0x50, 2);
+        const ReplyString reply = link.bus.readRegisters(1, 0x50, 2);
         EXPECT_LT(reply.size(), 5);
     } catch (const LinkError &error) {
         EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure);

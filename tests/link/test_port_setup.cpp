@@ -1,10 +1,10 @@
-#include "app/Operator.h"
-#include "app/Texts.h"
+#include "core/Operator.h"
+#include "core/Texts.h"
+#include "device/PortSetup.h"
 #include "link/ModbusFrame.h"
-#include "link/PortSetup.h"
-#include "support/RecordingOperator.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
+#include "support/RecordingOperator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
+#include "core/DigitText.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
 
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 
 namespace {
 
@@ -26,21 +27,21 @@ protected:
 
 TEST_F(RelayBusTest, readReturnsTheReplyFrameWithoutCrc)
 {
-    const ReplyString reply = bus.SetQuery(1, 3, 0x50, 32);
+    const ReplyString reply = bus.readRegisters(1, 0x50, 32);
     ASSERT_EQ(reply.size(), 3 + 64);
     EXPECT_EQ(quint8(reply[0]), 1);
     EXPECT_EQ(quint8(reply[1]), 3);
     EXPECT_EQ(quint8(reply[2]), 64);
-    EXPECT_EQ(reply_word(reply, 0), 10);  // transformation ratio
-    EXPECT_EQ(reply_word(reply, 1), 250);
-    EXPECT_EQ(reply_word(reply, 40), 0); // beyond the reply's end
+    EXPECT_EQ(replyWord(reply, 0), 10);  // transformation ratio
+    EXPECT_EQ(replyWord(reply, 1), 250);
+    EXPECT_EQ(replyWord(reply, 40), 0); // beyond the reply's end
 }
 
 TEST_F(RelayBusTest, statusQueryTellsWhoAnswers)
 {
-    EXPECT_NE(bus.GetF07(1), 255);
-    EXPECT_NE(bus.GetF07(6), 255);
-    EXPECT_EQ(bus.GetF07(2), 255);
+    EXPECT_NE(bus.readStatus(1), 255);
+    EXPECT_NE(bus.readStatus(6), 255);
+    EXPECT_EQ(bus.readStatus(2), 255);
 }
 
 TEST_F(RelayBusTest, everyFaultIsAFailedExchangeNeverData)
@@ -63,14 +64,14 @@ TEST_F(RelayBusTest, everyFaultIsAFailedExchangeNeverData)
                           {"wrong address", wrongAddress}, {"truncated", truncated}};
     for (const Case &c : cases) {
         line.setFaults(1, c.faults);
-        EXPECT_LT(bus.SetQuery(1, 3, 0x50, 32).size(), 5) << c.name;
-        EXPECT_EQ(bus.GetF07(1), 255) << c.name;
-        EXPECT_THROW(bus.WriteWord(1, 0x55, 30), LinkError) << c.name;
+        EXPECT_LT(bus.readRegisters(1, 0x50, 32).size(), 5) << c.name;
+        EXPECT_EQ(bus.readStatus(1), 255) << c.name;
+        EXPECT_THROW(bus.writeRegister(1, 0x55, 30), LinkError) << c.name;
         line.clearFaults();
         // The next exchange is not confused by what the fault left on the line.
-        const ReplyString reply = bus.SetQuery(1, 3, 0x50, 2);
+        const ReplyString reply = bus.readRegisters(1, 0x50, 2);
         ASSERT_EQ(reply.size(), 7) << c.name;
-        EXPECT_EQ(reply_word(reply, 0), 10) << c.name;
+        EXPECT_EQ(replyWord(reply, 0), 10) << c.name;
     }
 }
 
@@ -79,17 +80,17 @@ TEST_F(RelayBusTest, noiseBeforeAReplyIsSkipped)
     RelayLine::Faults garbage;
     garbage.garbage = QByteArray::fromHex("00FF0103");
     line.setFaults(1, garbage);
-    const ReplyString reply = bus.SetQuery(1, 3, 0x50, 2);
+    const ReplyString reply = bus.readRegisters(1, 0x50, 2);
     ASSERT_EQ(reply.size(), 7);
-    EXPECT_EQ(reply_word(reply, 0), 10);
-    EXPECT_EQ(reply_word(reply, 1), 250);
+    EXPECT_EQ(replyWord(reply, 0), 10);
+    EXPECT_EQ(replyWord(reply, 1), 250);
 }
 
 TEST_F(RelayBusTest, staleInputIsDiscardedBeforeARequest)
 {
     port.feedGarbage(modbus::withCrc(QByteArray::fromHex("010304FFFFFFFF")));
-    const ReplyString reply = bus.SetQuery(1, 3, 0x50, 2);
-    EXPECT_EQ(reply_word(reply, 0), 10);
+    const ReplyString reply = bus.readRegisters(1, 0x50, 2);
+    EXPECT_EQ(replyWord(reply, 0), 10);
 }
 
 TEST_F(RelayBusTest, aLateReplyIsNotTakenForTheNextRequest)
@@ -97,27 +98,27 @@ TEST_F(RelayBusTest, aLateReplyIsNotTakenForTheNextRequest)
     RelayLine::Faults late;
     late.lateMs = 100;
     line.setFaults(1, late);
-    EXPECT_LT(bus.SetQuery(1, 3, 0x50, 2).size(), 5);
+    EXPECT_LT(bus.readRegisters(1, 0x50, 2).size(), 5);
     line.clearFaults();
-    EXPECT_EQ(reply_word(bus.SetQuery(1, 3, 0x60, 2), 0), 80); // not the 0x50 block
+    EXPECT_EQ(replyWord(bus.readRegisters(1, 0x60, 2), 0), 80); // not the 0x50 block
 }
 
 TEST_F(RelayBusTest, refusedWriteReturnsTheExceptionCode)
 {
-    const ReplyString refused = bus.WriteWord(1, 0x55, 70000 & 0xFFFF);
+    const ReplyString refused = bus.writeRegister(1, 0x55, 70000 & 0xFFFF);
     EXPECT_TRUE(RelayBus::isExceptionReply(refused));
-    EXPECT_EQ(reply_word(refused, 0), 3);
+    EXPECT_EQ(replyWord(refused, 0), 3);
     EXPECT_EQ(bus.lastException(), 3);
     EXPECT_EQ(line.relay(1)->registerValue(0x55), 30); // untouched
 
-    const ReplyString written = bus.WriteWord(1, 0x55, 40);
+    const ReplyString written = bus.writeRegister(1, 0x55, 40);
     EXPECT_FALSE(RelayBus::isExceptionReply(written));
     EXPECT_EQ(line.relay(1)->registerValue(0x55), 40);
 }
 
 TEST_F(RelayBusTest, refusedReadIsShorterThanFive)
 {
-    const ReplyString reply = bus.SetQuery(1, 3, 0x8F, 10);
+    const ReplyString reply = bus.readRegisters(1, 0x8F, 10);
     EXPECT_EQ(reply.size(), 3);
     EXPECT_EQ(bus.lastException(), 2);
 }
@@ -126,7 +127,7 @@ TEST_F(RelayBusTest, broadcastWaitsForNothing)
 {
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(bus.WriteWord(0, 0x41, 0x2044), ReplyString());
+    EXPECT_EQ(bus.writeRegister(0, 0x41, 0x2044), ReplyString());
     EXPECT_LT(clock.elapsed(), 50);
     EXPECT_EQ(line.relay(1)->registerValue(0x41), 0x2044);
 }
@@ -135,27 +136,27 @@ TEST_F(RelayBusTest, vanishedPortRaisesPortFailure)
 {
     port.vanish();
     try {
-        bus.GetF07(1);
+        bus.readStatus(1);
         FAIL() << "no error";
     } catch (const LinkError &error) {
         EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure);
     }
-    EXPECT_THROW(bus.SetQuery(1, 3, 0, 7), LinkError);
+    EXPECT_THROW(bus.readRegisters(1, 0, 7), LinkError);
 }
 
 TEST_F(RelayBusTest, scanWaitIsItsOwn)
 {
     line.setLatencyMs(45, 45);
-    EXPECT_EQ(bus.GetF07(1, 30), 255);
-    EXPECT_NE(bus.GetF07(1), 255); // the patient wait of 60 ms gets it
+    EXPECT_EQ(bus.readStatus(1, 30), 255);
+    EXPECT_NE(bus.readStatus(1), 255); // the patient wait of 60 ms gets it
 }
 
 TEST(RelayBusText, binaryAndHexTexts)
 {
-    EXPECT_EQ(RelayBus::BinToInt(u"0010000001000100"), 0x2044u);
-    EXPECT_EQ(RelayBus::HexToInt(u"0080"), 0x80u);
-    EXPECT_EQ(RelayBus::HexToInt(u"005A"), 0x5Au);
-    EXPECT_EQ(RelayBus::HexToInt(u"006a"), 0x6Au);
+    EXPECT_EQ(parseBinary(u"0010000001000100"), 0x2044u);
+    EXPECT_EQ(parseHex(u"0080"), 0x80u);
+    EXPECT_EQ(parseHex(u"005A"), 0x5Au);
+    EXPECT_EQ(parseHex(u"006a"), 0x6Au);
 }
 
 } // namespace

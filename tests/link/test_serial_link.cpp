@@ -1,20 +1,19 @@
-#include "app/Operator.h"
-#include "app/Texts.h"
+#include "core/Operator.h"
+#include "core/Texts.h"
+#include "device/PortSetup.h"
 #include "link/FrontIni.h"
 #include "link/IniFile.h"
-#include "link/PortSetup.h"
 #include "link/SerialLink.h"
 #include "support/RecordingOperator.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <poll.h>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <thread>
@@ -186,7 +185,7 @@ TEST(SerialLink, pseudoTerminalRefusingLineSettingsIsNoFailure)
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(link.port().error(), QSerialPort::NoError);
     link.bus().setReplyTimeoutMs(20);
-    EXPECT_EQ(link.bus().GetF07(1), 255); // no relay, but no port failure either
+    EXPECT_EQ(link.bus().readStatus(1), 255); // no relay, but no port failure either
 }
 
 TEST(SerialLink, busTimingFollowsTheSettings)
@@ -241,7 +240,7 @@ TEST(SerialLink, portGoneBeforeAnExchangeIsAPortFailure)
     link.bus().setReplyTimeoutMs(300);
     pty.reset();
     try {
-        link.bus().SetQuery(1, 3, 0, 7);
+        link.bus().readRegisters(1, 0, 7);
         FAIL() << "no LinkError";
     } catch (const LinkError &error) {
         EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure) << error.what();
@@ -261,7 +260,7 @@ TEST(SerialLink, portGoneWhileTheBusWaitsIsAPortFailure)
         pty.closeMaster();
     });
     try {
-        link.bus().SetQuery(1, 3, 0, 7);
+        link.bus().readRegisters(1, 0, 7);
         ADD_FAILURE() << "no LinkError";
     } catch (const LinkError &error) {
         EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure) << error.what();
@@ -322,7 +321,7 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     SerialLink link;
     link.setSettings(on(firstLine.mid(5)));
     ASSERT_TRUE(link.open());
-    ASSERT_NE(link.bus().GetF07(6), 255);
+    ASSERT_NE(link.bus().readStatus(6), 255);
 
     RecordingOperator messages;
     PortSettings chosen = link.settings();
@@ -334,8 +333,8 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(link.settings(), chosen);
 
-    const ReplyString reply = link.bus().SetQuery(6, 3, InterfaceWord::relayRegister, 1);
-    EXPECT_EQ(reply_word(reply, 0), (1u << 2) | (1u << 7) | (1u << 14));
+    const ReplyString reply = link.bus().readRegisters(6, InterfaceWord::relayRegister, 1);
+    EXPECT_EQ(replyWord(reply, 0), (1u << 2) | (1u << 7) | (1u << 14));
     PortSettings stored;
     ASSERT_TRUE(loadPortSettings(dir.filePath(QStringLiteral("front.ini")), stored));
     EXPECT_EQ(stored, chosen);

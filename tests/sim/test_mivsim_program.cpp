@@ -54,9 +54,9 @@ TEST(MivsimProgram, aClientMayCloseAndReopenThePort)
         ASSERT_TRUE(port) << "round " << round;
         RelayBus bus(port.get());
         bus.setReplyTimeoutMs(500);
-        const ReplyString reply = bus.SetQuery(6, 3, 0, 7);
+        const ReplyString reply = bus.readRegisters(6, 0, 7);
         ASSERT_EQ(reply.size(), 3 + 14) << "round " << round;
-        EXPECT_EQ(reply_word(reply, 2) & 0xFF, '6');
+        EXPECT_EQ(replyWord(reply, 2) & 0xFF, '6');
     }
     EXPECT_TRUE(sim.isRunning());
     EXPECT_EQ(sim.stop(), 0);

@@ -1,10 +1,6 @@
 #pragma once
 
-#include "app/SessionFlags.h"
-#include "config/ConfigGrid.h"
-#include "config/ParameterCatalogue.h"
-#include "config/TimerSchedule.h"
-#include "device/CurrentDevice.h"
+#include "core/RelaySession.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
@@ -25,9 +21,9 @@ struct RegisterWrite {
 };
 
 // A simulated relay of type 4 at address 1 and one of type 6 at address 6 on
-// the in-process loopback line, with the program-wide state the data module
-// holds: the device record, the flags, the catalogue, the grid (names and
-// registers filled) and the timer schedule. No relay is selected yet.
+// the in-process loopback line, with the relay session the data module
+// holds (the grid's names and registers filled, numbers with a decimal
+// comma). No relay is selected yet; the short names are the session's parts.
 class RelayLineFixture : public ::testing::Test
 {
 protected:
@@ -37,7 +33,8 @@ protected:
         line.addRelay(6, 6);
         port.open(QIODevice::ReadWrite);
         bus.setReplyTimeoutMs(40);
-        grid.fill_conf(catalogue);
+        grid.fillFromCatalogue(catalogue);
+        session.decimalSeparator = QChar(u',');
     }
 
     // Makes the relay at `address` the current one, as identification would.
@@ -80,9 +77,10 @@ protected:
     LoopbackPort port{line};
     RelayBus bus{&port};
     ScriptedOperator op;
-    CurrentDevice device;
-    SessionFlags flags;
-    ParameterCatalogue catalogue;
-    ConfigGrid grid;
-    TimerSchedule timer;
+    RelaySession session{bus};
+    CurrentDevice &device = session.device;
+    SessionFlags &flags = session.flags;
+    ParameterCatalogue &catalogue = session.catalogue;
+    ConfigGrid &grid = session.configGrid;
+    TimerSchedule &timer = session.timer;
 };

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "QtPrinters.h"
-#include "app/Operator.h"
+#include "core/Operator.h"
 
+#include <deque>
 #include <QList>
 #include <QString>
-#include <deque>
 #include <stdexcept>
 #include <variant>
 

@@ -1,6 +1,6 @@
 #include "QtPrinters.h"
-#include "app/Texts.h"
 #include "config/ConfigValidation.h"
+#include "core/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +84,7 @@ TEST(ConfigValidation, everyValueTheProgramFormatsPasses)
         const RawLimits limits = *catalogue.storedLimits(row);
         for (const quint16 raw : {limits.minimum, limits.maximum}) {
             for (const QChar separator : {QChar(u','), QChar(u'.')}) {
-                const QString text = format_value(catalogue.step(row), raw, separator);
+                const QString text = formatValue(catalogue.step(row), raw, separator);
                 const auto check = ConfigValidation::checkRow(catalogue, row, text, 10, 4, separator);
                 EXPECT_EQ(check.verdict, Verdict::Accepted) << "row " << row << " " << text.toStdString();
                 EXPECT_EQ(check.raw, raw);
@@ -95,7 +95,7 @@ TEST(ConfigValidation, everyValueTheProgramFormatsPasses)
         const QString step = *resolutionForRatio(ratio);
         const RawLimits limits = ratioLimits(ratio, step);
         for (const quint16 raw : {limits.minimum, limits.maximum}) {
-            const auto check = ConfigValidation::checkRow(catalogue, 1, format_value(step, raw, u','), ratio, 4, u',');
+            const auto check = ConfigValidation::checkRow(catalogue, 1, formatValue(step, raw, u','), ratio, 4, u',');
             EXPECT_EQ(check.verdict, Verdict::Accepted) << "ratio " << ratio << " raw " << raw;
         }
     }

@@ -1,4 +1,4 @@
-#include "config/ValueFormat.h"
+#include "core/ValueFormat.h"
 
 #include <algorithm>
 
@@ -13,7 +13,7 @@ std::optional<int> decimalsOfStep(const QString &step)
     return std::nullopt;
 }
 
-QString format_value(const QString &step, quint16 raw, QChar decimalSeparator)
+QString formatValue(const QString &step, quint16 raw, QChar decimalSeparator)
 {
     const auto decimals = decimalsOfStep(step);
     if (!decimals)
@@ -84,7 +84,7 @@ bool allZero(QStringView digits)
 
 } // namespace
 
-std::optional<quint16> parse_value(const QString &step, const QString &text, QChar decimalSeparator)
+std::optional<quint16> parseValue(const QString &step, const QString &text, QChar decimalSeparator)
 {
     const auto decimals = decimalsOfStep(step);
     if (!decimals)

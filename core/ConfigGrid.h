@@ -1,10 +1,10 @@
 #pragma once
 
-#include "config/ParameterCatalogue.h"
+#include "core/ParameterCatalogue.h"
 
+#include <array>
 #include <QAbstractTableModel>
 #include <QStringList>
-#include <array>
 
 // The configuration grid `sg`: 34 rows, one per catalogue row, and six columns
 // of texts. The cells are the working store of the configuration on screen:
@@ -38,28 +38,28 @@ public:
     void setText(int row, int column, const QString &text);
 
     // Empties every cell, then names and registers of rows 0-33 from the catalogue.
-    void fill_conf(const ParameterCatalogue &catalogue);
+    void fillFromCatalogue(const ParameterCatalogue &catalogue);
     // Empties every cell.
-    void clr_tab();
+    void clearCells();
 
     // Puts the value text aside in column 5 and shows the disabled text; a
     // pending change of the row is dropped. A row already disabled keeps the
     // text it put aside (only its mark is dropped).
-    void disable_row(int row);
+    void disableRow(int row);
     // Brings the text put aside back into column 2. A row that is not
     // disabled is left alone, so that its value is never blanked.
-    void enable_row(int row);
+    void enableRow(int row);
     // Disabled: column 5 holds a text put aside, or column 2 shows the disabled text.
     bool isDisabled(int row) const;
 
     // The bulk pass: every dependent row of a switch that reads "откл." is
     // disabled. Only disables.
-    void apply_switches();
+    void applySwitches();
     // The rule for one switch row in both directions; other rows change nothing.
-    void switch_toggled(int row);
-    // The reverse of apply_switches for switches that read "вкл.": their
+    void switchToggled(int row);
+    // The reverse of applySwitches for switches that read "вкл.": their
     // dependent rows that are still disabled come back with the text put aside.
-    void enable_switched_on();
+    void enableSwitchedOn();
 
     bool isMarked(int row) const;
     void mark(int row);
@@ -73,7 +73,7 @@ private:
 };
 
 // Empties every cell of any text grid (for the journal grid as well).
-void clr_tab(QAbstractItemModel &grid);
+void clearCells(QAbstractItemModel &grid);
 // The start-up filling of the journal grid: every cell emptied, then "#" in
 // column 0 of rows 0-99 (as many of them as the grid has).
-void fill_journal_numbers(QAbstractItemModel &journal);
+void fillJournalNumbers(QAbstractItemModel &journal);

@@ -1,7 +1,7 @@
-#include "config/TimerSchedule.h"
+#include "core/TimerSchedule.h"
 
-#include "config/ParameterCatalogue.h"
-#include "link/RelayBus.h"
+#include "core/DigitText.h"
+#include "core/ParameterCatalogue.h"
 
 #include <QStringList>
 
@@ -23,11 +23,11 @@ TimerMark TimerMark::fromWord(quint16 word)
     return mark;
 }
 
-int TimerSchedule::decodeMarks(const ReplyString &replyFrom0x70)
+int TimerSchedule::decodeMarks(const std::array<quint16, markCount> &words)
 {
     int invalid = 0;
     for (int i = 0; i < markCount; ++i) {
-        marks[size_t(i)] = TimerMark::fromWord(reply_word(replyFrom0x70, firstMarkInMotorBlock + i));
+        marks[size_t(i)] = TimerMark::fromWord(words[size_t(i)]);
         if (!marks[size_t(i)].valid)
             ++invalid;
     }
@@ -37,16 +37,16 @@ int TimerSchedule::decodeMarks(const ReplyString &replyFrom0x70)
 void TimerSchedule::decodeSwitches(quint16 word)
 {
     for (int i = 0; i < buttonCount; ++i)
-        buttons[size_t(i)] = OnOffTexts[size_t(reply_bit(word, buttonBits[size_t(i)]))];
+        buttons[size_t(i)] = onOffTexts[size_t((word >> buttonBits[size_t(i)]) & 1)];
 }
 
 quint16 TimerSchedule::switchWord() const
 {
-    auto digit = [this](int button) { return buttons[size_t(button - 1)] == OnOffTexts[1] ? u'1' : u'0'; };
+    auto digit = [this](int button) { return buttons[size_t(button - 1)] == onOffTexts[1] ? u'1' : u'0'; };
     QString digits;
     for (int button : {7, 0, 0, 4, 5, 6, 1, 2, 3})
         digits += button == 0 ? u'0' : digit(button);
-    return quint16(RelayBus::BinToInt(digits));
+    return quint16(parseBinary(digits));
 }
 
 quint16 TimerSchedule::markWord(const QTime &time)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
-#include <QtGlobal>
 #include <array>
 #include <optional>
+#include <QString>
+#include <QtGlobal>
 
 // One configuration parameter as the relay menu knows it. All fields are texts,
 // as the settings file and the value editor show them.
@@ -45,14 +45,14 @@ struct SwitchBit {
     int word;
     int bit;
 };
-inline constexpr std::array<SwitchBit, 9> SwitchBits = {{
+inline constexpr std::array<SwitchBit, 9> switchBits = {{
     {23, 0, 2}, {24, 0, 1}, {25, 0, 0}, {26, 0, 5}, {27, 0, 4}, {28, 0, 3},
     {29, 1, 2}, {30, 1, 1}, {31, 1, 0},
 }};
 std::optional<SwitchBit> switchBitOf(int row);
 
 // The two texts of a switch, indexed by the bit value.
-inline const std::array<QString, 2> OnOffTexts = {QStringLiteral("откл."), QStringLiteral("вкл.")};
+inline const std::array<QString, 2> onOffTexts = {QStringLiteral("откл."), QStringLiteral("вкл.")};
 
 // The 34 configuration parameters. The table is constant except for the
 // resolution of rows 1 and 2, which follows the transformation ratio; that
@@ -98,6 +98,6 @@ struct EventName {
     QString code; // three decimal digits
     QString name;
 };
-const std::array<EventName, 35> &EventNameTable();
+const std::array<EventName, 35> &eventNameTable();
 // The entry whose code has this numeric value; nullptr for an unknown code.
 const EventName *findEvent(int code);

@@ -1,4 +1,4 @@
-#include "config/ParameterCatalogue.h"
+#include "core/ParameterCatalogue.h"
 
 #include <algorithm>
 
@@ -90,7 +90,7 @@ std::array<EventName, 35> makeEventNames()
 
 std::optional<SwitchBit> switchBitOf(int row)
 {
-    for (const SwitchBit &bit : SwitchBits)
+    for (const SwitchBit &bit : switchBits)
         if (bit.row == row)
             return bit;
     return std::nullopt;
@@ -158,7 +158,7 @@ RawLimits ratioLimits(int ratio, const QString &step)
     return RawLimits{quint16(std::min<qint64>(minimum, 65535)), quint16(std::min<qint64>(maximum, 65535))};
 }
 
-const std::array<EventName, 35> &EventNameTable()
+const std::array<EventName, 35> &eventNameTable()
 {
     static const std::array<EventName, 35> table = makeEventNames();
     return table;
@@ -166,7 +166,7 @@ const std::array<EventName, 35> &EventNameTable()
 
 const EventName *findEvent(int code)
 {
-    for (const EventName &entry : EventNameTable())
+    for (const EventName &entry : eventNameTable())
         if (entry.code.toInt() == code)
             return &entry;
     return nullptr;

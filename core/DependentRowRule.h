@@ -14,7 +14,7 @@ struct DependentRowRule {
 };
 
 // In the order the bulk pass walks them. Rows 26, 30 and 31 control no other row.
-inline constexpr std::array<DependentRowRule, 6> DependentRowRules = {{
+inline constexpr std::array<DependentRowRule, 6> dependentRowRules = {{
     {23, {3, 18}, 2},
     {24, {4, 17}, 2},
     {25, {7, 0}, 1},
@@ -26,7 +26,7 @@ inline constexpr std::array<DependentRowRule, 6> DependentRowRules = {{
 // The rule of a switch row; nullptr when the row controls nothing.
 inline const DependentRowRule *dependentRowRuleOf(int switchRow)
 {
-    for (const DependentRowRule &rule : DependentRowRules)
+    for (const DependentRowRule &rule : dependentRowRules)
         if (rule.switchRow == switchRow)
             return &rule;
     return nullptr;

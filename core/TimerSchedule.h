@@ -1,10 +1,8 @@
 #pragma once
 
-#include "link/ReplyString.h"
-
+#include <array>
 #include <QString>
 #include <QTime>
-#include <array>
 
 // One time mark of the daily timer as the relay holds it: hour in the high
 // byte, minute in the low byte.
@@ -24,9 +22,6 @@ class TimerSchedule
 public:
     static constexpr int markCount = 5;
     static constexpr int buttonCount = 7; // bu01..bu06 intervals, bu07 the timer
-    static constexpr quint16 firstMarkRegister = 0x76; // marks 1-5 at 0x76..0x7A
-    static constexpr quint16 switchRegister = 0x82;
-    static constexpr int firstMarkInMotorBlock = 6; // R6..R10 of a read from 0x70
 
     std::array<TimerMark, markCount> marks;
     std::array<QString, buttonCount> buttons; // "вкл." / "откл."; empty before the first read
@@ -34,9 +29,9 @@ public:
     // Whether switches were read (the write and the toggling need it).
     bool hasBeenRead() const { return !buttons[buttonCount - 1].isEmpty(); }
 
-    // Marks 1-5 from the reply to the read of 11 registers from 0x70.
+    // Marks 1-5 from their register words.
     // Returns how many of them were no valid time (those show 00:00, flagged).
-    int decodeMarks(const ReplyString &replyFrom0x70);
+    int decodeMarks(const std::array<quint16, markCount> &words);
     // Captions of bu01..bu07 from the switch word.
     void decodeSwitches(quint16 word);
 

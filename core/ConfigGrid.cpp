@@ -1,7 +1,7 @@
-#include "config/ConfigGrid.h"
+#include "core/ConfigGrid.h"
 
-#include "app/Texts.h"
-#include "config/DependentRowRule.h"
+#include "core/DependentRowRule.h"
+#include "core/Texts.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ void ConfigGrid::changed(int row, int column)
     Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }
 
-void ConfigGrid::clr_tab()
+void ConfigGrid::clearCells()
 {
     beginResetModel();
     for (auto &row : m_cells)
@@ -103,7 +103,7 @@ void ConfigGrid::clr_tab()
     endResetModel();
 }
 
-void ConfigGrid::fill_conf(const ParameterCatalogue &catalogue)
+void ConfigGrid::fillFromCatalogue(const ParameterCatalogue &catalogue)
 {
     beginResetModel();
     for (int row = 0; row < ConfigRow::count; ++row) {
@@ -121,7 +121,7 @@ bool ConfigGrid::isDisabled(int row) const
     return !text(row, SavedText).isEmpty() || text(row, Value) == Texts::functionOff;
 }
 
-void ConfigGrid::disable_row(int row)
+void ConfigGrid::disableRow(int row)
 {
     if (!isDisabled(row))
         setText(row, SavedText, text(row, Value));
@@ -129,7 +129,7 @@ void ConfigGrid::disable_row(int row)
     setText(row, Change, QString());
 }
 
-void ConfigGrid::enable_row(int row)
+void ConfigGrid::enableRow(int row)
 {
     if (!isDisabled(row))
         return;
@@ -137,33 +137,33 @@ void ConfigGrid::enable_row(int row)
     setText(row, SavedText, QString());
 }
 
-void ConfigGrid::apply_switches()
+void ConfigGrid::applySwitches()
 {
-    for (const DependentRowRule &rule : DependentRowRules)
-        if (text(rule.switchRow, Value) == OnOffTexts[0])
+    for (const DependentRowRule &rule : dependentRowRules)
+        if (text(rule.switchRow, Value) == onOffTexts[0])
             for (int row : rule.dependentRows())
-                disable_row(row);
+                disableRow(row);
 }
 
-void ConfigGrid::enable_switched_on()
+void ConfigGrid::enableSwitchedOn()
 {
-    for (const DependentRowRule &rule : DependentRowRules)
-        if (text(rule.switchRow, Value) == OnOffTexts[1])
+    for (const DependentRowRule &rule : dependentRowRules)
+        if (text(rule.switchRow, Value) == onOffTexts[1])
             for (int row : rule.dependentRows())
-                enable_row(row);
+                enableRow(row);
 }
 
-void ConfigGrid::switch_toggled(int row)
+void ConfigGrid::switchToggled(int row)
 {
     const DependentRowRule *rule = dependentRowRuleOf(row);
     if (!rule)
         return;
-    const bool off = text(row, Value) == OnOffTexts[0];
+    const bool off = text(row, Value) == onOffTexts[0];
     for (int dependent : rule->dependentRows()) {
         if (off)
-            disable_row(dependent);
+            disableRow(dependent);
         else
-            enable_row(dependent);
+            enableRow(dependent);
     }
 }
 
@@ -182,16 +182,16 @@ void ConfigGrid::unmark(int row)
     setText(row, Change, QString());
 }
 
-void clr_tab(QAbstractItemModel &grid)
+void clearCells(QAbstractItemModel &grid)
 {
     for (int row = 0; row < grid.rowCount(); ++row)
         for (int column = 0; column < grid.columnCount(); ++column)
             grid.setData(grid.index(row, column), QString(), Qt::EditRole);
 }
 
-void fill_journal_numbers(QAbstractItemModel &journal)
+void fillJournalNumbers(QAbstractItemModel &journal)
 {
-    clr_tab(journal);
+    clearCells(journal);
     const int rows = std::min(100, journal.rowCount());
     for (int row = 0; row < rows; ++row)
         journal.setData(journal.index(row, 0), QStringLiteral("#"), Qt::EditRole);

@@ -1,7 +1,7 @@
-#include "link/PortSetup.h"
+#include "device/PortSetup.h"
 
-#include "app/Operator.h"
-#include "app/Texts.h"
+#include "core/Operator.h"
+#include "core/Texts.h"
 #include "link/RelayBus.h"
 #include "link/SerialLink.h"
 
@@ -48,7 +48,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     QString error;
     port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
     try {
-        bus.WriteWord(relayAddress, InterfaceWord::relayRegister, newWord);
+        bus.writeRegister(relayAddress, InterfaceWord::relayRegister, newWord);
         result.wordWritten = true;
     } catch (const LinkError &) {
         reportError(messages, Operator::Icon::Error, Texts::linkError);

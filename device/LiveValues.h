@@ -1,9 +1,0 @@
-#pragma once
-
-// The latest decoded live state of the relay. Identification resets the three
-// states below; the live-value read fills and uses them.
-struct LiveValues {
-    int LoadLampState = 1;  // the load lamp's colour state
-    int RelayState = 0;     // relay state from the last read
-    int PrevRelayState = 0; // relay state of the read before
-};
