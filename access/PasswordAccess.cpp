@@ -4,6 +4,8 @@
 #include "core/Texts.h"
 #include "link/RelayBus.h"
 
+namespace miv {
+
 namespace PasswordAccess {
 namespace {
 
@@ -103,3 +105,5 @@ Change change(Operator &op, RelayBus &bus, CurrentDevice &device)
 }
 
 } // namespace PasswordAccess
+
+} // namespace miv

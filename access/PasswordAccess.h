@@ -6,6 +6,8 @@
 
 #include <QChar>
 
+namespace miv {
+
 class RelayBus;
 
 // The relay password guards changes made from the PC. The program compares
@@ -43,3 +45,5 @@ QString passwordFromWords(quint16 first, quint16 second);
 bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device);
 
 } // namespace PasswordAccess
+
+} // namespace miv

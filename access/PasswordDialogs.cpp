@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace miv {
+
 namespace {
 
 QLabel *boldLabel(const QString &text, QWidget *parent)
@@ -76,3 +78,5 @@ Tcpf::Tcpf(QWidget *parent) : QDialog(parent)
     layout->addWidget(okCancel(this));
     fixSize(this, 255, 146);
 }
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+namespace miv {
+
 class PasswordField;
 
 // The password prompt "Ввод пароля".
@@ -26,3 +28,5 @@ public:
     PasswordField *e2 = nullptr; // new password
     PasswordField *e3 = nullptr; // confirmation
 };
+
+} // namespace miv

@@ -7,6 +7,8 @@
 #include <QProxyStyle>
 #include <QRegularExpressionValidator>
 
+namespace miv {
+
 namespace {
 
 class HashEchoStyle : public QProxyStyle
@@ -49,3 +51,5 @@ void PasswordField::keyPressEvent(QKeyEvent *event)
     event->accept();
     QApplication::beep();
 }
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+namespace miv {
+
 // A password field: shows "#" for every character and takes capital Latin
 // letters only; any other character key is discarded with a beep. Keys that
 // type nothing (Enter, Escape, Tab, arrows) keep their usual meaning.
@@ -14,3 +16,5 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 };
+
+} // namespace miv

@@ -1,5 +1,6 @@
 #include "app/ActionEnabling.h"
 
+
 namespace ActionEnabling {
 
 ActionSet switchedByTab()

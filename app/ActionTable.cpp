@@ -1,5 +1,6 @@
 #include "app/ActionTable.h"
 
+
 namespace ActionTable {
 
 const std::array<ActionInfo, actionCount> &all()

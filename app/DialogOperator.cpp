@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+using namespace miv;
+
 namespace {
 
 QMessageBox::Icon boxIcon(Operator::Icon icon)

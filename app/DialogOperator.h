@@ -10,7 +10,7 @@ class QStatusBar;
 
 // The operator at the window: standard message boxes with exactly the buttons
 // asked for, the password dialogs, file dialogs, and notes in the status bar.
-class DialogOperator : public Operator
+class DialogOperator : public miv::Operator
 {
 public:
     // The value editor belongs to the configuration grid and is handed in by it.

@@ -8,6 +8,7 @@
 #include <QStyleOption>
 #include <QSvgRenderer>
 
+
 // The pictures are compiled into the static widget library; its resource
 // initialiser has to be named once so that the linker keeps it.
 static void initialiseResources()

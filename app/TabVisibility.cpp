@@ -1,5 +1,6 @@
 #include "app/TabVisibility.h"
 
+
 namespace TabVisibility {
 
 TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode)

@@ -35,6 +35,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+using namespace miv;
+
 namespace {
 
 constexpr QSize toolButtonSize{72, 24};

@@ -13,12 +13,13 @@
 #include <QObject>
 #include <QTimer>
 
-class Operator;
+namespace miv {
+class ConfigEditor;
+class TimerTabBinding;
+} // namespace miv
 class QAction;
 class QMenuBar;
 class Tmf;
-class ConfigEditor;
-class TimerTabBinding;
 
 // The data module `dm`: the serial port, the timers, the actions with their
 // menu and toolbar, the image lists, and the program-wide state. It lives
@@ -36,11 +37,11 @@ public:
         // never stored there.
         std::optional<QString> portNameOverride;
         // The port setup dialog; empty means the real one.
-        PortSetupDialog portSetupDialog;
+        miv::PortSetupDialog portSetupDialog;
     };
 
     // Creates the components, wires them and runs DataModuleCreate.
-    Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent = nullptr);
+    Tdm(Tmf &mainWindow, miv::Operator &op, Environment environment, QObject *parent = nullptr);
     // Runs DataModuleDestroy.
     ~Tdm() override;
 
@@ -76,8 +77,8 @@ public:
 
     // --- Components and program-wide state ---
     Tmf &mf;
-    Operator &op;
-    SerialLink p;
+    miv::Operator &op;
+    miv::SerialLink p;
     QTimer rt; // refresh timer
     QTimer lt; // lamp blink timer
     ImageList il0 = ImageList::toolbarIcons();
@@ -91,11 +92,11 @@ public:
     QAction *N6 = nullptr; // "Настройка порта"
     // The relay, the flags, the catalogue, the grid, the timer schedule and
     // the live state that every operation works on.
-    RelaySession session;
+    miv::RelaySession session;
     // The grid's row cursor and double-click (SelectedRow, selectedRawValue).
-    std::unique_ptr<ConfigEditor> configEditor;
+    std::unique_ptr<miv::ConfigEditor> configEditor;
     // The timer tab's pickers and buttons over timerSchedule; it handles bu01Click.
-    TimerTabBinding *timerTab = nullptr;
+    miv::TimerTabBinding *timerTab = nullptr;
 
 private:
     void createActions();
@@ -106,8 +107,8 @@ private:
     void initActions();
     // The Port action's picture: the plug connected or pulled apart.
     void setPortIcon(int imageIndex);
-    bool storePortSettings(const PortSettings &settings, QString *error);
-    PortSetupResult runPortSetupDialog(quint8 relayAddress);
+    bool storePortSettings(const miv::PortSettings &settings, QString *error);
+    miv::PortSetupResult runPortSetupDialog(quint8 relayAddress);
     void readConfigurationIntoGrid();
     void writeConfiguration();
     void writeTimerSchedule();

@@ -37,6 +37,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+using namespace miv;
+
 namespace {
 
 constexpr int windowWidth = 762;

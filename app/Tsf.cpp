@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QSvgRenderer>
 
+
 namespace {
 constexpr QSize splashSize{457, 351};
 constexpr int splashMs = 1000;

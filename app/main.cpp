@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QStatusBar>
 
+using namespace miv;
+
 namespace {
 
 // The one command-line option: `--port NAME` opens NAME for this run instead

@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+using namespace miv;
+
 #ifdef MIV_BENCH_WITH_LIBMODBUS
 #include <modbus/modbus.h>
 #endif

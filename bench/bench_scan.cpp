@@ -14,6 +14,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+using namespace miv;
+
 namespace {
 
 constexpr int scans = 3;

@@ -3,6 +3,8 @@
 #include "cli/Commands.h"
 #include "link/FrontIni.h"
 
+using namespace miv;
+
 CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err)
     : m_options(options), m_out(out), m_err(err), m_operator(err)
 {

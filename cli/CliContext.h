@@ -17,12 +17,12 @@ public:
     CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err);
 
     const GlobalOptions &options() const { return m_options; }
-    const PortSettings &settings() const { return m_link.settings(); }
-    SerialLink &link() { return m_link; }
-    RelayBus &bus() { return m_link.bus(); }
-    RelaySession &session() { return m_session; }
+    const miv::PortSettings &settings() const { return m_link.settings(); }
+    miv::SerialLink &link() { return m_link; }
+    miv::RelayBus &bus() { return m_link.bus(); }
+    miv::RelaySession &session() { return m_session; }
     ConsoleOperator &console() { return m_operator; }
-    Operator &messages() { return m_operator; }
+    miv::Operator &messages() { return m_operator; }
     QTextStream &out() { return m_out; }
     QTextStream &err() { return m_err; }
 
@@ -38,7 +38,7 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     ConsoleOperator m_operator;
-    SerialLink m_link;
-    RelaySession m_session{m_link.bus()};
+    miv::SerialLink m_link;
+    miv::RelaySession m_session{m_link.bus()};
     QString m_settingsError; // "front.ini" could not be read
 };

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+using namespace miv;
+
 namespace {
 
 constexpr int longestWaitMs = 600000;

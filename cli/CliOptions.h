@@ -25,7 +25,7 @@ struct GlobalOptions {
     QStringList commandArguments;
 
     // Puts the given port options over settings (read from "front.ini").
-    void applyTo(PortSettings &settings) const;
+    void applyTo(miv::PortSettings &settings) const;
 };
 
 // The usage lines of the global options, for "mivctl help".

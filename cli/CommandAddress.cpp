@@ -5,6 +5,8 @@
 #include "config/ConfigReader.h"
 #include "device/Discovery.h"
 
+using namespace miv;
+
 std::optional<quint8> parseRelayAddress(const QString &text)
 {
     bool ok = false;

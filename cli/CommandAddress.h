@@ -13,7 +13,7 @@ std::optional<quint8> parseRelayAddress(const QString &text);
 // Identifies the relay at `address` as a double click on its list line does,
 // so that CurrentDevice holds its type. A relay that does not answer is told
 // on stderr as the device list would name it.
-IdentificationResult identifyAt(CliContext &context, quint8 address);
+miv::IdentificationResult identifyAt(CliContext &context, quint8 address);
 
 enum class TimerNeed { NotNeeded, Required };
 

@@ -29,6 +29,8 @@
 #include <map>
 #include <optional>
 
+using namespace miv;
+
 namespace {
 
 const QString configUsage =

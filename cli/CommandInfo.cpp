@@ -2,6 +2,8 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 
+using namespace miv;
+
 // The identification memo of the relay at ADDR, one line each.
 int runInfo(CliContext &context, const QStringList &arguments)
 {

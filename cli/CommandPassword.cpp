@@ -12,6 +12,8 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 
+using namespace miv;
+
 namespace {
 
 const QString passwordUsage = QStringLiteral("password ADDR --old PW --new PW");

@@ -4,6 +4,8 @@
 #include <QSerialPortInfo>
 #include <algorithm>
 
+using namespace miv;
+
 // One line per serial port present: name, device, description. Pseudo-terminals
 // are not listed by the system; --port takes their device path all the same.
 int runPorts(CliContext &context, const QStringList &arguments)

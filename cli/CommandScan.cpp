@@ -2,6 +2,8 @@
 #include "cli/Commands.h"
 #include "device/Discovery.h"
 
+using namespace miv;
+
 // The 32 lines of the device list. The status queries use the bus's scan wait
 // (--scan-wait).
 int runScan(CliContext &context, const QStringList &arguments)

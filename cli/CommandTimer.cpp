@@ -16,6 +16,8 @@
 
 #include <optional>
 
+using namespace miv;
+
 namespace {
 
 const QString timerUsage = QStringLiteral(

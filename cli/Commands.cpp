@@ -3,6 +3,8 @@
 #include "cli/CliContext.h"
 #include "link/BusTrace.h"
 
+using namespace miv;
+
 const QList<Command> &commands()
 {
     static const QList<Command> table{

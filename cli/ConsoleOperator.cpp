@@ -1,5 +1,7 @@
 #include "cli/ConsoleOperator.h"
 
+using namespace miv;
+
 ConsoleOperator::ConsoleOperator(QTextStream &err) : m_err(err) {}
 
 Operator::Answer ConsoleOperator::message(Icon icon, const QString &text, Buttons buttons, const QString &caption)

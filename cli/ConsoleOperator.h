@@ -11,7 +11,7 @@
 // change and the file names are what the command took from its own options;
 // without them the prompt counts as cancelled. The value editor is never
 // offered in a shell: it is always cancelled.
-class ConsoleOperator : public Operator
+class ConsoleOperator : public miv::Operator
 {
 public:
     explicit ConsoleOperator(QTextStream &err);

@@ -6,6 +6,8 @@
 #include <QTextStream>
 #include <cstdio>
 
+using namespace miv;
+
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);

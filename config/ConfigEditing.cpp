@@ -7,6 +7,8 @@
 #include "core/Texts.h"
 #include "link/RelayBus.h"
 
+namespace miv {
+
 namespace {
 
 const QString resetQuestion = QStringLiteral("Вы хотите сбросить моторесурс?");
@@ -151,3 +153,5 @@ EditOutcome ConfigEditor::editNumeric(int row)
     m_selectedRaw = result->value;
     return EditOutcome::ValueChanged;
 }
+
+} // namespace miv

@@ -3,6 +3,8 @@
 #include <optional>
 #include <QtGlobal>
 
+namespace miv {
+
 class Operator;
 struct RelaySession;
 
@@ -62,3 +64,5 @@ private:
     // any value the editor gives then counts as a change.
     std::optional<quint16> m_selectedRaw;
 };
+
+} // namespace miv

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace miv {
+
 ConfigGridPictureDelegate::ConfigGridPictureDelegate(QList<QPixmap> images, QObject *parent)
     : QStyledItemDelegate(parent), m_images(std::move(images))
 {
@@ -31,3 +33,5 @@ QSize ConfigGridPictureDelegate::sizeHint(const QStyleOptionViewItem &option, co
 {
     return QStyledItemDelegate::sizeHint(option, index).expandedTo(QSize(pictureSize, pictureSize));
 }
+
+} // namespace miv

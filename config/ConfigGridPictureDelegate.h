@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QStyledItemDelegate>
 
+namespace miv {
+
 // Draws column 0 of the configuration grid: the row's 24×24 picture from the
 // image list, at the cell's top edge, centred across the cell. Rows without a
 // picture, and pictures the list does not hold, leave the cell empty.
@@ -21,3 +23,5 @@ public:
 private:
     QList<QPixmap> m_images;
 };
+
+} // namespace miv

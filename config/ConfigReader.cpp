@@ -6,6 +6,8 @@
 #include "core/Texts.h"
 #include "link/RelayBus.h"
 
+namespace miv {
+
 namespace {
 
 
@@ -127,3 +129,5 @@ ConfigReadResult readConfiguration(RelaySession &session, Operator &op)
 {
     return Reading(session, op).run();
 }
+
+} // namespace miv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace miv {
+
 class Operator;
 struct RelaySession;
 
@@ -34,3 +36,5 @@ constexpr int switchWords = 7;   // 0x80/2: 3 + 2 × 2, the whole reply; no answ
 constexpr int timerMarks = 5;    // 0x70/11
 constexpr int timerSwitches = 5; // 0x82/1
 } // namespace ConfigReadThreshold
+
+} // namespace miv

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+namespace miv {
+
 namespace ConfigValidation {
 namespace {
 
@@ -102,3 +104,5 @@ RowCheck checkRow(const ParameterCatalogue &catalogue, int row, const QString &t
 }
 
 } // namespace ConfigValidation
+
+} // namespace miv

@@ -6,6 +6,8 @@
 #include <optional>
 #include <QString>
 
+namespace miv {
+
 // The check every configuration value passes before it may reach a relay:
 // when a settings file is loaded and again when the marked rows are written.
 // A value the program itself formatted always passes.
@@ -42,3 +44,5 @@ RowCheck checkRow(const ParameterCatalogue &catalogue, int row, const QString &t
 QString stepOfCurrentRow(const ParameterCatalogue &catalogue, int row, std::optional<int> ratio);
 
 } // namespace ConfigValidation
+
+} // namespace miv

@@ -10,6 +10,8 @@
 
 #include <map>
 
+namespace miv {
+
 namespace {
 
 // The rows of switch word `group` (0: rows 23-28, 1: rows 29-31).
@@ -157,3 +159,5 @@ ConfigWriteResult writeConfiguration(RelaySession &session, Operator &op)
 {
     return Writing(session, op).run();
 }
+
+} // namespace miv

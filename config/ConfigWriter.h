@@ -3,6 +3,8 @@
 #include <QList>
 #include <QtGlobal>
 
+namespace miv {
+
 class ConfigGrid;
 class Operator;
 struct RelaySession;
@@ -41,3 +43,5 @@ ConfigWriteResult writeConfiguration(RelaySession &session, Operator &op);
 // The word of switch register 0x80 (group 0) or 0x81 (group 1) from the
 // grid's texts: a bit is 1 exactly when its row reads "вкл.".
 quint16 switchWord(const ConfigGrid &grid, int group);
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace miv {
+
 // The picture of column 0 for a grid row: the relay's menu-item image.
 // Rows 0-22 take the image of their own number, row 24 image 23, row 27
 // image 24, row 30 image 25, row 32 image 26; the other rows have none.
@@ -22,3 +24,5 @@ inline std::optional<int> rowPictureIndex(int row)
         return std::nullopt;
     }
 }
+
+} // namespace miv

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+namespace miv {
+
 namespace SettingsFile {
 namespace {
 
@@ -289,3 +291,5 @@ LoadResult askAndLoad(RelaySession &session, Operator &op)
 }
 
 } // namespace SettingsFile
+
+} // namespace miv

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTime>
 
+namespace miv {
+
 class ConfigGrid;
 class Operator;
 class TimerSchedule;
@@ -102,3 +104,5 @@ LoadResult askAndLoad(RelaySession &session, Operator &op);
 QString rejectedKeysMessage(const QStringList &keys);
 
 } // namespace SettingsFile
+
+} // namespace miv

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimeEdit>
 
+namespace miv {
+
 namespace {
 
 const QString flaggedStyle = QStringLiteral("color: red;");
@@ -65,3 +67,5 @@ bool TimerTabBinding::isFlagged(int mark) const
 {
     return mark >= 1 && mark <= m_pickers.size() && !m_pickers[mark - 1]->toolTip().isEmpty();
 }
+
+} // namespace miv

@@ -5,6 +5,9 @@
 
 class QPushButton;
 class QTimeEdit;
+
+namespace miv {
+
 class TimerSchedule;
 
 // Binds the timer tab's controls to the TimerSchedule that the data module
@@ -42,3 +45,5 @@ private:
     QList<QPushButton *> m_buttons;
     bool m_showing = false; // times set by show() are no operator edit
 };
+
+} // namespace miv

@@ -8,6 +8,8 @@
 #include "core/Texts.h"
 #include "link/RelayBus.h"
 
+namespace miv {
+
 namespace {
 
 // True when the relay took the word; no answer and a refusal are failures.
@@ -71,3 +73,5 @@ void toggleTimerButton(TimerSchedule &timer, int button)
         return;
     caption = caption == onOffTexts[1] ? onOffTexts[0] : onOffTexts[1];
 }
+
+} // namespace miv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace miv {
+
 class Operator;
 class TimerSchedule;
 struct RelaySession;
@@ -30,3 +32,5 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op);
 // empty caption stays empty, "вкл." becomes "откл.", anything else "вкл.".
 // No bus traffic and no change flag.
 void toggleTimerButton(TimerSchedule &timer, int button);
+
+} // namespace miv

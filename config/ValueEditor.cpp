@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace miv {
+
 const QString ValueEditor::belowMinimum = QStringLiteral("Значение меньше минимально допустимого");
 const QString ValueEditor::aboveMaximum = QStringLiteral("Значение больше максимально допустимого");
 
@@ -106,3 +108,5 @@ std::optional<ValueEditor::Accepted> ValueEditor::accept(const QString &field) c
     accepted.text = format(accepted.value);
     return accepted;
 }
+
+} // namespace miv

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace miv {
+
 // The value editor of a numeric row, without its window: the range line, the
 // key filter, the two spin buttons and the check on OK. It works on the
 // field's text and on raw register values between the request's limits, at
@@ -69,3 +71,5 @@ private:
     Operator::ValueEditRequest m_request;
     QChar m_separator;
 };
+
+} // namespace miv

@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace miv {
+
 namespace {
 
 QLabel *boldLabel(QWidget *parent, const QString &name)
@@ -186,3 +188,5 @@ void Tef::setFieldText(const QString &text)
         e->setMaxLength(int(text.size()));
     e->setText(text);
 }
+
+} // namespace miv

@@ -11,6 +11,8 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
+namespace miv {
+
 // The value editor `ef`: an untitled fixed-size dialog with the field `e`,
 // the spin button `SpinButton1` (up and down arrows), OK `BitBtn1` (default)
 // and Cancel `BitBtn2`, and the bold labels `l1` (range) and `l2` (the
@@ -59,3 +61,5 @@ private:
     Operator &m_messages;
     std::optional<Operator::ValueEditResult> m_result;
 };
+
+} // namespace miv

@@ -3,6 +3,8 @@
 #include "core/DependentRowRule.h"
 #include "core/Texts.h"
 
+namespace miv {
+
 namespace {
 
 const QString changeMark = QStringLiteral("*");
@@ -196,3 +198,5 @@ void fillJournalNumbers(QAbstractItemModel &journal)
     for (int row = 0; row < rows; ++row)
         journal.setData(journal.index(row, 0), QStringLiteral("#"), Qt::EditRole);
 }
+
+} // namespace miv

@@ -6,6 +6,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+namespace miv {
+
 // The configuration grid `sg`: 34 rows, one per catalogue row, and six columns
 // of texts. The cells are the working store of the configuration on screen:
 // reading, editing, writing and the settings file all go through them.
@@ -77,3 +79,5 @@ void clearCells(QAbstractItemModel &grid);
 // The start-up filling of the journal grid: every cell emptied, then "#" in
 // column 0 of rows 0-99 (as many of them as the grid has).
 void fillJournalNumbers(QAbstractItemModel &journal);
+
+} // namespace miv

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace miv {
+
 // The relay identified last. Every bus call goes to networkAddress; 0 means
 // no relay is selected.
 struct CurrentDevice {
@@ -17,3 +19,5 @@ struct CurrentDevice {
 
     bool hasTimer() const { return typeCode == 6; }
 };
+
+} // namespace miv

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <span>
 
+namespace miv {
+
 // A switch row and the numeric rows that only make sense while it is on.
 struct DependentRowRule {
     int switchRow;
@@ -31,3 +33,5 @@ inline const DependentRowRule *dependentRowRuleOf(int switchRow)
             return &rule;
     return nullptr;
 }
+
+} // namespace miv

@@ -4,6 +4,8 @@
 #include <QStringView>
 #include <QtGlobal>
 
+namespace miv {
+
 // Numbers from digit texts, as the relay's bit words and register addresses
 // are built: text of '0' and '1', most significant bit first; text of
 // hexadecimal digits. Characters outside the alphabet count as 0 digits.
@@ -24,3 +26,5 @@ inline quint32 parseHex(QStringView text)
     }
     return value;
 }
+
+} // namespace miv

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace miv {
+
 // Every question and message to the operator goes through this interface.
 // The window answers with real dialogs, the tests with scripted answers, and
 // mivctl with its options and stderr.
@@ -52,3 +54,5 @@ public:
     // Called inside long loops so that the window repaints; may do nothing.
     virtual void keepAlive() {}
 };
+
+} // namespace miv

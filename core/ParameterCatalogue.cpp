@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace miv {
+
 namespace {
 
 std::array<ParameterRecord, ConfigRow::count> makeRecords()
@@ -171,3 +173,5 @@ const EventName *findEvent(int code)
             return &entry;
     return nullptr;
 }
+
+} // namespace miv

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace miv {
+
 // One configuration parameter as the relay menu knows it. All fields are texts,
 // as the settings file and the value editor show them.
 struct ParameterRecord {
@@ -101,3 +103,5 @@ struct EventName {
 const std::array<EventName, 35> &eventNameTable();
 // The entry whose code has this numeric value; nullptr for an unknown code.
 const EventName *findEvent(int code);
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace miv {
+
 // Where a relay keeps what the program reads and writes: every register,
 // block and coil, by name. The Modbus function codes belong to the framing
 // (link/ModbusFrame.h). The simulator keeps its own copy of these numbers on
@@ -59,3 +61,5 @@ constexpr quint16 alarm = 769;
 constexpr quint16 overload = 770;
 constexpr quint16 acknowledge = 771;
 } // namespace RelayCoil
+
+} // namespace miv

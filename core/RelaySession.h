@@ -11,6 +11,8 @@
 #include <functional>
 #include <QString>
 
+namespace miv {
+
 class RelayBus;
 
 // What every relay operation works on: the bus to the line, the relay
@@ -41,3 +43,5 @@ struct RelaySession {
     // Numbers shown to the operator use the PC's separator; tests set their own.
     QChar decimalSeparator = systemDecimalSeparator();
 };
+
+} // namespace miv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace miv {
+
 // The program-wide flags, owned by the data module.
 struct SessionFlags {
     bool unwrittenChanges = false; // the grid holds operator changes not yet written
@@ -7,3 +9,5 @@ struct SessionFlags {
     bool autoRefresh = false;  // the refresh timer runs exactly while this is set
     bool startLimitView = false;
 };
+
+} // namespace miv

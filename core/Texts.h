@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace miv {
+
 // Texts that several places show; each is defined once.
 namespace Texts {
 inline const QString linkError = QStringLiteral("Ошибка связи с устройством!");
@@ -29,3 +31,5 @@ inline const QString configValuesInvalid =
 inline const QString configValuesNotTaken =
     QStringLiteral("Устройство не приняло значения в строках (отметка «*» сохранена):\n%1");
 } // namespace Texts
+
+} // namespace miv

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+namespace miv {
+
 namespace {
 
 // Bit of the switch word behind bu01..bu07.
@@ -62,3 +64,5 @@ QString TimerSchedule::invalidMarkList() const
             numbers << QString::number(i + 1);
     return numbers.join(QStringLiteral(", "));
 }
+
+} // namespace miv

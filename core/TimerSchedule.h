@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTime>
 
+namespace miv {
+
 // One time mark of the daily timer as the relay holds it: hour in the high
 // byte, minute in the low byte.
 struct TimerMark {
@@ -44,3 +46,5 @@ public:
     // The numbers (1-5) of the marks that are no valid time, as "2, 4".
     QString invalidMarkList() const;
 };
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace miv {
+
 std::optional<int> decimalsOfStep(const QString &step)
 {
     if (step == QStringLiteral("1"))
@@ -126,3 +128,5 @@ std::optional<quint16> parseValue(const QString &step, const QString &text, QCha
         return std::nullopt;
     return quint16(value);
 }
+
+} // namespace miv

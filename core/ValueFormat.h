@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace miv {
+
 // Conversion between a raw register value and the text the grid shows, by a
 // row's resolution ("1", ".1", ".01"). Numbers use the PC's decimal separator;
 // tests pass their own.
@@ -29,3 +31,5 @@ std::optional<quint16> parseValue(const QString &step, const QString &text,
 
 // Decimal places of a resolution: 0, 1, 2; nullopt for anything else.
 std::optional<int> decimalsOfStep(const QString &step);
+
+} // namespace miv

@@ -5,6 +5,8 @@
 #include "core/Texts.h"
 #include "link/RelayBus.h"
 
+namespace miv {
+
 QString answeringLine(int address)
 {
     return QStringLiteral("Устройство №%1 в сети").arg(address);
@@ -91,3 +93,5 @@ DiscoveryResult scanBus(RelaySession &session, Operator &op, const DiscoveryHook
     session.device.networkAddress = 0;
     return Scan(session, op, hooks).run();
 }
+
+} // namespace miv

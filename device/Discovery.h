@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace miv {
+
 class Operator;
 struct RelaySession;
 
@@ -41,3 +43,5 @@ QString silentLine(int address);
 
 constexpr int firstScanAddress = 1;
 constexpr int lastScanAddress = 32;
+
+} // namespace miv

@@ -10,6 +10,8 @@
 
 #include <QStringDecoder>
 
+namespace miv {
+
 namespace {
 
 using Outcome = IdentificationResult::Outcome;
@@ -134,3 +136,5 @@ IdentificationResult identifyRelay(RelaySession &session, Operator &op, int sele
 {
     return Identifying(session, op).run(selectedLine);
 }
+
+} // namespace miv

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace miv {
+
 class Operator;
 struct RelaySession;
 
@@ -27,3 +29,5 @@ struct IdentificationResult {
 // CurrentDevice and tells the operator "Устройство не подключено"; so does a
 // port failure during either read.
 IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine);
+
+} // namespace miv

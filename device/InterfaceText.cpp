@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <utility>
 
+namespace miv {
+
 namespace {
 
 using BitText = std::pair<int, QString>;
@@ -33,3 +35,5 @@ QStringList interfaceWordLines(quint16 word)
         lineOfGroup(word, {{13, QStringLiteral("1 стоп-бит")}, {14, QStringLiteral("2 стоп-бита")}}),
     };
 }
+
+} // namespace miv

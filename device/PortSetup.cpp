@@ -5,6 +5,8 @@
 #include "link/RelayBus.h"
 #include "link/SerialLink.h"
 
+namespace miv {
+
 namespace {
 
 void reportError(Operator &messages, Operator::Icon icon, const QString &text)
@@ -69,3 +71,5 @@ PortSetupResult runPortSetup(SerialLink &link, quint8 relayAddress, const PortSe
     };
     return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages);
 }
+
+} // namespace miv

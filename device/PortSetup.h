@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+namespace miv {
+
 class Operator;
 class RelayBus;
 class SerialLink;
@@ -45,3 +47,5 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
 // The same on the data module's serial link, storing to the "front.ini" at iniPath.
 PortSetupResult runPortSetup(SerialLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
                              Operator &messages, const QString &iniPath = frontIniPath());
+
+} // namespace miv

@@ -1,5 +1,7 @@
 #include "device/SoftwareVersion.h"
 
+namespace miv {
+
 QString softwareVersionText(quint16 word)
 {
     const int number = word >> 11;
@@ -8,3 +10,5 @@ QString softwareVersionText(quint16 word)
     const int year = 2008 + (word & 0x03);
     return QStringLiteral("v%1 от %2.%3.%4").arg(number).arg(day).arg(month).arg(year);
 }
+
+} // namespace miv

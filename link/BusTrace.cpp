@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace miv {
+
 Q_LOGGING_CATEGORY(lcBus, "miv.bus", QtWarningMsg)
 
 void enableBusTrace(bool on)
@@ -15,3 +17,5 @@ void enableBusTraceFromEnvironment()
     if (!value.isEmpty() && value != "0")
         enableBusTrace(true);
 }
+
+} // namespace miv

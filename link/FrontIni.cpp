@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+namespace miv {
+
 QString frontIniPath()
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("front.ini"));
@@ -38,3 +40,5 @@ bool storePortSettings(const QString &path, const PortSettings &settings, QStrin
     settings.storeTo(file);
     return file.save(error);
 }
+
+} // namespace miv

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace miv {
+
 // "front.ini", the program's own settings file, lives beside the program file
 // (the build tree's bin/ or the installed folder), so the window, mivctl and
 // a copied folder all find the same one. The overloads with a path are for
@@ -19,3 +21,5 @@ bool loadPortSettings(const QString &path, PortSettings &settings, QString *erro
 // error) when the file cannot be read or replaced; the earlier file then stays.
 bool storePortSettings(const PortSettings &settings, QString *error = nullptr);
 bool storePortSettings(const QString &path, const PortSettings &settings, QString *error = nullptr);
+
+} // namespace miv

@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+namespace miv {
+
 namespace {
 
 const char *const fileEncoding = "windows-1251";
@@ -231,3 +233,5 @@ QStringList IniFile::lines() const
         result.append(line.text);
     return result;
 }
+
+} // namespace miv

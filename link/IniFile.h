@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace miv {
+
 // An INI text file in Windows-1251: "[section]" lines open a section,
 // "key=value" lines hold values. Keys and sections are matched without regard
 // to letter case and values are read with the blanks around them dropped.
@@ -64,3 +66,5 @@ private:
     QList<Line> m_lines;
     QByteArray m_lineEnd = "\r\n"; // for lines the program adds
 };
+
+} // namespace miv

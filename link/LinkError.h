@@ -3,6 +3,8 @@
 #include <QString>
 #include <stdexcept>
 
+namespace miv {
+
 // A bus operation that did not get through. A relay's refusal (a Modbus
 // exception reply) is not a LinkError: the relay answered.
 class LinkError : public std::runtime_error
@@ -25,3 +27,5 @@ private:
     Kind m_kind;
     QString m_message;
 };
+
+} // namespace miv

@@ -4,6 +4,8 @@
 #include "link/IniFile.h"
 #include "link/RelayBus.h"
 
+namespace miv {
+
 namespace {
 
 // The port component's name, which names its section in "front.ini".
@@ -181,3 +183,5 @@ PortSettings applyTo(PortSettings settings, quint16 word)
 }
 
 } // namespace InterfaceWord
+
+} // namespace miv

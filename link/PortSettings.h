@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace miv {
+
 class IniFile;
 
 // The serial port's settings as "front.ini" keeps them, section "p", as the
@@ -54,3 +56,5 @@ quint16 fromSettings(const PortSettings &settings);
 // Applies the set bits to the settings; a group without a set bit is left alone.
 PortSettings applyTo(PortSettings settings, quint16 word);
 } // namespace InterfaceWord
+
+} // namespace miv

@@ -9,6 +9,8 @@
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
 
+namespace miv {
+
 namespace {
 
 QStringList presentPortNames()
@@ -94,3 +96,5 @@ std::optional<PortSettings> TComSetupFrm::execFor(const PortSettings &current, Q
         return std::nullopt;
     return dialog.chosenSettings();
 }
+
+} // namespace miv

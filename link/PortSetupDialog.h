@@ -9,6 +9,8 @@ class QComboBox;
 class QFormLayout;
 class QSpinBox;
 
+namespace miv {
+
 // The port setup dialog: six lists (and the scan's wait), each showing the port's current value on
 // opening. The port list offers the serial ports present and also takes a
 // typed name or device path, since pseudo-terminals and /dev/serial/by-id
@@ -38,3 +40,5 @@ private:
     QSpinBox *m_scanWait = nullptr;
     QFormLayout *m_form = nullptr;
 };
+
+} // namespace miv

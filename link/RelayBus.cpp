@@ -10,6 +10,8 @@
 #include <QTime>
 #include <thread>
 
+namespace miv {
+
 namespace {
 
 // Errors of a serial port that mean it cannot be used any more. Setting DTR or
@@ -289,3 +291,5 @@ bool RelayBus::isExceptionReply(const ReplyString &reply)
 {
     return reply.size() >= 2 && (quint8(reply[1]) & 0x80) != 0;
 }
+
+} // namespace miv

@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QStringView>
 
+namespace miv {
+
 // The relay link: the bus operations every part of the program uses, over any
 // QIODevice (the open serial port, or an in-process loopback in tests).
 // One exchange at a time, blocking. Before each request stale input is thrown
@@ -87,3 +89,5 @@ private:
     std::optional<quint8> m_lastException;
     std::optional<quint8> m_lastSilentAddress; // the relay that did not answer last
 };
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace miv {
+
 // The reply string of a bus operation: the relay's reply frame without its CRC,
 // at most 255 bytes: character 1 the relay address, 2 the function code,
 // 3 the byte count, then the data. Fewer than 5 characters means no answer.
@@ -32,3 +34,5 @@ inline quint8 replyByte(const ReplyString &reply, int k)
     const int index = 3 + k;
     return (k >= 0 && index < reply.size()) ? quint8(reply[index]) : 0;
 }
+
+} // namespace miv

@@ -10,6 +10,7 @@
 #include <sys/sysmacros.h>
 #endif
 
+namespace miv {
 namespace {
 
 // The port's input buffer. A relay's longest reply is 256 bytes, so a reply
@@ -220,3 +221,5 @@ bool SerialLink::reopen(QString *error)
     close();
     return open(error);
 }
+
+} // namespace miv

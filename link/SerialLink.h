@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSerialPort>
 
+namespace miv {
+
 // The data module's serial port `p` with its settings, and the relay bus that
 // talks through it. Opening applies the settings; a port that cannot be opened
 // leaves the link closed with a message that says why (on Linux, which group
@@ -47,3 +49,5 @@ private:
     PortSettings m_settings;
     RelayBus m_bus;
 };
+
+} // namespace miv

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 // Types each character as a key press that carries the character, as a

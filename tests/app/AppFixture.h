@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+using namespace miv;
+
 // A main window and data module as the program builds them, with a scripted
 // operator, a program folder of its own and, by default, a port that opens:
 // one end of a pair of pseudo-terminals.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <QStringList>
 
+using namespace miv;
+
 TEST(ActionTable, captionsHintsAndIconsOfEveryAction)
 {
     struct Row {

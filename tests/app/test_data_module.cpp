@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+using namespace miv;
+
 namespace {
 
 using DataModule = AppFixture;

@@ -23,6 +23,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+using namespace miv;
+
 namespace {
 
 using MainWindow = AppFixture;

@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QTimeEdit>
 
+using namespace miv;
+
 namespace {
 
 // The road of an operator through the window, from an empty screen to a

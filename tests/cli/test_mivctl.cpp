@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+using namespace miv;
+
 namespace {
 
 QStringList args(std::initializer_list<const char *> items)

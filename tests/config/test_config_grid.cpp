@@ -6,6 +6,8 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
+using namespace miv;
+
 namespace {
 
 const QString off = QStringLiteral("откл.");

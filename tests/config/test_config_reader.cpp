@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 const QString on = QStringLiteral("вкл.");

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <QSet>
 
+using namespace miv;
+
 namespace {
 
 TEST(ParameterCatalogue, namesThatAreEasyToGetWrongAreExact)

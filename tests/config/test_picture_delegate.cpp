@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyleOptionViewItem>
 
+using namespace miv;
+
 namespace {
 
 // Paints one cell of column 0 into an image and returns it.

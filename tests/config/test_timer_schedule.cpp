@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 TEST(TimerSchedule, switchWordBothWays)

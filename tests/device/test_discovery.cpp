@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 class DiscoveryTest : public ::testing::Test

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <QStringEncoder>
 
+using namespace miv;
+
 namespace {
 
 using Outcome = IdentificationResult::Outcome;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 // A simulated relay of type 4 at address 1 and one of type 6 at address 6 on
 // a loopback line, the program-wide state of the data module, and the grid
 // as a read of the selected relay filled it. Editing starts unlocked.

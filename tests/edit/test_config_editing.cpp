@@ -2,6 +2,8 @@
 #include "config/ConfigEditing.h"
 #include "core/Texts.h"
 
+using namespace miv;
+
 namespace {
 
 const QString on = QStringLiteral("вкл.");

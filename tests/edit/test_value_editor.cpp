@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 Operator::ValueEditRequest request(const char *step, quint16 minimum, quint16 maximum, const char *text = "")

@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 Operator::ValueEditRequest overloadRequest(const char *text)

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <unistd.h>
 
+using namespace miv;
+
 namespace {
 
 const QString on = QStringLiteral("вкл.");

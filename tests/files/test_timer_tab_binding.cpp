@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimeEdit>
 
+using namespace miv;
+
 namespace {
 
 const QString on = QStringLiteral("вкл.");

@@ -12,6 +12,8 @@
 #include <modbus/modbus.h>
 #include <thread>
 
+using namespace miv;
+
 namespace {
 
 constexpr int serverAddress = 1;

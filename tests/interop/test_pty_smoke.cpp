@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+using namespace miv;
+
 namespace {
 
 // Configuration registers 0x50 and 0x51 as every simulated relay starts.

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace miv;
+
 namespace {
 
 QByteArray cp1251(const QString &text)

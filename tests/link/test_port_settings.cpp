@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 IniFile iniWith(const QTemporaryDir &dir, const QByteArray &bytes)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 // Records every message; any question would be answered OK.

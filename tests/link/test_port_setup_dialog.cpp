@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 namespace {
 
 QComboBox *listLabelled(QWidget &dialog, const QString &label)

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 
+using namespace miv;
+
 namespace {
 
 class RelayBusTest : public ::testing::Test

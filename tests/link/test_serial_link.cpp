@@ -19,6 +19,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace miv;
+
 namespace {
 
 // The master side of a pseudo-terminal; the link opens its slave device.

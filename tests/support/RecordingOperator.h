@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <utility>
 
+using namespace miv;
+
 // An operator who reads every message (kept in `shown`, answered OK) and
 // declines every question and dialog. For code that should only tell, never ask.
 class RecordingOperator : public Operator

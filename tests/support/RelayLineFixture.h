@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
+using namespace miv;
+
 // One single-register write as it went out on the line.
 struct RegisterWrite {
     int reg;

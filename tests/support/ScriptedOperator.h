@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <variant>
 
+using namespace miv;
+
 // An operator for tests: answers come from queues the test fills beforehand,
 // and everything shown is recorded. A question the test did not queue an
 // answer for is a test failure (it throws), so no box goes unnoticed.
