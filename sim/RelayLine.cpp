@@ -3,11 +3,12 @@
 #include "link/ModbusFrame.h"
 
 #include <QStringList>
+#include <algorithm>
 
 RelayModel &RelayLine::addRelay(quint8 address, int typeCode)
 {
     auto &slot = m_relays[address];
-    slot = std::make_unique<RelayModel>(address, typeCode, 1000u + address);
+    slot = std::make_unique<RelayModel>(address, typeCode, 1000u + address + m_seed * 65536u);
     return *slot;
 }
 
@@ -33,6 +34,72 @@ void RelayLine::setFaults(quint8 address, const Faults &faults)
 void RelayLine::clearFaults()
 {
     m_faults.clear();
+}
+
+void RelayLine::setSeed(quint32 seed)
+{
+    m_seed = seed;
+    m_faultSeed = seed * 2654435761u + 0x9E3779B9u;
+    if (m_faultSeed == 0)
+        m_faultSeed = 1;
+}
+
+void RelayLine::setFaultRate(double percent, unsigned kinds, int lateMs)
+{
+    m_faultPercent = std::clamp(percent, 0.0, 100.0);
+    m_faultKinds = kinds & AllFaultKinds;
+    m_lateFaultMs = std::max(0, lateMs);
+}
+
+quint32 RelayLine::nextRandom()
+{
+    m_faultSeed ^= m_faultSeed << 13;
+    m_faultSeed ^= m_faultSeed >> 17;
+    m_faultSeed ^= m_faultSeed << 5;
+    return m_faultSeed;
+}
+
+QString RelayLine::drawFault(Faults &faults)
+{
+    if (m_faultPercent <= 0 || m_faultKinds == 0)
+        return {};
+    if (nextRandom() % 100000 >= quint32(m_faultPercent * 1000))
+        return {};
+    QList<unsigned> kinds;
+    for (unsigned bit = 0; bit < std::size(faultKindNames); ++bit)
+        if (m_faultKinds & (1u << bit))
+            kinds.append(bit);
+    const unsigned bit = kinds[qsizetype(nextRandom() % quint32(kinds.size()))];
+    QString name = QLatin1String(faultKindNames[bit]);
+    switch (FaultKind(1u << bit)) {
+    case Silent:
+        faults.silent = true;
+        break;
+    case BadCrc:
+        faults.badCrc = true;
+        break;
+    case Garbage: {
+        QByteArray noise;
+        for (quint32 count = 1 + nextRandom() % 4; count > 0; --count)
+            noise.append(char(nextRandom()));
+        faults.garbage += noise;
+        name += u':' + QString::fromLatin1(noise.toHex().toUpper());
+        break;
+    }
+    case Late:
+        faults.lateMs += m_lateFaultMs;
+        name = QStringLiteral("late-ms:%1").arg(m_lateFaultMs);
+        break;
+    case Truncate:
+        faults.truncate = true;
+        break;
+    case WrongAddress:
+        faults.wrongAddress = true;
+        break;
+    case AllFaultKinds:
+        break;
+    }
+    return QStringLiteral("fault-rate:") + name;
 }
 
 void RelayLine::setLatencyMs(int minimum, int maximum)
@@ -100,15 +167,23 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
     if (!target)
         return std::nullopt;
 
-    Faults *faults = faultsFor(address);
-    if (faults)
-        m_lastFault = describe(*faults);
-    if (faults && faults->answerRequests == 0)
+    Faults *stored = faultsFor(address);
+    if (stored)
+        m_lastFault = describe(*stored);
+    if (stored && stored->answerRequests == 0)
         return std::nullopt;
-    if (faults && faults->answerRequests > 0)
-        --faults->answerRequests;
-    if (faults && faults->silent)
+    if (stored && stored->answerRequests > 0)
+        --stored->answerRequests;
+    if (stored && stored->silent)
         return std::nullopt;
+    // A random fault comes on top of the relay's own ones.
+    Faults drawn = stored ? *stored : Faults();
+    if (const QString name = drawFault(drawn); !name.isEmpty()) {
+        m_lastFault = m_lastFault.isEmpty() ? name : m_lastFault + u',' + name;
+        if (drawn.silent)
+            return std::nullopt;
+    }
+    const Faults *faults = &drawn;
 
     QByteArray frame;
     frame.append(char(faults && faults->wrongAddress ? quint8(address + 1) : address));

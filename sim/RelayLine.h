@@ -30,7 +30,19 @@ public:
         int delayMs = 0; // on top of the relay's latency
     };
 
+    // The kinds of random fault, by their names on the command line.
+    enum FaultKind : unsigned {
+        Silent = 1, BadCrc = 2, Garbage = 4, Late = 8, Truncate = 16, WrongAddress = 32,
+        AllFaultKinds = 63,
+    };
+    static constexpr const char *faultKindNames[] = {"silent", "bad-crc", "garbage", "late", "truncate",
+                                                     "wrong-address"}; // bit 0, 1, ...
+
     RelayLine() = default;
+
+    // Seeds the relays added afterwards (their moving values and journals)
+    // and the random faults.
+    void setSeed(quint32 seed);
 
     RelayModel &addRelay(quint8 address, int typeCode);
     RelayModel *relay(quint8 address);
@@ -39,6 +51,10 @@ public:
     void setFaults(quint8 address, const Faults &faults);
     void clearFaults();
     void setLatencyMs(int minimum, int maximum);
+    // Random faults: about `percent` % of the replies, of every relay, get
+    // one fault of the given kinds, drawn from the seed. A late reply comes
+    // `lateMs` after its time, past the master's reply time-out.
+    void setFaultRate(double percent, unsigned kinds = AllFaultKinds, int lateMs = 1500);
 
     // Answers one complete request frame (address, PDU, CRC). A request with a
     // bad CRC, for nobody, or a broadcast gets no reply (broadcast writes are
@@ -50,7 +66,8 @@ public:
     QList<QByteArray> takeRequests(QByteArray &buffer) const;
 
     // The faults that shaped the last answer, as the simulator's option names
-    // ("silent", "bad-crc", "late-ms:200", ...), comma separated; empty when none.
+    // ("silent", "bad-crc", "late-ms:200", ...), comma separated, a random one
+    // as "fault-rate:" and its kind ("fault-rate:late-ms:1500"); empty when none.
     QString lastFault() const { return m_lastFault; }
 
     int requestCount() const { return m_requestCount; }
@@ -60,12 +77,20 @@ public:
 private:
     Faults *faultsFor(quint8 address);
     int latencyMs();
+    quint32 nextRandom();
+    // Adds a random fault to `faults` when one is due; returns its log name.
+    QString drawFault(Faults &faults);
 
     std::map<quint8, std::unique_ptr<RelayModel>> m_relays;
     std::map<quint8, Faults> m_faults;
     int m_latencyMin = 0;
     int m_latencyMax = 0;
     quint32 m_latencySeed = 7;
+    quint32 m_seed = 0;
+    quint32 m_faultSeed = 0x9E3779B9u;
+    double m_faultPercent = 0;
+    unsigned m_faultKinds = AllFaultKinds;
+    int m_lateFaultMs = 1500;
     int m_requestCount = 0;
     QList<QByteArray> m_requests;
     QString m_lastFault;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <array>
 #include <optional>
+#include <set>
 
 // One simulated relay: the registers and coils the configurator reads and
 // writes, with plausible values. It answers Modbus requests at the level of
@@ -13,10 +14,13 @@
 // Register map:
 //   0-4   name, 10 characters (Windows-1251), character 6 the type digit
 //   5     software version word, 6 factory number
-//   16-47 live values (moving while the motor runs)
+//   16-47 live values: a motor that follows output "Работа" (register 40 bit 0)
+//   39    protection flags, 41 inputs (set on demand)
 //   64    configured address, 65 interface word, 66-67 password
 //   80-106 configuration blocks (0x50-0x5B, 0x60-0x6A), limits enforced
-//   112-114 motor hours (high word, low word, minutes), 115-117 clock
+//   112-114 motor hours (high word, low word, minutes), counting while the
+//         motor runs; 115-117 clock (year·256+month, day·256+hour,
+//         minute·256+second), running on from the time last set
 //   118-122 timer marks, type 6 only; 128-129 switch words; 130 timer switches
 //   0x400+n  journal entry n: reading 11 registers there gives the whole entry
 // Coils 768-771: outputs "Работа", "Авария", "Перегрузка", acknowledge.
@@ -42,10 +46,21 @@ public:
     bool isMotorRunning() const;
     int writeCount() const { return m_writeCount; }
 
+    // Register 39 (protection flags: the lamps, bit 14 start limitation) and
+    // register 41 (inputs and level sensors), as the relay would show them.
+    void setStatusBits(quint16 bits);
+    void setInputs(quint16 bits);
+
     // Journal entry n as its 22 bytes.
     QByteArray journalEntry(int n) const;
     void setJournalEntry(int n, const QByteArray &bytes);
-    void setJournalLength(int entries); // fills entries 0..n-1, empties the rest
+    // Entries 0..n-1 hold events of every kind, oldest first; slot n is empty
+    // (code 0); the slots after it hold older entries left over from before,
+    // which a reader that stops at the empty slot never shows.
+    void setJournalLength(int entries);
+    // Slot n answers its first read with code 0 (the relay is still writing
+    // it), and with its entry from then on.
+    void setFlakyJournalSlot(int n);
 
     // Lets the live values move one step (called before each read of them).
     void tick();
@@ -59,16 +74,27 @@ private:
     QByteArray writeRegisters(quint16 first, const QList<quint16> &values);
     QByteArray writeCoil(quint16 coil, quint16 value);
     std::optional<quint8> checkWrite(quint16 reg, quint16 value) const;
-    void store(quint16 reg, quint16 value);
+    void store(quint16 reg, quint16 value, bool alone);
     void setOutputs(quint16 bits);
     void writeClock();
+    void setClockWord(int index, quint16 value);
+    void countMotorHours(bool running, qint64 nowMs);
+    int nominalCurrentTenths() const;
+    QByteArray makeJournalEntry(int code, const QDateTime &when, quint32 hours, int minutes, quint32 &seed) const;
     quint32 random();
 
     quint8 m_address;
     int m_typeCode;
+    quint32 m_initialSeed;
     quint32 m_seed;
     std::array<quint16, registerCount> m_registers{};
     std::array<QByteArray, journalSlots> m_journal;
-    qint64 m_clockOffsetSeconds = 0;
+    std::set<int> m_flakySlots;
+    qint64 m_clockOffsetMs = 0;   // the relay's clock minus the PC's UTC time
+    qint64 m_lastTickMs = 0;
+    qint64 m_runningMs = 0;       // running time not yet counted as a minute
+    double m_load = 0;            // motor current as a share of the nominal current
+    double m_temperature = 20;    // °C
+    int m_lastWrittenRegister = -1;
     int m_writeCount = 0;
 };

@@ -55,6 +55,18 @@ public:
                 readLog(value(name));
             else if (name == QLatin1String("--journal"))
                 readJournal(value(name));
+            else if (name == QLatin1String("--journal-flaky"))
+                readFlakySlots(value(name));
+            else if (name == QLatin1String("--seed"))
+                readSeed(value(name));
+            else if (name == QLatin1String("--fault-rate"))
+                readFaultRate(value(name));
+            else if (name == QLatin1String("--late-fault-ms"))
+                readLateFault(value(name));
+            else if (name == QLatin1String("--status-bits"))
+                readBits(name, m_options.statusBits);
+            else if (name == QLatin1String("--inputs"))
+                readBits(name, m_options.inputs);
             else if (!readFault(name))
                 fail(QStringLiteral("unknown option %1").arg(name));
         }
@@ -146,6 +158,76 @@ private:
             fail(QStringLiteral("--journal: \"%1\" is not a number of entries 0..%2").arg(text).arg(RelayModel::journalSlots));
     }
 
+    void readFlakySlots(const QString &text)
+    {
+        for (const QString &item : text.split(u',')) {
+            if (const auto slot = number(item, 0, RelayModel::journalSlots - 1))
+                m_options.flakyJournalSlots.append(*slot);
+            else
+                fail(QStringLiteral("--journal-flaky: \"%1\" is not a slot 0..%2").arg(item).arg(RelayModel::journalSlots - 1));
+        }
+    }
+
+    void readSeed(const QString &text)
+    {
+        bool ok = false;
+        const uint seed = text.trimmed().toUInt(&ok, 10);
+        if (ok)
+            m_options.seed = seed;
+        else
+            fail(QStringLiteral("--seed: \"%1\" is not a number 0..4294967295").arg(text));
+    }
+
+    // PERCENT[:KINDS], KINDS a comma list of fault kinds.
+    void readFaultRate(const QString &text)
+    {
+        const qsizetype colon = text.indexOf(u':');
+        const QString percentText = colon < 0 ? text : text.left(colon);
+        static const QRegularExpression decimal(QStringLiteral("^\\d{1,3}(\\.\\d{1,3})?$"));
+        const double percent = percentText.toDouble();
+        if (!decimal.match(percentText).hasMatch() || percent > 100) {
+            fail(QStringLiteral("--fault-rate: \"%1\" is not a percentage 0..100").arg(percentText));
+            return;
+        }
+        unsigned kinds = colon < 0 ? unsigned(RelayLine::AllFaultKinds) : 0u;
+        if (colon >= 0) {
+            for (const QString &kind : text.mid(colon + 1).split(u',')) {
+                const auto *const names = std::begin(RelayLine::faultKindNames);
+                const auto at = std::find_if(names, std::end(RelayLine::faultKindNames),
+                                             [&kind](const char *known) { return kind == QLatin1String(known); });
+                if (at == std::end(RelayLine::faultKindNames)) {
+                    fail(QStringLiteral("--fault-rate: \"%1\" is none of silent, bad-crc, garbage, late, truncate, "
+                                        "wrong-address").arg(kind));
+                    return;
+                }
+                kinds |= 1u << (at - names);
+            }
+        }
+        m_options.faultRatePercent = percent;
+        m_options.faultKinds = kinds;
+    }
+
+    void readLateFault(const QString &text)
+    {
+        if (const auto ms = number(text, 1, maxDelayMs))
+            m_options.lateFaultMs = *ms;
+        else
+            fail(QStringLiteral("--late-fault-ms: \"%1\" is not a delay in ms").arg(text));
+    }
+
+    // ADDRESS:HEX register words (--status-bits, --inputs).
+    void readBits(const QString &name, std::map<quint8, quint16> &words)
+    {
+        const auto item = addressAndValue(name, QStringLiteral("ADDRESS:HEX"));
+        if (!item)
+            return;
+        static const QRegularExpression hex(QStringLiteral("^(0[xX])?[0-9A-Fa-f]{1,4}$"));
+        if (hex.match(item->second).hasMatch())
+            words[item->first] = quint16(item->second.toUInt(nullptr, 16));
+        else
+            fail(QStringLiteral("%1: \"%2\" is not a register word in hex (0..FFFF)").arg(name, item->second));
+    }
+
     std::optional<quint8> faultAddress(const QString &name, const QString &text)
     {
         const auto address = number(text, 0, maxAddress);
@@ -220,13 +302,20 @@ private:
 
     void checkFaultAddresses()
     {
-        for (const auto &[address, faults] : m_options.faults) {
+        QList<quint8> asked;
+        for (const auto &entry : m_options.faults)
+            asked.append(entry.first);
+        for (const auto &entry : m_options.statusBits)
+            asked.append(entry.first);
+        for (const auto &entry : m_options.inputs)
+            asked.append(entry.first);
+        for (const quint8 address : std::as_const(asked)) {
             if (address == 0)
                 continue;
             const bool onLine = std::any_of(m_options.relays.cbegin(), m_options.relays.cend(),
                                             [a = address](const SimOptions::Relay &relay) { return relay.address == a; });
             if (!onLine)
-                fail(QStringLiteral("a fault is asked for address %1, which has no relay on the line").arg(address));
+                fail(QStringLiteral("a fault or status is asked for address %1, which has no relay on the line").arg(address));
         }
     }
 
@@ -241,12 +330,27 @@ private:
 
 void SimOptions::applyTo(RelayLine &line) const
 {
+    line.setSeed(seed);
+    auto forRelay = [](const std::map<quint8, quint16> &words, quint8 address) -> std::optional<quint16> {
+        if (auto it = words.find(address); it != words.end())
+            return it->second;
+        if (auto it = words.find(0); it != words.end())
+            return it->second;
+        return std::nullopt;
+    };
     for (const Relay &relay : relays) {
         RelayModel &model = line.addRelay(relay.address, relay.typeCode);
         if (journalLength)
             model.setJournalLength(*journalLength);
+        for (int slot : flakyJournalSlots)
+            model.setFlakyJournalSlot(slot);
+        if (const auto bits = forRelay(statusBits, relay.address))
+            model.setStatusBits(*bits);
+        if (const auto bits = forRelay(inputs, relay.address))
+            model.setInputs(*bits);
     }
     line.setLatencyMs(latencyMinMs, latencyMaxMs);
+    line.setFaultRate(faultRatePercent, faultKinds, lateFaultMs);
     for (const auto &[address, relayFaults] : faults)
         line.setFaults(address, relayFaults);
 }
@@ -260,7 +364,9 @@ QString simUsage()
 {
     return QStringLiteral(
         "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
-        "              [--log FILE] [--journal N] [fault options] [--stop-with-parent]\n"
+        "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
+        "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
+        "              [--stop-with-parent]\n"
         "\n"
         "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
         "standard output is \"PORT <device path>\": open that path as the serial port.\n"
@@ -276,7 +382,13 @@ QString simUsage()
         "  --log FILE              one JSON line per request: t (ms since start), address,\n"
         "                          function, request and reply (hex, reply null when none),\n"
         "                          fault (null when none)\n"
-        "  --journal N             entries in every relay's journal, 0..100 (default 37)\n"
+        "  --journal N             entries in every relay's journal, 0..100 (default 37);\n"
+        "                          the slot after the last one reads code 0\n"
+        "  --journal-flaky N,...   these journal slots answer code 0 once, then their entry\n"
+        "  --seed N                seed of the moving values, the journals and the random\n"
+        "                          faults (default 0)\n"
+        "  --status-bits ADDR:HEX  register 39 (protection flags; bit 14 start limitation)\n"
+        "  --inputs ADDR:HEX       register 41 (inputs and level sensors)\n"
         "  --stop-with-parent      end when the process that started the simulator ends\n"
         "\n"
         "Faults (ADDR 0 means every relay; options for one address add up):\n"
@@ -287,6 +399,10 @@ QString simUsage()
         "  --answer-requests ADDR:N  answers N more requests, then falls silent\n"
         "  --wrong-address ADDR    replies carry the next address instead of the relay's\n"
         "  --truncate ADDR         replies lose their last data byte (the CRC fits)\n"
+        "  --fault-rate PERCENT[:KINDS]  about PERCENT % of all replies get one random\n"
+        "                          fault of KINDS, a comma list of silent, bad-crc, garbage,\n"
+        "                          late, truncate, wrong-address (default all), from --seed\n"
+        "  --late-fault-ms MS      how late a random late reply comes (default 1500)\n"
         "\n"
         "Exit status: 0 stopped by a signal, 1 the pseudo-terminal or the log failed,\n"
         "2 wrong usage.\n");

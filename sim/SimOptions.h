@@ -24,10 +24,17 @@ struct SimOptions {
     QString logPath;
     std::optional<int> journalLength;
     std::map<quint8, RelayLine::Faults> faults; // address 0: every relay
+    quint32 seed = 0;                           // moving values, journals, random faults
+    double faultRatePercent = 0;
+    unsigned faultKinds = RelayLine::AllFaultKinds;
+    int lateFaultMs = 1500;
+    std::map<quint8, quint16> statusBits;       // register 39; address 0: every relay
+    std::map<quint8, quint16> inputs;           // register 41; address 0: every relay
+    QList<int> flakyJournalSlots;               // of every relay
     bool stopWithParent = false;
     bool help = false;
 
-    // Puts the relays, their journals, latency and faults on a line.
+    // Puts the relays, their journals and status, latency and faults on a line.
     void applyTo(RelayLine &line) const;
 };
 

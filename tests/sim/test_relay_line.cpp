@@ -117,6 +117,53 @@ TEST(RelayLine, nobodyAnswersABadRequestAnAbsentRelayOrABroadcast)
     EXPECT_EQ(line.relay(6)->registerValue(0x55), 33);
 }
 
+TEST(RelayLine, faultRateHitsAboutItsShareWithTheKindsAsked)
+{
+    struct Case {
+        double percent;
+        unsigned kinds;
+        int low, high; // faults in 1000 requests
+    };
+    const Case cases[] = {
+        {10, RelayLine::BadCrc | RelayLine::Late, 70, 130},
+        {2.5, RelayLine::AllFaultKinds, 10, 45},
+        {0, RelayLine::AllFaultKinds, 0, 0},
+    };
+    const QByteArray request = modbus::readHoldingRegisters(1, 0x50, 2);
+    for (const Case &c : cases) {
+        QStringList log;
+        for (int run = 0; run < 2; ++run) {
+            RelayLine line;
+            line.setSeed(42);
+            line.addRelay(1, 4);
+            line.setFaultRate(c.percent, c.kinds, 1500);
+            QStringList faults;
+            for (int i = 0; i < 1000; ++i) {
+                const auto reply = line.answer(request);
+                const QString fault = line.lastFault();
+                if (fault.isEmpty()) {
+                    EXPECT_TRUE(reply && modbus::hasValidCrc(reply->bytes) && reply->delayMs == 0);
+                    continue;
+                }
+                faults << fault;
+                if (c.kinds == (RelayLine::BadCrc | RelayLine::Late)) {
+                    ASSERT_TRUE(reply) << "neither kind silences the relay";
+                    EXPECT_TRUE(fault == QStringLiteral("fault-rate:bad-crc") ? !modbus::hasValidCrc(reply->bytes)
+                                                                              : fault == QStringLiteral("fault-rate:late-ms:1500")
+                                                                                    && reply->delayMs == 1500)
+                        << fault.toStdString();
+                }
+            }
+            EXPECT_GE(faults.size(), c.low) << c.percent;
+            EXPECT_LE(faults.size(), c.high) << c.percent;
+            if (run == 1) {
+                EXPECT_EQ(faults, log) << "the same seed, the same faults";
+            }
+            log = faults;
+        }
+    }
+}
+
 TEST(RelayLine, latencyStaysWithinItsRange)
 {
     RelayLine line;

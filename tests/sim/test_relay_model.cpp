@@ -184,10 +184,10 @@ TEST(RelayModel, journalEntryNIsReadAt0x400PlusN)
         EXPECT_GE(quint8(reply[4]), 1); // a month
         EXPECT_LE(quint8(reply[4]), 12);
     }
-    for (int n : {5, 99}) {
-        const QByteArray reply = read(relay, quint16(0x400 + n), 11);
-        EXPECT_EQ(reply.mid(2), QByteArray(22, '\0')) << "empty slot " << n << " reads code 0";
-    }
+    EXPECT_EQ(read(relay, 0x405, 11).mid(2), QByteArray(22, '\0')) << "slot 5 ends the journal";
+    const QByteArray leftOver = relay.journalEntry(6);
+    EXPECT_NE(leftOver[0], 0) << "an older entry lies behind the empty slot";
+    EXPECT_LT(quint8(leftOver[3]), quint8(relay.journalEntry(0)[3])) << "and it is older";
     EXPECT_EQ(read(relay, 0x400 + 100, 11), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
     EXPECT_EQ(read(relay, 0x400, 10), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
 }
@@ -227,8 +227,8 @@ TEST(RelayModel, coilsSwitchTheOutputBits)
 TEST(RelayModel, acknowledgeClearsTheAlarmsAndRestartsTheMotor)
 {
     RelayModel relay(1, 4);
-    relay.setRegister(39, 0x0010);
-    relay.setRegister(40, 0x0002);
+    relay.setStatusBits(0x4210);
+    relay.setRegister(40, 0x0006);
     coil(relay, 771, 0xFF00);
     EXPECT_EQ(relay.registerValue(39), 0);
     EXPECT_EQ(relay.registerValue(40), 1);
@@ -249,6 +249,47 @@ TEST(RelayModel, writingZeroTo0x70ResetsTheMotorHours)
     expectAccepted(relay, 0x70, 3); // any other value is just the high word
     EXPECT_EQ(relay.registerValue(0x71), 99);
     expectRefused(relay, 0x72, 60); // minutes
+    expectRefused(relay, 0x70, 16); // 2^20 hours and more
+}
+
+TEST(RelayModel, serviceWritesSetTheMotorHoursInFullAndTheFactoryNumber)
+{
+    struct Case {
+        quint16 minutes, high, low;
+    };
+    // As the service page writes them: minutes, high word, low word.
+    for (const Case &c : {Case{59, 1, 4464}, Case{30, 0, 1234}}) {
+        RelayModel relay(1, 4);
+        expectAccepted(relay, 0x72, c.minutes);
+        expectAccepted(relay, 0x70, c.high);
+        expectAccepted(relay, 0x71, c.low);
+        EXPECT_EQ(relay.registerValue(0x72), c.minutes) << "0 after the minutes is a high word, no reset";
+    }
+    RelayModel relay(1, 4);
+    expectAccepted(relay, 6, 4321);
+    expectRefused(relay, 6, 0);
+    expectRefused(relay, 6, 65535);
+}
+
+TEST(RelayModel, clockSetByWritesRunsOnFromThere)
+{
+    RelayModel relay(1, 4);
+    auto clock = [&relay] {
+        const QByteArray r = read(relay, 0x73, 3);
+        return QDateTime(QDate(2000 + (wordOf(r, 0) >> 8), wordOf(r, 0) & 0xFF, wordOf(r, 1) >> 8),
+                         QTime(wordOf(r, 1) & 0xFF, wordOf(r, 2) >> 8, wordOf(r, 2) & 0xFF));
+    };
+    // 31.01.2027 23:00:00 in one write of three registers, then 14.02.2027 10:00:00
+    // one register at a time: the month comes first, while the day is still 31.
+    const QByteArray writeAll = QByteArray::fromHex("1000730003061B01") + QByteArray::fromHex("1F170000");
+    EXPECT_EQ(relay.handle(writeAll), QByteArray::fromHex("1000730003"));
+    EXPECT_LE(std::abs(clock().secsTo(QDateTime(QDate(2027, 1, 31), QTime(23, 0)))), 1);
+    expectAccepted(relay, 0x73, 27 << 8 | 2);
+    write(relay, 0x74, 14 << 8 | 10);
+    write(relay, 0x75, 0);
+    EXPECT_LE(std::abs(clock().secsTo(QDateTime(QDate(2027, 2, 14), QTime(10, 0)))), 1);
+    expectRefused(relay, 0x73, 27 << 8 | 13);
+    expectRefused(relay, 0x74, 14 << 8 | 24);
 }
 
 TEST(RelayModel, readsOutsideTheMapAreRefused)
@@ -262,21 +303,89 @@ TEST(RelayModel, readsOutsideTheMapAreRefused)
         << "live values are not written";
 }
 
-TEST(RelayModel, liveValuesMoveOnlyWhileTheMotorRuns)
+TEST(RelayModel, motorStartRaisesTheCurrentsAndStopDropsThemToZero)
+{
+    RelayModel relay(1, 4); // nominal current 25.0 A: 22.5 A at full load
+    auto temperature = [](const QByteArray &r) { return wordOf(r, 12) & 0xFF; }; // register 28
+    QByteArray live = read(relay, 16, 32);
+    EXPECT_EQ(wordOf(live, 5), 0) << "no phase current while stopped";
+    EXPECT_EQ(wordOf(live, 29), 0) << "no power while stopped";
+    const int cold = temperature(live);
+
+    coil(relay, 768, 0xFF00);
+    std::set<quint16> currents;
+    quint16 previous = 0;
+    for (int i = 0; i < 60; ++i) {
+        live = read(relay, 16, 32);
+        const quint16 current = wordOf(live, 5); // register 21
+        if (i < 3) {
+            EXPECT_GT(current, previous) << "the current rises after the start";
+        }
+        previous = current;
+        if (i >= 8) {
+            EXPECT_NEAR(current, 225, 6) << i;
+            currents.insert(current);
+        }
+        double apparent = 0;
+        for (int phase = 0; phase < 3; ++phase)
+            apparent += wordOf(live, 8 + phase) * wordOf(live, 5 + phase) / 1000.0;
+        EXPECT_NEAR(wordOf(live, 29), apparent, 1) << "S from U and I";
+        EXPECT_NEAR(wordOf(live, 27), apparent * (wordOf(live, 26) / 100.0), 1) << "P = S cos φ";
+    }
+    EXPECT_GT(currents.size(), 1u) << "the values move";
+    const int warm = temperature(live);
+    EXPECT_GT(warm, cold + 10) << "the running motor warms";
+
+    coil(relay, 768, 0);
+    for (int i = 0; i < 30; ++i)
+        live = read(relay, 16, 32);
+    for (int phase = 0; phase < 3; ++phase)
+        EXPECT_EQ(wordOf(live, 5 + phase), 0);
+    EXPECT_EQ(wordOf(live, 26), 0) << "cos φ";
+    EXPECT_LT(temperature(live), warm) << "the stopped motor cools";
+}
+
+TEST(RelayModel, journalTellsEveryKindOfEventInOrder)
+{
+    struct Case {
+        int type;
+        int kinds; // 1-16, 30-45, and 60-62 with the tank algorithm
+    };
+    for (const Case &c : {Case{4, 32}, Case{6, 35}}) {
+        RelayModel relay(1, c.type);
+        relay.setJournalLength(100);
+        std::set<int> codes;
+        QDateTime before;
+        for (int n = 0; n < 100; ++n) {
+            const QByteArray e = relay.journalEntry(n);
+            const int code = quint8(e[0]);
+            codes.insert(code);
+            const QDateTime when(QDate(2000 + e[3], e[2], e[1]), QTime(e[4], e[5], e[6]));
+            ASSERT_TRUE(when.isValid()) << n;
+            EXPECT_GT(when, before) << "entry " << n << " comes after the one before";
+            before = when;
+            if (code >= 30 && code <= 42) {
+                EXPECT_NE(wordOf(QByteArray(2, '\0') + e, 4) + wordOf(QByteArray(2, '\0') + e, 5), 0)
+                    << "currents at trip " << code;
+            }
+            if (code == 43 || code == 44) {
+                EXPECT_GT(quint8(e[9]), 0) << code;
+            }
+        }
+        EXPECT_EQ(int(codes.size()), c.kinds) << c.type;
+        EXPECT_TRUE(codes.count(16) && codes.count(45) && !codes.count(0)) << c.type;
+        EXPECT_EQ(codes.count(62), c.type == 6 ? 1u : 0u);
+    }
+}
+
+TEST(RelayModel, aFlakySlotAnswersCodeZeroOnceBeforeItsEntry)
 {
     RelayModel relay(1, 4);
-    relay.setRegister(40, 0);
-    relay.tick();
-    EXPECT_EQ(relay.registerValue(21), 0) << "no phase current while stopped";
-    coil(relay, 768, 0xFF00);
-    QList<quint16> currents;
-    for (int i = 0; i < 8; ++i)
-        currents.append(wordOf(read(relay, 16, 32), 5)); // register 21
-    for (quint16 current : currents) {
-        EXPECT_GE(current, 116);
-        EXPECT_LE(current, 124);
-    }
-    EXPECT_GT(std::set<quint16>(currents.begin(), currents.end()).size(), 1u) << "the values move";
+    relay.setFlakyJournalSlot(2);
+    EXPECT_EQ(read(relay, 0x402, 11).mid(2), QByteArray(22, '\0'));
+    EXPECT_EQ(read(relay, 0x402, 11).mid(2), relay.journalEntry(2));
+    EXPECT_NE(relay.journalEntry(2)[0], 0);
+    EXPECT_EQ(read(relay, 0x403, 11).mid(2), relay.journalEntry(3)) << "the other slots answer at once";
 }
 
 } // namespace

@@ -66,17 +66,31 @@ TEST(SimOptions, faultOptionsForOneAddressAddUp)
     EXPECT_TRUE(reply->bytes.startsWith(QByteArray::fromHex("00FF01")));
 }
 
-TEST(SimOptions, journalLengthReachesEveryRelay)
+TEST(SimOptions, journalStatusSeedAndFaultRateReachTheRelays)
 {
     QString error;
-    const auto options = parseSimOptions(words("--relays 1:4,2:6 --journal 3"), &error);
-    ASSERT_TRUE(options);
+    const auto options = parseSimOptions(
+        words("--relays 1:4,2:6 --journal 3 --journal-flaky 1,2 --status-bits 0:4000 --inputs 2:0x00fb "
+              "--seed 9 --fault-rate 100:late --late-fault-ms 2000"),
+        &error);
+    ASSERT_TRUE(options) << error.toStdString();
     RelayLine line;
     options->applyTo(line);
     for (quint8 address : {1, 2}) {
-        EXPECT_NE(line.relay(address)->journalEntry(2)[0], 0);
-        EXPECT_EQ(line.relay(address)->journalEntry(3)[0], 0);
+        const RelayModel &relay = *line.relay(address);
+        EXPECT_NE(relay.journalEntry(2)[0], 0);
+        EXPECT_EQ(relay.journalEntry(3)[0], 0);
+        EXPECT_EQ(relay.registerValue(39), 0x4000);
     }
+    EXPECT_EQ(line.relay(2)->registerValue(41), 0x00FB);
+    EXPECT_EQ(line.relay(1)->registerValue(41), 0x0002) << "inputs asked for relay 2 only";
+    const QByteArray journalRead = modbus::readHoldingRegisters(1, 0x401, 11);
+    const auto flaky = line.answer(journalRead);
+    ASSERT_TRUE(flaky);
+    EXPECT_EQ(flaky->delayMs, 2000);
+    EXPECT_EQ(line.lastFault(), QStringLiteral("fault-rate:late-ms:2000"));
+    EXPECT_EQ(quint8(flaky->bytes[3]), 0) << "slot 1 answers code 0 once";
+    EXPECT_NE(quint8(line.answer(journalRead)->bytes[3]), 0);
 }
 
 TEST(SimOptions, wrongUsageIsRefusedWithAReason)
@@ -94,6 +108,17 @@ TEST(SimOptions, wrongUsageIsRefusedWithAReason)
         "--latency-ms 9-3",
         "--latency-ms -3",
         "--journal 101",
+        "--journal-flaky 100",
+        "--journal-flaky 1,x",
+        "--seed -1",
+        "--fault-rate 101",
+        "--fault-rate 5:late,slow",  // no such kind
+        "--fault-rate 5:",
+        "--fault-rate 1e1",
+        "--late-fault-ms 0",
+        "--status-bits 1:10000",     // more than a register
+        "--status-bits 9:4000",      // no relay there
+        "--inputs 1",
         "--silent 9",                // no relay there
         "--silent x",
         "--late-ms 1",
