@@ -1,0 +1,48 @@
+// bench_report: builds the report workbook for a full journal of 100 entries
+// and writes it to a temporary file, 20 times. Prints the median and the
+// slowest run in milliseconds. Goal: under 50 ms a report.
+#include "report/JournalReportLayout.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main()
+{
+    constexpr int runs = 20;
+    constexpr double goalMs = 50.0;
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    JournalReportLayout::Input input;
+    input.date = QStringLiteral("01.02.2024 10:11:12");
+    input.deviceName = QStringLiteral("МИВ-04    ");
+    input.factoryNumber = 12345;
+    input.softwareVersion = QStringLiteral("1.08");
+    for (int n = 1; n <= JournalReportLayout::journalRows; ++n)
+        input.journal.append({QStringLiteral("01.02.2024 10:%1:00").arg(n % 60, 2, 10, QLatin1Char('0')),
+                              QStringLiteral("Срабатывание защиты от перегрузки %1").arg(n),
+                              QStringLiteral("Iа=%1 А, Iв=%2 А, Iс=%3 А").arg(n).arg(n + 1).arg(n + 2)});
+
+    const QString path = dir.filePath(QStringLiteral("report.xls"));
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        if (!JournalReportLayout::build(input).save(path, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    const double median = times[times.size() / 2];
+    std::printf("report of 100 journal rows, build and write: median %.2f ms, slowest %.2f ms (goal < %.0f ms): %s\n",
+                median, times.back(), goalMs, median < goalMs ? "met" : "MISSED");
+    return median < goalMs ? 0 : 2;
+}
