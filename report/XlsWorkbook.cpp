@@ -151,6 +151,23 @@ bool validRange(const XlsRange &r)
            && r.firstColumn <= r.lastColumn && r.lastColumn < maxColumns;
 }
 
+bool overlap(const XlsRange &a, const XlsRange &b)
+{
+    return a.firstRow <= b.lastRow && b.firstRow <= a.lastRow && a.firstColumn <= b.lastColumn
+           && b.firstColumn <= a.lastColumn;
+}
+
+// Letters, digits, "_" and "." after a letter or "_" ; spreadsheets refuse the rest.
+bool validDefinedName(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 255 || !(name.front().isLetter() || name.front() == u'_'))
+        return false;
+    for (QChar c : name)
+        if (!(c.isLetterOrNumber() || c == u'_' || c == u'.'))
+            return false;
+    return true;
+}
+
 bool validSheetName(const QString &name)
 {
     static const QString forbidden = QStringLiteral("[]:*?/\\");
@@ -423,9 +440,14 @@ QString XlsWorkbook::problem() const
                 return where + QStringLiteral("ячейка %1, %2: текст длиннее 32767 символов")
                                    .arg(cell.first).arg(cell.second);
         }
-        for (const XlsRange &r : sheet.merges())
-            if (!validRange(r))
+        const QList<XlsRange> &merges = sheet.merges();
+        for (qsizetype m = 0; m < merges.size(); ++m) {
+            if (!validRange(merges.at(m)))
                 return where + QStringLiteral("объединение вне листа");
+            for (qsizetype other = 0; other < m; ++other)
+                if (overlap(merges.at(m), merges.at(other)))
+                    return where + QStringLiteral("объединения перекрываются");
+        }
         for (const auto &[column, width] : sheet.columnWidths())
             if (column < 0 || column >= maxColumns || width < 0 || width > 65535)
                 return where + QStringLiteral("ширина столбца %1 вне допустимого").arg(column);
@@ -439,7 +461,7 @@ QString XlsWorkbook::problem() const
             return where + QStringLiteral("параметры страницы вне допустимого");
     }
     for (const XlsDefinedName &n : m_names)
-        if (n.name.isEmpty() || n.name.size() > 255 || n.sheet < 0 || n.sheet >= m_sheets.size()
+        if (!validDefinedName(n.name) || n.sheet < 0 || n.sheet >= m_sheets.size()
             || !validRange(n.range))
             return QStringLiteral("Недопустимое имя \"%1\"").arg(n.name);
     return QString();
