@@ -31,6 +31,7 @@ int main(int argc, char **argv)
 
     const QString path = dir.filePath(QStringLiteral("report.xls"));
     std::vector<double> times;
+    std::vector<double> encodeTimes; // the layout and the file's bytes, without the disk
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
@@ -40,6 +41,10 @@ int main(int argc, char **argv)
             return 1;
         }
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        timer.restart();
+        if (JournalReportLayout::build(input).toBiff8().isEmpty())
+            return 1;
+        encodeTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     if (argc > 1) {
         QString error;
@@ -49,7 +54,10 @@ int main(int argc, char **argv)
         }
     }
     std::sort(times.begin(), times.end());
+    std::sort(encodeTimes.begin(), encodeTimes.end());
     const double median = times[times.size() / 2];
+    std::printf("report of 100 journal rows, build and encode only: median %.2f ms\n",
+                encodeTimes[encodeTimes.size() / 2]);
     std::printf("report of 100 journal rows, build and write: median %.2f ms, slowest %.2f ms (goal < %.0f ms): %s\n",
                 median, times.back(), goalMs, median < goalMs ? "met" : "MISSED");
     return median < goalMs ? 0 : 2;
