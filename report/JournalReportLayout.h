@@ -1,0 +1,39 @@
+#pragma once
+
+#include "report/XlsWorkbook.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// The report of a relay: its name, factory number and software version and
+// its event journal, under the date and time of the report, laid out on the
+// first of three sheets as the report template has it. A value that is not
+// set leaves its cell empty (formatted, with its borders).
+namespace JournalReportLayout {
+
+struct JournalEntry {
+    QString date;    // "Дата события"
+    QString event;   // "Событие"
+    QString details; // "Информация"
+};
+
+struct Input {
+    std::optional<QString> date;         // "date": see dateText()
+    std::optional<QString> deviceName;   // "pu1"
+    std::optional<double> factoryNumber; // "pu2", written as a number
+    std::optional<QString> softwareVersion; // "pu3"
+    // Entry n - 1 fills journal row n (spreadsheet row 9 + n); at most
+    // journalRows entries are taken, the rest of the numbered rows stay empty.
+    QList<JournalEntry> journal;
+};
+
+constexpr int journalRows = 100;
+
+// "dd.MM.yyyy HH:mm:ss", or only the date when the time reads 00:00:00.
+QString dateText(const QDateTime &moment);
+
+XlsWorkbook build(const Input &input);
+
+} // namespace JournalReportLayout

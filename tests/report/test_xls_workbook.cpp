@@ -1,0 +1,280 @@
+// The report workbook as an independent reader (xlrd) sees it: cells, fonts,
+// formats, merges, sizes, page setup, sheets and names; the container limits;
+// workbooks that cannot be written; saving that fails.
+#include "report/CompoundFile.h"
+#include "report/JournalReportLayout.h"
+#include "support/ProgramRun.h"
+#include "support/QtPrinters.h"
+
+#include <QFile>
+#include <QFileDevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// The xlrd dump of a file; an empty object (after a test failure) when it could not be read.
+QJsonObject readBack(const QString &path)
+{
+    const ProgramResult run = runProgram(QStringLiteral("/usr/bin/python3"),
+                                         {QStringLiteral(MIV_READ_XLS_SCRIPT), path});
+    EXPECT_TRUE(run.finished && run.exitCode == 0) << qPrintable(run.standardError);
+    return QJsonDocument::fromJson(run.standardOutput.toUtf8()).object();
+}
+
+enum class Look { Plain, Value, Title, Heading, Body };
+
+struct ExpectedCell {
+    int row;
+    int column;
+    QString type; // "text", "number" or "blank"
+    QJsonValue value;
+    Look look;
+};
+
+// What each look reads back as: bold, horizontal, vertical, wrap, indent, borders (thin = 1).
+QJsonObject lookOf(Look look)
+{
+    struct Row {
+        Look look;
+        bool bold;
+        const char *horizontal;
+        const char *vertical;
+        bool wrap;
+        int indent;
+        int border;
+    };
+    static const Row rows[] = {
+        {Look::Plain, false, "general", "bottom", true, 0, 0},
+        {Look::Value, false, "left", "bottom", true, 1, 0},
+        {Look::Title, true, "center", "center", false, 0, 1},
+        {Look::Heading, false, "center", "center", true, 0, 1},
+        {Look::Body, false, "general", "center", true, 0, 1},
+    };
+    for (const Row &r : rows)
+        if (r.look == look)
+            return {{"font", QJsonArray{"Arial Cyr", 200, r.bold, r.bold ? 700 : 400, 204}},
+                    {"h", r.horizontal},
+                    {"v", r.vertical},
+                    {"wrap", r.wrap},
+                    {"indent", r.indent},
+                    {"borders", QJsonArray{r.border, r.border, r.border, r.border}}};
+    return {};
+}
+
+JournalReportLayout::Input reportInput(int entries, bool identity)
+{
+    JournalReportLayout::Input input;
+    if (identity) {
+        input.date = QStringLiteral("05.03.2024 14:07:09");
+        input.deviceName = QStringLiteral("МИВ-06    ");
+        input.factoryNumber = 40817;
+        input.softwareVersion = QStringLiteral("2.03 от 12.2008");
+    }
+    // Long, distinct texts: a full journal takes the string table over one record.
+    for (int n = 1; n <= entries; ++n)
+        input.journal.append({QStringLiteral("%1.03.2024 10:%2:00").arg(n % 28 + 1).arg(n % 60),
+                              QStringLiteral("Отключение по перегрузке, запись %1").arg(n),
+                              QStringLiteral("Ток фазы А %1 А превысил уставку перегрузки на %2 %").arg(n * 3).arg(n)});
+    return input;
+}
+
+QList<ExpectedCell> expectedCells(const JournalReportLayout::Input &in)
+{
+    auto textOrBlank = [](int row, int column, const std::optional<QString> &text, Look look) {
+        return text ? ExpectedCell{row, column, "text", *text, look} : ExpectedCell{row, column, "blank", "", look};
+    };
+    QList<ExpectedCell> cells = {
+        textOrBlank(0, 0, in.date, Look::Plain), {0, 1, "blank", "", Look::Plain},
+        {2, 0, "text", "Устройство", Look::Plain}, {2, 1, "blank", "", Look::Plain},
+        textOrBlank(2, 2, in.deviceName, Look::Value),
+        {3, 0, "text", "Заводской №", Look::Plain}, {3, 1, "blank", "", Look::Plain},
+        in.factoryNumber ? ExpectedCell{3, 2, "number", *in.factoryNumber, Look::Value}
+                         : ExpectedCell{3, 2, "blank", "", Look::Value},
+        {4, 0, "text", "Версия ПО ", Look::Plain}, {4, 1, "blank", "", Look::Plain},
+        textOrBlank(4, 2, in.softwareVersion, Look::Value),
+        {7, 0, "text", "Журнал событий", Look::Title}, {7, 1, "blank", "", Look::Title},
+        {7, 2, "blank", "", Look::Title}, {7, 3, "blank", "", Look::Title},
+        {8, 0, "text", "n/n", Look::Heading}, {8, 1, "text", "Дата", Look::Heading},
+        {8, 2, "text", "Событие", Look::Heading}, {8, 3, "text", "Информация", Look::Heading},
+    };
+    for (int n = 1; n <= 100; ++n) {
+        const int row = 8 + n;
+        cells.append({row, 0, "number", n, Look::Body});
+        const bool set = n <= in.journal.size();
+        const auto entry = set ? in.journal.at(n - 1) : JournalReportLayout::JournalEntry();
+        cells.append(textOrBlank(row, 1, set ? std::optional(entry.date) : std::nullopt, Look::Body));
+        cells.append(textOrBlank(row, 2, set ? std::optional(entry.event) : std::nullopt, Look::Body));
+        cells.append(textOrBlank(row, 3, set ? std::optional(entry.details) : std::nullopt, Look::Body));
+    }
+    return cells;
+}
+
+TEST(JournalReport, readsBackWithTheReportLayout)
+{
+    struct Case {
+        int entries;
+        bool identity;
+        int minContinues; // CONTINUE records of the string table at least
+    };
+    const Case cases[] = {{0, true, 0}, {12, true, 0}, {100, true, 2}, {0, false, 0}};
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.entries << " entries, identity " << c.identity);
+        const JournalReportLayout::Input input = reportInput(c.entries, c.identity);
+        const QString path = dir.filePath(QStringLiteral("report%1-%2.xls").arg(c.entries).arg(c.identity));
+        QString error;
+        ASSERT_TRUE(JournalReportLayout::build(input).save(path, &error)) << qPrintable(error);
+        const QJsonObject book = readBack(path);
+        EXPECT_EQ(book["warnings"].toString(), QString());
+        EXPECT_TRUE(book["extsst_ok"].toBool());
+        EXPECT_GE(book["sst_continues"].toInt(), c.minContinues);
+
+        const QJsonArray sheets = book["sheets"].toArray();
+        ASSERT_EQ(sheets.size(), 3);
+        const QStringList names = {"Лист1", "Лист2", "Лист3"};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(sheets[i]["name"].toString(), names[i]);
+        EXPECT_TRUE(sheets[1]["cells"].toArray().isEmpty());
+        EXPECT_TRUE(sheets[2]["cells"].toArray().isEmpty());
+        EXPECT_EQ(book["names"].toArray(),
+                  (QJsonArray{QJsonObject{{"name", "__MAIN__"}, {"scope", -1}, {"sheet", 0},
+                                          {"range", QJsonArray{0, 108, 0, 3}}}}));
+
+        const QJsonObject first = sheets[0].toObject();
+        EXPECT_EQ(first["merges"].toArray(),
+                  (QJsonArray{QJsonArray{0, 0, 0, 1}, QJsonArray{2, 2, 0, 1}, QJsonArray{3, 3, 0, 1},
+                              QJsonArray{4, 4, 0, 1}, QJsonArray{7, 7, 0, 3}}));
+        EXPECT_EQ(first["widths"].toObject(), (QJsonObject{{"0", 950}, {"1", 4827}, {"2", 13860}, {"3", 17590}}));
+        QJsonObject heights;
+        for (int row = 0; row <= 108; ++row)
+            heights[QString::number(row)] = row < 7 ? 315 : 600; // twips: 15.75 and 30 points
+        EXPECT_EQ(first["heights"].toObject(), heights);
+        EXPECT_EQ(first["page"].toObject(),
+                  (QJsonObject{{"footer", "Страница &P из &N"}, {"paper", 9}, {"scale", 100},
+                               {"landscape", true}, {"settings_valid", true}, {"left_cm", 0.5},
+                               {"right_cm", 0.5}, {"top_cm", 1.0}, {"bottom_cm", 1.5}}));
+
+        std::map<std::pair<int, int>, QJsonObject> written;
+        for (const QJsonValue &cell : first["cells"].toArray())
+            written[{cell["row"].toInt(), cell["col"].toInt()}] = cell.toObject();
+        const QList<ExpectedCell> expected = expectedCells(input);
+        EXPECT_EQ(written.size(), size_t(expected.size()));
+        for (const ExpectedCell &e : expected) {
+            SCOPED_TRACE(testing::Message() << "row " << e.row + 1 << " column " << e.column + 1);
+            const auto it = written.find({e.row, e.column});
+            ASSERT_NE(it, written.end());
+            QJsonObject want = lookOf(e.look);
+            want["row"] = e.row;
+            want["col"] = e.column;
+            want["type"] = e.type;
+            want["value"] = e.value;
+            EXPECT_EQ(it->second, want) << QJsonDocument(it->second).toJson(QJsonDocument::Compact).constData();
+        }
+    }
+}
+
+TEST(JournalReport, dateTextLeavesOutMidnight)
+{
+    EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))),
+              QStringLiteral("05.03.2024 14:07:09"));
+    EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(0, 0))), QStringLiteral("05.03.2024"));
+    EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(0, 0, 1))),
+              QStringLiteral("05.03.2024 00:00:01"));
+}
+
+TEST(XlsWorkbook, refusesWhatTheFileCannotHold)
+{
+    struct Case {
+        const char *what;
+        void (*spoil)(XlsWorkbook &);
+    };
+    const Case cases[] = {
+        {"sheet name with a slash", [](XlsWorkbook &b) { b.addSheet("a/b"); }},
+        {"sheet name of 32 letters", [](XlsWorkbook &b) { b.addSheet(QString(32, u'я')); }},
+        {"same sheet name in another case", [](XlsWorkbook &b) { b.addSheet("лист1"); }},
+        {"unknown cell format", [](XlsWorkbook &b) { b.sheet(0).setText(0, 0, "x", 99); }},
+        {"row beyond 65536", [](XlsWorkbook &b) { b.sheet(0).setNumber(65536, 0, 1); }},
+        {"column beyond 256", [](XlsWorkbook &b) { b.sheet(0).setBlank(0, 256); }},
+        {"format with an unknown font", [](XlsWorkbook &b) { b.addFormat(XlsCellFormat{.font = 7}); }},
+        {"merge turned round", [](XlsWorkbook &b) { b.sheet(0).merge({3, 2, 0, 1}); }},
+        {"overlapping merges", [](XlsWorkbook &b) { b.sheet(0).merge({0, 1, 0, 1}); b.sheet(0).merge({1, 1, 1, 2}); }},
+        {"name with a blank", [](XlsWorkbook &b) { b.addDefinedName({"a b", 0, {0, 0, 0, 0}}); }},
+        {"name on a missing sheet", [](XlsWorkbook &b) { b.addDefinedName({"x", 1, {0, 0, 0, 0}}); }},
+        {"footer over 255 characters", [](XlsWorkbook &b) { b.sheet(0).pageSetup().footer = QString(256, u'x'); }},
+    };
+    for (const Case &c : cases) {
+        XlsWorkbook book;
+        book.addSheet("Лист1");
+        ASSERT_FALSE(book.toBiff8().isEmpty());
+        c.spoil(book);
+        QString error;
+        EXPECT_TRUE(book.toBiff8(&error).isEmpty()) << c.what;
+        EXPECT_FALSE(error.isEmpty()) << c.what;
+    }
+    QString error;
+    EXPECT_TRUE(XlsWorkbook().toBiff8(&error).isEmpty()) << "no sheets";
+}
+
+TEST(CompoundFile, holdsStreamsUpToTheHeaderFatLimit)
+{
+    const qint64 limit = CompoundFile::maximumStreamSize();
+    const QByteArray atLimit = CompoundFile::singleStream("Workbook", QByteArray(limit, 'x'));
+    ASSERT_FALSE(atLimit.isEmpty());
+    // Header, stream, one directory sector, 109 FAT sectors: nothing is left unused.
+    EXPECT_EQ(atLimit.size(), 512 + limit + 512 + 109 * 512);
+    QString error;
+    EXPECT_TRUE(CompoundFile::singleStream("Workbook", QByteArray(limit + 1, 'x'), &error).isEmpty());
+    EXPECT_TRUE(error.contains("Workbook")) << qPrintable(error);
+    // A short stream is padded to the 4096-byte cutoff: header, 8 stream sectors, directory, FAT.
+    EXPECT_EQ(CompoundFile::singleStream("Workbook", QByteArray(10, 'x')).size(), 512 * 11);
+}
+
+TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("old.xls");
+    const QByteArray old = "earlier report";
+    auto writeOld = [&]() {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    };
+    auto contents = [&]() {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    writeOld();
+
+    XlsWorkbook unwritable; // no sheets
+    QString error;
+    EXPECT_FALSE(unwritable.save(path, &error));
+    EXPECT_TRUE(error.contains(path)) << qPrintable(error);
+    EXPECT_EQ(contents(), old);
+
+    const QString missing = dir.filePath("no such folder/report.xls");
+    const XlsWorkbook report = JournalReportLayout::build({});
+    error.clear();
+    EXPECT_FALSE(report.save(missing, &error));
+    EXPECT_TRUE(error.contains(missing)) << qPrintable(error);
+
+    if (geteuid() != 0) { // the superuser writes into read-only folders
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        error.clear();
+        EXPECT_FALSE(report.save(path, &error));
+        EXPECT_TRUE(error.contains(path)) << qPrintable(error);
+        EXPECT_EQ(contents(), old);
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    ASSERT_TRUE(report.save(path, &error)) << qPrintable(error);
+    EXPECT_TRUE(contents().startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
+}
+
+} // namespace
