@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace miv;
+
 int main(int argc, char **argv)
 {
     constexpr int runs = 20;

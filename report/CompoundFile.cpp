@@ -3,6 +3,8 @@
 #include <QtEndian>
 #include <cstring>
 
+namespace miv {
+
 namespace CompoundFile {
 namespace {
 
@@ -122,3 +124,5 @@ QByteArray singleStream(const QString &streamName, const QByteArray &stream, QSt
 }
 
 } // namespace CompoundFile
+
+} // namespace miv

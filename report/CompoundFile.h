@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace miv {
+
 // The OLE2 compound file that holds an .xls workbook: version 3 (512-byte
 // sectors), one stream beside the root entry. A stream shorter than the
 // 4096-byte cutoff would belong in the mini stream, which this writer does
@@ -20,3 +22,5 @@ qint64 maximumStreamSize();
 QByteArray singleStream(const QString &streamName, const QByteArray &stream, QString *error = nullptr);
 
 } // namespace CompoundFile
+
+} // namespace miv

@@ -1,5 +1,7 @@
 #include "report/JournalReportLayout.h"
 
+namespace miv {
+
 namespace JournalReportLayout {
 namespace {
 
@@ -114,3 +116,5 @@ XlsWorkbook build(const Input &input)
 }
 
 } // namespace JournalReportLayout
+
+} // namespace miv

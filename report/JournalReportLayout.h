@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+namespace miv {
+
 // The report of a relay: its name, factory number and software version and
 // its event journal, under the date and time of the report, laid out on the
 // first of three sheets as the report template has it. A value that is not
@@ -37,3 +39,5 @@ QString dateText(const QDateTime &moment);
 XlsWorkbook build(const Input &input);
 
 } // namespace JournalReportLayout
+
+} // namespace miv

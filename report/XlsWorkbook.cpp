@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace miv {
+
 namespace {
 
 // The largest record body BIFF8 allows; longer data goes on in CONTINUE records.
@@ -551,3 +553,5 @@ bool XlsWorkbook::save(const QString &path, QString *error) const
     }
     return true;
 }
+
+} // namespace miv

@@ -7,6 +7,8 @@
 #include <utility>
 #include <variant>
 
+namespace miv {
+
 // An Excel 97-2003 workbook (BIFF8 in an OLE2 compound file, ".xls") held in
 // memory and written in one go. It knows what the report needs: text and
 // number cells, fonts, cell formats with alignment, wrap, indent and thin
@@ -160,3 +162,5 @@ private:
     QList<XlsSheet> m_sheets;
     QList<XlsDefinedName> m_names;
 };
+
+} // namespace miv

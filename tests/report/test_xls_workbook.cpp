@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+using namespace miv;
+
 namespace {
 
 // The xlrd dump of a file; an empty object (after a test failure) when it could not be read.
