@@ -65,10 +65,3 @@ TEST(PasswordDialogs, captionsAndFields)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

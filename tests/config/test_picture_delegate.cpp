@@ -70,10 +70,3 @@ TEST(ConfigGridPictureDelegate, rowsWithoutAPictureStayEmpty)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

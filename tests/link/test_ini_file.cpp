@@ -1,12 +1,12 @@
 #include "link/IniFile.h"
+#include "support/Superuser.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace miv;
 
@@ -206,7 +206,7 @@ TEST_F(IniFileTest, missingFileIsEmptyAndDirectoryIsAnError)
 
 TEST_F(IniFileTest, failedSaveKeepsTheEarlierFile)
 {
-    if (::geteuid() == 0)
+    if (runsAsSuperuser())
         GTEST_SKIP() << "root may write into a read-only folder";
     const QByteArray before("[p]\r\nPort=COM1\r\n");
     write(before);

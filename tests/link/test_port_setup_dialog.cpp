@@ -89,10 +89,3 @@ TEST(TComSetupFrm, cancelReturnsNothing)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -4,6 +4,7 @@
 #include "link/FrontIni.h"
 #include "link/IniFile.h"
 #include "link/SerialLink.h"
+#include "support/PseudoTerminal.h"
 #include "support/RecordingOperator.h"
 
 #include <fcntl.h>
@@ -22,49 +23,6 @@
 using namespace miv;
 
 namespace {
-
-// The master side of a pseudo-terminal; the link opens its slave device.
-class PseudoTerminal
-{
-public:
-    PseudoTerminal()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~PseudoTerminal() { closeMaster(); }
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
-
-    const QString &slavePath() const { return m_slave; }
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-    void send(const QByteArray &bytes) const { ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), bytes.size()); }
-    QByteArray receive(int count) const
-    {
-        QByteArray bytes;
-        while (bytes.size() < count) {
-            pollfd ready{m_master, POLLIN, 0};
-            if (::poll(&ready, 1, 2000) <= 0)
-                break;
-            char buffer[256];
-            const ssize_t got = ::read(m_master, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            bytes.append(buffer, got);
-        }
-        return bytes;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
 
 PortSettings on(const QString &portName)
 {
@@ -91,7 +49,7 @@ TEST(SerialLink, opensAPseudoTerminalDespiteItsMissingControlLines)
     link.port().write("\x01\x07", 2);
     link.port().waitForBytesWritten(1000);
     EXPECT_EQ(pty.receive(2), QByteArray("\x01\x07", 2));
-    pty.send("ok");
+    ASSERT_TRUE(pty.send("ok"));
     ASSERT_TRUE(link.port().waitForReadyRead(2000));
     EXPECT_EQ(link.port().readAll(), QByteArray("ok"));
 }

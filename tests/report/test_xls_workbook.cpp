@@ -5,15 +5,15 @@
 #include "report/JournalReportLayout.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
+#include "support/Superuser.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QFileDevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace miv;
 
@@ -266,7 +266,7 @@ TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
     EXPECT_FALSE(report.save(missing, &error));
     EXPECT_TRUE(error.contains(missing)) << qPrintable(error);
 
-    if (geteuid() != 0) { // the superuser writes into read-only folders
+    if (!runsAsSuperuser()) { // the superuser writes into read-only folders
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         error.clear();
         EXPECT_FALSE(report.save(path, &error));

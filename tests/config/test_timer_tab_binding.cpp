@@ -84,10 +84,3 @@ TEST_F(TimerTabBindingTest, clickingAButtonTogglesItsCaption)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,13 +2,13 @@
 #include "config/SettingsFile.h"
 #include "core/Texts.h"
 #include "support/RelayLineFixture.h"
+#include "support/Superuser.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 using namespace miv;
 
@@ -455,7 +455,7 @@ TEST_F(SettingsFileTest, saveOntoADirectoryFails)
 
 TEST_F(SettingsFileTest, saveIntoAFolderWithoutWriteAccessKeepsTheEarlierFile)
 {
-    if (geteuid() == 0)
+    if (runsAsSuperuser())
         GTEST_SKIP() << "root writes into any folder";
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("ro")));
     const QString target = path("ro/x.miv");

@@ -147,10 +147,3 @@ TEST(Tef, cancelGivesNothing)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

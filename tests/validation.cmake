@@ -1,1 +1,0 @@
-miv_add_test(test_config_validation SOURCES validation/test_config_validation.cpp)
