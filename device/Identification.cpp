@@ -4,11 +4,11 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "core/Windows1251.h"
 #include "device/InterfaceText.h"
 #include "device/SoftwareVersion.h"
 #include "link/RelayBus.h"
 
-#include <QStringDecoder>
 
 namespace miv {
 
@@ -25,8 +25,7 @@ QString registerText(const ReplyString &reply, int first, int count)
         bytes.append(char(word >> 8));
         bytes.append(char(word & 0xFF));
     }
-    QStringDecoder fromCp1251("windows-1251");
-    return fromCp1251.decode(bytes);
+    return Windows1251::decode(bytes);
 }
 
 // Registers 0-6: name, type digit, version, factory number. nullopt when the

@@ -1,16 +1,15 @@
 #include "link/IniFile.h"
 
+#include "core/Windows1251.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace miv {
 
 namespace {
 
-const char *const fileEncoding = "windows-1251";
 
 std::optional<QStringView> sectionName(QStringView line)
 {
@@ -86,7 +85,6 @@ bool IniFile::load(QString *error)
     if (firstBreak > 0 && bytes[firstBreak - 1] != '\r')
         m_lineEnd = "\n";
 
-    QStringDecoder decoder(fileEncoding);
     qsizetype start = 0;
     while (start < bytes.size()) {
         const qsizetype lineBreak = bytes.indexOf('\n', start);
@@ -103,7 +101,7 @@ bool IniFile::load(QString *error)
         }
         if (line.original.isNull())
             line.original = QByteArray(""); // an empty line read is still an original one
-        line.text = decoder.decode(line.original);
+        line.text = Windows1251::decode(line.original);
         m_lines.append(std::move(line));
     }
     return true;
@@ -111,11 +109,24 @@ bool IniFile::load(QString *error)
 
 bool IniFile::save(QString *error) const
 {
-    QStringEncoder encoder(fileEncoding);
     QByteArray bytes;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
-        bytes += line.original.isNull() ? QByteArray(encoder.encode(line.text)) : line.original;
+        if (line.original.isNull()) {
+            // A character the code page lacks is refused, never dropped or replaced.
+            QChar bad;
+            const std::optional<QByteArray> encoded = Windows1251::encode(line.text, &bad);
+            if (!encoded) {
+                if (error)
+                    *error = QStringLiteral("Не удалось записать файл %1: символ «%2» (U+%3) нельзя записать в кодировке Windows-1251")
+                                 .arg(m_path, QString(bad))
+                                 .arg(bad.unicode(), 4, 16, QLatin1Char('0'));
+                return false;
+            }
+            bytes += *encoded;
+        } else {
+            bytes += line.original;
+        }
         // A last line that had no line end gets one when lines follow it now.
         bytes += line.ending.isEmpty() && i + 1 < m_lines.size() ? m_lineEnd : line.ending;
     }

@@ -222,6 +222,18 @@ TEST_F(IniFileTest, failedSaveKeepsTheEarlierFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("front.ini")});
 }
 
+TEST_F(IniFileTest, aCharacterWithoutAWindows1251ByteIsRefusedAndTheFileKept)
+{
+    const QByteArray before("[p]\r\nPort=COM1\r\n");
+    write(before);
+    IniFile ini = loaded();
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM\u03A9"));
+    QString error;
+    EXPECT_FALSE(ini.save(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("front.ini")) && error.contains(QStringLiteral("U+03a9"))) << error.toStdString();
+    EXPECT_EQ(read(), before);
+}
+
 TEST_F(IniFileTest, saveIntoAMissingFolderFails)
 {
     IniFile ini(dir.filePath(QStringLiteral("no/such/folder/front.ini")));
