@@ -22,6 +22,9 @@ const QString timeFormat = QStringLiteral("HH:mm:ss");
 const QString readFailed = QStringLiteral("Не удалось прочитать файл настроек %1: %2");
 const QString missingFile = QStringLiteral("файл не найден");
 const QString directoryFile = QStringLiteral("это каталог");
+// A file with neither section is no settings file (another file, or one saved
+// in another encoding): loading it would mark every row with nothing in it.
+const QString noSettings = QStringLiteral("в нём нет разделов [%1] и [%2]; это не файл настроек");
 
 // ---- Saving ----
 
@@ -183,7 +186,12 @@ bool readFile(IniFile &file, QString *error)
         *error = readFailed.arg(file.path(), directoryFile);
         return false;
     }
-    return file.load(error);
+    if (!file.load(error))
+        return false;
+    if (file.hasSection(parametersSection) || file.hasSection(timersSection))
+        return true;
+    *error = readFailed.arg(file.path(), noSettings.arg(parametersSection, timersSection));
+    return false;
 }
 
 } // namespace

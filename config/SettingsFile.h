@@ -82,7 +82,8 @@ struct LoadResult {
 // - marks take "H:mm", "HH:mm", "H:mm:ss" or "HH:mm:ss" (00:00:00 when the
 //   key is missing), captions "вкл.", "откл." or "" (empty when missing);
 //   any other text is rejected and the mark or caption stays as it was.
-// A file that is no INI file loads as if every key were missing.
+// A file with neither section (no INI file, another encoding) is refused as
+// unreadable: nothing changes.
 // unwrittenChanges is not set.
 LoadResult load(const QString &path, RelaySession &session);
 

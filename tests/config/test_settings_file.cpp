@@ -236,31 +236,6 @@ TEST_F(SettingsFileTest, rowStillDisabledTakesTheLoadedValueAside)
     EXPECT_FALSE(grid.isMarked(21));
 }
 
-TEST_F(SettingsFileTest, fileOfGarbageLoadsAsIfEveryKeyWereMissing)
-{
-    QByteArray garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage.append(char((i * 73 + 11) % 256));
-    writeBytes(path("garbage.miv"), garbage);
-    const QStringList before = values();
-    timer.marks[2] = TimerMark::fromWord(0x0C00);
-    timer.buttons = {on, on, on, on, on, on, on};
-
-    const SettingsFile::LoadResult result = load(path("garbage.miv"));
-
-    EXPECT_TRUE(result.complete());
-    EXPECT_TRUE(op.shown().isEmpty());
-    EXPECT_EQ(values(), before);
-    // Every row marked but those the switches keep disabled (2, 21, 22).
-    EXPECT_EQ(markedRows(), rowsUpTo(31, {2, 21, 22}));
-    for (const TimerMark &mark : timer.marks) {
-        EXPECT_EQ(mark.time, QTime(0, 0));
-        EXPECT_TRUE(mark.valid);
-    }
-    for (const QString &caption : timer.buttons)
-        EXPECT_EQ(caption, QString());
-}
-
 TEST_F(SettingsFileTest, onlyATimersSectionMarksEveryRowWithoutChangingValues)
 {
     writeBytes(path("t.miv"), cp1251(QStringLiteral("[Таймеры]\r\nМетка1=7:05\r\nТаймер=вкл.\r\n")));
@@ -415,16 +390,40 @@ TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
     EXPECT_EQ(grid.text(10, ConfigGrid::Value), QStringLiteral("180"));
 }
 
-TEST_F(SettingsFileTest, missingFileChangesNothingAndSaysWhy)
+TEST_F(SettingsFileTest, aMissingFileOrOneWithNeitherSectionChangesNothingAndSaysWhy)
 {
+    const auto garbage = [] {
+        QByteArray bytes;
+        for (int i = 0; i < 4096; ++i)
+            bytes.append(char((i * 73 + 11) % 256));
+        return bytes;
+    };
+    struct Case {
+        const char *name;
+        std::optional<QByteArray> bytes; // nullopt: no such file
+    };
+    const Case cases[] = {
+        {"nowhere.miv", std::nullopt},
+        // Saved in UTF-8: in Windows-1251 its section names are other words.
+        {"utf8.miv", QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n[Таймеры]\r\nМетка1=07:30:00\r\n").toUtf8()},
+        {"garbage.miv", garbage()},
+    };
     const QStringList before = values();
-    const SettingsFile::LoadResult result = load(path("nowhere.miv"));
-    EXPECT_EQ(result.outcome, SettingsFile::LoadResult::Outcome::Unreadable);
-    EXPECT_EQ(values(), before);
-    EXPECT_TRUE(markedRows().isEmpty());
-    ASSERT_EQ(op.shown().size(), 1);
-    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
-    EXPECT_TRUE(op.shown()[0].text.contains(path("nowhere.miv")));
+    const QTime firstMark = timer.marks[0].time;
+    for (const Case &c : cases) {
+        op.clearShown();
+        const QString file = path(QString::fromLatin1(c.name));
+        if (c.bytes)
+            writeBytes(file, *c.bytes);
+        const SettingsFile::LoadResult result = load(file);
+        EXPECT_EQ(result.outcome, SettingsFile::LoadResult::Outcome::Unreadable) << c.name;
+        EXPECT_EQ(values(), before) << c.name;
+        EXPECT_EQ(timer.marks[0].time, firstMark) << c.name;
+        EXPECT_TRUE(markedRows().isEmpty()) << c.name;
+        ASSERT_EQ(op.shown().size(), 1) << c.name;
+        EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+        EXPECT_TRUE(op.shown()[0].text.contains(file)) << c.name;
+    }
 }
 
 TEST_F(SettingsFileTest, saveThatFailsKeepsTheEarlierFileAndSaysWhy)
