@@ -130,10 +130,13 @@ int writeConfig(CliContext &context, const QStringList &arguments)
     if (!loaded.complete())
         return ExitStatus::Refused;
 
+    // The texts as loaded: the re-read after the write replaces them. Rows 1
+    // and 2 may go out unmarked (a new ratio), a disabled row with its real value.
     std::map<int, QString> sentTexts;
-    for (int row = 0; row <= ConfigRow::lastSwitch; ++row)
-        if (session.configGrid.isMarked(row))
-            sentTexts[row] = session.configGrid.text(row, ConfigGrid::Value);
+    for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
+        const QString saved = session.configGrid.text(row, ConfigGrid::SavedText);
+        sentTexts[row] = saved.isEmpty() ? session.configGrid.text(row, ConfigGrid::Value) : saved;
+    }
     const ConfigWriteResult result = writeConfiguration(session, context.messages());
     if (result.outcome == ConfigWriteResult::Outcome::Refused)
         return ExitStatus::Refused;
@@ -141,6 +144,7 @@ int writeConfig(CliContext &context, const QStringList &arguments)
     if (result.outcome == ConfigWriteResult::Outcome::LinkFailed)
         return ExitStatus::LinkFailure;
     printSent(context.out(), QStringLiteral("refused"), result.refusedRows, session, sentTexts);
+    printSent(context.out(), QStringLiteral("unchanged"), result.unchangedRows, session, sentTexts);
     if (!result.readBack)
         return ExitStatus::LinkFailure;
     printGrid(context.out(), session.configGrid);

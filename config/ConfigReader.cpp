@@ -96,6 +96,7 @@ private:
     {
         ConfigGrid &grid = m_session.configGrid;
         grid.setText(row, grid.isDisabled(row) ? ConfigGrid::SavedText : ConfigGrid::Value, text);
+        grid.setRelayText(row, text);
     }
 
     void putNumeric(int row, quint16 raw) { putValue(row, formatValue(m_session.catalogue.step(row), raw, m_session.decimalSeparator)); }
@@ -116,6 +117,7 @@ private:
             if (bit.row == ConfigRow::tankAlgorithm && !m_session.device.hasTimer())
                 text = Texts::functionOff;
             m_session.configGrid.setText(bit.row, ConfigGrid::Value, text);
+            m_session.configGrid.setRelayText(bit.row, text);
         }
     }
 

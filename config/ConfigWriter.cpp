@@ -24,13 +24,19 @@ QList<int> rowsOfGroup(int group)
     return rows;
 }
 
-// "name: text" per row, one line each.
+// The row's value, also of a disabled row, which keeps it aside.
+QString valueTextOf(const ConfigGrid &grid, int row)
+{
+    const QString saved = grid.text(row, ConfigGrid::SavedText);
+    return saved.isEmpty() ? grid.text(row, ConfigGrid::Value) : saved;
+}
+
+// "name: value" per row, one line each.
 QString rowLines(const RelaySession &session, const QList<int> &rows)
 {
     QStringList lines;
     for (int row : rows)
-        lines << session.catalogue.record(row).name + QStringLiteral(": ")
-                + session.configGrid.text(row, ConfigGrid::Value);
+        lines << session.catalogue.record(row).name + QStringLiteral(": ") + valueTextOf(session.configGrid, row);
     return lines.join(u'\n');
 }
 
@@ -57,18 +63,51 @@ public:
     }
 
 private:
-    // Every marked row must hold a value the relay may be given; the values
-    // to send are kept from this check.
+    // Rows 1 and 2 are read by the ratio's resolution and band: a new ratio
+    // makes them values of their own, checked and sent even when nobody
+    // touched them.
+    bool ratioChanges() const
+    {
+        const ConfigGrid &grid = m_session.configGrid;
+        return grid.isMarked(ConfigRow::ratio) && !grid.holdsRelayValue(ConfigRow::ratio);
+    }
+
+    bool followsRatio(int row) const
+    {
+        return row == ConfigRow::nominalCurrent || row == ConfigRow::secondStageCurrent;
+    }
+
+    // What the write sends: a marked row with a value someone brought, and
+    // rows 1 and 2 when the ratio changes. A marked row that still shows what
+    // the relay reported is not checked and not sent: the relay holds it, and
+    // a relay's own value must never block a write.
+    bool toBeSent(int row) const
+    {
+        const ConfigGrid &grid = m_session.configGrid;
+        if (followsRatio(row) && ratioChanges())
+            return true;
+        return grid.isMarked(row) && !grid.holdsRelayValue(row);
+    }
+
+    // A disabled row keeps its real value aside (rows 1 and 2 may be sent for
+    // a new ratio while their function is off).
+    QString valueText(int row) const { return valueTextOf(m_session.configGrid, row); }
+
+    // Every value to send must be one the relay may be given; the raw values
+    // are kept from this check.
     bool checkMarkedRows()
     {
         const ConfigGrid &grid = m_session.configGrid;
         const auto ratio = ConfigValidation::ratioFromText(grid.text(ConfigRow::ratio, ConfigGrid::Value),
                                                            m_session.decimalSeparator);
         for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
-            if (!grid.isMarked(row))
+            if (!toBeSent(row)) {
+                if (grid.isMarked(row))
+                    m_result.unchangedRows.append(row);
                 continue;
+            }
             const ConfigValidation::RowCheck check =
-                ConfigValidation::checkRow(m_session.catalogue, row, grid.text(row, ConfigGrid::Value), ratio,
+                ConfigValidation::checkRow(m_session.catalogue, row, valueText(row), ratio,
                                            m_session.device.typeCode, m_session.decimalSeparator);
             if (check.verdict == ConfigValidation::Verdict::Rejected)
                 m_result.refusedRows.append(row);
@@ -94,7 +133,7 @@ private:
     {
         ConfigGrid &grid = m_session.configGrid;
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
-            if (!grid.isMarked(row))
+            if (!m_values.contains(row))
                 continue;
             const quint32 reg = parseHex(m_session.catalogue.record(row).reg);
             if (write(quint16(reg), m_values.at(row))) {
@@ -112,7 +151,7 @@ private:
         const QList<int> rows = rowsOfGroup(group);
         QList<int> marked;
         for (int row : rows)
-            if (grid.isMarked(row))
+            if (toBeSent(row))
                 marked.append(row);
         if (marked.isEmpty())
             return;
@@ -131,6 +170,8 @@ private:
         m_session.flags.unwrittenChanges = false;
         m_session.flags.editingLocked = true;
         m_result.outcome = ConfigWriteResult::Outcome::Written;
+        for (int row : std::as_const(m_result.unchangedRows))
+            m_session.configGrid.unmark(row);
         if (!m_result.refusedRows.isEmpty())
             m_op.message(Operator::Icon::Warning,
                                  Texts::configValuesNotTaken.arg(rowLines(m_session, m_result.refusedRows)));

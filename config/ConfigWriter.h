@@ -19,19 +19,24 @@ struct ConfigWriteResult {
     QList<int> writtenRows;  // rows whose value (or switch word) the relay took, in order
     QList<int> refusedRows;  // Refused: the rows that failed the check; Written: the
                              // marked rows the relay refused (they keep their marks)
+    QList<int> unchangedRows; // marked rows that still show what the relay reported:
+                              // not checked, not sent (the relay holds them)
     bool readBack = false;   // Written: the re-read was complete
 
     // The window runs pcChange after a write that went through.
     bool needsTabRefresh() const { return outcome == Outcome::Written; }
 };
 
-// The write of "Записать" on the tab "Конфигурация": every marked row is checked
-// first (a number of the row's step within its limits, rows 1 and 2 by the
-// ratio in row 0; a switch text); if any fails, nothing at all is sent,
-// every mark stays and one message names the rows. Then the marked numeric
-// rows 0-22 in order, each to its register; then the word of 0x80 when a row
-// of 23-28 is marked, then of 0x81 when a row of 29-31 is marked, both built
-// from all their rows' texts. A row whose write the relay refuses (an
+// The write of "Записать" on the tab "Конфигурация". A marked row that still
+// shows what the relay reported at the last read is left alone (the relay
+// holds it; a relay's own value never blocks a write). Every other marked
+// row is checked first (a number of the row's step within its limits, rows
+// 1 and 2 by the ratio in row 0; a switch text), and when row 0 brings a new
+// ratio rows 1 and 2 are checked against it whether marked or not; if any
+// fails, nothing at all is sent, every mark stays and one message names the
+// rows. Then the checked numeric rows 0-22 in order, each to its register;
+// then the word of 0x80 when a row of 23-28 is to be sent, then of 0x81 when
+// a row of 29-31 is, both built from all their rows' texts. A row whose write the relay refuses (an
 // exception reply of any code) keeps its mark, and one message names those
 // rows. A write that gets no answer shows "Ошибка связи с устройством!" and
 // stops at once: rows written before have lost their marks, the rest keep

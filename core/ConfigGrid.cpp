@@ -102,6 +102,7 @@ void ConfigGrid::clearCells()
     for (auto &row : m_cells)
         for (QString &cell : row)
             cell.clear();
+    m_relayTexts.fill(QString());
     endResetModel();
 }
 
@@ -115,7 +116,25 @@ void ConfigGrid::fillFromCatalogue(const ParameterCatalogue &catalogue)
         cells[Name] = catalogue.record(row).name;
         cells[Register] = catalogue.record(row).reg;
     }
+    m_relayTexts.fill(QString());
     endResetModel();
+}
+
+QString ConfigGrid::relayText(int row) const
+{
+    return row >= 0 && row < ConfigRow::count ? m_relayTexts[size_t(row)] : QString();
+}
+
+void ConfigGrid::setRelayText(int row, const QString &text)
+{
+    if (row >= 0 && row < ConfigRow::count)
+        m_relayTexts[size_t(row)] = text;
+}
+
+bool ConfigGrid::holdsRelayValue(int row) const
+{
+    const QString reported = relayText(row);
+    return !reported.isEmpty() && text(row, Value) == reported;
 }
 
 bool ConfigGrid::isDisabled(int row) const

@@ -63,6 +63,13 @@ public:
     // dependent rows that are still disabled come back with the text put aside.
     void enableSwitchedOn();
 
+    // The value text of a row as the relay reported it at the last read;
+    // empty before any read and after the grid is emptied or refilled.
+    QString relayText(int row) const;
+    void setRelayText(int row, const QString &text);
+    // The row shows exactly what the relay reported: nobody changed it.
+    bool holdsRelayValue(int row) const;
+
     bool isMarked(int row) const;
     void mark(int row);
     void unmark(int row);
@@ -72,6 +79,7 @@ private:
     void changed(int row, int column);
 
     std::array<std::array<QString, ColumnCount>, ConfigRow::count> m_cells;
+    std::array<QString, ConfigRow::count> m_relayTexts;
 };
 
 // Empties every cell of any text grid (for the journal grid as well).

@@ -41,6 +41,14 @@ protected:
         flags.unwrittenChanges = true;
     }
 
+    // As if no read had reported the grid's values: each marked row counts
+    // as brought by the operator and is sent.
+    void forgetRelayValues()
+    {
+        for (int row = 0; row < ConfigRow::count; ++row)
+            grid.setRelayText(row, QString());
+    }
+
     QList<int> markedRows() const
     {
         QList<int> rows;

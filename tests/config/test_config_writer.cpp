@@ -94,6 +94,7 @@ TEST_F(ConfigWriterTest, failureAtRowSevenStopsThereAndKeepsTheRestMarked)
     relay().setRegister(0x80, 0x3F); // every function on: no row is disabled
     relay().setRegister(0x81, 0x07);
     readRelay();
+    forgetRelayValues();
     for (int row = 0; row <= ConfigRow::lastSwitch; ++row)
         set(row, grid.text(row, ConfigGrid::Value));
     stopAnsweringAfter(7); // rows 0-6 are answered, row 7 is not
@@ -114,6 +115,59 @@ TEST_F(ConfigWriterTest, failureAtRowSevenStopsThereAndKeepsTheRestMarked)
     EXPECT_FALSE(flags.editingLocked);
     EXPECT_TRUE(flags.unwrittenChanges);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+}
+
+TEST_F(ConfigWriterTest, valuesTheRelayReportedAreNeverCheckedNorSent)
+{
+    const struct {
+        const char *name;
+        QList<QPair<int, quint16>> relayHolds; // register, value before the read
+        QList<int> untouched;                  // marked with what the read showed
+        QPair<int, QString> change;
+        QList<Write> expected;
+    } cases[] = {
+        {"row 8 away from its catalogue value", {{0x58, 230}}, {8}, {5, "40"}, {{0x55, 40}}},
+        // A ratio written alone once: row 1 stayed outside its band.
+        {"row 1 outside the ratio's band", {{0x50, 200}, {0x51, 150}}, {1}, {5, "35"}, {{0x55, 35}}},
+        {"the last numeric row", {{0x80, 0x1F}}, {}, {22, "12"}, {{0x6A, 12}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        grid.fillFromCatalogue(catalogue);
+        for (const auto &[reg, value] : c.relayHolds)
+            relay().setRegister(reg, value);
+        readRelay();
+        for (int row : c.untouched)
+            set(row, grid.text(row, ConfigGrid::Value)); // as a settings file without their keys marks them
+        set(c.change.first, c.change.second);
+        const ConfigWriteResult result = write();
+        EXPECT_EQ(result.outcome, ConfigWriteResult::Outcome::Written);
+        EXPECT_EQ(writes(), c.expected);
+        EXPECT_EQ(result.unchangedRows, c.untouched);
+        EXPECT_TRUE(markedRows().isEmpty());
+        EXPECT_TRUE(op.shown().isEmpty());
+        relay().setRegister(0x50, 10);
+        relay().setRegister(0x80, 0x17);
+    }
+}
+
+TEST_F(ConfigWriterTest, aNewRatioHasRowsOneAndTwoCheckedAgainstIt)
+{
+    readRelay(); // ratio 10: rows 1 and 2 hold 25,0 and 30,0; row 2's function is off
+    set(0, QStringLiteral("200"));
+    const ConfigWriteResult refused = write();
+    EXPECT_EQ(refused.outcome, ConfigWriteResult::Outcome::Refused);
+    EXPECT_EQ(refused.refusedRows, QList<int>({1, 2}));
+    EXPECT_TRUE(line.requests().isEmpty());
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].text, Texts::configValuesInvalid.arg(QStringLiteral(
+                                      "Номинальный ток электродвигателя, А: 25,0\n"
+                                      "Номинальный ток 2-й ступени , А: 30,0")));
+
+    set(1, QStringLiteral("250"));
+    grid.setText(2, ConfigGrid::SavedText, QStringLiteral("300"));
+    EXPECT_EQ(write().outcome, ConfigWriteResult::Outcome::Written);
+    EXPECT_EQ(writes(), QList<Write>({{0x50, 200}, {0x51, 250}, {0x52, 300}}));
 }
 
 TEST_F(ConfigWriterTest, aValueTheRelayRefusesKeepsItsMark)
@@ -209,8 +263,15 @@ TEST_F(ConfigWriterTest, rowThirtyOneOnTypeFourIsLeftAsItIs)
 {
     readRelay();
     set(31, Texts::functionOff); // a settings file saved from such a relay
+    const ConfigWriteResult result = write();
+    EXPECT_EQ(result.outcome, ConfigWriteResult::Outcome::Written);
+    EXPECT_EQ(result.unchangedRows, QList<int>{31});
+    EXPECT_TRUE(writes().isEmpty()) << "the relay holds what the row shows";
+    readRelay();
+    set(31, Texts::functionOff);
+    set(30, off);
     EXPECT_EQ(write().outcome, ConfigWriteResult::Outcome::Written);
-    EXPECT_EQ(writes(), QList<Write>({{0x81, 0x02}}));
+    EXPECT_EQ(writes(), QList<Write>({{0x81, 0x00}}));
 }
 
 TEST_F(ConfigWriterTest, switchWordFromTheGridTexts)
