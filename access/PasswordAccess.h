@@ -27,7 +27,7 @@ Unlock unlock(Operator &op, const CurrentDevice &device, SessionFlags &flags);
 
 enum class Change { Changed, WrongOldPassword, NotConfirmed, LinkFailed, Cancelled };
 
-// The password change (a_chpassExecute): checks the three fields, writes the
+// The password change ("Изменить пароль"): checks the three fields, writes the
 // first four letters of the new password to registers 0x42 and 0x43, tells the
 // operator the outcome, and in every case re-reads registers 0x40..0x53 into
 // the device record, so that the prompt compares with what the relay holds.

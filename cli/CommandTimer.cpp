@@ -157,6 +157,7 @@ int statusOf(TimerWriteResult result)
     case TimerWriteResult::Unlocked:
     case TimerWriteResult::StillLocked:
     case TimerWriteResult::InvalidMarks:
+    case TimerWriteResult::OtherRelay:
         break;
     }
     return ExitStatus::Refused;

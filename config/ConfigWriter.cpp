@@ -47,6 +47,8 @@ public:
 
     ConfigWriteResult run()
     {
+        if (!refuseValuesOfAnotherRelay())
+            return m_result;
         if (!checkMarkedRows())
             return m_result;
         try {
@@ -63,6 +65,16 @@ public:
     }
 
 private:
+    // Values read from or made for one relay never reach another.
+    bool refuseValuesOfAnotherRelay()
+    {
+        if (m_session.valuesBelongToSelectedRelay())
+            return true;
+        tellValuesOfAnotherRelay(m_session, m_op);
+        m_result.outcome = ConfigWriteResult::Outcome::Refused;
+        return false;
+    }
+
     // Rows 1 and 2 are read by the ratio's resolution and band: a new ratio
     // makes them values of their own, checked and sent even when nobody
     // touched them.

@@ -45,6 +45,10 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
 {
     if (!session.timer.hasBeenRead())
         return TimerWriteResult::NothingRead;
+    if (!session.valuesBelongToSelectedRelay()) {
+        tellValuesOfAnotherRelay(session, op);
+        return TimerWriteResult::OtherRelay;
+    }
     if (session.flags.editingLocked) {
         const auto unlock = PasswordAccess::unlock(op, session.device, session.flags);
         return unlock == PasswordAccess::Unlock::Unlocked ? TimerWriteResult::Unlocked : TimerWriteResult::StillLocked;

@@ -9,11 +9,20 @@
 #include "core/ValueFormat.h"
 
 #include <functional>
+#include <optional>
 #include <QString>
 
 namespace miv {
 
+class Operator;
 class RelayBus;
+
+// A relay as the line knows it: the bus address and the factory number.
+struct RelayIdentity {
+    quint8 address = 0;
+    quint16 factoryNumber = 0;
+    bool operator==(const RelayIdentity &) const = default;
+};
 
 // What every relay operation works on: the bus to the line, the relay
 // identified last, the flags, the catalogue with its ratio state, the grid
@@ -35,6 +44,10 @@ struct RelaySession {
     std::function<bool(QString *error)> reopenPort;
 
     CurrentDevice device;
+    // The relay whose values the grid and the timer schedule hold (and whose
+    // password opened them): set by identification. Changes are written only
+    // to that relay.
+    std::optional<RelayIdentity> valuesOwner;
     SessionFlags flags;
     ParameterCatalogue catalogue;
     ConfigGrid configGrid;
@@ -42,6 +55,22 @@ struct RelaySession {
     LiveValues live;
     // Numbers shown to the operator use the PC's separator; tests set their own.
     QChar decimalSeparator = systemDecimalSeparator();
+
+    RelayIdentity selectedRelay() const { return {device.networkAddress, device.factoryNumber}; }
+    // Whether the grid and the timer schedule hold changes not written yet.
+    bool holdsUnwrittenChanges() const;
+    // Identification found `selectedRelay()`: values and changes of another
+    // relay are dropped (the grid back to the catalogue's names, the timer
+    // unread); the same relay keeps them. True when unwritten changes were
+    // dropped, so that the operator can be told.
+    bool adoptSelectedRelay();
+    // Whether the values on screen belong to the selected relay, so that
+    // they may be written to it.
+    bool valuesBelongToSelectedRelay() const { return valuesOwner && *valuesOwner == selectedRelay(); }
 };
+
+// Tells the operator that the values on screen belong to another relay than
+// the selected one and that nothing was written.
+void tellValuesOfAnotherRelay(const RelaySession &session, Operator &op);
 
 } // namespace miv

@@ -25,6 +25,12 @@ inline const QString settingsValuesRejected =
 inline const QString timerMarkInvalidToolTip = QStringLiteral("Неверное время в регистре: 0x%1");
 inline const QString timerMarksNotWritten =
     QStringLiteral("Метки времени %1 не являются допустимым временем. Задайте их, затем запишите расписание.");
+// Values and changes belong to the relay they were read from or made for.
+inline const QString changesDropped =
+    QStringLiteral("Изменения для устройства №%1 (заводской №%2), не записанные в него, сброшены: выбрано другое устройство.");
+inline const QString changesOfAnotherRelay =
+    QStringLiteral("Значения в таблице относятся к устройству №%1 (заводской №%2), а выбрано устройство №%3: "
+                   "ничего не записано. Выберите устройство в списке заново.");
 // Writing the configuration: marked rows that may not be sent, rows the relay refused.
 inline const QString configValuesInvalid =
     QStringLiteral("Значения не записаны: недопустимые значения в строках:\n%1");

@@ -28,6 +28,7 @@ TimerMark TimerMark::fromWord(quint16 word)
 int TimerSchedule::decodeMarks(const std::array<quint16, markCount> &words)
 {
     int invalid = 0;
+    m_readMarkWords = words;
     for (int i = 0; i < markCount; ++i) {
         marks[size_t(i)] = TimerMark::fromWord(words[size_t(i)]);
         if (!marks[size_t(i)].valid)
@@ -38,6 +39,7 @@ int TimerSchedule::decodeMarks(const std::array<quint16, markCount> &words)
 
 void TimerSchedule::decodeSwitches(quint16 word)
 {
+    m_readSwitchWord = word;
     for (int i = 0; i < buttonCount; ++i)
         buttons[size_t(i)] = onOffTexts[size_t((word >> buttonBits[size_t(i)]) & 1)];
 }
@@ -54,6 +56,16 @@ quint16 TimerSchedule::switchWord() const
 quint16 TimerSchedule::markWord(const QTime &time)
 {
     return quint16(time.hour() * 256 + time.minute());
+}
+
+bool TimerSchedule::changedSinceRead() const
+{
+    if (!m_readSwitchWord)
+        return false;
+    for (int i = 0; i < markCount; ++i)
+        if (marks[size_t(i)].word != m_readMarkWords[size_t(i)])
+            return true;
+    return switchWord() != *m_readSwitchWord;
 }
 
 QString TimerSchedule::invalidMarkList() const

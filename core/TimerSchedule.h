@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <QString>
 #include <QTime>
 
@@ -45,6 +46,14 @@ public:
 
     // The numbers (1-5) of the marks that are no valid time, as "2, 4".
     QString invalidMarkList() const;
+
+    // Whether the schedule differs from what the relay reported at the last
+    // read (false before any read).
+    bool changedSinceRead() const;
+
+private:
+    std::array<quint16, markCount> m_readMarkWords{};
+    std::optional<quint16> m_readSwitchWord;
 };
 
 } // namespace miv

@@ -81,6 +81,10 @@ public:
         m_session.live.relayState = 0;
         m_session.live.previousRelayState = 0;
         m_session.flags.editingLocked = true;
+        const std::optional<RelayIdentity> previous = m_session.valuesOwner;
+        if (m_session.adoptSelectedRelay())
+            m_op.message(Operator::Icon::Warning,
+                         Texts::changesDropped.arg(previous->address).arg(previous->factoryNumber));
         return {Outcome::Identified, memoLines(device), device.hasTimer()};
     }
 

@@ -147,8 +147,11 @@ TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)
     dm->a_save->trigger();
     ASSERT_TRUE(QFile::exists(file + QStringLiteral(".miv")));
 
-    // Relay 17 gets the file.
+    // Relay 17 gets the file. The change made for relay 1 was never written
+    // to it: it is dropped, and the operator told.
     scanAndIdentify(17);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::changesDropped.arg(1).arg(1001)});
+    op.clearShown();
     enterTab(ActionEnabling::ConfigurationTab);
     dm->a_getdata->trigger();
     EXPECT_EQ(value(5), QStringLiteral("30"));

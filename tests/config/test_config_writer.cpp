@@ -151,6 +151,18 @@ TEST_F(ConfigWriterTest, valuesTheRelayReportedAreNeverCheckedNorSent)
     }
 }
 
+TEST_F(ConfigWriterTest, valuesOfOneRelayAreNeverWrittenToAnother)
+{
+    readRelay();
+    set(5, QStringLiteral("40"));
+    device.networkAddress = 9; // a line without a relay was clicked since
+    const ConfigWriteResult result = write();
+    EXPECT_EQ(result.outcome, ConfigWriteResult::Outcome::Refused);
+    EXPECT_TRUE(line.requests().isEmpty());
+    EXPECT_EQ(markedRows(), QList<int>{5});
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::changesOfAnotherRelay.arg(1).arg(0).arg(9)});
+}
+
 TEST_F(ConfigWriterTest, aNewRatioHasRowsOneAndTwoCheckedAgainstIt)
 {
     readRelay(); // ratio 10: rows 1 and 2 hold 25,0 and 30,0; row 2's function is off

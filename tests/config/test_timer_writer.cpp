@@ -152,6 +152,7 @@ TEST_F(TimerWriterTest, refusalIsAFailedWrite)
 {
     // A relay of type 4 has no timer registers and refuses the first mark.
     device.networkAddress = 1;
+    session.valuesOwner = session.selectedRelay();
     EXPECT_EQ(write(), TimerWriteResult::LinkFailed);
     EXPECT_EQ(writes().size(), 1);
     EXPECT_FALSE(flags.editingLocked);

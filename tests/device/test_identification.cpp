@@ -105,7 +105,9 @@ TEST_F(IdentificationTest, typeSixRelayAtTheSixthLine)
 
 TEST_F(IdentificationTest, typeFourRelayHidesTheTypeSixControls)
 {
-    line.relay(1)->setRegister(64, 0x0301); // only the low byte is the address
+    // Configured for address 5 but answering at 1: the memo shows what the relay
+    // holds; only the low byte is the address.
+    line.relay(1)->setRegister(64, 0x0305);
     line.relay(1)->setRegister(65, 1 << 2 | 1 << 4 | 1 << 7 | 1 << 14);
     line.relay(1)->setRegister(5, 0);
     const IdentificationResult result = identify(0);
@@ -114,11 +116,40 @@ TEST_F(IdentificationTest, typeFourRelayHidesTheTypeSixControls)
     EXPECT_EQ(device.typeCode, 4);
     ASSERT_EQ(result.memo.size(), 8);
     EXPECT_EQ(result.memo[1], QStringLiteral("Заводской №1001, Версия ПО v0 от 0.0.2008"));
-    EXPECT_EQ(result.memo[2], QStringLiteral("Сетевой адрес устройства 1"));
+    EXPECT_EQ(result.memo[2], QStringLiteral("Сетевой адрес устройства 5"));
     EXPECT_EQ(result.memo[4], QStringLiteral("Скорость 38400 бит/с"));
     EXPECT_EQ(result.memo[5], QStringLiteral("Четный бит паритета"));
     EXPECT_EQ(result.memo[6], QString());
     EXPECT_EQ(result.memo[7], QStringLiteral("2 стоп-бита"));
+}
+
+TEST_F(IdentificationTest, changesMadeForOneRelayNeverStayForAnother)
+{
+    ASSERT_EQ(identify(5).outcome, Outcome::Identified);
+    timer.decodeMarks({0x0700, 0x0800, 0x0900, 0x0A00, 0x0B00});
+    timer.decodeSwitches(0x1FF);
+    grid.setText(5, ConfigGrid::Value, QStringLiteral("45"));
+    grid.mark(5);
+    flags.unwrittenChanges = true;
+
+    // The same relay again keeps everything, and nobody is asked.
+    ASSERT_EQ(identify(5).outcome, Outcome::Identified);
+    EXPECT_TRUE(grid.isMarked(5));
+    EXPECT_TRUE(op.shown().isEmpty());
+
+    // Another relay: the changes go, and the operator is told whose they were.
+    ASSERT_EQ(identify(0).outcome, Outcome::Identified);
+    EXPECT_FALSE(grid.isMarked(5));
+    EXPECT_EQ(grid.text(5, ConfigGrid::Value), QString());
+    EXPECT_EQ(grid.text(5, ConfigGrid::Name), catalogue.record(5).name);
+    EXPECT_FALSE(timer.hasBeenRead()) << "the schedule of relay 6 is never written to relay 1";
+    EXPECT_FALSE(flags.unwrittenChanges);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::changesDropped.arg(6).arg(1006)});
+
+    // Without changes, another relay is taken silently.
+    op.clearShown();
+    ASSERT_EQ(identify(5).outcome, Outcome::Identified);
+    EXPECT_TRUE(op.shown().isEmpty());
 }
 
 TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndKeepsThePreviousRelay)

@@ -45,6 +45,7 @@ protected:
         device.networkAddress = address;
         device.typeCode = quint16(type);
         device.password = QStringLiteral("ABCD");
+        session.valuesOwner = session.selectedRelay();
     }
 
     RelayModel &relay() { return *line.relay(device.networkAddress); }

@@ -1,0 +1,42 @@
+#include "core/RelaySession.h"
+
+#include "core/Operator.h"
+#include "core/Texts.h"
+
+namespace miv {
+
+bool RelaySession::holdsUnwrittenChanges() const
+{
+    if (flags.unwrittenChanges || timer.changedSinceRead())
+        return true;
+    for (int row = 0; row < ConfigRow::count; ++row)
+        if (configGrid.isMarked(row))
+            return true;
+    return false;
+}
+
+bool RelaySession::adoptSelectedRelay()
+{
+    const RelayIdentity selected = selectedRelay();
+    if (valuesOwner == selected)
+        return false;
+    const bool dropped = valuesOwner && holdsUnwrittenChanges();
+    if (valuesOwner) {
+        catalogue = ParameterCatalogue();
+        configGrid.fillFromCatalogue(catalogue);
+        timer = TimerSchedule();
+        flags.unwrittenChanges = false;
+    }
+    valuesOwner = selected;
+    return dropped;
+}
+
+void tellValuesOfAnotherRelay(const RelaySession &session, Operator &op)
+{
+    const RelayIdentity owner = session.valuesOwner.value_or(RelayIdentity{});
+    op.message(Operator::Icon::Error, Texts::changesOfAnotherRelay.arg(owner.address)
+                                          .arg(owner.factoryNumber)
+                                          .arg(session.device.networkAddress));
+}
+
+} // namespace miv
