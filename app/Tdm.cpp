@@ -19,6 +19,8 @@
 #include "device/Identification.h"
 #include "link/FrontIni.h"
 #include "link/PortSetupDialog.h"
+#include "link/RelayBus.h"
+#include "link/SerialLink.h"
 
 #include <cstdlib>
 #include <QAction>
@@ -59,10 +61,18 @@ QString twoLines(const QString &caption)
     return lines;
 }
 
+std::unique_ptr<PortLink> makePortLink(const Tdm::Environment &environment)
+{
+    if (environment.portLink)
+        return environment.portLink();
+    return std::make_unique<SerialLink>();
+}
+
 } // namespace
 
 Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *parent)
-    : QObject(parent), mf(mainWindow), op(op_), session(p.bus()), m_environment(std::move(environment))
+    : QObject(parent), m_portLink(makePortLink(environment)), mf(mainWindow), op(op_), p(*m_portLink),
+      session(p.bus()), m_environment(std::move(environment))
 {
     setObjectName(QStringLiteral("dm"));
     rt.setObjectName(QStringLiteral("rt"));
@@ -177,8 +187,8 @@ void Tdm::initActions()
     connect(a_save, &QAction::triggered, this, &Tdm::a_saveExecute);
     connect(a_load, &QAction::triggered, this, &Tdm::a_loadExecute);
     connect(N6, &QAction::triggered, this, &Tdm::N6Click);
-    connect(&p, &SerialLink::afterOpen, this, &Tdm::pAfterOpen);
-    connect(&p, &SerialLink::beforeClose, this, &Tdm::pBeforeClose);
+    connect(&p, &PortLink::afterOpen, this, &Tdm::pAfterOpen);
+    connect(&p, &PortLink::beforeClose, this, &Tdm::pBeforeClose);
 
     connect(mf.pc, &QTabWidget::currentChanged, &mf, &Tmf::pcChange);
     connect(mf.lb, &QListWidget::itemDoubleClicked, &mf, &Tmf::lbDblClick);

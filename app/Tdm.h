@@ -4,9 +4,10 @@
 #include "app/ImageList.h"
 #include "core/RelaySession.h"
 #include "device/PortSetup.h"
-#include "link/SerialLink.h"
+#include "link/PortLink.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <QLibrary>
@@ -21,7 +22,7 @@ class QAction;
 class QMenuBar;
 class Tmf;
 
-// The data module `dm`: the serial port, the timers, the actions with their
+// The data module `dm`: the port, the timers, the actions with their
 // menu and toolbar, the image lists, and the program-wide state. It lives
 // from after the main window's creation to after the message loop's end.
 class Tdm : public QObject
@@ -38,6 +39,8 @@ public:
         std::optional<QString> portNameOverride;
         // The port setup dialog; empty means the real one.
         miv::PortSetupDialog portSetupDialog;
+        // Makes the port link `p`; empty means the serial port.
+        std::function<std::unique_ptr<miv::PortLink>()> portLink;
     };
 
     // Creates the components, wires them and runs DataModuleCreate.
@@ -75,10 +78,15 @@ public:
     // the configuration grid, "#" in the journal grid's first column.
     void fill_conf();
 
+private:
+    // Owns the link `p` refers to; made before the session that talks through it.
+    std::unique_ptr<miv::PortLink> m_portLink;
+
+public:
     // --- Components and program-wide state ---
     Tmf &mf;
     miv::Operator &op;
-    miv::SerialLink p;
+    miv::PortLink &p;
     QTimer rt; // refresh timer
     QTimer lt; // lamp blink timer
     ImageList il0 = ImageList::toolbarIcons();

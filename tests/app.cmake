@@ -12,7 +12,7 @@ miv_add_test(test_app_window WIDGETS SOURCES
 # The about test loads the real library from the program folder.
 add_dependencies(test_app_window about)
 
-# The operator's road through the window against a simulated line on a pseudo-terminal.
+# The operator's road through the window against the simulated relays on the loopback line.
 miv_add_test(test_window_flow WIDGETS LABELS Integration SOURCES
   app/WidgetTestMain.cpp
   app/test_window_flow.cpp)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "LoopbackLink.h"
 #include "PtyBridge.h"
 #include "ScriptedOperator.h"
 #include "app/Tdm.h"
 #include "app/Tmf.h"
+#include "sim/SimOptions.h"
 
 #include <QAction>
 #include <QTemporaryDir>
@@ -14,11 +16,18 @@ using namespace miv;
 
 // A main window and data module as the program builds them, with a scripted
 // operator, a program folder of its own and, by default, a port that opens:
-// one end of a pair of pseudo-terminals.
+// the in-process loopback line with the simulator's default relays (1:4,
+// 6:6, 17:4).
 class AppFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        const std::optional<SimOptions> defaults = parseSimOptions({}, nullptr);
+        ASSERT_TRUE(defaults);
+        defaults->applyTo(line);
+    }
 
     void TearDown() override
     {
@@ -29,24 +38,28 @@ protected:
     QString programDir() const { return folder.path() + QLatin1Char('/'); }
     QString frontIni() const { return programDir() + QStringLiteral("front.ini"); }
 
-    // Starts the window and data module; the port is the bridge's unless another name is given.
-    void start(std::optional<QString> portName = std::nullopt)
+    // Starts the window and data module on the loopback line, or with a
+    // serial port of that name given for this run.
+    void start(std::optional<QString> serialPortName = std::nullopt)
     {
-        if (!portName) {
-            if (!bridge)
-                bridge = std::make_unique<PtyBridge>();
-            ASSERT_TRUE(bridge->isOpen()) << bridge->errorText().toStdString();
-            portName = bridge->firstPath();
-        }
         mf = std::make_unique<Tmf>();
         Tdm::Environment environment;
         environment.programDir = programDir();
-        environment.portNameOverride = portName;
+        environment.portNameOverride = serialPortName;
+        if (!serialPortName)
+            environment.portLink = [this] { return std::make_unique<LoopbackLink>(line); };
         environment.portSetupDialog = [this](const PortSettings &) -> std::optional<PortSettings> {
             ++setupDialogs;
             return setupAnswer;
         };
         dm = std::make_unique<Tdm>(*mf, op, environment);
+    }
+    // Starts them on a serial port that opens: one end of a pair of pseudo-terminals.
+    void startOnPty()
+    {
+        bridge = std::make_unique<PtyBridge>();
+        ASSERT_TRUE(bridge->isOpen()) << bridge->errorText().toStdString();
+        start(bridge->firstPath());
     }
 
     QAction *act(ActionId id) const { return dm->action(id); }
@@ -69,6 +82,7 @@ protected:
     }
 
     QTemporaryDir folder;
+    RelayLine line;
     std::unique_ptr<PtyBridge> bridge;
     ScriptedOperator op;
     int setupDialogs = 0;

@@ -55,9 +55,10 @@ TEST_F(DataModule, portGivenForThisRunIsNeverStored)
     EXPECT_EQ(storedPortName(frontIni()), QStringLiteral("ttyUSB3"));
 }
 
+// The serial port itself, on a pseudo-terminal.
 TEST_F(DataModule, portThatOpensAtStartAsksNothing)
 {
-    start();
+    startOnPty();
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_EQ(setupDialogs, 0);
     EXPECT_TRUE(dm->portOpen());

@@ -1,5 +1,4 @@
 #include "AppFixture.h"
-#include "SimProcess.h"
 #include "app/ActionEnabling.h"
 #include "core/ConfigGrid.h"
 #include "core/Texts.h"
@@ -18,18 +17,17 @@ using namespace miv;
 namespace {
 
 // The road of an operator through the window, from an empty screen to a
-// changed setting in a relay, against mivsim on a pseudo-terminal.
+// changed setting in a relay, against the simulated relays on the loopback line.
 class WindowFlow : public AppFixture
 {
 protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
-        start(sim.portPath());
+        start();
         ASSERT_TRUE(dm->portOpen());
         dm->p.bus().setReplyTimeoutMs(300);
-        dm->p.bus().setScanTimeoutMs(50); // the simulator answers at once
+        dm->p.bus().setScanTimeoutMs(50); // the line answers at once
     }
 
     void scanAndIdentify(int address)
@@ -50,8 +48,6 @@ protected:
     {
         return QString::fromLatin1(text).replace(u',', systemDecimalSeparator());
     }
-
-    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4")}};
 };
 
 TEST_F(WindowFlow, scanListsEveryAddressAndLeavesTheWindowUsable)
@@ -190,7 +186,9 @@ TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)
 {
     scanAndIdentify(1);
     enterTab(ActionEnabling::ConfigurationTab);
-    sim.stop();
+    RelayLine::Faults silent;
+    silent.silent = true;
+    line.setFaults(0, silent);
     dm->a_getdata->trigger();
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
     EXPECT_TRUE(mf->isEnabled());
