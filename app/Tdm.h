@@ -2,6 +2,7 @@
 
 #include "app/ActionId.h"
 #include "app/ImageList.h"
+#include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "device/PortSetup.h"
 #include "link/PortLink.h"
@@ -12,6 +13,7 @@
 #include <optional>
 #include <QLibrary>
 #include <QObject>
+#include <QPixmap>
 #include <QTimer>
 
 namespace miv {
@@ -52,6 +54,25 @@ public:
     bool portOpen() const { return p.isOpen(); }
     // Automatic refresh off: the flag cleared and the refresh timer stopped.
     void stopAutoRefresh();
+
+    // --- What the window asks of the session ---
+    bool editingLocked() const { return session.flags.editingLocked; }
+    bool unwrittenChanges() const { return session.flags.unwrittenChanges; }
+    // The type of the relay identified last; 0 before any.
+    quint16 relayTypeCode() const { return session.device.typeCode; }
+    // The live values tab opens on the current values, not those at the start limit.
+    void leaveStartLimitView() { session.flags.startLimitView = false; }
+    // The configuration grid's row cursor moved to `row`.
+    void selectConfigRow(int row);
+    // A double-click on the selected row; true when the tab's actions must follow.
+    bool activateConfigRow();
+    // Toggles timer button 1..7.
+    void clickTimerSwitch(int button);
+    // Lamp picture `index` at the given pixel ratio.
+    QPixmap lampIcon(int index, qreal devicePixelRatio) const { return il2.pixmap(index, devicePixelRatio); }
+    // A question or message for the operator.
+    miv::Operator::Answer ask(miv::Operator::Icon icon, const QString &text,
+                              miv::Operator::Buttons buttons = miv::Operator::Buttons::Ok);
     QString settingsFile() const { return m_programDir + QStringLiteral("front.ini"); }
     const QString &programDir() const { return m_programDir; }
 

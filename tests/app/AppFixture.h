@@ -8,6 +8,7 @@
 #include "sim/SimOptions.h"
 
 #include <QAction>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -62,6 +63,16 @@ protected:
         start(bridge->firstPath());
     }
 
+    // A control of the window by its object name (every control has one).
+    template <class Widget>
+    Widget *child(const char *name) const
+    {
+        auto *found = mf->findChild<Widget *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QTabWidget *pc() const { return child<QTabWidget>("pc"); }
+
     QAction *act(ActionId id) const { return dm->action(id); }
     QStringList enabledToolbarActions() const
     {
@@ -74,11 +85,11 @@ protected:
     // Makes a tab visible and current, as a later step of the program would.
     void enterTab(int tab)
     {
-        mf->pc->setTabVisible(tab, true);
-        if (mf->pc->currentIndex() == tab)
+        pc()->setTabVisible(tab, true);
+        if (pc()->currentIndex() == tab)
             mf->pcChange();
         else
-            mf->pc->setCurrentIndex(tab);
+            pc()->setCurrentIndex(tab);
     }
 
     QTemporaryDir folder;
