@@ -7,7 +7,6 @@
 #include "app/TabVisibility.h"
 #include "app/Tmf.h"
 #include "config/ConfigEditing.h"
-#include "config/ConfigGridPictureDelegate.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
 #include "config/SettingsFile.h"
@@ -19,50 +18,33 @@
 #include "device/Identification.h"
 #include "link/FrontIni.h"
 #include "link/PortSetupDialog.h"
+#include "link/RelayBus.h"
+#include "link/SerialLink.h"
 
 #include <cstdlib>
 #include <QAction>
 #include <QCoreApplication>
-#include <QHeaderView>
-#include <QLayout>
-#include <QListWidget>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTableView>
-#include <QTabWidget>
-#include <QToolBar>
-#include <QToolButton>
 
 using namespace miv;
 
 namespace {
 
-constexpr QSize toolButtonSize{72, 24};
-constexpr int separatorAllowance = 12; // a separator's width with its margins
 constexpr int refreshIntervalMs = 1000;
 constexpr int blinkIntervalMs = 500;
 
-// "Установить обновление" as "Установить\nобновление": broken at the space
-// nearest the middle; one word stays on one line.
-QString twoLines(const QString &caption)
+std::unique_ptr<PortLink> makePortLink(const Tdm::Environment &environment)
 {
-    int best = -1;
-    for (int at = caption.indexOf(u' '); at >= 0; at = caption.indexOf(u' ', at + 1))
-        if (best < 0 || qAbs(at - caption.size() / 2) < qAbs(best - caption.size() / 2))
-            best = at;
-    if (best < 0)
-        return caption;
-    QString lines = caption;
-    lines[best] = u'\n';
-    return lines;
+    if (environment.portLink)
+        return environment.portLink();
+    return std::make_unique<SerialLink>();
 }
 
 } // namespace
 
 Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *parent)
-    : QObject(parent), mf(mainWindow), op(op_), session(p.bus()), m_environment(std::move(environment))
+    : QObject(parent), m_portLink(makePortLink(environment)), mf(mainWindow), op(op_), p(*m_portLink),
+      session(p.bus()), m_environment(std::move(environment))
 {
     setObjectName(QStringLiteral("dm"));
     rt.setObjectName(QStringLiteral("rt"));
@@ -77,7 +59,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     showRowPictures();
     session.reopenPort = [this](QString *error) { return p.reopen(error); };
     configEditor = std::make_unique<ConfigEditor>(session, op);
-    timerTab = new TimerTabBinding(session.timer, mf.timeMarks, mf.switches, this);
+    timerTab = new TimerTabBinding(session.timer, mf.timeMarks(), mf.timerSwitches(), this);
     initActions();
     DataModuleCreate();
 }
@@ -128,37 +110,19 @@ void Tdm::createMenu()
 
 void Tdm::fillToolbar()
 {
-    QList<QWidget *> buttons;
-    for (const std::optional<ActionId> &id : ActionTable::toolbarOrder()) {
-        if (!id) {
-            mf.tb->addSeparator();
-            continue;
-        }
-        QAction *button = action(*id);
-        // Under its icon a caption of several words takes two lines, so that
-        // the whole row of buttons fits the window.
-        button->setIconText(twoLines(button->text()));
-        mf.tb->addAction(button);
-        if (QWidget *widget = mf.tb->widgetForAction(button))
-            buttons << widget;
-    }
-    // Buttons are at least 72 x 24 where the row still fits the window's
-    // width with them; with a wider font they take only what their captions need.
-    int rowWidth = 0;
-    for (QWidget *button : std::as_const(buttons))
-        rowWidth += std::max(button->sizeHint().width(), toolButtonSize.width()) + mf.tb->layout()->spacing();
-    const int separators = int(ActionTable::toolbarOrder().size()) - int(buttons.size());
-    const bool roomy = rowWidth + separators * separatorAllowance < mf.minimumWidth();
-    for (QWidget *button : std::as_const(buttons))
-        button->setMinimumSize(roomy ? toolButtonSize.width() : 0, toolButtonSize.height());
+    QList<QAction *> row;
+    for (const std::optional<ActionId> &id : ActionTable::toolbarOrder())
+        row << (id ? action(*id) : nullptr);
+    mf.setToolbarActions(row);
 }
 
 void Tdm::showRowPictures()
 {
+    // The grid is a child of the window and shares its pixel ratio.
     QList<QPixmap> pictures;
     for (int index = 0; index < il.count(); ++index)
-        pictures << il.pixmap(index, mf.sg->devicePixelRatioF());
-    mf.sg->setItemDelegateForColumn(0, new ConfigGridPictureDelegate(pictures, mf.sg));
+        pictures << il.pixmap(index, mf.devicePixelRatioF());
+    mf.setRowPictures(pictures);
 }
 
 void Tdm::initActions()
@@ -177,18 +141,10 @@ void Tdm::initActions()
     connect(a_save, &QAction::triggered, this, &Tdm::a_saveExecute);
     connect(a_load, &QAction::triggered, this, &Tdm::a_loadExecute);
     connect(N6, &QAction::triggered, this, &Tdm::N6Click);
-    connect(&p, &SerialLink::afterOpen, this, &Tdm::pAfterOpen);
-    connect(&p, &SerialLink::beforeClose, this, &Tdm::pBeforeClose);
-
-    connect(mf.pc, &QTabWidget::currentChanged, &mf, &Tmf::pcChange);
-    connect(mf.lb, &QListWidget::itemDoubleClicked, &mf, &Tmf::lbDblClick);
-    connect(mf.sg, &QTableView::doubleClicked, &mf, &Tmf::sgDblClick);
-    // The timer tab's buttons are connected by their binding (timerTab).
-    for (QHeaderView *header : {mf.h, mf.h0})
-        connect(header, &QHeaderView::sectionResized, &mf,
-                [this, header](int section) { mf.hSectionResize(header, section); });
-    // Selecting a cell of the configuration grid is wired by Tmf::setConfigModel,
-    // since every model brings its own selection model.
+    connect(&p, &PortLink::afterOpen, this, &Tdm::pAfterOpen);
+    connect(&p, &PortLink::beforeClose, this, &Tdm::pBeforeClose);
+    // The window wires its own controls; the timer tab's buttons are
+    // connected by their binding (timerTab).
 }
 
 // --- Start and end ---
@@ -251,11 +207,8 @@ void Tdm::DataModuleCreate()
     session.device.networkAddress = 0;
     mf.bts(TabVisibility::WithoutRelay);
     stopAutoRefresh();
-    for (QTableView *grid : {mf.sg, mf.sg1}) {
-        grid->setColumnHidden(4, true);
-        grid->setColumnHidden(5, true);
-    }
-    mf.pc->setCurrentIndex(ActionEnabling::DevicesTab);
+    mf.hideStorageColumns();
+    mf.setCurrentPage(ActionEnabling::DevicesTab);
     mf.pcChange();
     fill_conf();
 }
@@ -354,23 +307,19 @@ void Tdm::a_poolingExecute()
     // Also called directly (after a lost link): a disabled action does nothing.
     if (!a_pooling->isEnabled())
         return;
-    mf.m1->clear();
-    mf.lb->clear();
+    mf.showMemo({});
+    mf.clearDevices();
     session.device.networkAddress = 0;
     mf.bts(TabVisibility::WithoutRelay);
-    mf.pb1->setValue(0);
-    mf.pb1->show();
+    mf.startProgress();
     // The window stays painted while the operator cannot act on it.
     mf.setEnabled(false);
     DiscoveryHooks hooks;
-    hooks.progress = [this](int position) {
-        if (mf.pb1->isVisible())
-            mf.pb1->setValue(position);
-    };
-    hooks.lineAdded = [this](const QString &line) { mf.lb->addItem(line); };
+    hooks.progress = [this](int position) { mf.setProgress(position); };
+    hooks.lineAdded = [this](const QString &line) { mf.addDeviceLine(line); };
     scanBus(session, op, hooks);
     mf.setEnabled(true);
-    mf.pb1->hide();
+    mf.hideProgress();
     followPortState();
 }
 
@@ -388,13 +337,12 @@ void Tdm::a_getinfoExecute()
 {
     if (!a_getinfo->isEnabled())
         return;
-    mf.m1->clear();
-    const IdentificationResult result = identifyRelay(session, op, mf.lb->currentRow());
+    mf.showMemo({});
+    const IdentificationResult result = identifyRelay(session, op, mf.selectedDeviceLine());
     switch (result.outcome) {
     case IdentificationResult::Outcome::Identified:
         mf.bts(TabVisibility::WithRelay);
-        for (const QString &line : result.memo)
-            mf.m1->appendPlainText(line);
+        mf.showMemo(result.memo);
         mf.setSensorLampsVisible(result.showTypeSixControls);
         // Identification locks editing again: the tab's actions follow.
         mf.pcChange();
@@ -425,7 +373,7 @@ void Tdm::a_getdataExecute()
 {
     if (!a_getdata->isEnabled())
         return;
-    const int page = mf.pc->currentIndex();
+    const int page = mf.currentPage();
     if (page == ActionEnabling::ConfigurationTab || page == ActionEnabling::TimerTab)
         readConfigurationIntoGrid();
 }
@@ -434,7 +382,7 @@ void Tdm::a_setdataExecute()
 {
     if (!a_setdata->isEnabled())
         return;
-    const int page = mf.pc->currentIndex();
+    const int page = mf.currentPage();
     if (page == ActionEnabling::ConfigurationTab)
         writeConfiguration();
     else if (page == ActionEnabling::TimerTab)
@@ -455,6 +403,30 @@ void Tdm::writeTimerSchedule()
     timerTab->show();
     if (needsActionRefresh(result))
         mf.pcChange();
+}
+
+// --- What the window asks ---
+
+void Tdm::selectConfigRow(int row)
+{
+    if (configEditor)
+        configEditor->selectRow(row);
+}
+
+bool Tdm::activateConfigRow()
+{
+    return configEditor && needsTabRefresh(configEditor->activateSelectedRow());
+}
+
+void Tdm::clickTimerSwitch(int button)
+{
+    if (timerTab)
+        timerTab->click(button);
+}
+
+Operator::Answer Tdm::ask(Operator::Icon icon, const QString &text, Operator::Buttons buttons)
+{
+    return op.message(icon, text, buttons);
 }
 
 void Tdm::a_chpassExecute()

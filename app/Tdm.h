@@ -2,15 +2,18 @@
 
 #include "app/ActionId.h"
 #include "app/ImageList.h"
+#include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "device/PortSetup.h"
-#include "link/SerialLink.h"
+#include "link/PortLink.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <QLibrary>
 #include <QObject>
+#include <QPixmap>
 #include <QTimer>
 
 namespace miv {
@@ -21,7 +24,7 @@ class QAction;
 class QMenuBar;
 class Tmf;
 
-// The data module `dm`: the serial port, the timers, the actions with their
+// The data module `dm`: the port, the timers, the actions with their
 // menu and toolbar, the image lists, and the program-wide state. It lives
 // from after the main window's creation to after the message loop's end.
 class Tdm : public QObject
@@ -38,6 +41,8 @@ public:
         std::optional<QString> portNameOverride;
         // The port setup dialog; empty means the real one.
         miv::PortSetupDialog portSetupDialog;
+        // Makes the port link `p`; empty means the serial port.
+        std::function<std::unique_ptr<miv::PortLink>()> portLink;
     };
 
     // Creates the components, wires them and runs DataModuleCreate.
@@ -49,6 +54,25 @@ public:
     bool portOpen() const { return p.isOpen(); }
     // Automatic refresh off: the flag cleared and the refresh timer stopped.
     void stopAutoRefresh();
+
+    // --- What the window asks of the session ---
+    bool editingLocked() const { return session.flags.editingLocked; }
+    bool unwrittenChanges() const { return session.flags.unwrittenChanges; }
+    // The type of the relay identified last; 0 before any.
+    quint16 relayTypeCode() const { return session.device.typeCode; }
+    // The live values tab opens on the current values, not those at the start limit.
+    void leaveStartLimitView() { session.flags.startLimitView = false; }
+    // The configuration grid's row cursor moved to `row`.
+    void selectConfigRow(int row);
+    // A double-click on the selected row; true when the tab's actions must follow.
+    bool activateConfigRow();
+    // Toggles timer button 1..7.
+    void clickTimerSwitch(int button);
+    // Lamp picture `index` at the given pixel ratio.
+    QPixmap lampIcon(int index, qreal devicePixelRatio) const { return il2.pixmap(index, devicePixelRatio); }
+    // A question or message for the operator.
+    miv::Operator::Answer ask(miv::Operator::Icon icon, const QString &text,
+                              miv::Operator::Buttons buttons = miv::Operator::Buttons::Ok);
     QString settingsFile() const { return m_programDir + QStringLiteral("front.ini"); }
     const QString &programDir() const { return m_programDir; }
 
@@ -75,10 +99,15 @@ public:
     // the configuration grid, "#" in the journal grid's first column.
     void fill_conf();
 
+private:
+    // Owns the link `p` refers to; made before the session that talks through it.
+    std::unique_ptr<miv::PortLink> m_portLink;
+
+public:
     // --- Components and program-wide state ---
     Tmf &mf;
     miv::Operator &op;
-    miv::SerialLink p;
+    miv::PortLink &p;
     QTimer rt; // refresh timer
     QTimer lt; // lamp blink timer
     ImageList il0 = ImageList::toolbarIcons();

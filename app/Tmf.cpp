@@ -4,8 +4,7 @@
 #include "app/Lamp.h"
 #include "app/TabVisibility.h"
 #include "app/Tdm.h"
-#include "config/ConfigEditing.h"
-#include "config/TimerTabBinding.h"
+#include "config/ConfigGridPictureDelegate.h"
 #include "core/Operator.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"
@@ -18,6 +17,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -60,6 +60,8 @@ constexpr int gridColumnCount = 6;
 constexpr int configRowCount = 34;
 constexpr int journalRowCount = 100;
 constexpr int rowPictureHeight = 24;
+constexpr QSize toolButtonSize{72, 24};
+constexpr int separatorAllowance = 12; // a separator's width with its margins
 
 // The value labels in slot order: Label14..Label31, then Label59 and Label61.
 QList<int> valueLabelNumbers()
@@ -106,6 +108,21 @@ public:
 private:
     static constexpr int compactTabSpace = 12;
 };
+
+// "Установить обновление" as "Установить\nобновление": broken at the space
+// nearest the middle; one word stays on one line.
+QString twoLines(const QString &caption)
+{
+    int best = -1;
+    for (int at = caption.indexOf(u' '); at >= 0; at = caption.indexOf(u' ', at + 1))
+        if (best < 0 || qAbs(at - caption.size() / 2) < qAbs(best - caption.size() / 2))
+            best = at;
+    if (best < 0)
+        return caption;
+    QString lines = caption;
+    lines[best] = u'\n';
+    return lines;
+}
 
 QHeaderView *makeHeader(const QStringList &captions, const QList<int> &widths, int tag, QWidget *parent)
 {
@@ -208,6 +225,16 @@ Tmf::Tmf(QWidget *parent) : QMainWindow(parent)
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
+    // The window's own controls call its handlers; the data module wires the actions.
+    connect(pc, &QTabWidget::currentChanged, this, &Tmf::pcChange);
+    connect(lb, &QListWidget::itemDoubleClicked, this, &Tmf::lbDblClick);
+    connect(sg, &QTableView::doubleClicked, this, &Tmf::sgDblClick);
+    for (QHeaderView *header : {h, h0})
+        connect(header, &QHeaderView::sectionResized, this,
+                [this, header](int section) { hSectionResize(header, section); });
+    // Selecting a cell of the configuration grid is wired by setConfigModel,
+    // since every model brings its own selection model.
+
     FormCreate();
 }
 
@@ -215,15 +242,15 @@ Tmf::~Tmf() = default;
 
 void Tmf::FormCreate()
 {
-    valueLabels.clear();
+    m_valueLabels.clear();
     for (int number : valueLabelNumbers())
-        valueLabels << findChild<QLabel *>(QStringLiteral("Label%1").arg(number));
-    lamps.clear();
+        m_valueLabels << findChild<QLabel *>(QStringLiteral("Label%1").arg(number));
+    m_lamps.clear();
     for (int lamp = 1; lamp <= Lamp::lampCount; ++lamp) {
         auto *image = findChild<QLabel *>(QStringLiteral("Image%1").arg(lamp));
         image->clear();
         image->setProperty("iconIndex", QVariant());
-        lamps << image;
+        m_lamps << image;
     }
     setWindowTitle(Texts::applicationTitle);
     // unwrittenChanges and editingLocked start as SessionFlags declares them (clear, set).
@@ -617,7 +644,7 @@ QWidget *Tmf::buildTimerTab()
         picker->setDisplayFormat(QStringLiteral("HH.mm"));
         picker->setTime(QTime(0, 0));
         picker->setFixedWidth(70);
-        timeMarks << picker;
+        m_timeMarks << picker;
         grid->addWidget(new QLabel(QString::number(mark)), 2 * mark, 0, Qt::AlignRight);
         grid->addWidget(picker, 2 * mark, 1);
     }
@@ -625,7 +652,7 @@ QWidget *Tmf::buildTimerTab()
         auto *button = new QPushButton;
         button->setObjectName(QStringLiteral("bu0%1").arg(interval));
         button->setFixedWidth(70);
-        switches << button;
+        m_switches << button;
         grid->addWidget(new QLabel(QString::number(interval)), 2 * interval - 1, 2, Qt::AlignRight);
         grid->addWidget(button, 2 * interval - 1, 3);
     }
@@ -633,7 +660,7 @@ QWidget *Tmf::buildTimerTab()
     auto *timerSwitch = new QPushButton;
     timerSwitch->setObjectName(QStringLiteral("bu07"));
     timerSwitch->setFixedWidth(70);
-    switches << timerSwitch;
+    m_switches << timerSwitch;
     grid->addWidget(new QLabel(QStringLiteral("Таймер")), 14, 0, 1, 2, Qt::AlignRight);
     grid->addWidget(timerSwitch, 14, 3);
     grid->setRowMinimumHeight(13, 12);
@@ -699,6 +726,96 @@ void Tmf::setSensorLampsVisible(bool visible)
     timerLampRow->setVisible(visible);
 }
 
+// --- What the data module shows and asks through ---
+
+void Tmf::setToolbarActions(const QList<QAction *> &actions)
+{
+    QList<QWidget *> buttons;
+    for (QAction *button : actions) {
+        if (!button) {
+            tb->addSeparator();
+            continue;
+        }
+        // Under its icon a caption of several words takes two lines, so that
+        // the whole row of buttons fits the window.
+        button->setIconText(twoLines(button->text()));
+        tb->addAction(button);
+        if (QWidget *widget = tb->widgetForAction(button))
+            buttons << widget;
+    }
+    // Buttons are at least 72 x 24 where the row still fits the window's
+    // width with them; with a wider font they take only what their captions need.
+    int rowWidth = 0;
+    for (QWidget *button : std::as_const(buttons))
+        rowWidth += std::max(button->sizeHint().width(), toolButtonSize.width()) + tb->layout()->spacing();
+    const int separators = int(actions.size()) - int(buttons.size());
+    const bool roomy = rowWidth + separators * separatorAllowance < minimumWidth();
+    for (QWidget *button : std::as_const(buttons))
+        button->setMinimumSize(roomy ? toolButtonSize.width() : 0, toolButtonSize.height());
+}
+
+void Tmf::setRowPictures(const QList<QPixmap> &pictures)
+{
+    sg->setItemDelegateForColumn(0, new ConfigGridPictureDelegate(pictures, sg));
+}
+
+void Tmf::hideStorageColumns()
+{
+    for (QTableView *grid : {sg, sg1}) {
+        grid->setColumnHidden(4, true);
+        grid->setColumnHidden(5, true);
+    }
+}
+
+int Tmf::currentPage() const
+{
+    return pc->currentIndex();
+}
+
+void Tmf::setCurrentPage(int page)
+{
+    pc->setCurrentIndex(page);
+}
+
+void Tmf::clearDevices()
+{
+    lb->clear();
+}
+
+void Tmf::addDeviceLine(const QString &line)
+{
+    lb->addItem(line);
+}
+
+int Tmf::selectedDeviceLine() const
+{
+    return lb->currentRow();
+}
+
+void Tmf::showMemo(const QStringList &lines)
+{
+    m1->clear();
+    for (const QString &line : lines)
+        m1->appendPlainText(line);
+}
+
+void Tmf::startProgress()
+{
+    pb1->setValue(0);
+    pb1->show();
+}
+
+void Tmf::setProgress(int position)
+{
+    if (pb1->isVisible())
+        pb1->setValue(position);
+}
+
+void Tmf::hideProgress()
+{
+    pb1->hide();
+}
+
 // --- Handlers ---
 
 void Tmf::showEvent(QShowEvent *event)
@@ -711,10 +828,10 @@ void Tmf::showEvent(QShowEvent *event)
 void Tmf::FormShow()
 {
     Label63->hide();
-    for (QLabel *label : std::as_const(valueLabels))
+    for (QLabel *label : std::as_const(m_valueLabels))
         label->clear();
     for (int lamp = 1; lamp <= Lamp::lampCount; ++lamp)
-        if (const auto state = Lamp::startState(lamps[lamp - 1]->property("tag").toInt()))
+        if (const auto state = Lamp::startState(m_lamps[lamp - 1]->property("tag").toInt()))
             led(*state, lamp);
     // Grids that keep their texts themselves have their row count fixed.
     if (auto *texts = qobject_cast<QStandardItemModel *>(sg->model()))
@@ -733,11 +850,11 @@ void Tmf::closeEvent(QCloseEvent *event)
 
 bool Tmf::FormClose()
 {
-    if (!dm || !dm->session.flags.unwrittenChanges)
+    if (!dm || !dm->unwrittenChanges())
         return true;
     const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r') +
                              QStringLiteral("Отменить изменения и завершить работу программы?");
-    return dm->op.message(Operator::Icon::Warning, question, Operator::Buttons::OkNo) != Operator::Answer::No;
+    return dm->ask(Operator::Icon::Warning, question, Operator::Buttons::OkNo) != Operator::Answer::No;
 }
 
 void Tmf::pcChange()
@@ -751,11 +868,11 @@ void Tmf::pcChange()
 
     const int tab = pc->currentIndex();
     if (tab == ActionEnabling::LiveValuesTab) {
-        dm->session.flags.startLimitView = false;
+        dm->leaveStartLimitView();
         dtp1->setDate(QDate::currentDate());
         dtp2->setTime(QTime::currentTime());
     }
-    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->session.flags.editingLocked);
+    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->editingLocked());
     // The relay outputs may be switched by hand only with the motor at rest;
     // the tab's check decides, and may move to another tab itself.
     if (entry.needsEntryCheck && (!m_relayControlEntryCheck || !m_relayControlEntryCheck()))
@@ -772,7 +889,7 @@ void Tmf::bts(int mode)
     TabVisibility::TabSet visible{};
     for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
         visible[std::size_t(tab)] = pc->isTabVisible(tab);
-    const quint16 typeCode = dm ? dm->session.device.typeCode : 0;
+    const quint16 typeCode = dm ? dm->relayTypeCode() : 0;
     const TabVisibility::TabSet next = TabVisibility::afterBts(mode, visible, typeCode);
     for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
         if (next[std::size_t(tab)] != visible[std::size_t(tab)])
@@ -781,13 +898,13 @@ void Tmf::bts(int mode)
 
 void Tmf::led(int state, int lamp)
 {
-    if (lamp < 1 || lamp > lamps.size() || !dm)
+    if (lamp < 1 || lamp > m_lamps.size() || !dm)
         return;
-    QLabel *image = lamps[lamp - 1];
+    QLabel *image = m_lamps[lamp - 1];
     const auto icon = Lamp::iconIndex(state, image->property("tag").toInt());
     if (!icon)
         return;
-    image->setPixmap(dm->il2.pixmap(*icon, image->devicePixelRatioF()));
+    image->setPixmap(dm->lampIcon(*icon, image->devicePixelRatioF()));
     image->setProperty("iconIndex", *icon);
 }
 
@@ -819,18 +936,18 @@ void Tmf::lbDblClick()
 
 void Tmf::sgDblClick()
 {
-    if (dm && dm->configEditor && needsTabRefresh(dm->configEditor->activateSelectedRow()))
+    if (dm && dm->activateConfigRow())
         pcChange();
 }
 
 void Tmf::sgSelectCell(int, int row)
 {
-    if (dm && dm->configEditor)
-        dm->configEditor->selectRow(row);
+    if (dm)
+        dm->selectConfigRow(row);
 }
 
 void Tmf::bu01Click(int button)
 {
-    if (dm && dm->timerTab)
-        dm->timerTab->click(button);
+    if (dm)
+        dm->clickTimerSwitch(button);
 }

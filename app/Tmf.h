@@ -3,9 +3,11 @@
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
+#include <QPixmap>
 #include <functional>
 
 class QAbstractItemModel;
+class QAction;
 class QDateEdit;
 class QGroupBox;
 class QHeaderView;
@@ -51,6 +53,33 @@ public:
     // The level-sensor group and the timer lamp, shown only for a relay of type 6.
     void setSensorLampsVisible(bool visible);
 
+    // --- What the data module shows and asks through ---
+    // The toolbar's buttons in their order; nullptr stands for a separator.
+    void setToolbarActions(const QList<QAction *> &actions);
+    // The relay's menu-item pictures in column 0 of the configuration grid.
+    void setRowPictures(const QList<QPixmap> &pictures);
+    // The grids' columns 4 and 5 keep data the operator does not see.
+    void hideStorageColumns();
+    int currentPage() const;
+    void setCurrentPage(int page);
+    // The device list of the first tab (lb) and its selected line, -1 for none.
+    void clearDevices();
+    void addDeviceLine(const QString &line);
+    int selectedDeviceLine() const;
+    // The memo beside it (m1) shows these lines only.
+    void showMemo(const QStringList &lines);
+    // The scan's progress bar (pb1): shown from 0, moved while shown, hidden.
+    void startProgress();
+    void setProgress(int position);
+    void hideProgress();
+    // The timer tab's pickers dtp01..dtp05 and buttons bu01..bu07.
+    const QList<QTimeEdit *> &timeMarks() const { return m_timeMarks; }
+    const QList<QPushButton *> &timerSwitches() const { return m_switches; }
+    // The live values tab's labels in slot order (Label14..Label31, Label59,
+    // Label61) and its lamps (lamp n at index n - 1).
+    const QList<QLabel *> &valueLabels() const { return m_valueLabels; }
+    const QList<QLabel *> &lamps() const { return m_lamps; }
+
     // --- Handlers ---
     void FormCreate();
     void FormShow();
@@ -66,7 +95,12 @@ public:
     // Toggles timer button 1..7 (the binding connects the buttons to the same work).
     void bu01Click(int button);
 
-    // --- Components (the names the rest of the program knows them by) ---
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // --- Components (by their designer names, which are also their object names) ---
     QToolBar *tb = nullptr;
     QTabWidget *pc = nullptr;
     QStatusBar *sb = nullptr;
@@ -81,8 +115,8 @@ public:
     // "Текущие значения"
     QWidget *p3 = nullptr;
     QWidget *p4 = nullptr;
-    QList<QLabel *> valueLabels; // Label14..Label31, Label59, Label61 (slots 0..19)
-    QList<QLabel *> lamps;       // Image1..Image28 (lamp n at index n - 1)
+    QList<QLabel *> m_valueLabels; // Label14..Label31, Label59, Label61 (slots 0..19)
+    QList<QLabel *> m_lamps;       // Image1..Image28 (lamp n at index n - 1)
     QLabel *Label63 = nullptr;
     QGroupBox *gbSensors = nullptr;
     QWidget *timerLampRow = nullptr;
@@ -109,14 +143,9 @@ public:
     QPushButton *BitBtn3 = nullptr, *BitBtn7 = nullptr;
 
     // "Управление по таймеру"
-    QList<QTimeEdit *> timeMarks;  // dtp01..dtp05
-    QList<QPushButton *> switches; // bu01..bu07
+    QList<QTimeEdit *> m_timeMarks;  // dtp01..dtp05
+    QList<QPushButton *> m_switches; // bu01..bu07
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     QWidget *buildDevicesTab();
     QWidget *buildLiveValuesTab();
     QWidget *buildValuesPanel();

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
-#include <QStatusBar>
 
 using namespace miv;
 
@@ -46,7 +45,7 @@ int main(int argc, char *argv[])
 
     Tmf mf;
     DialogOperator op(&mf);
-    op.setStatusBar(mf.sb);
+    op.setStatusBar(mf.statusBar());
     Tdm::Environment environment;
     environment.programDir = QApplication::applicationDirPath() + QLatin1Char('/');
     environment.portNameOverride = portNameFromArguments(QApplication::arguments());

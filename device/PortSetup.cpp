@@ -2,8 +2,8 @@
 
 #include "core/Operator.h"
 #include "core/Texts.h"
+#include "link/PortLink.h"
 #include "link/RelayBus.h"
-#include "link/SerialLink.h"
 
 namespace miv {
 
@@ -59,7 +59,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     return result;
 }
 
-PortSetupResult runPortSetup(SerialLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
+PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
                              Operator &messages, const QString &iniPath)
 {
     const PortSetupPort port{

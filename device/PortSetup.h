@@ -10,8 +10,8 @@
 namespace miv {
 
 class Operator;
+class PortLink;
 class RelayBus;
-class SerialLink;
 
 // "Настройка порта": the operator edits the port settings, they are stored,
 // and the selected relay is told its new interface word over the old line
@@ -44,8 +44,9 @@ struct PortSetupResult {
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
                              const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages);
 
-// The same on the data module's serial link, storing to the "front.ini" at iniPath.
-PortSetupResult runPortSetup(SerialLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
+// The same on a port link (the data module's serial port), storing to the
+// "front.ini" at iniPath.
+PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
                              Operator &messages, const QString &iniPath = frontIniPath());
 
 } // namespace miv

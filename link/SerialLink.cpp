@@ -124,7 +124,7 @@ QString openFailureReason(const QSerialPort &port, const QString &portName)
 
 } // namespace
 
-SerialLink::SerialLink(QObject *parent) : QObject(parent), m_bus(&m_port)
+SerialLink::SerialLink(QObject *parent) : PortLink(parent), m_bus(&m_port)
 {
     applyLineSettings();
 }
@@ -214,12 +214,6 @@ void SerialLink::close()
 bool SerialLink::isOpen() const
 {
     return m_port.isOpen();
-}
-
-bool SerialLink::reopen(QString *error)
-{
-    close();
-    return open(error);
 }
 
 } // namespace miv

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "LoopbackLink.h"
 #include "PtyBridge.h"
 #include "ScriptedOperator.h"
 #include "app/Tdm.h"
 #include "app/Tmf.h"
+#include "sim/SimOptions.h"
 
 #include <QAction>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -14,11 +17,18 @@ using namespace miv;
 
 // A main window and data module as the program builds them, with a scripted
 // operator, a program folder of its own and, by default, a port that opens:
-// one end of a pair of pseudo-terminals.
+// the in-process loopback line with the simulator's default relays (1:4,
+// 6:6, 17:4).
 class AppFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        const std::optional<SimOptions> defaults = parseSimOptions({}, nullptr);
+        ASSERT_TRUE(defaults);
+        defaults->applyTo(line);
+    }
 
     void TearDown() override
     {
@@ -29,25 +39,39 @@ protected:
     QString programDir() const { return folder.path() + QLatin1Char('/'); }
     QString frontIni() const { return programDir() + QStringLiteral("front.ini"); }
 
-    // Starts the window and data module; the port is the bridge's unless another name is given.
-    void start(std::optional<QString> portName = std::nullopt)
+    // Starts the window and data module on the loopback line, or with a
+    // serial port of that name given for this run.
+    void start(std::optional<QString> serialPortName = std::nullopt)
     {
-        if (!portName) {
-            if (!bridge)
-                bridge = std::make_unique<PtyBridge>();
-            ASSERT_TRUE(bridge->isOpen()) << bridge->errorText().toStdString();
-            portName = bridge->firstPath();
-        }
         mf = std::make_unique<Tmf>();
         Tdm::Environment environment;
         environment.programDir = programDir();
-        environment.portNameOverride = portName;
+        environment.portNameOverride = serialPortName;
+        if (!serialPortName)
+            environment.portLink = [this] { return std::make_unique<LoopbackLink>(line); };
         environment.portSetupDialog = [this](const PortSettings &) -> std::optional<PortSettings> {
             ++setupDialogs;
             return setupAnswer;
         };
         dm = std::make_unique<Tdm>(*mf, op, environment);
     }
+    // Starts them on a serial port that opens: one end of a pair of pseudo-terminals.
+    void startOnPty()
+    {
+        bridge = std::make_unique<PtyBridge>();
+        ASSERT_TRUE(bridge->isOpen()) << bridge->errorText().toStdString();
+        start(bridge->firstPath());
+    }
+
+    // A control of the window by its object name (every control has one).
+    template <class Widget>
+    Widget *child(const char *name) const
+    {
+        auto *found = mf->findChild<Widget *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QTabWidget *pc() const { return child<QTabWidget>("pc"); }
 
     QAction *act(ActionId id) const { return dm->action(id); }
     QStringList enabledToolbarActions() const
@@ -61,14 +85,15 @@ protected:
     // Makes a tab visible and current, as a later step of the program would.
     void enterTab(int tab)
     {
-        mf->pc->setTabVisible(tab, true);
-        if (mf->pc->currentIndex() == tab)
+        pc()->setTabVisible(tab, true);
+        if (pc()->currentIndex() == tab)
             mf->pcChange();
         else
-            mf->pc->setCurrentIndex(tab);
+            pc()->setCurrentIndex(tab);
     }
 
     QTemporaryDir folder;
+    RelayLine line;
     std::unique_ptr<PtyBridge> bridge;
     ScriptedOperator op;
     int setupDialogs = 0;

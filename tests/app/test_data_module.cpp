@@ -55,9 +55,10 @@ TEST_F(DataModule, portGivenForThisRunIsNeverStored)
     EXPECT_EQ(storedPortName(frontIni()), QStringLiteral("ttyUSB3"));
 }
 
+// The serial port itself, on a pseudo-terminal.
 TEST_F(DataModule, portThatOpensAtStartAsksNothing)
 {
-    start();
+    startOnPty();
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_EQ(setupDialogs, 0);
     EXPECT_TRUE(dm->portOpen());
@@ -173,12 +174,12 @@ TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
     dm->session.flags.autoRefresh = true;
     dm->session.flags.startLimitView = true;
     dm->rt.start();
-    mf->dtp1->setDate(QDate(2001, 2, 3));
+    child<QDateEdit>("dtp1")->setDate(QDate(2001, 2, 3));
     enterTab(ActionEnabling::LiveValuesTab);
     EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->rt.isActive());
     EXPECT_FALSE(dm->session.flags.startLimitView);
-    EXPECT_EQ(mf->dtp1->date(), QDate::currentDate());
+    EXPECT_EQ(child<QDateEdit>("dtp1")->date(), QDate::currentDate());
 }
 
 TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
@@ -187,14 +188,14 @@ TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
     dm->session.device.typeCode = 6;
     mf->bts(0);
     for (int tab = 0; tab < 7; ++tab)
-        EXPECT_EQ(mf->pc->isTabVisible(tab), tab != 5) << "tab " << tab;
+        EXPECT_EQ(pc()->isTabVisible(tab), tab != 5) << "tab " << tab;
     mf->bts(1);
     for (int tab = 0; tab < 7; ++tab)
-        EXPECT_EQ(mf->pc->isTabVisible(tab), tab == 0 || tab == 2 || tab == 6) << "tab " << tab;
+        EXPECT_EQ(pc()->isTabVisible(tab), tab == 0 || tab == 2 || tab == 6) << "tab " << tab;
     dm->session.device.typeCode = 4;
     mf->bts(0);
     for (int tab = 0; tab < 7; ++tab)
-        EXPECT_EQ(mf->pc->isTabVisible(tab), tab <= 4) << "tab " << tab;
+        EXPECT_EQ(pc()->isTabVisible(tab), tab <= 4) << "tab " << tab;
 }
 
 TEST_F(DataModule, closingWithUnsavedChangesAsksAndNoKeepsTheWindow)

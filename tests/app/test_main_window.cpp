@@ -63,10 +63,10 @@ TEST_F(MainWindow, titleSizeAndTabCaptionsInPageOrder)
     EXPECT_EQ(mf->minimumSize(), QSize(762, 606));
     const QStringList expected{"Связь с устройствами", "Текущие значения", "Конфигурация", "Управление реле",
                                "Журнал событий",       "Техническая",      "Управление по таймеру"};
-    ASSERT_EQ(mf->pc->count(), 7);
+    ASSERT_EQ(pc()->count(), 7);
     for (int tab = 0; tab < 7; ++tab) {
-        EXPECT_EQ(mf->pc->tabText(tab), expected[tab]);
-        EXPECT_EQ(mf->pc->widget(tab)->objectName(), QStringLiteral("ts%1").arg(tab + 1));
+        EXPECT_EQ(pc()->tabText(tab), expected[tab]);
+        EXPECT_EQ(pc()->widget(tab)->objectName(), QStringLiteral("ts%1").arg(tab + 1));
     }
 }
 
@@ -75,8 +75,8 @@ TEST_F(MainWindow, startShowsOnlyTheTabsWithoutARelayAndTheFirstTabIsActive)
     start();
     const bool expected[] = {true, false, true, false, false, false, false};
     for (int tab = 0; tab < 7; ++tab)
-        EXPECT_EQ(mf->pc->isTabVisible(tab), expected[tab]) << "tab " << tab;
-    EXPECT_EQ(mf->pc->currentIndex(), 0);
+        EXPECT_EQ(pc()->isTabVisible(tab), expected[tab]) << "tab " << tab;
+    EXPECT_EQ(pc()->currentIndex(), 0);
     EXPECT_EQ(dm->session.device.networkAddress, 0);
     EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->rt.isActive());
@@ -104,6 +104,7 @@ TEST_F(MainWindow, actionsCarryCaptionHintAndIconOfTheActionList)
 TEST_F(MainWindow, menuAndToolbar)
 {
     start();
+    QToolBar *tb = child<QToolBar>("tb");
     QMenuBar *menu = mf->menuBar();
     ASSERT_EQ(menu, dm->mm);
     const QList<QAction *> menus = menu->actions();
@@ -117,10 +118,10 @@ TEST_F(MainWindow, menuAndToolbar)
     EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->a_about});
 
     QStringList order;
-    for (QAction *action : mf->tb->actions()) {
+    for (QAction *action : tb->actions()) {
         order << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
         if (!action->isSeparator()) {
-            const QWidget *button = mf->tb->widgetForAction(action);
+            const QWidget *button = tb->widgetForAction(action);
             ASSERT_NE(button, nullptr);
             EXPECT_GE(button->minimumHeight(), 24);
         }
@@ -132,11 +133,12 @@ TEST_F(MainWindow, menuAndToolbar)
 TEST_F(MainWindow, everyToolbarButtonIsShownAtTheSmallestWindowSize)
 {
     start();
+    QToolBar *tb = child<QToolBar>("tb");
     mf->show();
-    for (QAction *action : mf->tb->actions()) {
+    for (QAction *action : tb->actions()) {
         if (action->isSeparator())
             continue;
-        const QWidget *button = mf->tb->widgetForAction(action);
+        const QWidget *button = tb->widgetForAction(action);
         EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString();
         EXPECT_GE(button->width(), button->sizeHint().width()) << action->objectName().toStdString();
         EXPECT_LE(button->mapTo(mf.get(), QPoint(button->width(), 0)).x(), mf->width());
@@ -146,49 +148,52 @@ TEST_F(MainWindow, everyToolbarButtonIsShownAtTheSmallestWindowSize)
 TEST_F(MainWindow, headersAndGrids)
 {
     start();
+    QHeaderView *h = child<QHeaderView>("h"), *h0 = child<QHeaderView>("h0");
+    QTableView *sg = child<QTableView>("sg"), *sg1 = child<QTableView>("sg1");
     mf->show();
-    EXPECT_EQ(headerCaptions(mf->h),
+    EXPECT_EQ(headerCaptions(h),
               QStringList({"Пункт в меню реле", "Название параметра", "Значение", "Изменение"}));
     // "Значение" grows past 80 only where the font is wider than the window's own.
-    const QList<int> sections = sectionWidths(mf->h);
+    const QList<int> sections = sectionWidths(h);
     EXPECT_EQ(sections.mid(0, 2), QList<int>({120, 300}));
     EXPECT_GE(sections[2], 80);
     EXPECT_EQ(sections[3], 70);
-    EXPECT_EQ(headerCaptions(mf->h0), QStringList({"Номер", "Дата события", "Событие", "Информация"}));
-    EXPECT_EQ(sectionWidths(mf->h0), QList<int>({45, 100, 295, 300}));
-    for (QHeaderView *header : {mf->h, mf->h0})
+    EXPECT_EQ(headerCaptions(h0), QStringList({"Номер", "Дата события", "Событие", "Информация"}));
+    EXPECT_EQ(sectionWidths(h0), QList<int>({45, 100, 295, 300}));
+    for (QHeaderView *header : {h, h0})
         EXPECT_TRUE(header->defaultAlignment() & Qt::AlignHCenter);
 
-    EXPECT_EQ(columnWidths(mf->sg, 4), QList<int>({117, 299, sections[2] - 2, 69}));
-    const QFont gridFont = mf->sg->font();
-    EXPECT_LE(QFontMetrics(gridFont).horizontalAdvance(Texts::functionOff) + 8, mf->sg->columnWidth(2));
-    EXPECT_EQ(columnWidths(mf->sg1, 4), QList<int>({42, 98, 295, 298}));
-    for (QTableView *grid : {mf->sg, mf->sg1}) {
+    EXPECT_EQ(columnWidths(sg, 4), QList<int>({117, 299, sections[2] - 2, 69}));
+    const QFont gridFont = sg->font();
+    EXPECT_LE(QFontMetrics(gridFont).horizontalAdvance(Texts::functionOff) + 8, sg->columnWidth(2));
+    EXPECT_EQ(columnWidths(sg1, 4), QList<int>({42, 98, 295, 298}));
+    for (QTableView *grid : {sg, sg1}) {
         ASSERT_EQ(grid->model()->columnCount(), 6);
         for (int column = 0; column < 6; ++column)
             EXPECT_EQ(grid->isColumnHidden(column), column >= 4) << grid->objectName().toStdString();
     }
-    EXPECT_EQ(mf->sg->model()->rowCount(), 34);
-    EXPECT_EQ(mf->sg1->model()->rowCount(), 100);
-    EXPECT_EQ(mf->sg->selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_TRUE(mf->sg->font().bold());
-    EXPECT_GE(mf->sg->rowHeight(0), 24);
+    EXPECT_EQ(sg->model()->rowCount(), 34);
+    EXPECT_EQ(sg1->model()->rowCount(), 100);
+    EXPECT_EQ(sg->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_TRUE(sg->font().bold());
+    EXPECT_GE(sg->rowHeight(0), 24);
 
     // The grids' start-up contents.
-    EXPECT_EQ(mf->sg->model()->index(0, 1).data().toString(), QStringLiteral("Коэффициент трансформации"));
-    EXPECT_EQ(mf->sg->model()->index(33, 1).data().toString(), QStringLiteral("Пароль"));
+    EXPECT_EQ(sg->model()->index(0, 1).data().toString(), QStringLiteral("Коэффициент трансформации"));
+    EXPECT_EQ(sg->model()->index(33, 1).data().toString(), QStringLiteral("Пароль"));
     for (int row : {0, 57, 99})
-        EXPECT_EQ(mf->sg1->model()->index(row, 0).data().toString(), QStringLiteral("#"));
-    EXPECT_TRUE(mf->sg1->model()->index(0, 1).data().toString().isEmpty());
+        EXPECT_EQ(sg1->model()->index(row, 0).data().toString(), QStringLiteral("#"));
+    EXPECT_TRUE(sg1->model()->index(0, 1).data().toString().isEmpty());
 }
 
 TEST_F(MainWindow, hSectionResizeFollowsTheHeaderByItsTag)
 {
     start();
-    mf->h->resizeSection(1, 250);
-    EXPECT_EQ(mf->sg->columnWidth(1), 248);
-    mf->h0->resizeSection(3, 200);
-    EXPECT_EQ(mf->sg1->columnWidth(3), 198);
+    QTableView *sg = child<QTableView>("sg"), *sg1 = child<QTableView>("sg1");
+    child<QHeaderView>("h")->resizeSection(1, 250);
+    EXPECT_EQ(sg->columnWidth(1), 248);
+    child<QHeaderView>("h0")->resizeSection(3, 200);
+    EXPECT_EQ(sg1->columnWidth(3), 198);
 
     // Another tag, or none, belongs to no grid.
     QHeaderView stranger(Qt::Horizontal);
@@ -198,15 +203,15 @@ TEST_F(MainWindow, hSectionResizeFollowsTheHeaderByItsTag)
     mf->hSectionResize(&stranger, 0);
     stranger.setProperty("tag", 2);
     mf->hSectionResize(&stranger, 0);
-    EXPECT_EQ(mf->sg->columnWidth(0), 117);
-    EXPECT_EQ(mf->sg1->columnWidth(0), 42);
+    EXPECT_EQ(sg->columnWidth(0), 117);
+    EXPECT_EQ(sg1->columnWidth(0), 42);
 }
 
 TEST_F(MainWindow, valueLabelsInSlotOrderWithTheirFont)
 {
     start();
     QStringList names;
-    for (QLabel *label : mf->valueLabels) {
+    for (QLabel *label : mf->valueLabels()) {
         ASSERT_NE(label, nullptr);
         names << label->objectName();
         EXPECT_TRUE(label->font().bold());
@@ -223,15 +228,15 @@ TEST_F(MainWindow, valueLabelsInSlotOrderWithTheirFont)
 TEST_F(MainWindow, firstShowingClearsValuesHidesLabel63AndDarkensTheLamps)
 {
     start();
-    for (QLabel *label : mf->valueLabels)
+    for (QLabel *label : mf->valueLabels())
         label->setText(QStringLiteral("stale"));
     mf->show();
-    EXPECT_FALSE(mf->Label63->isVisible());
-    for (QLabel *label : mf->valueLabels)
+    EXPECT_FALSE(child<QLabel>("Label63")->isVisible());
+    for (QLabel *label : mf->valueLabels())
         EXPECT_TRUE(label->text().isEmpty());
-    ASSERT_EQ(mf->lamps.size(), 28);
+    ASSERT_EQ(mf->lamps().size(), 28);
     for (int lamp = 1; lamp <= 28; ++lamp) {
-        QLabel *image = mf->lamps[lamp - 1];
+        QLabel *image = mf->lamps()[lamp - 1];
         EXPECT_EQ(image->objectName(), QStringLiteral("Image%1").arg(lamp));
         EXPECT_EQ(image->property("tag").toInt(), Lamp::tagOf(lamp));
         const int expected = Lamp::tagOf(lamp) == Lamp::Green    ? 2
@@ -246,16 +251,16 @@ TEST_F(MainWindow, ledPicksTheIconByTagAndLeavesOtherTagsAlone)
 {
     start();
     mf->led(1, 1);
-    EXPECT_EQ(mf->lamps[0]->property("iconIndex").toInt(), 3);
+    EXPECT_EQ(mf->lamps()[0]->property("iconIndex").toInt(), 3);
     mf->led(1, 4);
-    EXPECT_EQ(mf->lamps[3]->property("iconIndex").toInt(), 1);
+    EXPECT_EQ(mf->lamps()[3]->property("iconIndex").toInt(), 1);
     mf->led(1, 5);
-    EXPECT_EQ(mf->lamps[4]->property("iconIndex").toInt(), 5);
+    EXPECT_EQ(mf->lamps()[4]->property("iconIndex").toInt(), 5);
     mf->led(3, 6);
-    EXPECT_EQ(mf->lamps[5]->property("iconIndex").toInt(), 3);
+    EXPECT_EQ(mf->lamps()[5]->property("iconIndex").toInt(), 3);
 
     for (int tag : {0, 5, 9}) {
-        QLabel *image = mf->lamps[9];
+        QLabel *image = mf->lamps()[9];
         image->setProperty("tag", tag);
         image->setProperty("iconIndex", 7);
         const qint64 picture = image->pixmap().cacheKey();
@@ -277,57 +282,61 @@ TEST_F(MainWindow, statusPanelGroupsAndTheirLamps)
     for (const QString &group : groups)
         EXPECT_TRUE(found.contains(group)) << group.toStdString();
     // The level sensors and the timer lamp are for a type-6 relay only.
-    EXPECT_TRUE(mf->gbSensors->isHidden());
-    EXPECT_TRUE(mf->timerLampRow->isHidden());
+    EXPECT_TRUE(child<QGroupBox>("gbSensors")->isHidden());
+    EXPECT_TRUE(child<QWidget>("timerLampRow")->isHidden());
     for (int lamp = 18; lamp <= 22; ++lamp)
-        EXPECT_TRUE(mf->gbSensors->isAncestorOf(mf->lamps[lamp - 1]));
-    EXPECT_EQ(mf->BitBtn1->text(), QStringLiteral("Работа"));
-    EXPECT_EQ(mf->BitBtn2->text(), QStringLiteral("Стоп"));
-    EXPECT_EQ(mf->BitBtn4->text(), QStringLiteral("Квитирование"));
-    EXPECT_EQ(mf->BitBtn5->text(), QStringLiteral("Синхронизация"));
-    EXPECT_EQ(mf->BitBtn6->text(), QStringLiteral("Установить"));
-    const QList<QPushButton *> outputs{mf->Button1, mf->Button2, mf->Button3, mf->Button4, mf->Button5, mf->Button6};
+        EXPECT_TRUE(child<QGroupBox>("gbSensors")->isAncestorOf(mf->lamps()[lamp - 1]));
+    EXPECT_EQ(child<QPushButton>("BitBtn1")->text(), QStringLiteral("Работа"));
+    EXPECT_EQ(child<QPushButton>("BitBtn2")->text(), QStringLiteral("Стоп"));
+    EXPECT_EQ(child<QPushButton>("BitBtn4")->text(), QStringLiteral("Квитирование"));
+    EXPECT_EQ(child<QPushButton>("BitBtn5")->text(), QStringLiteral("Синхронизация"));
+    EXPECT_EQ(child<QPushButton>("BitBtn6")->text(), QStringLiteral("Установить"));
+    QList<QPushButton *> outputs;
+    for (const char *name : {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6"})
+        outputs << child<QPushButton>(name);
     for (int i = 0; i < outputs.size(); ++i) {
         EXPECT_EQ(outputs[i]->text(), i % 2 == 0 ? QStringLiteral("Включить") : QStringLiteral("Выключить"));
         EXPECT_EQ(outputs[i]->property("tag").toInt(), i + 1);
-        EXPECT_TRUE(mf->ts4->isAncestorOf(outputs[i]));
+        EXPECT_TRUE(child<QWidget>("ts4")->isAncestorOf(outputs[i]));
     }
     for (int lamp : {26, 27, 28})
-        EXPECT_TRUE(mf->ts4->isAncestorOf(mf->lamps[lamp - 1]));
+        EXPECT_TRUE(child<QWidget>("ts4")->isAncestorOf(mf->lamps()[lamp - 1]));
 }
 
 TEST_F(MainWindow, devicesAndJournalTabs)
 {
     start();
+    QListWidget *lb = child<QListWidget>("lb");
+    QProgressBar *pb1 = child<QProgressBar>("pb1"), *pb2 = child<QProgressBar>("pb2");
     mf->show();
-    EXPECT_GE(mf->lb->width(), 177);
-    const int longest = mf->lb->fontMetrics().horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
-    EXPECT_LE(longest, mf->lb->viewport()->width() - mf->lb->verticalScrollBar()->sizeHint().width());
-    EXPECT_TRUE(mf->m1->isReadOnly());
-    EXPECT_TRUE(mf->pb1->isHidden());
-    EXPECT_EQ(mf->pb1->minimum(), 0);
-    EXPECT_EQ(mf->pb1->maximum(), 31);
-    EXPECT_TRUE(mf->pb2->isHidden());
-    EXPECT_EQ(mf->pb2->minimum(), 0);
-    EXPECT_EQ(mf->pb2->maximum(), 99);
+    EXPECT_GE(lb->width(), 177);
+    const int longest = lb->fontMetrics().horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
+    EXPECT_LE(longest, lb->viewport()->width() - lb->verticalScrollBar()->sizeHint().width());
+    EXPECT_TRUE(child<QPlainTextEdit>("m1")->isReadOnly());
+    EXPECT_TRUE(pb1->isHidden());
+    EXPECT_EQ(pb1->minimum(), 0);
+    EXPECT_EQ(pb1->maximum(), 31);
+    EXPECT_TRUE(pb2->isHidden());
+    EXPECT_EQ(pb2->minimum(), 0);
+    EXPECT_EQ(pb2->maximum(), 99);
 }
 
 TEST_F(MainWindow, timerTabControls)
 {
     start();
-    ASSERT_EQ(mf->timeMarks.size(), 5);
+    ASSERT_EQ(mf->timeMarks().size(), 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(mf->timeMarks[i]->objectName(), QStringLiteral("dtp0%1").arg(i + 1));
-        EXPECT_EQ(mf->timeMarks[i]->displayFormat(), QStringLiteral("HH.mm"));
-        EXPECT_EQ(mf->timeMarks[i]->text(), QStringLiteral("00.00"));
+        EXPECT_EQ(mf->timeMarks()[i]->objectName(), QStringLiteral("dtp0%1").arg(i + 1));
+        EXPECT_EQ(mf->timeMarks()[i]->displayFormat(), QStringLiteral("HH.mm"));
+        EXPECT_EQ(mf->timeMarks()[i]->text(), QStringLiteral("00.00"));
     }
-    ASSERT_EQ(mf->switches.size(), 7);
+    ASSERT_EQ(mf->timerSwitches().size(), 7);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(mf->switches[i]->objectName(), QStringLiteral("bu0%1").arg(i + 1));
-        EXPECT_TRUE(mf->switches[i]->text().isEmpty());
+        EXPECT_EQ(mf->timerSwitches()[i]->objectName(), QStringLiteral("bu0%1").arg(i + 1));
+        EXPECT_TRUE(mf->timerSwitches()[i]->text().isEmpty());
     }
     QStringList texts;
-    for (QLabel *label : mf->ts7->findChildren<QLabel *>())
+    for (QLabel *label : child<QWidget>("ts7")->findChildren<QLabel *>())
         texts << label->text();
     for (const char *text : {"Метки времени    00.00    Интервал", "     23.59", "Таймер", "1", "5", "6"})
         EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
@@ -336,8 +345,8 @@ TEST_F(MainWindow, timerTabControls)
 TEST_F(MainWindow, liveValuesTabPickersUseTheFixedFormats)
 {
     start();
-    EXPECT_EQ(mf->dtp1->displayFormat(), TextFormats::shortDate);
-    EXPECT_EQ(mf->dtp2->displayFormat(), TextFormats::shortTime);
+    EXPECT_EQ(child<QDateEdit>("dtp1")->displayFormat(), TextFormats::shortDate);
+    EXPECT_EQ(child<QTimeEdit>("dtp2")->displayFormat(), TextFormats::shortTime);
     EXPECT_EQ(TextFormats::shortDate, QStringLiteral("dd.MM.yyyy"));
     EXPECT_EQ(TextFormats::shortTime, QStringLiteral("HH:mm:ss"));
 }
@@ -350,16 +359,16 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
     mf->setSensorLampsVisible(true);
     mf->show();
     // The widest texts the value labels take: two columns of phase currents.
-    for (QLabel *label : mf->valueLabels)
+    for (QLabel *label : mf->valueLabels())
         label->setText(QStringLiteral(" 1234.5 А 1234.5 А"));
-    mf->Label63->show();
+    child<QLabel>("Label63")->show();
     const QString shots = qEnvironmentVariable("MIV_SHOTS_DIR");
-    for (int tab = 0; tab < mf->pc->count(); ++tab) {
+    for (int tab = 0; tab < pc()->count(); ++tab) {
         // The service tab is never shown next to the others in the program.
-        mf->pc->setTabVisible(5, tab == 5);
-        mf->pc->setTabVisible(tab, true);
-        mf->pc->setCurrentIndex(tab);
-        QWidget *page = mf->pc->widget(tab);
+        pc()->setTabVisible(5, tab == 5);
+        pc()->setTabVisible(tab, true);
+        pc()->setCurrentIndex(tab);
+        QWidget *page = pc()->widget(tab);
         page->grab(); // lays the page out
         const QRect area = page->rect();
         for (QWidget *child : page->findChildren<QWidget *>()) {
@@ -390,10 +399,10 @@ TEST_F(MainWindow, theTabsOfATypeSixRelayFitWithoutScrolling)
     dm->session.device.typeCode = 6;
     mf->bts(0);
     mf->show();
-    const QTabBar *bar = mf->pc->tabBar();
+    const QTabBar *bar = pc()->tabBar();
     int width = 0;
     for (int tab = 0; tab < bar->count(); ++tab)
         if (bar->isTabVisible(tab))
             width += bar->tabRect(tab).width();
-    EXPECT_LE(width, mf->pc->width());
+    EXPECT_LE(width, pc()->width());
 }

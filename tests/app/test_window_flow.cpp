@@ -1,5 +1,4 @@
 #include "AppFixture.h"
-#include "SimProcess.h"
 #include "app/ActionEnabling.h"
 #include "core/ConfigGrid.h"
 #include "core/Texts.h"
@@ -18,26 +17,26 @@ using namespace miv;
 namespace {
 
 // The road of an operator through the window, from an empty screen to a
-// changed setting in a relay, against mivsim on a pseudo-terminal.
+// changed setting in a relay, against the simulated relays on the loopback line.
 class WindowFlow : public AppFixture
 {
 protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
-        start(sim.portPath());
+        start();
         ASSERT_TRUE(dm->portOpen());
         dm->p.bus().setReplyTimeoutMs(300);
-        dm->p.bus().setScanTimeoutMs(50); // the simulator answers at once
+        dm->p.bus().setScanTimeoutMs(50); // the line answers at once
     }
 
     void scanAndIdentify(int address)
     {
         enterTab(ActionEnabling::DevicesTab);
         dm->a_pooling->trigger();
-        mf->lb->setCurrentRow(address - 1);
-        mf->lbDblClick();
+        QListWidget *lb = child<QListWidget>("lb");
+        lb->setCurrentRow(address - 1);
+        Q_EMIT lb->itemDoubleClicked(lb->currentItem()); // the window calls lbDblClick
     }
     QString value(int row) const { return dm->session.configGrid.text(row, ConfigGrid::Value); }
     bool marked(int row) const { return dm->session.configGrid.isMarked(row); }
@@ -50,30 +49,30 @@ protected:
     {
         return QString::fromLatin1(text).replace(u',', systemDecimalSeparator());
     }
-
-    SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4")}};
 };
 
 TEST_F(WindowFlow, scanListsEveryAddressAndLeavesTheWindowUsable)
 {
+    QListWidget *lb = child<QListWidget>("lb");
     dm->a_pooling->trigger();
-    ASSERT_EQ(mf->lb->count(), 32);
+    ASSERT_EQ(lb->count(), 32);
     for (int address = 1; address <= 32; ++address) {
         const bool answers = address == 1 || address == 6 || address == 17;
         const QString expected = answers ? QStringLiteral("Устройство №%1 в сети").arg(address)
                                          : QStringLiteral("Связи с устройством №%1 нет").arg(address);
-        EXPECT_EQ(mf->lb->item(address - 1)->text(), expected);
+        EXPECT_EQ(lb->item(address - 1)->text(), expected);
     }
     EXPECT_TRUE(mf->isEnabled());
-    EXPECT_FALSE(mf->pb1->isVisible());
+    EXPECT_FALSE(child<QProgressBar>("pb1")->isVisible());
     EXPECT_TRUE(op.shown().isEmpty());
 }
 
 TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
 {
+    QPlainTextEdit *m1 = child<QPlainTextEdit>("m1");
     scanAndIdentify(6);
-    const QStringList memo = mf->m1->toPlainText().split(u'\n');
-    ASSERT_EQ(memo.size(), 8) << mf->m1->toPlainText().toStdString();
+    const QStringList memo = m1->toPlainText().split(u'\n');
+    ASSERT_EQ(memo.size(), 8) << m1->toPlainText().toStdString();
     EXPECT_EQ(memo[0], QStringLiteral("Устройство: МИВ-06    "));
     EXPECT_EQ(memo[1], QStringLiteral("Заводской №1006, Версия ПО v3 от 15.6.2010"));
     EXPECT_EQ(memo[2], QStringLiteral("Сетевой адрес устройства 6"));
@@ -81,8 +80,8 @@ TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
     EXPECT_EQ(memo[4], QStringLiteral("Скорость 9600 бит/с"));
     EXPECT_EQ(dm->session.device.networkAddress, 6);
     for (int tab : {0, 1, 2, 3, 4, 6})
-        EXPECT_TRUE(mf->pc->isTabVisible(tab)) << tab;
-    EXPECT_FALSE(mf->pc->isTabVisible(5));
+        EXPECT_TRUE(pc()->isTabVisible(tab)) << tab;
+    EXPECT_FALSE(pc()->isTabVisible(5));
     EXPECT_TRUE(dm->session.flags.editingLocked);
 }
 
@@ -172,28 +171,30 @@ TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
     scanAndIdentify(6);
     enterTab(ActionEnabling::TimerTab);
     dm->a_getdata->trigger();
-    EXPECT_EQ(mf->timeMarks[0]->time(), QTime(6, 30));
-    EXPECT_EQ(mf->switches[0]->text(), onOffTexts[1]);
-    EXPECT_EQ(mf->switches[1]->text(), onOffTexts[0]);
-    EXPECT_EQ(mf->switches[6]->text(), onOffTexts[1]);
+    EXPECT_EQ(mf->timeMarks()[0]->time(), QTime(6, 30));
+    EXPECT_EQ(mf->timerSwitches()[0]->text(), onOffTexts[1]);
+    EXPECT_EQ(mf->timerSwitches()[1]->text(), onOffTexts[0]);
+    EXPECT_EQ(mf->timerSwitches()[6]->text(), onOffTexts[1]);
 
-    mf->switches[1]->click(); // interval 2 on
-    mf->timeMarks[0]->setTime(QTime(7, 15));
+    mf->timerSwitches()[1]->click(); // interval 2 on
+    mf->timeMarks()[0]->setTime(QTime(7, 15));
     op.answerPassword(QStringLiteral("ABCD"));
     dm->a_setdata->trigger(); // locked: asks only
     EXPECT_FALSE(dm->session.flags.editingLocked);
     dm->a_setdata->trigger();
     EXPECT_TRUE(dm->session.flags.editingLocked);
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
-    EXPECT_EQ(mf->timeMarks[0]->time(), QTime(7, 15)); // as read back
-    EXPECT_EQ(mf->switches[1]->text(), onOffTexts[1]);
+    EXPECT_EQ(mf->timeMarks()[0]->time(), QTime(7, 15)); // as read back
+    EXPECT_EQ(mf->timerSwitches()[1]->text(), onOffTexts[1]);
 }
 
 TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)
 {
     scanAndIdentify(1);
     enterTab(ActionEnabling::ConfigurationTab);
-    sim.stop();
+    RelayLine::Faults silent;
+    silent.silent = true;
+    line.setFaults(0, silent);
     dm->a_getdata->trigger();
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
     EXPECT_TRUE(mf->isEnabled());
