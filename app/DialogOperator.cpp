@@ -1,8 +1,8 @@
 #include "app/DialogOperator.h"
 
-#include "access/PasswordDialogs.h"
-#include "access/PasswordField.h"
-#include "config/ValueEditorDialog.h"
+#include "app/PasswordDialogs.h"
+#include "app/PasswordField.h"
+#include "app/ValueEditorDialog.h"
 #include "core/Texts.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "app/Lamp.h"
 #include "app/TabVisibility.h"
 #include "app/Tdm.h"
-#include "config/ConfigGridPictureDelegate.h"
+#include "app/ConfigGridPictureDelegate.h"
 #include "core/Operator.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"

@@ -1,5 +1,5 @@
 #include "ScriptedOperator.h"
-#include "config/ValueEditorDialog.h"
+#include "app/ValueEditorDialog.h"
 
 #include <QApplication>
 #include <QDir>

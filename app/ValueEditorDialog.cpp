@@ -1,4 +1,4 @@
-#include "config/ValueEditorDialog.h"
+#include "app/ValueEditorDialog.h"
 
 #include <QApplication>
 #include <QGridLayout>

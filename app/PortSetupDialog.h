@@ -2,8 +2,8 @@
 
 #include "link/PortSettings.h"
 
-#include <QDialog>
 #include <optional>
+#include <QDialog>
 
 class QComboBox;
 class QFormLayout;

@@ -1,5 +1,5 @@
-#include "access/PasswordDialogs.h"
-#include "access/PasswordField.h"
+#include "app/PasswordDialogs.h"
+#include "app/PasswordField.h"
 
 #include <QApplication>
 #include <QKeyEvent>

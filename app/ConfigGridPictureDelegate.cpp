@@ -1,4 +1,4 @@
-#include "config/ConfigGridPictureDelegate.h"
+#include "app/ConfigGridPictureDelegate.h"
 
 #include "config/RowPictures.h"
 

@@ -1,4 +1,4 @@
-#include "link/PortSetupDialog.h"
+#include "app/PortSetupDialog.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,12 +1,12 @@
-#include "link/PortSetupDialog.h"
+#include "app/PortSetupDialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QSerialPortInfo>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace miv {

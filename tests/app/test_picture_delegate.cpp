@@ -1,4 +1,4 @@
-#include "config/ConfigGridPictureDelegate.h"
+#include "app/ConfigGridPictureDelegate.h"
 #include "core/ConfigGrid.h"
 
 #include <gtest/gtest.h>

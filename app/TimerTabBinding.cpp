@@ -1,4 +1,4 @@
-#include "config/TimerTabBinding.h"
+#include "app/TimerTabBinding.h"
 
 #include "config/TimerWriter.h"
 #include "core/Texts.h"

@@ -1,6 +1,6 @@
-#include "access/PasswordDialogs.h"
+#include "app/PasswordDialogs.h"
 
-#include "access/PasswordField.h"
+#include "app/PasswordField.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

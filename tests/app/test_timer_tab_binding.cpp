@@ -1,4 +1,4 @@
-#include "config/TimerTabBinding.h"
+#include "app/TimerTabBinding.h"
 #include "core/Texts.h"
 #include "core/TimerSchedule.h"
 

@@ -1,4 +1,4 @@
-#include "access/PasswordField.h"
+#include "app/PasswordField.h"
 
 #include "access/PasswordAccess.h"
 
