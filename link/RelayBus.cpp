@@ -104,8 +104,10 @@ void RelayBus::discardStaleInput()
             break;
         stale += chunk;
     }
-    if (!stale.isEmpty())
+    if (!stale.isEmpty()) {
         trace("stale", stale);
+        keepStray(stale);
+    }
     ensurePortUsable();
 }
 
@@ -126,8 +128,51 @@ void RelayBus::drainLateReply(quint8 address)
         else
             ensurePortUsable();
     }
-    if (!late.isEmpty())
+    if (!late.isEmpty()) {
         trace("late", late);
+        keepStray(late);
+    }
+}
+
+void RelayBus::watchLine(int ms)
+{
+    ensurePortUsable();
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray late;
+    while (clock.elapsed() < ms) {
+        if (waitForInput(int(ms - clock.elapsed())))
+            late += m_port->readAll();
+        else
+            ensurePortUsable();
+    }
+    if (!late.isEmpty()) {
+        trace("late", late);
+        keepStray(late);
+        markLineActivity();
+    }
+}
+
+int RelayBus::keepStray(QByteArrayView bytes)
+{
+    int unexplained = 0;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        // A status reply is five bytes: address, 07 (or 87 for a refusal), one byte, CRC.
+        const QByteArrayView candidate = bytes.sliced(at, std::min<qsizetype>(5, bytes.size() - at));
+        const quint8 function = candidate.size() == 5 ? quint8(candidate[1]) : 0;
+        if ((function == modbus::ReadExceptionStatus || function == (modbus::ReadExceptionStatus | 0x80))
+            && modbus::hasValidCrc(candidate)) {
+            m_stray.statusAnswerers.append(quint8(candidate[0]));
+            at += 5;
+            continue;
+        }
+        ++unexplained;
+        ++at;
+    }
+    m_stray.bytes += int(bytes.size());
+    m_stray.unexplainedBytes += unexplained;
+    return unexplained;
 }
 
 void RelayBus::keepSilence()
@@ -146,10 +191,26 @@ void RelayBus::markLineActivity()
     m_lastActivity.restart();
 }
 
-RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs)
+RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when)
+{
+    Exchange result = exchange(request, firstByteTimeoutMs);
+    for (int attempt = 1; attempt <= m_timing.retries && result.outcome == Outcome::Silent; ++attempt) {
+        if (when == RetryWhen::Damaged && !result.damaged)
+            break;
+        qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
+                                 << QStringLiteral("retry %1 of %2").arg(attempt).arg(m_timing.retries);
+        result = exchange(request, firstByteTimeoutMs, true);
+    }
+    return result;
+}
+
+RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs, bool repeated)
 {
     ensurePortUsable();
-    drainLateReply(quint8(request[0]));
+    // A late reply to the same request says the same as the reply awaited:
+    // only before another request to that relay must the line be emptied.
+    if (!repeated)
+        drainLateReply(quint8(request[0]));
     discardStaleInput();
     keepSilence();
 
@@ -193,6 +254,7 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
             continue;
         const QByteArray frame = received.mid(match.offset, match.length);
         trace("rx", received);
+        keepStray(QByteArrayView(received).first(match.offset));
         markLineActivity();
         m_lastSilentAddress.reset();
         result.frame = frame.first(frame.size() - 2);
@@ -205,6 +267,9 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
         return result;
     }
     trace(received.isEmpty() ? "rx none" : "rx bad", received);
+    // Late status replies of other relays explain what came; anything else is
+    // a damaged reply.
+    result.damaged = keepStray(received) > 0;
     markLineActivity();
     m_lastSilentAddress = address;
     return result;
@@ -213,8 +278,8 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
 quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
 {
     m_lastException.reset();
-    const Exchange reply = exchange(modbus::readExceptionStatus(address),
-                                    waitMs.value_or(m_timing.replyTimeoutMs));
+    const Exchange reply = exchangeWithRetries(modbus::readExceptionStatus(address),
+                                               waitMs.value_or(m_timing.replyTimeoutMs), RetryWhen::Damaged);
     switch (reply.outcome) {
     case Outcome::Answered:
         // A status byte of 255 would read as "nobody answered"; it is still an answer.
@@ -233,7 +298,8 @@ ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count
     m_lastException.reset();
     if (count == 0 || count > modbus::maxRegistersPerRead)
         return {};
-    const Exchange reply = exchange(modbus::readHoldingRegisters(address, first, count), m_timing.replyTimeoutMs);
+    const Exchange reply = exchangeWithRetries(modbus::readHoldingRegisters(address, first, count),
+                                               m_timing.replyTimeoutMs, RetryWhen::AnyFailure);
     switch (reply.outcome) {
     case Outcome::Answered:
         return reply.frame.left(255);
@@ -249,9 +315,11 @@ ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count
 ReplyString RelayBus::write(const QByteArray &request)
 {
     m_lastException.reset();
-    const Exchange reply = exchange(request, m_timing.replyTimeoutMs);
-    if (quint8(request[0]) == modbus::broadcastAddress)
+    if (quint8(request[0]) == modbus::broadcastAddress) {
+        exchange(request, m_timing.replyTimeoutMs);
         return {};
+    }
+    const Exchange reply = exchangeWithRetries(request, m_timing.replyTimeoutMs, RetryWhen::AnyFailure);
     ReplyString text;
     switch (reply.outcome) {
     case Outcome::Answered:

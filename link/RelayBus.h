@@ -3,11 +3,13 @@
 #include "link/LinkError.h"
 #include "link/ReplyString.h"
 
-#include <optional>
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QPointer>
+#include <QList>
 #include <QStringView>
+#include <algorithm>
+#include <optional>
 
 namespace miv {
 
@@ -25,6 +27,20 @@ public:
         int scanTimeoutMs = 120;   // the same, for the status query of a scan (see PortSettings)
         int baudRate = 9600;       // for the silence and the frame's own time
         int bitsPerCharacter = 10; // start + data + parity + stop bits
+        // A failed exchange (no reply, or a damaged one) is asked again up
+        // to this many more times; an exception reply is an answer and never
+        // repeated. The scan's status query is repeated only after a damaged
+        // reply: silence there means nobody is at the address.
+        int retries = 2;
+    };
+
+    // Input that came when no reply to the request on the line was due: a
+    // relay answering after its wait had ended, or noise. The scan looks at
+    // it to find relays that answer slowly.
+    struct StrayInput {
+        int bytes = 0;                  // every stray byte
+        int unexplainedBytes = 0;       // those that were no status reply frame
+        QList<quint8> statusAnswerers;  // relays whose status reply came late, in order
     };
 
     explicit RelayBus(QIODevice *port = nullptr);
@@ -35,6 +51,13 @@ public:
     void setTiming(const Timing &timing) { m_timing = timing; }
     void setReplyTimeoutMs(int ms) { m_timing.replyTimeoutMs = ms; }
     void setScanTimeoutMs(int ms) { m_timing.scanTimeoutMs = ms; }
+    void setRetries(int retries) { m_timing.retries = std::max(0, retries); }
+
+    const StrayInput &strayInput() const { return m_stray; }
+    void clearStrayInput() { m_stray = {}; }
+    // Listens to the line for `ms` and keeps what comes as stray input (the
+    // late replies of the last requests). Raises LinkError when the port fails.
+    void watchLine(int ms);
     void setLineSettings(int baudRate, int bitsPerCharacter);
 
     // The status query (function 07). 255 when no valid answer came, else the
@@ -69,9 +92,15 @@ private:
         Outcome outcome = Outcome::Silent;
         QByteArray frame; // without CRC
         quint8 exceptionCode = 0;
+        bool damaged = false; // Silent: bytes came that were no valid reply
     };
+    enum class RetryWhen { AnyFailure, Damaged };
 
-    Exchange exchange(const QByteArray &request, int firstByteTimeoutMs);
+    Exchange exchange(const QByteArray &request, int firstByteTimeoutMs, bool repeated = false);
+    Exchange exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when);
+    // Keeps bytes that were no reply to the request on the line; returns how
+    // many of them were no status reply frame of another relay.
+    int keepStray(QByteArrayView bytes);
     ReplyString write(const QByteArray &request);
     void ensurePortUsable() const;
     void portFailed(const QString &what) const;
@@ -88,6 +117,7 @@ private:
     QElapsedTimer m_lastActivity;
     std::optional<quint8> m_lastException;
     std::optional<quint8> m_lastSilentAddress; // the relay that did not answer last
+    StrayInput m_stray;
 };
 
 } // namespace miv

@@ -19,6 +19,7 @@ protected:
         line.addRelay(6, 6);
         port.open(QIODevice::ReadWrite);
         bus.setReplyTimeoutMs(40);
+        bus.setRetries(0); // the frames of the change itself
         device.networkAddress = 6;
         device.password = QStringLiteral("ABCD");
     }

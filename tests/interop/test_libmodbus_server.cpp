@@ -86,6 +86,10 @@ protected:
         bus.setPort(port.get());
         bus.setLineSettings(9600, 10);
         bus.setReplyTimeoutMs(500);
+        // libmodbus as a server sleeps through its response time-out after a
+        // frame for another address and then empties its input: a repetition
+        // sent meanwhile is lost by design, so each exchange here is single.
+        bus.setRetries(0);
         for (int i = 0; i < 0x90; ++i)
             server->mapping()->tab_registers[i] = uint16_t(0x1000 + i);
     }

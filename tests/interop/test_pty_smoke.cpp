@@ -29,6 +29,8 @@ struct BusOverPty {
         bus.setPort(port.get());
         bus.setLineSettings(9600, 10);
         bus.setReplyTimeoutMs(150);
+        // One exchange per fault, so that the log and the counts are the faults' own.
+        bus.setRetries(0);
     }
 
     bool readsHealthyRelay(quint8 address)

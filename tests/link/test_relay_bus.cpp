@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
+#include <functional>
 
 using namespace miv;
 
@@ -20,6 +21,7 @@ protected:
         port.open(QIODevice::ReadWrite);
         bus.setReplyTimeoutMs(60);
         bus.setScanTimeoutMs(30);
+        bus.setRetries(0); // single exchanges; the repetitions have their own test
     }
 
     RelayLine line;
@@ -103,6 +105,54 @@ TEST_F(RelayBusTest, aLateReplyIsNotTakenForTheNextRequest)
     EXPECT_LT(bus.readRegisters(1, 0x50, 2).size(), 5);
     line.clearFaults();
     EXPECT_EQ(replyWord(bus.readRegisters(1, 0x60, 2), 0), 80); // not the 0x50 block
+}
+
+TEST_F(RelayBusTest, failedExchangesAreAskedAgainRefusalsAndSilentStatusQueriesNot)
+{
+    struct Case {
+        const char *name;
+        int retries;
+        unsigned fault; // RelayLine fault kind on every reply, 0 for none
+        std::function<bool(RelayBus &)> exchange; // true when it ended as expected
+        int requests;   // on the line, repetitions included
+    };
+    const auto readFails = [](RelayBus &b) { return b.readRegisters(1, 0x50, 2).size() < 5; };
+    const auto statusSilent = [](RelayBus &b) { return b.readStatus(1) == 255; };
+    const auto writeThrows = [](RelayBus &b) {
+        try {
+            b.writeRegister(1, 0x55, 30);
+        } catch (const LinkError &) {
+            return true;
+        }
+        return false;
+    };
+    const Case cases[] = {
+        {"damaged read", 2, RelayLine::BadCrc, readFails, 3},
+        {"silent read", 2, RelayLine::Silent, readFails, 3},
+        {"damaged status", 2, RelayLine::Truncate, statusSilent, 3},
+        {"silent status: nobody there", 2, RelayLine::Silent, statusSilent, 1},
+        {"silent write", 1, RelayLine::Silent, writeThrows, 2},
+        {"no repetitions", 0, RelayLine::BadCrc, readFails, 1},
+        {"a refusal is an answer", 2, 0, [](RelayBus &b) { return b.readRegisters(1, 0x8F, 10).size() == 3; }, 1},
+    };
+    for (const Case &c : cases) {
+        line.clearRequests();
+        line.setFaultRate(c.fault ? 100 : 0, c.fault ? c.fault : RelayLine::AllFaultKinds);
+        bus.setRetries(c.retries);
+        EXPECT_TRUE(c.exchange(bus)) << c.name;
+        EXPECT_EQ(line.requests().size(), c.requests) << c.name;
+    }
+
+    // A reply that comes after its wait, to the same request asked again, is
+    // the relay's answer to it.
+    line.setFaultRate(0);
+    RelayLine::Faults late;
+    late.lateMs = 90;
+    line.setFaults(1, late);
+    bus.setRetries(2);
+    const ReplyString reply = bus.readRegisters(1, 0x50, 2);
+    ASSERT_EQ(reply.size(), 7);
+    EXPECT_EQ(replyWord(reply, 0), 10);
 }
 
 TEST_F(RelayBusTest, refusedWriteReturnsTheExceptionCode)
