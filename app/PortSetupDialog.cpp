@@ -48,6 +48,11 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     m_scanWait->setSingleStep(10);
     m_scanWait->setValue(current.scanWaitMs);
     m_form->addRow(QStringLiteral("Scan wait, ms"), m_scanWait);
+    // A noisy line: how often a failed exchange is asked again (0: never).
+    m_retries = new QSpinBox(this);
+    m_retries->setRange(0, PortSettings::maximumRetries);
+    m_retries->setValue(current.retries);
+    m_form->addRow(QStringLiteral("Retries"), m_retries);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -86,6 +91,7 @@ PortSettings TComSetupFrm::chosenSettings() const
     settings.parity = m_parity->currentText();
     settings.flowControl = m_flowControl->currentText();
     settings.scanWaitMs = m_scanWait->value();
+    settings.retries = m_retries->value();
     return settings;
 }
 

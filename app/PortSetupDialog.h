@@ -38,6 +38,7 @@ private:
     QComboBox *m_parity = nullptr;
     QComboBox *m_flowControl = nullptr;
     QSpinBox *m_scanWait = nullptr;
+    QSpinBox *m_retries = nullptr;
     QFormLayout *m_form = nullptr;
 };
 

@@ -317,6 +317,7 @@ void Tdm::a_poolingExecute()
     DiscoveryHooks hooks;
     hooks.progress = [this](int position) { mf.setProgress(position); };
     hooks.lineAdded = [this](const QString &line) { mf.addDeviceLine(line); };
+    hooks.lineReplaced = [this](int index, const QString &line) { mf.replaceDeviceLine(index, line); };
     scanBus(session, op, hooks);
     mf.setEnabled(true);
     mf.hideProgress();

@@ -787,6 +787,12 @@ void Tmf::addDeviceLine(const QString &line)
     lb->addItem(line);
 }
 
+void Tmf::replaceDeviceLine(int index, const QString &line)
+{
+    if (QListWidgetItem *item = lb->item(index))
+        item->setText(line);
+}
+
 int Tmf::selectedDeviceLine() const
 {
     return lb->currentRow();

@@ -65,6 +65,7 @@ public:
     // The device list of the first tab (lb) and its selected line, -1 for none.
     void clearDevices();
     void addDeviceLine(const QString &line);
+    void replaceDeviceLine(int index, const QString &line);
     int selectedDeviceLine() const;
     // The memo beside it (m1) shows these lines only.
     void showMemo(const QStringList &lines);

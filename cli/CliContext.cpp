@@ -19,8 +19,6 @@ CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QT
 
     if (options.replyTimeoutMs)
         m_link.bus().setReplyTimeoutMs(*options.replyTimeoutMs);
-    if (options.scanWaitMs)
-        m_link.bus().setScanTimeoutMs(*options.scanWaitMs);
 }
 
 bool CliContext::openPort()

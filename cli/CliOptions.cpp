@@ -68,6 +68,14 @@ const QList<std::pair<QString, ValueSetter>> &valueOptions()
              o.scanWaitMs = positiveNumber(v, longestWaitMs);
              return o.scanWaitMs.has_value();
          }},
+        {QStringLiteral("--retries"),
+         [](GlobalOptions &o, const QString &v) {
+             bool ok = false;
+             const int retries = v.toInt(&ok);
+             if (ok && retries >= 0 && retries <= PortSettings::maximumRetries)
+                 o.retries = retries;
+             return o.retries.has_value();
+         }},
     };
     return options;
 }
@@ -103,6 +111,10 @@ void GlobalOptions::applyTo(PortSettings &settings) const
         settings.dataBits = *dataBits;
     if (stopBits)
         settings.stopBits = *stopBits;
+    if (scanWaitMs)
+        settings.scanWaitMs = *scanWaitMs;
+    if (retries)
+        settings.retries = *retries;
 }
 
 QString globalOptionsUsage()
@@ -117,6 +129,7 @@ QString globalOptionsUsage()
         "  --stop-bits 1|1.5|2\n"
         "  --timeout MS                         wait for a reply\n"
         "  --scan-wait MS                       wait for a reply while scanning\n"
+        "  --retries N                          ask a failed exchange again N more times (0-9)\n"
         "  --trace                              dump every frame on stderr\n"
         "  --yes                                answer the program's questions with OK/Yes\n"
         "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused\n");

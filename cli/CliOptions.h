@@ -9,7 +9,7 @@
 // The options that come before the command:
 //   mivctl [--port NAME] [--baud N] [--parity none|odd|even|mark|space]
 //          [--data-bits 5..8] [--stop-bits 1|1.5|2] [--timeout MS]
-//          [--scan-wait MS] [--trace] [--yes] COMMAND [ARGUMENTS...]
+//          [--scan-wait MS] [--retries N] [--trace] [--yes] COMMAND [ARGUMENTS...]
 // Everything after the command belongs to the command, options included.
 struct GlobalOptions {
     std::optional<QString> portName;
@@ -19,6 +19,7 @@ struct GlobalOptions {
     std::optional<QString> stopBits; // "1", "1.5", "2"
     std::optional<int> replyTimeoutMs;
     std::optional<int> scanWaitMs;
+    std::optional<int> retries;
     bool trace = false;
     bool assumeYes = false; // questions are answered Ok/Yes instead of Cancel/No
     QString command;

@@ -4,16 +4,17 @@
 
 using namespace miv;
 
-// The 32 lines of the device list. The status queries use the bus's scan wait
-// (--scan-wait).
+// The 32 lines of the device list, printed once the scan is over: a slow
+// relay is found only at its end. The status queries use the bus's scan
+// wait (--scan-wait).
 int runScan(CliContext &context, const QStringList &arguments)
 {
     if (!arguments.isEmpty())
         return context.wrongUsage(QStringLiteral("scan takes no arguments"), QStringLiteral("scan"));
     if (!context.openPort())
         return ExitStatus::LinkFailure;
-    DiscoveryHooks hooks;
-    hooks.lineAdded = [&context](const QString &line) { context.out() << line << Qt::endl; };
-    const DiscoveryResult result = scanBus(context.session(), context.messages(), hooks);
+    const DiscoveryResult result = scanBus(context.session(), context.messages());
+    for (const QString &line : result.lines)
+        context.out() << line << Qt::endl;
     return result.portLost ? ExitStatus::LinkFailure : ExitStatus::Done;
 }

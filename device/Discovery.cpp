@@ -5,6 +5,9 @@
 #include "core/Texts.h"
 #include "link/RelayBus.h"
 
+#include <algorithm>
+#include <set>
+
 namespace miv {
 
 QString answeringLine(int address)
@@ -34,9 +37,17 @@ public:
 
     DiscoveryResult run()
     {
+        m_bus.clearStrayInput();
         for (int address = firstScanAddress; address <= lastScanAddress; ++address) {
             m_op.keepAlive();
+            const int unexplainedBefore = m_bus.strayInput().unexplainedBytes;
             const Status status = m_result.portLost ? Status::Silent : ask(address);
+            // Bytes that were no reply came while this address was asked: the
+            // relay asked before may be one that answers slowly.
+            if (m_bus.strayInput().unexplainedBytes > unexplainedBefore && !m_lastSilent.isEmpty())
+                m_slowSuspects.insert(m_lastSilent.back());
+            if (status == Status::Silent)
+                m_lastSilent.append(quint8(address));
             if (status == Status::PortLost) {
                 m_result.portLost = true;
                 m_op.message(Operator::Icon::Error, Texts::portOpenError + QStringLiteral("\n") + m_error
@@ -47,6 +58,8 @@ public:
             if (m_hooks.progress)
                 m_hooks.progress(address - 1);
         }
+        if (!m_result.portLost)
+            askSlowRelaysAgain();
         return m_result;
     }
 
@@ -68,6 +81,49 @@ private:
         return Status::PortLost;
     }
 
+    // The short wait of the scan misses a relay that answers later; its reply
+    // then comes while later addresses are asked, or after the last one. The
+    // line is watched until the last address's reply time-out has passed, and
+    // every silent address that was heard from late is asked once more with
+    // the patient wait. A line without slow relays costs only that watch.
+    void askSlowRelaysAgain()
+    {
+        const RelayBus::Timing &timing = m_bus.timing();
+        const int unexplainedBefore = m_bus.strayInput().unexplainedBytes;
+        try {
+            m_bus.watchLine(std::max(0, timing.replyTimeoutMs - timing.scanTimeoutMs));
+        } catch (const LinkError &) {
+            return; // the next operation reports the port
+        }
+        if (m_bus.strayInput().unexplainedBytes > unexplainedBefore && !m_lastSilent.isEmpty())
+            m_slowSuspects.insert(m_lastSilent.back());
+        for (quint8 address : m_bus.strayInput().statusAnswerers)
+            m_slowSuspects.insert(address);
+        for (quint8 address : std::as_const(m_slowSuspects)) {
+            if (!m_lastSilent.contains(address))
+                continue;
+            m_op.keepAlive();
+            try {
+                if (m_bus.readStatus(address) == 255)
+                    continue;
+            } catch (const LinkError &) {
+                return;
+            }
+            found(address);
+        }
+    }
+
+    // An address first listed as silent answered after all.
+    void found(quint8 address)
+    {
+        const QString line = answeringLine(address);
+        m_result.lines[address - firstScanAddress] = line;
+        m_result.answering.insert(std::lower_bound(m_result.answering.begin(), m_result.answering.end(), address),
+                                  address);
+        if (m_hooks.lineReplaced)
+            m_hooks.lineReplaced(address - firstScanAddress, line);
+    }
+
     void add(int address, bool answering)
     {
         const QString line = answering ? answeringLine(address) : silentLine(address);
@@ -84,6 +140,8 @@ private:
     const DiscoveryHooks &m_hooks;
     DiscoveryResult m_result;
     QString m_error;
+    QList<quint8> m_lastSilent;    // the silent addresses, in the order asked
+    std::set<quint8> m_slowSuspects; // silent addresses heard from late
 };
 
 } // namespace

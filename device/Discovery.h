@@ -16,6 +16,8 @@ struct DiscoveryHooks {
     std::function<void(int position)> progress;
     // Each list line as soon as it is known.
     std::function<void(const QString &line)> lineAdded;
+    // Line `index` (address − 1) changed: a slow relay answered when asked again.
+    std::function<void(int index, const QString &line)> lineReplaced;
 };
 
 struct DiscoveryResult {
@@ -25,7 +27,10 @@ struct DiscoveryResult {
 };
 
 // The bus scan of "Опрос": asks addresses 1 to 32 in turn with the status
-// query and its short scan wait, one list line per address. Sets the
+// query and its short scan wait, one list line per address. A relay that
+// answers after the short wait (within the reply time-out) is heard late:
+// such addresses are asked once more with the patient wait at the end, and
+// their lines replaced. Sets the
 // CurrentDevice address to 0 and leaves the rest of CurrentDevice alone.
 // A failing port is reset through the session's reopenPort. The
 // operator's keepAlive runs before each address so the window repaints.

@@ -12,6 +12,7 @@ namespace {
 const QString section = QStringLiteral("p");
 const QString busSection = QStringLiteral("bus");
 const QString scanWaitKey = QStringLiteral("ScanWaitMs");
+const QString retriesKey = QStringLiteral("Retries");
 
 // The text of `texts` that equals `value` without regard to case; none for an unknown value.
 std::optional<QString> knownText(const QStringList &texts, const QString &value)
@@ -117,6 +118,9 @@ void PortSettings::loadFrom(const IniFile &file)
     const int wait = file.value(busSection, scanWaitKey).toInt(&ok);
     if (ok && wait >= minimumScanWaitMs && wait <= maximumScanWaitMs)
         scanWaitMs = wait;
+    const int repeat = file.value(busSection, retriesKey).toInt(&ok);
+    if (ok && repeat >= 0 && repeat <= maximumRetries)
+        retries = repeat;
 }
 
 void PortSettings::storeTo(IniFile &file) const
@@ -130,6 +134,14 @@ void PortSettings::storeTo(IniFile &file) const
     file.setValue(section, QStringLiteral("Parity"), parity);
     file.setValue(section, QStringLiteral("FlowControl"), flowControl);
     file.setValue(busSection, scanWaitKey, QString::number(scanWaitMs));
+    file.setValue(busSection, retriesKey, QString::number(retries));
+}
+
+void PortSettings::applyTo(RelayBus &bus) const
+{
+    bus.setLineSettings(effectiveBaudRate(), bitsPerCharacter());
+    bus.setScanTimeoutMs(scanWaitMs);
+    bus.setRetries(retries);
 }
 
 namespace InterfaceWord {

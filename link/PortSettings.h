@@ -23,12 +23,16 @@ struct PortSettings {
     // kept in section "bus", key "ScanWaitMs", beside the port's section, and
     // edited in the port setup with them.
     int scanWaitMs = defaultScanWaitMs;
+    // How often a failed exchange is asked again (section "bus", key "Retries").
+    int retries = defaultRetries;
 
     // A relay answering within 100 ms at 9600 bit/s is never missed: the wait
     // starts after the request's own 5 ms on the wire and leaves 15 ms to spare.
     static constexpr int defaultScanWaitMs = 120;
     static constexpr int minimumScanWaitMs = 20;
     static constexpr int maximumScanWaitMs = 5000;
+    static constexpr int defaultRetries = 2;
+    static constexpr int maximumRetries = 9;
 
     static QString defaultPortName();    // "COM1" on Windows, "ttyS0" elsewhere
     static QStringList baudRateTexts();  // "Custom", "110", ... "256000"
@@ -39,6 +43,8 @@ struct PortSettings {
 
     int effectiveBaudRate() const;
     int bitsPerCharacter() const; // start + data + parity + stop, for the bus's timing
+    // Puts the line speed, character length, scan wait and retries in force on a bus.
+    void applyTo(class RelayBus &bus) const;
 
     // Reads section "p"; a missing key or an unknown value keeps the current one.
     void loadFrom(const IniFile &file);

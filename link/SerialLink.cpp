@@ -165,8 +165,7 @@ QStringList SerialLink::applyLineSettings()
         if (!refused.isEmpty() && m_port.error() == QSerialPort::UnsupportedOperationError)
             m_port.clearError();
     }
-    m_bus.setLineSettings(m_settings.effectiveBaudRate(), m_settings.bitsPerCharacter());
-    m_bus.setScanTimeoutMs(m_settings.scanWaitMs);
+    m_settings.applyTo(m_bus);
     return refused;
 }
 

@@ -280,6 +280,8 @@ QByteArray RelayModel::handle(const QByteArray &pdu)
     if (pdu.isEmpty())
         return {};
     const quint8 function = quint8(pdu[0]);
+    if (m_refusedFunction == function)
+        return exceptionPdu(function, modbus::IllegalFunction);
     switch (function) {
     case modbus::ReadHoldingRegisters:
         if (pdu.size() != 5)

@@ -61,6 +61,9 @@ public:
     // Slot n answers its first read with code 0 (the relay is still writing
     // it), and with its entry from then on.
     void setFlakyJournalSlot(int n);
+    // Refuses a function with exception 01, as a relay of another firmware may
+    // (for tests: a relay that refuses the status query is still there).
+    void setRefusedFunction(quint8 function) { m_refusedFunction = function; }
 
     // Lets the live values move one step (called before each read of them).
     void tick();
@@ -97,4 +100,5 @@ private:
     double m_temperature = 20;    // °C
     int m_lastWrittenRegister = -1;
     int m_writeCount = 0;
+    std::optional<quint8> m_refusedFunction;
 };

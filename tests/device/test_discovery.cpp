@@ -1,6 +1,7 @@
 #include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/Discovery.h"
+#include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
 #include "support/ScriptedOperator.h"
@@ -99,6 +100,31 @@ TEST_F(DiscoveryTest, aRelayAnsweringWithinOneHundredMillisecondsIsFoundWithTheD
     RelaySession patientSession{patientDefault};
     const DiscoveryResult result = scanBus(patientSession, op, hooks);
     EXPECT_EQ(result.answering, (QList<quint8>{3, 4}));
+}
+
+TEST_F(DiscoveryTest, slowRelaysAndOneThatRefusesTheStatusQueryAreFound)
+{
+    line.addRelay(3, 4);
+    line.addRelay(4, 6);
+    line.addRelay(5, 4);
+    line.addRelay(32, 4);
+    RelayLine::Faults slow;
+    slow.lateMs = 150; // after the scan's wait, within the reply time-out
+    line.setFaults(4, slow);
+    slow.lateMs = 400;
+    line.setFaults(32, slow); // the last address: heard only after the pass
+    line.relay(5)->setRefusedFunction(modbus::ReadExceptionStatus);
+    QList<int> replaced;
+    hooks.lineReplaced = [&](int index, const QString &text) {
+        replaced.append(index);
+        EXPECT_EQ(text, QStringLiteral("Устройство №%1 в сети").arg(index + 1));
+    };
+
+    const DiscoveryResult result = scanBus(session, op, hooks);
+    EXPECT_EQ(result.answering, (QList<quint8>{3, 4, 5, 32}));
+    EXPECT_EQ(result.lines, expectedLines({3, 4, 5, 32}));
+    EXPECT_EQ(replaced, (QList<int>{3, 31}));
+    EXPECT_TRUE(op.shown().isEmpty());
 }
 
 TEST_F(DiscoveryTest, aPortFailureResetsThePortAndListsTheAddressAsSilent)

@@ -123,6 +123,13 @@ TEST_F(IdentificationTest, typeFourRelayHidesTheTypeSixControls)
     EXPECT_EQ(result.memo[7], QStringLiteral("2 стоп-бита"));
 }
 
+TEST_F(IdentificationTest, aRelayThatRefusesTheStatusQueryIsThere)
+{
+    line.relay(6)->setRefusedFunction(modbus::ReadExceptionStatus);
+    EXPECT_EQ(identify(5).outcome, Outcome::Identified);
+    EXPECT_EQ(device.factoryNumber, 1006);
+}
+
 TEST_F(IdentificationTest, changesMadeForOneRelayNeverStayForAnother)
 {
     ASSERT_EQ(identify(5).outcome, Outcome::Identified);

@@ -106,7 +106,7 @@ TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
     settings.storeTo(ini);
     // Section "p" holds the port's keys only; the scan's wait lives apart.
     EXPECT_EQ(ini.lines(), (QStringList{"[p]", "Port=COM3", "BaudRate=9600", "StopBits=1.5", "DataBits=8",
-                                        "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120"}));
+                                        "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120", "Retries=2"}));
 
     settings.baudRate = QStringLiteral("Custom");
     settings.customBaudRate = 31250;

@@ -51,8 +51,7 @@ public:
 private:
     void applyTiming()
     {
-        m_bus.setLineSettings(m_settings.effectiveBaudRate(), m_settings.bitsPerCharacter());
-        m_bus.setScanTimeoutMs(m_settings.scanWaitMs);
+        m_settings.applyTo(m_bus);
     }
 
     LoopbackPort m_port;
