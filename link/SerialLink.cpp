@@ -129,7 +129,7 @@ SerialLink::SerialLink(QObject *parent) : PortLink(parent), m_bus(&m_port)
     applyLineSettings();
 }
 
-bool SerialLink::setSettings(const PortSettings &settings, QString *error)
+bool SerialLink::applySettings(const PortSettings &settings, QString *error)
 {
     const bool nameChanged = settings.portName != m_settings.portName;
     m_settings = settings;

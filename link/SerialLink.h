@@ -21,17 +21,16 @@ public:
     RelayBus &bus() override { return m_bus; }
 
     const PortSettings &settings() const override { return m_settings; }
-    // Applies the settings, to the open port as well; a changed port name
-    // while open closes and reopens the port. False (with error) when that
-    // reopening fails; the link is then closed. False (with error) also when
-    // the open port refuses a setting: it stays open with its earlier value
-    // for that one and takes the new one when it is next opened. A
-    // pseudo-terminal's refusals are ignored: it has no line settings.
-    bool setSettings(const PortSettings &settings, QString *error = nullptr) override;
-
     bool open(QString *error = nullptr) override;
     void close() override;
     bool isOpen() const override;
+
+protected:
+    // A changed port name while open closes and reopens the port; false (with
+    // error) when that fails, the link then closed. False (with error) also
+    // when the open port refuses a setting. A pseudo-terminal's refusals are
+    // ignored: it has no line settings.
+    bool applySettings(const PortSettings &settings, QString *error) override;
 
 private:
     QStringList applyLineSettings(); // the settings an open port refused

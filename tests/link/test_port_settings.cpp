@@ -1,5 +1,6 @@
 #include "link/IniFile.h"
 #include "link/PortSettings.h"
+#include "support/LoopbackLink.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -179,6 +180,28 @@ TEST(InterfaceWord, applyToTestsTheBitsInOrderAndLeavesGroupsWithoutBits)
         const PortSettings result = InterfaceWord::applyTo(start, c.word);
         EXPECT_EQ(result, make(c.baud, c.parity, c.stopBits)) << "word " << c.word;
     }
+}
+
+TEST(PortLink, anOpenPortThatRefusesASettingKeepsWhatItUses)
+{
+    RelayLine line;
+    LoopbackLink link(line);
+    PortSettings first;
+    first.baudRate = QStringLiteral("9600");
+    first.scanWaitMs = 150;
+    ASSERT_TRUE(link.setSettings(first));
+    ASSERT_TRUE(link.open());
+    link.refuseBaudRate(115200);
+
+    PortSettings refused = first;
+    refused.baudRate = QStringLiteral("115200");
+    refused.scanWaitMs = 300;
+    QString error;
+    EXPECT_FALSE(link.setSettings(refused, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(link.settings(), first) << "the next setup shows what the port really uses";
+    EXPECT_EQ(link.bus().timing().baudRate, 9600);
+    EXPECT_EQ(link.bus().timing().scanTimeoutMs, 150);
 }
 
 } // namespace

@@ -20,12 +20,6 @@ public:
     LoopbackPort &port() { return m_port; }
     miv::RelayBus &bus() override { return m_bus; }
     const miv::PortSettings &settings() const override { return m_settings; }
-    bool setSettings(const miv::PortSettings &settings, QString * = nullptr) override
-    {
-        m_settings = settings;
-        applyTiming();
-        return true;
-    }
 
     bool open(QString *error = nullptr) override
     {
@@ -48,6 +42,22 @@ public:
     }
     bool isOpen() const override { return m_port.isOpen(); }
 
+    // The line refuses settings at this baud rate, as a real port refuses one
+    // it cannot do; 0: it takes everything.
+    void refuseBaudRate(int baudRate) { m_refusedBaudRate = baudRate; }
+
+protected:
+    bool applySettings(const miv::PortSettings &settings, QString *error) override
+    {
+        m_settings = settings;
+        applyTiming();
+        if (m_refusedBaudRate == 0 || settings.effectiveBaudRate() != m_refusedBaudRate)
+            return true;
+        if (error)
+            *error = QStringLiteral("Порт не принял настройки: Baud rate %1").arg(m_refusedBaudRate);
+        return false;
+    }
+
 private:
     void applyTiming()
     {
@@ -56,5 +66,6 @@ private:
 
     LoopbackPort m_port;
     miv::PortSettings m_settings;
+    int m_refusedBaudRate = 0;
     miv::RelayBus m_bus{&m_port};
 };
