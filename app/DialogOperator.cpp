@@ -1,12 +1,15 @@
 #include "app/DialogOperator.h"
 
 #include "app/PasswordDialogs.h"
+#include "app/Tkmf.h"
 #include "app/PasswordField.h"
 #include "app/ValueEditorDialog.h"
 #include "core/Texts.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -142,4 +145,18 @@ void DialogOperator::note(const QString &text)
 void DialogOperator::keepAlive()
 {
     QApplication::processEvents();
+}
+
+std::optional<QString> DialogOperator::askText(const QString &caption, const QString &prompt, const QString &defaultText)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+Operator::Answer DialogOperator::confirmWarning(const QString &warning)
+{
+    return Tkmf::confirm(warning, m_parent) ? Answer::Ok : Answer::Cancel;
 }

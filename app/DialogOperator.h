@@ -32,6 +32,10 @@ public:
     QString askOpenFileName(const QString &filter, const QString &defaultSuffix) override;
     void note(const QString &text) override;
     void keepAlive() override;
+    // The input box.
+    std::optional<QString> askText(const QString &caption, const QString &prompt, const QString &defaultText) override;
+    // The confirmation dialog Tkmf with the warning.
+    Answer confirmWarning(const QString &warning) override;
 
     // A carriage return alone starts a new line in the box.
     static QString boxText(const QString &text);

@@ -16,6 +16,9 @@
 #include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
+#include "device/LiveDisplay.h"
+#include "device/LiveRead.h"
+#include "device/RelayCommands.h"
 #include "link/FrontIni.h"
 #include "app/PortSetupDialog.h"
 #include "link/RelayBus.h"
@@ -24,6 +27,7 @@
 #include <cstdlib>
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QMenuBar>
 
 using namespace miv;
@@ -61,6 +65,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     configEditor = std::make_unique<ConfigEditor>(session, op);
     timerTab = new TimerTabBinding(session.timer, mf.timeMarks(), mf.timerSwitches(), this);
     initActions();
+    mf.setRelayControlEntryCheck([this] { return relayControlEntryCheck(); });
     DataModuleCreate();
 }
 
@@ -143,6 +148,8 @@ void Tdm::initActions()
     connect(N6, &QAction::triggered, this, &Tdm::N6Click);
     connect(&p, &PortLink::afterOpen, this, &Tdm::pAfterOpen);
     connect(&p, &PortLink::beforeClose, this, &Tdm::pBeforeClose);
+    connect(&rt, &QTimer::timeout, this, &Tdm::rtTimer);
+    connect(&lt, &QTimer::timeout, this, &Tdm::ltTimer);
     // The window wires its own controls; the timer tab's buttons are
     // connected by their binding (timerTab).
 }
@@ -358,9 +365,230 @@ void Tdm::a_getinfoExecute()
     followPortState();
 }
 
-void Tdm::a_refreshExecute() {}
+// --- Live values ---
 
-void Tdm::a_setrefExecute() {}
+void Tdm::a_refreshExecute()
+{
+    // Also called directly (after a command): a disabled action does nothing.
+    if (!a_refresh->isEnabled())
+        return;
+    refreshPage(false);
+}
+
+void Tdm::refreshPage(bool timerDriven)
+{
+    // Without a selected relay there is nobody to ask (address 0 is the broadcast).
+    if (!p.isOpen() || m_refreshing || session.device.networkAddress == 0)
+        return;
+    const int page = mf.currentPage();
+    if (page == ActionEnabling::LiveValuesTab || page == ActionEnabling::RelayControlTab)
+        refreshLiveValues(timerDriven);
+    else if (page == ActionEnabling::ServiceTab)
+        readServicePage();
+}
+
+void Tdm::refreshLiveValues(bool timerDriven)
+{
+    m_refreshing = true;
+    // Every failure switches automatic refresh off before anything is shown.
+    const LiveReadResult result = readLiveValues(session, op, [this] { stopAutoRefresh(); });
+    m_refreshing = false;
+    if (result.done()) {
+        show_values();
+        return;
+    }
+    if (result.outcome != BusOutcome::PortFailed)
+        return;
+    if (timerDriven)
+        handleLostLink();
+    else
+        op.message(Operator::Icon::Error, result.portError);
+}
+
+void Tdm::readServicePage()
+{
+    m_refreshing = true;
+    const std::optional<ServiceValues> values = readServiceValues(session, op);
+    m_refreshing = false;
+    if (values)
+        mf.showServiceValues(values->hours, values->minutes, values->serialNumber);
+}
+
+void Tdm::handleLostLink()
+{
+    stopAutoRefresh();
+    setAutoRefreshPicture(false);
+    op.message(Operator::Icon::Error,
+               QStringLiteral("Неудается получить данные.") + QLatin1Char('\r') +
+                   QStringLiteral("Возможно пропала связь с устройством."),
+               Operator::Buttons::Ok, QStringLiteral("Ошибка"));
+    if (mf.currentPage() == ActionEnabling::DevicesTab)
+        mf.pcChange();
+    else
+        mf.setCurrentPage(ActionEnabling::DevicesTab); // runs pcChange
+    a_poolingExecute();
+}
+
+void Tdm::show_values()
+{
+    const LiveDisplay display = showValues(session.live, session.flags, session.device.typeCode, session.decimalSeparator);
+    for (int slot = 0; slot < LiveDisplay::labelCount; ++slot)
+        mf.setValueText(slot, display.labels[std::size_t(slot)]);
+    mf.setStartLimitColumnShown(display.startLimitColumn);
+    mf.setCommandButtons(display.workEnabled, display.stopEnabled);
+    for (int tag = 1; tag <= 6; ++tag)
+        mf.setOutputButton(tag, display.outputButtonsEnabled[std::size_t(tag - 1)]);
+    for (int lamp = 1; lamp <= LiveDisplay::lampCount; ++lamp)
+        if (const std::optional<int> value = display.lamps[std::size_t(lamp - 1)])
+            mf.led(*value, lamp);
+    if (display.blink == LiveDisplay::Blink::Stop)
+        lt.stop();
+    else if (!lt.isActive())
+        lt.start();
+}
+
+void Tdm::ltTimer()
+{
+    mf.led(blinkStep(m_blinkTag), 7);
+}
+
+void Tdm::rtTimer()
+{
+    // A tick that comes while a refresh runs (under a message box, say) is skipped.
+    if (m_refreshing || !a_refresh->isEnabled())
+        return;
+    refreshPage(true);
+}
+
+void Tdm::a_setrefExecute()
+{
+    if (!a_setref->isEnabled())
+        return;
+    if (session.flags.autoRefresh) {
+        stopAutoRefresh();
+        setAutoRefreshPicture(false);
+        return;
+    }
+    const QString answer = op.askText(QStringLiteral("Интервал обновления"), QStringLiteral("Введите время (1..60) сек"),
+                                      QStringLiteral("1"))
+                               .value_or(QStringLiteral("1"));
+    // An answer that is no interval starts nothing and leaves the picture as it is.
+    const std::optional<int> interval = autoRefreshIntervalMs(answer, session.decimalSeparator);
+    if (!interval)
+        return;
+    rt.setInterval(*interval);
+    session.flags.autoRefresh = true;
+    rt.start();
+    setAutoRefreshPicture(true);
+}
+
+void Tdm::setAutoRefreshPicture(bool on)
+{
+    const int image = on ? ActionTable::iconClock : ActionTable::iconStop;
+    a_setref->setIcon(il0.icon(image));
+    a_setref->setProperty("imageIndex", image);
+    const QString hint = on ? QStringLiteral("Отключить автоматическое обновление")
+                            : QStringLiteral("Включить автоматическое обновление");
+    a_setref->setToolTip(hint);
+    a_setref->setStatusTip(hint);
+}
+
+// --- Relay commands ---
+
+void Tdm::sync_time()
+{
+    setRelayClock(session, op, QDateTime::currentDateTime());
+}
+
+void Tdm::set_time()
+{
+    setRelayClock(session, op, mf.pickedDateTime());
+}
+
+void Tdm::refreshAfterCommand()
+{
+    a_refreshExecute();
+}
+
+void Tdm::runCommand(int tag)
+{
+    std::optional<BusOutcome> outcome;
+    switch (tag) {
+    case 1:
+        outcome = switchOutput(session, op, RelayOutput::Work, true);
+        if (outcome == BusOutcome::Done)
+            mf.setCommandButtons(false, true);
+        break;
+    case 2:
+        outcome = acknowledgeAlarm(session, op);
+        if (!outcome)
+            return; // declined: nothing sent, nothing refreshed
+        break;
+    case 3:
+        outcome = setRelayClock(session, op, QDateTime::currentDateTime());
+        break;
+    case 4:
+        outcome = switchOutput(session, op, RelayOutput::Work, false);
+        if (outcome == BusOutcome::Done)
+            mf.setCommandButtons(true, false);
+        break;
+    case 5:
+        outcome = setRelayClock(session, op, mf.pickedDateTime());
+        break;
+    case 6:
+    case 7: {
+        const std::optional<ServiceFieldValues> fields = mf.serviceFieldValues();
+        if (!fields)
+            return; // a field holds no number: told, nothing written
+        outcome = tag == 6 ? setMotorResource(session, op, fields->hours, fields->minutes)
+                           : setSerialNumber(session, op, fields->serialNumber);
+        break;
+    }
+    default:
+        return;
+    }
+    // After a port failure a refresh would only fail again; after a refusal
+    // or silence it shows what the relay really does.
+    if (outcome != BusOutcome::PortFailed)
+        refreshAfterCommand();
+}
+
+void Tdm::runOutputCommand(int tag)
+{
+    if (tag < 1 || tag > 6)
+        return;
+    const int row = (tag - 1) / 2;
+    const bool on = tag % 2 == 1;
+    const auto output = static_cast<RelayOutput>(row);
+    // The row's buttons follow the command at once, before the relay answers.
+    const bool onWasEnabled = mf.outputButtonEnabled(2 * row + 1);
+    const bool offWasEnabled = mf.outputButtonEnabled(2 * row + 2);
+    mf.setOutputButton(2 * row + 1, !on);
+    mf.setOutputButton(2 * row + 2, on);
+    if (switchOutput(session, op, output, on) != BusOutcome::Done) {
+        // Told already; the buttons go back to what they offered.
+        mf.setOutputButton(2 * row + 1, onWasEnabled);
+        mf.setOutputButton(2 * row + 2, offWasEnabled);
+    }
+}
+
+bool Tdm::relayControlEntryCheck()
+{
+    if (!p.isOpen())
+        return false;
+    const RelayControlEntry entry = checkRelayControlEntry(session, op, [this] { show_values(); });
+    switch (entry) {
+    case RelayControlEntry::Stay:
+        return true;
+    case RelayControlEntry::BackToLiveValues:
+        mf.setCurrentPage(ActionEnabling::LiveValuesTab);
+        return false;
+    case RelayControlEntry::BackToDevices:
+        mf.setCurrentPage(ActionEnabling::DevicesTab);
+        return false;
+    }
+    return false;
+}
 
 void Tdm::a_printExecute() {}
 

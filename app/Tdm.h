@@ -95,6 +95,21 @@ public:
     void N6Click();
     void pAfterOpen();
     void pBeforeClose();
+    // The live values: the display of the last read, the refresh timer's
+    // tick, the blink of lamp 7, and the clock writes.
+    void show_values();
+    void rtTimer();
+    void ltTimer();
+    void sync_time();
+    void set_time();
+    // The command buttons by their tag: SetCommand's 1..7, SetCommand2's 1..6.
+    void runCommand(int tag);
+    void runOutputCommand(int tag);
+    // The check of the tab "Управление реле"; true when the tab may stay.
+    // Moves to "Текущие значения" or "Связь с устройствами" otherwise.
+    bool relayControlEntryCheck();
+    // Whether a refresh is running (a refresh timer tick then is skipped).
+    bool refreshing() const { return m_refreshing; }
     // The grids' start-up contents: the catalogue's names and registers in
     // the configuration grid, "#" in the journal grid's first column.
     void fill_conf();
@@ -142,9 +157,22 @@ private:
     void writeConfiguration();
     void writeTimerSchedule();
     void followPortState();
+    // The refresh of the active page; a timer-driven one reports a lost link
+    // when the port fails under it.
+    void refreshPage(bool timerDriven);
+    void refreshLiveValues(bool timerDriven);
+    void readServicePage();
+    // After a port failure under a timer-driven refresh: tell, go to the
+    // first tab and scan the line again.
+    void handleLostLink();
+    // The refresh a command is followed by (nothing while a_refresh is disabled).
+    void refreshAfterCommand();
+    void setAutoRefreshPicture(bool on);
 
     Environment m_environment;
     QString m_programDir;
     std::array<QAction *, actionCount> m_actions{};
     QLibrary m_aboutLibrary;
+    int m_blinkTag = 0; // lt's Tag: flips at every blink
+    bool m_refreshing = false;
 };

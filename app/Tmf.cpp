@@ -9,6 +9,7 @@
 #include "core/TextFormats.h"
 #include "core/Texts.h"
 
+#include <array>
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QFontDatabase>
@@ -17,12 +18,14 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProxyStyle>
+#include <QRegularExpressionValidator>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -232,6 +235,12 @@ Tmf::Tmf(QWidget *parent) : QMainWindow(parent)
     for (QHeaderView *header : {h, h0})
         connect(header, &QHeaderView::sectionResized, this,
                 [this, header](int section) { hSectionResize(header, section); });
+    for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3, BitBtn4, BitBtn5, BitBtn6, BitBtn7})
+        connect(button, &QPushButton::clicked, this, [this, button] { SetCommand(button); });
+    for (QPushButton *button : {Button1, Button2, Button3, Button4, Button5, Button6})
+        connect(button, &QPushButton::clicked, this, [this, button] { SetCommand2(button); });
+    for (QLineEdit *edit : {Edit1, Edit2, Edit3})
+        edit->installEventFilter(this);
     // Selecting a cell of the configuration grid is wired by setConfigModel,
     // since every model brings its own selection model.
 
@@ -594,8 +603,10 @@ QWidget *Tmf::buildServiceTab()
     auto *page = new QWidget;
     auto *grid = new QGridLayout(page);
     grid->setContentsMargins(12, 12, 12, 12);
-    auto makeEdit = [](const char *name, int maxLength) {
+    auto makeEdit = [page](const char *name, int maxLength) {
         auto *edit = new QLineEdit;
+        // Text pasted through the context menu obeys the key filter's rule.
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), page));
         edit->setObjectName(QLatin1String(name));
         edit->setMaxLength(maxLength);
         edit->setFixedWidth(80);
@@ -956,4 +967,98 @@ void Tmf::bu01Click(int button)
 {
     if (dm)
         dm->clickTimerSwitch(button);
+}
+
+// --- Live values and relay commands ---
+
+void Tmf::setValueText(int slot, const QString &text)
+{
+    if (slot >= 0 && slot < m_valueLabels.size())
+        m_valueLabels[slot]->setText(text);
+}
+
+void Tmf::setStartLimitColumnShown(bool shown)
+{
+    Label63->setVisible(shown);
+}
+
+void Tmf::setCommandButtons(bool workEnabled, bool stopEnabled)
+{
+    BitBtn1->setEnabled(workEnabled);
+    BitBtn2->setEnabled(stopEnabled);
+}
+
+void Tmf::setOutputButton(int tag, bool enabled)
+{
+    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3, Button4, Button5, Button6};
+    if (tag >= 1 && tag <= 6)
+        buttons[std::size_t(tag - 1)]->setEnabled(enabled);
+}
+
+bool Tmf::outputButtonEnabled(int tag) const
+{
+    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3, Button4, Button5, Button6};
+    return tag >= 1 && tag <= 6 && buttons[std::size_t(tag - 1)]->isEnabled();
+}
+
+QDateTime Tmf::pickedDateTime() const
+{
+    return QDateTime(dtp1->date(), dtp2->time());
+}
+
+void Tmf::showServiceValues(qint32 hours, int minutes, quint16 serialNumber)
+{
+    Edit1->setText(QString::number(hours));
+    Edit2->setText(QString::number(minutes));
+    Edit3->setText(QString::number(serialNumber));
+}
+
+std::optional<ServiceFieldValues> Tmf::serviceFieldValues()
+{
+    ServiceFieldValues values;
+    const std::array<std::pair<QLineEdit *, quint32 *>, 3> fields{
+        std::pair{Edit1, &values.hours}, std::pair{Edit2, &values.minutes}, std::pair{Edit3, &values.serialNumber}};
+    for (const auto &[edit, value] : fields) {
+        bool ok = false;
+        const int number = edit->text().toInt(&ok);
+        if (!ok || number < 0) {
+            if (dm)
+                dm->ask(Operator::Icon::Error, QStringLiteral("'%1' is not a valid integer value").arg(edit->text()));
+            return std::nullopt;
+        }
+        *value = quint32(number);
+    }
+    return values;
+}
+
+void Tmf::SetCommand(QObject *sender)
+{
+    if (dm && sender)
+        dm->runCommand(sender->property("tag").toInt());
+}
+
+void Tmf::SetCommand2(QObject *sender)
+{
+    if (dm && sender)
+        dm->runOutputCommand(sender->property("tag").toInt());
+}
+
+bool Tmf::Edit1KeyPress(QObject *, QKeyEvent *key)
+{
+    const QString text = key->text();
+    if (text.isEmpty())
+        return false; // no character: arrows, Delete and the like move and edit as usual
+    const QChar character = text.front();
+    if (character.isDigit() && character.unicode() < 128)
+        return false;
+    if (character == QChar(8) || character.category() == QChar::Other_Control)
+        return false; // Backspace; control characters (Ctrl+V) are no typed text
+    return true;
+}
+
+bool Tmf::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == Edit1 || watched == Edit2 || watched == Edit3))
+        return Edit1KeyPress(watched, static_cast<QKeyEvent *>(event));
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -3,12 +3,15 @@
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
+#include <QDateTime>
 #include <QPixmap>
 #include <functional>
+#include <optional>
 
 class QAbstractItemModel;
 class QAction;
 class QDateEdit;
+class QKeyEvent;
 class QGroupBox;
 class QHeaderView;
 class QLineEdit;
@@ -23,6 +26,14 @@ class QTableView;
 class QTimeEdit;
 class QToolBar;
 class Tdm;
+
+// The numbers of the service page's three fields, taken when "Установить мр"
+// or "Установить сн" is pressed.
+struct ServiceFieldValues {
+    quint32 hours = 0;
+    quint32 minutes = 0;
+    quint32 serialNumber = 0;
+};
 
 // The main window `mf`: the toolbar, the seven tabs and the status bar. It
 // shows and asks; what the actions do lives in the data module and the core.
@@ -80,6 +91,19 @@ public:
     // Label61) and its lamps (lamp n at index n - 1).
     const QList<QLabel *> &valueLabels() const { return m_valueLabels; }
     const QList<QLabel *> &lamps() const { return m_lamps; }
+    // The live values' display: a value label by slot, the start-limit
+    // heading Label63, "Работа"/"Стоп" and the output buttons Button1..6 by tag.
+    void setValueText(int slot, const QString &text);
+    void setStartLimitColumnShown(bool shown);
+    void setCommandButtons(bool workEnabled, bool stopEnabled);
+    void setOutputButton(int tag, bool enabled);
+    bool outputButtonEnabled(int tag) const;
+    // The date of dtp1 with the time of dtp2.
+    QDateTime pickedDateTime() const;
+    // The service page: the relay's values into Edit1..Edit3, and back as
+    // numbers; nullopt (the conversion error shown) when a field holds none.
+    void showServiceValues(qint32 hours, int minutes, quint16 serialNumber);
+    std::optional<ServiceFieldValues> serviceFieldValues();
 
     // --- Handlers ---
     void FormCreate();
@@ -95,8 +119,15 @@ public:
     void sgSelectCell(int column, int row);
     // Toggles timer button 1..7 (the binding connects the buttons to the same work).
     void bu01Click(int button);
+    // The command buttons, told apart by their tag.
+    void SetCommand(QObject *sender);
+    void SetCommand2(QObject *sender);
+    // The key filter of Edit1..Edit3: true when the key is dropped (anything
+    // but the digits and Backspace). Pasted text obeys the same rule.
+    bool Edit1KeyPress(QObject *sender, QKeyEvent *key);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 

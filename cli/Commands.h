@@ -36,3 +36,5 @@ int runInfo(CliContext &context, const QStringList &arguments);
 int runConfig(CliContext &context, const QStringList &arguments);
 int runTimer(CliContext &context, const QStringList &arguments);
 int runPassword(CliContext &context, const QStringList &arguments);
+int runLive(CliContext &context, const QStringList &arguments);
+int runRelayCommand(CliContext &context, const QStringList &arguments);

@@ -1,6 +1,26 @@
 #include "cli/ConsoleOperator.h"
 
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 using namespace miv;
+
+namespace {
+
+bool stdinIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stdin)) != 0;
+#else
+    return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+} // namespace
 
 ConsoleOperator::ConsoleOperator(QTextStream &err) : m_err(err) {}
 
@@ -53,4 +73,24 @@ QString ConsoleOperator::askOpenFileName(const QString &, const QString &)
 void ConsoleOperator::note(const QString &text)
 {
     m_err << text << Qt::endl;
+}
+
+Operator::Answer ConsoleOperator::confirmWarning(const QString &warning)
+{
+    m_err << warning << Qt::endl;
+    if (m_assumeYes) {
+        m_err << "(answered yes: --yes)" << Qt::endl;
+        return Answer::Ok;
+    }
+    QTextStream terminal(stdin);
+    QTextStream *input = m_answerInput ? m_answerInput : (stdinIsTerminal() ? &terminal : nullptr);
+    if (!input) {
+        m_err << "(answered no; --yes answers yes)" << Qt::endl;
+        return Answer::Cancel;
+    }
+    m_err << "OK? [y/N] " << Qt::flush;
+    const QString answer = input->readLine().trimmed().toLower();
+    const bool accepted = answer == QStringLiteral("y") || answer == QStringLiteral("yes") ||
+                          answer == QStringLiteral("д") || answer == QStringLiteral("да");
+    return accepted ? Answer::Ok : Answer::Cancel;
 }

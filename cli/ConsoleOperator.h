@@ -33,6 +33,11 @@ public:
     QString askSaveFileName(const QString &filter, const QString &defaultSuffix) override;
     QString askOpenFileName(const QString &filter, const QString &defaultSuffix) override;
     void note(const QString &text) override;
+    // The warning on stderr; answered by --yes, else by the terminal when
+    // stdin is one ("y" or "д" accepts), else declined.
+    Answer confirmWarning(const QString &warning) override;
+    // Where the terminal's answer is read from; tests give their own.
+    void setAnswerInput(QTextStream *input) { m_answerInput = input; }
 
 private:
     QTextStream &m_err;
@@ -42,4 +47,5 @@ private:
     QString m_saveFileName;
     QString m_openFileName;
     QStringList m_errorsShown;
+    QTextStream *m_answerInput = nullptr;
 };

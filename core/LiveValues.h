@@ -1,13 +1,36 @@
 #pragma once
 
+#include <array>
+#include <QtGlobal>
+
 namespace miv {
 
-// The latest decoded live state of the relay. Identification resets the three
-// states below; the live-value read fills and uses them.
+// The latest live state of the relay: the two blocks of registers as the
+// relay last sent them whole, and the states derived from them.
+// Identification resets the three states; the live-value read fills the
+// blocks, and the display works the states out from them.
 struct LiveValues {
-    int loadLampState = 1;  // the load lamp's colour state
-    int relayState = 0;     // relay state from the last read
-    int previousRelayState = 0; // relay state of the read before
+    static constexpr quint16 firstOfBlockA = 16;
+    static constexpr int blockACount = 32;
+    static constexpr quint16 firstOfBlockB = 112;
+    static constexpr int blockBCount = 10;
+
+    std::array<quint16, blockACount> blockA{}; // registers 16..47
+    std::array<quint16, blockBCount> blockB{}; // registers 112..121
+
+    int loadLampState = 1;      // lamp 7: 0 dark yellow, 1 blinking, 2 red, 3 green
+    int relayState = 0;         // 3 overload, 2 alarm, 1 work, 0 none (register 40)
+    int previousRelayState = 0; // relayState of the display before
+
+    // Register `reg` of either block; 0 for a register in neither.
+    quint16 value(quint16 reg) const
+    {
+        if (reg >= firstOfBlockA && reg < firstOfBlockA + blockACount)
+            return blockA[std::size_t(reg - firstOfBlockA)];
+        if (reg >= firstOfBlockB && reg < firstOfBlockB + blockBCount)
+            return blockB[std::size_t(reg - firstOfBlockB)];
+        return 0;
+    }
 };
 
 } // namespace miv

@@ -53,6 +53,19 @@ public:
     virtual void note(const QString &text) = 0;
     // Called inside long loops so that the window repaints; may do nothing.
     virtual void keepAlive() {}
+    // The input box: caption, prompt, default text; nullopt when cancelled.
+    // Where nobody can type an answer it is cancelled.
+    virtual std::optional<QString> askText(const QString & /*caption*/, const QString & /*prompt*/,
+                                           const QString & /*defaultText*/)
+    {
+        return std::nullopt;
+    }
+    // A warning the operator must accept before the relay is told to act
+    // (the window's red confirmation dialog); Ok only when accepted.
+    virtual Answer confirmWarning(const QString &warning)
+    {
+        return message(Icon::Warning, warning, Buttons::OkCancel);
+    }
 };
 
 } // namespace miv

@@ -47,6 +47,38 @@ constexpr quint16 firstTimerMark = 0x76;
 constexpr quint16 timerMarkCount = 5;
 constexpr quint16 timerSwitches = 0x82;
 
+// The relay's clock: year within the century × 256 + month, day × 256 +
+// hour, minute × 256 + second; written one register at a time in this order.
+constexpr quint16 clock = 0x73;
+constexpr quint16 clockCount = 3;
+
+// The live values: block A, registers 16 to 47, and block B, the motor
+// resource and the clock, registers 112 to 121; read whole at each refresh.
+constexpr quint16 liveBlockA = 16;
+constexpr quint16 liveBlockACount = 32;
+constexpr quint16 liveBlockB = 0x70;
+constexpr quint16 liveBlockBCount = 10;
+constexpr quint16 insulation = 16;          // low byte, tenths of MΩ
+constexpr quint16 frequency = 17;           // tenths of Hz
+constexpr quint16 asymmetry = 18;           // low byte, %
+constexpr quint16 startLimitEnergy = 19;    // low byte
+constexpr quint16 startLimitTemperature = 20; // temperature word
+constexpr quint16 phaseCurrent = 21;        // 21, 22, 23: tenths of A
+constexpr quint16 phaseVoltage = 24;        // 24, 25, 26: V
+constexpr quint16 thermalEnergy = 27;       // low byte
+constexpr quint16 motorTemperature = 28;    // temperature word
+constexpr quint16 startLimitCurrent = 32;   // 32, 33, 34: tenths of A
+constexpr quint16 leakageCurrent = 35;      // %
+constexpr quint16 startLimitVoltage = 36;   // 36, 37, 38: V
+constexpr quint16 protectionFlags = 39;     // bits: the protection lamps, bit 14 start limitation
+constexpr quint16 outputRelays = 40;        // bits 0..2: "Работа", "Авария", "Перегрузка"
+constexpr quint16 inputs = 41;              // bits: inputs and level sensors
+constexpr quint16 cosPhi = 42;              // low byte, hundredths
+constexpr quint16 activePower = 43;         // tenths of kW
+constexpr quint16 reactivePower = 44;       // tenths of kvar
+constexpr quint16 apparentPower = 45;       // tenths of kVA
+constexpr quint16 motorMinutes = 0x72;      // low byte
+
 // The two switch words of the protections, bit per switch row.
 constexpr quint16 switchWords = 0x80;
 constexpr quint16 switchWordCount = 2;
@@ -56,6 +88,8 @@ constexpr quint16 switchWordCount = 2;
 // The output coils: "Работа", "Авария", "Перегрузка", and the one that
 // acknowledges the alarms.
 namespace RelayCoil {
+constexpr quint16 on = 0xFF00;
+constexpr quint16 off = 0x0000;
 constexpr quint16 work = 768;
 constexpr quint16 alarm = 769;
 constexpr quint16 overload = 770;

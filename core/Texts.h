@@ -36,6 +36,12 @@ inline const QString configValuesInvalid =
     QStringLiteral("Значения не записаны: недопустимые значения в строках:\n%1");
 inline const QString configValuesNotTaken =
     QStringLiteral("Устройство не приняло значения в строках (отметка «*» сохранена):\n%1");
+// Live values and relay commands.
+inline const QString relayRefused = QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");
+inline const QString currentsFlowing = QStringLiteral("Есть токи! Отключите двигатель!");
+inline const QString acknowledgeWarning = QStringLiteral("Внимание! Квитирование приводит к пуску двигателя!");
+inline const QString relayControlWarning =
+    QStringLiteral("Внимание! Для управления реле необходимо отключить двигатель!");
 } // namespace Texts
 
 } // namespace miv

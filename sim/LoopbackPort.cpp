@@ -83,6 +83,10 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
 {
     if (m_vanished)
         return -1;
+    if (m_writesBeforeFailure > 0 && --m_writesBeforeFailure == 0) {
+        setErrorString(QStringLiteral("Ошибка записи в порт"));
+        return -1;
+    }
     m_written.append(data, size);
     m_incoming.append(data, size);
     for (const QByteArray &request : m_line.takeRequests(m_incoming)) {

@@ -13,6 +13,8 @@
 //   line()              the relays and their faults
 //   feedGarbage(bytes)  bytes that arrive unasked (stale input)
 //   vanish()            the port disappears: every later call fails
+//   failWriteAt(n)      writing the n-th request from now (1: the next) fails
+//                       once, as a port's write error; the port stays open
 //   written()           every byte the master wrote
 class LoopbackPort : public QIODevice
 {
@@ -23,6 +25,7 @@ public:
     RelayLine &line() { return m_line; }
     void feedGarbage(const QByteArray &bytes);
     void vanish();
+    void failWriteAt(int n) { m_writesBeforeFailure = n; }
     bool hasVanished() const { return m_vanished; }
     QByteArray written() const { return m_written; }
 
@@ -50,4 +53,5 @@ private:
     QByteArray m_readable;
     QByteArray m_written;
     bool m_vanished = false;
+    int m_writesBeforeFailure = 0; // 0: never
 };

@@ -144,6 +144,8 @@ QString describe(const RelayLine::Faults &faults)
         names << QStringLiteral("wrong-address");
     if (faults.truncate)
         names << QStringLiteral("truncate");
+    if (faults.refuse != 0)
+        names << QStringLiteral("refuse:%1").arg(faults.refuse);
     return names.join(u',');
 }
 
@@ -187,7 +189,12 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
 
     QByteArray frame;
     frame.append(char(faults && faults->wrongAddress ? quint8(address + 1) : address));
-    frame.append(target->handle(pdu));
+    if (faults->refuse != 0) {
+        frame.append(char(quint8(pdu.isEmpty() ? 0 : pdu[0]) | 0x80));
+        frame.append(char(faults->refuse));
+    } else {
+        frame.append(target->handle(pdu));
+    }
     if (faults && faults->truncate && frame.size() > 2)
         frame.chop(1);
     frame = modbus::withCrc(frame);

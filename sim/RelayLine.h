@@ -22,6 +22,7 @@ public:
         QByteArray garbage;         // bytes sent before each reply
         bool wrongAddress = false;  // replies carry another address
         bool truncate = false;      // replies lose their last data byte
+        quint8 refuse = 0;          // every request is refused with this exception code (0: none)
     };
 
     // What the line sends back for one request.

@@ -142,14 +142,19 @@ TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
 TEST_F(DataModule, relayControlTabOffersNothingUntilItsCheckPasses)
 {
     start();
+    // The data module's check: its warning declined leads back to the live values.
+    op.answer(Operator::Answer::Cancel);
     enterTab(ActionEnabling::RelayControlTab);
-    EXPECT_EQ(enabledToolbarActions(), QStringList{"a_port"});
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::relayControlWarning});
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::LiveValuesTab);
+
+    pc()->setCurrentIndex(ActionEnabling::DevicesTab);
     int checks = 0;
     mf->setRelayControlEntryCheck([&checks] {
         ++checks;
         return false;
     });
-    mf->pcChange();
+    enterTab(ActionEnabling::RelayControlTab);
     EXPECT_EQ(checks, 1);
     EXPECT_EQ(enabledToolbarActions(), QStringList{"a_port"});
 }

@@ -5,6 +5,7 @@
 #include "core/ValueFormat.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -226,6 +227,111 @@ TEST_F(WindowFlow, picturesOfEveryTab)
     mf->grab().save(shots + QStringLiteral("/flow-tab6.png"));
     enterTab(ActionEnabling::JournalTab);
     mf->grab().save(shots + QStringLiteral("/flow-tab4.png"));
+}
+
+} // namespace
+
+namespace {
+
+// The live values tab of an identified relay, against the simulated relays.
+class LiveValuesFlow : public WindowFlow
+{
+protected:
+    void SetUp() override
+    {
+        WindowFlow::SetUp();
+        scanAndIdentify(6);
+        op.clearShown();
+    }
+    LoopbackPort &loopback() { return static_cast<LoopbackLink &>(dm->p).port(); }
+    QString label(int number) const
+    {
+        return child<QLabel>(QStringLiteral("Label%1").arg(number).toLatin1().constData())->text();
+    }
+    int lampIcon(int lamp) const
+    {
+        return child<QLabel>(QStringLiteral("Image%1").arg(lamp).toLatin1().constData())->property("iconIndex").toInt();
+    }
+};
+
+TEST_F(LiveValuesFlow, enteringTheTabShowsTheRelaysValuesAndLamps)
+{
+    line.relay(6)->setStatusBits(1 << 11); // leakage
+    enterTab(ActionEnabling::LiveValuesTab);
+    const quint16 clockDay = line.relay(6)->registerValue(116);
+    EXPECT_TRUE(label(59).startsWith(QStringLiteral("%1.").arg(clockDay >> 8, 2, 10, QLatin1Char('0'))));
+    EXPECT_EQ(label(14), QStringLiteral("000") + systemDecimalSeparator() + QStringLiteral("0 А"));
+    EXPECT_EQ(lampIcon(11), 1) << "leakage lamp bright red";
+    EXPECT_EQ(lampIcon(3), 2) << "work lamp dark green";
+    EXPECT_TRUE(child<QPushButton>("BitBtn1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("BitBtn2")->isEnabled());
+
+    child<QPushButton>("BitBtn1")->click(); // "Работа"
+    EXPECT_TRUE(line.relay(6)->isMotorRunning());
+    EXPECT_EQ(lampIcon(3), 3) << "the refresh after the command shows the work lamp lit";
+    EXPECT_FALSE(child<QPushButton>("BitBtn1")->isEnabled());
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
+TEST_F(LiveValuesFlow, timerDrivenRefreshThatLosesThePortTellsAndScansAgain)
+{
+    enterTab(ActionEnabling::LiveValuesTab);
+    op.answerText(QStringLiteral("1"));
+    dm->a_setref->trigger();
+    ASSERT_TRUE(dm->rt.isActive());
+    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 3);
+
+    dm->rtTimer(); // a tick that reads fine
+    EXPECT_TRUE(op.shown().isEmpty());
+    loopback().failWriteAt(1);
+    dm->rtTimer();
+
+    EXPECT_FALSE(dm->rt.isActive());
+    EXPECT_FALSE(dm->session.flags.autoRefresh);
+    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 4);
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_EQ(op.shown()[0].text, QStringLiteral("Неудается получить данные.\rВозможно пропала связь с устройством."));
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
+    EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 в сети")) << "scanned again";
+}
+
+TEST_F(LiveValuesFlow, anIntervalThatIsNoNumberStartsNothing)
+{
+    enterTab(ActionEnabling::LiveValuesTab);
+    for (const char *answer : {"abc", "0", "-1"}) {
+        op.answerText(QString::fromLatin1(answer));
+        dm->a_setref->trigger();
+        EXPECT_FALSE(dm->rt.isActive()) << answer;
+        EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 4) << answer;
+    }
+    op.answerText(std::nullopt); // Cancel counts as the default "1"
+    dm->a_setref->trigger();
+    EXPECT_EQ(dm->rt.interval(), 1000);
+    EXPECT_TRUE(dm->rt.isActive());
+}
+
+TEST_F(LiveValuesFlow, relayControlTabIsLeftWhileTheMotorCarriesCurrent)
+{
+    line.relay(6)->handle(QByteArray::fromHex("050300ff00"));
+    for (int settle = 0; settle < 4; ++settle)
+        line.relay(6)->tick();
+    op.answer(Operator::Answer::Ok);
+    enterTab(ActionEnabling::RelayControlTab);
+    EXPECT_EQ(op.shownTexts(), (QStringList{Texts::relayControlWarning, Texts::currentsFlowing}));
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::LiveValuesTab);
+
+    // With the motor stopped the tab stays and its buttons follow register 40.
+    line.relay(6)->handle(QByteArray::fromHex("0503000000"));
+    op.clearShown();
+    op.answer(Operator::Answer::Ok);
+    enterTab(ActionEnabling::RelayControlTab);
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::RelayControlTab);
+    EXPECT_TRUE(act(ActionId::a_refresh)->isEnabled());
+    child<QPushButton>("Button3")->click(); // "Авария" on
+    EXPECT_FALSE(child<QPushButton>("Button3")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Button4")->isEnabled());
+    EXPECT_EQ(line.relay(6)->registerValue(40) & 2, 2);
 }
 
 } // namespace

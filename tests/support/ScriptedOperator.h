@@ -30,6 +30,8 @@ public:
     void answerPasswordChange(std::optional<PasswordChange> change) { m_changes.push_back(std::move(change)); }
     void answerEdit(std::optional<ValueEditResult> result) { m_edits.push_back(std::move(result)); }
     void answerFileName(const QString &name) { m_fileNames.push_back(name); }
+    // The input box's answer; nullopt is Cancel.
+    void answerText(std::optional<QString> text) { m_texts.push_back(std::move(text)); }
 
     // When set, message boxes with only an OK button are answered Ok without a queued answer.
     bool acknowledgeOkBoxes = true;
@@ -75,6 +77,10 @@ public:
     QString askOpenFileName(const QString &, const QString &) override { return take(m_fileNames, "open dialog"); }
     void note(const QString &text) override { m_notes.append(text); }
     void keepAlive() override { ++m_keepAlive; }
+    std::optional<QString> askText(const QString &caption, const QString &, const QString &) override
+    {
+        return take(m_texts, "input box " + caption.toStdString());
+    }
 
 private:
     template <typename T>
@@ -92,6 +98,7 @@ private:
     std::deque<std::optional<PasswordChange>> m_changes;
     std::deque<std::optional<ValueEditResult>> m_edits;
     std::deque<QString> m_fileNames;
+    std::deque<std::optional<QString>> m_texts;
     QList<Shown> m_shown;
     QList<ValueEditRequest> m_editRequests;
     QStringList m_notes;

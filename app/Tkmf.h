@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The confirmation dialog `kmf`: a red bold warning across the top, OK (Enter)
+// and Cancel (Esc) below; 600 × 130, no title text, no window buttons,
+// centred on its owner. A new one is made each time one is needed.
+class Tkmf : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Tkmf(QWidget *owner = nullptr);
+
+    void setWarning(const QString &text);
+    QString warning() const;
+
+    // Shows a new dialog with `warning` over `owner`; true on OK.
+    static bool confirm(const QString &warning, QWidget *owner);
+
+private:
+    QLabel *Label1 = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QPushButton *BitBtn2 = nullptr;
+};

@@ -1,0 +1,96 @@
+#include "device/LiveRead.h"
+
+#include "core/Operator.h"
+#include "core/RegisterMap.h"
+#include "core/RelaySession.h"
+#include "core/Texts.h"
+#include "device/LiveDisplay.h"
+#include "link/RelayBus.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace miv {
+
+namespace {
+
+class LiveReading
+{
+public:
+    LiveReading(RelaySession &session, Operator &op, const std::function<void()> &beforeMessage)
+        : m_session(session), m_op(op), m_beforeMessage(beforeMessage)
+    {
+    }
+
+    LiveReadResult run()
+    {
+        try {
+            ReplyString reply;
+            if (!read(RelayRegister::liveBlockA, RelayRegister::liveBlockACount, reply))
+                return m_result;
+            LiveValues &live = m_session.live;
+            for (int k = 0; k < LiveValues::blockACount; ++k)
+                live.blockA[std::size_t(k)] = replyWord(reply, k);
+            live.relayState = relayStateOf(live.value(RelayRegister::outputRelays));
+            if (!read(RelayRegister::liveBlockB, RelayRegister::liveBlockBCount, reply))
+                return m_result;
+            for (int k = 0; k < LiveValues::blockBCount; ++k)
+                live.blockB[std::size_t(k)] = replyWord(reply, k);
+        } catch (const LinkError &error) {
+            if (m_beforeMessage)
+                m_beforeMessage();
+            m_result = {BusOutcome::PortFailed, error.message()};
+        }
+        return m_result;
+    }
+
+private:
+    // True with a whole reply of `count` registers; otherwise the failure is told.
+    bool read(quint16 first, quint16 count, ReplyString &reply)
+    {
+        RelayBus &bus = m_session.bus;
+        reply = bus.readRegisters(m_session.device.networkAddress, first, count);
+        if (reply.size() == 3 + 2 * count && !RelayBus::isExceptionReply(reply))
+            return true;
+        if (m_beforeMessage)
+            m_beforeMessage();
+        if (const auto code = bus.lastException()) {
+            m_result.outcome = BusOutcome::Refused;
+            m_op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(*code)));
+        } else {
+            m_result.outcome = BusOutcome::NoAnswer;
+            m_op.message(Operator::Icon::Error, Texts::linkError);
+        }
+        return false;
+    }
+
+    RelaySession &m_session;
+    Operator &m_op;
+    const std::function<void()> &m_beforeMessage;
+    LiveReadResult m_result;
+};
+
+} // namespace
+
+LiveReadResult readLiveValues(RelaySession &session, Operator &op, const std::function<void()> &beforeMessage)
+{
+    return LiveReading(session, op, beforeMessage).run();
+}
+
+std::optional<int> autoRefreshIntervalMs(const QString &answer, QChar decimalSeparator)
+{
+    QString text = answer.trimmed();
+    if (decimalSeparator != u'.' && text.contains(u'.'))
+        return std::nullopt;
+    text.replace(decimalSeparator, u'.');
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds <= 0)
+        return std::nullopt;
+    if (seconds >= 60)
+        return 60000;
+    // nearbyint rounds a half to the even neighbour in the default rounding mode.
+    return std::max(1, int(std::nearbyint(seconds * 1000)));
+}
+
+} // namespace miv

@@ -1,0 +1,232 @@
+#include "core/Texts.h"
+#include "device/LiveRead.h"
+#include "device/RelayCommands.h"
+#include "support/RelayLineFixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace miv;
+
+namespace {
+
+// One request as it went out: function, first address, value or count.
+struct Request {
+    int function;
+    int address;
+    int value;
+    bool operator==(const Request &) const = default;
+    friend void PrintTo(const Request &r, std::ostream *os)
+    {
+        *os << "(fn " << r.function << ", 0x" << std::hex << r.address << ", 0x" << r.value << std::dec << ")";
+    }
+};
+
+class RelayCommands : public RelayLineFixture
+{
+protected:
+    void SetUp() override
+    {
+        RelayLineFixture::SetUp();
+        select(1, 4);
+        line.clearRequests();
+    }
+
+    QList<Request> sent() const
+    {
+        QList<Request> found;
+        for (const QByteArray &frame : line.requests())
+            found.append({quint8(frame[1]), quint8(frame[2]) << 8 | quint8(frame[3]), quint8(frame[4]) << 8 | quint8(frame[5])});
+        return found;
+    }
+};
+
+TEST_F(RelayCommands, eachCommandSendsItsFrame)
+{
+    struct Case {
+        const char *what;
+        std::function<BusOutcome(RelaySession &, Operator &)> command;
+        QList<Request> requests;
+    };
+    const QDateTime fixed(QDate(2026, 12, 5), QTime(9, 7, 8));
+    const Case cases[] = {
+        {"start", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Work, true); }, {{5, 768, 0xFF00}}},
+        {"stop", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Work, false); }, {{5, 768, 0}}},
+        {"alarm on", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Alarm, true); }, {{5, 769, 0xFF00}}},
+        {"overload off", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Overload, false); }, {{5, 770, 0}}},
+        {"clock of 05.12.2026 09:07:08", [&](RelaySession &s, Operator &o) { return setRelayClock(s, o, fixed); },
+         {{6, 115, 6668}, {6, 116, 1289}, {6, 117, 1800}}},
+        {"motor resource 70000 h 75 min", [](RelaySession &s, Operator &o) { return setMotorResource(s, o, 70000, 75); },
+         {{6, 114, 59}, {6, 112, 1}, {6, 113, 4464}}},
+        {"serial 1234", [](RelaySession &s, Operator &o) { return setSerialNumber(s, o, 1234); }, {{6, 6, 1234}}},
+    };
+    for (const Case &c : cases) {
+        line.clearRequests();
+        EXPECT_EQ(c.command(session, op), BusOutcome::Done) << c.what;
+        EXPECT_EQ(sent(), c.requests) << c.what;
+    }
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_EQ(relay().registerValue(6), 1234);
+}
+
+TEST_F(RelayCommands, aRefusedSerialNumberIsToldNotSilent)
+{
+    // 70000 is clamped to 65535, which this relay refuses (an erased memory's value).
+    EXPECT_EQ(setSerialNumber(session, op, 70000), BusOutcome::Refused);
+    EXPECT_EQ(sent(), (QList<Request>{{6, 6, 65535}}));
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+    EXPECT_EQ(op.shown()[0].text, Texts::relayRefused.arg(3));
+}
+
+TEST_F(RelayCommands, motorResourceStopsAtTheFirstRefusal)
+{
+    // The relay takes at most 15 as the high word: the low word is never sent.
+    EXPECT_EQ(setMotorResource(session, op, 16u << 16, 10), BusOutcome::Refused);
+    EXPECT_EQ(sent(), (QList<Request>{{6, 114, 10}, {6, 112, 16}}));
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::relayRefused.arg(3)});
+}
+
+TEST_F(RelayCommands, aSilentRelayIsToldAtOnce)
+{
+    stopAnsweringAfter(1, 1);
+    EXPECT_EQ(setRelayClock(session, op, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))), BusOutcome::NoAnswer);
+    EXPECT_EQ(sent().size(), 2) << "the third word is not sent after the second went unanswered";
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+}
+
+TEST_F(RelayCommands, declinedAcknowledgeSendsNothing)
+{
+    op.answer(Operator::Answer::Cancel);
+    EXPECT_FALSE(acknowledgeAlarm(session, op).has_value());
+    EXPECT_TRUE(line.requests().isEmpty());
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::acknowledgeWarning});
+
+    op.answer(Operator::Answer::Ok);
+    EXPECT_EQ(acknowledgeAlarm(session, op), BusOutcome::Done);
+    EXPECT_EQ(sent(), (QList<Request>{{5, 771, 0xFF00}}));
+    EXPECT_TRUE(relay().isMotorRunning());
+}
+
+TEST_F(RelayCommands, refreshReadsBothBlocksWhole)
+{
+    relay().setStatusBits(0x4010);
+    ASSERT_EQ(switchOutput(session, op, RelayOutput::Work, true), BusOutcome::Done);
+    line.clearRequests();
+    const LiveReadResult result = readLiveValues(session, op);
+    EXPECT_TRUE(result.done());
+    EXPECT_EQ(sent(), (QList<Request>{{3, 16, 32}, {3, 112, 10}}));
+    EXPECT_EQ(session.live.value(39), 0x4010);
+    EXPECT_EQ(session.live.relayState, 1);
+    EXPECT_EQ(session.live.value(114), relay().registerValue(114));
+}
+
+TEST_F(RelayCommands, aFailedRefreshKeepsTheValuesItDidNotGet)
+{
+    struct Case {
+        const char *what;
+        RelayLine::Faults faults;
+        BusOutcome outcome;
+        QString message;
+    };
+    RelayLine::Faults truncated;
+    truncated.truncate = true;
+    RelayLine::Faults silent;
+    silent.silent = true;
+    const Case cases[] = {
+        {"short reply", truncated, BusOutcome::NoAnswer, Texts::linkError},
+        {"silence", silent, BusOutcome::NoAnswer, Texts::linkError},
+    };
+    for (const Case &c : cases) {
+        session.live.blockA.fill(7);
+        line.setFaults(1, c.faults);
+        op.clearShown();
+        int stops = 0;
+        const LiveReadResult result = readLiveValues(session, op, [&] { ++stops; });
+        EXPECT_EQ(result.outcome, c.outcome) << c.what;
+        EXPECT_EQ(op.shownTexts(), QStringList{c.message}) << c.what;
+        EXPECT_EQ(stops, 1) << c.what;
+        EXPECT_EQ(session.live.value(21), 7) << c.what << ": no reading taken from a bad reply";
+        line.clearFaults();
+    }
+}
+
+TEST_F(RelayCommands, anExceptionReplyIsNoReading)
+{
+    session.live.blockA.fill(7);
+    RelayLine::Faults refusing;
+    refusing.refuse = 4; // device failure
+    line.setFaults(1, refusing);
+    const LiveReadResult result = readLiveValues(session, op);
+    EXPECT_EQ(result.outcome, BusOutcome::Refused);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::relayRefused.arg(4)});
+    EXPECT_EQ(session.live.value(21), 7) << "no reading taken from a refusal";
+    EXPECT_EQ(readRequests(), 1) << "block B is not asked after block A failed";
+}
+
+TEST_F(RelayCommands, relayControlEntryHasThreeExits)
+{
+    struct Case {
+        const char *what;
+        Operator::Answer answer;
+        bool motorRunning;
+        bool silent;
+        RelayControlEntry entry;
+        QStringList shown;
+        int reads;
+    };
+    const Case cases[] = {
+        {"declined", Operator::Answer::Cancel, false, false, RelayControlEntry::BackToLiveValues,
+         {Texts::relayControlWarning}, 0},
+        {"silent relay", Operator::Answer::Ok, false, true, RelayControlEntry::BackToDevices,
+         {Texts::relayControlWarning, Texts::linkError}, 1},
+        {"current flows", Operator::Answer::Ok, true, false, RelayControlEntry::BackToLiveValues,
+         {Texts::relayControlWarning, Texts::currentsFlowing}, 3},
+        {"motor at rest", Operator::Answer::Ok, false, false, RelayControlEntry::Stay, {Texts::relayControlWarning}, 3},
+    };
+    for (const Case &c : cases) {
+        line.clearFaults();
+        relay().handle(QByteArray::fromHex(c.motorRunning ? "050300ff00" : "0503000000"));
+        for (int settle = 0; settle < 4; ++settle)
+            relay().tick();
+        if (c.silent) {
+            RelayLine::Faults silent;
+            silent.silent = true;
+            line.setFaults(1, silent);
+        }
+        line.clearRequests();
+        op.clearShown();
+        op.answer(c.answer);
+        int redraws = 0;
+        EXPECT_EQ(checkRelayControlEntry(session, op, [&] { ++redraws; }), c.entry) << c.what;
+        EXPECT_EQ(op.shownTexts(), c.shown) << c.what;
+        EXPECT_EQ(readRequests(), c.reads) << c.what;
+        EXPECT_EQ(redraws, c.reads == 3 ? 1 : 0) << c.what;
+    }
+}
+
+TEST_F(RelayCommands, serviceReadShowsHoursMinutesAndSerial)
+{
+    relay().setRegister(112, 1);
+    relay().setRegister(113, 34464);
+    relay().setRegister(114, 30);
+    const std::optional<ServiceValues> values = readServiceValues(session, op);
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->hours, 100000);
+    EXPECT_EQ(values->minutes, 30);
+    EXPECT_EQ(values->serialNumber, relay().registerValue(6));
+    EXPECT_EQ(sent(), (QList<Request>{{3, 112, 8}, {3, 0, 7}}));
+}
+
+TEST(ClockWords, layoutOfTheThreeRegisters)
+{
+    const ClockWords words = clockWords(QDateTime(QDate(2099, 1, 31), QTime(23, 59, 58)));
+    EXPECT_EQ(words.yearMonth, 99 << 8 | 1);
+    EXPECT_EQ(words.dayHour, 31 << 8 | 23);
+    EXPECT_EQ(words.minuteSecond, 59 << 8 | 58);
+    const MotorResourceWords resource = motorResourceWords(65535, 59);
+    EXPECT_EQ(resource.hoursHigh, 0);
+    EXPECT_EQ(resource.hoursLow, 65535);
+    EXPECT_EQ(resource.minutes, 59);
+}
+
+} // namespace
