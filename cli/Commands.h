@@ -36,3 +36,4 @@ int runInfo(CliContext &context, const QStringList &arguments);
 int runConfig(CliContext &context, const QStringList &arguments);
 int runTimer(CliContext &context, const QStringList &arguments);
 int runPassword(CliContext &context, const QStringList &arguments);
+int runJournal(CliContext &context, const QStringList &arguments);
