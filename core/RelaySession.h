@@ -26,9 +26,10 @@ struct RelayIdentity {
 };
 
 // What every relay operation works on: the bus to the line, the relay
-// identified last, the flags, the catalogue with its ratio state, the grid
-// the timer schedule and the journal on screen, and the live state. The window's data
-// module owns one for the whole run, and so does each mivctl command.
+// identified last, the flags, the catalogue with its ratio state, the grid,
+// the timer schedule and the journal on screen, and the live state. The
+// window's data module owns one for the whole run, and so does each mivctl
+// command.
 //
 // The bus belongs to the link that owns the port; the session only talks
 // through it, so that the same operations run over a serial port, a
