@@ -11,6 +11,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 using namespace miv;
@@ -26,6 +27,8 @@ QMessageBox::Icon boxIcon(Operator::Icon icon)
         return QMessageBox::Warning;
     case Operator::Icon::Error:
         return QMessageBox::Critical;
+    case Operator::Icon::Question:
+        return QMessageBox::Question;
     case Operator::Icon::None:
         break;
     }
@@ -121,6 +124,12 @@ QString DialogOperator::askFileName(bool save, const QString &filter, const QStr
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(defaultSuffix);
+    // With several filters, a name typed without an extension takes the
+    // chosen filter's ("CSV (*.csv)" gives ".csv").
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, defaultSuffix](const QString &chosen) {
+        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(chosen);
+        dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : defaultSuffix);
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

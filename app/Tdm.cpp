@@ -19,16 +19,20 @@
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 #include "device/RelayCommands.h"
+#include "device/JournalReader.h"
 #include "link/FrontIni.h"
 #include "app/PortSetupDialog.h"
 #include "link/RelayBus.h"
 #include "link/SerialLink.h"
+#include "report/JournalReport.h"
 
 #include <cstdlib>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QMenuBar>
+#include <QUrl>
 
 using namespace miv;
 
@@ -60,6 +64,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     mf.setDataModule(this);
     fillToolbar();
     mf.setConfigModel(&session.configGrid);
+    mf.setJournalModel(&session.journal);
     showRowPictures();
     session.reopenPort = [this](QString *error) { return p.reopen(error); };
     configEditor = std::make_unique<ConfigEditor>(session, op);
@@ -246,6 +251,8 @@ void Tdm::stopAutoRefresh()
 
 void Tdm::a_portExecute()
 {
+    if (!a_port->isEnabled())
+        return;
     if (p.isOpen()) {
         p.close();
         setPortIcon(ActionTable::iconPlugPulled);
@@ -280,6 +287,8 @@ void Tdm::pBeforeClose()
 
 void Tdm::N6Click()
 {
+    if (!N6->isEnabled())
+        return;
     runPortSetupDialog(session.device.networkAddress);
 }
 
@@ -590,7 +599,23 @@ bool Tdm::relayControlEntryCheck()
     return false;
 }
 
-void Tdm::a_printExecute() {}
+void Tdm::a_printExecute()
+{
+    if (!a_print->isEnabled())
+        return;
+    const JournalReport::Outcome outcome = JournalReport::makeReport(session, op);
+    if (outcome.open)
+        openFile(outcome.path);
+}
+
+void Tdm::openFile(const QString &path)
+{
+    // A file that cannot be opened is not reported: it was written.
+    if (m_environment.openFile)
+        m_environment.openFile(path);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 void Tdm::readConfigurationIntoGrid()
 {
@@ -605,6 +630,45 @@ void Tdm::a_getdataExecute()
     const int page = mf.currentPage();
     if (page == ActionEnabling::ConfigurationTab || page == ActionEnabling::TimerTab)
         readConfigurationIntoGrid();
+    else if (page == ActionEnabling::JournalTab)
+        readJournalIntoGrid();
+}
+
+void Tdm::readJournalIntoGrid()
+{
+    beginBusWork();
+    mf.startJournalProgress();
+    JournalReadHooks hooks;
+    hooks.progress = [this](int position) { mf.setJournalProgress(position); };
+    readJournal(session, op, hooks);
+    mf.hideJournalProgress();
+    endBusWork();
+    followPortState();
+}
+
+void Tdm::beginBusWork()
+{
+    m_busWorkRunning = true;
+    // The window keeps painting (the operator's keepAlive), but nothing on it
+    // starts another exchange: not its controls, not an action called directly.
+    mf.setEnabled(false);
+    m_enabledBeforeBusWork.clear();
+    QList<QAction *> all(m_actions.begin(), m_actions.end());
+    all << N6;
+    for (QAction *each : std::as_const(all))
+        if (each->isEnabled()) {
+            m_enabledBeforeBusWork << each;
+            each->setEnabled(false);
+        }
+}
+
+void Tdm::endBusWork()
+{
+    for (QAction *each : std::as_const(m_enabledBeforeBusWork))
+        each->setEnabled(true);
+    m_enabledBeforeBusWork.clear();
+    mf.setEnabled(true);
+    m_busWorkRunning = false;
 }
 
 void Tdm::a_setdataExecute()
@@ -660,6 +724,8 @@ Operator::Answer Tdm::ask(Operator::Icon icon, const QString &text, Operator::Bu
 
 void Tdm::a_chpassExecute()
 {
+    if (!a_chpass->isEnabled())
+        return;
     PasswordAccess::change(op, p.bus(), session.device);
 }
 

@@ -43,6 +43,9 @@ public:
         miv::PortSetupDialog portSetupDialog;
         // Makes the port link `p`; empty means the serial port.
         std::function<std::unique_ptr<miv::PortLink>()> portLink;
+        // Opens a written report with the program the desktop associates
+        // with it; empty means the desktop's own.
+        std::function<void(const QString &path)> openFile;
     };
 
     // Creates the components, wires them and runs DataModuleCreate.
@@ -75,6 +78,9 @@ public:
                               miv::Operator::Buttons buttons = miv::Operator::Buttons::Ok);
     QString settingsFile() const { return m_programDir + QStringLiteral("front.ini"); }
     const QString &programDir() const { return m_programDir; }
+    // A loop of bus exchanges (the journal reading) is running: every action
+    // is disabled and the window may not close until it ends.
+    bool busWorkRunning() const { return m_busWorkRunning; }
 
     // --- Handlers ---
     void DataModuleCreate();
@@ -154,6 +160,12 @@ private:
     bool storePortSettings(const miv::PortSettings &settings, QString *error);
     miv::PortSetupResult runPortSetupDialog(quint8 relayAddress);
     void readConfigurationIntoGrid();
+    void readJournalIntoGrid();
+    // Around a loop of bus exchanges: the window and every enabled action
+    // disabled, then the actions enabled before brought back.
+    void beginBusWork();
+    void endBusWork();
+    void openFile(const QString &path);
     void writeConfiguration();
     void writeTimerSchedule();
     void followPortState();
@@ -175,4 +187,6 @@ private:
     QLibrary m_aboutLibrary;
     int m_blinkTag = 0; // lt's Tag: flips at every blink
     bool m_refreshing = false;
+    bool m_busWorkRunning = false;
+    QList<QAction *> m_enabledBeforeBusWork;
 };

@@ -833,6 +833,23 @@ void Tmf::hideProgress()
     pb1->hide();
 }
 
+void Tmf::startJournalProgress()
+{
+    pb2->setValue(0);
+    pb2->show();
+}
+
+void Tmf::setJournalProgress(int position)
+{
+    if (!pb2->isHidden())
+        pb2->setValue(position);
+}
+
+void Tmf::hideJournalProgress()
+{
+    pb2->hide();
+}
+
 // --- Handlers ---
 
 void Tmf::showEvent(QShowEvent *event)
@@ -867,6 +884,9 @@ void Tmf::closeEvent(QCloseEvent *event)
 
 bool Tmf::FormClose()
 {
+    // Not in the middle of the journal reading: it ends first.
+    if (dm && dm->busWorkRunning())
+        return false;
     if (!dm || !dm->unwrittenChanges())
         return true;
     const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r') +

@@ -84,6 +84,10 @@ public:
     void startProgress();
     void setProgress(int position);
     void hideProgress();
+    // The journal reading's progress bar (pb2), the same way.
+    void startJournalProgress();
+    void setJournalProgress(int position);
+    void hideJournalProgress();
     // The timer tab's pickers dtp01..dtp05 and buttons bu01..bu07.
     const QList<QTimeEdit *> &timeMarks() const { return m_timeMarks; }
     const QList<QPushButton *> &timerSwitches() const { return m_switches; }

@@ -38,3 +38,4 @@ int runTimer(CliContext &context, const QStringList &arguments);
 int runPassword(CliContext &context, const QStringList &arguments);
 int runLive(CliContext &context, const QStringList &arguments);
 int runRelayCommand(CliContext &context, const QStringList &arguments);
+int runJournal(CliContext &context, const QStringList &arguments);

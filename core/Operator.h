@@ -12,7 +12,7 @@ namespace miv {
 class Operator
 {
 public:
-    enum class Icon { None, Information, Warning, Error };
+    enum class Icon { None, Information, Warning, Error, Question };
     enum class Buttons { Ok, OkCancel, OkNo, YesNo, Abort };
     enum class Answer { Ok, Cancel, No, Yes, Abort };
 

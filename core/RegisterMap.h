@@ -83,6 +83,12 @@ constexpr quint16 motorMinutes = 0x72;      // low byte
 constexpr quint16 switchWords = 0x80;
 constexpr quint16 switchWordCount = 2;
 
+// The event journal: entry n (0-99) is read as 11 registers from
+// journal + n; the relay answers each such address with the whole entry.
+constexpr quint16 journal = 0x400;
+constexpr quint16 journalEntryCount = 11;
+constexpr int journalEntries = 100;
+
 } // namespace RelayRegister
 
 // The output coils: "Работа", "Авария", "Перегрузка", and the one that

@@ -2,6 +2,7 @@
 
 #include "core/ConfigGrid.h"
 #include "core/CurrentDevice.h"
+#include "core/JournalGrid.h"
 #include "core/LiveValues.h"
 #include "core/ParameterCatalogue.h"
 #include "core/SessionFlags.h"
@@ -25,9 +26,10 @@ struct RelayIdentity {
 };
 
 // What every relay operation works on: the bus to the line, the relay
-// identified last, the flags, the catalogue with its ratio state, the grid
-// and the timer schedule on screen, and the live state. The window's data
-// module owns one for the whole run, and so does each mivctl command.
+// identified last, the flags, the catalogue with its ratio state, the grid,
+// the timer schedule and the journal on screen, and the live state. The
+// window's data module owns one for the whole run, and so does each mivctl
+// command.
 //
 // The bus belongs to the link that owns the port; the session only talks
 // through it, so that the same operations run over a serial port, a
@@ -52,6 +54,8 @@ struct RelaySession {
     ParameterCatalogue catalogue;
     ConfigGrid configGrid;
     TimerSchedule timer;
+    // The journal grid as the last reading left it.
+    JournalGrid journal;
     LiveValues live;
     // Numbers shown to the operator use the PC's separator; tests set their own.
     QChar decimalSeparator = systemDecimalSeparator();

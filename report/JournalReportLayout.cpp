@@ -24,6 +24,13 @@ void textOrBlank(XlsSheet &sheet, int row, int column, const std::optional<QStri
         sheet.setBlank(row, column, format);
 }
 
+// A journal cell with no text is an empty cell, as a tag without a value
+// becomes, rather than a text cell holding nothing.
+std::optional<QString> nonEmpty(const QString &text)
+{
+    return text.isEmpty() ? std::nullopt : std::optional(text);
+}
+
 } // namespace
 
 QString dateText(const QDateTime &moment)
@@ -88,10 +95,10 @@ XlsWorkbook build(const Input &input)
     for (int n = 1; n <= journalRows; ++n) {
         const int row = firstJournalRow + n - 1;
         sheet.setNumber(row, colA, n, bodyFormat);
-        const JournalEntry *entry = n <= input.journal.size() ? &input.journal.at(n - 1) : nullptr;
-        textOrBlank(sheet, row, colB, entry ? std::optional(entry->date) : std::nullopt, bodyFormat);
-        textOrBlank(sheet, row, colC, entry ? std::optional(entry->event) : std::nullopt, bodyFormat);
-        textOrBlank(sheet, row, colD, entry ? std::optional(entry->details) : std::nullopt, bodyFormat);
+        const JournalEntry entry = n <= input.journal.size() ? input.journal.at(n - 1) : JournalEntry();
+        textOrBlank(sheet, row, colB, nonEmpty(entry.date), bodyFormat);
+        textOrBlank(sheet, row, colC, nonEmpty(entry.event), bodyFormat);
+        textOrBlank(sheet, row, colD, nonEmpty(entry.details), bodyFormat);
     }
 
     const int widths[] = {950, 4827, 13860, 17590};

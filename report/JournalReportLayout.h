@@ -27,7 +27,8 @@ struct Input {
     std::optional<double> factoryNumber; // "pu2", written as a number
     std::optional<QString> softwareVersion; // "pu3"
     // Entry n - 1 fills journal row n (spreadsheet row 9 + n); at most
-    // journalRows entries are taken, the rest of the numbered rows stay empty.
+    // journalRows entries are taken, the rest of the numbered rows stay empty,
+    // and so does every cell of an entry whose text is empty.
     QList<JournalEntry> journal;
 };
 

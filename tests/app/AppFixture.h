@@ -53,6 +53,7 @@ protected:
             ++setupDialogs;
             return setupAnswer;
         };
+        environment.openFile = [this](const QString &path) { openedFiles << path; };
         dm = std::make_unique<Tdm>(*mf, op, environment);
     }
     // Starts them on a serial port that opens: one end of a pair of pseudo-terminals.
@@ -97,6 +98,7 @@ protected:
     std::unique_ptr<PtyBridge> bridge;
     ScriptedOperator op;
     int setupDialogs = 0;
+    QStringList openedFiles; // reports the window handed to the desktop to open
     std::optional<PortSettings> setupAnswer;
     std::unique_ptr<Tmf> mf;
     std::unique_ptr<Tdm> dm;

@@ -5,6 +5,7 @@
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -74,11 +75,43 @@ TEST_F(MivctlScanInfoConfig, wrongUsage)
 {
     for (const QStringList &arguments : {QStringList{QStringLiteral("info")}, QStringList{QStringLiteral("info"), QStringLiteral("0")},
                                          QStringList{QStringLiteral("scan"), QStringLiteral("x")},
-                                         QStringList{QStringLiteral("config"), QStringLiteral("read")}}) {
+                                         QStringList{QStringLiteral("config"), QStringLiteral("read")},
+                                         QStringList{QStringLiteral("journal")},
+                                         QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--pdf"), QStringLiteral("x")},
+                                         QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--csv")}}) {
         const ProgramResult result = mivctl(arguments);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 2) << arguments.join(u' ').toStdString();
     }
+}
+
+TEST_F(MivctlScanInfoConfig, journalPrintsTheRowsAndWritesTheReportAndCsv)
+{
+    const QString xls = folder.filePath(QStringLiteral("journal.xls"));
+    const QString csv = folder.filePath(QStringLiteral("journal.csv"));
+    const ProgramResult result = mivctl({QStringLiteral("journal"), QStringLiteral("6"), QStringLiteral("--xls"), xls,
+                                         QStringLiteral("--csv"), csv});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const QStringList rows = outputLines(result.standardOutput);
+    ASSERT_EQ(rows.size(), 37); // the simulator's default journal
+    for (int n = 1; n <= 37; ++n) {
+        const QStringList fields = rows[n - 1].split(u'\t');
+        ASSERT_EQ(fields.size(), 4) << rows[n - 1].toStdString();
+        EXPECT_EQ(fields[0], QString::number(n));
+        EXPECT_TRUE(fields[1].startsWith(QStringLiteral("20"))) << fields[1].toStdString();
+        EXPECT_FALSE(fields[2].isEmpty());
+    }
+
+    QFile workbook(xls);
+    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(workbook.readAll().startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
+    QFile table(csv);
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = table.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 1 + 37 + 1); // the header, the rows, nothing after the last CR LF
+    EXPECT_EQ(lines[0], QByteArray("\xEF\xBB\xBF") + QStringLiteral("Номер,Дата события,Событие,Информация\r").toUtf8());
+    EXPECT_TRUE(lines[1].startsWith("1,20"));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "core/ConfigGrid.h"
+#include "core/JournalGrid.h"
 #include "core/Texts.h"
 #include "support/QtPrinters.h"
 
@@ -220,6 +221,42 @@ TEST(JournalFilling, emptiesEveryCellThenNumbersTheFirstHundredRows)
         for (int column = 1; column < 6; ++column)
             EXPECT_TRUE(journal.data(journal.index(row, column)).toString().isEmpty());
     }
+}
+
+TEST(JournalGridModel, keepsOneToAHundredRowsAndTakesTextsOnly)
+{
+    JournalGrid journal;
+    QAbstractItemModelTester tester(&journal, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(journal.rowCount(), 100);
+    ASSERT_EQ(journal.columnCount(), 6);
+    EXPECT_EQ(journal.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Событие"));
+
+    journal.setRow(0, "1", "2009.11.05 08:04:00", "e", "i");
+    struct Step {
+        int rowCount;   // asked for
+        int rowsAfter;  // what the grid then has
+    };
+    const Step steps[] = {{12, 12}, {0, 1}, {-5, 1}, {250, 100}, {37, 37}};
+    for (const Step &step : steps) {
+        journal.setRowCount(step.rowCount);
+        EXPECT_EQ(journal.rowCount(), step.rowsAfter) << step.rowCount;
+        EXPECT_EQ(journal.text(0, JournalGrid::Date), QStringLiteral("2009.11.05 08:04:00")) << "row 0 stays";
+    }
+    // A row beyond the grid grows it; one beyond the hundredth is ignored.
+    journal.setRowCount(1);
+    journal.setRow(4, "5", "d", "e", "i");
+    EXPECT_EQ(journal.rowCount(), 5);
+    EXPECT_EQ(journal.text(3, JournalGrid::Number), QString());
+    journal.setRow(100, "101", "d", "e", "i");
+    EXPECT_EQ(journal.rowCount(), 5);
+
+    EXPECT_FALSE(journal.setData(journal.index(0, 1), 5));
+    EXPECT_FALSE(journal.setData(journal.index(0, 1), QStringLiteral("x"), Qt::DisplayRole));
+    EXPECT_TRUE(journal.setData(journal.index(0, 1), QStringLiteral("x")));
+    EXPECT_FALSE(journal.flags(journal.index(0, 1)).testFlag(Qt::ItemIsEditable));
+    journal.clearRow(4);
+    for (int column = 0; column < JournalGrid::ColumnCount; ++column)
+        EXPECT_EQ(journal.text(4, column), QString());
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 // The report workbook as an independent reader (xlrd) sees it: cells, fonts,
 // formats, merges, sizes, page setup, sheets and names; the container limits;
-// workbooks that cannot be written; saving that fails.
+// workbooks that cannot be written; saving that fails. The report of a
+// journal read from a simulated relay, and its CSV file.
+#include "core/ConfigGrid.h"
+#include "device/JournalReader.h"
 #include "report/CompoundFile.h"
+#include "report/JournalReport.h"
 #include "report/JournalReportLayout.h"
+#include "support/RelayLineFixture.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 #include "support/Superuser.h"
@@ -87,8 +92,10 @@ JournalReportLayout::Input reportInput(int entries, bool identity)
 
 QList<ExpectedCell> expectedCells(const JournalReportLayout::Input &in)
 {
+    // An empty text is an empty cell, as a tag without a value is.
     auto textOrBlank = [](int row, int column, const std::optional<QString> &text, Look look) {
-        return text ? ExpectedCell{row, column, "text", *text, look} : ExpectedCell{row, column, "blank", "", look};
+        return text && !text->isEmpty() ? ExpectedCell{row, column, "text", *text, look}
+                                        : ExpectedCell{row, column, "blank", "", look};
     };
     QList<ExpectedCell> cells = {
         textOrBlank(0, 0, in.date, Look::Plain), {0, 1, "blank", "", Look::Plain},
@@ -114,6 +121,26 @@ QList<ExpectedCell> expectedCells(const JournalReportLayout::Input &in)
         cells.append(textOrBlank(row, 3, set ? std::optional(entry.details) : std::nullopt, Look::Body));
     }
     return cells;
+}
+
+// Every cell of the first sheet, with its text or number, type and look.
+void expectCells(const QJsonObject &sheet, const QList<ExpectedCell> &expected)
+{
+    std::map<std::pair<int, int>, QJsonObject> written;
+    for (const QJsonValue &cell : sheet["cells"].toArray())
+        written[{cell["row"].toInt(), cell["col"].toInt()}] = cell.toObject();
+    EXPECT_EQ(written.size(), size_t(expected.size()));
+    for (const ExpectedCell &e : expected) {
+        SCOPED_TRACE(testing::Message() << "row " << e.row + 1 << " column " << e.column + 1);
+        const auto it = written.find({e.row, e.column});
+        ASSERT_NE(it, written.end());
+        QJsonObject want = lookOf(e.look);
+        want["row"] = e.row;
+        want["col"] = e.column;
+        want["type"] = e.type;
+        want["value"] = e.value;
+        EXPECT_EQ(it->second, want) << QJsonDocument(it->second).toJson(QJsonDocument::Compact).constData();
+    }
 }
 
 TEST(JournalReport, readsBackWithTheReportLayout)
@@ -162,22 +189,7 @@ TEST(JournalReport, readsBackWithTheReportLayout)
                                {"landscape", true}, {"settings_valid", true}, {"left_cm", 0.5},
                                {"right_cm", 0.5}, {"top_cm", 1.0}, {"bottom_cm", 1.5}}));
 
-        std::map<std::pair<int, int>, QJsonObject> written;
-        for (const QJsonValue &cell : first["cells"].toArray())
-            written[{cell["row"].toInt(), cell["col"].toInt()}] = cell.toObject();
-        const QList<ExpectedCell> expected = expectedCells(input);
-        EXPECT_EQ(written.size(), size_t(expected.size()));
-        for (const ExpectedCell &e : expected) {
-            SCOPED_TRACE(testing::Message() << "row " << e.row + 1 << " column " << e.column + 1);
-            const auto it = written.find({e.row, e.column});
-            ASSERT_NE(it, written.end());
-            QJsonObject want = lookOf(e.look);
-            want["row"] = e.row;
-            want["col"] = e.column;
-            want["type"] = e.type;
-            want["value"] = e.value;
-            EXPECT_EQ(it->second, want) << QJsonDocument(it->second).toJson(QJsonDocument::Compact).constData();
-        }
+        expectCells(first, expectedCells(input));
     }
 }
 
@@ -277,6 +289,84 @@ TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
 
     ASSERT_TRUE(report.save(path, &error)) << qPrintable(error);
     EXPECT_TRUE(contents().startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
+}
+
+// The journal read from a simulated relay through the reading of "Получить",
+// written as "Отчёт" writes it, and read back by xlrd.
+class JournalReportFromRelay : public RelayLineFixture
+{
+};
+
+TEST_F(JournalReportFromRelay, workbookHoldsTheRelayAndItsJournalAsTheGridShowsIt)
+{
+    select(1, 4);
+    device.deviceName = QStringLiteral("МИВ-04    ");
+    device.factoryNumber = 1001;
+    device.softwareVersion = 2332;
+    const QDateTime moment(QDate(2024, 3, 5), QTime(14, 7, 9));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const int beforeFirstReading = -1;
+    for (int entries : {beforeFirstReading, 0, 12, 100}) {
+        SCOPED_TRACE(testing::Message() << entries << " entries");
+        session.journal.setRowCount(100);
+        fillJournalNumbers(session.journal);
+        if (entries != beforeFirstReading) {
+            relay().setJournalLength(entries);
+            ASSERT_EQ(readJournal(session, op).outcome, JournalReadResult::Outcome::Complete);
+        }
+        const QString path = dir.filePath(QStringLiteral("journal%1.xls").arg(entries));
+        QString error;
+        ASSERT_TRUE(JournalReport::writeWorkbook(path, device, session.journal, moment, &error)) << qPrintable(error);
+
+        JournalReportLayout::Input expected;
+        expected.date = QStringLiteral("05.03.2024 14:07:09");
+        expected.deviceName = QStringLiteral("МИВ-04    ");
+        expected.factoryNumber = 1001;
+        expected.softwareVersion = QStringLiteral("v1 от 4.7.2008");
+        for (int row = 0; row < entries; ++row) {
+            const JournalReportLayout::JournalEntry entry{session.journal.text(row, JournalGrid::Date),
+                                                         session.journal.text(row, JournalGrid::Event),
+                                                         session.journal.text(row, JournalGrid::Details)};
+            ASSERT_FALSE(entry.date.isEmpty() || entry.event.isEmpty()) << "row " << row;
+            expected.journal.append(entry);
+        }
+        const QJsonObject book = readBack(path);
+        EXPECT_EQ(book["warnings"].toString(), QString());
+        ASSERT_EQ(book["sheets"].toArray().size(), 3);
+        expectCells(book["sheets"].toArray()[0].toObject(), expectedCells(expected));
+    }
+}
+
+TEST(JournalCsv, headerAndEventRowsQuotedAsRfc4180Asks)
+{
+    JournalGrid journal;
+    fillJournalNumbers(journal);
+    journal.setRow(0, "1", "2009.11.05 08:04:00", "Включениие питания реле", "");
+    journal.setRow(1, "2", "2009.11.05 08:05:00", "Превышения напряжения", "Ia = 12,3 А, Ib = 0,0 А");
+    journal.setRow(2, "3", "2009.11.05 08:06:00", "Вход \"ПУСК\"", "строка 1\r\nстрока 2");
+    journal.setRowCount(4); // row 3 keeps only its "#": no event, no line
+    const QByteArray expected = "\xEF\xBB\xBF"
+                                "Номер,Дата события,Событие,Информация\r\n"
+                                "1,2009.11.05 08:04:00,Включениие питания реле,\r\n"
+                                "2,2009.11.05 08:05:00,Превышения напряжения,\"Ia = 12,3 А, Ib = 0,0 А\"\r\n"
+                                "3,2009.11.05 08:06:00,\"Вход \"\"ПУСК\"\"\",\"строка 1\r\nстрока 2\"\r\n";
+    EXPECT_EQ(JournalReport::csvText(journal), expected);
+
+    // The name chooses the format; a failed write keeps the file there was.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(JournalReport::formatOf("a/report.CSV"), JournalReport::Format::Csv);
+    EXPECT_EQ(JournalReport::formatOf("a/report.xls"), JournalReport::Format::Xls);
+    EXPECT_EQ(JournalReport::formatOf("a/report"), JournalReport::Format::Xls);
+    const QString path = dir.filePath("journal.csv");
+    QString error;
+    ASSERT_TRUE(JournalReport::write(path, CurrentDevice(), journal, QDateTime::currentDateTime(), &error));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), expected);
+    EXPECT_FALSE(JournalReport::write(dir.filePath("missing/journal.csv"), CurrentDevice(), journal, {}, &error));
+    EXPECT_TRUE(error.contains("missing/journal.csv")) << qPrintable(error);
 }
 
 } // namespace

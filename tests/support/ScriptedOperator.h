@@ -4,6 +4,7 @@
 #include "core/Operator.h"
 
 #include <deque>
+#include <functional>
 #include <QList>
 #include <QString>
 #include <stdexcept>
@@ -35,6 +36,8 @@ public:
 
     // When set, message boxes with only an OK button are answered Ok without a queued answer.
     bool acknowledgeOkBoxes = true;
+    // Runs inside every keepAlive, as the operator's clicks would while a long loop runs.
+    std::function<void()> duringKeepAlive;
 
     const QList<Shown> &shown() const { return m_shown; }
     QStringList shownTexts() const
@@ -76,7 +79,12 @@ public:
     QString askSaveFileName(const QString &, const QString &) override { return take(m_fileNames, "save dialog"); }
     QString askOpenFileName(const QString &, const QString &) override { return take(m_fileNames, "open dialog"); }
     void note(const QString &text) override { m_notes.append(text); }
-    void keepAlive() override { ++m_keepAlive; }
+    void keepAlive() override
+    {
+        ++m_keepAlive;
+        if (duringKeepAlive)
+            duringKeepAlive();
+    }
     std::optional<QString> askText(const QString &caption, const QString &, const QString &) override
     {
         return take(m_texts, "input box " + caption.toStdString());

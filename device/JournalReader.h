@@ -1,0 +1,58 @@
+#pragma once
+
+#include "link/ReplyString.h"
+
+#include <functional>
+#include <QString>
+
+namespace miv {
+
+class Operator;
+struct RelaySession;
+
+// What the journal reading shows on its way.
+struct JournalReadHooks {
+    // The bar's position: n after entry n was listed, 99 when the journal ended early.
+    std::function<void(int position)> progress;
+};
+
+struct JournalReadResult {
+    enum class Outcome {
+        Complete, // the journal's end or its 100th entry was reached
+        Failed,   // an entry got no full answer or the port failed; the operator was told
+    };
+    Outcome outcome = Outcome::Complete;
+    int rows = 0; // the entries listed
+};
+
+// The journal reading of "Получить" on the journal tab: entries 0 to 99 of
+// the session's relay, one read of 11 registers each, listed in the session's
+// journal grid as they come, the operator's keepAlive after each row.
+//
+// An entry whose code is no known event is asked for again, up to three
+// requests in all; a full answer that still holds no known code is the
+// journal's end (not an error). An entry whose last answer is shorter than
+// JournalReadThreshold::reply stops the reading with "Ошибка связи с
+// устройством!"; so does a port that fails.
+//
+// Rows are overwritten in place from the top; at the end, after a failure as
+// well, the grid is cut to the rows listed. A journal that listed no row
+// leaves one empty row, so no event of an earlier reading stays on screen.
+JournalReadResult readJournal(RelaySession &session, Operator &op, const JournalReadHooks &hooks = {});
+
+namespace JournalReadThreshold {
+constexpr int reply = 10;  // shortest reply string taken as an answer
+constexpr int requests = 3; // requests for an entry whose code is unknown
+} // namespace JournalReadThreshold
+
+// The texts of one journal entry, from the reply string of its read (data
+// byte k is character 4 + k; bytes beyond the reply's end count as 0).
+// The event code is data byte 0.
+int journalEventCode(const ReplyString &reply);
+// "20" + year, month, day, hour, minute, second, two digits at least:
+// "2009.11.05 08:04:00".
+QString journalDateText(const ReplyString &reply);
+// The column "Информация" of the entry's code; empty for codes without details.
+QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator);
+
+} // namespace miv

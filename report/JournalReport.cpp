@@ -1,0 +1,128 @@
+#include "report/JournalReport.h"
+
+#include "core/CurrentDevice.h"
+#include "core/JournalGrid.h"
+#include "core/Operator.h"
+#include "core/RelaySession.h"
+#include "device/SoftwareVersion.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace miv {
+
+namespace JournalReport {
+
+namespace {
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+void appendLine(QByteArray &out, const QStringList &fields)
+{
+    QStringList quoted;
+    for (const QString &field : fields)
+        quoted << csvField(field);
+    out += quoted.join(u',').toUtf8();
+    out += "\r\n";
+}
+
+} // namespace
+
+Format formatOf(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0 ? Format::Csv
+                                                                                              : Format::Xls;
+}
+
+JournalReportLayout::Input reportInput(const CurrentDevice &device, const JournalGrid &journal,
+                                       const QDateTime &moment)
+{
+    JournalReportLayout::Input input;
+    input.date = JournalReportLayout::dateText(moment);
+    input.deviceName = device.deviceName;
+    input.factoryNumber = device.factoryNumber;
+    input.softwareVersion = softwareVersionText(device.softwareVersion);
+    for (int row = 0; row < journal.rowCount(); ++row)
+        input.journal.append({journal.text(row, JournalGrid::Date), journal.text(row, JournalGrid::Event),
+                              journal.text(row, JournalGrid::Details)});
+    return input;
+}
+
+QByteArray csvText(const JournalGrid &journal)
+{
+    QByteArray out("\xEF\xBB\xBF");
+    QStringList header;
+    for (const QString &caption : JournalGrid::captions())
+        header << caption;
+    appendLine(out, header);
+    for (int row = 0; row < journal.rowCount(); ++row) {
+        if (journal.text(row, JournalGrid::Event).isEmpty())
+            continue;
+        appendLine(out, {journal.text(row, JournalGrid::Number), journal.text(row, JournalGrid::Date),
+                         journal.text(row, JournalGrid::Event), journal.text(row, JournalGrid::Details)});
+    }
+    return out;
+}
+
+bool writeCsv(const QString &path, const JournalGrid &journal, QString *error)
+{
+    const QByteArray bytes = csvText(journal);
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool writeWorkbook(const QString &path, const CurrentDevice &device, const JournalGrid &journal,
+                   const QDateTime &moment, QString *error)
+{
+    return JournalReportLayout::build(reportInput(device, journal, moment)).save(path, error);
+}
+
+bool write(const QString &path, const CurrentDevice &device, const JournalGrid &journal, const QDateTime &moment,
+           QString *error)
+{
+    if (formatOf(path) == Format::Csv)
+        return writeCsv(path, journal, error);
+    return writeWorkbook(path, device, journal, moment, error);
+}
+
+QString finishedQuestion(const QString &path)
+{
+    return QStringLiteral("Формирование файла завершено\rФайл: \"%1\"\rОткрыть файл?").arg(path);
+}
+
+Outcome makeReport(const RelaySession &session, Operator &op)
+{
+    Outcome outcome;
+    outcome.path = op.askSaveFileName(filter, defaultSuffix);
+    if (outcome.path.isEmpty())
+        return outcome;
+    QString error;
+    if (!write(outcome.path, session.device, session.journal, QDateTime::currentDateTime(), &error)) {
+        op.message(Operator::Icon::Error, error);
+        outcome.kind = Outcome::Kind::Failed;
+        return outcome;
+    }
+    outcome.kind = Outcome::Kind::Written;
+    op.keepAlive();
+    outcome.open = op.message(Operator::Icon::Question, finishedQuestion(outcome.path), Operator::Buttons::YesNo)
+                   == Operator::Answer::Yes;
+    return outcome;
+}
+
+} // namespace JournalReport
+
+} // namespace miv
