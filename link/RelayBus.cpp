@@ -194,13 +194,20 @@ void RelayBus::markLineActivity()
 RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when)
 {
     Exchange result = exchange(request, firstByteTimeoutMs);
+    bool repeated = false;
     for (int attempt = 1; attempt <= m_timing.retries && result.outcome == Outcome::Silent; ++attempt) {
         if (when == RetryWhen::Damaged && !result.damaged)
             break;
         qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
                                  << QStringLiteral("retry %1 of %2").arg(attempt).arg(m_timing.retries);
         result = exchange(request, firstByteTimeoutMs, true);
+        repeated = true;
     }
+    // The reply to an attempt that went unanswered may still come, after the
+    // answer to its repetition: before the next, different request to this
+    // relay the line is watched for it, as after any silent exchange.
+    if (repeated && result.outcome != Outcome::Silent)
+        m_lastSilentAddress = quint8(request[0]);
     return result;
 }
 

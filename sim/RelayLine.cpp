@@ -203,7 +203,10 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
 
     Reply reply;
     reply.bytes = (faults ? faults->garbage : QByteArray()) + frame;
-    reply.delayMs = latencyMs() + (faults ? faults->lateMs : 0);
+    const bool late = faults->lateMs > 0 && (!stored || stored->lateReplies != 0);
+    if (late && stored && stored->lateReplies > 0)
+        --stored->lateReplies;
+    reply.delayMs = latencyMs() + (late ? faults->lateMs : 0);
     return reply;
 }
 

@@ -19,6 +19,7 @@ public:
         int answerRequests = -1;    // answers this many more requests, then falls silent (-1: no limit)
         bool badCrc = false;        // every reply's CRC is wrong
         int lateMs = 0;             // replies come this much later than usual
+        int lateReplies = -1;       // only this many more replies come late (-1: every one)
         QByteArray garbage;         // bytes sent before each reply
         bool wrongAddress = false;  // replies carry another address
         bool truncate = false;      // replies lose their last data byte

@@ -153,6 +153,16 @@ TEST_F(RelayBusTest, failedExchangesAreAskedAgainRefusalsAndSilentStatusQueriesN
     const ReplyString reply = bus.readRegisters(1, 0x50, 2);
     ASSERT_EQ(reply.size(), 7);
     EXPECT_EQ(replyWord(reply, 0), 10);
+
+    // Only the first reply is late, and comes during its repetition: the
+    // repetition's own reply, still on its way, is never taken for the next
+    // request.
+    line.setLatencyMs(30, 30);
+    late.lateMs = 40;
+    late.lateReplies = 1;
+    line.setFaults(1, late);
+    EXPECT_EQ(replyWord(bus.readRegisters(1, 0x50, 2), 0), 10);
+    EXPECT_EQ(replyWord(bus.readRegisters(1, 0x60, 2), 0), 80) << "not the 0x50 block";
 }
 
 TEST_F(RelayBusTest, refusedWriteReturnsTheExceptionCode)
