@@ -584,7 +584,19 @@ QWidget *Tmf::buildJournalTab()
 {
     sg1 = makeGrid(nullptr);
     sg1->setObjectName(QStringLiteral("sg1"));
-    h0 = makeHeader(journalCaptions, journalSections, 1, nullptr);
+    // "Дата события" grows where the font is wider than the window's own, so
+    // that the date and time fit; "Событие" gives up the same width.
+    m_journalSections = journalSections;
+    m_journalColumns = journalColumns;
+    const int dateWidth = QFontMetrics(sg1->font()).horizontalAdvance(QStringLiteral("2026.12.31 23:59:59")) + 8;
+    if (dateWidth > journalSections[1]) {
+        const int more = dateWidth - journalSections[1];
+        m_journalSections[1] += more;
+        m_journalSections[2] -= more;
+        m_journalColumns[1] += more;
+        m_journalColumns[2] -= more;
+    }
+    h0 = makeHeader(journalCaptions, m_journalSections, 1, nullptr);
     h0->setObjectName(QStringLiteral("h0"));
     pb2 = new QProgressBar;
     pb2->setObjectName(QStringLiteral("pb2"));
@@ -711,7 +723,7 @@ void Tmf::setJournalModel(QAbstractItemModel *model)
         if (sg1->isColumnHidden(column))
             hidden << column;
     sg1->setModel(model);
-    applyColumns(sg1, journalColumns);
+    applyColumns(sg1, m_journalColumns);
     for (int column : hidden)
         sg1->setColumnHidden(column, true);
 }

@@ -198,5 +198,7 @@ private:
     QStandardItemModel *m_journalTexts = nullptr;
     QList<int> m_configSections; // header h, widened where the font needs it
     QList<int> m_configColumns;  // grid sg, each its section less 2
+    QList<int> m_journalSections; // header h0, the date widened where the font needs it
+    QList<int> m_journalColumns;  // grid sg1
     std::function<bool()> m_relayControlEntryCheck;
 };

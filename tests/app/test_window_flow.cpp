@@ -226,7 +226,13 @@ TEST_F(WindowFlow, picturesOfEveryTab)
     enterTab(ActionEnabling::TimerTab);
     mf->grab().save(shots + QStringLiteral("/flow-tab6.png"));
     enterTab(ActionEnabling::JournalTab);
+    dm->a_getdata->trigger();
     mf->grab().save(shots + QStringLiteral("/flow-tab4.png"));
+    dm->a_refresh->trigger(); // on the journal tab: does nothing
+    enterTab(ActionEnabling::LiveValuesTab);
+    dm->a_refresh->trigger();
+    dm->a_refresh->trigger(); // the two-column display comes one display late
+    mf->grab().save(shots + QStringLiteral("/flow-tab1.png"));
 }
 
 } // namespace
