@@ -114,4 +114,48 @@ TEST_F(MivctlScanInfoConfig, journalPrintsTheRowsAndWritesTheReportAndCsv)
     EXPECT_TRUE(lines[1].startsWith("1,20"));
 }
 
+// The commands and the refresh after them, as a shell script would use them.
+TEST_F(MivctlScanInfoConfig, commandsAndLiveValues)
+{
+    const auto line = [](const ProgramResult &result, const QString &caption) {
+        for (const QString &text : outputLines(result.standardOutput))
+            if (text.startsWith(caption + u'\t'))
+                return text.section(u'\t', 1);
+        return QString();
+    };
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char *caption; // a line of the refresh after it, empty: none checked
+        const char *value;
+        const char *error;   // on stderr
+    };
+    const Case cases[] = {
+        {{"command", "6", "start"}, 0, "Реле: Работа", "on", ""},
+        {{"command", "6", "output", "alarm", "on"}, 3, "", "", "Есть токи! Отключите двигатель!"},
+        {{"command", "6", "stop"}, 0, "Реле: Работа", "off", ""},
+        {{"command", "6", "output", "alarm", "on"}, 0, "Реле: Авария", "on", ""},
+        {{"--yes", "command", "6", "ack"}, 0, "Реле: Авария", "off", ""},
+        {{"command", "6", "clock-set", "31.12.2026 23:59:00"}, 0, "Дата", "31.12.2026", ""},
+        {{"command", "6", "serial", "70000"}, 3, "", "", ""},
+        {{"live", "6"}, 0, "Напряжение A", nullptr, ""},
+    };
+    for (const Case &c : cases) {
+        QStringList arguments;
+        for (const QString &argument : c.arguments)
+            arguments << argument;
+        const ProgramResult result = mivctl(arguments);
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.standardError.toStdString();
+        const QString shown = line(result, QString::fromUtf8(c.caption));
+        if (*c.caption && c.value) {
+            EXPECT_EQ(shown, QString::fromUtf8(c.value));
+        } else if (*c.caption) {
+            EXPECT_TRUE(shown.endsWith(QStringLiteral(" В"))) << shown.toStdString();
+        }
+        EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.error))) << result.standardError.toStdString();
+    }
+}
+
 } // namespace
