@@ -1,10 +1,10 @@
 #include "link/IniFile.h"
 
+#include "core/FileReplacement.h"
 #include "core/Windows1251.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace miv {
 
@@ -118,9 +118,9 @@ bool IniFile::save(QString *error) const
             const std::optional<QByteArray> encoded = Windows1251::encode(line.text, &bad);
             if (!encoded) {
                 if (error)
-                    *error = QStringLiteral("Не удалось записать файл %1: символ «%2» (U+%3) нельзя записать в кодировке Windows-1251")
-                                 .arg(m_path, QString(bad))
-                                 .arg(bad.unicode(), 4, 16, QLatin1Char('0'));
+                    *error = fileWriteError(m_path, QStringLiteral("символ «%1» (U+%2) нельзя записать в кодировке Windows-1251")
+                                                        .arg(QString(bad))
+                                                        .arg(bad.unicode(), 4, 16, QLatin1Char('0')));
                 return false;
             }
             bytes += *encoded;
@@ -131,17 +131,7 @@ bool IniFile::save(QString *error) const
         bytes += line.ending.isEmpty() && i + 1 < m_lines.size() ? m_lineEnd : line.ending;
     }
 
-    // QSaveFile writes a temporary file beside the target and renames it over
-    // the target only when everything was written.
-    QSaveFile file(m_path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("Не удалось записать файл %1: %2").arg(m_path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return replaceFile(m_path, bytes, error);
 }
 
 QList<IniFile::Block> IniFile::blocksOf(const QString &section) const

@@ -1,13 +1,13 @@
 #include "report/JournalReport.h"
 
 #include "core/CurrentDevice.h"
+#include "core/FileReplacement.h"
 #include "core/JournalGrid.h"
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "device/SoftwareVersion.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace miv {
 
@@ -74,15 +74,7 @@ QByteArray csvText(const JournalGrid &journal)
 bool writeCsv(const QString &path, const JournalGrid &journal, QString *error)
 {
     const QByteArray bytes = csvText(journal);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return replaceFile(path, bytes, error);
 }
 
 bool writeWorkbook(const QString &path, const CurrentDevice &device, const JournalGrid &journal,

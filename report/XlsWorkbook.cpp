@@ -1,12 +1,12 @@
 #include "report/XlsWorkbook.h"
 
+#include "core/FileReplacement.h"
 #include "report/CompoundFile.h"
 
-#include <QHash>
-#include <QSaveFile>
-#include <QtEndian>
 #include <cmath>
 #include <cstring>
+#include <QHash>
+#include <QtEndian>
 
 namespace miv {
 
@@ -540,18 +540,10 @@ bool XlsWorkbook::save(const QString &path, QString *error) const
     const QByteArray bytes = toBiff8(&reason);
     if (bytes.isEmpty()) {
         if (error)
-            *error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, reason);
+            *error = fileWriteError(path, reason);
         return false;
     }
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return replaceFile(path, bytes, error);
 }
 
 } // namespace miv
