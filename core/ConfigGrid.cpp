@@ -11,7 +11,7 @@ const QString changeMark = QStringLiteral("*");
 
 } // namespace
 
-ConfigGrid::ConfigGrid(QObject *parent) : QAbstractTableModel(parent) {}
+ConfigGrid::ConfigGrid(QObject *parent) : TextGridModel(parent) {}
 
 int ConfigGrid::rowCount(const QModelIndex &parent) const
 {
@@ -21,25 +21,6 @@ int ConfigGrid::rowCount(const QModelIndex &parent) const
 int ConfigGrid::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant ConfigGrid::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || !isValidCell(index.row(), index.column()))
-        return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return text(index.row(), index.column());
-    return {};
-}
-
-bool ConfigGrid::setData(const QModelIndex &index, const QVariant &value, int role)
-{
-    if (role != Qt::EditRole || !index.isValid() || !isValidCell(index.row(), index.column()))
-        return false;
-    if (value.typeId() != QMetaType::QString)
-        return false;
-    setText(index.row(), index.column(), value.toString());
-    return true;
 }
 
 QVariant ConfigGrid::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ParameterCatalogue.h"
+#include "core/TextGridModel.h"
 
 #include <array>
 #include <QAbstractTableModel>
@@ -11,7 +12,7 @@ namespace miv {
 // The configuration grid `sg`: 34 rows, one per catalogue row, and six columns
 // of texts. The cells are the working store of the configuration on screen:
 // reading, editing, writing and the settings file all go through them.
-class ConfigGrid : public QAbstractTableModel
+class ConfigGrid : public TextGridModel
 {
     Q_OBJECT
 public:
@@ -29,15 +30,12 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // Takes a text for Qt::EditRole; refuses anything else.
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Cell texts; out-of-range cells read as empty and are not written.
-    QString text(int row, int column) const;
-    void setText(int row, int column, const QString &text);
+    QString text(int row, int column) const override;
+    void setText(int row, int column, const QString &text) override;
 
     // Empties every cell, then names and registers of rows 0-33 from the catalogue.
     void fillFromCatalogue(const ParameterCatalogue &catalogue);
@@ -75,7 +73,7 @@ public:
     void unmark(int row);
 
 private:
-    bool isValidCell(int row, int column) const;
+    bool isValidCell(int row, int column) const override;
     void changed(int row, int column);
 
     std::array<std::array<QString, ColumnCount>, ConfigRow::count> m_cells;

@@ -4,7 +4,7 @@
 
 namespace miv {
 
-JournalGrid::JournalGrid(QObject *parent) : QAbstractTableModel(parent), m_rows(maximumRows) {}
+JournalGrid::JournalGrid(QObject *parent) : TextGridModel(parent), m_rows(maximumRows) {}
 
 int JournalGrid::rowCount(const QModelIndex &parent) const
 {
@@ -14,25 +14,6 @@ int JournalGrid::rowCount(const QModelIndex &parent) const
 int JournalGrid::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant JournalGrid::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || !isValidCell(index.row(), index.column()))
-        return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return text(index.row(), index.column());
-    return {};
-}
-
-bool JournalGrid::setData(const QModelIndex &index, const QVariant &value, int role)
-{
-    if (role != Qt::EditRole || !index.isValid() || !isValidCell(index.row(), index.column()))
-        return false;
-    if (value.typeId() != QMetaType::QString)
-        return false;
-    setText(index.row(), index.column(), value.toString());
-    return true;
 }
 
 const std::array<QString, 4> &JournalGrid::captions()

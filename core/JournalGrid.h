@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TextGridModel.h"
+
 #include <array>
 #include <QAbstractTableModel>
 #include <QList>
@@ -11,7 +13,7 @@ namespace miv {
 // row and at most 100. The cells are the working store of the journal on
 // screen: the reading fills them and the report and the CSV file take them
 // from here. Before the first reading the grid has 100 rows.
-class JournalGrid : public QAbstractTableModel
+class JournalGrid : public TextGridModel
 {
     Q_OBJECT
 public:
@@ -30,15 +32,12 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // Takes a text for Qt::EditRole; refuses anything else.
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Cell texts; cells outside the grid read as empty and are not written.
-    QString text(int row, int column) const;
-    void setText(int row, int column, const QString &text);
+    QString text(int row, int column) const override;
+    void setText(int row, int column, const QString &text) override;
 
     // Writes the four visible cells of `row`, growing the grid to reach it
     // (up to maximumRows); a row beyond that is ignored.
@@ -54,7 +53,7 @@ public:
 
 private:
     using Row = std::array<QString, ColumnCount>;
-    bool isValidCell(int row, int column) const;
+    bool isValidCell(int row, int column) const override;
 
     QList<Row> m_rows;
 };
