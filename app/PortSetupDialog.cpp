@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSpinBox>
@@ -31,6 +32,14 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     auto *group = new QGroupBox(QStringLiteral(" Settings "), this);
     m_form = new QFormLayout(group);
 
+    m_line = addList(QStringLiteral("Line"), {serialLineText(), gatewayLineText()},
+                     current.transport == PortSettings::Transport::Tcp ? gatewayLineText() : serialLineText());
+    m_line->setObjectName(QStringLiteral("line"));
+    m_gateway = new QLineEdit(current.gateway, this);
+    m_gateway->setObjectName(QStringLiteral("gateway"));
+    m_gateway->setPlaceholderText(QStringLiteral("192.168.0.7:4001"));
+    m_form->addRow(QStringLiteral("Gateway"), m_gateway);
+
     m_port = addList(QStringLiteral("Port"), presentPortNames(), current.portName);
     m_port->setEditable(true);
     m_port->setInsertPolicy(QComboBox::NoInsert);
@@ -55,9 +64,12 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     m_form->addRow(QStringLiteral("Retries"), m_retries);
 
     auto *buttons = new QDialogButtonBox(this);
-    QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
+    m_ok->setDefault(true);
+    connect(m_line, &QComboBox::currentIndexChanged, this, &TComSetupFrm::updateLineChoice);
+    connect(m_gateway, &QLineEdit::textChanged, this, &TComSetupFrm::updateLineChoice);
+    updateLineChoice();
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -65,6 +77,24 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     layout->addWidget(group);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString TComSetupFrm::serialLineText()
+{
+    return QStringLiteral("Serial port");
+}
+
+QString TComSetupFrm::gatewayLineText()
+{
+    return QStringLiteral("TCP-шлюз");
+}
+
+void TComSetupFrm::updateLineChoice()
+{
+    const bool gateway = m_line->currentText() == gatewayLineText();
+    m_gateway->setEnabled(gateway);
+    m_port->setEnabled(!gateway);
+    m_ok->setEnabled(!gateway || PortSettings::parseGateway(m_gateway->text()).has_value());
 }
 
 QComboBox *TComSetupFrm::addList(const QString &label, const QStringList &values, const QString &current)
@@ -92,6 +122,11 @@ PortSettings TComSetupFrm::chosenSettings() const
     settings.flowControl = m_flowControl->currentText();
     settings.scanWaitMs = m_scanWait->value();
     settings.retries = m_retries->value();
+    settings.transport = m_line->currentText() == gatewayLineText() ? PortSettings::Transport::Tcp
+                                                                    : PortSettings::Transport::Serial;
+    const QString gateway = m_gateway->text().trimmed();
+    if (PortSettings::parseGateway(gateway))
+        settings.gateway = gateway;
     return settings;
 }
 

@@ -7,14 +7,19 @@
 
 class QComboBox;
 class QFormLayout;
+class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace miv {
 
-// The port setup dialog: six lists (and the scan's wait), each showing the port's current value on
+// The port setup dialog: the line, the gateway, six lists (and the scan's wait), each showing the port's current value on
 // opening. The port list offers the serial ports present and also takes a
 // typed name or device path, since pseudo-terminals and /dev/serial/by-id
-// links are not listed.
+// links are not listed. "Line" chooses between that serial port and a
+// "TCP-шлюз" (a serial-to-Ethernet gateway at HOST:PORT); the line settings
+// stay editable for the gateway's serial side and the bus's timing. OK is
+// refused while the gateway chosen is no HOST:PORT.
 class TComSetupFrm : public QDialog
 {
     Q_OBJECT
@@ -27,10 +32,18 @@ public:
     // Shows the dialog modally: the chosen settings on OK, none on Cancel.
     static std::optional<PortSettings> execFor(const PortSettings &current, QWidget *parent = nullptr);
 
+    // The texts of the line list.
+    static QString serialLineText();
+    static QString gatewayLineText();
+
 private:
+    void updateLineChoice();
     QComboBox *addList(const QString &label, const QStringList &values, const QString &current);
 
     PortSettings m_current;
+    QComboBox *m_line = nullptr;
+    QLineEdit *m_gateway = nullptr;
+    QPushButton *m_ok = nullptr;
     QComboBox *m_port = nullptr;
     QComboBox *m_baudRate = nullptr;
     QComboBox *m_dataBits = nullptr;

@@ -23,7 +23,7 @@
 #include "link/FrontIni.h"
 #include "app/PortSetupDialog.h"
 #include "link/RelayBus.h"
-#include "link/SerialLink.h"
+#include "link/LineLink.h"
 #include "report/JournalReport.h"
 
 #include <cstdlib>
@@ -45,7 +45,8 @@ std::unique_ptr<PortLink> makePortLink(const Tdm::Environment &environment)
 {
     if (environment.portLink)
         return environment.portLink();
-    return std::make_unique<SerialLink>();
+    // The serial port or the TCP gateway, whichever the settings name.
+    return std::make_unique<LineLink>();
 }
 
 } // namespace
@@ -169,6 +170,9 @@ bool Tdm::storePortSettings(const PortSettings &settings, QString *error)
         PortSettings inFile;
         ::loadPortSettings(settingsFile(), inFile);
         stored.portName = inFile.portName;
+        // The override also meant the serial port for this run only.
+        if (stored.transport == PortSettings::Transport::Serial)
+            stored.transport = inFile.transport;
     }
     return ::storePortSettings(settingsFile(), stored, error);
 }
@@ -200,8 +204,10 @@ void Tdm::DataModuleCreate()
     QString error;
     bool opened = ::loadPortSettings(settingsFile(), settings, &error);
     if (opened) {
-        if (m_environment.portNameOverride)
+        if (m_environment.portNameOverride) {
             settings.portName = *m_environment.portNameOverride;
+            settings.transport = PortSettings::Transport::Serial;
+        }
         opened = p.setSettings(settings, &error) && p.open(&error);
     }
     if (!opened) {

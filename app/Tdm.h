@@ -41,7 +41,8 @@ public:
         std::optional<QString> portNameOverride;
         // The port setup dialog; empty means the real one.
         miv::PortSetupDialog portSetupDialog;
-        // Makes the port link `p`; empty means the serial port.
+        // Makes the port link `p`; empty means the program's own, the serial
+        // port or the TCP gateway as the settings' transport says (LineLink).
         std::function<std::unique_ptr<miv::PortLink>()> portLink;
         // Opens a written report with the program the desktop associates
         // with it; empty means the desktop's own.

@@ -3,12 +3,12 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOperator.h"
 #include "core/RelaySession.h"
-#include "link/SerialLink.h"
+#include "link/LineLink.h"
 
 #include <QTextStream>
 
 // What a mivctl command works with: the port settings ("front.ini" with the
-// options over it), the serial link and its bus, the relay session the
+// options over it), the port link (serial or TCP gateway) and its bus, the relay session the
 // window's data module would hold, the operator, and the two output streams
 // (stdout UTF-8, stderr).
 class CliContext
@@ -18,7 +18,7 @@ public:
 
     const GlobalOptions &options() const { return m_options; }
     const miv::PortSettings &settings() const { return m_link.settings(); }
-    miv::SerialLink &link() { return m_link; }
+    miv::LineLink &link() { return m_link; }
     miv::RelayBus &bus() { return m_link.bus(); }
     miv::RelaySession &session() { return m_session; }
     ConsoleOperator &console() { return m_operator; }
@@ -38,7 +38,7 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     ConsoleOperator m_operator;
-    miv::SerialLink m_link;
+    miv::LineLink m_link; // the serial port or the TCP gateway, as the settings say
     miv::RelaySession m_session{m_link.bus()};
     QString m_settingsError; // "front.ini" could not be read
 };

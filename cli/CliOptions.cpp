@@ -27,6 +27,15 @@ std::optional<QString> oneOf(const QStringList &texts, const QString &text)
     return std::nullopt;
 }
 
+// The HOST:PORT of a "tcp://HOST:PORT" port; none for a serial port's name.
+std::optional<QString> gatewayOf(const QString &portName)
+{
+    const QLatin1String scheme("tcp://");
+    if (!portName.startsWith(scheme, Qt::CaseInsensitive))
+        return std::nullopt;
+    return portName.mid(scheme.size());
+}
+
 // Stores an option's value; false when the value is not acceptable.
 using ValueSetter = std::function<bool(GlobalOptions &, const QString &)>;
 
@@ -36,6 +45,8 @@ const QList<std::pair<QString, ValueSetter>> &valueOptions()
         {QStringLiteral("--port"),
          [](GlobalOptions &o, const QString &v) {
              o.portName = v.trimmed();
+             if (const std::optional<QString> gateway = gatewayOf(*o.portName))
+                 return PortSettings::parseGateway(*gateway).has_value();
              return !o.portName->isEmpty();
          }},
         {QStringLiteral("--baud"),
@@ -93,8 +104,15 @@ const ValueSetter *valueOption(const QString &name)
 
 void GlobalOptions::applyTo(PortSettings &settings) const
 {
-    if (portName)
-        settings.portName = *portName;
+    if (portName) {
+        if (const std::optional<QString> gateway = gatewayOf(*portName)) {
+            settings.transport = PortSettings::Transport::Tcp;
+            settings.gateway = *gateway;
+        } else {
+            settings.transport = PortSettings::Transport::Serial;
+            settings.portName = *portName;
+        }
+    }
     if (baudRate) {
         // A rate of the settings file's list is kept as such; any other is a custom rate.
         const QString text = QString::number(*baudRate);
@@ -123,6 +141,7 @@ QString globalOptionsUsage()
         "usage: mivctl [OPTIONS] COMMAND [ARGUMENTS...]\n"
         "options (before the command; the port settings default to front.ini beside mivctl):\n"
         "  --port NAME                          port name or device path (ttyUSB0, COM3, /dev/pts/5)\n"
+        "  --port tcp://HOST:PORT               a serial-to-Ethernet gateway passing the frames over TCP\n"
         "  --baud N                             line speed\n"
         "  --parity none|odd|even|mark|space\n"
         "  --data-bits 5..8\n"

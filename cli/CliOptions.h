@@ -7,12 +7,12 @@
 #include <optional>
 
 // The options that come before the command:
-//   mivctl [--port NAME] [--baud N] [--parity none|odd|even|mark|space]
+//   mivctl [--port NAME|tcp://HOST:PORT] [--baud N] [--parity none|odd|even|mark|space]
 //          [--data-bits 5..8] [--stop-bits 1|1.5|2] [--timeout MS]
 //          [--scan-wait MS] [--retries N] [--trace] [--yes] COMMAND [ARGUMENTS...]
 // Everything after the command belongs to the command, options included.
 struct GlobalOptions {
-    std::optional<QString> portName;
+    std::optional<QString> portName; // or "tcp://HOST:PORT": the gateway, the line settings kept
     std::optional<int> baudRate;
     std::optional<QString> parity;   // as "front.ini" writes it: "None", "Odd", ...
     std::optional<QString> dataBits; // "5" .. "8"

@@ -13,6 +13,10 @@ const QString section = QStringLiteral("p");
 const QString busSection = QStringLiteral("bus");
 const QString scanWaitKey = QStringLiteral("ScanWaitMs");
 const QString retriesKey = QStringLiteral("Retries");
+const QString transportKey = QStringLiteral("Transport");
+const QString gatewayKey = QStringLiteral("Gateway");
+const QString serialText = QStringLiteral("serial");
+const QString tcpText = QStringLiteral("tcp");
 
 // The text of `texts` that equals `value` without regard to case; none for an unknown value.
 std::optional<QString> knownText(const QStringList &texts, const QString &value)
@@ -121,6 +125,14 @@ void PortSettings::loadFrom(const IniFile &file)
     const int repeat = file.value(busSection, retriesKey).toInt(&ok);
     if (ok && repeat >= 0 && repeat <= maximumRetries)
         retries = repeat;
+    const QString line = file.value(busSection, transportKey).trimmed();
+    if (line.compare(serialText, Qt::CaseInsensitive) == 0)
+        transport = Transport::Serial;
+    else if (line.compare(tcpText, Qt::CaseInsensitive) == 0)
+        transport = Transport::Tcp;
+    const QString address = file.value(busSection, gatewayKey).trimmed();
+    if (parseGateway(address))
+        gateway = address;
 }
 
 void PortSettings::storeTo(IniFile &file) const
@@ -135,6 +147,38 @@ void PortSettings::storeTo(IniFile &file) const
     file.setValue(section, QStringLiteral("FlowControl"), flowControl);
     file.setValue(busSection, scanWaitKey, QString::number(scanWaitMs));
     file.setValue(busSection, retriesKey, QString::number(retries));
+    file.setValue(busSection, transportKey, transport == Transport::Tcp ? tcpText : serialText);
+    if (!gateway.isEmpty())
+        file.setValue(busSection, gatewayKey, gateway);
+}
+
+std::optional<PortSettings::GatewayAddress> PortSettings::parseGateway(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const qsizetype colon = trimmed.lastIndexOf(u':');
+    if (colon <= 0)
+        return std::nullopt;
+    QString host = trimmed.left(colon);
+    if (host.startsWith(u'[')) {
+        if (!host.endsWith(u']') || host.size() < 3)
+            return std::nullopt;
+        host = host.mid(1, host.size() - 2);
+    } else if (host.contains(u':')) {
+        return std::nullopt; // an IPv6 address needs its brackets
+    }
+    const QString portText = trimmed.mid(colon + 1);
+    bool ok = false;
+    const uint port = portText.toUInt(&ok);
+    if (!ok || port == 0 || port > 65535 || portText.startsWith(u'+'))
+        return std::nullopt;
+    if (host.contains(u' ') || host.contains(u'/'))
+        return std::nullopt;
+    return GatewayAddress{host, quint16(port)};
+}
+
+QString PortSettings::lineName() const
+{
+    return transport == Transport::Tcp ? QStringLiteral("tcp://") + gateway : portName;
 }
 
 void PortSettings::applyTo(RelayBus &bus) const

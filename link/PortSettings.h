@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace miv {
 
@@ -25,6 +26,25 @@ struct PortSettings {
     int scanWaitMs = defaultScanWaitMs;
     // How often a failed exchange is asked again (section "bus", key "Retries").
     int retries = defaultRetries;
+    // Which line the relays are reached by: the serial port above, or a
+    // serial-to-Ethernet gateway that passes the same frames over TCP
+    // (section "bus", keys "Transport" = serial|tcp and "Gateway" = HOST:PORT).
+    // The line settings stay in force over TCP: the gateway's serial side
+    // runs at them, and the bus keeps its silences and waits by them.
+    enum class Transport { Serial, Tcp };
+    Transport transport = Transport::Serial;
+    QString gateway; // "HOST:PORT", "[IPv6]:PORT"
+
+    struct GatewayAddress {
+        QString host;
+        quint16 port = 0;
+        bool operator==(const GatewayAddress &) const = default;
+    };
+    // "HOST:PORT" (an IPv6 host in brackets) split; none when it is not one
+    // (no host, a port outside 1..65535).
+    static std::optional<GatewayAddress> parseGateway(const QString &text);
+    // What the line is called in messages: the port name, or "tcp://HOST:PORT".
+    QString lineName() const;
 
     // A relay answering within 100 ms at 9600 bit/s is never missed: the wait
     // starts after the request's own 5 ms on the wire and leaves 15 ms to spare.

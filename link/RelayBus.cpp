@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <QAbstractSocket>
 #include <QSerialPort>
 #include <QThread>
 #include <QTime>
@@ -84,6 +85,14 @@ void RelayBus::ensurePortUsable() const
         portFailed(QStringLiteral("Порт закрыт"));
     if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()); serial && isFatal(serial->error()))
         portFailed(serial->errorString());
+    // A gateway that ended the connection, or a connection that broke, is a
+    // port that failed: what it left unread is taken before this is asked.
+    if (auto *socket = qobject_cast<QAbstractSocket *>(m_port.data());
+        socket && socket->state() != QAbstractSocket::ConnectedState) {
+        portFailed(socket->error() == QAbstractSocket::UnknownSocketError
+                       ? QStringLiteral("Соединение со шлюзом закрыто")
+                       : QStringLiteral("Соединение со шлюзом: ") + socket->errorString());
+    }
 }
 
 bool RelayBus::waitForInput(int ms)

@@ -14,7 +14,8 @@
 namespace miv {
 
 // The relay link: the bus operations every part of the program uses, over any
-// QIODevice (the open serial port, or an in-process loopback in tests).
+// QIODevice (the open serial port, a TCP connection to a serial gateway, or
+// an in-process loopback in tests).
 // One exchange at a time, blocking. Before each request stale input is thrown
 // away and the line is kept silent for 3.5 characters; a reply is taken only
 // when its address, function, length and CRC are right.

@@ -3,8 +3,12 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +41,11 @@ PtyServer::PtyServer(RelayLine &line, RequestLog &log) : m_line(line), m_log(log
 
 PtyServer::~PtyServer()
 {
+    for (const Channel &channel : m_channels)
+        if (channel.socket)
+            ::close(channel.fd);
+    if (m_listener >= 0)
+        ::close(m_listener);
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
@@ -69,7 +78,73 @@ bool PtyServer::open(QString *error)
     if (!makeRaw(m_slave))
         return fail("tcsetattr");
     m_startNs = monotonicNs();
+    m_channels.push_back(Channel{m_nextChannelId++, m_master, false, {}, {}, false});
     return true;
+}
+
+bool PtyServer::listenTcp(quint16 port, QString *error)
+{
+    auto fail = [&](const char *what) {
+        if (error)
+            *error = systemError(what);
+        if (m_listener >= 0)
+            ::close(m_listener);
+        m_listener = -1;
+        return false;
+    };
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_listener < 0)
+        return fail("socket");
+    const int yes = 1;
+    setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::bind(m_listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+        return fail("bind");
+    if (::listen(m_listener, 8) != 0)
+        return fail("listen");
+    socklen_t length = sizeof address;
+    if (::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return fail("getsockname");
+    m_tcpPort = ntohs(address.sin_port);
+    return true;
+}
+
+void PtyServer::acceptClients()
+{
+    for (;;) {
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return; // EAGAIN: no more waiting
+        // Each reply byte goes out when it is due, not gathered with the next.
+        const int yes = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        m_channels.push_back(Channel{m_nextChannelId++, fd, true, {}, {}, false});
+    }
+}
+
+PtyServer::Channel *PtyServer::channel(int id)
+{
+    for (Channel &candidate : m_channels)
+        if (candidate.id == id)
+            return &candidate;
+    return nullptr;
+}
+
+void PtyServer::dropChannel(int id)
+{
+    for (auto at = m_channels.begin(); at != m_channels.end(); ++at) {
+        if (at->id == id && at->socket) {
+            ::close(at->fd);
+            m_channels.erase(at);
+            break;
+        }
+    }
+    // Its replies have nobody to go to.
+    for (auto at = m_output.begin(); at != m_output.end();)
+        at = at->channel == id ? m_output.erase(at) : at + 1;
 }
 
 void PtyServer::setLineSpeed(int baudRate, int bitsPerCharacter)
@@ -77,43 +152,67 @@ void PtyServer::setLineSpeed(int baudRate, int bitsPerCharacter)
     m_characterNs = baudRate > 0 ? qint64(bitsPerCharacter) * 1000000000 / baudRate : 0;
 }
 
-void PtyServer::receive(qint64 nowNs)
+bool PtyServer::receive(Channel &channel, qint64 nowNs)
 {
     char buffer[4096];
     for (;;) {
-        const ssize_t count = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t count = ::read(channel.fd, buffer, sizeof buffer);
+        if (count == 0 && channel.socket)
+            return false; // the client ended the connection
+        if (count < 0 && channel.socket && errno != EAGAIN && errno != EINTR)
+            return false; // reset
         if (count <= 0)
-            return; // EAGAIN: all read; EIO cannot happen while the slave is held
+            return true; // EAGAIN: all read; EIO cannot happen while the slave is held
         for (ssize_t i = 0; i < count; ++i) {
             // Bytes that arrive together were written together: on a real
             // line they follow each other, one character time apart.
             m_lastInputEndNs = std::max(nowNs, m_lastInputEndNs) + m_characterNs;
-            m_input.append(buffer[i]);
-            m_inputEndNs.append(m_lastInputEndNs);
+            channel.input.append(buffer[i]);
+            channel.inputEndNs.append(m_lastInputEndNs);
         }
     }
 }
 
 qint64 PtyServer::takeRequests(qint64 nowNs)
 {
-    if (m_input.isEmpty())
+    qint64 due = -1;
+    // By id, not by reference: answering may not add or drop channels, but
+    // stay safe should it ever.
+    QList<int> ids;
+    for (const Channel &each : m_channels)
+        ids.append(each.id);
+    for (int id : ids) {
+        Channel *each = channel(id);
+        if (!each)
+            continue;
+        const qint64 next = takeRequests(*each, nowNs);
+        if (next >= 0 && (due < 0 || next < due))
+            due = next;
+    }
+    return due;
+}
+
+qint64 PtyServer::takeRequests(Channel &channel, qint64 nowNs)
+{
+    if (channel.input.isEmpty())
         return -1;
-    QByteArray rest = m_input;
+    QByteArray rest = channel.input;
     const QList<QByteArray> requests = m_line.takeRequests(rest);
-    const qsizetype consumed = m_input.size() - rest.size();
+    const qsizetype consumed = channel.input.size() - rest.size();
     if (consumed == 0)
         return -1;
-    const qint64 completeNs = m_inputEndNs[consumed - 1];
+    const qint64 completeNs = channel.inputEndNs[consumed - 1];
     if (!requests.isEmpty() && completeNs > nowNs)
         return completeNs; // still on its way
-    m_input = rest;
-    m_inputEndNs.remove(0, consumed);
+    channel.input = rest;
+    channel.inputEndNs.remove(0, consumed);
+    const int id = channel.id;
     for (const QByteArray &request : requests)
-        answer(request, completeNs);
+        answer(request, completeNs, id);
     return -1;
 }
 
-void PtyServer::answer(const QByteArray &request, qint64 takenNs)
+void PtyServer::answer(const QByteArray &request, qint64 takenNs, int channel)
 {
     const auto reply = m_line.answer(request);
     const double timeMs = double(takenNs - m_startNs) / 1e6;
@@ -121,6 +220,7 @@ void PtyServer::answer(const QByteArray &request, qint64 takenNs)
     if (!reply)
         return;
     Outgoing outgoing;
+    outgoing.channel = channel;
     outgoing.bytes = reply->bytes;
     outgoing.startNs = takenNs + qint64(reply->delayMs) * 1000000;
     schedule(outgoing);
@@ -151,22 +251,36 @@ qint64 PtyServer::byteDueNs(const Outgoing &outgoing, qsizetype index) const
 
 qint64 PtyServer::sendDue(qint64 nowNs)
 {
-    m_writeBlocked = false;
+    for (Channel &each : m_channels)
+        each.writeBlocked = false;
     while (!m_output.empty()) {
         Outgoing &front = m_output.front();
+        Channel *target = channel(front.channel);
+        if (!target) {
+            m_output.pop_front();
+            continue;
+        }
         qsizetype due = front.sent;
         while (due < front.bytes.size() && byteDueNs(front, due) <= nowNs)
             ++due;
         if (due > front.sent) {
-            const ssize_t written = ::write(m_master, front.bytes.constData() + front.sent, size_t(due - front.sent));
+            const char *bytes = front.bytes.constData() + front.sent;
+            const size_t count = size_t(due - front.sent);
+            // MSG_NOSIGNAL: a client gone away is no reason to die of SIGPIPE.
+            const ssize_t written = target->socket ? ::send(target->fd, bytes, count, MSG_NOSIGNAL)
+                                                   : ::write(target->fd, bytes, count);
             if (written < 0) {
-                // The client does not read: the pseudo-terminal's buffer is full.
-                m_writeBlocked = errno == EAGAIN;
+                if (target->socket && errno != EAGAIN) {
+                    dropChannel(target->id);
+                    continue;
+                }
+                // The client does not read: the pseudo-terminal's (or socket's) buffer is full.
+                target->writeBlocked = errno == EAGAIN;
                 return -1;
             }
             front.sent += written;
             if (front.sent < due) {
-                m_writeBlocked = true;
+                target->writeBlocked = true;
                 return -1;
             }
         }
@@ -179,6 +293,8 @@ qint64 PtyServer::sendDue(qint64 nowNs)
 
 int PtyServer::run(const volatile std::sig_atomic_t &stop, const sigset_t &waitMask)
 {
+    std::vector<pollfd> watch;
+    QList<int> watchedIds;
     while (!stop) {
         const qint64 nowNs = monotonicNs();
         const qint64 requestDue = takeRequests(nowNs);
@@ -188,28 +304,52 @@ int PtyServer::run(const volatile std::sig_atomic_t &stop, const sigset_t &waitM
             if (due >= 0 && (wakeNs < 0 || due < wakeNs))
                 wakeNs = due;
 
-        pollfd watch{m_master, short(POLLIN | (m_writeBlocked ? POLLOUT : 0)), 0};
+        watch.clear();
+        watchedIds.clear();
+        for (const Channel &each : m_channels) {
+            watch.push_back(pollfd{each.fd, short(POLLIN | (each.writeBlocked ? POLLOUT : 0)), 0});
+            watchedIds.append(each.id);
+        }
+        if (m_listener >= 0)
+            watch.push_back(pollfd{m_listener, POLLIN, 0});
         timespec timeout{};
         if (wakeNs >= 0) {
             const qint64 waitNs = std::max<qint64>(0, wakeNs - monotonicNs());
             timeout.tv_sec = time_t(waitNs / 1000000000);
             timeout.tv_nsec = long(waitNs % 1000000000);
         }
-        const int ready = ppoll(&watch, 1, wakeNs >= 0 ? &timeout : nullptr, &waitMask);
+        const int ready = ppoll(watch.data(), nfds_t(watch.size()), wakeNs >= 0 ? &timeout : nullptr, &waitMask);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return 1;
         }
-        if (ready > 0 && (watch.revents & POLLIN))
-            receive(monotonicNs());
-        if (ready > 0 && (watch.revents & (POLLERR | POLLNVAL)))
-            return 1;
-        if (ready > 0 && (watch.revents & POLLHUP) && !(watch.revents & POLLIN)) {
-            // Should not happen with the slave held open; do not spin if it does.
-            timespec pause{0, 10000000};
-            nanosleep(&pause, nullptr);
+        if (ready == 0)
+            continue;
+        for (qsizetype i = 0; i < watchedIds.size(); ++i) {
+            const short events = watch[size_t(i)].revents;
+            Channel *each = channel(watchedIds[i]);
+            if (!each || events == 0)
+                continue;
+            if (each->socket) {
+                // A client that hung up or failed is let go; the line goes on.
+                const bool open = !(events & (POLLIN | POLLHUP | POLLERR)) || receive(*each, monotonicNs());
+                if (!open || (events & (POLLERR | POLLNVAL)))
+                    dropChannel(each->id);
+                continue;
+            }
+            if (events & POLLIN)
+                receive(*each, monotonicNs());
+            if (events & (POLLERR | POLLNVAL))
+                return 1;
+            if ((events & POLLHUP) && !(events & POLLIN)) {
+                // Should not happen with the slave held open; do not spin if it does.
+                timespec pause{0, 10000000};
+                nanosleep(&pause, nullptr);
+            }
         }
+        if (m_listener >= 0 && (watch.back().revents & POLLIN))
+            acceptClients();
     }
     return 0;
 }

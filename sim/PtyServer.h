@@ -8,10 +8,13 @@
 #include <QString>
 #include <csignal>
 #include <deque>
+#include <vector>
 
 // Serves a RelayLine on a pseudo-terminal: the configurator (or any Modbus
 // master) opens the slave side as its serial port; the server reads requests
-// from the master side and writes the relays' replies back.
+// from the master side and writes the relays' replies back. It may also
+// listen on 127.0.0.1 for TCP clients, as a serial-to-Ethernet gateway does:
+// each client's bytes go to the same line, and its replies back to it.
 //
 // With a speed set, the line behaves like a real one in time: a request is
 // taken only when its last byte would have arrived (bytes arriving together
@@ -20,8 +23,11 @@
 // arrives no earlier than on a real line. Without a speed, replies go out at
 // once after the relay's latency.
 //
-// Single-threaded: one ppoll() loop, woken by input, by the next byte due, or
-// by a signal.
+// The pseudo-terminal and every TCP client share the one line: their requests
+// and replies take turns on it, paced alike.
+//
+// Single-threaded: one ppoll() loop, woken by input, a new client, the next
+// byte due, or a signal.
 class PtyServer
 {
 public:
@@ -34,6 +40,11 @@ public:
     bool open(QString *error);
     QString slavePath() const { return m_slavePath; }
 
+    // Listens on 127.0.0.1:port (0: a free port the system picks). False with
+    // `error` set on failure. Call after open().
+    bool listenTcp(quint16 port, QString *error);
+    quint16 tcpPort() const { return m_tcpPort; }
+
     // 0 bit/s: no pacing.
     void setLineSpeed(int baudRate, int bitsPerCharacter);
 
@@ -44,17 +55,33 @@ public:
     int run(const volatile std::sig_atomic_t &stop, const sigset_t &waitMask);
 
 private:
+    // Where requests come from and replies go: the pseudo-terminal's master
+    // (always the first) or a TCP client.
+    struct Channel {
+        int id = 0;
+        int fd = -1;
+        bool socket = false;
+        QByteArray input;
+        QList<qint64> inputEndNs; // when each byte of input has fully arrived
+        bool writeBlocked = false;
+    };
     struct Outgoing {
+        int channel = 0;
         QByteArray bytes;
         qint64 startNs = 0; // when its first byte starts on the wire
         qsizetype sent = 0;
     };
 
-    void receive(qint64 nowNs);
+    // Reads what the channel has; false when a client ended its connection.
+    bool receive(Channel &channel, qint64 nowNs);
     // Takes the requests that are complete on the wire; returns when the next
     // one will be, or -1.
     qint64 takeRequests(qint64 nowNs);
-    void answer(const QByteArray &request, qint64 takenNs);
+    qint64 takeRequests(Channel &channel, qint64 nowNs);
+    void answer(const QByteArray &request, qint64 takenNs, int channel);
+    void acceptClients();
+    Channel *channel(int id);
+    void dropChannel(int id);
     void schedule(const Outgoing &outgoing);
     // Hands over the reply bytes that are due; returns when the next one is, or -1.
     qint64 sendDue(qint64 nowNs);
@@ -65,12 +92,13 @@ private:
     int m_master = -1;
     int m_slave = -1; // held open so that the master never sees a hang-up
     QString m_slavePath;
+    int m_listener = -1;
+    quint16 m_tcpPort = 0;
     qint64 m_characterNs = 0;
     qint64 m_startNs = 0;
 
-    QByteArray m_input;
-    QList<qint64> m_inputEndNs;   // when each byte of m_input has fully arrived
-    qint64 m_lastInputEndNs = 0;
+    std::vector<Channel> m_channels;
+    int m_nextChannelId = 0;
+    qint64 m_lastInputEndNs = 0;   // of the one line, whoever sent
     std::deque<Outgoing> m_output; // by the time they are due
-    bool m_writeBlocked = false;
 };

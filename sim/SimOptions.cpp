@@ -49,6 +49,8 @@ public:
                 relaysGiven = readRelays(value(name));
             else if (name == QLatin1String("--baud"))
                 readBaud(value(name));
+            else if (name == QLatin1String("--tcp"))
+                readTcpPort(value(name));
             else if (name == QLatin1String("--latency-ms"))
                 readLatency(value(name));
             else if (name == QLatin1String("--log"))
@@ -120,6 +122,14 @@ private:
             m_options.relays.append({quint8(*address), *type});
         }
         return true;
+    }
+
+    void readTcpPort(const QString &text)
+    {
+        if (const auto port = number(text, 0, 65535))
+            m_options.tcpPort = quint16(*port);
+        else
+            fail(QStringLiteral("--tcp: \"%1\" is not a TCP port 0..65535").arg(text));
     }
 
     void readBaud(const QString &text)
@@ -366,10 +376,13 @@ QString simUsage()
         "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
         "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
         "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
-        "              [--stop-with-parent]\n"
+        "              [--tcp PORT] [--stop-with-parent]\n"
         "\n"
         "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
         "standard output is \"PORT <device path>\": open that path as the serial port.\n"
+        "With --tcp the same line is also served over TCP on 127.0.0.1, as a\n"
+        "serial-to-Ethernet gateway passes the frames; the second line is then\n"
+        "\"TCP <port>\".\n"
         "Runs until SIGINT or SIGTERM.\n"
         "\n"
         "  --relays ADDR:TYPE,...  relays on the line: bus address 1..247 and type code\n"
@@ -389,6 +402,8 @@ QString simUsage()
         "                          faults (default 0)\n"
         "  --status-bits ADDR:HEX  register 39 (protection flags; bit 14 start limitation)\n"
         "  --inputs ADDR:HEX       register 41 (inputs and level sensors)\n"
+        "  --tcp PORT              also listen on 127.0.0.1:PORT (0: a free port) for RTU\n"
+        "                          frames over TCP, paced as on the pseudo-terminal\n"
         "  --stop-with-parent      end when the process that started the simulator ends\n"
         "\n"
         "Faults (ADDR 0 means every relay; options for one address add up):\n"
@@ -404,6 +419,7 @@ QString simUsage()
         "                          late, truncate, wrong-address (default all), from --seed\n"
         "  --late-fault-ms MS      how late a random late reply comes (default 1500)\n"
         "\n"
-        "Exit status: 0 stopped by a signal, 1 the pseudo-terminal or the log failed,\n"
+        "Exit status: 0 stopped by a signal, 1 the pseudo-terminal, the TCP port or the\n"
+        "log failed,\n"
         "2 wrong usage.\n");
 }

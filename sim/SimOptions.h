@@ -31,6 +31,7 @@ struct SimOptions {
     std::map<quint8, quint16> statusBits;       // register 39; address 0: every relay
     std::map<quint8, quint16> inputs;           // register 41; address 0: every relay
     QList<int> flakyJournalSlots;               // of every relay
+    std::optional<quint16> tcpPort;             // also served over TCP on 127.0.0.1 (0: any free port)
     bool stopWithParent = false;
     bool help = false;
 

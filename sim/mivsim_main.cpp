@@ -1,4 +1,5 @@
-// mivsim: a simulated line of relays on a pseudo-terminal.
+// mivsim: a simulated line of relays on a pseudo-terminal, and on request
+// over TCP on 127.0.0.1 too.
 #include "sim/PtyServer.h"
 #include "sim/RequestLog.h"
 #include "sim/SimOptions.h"
@@ -83,7 +84,14 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "mivsim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
         return 1;
     }
+    if (options->tcpPort && !server.listenTcp(*options->tcpPort, &error)) {
+        std::fprintf(stderr, "mivsim: cannot listen on 127.0.0.1:%u: %s\n", unsigned(*options->tcpPort),
+                     qPrintable(error));
+        return 1;
+    }
     std::printf("PORT %s\n", qPrintable(server.slavePath()));
+    if (options->tcpPort)
+        std::printf("TCP %u\n", unsigned(server.tcpPort()));
     std::fflush(stdout);
     return server.run(stopRequested, waitMask);
 }

@@ -45,6 +45,37 @@ TEST(MivctlOptions, globalOptionsComeBeforeTheCommand)
     EXPECT_EQ(settings.stopBits, QStringLiteral("1.5"));
 }
 
+TEST(MivctlOptions, aTcpPortNamesTheGatewayAndKeepsTheLineSettings)
+{
+    struct Case {
+        const char *port;
+        PortSettings::Transport transport;
+        const char *portName;
+        const char *gateway;
+    };
+    const Case cases[] = {
+        {"tcp://10.0.0.2:4001", PortSettings::Transport::Tcp, "ttyUSB0", "10.0.0.2:4001"},
+        {"TCP://gw.local:502", PortSettings::Transport::Tcp, "ttyUSB0", "gw.local:502"},
+        {"tcp://[::1]:502", PortSettings::Transport::Tcp, "ttyUSB0", "[::1]:502"},
+        {"ttyS3", PortSettings::Transport::Serial, "ttyS3", "old:1"}, // a serial port leaves the gateway alone
+    };
+    for (const Case &c : cases) {
+        QString error;
+        const auto options = parseGlobalOptions(args({"--port", c.port, "--baud", "19200", "info"}), &error);
+        ASSERT_TRUE(options) << c.port << ": " << error.toStdString();
+        PortSettings settings;
+        settings.portName = QStringLiteral("ttyUSB0");
+        settings.gateway = QStringLiteral("old:1");
+        settings.transport = c.transport == PortSettings::Transport::Tcp ? PortSettings::Transport::Serial
+                                                                          : PortSettings::Transport::Tcp;
+        options->applyTo(settings);
+        EXPECT_EQ(settings.transport, c.transport) << c.port;
+        EXPECT_EQ(settings.portName, QString::fromLatin1(c.portName)) << c.port;
+        EXPECT_EQ(settings.gateway, QString::fromLatin1(c.gateway)) << c.port;
+        EXPECT_EQ(settings.effectiveBaudRate(), 19200) << c.port;
+    }
+}
+
 TEST(MivctlOptions, rateOutsideTheListIsACustomRate)
 {
     QString error;
@@ -63,6 +94,8 @@ TEST(MivctlOptions, badOptionsAreRefused)
         args({"--stop-bits", "3", "ports"}),  args({"--baud", "fast", "ports"}),
         args({"--timeout", "0", "ports"}),    args({"--scan-wait", "-1", "ports"}),
         args({"--bogus", "ports"}),           args({"--port"}), // a value missing
+        args({"--port", "tcp://", "ports"}),  args({"--port", "tcp://10.0.0.2", "ports"}),
+        args({"--port", "tcp://10.0.0.2:0", "ports"}),
     };
     for (const QStringList &arguments : bad) {
         QString error;

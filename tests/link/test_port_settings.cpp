@@ -107,7 +107,8 @@ TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
     settings.storeTo(ini);
     // Section "p" holds the port's keys only; the scan's wait lives apart.
     EXPECT_EQ(ini.lines(), (QStringList{"[p]", "Port=COM3", "BaudRate=9600", "StopBits=1.5", "DataBits=8",
-                                        "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120", "Retries=2"}));
+                                        "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120", "Retries=2",
+                                        "Transport=serial"}));
 
     settings.baudRate = QStringLiteral("Custom");
     settings.customBaudRate = 31250;
@@ -119,6 +120,71 @@ TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
     PortSettings loaded;
     loaded.loadFrom(ini);
     EXPECT_EQ(loaded, settings);
+}
+
+TEST(PortSettings, theGatewayIsHostColonPort)
+{
+    using Address = PortSettings::GatewayAddress;
+    const std::pair<const char *, std::optional<Address>> cases[] = {
+        {"192.168.0.7:4001", Address{QStringLiteral("192.168.0.7"), 4001}},
+        {" gw.local:502 ", Address{QStringLiteral("gw.local"), 502}},
+        {"[::1]:502", Address{QStringLiteral("::1"), 502}},
+        {"127.0.0.1:65535", Address{QStringLiteral("127.0.0.1"), 65535}},
+        {"127.0.0.1", std::nullopt},
+        {":502", std::nullopt},
+        {"host:", std::nullopt},
+        {"host:0", std::nullopt},
+        {"host:65536", std::nullopt},
+        {"host:+5", std::nullopt},
+        {"host:port", std::nullopt},
+        {"::1:502", std::nullopt}, // IPv6 wants its brackets
+        {"[::1:502", std::nullopt},
+        {"tcp://host:502", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(PortSettings::parseGateway(QString::fromLatin1(text)), expected) << text;
+}
+
+TEST(PortSettings, theTransportAndGatewayLiveInSectionBus)
+{
+    struct Case {
+        const char *text;
+        PortSettings::Transport transport;
+        const char *gateway;
+    };
+    const Case cases[] = {
+        {"", PortSettings::Transport::Serial, ""},
+        {"[bus]\r\nTransport=tcp\r\nGateway=10.0.0.2:4001\r\n", PortSettings::Transport::Tcp, "10.0.0.2:4001"},
+        {"[bus]\r\nTransport=TCP\r\n", PortSettings::Transport::Tcp, ""},
+        {"[bus]\r\nTransport=serial\r\nGateway=10.0.0.2:4001\r\n", PortSettings::Transport::Serial, "10.0.0.2:4001"},
+        {"[bus]\r\nTransport=pigeon\r\n", PortSettings::Transport::Serial, ""},  // unknown: kept
+        {"[bus]\r\nGateway=10.0.0.2\r\n", PortSettings::Transport::Serial, ""}, // no port: kept
+        {"[p]\r\nTransport=tcp\r\n", PortSettings::Transport::Serial, ""},      // not a key of the port's section
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        PortSettings settings;
+        settings.loadFrom(iniWith(dir, c.text));
+        EXPECT_EQ(settings.transport, c.transport) << c.text;
+        EXPECT_EQ(settings.gateway, QString::fromLatin1(c.gateway)) << c.text;
+    }
+
+    // Written and read back; section "p" keeps its keys as they were.
+    QTemporaryDir dir;
+    IniFile ini = iniWith(dir, "");
+    PortSettings settings;
+    settings.transport = PortSettings::Transport::Tcp;
+    settings.gateway = QStringLiteral("[fe80::1]:4001");
+    settings.storeTo(ini);
+    EXPECT_EQ(ini.keys(QStringLiteral("p")),
+              (QStringList{"Port", "BaudRate", "StopBits", "DataBits", "Parity", "FlowControl"}));
+    EXPECT_EQ(ini.value(QStringLiteral("bus"), QStringLiteral("Transport")), QStringLiteral("tcp"));
+    EXPECT_EQ(ini.value(QStringLiteral("bus"), QStringLiteral("Gateway")), QStringLiteral("[fe80::1]:4001"));
+    PortSettings loaded;
+    loaded.loadFrom(ini);
+    EXPECT_EQ(loaded, settings);
+    EXPECT_EQ(loaded.lineName(), QStringLiteral("tcp://[fe80::1]:4001"));
 }
 
 PortSettings make(const char *baud, const char *parity, const char *stopBits)

@@ -129,11 +129,28 @@ TEST(SimOptions, wrongUsageIsRefusedWithAReason)
         "--truncate 300",
         "--frobnicate",
         "extra",
+        "--tcp",                     // no value
+        "--tcp 65536",
+        "--tcp -1",
+        "--tcp gw",
     };
     for (const char *arguments : wrong) {
         QString error;
         EXPECT_FALSE(parseSimOptions(words(arguments), &error)) << arguments;
         EXPECT_FALSE(error.isEmpty()) << arguments;
+    }
+}
+
+TEST(SimOptions, tcpPortIsOptional)
+{
+    const std::pair<const char *, std::optional<quint16>> cases[] = {
+        {"", std::nullopt}, {"--tcp 0", 0}, {"--tcp 5020", 5020}, {"--tcp=65535", 65535},
+    };
+    for (const auto &[arguments, port] : cases) {
+        QString error;
+        const auto options = parseSimOptions(words(arguments), &error);
+        ASSERT_TRUE(options) << arguments << ": " << error.toStdString();
+        EXPECT_EQ(options->tcpPort, port) << arguments;
     }
 }
 

@@ -24,6 +24,9 @@ public:
     bool isRunning() const;
     // The slave device of the pseudo-terminal; empty when the start failed.
     QString portPath() const { return m_portPath; }
+    // The port on 127.0.0.1 of a simulator started with --tcp (read from its
+    // "TCP <port>" line); 0 without.
+    quint16 tcpPort() const { return m_tcpPort; }
     // Why the start failed: the simulator's standard error or the process error.
     QString errorText() const { return m_errorText; }
 
@@ -36,6 +39,7 @@ public:
 private:
     QProcess m_process;
     QString m_portPath;
+    quint16 m_tcpPort = 0;
     QString m_errorText;
     QString m_standardError;
 };

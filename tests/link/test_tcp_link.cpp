@@ -1,0 +1,264 @@
+// The relay bus over a TcpLink, against a RelayLine served over TCP on the
+// loopback in this process: the same exchanges as on the serial port, and
+// what TCP adds (segments, lost frames, a gateway that hangs up).
+#include "core/DigitText.h"
+#include "core/Texts.h"
+#include "link/LineLink.h"
+#include "link/TcpLink.h"
+#include "support/TcpLineServer.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace miv;
+
+namespace {
+
+class TcpLinkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(server.port(), 0);
+        PortSettings settings;
+        settings.transport = PortSettings::Transport::Tcp;
+        settings.gateway = server.gateway();
+        settings.retries = 0; // single exchanges unless a test says otherwise
+        ASSERT_TRUE(link.setSettings(settings));
+        QString error;
+        ASSERT_TRUE(link.open(&error)) << error.toStdString();
+        link.bus().setReplyTimeoutMs(80);
+    }
+
+    static RelayLine twoRelays()
+    {
+        RelayLine line;
+        line.addRelay(1, 4);
+        line.addRelay(6, 6);
+        return line;
+    }
+
+    RelayLine line = twoRelays();
+    TcpLineServer server{line};
+    TcpLink link;
+};
+
+LinkError::Kind failureOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const LinkError &error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "no LinkError";
+    return LinkError::Kind::NoAnswer;
+}
+
+TEST_F(TcpLinkTest, readsAndWritesGoThroughTheGateway)
+{
+    struct Case {
+        const char *name;
+        std::function<bool(RelayBus &)> check;
+    };
+    const Case cases[] = {
+        {"read block", [](RelayBus &bus) {
+             const ReplyString reply = bus.readRegisters(1, 0x50, 32);
+             return reply.size() == 3 + 64 && replyWord(reply, 0) == 10 && replyWord(reply, 1) == 250;
+         }},
+        {"status of a relay present", [](RelayBus &bus) { return bus.readStatus(6) != 255; }},
+        {"status of an empty address", [](RelayBus &bus) { return bus.readStatus(2) == 255; }},
+        {"write echoed", [](RelayBus &bus) {
+             const ReplyString echo = bus.writeRegister(1, 0x55, 40);
+             return echo.size() == 7 && !RelayBus::isExceptionReply(echo) && replyWord(echo, 1) == 40;
+         }},
+        {"written value read back", [](RelayBus &bus) { return replyWord(bus.readRegisters(1, 0x55, 1), 0) == 40; }},
+        {"refusal is an answer", [](RelayBus &bus) {
+             return RelayBus::isExceptionReply(bus.writeRegister(1, 0x55, 70000 & 0xFFFF));
+         }},
+    };
+    for (const Case &c : cases)
+        EXPECT_TRUE(c.check(link.bus())) << c.name;
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST_F(TcpLinkTest, aFrameSplitAcrossSegmentsIsPutTogether)
+{
+    // Cut after the address, inside the header, inside the data, before the CRC's last byte.
+    const int cuts[] = {1, 3, 20, 66};
+    for (int cut : cuts) {
+        server.splitReplies(cut, 25);
+        const ReplyString reply = link.bus().readRegisters(1, 0x50, 32);
+        ASSERT_EQ(reply.size(), 67) << "cut after " << cut;
+        EXPECT_EQ(replyWord(reply, 0), 10) << "cut after " << cut;
+        EXPECT_NE(link.bus().readStatus(6), 255) << "cut after " << cut;
+    }
+}
+
+TEST_F(TcpLinkTest, aLostFrameIsAFailedExchangeAndARetryRecoversIt)
+{
+    server.loseReplies(1);
+    EXPECT_LT(link.bus().readRegisters(1, 0x50, 2).size(), 5);
+    EXPECT_EQ(server.repliesLost(), 1);
+
+    link.bus().setRetries(1);
+    server.loseReplies(1);
+    const ReplyString reply = link.bus().readRegisters(1, 0x50, 2);
+    ASSERT_EQ(reply.size(), 7);
+    EXPECT_EQ(replyWord(reply, 0), 10);
+    EXPECT_EQ(server.repliesLost(), 2);
+    server.loseReplies(1);
+    EXPECT_EQ(replyWord(link.bus().writeRegister(1, 0x55, 33), 1), 33);
+}
+
+TEST_F(TcpLinkTest, aLateReplyIsNotTakenForTheNextRequest)
+{
+    RelayLine::Faults late;
+    late.lateMs = 150; // past the 80 ms wait
+    server.withLine([&](RelayLine &l) { l.setFaults(1, late); });
+    EXPECT_LT(link.bus().readRegisters(1, 0x50, 2).size(), 5);
+    server.withLine([](RelayLine &l) { l.clearFaults(); });
+    EXPECT_EQ(replyWord(link.bus().readRegisters(1, 0x60, 2), 0), 80); // not the 0x50 block
+    EXPECT_GT(link.bus().strayInput().bytes, 0);
+}
+
+TEST_F(TcpLinkTest, aGatewayThatHangsUpIsAPortFailureNeverData)
+{
+    struct Case {
+        const char *name;
+        std::function<void(RelayBus &)> operation;
+    };
+    const Case cases[] = {
+        {"status", [](RelayBus &bus) { bus.readStatus(1); }},
+        {"read", [](RelayBus &bus) { bus.readRegisters(1, 0x50, 2); }},
+        {"write", [](RelayBus &bus) { bus.writeRegister(1, 0x55, 30); }},
+        {"watch", [](RelayBus &bus) { bus.watchLine(50); }},
+    };
+    for (const Case &c : cases) {
+        server.closeOnNextRequest();
+        // The request that is answered by a hang-up; "watch" sends none, so a read goes first.
+        if (std::string_view(c.name) == "watch") {
+            EXPECT_EQ(failureOf([&] { link.bus().readStatus(1); }), LinkError::Kind::PortFailure) << c.name;
+        }
+        EXPECT_EQ(failureOf([&] { c.operation(link.bus()); }), LinkError::Kind::PortFailure) << c.name;
+        // Reopening connects anew, and the line answers again.
+        QString error;
+        ASSERT_TRUE(link.reopen(&error)) << c.name << ": " << error.toStdString();
+        EXPECT_NE(link.bus().readStatus(1), 255) << c.name;
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1 + int(std::size(cases)));
+}
+
+TEST(TcpLinkOpen, aGatewayThatCannotBeReachedLeavesTheLinkClosedWithAReason)
+{
+    // A port that was free a moment ago: nobody listens there.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString vacant = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+
+    struct Case {
+        QString gateway;
+        QString reasonPart;
+    };
+    const Case cases[] = {
+        {vacant, vacant},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("УЗЕЛ:ПОРТ")},
+        {QString(), QStringLiteral("УЗЕЛ:ПОРТ")},
+    };
+    for (const Case &c : cases) {
+        TcpLink link;
+        link.setConnectTimeoutMs(2000);
+        PortSettings settings;
+        settings.transport = PortSettings::Transport::Tcp;
+        settings.gateway = c.gateway;
+        link.setSettings(settings);
+        QSignalSpy opened(&link, &PortLink::afterOpen);
+        QString error;
+        EXPECT_FALSE(link.open(&error)) << c.gateway.toStdString();
+        EXPECT_FALSE(link.isOpen());
+        EXPECT_TRUE(error.startsWith(Texts::portOpenError)) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.reasonPart)) << error.toStdString();
+        EXPECT_EQ(opened.count(), 0);
+        EXPECT_THROW(link.bus().readStatus(1), LinkError);
+    }
+}
+
+TEST(TcpLinkTiming, theLineSettingsTimeTheBusAsOnTheSerialPort)
+{
+    struct Case {
+        const char *baud;
+        const char *parity;
+        int bitsPerCharacter;
+    };
+    const Case cases[] = {{"9600", "None", 10}, {"19200", "Even", 11}, {"1200", "Odd", 11}};
+    for (const Case &c : cases) {
+        TcpLink link;
+        PortSettings settings;
+        settings.transport = PortSettings::Transport::Tcp;
+        settings.baudRate = QString::fromLatin1(c.baud);
+        settings.parity = QString::fromLatin1(c.parity);
+        settings.scanWaitMs = 70;
+        settings.retries = 4;
+        ASSERT_TRUE(link.setSettings(settings));
+        EXPECT_EQ(link.bus().timing().baudRate, settings.effectiveBaudRate()) << c.baud;
+        EXPECT_EQ(link.bus().timing().bitsPerCharacter, c.bitsPerCharacter) << c.baud;
+        EXPECT_EQ(link.bus().timing().scanTimeoutMs, 70) << c.baud;
+        EXPECT_EQ(link.bus().timing().retries, 4) << c.baud;
+    }
+}
+
+// The program's link: the transport in the settings picks the serial port or
+// the gateway, and the one bus goes with it.
+TEST(LineLink, theTransportPicksTheLineAndTheBusFollows)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    TcpLineServer server(line);
+    ASSERT_NE(server.port(), 0);
+
+    LineLink link;
+    RelayBus &bus = link.bus();
+    QSignalSpy opened(&link, &PortLink::afterOpen);
+    QSignalSpy closing(&link, &PortLink::beforeClose);
+    EXPECT_EQ(bus.port(), &link.serialLink().port());
+
+    PortSettings tcp;
+    tcp.transport = PortSettings::Transport::Tcp;
+    tcp.gateway = server.gateway();
+    tcp.baudRate = QStringLiteral("19200");
+    ASSERT_TRUE(link.setSettings(tcp));
+    EXPECT_EQ(&link.activeLink(), &link.tcpLink());
+    EXPECT_EQ(bus.port(), &link.tcpLink().socket());
+    EXPECT_EQ(bus.timing().baudRate, 19200);
+    QString error;
+    ASSERT_TRUE(link.open(&error)) << error.toStdString();
+    EXPECT_EQ(opened.count(), 1);
+    bus.setReplyTimeoutMs(80);
+    EXPECT_EQ(replyWord(bus.readRegisters(1, 0x50, 2), 0), 10);
+    EXPECT_EQ(link.settings(), tcp);
+
+    // Back to a serial port that is not there: the gateway is let go, the
+    // link stays closed with a reason, and it says which line it meant.
+    PortSettings serial = tcp;
+    serial.transport = PortSettings::Transport::Serial;
+    serial.portName = QStringLiteral("ttyNoSuchPort42");
+    EXPECT_FALSE(link.setSettings(serial, &error));
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_FALSE(link.tcpLink().isOpen());
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_TRUE(error.contains(QStringLiteral("ttyNoSuchPort42"))) << error.toStdString();
+    EXPECT_EQ(bus.port(), &link.serialLink().port());
+    EXPECT_EQ(link.settings().transport, PortSettings::Transport::Serial);
+    EXPECT_THROW(bus.readStatus(1), LinkError);
+
+    // And to the gateway again, closed: it opens when asked.
+    ASSERT_TRUE(link.setSettings(tcp));
+    EXPECT_FALSE(link.isOpen());
+    ASSERT_TRUE(link.open(&error)) << error.toStdString();
+    EXPECT_EQ(opened.count(), 2);
+    EXPECT_NE(bus.readStatus(1), 255);
+}
+
+} // namespace
