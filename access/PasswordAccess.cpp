@@ -1,7 +1,9 @@
 #include "access/PasswordAccess.h"
 
 #include "core/RegisterMap.h"
+#include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
 namespace miv {
@@ -19,11 +21,13 @@ quint16 wordOf(QChar high, QChar low)
     return quint16((high.unicode() & 0xFF) << 8 | (low.unicode() & 0xFF));
 }
 
-// True when the relay took the word.
-bool writeWord(RelayBus &bus, quint8 address, quint16 reg, quint16 value)
+const QString passwordItem = QStringLiteral("пароль");
+
+// True when the relay took the word. The audit line names the register only.
+bool writeWord(RelaySession &session, Operator &op, quint16 reg, quint16 value)
 {
     try {
-        return !RelayBus::isExceptionReply(bus.writeRegister(address, reg, value));
+        return !RelayBus::isExceptionReply(auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value));
     } catch (const LinkError &) {
         return false;
     }
@@ -74,8 +78,9 @@ bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device)
     return reply.size() >= 5;
 }
 
-Change change(Operator &op, RelayBus &bus, CurrentDevice &device)
+Change change(RelaySession &session, Operator &op)
 {
+    CurrentDevice &device = session.device;
     const std::optional<Operator::PasswordChange> fields = op.askPasswordChange();
     Change outcome = Change::Cancelled;
     if (fields) {
@@ -89,8 +94,8 @@ Change change(Operator &op, RelayBus &bus, CurrentDevice &device)
             const QString word = fields->newPassword.left(4);
             // The second word is only sent when the first was taken, so a
             // failure never leaves the relay with half a new password.
-            const bool written = writeWord(bus, device.networkAddress, RelayRegister::password, wordOf(word[0], word[1]))
-                && writeWord(bus, device.networkAddress, RelayRegister::password + 1, wordOf(word[2], word[3]));
+            const bool written = writeWord(session, op, RelayRegister::password, wordOf(word[0], word[1]))
+                && writeWord(session, op, RelayRegister::password + 1, wordOf(word[2], word[3]));
             if (written) {
                 op.message(Operator::Icon::Information, changed, Operator::Buttons::Ok, messageCaption);
                 outcome = Change::Changed;
@@ -100,7 +105,7 @@ Change change(Operator &op, RelayBus &bus, CurrentDevice &device)
             }
         }
     }
-    rereadAccessRegisters(bus, device);
+    rereadAccessRegisters(session.bus, device);
     return outcome;
 }
 

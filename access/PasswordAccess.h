@@ -9,6 +9,7 @@
 namespace miv {
 
 class RelayBus;
+struct RelaySession;
 
 // The relay password guards changes made from the PC. The program compares
 // what the operator types with the copy read from the relay; the relay itself
@@ -32,8 +33,8 @@ enum class Change { Changed, WrongOldPassword, NotConfirmed, LinkFailed, Cancell
 // operator the outcome, and in every case re-reads registers 0x40..0x53 into
 // the device record, so that the prompt compares with what the relay holds.
 // A write that gets no answer or a refusal is reported as a link error, never
-// as success.
-Change change(Operator &op, RelayBus &bus, CurrentDevice &device);
+// as success. Each write leaves its audit line, without the password.
+Change change(RelaySession &session, Operator &op);
 
 // Registers 0x42/0x43 as the four password characters (high byte first).
 QString passwordFromWords(quint16 first, quint16 second);

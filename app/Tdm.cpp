@@ -22,6 +22,7 @@
 #include "device/JournalReader.h"
 #include "link/FrontIni.h"
 #include "app/PortSetupDialog.h"
+#include "app/SettingsDiffDialog.h"
 #include "link/RelayBus.h"
 #include "link/LineLink.h"
 #include "report/JournalReport.h"
@@ -31,6 +32,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenu>
 #include <QMenuBar>
 #include <QUrl>
 
@@ -68,6 +71,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     mf.setJournalModel(&session.journal);
     showRowPictures();
     session.reopenPort = [this](QString *error) { return p.reopen(error); };
+    session.audit.portName = [this] { return p.settings().portName; };
     configEditor = std::make_unique<ConfigEditor>(session, op);
     timerTab = new TimerTabBinding(session.timer, mf.timeMarks(), mf.timerSwitches(), this);
     initActions();
@@ -113,8 +117,11 @@ void Tdm::createMenu()
     mm = new QMenuBar;
     mm->setObjectName(QStringLiteral("mm"));
     mm->addMenu(QStringLiteral("Программа"))->addAction(a_exit);
-    N6 = mm->addMenu(QStringLiteral("Настройки"))->addAction(QStringLiteral("Настройка порта"));
+    QMenu *settingsMenu = mm->addMenu(QStringLiteral("Настройки"));
+    N6 = settingsMenu->addAction(QStringLiteral("Настройка порта"));
     N6->setObjectName(QStringLiteral("N6"));
+    compareAction = settingsMenu->addAction(QStringLiteral("Сравнить с файлом..."));
+    compareAction->setObjectName(QStringLiteral("a_compare"));
     mm->addMenu(QStringLiteral("Помощь"))->addAction(a_about);
     mf.setMenuBar(mm);
 }
@@ -152,6 +159,7 @@ void Tdm::initActions()
     connect(a_save, &QAction::triggered, this, &Tdm::a_saveExecute);
     connect(a_load, &QAction::triggered, this, &Tdm::a_loadExecute);
     connect(N6, &QAction::triggered, this, &Tdm::N6Click);
+    connect(compareAction, &QAction::triggered, this, &Tdm::compareWithFileExecute);
     connect(&p, &PortLink::afterOpen, this, &Tdm::pAfterOpen);
     connect(&p, &PortLink::beforeClose, this, &Tdm::pBeforeClose);
     connect(&rt, &QTimer::timeout, this, &Tdm::rtTimer);
@@ -191,7 +199,7 @@ PortSetupResult Tdm::runPortSetupDialog(quint8 relayAddress)
     const PortSettingsStore store = [this](const PortSettings &settings, QString *error) {
         return storePortSettings(settings, error);
     };
-    return runPortSetup(p.bus(), port, relayAddress, dialog, store, op);
+    return runPortSetup(p.bus(), port, relayAddress, dialog, store, op, &session.audit, session.device.factoryNumber);
 }
 
 void Tdm::DataModuleCreate()
@@ -732,13 +740,41 @@ void Tdm::a_chpassExecute()
 {
     if (!a_chpass->isEnabled())
         return;
-    PasswordAccess::change(op, p.bus(), session.device);
+    PasswordAccess::change(session, op);
 }
 
 void Tdm::a_saveExecute()
 {
     if (a_save->isEnabled())
         SettingsFile::askAndSave(op, session.configGrid, session.timer);
+}
+
+void Tdm::compareWithFileExecute()
+{
+    QString path = op.askOpenFileName(SettingsFile::filter, SettingsFile::defaultSuffix);
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo::exists(path))
+        path = SettingsFile::withDefaultSuffix(path);
+    const SettingsComparison comparison = compareWithFile(session, path);
+    switch (comparison.outcome) {
+    case SettingsComparison::Outcome::NothingRead:
+        op.message(Operator::Icon::Information, QStringLiteral("Сначала получите конфигурацию из устройства."));
+        return;
+    case SettingsComparison::Outcome::Unreadable:
+        op.message(Operator::Icon::Error, comparison.error);
+        return;
+    case SettingsComparison::Outcome::Compared:
+        break;
+    }
+    if (comparison.equal()) {
+        op.message(Operator::Icon::Information, QStringLiteral("Настройки в устройстве и в файле совпадают."));
+        return;
+    }
+    if (m_environment.showDifferences)
+        m_environment.showDifferences(path, comparison.differences);
+    else
+        SettingsDiffDialog::show(path, comparison.differences, &mf);
 }
 
 void Tdm::a_loadExecute()

@@ -3,6 +3,7 @@
 #include "app/ActionId.h"
 #include "app/ImageList.h"
 #include "core/Operator.h"
+#include "config/SettingsCompare.h"
 #include "core/RelaySession.h"
 #include "device/PortSetup.h"
 #include "link/PortLink.h"
@@ -47,6 +48,9 @@ public:
         // Opens a written report with the program the desktop associates
         // with it; empty means the desktop's own.
         std::function<void(const QString &path)> openFile;
+        // Shows the differences of "Сравнить с файлом..."; empty means the
+        // real dialog.
+        std::function<void(const QString &path, const QList<miv::SettingsDifference> &)> showDifferences;
     };
 
     // Creates the components, wires them and runs DataModuleCreate.
@@ -99,6 +103,8 @@ public:
     void a_chpassExecute();
     void a_saveExecute();
     void a_loadExecute();
+    // "Сравнить с файлом...": the relay as last read against a settings file.
+    void compareWithFileExecute();
     void N6Click();
     void pAfterOpen();
     void pBeforeClose();
@@ -141,6 +147,7 @@ public:
             *a_exit = nullptr, *a_about = nullptr, *a_chpass = nullptr, *a_save = nullptr,
             *a_load = nullptr;
     QAction *N6 = nullptr; // "Настройка порта"
+    QAction *compareAction = nullptr; // "Сравнить с файлом..."
     // The relay, the flags, the catalogue, the grid, the timer schedule and
     // the live state that every operation works on.
     miv::RelaySession session;

@@ -10,6 +10,7 @@ CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QT
 {
     m_operator.setAssumeYes(options.assumeYes);
     m_session.reopenPort = [this](QString *error) { return m_link.reopen(error); };
+    m_session.audit.portName = [this] { return m_link.settings().portName; };
 
     PortSettings settings;
     if (!loadPortSettings(frontIni, settings, &m_settingsError))

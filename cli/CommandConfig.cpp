@@ -34,7 +34,7 @@ using namespace miv;
 namespace {
 
 const QString configUsage =
-    QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE");
+    QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE | config diff ADDR FILE");
 
 // What the command works on besides the context: the data module's share.
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
@@ -160,5 +160,7 @@ int runConfig(CliContext &context, const QStringList &arguments)
         return readConfig(context, arguments.mid(1));
     if (action == QStringLiteral("write"))
         return writeConfig(context, arguments.mid(1));
-    return context.wrongUsage(QStringLiteral("config needs read or write"), configUsage);
+    if (action == QStringLiteral("diff"))
+        return diffConfig(context, arguments.mid(1));
+    return context.wrongUsage(QStringLiteral("config needs read, write or diff"), configUsage);
 }

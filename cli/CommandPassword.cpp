@@ -78,5 +78,5 @@ int runPassword(CliContext &context, const QStringList &arguments)
     if (identifyAt(context, *address).outcome != IdentificationResult::Outcome::Identified)
         return ExitStatus::LinkFailure;
     context.console().setPasswordChange(fields);
-    return statusOf(PasswordAccess::change(context.messages(), context.bus(), context.session().device));
+    return statusOf(PasswordAccess::change(context.session(), context.messages()));
 }

@@ -12,10 +12,11 @@ const QList<Command> &commands()
         {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
         {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
         {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
-        {QStringLiteral("config"), QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE"), runConfig},
+        {QStringLiteral("config"), QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE | config diff ADDR FILE"), runConfig},
         {QStringLiteral("password"), QStringLiteral("password ADDR --old PW --new PW"), runPassword},
         {QStringLiteral("journal"), QStringLiteral("journal ADDR [--xls FILE] [--csv FILE]"), runJournal},
         {QStringLiteral("timer"), QStringLiteral("timer read|write ADDR [--password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"), runTimer},
+        {QStringLiteral("audit"), QStringLiteral("audit [--since DATE]"), runAudit},
         {QStringLiteral("live"), QStringLiteral("live ADDR [--watch SECONDS] [--csv FILE]"), runLive},
         {QStringLiteral("command"), QStringLiteral("command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off|motor-resource HOURS MINUTES|serial N"), runRelayCommand},
     };

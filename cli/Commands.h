@@ -12,6 +12,7 @@ inline constexpr int Done = 0;
 inline constexpr int LinkFailure = 1; // the message is on stderr
 inline constexpr int WrongUsage = 2;
 inline constexpr int Refused = 3;     // wrong password, invalid input file, validation
+inline constexpr int Different = 4;   // config diff: the relay and the file differ
 } // namespace ExitStatus
 
 // One mivctl command. A new command lives in its own cli/Command<Name>.cpp,
@@ -39,3 +40,6 @@ int runPassword(CliContext &context, const QStringList &arguments);
 int runLive(CliContext &context, const QStringList &arguments);
 int runRelayCommand(CliContext &context, const QStringList &arguments);
 int runJournal(CliContext &context, const QStringList &arguments);
+int runAudit(CliContext &context, const QStringList &arguments);
+// "config diff", called by runConfig.
+int diffConfig(CliContext &context, const QStringList &arguments);

@@ -5,6 +5,7 @@
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
 namespace miv {
@@ -57,7 +58,7 @@ EditOutcome ConfigEditor::activateSelectedRow()
 {
     const int row = m_selectedRow;
     if (row == ConfigRow::password) {
-        PasswordAccess::change(m_op, m_session.bus, m_session.device);
+        PasswordAccess::change(m_session, m_op);
         return EditOutcome::PasswordChangeRun;
     }
     if (m_session.configGrid.text(row, ConfigGrid::Value).isEmpty() || row == ratedVoltageRow)
@@ -100,7 +101,10 @@ EditOutcome ConfigEditor::resetMotorHours()
     const quint32 reg = parseHex(m_session.catalogue.record(ConfigRow::motorHours).reg);
     bool taken = false;
     try {
-        taken = !RelayBus::isExceptionReply(m_session.bus.writeRegister(m_session.device.networkAddress, quint16(reg), 0));
+        const ConfigGrid &grid = m_session.configGrid;
+        const AuditWrite what{quint16(reg), false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
+                              grid.text(ConfigRow::motorHours, ConfigGrid::Value), QStringLiteral("0")};
+        taken = !RelayBus::isExceptionReply(auditedWrite(m_session, op, what, 0));
     } catch (const LinkError &) {
         taken = false;
     }

@@ -6,6 +6,7 @@
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
 #include <map>
@@ -136,9 +137,32 @@ private:
 
     // True when the relay took the word; a refusal of any code is not taken.
     // No answer raises LinkError.
-    bool write(quint16 reg, quint16 value)
+    bool write(const AuditWrite &what, quint16 value)
     {
-        return !RelayBus::isExceptionReply(m_session.bus.writeRegister(m_session.device.networkAddress, reg, value));
+        return !RelayBus::isExceptionReply(auditedWrite(m_session, m_op, what, value));
+    }
+
+    // The audit's account of a switch word: the register, and each row sent
+    // with the text the relay reported and the one sent.
+    AuditWrite switchWordAudit(quint16 reg, int group, const QList<int> &rows) const
+    {
+        const ConfigGrid &grid = m_session.configGrid;
+        QStringList changes;
+        for (int row : rows)
+            changes << grid.text(row, ConfigGrid::Name) + QStringLiteral(": ") + grid.relayText(row)
+                    + QStringLiteral(" → ") + grid.text(row, ConfigGrid::Value);
+        const auto hex = [](quint16 word) { return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0')); };
+        return {reg, false, changes.join(QStringLiteral("; ")), hex(relaySwitchWord(group)), hex(switchWord(grid, group))};
+    }
+
+    // The word of switch register `group` as the relay reported its rows.
+    quint16 relaySwitchWord(int group) const
+    {
+        quint16 word = 0;
+        for (const SwitchBit &bit : switchBits)
+            if (bit.word == group && m_session.configGrid.relayText(bit.row) == onOffTexts[1])
+                word |= quint16(1u << bit.bit);
+        return word;
     }
 
     void writeNumericRows()
@@ -148,7 +172,8 @@ private:
             if (!m_values.contains(row))
                 continue;
             const quint32 reg = parseHex(m_session.catalogue.record(row).reg);
-            if (write(quint16(reg), m_values.at(row))) {
+            const AuditWrite what{quint16(reg), false, grid.text(row, ConfigGrid::Name), grid.relayText(row), valueText(row)};
+            if (write(what, m_values.at(row))) {
                 grid.unmark(row);
                 m_result.writtenRows.append(row);
             } else {
@@ -168,7 +193,7 @@ private:
         if (marked.isEmpty())
             return;
         const quint32 reg = parseHex(m_session.catalogue.record(rows.front()).reg);
-        if (!write(quint16(reg), switchWord(grid, group))) {
+        if (!write(switchWordAudit(quint16(reg), group, marked), switchWord(grid, group))) {
             m_result.refusedRows.append(marked);
             return;
         }

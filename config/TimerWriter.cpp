@@ -6,6 +6,8 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "config/SettingsFile.h"
+#include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
 namespace miv {
@@ -13,24 +15,38 @@ namespace miv {
 namespace {
 
 // True when the relay took the word; no answer and a refusal are failures.
-bool writeWord(RelaySession &session, quint16 reg, quint16 value)
+bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value)
 {
     try {
-        return !RelayBus::isExceptionReply(session.bus.writeRegister(session.device.networkAddress, reg, value));
+        return !RelayBus::isExceptionReply(auditedWrite(session, op, what, value));
     } catch (const LinkError &) {
         return false;
     }
 }
 
-bool writeAll(RelaySession &session)
+QString markText(quint16 word)
+{
+    const TimerMark mark = TimerMark::fromWord(word);
+    return mark.valid ? mark.time.toString(QStringLiteral("HH:mm")) : QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+}
+
+QString switchText(quint16 word)
+{
+    return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+}
+
+bool writeAll(RelaySession &session, Operator &op)
 {
     const TimerSchedule &timer = session.timer;
     for (int i = 0; i < TimerSchedule::markCount; ++i) {
         const quint16 reg = quint16(RelayRegister::firstTimerMark + i);
-        if (!writeWord(session, reg, TimerSchedule::markWord(timer.marks[size_t(i)].time)))
+        const quint16 word = TimerSchedule::markWord(timer.marks[size_t(i)].time);
+        if (!writeWord(session, op, {reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)), markText(word)}, word))
             return false;
     }
-    return writeWord(session, RelayRegister::timerSwitches, timer.switchWord());
+    const QString before = timer.readSwitchWord() ? switchText(*timer.readSwitchWord()) : QString();
+    const AuditWrite switches{RelayRegister::timerSwitches, false, SettingsFile::timerKey, before, switchText(timer.switchWord())};
+    return writeWord(session, op, switches, timer.switchWord());
 }
 
 
@@ -58,7 +74,7 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
         op.message(Operator::Icon::Error, Texts::timerMarksNotWritten.arg(invalid));
         return TimerWriteResult::InvalidMarks;
     }
-    if (!writeAll(session)) {
+    if (!writeAll(session, op)) {
         op.message(Operator::Icon::Error, Texts::linkError);
         return TimerWriteResult::LinkFailed;
     }

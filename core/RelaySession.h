@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AuditLog.h"
 #include "core/ConfigGrid.h"
 #include "core/CurrentDevice.h"
 #include "core/JournalGrid.h"
@@ -57,6 +58,8 @@ struct RelaySession {
     // The journal grid as the last reading left it.
     JournalGrid journal;
     LiveValues live;
+    // Every write to a relay leaves a line here (see link/AuditedWrite.h).
+    AuditLog audit;
     // Numbers shown to the operator use the PC's separator; tests set their own.
     QChar decimalSeparator = systemDecimalSeparator();
 

@@ -51,6 +51,11 @@ public:
     // read (false before any read).
     bool changedSinceRead() const;
 
+    // What the relay reported at the last read: mark i (0-4) and the switch
+    // word; 0 and nullopt before any read.
+    quint16 readMarkWord(int i) const { return i >= 0 && i < markCount ? m_readMarkWords[size_t(i)] : 0; }
+    std::optional<quint16> readSwitchWord() const { return m_readSwitchWord; }
+
 private:
     std::array<quint16, markCount> m_readMarkWords{};
     std::optional<quint16> m_readSwitchWord;

@@ -2,6 +2,7 @@
 
 #include "core/Operator.h"
 #include "core/Texts.h"
+#include "link/AuditedWrite.h"
 #include "link/PortLink.h"
 #include "link/RelayBus.h"
 
@@ -17,7 +18,8 @@ void reportError(Operator &messages, Operator::Icon icon, const QString &text)
 } // namespace
 
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages)
+                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages,
+                             AuditLog *audit, quint16 factoryNumber)
 {
     PortSetupResult result;
     const PortSettings before = port.settings();
@@ -50,7 +52,12 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     QString error;
     port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
     try {
-        bus.writeRegister(relayAddress, InterfaceWord::relayRegister, newWord);
+        const auto hex = [](quint16 word) { return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0')); };
+        const AuditWrite what{InterfaceWord::relayRegister, false, QStringLiteral("Слово интерфейса"), hex(oldWord), hex(newWord)};
+        if (audit)
+            auditedWrite(bus, *audit, messages, relayAddress, factoryNumber, what, newWord);
+        else
+            bus.writeRegister(relayAddress, InterfaceWord::relayRegister, newWord);
         result.wordWritten = true;
     } catch (const LinkError &) {
         reportError(messages, Operator::Icon::Error, Texts::linkError);
@@ -60,7 +67,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
 }
 
 PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
-                             Operator &messages, const QString &iniPath)
+                             Operator &messages, const QString &iniPath, AuditLog *audit, quint16 factoryNumber)
 {
     const PortSetupPort port{
         [&link] { return link.settings(); },
@@ -69,7 +76,7 @@ PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetu
     const PortSettingsStore store = [&iniPath](const PortSettings &settings, QString *error) {
         return storePortSettings(iniPath, settings, error);
     };
-    return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages);
+    return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages, audit, factoryNumber);
 }
 
 } // namespace miv

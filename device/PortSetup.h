@@ -9,6 +9,7 @@
 
 namespace miv {
 
+class AuditLog;
 class Operator;
 class PortLink;
 class RelayBus;
@@ -41,12 +42,16 @@ struct PortSetupResult {
     bool wordWritten = false; // the interface word went to the relay and it answered
 };
 
+// The interface word's write leaves its line in `audit` (with the relay's
+// factory number) when one is given.
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages);
+                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages,
+                             AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 
 // The same on a port link (the data module's serial port), storing to the
 // "front.ini" at iniPath.
 PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
-                             Operator &messages, const QString &iniPath = frontIniPath());
+                             Operator &messages, const QString &iniPath = frontIniPath(),
+                             AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 
 } // namespace miv

@@ -4,6 +4,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
 #include <algorithm>
@@ -18,6 +19,27 @@ namespace R = RelayRegister;
 
 constexpr quint16 current02A = 2; // 0.2 A in tenths
 
+// What the audit log calls the coils and the written registers.
+const QString acknowledgeItem = QStringLiteral("Квитирование");
+const QString clockItems[] = {QStringLiteral("Часы реле: год, месяц"), QStringLiteral("Часы реле: день, час"),
+                              QStringLiteral("Часы реле: минута, секунда")};
+const QString motorItems[] = {QStringLiteral("Моторесурс: минуты"), QStringLiteral("Моторесурс: часы, старшее слово"),
+                              QStringLiteral("Моторесурс: часы, младшее слово")};
+const QString serialItem = QStringLiteral("Заводской номер");
+
+QString outputItem(RelayOutput output)
+{
+    switch (output) {
+    case RelayOutput::Work:
+        return QStringLiteral("Работа");
+    case RelayOutput::Alarm:
+        return QStringLiteral("Авария");
+    case RelayOutput::Overload:
+        return QStringLiteral("Перегрузка");
+    }
+    return {};
+}
+
 quint16 coilOf(RelayOutput output)
 {
     switch (output) {
@@ -31,12 +53,11 @@ quint16 coilOf(RelayOutput output)
     return RelayCoil::work;
 }
 
-// One single write, checked: the refusal or the silence is told at once.
-template <class Write>
-BusOutcome checkedWrite(RelaySession &session, Operator &op, Write write)
+// One single write, checked and logged: the refusal or the silence is told at once.
+BusOutcome checkedWrite(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value)
 {
     try {
-        const ReplyString reply = write(session.bus, session.device.networkAddress);
+        const ReplyString reply = auditedWrite(session, op, what, value);
         if (!RelayBus::isExceptionReply(reply))
             return BusOutcome::Done;
         op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(session.bus.lastException().value_or(0))));
@@ -51,24 +72,28 @@ BusOutcome checkedWrite(RelaySession &session, Operator &op, Write write)
     }
 }
 
-BusOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, bool on)
+BusOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, const QString &item, bool on)
 {
-    return checkedWrite(session, op, [&](RelayBus &bus, quint8 address) {
-        return bus.writeCoil(address, coil, on ? RelayCoil::on : RelayCoil::off);
-    });
+    const AuditWrite what{coil, true, item, {}, onOffTexts[on ? 1 : 0]};
+    return checkedWrite(session, op, what, on ? RelayCoil::on : RelayCoil::off);
 }
 
-BusOutcome writeRegister(RelaySession &session, Operator &op, quint16 reg, quint16 value)
-{
-    return checkedWrite(session, op,
-                        [&](RelayBus &bus, quint8 address) { return bus.writeRegister(address, reg, value); });
-}
+// One register of a command that writes several: its register, its name in
+// the audit log, the value as the operator gave it (the whole command's) and
+// the word.
+struct CommandWrite {
+    quint16 reg;
+    QString item;
+    QString shown;
+    quint16 value;
+};
 
 // Writes the registers in the given order, stopping at the first failure.
-BusOutcome writeInOrder(RelaySession &session, Operator &op, std::initializer_list<std::pair<quint16, quint16>> writes)
+BusOutcome writeInOrder(RelaySession &session, Operator &op, std::initializer_list<CommandWrite> writes)
 {
-    for (const auto &[reg, value] : writes)
-        if (const BusOutcome outcome = writeRegister(session, op, reg, value); outcome != BusOutcome::Done)
+    for (const CommandWrite &w : writes)
+        if (const BusOutcome outcome = checkedWrite(session, op, {w.reg, false, w.item, {}, w.shown}, w.value);
+            outcome != BusOutcome::Done)
             return outcome;
     return BusOutcome::Done;
 }
@@ -94,14 +119,14 @@ std::optional<ReplyString> checkedRead(RelaySession &session, Operator &op, quin
 
 BusOutcome switchOutput(RelaySession &session, Operator &op, RelayOutput output, bool on)
 {
-    return writeCoil(session, op, coilOf(output), on);
+    return writeCoil(session, op, coilOf(output), outputItem(output), on);
 }
 
 std::optional<BusOutcome> acknowledgeAlarm(RelaySession &session, Operator &op)
 {
     if (op.confirmWarning(Texts::acknowledgeWarning) != Operator::Answer::Ok)
         return std::nullopt;
-    return writeCoil(session, op, RelayCoil::acknowledge, true);
+    return writeCoil(session, op, RelayCoil::acknowledge, acknowledgeItem, true);
 }
 
 ClockWords clockWords(const QDateTime &when)
@@ -115,9 +140,11 @@ ClockWords clockWords(const QDateTime &when)
 BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &when)
 {
     const ClockWords words = clockWords(when);
+    const QString shown = when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     return writeInOrder(session, op,
-                        {{R::clock, words.yearMonth}, {quint16(R::clock + 1), words.dayHour},
-                         {quint16(R::clock + 2), words.minuteSecond}});
+                        {{R::clock, clockItems[0], shown, words.yearMonth},
+                         {quint16(R::clock + 1), clockItems[1], shown, words.dayHour},
+                         {quint16(R::clock + 2), clockItems[2], shown, words.minuteSecond}});
 }
 
 MotorResourceWords motorResourceWords(quint32 hours, quint32 minutes)
@@ -128,14 +155,19 @@ MotorResourceWords motorResourceWords(quint32 hours, quint32 minutes)
 BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, quint32 minutes)
 {
     const MotorResourceWords words = motorResourceWords(hours, minutes);
+    const QString shown = QStringLiteral("%1 ч %2 мин").arg(hours).arg(words.minutes);
     return writeInOrder(session, op,
-                        {{R::motorMinutes, words.minutes}, {R::motorHours, words.hoursHigh},
-                         {quint16(R::motorHours + 1), words.hoursLow}});
+                        {{R::motorMinutes, motorItems[0], shown, words.minutes},
+                         {R::motorHours, motorItems[1], shown, words.hoursHigh},
+                         {quint16(R::motorHours + 1), motorItems[2], shown, words.hoursLow}});
 }
 
 BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number)
 {
-    return writeRegister(session, op, R::factoryNumber, quint16(std::min<quint32>(number, 65535)));
+    const quint16 value = quint16(std::min<quint32>(number, 65535));
+    const AuditWrite what{R::factoryNumber, false, serialItem, QString::number(session.device.factoryNumber),
+                          QString::number(value)};
+    return checkedWrite(session, op, what, value);
 }
 
 std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &op)

@@ -1,5 +1,6 @@
 #include "ScriptedOperator.h"
 #include "access/PasswordAccess.h"
+#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
@@ -42,7 +43,8 @@ protected:
     LoopbackPort port{line};
     RelayBus bus{&port};
     ScriptedOperator op;
-    CurrentDevice device;
+    RelaySession session{bus};
+    CurrentDevice &device = session.device;
     SessionFlags flags;
 };
 
@@ -78,7 +80,7 @@ TEST_F(PasswordTest, promptUnlocksOnlyWithTheExactPassword)
 TEST_F(PasswordTest, fiveLettersWriteTheFirstFour)
 {
     op.answerPasswordChange(Operator::PasswordChange{"ABCD", "WXYZQ", "WXYZQ"});
-    EXPECT_EQ(PasswordAccess::change(op, bus, device), PasswordAccess::Change::Changed);
+    EXPECT_EQ(PasswordAccess::change(session, op), PasswordAccess::Change::Changed);
     ASSERT_EQ(writes().size(), 2);
     EXPECT_EQ(writes()[0], modbus::writeSingleRegister(6, 0x42, quint16('W' << 8 | 'X')));
     EXPECT_EQ(writes()[1], modbus::writeSingleRegister(6, 0x43, quint16('Y' << 8 | 'Z')));
@@ -109,7 +111,7 @@ TEST_F(PasswordTest, refusedChangesWriteNothing)
     for (const auto &c : cases) {
         op.clearShown();
         op.answerPasswordChange(c.fields);
-        EXPECT_EQ(PasswordAccess::change(op, bus, device), c.outcome) << c.name;
+        EXPECT_EQ(PasswordAccess::change(session, op), c.outcome) << c.name;
         ASSERT_EQ(op.shown().size(), 1) << c.name;
         EXPECT_EQ(op.shown()[0].text, QString::fromUtf8(c.message)) << c.name;
         EXPECT_EQ(op.shown()[0].caption, QStringLiteral("Ошибка")) << c.name;
@@ -124,7 +126,7 @@ TEST_F(PasswordTest, silentRelayIsNotReportedAsChanged)
     silent.silent = true;
     line.setFaults(6, silent);
     op.answerPasswordChange(Operator::PasswordChange{"ABCD", "WXYZ", "WXYZ"});
-    EXPECT_EQ(PasswordAccess::change(op, bus, device), PasswordAccess::Change::LinkFailed);
+    EXPECT_EQ(PasswordAccess::change(session, op), PasswordAccess::Change::LinkFailed);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
     EXPECT_EQ(writes().size(), 1); // the second half is not sent after the first failed
     // The re-read got nothing: no typed password can match now.
@@ -137,7 +139,7 @@ TEST_F(PasswordTest, secondHalfWithoutAnswerIsNotReportedAsChanged)
     faults.answerRequests = 1; // the first write is answered, then silence
     line.setFaults(6, faults);
     op.answerPasswordChange(Operator::PasswordChange{"ABCD", "WXYZ", "WXYZ"});
-    EXPECT_EQ(PasswordAccess::change(op, bus, device), PasswordAccess::Change::LinkFailed);
+    EXPECT_EQ(PasswordAccess::change(session, op), PasswordAccess::Change::LinkFailed);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
 }
 
@@ -145,7 +147,7 @@ TEST_F(PasswordTest, cancelledChangeStillRereads)
 {
     op.answerPasswordChange(std::nullopt);
     line.relay(6)->setRegister(0x43, quint16('C' << 8 | 'E'));
-    EXPECT_EQ(PasswordAccess::change(op, bus, device), PasswordAccess::Change::Cancelled);
+    EXPECT_EQ(PasswordAccess::change(session, op), PasswordAccess::Change::Cancelled);
     EXPECT_EQ(device.password, QStringLiteral("ABCE"));
     EXPECT_EQ(device.configuredAddress, 6);
 }

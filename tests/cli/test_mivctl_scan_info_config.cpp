@@ -5,6 +5,9 @@
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
 
+#include "link/IniFile.h"
+
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -156,6 +159,61 @@ TEST_F(MivctlScanInfoConfig, commandsAndLiveValues)
         }
         EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.error))) << result.standardError.toStdString();
     }
+}
+
+} // namespace
+
+namespace {
+
+// config diff: a file saved from the relay is equal (exit 0, nothing
+// printed); a changed row and a refused value are printed (exit 4).
+TEST_F(MivctlScanInfoConfig, configDiffPrintsTheRowsThatDifferAndExitsFour)
+{
+    const QString path = folder.filePath(QStringLiteral("relay.miv"));
+    const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+                                       QStringLiteral("--save"), path});
+    ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
+    const QStringList row5 = outputLines(read.standardOutput).value(5).split(u'\t');
+    ASSERT_EQ(row5.size(), 3);
+
+    const ProgramResult equal = mivctl({QStringLiteral("config"), QStringLiteral("diff"), QStringLiteral("1"), path});
+    EXPECT_EQ(equal.exitCode, 0) << equal.standardError.toStdString();
+    EXPECT_TRUE(equal.standardOutput.isEmpty()) << equal.standardOutput.toStdString();
+
+    miv::IniFile file(path);
+    ASSERT_TRUE(file.load());
+    const QString changed = row5[2] == QStringLiteral("45") ? QStringLiteral("44") : QStringLiteral("45");
+    file.setValue(QStringLiteral("Параметры"), row5[1], changed);
+    file.setValue(QStringLiteral("Параметры"), outputLines(read.standardOutput).value(6).split(u'\t').value(1),
+                  QStringLiteral("x"));
+    ASSERT_TRUE(file.save());
+    const ProgramResult different = mivctl({QStringLiteral("config"), QStringLiteral("diff"), QStringLiteral("1"), path});
+    EXPECT_EQ(different.exitCode, 4) << different.standardError.toStdString();
+    const QStringList lines = outputLines(different.standardOutput);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringList({QStringLiteral("5"), row5[1], row5[2], changed}).join(u'\t'));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("6\t")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("(не принимается: x)")));
+}
+
+// audit: the password change left two lines, without the password.
+TEST_F(MivctlScanInfoConfig, auditPrintsTheWritesOfThePasswordChange)
+{
+    const QString since = QDateTime::currentDateTime().addSecs(-1).toString(Qt::ISODate);
+    const ProgramResult change = mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"),
+                                         QStringLiteral("ABCD"), QStringLiteral("--new"), QStringLiteral("QRST")});
+    ASSERT_EQ(change.exitCode, 0) << change.standardError.toStdString();
+    const ProgramResult audit = mivctl({QStringLiteral("audit"), QStringLiteral("--since"), since});
+    EXPECT_EQ(audit.exitCode, 0) << audit.standardError.toStdString();
+    // Other tests of this program may have written in the same second.
+    const QStringList lines = outputLines(audit.standardOutput).filter(QStringLiteral("пароль"));
+    ASSERT_EQ(lines.size(), 2) << audit.standardOutput.toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("6/1006  0x0042 пароль  -  taken"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("0x0043 пароль  -  taken"))) << lines[1].toStdString();
+    EXPECT_FALSE(audit.standardOutput.contains(QStringLiteral("QRST")));
+    // Put the relay's password back for the tests after this one.
+    mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"), QStringLiteral("QRST"),
+            QStringLiteral("--new"), QStringLiteral("ABCD")});
 }
 
 } // namespace

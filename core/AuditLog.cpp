@@ -1,0 +1,149 @@
+#include "core/AuditLog.h"
+
+#include "core/Operator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+namespace miv {
+
+namespace {
+
+const QString auditNotWritten =
+    QStringLiteral("Журнал записей в реле не ведётся: не удалось записать %1 (%2). Записи в реле выполняются.");
+
+QString targetOf(const AuditWrite &write)
+{
+    const QString number = QStringLiteral("0x") + QStringLiteral("%1").arg(write.number, 4, 16, QLatin1Char('0')).toUpper();
+    return write.coil ? QStringLiteral("coil ") + number : number;
+}
+
+} // namespace
+
+QString AuditLog::defaultFolder()
+{
+    const QString overridden = qEnvironmentVariable("MIV_DATA_DIR");
+    if (!overridden.isEmpty())
+        return overridden;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString AuditLog::systemUserName()
+{
+    for (const char *name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString user = qEnvironmentVariable(name);
+        if (!user.isEmpty())
+            return user;
+    }
+    return QStringLiteral("?");
+}
+
+AuditLog::AuditLog(const QString &folder) : m_folder(folder) {}
+
+QString AuditLog::filePath() const
+{
+    return QDir(m_folder).filePath(fileName);
+}
+
+bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write, const QString &answer, Operator &op)
+{
+    AuditEntry entry;
+    entry.time = QDateTime::currentDateTime();
+    entry.user = userName;
+    entry.port = portName ? portName() : QString();
+    entry.address = address;
+    entry.factoryNumber = factoryNumber;
+    entry.target = targetOf(write);
+    entry.item = write.item;
+    entry.oldValue = write.oldValue;
+    entry.newValue = write.newValue;
+    entry.answer = answer;
+
+    QFile file(filePath());
+    const bool written = !m_folder.isEmpty() && QDir().mkpath(m_folder)
+        && file.open(QIODevice::WriteOnly | QIODevice::Append)
+        && file.write(toJsonLine(entry) + '\n') >= 0 && file.flush();
+    if (!written && !m_failureTold) {
+        m_failureTold = true;
+        op.note(auditNotWritten.arg(filePath(), file.errorString()));
+    }
+    return written;
+}
+
+QByteArray AuditLog::toJsonLine(const AuditEntry &entry)
+{
+    const QJsonObject object{
+        {QStringLiteral("time"), entry.time.toString(Qt::ISODate)},
+        {QStringLiteral("user"), entry.user},
+        {QStringLiteral("port"), entry.port},
+        {QStringLiteral("address"), entry.address},
+        {QStringLiteral("factory"), entry.factoryNumber},
+        {QStringLiteral("register"), entry.target},
+        {QStringLiteral("item"), entry.item},
+        {QStringLiteral("old"), entry.oldValue},
+        {QStringLiteral("new"), entry.newValue},
+        {QStringLiteral("answer"), entry.answer},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<AuditEntry> AuditLog::fromJsonLine(const QByteArray &line)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(line);
+    if (!document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    AuditEntry entry;
+    entry.time = QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    if (!entry.time.isValid())
+        return std::nullopt;
+    entry.user = object.value(QStringLiteral("user")).toString();
+    entry.port = object.value(QStringLiteral("port")).toString();
+    entry.address = object.value(QStringLiteral("address")).toInt();
+    entry.factoryNumber = object.value(QStringLiteral("factory")).toInt();
+    entry.target = object.value(QStringLiteral("register")).toString();
+    entry.item = object.value(QStringLiteral("item")).toString();
+    entry.oldValue = object.value(QStringLiteral("old")).toString();
+    entry.newValue = object.value(QStringLiteral("new")).toString();
+    entry.answer = object.value(QStringLiteral("answer")).toString();
+    return entry;
+}
+
+QString AuditLog::readableLine(const AuditEntry &entry)
+{
+    QString change = entry.oldValue.isEmpty() && entry.newValue.isEmpty()
+                         ? QStringLiteral("-")
+                         : (entry.oldValue.isEmpty() ? QStringLiteral("?") : entry.oldValue) + QStringLiteral(" → ")
+                               + entry.newValue;
+    return QStringLiteral("%1  %2  %3  %4/%5  %6 %7  %8  %9")
+        .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), entry.user,
+             entry.port.isEmpty() ? QStringLiteral("-") : entry.port, QString::number(entry.address),
+             QString::number(entry.factoryNumber), entry.target, entry.item, change, entry.answer);
+}
+
+std::optional<QList<AuditEntry>> AuditLog::readEntries(const QString &path, const QDateTime &since, QString *error)
+{
+    QList<AuditEntry> entries;
+    QFile file(path);
+    if (!file.exists())
+        return entries;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.isEmpty())
+            continue;
+        const std::optional<AuditEntry> entry = fromJsonLine(line);
+        if (entry && (!since.isValid() || entry->time >= since))
+            entries.append(*entry);
+    }
+    return entries;
+}
+
+} // namespace miv

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/AuditLog.h"
+#include "link/ReplyString.h"
+
+namespace miv {
+
+class Operator;
+class RelayBus;
+struct RelaySession;
+
+// The single register write (or the coil switch, when write.coil is set) of
+// value to the relay at address, with its line in the audit log: the relay's
+// answer as "taken", "refused N" or "no answer". The log never stops the
+// write. Returns the reply string as RelayBus does; a LinkError is raised
+// again after its line was appended, so the caller handles it as before.
+ReplyString auditedWrite(RelayBus &bus, AuditLog &log, Operator &op, int address, int factoryNumber,
+                         const AuditWrite &write, quint16 value);
+
+// The same to the selected relay of the session, over its bus, into its log.
+ReplyString auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write, quint16 value);
+
+} // namespace miv
