@@ -34,6 +34,10 @@ public:
     bool open(QString *error);
     QString slavePath() const { return m_slavePath; }
 
+    // With a strict line (RelayLine::setStrictLine) each request is answered
+    // at the speed and stop bits the client set on its side of the
+    // pseudo-terminal; its parity cannot be told (ptys refuse it).
+
     // 0 bit/s: no pacing.
     void setLineSpeed(int baudRate, int bitsPerCharacter);
 
@@ -55,6 +59,8 @@ private:
     // one will be, or -1.
     qint64 takeRequests(qint64 nowNs);
     void answer(const QByteArray &request, qint64 takenNs);
+    // Tells the line the speed and stop bits the client's side is set to.
+    void readClientLine();
     void schedule(const Outgoing &outgoing);
     // Hands over the reply bytes that are due; returns when the next one is, or -1.
     qint64 sendDue(qint64 nowNs);
