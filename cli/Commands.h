@@ -39,3 +39,4 @@ int runPassword(CliContext &context, const QStringList &arguments);
 int runLive(CliContext &context, const QStringList &arguments);
 int runRelayCommand(CliContext &context, const QStringList &arguments);
 int runJournal(CliContext &context, const QStringList &arguments);
+int runFind(CliContext &context, const QStringList &arguments);
