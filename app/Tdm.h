@@ -99,6 +99,9 @@ public:
     void a_saveExecute();
     void a_loadExecute();
     void N6Click();
+    // "Поиск устройства...": the line settings of a relay that answers nothing
+    // at the port's, offered for the port.
+    void N7Click();
     void pAfterOpen();
     void pBeforeClose();
     // The live values: the display of the last read, the refresh timer's
@@ -140,6 +143,7 @@ public:
             *a_exit = nullptr, *a_about = nullptr, *a_chpass = nullptr, *a_save = nullptr,
             *a_load = nullptr;
     QAction *N6 = nullptr; // "Настройка порта"
+    QAction *N7 = nullptr; // "Поиск устройства..."
     // The relay, the flags, the catalogue, the grid, the timer schedule and
     // the live state that every operation works on.
     miv::RelaySession session;
