@@ -16,6 +16,7 @@
 #include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
+#include "device/LineSearch.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 #include "device/RelayCommands.h"
@@ -120,6 +121,8 @@ void Tdm::createMenu()
     QMenu *settingsMenu = mm->addMenu(QStringLiteral("Настройки"));
     N6 = settingsMenu->addAction(QStringLiteral("Настройка порта"));
     N6->setObjectName(QStringLiteral("N6"));
+    N7 = settingsMenu->addAction(QStringLiteral("Поиск устройства..."));
+    N7->setObjectName(QStringLiteral("N7"));
     compareAction = settingsMenu->addAction(QStringLiteral("Сравнить с файлом..."));
     compareAction->setObjectName(QStringLiteral("a_compare"));
     mm->addMenu(QStringLiteral("Помощь"))->addAction(a_about);
@@ -159,6 +162,7 @@ void Tdm::initActions()
     connect(a_save, &QAction::triggered, this, &Tdm::a_saveExecute);
     connect(a_load, &QAction::triggered, this, &Tdm::a_loadExecute);
     connect(N6, &QAction::triggered, this, &Tdm::N6Click);
+    connect(N7, &QAction::triggered, this, &Tdm::N7Click);
     connect(compareAction, &QAction::triggered, this, &Tdm::compareWithFileExecute);
     connect(&p, &PortLink::afterOpen, this, &Tdm::pAfterOpen);
     connect(&p, &PortLink::beforeClose, this, &Tdm::pBeforeClose);
@@ -304,6 +308,29 @@ void Tdm::N6Click()
     if (!N6->isEnabled())
         return;
     runPortSetupDialog(session.device.networkAddress);
+}
+
+void Tdm::N7Click()
+{
+    if (!N7->isEnabled())
+        return;
+    stopAutoRefresh();
+    QList<quint8> addresses;
+    for (int address = firstScanAddress; address <= lastScanAddress; ++address)
+        addresses << quint8(address);
+    LineSearchHooks hooks;
+    hooks.settingsTried = [this](const PortSettings &settings, int step, int steps) {
+        op.note(QStringLiteral("Поиск устройства (%1 из %2): %3").arg(step + 1).arg(steps).arg(settingsText(settings)));
+    };
+    beginBusWork();
+    const LineSearchResult result = findRelayLine(session, op, p, addresses, hooks);
+    endBusWork();
+    const PortSettingsStore store = [this](const PortSettings &settings, QString *error) {
+        return storePortSettings(settings, error);
+    };
+    offerFoundSettings(op, p, result, store);
+    setPortIcon(p.isOpen() ? ActionTable::iconPlugConnected : ActionTable::iconPlugPulled);
+    mf.pcChange();
 }
 
 // --- Program ---
@@ -668,7 +695,7 @@ void Tdm::beginBusWork()
     mf.setEnabled(false);
     m_enabledBeforeBusWork.clear();
     QList<QAction *> all(m_actions.begin(), m_actions.end());
-    all << N6;
+    all << N6 << N7;
     for (QAction *each : std::as_const(all))
         if (each->isEnabled()) {
             m_enabledBeforeBusWork << each;

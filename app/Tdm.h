@@ -106,6 +106,9 @@ public:
     // "Сравнить с файлом...": the relay as last read against a settings file.
     void compareWithFileExecute();
     void N6Click();
+    // "Поиск устройства...": the line settings of a relay that answers nothing
+    // at the port's, offered for the port.
+    void N7Click();
     void pAfterOpen();
     void pBeforeClose();
     // The live values: the display of the last read, the refresh timer's
@@ -148,6 +151,7 @@ public:
             *a_load = nullptr;
     QAction *N6 = nullptr; // "Настройка порта"
     QAction *compareAction = nullptr; // "Сравнить с файлом..."
+    QAction *N7 = nullptr; // "Поиск устройства..."
     // The relay, the flags, the catalogue, the grid, the timer schedule and
     // the live state that every operation works on.
     miv::RelaySession session;

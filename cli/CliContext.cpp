@@ -6,11 +6,10 @@
 using namespace miv;
 
 CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err)
-    : m_options(options), m_out(out), m_err(err), m_operator(err)
+    : m_options(options), m_frontIni(frontIni), m_out(out), m_err(err), m_operator(err)
 {
     m_operator.setAssumeYes(options.assumeYes);
-    m_session.reopenPort = [this](QString *error) { return m_link.reopen(error); };
-    m_session.audit.portName = [this] { return m_link.settings().portName; };
+    startFreshSession();
 
     PortSettings settings;
     if (!loadPortSettings(frontIni, settings, &m_settingsError))
@@ -20,6 +19,15 @@ CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QT
 
     if (options.replyTimeoutMs)
         m_link.bus().setReplyTimeoutMs(*options.replyTimeoutMs);
+}
+
+RelaySession &CliContext::startFreshSession()
+{
+    m_session.reset();
+    m_session.emplace(m_link.bus());
+    m_session->reopenPort = [this](QString *error) { return m_link.reopen(error); };
+    m_session->audit.portName = [this] { return m_link.settings().portName; };
+    return *m_session;
 }
 
 bool CliContext::openPort()

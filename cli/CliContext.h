@@ -5,6 +5,7 @@
 #include "core/RelaySession.h"
 #include "link/LineLink.h"
 
+#include <optional>
 #include <QTextStream>
 
 // What a mivctl command works with: the port settings ("front.ini" with the
@@ -17,10 +18,16 @@ public:
     CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err);
 
     const GlobalOptions &options() const { return m_options; }
+    // The "front.ini" the port settings were read from.
+    const QString &frontIni() const { return m_frontIni; }
     const miv::PortSettings &settings() const { return m_link.settings(); }
     miv::LineLink &link() { return m_link; }
     miv::RelayBus &bus() { return m_link.bus(); }
-    miv::RelaySession &session() { return m_session; }
+    miv::RelaySession &session() { return *m_session; }
+    // Drops the session (relay, values, password, marks) for a new one on
+    // the same link: a command that works on several relays starts each on
+    // its own, so that nothing of one reaches another.
+    miv::RelaySession &startFreshSession();
     ConsoleOperator &console() { return m_operator; }
     miv::Operator &messages() { return m_operator; }
     QTextStream &out() { return m_out; }
@@ -35,10 +42,11 @@ public:
 
 private:
     GlobalOptions m_options;
+    QString m_frontIni;
     QTextStream &m_out;
     QTextStream &m_err;
     ConsoleOperator m_operator;
     miv::LineLink m_link; // the serial port or the TCP gateway, as the settings say
-    miv::RelaySession m_session{m_link.bus()};
+    std::optional<miv::RelaySession> m_session;
     QString m_settingsError; // "front.ini" could not be read
 };

@@ -1,5 +1,16 @@
 // mivctl config read ADDR [--save FILE]
+// mivctl config read ADDRS --save-dir DIR
 // mivctl config write ADDR --password PW --load FILE
+// mivctl config write ADDRS --password PW --load FILE
+//
+// ADDRS is a list of addresses and ranges ("1,6,17", "1-32", "1,3-5"). With
+// several addresses (or --save-dir) each relay is worked on by itself on a
+// fresh session and gives one summary line
+//   ADDR<TAB>saved|written|refused|no link<TAB>reason
+// the exit status 0 only when every relay was done, else 1 when any had no
+// link, else 3. "read --save-dir" saves each relay's settings to
+// DIR/relay-ADDR.miv (the folder made when missing). "write" refuses a relay
+// whose password, file or check fails before anything is sent to it.
 //
 // "read" prints the grid as 34 lines row<TAB>name<TAB>value (the value as the
 // column "Значение" shows it); --save also writes the settings file as the
@@ -16,16 +27,20 @@
 // answering ends it with exit 1; a marked row that holds no valid value stops
 // it before anything is sent, with exit 3.
 #include "access/PasswordAccess.h"
+#include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
+#include "config/RelayBatch.h"
 #include "config/SettingsFile.h"
 #include "core/ConfigGrid.h"
 #include "core/ParameterCatalogue.h"
 #include "core/TimerSchedule.h"
 
+#include <functional>
+#include <QDir>
 #include <map>
 #include <optional>
 
@@ -33,8 +48,8 @@ using namespace miv;
 
 namespace {
 
-const QString configUsage =
-    QStringLiteral("config read ADDR [--save FILE] | config write ADDR --password PW --load FILE | config diff ADDR FILE");
+const QString configUsage = QStringLiteral("config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | "
+                                           "config write ADDRS --password PW --load FILE | config diff ADDR FILE");
 
 // What the command works on besides the context: the data module's share.
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
@@ -68,17 +83,65 @@ std::optional<std::map<QString, QString>> parseOptions(const QStringList &option
     return values;
 }
 
+// The exit status of a command that worked on several relays.
+int batchStatus(const QList<RelayOutcome> &outcomes)
+{
+    switch (worstVerdict(outcomes)) {
+    case RelayOutcome::Verdict::Done: return ExitStatus::Done;
+    case RelayOutcome::Verdict::Refused: return ExitStatus::Refused;
+    case RelayOutcome::Verdict::NoLink: return ExitStatus::LinkFailure;
+    }
+    return ExitStatus::LinkFailure;
+}
+
+// Runs `step` on each address, each on a fresh session, one summary line as each ends.
+int runBatch(CliContext &context, const QList<quint8> &addresses, const QString &doneWord,
+             const std::function<RelayOutcome(RelaySession &, quint8)> &step)
+{
+    if (!context.openPort())
+        return ExitStatus::LinkFailure;
+    const QList<RelayOutcome> outcomes = runOnRelays(
+        addresses, [&context]() -> RelaySession & { return context.startFreshSession(); }, step,
+        [&context, &doneWord](const RelayOutcome &outcome) {
+            context.out() << summaryLine(outcome, doneWord) << Qt::endl;
+        });
+    return batchStatus(outcomes);
+}
+
+int readConfigs(CliContext &context, const QList<quint8> &addresses, const QString &folder)
+{
+    if (!QDir().mkpath(folder)) {
+        context.err() << "mivctl: cannot make the folder " << folder << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    const QDir dir(folder);
+    return runBatch(context, addresses, QStringLiteral("saved"), [&](RelaySession &session, quint8 address) {
+        return saveSettingsFileOf(session, context.messages(), address,
+                                  dir.filePath(QStringLiteral("relay-%1.miv").arg(address)));
+    });
+}
+
 int readConfig(CliContext &context, const QStringList &arguments)
 {
     if (arguments.isEmpty())
         return context.wrongUsage(QStringLiteral("config read needs an address"), configUsage);
-    const auto address = parseRelayAddress(arguments[0]);
-    if (!address)
+    const auto addresses = parseAddressList(arguments[0]);
+    if (!addresses)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], configUsage);
     QString problem;
-    const auto options = parseOptions(arguments.mid(1), {QStringLiteral("--save")}, &problem);
+    const auto options =
+        parseOptions(arguments.mid(1), {QStringLiteral("--save"), QStringLiteral("--save-dir")}, &problem);
     if (!options)
         return context.wrongUsage(problem, configUsage);
+    const auto saveDir = options->find(QStringLiteral("--save-dir"));
+    if (saveDir != options->end()) {
+        if (options->count(QStringLiteral("--save")))
+            return context.wrongUsage(QStringLiteral("--save and --save-dir exclude each other"), configUsage);
+        return readConfigs(context, *addresses, saveDir->second);
+    }
+    if (addresses->size() != 1)
+        return context.wrongUsage(QStringLiteral("config read of several relays needs --save-dir"), configUsage);
+    const auto address = std::optional<quint8>(addresses->first());
 
     RelaySession &session = context.session();
     if (const auto status = connectAndRead(context, *address))
@@ -103,8 +166,8 @@ int writeConfig(CliContext &context, const QStringList &arguments)
 {
     if (arguments.isEmpty())
         return context.wrongUsage(QStringLiteral("config write needs an address"), configUsage);
-    const auto address = parseRelayAddress(arguments[0]);
-    if (!address)
+    const auto addresses = parseAddressList(arguments[0]);
+    if (!addresses)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], configUsage);
     QString problem;
     const auto options =
@@ -114,6 +177,14 @@ int writeConfig(CliContext &context, const QStringList &arguments)
     if (!options->count(QStringLiteral("--password")) || !options->count(QStringLiteral("--load")))
         return context.wrongUsage(QStringLiteral("config write needs --password and --load"), configUsage);
 
+    if (addresses->size() > 1) {
+        context.console().setPassword(options->at(QStringLiteral("--password")));
+        const QString file = options->at(QStringLiteral("--load"));
+        return runBatch(context, *addresses, QStringLiteral("written"), [&](RelaySession &session, quint8 address) {
+            return writeSettingsFileTo(session, context.messages(), address, file);
+        });
+    }
+    const auto address = std::optional<quint8>(addresses->first());
     RelaySession &session = context.session();
     if (const auto status = connectAndRead(context, *address))
         return *status;

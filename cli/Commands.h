@@ -43,3 +43,4 @@ int runJournal(CliContext &context, const QStringList &arguments);
 int runAudit(CliContext &context, const QStringList &arguments);
 // "config diff", called by runConfig.
 int diffConfig(CliContext &context, const QStringList &arguments);
+int runFind(CliContext &context, const QStringList &arguments);

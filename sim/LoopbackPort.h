@@ -16,6 +16,8 @@
 //   failWriteAt(n)      writing the n-th request from now (1: the next) fails
 //                       once, as a port's write error; the port stays open
 //   written()           every byte the master wrote
+//   setClientLine(s)    the speed, parity and stop bits the master's port is
+//                       set to, for a strict line (RelayLine::setStrictLine)
 class LoopbackPort : public QIODevice
 {
     Q_OBJECT
@@ -28,6 +30,7 @@ public:
     void failWriteAt(int n) { m_writesBeforeFailure = n; }
     bool hasVanished() const { return m_vanished; }
     QByteArray written() const { return m_written; }
+    void setClientLine(const RelayLine::LineSettings &settings) { m_line.setClientLine(settings); }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;

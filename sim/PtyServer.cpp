@@ -212,8 +212,30 @@ qint64 PtyServer::takeRequests(Channel &channel, qint64 nowNs)
     return -1;
 }
 
+void PtyServer::readClientLine()
+{
+    // On the master side the terminal settings are those of the slave, where
+    // the client set them.
+    termios settings{};
+    if (tcgetattr(m_master, &settings) != 0)
+        return;
+    const std::pair<speed_t, int> speeds[] = {
+        {B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},    {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+    };
+    RelayLine::LineSettings client;
+    const speed_t speed = cfgetospeed(&settings);
+    for (const auto &[code, rate] : speeds)
+        if (code == speed)
+            client.baudRate = rate;
+    client.stopBits = (settings.c_cflag & CSTOPB) ? 2 : 1;
+    m_line.setClientLine(client);
+}
+
 void PtyServer::answer(const QByteArray &request, qint64 takenNs, int channel)
 {
+    if (m_line.strictLine())
+        readClientLine();
     const auto reply = m_line.answer(request);
     const double timeMs = double(takenNs - m_startNs) / 1e6;
     m_log.record(timeMs, request, reply ? std::optional<QByteArray>(reply->bytes) : std::nullopt, m_line.lastFault());

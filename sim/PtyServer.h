@@ -44,6 +44,9 @@ public:
     // `error` set on failure. Call after open().
     bool listenTcp(quint16 port, QString *error);
     quint16 tcpPort() const { return m_tcpPort; }
+    // With a strict line (RelayLine::setStrictLine) each request is answered
+    // at the speed and stop bits the client set on its side of the
+    // pseudo-terminal; its parity cannot be told (ptys refuse it).
 
     // 0 bit/s: no pacing.
     void setLineSpeed(int baudRate, int bitsPerCharacter);
@@ -82,6 +85,9 @@ private:
     void acceptClients();
     Channel *channel(int id);
     void dropChannel(int id);
+    void answer(const QByteArray &request, qint64 takenNs);
+    // Tells the line the speed and stop bits the client's side is set to.
+    void readClientLine();
     void schedule(const Outgoing &outgoing);
     // Hands over the reply bytes that are due; returns when the next one is, or -1.
     qint64 sendDue(qint64 nowNs);

@@ -151,6 +151,35 @@ QString describe(const RelayLine::Faults &faults)
 
 } // namespace
 
+RelayLine::LineSettings RelayLine::relayLine(quint16 interfaceWord)
+{
+    // Within a group a later set bit wins, as the relay's own display reads it.
+    LineSettings settings;
+    const std::pair<int, int> speeds[] = {{1, 4800}, {2, 9600}, {3, 19200}, {4, 38400}};
+    for (const auto &[bit, speed] : speeds)
+        if (interfaceWord & (1u << bit))
+            settings.baudRate = speed;
+    const std::pair<int, char> parities[] = {{6, 'N'}, {7, 'E'}, {8, 'O'}};
+    for (const auto &[bit, parity] : parities)
+        if (interfaceWord & (1u << bit))
+            settings.parity = parity;
+    const std::pair<int, int> stops[] = {{13, 1}, {14, 2}};
+    for (const auto &[bit, count] : stops)
+        if (interfaceWord & (1u << bit))
+            settings.stopBits = count;
+    return settings;
+}
+
+bool RelayLine::hearsClient(const RelayModel &relay) const
+{
+    if (!m_strictLine)
+        return true;
+    const LineSettings own = relayLine(relay.registerValue(RelayModel::interfaceWordRegister));
+    const auto differs = [](auto mine, auto theirs) { return mine && theirs && mine != theirs; };
+    return !differs(own.baudRate, m_clientLine.baudRate) && !differs(own.parity, m_clientLine.parity)
+        && !differs(own.stopBits, m_clientLine.stopBits);
+}
+
 std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
 {
     m_lastFault.clear();
@@ -162,12 +191,18 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
     const QByteArray pdu = request.mid(1, request.size() - 3);
     if (address == modbus::broadcastAddress) {
         for (auto &entry : m_relays)
-            entry.second->handle(pdu);
+            if (hearsClient(*entry.second))
+                entry.second->handle(pdu);
         return std::nullopt;
     }
     RelayModel *target = relay(address);
     if (!target)
         return std::nullopt;
+    if (!hearsClient(*target)) {
+        // At other line settings the relay sees only noise.
+        m_lastFault = QStringLiteral("line-settings");
+        return std::nullopt;
+    }
 
     Faults *stored = faultsFor(address);
     if (stored)

@@ -40,7 +40,28 @@ public:
     static constexpr const char *faultKindNames[] = {"silent", "bad-crc", "garbage", "late", "truncate",
                                                      "wrong-address"}; // bit 0, 1, ...
 
+    // A client's serial settings as far as the line can tell them: 0 (or
+    // parity 0) where it cannot.
+    struct LineSettings {
+        int baudRate = 0;
+        char parity = 0; // 'N', 'E', 'O'
+        int stopBits = 0;
+    };
+
     RelayLine() = default;
+
+    // With a strict line a relay hears only requests sent at the speed,
+    // parity and stop bits of its own interface word (register 65); a setting
+    // of the client's that is unknown, or a group of the word without a set
+    // bit, is not compared. Off: every relay hears every request.
+    void setStrictLine(bool strict) { m_strictLine = strict; }
+    bool strictLine() const { return m_strictLine; }
+    // What the client's port is set to now (the pseudo-terminal's or the
+    // loopback port's settings).
+    void setClientLine(const LineSettings &settings) { m_clientLine = settings; }
+    const LineSettings &clientLine() const { return m_clientLine; }
+    // A relay's own settings from its interface word.
+    static LineSettings relayLine(quint16 interfaceWord);
 
     // Seeds the relays added afterwards (their moving values and journals)
     // and the random faults.
@@ -78,6 +99,8 @@ public:
 
 private:
     Faults *faultsFor(quint8 address);
+    // Whether the relay understands the client's frames (always off a strict line).
+    bool hearsClient(const RelayModel &relay) const;
     int latencyMs();
     quint32 nextRandom();
     // Adds a random fault to `faults` when one is due; returns its log name.
@@ -96,4 +119,6 @@ private:
     int m_requestCount = 0;
     QList<QByteArray> m_requests;
     QString m_lastFault;
+    bool m_strictLine = false;
+    LineSettings m_clientLine;
 };

@@ -69,6 +69,10 @@ public:
                 readBits(name, m_options.statusBits);
             else if (name == QLatin1String("--inputs"))
                 readBits(name, m_options.inputs);
+            else if (name == QLatin1String("--interface"))
+                readBits(name, m_options.interfaceWords);
+            else if (name == QLatin1String("--strict-line"))
+                m_options.strictLine = true;
             else if (!readFault(name))
                 fail(QStringLiteral("unknown option %1").arg(name));
         }
@@ -319,6 +323,8 @@ private:
             asked.append(entry.first);
         for (const auto &entry : m_options.inputs)
             asked.append(entry.first);
+        for (const auto &entry : m_options.interfaceWords)
+            asked.append(entry.first);
         for (const quint8 address : std::as_const(asked)) {
             if (address == 0)
                 continue;
@@ -358,7 +364,10 @@ void SimOptions::applyTo(RelayLine &line) const
             model.setStatusBits(*bits);
         if (const auto bits = forRelay(inputs, relay.address))
             model.setInputs(*bits);
+        if (const auto word = forRelay(interfaceWords, relay.address))
+            model.setRegister(RelayModel::interfaceWordRegister, *word);
     }
+    line.setStrictLine(strictLine);
     line.setLatencyMs(latencyMinMs, latencyMaxMs);
     line.setFaultRate(faultRatePercent, faultKinds, lateFaultMs);
     for (const auto &[address, relayFaults] : faults)
@@ -376,7 +385,7 @@ QString simUsage()
         "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
         "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
         "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
-        "              [--tcp PORT] [--stop-with-parent]\n"
+        "              [--tcp PORT] [--interface ADDR:HEX] [--strict-line] [--stop-with-parent]\n"
         "\n"
         "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
         "standard output is \"PORT <device path>\": open that path as the serial port.\n"
@@ -404,6 +413,12 @@ QString simUsage()
         "  --inputs ADDR:HEX       register 41 (inputs and level sensors)\n"
         "  --tcp PORT              also listen on 127.0.0.1:PORT (0: a free port) for RTU\n"
         "                          frames over TCP, paced as on the pseudo-terminal\n"
+        "  --interface ADDR:HEX    register 65, the relay's own line settings (bits 1-4:\n"
+        "                          4800, 9600, 19200, 38400 bit/s; 6-8: no, even, odd\n"
+        "                          parity; 13-14: 1 or 2 stop bits) (default 2844: 9600 8N1)\n"
+        "  --strict-line           a relay answers only when the client's port is set to\n"
+        "                          its own speed and stop bits (parity cannot be told on\n"
+        "                          a pseudo-terminal)\n"
         "  --stop-with-parent      end when the process that started the simulator ends\n"
         "\n"
         "Faults (ADDR 0 means every relay; options for one address add up):\n"

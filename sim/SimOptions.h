@@ -30,6 +30,8 @@ struct SimOptions {
     int lateFaultMs = 1500;
     std::map<quint8, quint16> statusBits;       // register 39; address 0: every relay
     std::map<quint8, quint16> inputs;           // register 41; address 0: every relay
+    std::map<quint8, quint16> interfaceWords;   // register 65; address 0: every relay
+    bool strictLine = false;                    // relays answer only at their own line settings
     QList<int> flakyJournalSlots;               // of every relay
     std::optional<quint16> tcpPort;             // also served over TCP on 127.0.0.1 (0: any free port)
     bool stopWithParent = false;

@@ -113,9 +113,11 @@ TEST_F(MainWindow, menuAndToolbar)
     EXPECT_EQ(menus[1]->text(), QStringLiteral("Настройки"));
     EXPECT_EQ(menus[2]->text(), QStringLiteral("Помощь"));
     EXPECT_EQ(menus[0]->menu()->actions(), QList<QAction *>{dm->a_exit});
-    ASSERT_EQ(menus[1]->menu()->actions().size(), 2);
+    ASSERT_EQ(menus[1]->menu()->actions().size(), 3);
     EXPECT_EQ(menus[1]->menu()->actions()[0]->text(), QStringLiteral("Настройка порта"));
-    EXPECT_EQ(menus[1]->menu()->actions()[1]->text(), QStringLiteral("Сравнить с файлом..."));
+    EXPECT_EQ(menus[1]->menu()->actions()[1], dm->N7);
+    EXPECT_EQ(dm->N7->text(), QStringLiteral("Поиск устройства..."));
+    EXPECT_EQ(menus[1]->menu()->actions()[2]->text(), QStringLiteral("Сравнить с файлом..."));
     EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->a_about});
 
     QStringList order;

@@ -182,3 +182,45 @@ TEST(RelayLine, latencyStaysWithinItsRange)
 }
 
 } // namespace
+
+namespace {
+
+// A strict line: a relay hears the client only at its own interface word's settings.
+TEST(RelayLine, aStrictRelayAnswersOnlyAtItsOwnLineSettings)
+{
+    // 19200 bit/s, even parity, 8 data bits, 2 stop bits
+    const quint16 word = quint16(1u << 3 | 1u << 7 | 1u << 11 | 1u << 14);
+    const struct {
+        bool strict;
+        RelayLine::LineSettings client;
+        bool answers;
+    } cases[] = {
+        {true, {19200, 'E', 2}, true},
+        {true, {19200, 0, 2}, true},   // parity unknown (a pseudo-terminal): not compared
+        {true, {0, 0, 0}, true},       // nothing known
+        {true, {9600, 'E', 2}, false},
+        {true, {38400, 'E', 2}, false},
+        {true, {19200, 'N', 2}, false},
+        {true, {19200, 'O', 2}, false},
+        {true, {19200, 'E', 1}, false},
+        {false, {9600, 'N', 1}, true}, // not strict: every request is heard
+    };
+    for (const auto &c : cases) {
+        RelayLine line;
+        line.addRelay(3, 4).setRegister(RelayModel::interfaceWordRegister, word);
+        line.setStrictLine(c.strict);
+        line.setClientLine(c.client);
+        EXPECT_EQ(line.answer(modbus::readExceptionStatus(3)).has_value(), c.answers)
+            << c.strict << ' ' << c.client.baudRate << ' ' << c.client.parity << ' ' << c.client.stopBits;
+        // A broadcast write is carried out only when heard.
+        line.answer(modbus::writeSingleRegister(0, 0x54, 61));
+        EXPECT_EQ(line.relay(3)->registerValue(0x54) == 61, c.answers);
+    }
+    const RelayLine::LineSettings own = RelayLine::relayLine(word);
+    EXPECT_EQ(own.baudRate, 19200);
+    EXPECT_EQ(own.parity, 'E');
+    EXPECT_EQ(own.stopBits, 2);
+    EXPECT_EQ(RelayLine::relayLine(quint16(1u << 1)).baudRate, 4800);
+}
+
+} // namespace

@@ -184,3 +184,26 @@ TEST(RequestLog, oneJsonObjectPerRequest)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimOptions, strictLineAndInterfaceWordsReachTheLine)
+{
+    QString error;
+    const auto options = parseSimOptions(words("--relays 1:4,6:6 --interface 6:2048 --strict-line"), &error);
+    ASSERT_TRUE(options) << error.toStdString();
+    EXPECT_TRUE(options->strictLine);
+    RelayLine line;
+    options->applyTo(line);
+    EXPECT_TRUE(line.strictLine());
+    EXPECT_EQ(line.relay(6)->registerValue(RelayModel::interfaceWordRegister), 0x2048);
+    EXPECT_EQ(line.relay(1)->registerValue(RelayModel::interfaceWordRegister), 0x2844) << "9600 8N1 by default";
+
+    EXPECT_FALSE(parseSimOptions(words("--relays 1:4 --interface 2:2048"), &error)) << "no relay at 2";
+    EXPECT_FALSE(parseSimOptions(words("--interface 1:XYZ"), &error));
+    const auto plain = parseSimOptions(words("--relays 1:4"), &error);
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->strictLine);
+}
+
+} // namespace

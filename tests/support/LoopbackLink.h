@@ -59,9 +59,20 @@ protected:
     }
 
 private:
+    // The bus's timing, and the line told what the port is set to (a strict
+    // line answers only at a relay's own settings).
     void applyTiming()
     {
         m_settings.applyTo(m_bus);
+        const QString &parity = m_settings.parity;
+        m_port.setClientLine({m_settings.effectiveBaudRate(),
+                              parity == QLatin1String("Even")  ? 'E'
+                              : parity == QLatin1String("Odd") ? 'O'
+                              : parity == QLatin1String("None") ? 'N'
+                                                                : char(0),
+                              m_settings.stopBits == QLatin1String("2") ? 2
+                              : m_settings.stopBits == QLatin1String("1") ? 1
+                                                                          : 0});
     }
 
     LoopbackPort m_port;
