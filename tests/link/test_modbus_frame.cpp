@@ -26,6 +26,8 @@ TEST(ModbusFrame, findReplyTakesOnlyAWholeValidFrame)
     badCrc[badCrc.size() - 1] = char(badCrc[badCrc.size() - 1] ^ 1);
     const QByteArray otherAddress = modbus::withCrc(hex("02 03 04 00 0A 00 FA"));
     const QByteArray wrongCount = modbus::withCrc(hex("01 03 02 00 0A"));
+    // The length the request expects and a valid CRC, but the byte count says 6.
+    const QByteArray fullLengthWrongCount = modbus::withCrc(hex("01 03 06 00 0A 00 FA"));
     const QByteArray otherFunction = modbus::withCrc(hex("01 04 04 00 0A 00 FA"));
     const QByteArray exception = modbus::withCrc(hex("01 83 02"));
 
@@ -40,6 +42,7 @@ TEST(ModbusFrame, findReplyTakesOnlyAWholeValidFrame)
         {"bad crc", badCrc, modbus::ReplyMatch::Incomplete, 0},
         {"other address", otherAddress, modbus::ReplyMatch::Incomplete, 0},
         {"wrong byte count", wrongCount, modbus::ReplyMatch::Incomplete, 0},
+        {"full length, wrong byte count", fullLengthWrongCount, modbus::ReplyMatch::Incomplete, 0},
         {"other function", otherFunction, modbus::ReplyMatch::Incomplete, 0},
         {"exception", exception, modbus::ReplyMatch::Exception, 0},
         {"noise before", hex("00 FF 01 7E") + good, modbus::ReplyMatch::Normal, 4},
