@@ -74,7 +74,17 @@ bool IniFile::load(QString *error)
                          .arg(m_path, info.isDir() ? QStringLiteral("это каталог") : file.errorString());
         return false;
     }
-    bytes = file.readAll();
+    // A settings file or "front.ini" is a few kilobytes: anything far larger
+    // (a wrong file, one that arrived damaged) is refused before it is read,
+    // so that memory stays bounded and the program answers at once.
+    if (file.size() > maximumBytes) {
+        if (error)
+            *error = QStringLiteral("Не удалось прочитать файл %1: он больше %2 байт, это не файл настроек")
+                         .arg(m_path)
+                         .arg(maximumBytes);
+        return false;
+    }
+    bytes = file.read(maximumBytes + 1);
     if (file.error() != QFileDevice::NoError) {
         if (error)
             *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(m_path, file.errorString());

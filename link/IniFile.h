@@ -32,8 +32,10 @@ public:
     const QString &path() const { return m_path; }
 
     // Reads the file. A missing file is an empty one and not an error; an
-    // unreadable one is (error set, contents empty).
+    // unreadable one, or one larger than maximumBytes, is (error set,
+    // contents empty).
     bool load(QString *error = nullptr);
+    static constexpr qint64 maximumBytes = 16 * 1024 * 1024;
     // Writes the lines back; false (with error) when the file could not be replaced.
     bool save(QString *error = nullptr) const;
 

@@ -234,6 +234,18 @@ TEST_F(IniFileTest, aCharacterWithoutAWindows1251ByteIsRefusedAndTheFileKept)
     EXPECT_EQ(read(), before);
 }
 
+TEST_F(IniFileTest, aFileFarLargerThanSettingsIsRefusedUnread)
+{
+    QByteArray huge("[p]\r\nPort=COM1\r\n");
+    huge.append(QByteArray(IniFile::maximumBytes, 'x'));
+    write(huge);
+    IniFile ini(path());
+    QString error;
+    EXPECT_FALSE(ini.load(&error));
+    EXPECT_TRUE(ini.lines().isEmpty());
+    EXPECT_TRUE(error.contains(QStringLiteral("front.ini"))) << error.toStdString();
+}
+
 TEST_F(IniFileTest, saveIntoAMissingFolderFails)
 {
     IniFile ini(dir.filePath(QStringLiteral("no/such/folder/front.ini")));
