@@ -50,8 +50,14 @@ bool LoopbackPort::waitForReadyRead(int msecs)
     releaseDue();
     if (!m_readable.isEmpty())
         return true;
-    if (m_pending.isEmpty() || msecs <= 0)
+    if (msecs <= 0)
         return false;
+    // Nothing on its way: wait as a real port would, rather than let the
+    // caller spin until its time-out.
+    if (m_pending.isEmpty()) {
+        QThread::msleep(ulong(msecs));
+        return false;
+    }
     const qint64 wait = m_pending.first().dueMs - m_clock.elapsed();
     if (wait > msecs) {
         QThread::msleep(ulong(msecs));
