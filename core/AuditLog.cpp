@@ -8,6 +8,11 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace miv {
 
 namespace {
@@ -38,6 +43,12 @@ QString AuditLog::systemUserName()
         if (!user.isEmpty())
             return user;
     }
+#ifdef Q_OS_UNIX
+    // A service or a shell started without a login names no user: the
+    // account the program runs under does.
+    if (const passwd *account = ::getpwuid(::geteuid()); account && account->pw_name)
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
     return QStringLiteral("?");
 }
 
