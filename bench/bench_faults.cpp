@@ -4,16 +4,15 @@
 // of the same relays on a clean line. Goal: at least 95 % of the reads end
 // with exactly the relay's values, and not one shows a wrong value (a read
 // that fails says so; it never passes a spoiled value on).
+#include "SimulatedLine.h"
 #include "config/ConfigReader.h"
 #include "core/RelaySession.h"
 #include "link/RelayBus.h"
-#include "support/PtySerialPort.h"
 #include "support/RecordingOperator.h"
-#include "support/SimProcess.h"
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <optional>
+#include <QCoreApplication>
 
 using namespace miv;
 
@@ -48,20 +47,14 @@ std::optional<QStringList> readValues(RelaySession &session, RecordingOperator &
 std::optional<Tally> runLine(const QString &faultRate, const std::optional<QStringList> &reference,
                              QStringList *clean = nullptr)
 {
-    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("6:6"), QStringLiteral("--baud"),
-                    QString::number(baudRate), QStringLiteral("--seed"), QStringLiteral("7"),
-                    QStringLiteral("--fault-rate"), faultRate, QStringLiteral("--late-fault-ms"),
-                    QString::number(replyTimeoutMs + 200)});
-    QString error;
-    std::unique_ptr<QSerialPort> port =
-        sim.isRunning() ? openPtySerialPort(sim.portPath(), baudRate, &error) : nullptr;
-    if (!port) {
-        std::fprintf(stderr, "bench_faults: no line for %s: %s %s\n", qPrintable(faultRate),
-                     qPrintable(sim.errorText()), qPrintable(error));
+    SimulatedLine line("bench_faults",
+                       {QStringLiteral("--relays"), QStringLiteral("6:6"), QStringLiteral("--seed"), QStringLiteral("7"),
+                        QStringLiteral("--fault-rate"), faultRate, QStringLiteral("--late-fault-ms"),
+                        QString::number(replyTimeoutMs + 200)},
+                       baudRate);
+    if (!line.ready())
         return std::nullopt;
-    }
-    RelayBus bus(port.get());
-    bus.setLineSettings(baudRate, 10);
+    RelayBus &bus = line.bus();
     bus.setReplyTimeoutMs(replyTimeoutMs);
     RelaySession session(bus);
     session.device.networkAddress = 6;

@@ -6,12 +6,11 @@
 // the request (8 bytes) and the reply (5 + 22 bytes) on the wire at 10 bits a
 // byte, one 3.5-character silence before the request, and the relay's
 // turnaround (the simulator's --latency-ms). Goal: a ratio of 1.05 at most.
+#include "SimulatedLine.h"
 #include "core/RelaySession.h"
 #include "device/JournalReader.h"
 #include "link/RelayBus.h"
-#include "support/PtySerialPort.h"
 #include "support/RecordingOperator.h"
-#include "support/SimProcess.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -47,27 +46,19 @@ double boundMs()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--baud"),
-                    QString::number(baudRate), QStringLiteral("--latency-ms"), QString::number(latencyMs),
-                    QStringLiteral("--journal"), QString::number(entries)});
-    if (!sim.isRunning()) {
-        std::fprintf(stderr, "bench_journal: mivsim did not start: %s\n", qPrintable(sim.errorText()));
+    SimulatedLine line("bench_journal",
+                       {QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--latency-ms"),
+                        QString::number(latencyMs), QStringLiteral("--journal"), QString::number(entries)},
+                       baudRate);
+    if (!line.ready())
         return 1;
-    }
-    QString error;
-    auto port = openPtySerialPort(sim.portPath(), baudRate, &error);
-    if (!port) {
-        std::fprintf(stderr, "bench_journal: cannot open %s: %s\n", qPrintable(sim.portPath()), qPrintable(error));
-        return 1;
-    }
-    RelayBus bus(port.get());
-    bus.setLineSettings(baudRate, bitsPerCharacter);
+    RelayBus &bus = line.bus();
     RelaySession session(bus);
     session.device.networkAddress = 1;
     RecordingOperator op;
 
     std::printf("bench_journal: %d entries at %d bit/s, 8N1, relay latency %d ms, on %s\n", entries, baudRate,
-                latencyMs, qPrintable(sim.portPath()));
+                latencyMs, qPrintable(line.portPath()));
     std::printf("bound: (%d+%d bytes + 3.5 characters) x %.3f ms + %d ms = %.2f ms per entry, %.1f ms in all\n",
                 requestBytes, replyBytes, characterMs(), latencyMs, boundMs() / entries, boundMs());
 

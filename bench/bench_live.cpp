@@ -7,12 +7,11 @@
 // bytes of 10 bits (8N1); one 3.5-character silence before each request; and
 // the relay's latency before each reply (0 here: mivsim is started without
 // --latency-ms). The goal is a ratio of at most 1.05.
+#include "SimulatedLine.h"
 #include "core/RelaySession.h"
 #include "device/LiveRead.h"
 #include "link/RelayBus.h"
-#include "support/PtySerialPort.h"
 #include "support/RecordingOperator.h"
-#include "support/SimProcess.h"
 
 #include <cstdio>
 #include <QCoreApplication>
@@ -44,27 +43,17 @@ double boundPerRefreshMs()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--baud"),
-                    QString::number(baudRate)});
-    if (!sim.isRunning()) {
-        std::fprintf(stderr, "bench_live: mivsim did not start: %s\n", qPrintable(sim.errorText()));
+    SimulatedLine line("bench_live", {QStringLiteral("--relays"), QStringLiteral("1:4")}, baudRate);
+    if (!line.ready())
         return 1;
-    }
-    QString error;
-    auto port = openPtySerialPort(sim.portPath(), baudRate, &error);
-    if (!port) {
-        std::fprintf(stderr, "bench_live: cannot open %s: %s\n", qPrintable(sim.portPath()), qPrintable(error));
-        return 1;
-    }
-    RelayBus bus(port.get());
-    bus.setLineSettings(baudRate, bitsPerCharacter);
+    RelayBus &bus = line.bus();
     RelaySession session(bus);
     session.device.networkAddress = 1;
     session.device.typeCode = 4;
     RecordingOperator op;
 
     std::printf("bench_live: %d refreshes (2 reads: 32 + 10 registers) at %d bit/s, 8N1, on %s\n", refreshes, baudRate,
-                qPrintable(sim.portPath()));
+                qPrintable(line.portPath()));
     std::printf("bound: %d bytes x %d bits + %d silences of 3.5 characters + relay latency %d ms = %.2f ms per refresh\n",
                 bytesPerRefresh, bitsPerCharacter, requestsPerRefresh, latencyMs, boundPerRefreshMs());
 

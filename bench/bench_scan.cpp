@@ -5,17 +5,16 @@
 // relay 17 answering 250 ms later (goal: all three found: the scan hears it
 // late and asks it again with the patient wait). Prints the seconds of each
 // scan and their ratio to 32 times the scan wait.
+#include "SimulatedLine.h"
 #include "core/RelaySession.h"
 #include "device/Discovery.h"
 #include "link/RelayBus.h"
-#include "support/PtySerialPort.h"
 #include "support/RecordingOperator.h"
-#include "support/SimProcess.h"
 
 #include <cstdio>
+#include <optional>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <optional>
 
 using namespace miv;
 
@@ -44,25 +43,16 @@ QString addressList(const QList<quint8> &addresses);
 // scan found the three relays (and, with a time goal, within it).
 bool runLine(const char *title, QStringList simArguments, std::optional<double> goal)
 {
-    simArguments << QStringLiteral("--relays") << QStringLiteral("1:4,6:6,17:4") << QStringLiteral("--baud")
-                 << QString::number(baudRate) << QStringLiteral("--latency-ms") << QStringLiteral("20-80");
-    SimProcess sim(simArguments);
-    if (!sim.isRunning()) {
-        std::fprintf(stderr, "bench_scan: mivsim did not start: %s\n", qPrintable(sim.errorText()));
+    simArguments << QStringLiteral("--relays") << QStringLiteral("1:4,6:6,17:4") << QStringLiteral("--latency-ms")
+                 << QStringLiteral("20-80");
+    SimulatedLine line("bench_scan", simArguments, baudRate);
+    if (!line.ready())
         return false;
-    }
-    QString error;
-    std::unique_ptr<QSerialPort> port = openPtySerialPort(sim.portPath(), baudRate, &error);
-    if (!port) {
-        std::fprintf(stderr, "bench_scan: cannot open %s: %s\n", qPrintable(sim.portPath()), qPrintable(error));
-        return false;
-    }
-    RelayBus bus(port.get());
-    bus.setLineSettings(baudRate, 10);
+    RelayBus &bus = line.bus();
     const int waitMs = bus.timing().scanTimeoutMs;
     const double reference = 32 * waitMs / 1000.0;
     std::printf("\n%s: relays at %s, %d bit/s 8N1, on %s\n", title, qPrintable(addressList(relays)), baudRate,
-                qPrintable(sim.portPath()));
+                qPrintable(line.portPath()));
     std::printf("scan wait %d ms, reply time-out %d ms; 32 x wait = %.2f s; goal: all three found", waitMs,
                 bus.timing().replyTimeoutMs, reference);
     if (goal)
@@ -71,12 +61,7 @@ bool runLine(const char *title, QStringList simArguments, std::optional<double> 
 
     BenchOperator op;
     RelaySession session(bus);
-    session.reopenPort = [&](QString *reason) {
-        port->close();
-        port = openPtySerialPort(sim.portPath(), baudRate, reason);
-        bus.setPort(port.get());
-        return port != nullptr;
-    };
+    session.reopenPort = [&line](QString *reason) { return line.reopen(reason); };
     bool allMet = true;
     for (int scan = 1; scan <= scans; ++scan) {
         QElapsedTimer clock;
