@@ -1,7 +1,7 @@
 #include "core/DigitText.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
-#include "sim/LoopbackPort.h"
+#include "support/RelayLineFixture.h"
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
@@ -11,22 +11,16 @@ using namespace miv;
 
 namespace {
 
-class RelayBusTest : public ::testing::Test
+// The shared loopback line, with the bus's own waits.
+class RelayBusTest : public RelayLineFixture
 {
 protected:
     void SetUp() override
     {
-        line.addRelay(1, 4);
-        line.addRelay(6, 6);
-        port.open(QIODevice::ReadWrite);
+        RelayLineFixture::SetUp();
         bus.setReplyTimeoutMs(60);
         bus.setScanTimeoutMs(30);
-        bus.setRetries(0); // single exchanges; the repetitions have their own test
     }
-
-    RelayLine line;
-    LoopbackPort port{line};
-    RelayBus bus{&port};
 };
 
 TEST_F(RelayBusTest, readReturnsTheReplyFrameWithoutCrc)
