@@ -273,8 +273,7 @@ void Tdm::a_portExecute()
         return;
     if (p.isOpen()) {
         p.close();
-        setPortIcon(ActionTable::iconPlugPulled);
-        mf.pcChange();
+        followPortState();
         return;
     }
     QString error;
@@ -381,12 +380,15 @@ void Tdm::a_poolingExecute()
     followPortState();
 }
 
-// A scan or identification may have lost the port on the way (a reset that
-// could not open it again): the plug and the actions show it.
+// Any exchange may have lost the port on the way (an adapter pulled out, so
+// that the reset could not open it again; the operation told the operator):
+// automatic refresh stops, and the plug and the actions show it.
 void Tdm::followPortState()
 {
     if (p.isOpen())
         return;
+    stopAutoRefresh();
+    setAutoRefreshPicture(false);
     setPortIcon(ActionTable::iconPlugPulled);
     mf.pcChange();
 }
@@ -449,10 +451,15 @@ void Tdm::refreshLiveValues(bool timerDriven)
     }
     if (result.outcome != BusOutcome::PortFailed)
         return;
-    if (timerDriven)
+    if (timerDriven && p.isOpen()) {
         handleLostLink();
-    else
-        op.message(Operator::Icon::Error, result.portError);
+        return;
+    }
+    // A lost port is told once; a new scan would only fail on it again.
+    op.message(Operator::Icon::Error, result.portError);
+    if (timerDriven)
+        mf.setCurrentPage(ActionEnabling::DevicesTab);
+    followPortState();
 }
 
 void Tdm::readServicePage()
@@ -462,6 +469,7 @@ void Tdm::readServicePage()
     m_refreshing = false;
     if (values)
         mf.showServiceValues(values->hours, values->minutes, values->serialNumber);
+    followPortState();
 }
 
 void Tdm::handleLostLink()
@@ -601,6 +609,7 @@ void Tdm::runCommand(int tag)
     // or silence it shows what the relay really does.
     if (outcome != BusOutcome::PortFailed)
         refreshAfterCommand();
+    followPortState();
 }
 
 void Tdm::runOutputCommand(int tag)
@@ -620,6 +629,7 @@ void Tdm::runOutputCommand(int tag)
         mf.setOutputButton(2 * row + 1, onWasEnabled);
         mf.setOutputButton(2 * row + 2, offWasEnabled);
     }
+    followPortState();
 }
 
 bool Tdm::relayControlEntryCheck()
@@ -662,6 +672,7 @@ void Tdm::readConfigurationIntoGrid()
 {
     readConfiguration(session, op);
     timerTab->show();
+    followPortState();
 }
 
 void Tdm::a_getdataExecute()
@@ -729,6 +740,7 @@ void Tdm::writeConfiguration()
     timerTab->show();
     if (result.needsTabRefresh())
         mf.pcChange();
+    followPortState();
 }
 
 void Tdm::writeTimerSchedule()
@@ -737,6 +749,7 @@ void Tdm::writeTimerSchedule()
     timerTab->show();
     if (needsActionRefresh(result))
         mf.pcChange();
+    followPortState();
 }
 
 // --- What the window asks ---
@@ -768,6 +781,7 @@ void Tdm::a_chpassExecute()
     if (!a_chpass->isEnabled())
         return;
     PasswordAccess::change(session, op);
+    followPortState();
 }
 
 void Tdm::a_saveExecute()

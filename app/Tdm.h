@@ -180,14 +180,17 @@ private:
     void openFile(const QString &path);
     void writeConfiguration();
     void writeTimerSchedule();
+    // After every exchange: a port lost on the way stops automatic refresh
+    // and shows the plug pulled.
     void followPortState();
     // The refresh of the active page; a timer-driven one reports a lost link
     // when the port fails under it.
     void refreshPage(bool timerDriven);
     void refreshLiveValues(bool timerDriven);
     void readServicePage();
-    // After a port failure under a timer-driven refresh: tell, go to the
-    // first tab and scan the line again.
+    // After a port failure under a timer-driven refresh that the port
+    // survived (it opened again): tell, go to the first tab and scan the line
+    // again.
     void handleLostLink();
     // The refresh a command is followed by (nothing while a_refresh is disabled).
     void refreshAfterCommand();

@@ -4,6 +4,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "link/RelayBus.h"
 
 namespace miv {
@@ -24,9 +25,9 @@ public:
     {
         try {
             return readAll() ? ConfigReadResult::Complete : ConfigReadResult::Failed;
-        } catch (const LinkError &) {
-            // The port failed under the read: the same report as a silent relay.
-            reportFailure();
+        } catch (const LinkError &error) {
+            // Told as a silent relay is, or as a lost port when it would not reopen.
+            m_op.message(Operator::Icon::Error, linkFailureText(m_session, error));
             return ConfigReadResult::Failed;
         }
     }

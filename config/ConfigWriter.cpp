@@ -6,6 +6,7 @@
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
@@ -56,9 +57,9 @@ public:
             writeNumericRows();
             writeSwitchWord(0);
             writeSwitchWord(1);
-        } catch (const LinkError &) {
-            m_op.message(Operator::Icon::Error, Texts::linkError);
+        } catch (const LinkError &error) {
             m_result.outcome = ConfigWriteResult::Outcome::LinkFailed;
+            m_op.message(Operator::Icon::Error, interruptedWriteText(linkFailureText(m_session, error)));
             return m_result;
         }
         finish();
@@ -200,6 +201,26 @@ private:
         for (int row : rows)
             grid.unmark(row);
         m_result.writtenRows.append(marked);
+    }
+
+    // A write cut short must not look like a written configuration: the
+    // text names the rows the relay confirmed and those it did not (a write
+    // whose answer was lost may or may not have reached it).
+    QString interruptedWriteText(const QString &failure) const
+    {
+        const auto answered = [this](int row) {
+            return m_result.writtenRows.contains(row) || m_result.refusedRows.contains(row);
+        };
+        QList<int> unconfirmed;
+        for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
+            const bool sent = row <= ConfigRow::lastNumeric ? m_values.contains(row) : toBeSent(row);
+            if (sent && !answered(row))
+                unconfirmed.append(row);
+        }
+        QString text = failure + u'\n' + Texts::configWriteInterrupted.arg(rowLines(m_session, unconfirmed));
+        if (!m_result.writtenRows.isEmpty())
+            text += u'\n' + Texts::configRowsWritten.arg(rowLines(m_session, m_result.writtenRows));
+        return text;
     }
 
     void finish()

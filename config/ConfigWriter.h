@@ -38,9 +38,10 @@ struct ConfigWriteResult {
 // then the word of 0x80 when a row of 23-28 is to be sent, then of 0x81 when
 // a row of 29-31 is, both built from all their rows' texts. A row whose write the relay refuses (an
 // exception reply of any code) keeps its mark, and one message names those
-// rows. A write that gets no answer shows "Ошибка связи с устройством!" and
-// stops at once: rows written before have lost their marks, the rest keep
-// theirs, unwrittenChanges and editingLocked stay, nothing is re-read. Otherwise
+// rows. A write that gets no answer (or whose port fails) stops at once: one
+// message tells why (see linkFailureText), which rows were not written or
+// not confirmed and which were; rows written before have lost their marks,
+// the rest keep theirs, unwrittenChanges and editingLocked stay, nothing is re-read. Otherwise
 // unwrittenChanges := false, editingLocked := true and the configuration is read
 // back; this happens also when no row is marked.
 ConfigWriteResult writeConfiguration(RelaySession &session, Operator &op);

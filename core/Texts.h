@@ -9,6 +9,11 @@ namespace Texts {
 inline const QString linkError = QStringLiteral("Ошибка связи с устройством!");
 inline const QString portOpenError = QStringLiteral("Ошибка открытия порта");
 inline const QString portCloseError = QStringLiteral("Ошибка закрытия порта");
+// The port failed and could not be opened again: the adapter was pulled or the
+// line's far end went away. %1: why the port failed, %2: why it would not open.
+inline const QString portLost =
+    QStringLiteral("Связь с портом потеряна: %1\n%2\n"
+                   "Порт закрыт. Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
@@ -36,6 +41,11 @@ inline const QString configValuesInvalid =
     QStringLiteral("Значения не записаны: недопустимые значения в строках:\n%1");
 inline const QString configValuesNotTaken =
     QStringLiteral("Устройство не приняло значения в строках (отметка «*» сохранена):\n%1");
+// A configuration write cut short by the link: %1 the rows not confirmed
+// (they keep their marks), %2 those the relay took.
+inline const QString configWriteInterrupted =
+    QStringLiteral("Запись прервана. Не записаны или не подтверждены устройством (отметка «*» сохранена):\n%1");
+inline const QString configRowsWritten = QStringLiteral("Записаны:\n%1");
 // Live values and relay commands.
 inline const QString relayRefused = QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");
 inline const QString currentsFlowing = QStringLiteral("Есть токи! Отключите двигатель!");

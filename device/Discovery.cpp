@@ -20,12 +20,17 @@ QString silentLine(int address)
     return QStringLiteral("Связи с устройством №%1 нет").arg(address);
 }
 
+QString notAskedLine(int address)
+{
+    return QStringLiteral("Устройство №%1 не опрошено: порт потерян").arg(address);
+}
+
 namespace {
 
 // %1: the first address whose answer is unknown.
 const QString scanStopped = QStringLiteral("Опрос остановлен: адреса с %1 по 32 не опрошены");
 
-enum class Status { Answering, Silent, PortLost };
+enum class Status { Answering, Silent, PortLost, NotAsked };
 
 class Scan
 {
@@ -41,7 +46,7 @@ public:
         for (int address = firstScanAddress; address <= lastScanAddress; ++address) {
             m_op.keepAlive();
             const int unexplainedBefore = m_bus.strayInput().unexplainedBytes;
-            const Status status = m_result.portLost ? Status::Silent : ask(address);
+            const Status status = m_result.portLost ? Status::NotAsked : ask(address);
             // Bytes that were no reply came while this address was asked: the
             // relay asked before may be one that answers slowly.
             if (m_bus.strayInput().unexplainedBytes > unexplainedBefore && !m_lastSilent.isEmpty())
@@ -50,11 +55,10 @@ public:
                 m_lastSilent.append(quint8(address));
             if (status == Status::PortLost) {
                 m_result.portLost = true;
-                m_op.message(Operator::Icon::Error, Texts::portOpenError + QStringLiteral("\n") + m_error
-                                                        + QStringLiteral("\n")
-                                                        + scanStopped.arg(address));
+                m_op.message(Operator::Icon::Error,
+                             scanStopped.arg(address) + u'\n' + Texts::portLost.arg(m_failure, m_reopenError));
             }
-            add(address, status == Status::Answering);
+            add(address, status);
             if (m_hooks.progress)
                 m_hooks.progress(address - 1);
         }
@@ -70,14 +74,12 @@ private:
             const quint8 answer = m_bus.readStatus(quint8(address), m_bus.timing().scanTimeoutMs);
             return answer == 255 ? Status::Silent : Status::Answering;
         } catch (const LinkError &error) {
-            m_error = error.message();
+            m_failure = error.message();
         }
         // The port failed: reset it; whether anyone answered is unknown.
-        QString reopenError;
-        if (m_session.reopenPort && m_session.reopenPort(&reopenError))
+        m_reopenError = Texts::portOpenError;
+        if (m_session.reopenPort && m_session.reopenPort(&m_reopenError))
             return Status::Silent;
-        if (!reopenError.isEmpty())
-            m_error = reopenError;
         return Status::PortLost;
     }
 
@@ -124,11 +126,13 @@ private:
             m_hooks.lineReplaced(address - firstScanAddress, line);
     }
 
-    void add(int address, bool answering)
+    void add(int address, Status status)
     {
-        const QString line = answering ? answeringLine(address) : silentLine(address);
+        const QString line = status == Status::Answering ? answeringLine(address)
+                             : status == Status::Silent  ? silentLine(address)
+                                                         : notAskedLine(address);
         m_result.lines << line;
-        if (answering)
+        if (status == Status::Answering)
             m_result.answering << quint8(address);
         if (m_hooks.lineAdded)
             m_hooks.lineAdded(line);
@@ -139,7 +143,8 @@ private:
     Operator &m_op;
     const DiscoveryHooks &m_hooks;
     DiscoveryResult m_result;
-    QString m_error;
+    QString m_failure;     // why the port failed
+    QString m_reopenError; // why it would not open again
     QList<quint8> m_lastSilent;    // the silent addresses, in the order asked
     std::set<quint8> m_slowSuspects; // silent addresses heard from late
 };

@@ -37,14 +37,16 @@ struct DiscoveryResult {
 //
 // A status query that fails on the port resets the port and lists that
 // address as not answering (its answer is unknown). When the port cannot be
-// opened again, the scan stops: the addresses not asked are listed as not
-// answering, so the list still has 32 lines, and the operator is told the
-// reason and from which address on nothing was asked.
+// opened again, the scan stops: the addresses from there on are listed as
+// not asked (never as not answering: a relay may well be there), so the list
+// still has 32 lines, and one message tells from which address on nothing
+// was asked and that the port is lost.
 DiscoveryResult scanBus(RelaySession &session, Operator &op, const DiscoveryHooks &hooks = {});
 
 // The two list texts of an address.
 QString answeringLine(int address);
 QString silentLine(int address);
+QString notAskedLine(int address);
 
 constexpr int firstScanAddress = 1;
 constexpr int lastScanAddress = 32;

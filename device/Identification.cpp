@@ -6,6 +6,7 @@
 #include "core/Texts.h"
 #include "core/Windows1251.h"
 #include "device/InterfaceText.h"
+#include "device/LinkFailure.h"
 #include "device/SoftwareVersion.h"
 #include "link/RelayBus.h"
 
@@ -69,12 +70,18 @@ public:
             return {Outcome::NoSelection, {}, false};
         device.networkAddress = quint8(selectedLine + 1);
         if (!answers(device.networkAddress))
-            return {Outcome::Silent, {}, false};
+            return {m_portLost ? Outcome::NotConnected : Outcome::Silent, {}, false};
         try {
             if (!readIdentity())
                 return notConnected();
             readInterface();
-        } catch (const LinkError &) {
+        } catch (const LinkError &error) {
+            if (error.kind() == LinkError::Kind::PortFailure) {
+                if (const LinkFailure failure = handleLinkFailure(m_session, error); failure.portLost) {
+                    m_op.message(Operator::Icon::Error, failure.text);
+                    return {Outcome::NotConnected, {}, false};
+                }
+            }
             return notConnected();
         }
         m_session.live.loadLampState = 1;
@@ -90,15 +97,18 @@ public:
 
 private:
     // A port failure resets the port and counts as an answer: the reads that
-    // follow tell whether a relay is there.
+    // follow tell whether a relay is there. A port that will not open again
+    // is lost, and the operator is told so.
     bool answers(quint8 address)
     {
         try {
             return m_session.bus.readStatus(address) != 255;
-        } catch (const LinkError &) {
-            if (m_session.reopenPort)
-                m_session.reopenPort(nullptr);
-            return true;
+        } catch (const LinkError &error) {
+            const LinkFailure failure = handleLinkFailure(m_session, error);
+            if (failure.portLost)
+                m_op.message(Operator::Icon::Error, failure.text);
+            m_portLost = failure.portLost;
+            return !m_portLost;
         }
     }
 
@@ -131,6 +141,7 @@ private:
 
     RelaySession &m_session;
     Operator &m_op;
+    bool m_portLost = false;
 };
 
 } // namespace

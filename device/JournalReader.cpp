@@ -5,6 +5,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "link/LinkError.h"
 #include "link/RelayBus.h"
 
@@ -56,9 +57,10 @@ public:
         JournalReadResult result;
         try {
             result.outcome = readAll() ? JournalReadResult::Outcome::Complete : JournalReadResult::Outcome::Failed;
-        } catch (const LinkError &) {
-            // The port failed under the reading: told as a silent relay is.
-            m_op.message(Operator::Icon::Error, Texts::linkError);
+        } catch (const LinkError &error) {
+            // Told as a silent relay is, or as a lost port when it would not
+            // reopen; the entries read so far stay in the grid.
+            m_op.message(Operator::Icon::Error, linkFailureText(m_session, error));
             result.outcome = JournalReadResult::Outcome::Failed;
         }
         result.rows = m_rows;

@@ -4,6 +4,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "device/LiveDisplay.h"
 #include "link/RelayBus.h"
 
@@ -39,7 +40,7 @@ public:
         } catch (const LinkError &error) {
             if (m_beforeMessage)
                 m_beforeMessage();
-            m_result = {BusOutcome::PortFailed, error.message()};
+            m_result = {BusOutcome::PortFailed, linkFailureText(m_session, error)};
         }
         return m_result;
     }

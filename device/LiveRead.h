@@ -15,7 +15,7 @@ enum class BusOutcome {
     Done,       // the relay answered as asked
     NoAnswer,   // no valid answer (silence, a reply shorter than asked): "Ошибка связи с устройством!" shown
     Refused,    // the relay answered with an exception: the refusal shown
-    PortFailed, // the port failed: nothing shown yet, the reason in `portError`
+    PortFailed, // the port failed: nothing shown yet, the text for the operator in `portError`
 };
 
 struct LiveReadResult {

@@ -4,6 +4,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
@@ -67,7 +68,7 @@ BusOutcome checkedWrite(RelaySession &session, Operator &op, const AuditWrite &w
             op.message(Operator::Icon::Error, Texts::linkError);
             return BusOutcome::NoAnswer;
         }
-        op.message(Operator::Icon::Error, error.message());
+        op.message(Operator::Icon::Error, linkFailureText(session, error));
         return BusOutcome::PortFailed;
     }
 }
@@ -110,7 +111,7 @@ std::optional<ReplyString> checkedRead(RelaySession &session, Operator &op, quin
         else
             op.message(Operator::Icon::Error, Texts::linkError);
     } catch (const LinkError &error) {
-        op.message(Operator::Icon::Error, error.message());
+        op.message(Operator::Icon::Error, linkFailureText(session, error));
     }
     return std::nullopt;
 }

@@ -313,12 +313,17 @@ TEST_F(ConfigReaderTest, aMarkThatIsNoTimeIsToldOnceAndTheRestIsFilled)
     EXPECT_EQ(timer.buttons[6], on);
 }
 
-TEST_F(ConfigReaderTest, aPortThatFailsIsALinkErrorNeverACrash)
+TEST_F(ConfigReaderTest, aPortThatFailsAndWillNotReopenIsToldAsLostNeverACrash)
 {
     showEarlierValues();
     port.vanish();
+    session.reopenPort = [](QString *error) {
+        *error = QStringLiteral("порт /dev/ttyUSB0 не найден");
+        return false;
+    };
     EXPECT_EQ(read(), ConfigReadResult::Failed);
-    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+    ASSERT_EQ(op.shownTexts().size(), 1);
+    EXPECT_EQ(op.shownTexts()[0], Texts::portLost.arg(QStringLiteral("Порт закрыт"), QStringLiteral("порт /dev/ttyUSB0 не найден")));
     EXPECT_EQ(grid.text(0, ConfigGrid::Value), before);
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace miv {
+
+class LinkError;
+struct RelaySession;
+
+// A bus call raised LinkError; the port has been looked after. A relay that
+// did not answer is told as "Ошибка связи с устройством!". A port that failed
+// (an adapter pulled out, a line's far end gone) is closed and opened again
+// once: when it opens, the exchange was still lost and the same text is
+// told; when it does not, the port stays closed, portLost is set and the
+// text says that the port is lost and how to get it back. A session that
+// cannot reopen its port adds the port's reason to the text.
+struct LinkFailure {
+    bool portLost = false;
+    QString text; // for the operator
+};
+LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error);
+
+inline QString linkFailureText(RelaySession &session, const LinkError &error)
+{
+    return handleLinkFailure(session, error).text;
+}
+
+} // namespace miv
