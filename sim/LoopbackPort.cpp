@@ -45,6 +45,10 @@ qint64 LoopbackPort::bytesAvailable() const
 
 bool LoopbackPort::waitForReadyRead(int msecs)
 {
+    if (m_vanishBeforeReply) {
+        m_vanishBeforeReply = false;
+        vanish();
+    }
     if (m_vanished || !isOpen())
         return false;
     releaseDue();
@@ -96,8 +100,11 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
     m_written.append(data, size);
     m_incoming.append(data, size);
     for (const QByteArray &request : m_line.takeRequests(m_incoming)) {
+        // The relay acts on the request; its reply never comes back.
         const auto reply = m_line.answer(request);
-        if (!reply)
+        if (m_requestsBeforeVanishing > 0 && --m_requestsBeforeVanishing == 0)
+            m_vanishBeforeReply = true;
+        if (!reply || m_vanishBeforeReply)
             continue;
         // Replies reach the wire in the order they become due.
         const Pending pending{reply->bytes, m_clock.elapsed() + reply->delayMs};

@@ -13,6 +13,9 @@
 //   line()              the relays and their faults
 //   feedGarbage(bytes)  bytes that arrive unasked (stale input)
 //   vanish()            the port disappears: every later call fails
+//   vanishAtRequest(n)  the n-th request from now (1: the next) reaches the
+//                       line, but the port disappears before any reply
+//   reappear()          the port is back: it opens again
 //   failWriteAt(n)      writing the n-th request from now (1: the next) fails
 //                       once, as a port's write error; the port stays open
 //   written()           every byte the master wrote
@@ -27,6 +30,8 @@ public:
     RelayLine &line() { return m_line; }
     void feedGarbage(const QByteArray &bytes);
     void vanish();
+    void vanishAtRequest(int n) { m_requestsBeforeVanishing = n; }
+    void reappear() { m_vanished = false; }
     void failWriteAt(int n) { m_writesBeforeFailure = n; }
     bool hasVanished() const { return m_vanished; }
     QByteArray written() const { return m_written; }
@@ -57,4 +62,6 @@ private:
     QByteArray m_written;
     bool m_vanished = false;
     int m_writesBeforeFailure = 0; // 0: never
+    int m_requestsBeforeVanishing = 0; // 0: never
+    bool m_vanishBeforeReply = false;  // the request that makes the port vanish went out
 };

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "app/ActionEnabling.h"
+#include "app/ActionTable.h"
 #include "core/ConfigGrid.h"
 #include "core/Texts.h"
 #include "core/ValueFormat.h"
@@ -301,6 +302,88 @@ TEST_F(LiveValuesFlow, timerDrivenRefreshThatLosesThePortTellsAndScansAgain)
     EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
     EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 в сети")) << "scanned again";
 }
+
+// The adapter pulled out in the middle of an exchange: the port fails and will
+// not open again.
+enum class PulledDuring { Scan, ConfigRead, ConfigWrite, JournalRead, AutoRefresh };
+
+class AdapterPulled : public LiveValuesFlow, public ::testing::WithParamInterface<PulledDuring>
+{
+protected:
+    // Automatic refresh runs on the live values tab, then the operation
+    // starts, and one of its requests never gets its reply.
+    void runOperationAndPullTheAdapter()
+    {
+        enterTab(ActionEnabling::LiveValuesTab);
+        op.answerText(QStringLiteral("1"));
+        dm->a_setref->trigger();
+        ASSERT_TRUE(dm->rt.isActive());
+        switch (GetParam()) {
+        case PulledDuring::Scan:
+            enterTab(ActionEnabling::DevicesTab);
+            loopback().vanishAtRequest(2);
+            dm->a_pooling->trigger();
+            break;
+        case PulledDuring::ConfigRead:
+            enterTab(ActionEnabling::ConfigurationTab);
+            loopback().vanishAtRequest(2);
+            dm->a_getdata->trigger();
+            break;
+        case PulledDuring::ConfigWrite:
+            enterTab(ActionEnabling::ConfigurationTab);
+            dm->a_getdata->trigger();
+            op.answerPassword(QStringLiteral("ABCD"));
+            doubleClick(5); // unlocks
+            op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
+            doubleClick(5);
+            loopback().vanishAtRequest(1);
+            dm->a_setdata->trigger();
+            break;
+        case PulledDuring::JournalRead:
+            enterTab(ActionEnabling::JournalTab);
+            loopback().vanishAtRequest(2);
+            dm->a_getdata->trigger();
+            break;
+        case PulledDuring::AutoRefresh:
+            loopback().vanishAtRequest(2);
+            dm->rtTimer();
+            break;
+        }
+    }
+};
+
+TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
+{
+    runOperationAndPullTheAdapter();
+    ASSERT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_TRUE(op.shown()[0].text.contains(QStringLiteral("Связь с портом потеряна"))) << op.shown()[0].text.toStdString();
+    EXPECT_FALSE(dm->rt.isActive());
+    EXPECT_FALSE(dm->session.flags.autoRefresh);
+    EXPECT_FALSE(dm->portOpen());
+    EXPECT_EQ(dm->a_port->property("imageIndex").toInt(), ActionTable::iconPlugPulled);
+    EXPECT_TRUE(mf->isEnabled());
+    if (GetParam() == PulledDuring::ConfigWrite) {
+        // Row 5 went out and its answer was lost: not reported as written.
+        EXPECT_TRUE(marked(5));
+        EXPECT_TRUE(dm->session.flags.unwrittenChanges);
+        EXPECT_FALSE(op.shown()[0].text.contains(QStringLiteral("Записаны:")));
+    }
+    if (GetParam() == PulledDuring::Scan) {
+        EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 не опрошено: порт потерян"));
+    }
+
+    loopback().reappear();
+    dm->a_port->trigger();
+    EXPECT_TRUE(dm->portOpen());
+    EXPECT_EQ(dm->a_port->property("imageIndex").toInt(), ActionTable::iconPlugConnected);
+    scanAndIdentify(6);
+    enterTab(ActionEnabling::LiveValuesTab); // reads the values afresh
+    EXPECT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(During, AdapterPulled,
+                         ::testing::Values(PulledDuring::Scan, PulledDuring::ConfigRead, PulledDuring::ConfigWrite,
+                                           PulledDuring::JournalRead, PulledDuring::AutoRefresh));
 
 TEST_F(LiveValuesFlow, anIntervalThatIsNoNumberStartsNothing)
 {
