@@ -1,12 +1,13 @@
 #include "app/PortSetupDialog.h"
 
+#include "link/PresentPorts.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -14,13 +15,18 @@ namespace miv {
 
 namespace {
 
+// Each port by its name, then the stable names of those that have one (an
+// adapter keeps its stable name when it is plugged in again).
 QStringList presentPortNames()
 {
     QStringList names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        names.append(info.portName());
-    names.sort();
-    return names;
+    QStringList stableNames;
+    for (const PresentPort &port : presentPorts()) {
+        names.append(port.name);
+        if (!port.stableName.isEmpty() && port.stableName != port.name)
+            stableNames.append(port.stableName);
+    }
+    return names + stableNames;
 }
 
 } // namespace

@@ -14,9 +14,9 @@ class QSpinBox;
 namespace miv {
 
 // The port setup dialog: the line, the gateway, six lists (and the scan's wait), each showing the port's current value on
-// opening. The port list offers the serial ports present and also takes a
-// typed name or device path, since pseudo-terminals and /dev/serial/by-id
-// links are not listed. "Line" chooses between that serial port and a
+// opening. The port list offers the serial ports present, then their stable
+// names (/dev/serial/by-id links), and also takes a typed name or device
+// path, since pseudo-terminals are not listed. "Line" chooses between that serial port and a
 // "TCP-шлюз" (a serial-to-Ethernet gateway at HOST:PORT); the line settings
 // stay editable for the gateway's serial side and the bus's timing. OK is
 // refused while the gateway chosen is no HOST:PORT.

@@ -72,6 +72,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     mf.setJournalModel(&session.journal);
     showRowPictures();
     session.reopenPort = [this](QString *error) { return p.reopen(error); };
+    session.portLostHint = QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
     session.audit.portName = [this] { return p.settings().portName; };
     configEditor = std::make_unique<ConfigEditor>(session, op);
     timerTab = new TimerTabBinding(session.timer, mf.timeMarks(), mf.timerSwitches(), this);

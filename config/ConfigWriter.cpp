@@ -217,10 +217,10 @@ private:
             if (sent && !answered(row))
                 unconfirmed.append(row);
         }
-        QString text = failure + u'\n' + Texts::configWriteInterrupted.arg(rowLines(m_session, unconfirmed));
+        QString text = Texts::configWriteInterrupted.arg(rowLines(m_session, unconfirmed));
         if (!m_result.writtenRows.isEmpty())
             text += u'\n' + Texts::configRowsWritten.arg(rowLines(m_session, m_result.writtenRows));
-        return text;
+        return text + u'\n' + failure;
     }
 
     void finish()

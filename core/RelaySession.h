@@ -45,6 +45,9 @@ struct RelaySession {
     // (with the reason in *error) when it cannot be opened. Empty: the port
     // is left as it is.
     std::function<bool(QString *error)> reopenPort;
+    // What the operator can do about a lost port, added to the message: the
+    // window and mivctl each say it their own way.
+    QString portLostHint;
 
     CurrentDevice device;
     // The relay whose values the grid and the timer schedule hold (and whose

@@ -11,9 +11,8 @@ inline const QString portOpenError = QStringLiteral("Ошибка открыти
 inline const QString portCloseError = QStringLiteral("Ошибка закрытия порта");
 // The port failed and could not be opened again: the adapter was pulled or the
 // line's far end went away. %1: why the port failed, %2: why it would not open.
-inline const QString portLost =
-    QStringLiteral("Связь с портом потеряна: %1\n%2\n"
-                   "Порт закрыт. Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
+// The front end adds what the operator can do about it.
+inline const QString portLost = QStringLiteral("Связь с портом потеряна: %1\n%2\nПорт закрыт.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");

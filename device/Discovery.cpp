@@ -55,8 +55,10 @@ public:
                 m_lastSilent.append(quint8(address));
             if (status == Status::PortLost) {
                 m_result.portLost = true;
-                m_op.message(Operator::Icon::Error,
-                             scanStopped.arg(address) + u'\n' + Texts::portLost.arg(m_failure, m_reopenError));
+                QString text = scanStopped.arg(address) + u'\n' + Texts::portLost.arg(m_failure, m_reopenError);
+                if (!m_session.portLostHint.isEmpty())
+                    text += u' ' + m_session.portLostHint;
+                m_op.message(Operator::Icon::Error, text);
             }
             add(address, status);
             if (m_hooks.progress)

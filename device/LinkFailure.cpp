@@ -16,7 +16,10 @@ LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error)
     QString reopenError = Texts::portOpenError;
     if (session.reopenPort(&reopenError))
         return {false, Texts::linkError};
-    return {true, Texts::portLost.arg(error.message(), reopenError)};
+    QString text = Texts::portLost.arg(error.message(), reopenError);
+    if (!session.portLostHint.isEmpty())
+        text += u' ' + session.portLostHint;
+    return {true, text};
 }
 
 } // namespace miv

@@ -34,6 +34,21 @@ bool isFatal(QSerialPort::SerialPortError error)
     }
 }
 
+// Why a serial port failed, for the operator. A device that went away (an
+// adapter pulled out, a simulator ended) leaves the system's last error in
+// errorString, which then names something unrelated.
+QString failureReason(const QSerialPort &port)
+{
+    switch (port.error()) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        return QStringLiteral("ошибка ввода-вывода, устройство порта пропало или неисправно");
+    default:
+        return port.errorString();
+    }
+}
+
 void trace(const char *direction, QByteArrayView bytes)
 {
     qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
@@ -84,7 +99,7 @@ void RelayBus::ensurePortUsable() const
     if (!m_port->isOpen())
         portFailed(QStringLiteral("Порт закрыт"));
     if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()); serial && isFatal(serial->error()))
-        portFailed(serial->errorString());
+        portFailed(failureReason(*serial));
     // A gateway that ended the connection, or a connection that broke, is a
     // port that failed: what it left unread is taken before this is asked.
     if (auto *socket = qobject_cast<QAbstractSocket *>(m_port.data());

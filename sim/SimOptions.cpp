@@ -51,6 +51,8 @@ public:
                 readBaud(value(name));
             else if (name == QLatin1String("--tcp"))
                 readTcpPort(value(name));
+            else if (name == QLatin1String("--link"))
+                m_options.linkPath = value(name);
             else if (name == QLatin1String("--latency-ms"))
                 readLatency(value(name));
             else if (name == QLatin1String("--log"))
@@ -386,6 +388,7 @@ QString simUsage()
         "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
         "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
         "              [--tcp PORT] [--interface ADDR:HEX] [--strict-line] [--stop-with-parent]\n"
+        "              [--link PATH]\n"
         "\n"
         "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
         "standard output is \"PORT <device path>\": open that path as the serial port.\n"
@@ -413,6 +416,10 @@ QString simUsage()
         "  --inputs ADDR:HEX       register 41 (inputs and level sensors)\n"
         "  --tcp PORT              also listen on 127.0.0.1:PORT (0: a free port) for RTU\n"
         "                          frames over TCP, paced as on the pseudo-terminal\n"
+        "  --link PATH             also reach the line as PATH, a symbolic link to the\n"
+        "                          pseudo-terminal (a stable name, as /dev/serial/by-id\n"
+        "                          gives an adapter: a new simulator takes the link\n"
+        "                          over); removed when the simulator stops\n"
         "  --interface ADDR:HEX    register 65, the relay's own line settings (bits 1-4:\n"
         "                          4800, 9600, 19200, 38400 bit/s; 6-8: no, even, odd\n"
         "                          parity; 13-14: 1 or 2 stop bits) (default 2844: 9600 8N1)\n"

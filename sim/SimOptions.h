@@ -35,6 +35,7 @@ struct SimOptions {
     QList<int> flakyJournalSlots;               // of every relay
     std::optional<quint16> tcpPort;             // also served over TCP on 127.0.0.1 (0: any free port)
     bool stopWithParent = false;
+    QString linkPath;                           // a stable name for the line: a link to the pseudo-terminal
     bool help = false;
 
     // Puts the relays, their journals and status, latency and faults on a line.

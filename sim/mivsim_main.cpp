@@ -3,6 +3,7 @@
 #include "sim/PtyServer.h"
 #include "sim/RequestLog.h"
 #include "sim/SimOptions.h"
+#include "sim/StableLink.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -87,6 +88,11 @@ int main(int argc, char *argv[])
     if (options->tcpPort && !server.listenTcp(*options->tcpPort, &error)) {
         std::fprintf(stderr, "mivsim: cannot listen on 127.0.0.1:%u: %s\n", unsigned(*options->tcpPort),
                      qPrintable(error));
+        return 1;
+    }
+    StableLink link;
+    if (!options->linkPath.isEmpty() && !link.create(options->linkPath, server.slavePath(), &error)) {
+        std::fprintf(stderr, "mivsim: cannot make the link %s: %s\n", qPrintable(options->linkPath), qPrintable(error));
         return 1;
     }
     std::printf("PORT %s\n", qPrintable(server.slavePath()));

@@ -151,7 +151,7 @@ TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
     const RunResult result = run(args({"ports"}), dir.filePath(QStringLiteral("front.ini")));
     EXPECT_EQ(result.status, ExitStatus::Done);
     for (const QString &line : result.out.split(u'\n', Qt::SkipEmptyParts))
-        EXPECT_EQ(line.count(u'\t'), 2) << line.toStdString();
+        EXPECT_EQ(line.count(u'\t'), 3) << line.toStdString(); // name, device, description, stable name
 }
 
 TEST(CliContext, frontIniThenOptionsAndAPortThatDoesNotOpen)

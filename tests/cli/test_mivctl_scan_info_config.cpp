@@ -9,6 +9,8 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -214,6 +216,28 @@ TEST_F(MivctlScanInfoConfig, auditPrintsTheWritesOfThePasswordChange)
     // Put the relay's password back for the tests after this one.
     mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"), QStringLiteral("QRST"),
             QStringLiteral("--new"), QStringLiteral("ABCD")});
+}
+
+// The simulator ends while mivctl reads the journal: the adapter pulled out.
+TEST(MivctlAdapterPulled, journalReadingEndsWithTheMessageAndStatusOne)
+{
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--latency-ms"), QStringLiteral("100")});
+    ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
+    QTemporaryDir folder;
+    QProcess mivctl;
+    mivctl.setWorkingDirectory(folder.path());
+    mivctl.start(qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivctl"),
+                 {QStringLiteral("--port"), sim.portPath(), QStringLiteral("journal"), QStringLiteral("1")});
+    ASSERT_TRUE(mivctl.waitForStarted());
+    // The journal's 37 entries take the simulator some 4 s; whenever the end
+    // comes, it must be told once.
+    QThread::msleep(800);
+    sim.stop();
+    ASSERT_TRUE(mivctl.waitForFinished(30000));
+    EXPECT_EQ(mivctl.exitCode(), 1);
+    const QString errors = QString::fromUtf8(mivctl.readAllStandardError());
+    EXPECT_EQ(errors.count(QStringLiteral("Связь с портом потеряна")), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("повторите команду"))) << errors.toStdString();
 }
 
 } // namespace

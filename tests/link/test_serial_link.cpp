@@ -3,6 +3,7 @@
 #include "device/PortSetup.h"
 #include "link/FrontIni.h"
 #include "link/IniFile.h"
+#include "link/PresentPorts.h"
 #include "link/SerialLink.h"
 #include "support/PseudoTerminal.h"
 #include "support/RecordingOperator.h"
@@ -226,6 +227,34 @@ TEST(SerialLink, portGoneWhileTheBusWaitsIsAPortFailure)
         EXPECT_EQ(error.kind(), LinkError::Kind::PortFailure) << error.what();
     }
     unplug.join();
+}
+
+// An adapter pulled out and plugged in again comes back as another device;
+// its stable name (a link, as in /dev/serial/by-id) leads to the new one.
+TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
+{
+    QTemporaryDir byId;
+    const QString stableName = byId.filePath(QStringLiteral("usb-Maker_RS485_A1B2-if00-port0"));
+    auto first = std::make_unique<PseudoTerminal>();
+    ASSERT_TRUE(QFile::link(first->slavePath(), stableName));
+    EXPECT_EQ(stableNameOf(QStringLiteral("pts"), first->slavePath(), byId.path()), stableName);
+    EXPECT_EQ(stableNameOf(QStringLiteral("ttyS9"), QStringLiteral("/dev/ttyS9"), byId.path()), QString());
+
+    SerialLink link;
+    link.setSettings(on(stableName));
+    ASSERT_TRUE(link.open());
+    PseudoTerminal second; // made now, so that it has another device name
+    first.reset(); // pulled out
+    QString error;
+    EXPECT_FALSE(link.reopen(&error));
+    EXPECT_FALSE(link.isOpen());
+
+    // Plugged in again: the stable name leads to the new device.
+    ASSERT_TRUE(QFile::remove(stableName));
+    ASSERT_TRUE(QFile::link(second.slavePath(), stableName));
+    ASSERT_TRUE(link.open(&error)) << error.toStdString();
+    EXPECT_EQ(link.settings().portName, stableName);
+    EXPECT_EQ(link.bus().readStatus(1, 50), 255); // the new device carries the exchange: nobody answers
 }
 
 // Records messages; questions are answered OK.
