@@ -22,6 +22,8 @@ struct Case {
 
 TEST(ConfigValidation, valuesThatMayReachARelay)
 {
+    // Held for the whole table: a temporary's bytes would be gone before the loop.
+    const QByteArray functionOff = Texts::functionOff.toUtf8();
     const Case cases[] = {
         // numeric rows at their steps
         {5, "30", 10, 4, Verdict::Accepted, 30, "30"},
@@ -37,7 +39,7 @@ TEST(ConfigValidation, valuesThatMayReachARelay)
         {5, "3e1", 10, 4, Verdict::Rejected, {}, ""},
         {5, "", 10, 4, Verdict::Rejected, {}, ""},
         {5, "abc", 10, 4, Verdict::Rejected, {}, ""},
-        {5, Texts::functionOff.toUtf8().constData(), 10, 4, Verdict::Rejected, {}, ""},
+        {5, functionOff.constData(), 10, 4, Verdict::Rejected, {}, ""},
         {8, "220", 10, 4, Verdict::Accepted, 220, "220"},
         {8, "230", 10, 4, Verdict::Rejected, {}, ""},
         {21, "30", 10, 4, Verdict::Accepted, 30, "30"},    // the " 30" maximum reads as 30
@@ -59,8 +61,8 @@ TEST(ConfigValidation, valuesThatMayReachARelay)
         {24, "вкл", 10, 4, Verdict::Rejected, {}, ""},
         {24, "1", 10, 4, Verdict::Rejected, {}, ""},
         {31, "вкл.", 10, 6, Verdict::Accepted, {}, "вкл."},
-        {31, Texts::functionOff.toUtf8().constData(), 10, 6, Verdict::Rejected, {}, ""},
-        {31, Texts::functionOff.toUtf8().constData(), 10, 4, Verdict::LeaveAsIs, {}, ""},
+        {31, functionOff.constData(), 10, 6, Verdict::Rejected, {}, ""},
+        {31, functionOff.constData(), 10, 4, Verdict::LeaveAsIs, {}, ""},
         {31, "вкл.", 10, 4, Verdict::LeaveAsIs, {}, ""},
         {31, "что-то", 10, 4, Verdict::Rejected, {}, ""},
         {32, "0", 10, 4, Verdict::Rejected, {}, ""},
