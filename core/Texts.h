@@ -9,6 +9,10 @@ namespace Texts {
 inline const QString linkError = QStringLiteral("Ошибка связи с устройством!");
 inline const QString portOpenError = QStringLiteral("Ошибка открытия порта");
 inline const QString portCloseError = QStringLiteral("Ошибка закрытия порта");
+// After the reason "front.ini" could not be read.
+inline const QString frontIniDefaultsTaken =
+    QStringLiteral("Взяты настройки порта по умолчанию; исправьте или удалите этот файл, "
+                   "либо сохраните настройки порта заново.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
@@ -19,6 +23,8 @@ inline const QString applicationTitle = QStringLiteral("КАРВЕН motor confi
 inline const QString aboutVersionLine = QStringLiteral("Версия ") + versionString;
 inline const QString libraryLoadError = QStringLiteral("Ошибка загрузки библиотеки");
 // Settings files and the timer schedule.
+// A settings file that was loaded with keys or sections that appear twice.
+inline const QString settingsFileRepeats = QStringLiteral("В файле настроек %1 есть повторы:\n%2");
 inline const QString settingsSaveFailed = QStringLiteral("Файл настроек не сохранён.\n%1");
 inline const QString settingsValuesRejected =
     QStringLiteral("Эти значения файла настроек недопустимы и не загружены (строки остались прежними):\n%1");
