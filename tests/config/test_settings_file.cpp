@@ -153,13 +153,31 @@ TEST_F(SettingsFileTest, savedFileHasTheKnownLayoutByteForByteInWindows1251)
     EXPECT_TRUE(readBytes(path("a.miv")).contains(QByteArray("\xcc\xe5\xf2\xea\xe0\x31=07:30:00\r\n")));
 }
 
+// Names as an operator types them into the dialog: spaces, quotes, Cyrillic letters.
+QStringList fileNamesOfOperators(const QString &suffix)
+{
+    QStringList names{QStringLiteral("twice"), QStringLiteral("Насос №3 «цех 2»"), QStringLiteral(" it's  spaced ")};
+#ifndef Q_OS_WIN
+    names << QStringLiteral("a \"quoted\" name"); // no file name on Windows may hold '"'
+#endif
+    for (QString &name : names)
+        name += suffix;
+    return names;
+}
+
 TEST_F(SettingsFileTest, savingTwiceGivesTheSameBytes)
 {
-    ASSERT_TRUE(SettingsFile::save(path("twice.miv"), grid, timer, op));
-    const QByteArray first = readBytes(path("twice.miv"));
-    ASSERT_TRUE(SettingsFile::save(path("twice.miv"), grid, timer, op));
-    EXPECT_EQ(readBytes(path("twice.miv")), first);
-    EXPECT_EQ(first, expectedFile(typeFourFileValues, QStringList(5, "00:00:00"), QStringList(7, QString())));
+    for (const QString &name : fileNamesOfOperators(QStringLiteral(".miv"))) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(SettingsFile::save(path(name), grid, timer, op));
+        const QByteArray first = readBytes(path(name));
+        ASSERT_TRUE(SettingsFile::save(path(name), grid, timer, op));
+        EXPECT_EQ(readBytes(path(name)), first);
+        EXPECT_EQ(first, expectedFile(typeFourFileValues, QStringList(5, "00:00:00"), QStringList(7, QString())));
+        op.answerFileName(path(name));
+        EXPECT_TRUE(SettingsFile::askAndLoad(session, op).complete());
+        EXPECT_EQ(values()[0], QStringLiteral("10"));
+    }
 }
 
 TEST_F(SettingsFileTest, savingIntoAFileWithOtherSectionsKeepsThemAndReplacesKeysInPlace)
