@@ -117,5 +117,9 @@ QPixmap ImageList::pixmap(int index, qreal devicePixelRatio) const
 {
     if (index < 0 || index >= count())
         return {};
-    return renderSvg(m_paths.at(index), m_size, devicePixelRatio);
+    const QPair<int, qreal> key(index, devicePixelRatio);
+    auto drawn = m_drawn.constFind(key);
+    if (drawn == m_drawn.cend())
+        drawn = m_drawn.insert(key, renderSvg(m_paths.at(index), m_size, devicePixelRatio));
+    return *drawn;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QPixmap>
 #include <QSize>
@@ -22,9 +23,12 @@ public:
     // An icon that renders the picture afresh for every size and pixel ratio.
     QIcon icon(int index) const;
     // The picture at the list's size for a screen of the given pixel ratio.
+    // Drawn once per ratio and kept: the lamps take their pictures at every
+    // refresh and blink, and parsing the SVG each time only churned the heap.
     QPixmap pixmap(int index, qreal devicePixelRatio) const;
 
 private:
     QStringList m_paths;
     QSize m_size;
+    mutable QHash<QPair<int, qreal>, QPixmap> m_drawn; // at most count() per pixel ratio
 };

@@ -213,17 +213,13 @@ void Tdm::DataModuleCreate()
     if (!m_programDir.isEmpty() && !m_programDir.endsWith(QLatin1Char('/')))
         m_programDir += QLatin1Char('/');
 
-    PortSettings settings = p.settings();
-    QString error;
-    bool opened = ::loadPortSettings(settingsFile(), settings, &error);
-    if (opened) {
-        if (m_environment.portNameOverride) {
-            settings.portName = *m_environment.portNameOverride;
-            settings.transport = PortSettings::Transport::Serial;
-        }
-        opened = p.setSettings(settings, &error) && p.open(&error);
+    PortSettings settings = loadFrontIni();
+    if (m_environment.portNameOverride) {
+        settings.portName = *m_environment.portNameOverride;
+        settings.transport = PortSettings::Transport::Serial;
     }
-    if (!opened) {
+    QString error;
+    if (!p.setSettings(settings, &error) || !p.open(&error)) {
         // The reason (a missing port, a permission the user lacks) goes on a
         // line of its own under the message, and stays in the status bar.
         op.message(Operator::Icon::Error,
@@ -242,6 +238,23 @@ void Tdm::DataModuleCreate()
     mf.setCurrentPage(ActionEnabling::DevicesTab);
     mf.pcChange();
     fill_conf();
+}
+
+PortSettings Tdm::loadFrontIni()
+{
+    PortSettings settings = p.settings();
+    QString error;
+    QStringList notices;
+    if (!::loadPortSettings(settingsFile(), settings, &error, &notices)) {
+        // A "front.ini" that cannot be read, or is no settings file, never
+        // keeps the program from its port: the defaults are taken, and the
+        // operator is told which file to mend.
+        op.message(Operator::Icon::Warning, error + QLatin1Char('\r') + Texts::frontIniDefaultsTaken);
+        return p.settings();
+    }
+    if (!notices.isEmpty())
+        op.note(settingsFile() + QStringLiteral(": ") + notices.join(u' '));
+    return settings;
 }
 
 void Tdm::DataModuleDestroy()

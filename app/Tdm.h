@@ -170,6 +170,8 @@ private:
     // The Port action's picture: the plug connected or pulled apart.
     void setPortIcon(int imageIndex);
     bool storePortSettings(const miv::PortSettings &settings, QString *error);
+    // The port settings of "front.ini", or the defaults (the operator told why).
+    miv::PortSettings loadFrontIni();
     miv::PortSetupResult runPortSetupDialog(quint8 relayAddress);
     void readConfigurationIntoGrid();
     void readJournalIntoGrid();

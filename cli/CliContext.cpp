@@ -1,6 +1,7 @@
 #include "cli/CliContext.h"
 
 #include "cli/Commands.h"
+#include "core/Texts.h"
 #include "link/FrontIni.h"
 
 using namespace miv;
@@ -12,8 +13,11 @@ CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QT
     startFreshSession();
 
     PortSettings settings;
-    if (!loadPortSettings(frontIni, settings, &m_settingsError))
+    QStringList notices;
+    if (!loadPortSettings(frontIni, settings, &m_settingsError, &notices))
         settings = PortSettings();
+    else if (!notices.isEmpty())
+        m_settingsNotice = frontIni + QStringLiteral(": ") + notices.join(u' ');
     options.applyTo(settings);
     m_link.setSettings(settings);
 
@@ -33,11 +37,14 @@ RelaySession &CliContext::startFreshSession()
 
 bool CliContext::openPort()
 {
-    // An unreadable "front.ini" matters only when its settings are needed.
-    if (!m_settingsError.isEmpty() && !m_options.portName) {
-        m_err << m_settingsError << Qt::endl;
-        return false;
-    }
+    // A "front.ini" that could not be read matters only when its settings are
+    // needed: as in the window, the defaults are taken and the operator told.
+    if (!m_settingsError.isEmpty())
+        m_err << m_settingsError << Qt::endl << Texts::frontIniDefaultsTaken << Qt::endl;
+    else if (!m_settingsNotice.isEmpty())
+        m_err << m_settingsNotice << Qt::endl;
+    m_settingsError.clear();
+    m_settingsNotice.clear();
     QString error;
     if (m_link.open(&error))
         return true;

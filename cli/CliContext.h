@@ -49,4 +49,5 @@ private:
     miv::LineLink m_link; // the serial port or the TCP gateway, as the settings say
     std::optional<miv::RelaySession> m_session;
     QString m_settingsError; // "front.ini" could not be read
+    QString m_settingsNotice; // "front.ini" was read with repeated keys
 };

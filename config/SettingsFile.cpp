@@ -260,16 +260,24 @@ LoadResult load(const QString &path, RelaySession &session)
         return result;
     result.outcome = LoadResult::Outcome::Loaded;
     result.rejectedKeys = Loading(file, session).run();
+    result.notices = file.notices();
     return result;
 }
 
 LoadResult load(const QString &path, RelaySession &session, Operator &op)
 {
     const LoadResult result = load(path, session);
-    if (!result.loaded())
+    if (!result.loaded()) {
         op.message(Operator::Icon::Error, result.error);
-    else if (!result.rejectedKeys.isEmpty())
-        op.message(Operator::Icon::Warning, rejectedKeysMessage(result.rejectedKeys));
+        return result;
+    }
+    QStringList parts;
+    if (!result.rejectedKeys.isEmpty())
+        parts << rejectedKeysMessage(result.rejectedKeys);
+    if (!result.notices.isEmpty())
+        parts << Texts::settingsFileRepeats.arg(path, result.notices.join(u'\n'));
+    if (!parts.isEmpty())
+        op.message(Operator::Icon::Warning, parts.join(QStringLiteral("\n\n")));
     return result;
 }
 
@@ -290,7 +298,7 @@ LoadResult askAndLoad(RelaySession &session, Operator &op)
 {
     QString path = op.askOpenFileName(filter, defaultSuffix);
     if (path.isEmpty())
-        return {LoadResult::Outcome::Cancelled, {}, {}};
+        return {LoadResult::Outcome::Cancelled, {}, {}, {}};
     // A name typed without extension means the ".miv" file, unless a file of
     // exactly that name exists.
     if (!QFileInfo::exists(path))

@@ -62,6 +62,7 @@ struct LoadResult {
     Outcome outcome = Outcome::Unreadable;
     QStringList rejectedKeys; // keys whose value was not taken, rows 0-31, then the timer keys
     QString error;            // Unreadable: the file and the reason
+    QStringList notices;      // Loaded: keys and sections that appear twice (the first value counts)
 
     bool loaded() const { return outcome == Outcome::Loaded; }
     bool complete() const { return loaded() && rejectedKeys.isEmpty(); }
@@ -82,13 +83,15 @@ struct LoadResult {
 // - marks take "H:mm", "HH:mm", "H:mm:ss" or "HH:mm:ss" (00:00:00 when the
 //   key is missing), captions "вкл.", "откл." or "" (empty when missing);
 //   any other text is rejected and the mark or caption stays as it was.
-// A file with neither section (no INI file, another encoding) is refused as
-// unreadable: nothing changes.
+// A file with neither section (no INI file) is refused as unreadable, and
+// so is one IniFile refuses (UTF-16, binary data, far too large, a line over
+// 4 KiB): nothing changes. A file saved in UTF-8 is read as UTF-8; a key that
+// appears twice counts with its first value, and the operator is told.
 // unwrittenChanges is not set.
 LoadResult load(const QString &path, RelaySession &session);
 
-// The same, telling the operator: one message listing the rejected keys, or
-// the reason the file could not be read.
+// The same, telling the operator: one message listing the rejected keys and
+// the repeated ones, or the reason the file could not be read.
 LoadResult load(const QString &path, RelaySession &session, Operator &op);
 
 // ---- The window's handlers ----------------------------------------------

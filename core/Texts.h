@@ -13,6 +13,10 @@ inline const QString portCloseError = QStringLiteral("Ошибка закрыт�
 // line's far end went away. %1: why the port failed, %2: why it would not open.
 // The front end adds what the operator can do about it.
 inline const QString portLost = QStringLiteral("Связь с портом потеряна: %1\n%2\nПорт закрыт.");
+// After the reason "front.ini" could not be read.
+inline const QString frontIniDefaultsTaken =
+    QStringLiteral("Взяты настройки порта по умолчанию; исправьте или удалите этот файл, "
+                   "либо сохраните настройки порта заново.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
@@ -23,6 +27,8 @@ inline const QString applicationTitle = QStringLiteral("КАРВЕН motor confi
 inline const QString aboutVersionLine = QStringLiteral("Версия ") + versionString;
 inline const QString libraryLoadError = QStringLiteral("Ошибка загрузки библиотеки");
 // Settings files and the timer schedule.
+// A settings file that was loaded with keys or sections that appear twice.
+inline const QString settingsFileRepeats = QStringLiteral("В файле настроек %1 есть повторы:\n%2");
 inline const QString settingsSaveFailed = QStringLiteral("Файл настроек не сохранён.\n%1");
 inline const QString settingsValuesRejected =
     QStringLiteral("Эти значения файла настроек недопустимы и не загружены (строки остались прежними):\n%1");

@@ -17,12 +17,14 @@ bool loadPortSettings(PortSettings &settings, QString *error)
     return loadPortSettings(frontIniPath(), settings, error);
 }
 
-bool loadPortSettings(const QString &path, PortSettings &settings, QString *error)
+bool loadPortSettings(const QString &path, PortSettings &settings, QString *error, QStringList *notices)
 {
     IniFile file(path);
     if (!file.load(error))
         return false;
     settings.loadFrom(file);
+    if (notices)
+        *notices = file.notices();
     return true;
 }
 

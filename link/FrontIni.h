@@ -3,6 +3,7 @@
 #include "link/PortSettings.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace miv {
 
@@ -13,9 +14,13 @@ namespace miv {
 QString frontIniPath();
 
 // Reads section "p" over `settings`: a missing file or key keeps the values
-// already there. False (with error) only when the file exists but cannot be read.
+// already there. False (with error) only when the file exists but cannot be
+// read or is no settings file (see IniFile::load); `settings` is then as it
+// was. `notices`, when given, gets what the operator should know about a file
+// that was read (keys that appear twice).
 bool loadPortSettings(PortSettings &settings, QString *error = nullptr);
-bool loadPortSettings(const QString &path, PortSettings &settings, QString *error = nullptr);
+bool loadPortSettings(const QString &path, PortSettings &settings, QString *error = nullptr,
+                      QStringList *notices = nullptr);
 
 // Writes section "p", keeping every other line of the file. False (with
 // error) when the file cannot be read or replaced; the earlier file then stays.

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 namespace miv {
 
@@ -62,35 +63,50 @@ bool IniFile::load(QString *error)
 {
     m_lines.clear();
     m_lineEnd = "\r\n";
+    m_encoding = IniBytes::Encoding::Windows1251;
+    m_byteOrderMark.clear();
+    m_notices.clear();
     const QFileInfo info(m_path);
     if (!info.exists() && !info.isSymLink())
         return true;
 
-    QFile file(m_path);
-    QByteArray bytes;
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+    const auto fail = [&](const QString &reason) {
         if (error)
-            *error = QStringLiteral("Не удалось прочитать файл %1: %2")
-                         .arg(m_path, info.isDir() ? QStringLiteral("это каталог") : file.errorString());
+            *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(m_path, reason);
         return false;
-    }
+    };
+    QFile file(m_path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+        return fail(info.isDir() ? QStringLiteral("это каталог") : file.errorString());
     // A settings file or "front.ini" is a few kilobytes: anything far larger
     // (a wrong file, one that arrived damaged) is refused before it is read,
     // so that memory stays bounded and the program answers at once.
-    if (file.size() > maximumBytes) {
-        if (error)
-            *error = QStringLiteral("Не удалось прочитать файл %1: он больше %2 байт, это не файл настроек")
-                         .arg(m_path)
-                         .arg(maximumBytes);
-        return false;
-    }
-    bytes = file.read(maximumBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(m_path, file.errorString());
-        return false;
-    }
+    const QString tooLarge = QStringLiteral("он больше %1 байт, это не файл настроек").arg(maximumBytes);
+    if (file.size() > maximumBytes)
+        return fail(tooLarge);
+    const QByteArray bytes = file.read(maximumBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (bytes.size() > maximumBytes) // a device, or a file that grew while it was read
+        return fail(tooLarge);
+    const IniBytes::Verdict verdict = IniBytes::judge(bytes);
+    if (verdict.refusal)
+        return fail(*verdict.refusal);
 
+    m_encoding = verdict.encoding;
+    m_byteOrderMark = bytes.first(verdict.byteOrderMarkLength);
+    splitLines(QByteArrayView(bytes).sliced(verdict.byteOrderMarkLength));
+    noteRepeats();
+    return true;
+}
+
+QString IniFile::decoded(QByteArrayView bytes) const
+{
+    return m_encoding == IniBytes::Encoding::Utf8 ? QString::fromUtf8(bytes) : Windows1251::decode(bytes);
+}
+
+void IniFile::splitLines(QByteArrayView bytes)
+{
     const qsizetype firstBreak = bytes.indexOf('\n');
     if (firstBreak > 0 && bytes[firstBreak - 1] != '\r')
         m_lineEnd = "\n";
@@ -100,29 +116,68 @@ bool IniFile::load(QString *error)
         const qsizetype lineBreak = bytes.indexOf('\n', start);
         Line line;
         if (lineBreak < 0) {
-            line.original = bytes.mid(start);
+            line.original = bytes.sliced(start).toByteArray();
             line.ending = "";
             start = bytes.size();
         } else {
             const bool crlf = lineBreak > start && bytes[lineBreak - 1] == '\r';
-            line.original = bytes.mid(start, lineBreak - start - (crlf ? 1 : 0));
+            line.original = bytes.sliced(start, lineBreak - start - (crlf ? 1 : 0)).toByteArray();
             line.ending = crlf ? "\r\n" : "\n";
             start = lineBreak + 1;
         }
         if (line.original.isNull())
             line.original = QByteArray(""); // an empty line read is still an original one
-        line.text = Windows1251::decode(line.original);
+        line.text = decoded(line.original);
         m_lines.append(std::move(line));
     }
-    return true;
+}
+
+void IniFile::noteRepeats()
+{
+    // Names compare without regard to case, as value() matches them.
+    QHash<QString, qsizetype> sectionLines;
+    QHash<QString, qsizetype> keyLines; // "section\nkey"
+    std::optional<QString> section; // lowered; before any header, keys belong to none and are never read
+    QString sectionShown;
+    qsizetype repeats = 0;
+    const auto note = [&](const QString &text) {
+        if (++repeats <= maximumNotices)
+            m_notices << text;
+    };
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const QString &text = m_lines[i].text;
+        if (const std::optional<QStringView> name = sectionName(text)) {
+            sectionShown = name->toString();
+            section = sectionShown.toLower();
+            if (const auto first = sectionLines.constFind(*section); first != sectionLines.cend())
+                note(QStringLiteral("Раздел [%1] повторяется (строки %2 и %3): его ключи читаются вместе.")
+                         .arg(sectionShown, QString::number(*first + 1), QString::number(i + 1)));
+            else
+                sectionLines.insert(*section, i);
+            continue;
+        }
+        const std::optional<KeyLine> line = keyLine(text);
+        if (!line || !section)
+            continue;
+        const QString name = *section + u'\n' + line->key.toString().toLower();
+        if (const auto first = keyLines.constFind(name); first != keyLines.cend())
+            note(QStringLiteral("Ключ «%1» в разделе [%2] повторяется (строки %3 и %4): действует первое значение.")
+                     .arg(line->key.toString(), sectionShown, QString::number(*first + 1), QString::number(i + 1)));
+        else
+            keyLines.insert(name, i);
+    }
+    if (repeats > maximumNotices)
+        m_notices << QStringLiteral("И ещё повторов: %1.").arg(repeats - maximumNotices);
 }
 
 bool IniFile::save(QString *error) const
 {
-    QByteArray bytes;
+    QByteArray bytes = m_byteOrderMark;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const Line &line = m_lines[i];
-        if (line.original.isNull()) {
+        if (line.original.isNull() && m_encoding == IniBytes::Encoding::Utf8) {
+            bytes += line.text.toUtf8();
+        } else if (line.original.isNull()) {
             // A character the code page lacks is refused, never dropped or replaced.
             QChar bad;
             const std::optional<QByteArray> encoded = Windows1251::encode(line.text, &bad);

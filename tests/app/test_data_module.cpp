@@ -66,6 +66,24 @@ TEST_F(DataModule, portThatOpensAtStartAsksNothing)
     EXPECT_FALSE(QFile::exists(frontIni()));
 }
 
+TEST_F(DataModule, frontIniThatIsNoSettingsFileGivesTheDefaultsAndThePortStillOpens)
+{
+    QFile file(frontIni());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("[p]\r\nPort=CO\0M9\r\nBaudRate=19200\r\n", 33)); // a NUL byte: binary
+    file.close();
+    startOnPty();
+    EXPECT_TRUE(dm->portOpen());
+    EXPECT_EQ(dm->p.settings().baudRate, QStringLiteral("9600")); // the default, not the file's
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
+    EXPECT_EQ(op.shown()[0].text, QStringLiteral("Не удалось прочитать файл %1: в нём двоичные данные (байт 0x00 в строке 2), "
+                                                 "это не файл настроек\r")
+                                          .arg(frontIni()) +
+                                      Texts::frontIniDefaultsTaken);
+    EXPECT_EQ(setupDialogs, 0);
+}
+
 TEST_F(DataModule, portActionClosesAndOpensAndTheTabFollows)
 {
     start();

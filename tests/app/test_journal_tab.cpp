@@ -107,6 +107,9 @@ TEST_F(JournalTab, reportIsWrittenAndOpenedOnYes)
         {folderPath + "/report.xls", Operator::Answer::Yes, true, true, "\xD0\xCF\x11\xE0"},
         {folderPath + "/report.xls", Operator::Answer::No, true, false, "\xD0\xCF\x11\xE0"},
         {folderPath + "/journal.csv", Operator::Answer::Yes, true, true, "\xEF\xBB\xBFНомер,"},
+        // Names as operators type them: Cyrillic letters, quotes, spaces, '#' and '%'.
+        {folderPath + "/Журнал насоса №3 «цех 2» #1.xls", Operator::Answer::Yes, true, true, "\xD0\xCF\x11\xE0"},
+        {folderPath + "/ it's a \"quoted\"  100%.csv", Operator::Answer::Yes, true, true, "\xEF\xBB\xBFНомер,"},
         {folderPath + "/no such folder/report.xls", Operator::Answer::Ok, false, false, {}},
         {{}, Operator::Answer::Ok, false, false, {}},
     };

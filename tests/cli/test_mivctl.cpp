@@ -5,6 +5,7 @@
 #include "link/FrontIni.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -181,6 +182,32 @@ TEST(CliContext, frontIniThenOptionsAndAPortThatDoesNotOpen)
     errStream.flush();
     EXPECT_TRUE(err.startsWith(Texts::portOpenError)) << err.toStdString();
     EXPECT_TRUE(out.isEmpty());
+}
+
+TEST(CliContext, frontIniThatIsNoSettingsFileGivesTheDefaultsAndSaysSo)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\xFF\xFE[\0p\0]\0\r\0\n\0", 12)); // UTF-16
+    file.close();
+    QString error;
+    const auto options = parseGlobalOptions(args({"--port", "/nonexistent/ttyMIV9", "scan"}), &error);
+    ASSERT_TRUE(options);
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    CliContext context(*options, ini, outStream, errStream);
+    PortSettings expected;
+    expected.portName = QStringLiteral("/nonexistent/ttyMIV9");
+    EXPECT_EQ(context.settings(), expected);
+    EXPECT_FALSE(context.openPort());
+    errStream.flush();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("Не удалось прочитать файл ") + ini)) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("UTF-16")) && err.contains(Texts::frontIniDefaultsTaken));
+    EXPECT_TRUE(err.contains(Texts::portOpenError)); // and the port was tried
 }
 
 TEST(ConsoleOperator, questionsAreAnsweredYesOnlyWithTheOption)

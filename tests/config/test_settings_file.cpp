@@ -153,13 +153,31 @@ TEST_F(SettingsFileTest, savedFileHasTheKnownLayoutByteForByteInWindows1251)
     EXPECT_TRUE(readBytes(path("a.miv")).contains(QByteArray("\xcc\xe5\xf2\xea\xe0\x31=07:30:00\r\n")));
 }
 
+// Names as an operator types them into the dialog: spaces, quotes, Cyrillic letters.
+QStringList fileNamesOfOperators(const QString &suffix)
+{
+    QStringList names{QStringLiteral("twice"), QStringLiteral("Насос №3 «цех 2»"), QStringLiteral(" it's  spaced ")};
+#ifndef Q_OS_WIN
+    names << QStringLiteral("a \"quoted\" name"); // no file name on Windows may hold '"'
+#endif
+    for (QString &name : names)
+        name += suffix;
+    return names;
+}
+
 TEST_F(SettingsFileTest, savingTwiceGivesTheSameBytes)
 {
-    ASSERT_TRUE(SettingsFile::save(path("twice.miv"), grid, timer, op));
-    const QByteArray first = readBytes(path("twice.miv"));
-    ASSERT_TRUE(SettingsFile::save(path("twice.miv"), grid, timer, op));
-    EXPECT_EQ(readBytes(path("twice.miv")), first);
-    EXPECT_EQ(first, expectedFile(typeFourFileValues, QStringList(5, "00:00:00"), QStringList(7, QString())));
+    for (const QString &name : fileNamesOfOperators(QStringLiteral(".miv"))) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(SettingsFile::save(path(name), grid, timer, op));
+        const QByteArray first = readBytes(path(name));
+        ASSERT_TRUE(SettingsFile::save(path(name), grid, timer, op));
+        EXPECT_EQ(readBytes(path(name)), first);
+        EXPECT_EQ(first, expectedFile(typeFourFileValues, QStringList(5, "00:00:00"), QStringList(7, QString())));
+        op.answerFileName(path(name));
+        EXPECT_TRUE(SettingsFile::askAndLoad(session, op).complete());
+        EXPECT_EQ(values()[0], QStringLiteral("10"));
+    }
 }
 
 TEST_F(SettingsFileTest, savingIntoAFileWithOtherSectionsKeepsThemAndReplacesKeysInPlace)
@@ -398,32 +416,89 @@ TEST_F(SettingsFileTest, aMissingFileOrOneWithNeitherSectionChangesNothingAndSay
             bytes.append(char((i * 73 + 11) % 256));
         return bytes;
     };
+    const QString text = QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n[Таймеры]\r\nМетка1=07:30:00\r\n");
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
     struct Case {
         const char *name;
-        std::optional<QByteArray> bytes; // nullopt: no such file
+        std::optional<QByteArray> bytes; // nullopt: no such file; empty: a sparse file of 100 MB
+        QString reason;                  // what the message says after the file's name
     };
     const Case cases[] = {
-        {"nowhere.miv", std::nullopt},
-        // Saved in UTF-8: in Windows-1251 its section names are other words.
-        {"utf8.miv", QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n[Таймеры]\r\nМетка1=07:30:00\r\n").toUtf8()},
-        {"garbage.miv", garbage()},
+        {"nowhere.miv", std::nullopt, QStringLiteral("файл не найден")},
+        {"garbage.miv", garbage(), QStringLiteral("в нём двоичные данные")},
+        {"ini.miv", QByteArray("[p]\r\nPort=COM1\r\n"), QStringLiteral("это не файл настроек")},
+        {"utf16.miv", utf16.encode(text), QStringLiteral("он в кодировке UTF-16")},
+        {"nul.miv", cp1251(text) + QByteArray(512, '\0'), QStringLiteral("байт 0x00 в строке 5")},
+        {"huge.miv", QByteArray(), QStringLiteral("больше 16777216 байт")},
+        {"long line.miv", cp1251(text) + "; " + QByteArray(1024 * 1024, '-') + "\r\n", QStringLiteral("строка 5 длиннее")},
     };
+    grid.mark(3);
     const QStringList before = values();
-    const QTime firstMark = timer.marks[0].time;
+    const QList<int> marksBefore = markedRows();
+    const std::array<TimerMark, TimerSchedule::markCount> timerMarks = timer.marks;
+    const std::array<QString, TimerSchedule::buttonCount> timerButtons = timer.buttons;
+    const qsizetype requests = line.requests().size();
     for (const Case &c : cases) {
         op.clearShown();
         const QString file = path(QString::fromLatin1(c.name));
-        if (c.bytes)
+        if (c.bytes && c.bytes->isEmpty()) {
+            QFile sparse(file);
+            ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(100 * 1024 * 1024));
+        } else if (c.bytes) {
             writeBytes(file, *c.bytes);
+        }
         const SettingsFile::LoadResult result = load(file);
+        QFile::remove(file);
         EXPECT_EQ(result.outcome, SettingsFile::LoadResult::Outcome::Unreadable) << c.name;
         EXPECT_EQ(values(), before) << c.name;
-        EXPECT_EQ(timer.marks[0].time, firstMark) << c.name;
-        EXPECT_TRUE(markedRows().isEmpty()) << c.name;
+        EXPECT_EQ(markedRows(), marksBefore) << c.name;
+        for (int mark = 0; mark < TimerSchedule::markCount; ++mark)
+            EXPECT_EQ(timer.marks[mark].word, timerMarks[mark].word) << c.name;
+        EXPECT_EQ(timer.buttons, timerButtons) << c.name;
         ASSERT_EQ(op.shown().size(), 1) << c.name;
         EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
-        EXPECT_TRUE(op.shown()[0].text.contains(file)) << c.name;
+        EXPECT_TRUE(op.shown()[0].text.contains(file) && op.shown()[0].text.contains(c.reason))
+            << op.shown()[0].text.toStdString();
     }
+    EXPECT_EQ(line.requests().size(), requests); // loading never talks to the relay
+}
+
+TEST_F(SettingsFileTest, aFileInUtf8OrWithRepeatedKeysIsReadAndTheOperatorToldOfRepeats)
+{
+    const QString text = QStringLiteral("[Параметры]\r\nКоэффициент трансформации=20\r\n"
+                                        "[Таймеры]\r\nМетка1=07:30\r\n");
+    const QString repeated = QStringLiteral("Ключ «Коэффициент трансформации» в разделе [Параметры] повторяется "
+                                            "(строки 2 и 3): действует первое значение.");
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QStringList notices;
+    };
+    const Case cases[] = {
+        {"utf8 bom.miv", "\xEF\xBB\xBF" + text.toUtf8(), {}},
+        {"utf8.miv", text.toUtf8(), {}},
+        {"repeated.miv", cp1251(QString(text).replace(QStringLiteral("=20\r\n"), QStringLiteral("=20\r\nКоэффициент трансформации=2\r\n"))),
+         {repeated}},
+    };
+    const qsizetype requests = line.requests().size();
+    for (const Case &c : cases) {
+        op.clearShown();
+        grid.setText(0, ConfigGrid::Value, QStringLiteral("10"));
+        writeBytes(path(QString::fromLatin1(c.name)), c.bytes);
+        const SettingsFile::LoadResult result = load(path(QString::fromLatin1(c.name)));
+        ASSERT_TRUE(result.loaded()) << c.name << " " << result.error.toStdString();
+        EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("20")) << c.name; // the first value counts
+        EXPECT_EQ(timer.marks[0].time, QTime(7, 30)) << c.name;
+        EXPECT_EQ(result.notices, c.notices) << c.name;
+        if (c.notices.isEmpty()) {
+            EXPECT_TRUE(op.shown().isEmpty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(op.shown().size(), 1) << c.name;
+        EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
+        EXPECT_EQ(op.shown()[0].text, Texts::settingsFileRepeats.arg(path(QString::fromLatin1(c.name)), repeated));
+    }
+    EXPECT_EQ(line.requests().size(), requests);
 }
 
 TEST_F(SettingsFileTest, saveThatFailsKeepsTheEarlierFileAndSaysWhy)

@@ -168,19 +168,19 @@ TEST_F(IniFileTest, lineBreakInValueCannotAddLines)
     EXPECT_EQ(again.lines().size(), 2);
 }
 
-TEST_F(IniFileTest, garbageNulAndHugeLineLoadAndSurvive)
+TEST_F(IniFileTest, bytesThatAreNoWindows1251TextLoadAndSurvive)
 {
-    QByteArray bytes("\x98\xff\x00\x01garbage\r\n", 13);
+    QByteArray bytes("\x98\xffgarbage\r\n");
     bytes += "[p]\r\n";
-    bytes += QByteArray(5 * 1024 * 1024, 'x') + "=y\r\n"; // a line of several MB
-    bytes += QByteArray("Port=CO\0M9\r\n", 12);
+    bytes += QByteArray(4000, 'x') + "=y\r\n"; // a long line, within the limit
+    bytes += "Port=COM9\r\n";
     bytes += "Parity=Even\r\n";
-    bytes += QByteArray("\x98\x98 no end", 10);
+    bytes += QByteArray("\x98\x98 no end");
     write(bytes);
 
     IniFile ini = loaded();
     EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Parity")), QStringLiteral("Even"));
-    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Port")), QStringView(u"CO\0M9", 5).toString());
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Port")), QStringLiteral("COM9"));
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(read(), bytes); // even bytes that are no Windows-1251 text come back as they were
 
@@ -190,6 +190,132 @@ TEST_F(IniFileTest, garbageNulAndHugeLineLoadAndSurvive)
     expected.replace("Parity=Even", "Parity=Odd");
     EXPECT_EQ(read(), expected);
 }
+
+QByteArray utf16(const QString &text, QStringConverter::Encoding encoding, bool byteOrderMark)
+{
+    QStringEncoder encoder(encoding, byteOrderMark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    return encoder.encode(text);
+}
+
+// Files that arrive under a settings file's name but are none, or are one in
+// an unexpected shape: each is refused whole with a reason naming the file,
+// or read with what the operator should know. `bytes` empty: a sparse file
+// of 100 MB, made at test time.
+struct HostileFile {
+    const char *name;
+    QByteArray bytes;
+    QString refusal;                 // a part of the error; empty: the file is read
+    IniBytes::Encoding encoding = IniBytes::Encoding::Windows1251;
+    QString portValue = {};          // read: the value of [p] Port, or of [Параметры] Коэффициент
+    QStringList notices = {};
+};
+
+class HostileIniFile : public IniFileTest, public ::testing::WithParamInterface<HostileFile>
+{
+};
+
+TEST_P(HostileIniFile, isRefusedWithItsReasonOrReadWithWhatCounts)
+{
+    const HostileFile &c = GetParam();
+    if (c.bytes.isEmpty()) {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(100 * 1024 * 1024)); // sparse: no time to write
+    } else {
+        write(c.bytes);
+    }
+    IniFile ini(path());
+    QString error;
+    const bool readOk = ini.load(&error);
+    QFile::remove(path());
+    if (!c.refusal.isEmpty()) {
+        EXPECT_FALSE(readOk);
+        EXPECT_TRUE(error.contains(path()) && error.contains(c.refusal)) << error.toStdString();
+        EXPECT_TRUE(ini.lines().isEmpty());
+        return;
+    }
+    ASSERT_TRUE(readOk) << error.toStdString();
+    EXPECT_EQ(ini.encoding(), c.encoding);
+    const QString value = ini.hasSection(QStringLiteral("p"))
+                              ? ini.value(QStringLiteral("p"), QStringLiteral("Port"))
+                              : ini.value(QStringLiteral("Параметры"), QStringLiteral("Коэффициент"));
+    EXPECT_EQ(value, c.portValue);
+    EXPECT_EQ(ini.notices(), c.notices);
+
+    // Saved, the file keeps its encoding (and byte order mark): a Cyrillic
+    // value added reads back, and the lines before it are kept byte for byte.
+    ini.setValue(QStringLiteral("Таймеры"), QStringLiteral("Таймер"), QStringLiteral("вкл."));
+    ASSERT_TRUE(ini.save());
+    EXPECT_TRUE(read().startsWith(c.bytes));
+    IniFile again = loaded();
+    EXPECT_EQ(again.encoding(), c.encoding);
+    EXPECT_EQ(again.value(QStringLiteral("Таймеры"), QStringLiteral("Таймер")), QStringLiteral("вкл."));
+}
+
+const QString cyrillicText = QStringLiteral("[Параметры]\r\nКоэффициент=10\r\n");
+
+QByteArray pseudoRandomBytes(int count)
+{
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i)
+        bytes.append(char((i * 73 + 11) % 256));
+    return bytes;
+}
+
+QByteArray manyLines(int count)
+{
+    QByteArray bytes("[p]\r\nPort=COM1\r\n");
+    for (int i = 0; i < count; ++i)
+        bytes += "; line\r\n";
+    return bytes;
+}
+
+using Enc = IniBytes::Encoding;
+
+// Port given 15 times: ten notices, then how many more.
+QByteArray repeatedPorts()
+{
+    QByteArray bytes("[p]\r\n");
+    for (int i = 0; i < 15; ++i)
+        bytes += "Port=COM" + QByteArray::number(i) + "\r\n";
+    return bytes;
+}
+QStringList repeatedPortNotices()
+{
+    QStringList notices;
+    for (int line = 3; line <= 12; ++line)
+        notices << QStringLiteral("Ключ «Port» в разделе [p] повторяется (строки 2 и %1): действует первое значение.").arg(line);
+    return notices << QStringLiteral("И ещё повторов: 4.");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileIniFile,
+    ::testing::Values(
+        HostileFile{"huge100MB", {}, QStringLiteral("больше 16777216 байт, это не файл настроек")},
+        HostileFile{"utf16leBom", utf16(cyrillicText, QStringConverter::Utf16LE, true),
+                    QStringLiteral("он в кодировке UTF-16, а файлы настроек читаются только в Windows-1251 или UTF-8")},
+        HostileFile{"utf16beBom", utf16(cyrillicText, QStringConverter::Utf16BE, true), QStringLiteral("кодировке UTF-16")},
+        HostileFile{"utf16leNoBom", utf16(cyrillicText, QStringConverter::Utf16LE, false), QStringLiteral("кодировке UTF-16")},
+        HostileFile{"utf16beNoBom", utf16(cyrillicText, QStringConverter::Utf16BE, false), QStringLiteral("кодировке UTF-16")},
+        HostileFile{"utf32Bom", utf16(cyrillicText, QStringConverter::Utf32LE, true), QStringLiteral("кодировке UTF-32")},
+        HostileFile{"binary", pseudoRandomBytes(4096), QStringLiteral("в нём двоичные данные (байт 0x")},
+        HostileFile{"nulInALine", QByteArray("[p]\r\nPort=CO\0M9\r\n", 18),
+                    QStringLiteral("в нём двоичные данные (байт 0x00 в строке 2), это не файл настроек")},
+        HostileFile{"megabyteLine", "[p]\r\nPort=" + QByteArray(1024 * 1024, 'x') + "\r\n",
+                    QStringLiteral("строка 2 длиннее 4096 байт, это не файл настроек")},
+        HostileFile{"tooManyLines", manyLines(20000), QStringLiteral("в нём больше 10000 строк, это не файл настроек")},
+        HostileFile{"utf8Bom", "\xEF\xBB\xBF" + cyrillicText.toUtf8(), {}, Enc::Utf8, QStringLiteral("10")},
+        HostileFile{"utf8NoBom", cyrillicText.toUtf8(), {}, Enc::Utf8, QStringLiteral("10")},
+        HostileFile{"windows1251", cp1251(cyrillicText), {}, Enc::Windows1251, QStringLiteral("10")},
+        HostileFile{"repeatedKey", "[p]\r\nPort=COM1\r\nparity=Odd\r\nPORT=COM2\r\n", {}, Enc::Windows1251,
+                    QStringLiteral("COM1"),
+                    {QStringLiteral("Ключ «PORT» в разделе [p] повторяется (строки 2 и 4): действует первое значение.")}},
+        HostileFile{"repeatedSection", "[p]\r\nPort=COM1\r\n[bus]\r\nRetries=1\r\n[P]\r\nPort=COM2\r\n", {},
+                    Enc::Windows1251, QStringLiteral("COM1"),
+                    {QStringLiteral("Раздел [P] повторяется (строки 1 и 5): его ключи читаются вместе."),
+                     QStringLiteral("Ключ «Port» в разделе [P] повторяется (строки 2 и 6): действует первое значение.")}},
+        HostileFile{"manyRepeats", repeatedPorts(), {}, Enc::Windows1251, QStringLiteral("COM0"), repeatedPortNotices()}),
+    [](const ::testing::TestParamInfo<HostileFile> &param) { return std::string(param.param.name); });
 
 TEST_F(IniFileTest, missingFileIsEmptyAndDirectoryIsAnError)
 {
