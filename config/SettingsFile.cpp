@@ -61,7 +61,7 @@ bool isCaption(const QString &text)
 struct RowPlan {
     enum class Kind { Missing, Take, LeaveAsIs, Rejected };
     Kind kind = Kind::Missing;
-    QString text; // Take: the value as the grid shows it
+    QString text; // Take: the value as the grid shows it; LeaveAsIs: what the relay shows there
 };
 
 class Loading
@@ -103,7 +103,7 @@ private:
         case ConfigValidation::Verdict::Accepted:
             return {RowPlan::Kind::Take, check.text};
         case ConfigValidation::Verdict::LeaveAsIs:
-            return {RowPlan::Kind::LeaveAsIs, {}};
+            return {RowPlan::Kind::LeaveAsIs, check.text};
         case ConfigValidation::Verdict::Rejected:
             break;
         }
@@ -138,6 +138,11 @@ private:
             if (plan.kind == RowPlan::Kind::Rejected)
                 continue; // keeps its text and its mark state
             if (plan.kind == RowPlan::Kind::Take)
+                grid.setText(row, ConfigGrid::Value, plan.text);
+            // A row left as it is keeps what the reading put there; before any
+            // reading it is empty, and an empty value saved would be refused
+            // by the next load: it shows what the relay would show.
+            if (plan.kind == RowPlan::Kind::LeaveAsIs && grid.text(row, ConfigGrid::Value).isEmpty())
                 grid.setText(row, ConfigGrid::Value, plan.text);
             grid.mark(row);
         }

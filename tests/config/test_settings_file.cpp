@@ -379,6 +379,11 @@ TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
     EXPECT_EQ(grid.text(10, ConfigGrid::Value), QStringLiteral("180"));
     EXPECT_EQ(grid.text(31, ConfigGrid::Value), disabled);
     EXPECT_TRUE(op.shown().isEmpty());
+    // Loaded before the configuration was read, row 31 shows what a type-4
+    // relay shows there, so that the file saved next loads again.
+    grid.fillFromCatalogue(catalogue);
+    EXPECT_TRUE(load(path("four.miv")).complete());
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), disabled);
 
     // On a type-6 relay the row takes only a switch text: that key alone is refused.
     grid.fillFromCatalogue(catalogue);
