@@ -116,12 +116,33 @@ private:
         const std::optional<int> ratio = effectiveRatio(m_plans[ConfigRow::ratio]);
         for (int row = ConfigRow::ratio + 1; row < savedRows; ++row)
             m_plans[size_t(row)] = plan(row, ratio);
+        if (m_plans[ConfigRow::ratio].kind == RowPlan::Kind::Take)
+            rejectKeptCurrentsOutsideRatio(ratio);
         // The resolution rows 1 and 2 are shown, edited and written in from now on.
         if (ratio)
             m_session.catalogue.applyRatio(*ratio);
         for (int row = 0; row < savedRows; ++row)
             if (m_plans[size_t(row)].kind == RowPlan::Kind::Rejected)
                 m_rejected << keyOf(row);
+    }
+
+    // A current row (1 or 2) that the file leaves out keeps its value, which
+    // must still fit the ratio the file sets. One that does not is not taken
+    // either: the operator is told, and no value outside the row's limits is
+    // marked for writing, nor saved into a file that would refuse it.
+    void rejectKeptCurrentsOutsideRatio(std::optional<int> ratio)
+    {
+        const ConfigGrid &grid = m_session.configGrid;
+        for (int row : {ConfigRow::nominalCurrent, ConfigRow::secondStageCurrent}) {
+            const QString aside = grid.text(row, ConfigGrid::SavedText);
+            const QString kept = aside.isEmpty() ? grid.text(row, ConfigGrid::Value) : aside;
+            if (m_plans[size_t(row)].kind != RowPlan::Kind::Missing || kept.isEmpty())
+                continue;
+            const ConfigValidation::RowCheck check = ConfigValidation::checkRow(
+                m_session.catalogue, row, kept, ratio, m_session.device.typeCode, m_session.decimalSeparator);
+            if (check.verdict == ConfigValidation::Verdict::Rejected)
+                m_plans[size_t(row)] = {RowPlan::Kind::Rejected, {}};
+        }
     }
 
     void applyParameters()

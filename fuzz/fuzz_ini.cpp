@@ -2,7 +2,7 @@
 // from it: the fuzz input is the file. Checked besides not crashing:
 // - a file read and saved without a change is written back byte for byte;
 // - the port settings read from the file, stored into it and read back are
-//   the same settings;
+//   the same settings (but for a line break in the port name, stored as a blank);
 // - a value set is read back as set (without its line breaks and blanks).
 #include "fuzz/FuzzInput.h"
 #include "link/FrontIni.h"
@@ -45,7 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_EXPECT(storePortSettings(copyPath, settings, &error));
     PortSettings readBack;
     FUZZ_EXPECT(loadPortSettings(copyPath, readBack));
-    FUZZ_EXPECT(readBack == settings);
+    // The one change storing makes: a line break inside a value (a lone CR
+    // within a line) is written as a blank.
+    PortSettings stored = settings;
+    stored.portName.replace(u'\r', u' ');
+    FUZZ_EXPECT(readBack == stored);
 
     // A value taken from the file's own text, set under a key of its own.
     const QString text = file.lines().value(0).left(40);

@@ -4,6 +4,8 @@
 #include "link/IniFile.h"
 #include "link/RelayBus.h"
 
+#include <algorithm>
+
 namespace miv {
 
 namespace {
@@ -171,7 +173,10 @@ std::optional<PortSettings::GatewayAddress> PortSettings::parseGateway(const QSt
     const uint port = portText.toUInt(&ok);
     if (!ok || port == 0 || port > 65535 || portText.startsWith(u'+'))
         return std::nullopt;
-    if (host.contains(u' ') || host.contains(u'/'))
+    // No blank or control character: "front.ini" would keep a line break
+    // in a host name as a blank, and no host has either.
+    const auto unfit = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control || c == u'/'; };
+    if (std::any_of(host.cbegin(), host.cend(), unfit))
         return std::nullopt;
     return GatewayAddress{host, quint16(port)};
 }
