@@ -77,19 +77,28 @@ bool IniFile::load(QString *error)
     // A settings file or "front.ini" is a few kilobytes: anything far larger
     // (a wrong file, one that arrived damaged) is refused before it is read,
     // so that memory stays bounded and the program answers at once.
-    if (file.size() > maximumBytes) {
+    const auto refuse = [&](const QString &reason) {
         if (error)
-            *error = QStringLiteral("Не удалось прочитать файл %1: он больше %2 байт, это не файл настроек")
-                         .arg(m_path)
-                         .arg(maximumBytes);
+            *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(m_path, reason);
         return false;
+    };
+    const QString tooLarge = QStringLiteral("он больше %1 байт, это не файл настроек").arg(maximumBytes);
+    if (file.size() > maximumBytes)
+        return refuse(tooLarge);
+    // Read in pieces: asking for the whole limit at once would set aside
+    // 16 MiB for a file of a few kilobytes on every read. A file that grows
+    // past the limit while it is read (or a device file) is refused as well.
+    constexpr qint64 pieceBytes = 64 * 1024;
+    while (bytes.size() <= maximumBytes) {
+        const QByteArray piece = file.read(pieceBytes);
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
     }
-    bytes = file.read(maximumBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Не удалось прочитать файл %1: %2").arg(m_path, file.errorString());
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return refuse(file.errorString());
+    if (bytes.size() > maximumBytes)
+        return refuse(tooLarge);
 
     const qsizetype firstBreak = bytes.indexOf('\n');
     if (firstBreak > 0 && bytes[firstBreak - 1] != '\r')
