@@ -42,7 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     settings.applyTo(bus);
 
     QString error;
-    FUZZ_EXPECT(storePortSettings(copyPath, settings, &error));
+    if (!storePortSettings(copyPath, settings, &error)) {
+        // Only a port name rewritten with the unassigned byte 0x98 in it
+        // (read as U+FFFD, which Windows-1251 cannot write) is refused.
+        FUZZ_EXPECT(settings.portName.contains(QChar::ReplacementCharacter) && error.contains(QStringLiteral("U+fffd")));
+        return 0;
+    }
     PortSettings readBack;
     FUZZ_EXPECT(loadPortSettings(copyPath, readBack));
     // The one change storing makes: a line break inside a value (a lone CR
