@@ -168,10 +168,14 @@ std::optional<PortSettings::GatewayAddress> PortSettings::parseGateway(const QSt
     } else if (host.contains(u':')) {
         return std::nullopt; // an IPv6 address needs its brackets
     }
+    // Digits only: toUInt would also take a sign, blanks, or whatever
+    // follows a NUL character.
     const QString portText = trimmed.mid(colon + 1);
-    bool ok = false;
-    const uint port = portText.toUInt(&ok);
-    if (!ok || port == 0 || port > 65535 || portText.startsWith(u'+'))
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    if (portText.isEmpty() || portText.size() > 5 || !std::all_of(portText.cbegin(), portText.cend(), isDigit))
+        return std::nullopt;
+    const uint port = portText.toUInt();
+    if (port == 0 || port > 65535)
         return std::nullopt;
     // No blank or control character: "front.ini" would keep a line break
     // in a host name as a blank, and no host has either.

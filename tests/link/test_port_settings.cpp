@@ -142,6 +142,8 @@ TEST(PortSettings, theGatewayIsHostColonPort)
         {"tcp://host:502", std::nullopt},
         {"gw\rlocal:502", std::nullopt}, // a blank or control character in the host
         {"gw\x01local:502", std::nullopt},
+        {"host: 502", std::nullopt}, // the port in digits only
+        {"host:00502", Address{QStringLiteral("host"), 502}},
         {"", std::nullopt},
     };
     for (const auto &[text, expected] : cases)
