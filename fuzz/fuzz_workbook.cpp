@@ -18,6 +18,7 @@
 #include "report/JournalReportLayout.h"
 #include "report/XlsWorkbook.h"
 
+#include <cmath>
 #include <cstring>
 
 using namespace miv;
@@ -111,9 +112,31 @@ XlsRange rangeFrom(FuzzInput &input)
     return {smallNumber(input), smallNumber(input), smallNumber(input) % 260, smallNumber(input) % 260};
 }
 
+// A size or number that is no finite number, which no file can hold.
+bool holdsNonFinite(const XlsWorkbook &book)
+{
+    for (const XlsFont &font : book.fonts())
+        if (!std::isfinite(font.heightPoints))
+            return true;
+    for (const XlsSheet &sheet : book.sheets()) {
+        for (const auto &entry : sheet.cells())
+            if (const double *number = std::get_if<double>(&entry.second.value); number && !std::isfinite(*number))
+                return true;
+        for (const auto &entry : sheet.rowHeights())
+            if (!std::isfinite(entry.second))
+                return true;
+        const XlsPageSetup &page = sheet.pageSetup();
+        for (double margin : {page.leftCm, page.rightCm, page.topCm, page.bottomCm})
+            if (!std::isfinite(margin))
+                return true;
+    }
+    return false;
+}
+
 void anyWorkbook(FuzzInput &input)
 {
     XlsWorkbook book;
+
     while (!input.atEnd()) {
         const quint8 step = input.byte() % 12;
         XlsSheet *sheet = book.sheets().isEmpty() ? nullptr : &book.sheet(int(book.sheets().size() - 1));
@@ -195,6 +218,8 @@ void anyWorkbook(FuzzInput &input)
     checkWritten(file, error);
     if (!problem.isEmpty())
         FUZZ_EXPECT(file.isEmpty() && error.contains(problem));
+    if (holdsNonFinite(book))
+        FUZZ_EXPECT(!problem.isEmpty());
 }
 
 void compoundFile(FuzzInput &input)
