@@ -61,7 +61,8 @@ bool isCaption(const QString &text)
 struct RowPlan {
     enum class Kind { Missing, Take, LeaveAsIs, Rejected };
     Kind kind = Kind::Missing;
-    QString text; // Take: the value as the grid shows it; LeaveAsIs: what the relay shows there
+    QString text; // Take: the value as the grid shows it; LeaveAsIs: what the relay shows there;
+                  // Missing: a current row's kept value at the file's resolution, when it reads otherwise
 };
 
 class Loading
@@ -142,6 +143,8 @@ private:
                 m_session.catalogue, row, kept, ratio, m_session.device.typeCode, m_session.decimalSeparator);
             if (check.verdict == ConfigValidation::Verdict::Rejected)
                 m_plans[size_t(row)] = {RowPlan::Kind::Rejected, {}};
+            else if (check.text != kept)
+                m_plans[size_t(row)].text = check.text; // the same value at the new resolution ("25,0" as "25")
         }
     }
 
@@ -158,7 +161,7 @@ private:
             const RowPlan &plan = m_plans[size_t(row)];
             if (plan.kind == RowPlan::Kind::Rejected)
                 continue; // keeps its text and its mark state
-            if (plan.kind == RowPlan::Kind::Take)
+            if (plan.kind == RowPlan::Kind::Take || (plan.kind == RowPlan::Kind::Missing && !plan.text.isEmpty()))
                 grid.setText(row, ConfigGrid::Value, plan.text);
             // A row left as it is keeps what the reading put there; before any
             // reading it is empty, and an empty value saved would be refused

@@ -446,13 +446,20 @@ QString XlsWorkbook::problem() const
                 return where + QStringLiteral("ячейка %1, %2: число не конечно").arg(cell.first).arg(cell.second);
         }
         const QList<XlsRange> &merges = sheet.merges();
+        qint64 mergedCells = 0;
         for (qsizetype m = 0; m < merges.size(); ++m) {
-            if (!validRange(merges.at(m)))
+            const XlsRange &r = merges.at(m);
+            if (!validRange(r))
                 return where + QStringLiteral("объединение вне листа");
             for (qsizetype other = 0; other < m; ++other)
-                if (overlap(merges.at(m), merges.at(other)))
+                if (overlap(r, merges.at(other)))
                     return where + QStringLiteral("объединения перекрываются");
+            mergedCells += qint64(r.lastRow - r.firstRow + 1) * (r.lastColumn - r.firstColumn + 1);
         }
+        // Each merged cell is written as a blank cell of ten bytes: checked
+        // here, before millions of them are made only to be refused.
+        if (mergedCells * 10 > CompoundFile::maximumStreamSize())
+            return where + QStringLiteral("объединённых ячеек больше, чем вмещает файл");
         for (const auto &[column, width] : sheet.columnWidths())
             if (column < 0 || column >= maxColumns || width < 0 || width > 65535)
                 return where + QStringLiteral("ширина столбца %1 вне допустимого").arg(column);

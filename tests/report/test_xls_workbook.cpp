@@ -218,6 +218,7 @@ TEST(XlsWorkbook, refusesWhatTheFileCannotHold)
         {"column beyond 256", [](XlsWorkbook &b) { b.sheet(0).setBlank(0, 256); }},
         {"format with an unknown font", [](XlsWorkbook &b) { b.addFormat(XlsCellFormat{.font = 7}); }},
         {"merge turned round", [](XlsWorkbook &b) { b.sheet(0).merge({3, 2, 0, 1}); }},
+        {"merge of more cells than the file holds", [](XlsWorkbook &b) { b.sheet(0).merge({0, 65535, 0, 255}); }},
         {"overlapping merges", [](XlsWorkbook &b) { b.sheet(0).merge({0, 1, 0, 1}); b.sheet(0).merge({1, 1, 1, 2}); }},
         {"name with a blank", [](XlsWorkbook &b) { b.addDefinedName({"a b", 0, {0, 0, 0, 0}}); }},
         {"name on a missing sheet", [](XlsWorkbook &b) { b.addDefinedName({"x", 1, {0, 0, 0, 0}}); }},
