@@ -95,6 +95,10 @@ void checkRoundTrip(const QString &fuzzPath, quint16 type)
     if (!reloaded.rejectedKeys.isEmpty())
         return;
     for (int row = 0; row < savedRows; ++row) {
+        // A row the first load refused kept its earlier text, which may read
+        // otherwise at the file's resolution ("25,0" as "25").
+        if (loaded.rejectedKeys.contains(session.configGrid.text(row, ConfigGrid::Name)))
+            continue;
         for (int column : {int(ConfigGrid::Value), int(ConfigGrid::SavedText)}) {
             if (again.configGrid.text(row, column) != session.configGrid.text(row, column)) {
                 std::fprintf(stderr, "type %d row %d column %d: loaded \"%s\", reloaded \"%s\"\n", type, row, column,
