@@ -61,7 +61,8 @@ bool isCaption(const QString &text)
 struct RowPlan {
     enum class Kind { Missing, Take, LeaveAsIs, Rejected };
     Kind kind = Kind::Missing;
-    QString text; // Take: the value as the grid shows it
+    QString text; // Take: the value as the grid shows it; LeaveAsIs: what the relay shows there;
+                  // Missing: a current row's kept value at the file's resolution, when it reads otherwise
 };
 
 class Loading
@@ -103,7 +104,7 @@ private:
         case ConfigValidation::Verdict::Accepted:
             return {RowPlan::Kind::Take, check.text};
         case ConfigValidation::Verdict::LeaveAsIs:
-            return {RowPlan::Kind::LeaveAsIs, {}};
+            return {RowPlan::Kind::LeaveAsIs, check.text};
         case ConfigValidation::Verdict::Rejected:
             break;
         }
@@ -116,12 +117,35 @@ private:
         const std::optional<int> ratio = effectiveRatio(m_plans[ConfigRow::ratio]);
         for (int row = ConfigRow::ratio + 1; row < savedRows; ++row)
             m_plans[size_t(row)] = plan(row, ratio);
+        if (m_plans[ConfigRow::ratio].kind == RowPlan::Kind::Take)
+            rejectKeptCurrentsOutsideRatio(ratio);
         // The resolution rows 1 and 2 are shown, edited and written in from now on.
         if (ratio)
             m_session.catalogue.applyRatio(*ratio);
         for (int row = 0; row < savedRows; ++row)
             if (m_plans[size_t(row)].kind == RowPlan::Kind::Rejected)
                 m_rejected << keyOf(row);
+    }
+
+    // A current row (1 or 2) that the file leaves out keeps its value, which
+    // must still fit the ratio the file sets. One that does not is not taken
+    // either: the operator is told, and no value outside the row's limits is
+    // marked for writing, nor saved into a file that would refuse it.
+    void rejectKeptCurrentsOutsideRatio(std::optional<int> ratio)
+    {
+        const ConfigGrid &grid = m_session.configGrid;
+        for (int row : {ConfigRow::nominalCurrent, ConfigRow::secondStageCurrent}) {
+            const QString aside = grid.text(row, ConfigGrid::SavedText);
+            const QString kept = aside.isEmpty() ? grid.text(row, ConfigGrid::Value) : aside;
+            if (m_plans[size_t(row)].kind != RowPlan::Kind::Missing || kept.isEmpty())
+                continue;
+            const ConfigValidation::RowCheck check = ConfigValidation::checkRow(
+                m_session.catalogue, row, kept, ratio, m_session.device.typeCode, m_session.decimalSeparator);
+            if (check.verdict == ConfigValidation::Verdict::Rejected)
+                m_plans[size_t(row)] = {RowPlan::Kind::Rejected, {}};
+            else if (check.text != kept)
+                m_plans[size_t(row)].text = check.text; // the same value at the new resolution ("25,0" as "25")
+        }
     }
 
     void applyParameters()
@@ -137,7 +161,12 @@ private:
             const RowPlan &plan = m_plans[size_t(row)];
             if (plan.kind == RowPlan::Kind::Rejected)
                 continue; // keeps its text and its mark state
-            if (plan.kind == RowPlan::Kind::Take)
+            if (plan.kind == RowPlan::Kind::Take || (plan.kind == RowPlan::Kind::Missing && !plan.text.isEmpty()))
+                grid.setText(row, ConfigGrid::Value, plan.text);
+            // A row left as it is keeps what the reading put there; before any
+            // reading it is empty, and an empty value saved would be refused
+            // by the next load: it shows what the relay would show.
+            if (plan.kind == RowPlan::Kind::LeaveAsIs && grid.text(row, ConfigGrid::Value).isEmpty())
                 grid.setText(row, ConfigGrid::Value, plan.text);
             grid.mark(row);
         }

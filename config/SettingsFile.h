@@ -74,7 +74,8 @@ struct LoadResult {
 //   (step, limits, rows 1 and 2 by the ratio the file sets, switch texts);
 //   the file's ratio, or the grid's when the file sets no valid one, also
 //   sets the resolution of rows 1 and 2 from now on; a missing key leaves
-//   the row's text; every row is marked "*" (a missing key's row too, so
+//   the row's text (a row 1 or 2 whose text does not fit the ratio the
+//   file sets is rejected instead); every row is marked "*" (a missing key's row too, so
 //   that the next write sends the whole configuration) except a rejected
 //   one, which keeps its text and its mark state;
 // - rows disabled before the load whose switch the file turns on are

@@ -84,10 +84,20 @@ bool IniFile::load(QString *error)
     const QString tooLarge = QStringLiteral("он больше %1 байт, это не файл настроек").arg(maximumBytes);
     if (file.size() > maximumBytes)
         return fail(tooLarge);
-    const QByteArray bytes = file.read(maximumBytes + 1);
+    // Read in pieces: asking for the whole limit at once would set aside
+    // 16 MiB for a file of a few kilobytes on every read. A file that grows
+    // past the limit while it is read (or a device file) is refused as well.
+    constexpr qint64 pieceBytes = 64 * 1024;
+    QByteArray bytes;
+    while (bytes.size() <= maximumBytes) {
+        const QByteArray piece = file.read(pieceBytes);
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
     if (file.error() != QFileDevice::NoError)
         return fail(file.errorString());
-    if (bytes.size() > maximumBytes) // a device, or a file that grew while it was read
+    if (bytes.size() > maximumBytes)
         return fail(tooLarge);
     const IniBytes::Verdict verdict = IniBytes::judge(bytes);
     if (verdict.refusal)

@@ -4,6 +4,8 @@
 #include "link/IniFile.h"
 #include "link/RelayBus.h"
 
+#include <algorithm>
+
 namespace miv {
 
 namespace {
@@ -166,12 +168,19 @@ std::optional<PortSettings::GatewayAddress> PortSettings::parseGateway(const QSt
     } else if (host.contains(u':')) {
         return std::nullopt; // an IPv6 address needs its brackets
     }
+    // Digits only: toUInt would also take a sign, blanks, or whatever
+    // follows a NUL character.
     const QString portText = trimmed.mid(colon + 1);
-    bool ok = false;
-    const uint port = portText.toUInt(&ok);
-    if (!ok || port == 0 || port > 65535 || portText.startsWith(u'+'))
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    if (portText.isEmpty() || portText.size() > 5 || !std::all_of(portText.cbegin(), portText.cend(), isDigit))
         return std::nullopt;
-    if (host.contains(u' ') || host.contains(u'/'))
+    const uint port = portText.toUInt();
+    if (port == 0 || port > 65535)
+        return std::nullopt;
+    // No blank or control character: "front.ini" would keep a line break
+    // in a host name as a blank, and no host has either.
+    const auto unfit = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control || c == u'/'; };
+    if (std::any_of(host.cbegin(), host.cend(), unfit))
         return std::nullopt;
     return GatewayAddress{host, quint16(port)};
 }

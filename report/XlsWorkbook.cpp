@@ -411,7 +411,8 @@ QString XlsWorkbook::problem() const
 {
     for (qsizetype i = 0; i < m_fonts.size(); ++i) {
         const XlsFont &f = m_fonts.at(i);
-        if (f.name.isEmpty() || f.name.size() > 255 || f.heightPoints < 1 || f.heightPoints > 409)
+        // Ranges written as "not inside" so that NaN, which compares false, is refused too.
+        if (f.name.isEmpty() || f.name.size() > 255 || !(f.heightPoints >= 1 && f.heightPoints <= 409))
             return QStringLiteral("Шрифт %1: имя или размер вне допустимого").arg(i);
     }
     // Font records: four copies of the default, then the rest; the XF font field is 16 bits.
@@ -441,25 +442,36 @@ QString XlsWorkbook::problem() const
             if (const QString *text = std::get_if<QString>(&content.value); text && text->size() > 32767)
                 return where + QStringLiteral("ячейка %1, %2: текст длиннее 32767 символов")
                                    .arg(cell.first).arg(cell.second);
+            if (const double *number = std::get_if<double>(&content.value); number && !std::isfinite(*number))
+                return where + QStringLiteral("ячейка %1, %2: число не конечно").arg(cell.first).arg(cell.second);
         }
         const QList<XlsRange> &merges = sheet.merges();
+        qint64 mergedCells = 0;
         for (qsizetype m = 0; m < merges.size(); ++m) {
-            if (!validRange(merges.at(m)))
+            const XlsRange &r = merges.at(m);
+            if (!validRange(r))
                 return where + QStringLiteral("объединение вне листа");
             for (qsizetype other = 0; other < m; ++other)
-                if (overlap(merges.at(m), merges.at(other)))
+                if (overlap(r, merges.at(other)))
                     return where + QStringLiteral("объединения перекрываются");
+            mergedCells += qint64(r.lastRow - r.firstRow + 1) * (r.lastColumn - r.firstColumn + 1);
         }
+        // Each merged cell is written as a blank cell of ten bytes: checked
+        // here, before millions of them are made only to be refused.
+        if (mergedCells * 10 > CompoundFile::maximumStreamSize())
+            return where + QStringLiteral("объединённых ячеек больше, чем вмещает файл");
         for (const auto &[column, width] : sheet.columnWidths())
             if (column < 0 || column >= maxColumns || width < 0 || width > 65535)
                 return where + QStringLiteral("ширина столбца %1 вне допустимого").arg(column);
         for (const auto &[row, height] : sheet.rowHeights())
-            if (row < 0 || row >= maxRows || height < 0 || height > 409)
+            if (row < 0 || row >= maxRows || !(height >= 0 && height <= 409))
                 return where + QStringLiteral("высота строки %1 вне допустимого").arg(row);
         const XlsPageSetup &page = sheet.pageSetup();
+        const auto validMargin = [](double cm) { return std::isfinite(cm) && cm >= 0; };
         if (page.scalePercent < 10 || page.scalePercent > 400 || page.header.size() > 255
-            || page.footer.size() > 255 || page.leftCm < 0 || page.rightCm < 0 || page.topCm < 0
-            || page.bottomCm < 0 || page.paperSize < 0 || page.paperSize > 0xFFFF)
+            || page.footer.size() > 255 || !validMargin(page.leftCm) || !validMargin(page.rightCm)
+            || !validMargin(page.topCm) || !validMargin(page.bottomCm) || page.paperSize < 0
+            || page.paperSize > 0xFFFF)
             return where + QStringLiteral("параметры страницы вне допустимого");
     }
     for (const XlsDefinedName &n : m_names)

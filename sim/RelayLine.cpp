@@ -12,6 +12,13 @@ RelayModel &RelayLine::addRelay(quint8 address, int typeCode)
     return *slot;
 }
 
+RelayModel &RelayLine::addRelay(const RelayModel &relay)
+{
+    auto &slot = m_relays[relay.address()];
+    slot = std::make_unique<RelayModel>(relay);
+    return *slot;
+}
+
 RelayModel *RelayLine::relay(quint8 address)
 {
     const auto it = m_relays.find(address);

@@ -68,6 +68,9 @@ public:
     void setSeed(quint32 seed);
 
     RelayModel &addRelay(quint8 address, int typeCode);
+    // A copy of a relay made beforehand, at its own address: making a relay
+    // fills its journal, which a caller that builds many lines does once.
+    RelayModel &addRelay(const RelayModel &relay);
     RelayModel *relay(quint8 address);
     QList<quint8> addresses() const;
 

@@ -305,6 +305,7 @@ struct RatioCase {
     bool taken;
     const char *shown;   // row 1 afterwards
     const char *step;    // resolution of rows 1 and 2 afterwards
+    bool rowTwoFits;     // row 2, not in the file, keeps its "30,0" (else it is rejected)
 };
 
 void PrintTo(const RatioCase &c, std::ostream *os)
@@ -323,21 +324,22 @@ TEST_P(RatioOfTheFile, rowsOneAndTwoFollowTheRatioTheFileSets)
                                          QStringLiteral("Номинальный ток электродвигателя, А=") + QString::fromUtf8(c.current)});
     const SettingsFile::LoadResult result = load(file);
     EXPECT_EQ(result.rejectedKeys.contains(keys[1]), !c.taken);
+    EXPECT_EQ(result.rejectedKeys.contains(keys[2]), !c.rowTwoFits);
     EXPECT_EQ(grid.text(1, ConfigGrid::Value), QString::fromUtf8(c.shown));
     EXPECT_EQ(catalogue.step(1), QString::fromUtf8(c.step));
     EXPECT_EQ(catalogue.step(2), QString::fromUtf8(c.step));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ratios, RatioOfTheFile,
-                         ::testing::Values(RatioCase{"21", "50", true, "50", "1"},       // 21..105
-                                           RatioCase{"21", "106", false, "25,0", "1"},
-                                           RatioCase{"21", "50,5", false, "25,0", "1"}, // finer than "1"
-                                           RatioCase{"2", "9,99", true, "9,99", ".01"},  // 200..999 raw
-                                           RatioCase{"2", "10", false, "25,0", ".01"},
-                                           RatioCase{"10", "50", true, "50,0", ".1"},    // 100..500 raw
-                                           RatioCase{"10", "50,1", false, "25,0", ".1"},
+                         ::testing::Values(RatioCase{"21", "50", true, "50", "1", true},       // 21..105
+                                           RatioCase{"21", "106", false, "25,0", "1", true},
+                                           RatioCase{"21", "50,5", false, "25,0", "1", true}, // finer than "1"
+                                           RatioCase{"2", "9,99", true, "9,99", ".01", false},  // 200..999 raw
+                                           RatioCase{"2", "10", false, "25,0", ".01", false},
+                                           RatioCase{"10", "50", true, "50,0", ".1", true},    // 100..500 raw
+                                           RatioCase{"10", "50,1", false, "25,0", ".1", true},
                                            // A ratio the file gets wrong is rejected; the grid's 10 holds.
-                                           RatioCase{"250", "12,5", true, "12,5", ".1"}));
+                                           RatioCase{"250", "12,5", true, "12,5", ".1", true}));
 
 struct MarkCase {
     const char *text;
@@ -397,6 +399,11 @@ TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
     EXPECT_EQ(grid.text(10, ConfigGrid::Value), QStringLiteral("180"));
     EXPECT_EQ(grid.text(31, ConfigGrid::Value), disabled);
     EXPECT_TRUE(op.shown().isEmpty());
+    // Loaded before the configuration was read, row 31 shows what a type-4
+    // relay shows there, so that the file saved next loads again.
+    grid.fillFromCatalogue(catalogue);
+    EXPECT_TRUE(load(path("four.miv")).complete());
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), disabled);
 
     // On a type-6 relay the row takes only a switch text: that key alone is refused.
     grid.fillFromCatalogue(catalogue);

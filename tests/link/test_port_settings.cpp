@@ -140,6 +140,10 @@ TEST(PortSettings, theGatewayIsHostColonPort)
         {"::1:502", std::nullopt}, // IPv6 wants its brackets
         {"[::1:502", std::nullopt},
         {"tcp://host:502", std::nullopt},
+        {"gw\rlocal:502", std::nullopt}, // a blank or control character in the host
+        {"gw\x01local:502", std::nullopt},
+        {"host: 502", std::nullopt}, // the port in digits only
+        {"host:00502", Address{QStringLiteral("host"), 502}},
         {"", std::nullopt},
     };
     for (const auto &[text, expected] : cases)

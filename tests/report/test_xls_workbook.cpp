@@ -12,6 +12,7 @@
 #include "support/QtPrinters.h"
 #include "support/Superuser.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QFileDevice>
@@ -217,10 +218,16 @@ TEST(XlsWorkbook, refusesWhatTheFileCannotHold)
         {"column beyond 256", [](XlsWorkbook &b) { b.sheet(0).setBlank(0, 256); }},
         {"format with an unknown font", [](XlsWorkbook &b) { b.addFormat(XlsCellFormat{.font = 7}); }},
         {"merge turned round", [](XlsWorkbook &b) { b.sheet(0).merge({3, 2, 0, 1}); }},
+        {"merge of more cells than the file holds", [](XlsWorkbook &b) { b.sheet(0).merge({0, 65535, 0, 255}); }},
         {"overlapping merges", [](XlsWorkbook &b) { b.sheet(0).merge({0, 1, 0, 1}); b.sheet(0).merge({1, 1, 1, 2}); }},
         {"name with a blank", [](XlsWorkbook &b) { b.addDefinedName({"a b", 0, {0, 0, 0, 0}}); }},
         {"name on a missing sheet", [](XlsWorkbook &b) { b.addDefinedName({"x", 1, {0, 0, 0, 0}}); }},
         {"footer over 255 characters", [](XlsWorkbook &b) { b.sheet(0).pageSetup().footer = QString(256, u'x'); }},
+        // Sizes and numbers that are no finite number.
+        {"font size NaN", [](XlsWorkbook &b) { b.addFont({"Arial", std::nan("")}); }},
+        {"row height NaN", [](XlsWorkbook &b) { b.sheet(0).setRowHeight(0, std::nan("")); }},
+        {"infinite margin", [](XlsWorkbook &b) { b.sheet(0).pageSetup().leftCm = HUGE_VAL; }},
+        {"infinite number", [](XlsWorkbook &b) { b.sheet(0).setNumber(0, 0, -HUGE_VAL); }},
     };
     for (const Case &c : cases) {
         XlsWorkbook book;

@@ -88,6 +88,17 @@ TEST(RelayLine, faultsForAddressZeroHitEveryRelayUnlessOneHasItsOwn)
     EXPECT_TRUE(line.answer(modbus::readExceptionStatus(1)));
 }
 
+TEST(RelayLine, aRelayMadeBeforehandIsCopiedOntoTheLineAtItsAddress)
+{
+    RelayModel made(6, 6);
+    made.setRegister(6, 4321);
+    RelayLine line;
+    line.addRelay(made).setRegister(6, 1234);
+    EXPECT_EQ(line.addresses(), QList<quint8>{6});
+    EXPECT_EQ(line.relay(6)->registerValue(6), 1234);
+    EXPECT_EQ(made.registerValue(6), 4321); // the line's relay is a copy
+}
+
 TEST(RelayLine, answerRequestsFallsSilentAfterItsShare)
 {
     RelayLine line;

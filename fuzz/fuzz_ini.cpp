@@ -1,0 +1,72 @@
+// The INI reader ("front.ini", settings files), with the port settings read
+// from it: the fuzz input is the file. Checked besides not crashing:
+// - a file read and saved without a change is written back byte for byte;
+// - the port settings read from the file, stored into it and read back are
+//   the same settings (but for a line break in the port name, stored as a blank);
+// - a value set is read back as set (without its line breaks and blanks).
+#include "fuzz/FuzzInput.h"
+#include "link/FrontIni.h"
+#include "link/IniFile.h"
+#include "link/PortSettings.h"
+#include "link/RelayBus.h"
+
+using namespace miv;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString path = scratchPath(QStringLiteral("front.ini"));
+    const QString copyPath = scratchPath(QStringLiteral("copy.ini"));
+    writeScratchFile(path, bytes);
+
+    IniFile file(path);
+    FUZZ_EXPECT(file.load());
+    (void)file.lines();
+    for (const QString &section : {QStringLiteral("p"), QStringLiteral("bus"), QStringLiteral("Параметры")}) {
+        for (const QString &key : file.keys(section)) {
+            FUZZ_EXPECT(file.hasKey(section, key));
+            (void)file.value(section, key);
+        }
+    }
+
+    IniFile unchanged(copyPath);
+    writeScratchFile(copyPath, bytes);
+    FUZZ_EXPECT(unchanged.load() && unchanged.save());
+    FUZZ_EXPECT(readScratchFile(copyPath) == bytes);
+
+    PortSettings settings;
+    FUZZ_EXPECT(loadPortSettings(path, settings));
+    (void)InterfaceWord::applyTo(settings, InterfaceWord::fromSettings(settings));
+    (void)settings.lineName();
+    RelayBus bus;
+    settings.applyTo(bus);
+
+    QString error;
+    if (!storePortSettings(copyPath, settings, &error)) {
+        // Only a port name rewritten with the unassigned byte 0x98 in it
+        // (read as U+FFFD, which Windows-1251 cannot write) is refused.
+        FUZZ_EXPECT(settings.portName.contains(QChar::ReplacementCharacter) && error.contains(QStringLiteral("U+fffd")));
+        return 0;
+    }
+    PortSettings readBack;
+    FUZZ_EXPECT(loadPortSettings(copyPath, readBack));
+    // The one change storing makes: a line break inside a value (a lone CR
+    // within a line) is written as a blank.
+    PortSettings stored = settings;
+    stored.portName.replace(u'\r', u' ');
+    FUZZ_EXPECT(readBack == stored);
+
+    // A value taken from the file's own text, set under a key of its own.
+    const QString text = file.lines().value(0).left(40);
+    IniFile edited(copyPath);
+    FUZZ_EXPECT(edited.load());
+    edited.setValue(QStringLiteral("fuzz"), QStringLiteral("Value"), text);
+    if (edited.save()) {
+        IniFile reread(copyPath);
+        FUZZ_EXPECT(reread.load());
+        QString expected = text;
+        expected.replace(u'\r', u' ').replace(u'\n', u' ');
+        FUZZ_EXPECT(reread.value(QStringLiteral("fuzz"), QStringLiteral("Value")) == expected.trimmed());
+    }
+    return 0;
+}
