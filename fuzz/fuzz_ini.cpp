@@ -3,9 +3,12 @@
 // - a file read and saved without a change is written back byte for byte;
 // - the port settings read from the file, stored into it and read back are
 //   the same settings (but for a line break in the port name, stored as a blank);
-// - a value set is read back as set (without its line breaks and blanks).
+// - a value set is read back as set (without its line breaks and blanks);
+// - a file refused as no INI text is refused with its reason by every reader,
+//   leaves the port settings as they were and is never overwritten.
 #include "fuzz/FuzzInput.h"
 #include "link/FrontIni.h"
+#include "link/IniBytes.h"
 #include "link/IniFile.h"
 #include "link/PortSettings.h"
 #include "link/RelayBus.h"
@@ -20,7 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     writeScratchFile(path, bytes);
 
     IniFile file(path);
-    FUZZ_EXPECT(file.load());
+    QString refusal;
+    if (!file.load(&refusal)) {
+        FUZZ_EXPECT(IniBytes::judge(bytes).refusal && !refusal.isEmpty() && file.lines().isEmpty());
+        PortSettings untouched;
+        FUZZ_EXPECT(!loadPortSettings(path, untouched) && untouched == PortSettings());
+        FUZZ_EXPECT(!storePortSettings(path, untouched) && readScratchFile(path) == bytes);
+        return 0;
+    }
     (void)file.lines();
     for (const QString &section : {QStringLiteral("p"), QStringLiteral("bus"), QStringLiteral("Параметры")}) {
         for (const QString &key : file.keys(section)) {
