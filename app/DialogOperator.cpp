@@ -153,7 +153,11 @@ void DialogOperator::note(const QString &text)
 
 void DialogOperator::keepAlive()
 {
-    QApplication::processEvents();
+    // One pass is not enough between two blocking exchanges: a line added to a
+    // list is laid out on one pass, asks for its repaint on the next and is
+    // painted on a third, so a scan showed its found relays only at its end.
+    // Events are handled until none is left, 10 ms at most.
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 std::optional<QString> DialogOperator::askText(const QString &caption, const QString &prompt, const QString &defaultText)
