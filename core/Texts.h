@@ -13,10 +13,12 @@ inline const QString portCloseError = QStringLiteral("Ошибка закрыт�
 // line's far end went away. %1: why the port failed, %2: why it would not open.
 // The front end adds what the operator can do about it.
 inline const QString portLost = QStringLiteral("Связь с портом потеряна: %1\n%2\nПорт закрыт.");
-// After the reason "front.ini" could not be read.
+// After the reason "front.ini" could not be read. Storing the port settings
+// refuses such a file too (its other lines would be lost), so mending or
+// removing it is the way out.
 inline const QString frontIniDefaultsTaken =
-    QStringLiteral("Взяты настройки порта по умолчанию; исправьте или удалите этот файл, "
-                   "либо сохраните настройки порта заново.");
+    QStringLiteral("Взяты настройки порта по умолчанию. Исправьте или удалите этот файл: "
+                   "до тех пор настройки порта в нём не сохранятся.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
