@@ -776,7 +776,11 @@ void Tdm::selectConfigRow(int row)
 
 bool Tdm::activateConfigRow()
 {
-    return configEditor && needsTabRefresh(configEditor->activateSelectedRow());
+    if (!configEditor)
+        return false;
+    const bool refresh = needsTabRefresh(configEditor->activateSelectedRow());
+    followPortState(); // resetting the motor resource talks to the relay
+    return refresh;
 }
 
 void Tdm::clickTimerSwitch(int button)

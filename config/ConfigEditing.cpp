@@ -5,6 +5,7 @@
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
@@ -100,18 +101,19 @@ EditOutcome ConfigEditor::resetMotorHours()
         return EditOutcome::MotorHoursNotReset;
     const quint32 reg = parseHex(m_session.catalogue.record(ConfigRow::motorHours).reg);
     bool taken = false;
+    QString failure = Texts::linkError; // a refusal is told as no answer
     try {
         const ConfigGrid &grid = m_session.configGrid;
         const AuditWrite what{quint16(reg), false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
                               grid.text(ConfigRow::motorHours, ConfigGrid::Value), QStringLiteral("0")};
         taken = !RelayBus::isExceptionReply(auditedWrite(m_session, op, what, 0));
-    } catch (const LinkError &) {
-        taken = false;
+    } catch (const LinkError &error) {
+        failure = linkFailureText(m_session, error);
     }
     if (taken)
         return EditOutcome::MotorHoursReset;
     // Unlike a silent reset, the operator learns that the counter still runs on.
-    op.message(Operator::Icon::Error, Texts::linkError);
+    op.message(Operator::Icon::Error, failure);
     return EditOutcome::MotorHoursFailed;
 }
 

@@ -175,6 +175,20 @@ TEST_F(ConfigEditingTest, motorHoursResetAsksFirstAndReportsAFailure)
     EXPECT_EQ(doubleClick(32), EditOutcome::MotorHoursFailed);
     EXPECT_EQ(op.shownTexts(), QStringList({resetQuestion, Texts::linkError}));
     EXPECT_EQ(op.shown()[1].icon, Operator::Icon::Error);
+
+    // The adapter pulled: the port is told lost, once, and stays closed.
+    line.setFaults(1, {});
+    port.vanish();
+    session.reopenPort = [](QString *error) {
+        *error = QStringLiteral("Нет такого порта");
+        return false;
+    };
+    op.clearShown();
+    op.answer(Operator::Answer::Ok);
+    EXPECT_EQ(doubleClick(32), EditOutcome::MotorHoursFailed);
+    ASSERT_EQ(op.shownTexts().size(), 2);
+    EXPECT_TRUE(op.shownTexts()[1].startsWith(Texts::portLost.section(u'%', 0, 0))) << op.shownTexts()[1].toStdString();
+    EXPECT_TRUE(op.shownTexts()[1].contains(QStringLiteral("Нет такого порта")));
 }
 
 TEST_F(ConfigEditingTest, editorRequestCarriesLimitsStepAndName)
