@@ -6,6 +6,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "config/SettingsFile.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
@@ -14,14 +15,18 @@ namespace miv {
 
 namespace {
 
-// True when the relay took the word; no answer and a refusal are failures.
-bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value)
+// True when the relay took the word; no answer and a refusal are failures,
+// and `failure` then says what the operator is told (a lost port as lost).
+bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value, QString &failure)
 {
     try {
-        return !RelayBus::isExceptionReply(auditedWrite(session, op, what, value));
-    } catch (const LinkError &) {
-        return false;
+        if (!RelayBus::isExceptionReply(auditedWrite(session, op, what, value)))
+            return true;
+        failure = Texts::linkError;
+    } catch (const LinkError &error) {
+        failure = linkFailureText(session, error);
     }
+    return false;
 }
 
 QString markText(quint16 word)
@@ -35,18 +40,18 @@ QString switchText(quint16 word)
     return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
 }
 
-bool writeAll(RelaySession &session, Operator &op)
+bool writeAll(RelaySession &session, Operator &op, QString &failure)
 {
     const TimerSchedule &timer = session.timer;
     for (int i = 0; i < TimerSchedule::markCount; ++i) {
         const quint16 reg = quint16(RelayRegister::firstTimerMark + i);
         const quint16 word = TimerSchedule::markWord(timer.marks[size_t(i)].time);
-        if (!writeWord(session, op, {reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)), markText(word)}, word))
+        if (!writeWord(session, op, {reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)), markText(word)}, word, failure))
             return false;
     }
     const QString before = timer.readSwitchWord() ? switchText(*timer.readSwitchWord()) : QString();
     const AuditWrite switches{RelayRegister::timerSwitches, false, SettingsFile::timerKey, before, switchText(timer.switchWord())};
-    return writeWord(session, op, switches, timer.switchWord());
+    return writeWord(session, op, switches, timer.switchWord(), failure);
 }
 
 
@@ -74,8 +79,9 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
         op.message(Operator::Icon::Error, Texts::timerMarksNotWritten.arg(invalid));
         return TimerWriteResult::InvalidMarks;
     }
-    if (!writeAll(session, op)) {
-        op.message(Operator::Icon::Error, Texts::linkError);
+    QString failure;
+    if (!writeAll(session, op, failure)) {
+        op.message(Operator::Icon::Error, failure);
         return TimerWriteResult::LinkFailed;
     }
     session.flags.editingLocked = true;

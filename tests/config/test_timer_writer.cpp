@@ -148,6 +148,21 @@ TEST_F(TimerWriterTest, failureAtMarkThreeStopsThere)
     EXPECT_EQ(line.relay(6)->registerValue(0x82), 0x0105);
 }
 
+TEST_F(TimerWriterTest, anAdapterPulledAtMarkThreeIsToldAsALostPort)
+{
+    port.vanishAtRequest(3); // the relay takes mark 3, its reply never comes
+    session.reopenPort = [](QString *error) {
+        *error = QStringLiteral("Нет такого порта");
+        return false;
+    };
+    EXPECT_EQ(write(), TimerWriteResult::LinkFailed);
+    EXPECT_EQ(writes().size(), 3);
+    EXPECT_EQ(readsAsked(), 0);
+    EXPECT_FALSE(flags.editingLocked);
+    ASSERT_EQ(op.shownTexts().size(), 1);
+    EXPECT_TRUE(op.shownTexts()[0].startsWith(Texts::portLost.section(u'%', 0, 0))) << op.shownTexts()[0].toStdString();
+}
+
 TEST_F(TimerWriterTest, refusalIsAFailedWrite)
 {
     // A relay of type 4 has no timer registers and refuses the first mark.
