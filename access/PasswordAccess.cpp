@@ -3,6 +3,7 @@
 #include "core/RegisterMap.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
 
@@ -23,15 +24,25 @@ quint16 wordOf(QChar high, QChar low)
 
 const QString passwordItem = QStringLiteral("пароль");
 
-// True when the relay took the word. The audit line names the register only.
-bool writeWord(RelaySession &session, Operator &op, quint16 reg, quint16 value)
+// True when the relay took the word; otherwise `failure` says what the
+// operator is told. The audit line names the register only.
+bool writeWord(RelaySession &session, Operator &op, quint16 reg, quint16 value, QString &failure)
 {
     try {
-        return !RelayBus::isExceptionReply(auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value));
-    } catch (const LinkError &) {
-        return false;
+        if (!RelayBus::isExceptionReply(auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value)))
+            return true;
+        failure = Texts::linkError;
+    } catch (const LinkError &error) {
+        failure = linkFailureText(session, error);
     }
+    return false;
 }
+
+// The relay took the first two letters of the new password and not the last
+// two: it now holds neither password.
+const QString halfWritten = QStringLiteral(
+    "Новый пароль записан не полностью: устройство приняло первые два символа, "
+    "но не последние два. Смените пароль снова, когда связь восстановится.");
 
 } // namespace
 
@@ -92,15 +103,16 @@ Change change(RelaySession &session, Operator &op)
             outcome = Change::NotConfirmed;
         } else {
             const QString word = fields->newPassword.left(4);
-            // The second word is only sent when the first was taken, so a
-            // failure never leaves the relay with half a new password.
-            const bool written = writeWord(session, op, RelayRegister::password, wordOf(word[0], word[1]))
-                && writeWord(session, op, RelayRegister::password + 1, wordOf(word[2], word[3]));
-            if (written) {
+            // The second word is only sent when the first was taken; when the
+            // first was taken and the second not, the relay holds half the new
+            // password, and the operator is told so.
+            QString failure;
+            const bool firstTaken = writeWord(session, op, RelayRegister::password, wordOf(word[0], word[1]), failure);
+            if (firstTaken && writeWord(session, op, RelayRegister::password + 1, wordOf(word[2], word[3]), failure)) {
                 op.message(Operator::Icon::Information, changed, Operator::Buttons::Ok, messageCaption);
                 outcome = Change::Changed;
             } else {
-                op.message(Operator::Icon::Error, Texts::linkError);
+                op.message(Operator::Icon::Error, firstTaken ? halfWritten + u'\n' + failure : failure);
                 outcome = Change::LinkFailed;
             }
         }
