@@ -273,10 +273,15 @@ void Tdm::fill_conf()
         fillJournalNumbers(*journal);
 }
 
+// The action's picture goes with it: a tab change or a failed exchange that
+// stops refresh must not leave the picture saying it still runs.
 void Tdm::stopAutoRefresh()
 {
+    const bool wasOn = session.flags.autoRefresh;
     session.flags.autoRefresh = false;
     rt.stop();
+    if (wasOn)
+        setAutoRefreshPicture(false);
 }
 
 // --- Port ---
@@ -402,7 +407,6 @@ void Tdm::followPortState()
     if (p.isOpen())
         return;
     stopAutoRefresh();
-    setAutoRefreshPicture(false);
     setPortIcon(ActionTable::iconPlugPulled);
     mf.pcChange();
 }
@@ -489,7 +493,6 @@ void Tdm::readServicePage()
 void Tdm::handleLostLink()
 {
     stopAutoRefresh();
-    setAutoRefreshPicture(false);
     op.message(Operator::Icon::Error,
                QStringLiteral("Неудается получить данные.") + QLatin1Char('\r') +
                    QStringLiteral("Возможно пропала связь с устройством."),
@@ -538,7 +541,6 @@ void Tdm::a_setrefExecute()
         return;
     if (session.flags.autoRefresh) {
         stopAutoRefresh();
-        setAutoRefreshPicture(false);
         return;
     }
     const QString answer = op.askText(QStringLiteral("Интервал обновления"), QStringLiteral("Введите время (1..60) сек"),

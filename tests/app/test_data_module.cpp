@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "app/ActionEnabling.h"
+#include "app/ActionTable.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 
@@ -197,10 +198,12 @@ TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
     dm->session.flags.autoRefresh = true;
     dm->session.flags.startLimitView = true;
     dm->rt.start();
+    dm->a_setref->setProperty("imageIndex", ActionTable::iconClock);
     child<QDateEdit>("dtp1")->setDate(QDate(2001, 2, 3));
     enterTab(ActionEnabling::LiveValuesTab);
     EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->rt.isActive());
+    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), ActionTable::iconStop) << "the picture goes off with it";
     EXPECT_FALSE(dm->session.flags.startLimitView);
     EXPECT_EQ(child<QDateEdit>("dtp1")->date(), QDate::currentDate());
 }
