@@ -7,6 +7,7 @@
 // above the process's before the case (VmHWM, reset per case where Linux
 // allows) and the outcome. Goal: every one well under a second.
 //   bench_hostile_files
+#include "ProcessMemory.h"
 #include "config/SettingsFile.h"
 #include "core/RelaySession.h"
 #include "link/FrontIni.h"
@@ -128,13 +129,7 @@ QList<Case> cases()
 // The peak resident memory in KiB (VmHWM); -1 where there is none.
 long peakKib()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    return processMemoryKib("VmHWM");
 }
 
 // Lets the next peakKib() count from now (Linux 4.0 and later).

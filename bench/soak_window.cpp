@@ -16,6 +16,7 @@
 // relay is identified again and automatic refresh switched on again, so that
 // the run goes on (a restart). Exit status 0 when refreshes were done in
 // every minute, 1 otherwise, 2 on wrong usage.
+#include "ProcessMemory.h"
 #include "app/ActionEnabling.h"
 #include "app/DialogOperator.h"
 #include "app/Tdm.h"
@@ -156,13 +157,7 @@ private:
 // This process's resident memory in KiB (VmRSS of /proc/self/status); -1 where there is none.
 long residentKib()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    return processMemoryKib("VmRSS");
 }
 
 } // namespace
