@@ -151,7 +151,7 @@ QStringList SerialLink::applyLineSettings()
     // An open port may refuse one; it then keeps its earlier value, and the
     // refusal is no port failure.
     QStringList refused;
-    const auto apply = [this, &refused](bool accepted, const QString &what) {
+    const auto apply = [&refused](bool accepted, const QString &what) {
         if (!accepted)
             refused.append(what);
     };
