@@ -121,7 +121,7 @@ public:
         if (m_devices->count() < m_address)
             return false;
         m_devices->setCurrentRow(m_address - 1);
-        Q_EMIT m_devices->itemDoubleClicked(m_devices->currentItem()); // lbDblClick
+        Q_EMIT m_devices->itemDoubleClicked(m_devices->currentItem()); // as the operator double-clicks the line
         if (m_dm.session.device.networkAddress != m_address)
             return false;
         m_window.setCurrentPage(ActionEnabling::LiveValuesTab);
