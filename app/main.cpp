@@ -2,12 +2,10 @@
 #include "app/Tdm.h"
 #include "app/Tmf.h"
 #include "app/Tsf.h"
-#include "core/Texts.h"
-#include "link/BusTrace.h"
+#include "app/WindowProcess.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLocale>
 
 using namespace miv;
 
@@ -32,13 +30,7 @@ std::optional<QString> portNameFromArguments(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    // Dates and times are shown in the fixed patterns of TextFormats; numbers
-    // use the decimal separator the PC had when the program started, not
-    // whatever the regional settings are changed to while it runs.
-    QLocale::setDefault(QLocale::system());
-    QApplication::setApplicationName(QStringLiteral("mivconf"));
-    QApplication::setApplicationVersion(Texts::versionString);
-    enableBusTraceFromEnvironment();
+    prepareWindowProcess();
 
     auto *splash = new Tsf;
     splash->showForAWhile();

@@ -21,15 +21,12 @@
 #include "app/DialogOperator.h"
 #include "app/Tdm.h"
 #include "app/Tmf.h"
-#include "core/Texts.h"
-#include "link/BusTrace.h"
+#include "app/WindowProcess.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
 #include <QListWidget>
-#include <QLocale>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -165,10 +162,7 @@ long residentKib()
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QLocale::setDefault(QLocale::system());
-    QApplication::setApplicationName(QStringLiteral("mivconf"));
-    QApplication::setApplicationVersion(Texts::versionString);
-    enableBusTraceFromEnvironment();
+    prepareWindowProcess();
 
     const std::optional<Options> options = parseOptions(QApplication::arguments());
     if (!options) {
