@@ -318,16 +318,18 @@ protected:
         op.answerText(QStringLiteral("1"));
         dm->a_setref->trigger();
         ASSERT_TRUE(dm->rt.isActive());
+        // The second request of the operation on that tab gets no reply.
+        const auto pullDuring = [this](int tab, QAction *action) {
+            enterTab(tab);
+            loopback().vanishAtRequest(2);
+            action->trigger();
+        };
         switch (GetParam()) {
         case PulledDuring::Scan:
-            enterTab(ActionEnabling::DevicesTab);
-            loopback().vanishAtRequest(2);
-            dm->a_pooling->trigger();
+            pullDuring(ActionEnabling::DevicesTab, dm->a_pooling);
             break;
         case PulledDuring::ConfigRead:
-            enterTab(ActionEnabling::ConfigurationTab);
-            loopback().vanishAtRequest(2);
-            dm->a_getdata->trigger();
+            pullDuring(ActionEnabling::ConfigurationTab, dm->a_getdata);
             break;
         case PulledDuring::ConfigWrite:
             enterTab(ActionEnabling::ConfigurationTab);
@@ -340,9 +342,7 @@ protected:
             dm->a_setdata->trigger();
             break;
         case PulledDuring::JournalRead:
-            enterTab(ActionEnabling::JournalTab);
-            loopback().vanishAtRequest(2);
-            dm->a_getdata->trigger();
+            pullDuring(ActionEnabling::JournalTab, dm->a_getdata);
             break;
         case PulledDuring::AutoRefresh:
             loopback().vanishAtRequest(2);

@@ -155,6 +155,31 @@ TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
         EXPECT_EQ(line.count(u'\t'), 3) << line.toStdString(); // name, device, description, stable name
 }
 
+// A context made from the arguments and the "front.ini" given, as mivctl
+// makes it, with what it writes kept.
+struct ContextUnderTest {
+    ContextUnderTest(const QStringList &arguments, const QString &frontIni)
+    {
+        QString error;
+        const auto options = parseGlobalOptions(arguments, &error);
+        if (options)
+            context.emplace(*options, frontIni, outStream, errStream);
+        else
+            err = error;
+    }
+    QString errText()
+    {
+        errStream.flush();
+        return err;
+    }
+
+    QString out;
+    QString err;
+    QTextStream outStream{&out};
+    QTextStream errStream{&err};
+    std::optional<CliContext> context; // none when the arguments were refused (err says why)
+};
+
 TEST(CliContext, frontIniThenOptionsAndAPortThatDoesNotOpen)
 {
     QTemporaryDir dir;
@@ -164,14 +189,9 @@ TEST(CliContext, frontIniThenOptionsAndAPortThatDoesNotOpen)
     stored.parity = QStringLiteral("Odd");
     ASSERT_TRUE(storePortSettings(ini, stored));
 
-    QString error;
-    const auto options = parseGlobalOptions(args({"--baud", "19200", "--timeout", "250", "ports"}), &error);
-    ASSERT_TRUE(options);
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    CliContext context(*options, ini, outStream, errStream);
+    ContextUnderTest made(args({"--baud", "19200", "--timeout", "250", "ports"}), ini);
+    ASSERT_TRUE(made.context);
+    CliContext &context = *made.context;
     EXPECT_EQ(context.settings().portName, QStringLiteral("ttyNoSuchPort42"));
     EXPECT_EQ(context.settings().parity, QStringLiteral("Odd"));
     EXPECT_EQ(context.settings().baudRate, QStringLiteral("19200"));
@@ -179,9 +199,9 @@ TEST(CliContext, frontIniThenOptionsAndAPortThatDoesNotOpen)
     EXPECT_EQ(context.bus().timing().baudRate, 19200);
 
     EXPECT_FALSE(context.openPort());
-    errStream.flush();
+    const QString err = made.errText();
     EXPECT_TRUE(err.startsWith(Texts::portOpenError)) << err.toStdString();
-    EXPECT_TRUE(out.isEmpty());
+    EXPECT_TRUE(made.out.isEmpty());
 }
 
 TEST(CliContext, frontIniThatIsNoSettingsFileGivesTheDefaultsAndSaysSo)
@@ -192,19 +212,13 @@ TEST(CliContext, frontIniThatIsNoSettingsFileGivesTheDefaultsAndSaysSo)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray("\xFF\xFE[\0p\0]\0\r\0\n\0", 12)); // UTF-16
     file.close();
-    QString error;
-    const auto options = parseGlobalOptions(args({"--port", "/nonexistent/ttyMIV9", "scan"}), &error);
-    ASSERT_TRUE(options);
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    CliContext context(*options, ini, outStream, errStream);
+    ContextUnderTest made(args({"--port", "/nonexistent/ttyMIV9", "scan"}), ini);
+    ASSERT_TRUE(made.context);
     PortSettings expected;
     expected.portName = QStringLiteral("/nonexistent/ttyMIV9");
-    EXPECT_EQ(context.settings(), expected);
-    EXPECT_FALSE(context.openPort());
-    errStream.flush();
+    EXPECT_EQ(made.context->settings(), expected);
+    EXPECT_FALSE(made.context->openPort());
+    const QString err = made.errText();
     EXPECT_TRUE(err.startsWith(QStringLiteral("Не удалось прочитать файл ") + ini)) << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("UTF-16")) && err.contains(Texts::frontIniDefaultsTaken));
     EXPECT_TRUE(err.contains(Texts::portOpenError)); // and the port was tried
