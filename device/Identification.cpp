@@ -76,11 +76,9 @@ public:
                 return notConnected();
             readInterface();
         } catch (const LinkError &error) {
-            if (error.kind() == LinkError::Kind::PortFailure) {
-                if (const LinkFailure failure = handleLinkFailure(m_session, error); failure.portLost) {
-                    m_op.message(Operator::Icon::Error, failure.text);
-                    return {Outcome::NotConnected, {}, false};
-                }
+            if (const LinkFailure failure = handleLinkFailure(m_session, error); failure.portLost) {
+                m_op.message(Operator::Icon::Error, failure.text);
+                return {Outcome::NotConnected, {}, false};
             }
             return notConnected();
         }
