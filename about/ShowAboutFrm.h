@@ -12,5 +12,6 @@
 // version:      the version line, a zero-terminated UTF-8 string.
 // It returns when the operator has closed the box. It needs a running
 // QApplication in the calling process. Null strings are shown as empty.
-using ShowAboutFrmFunction = void (*)(quintptr parentWindow, const char *title, const char *version);
+using ShowAboutFrmFunction = void (*)(quintptr parentWindow, const char *title,
+                                      const char *version);
 inline constexpr char showAboutFrmName[] = "ShowAboutFrm";

@@ -29,7 +29,8 @@ const QString passwordItem = QStringLiteral("пароль");
 bool writeWord(RelaySession &session, Operator &op, quint16 reg, quint16 value, QString &failure)
 {
     try {
-        if (!RelayBus::isExceptionReply(auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value)))
+        if (!RelayBus::isExceptionReply(
+                    auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value)))
             return true;
         failure = Texts::linkError;
     } catch (const LinkError &error) {
@@ -40,9 +41,9 @@ bool writeWord(RelaySession &session, Operator &op, quint16 reg, quint16 value, 
 
 // The relay took the first two letters of the new password and not the last
 // two: it now holds neither password.
-const QString halfWritten = QStringLiteral(
-    "Новый пароль записан не полностью: устройство приняло первые два символа, "
-    "но не последние два. Смените пароль снова, когда связь восстановится.");
+const QString halfWritten =
+        QStringLiteral("Новый пароль записан не полностью: устройство приняло первые два символа, "
+                       "но не последние два. Смените пароль снова, когда связь восстановится.");
 
 } // namespace
 
@@ -79,7 +80,8 @@ bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device)
 {
     ReplyString reply;
     try {
-        reply = bus.readRegisters(device.networkAddress, RelayRegister::accessBlock, RelayRegister::accessBlockCount);
+        reply = bus.readRegisters(device.networkAddress, RelayRegister::accessBlock,
+                                  RelayRegister::accessBlockCount);
     } catch (const LinkError &) {
         reply.clear();
     }
@@ -96,7 +98,8 @@ Change change(RelaySession &session, Operator &op)
     Change outcome = Change::Cancelled;
     if (fields) {
         if (fields->oldPassword != device.password) {
-            op.message(Operator::Icon::Error, Texts::passwordError, Operator::Buttons::Ok, errorCaption);
+            op.message(Operator::Icon::Error, Texts::passwordError, Operator::Buttons::Ok,
+                       errorCaption);
             outcome = Change::WrongOldPassword;
         } else if (fields->newPassword != fields->confirmation || fields->confirmation.size() < 4) {
             op.message(Operator::Icon::Error, notConfirmed, Operator::Buttons::Ok, errorCaption);
@@ -107,12 +110,17 @@ Change change(RelaySession &session, Operator &op)
             // first was taken and the second not, the relay holds half the new
             // password, and the operator is told so.
             QString failure;
-            const bool firstTaken = writeWord(session, op, RelayRegister::password, wordOf(word[0], word[1]), failure);
-            if (firstTaken && writeWord(session, op, RelayRegister::password + 1, wordOf(word[2], word[3]), failure)) {
-                op.message(Operator::Icon::Information, changed, Operator::Buttons::Ok, messageCaption);
+            const bool firstTaken = writeWord(session, op, RelayRegister::password,
+                                              wordOf(word[0], word[1]), failure);
+            if (firstTaken
+                && writeWord(session, op, RelayRegister::password + 1, wordOf(word[2], word[3]),
+                             failure)) {
+                op.message(Operator::Icon::Information, changed, Operator::Buttons::Ok,
+                           messageCaption);
                 outcome = Change::Changed;
             } else {
-                op.message(Operator::Icon::Error, firstTaken ? halfWritten + u'\n' + failure : failure);
+                op.message(Operator::Icon::Error,
+                           firstTaken ? halfWritten + u'\n' + failure : failure);
                 outcome = Change::LinkFailed;
             }
         }

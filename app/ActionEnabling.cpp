@@ -1,6 +1,5 @@
 #include "app/ActionEnabling.h"
 
-
 namespace ActionEnabling {
 
 ActionSet switchedByTab()

@@ -9,19 +9,20 @@ namespace ActionEnabling {
 
 // The tabs of the main window, by page index.
 enum Tab {
-    DevicesTab = 0,      // "Связь с устройствами"
-    LiveValuesTab = 1,   // "Текущие значения"
+    DevicesTab = 0, // "Связь с устройствами"
+    LiveValuesTab = 1, // "Текущие значения"
     ConfigurationTab = 2, // "Конфигурация"
     RelayControlTab = 3, // "Управление реле"
-    JournalTab = 4,      // "Журнал событий"
-    ServiceTab = 5,      // "Техническая"
-    TimerTab = 6,        // "Управление по таймеру"
+    JournalTab = 4, // "Журнал событий"
+    ServiceTab = 5, // "Техническая"
+    TimerTab = 6, // "Управление по таймеру"
 };
 inline constexpr int tabCount = 7;
 
-struct TabEntry {
-    ActionSet enabled;          // the actions the tab offers in this state
-    bool runsRefresh = false;   // the tab then runs a_refresh (which does nothing while disabled)
+struct TabEntry
+{
+    ActionSet enabled; // the actions the tab offers in this state
+    bool runsRefresh = false; // the tab then runs a_refresh (which does nothing while disabled)
     bool needsEntryCheck = false; // "Управление реле": enabled only after its safety check passed
 };
 

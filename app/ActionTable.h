@@ -8,7 +8,8 @@
 
 // Caption, hint and icon (index into the toolbar icon list; -1 for none) of
 // every action of the data module.
-struct ActionInfo {
+struct ActionInfo
+{
     ActionId id;
     const char *name; // the action's object name
     QString caption;

@@ -8,8 +8,7 @@ namespace miv {
 
 ConfigGridPictureDelegate::ConfigGridPictureDelegate(QList<QPixmap> images, QObject *parent)
     : QStyledItemDelegate(parent), m_images(std::move(images))
-{
-}
+{ }
 
 void ConfigGridPictureDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                       const QModelIndex &index) const
@@ -22,14 +21,16 @@ void ConfigGridPictureDelegate::paint(QPainter *painter, const QStyleOptionViewI
         return;
     const QPixmap &image = m_images.at(*picture);
     const QRect cell = option.rect;
-    const QRect target(cell.left() + (cell.width() - pictureSize) / 2, cell.top(), pictureSize, pictureSize);
+    const QRect target(cell.left() + (cell.width() - pictureSize) / 2, cell.top(), pictureSize,
+                       pictureSize);
     painter->save();
     painter->setClipRect(cell);
     painter->drawPixmap(target, image);
     painter->restore();
 }
 
-QSize ConfigGridPictureDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+QSize ConfigGridPictureDelegate::sizeHint(const QStyleOptionViewItem &option,
+                                          const QModelIndex &index) const
 {
     return QStyledItemDelegate::sizeHint(option, index).expandedTo(QSize(pictureSize, pictureSize));
 }

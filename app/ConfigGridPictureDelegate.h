@@ -15,7 +15,8 @@ class ConfigGridPictureDelegate : public QStyledItemDelegate
 public:
     explicit ConfigGridPictureDelegate(QList<QPixmap> images, QObject *parent = nullptr);
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     static constexpr int pictureSize = 24;

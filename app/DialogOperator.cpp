@@ -70,7 +70,7 @@ Operator::Answer answerOf(int button)
 
 } // namespace
 
-DialogOperator::DialogOperator(QWidget *parentWindow) : m_parent(parentWindow) {}
+DialogOperator::DialogOperator(QWidget *parentWindow) : m_parent(parentWindow) { }
 
 void DialogOperator::setStatusBar(QStatusBar *statusBar)
 {
@@ -85,10 +85,11 @@ QString DialogOperator::boxText(const QString &text)
     return shown;
 }
 
-Operator::Answer DialogOperator::message(Icon icon, const QString &text, Buttons buttons, const QString &caption)
+Operator::Answer DialogOperator::message(Icon icon, const QString &text, Buttons buttons,
+                                         const QString &caption)
 {
-    QMessageBox box(boxIcon(icon), caption.isEmpty() ? Texts::applicationTitle : caption, boxText(text),
-                    boxButtons(buttons), m_parent);
+    QMessageBox box(boxIcon(icon), caption.isEmpty() ? Texts::applicationTitle : caption,
+                    boxText(text), boxButtons(buttons), m_parent);
     box.setTextFormat(Qt::PlainText);
     return answerOf(box.exec());
 }
@@ -126,10 +127,13 @@ QString DialogOperator::askFileName(bool save, const QString &filter, const QStr
     dialog.setDefaultSuffix(defaultSuffix);
     // With several filters, a name typed without an extension takes the
     // chosen filter's ("CSV (*.csv)" gives ".csv").
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, defaultSuffix](const QString &chosen) {
-        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(chosen);
-        dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : defaultSuffix);
-    });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, defaultSuffix](const QString &chosen) {
+                         const QRegularExpressionMatch match =
+                                 QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(chosen);
+                         dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1)
+                                                                  : defaultSuffix);
+                     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -160,10 +164,12 @@ void DialogOperator::keepAlive()
     QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-std::optional<QString> DialogOperator::askText(const QString &caption, const QString &prompt, const QString &defaultText)
+std::optional<QString> DialogOperator::askText(const QString &caption, const QString &prompt,
+                                               const QString &defaultText)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultText, &ok);
+    const QString text =
+            QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok)
         return std::nullopt;
     return text;

@@ -14,7 +14,8 @@ class DialogOperator : public miv::Operator
 {
 public:
     // The value editor belongs to the configuration grid and is handed in by it.
-    using ValueEditor = std::function<std::optional<ValueEditResult>(const ValueEditRequest &, QWidget *parent)>;
+    using ValueEditor = std::function<std::optional<ValueEditResult>(const ValueEditRequest &,
+                                                                     QWidget *parent)>;
 
     explicit DialogOperator(QWidget *parentWindow = nullptr);
 
@@ -33,7 +34,8 @@ public:
     void note(const QString &text) override;
     void keepAlive() override;
     // The input box.
-    std::optional<QString> askText(const QString &caption, const QString &prompt, const QString &defaultText) override;
+    std::optional<QString> askText(const QString &caption, const QString &prompt,
+                                   const QString &defaultText) override;
     // The confirmation dialog Tkmf with the warning.
     Answer confirmWarning(const QString &warning) override;
 

@@ -8,7 +8,6 @@
 #include <QStyleOption>
 #include <QSvgRenderer>
 
-
 // The pictures are compiled into the static widget library; its resource
 // initialiser has to be named once so that the linker keeps it.
 static void initialiseResources()
@@ -39,7 +38,7 @@ QPixmap renderSvg(const QString &path, QSize size, qreal devicePixelRatio)
 class SvgIconEngine final : public QIconEngine
 {
 public:
-    explicit SvgIconEngine(QString path) : m_path(std::move(path)) {}
+    explicit SvgIconEngine(QString path) : m_path(std::move(path)) { }
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
     {

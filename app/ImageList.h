@@ -15,8 +15,8 @@ public:
     ImageList(QStringList resourcePaths, QSize size);
 
     static ImageList toolbarIcons(); // il0: 12 icons 16 x 16
-    static ImageList rowPictures();  // il: 27 pictures 24 x 24 for the configuration grid
-    static ImageList lampIcons();    // il2: 10 lamp icons 16 x 16
+    static ImageList rowPictures(); // il: 27 pictures 24 x 24 for the configuration grid
+    static ImageList lampIcons(); // il2: 10 lamp icons 16 x 16
 
     int count() const { return int(m_paths.size()); }
     QSize size() const { return m_size; }

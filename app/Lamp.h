@@ -31,10 +31,10 @@ constexpr std::optional<int> iconIndex(int state, int tag)
 constexpr int tagOf(int lamp)
 {
     constexpr std::array<int, lampCount> tags{
-        Green, Green, Green, Red, Yellow, Direct, Direct, // 1..7
-        Red, Red, Red, Red, Red, Red, Red, Red, Red, Red, // 8..17
-        Red, Red, Red, Red, Red, Red, Red, Red,           // 18..25
-        Green, Red, Yellow,                               // 26..28
+            Green, Green, Green,  Red, Yellow, Direct, Direct, // 1..7
+            Red,   Red,   Red,    Red, Red,    Red,    Red,    Red, Red, Red, // 8..17
+            Red,   Red,   Red,    Red, Red,    Red,    Red,    Red, // 18..25
+            Green, Red,   Yellow, // 26..28
     };
     return lamp >= 1 && lamp <= lampCount ? tags[std::size_t(lamp - 1)] : 0;
 }

@@ -33,7 +33,8 @@ PasswordField::PasswordField(QWidget *parent) : QLineEdit(parent)
     setStyle(style);
     setEchoMode(QLineEdit::Password);
     // Pasted text obeys the same rule as typed keys.
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Z]*")), this));
+    setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Z]*")), this));
 }
 
 void PasswordField::keyPressEvent(QKeyEvent *event)

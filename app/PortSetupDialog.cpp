@@ -31,7 +31,8 @@ QStringList presentPortNames()
 
 } // namespace
 
-TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDialog(parent), m_current(current)
+TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent)
+    : QDialog(parent), m_current(current)
 {
     setWindowTitle(QStringLiteral("Setup"));
 
@@ -39,7 +40,8 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     m_form = new QFormLayout(group);
 
     m_line = addList(QStringLiteral("Line"), {serialLineText(), gatewayLineText()},
-                     current.transport == PortSettings::Transport::Tcp ? gatewayLineText() : serialLineText());
+                     current.transport == PortSettings::Transport::Tcp ? gatewayLineText()
+                                                                       : serialLineText());
     m_line->setObjectName(QStringLiteral("line"));
     m_gateway = new QLineEdit(current.gateway, this);
     m_gateway->setObjectName(QStringLiteral("gateway"));
@@ -51,11 +53,15 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent) : QDial
     m_port->setInsertPolicy(QComboBox::NoInsert);
     m_port->setEditText(current.portName);
     m_port->setMinimumContentsLength(16);
-    m_baudRate = addList(QStringLiteral("Baud rate"), PortSettings::baudRateTexts(), current.baudRate);
-    m_dataBits = addList(QStringLiteral("Data bits"), PortSettings::dataBitsTexts(), current.dataBits);
-    m_stopBits = addList(QStringLiteral("Stop bits"), PortSettings::stopBitsTexts(), current.stopBits);
+    m_baudRate =
+            addList(QStringLiteral("Baud rate"), PortSettings::baudRateTexts(), current.baudRate);
+    m_dataBits =
+            addList(QStringLiteral("Data bits"), PortSettings::dataBitsTexts(), current.dataBits);
+    m_stopBits =
+            addList(QStringLiteral("Stop bits"), PortSettings::stopBitsTexts(), current.stopBits);
     m_parity = addList(QStringLiteral("Parity"), PortSettings::parityTexts(), current.parity);
-    m_flowControl = addList(QStringLiteral("Flow control"), PortSettings::flowControlTexts(), current.flowControl);
+    m_flowControl = addList(QStringLiteral("Flow control"), PortSettings::flowControlTexts(),
+                            current.flowControl);
     // The bus scan's wait for each address: shorter scans faster, longer
     // finds slow relays and adapters.
     m_scanWait = new QSpinBox(this);
@@ -103,7 +109,8 @@ void TComSetupFrm::updateLineChoice()
     m_ok->setEnabled(!gateway || PortSettings::parseGateway(m_gateway->text()).has_value());
 }
 
-QComboBox *TComSetupFrm::addList(const QString &label, const QStringList &values, const QString &current)
+QComboBox *TComSetupFrm::addList(const QString &label, const QStringList &values,
+                                 const QString &current)
 {
     auto *list = new QComboBox(this);
     list->addItems(values);
@@ -128,8 +135,9 @@ PortSettings TComSetupFrm::chosenSettings() const
     settings.flowControl = m_flowControl->currentText();
     settings.scanWaitMs = m_scanWait->value();
     settings.retries = m_retries->value();
-    settings.transport = m_line->currentText() == gatewayLineText() ? PortSettings::Transport::Tcp
-                                                                    : PortSettings::Transport::Serial;
+    settings.transport = m_line->currentText() == gatewayLineText()
+            ? PortSettings::Transport::Tcp
+            : PortSettings::Transport::Serial;
     const QString gateway = m_gateway->text().trimmed();
     if (PortSettings::parseGateway(gateway))
         settings.gateway = gateway;

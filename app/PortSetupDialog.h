@@ -13,8 +13,8 @@ class QSpinBox;
 
 namespace miv {
 
-// The port setup dialog: the line, the gateway, six lists (and the scan's wait), each showing the port's current value on
-// opening. The port list offers the serial ports present, then their stable
+// The port setup dialog: the line, the gateway, six lists (and the scan's wait), each showing the
+// port's current value on opening. The port list offers the serial ports present, then their stable
 // names (/dev/serial/by-id links), and also takes a typed name or device
 // path, since pseudo-terminals are not listed. "Line" chooses between that serial port and a
 // "TCP-шлюз" (a serial-to-Ethernet gateway at HOST:PORT); the line settings
@@ -30,7 +30,8 @@ public:
     PortSettings chosenSettings() const;
 
     // Shows the dialog modally: the chosen settings on OK, none on Cancel.
-    static std::optional<PortSettings> execFor(const PortSettings &current, QWidget *parent = nullptr);
+    static std::optional<PortSettings> execFor(const PortSettings &current,
+                                               QWidget *parent = nullptr);
 
     // The texts of the line list.
     static QString serialLineText();

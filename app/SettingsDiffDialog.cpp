@@ -9,19 +9,22 @@
 
 using namespace miv;
 
-SettingsDiffDialog::SettingsDiffDialog(const QString &fileName, const QList<SettingsDifference> &differences,
+SettingsDiffDialog::SettingsDiffDialog(const QString &fileName,
+                                       const QList<SettingsDifference> &differences,
                                        QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("SettingsDiffDialog"));
     setWindowTitle(QStringLiteral("Сравнение с файлом"));
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Различия между реле и файлом %1:").arg(QFileInfo(fileName).fileName()), this));
+    layout->addWidget(new QLabel(
+            QStringLiteral("Различия между реле и файлом %1:").arg(QFileInfo(fileName).fileName()),
+            this));
 
     m_table = new QTableWidget(int(differences.size()), 4, this);
     m_table->setObjectName(QStringLiteral("differences"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("В реле"), QStringLiteral("В файле"),
-                                        QStringLiteral("Различие")});
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("В реле"),
+                                        QStringLiteral("В файле"), QStringLiteral("Различие")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     for (int i = 0; i < differences.size(); ++i) {
@@ -41,7 +44,8 @@ SettingsDiffDialog::SettingsDiffDialog(const QString &fileName, const QList<Sett
     resize(720, 420);
 }
 
-void SettingsDiffDialog::show(const QString &fileName, const QList<SettingsDifference> &differences, QWidget *parent)
+void SettingsDiffDialog::show(const QString &fileName, const QList<SettingsDifference> &differences,
+                              QWidget *parent)
 {
     SettingsDiffDialog dialog(fileName, differences, parent);
     dialog.exec();

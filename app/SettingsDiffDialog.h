@@ -19,7 +19,8 @@ public:
     QTableWidget *table() const { return m_table; }
 
     // Shows the dialog modally.
-    static void show(const QString &fileName, const QList<miv::SettingsDifference> &differences, QWidget *parent);
+    static void show(const QString &fileName, const QList<miv::SettingsDifference> &differences,
+                     QWidget *parent);
 
 private:
     QTableWidget *m_table = nullptr;

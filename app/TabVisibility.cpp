@@ -1,6 +1,5 @@
 #include "app/TabVisibility.h"
 
-
 namespace TabVisibility {
 
 TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode)

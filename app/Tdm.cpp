@@ -56,8 +56,13 @@ std::unique_ptr<PortLink> makePortLink(const Tdm::Environment &environment)
 } // namespace
 
 Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *parent)
-    : QObject(parent), m_portLink(makePortLink(environment)), mf(mainWindow), op(op_), p(*m_portLink),
-      session(p.bus()), m_environment(std::move(environment))
+    : QObject(parent),
+      m_portLink(makePortLink(environment)),
+      mf(mainWindow),
+      op(op_),
+      p(*m_portLink),
+      session(p.bus()),
+      m_environment(std::move(environment))
 {
     setObjectName(QStringLiteral("dm"));
     rt.setObjectName(QStringLiteral("rt"));
@@ -72,7 +77,8 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     mf.setJournalModel(&session.journal);
     showRowPictures();
     session.reopenPort = [this](QString *error) { return p.reopen(error); };
-    session.portLostHint = QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
+    session.portLostHint =
+            QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
     session.audit.portName = [this] { return p.settings().portName; };
     configEditor = std::make_unique<ConfigEditor>(session, op);
     timerTab = new TimerTabBinding(session.timer, mf.timeMarks(), mf.timerSwitches(), this);
@@ -193,18 +199,21 @@ bool Tdm::storePortSettings(const PortSettings &settings, QString *error)
 PortSetupResult Tdm::runPortSetupDialog(quint8 relayAddress)
 {
     const PortSetupPort port{
-        [this] { return p.settings(); },
-        [this](const PortSettings &settings, QString *error) { return p.setSettings(settings, error); },
+            [this] { return p.settings(); },
+            [this](const PortSettings &settings, QString *error) {
+                return p.setSettings(settings, error);
+            },
     };
     const PortSetupDialog dialog = m_environment.portSetupDialog
-                                       ? m_environment.portSetupDialog
-                                       : PortSetupDialog([this](const PortSettings &current) {
-                                             return TComSetupFrm::execFor(current, &mf);
-                                         });
+            ? m_environment.portSetupDialog
+            : PortSetupDialog([this](const PortSettings &current) {
+                  return TComSetupFrm::execFor(current, &mf);
+              });
     const PortSettingsStore store = [this](const PortSettings &settings, QString *error) {
         return storePortSettings(settings, error);
     };
-    return runPortSetup(p.bus(), port, relayAddress, dialog, store, op, &session.audit, session.device.factoryNumber);
+    return runPortSetup(p.bus(), port, relayAddress, dialog, store, op, &session.audit,
+                        session.device.factoryNumber);
 }
 
 void Tdm::DataModuleCreate()
@@ -223,7 +232,8 @@ void Tdm::DataModuleCreate()
         // The reason (a missing port, a permission the user lacks) goes on a
         // line of its own under the message, and stays in the status bar.
         op.message(Operator::Icon::Error,
-                   error.isEmpty() ? Texts::portOpenError : Texts::portOpenError + QLatin1Char('\r') + error);
+                   error.isEmpty() ? Texts::portOpenError
+                                   : Texts::portOpenError + QLatin1Char('\r') + error);
         if (!error.isEmpty())
             op.note(error);
         runPortSetupDialog(0);
@@ -249,7 +259,8 @@ PortSettings Tdm::loadFrontIni()
         // A "front.ini" that cannot be read, or is no settings file, never
         // keeps the program from its port: the defaults are taken, and the
         // operator is told which file to mend.
-        op.message(Operator::Icon::Warning, error + QLatin1Char('\r') + Texts::frontIniDefaultsTaken);
+        op.message(Operator::Icon::Warning,
+                   error + QLatin1Char('\r') + Texts::frontIniDefaultsTaken);
         return p.settings();
     }
     if (!notices.isEmpty())
@@ -262,7 +273,8 @@ void Tdm::DataModuleDestroy()
     if (!p.isOpen())
         return;
     p.close();
-    if (p.isOpen() && op.message(Operator::Icon::Error, Texts::portCloseError) == Operator::Answer::Ok)
+    if (p.isOpen()
+        && op.message(Operator::Icon::Error, Texts::portCloseError) == Operator::Answer::Ok)
         std::exit(EXIT_FAILURE);
 }
 
@@ -338,7 +350,10 @@ void Tdm::N7Click()
         addresses << quint8(address);
     LineSearchHooks hooks;
     hooks.settingsTried = [this](const PortSettings &settings, int step, int steps) {
-        op.note(QStringLiteral("Поиск устройства (%1 из %2): %3").arg(step + 1).arg(steps).arg(settingsText(settings)));
+        op.note(QStringLiteral("Поиск устройства (%1 из %2): %3")
+                        .arg(step + 1)
+                        .arg(steps)
+                        .arg(settingsText(settings)));
     };
     beginBusWork();
     const LineSearchResult result = findRelayLine(session, op, p, addresses, hooks);
@@ -368,7 +383,8 @@ void Tdm::a_aboutExecute()
         }
     }
     // The library stays loaded for the rest of the run.
-    const auto show = reinterpret_cast<ShowAboutFrmFunction>(m_aboutLibrary.resolve(showAboutFrmName));
+    const auto show =
+            reinterpret_cast<ShowAboutFrmFunction>(m_aboutLibrary.resolve(showAboutFrmName));
     if (!show)
         return;
     show(quintptr(mf.winId()), Texts::productTitle.toUtf8().constData(),
@@ -392,7 +408,9 @@ void Tdm::a_poolingExecute()
     DiscoveryHooks hooks;
     hooks.progress = [this](int position) { mf.setProgress(position); };
     hooks.lineAdded = [this](const QString &line) { mf.addDeviceLine(line); };
-    hooks.lineReplaced = [this](int index, const QString &line) { mf.replaceDeviceLine(index, line); };
+    hooks.lineReplaced = [this](int index, const QString &line) {
+        mf.replaceDeviceLine(index, line);
+    };
     scanBus(session, op, hooks);
     mf.setEnabled(true);
     mf.hideProgress();
@@ -494,8 +512,8 @@ void Tdm::handleLostLink()
 {
     stopAutoRefresh();
     op.message(Operator::Icon::Error,
-               QStringLiteral("Неудается получить данные.") + QLatin1Char('\r') +
-                   QStringLiteral("Возможно пропала связь с устройством."),
+               QStringLiteral("Неудается получить данные.") + QLatin1Char('\r')
+                       + QStringLiteral("Возможно пропала связь с устройством."),
                Operator::Buttons::Ok, QStringLiteral("Ошибка"));
     if (mf.currentPage() == ActionEnabling::DevicesTab)
         mf.pcChange();
@@ -506,7 +524,8 @@ void Tdm::handleLostLink()
 
 void Tdm::show_values()
 {
-    const LiveDisplay display = showValues(session.live, session.flags, session.device.typeCode, session.decimalSeparator);
+    const LiveDisplay display = showValues(session.live, session.flags, session.device.typeCode,
+                                           session.decimalSeparator);
     for (int slot = 0; slot < LiveDisplay::labelCount; ++slot)
         mf.setValueText(slot, display.labels[std::size_t(slot)]);
     mf.setStartLimitColumnShown(display.startLimitColumn);
@@ -543,9 +562,10 @@ void Tdm::a_setrefExecute()
         stopAutoRefresh();
         return;
     }
-    const QString answer = op.askText(QStringLiteral("Интервал обновления"), QStringLiteral("Введите время (1..60) сек"),
-                                      QStringLiteral("1"))
-                               .value_or(QStringLiteral("1"));
+    const QString answer =
+            op.askText(QStringLiteral("Интервал обновления"),
+                       QStringLiteral("Введите время (1..60) сек"), QStringLiteral("1"))
+                    .value_or(QStringLiteral("1"));
     // An answer that is no interval starts nothing and leaves the picture as it is.
     const std::optional<int> interval = autoRefreshIntervalMs(answer, session.decimalSeparator);
     if (!interval)
@@ -820,7 +840,8 @@ void Tdm::compareWithFileExecute()
     const SettingsComparison comparison = compareWithFile(session, path);
     switch (comparison.outcome) {
     case SettingsComparison::Outcome::NothingRead:
-        op.message(Operator::Icon::Information, QStringLiteral("Сначала получите конфигурацию из устройства."));
+        op.message(Operator::Icon::Information,
+                   QStringLiteral("Сначала получите конфигурацию из устройства."));
         return;
     case SettingsComparison::Outcome::Unreadable:
         op.message(Operator::Icon::Error, comparison.error);
@@ -829,7 +850,8 @@ void Tdm::compareWithFileExecute()
         break;
     }
     if (comparison.equal()) {
-        op.message(Operator::Icon::Information, QStringLiteral("Настройки в устройстве и в файле совпадают."));
+        op.message(Operator::Icon::Information,
+                   QStringLiteral("Настройки в устройстве и в файле совпадают."));
         return;
     }
     if (m_environment.showDifferences)

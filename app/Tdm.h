@@ -33,7 +33,8 @@ class Tdm : public QObject
     Q_OBJECT
 public:
     // What differs between the program and a test run.
-    struct Environment {
+    struct Environment
+    {
         // The program's folder with its trailing separator: "front.ini" and the
         // about library are looked for there.
         QString programDir;
@@ -50,7 +51,8 @@ public:
         std::function<void(const QString &path)> openFile;
         // Shows the differences of "Сравнить с файлом..."; empty means the
         // real dialog.
-        std::function<void(const QString &path, const QList<miv::SettingsDifference> &)> showDifferences;
+        std::function<void(const QString &path, const QList<miv::SettingsDifference> &)>
+                showDifferences;
     };
 
     // Creates the components, wires them and runs DataModuleCreate.
@@ -77,7 +79,10 @@ public:
     // Toggles timer button 1..7.
     void clickTimerSwitch(int button);
     // Lamp picture `index` at the given pixel ratio.
-    QPixmap lampIcon(int index, qreal devicePixelRatio) const { return il2.pixmap(index, devicePixelRatio); }
+    QPixmap lampIcon(int index, qreal devicePixelRatio) const
+    {
+        return il2.pixmap(index, devicePixelRatio);
+    }
     // A question or message for the operator.
     miv::Operator::Answer ask(miv::Operator::Icon icon, const QString &text,
                               miv::Operator::Buttons buttons = miv::Operator::Buttons::Ok);

@@ -17,7 +17,9 @@ const QString flaggedStyle = QStringLiteral("color: red;");
 
 TimerTabBinding::TimerTabBinding(TimerSchedule &timer, const QList<QTimeEdit *> &pickers,
                                  const QList<QPushButton *> &buttons, QObject *parent)
-    : QObject(parent), m_timer(timer), m_pickers(pickers.mid(0, TimerSchedule::markCount)),
+    : QObject(parent),
+      m_timer(timer),
+      m_pickers(pickers.mid(0, TimerSchedule::markCount)),
       m_buttons(buttons.mid(0, TimerSchedule::buttonCount))
 {
     for (int i = 0; i < m_pickers.size(); ++i)

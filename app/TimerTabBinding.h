@@ -24,8 +24,8 @@ class TimerTabBinding : public QObject
     Q_OBJECT
 public:
     // pickers: dtp01..dtp05; buttons: bu01..bu07. Connects their signals.
-    TimerTabBinding(TimerSchedule &timer, const QList<QTimeEdit *> &pickers, const QList<QPushButton *> &buttons,
-                    QObject *parent = nullptr);
+    TimerTabBinding(TimerSchedule &timer, const QList<QTimeEdit *> &pickers,
+                    const QList<QPushButton *> &buttons, QObject *parent = nullptr);
 
     // Shows the schedule (after a read, a load, a write).
     void show();

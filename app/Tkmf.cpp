@@ -19,7 +19,8 @@ Tkmf::Tkmf(QWidget *owner)
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    QFont font(QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma") : Label1->font().family());
+    QFont font(QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
+                                                                  : Label1->font().family());
     font.setPixelSize(16);
     font.setBold(true);
     Label1->setFont(font);

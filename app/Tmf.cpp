@@ -49,8 +49,9 @@ constexpr int windowHeight = 606;
 
 // Header sections and grid columns. The headers sit over the grids as
 // controls of their own; a grid column is its section's width less 2 pixels.
-const QStringList configCaptions{QStringLiteral("Пункт в меню реле"), QStringLiteral("Название параметра"),
-                                 QStringLiteral("Значение"), QStringLiteral("Изменение")};
+const QStringList configCaptions{QStringLiteral("Пункт в меню реле"),
+                                 QStringLiteral("Название параметра"), QStringLiteral("Значение"),
+                                 QStringLiteral("Изменение")};
 const QList<int> configSections{120, 300, 80, 70};
 const QList<int> configColumns{117, 299, 79, 69};
 constexpr int valueSection = 2;
@@ -100,7 +101,8 @@ QFont valueFont()
 class CompactTabStyle final : public QProxyStyle
 {
 public:
-    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override
     {
         const int value = QProxyStyle::pixelMetric(metric, option, widget);
         if (metric == PM_TabBarTabHSpace)
@@ -127,7 +129,8 @@ QString twoLines(const QString &caption)
     return lines;
 }
 
-QHeaderView *makeHeader(const QStringList &captions, const QList<int> &widths, int tag, QWidget *parent)
+QHeaderView *makeHeader(const QStringList &captions, const QList<int> &widths, int tag,
+                        QWidget *parent)
 {
     auto *header = new QHeaderView(Qt::Horizontal, parent);
     auto *captionsModel = new QStandardItemModel(0, int(captions.size()), header);
@@ -167,7 +170,8 @@ QWidget *headerOverGrid(QHeaderView *header, QTableView *grid, QWidget *under = 
     if (under)
         layout->addWidget(under);
     // The header scrolls with the grid's columns.
-    QObject::connect(grid->horizontalScrollBar(), &QScrollBar::valueChanged, header, &QHeaderView::setOffset);
+    QObject::connect(grid->horizontalScrollBar(), &QScrollBar::valueChanged, header,
+                     &QHeaderView::setOffset);
     return page;
 }
 
@@ -210,10 +214,13 @@ Tmf::Tmf(QWidget *parent) : QMainWindow(parent)
     ts6 = buildServiceTab();
     ts7 = buildTimerTab();
     const QList<std::pair<QWidget *, QString>> tabs{
-        {ts1, QStringLiteral("Связь с устройствами")}, {ts2, QStringLiteral("Текущие значения")},
-        {ts3, QStringLiteral("Конфигурация")},         {ts4, QStringLiteral("Управление реле")},
-        {ts5, QStringLiteral("Журнал событий")},       {ts6, QStringLiteral("Техническая")},
-        {ts7, QStringLiteral("Управление по таймеру")},
+            {ts1, QStringLiteral("Связь с устройствами")},
+            {ts2, QStringLiteral("Текущие значения")},
+            {ts3, QStringLiteral("Конфигурация")},
+            {ts4, QStringLiteral("Управление реле")},
+            {ts5, QStringLiteral("Журнал событий")},
+            {ts6, QStringLiteral("Техническая")},
+            {ts7, QStringLiteral("Управление по таймеру")},
     };
     for (int index = 0; index < tabs.size(); ++index) {
         tabs[index].first->setObjectName(QStringLiteral("ts%1").arg(index + 1));
@@ -281,9 +288,12 @@ QWidget *Tmf::buildDevicesTab()
     auto *left = new QWidget;
     // The list is 177 pixels wide in the window's own font; a wider font
     // (where that one is missing) widens it so that no line is cut.
-    const int longestLine = QFontMetrics(font()).horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
-    const int listWidth = std::max(deviceListWidth, longestLine + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth)
-                                                        + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12);
+    const int longestLine =
+            QFontMetrics(font()).horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
+    const int listWidth =
+            std::max(deviceListWidth,
+                     longestLine + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth)
+                             + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12);
     left->setMinimumWidth(listWidth);
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
@@ -444,10 +454,18 @@ QWidget *Tmf::buildStatusPanel()
     auto *indicationGrid = new QGridLayout(indication);
     indicationGrid->setVerticalSpacing(2);
     const QStringList indicationCaptions{
-        QStringLiteral("Работа"),     QStringLiteral("Нагрузка/Перегрузка"), QStringLiteral("Ограничение пусков"),
-        QStringLiteral("Недогрузка"), QStringLiteral("Асимметрия"),          QStringLiteral("Утечка"),
-        QStringLiteral("U >"),        QStringLiteral("U <"),                 QStringLiteral("Изоляция"),
-        QStringLiteral("Залипание"),  QStringLiteral("T °C >"),              QStringLiteral("ABC"),
+            QStringLiteral("Работа"),
+            QStringLiteral("Нагрузка/Перегрузка"),
+            QStringLiteral("Ограничение пусков"),
+            QStringLiteral("Недогрузка"),
+            QStringLiteral("Асимметрия"),
+            QStringLiteral("Утечка"),
+            QStringLiteral("U >"),
+            QStringLiteral("U <"),
+            QStringLiteral("Изоляция"),
+            QStringLiteral("Залипание"),
+            QStringLiteral("T °C >"),
+            QStringLiteral("ABC"),
     };
     for (int i = 0; i < indicationCaptions.size(); ++i)
         indicationGrid->addWidget(makeLamp(6 + i, indicationCaptions[i]), i % 6, i / 6);
@@ -457,7 +475,8 @@ QWidget *Tmf::buildStatusPanel()
     gbSensors->setObjectName(QStringLiteral("gbSensors"));
     auto *sensorsLayout = new QVBoxLayout(gbSensors);
     sensorsLayout->setSpacing(2);
-    const QStringList sensorCaptions{QStringLiteral("Авар. уровень"), QStringLiteral("Верхн. уровень"),
+    const QStringList sensorCaptions{QStringLiteral("Авар. уровень"),
+                                     QStringLiteral("Верхн. уровень"),
                                      QStringLiteral("Нижн. уровень"), QStringLiteral("Сухой ход"),
                                      QStringLiteral("Затопление")};
     for (int i = 0; i < sensorCaptions.size(); ++i)
@@ -530,8 +549,9 @@ QWidget *Tmf::buildConfigurationTab()
     // "Значение" is 80 pixels in the window's own font; a wider font widens it
     // so that the disabled text shows whole.
     m_configSections = configSections;
-    m_configSections[valueSection] = std::max(configSections[valueSection],
-                                              QFontMetrics(bold).horizontalAdvance(Texts::functionOff) + 12);
+    m_configSections[valueSection] =
+            std::max(configSections[valueSection],
+                     QFontMetrics(bold).horizontalAdvance(Texts::functionOff) + 12);
     m_configColumns = configColumns;
     m_configColumns[valueSection] = m_configSections[valueSection] - 2;
     h = makeHeader(configCaptions, m_configSections, 0, nullptr);
@@ -547,16 +567,17 @@ QWidget *Tmf::buildRelayControlTab()
     auto *group = new QGroupBox(QStringLiteral("Управление реле"));
     auto *grid = new QGridLayout(group);
     grid->setHorizontalSpacing(12);
-    struct OutputRow {
+    struct OutputRow
+    {
         int lamp;
         QString caption;
         QPushButton **on;
         QPushButton **off;
     };
     const QList<OutputRow> rows{
-        {26, QStringLiteral("Работа"), &Button1, &Button2},
-        {27, QStringLiteral("Авария"), &Button3, &Button4},
-        {28, QStringLiteral("Перегрузка"), &Button5, &Button6},
+            {26, QStringLiteral("Работа"), &Button1, &Button2},
+            {27, QStringLiteral("Авария"), &Button3, &Button4},
+            {28, QStringLiteral("Перегрузка"), &Button5, &Button6},
     };
     int tag = 1;
     for (int row = 0; row < rows.size(); ++row) {
@@ -588,7 +609,8 @@ QWidget *Tmf::buildJournalTab()
     // that the date and time fit; "Событие" gives up the same width.
     m_journalSections = journalSections;
     m_journalColumns = journalColumns;
-    const int dateWidth = QFontMetrics(sg1->font()).horizontalAdvance(QStringLiteral("2026.12.31 23:59:59")) + 8;
+    const int dateWidth =
+            QFontMetrics(sg1->font()).horizontalAdvance(QStringLiteral("2026.12.31 23:59:59")) + 8;
     if (dateWidth > journalSections[1]) {
         const int more = dateWidth - journalSections[1];
         m_journalSections[1] += more;
@@ -618,7 +640,8 @@ QWidget *Tmf::buildServiceTab()
     auto makeEdit = [page](const char *name, int maxLength) {
         auto *edit = new QLineEdit;
         // Text pasted through the context menu obeys the key filter's rule.
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), page));
+        edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), page));
         edit->setObjectName(QLatin1String(name));
         edit->setMaxLength(maxLength);
         edit->setFixedWidth(80);
@@ -770,7 +793,8 @@ void Tmf::setToolbarActions(const QList<QAction *> &actions)
     // width with them; with a wider font they take only what their captions need.
     int rowWidth = 0;
     for (QWidget *button : std::as_const(buttons))
-        rowWidth += std::max(button->sizeHint().width(), toolButtonSize.width()) + tb->layout()->spacing();
+        rowWidth += std::max(button->sizeHint().width(), toolButtonSize.width())
+                + tb->layout()->spacing();
     const int separators = int(actions.size()) - int(buttons.size());
     const bool roomy = rowWidth + separators * separatorAllowance < minimumWidth();
     for (QWidget *button : std::as_const(buttons))
@@ -901,9 +925,10 @@ bool Tmf::FormClose()
         return false;
     if (!dm || !dm->unwrittenChanges())
         return true;
-    const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r') +
-                             QStringLiteral("Отменить изменения и завершить работу программы?");
-    return dm->ask(Operator::Icon::Warning, question, Operator::Buttons::OkNo) != Operator::Answer::No;
+    const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r')
+            + QStringLiteral("Отменить изменения и завершить работу программы?");
+    return dm->ask(Operator::Icon::Warning, question, Operator::Buttons::OkNo)
+            != Operator::Answer::No;
 }
 
 void Tmf::pcChange()
@@ -921,7 +946,8 @@ void Tmf::pcChange()
         dtp1->setDate(QDate::currentDate());
         dtp2->setTime(QTime::currentTime());
     }
-    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->editingLocked());
+    const ActionEnabling::TabEntry entry =
+            ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->editingLocked());
     // The relay outputs may be switched by hand only with the motor at rest;
     // the tab's check decides, and may move to another tab itself.
     if (entry.needsEntryCheck && (!m_relayControlEntryCheck || !m_relayControlEntryCheck()))
@@ -1022,14 +1048,16 @@ void Tmf::setCommandButtons(bool workEnabled, bool stopEnabled)
 
 void Tmf::setOutputButton(int tag, bool enabled)
 {
-    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3, Button4, Button5, Button6};
+    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3,
+                                               Button4, Button5, Button6};
     if (tag >= 1 && tag <= 6)
         buttons[std::size_t(tag - 1)]->setEnabled(enabled);
 }
 
 bool Tmf::outputButtonEnabled(int tag) const
 {
-    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3, Button4, Button5, Button6};
+    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3,
+                                               Button4, Button5, Button6};
     return tag >= 1 && tag <= 6 && buttons[std::size_t(tag - 1)]->isEnabled();
 }
 
@@ -1049,13 +1077,15 @@ std::optional<ServiceFieldValues> Tmf::serviceFieldValues()
 {
     ServiceFieldValues values;
     const std::array<std::pair<QLineEdit *, quint32 *>, 3> fields{
-        std::pair{Edit1, &values.hours}, std::pair{Edit2, &values.minutes}, std::pair{Edit3, &values.serialNumber}};
+            std::pair{Edit1, &values.hours}, std::pair{Edit2, &values.minutes},
+            std::pair{Edit3, &values.serialNumber}};
     for (const auto &[edit, value] : fields) {
         bool ok = false;
         const int number = edit->text().toInt(&ok);
         if (!ok || number < 0) {
             if (dm)
-                dm->ask(Operator::Icon::Error, QStringLiteral("'%1' is not a valid integer value").arg(edit->text()));
+                dm->ask(Operator::Icon::Error,
+                        QStringLiteral("'%1' is not a valid integer value").arg(edit->text()));
             return std::nullopt;
         }
         *value = quint32(number);
@@ -1090,7 +1120,8 @@ bool Tmf::Edit1KeyPress(QObject *, QKeyEvent *key)
 
 bool Tmf::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && (watched == Edit1 || watched == Edit2 || watched == Edit3))
+    if (event->type() == QEvent::KeyPress
+        && (watched == Edit1 || watched == Edit2 || watched == Edit3))
         return Edit1KeyPress(watched, static_cast<QKeyEvent *>(event));
     return QMainWindow::eventFilter(watched, event);
 }

@@ -29,7 +29,8 @@ class Tdm;
 
 // The numbers of the service page's three fields, taken when "Установить мр"
 // or "Установить сн" is pressed.
-struct ServiceFieldValues {
+struct ServiceFieldValues
+{
     quint32 hours = 0;
     quint32 minutes = 0;
     quint32 serialNumber = 0;
@@ -152,7 +153,7 @@ private:
     QWidget *p3 = nullptr;
     QWidget *p4 = nullptr;
     QList<QLabel *> m_valueLabels; // Label14..Label31, Label59, Label61 (slots 0..19)
-    QList<QLabel *> m_lamps;       // Image1..Image28 (lamp n at index n - 1)
+    QList<QLabel *> m_lamps; // Image1..Image28 (lamp n at index n - 1)
     QLabel *Label63 = nullptr;
     QGroupBox *gbSensors = nullptr;
     QWidget *timerLampRow = nullptr;
@@ -179,7 +180,7 @@ private:
     QPushButton *BitBtn3 = nullptr, *BitBtn7 = nullptr;
 
     // "Управление по таймеру"
-    QList<QTimeEdit *> m_timeMarks;  // dtp01..dtp05
+    QList<QTimeEdit *> m_timeMarks; // dtp01..dtp05
     QList<QPushButton *> m_switches; // bu01..bu07
 
     QWidget *buildDevicesTab();
@@ -197,8 +198,8 @@ private:
     Tdm *dm = nullptr;
     QStandardItemModel *m_journalTexts = nullptr;
     QList<int> m_configSections; // header h, widened where the font needs it
-    QList<int> m_configColumns;  // grid sg, each its section less 2
+    QList<int> m_configColumns; // grid sg, each its section less 2
     QList<int> m_journalSections; // header h0, the date widened where the font needs it
-    QList<int> m_journalColumns;  // grid sg1
+    QList<int> m_journalColumns; // grid sg1
     std::function<bool()> m_relayControlEntryCheck;
 };

@@ -5,7 +5,6 @@
 #include <QScreen>
 #include <QSvgRenderer>
 
-
 namespace {
 constexpr QSize splashSize{457, 351};
 constexpr int splashMs = 1000;

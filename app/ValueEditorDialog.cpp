@@ -46,7 +46,8 @@ QString remainingText(const QLineEdit *field)
 
 } // namespace
 
-Tef::Tef(const Operator::ValueEditRequest &request, Operator &messages, QChar decimalSeparator, QWidget *parent)
+Tef::Tef(const Operator::ValueEditRequest &request, Operator &messages, QChar decimalSeparator,
+         QWidget *parent)
     : QDialog(parent), m_editor(request, decimalSeparator), m_messages(messages)
 {
     setObjectName(QStringLiteral("ef"));
@@ -58,7 +59,8 @@ Tef::Tef(const Operator::ValueEditRequest &request, Operator &messages, QChar de
     e->setMaxLength(m_editor.maxLength());
     e->setText(request.initialText);
     // Room for the few characters a value takes, as on the relay's display.
-    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(m_editor.maxLength() + 2, u'0')) + 12);
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(m_editor.maxLength() + 2, u'0'))
+                     + 12);
     // Text reaches the field only through the key filter.
     e->setContextMenuPolicy(Qt::NoContextMenu);
     e->setDragEnabled(false);
@@ -104,8 +106,8 @@ Tef::Tef(const Operator::ValueEditRequest &request, Operator &messages, QChar de
     FormShow();
 }
 
-std::optional<Operator::ValueEditResult> Tef::edit(const Operator::ValueEditRequest &request, Operator &messages,
-                                                   QWidget *parent)
+std::optional<Operator::ValueEditResult> Tef::edit(const Operator::ValueEditRequest &request,
+                                                   Operator &messages, QWidget *parent)
 {
     Tef dialog(request, messages, systemDecimalSeparator(), parent);
     if (dialog.exec() != QDialog::Accepted)
@@ -145,8 +147,8 @@ bool Tef::eKeyPress(QKeyEvent *event)
     // keep their usual meaning.
     if (event->key() == Qt::Key_Backspace || text.isEmpty() || !text.front().isPrint())
         return false;
-    const std::optional<QChar> typed = text.size() == 1 ? m_editor.filterKey(text.front(), remainingText(e))
-                                                        : std::nullopt;
+    const std::optional<QChar> typed =
+            text.size() == 1 ? m_editor.filterKey(text.front(), remainingText(e)) : std::nullopt;
     if (typed)
         e->insert(QString(*typed)); // a full stop goes in as the decimal separator
     return true;

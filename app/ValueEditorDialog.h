@@ -29,8 +29,8 @@ public:
     const std::optional<Operator::ValueEditResult> &result() const { return m_result; }
 
     // Shows the editor modally; the accepted value, nullopt for Cancel.
-    static std::optional<Operator::ValueEditResult> edit(const Operator::ValueEditRequest &request,
-                                                         Operator &messages, QWidget *parent = nullptr);
+    static std::optional<Operator::ValueEditResult>
+    edit(const Operator::ValueEditRequest &request, Operator &messages, QWidget *parent = nullptr);
 
     // --- Handlers ---
     void FormShow();

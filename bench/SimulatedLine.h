@@ -19,13 +19,15 @@ public:
         : m_sim(simArguments << QStringLiteral("--baud") << QString::number(baudRate))
     {
         if (!m_sim.isRunning()) {
-            std::fprintf(stderr, "%s: mivsim did not start: %s\n", bench, qPrintable(m_sim.errorText()));
+            std::fprintf(stderr, "%s: mivsim did not start: %s\n", bench,
+                         qPrintable(m_sim.errorText()));
             return;
         }
         QString error;
         m_port = openPtySerialPort(m_sim.portPath(), baudRate, &error);
         if (!m_port) {
-            std::fprintf(stderr, "%s: cannot open %s: %s\n", bench, qPrintable(m_sim.portPath()), qPrintable(error));
+            std::fprintf(stderr, "%s: cannot open %s: %s\n", bench, qPrintable(m_sim.portPath()),
+                         qPrintable(error));
             return;
         }
         m_bus.setPort(m_port.get());

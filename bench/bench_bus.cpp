@@ -19,7 +19,7 @@
 using namespace miv;
 
 #ifdef MIV_BENCH_WITH_LIBMODBUS
-#include <modbus/modbus.h>
+#  include <modbus/modbus.h>
 #endif
 
 namespace {
@@ -47,7 +47,8 @@ double boundWithSilencesMs()
     return boundMs() + reads * 2 * 3.5 * characterMs();
 }
 
-struct Result {
+struct Result
+{
     double totalMs = 0;
     int failures = 0;
 };
@@ -68,9 +69,10 @@ Result timeReads(const std::function<bool()> &read)
 
 void print(const char *who, const Result &result)
 {
-    std::printf("%-10s %4d reads  total %8.1f ms  per read %6.2f ms  ratio %.3f (with silences %.3f)  failed %d\n", who,
-                reads, result.totalMs, result.totalMs / reads, result.totalMs / boundMs(),
-                result.totalMs / boundWithSilencesMs(), result.failures);
+    std::printf(
+            "%-10s %4d reads  total %8.1f ms  per read %6.2f ms  ratio %.3f (with silences %.3f)  failed %d\n",
+            who, reads, result.totalMs, result.totalMs / reads, result.totalMs / boundMs(),
+            result.totalMs / boundWithSilencesMs(), result.failures);
 }
 
 std::optional<Result> benchOurs(const QString &path)
@@ -78,12 +80,15 @@ std::optional<Result> benchOurs(const QString &path)
     QString error;
     auto port = openPtySerialPort(path, baudRate, &error);
     if (!port) {
-        std::fprintf(stderr, "bench_bus: cannot open %s: %s\n", qPrintable(path), qPrintable(error));
+        std::fprintf(stderr, "bench_bus: cannot open %s: %s\n", qPrintable(path),
+                     qPrintable(error));
         return std::nullopt;
     }
     RelayBus bus(port.get());
     bus.setLineSettings(baudRate, bitsPerCharacter);
-    return timeReads([&] { return bus.readRegisters(1, firstRegister, registerCount).size() == 3 + 2 * registerCount; });
+    return timeReads([&] {
+        return bus.readRegisters(1, firstRegister, registerCount).size() == 3 + 2 * registerCount;
+    });
 }
 
 #ifdef MIV_BENCH_WITH_LIBMODBUS
@@ -99,8 +104,10 @@ std::optional<Result> benchLibmodbus(const QString &path)
     modbus_set_slave(context, 1);
     modbus_set_response_timeout(context, 1, 0);
     uint16_t registers[registerCount];
-    const Result result = timeReads(
-        [&] { return modbus_read_registers(context, firstRegister, registerCount, registers) == registerCount; });
+    const Result result = timeReads([&] {
+        return modbus_read_registers(context, firstRegister, registerCount, registers)
+                == registerCount;
+    });
     modbus_close(context);
     modbus_free(context);
     return result;
@@ -118,11 +125,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_bus: mivsim did not start: %s\n", qPrintable(sim.errorText()));
         return 1;
     }
-    std::printf("bench_bus: %d reads of %d registers at %d bit/s, 8N1, on %s\n", reads, registerCount, baudRate,
-                qPrintable(sim.portPath()));
+    std::printf("bench_bus: %d reads of %d registers at %d bit/s, 8N1, on %s\n", reads,
+                registerCount, baudRate, qPrintable(sim.portPath()));
     std::printf("bound: %d+%d bytes x %d bits per read = %.2f ms per read, %.1f ms in all"
                 " (with two 3.5-character silences per read: %.1f ms)\n",
-                requestBytes, replyBytes, bitsPerCharacter, boundMs() / reads, boundMs(), boundWithSilencesMs());
+                requestBytes, replyBytes, bitsPerCharacter, boundMs() / reads, boundMs(),
+                boundWithSilencesMs());
 
     const auto ours = benchOurs(sim.portPath());
     if (!ours)
@@ -135,10 +143,12 @@ int main(int argc, char **argv)
     print("libmodbus", *theirs);
     std::printf("goal: ours within 1.10 of the bound: %s; no slower than libmodbus: %s (%.3f)\n",
                 ours->totalMs / boundMs() <= 1.10 ? "met" : "MISSED",
-                ours->totalMs <= theirs->totalMs ? "met" : "MISSED", ours->totalMs / theirs->totalMs);
+                ours->totalMs <= theirs->totalMs ? "met" : "MISSED",
+                ours->totalMs / theirs->totalMs);
 #else
     std::printf("libmodbus not found at build time: no comparison\n");
-    std::printf("goal: ours within 1.10 of the bound: %s\n", ours->totalMs / boundMs() <= 1.10 ? "met" : "MISSED");
+    std::printf("goal: ours within 1.10 of the bound: %s\n",
+                ours->totalMs / boundMs() <= 1.10 ? "met" : "MISSED");
 #endif
     return 0;
 }

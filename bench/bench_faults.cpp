@@ -23,10 +23,11 @@ constexpr int readsPerLine = 40;
 constexpr int replyTimeoutMs = 300;
 constexpr double goalPercent = 95.0;
 
-struct Tally {
+struct Tally
+{
     int exact = 0;
     int failed = 0; // told "Ошибка связи с устройством!"
-    int wrong = 0;  // complete, but a value differs: must never happen
+    int wrong = 0; // complete, but a value differs: must never happen
 };
 
 // The 34 value texts of relay 6 (type 6: timer schedule too) after a read.
@@ -48,9 +49,9 @@ std::optional<Tally> runLine(const QString &faultRate, const std::optional<QStri
                              QStringList *clean = nullptr)
 {
     SimulatedLine line("bench_faults",
-                       {QStringLiteral("--relays"), QStringLiteral("6:6"), QStringLiteral("--seed"), QStringLiteral("7"),
-                        QStringLiteral("--fault-rate"), faultRate, QStringLiteral("--late-fault-ms"),
-                        QString::number(replyTimeoutMs + 200)},
+                       {QStringLiteral("--relays"), QStringLiteral("6:6"), QStringLiteral("--seed"),
+                        QStringLiteral("7"), QStringLiteral("--fault-rate"), faultRate,
+                        QStringLiteral("--late-fault-ms"), QString::number(replyTimeoutMs + 200)},
                        baudRate);
     if (!line.ready())
         return std::nullopt;
@@ -99,9 +100,11 @@ int main(int argc, char **argv)
             return 1;
         const double percent = 100.0 * tally->exact / readsPerLine;
         met = met && percent >= goalPercent && tally->wrong == 0;
-        std::printf("%-16s %8d %8d %8d %7.1f%%\n", QByteArray(kinds).contains(',') ? "mixed" : kinds,
-                    tally->exact, tally->failed, tally->wrong, percent);
+        std::printf("%-16s %8d %8d %8d %7.1f%%\n",
+                    QByteArray(kinds).contains(',') ? "mixed" : kinds, tally->exact, tally->failed,
+                    tally->wrong, percent);
     }
-    std::printf("goal (>= %.0f %% exact, no wrong value): %s\n", goalPercent, met ? "met" : "MISSED");
+    std::printf("goal (>= %.0f %% exact, no wrong value): %s\n", goalPercent,
+                met ? "met" : "MISSED");
     return 0;
 }

@@ -48,7 +48,8 @@ QString settingsText()
     return text + QStringLiteral("[Таймеры]\r\nМетка1=07:30:00\r\nТаймер=вкл.\r\n");
 }
 
-struct Case {
+struct Case
+{
     const char *name;
     std::function<bool(const QString &path)> make; // writes the file
 };
@@ -80,49 +81,61 @@ QList<Case> cases()
 {
     const QString text = settingsText();
     return {
-        {"100 MB, sparse", [](const QString &p) { return sparseFile(p, 100 * mib); }},
-        {"100 MB, written", [](const QString &p) { return writeFile(p, QByteArray(100 * mib, 'x')); }},
-        {"16 MiB binary", [](const QString &p) { return writeFile(p, pseudoRandom(16 * mib)); }},
-        {"16 MiB UTF-16 (BOM)",
-         [text](const QString &p) {
-             QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-             const QByteArray once = encoder.encode(text);
-             QByteArray bytes = once;
-             while (bytes.size() < 16 * mib - 4096)
-                 bytes += once.mid(2); // the mark once
-             bytes.truncate(16 * mib - 4096);
-             return writeFile(p, bytes);
-         }},
-        {"16 MiB UTF-16 (no BOM)",
-         [text](const QString &p) {
-             QStringEncoder encoder(QStringConverter::Utf16LE);
-             const QByteArray once = encoder.encode(text);
-             QByteArray bytes;
-             while (bytes.size() < 16 * mib - 4096)
-                 bytes += once;
-             bytes.truncate(16 * mib - 4096);
-             return writeFile(p, bytes);
-         }},
-        {"settings + NUL tail (1 MiB)", [text](const QString &p) { return writeFile(p, cp1251(text) + QByteArray(mib, '\0')); }},
-        {"a line of 16 MiB - 1", [](const QString &p) { return writeFile(p, "[p]\r\nPort=" + QByteArray(16 * mib - 20, 'x')); }},
-        {"16 MiB of empty lines", [](const QString &p) { return writeFile(p, QByteArray(16 * mib - 1, '\n')); }},
-        {"largest still read (10000 x 1.6 KB)",
-         [text](const QString &p) {
-             QByteArray bytes = cp1251(text);
-             const QByteArray comment = "; " + QByteArray(1600, '-') + "\r\n";
-             while (bytes.count('\n') < IniBytes::maximumLines - 1)
-                 bytes += comment;
-             return writeFile(p, bytes);
-         }},
-        {"settings in UTF-8 (BOM)", [text](const QString &p) { return writeFile(p, "\xEF\xBB\xBF" + text.toUtf8()); }},
-        {"settings in Windows-1251", [text](const QString &p) { return writeFile(p, cp1251(text)); }},
-        {"9000 repeated keys",
-         [text](const QString &p) {
-             QByteArray bytes = cp1251(text);
-             for (int i = 0; i < 9000; ++i)
-                 bytes += cp1251(QStringLiteral("Коэффициент трансформации=%1\r\n").arg(i));
-             return writeFile(p, bytes);
-         }},
+            {"100 MB, sparse", [](const QString &p) { return sparseFile(p, 100 * mib); }},
+            {"100 MB, written",
+             [](const QString &p) { return writeFile(p, QByteArray(100 * mib, 'x')); }},
+            {"16 MiB binary",
+             [](const QString &p) { return writeFile(p, pseudoRandom(16 * mib)); }},
+            {"16 MiB UTF-16 (BOM)",
+             [text](const QString &p) {
+                 QStringEncoder encoder(QStringConverter::Utf16LE,
+                                        QStringConverter::Flag::WriteBom);
+                 const QByteArray once = encoder.encode(text);
+                 QByteArray bytes = once;
+                 while (bytes.size() < 16 * mib - 4096)
+                     bytes += once.mid(2); // the mark once
+                 bytes.truncate(16 * mib - 4096);
+                 return writeFile(p, bytes);
+             }},
+            {"16 MiB UTF-16 (no BOM)",
+             [text](const QString &p) {
+                 QStringEncoder encoder(QStringConverter::Utf16LE);
+                 const QByteArray once = encoder.encode(text);
+                 QByteArray bytes;
+                 while (bytes.size() < 16 * mib - 4096)
+                     bytes += once;
+                 bytes.truncate(16 * mib - 4096);
+                 return writeFile(p, bytes);
+             }},
+            {"settings + NUL tail (1 MiB)",
+             [text](const QString &p) {
+                 return writeFile(p, cp1251(text) + QByteArray(mib, '\0'));
+             }},
+            {"a line of 16 MiB - 1",
+             [](const QString &p) {
+                 return writeFile(p, "[p]\r\nPort=" + QByteArray(16 * mib - 20, 'x'));
+             }},
+            {"16 MiB of empty lines",
+             [](const QString &p) { return writeFile(p, QByteArray(16 * mib - 1, '\n')); }},
+            {"largest still read (10000 x 1.6 KB)",
+             [text](const QString &p) {
+                 QByteArray bytes = cp1251(text);
+                 const QByteArray comment = "; " + QByteArray(1600, '-') + "\r\n";
+                 while (bytes.count('\n') < IniBytes::maximumLines - 1)
+                     bytes += comment;
+                 return writeFile(p, bytes);
+             }},
+            {"settings in UTF-8 (BOM)",
+             [text](const QString &p) { return writeFile(p, "\xEF\xBB\xBF" + text.toUtf8()); }},
+            {"settings in Windows-1251",
+             [text](const QString &p) { return writeFile(p, cp1251(text)); }},
+            {"9000 repeated keys",
+             [text](const QString &p) {
+                 QByteArray bytes = cp1251(text);
+                 for (int i = 0; i < 9000; ++i)
+                     bytes += cp1251(QStringLiteral("Коэффициент трансформации=%1\r\n").arg(i));
+                 return writeFile(p, bytes);
+             }},
     };
 }
 
@@ -194,10 +207,14 @@ int main()
         const long peak = peakKib() - before;
         QFile::remove(path);
         slowestOfAll = std::max({slowestOfAll, settingsMs, frontMs});
-        QString outcome = result.loaded() ? QStringLiteral("read") : result.error.section(QStringLiteral(": "), 1);
+        QString outcome = result.loaded() ? QStringLiteral("read")
+                                          : result.error.section(QStringLiteral(": "), 1);
         if (result.loaded() && !result.notices.isEmpty())
-            outcome += QStringLiteral(", %1 notices: %2").arg(result.notices.size()).arg(result.notices.last());
-        std::printf("%-38s %12.1f %12.1f %12ld  %s\n", c.name, settingsMs, frontMs, peak, qPrintable(shortened(outcome)));
+            outcome += QStringLiteral(", %1 notices: %2")
+                               .arg(result.notices.size())
+                               .arg(result.notices.last());
+        std::printf("%-38s %12.1f %12.1f %12ld  %s\n", c.name, settingsMs, frontMs, peak,
+                    qPrintable(shortened(outcome)));
     }
     std::printf("slowest load: %.1f ms (goal: well under 1000 ms)\n", slowestOfAll);
     return 0;

@@ -47,8 +47,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     SimulatedLine line("bench_journal",
-                       {QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--latency-ms"),
-                        QString::number(latencyMs), QStringLiteral("--journal"), QString::number(entries)},
+                       {QStringLiteral("--relays"), QStringLiteral("1:4"),
+                        QStringLiteral("--latency-ms"), QString::number(latencyMs),
+                        QStringLiteral("--journal"), QString::number(entries)},
                        baudRate);
     if (!line.ready())
         return 1;
@@ -57,10 +58,11 @@ int main(int argc, char **argv)
     session.device.networkAddress = 1;
     RecordingOperator op;
 
-    std::printf("bench_journal: %d entries at %d bit/s, 8N1, relay latency %d ms, on %s\n", entries, baudRate,
-                latencyMs, qPrintable(line.portPath()));
-    std::printf("bound: (%d+%d bytes + 3.5 characters) x %.3f ms + %d ms = %.2f ms per entry, %.1f ms in all\n",
-                requestBytes, replyBytes, characterMs(), latencyMs, boundMs() / entries, boundMs());
+    std::printf("bench_journal: %d entries at %d bit/s, 8N1, relay latency %d ms, on %s\n", entries,
+                baudRate, latencyMs, qPrintable(line.portPath()));
+    std::printf(
+            "bound: (%d+%d bytes + 3.5 characters) x %.3f ms + %d ms = %.2f ms per entry, %.1f ms in all\n",
+            requestBytes, replyBytes, characterMs(), latencyMs, boundMs() / entries, boundMs());
 
     readJournal(session, op); // warm-up
     std::vector<double> times;
@@ -77,8 +79,10 @@ int main(int argc, char **argv)
     }
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
-    std::printf("median %.1f ms (%.2f ms per entry), slowest %.1f ms; ratio %.3f (slowest %.3f)\n", median,
-                median / entries, times.back(), median / boundMs(), times.back() / boundMs());
-    std::printf("goal: within %.2f of the bound: %s\n", goal, median / boundMs() <= goal ? "met" : "MISSED");
+    std::printf("median %.1f ms (%.2f ms per entry), slowest %.1f ms; ratio %.3f (slowest %.3f)\n",
+                median, median / entries, times.back(), median / boundMs(),
+                times.back() / boundMs());
+    std::printf("goal: within %.2f of the bound: %s\n", goal,
+                median / boundMs() <= goal ? "met" : "MISSED");
     return 0;
 }

@@ -52,10 +52,11 @@ int main(int argc, char **argv)
     session.device.typeCode = 4;
     RecordingOperator op;
 
-    std::printf("bench_live: %d refreshes (2 reads: 32 + 10 registers) at %d bit/s, 8N1, on %s\n", refreshes, baudRate,
-                qPrintable(line.portPath()));
-    std::printf("bound: %d bytes x %d bits + %d silences of 3.5 characters + relay latency %d ms = %.2f ms per refresh\n",
-                bytesPerRefresh, bitsPerCharacter, requestsPerRefresh, latencyMs, boundPerRefreshMs());
+    std::printf("bench_live: %d refreshes (2 reads: 32 + 10 registers) at %d bit/s, 8N1, on %s\n",
+                refreshes, baudRate, qPrintable(line.portPath()));
+    std::printf(
+            "bound: %d bytes x %d bits + %d silences of 3.5 characters + relay latency %d ms = %.2f ms per refresh\n",
+            bytesPerRefresh, bitsPerCharacter, requestsPerRefresh, latencyMs, boundPerRefreshMs());
 
     readLiveValues(session, op); // warm up
     int failures = 0;
@@ -66,8 +67,9 @@ int main(int argc, char **argv)
             ++failures;
     const double totalMs = double(clock.nsecsElapsed()) / 1e6;
     const double ratio = totalMs / (refreshes * boundPerRefreshMs());
-    std::printf("refresh: total %.1f ms, per refresh %.2f ms, ratio %.3f, failed %d\n", totalMs, totalMs / refreshes,
-                ratio, failures);
-    std::printf("goal: within 1.05 of the bound: %s\n", ratio <= 1.05 && failures == 0 ? "met" : "MISSED");
+    std::printf("refresh: total %.1f ms, per refresh %.2f ms, ratio %.3f, failed %d\n", totalMs,
+                totalMs / refreshes, ratio, failures);
+    std::printf("goal: within 1.05 of the bound: %s\n",
+                ratio <= 1.05 && failures == 0 ? "met" : "MISSED");
     return failures == 0 ? 0 : 1;
 }

@@ -27,9 +27,10 @@ int main(int argc, char **argv)
     input.factoryNumber = 12345;
     input.softwareVersion = QStringLiteral("1.08");
     for (int n = 1; n <= JournalReportLayout::journalRows; ++n)
-        input.journal.append({QStringLiteral("01.02.2024 10:%1:00").arg(n % 60, 2, 10, QLatin1Char('0')),
-                              QStringLiteral("Срабатывание защиты от перегрузки %1").arg(n),
-                              QStringLiteral("Iа=%1 А, Iв=%2 А, Iс=%3 А").arg(n).arg(n + 1).arg(n + 2)});
+        input.journal.append(
+                {QStringLiteral("01.02.2024 10:%1:00").arg(n % 60, 2, 10, QLatin1Char('0')),
+                 QStringLiteral("Срабатывание защиты от перегрузки %1").arg(n),
+                 QStringLiteral("Iа=%1 А, Iв=%2 А, Iс=%3 А").arg(n).arg(n + 1).arg(n + 2)});
 
     const QString path = dir.filePath(QStringLiteral("report.xls"));
     std::vector<double> times;
@@ -60,7 +61,8 @@ int main(int argc, char **argv)
     const double median = times[times.size() / 2];
     std::printf("report of 100 journal rows, build and encode only: median %.2f ms\n",
                 encodeTimes[encodeTimes.size() / 2]);
-    std::printf("report of 100 journal rows, build and write: median %.2f ms, slowest %.2f ms (goal < %.0f ms): %s\n",
-                median, times.back(), goalMs, median < goalMs ? "met" : "MISSED");
+    std::printf(
+            "report of 100 journal rows, build and write: median %.2f ms, slowest %.2f ms (goal < %.0f ms): %s\n",
+            median, times.back(), goalMs, median < goalMs ? "met" : "MISSED");
     return median < goalMs ? 0 : 2;
 }

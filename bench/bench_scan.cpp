@@ -43,18 +43,18 @@ QString addressList(const QList<quint8> &addresses);
 // scan found the three relays (and, with a time goal, within it).
 bool runLine(const char *title, QStringList simArguments, std::optional<double> goal)
 {
-    simArguments << QStringLiteral("--relays") << QStringLiteral("1:4,6:6,17:4") << QStringLiteral("--latency-ms")
-                 << QStringLiteral("20-80");
+    simArguments << QStringLiteral("--relays") << QStringLiteral("1:4,6:6,17:4")
+                 << QStringLiteral("--latency-ms") << QStringLiteral("20-80");
     SimulatedLine line("bench_scan", simArguments, baudRate);
     if (!line.ready())
         return false;
     RelayBus &bus = line.bus();
     const int waitMs = bus.timing().scanTimeoutMs;
     const double reference = 32 * waitMs / 1000.0;
-    std::printf("\n%s: relays at %s, %d bit/s 8N1, on %s\n", title, qPrintable(addressList(relays)), baudRate,
-                qPrintable(line.portPath()));
-    std::printf("scan wait %d ms, reply time-out %d ms; 32 x wait = %.2f s; goal: all three found", waitMs,
-                bus.timing().replyTimeoutMs, reference);
+    std::printf("\n%s: relays at %s, %d bit/s 8N1, on %s\n", title, qPrintable(addressList(relays)),
+                baudRate, qPrintable(line.portPath()));
+    std::printf("scan wait %d ms, reply time-out %d ms; 32 x wait = %.2f s; goal: all three found",
+                waitMs, bus.timing().replyTimeoutMs, reference);
     if (goal)
         std::printf(" within %.1f s", *goal);
     std::printf("\n");
@@ -71,8 +71,9 @@ bool runLine(const char *title, QStringList simArguments, std::optional<double> 
         const bool found = result.answering == relays;
         const bool met = found && (!goal || seconds <= *goal) && !result.portLost;
         allMet = allMet && met;
-        std::printf("scan %d: %.3f s  ratio %.3f  found %s  %s\n", scan, seconds, seconds / reference,
-                    qPrintable(addressList(result.answering)), met ? "met" : "MISSED");
+        std::printf("scan %d: %.3f s  ratio %.3f  found %s  %s\n", scan, seconds,
+                    seconds / reference, qPrintable(addressList(result.answering)),
+                    met ? "met" : "MISSED");
     }
     return allMet;
 }
@@ -91,8 +92,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const bool quick = runLine("relays answering after 20-80 ms", {}, goalSeconds);
-    const bool slow = runLine("relay 17 answering 250 ms later still",
-                              {QStringLiteral("--late-ms"), QStringLiteral("17:250")}, std::nullopt);
+    const bool slow =
+            runLine("relay 17 answering 250 ms later still",
+                    {QStringLiteral("--late-ms"), QStringLiteral("17:250")}, std::nullopt);
     std::printf("\ngoal: %s\n", quick && slow ? "met" : "MISSED");
     return 0;
 }

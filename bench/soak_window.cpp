@@ -47,16 +47,25 @@ public:
     Answer message(Icon, const QString &text, Buttons buttons, const QString &) override
     {
         ++m_messages;
-        std::fprintf(stderr, "soak_window: message: %s\n", qPrintable(QString(text).replace(u'\r', u' ')));
-        return buttons == Buttons::YesNo ? Answer::No : buttons == Buttons::Abort ? Answer::Abort : Answer::Ok;
+        std::fprintf(stderr, "soak_window: message: %s\n",
+                     qPrintable(QString(text).replace(u'\r', u' ')));
+        return buttons == Buttons::YesNo    ? Answer::No
+                : buttons == Buttons::Abort ? Answer::Abort
+                                            : Answer::Ok;
     }
     std::optional<QString> askPassword() override { return std::nullopt; }
     std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override { return std::nullopt; }
+    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
+    {
+        return std::nullopt;
+    }
     QString askSaveFileName(const QString &, const QString &) override { return {}; }
     QString askOpenFileName(const QString &, const QString &) override { return {}; }
     // The interval box of "Установить обновление".
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override { return m_period; }
+    std::optional<QString> askText(const QString &, const QString &, const QString &) override
+    {
+        return m_period;
+    }
     Answer confirmWarning(const QString &) override { return Answer::Cancel; }
 
     void setPeriod(const QString &seconds) { m_period = seconds; }
@@ -67,7 +76,8 @@ private:
     int m_messages = 0;
 };
 
-struct Options {
+struct Options
+{
     QString port;
     int address = 1;
     QString period = QStringLiteral("1");
@@ -78,9 +88,12 @@ std::optional<Options> parseOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("PATH"));
-    const QCommandLineOption address(QStringLiteral("address"), QString(), QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption period(QStringLiteral("period"), QString(), QStringLiteral("S"), QStringLiteral("1"));
-    const QCommandLineOption minutes(QStringLiteral("minutes"), QString(), QStringLiteral("M"), QStringLiteral("60"));
+    const QCommandLineOption address(QStringLiteral("address"), QString(), QStringLiteral("N"),
+                                     QStringLiteral("1"));
+    const QCommandLineOption period(QStringLiteral("period"), QString(), QStringLiteral("S"),
+                                    QStringLiteral("1"));
+    const QCommandLineOption minutes(QStringLiteral("minutes"), QString(), QStringLiteral("M"),
+                                     QStringLiteral("60"));
     parser.addOptions({port, address, period, minutes});
     if (!parser.parse(arguments) || !parser.isSet(port))
         return std::nullopt;
@@ -91,7 +104,8 @@ std::optional<Options> parseOptions(const QStringList &arguments)
     options.address = parser.value(address).toInt(&addressOk);
     options.minutes = parser.value(minutes).toInt(&minutesOk);
     options.period = parser.value(period);
-    if (!addressOk || options.address < 1 || options.address > 32 || !minutesOk || options.minutes < 1)
+    if (!addressOk || options.address < 1 || options.address > 32 || !minutesOk
+        || options.minutes < 1)
         return std::nullopt;
     return options;
 }
@@ -101,11 +115,12 @@ class Driver
 {
 public:
     Driver(Tmf &window, Tdm &dataModule, int address)
-        : m_window(window), m_dm(dataModule), m_address(address),
+        : m_window(window),
+          m_dm(dataModule),
+          m_address(address),
           m_pages(window.findChild<QTabWidget *>(QStringLiteral("pc"))),
           m_devices(window.findChild<QListWidget *>(QStringLiteral("lb")))
-    {
-    }
+    { }
 
     // Scans, identifies the relay, opens "Текущие значения" and switches
     // automatic refresh on; false when a step did not get there.
@@ -118,7 +133,8 @@ public:
         if (m_devices->count() < m_address)
             return false;
         m_devices->setCurrentRow(m_address - 1);
-        Q_EMIT m_devices->itemDoubleClicked(m_devices->currentItem()); // as the operator double-clicks the line
+        Q_EMIT m_devices->itemDoubleClicked(
+                m_devices->currentItem()); // as the operator double-clicks the line
         if (m_dm.session.device.networkAddress != m_address)
             return false;
         m_window.setCurrentPage(ActionEnabling::LiveValuesTab);
@@ -166,7 +182,9 @@ int main(int argc, char *argv[])
 
     const std::optional<Options> options = parseOptions(QApplication::arguments());
     if (!options) {
-        std::fprintf(stderr, "usage: soak_window --port PATH [--address 1..32] [--period S] [--minutes M]\n");
+        std::fprintf(
+                stderr,
+                "usage: soak_window --port PATH [--address 1..32] [--period S] [--minutes M]\n");
         return 2;
     }
     // A program folder of its own: no "front.ini" of the build tree is read
@@ -184,14 +202,17 @@ int main(int argc, char *argv[])
     Tdm::Environment environment;
     environment.programDir = programDir.path() + QLatin1Char('/');
     environment.portNameOverride = options->port;
-    environment.portSetupDialog = [](const PortSettings &) -> std::optional<PortSettings> { return std::nullopt; };
+    environment.portSetupDialog = [](const PortSettings &) -> std::optional<PortSettings> {
+        return std::nullopt;
+    };
     environment.openFile = [](const QString &) {};
     Tdm dm(mf, op, environment);
     mf.show();
 
     Driver driver(mf, dm, options->address);
     if (!dm.portOpen() || !driver.startAutoRefresh()) {
-        std::fprintf(stderr, "soak_window: automatic refresh could not be started on %s\n", qPrintable(options->port));
+        std::fprintf(stderr, "soak_window: automatic refresh could not be started on %s\n",
+                     qPrintable(options->port));
         return 1;
     }
     QObject::connect(&dm.rt, &QTimer::timeout, &dm, [&driver] { driver.afterTick(); });
@@ -208,8 +229,8 @@ int main(int argc, char *argv[])
         ++minute;
         everyMinuteRefreshed = everyMinuteRefreshed && driver.refreshes() > refreshesBefore;
         refreshesBefore = driver.refreshes();
-        std::printf("minute %d rss_kib %ld refreshes %ld failures %d restarts %d\n", minute, residentKib(),
-                    driver.refreshes(), op.messages(), restarts);
+        std::printf("minute %d rss_kib %ld refreshes %ld failures %d restarts %d\n", minute,
+                    residentKib(), driver.refreshes(), op.messages(), restarts);
         std::fflush(stdout);
         if (minute >= options->minutes)
             QApplication::quit();
@@ -229,7 +250,8 @@ int main(int argc, char *argv[])
     watch.start();
     QApplication::exec();
 
-    std::printf("done refreshes %ld failures %d restarts %d\n", driver.refreshes(), op.messages(), restarts);
+    std::printf("done refreshes %ld failures %d restarts %d\n", driver.refreshes(), op.messages(),
+                restarts);
     std::fflush(stdout);
     return everyMinuteRefreshed && driver.refreshes() > 0 ? 0 : 1;
 }

@@ -19,7 +19,8 @@ std::optional<QList<quint8>> parseAddressList(const QString &text)
         const auto last = dash < 0 ? first : parseRelayAddress(item.mid(dash + 1));
         // toInt takes a sign and spaces; an item is digits and at most one dash.
         const bool plain = !item.isEmpty() && item.count(u'-') <= 1
-                           && std::all_of(item.begin(), item.end(), [](QChar c) { return c.isDigit() || c == u'-'; });
+                && std::all_of(item.begin(), item.end(),
+                               [](QChar c) { return c.isDigit() || c == u'-'; });
         if (!plain || !first || !last || *last < *first)
             return std::nullopt;
         for (int address = *first; address <= *last; ++address)

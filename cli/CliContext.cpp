@@ -6,7 +6,8 @@
 
 using namespace miv;
 
-CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err)
+CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out,
+                       QTextStream &err)
     : m_options(options), m_frontIni(frontIni), m_out(out), m_err(err), m_operator(err)
 {
     m_operator.setAssumeYes(options.assumeYes);

@@ -15,7 +15,8 @@
 class CliContext
 {
 public:
-    CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out, QTextStream &err);
+    CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out,
+               QTextStream &err);
 
     const GlobalOptions &options() const { return m_options; }
     // The "front.ini" the port settings were read from.

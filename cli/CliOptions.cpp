@@ -42,51 +42,51 @@ using ValueSetter = std::function<bool(GlobalOptions &, const QString &)>;
 const QList<std::pair<QString, ValueSetter>> &valueOptions()
 {
     static const QList<std::pair<QString, ValueSetter>> options{
-        {QStringLiteral("--port"),
-         [](GlobalOptions &o, const QString &v) {
-             o.portName = v.trimmed();
-             if (const std::optional<QString> gateway = gatewayOf(*o.portName))
-                 return PortSettings::parseGateway(*gateway).has_value();
-             return !o.portName->isEmpty();
-         }},
-        {QStringLiteral("--baud"),
-         [](GlobalOptions &o, const QString &v) {
-             o.baudRate = positiveNumber(v, 4000000);
-             return o.baudRate.has_value();
-         }},
-        {QStringLiteral("--parity"),
-         [](GlobalOptions &o, const QString &v) {
-             o.parity = oneOf(PortSettings::parityTexts(), v);
-             return o.parity.has_value();
-         }},
-        {QStringLiteral("--data-bits"),
-         [](GlobalOptions &o, const QString &v) {
-             o.dataBits = oneOf(PortSettings::dataBitsTexts(), v);
-             return o.dataBits.has_value();
-         }},
-        {QStringLiteral("--stop-bits"),
-         [](GlobalOptions &o, const QString &v) {
-             o.stopBits = oneOf(PortSettings::stopBitsTexts(), v);
-             return o.stopBits.has_value();
-         }},
-        {QStringLiteral("--timeout"),
-         [](GlobalOptions &o, const QString &v) {
-             o.replyTimeoutMs = positiveNumber(v, longestWaitMs);
-             return o.replyTimeoutMs.has_value();
-         }},
-        {QStringLiteral("--scan-wait"),
-         [](GlobalOptions &o, const QString &v) {
-             o.scanWaitMs = positiveNumber(v, longestWaitMs);
-             return o.scanWaitMs.has_value();
-         }},
-        {QStringLiteral("--retries"),
-         [](GlobalOptions &o, const QString &v) {
-             bool ok = false;
-             const int retries = v.toInt(&ok);
-             if (ok && retries >= 0 && retries <= PortSettings::maximumRetries)
-                 o.retries = retries;
-             return o.retries.has_value();
-         }},
+            {QStringLiteral("--port"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.portName = v.trimmed();
+                 if (const std::optional<QString> gateway = gatewayOf(*o.portName))
+                     return PortSettings::parseGateway(*gateway).has_value();
+                 return !o.portName->isEmpty();
+             }},
+            {QStringLiteral("--baud"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.baudRate = positiveNumber(v, 4000000);
+                 return o.baudRate.has_value();
+             }},
+            {QStringLiteral("--parity"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.parity = oneOf(PortSettings::parityTexts(), v);
+                 return o.parity.has_value();
+             }},
+            {QStringLiteral("--data-bits"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.dataBits = oneOf(PortSettings::dataBitsTexts(), v);
+                 return o.dataBits.has_value();
+             }},
+            {QStringLiteral("--stop-bits"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.stopBits = oneOf(PortSettings::stopBitsTexts(), v);
+                 return o.stopBits.has_value();
+             }},
+            {QStringLiteral("--timeout"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.replyTimeoutMs = positiveNumber(v, longestWaitMs);
+                 return o.replyTimeoutMs.has_value();
+             }},
+            {QStringLiteral("--scan-wait"),
+             [](GlobalOptions &o, const QString &v) {
+                 o.scanWaitMs = positiveNumber(v, longestWaitMs);
+                 return o.scanWaitMs.has_value();
+             }},
+            {QStringLiteral("--retries"),
+             [](GlobalOptions &o, const QString &v) {
+                 bool ok = false;
+                 const int retries = v.toInt(&ok);
+                 if (ok && retries >= 0 && retries <= PortSettings::maximumRetries)
+                     o.retries = retries;
+                 return o.retries.has_value();
+             }},
     };
     return options;
 }
@@ -138,20 +138,20 @@ void GlobalOptions::applyTo(PortSettings &settings) const
 QString globalOptionsUsage()
 {
     return QStringLiteral(
-        "usage: mivctl [OPTIONS] COMMAND [ARGUMENTS...]\n"
-        "options (before the command; the port settings default to front.ini beside mivctl):\n"
-        "  --port NAME                          port name or device path (ttyUSB0, COM3, /dev/pts/5)\n"
-        "  --port tcp://HOST:PORT               a serial-to-Ethernet gateway passing the frames over TCP\n"
-        "  --baud N                             line speed\n"
-        "  --parity none|odd|even|mark|space\n"
-        "  --data-bits 5..8\n"
-        "  --stop-bits 1|1.5|2\n"
-        "  --timeout MS                         wait for a reply\n"
-        "  --scan-wait MS                       wait for a reply while scanning\n"
-        "  --retries N                          ask a failed exchange again N more times (0-9)\n"
-        "  --trace                              dump every frame on stderr\n"
-        "  --yes                                answer the program's questions with OK/Yes\n"
-        "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused\n");
+            "usage: mivctl [OPTIONS] COMMAND [ARGUMENTS...]\n"
+            "options (before the command; the port settings default to front.ini beside mivctl):\n"
+            "  --port NAME                          port name or device path (ttyUSB0, COM3, /dev/pts/5)\n"
+            "  --port tcp://HOST:PORT               a serial-to-Ethernet gateway passing the frames over TCP\n"
+            "  --baud N                             line speed\n"
+            "  --parity none|odd|even|mark|space\n"
+            "  --data-bits 5..8\n"
+            "  --stop-bits 1|1.5|2\n"
+            "  --timeout MS                         wait for a reply\n"
+            "  --scan-wait MS                       wait for a reply while scanning\n"
+            "  --retries N                          ask a failed exchange again N more times (0-9)\n"
+            "  --trace                              dump every frame on stderr\n"
+            "  --yes                                answer the program's questions with OK/Yes\n"
+            "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused\n");
 }
 
 std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QString *error)

@@ -11,10 +11,11 @@
 //          [--data-bits 5..8] [--stop-bits 1|1.5|2] [--timeout MS]
 //          [--scan-wait MS] [--retries N] [--trace] [--yes] COMMAND [ARGUMENTS...]
 // Everything after the command belongs to the command, options included.
-struct GlobalOptions {
+struct GlobalOptions
+{
     std::optional<QString> portName; // or "tcp://HOST:PORT": the gateway, the line settings kept
     std::optional<int> baudRate;
-    std::optional<QString> parity;   // as "front.ini" writes it: "None", "Odd", ...
+    std::optional<QString> parity; // as "front.ini" writes it: "None", "Odd", ...
     std::optional<QString> dataBits; // "5" .. "8"
     std::optional<QString> stopBits; // "1", "1.5", "2"
     std::optional<int> replyTimeoutMs;

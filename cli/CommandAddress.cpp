@@ -18,7 +18,8 @@ std::optional<quint8> parseRelayAddress(const QString &text)
 
 IdentificationResult identifyAt(CliContext &context, quint8 address)
 {
-    const IdentificationResult result = identifyRelay(context.session(), context.messages(), address - 1);
+    const IdentificationResult result =
+            identifyRelay(context.session(), context.messages(), address - 1);
     if (result.outcome == IdentificationResult::Outcome::Silent)
         context.err() << silentLine(address) << Qt::endl;
     return result;

@@ -21,4 +21,5 @@ enum class TimerNeed { NotNeeded, Required };
 // type 6, its timer schedule) into the context's session. With TimerNeed::Required a
 // relay without a timer is refused. nullopt when all went well, else the exit
 // status, the reason told on stderr.
-std::optional<int> connectAndRead(CliContext &context, quint8 address, TimerNeed timer = TimerNeed::NotNeeded);
+std::optional<int> connectAndRead(CliContext &context, quint8 address,
+                                  TimerNeed timer = TimerNeed::NotNeeded);

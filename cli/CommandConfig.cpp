@@ -48,21 +48,23 @@ using namespace miv;
 
 namespace {
 
-const QString configUsage = QStringLiteral("config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | "
-                                           "config write ADDRS --password PW --load FILE | config diff ADDR FILE");
+const QString configUsage =
+        QStringLiteral("config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | "
+                       "config write ADDRS --password PW --load FILE | config diff ADDR FILE");
 
 // What the command works on besides the context: the data module's share.
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
 void printGrid(QTextStream &out, const ConfigGrid &grid)
 {
     for (int row = 0; row < ConfigRow::count; ++row)
-        out << row << '\t' << grid.text(row, ConfigGrid::Name) << '\t' << grid.text(row, ConfigGrid::Value) << '\n';
+        out << row << '\t' << grid.text(row, ConfigGrid::Name) << '\t'
+            << grid.text(row, ConfigGrid::Value) << '\n';
 }
 
 // "--name value" pairs after the address; nullopt (with the problem) for an
 // unknown name, a repeated one or a missing value.
-std::optional<std::map<QString, QString>> parseOptions(const QStringList &options, const QStringList &known,
-                                                       QString *problem)
+std::optional<std::map<QString, QString>> parseOptions(const QStringList &options,
+                                                       const QStringList &known, QString *problem)
 {
     std::map<QString, QString> values;
     for (qsizetype i = 0; i < options.size(); i += 2) {
@@ -87,9 +89,12 @@ std::optional<std::map<QString, QString>> parseOptions(const QStringList &option
 int batchStatus(const QList<RelayOutcome> &outcomes)
 {
     switch (worstVerdict(outcomes)) {
-    case RelayOutcome::Verdict::Done: return ExitStatus::Done;
-    case RelayOutcome::Verdict::Refused: return ExitStatus::Refused;
-    case RelayOutcome::Verdict::NoLink: return ExitStatus::LinkFailure;
+    case RelayOutcome::Verdict::Done:
+        return ExitStatus::Done;
+    case RelayOutcome::Verdict::Refused:
+        return ExitStatus::Refused;
+    case RelayOutcome::Verdict::NoLink:
+        return ExitStatus::LinkFailure;
     }
     return ExitStatus::LinkFailure;
 }
@@ -101,10 +106,10 @@ int runBatch(CliContext &context, const QList<quint8> &addresses, const QString 
     if (!context.openPort())
         return ExitStatus::LinkFailure;
     const QList<RelayOutcome> outcomes = runOnRelays(
-        addresses, [&context]() -> RelaySession & { return context.startFreshSession(); }, step,
-        [&context, &doneWord](const RelayOutcome &outcome) {
-            context.out() << summaryLine(outcome, doneWord) << Qt::endl;
-        });
+            addresses, [&context]() -> RelaySession & { return context.startFreshSession(); }, step,
+            [&context, &doneWord](const RelayOutcome &outcome) {
+                context.out() << summaryLine(outcome, doneWord) << Qt::endl;
+            });
     return batchStatus(outcomes);
 }
 
@@ -115,10 +120,12 @@ int readConfigs(CliContext &context, const QList<quint8> &addresses, const QStri
         return ExitStatus::Refused;
     }
     const QDir dir(folder);
-    return runBatch(context, addresses, QStringLiteral("saved"), [&](RelaySession &session, quint8 address) {
-        return saveSettingsFileOf(session, context.messages(), address,
-                                  dir.filePath(QStringLiteral("relay-%1.miv").arg(address)));
-    });
+    return runBatch(context, addresses, QStringLiteral("saved"),
+                    [&](RelaySession &session, quint8 address) {
+                        return saveSettingsFileOf(
+                                session, context.messages(), address,
+                                dir.filePath(QStringLiteral("relay-%1.miv").arg(address)));
+                    });
 }
 
 int readConfig(CliContext &context, const QStringList &arguments)
@@ -127,20 +134,23 @@ int readConfig(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("config read needs an address"), configUsage);
     const auto addresses = parseAddressList(arguments[0]);
     if (!addresses)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], configUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  configUsage);
     QString problem;
-    const auto options =
-        parseOptions(arguments.mid(1), {QStringLiteral("--save"), QStringLiteral("--save-dir")}, &problem);
+    const auto options = parseOptions(
+            arguments.mid(1), {QStringLiteral("--save"), QStringLiteral("--save-dir")}, &problem);
     if (!options)
         return context.wrongUsage(problem, configUsage);
     const auto saveDir = options->find(QStringLiteral("--save-dir"));
     if (saveDir != options->end()) {
         if (options->count(QStringLiteral("--save")))
-            return context.wrongUsage(QStringLiteral("--save and --save-dir exclude each other"), configUsage);
+            return context.wrongUsage(QStringLiteral("--save and --save-dir exclude each other"),
+                                      configUsage);
         return readConfigs(context, *addresses, saveDir->second);
     }
     if (addresses->size() != 1)
-        return context.wrongUsage(QStringLiteral("config read of several relays needs --save-dir"), configUsage);
+        return context.wrongUsage(QStringLiteral("config read of several relays needs --save-dir"),
+                                  configUsage);
     const auto address = std::optional<quint8>(addresses->first());
 
     RelaySession &session = context.session();
@@ -148,18 +158,19 @@ int readConfig(CliContext &context, const QStringList &arguments)
         return *status;
     printGrid(context.out(), session.configGrid);
     if (const auto save = options->find(QStringLiteral("--save")); save != options->end())
-        if (!SettingsFile::save(save->second, session.configGrid, session.timer, context.messages()))
+        if (!SettingsFile::save(save->second, session.configGrid, session.timer,
+                                context.messages()))
             return ExitStatus::Refused;
     return ExitStatus::Done;
 }
 
 // One line per row the write sent, with the value as it was sent.
-void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows, const RelaySession &session,
-               const std::map<int, QString> &sentTexts)
+void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows,
+               const RelaySession &session, const std::map<int, QString> &sentTexts)
 {
     for (int row : rows)
-        out << verdict << '\t' << row << '\t' << session.catalogue.record(row).name << '\t' << sentTexts.at(row)
-            << '\n';
+        out << verdict << '\t' << row << '\t' << session.catalogue.record(row).name << '\t'
+            << sentTexts.at(row) << '\n';
 }
 
 int writeConfig(CliContext &context, const QStringList &arguments)
@@ -168,21 +179,24 @@ int writeConfig(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("config write needs an address"), configUsage);
     const auto addresses = parseAddressList(arguments[0]);
     if (!addresses)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], configUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  configUsage);
     QString problem;
-    const auto options =
-        parseOptions(arguments.mid(1), {QStringLiteral("--password"), QStringLiteral("--load")}, &problem);
+    const auto options = parseOptions(
+            arguments.mid(1), {QStringLiteral("--password"), QStringLiteral("--load")}, &problem);
     if (!options)
         return context.wrongUsage(problem, configUsage);
     if (!options->count(QStringLiteral("--password")) || !options->count(QStringLiteral("--load")))
-        return context.wrongUsage(QStringLiteral("config write needs --password and --load"), configUsage);
+        return context.wrongUsage(QStringLiteral("config write needs --password and --load"),
+                                  configUsage);
 
     if (addresses->size() > 1) {
         context.console().setPassword(options->at(QStringLiteral("--password")));
         const QString file = options->at(QStringLiteral("--load"));
-        return runBatch(context, *addresses, QStringLiteral("written"), [&](RelaySession &session, quint8 address) {
-            return writeSettingsFileTo(session, context.messages(), address, file);
-        });
+        return runBatch(context, *addresses, QStringLiteral("written"),
+                        [&](RelaySession &session, quint8 address) {
+                            return writeSettingsFileTo(session, context.messages(), address, file);
+                        });
     }
     const auto address = std::optional<quint8>(addresses->first());
     RelaySession &session = context.session();
@@ -195,9 +209,8 @@ int writeConfig(CliContext &context, const QStringList &arguments)
         != PasswordAccess::Unlock::Unlocked)
         return ExitStatus::Refused;
 
-
     const SettingsFile::LoadResult loaded =
-        SettingsFile::load(options->at(QStringLiteral("--load")), session, context.messages());
+            SettingsFile::load(options->at(QStringLiteral("--load")), session, context.messages());
     if (!loaded.complete())
         return ExitStatus::Refused;
 

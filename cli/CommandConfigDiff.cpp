@@ -37,10 +37,12 @@ QString fileColumn(const SettingsDifference &difference)
 int diffConfig(CliContext &context, const QStringList &arguments)
 {
     if (arguments.size() != 2)
-        return context.wrongUsage(QStringLiteral("config diff needs an address and a file"), diffUsage);
+        return context.wrongUsage(QStringLiteral("config diff needs an address and a file"),
+                                  diffUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], diffUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  diffUsage);
     if (const auto status = connectAndRead(context, *address))
         return *status;
 
@@ -50,7 +52,9 @@ int diffConfig(CliContext &context, const QStringList &arguments)
         return ExitStatus::Refused;
     }
     for (const SettingsDifference &difference : comparison.differences)
-        context.out() << (difference.row < 0 ? QStringLiteral("timer") : QString::number(difference.row)) << '\t'
-                      << difference.item << '\t' << difference.relayText << '\t' << fileColumn(difference) << '\n';
+        context.out() << (difference.row < 0 ? QStringLiteral("timer")
+                                             : QString::number(difference.row))
+                      << '\t' << difference.item << '\t' << difference.relayText << '\t'
+                      << fileColumn(difference) << '\n';
     return comparison.equal() ? ExitStatus::Done : ExitStatus::Different;
 }

@@ -37,10 +37,12 @@ int runFind(CliContext &context, const QStringList &arguments)
     QList<quint8> addresses = scanAddresses();
     if (!arguments.isEmpty()) {
         if (arguments.size() != 2 || arguments[0] != QLatin1String("--addresses"))
-            return context.wrongUsage(QStringLiteral("find takes only --addresses ADDRS"), findUsage);
+            return context.wrongUsage(QStringLiteral("find takes only --addresses ADDRS"),
+                                      findUsage);
         const auto given = parseAddressList(arguments[1]);
         if (!given)
-            return context.wrongUsage(QStringLiteral("not a list of relay addresses: ") + arguments[1], findUsage);
+            return context.wrongUsage(
+                    QStringLiteral("not a list of relay addresses: ") + arguments[1], findUsage);
         addresses = *given;
     }
     if (!context.openPort())
@@ -48,9 +50,11 @@ int runFind(CliContext &context, const QStringList &arguments)
 
     LineSearchHooks hooks;
     hooks.settingsTried = [&context](const PortSettings &settings, int step, int steps) {
-        context.messages().note(QStringLiteral("%1/%2: %3").arg(step + 1).arg(steps).arg(settingsText(settings)));
+        context.messages().note(
+                QStringLiteral("%1/%2: %3").arg(step + 1).arg(steps).arg(settingsText(settings)));
     };
-    const LineSearchResult result = findRelayLine(context.session(), context.messages(), context.link(), addresses, hooks);
+    const LineSearchResult result =
+            findRelayLine(context.session(), context.messages(), context.link(), addresses, hooks);
     if (result.found())
         context.out() << *result.address << '\t' << result.settings.effectiveBaudRate() << '\t'
                       << result.settings.parity << '\t' << result.settings.stopBits << Qt::endl;

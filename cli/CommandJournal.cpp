@@ -27,8 +27,9 @@ void printJournal(QTextStream &out, const JournalGrid &journal)
     for (int row = 0; row < journal.rowCount(); ++row) {
         if (journal.text(row, JournalGrid::Event).isEmpty())
             continue;
-        out << journal.text(row, JournalGrid::Number) << '\t' << journal.text(row, JournalGrid::Date) << '\t'
-            << journal.text(row, JournalGrid::Event) << '\t' << journal.text(row, JournalGrid::Details) << '\n';
+        out << journal.text(row, JournalGrid::Number) << '\t'
+            << journal.text(row, JournalGrid::Date) << '\t' << journal.text(row, JournalGrid::Event)
+            << '\t' << journal.text(row, JournalGrid::Details) << '\n';
     }
 }
 
@@ -40,18 +41,20 @@ int runJournal(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("journal needs an address"), journalUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], journalUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  journalUsage);
     QString xlsPath;
     QString csvPath;
     for (qsizetype i = 1; i < arguments.size(); i += 2) {
         const QString &name = arguments[i];
-        QString *target = name == QStringLiteral("--xls")   ? &xlsPath
-                          : name == QStringLiteral("--csv") ? &csvPath
-                                                            : nullptr;
+        QString *target = name == QStringLiteral("--xls") ? &xlsPath
+                : name == QStringLiteral("--csv")         ? &csvPath
+                                                          : nullptr;
         if (!target)
             return context.wrongUsage(QStringLiteral("unknown option ") + name, journalUsage);
         if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
-            return context.wrongUsage(QStringLiteral("a file name is missing after ") + name, journalUsage);
+            return context.wrongUsage(QStringLiteral("a file name is missing after ") + name,
+                                      journalUsage);
         if (!target->isEmpty())
             return context.wrongUsage(name + QStringLiteral(" given twice"), journalUsage);
         *target = arguments[i + 1];
@@ -69,8 +72,8 @@ int runJournal(CliContext &context, const QStringList &arguments)
 
     QString error;
     if (!xlsPath.isEmpty()
-        && !JournalReport::writeWorkbook(xlsPath, session.device, session.journal, QDateTime::currentDateTime(),
-                                         &error)) {
+        && !JournalReport::writeWorkbook(xlsPath, session.device, session.journal,
+                                         QDateTime::currentDateTime(), &error)) {
         context.err() << error << Qt::endl;
         return ExitStatus::Refused;
     }

@@ -30,9 +30,12 @@ QString lampText(int lamp, const std::optional<int> &value)
         if (!value)
             return QStringLiteral("blinking");
         switch (*value) {
-        case 3: return QStringLiteral("green");
-        case 1: return QStringLiteral("red");
-        default: return QStringLiteral("off");
+        case 3:
+            return QStringLiteral("green");
+        case 1:
+            return QStringLiteral("red");
+        default:
+            return QStringLiteral("off");
         }
     }
     return value && *value == 1 ? QStringLiteral("on") : QStringLiteral("off");
@@ -44,7 +47,8 @@ QList<quint16> trendRegisters()
     QList<quint16> registers;
     for (quint16 reg = RelayRegister::liveBlockA; reg <= RelayRegister::apparentPower; ++reg)
         registers << reg;
-    for (quint16 reg = RelayRegister::motorHours; reg < RelayRegister::clock + RelayRegister::clockCount; ++reg)
+    for (quint16 reg = RelayRegister::motorHours;
+         reg < RelayRegister::clock + RelayRegister::clockCount; ++reg)
         registers << reg;
     return registers;
 }
@@ -54,10 +58,13 @@ QList<quint16> trendRegisters()
 int exitStatusOf(BusOutcome outcome)
 {
     switch (outcome) {
-    case BusOutcome::Done: return ExitStatus::Done;
-    case BusOutcome::Refused: return ExitStatus::Refused;
+    case BusOutcome::Done:
+        return ExitStatus::Done;
+    case BusOutcome::Refused:
+        return ExitStatus::Refused;
     case BusOutcome::NoAnswer:
-    case BusOutcome::PortFailed: break;
+    case BusOutcome::PortFailed:
+        break;
     }
     return ExitStatus::LinkFailure;
 }
@@ -70,7 +77,8 @@ int refreshAndPrintLive(CliContext &context)
         context.err() << read.portError << Qt::endl;
     if (!read.done())
         return exitStatusOf(read.outcome);
-    const LiveDisplay display = showValues(session.live, session.flags, session.device.typeCode, session.decimalSeparator);
+    const LiveDisplay display = showValues(session.live, session.flags, session.device.typeCode,
+                                           session.decimalSeparator);
     QTextStream &out = context.out();
     if (display.startLimitColumn)
         out << QStringLiteral("Значения\tпри ограничении пусков, текущие") << '\n';
@@ -82,7 +90,8 @@ int refreshAndPrintLive(CliContext &context)
         const bool sensorLamp = (lamp >= 18 && lamp <= 22) || lamp == 25;
         if (sensorLamp && !session.device.hasTimer())
             continue;
-        out << lampCaption(lamp) << '\t' << lampText(lamp, display.lamps[std::size_t(lamp - 1)]) << '\n';
+        out << lampCaption(lamp) << '\t' << lampText(lamp, display.lamps[std::size_t(lamp - 1)])
+            << '\n';
     }
     out.flush();
     return ExitStatus::Done;
@@ -120,17 +129,20 @@ int runLive(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("live needs an address"), liveUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], liveUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  liveUsage);
     std::optional<int> watchMs;
     QString csvPath;
     for (qsizetype i = 1; i < arguments.size(); i += 2) {
         const QString &name = arguments[i];
         if (i + 1 >= arguments.size())
-            return context.wrongUsage(QStringLiteral("a value is missing after ") + name, liveUsage);
+            return context.wrongUsage(QStringLiteral("a value is missing after ") + name,
+                                      liveUsage);
         if (name == QStringLiteral("--watch")) {
             const std::optional<int> interval = autoRefreshIntervalMs(arguments[i + 1], u'.');
             if (!interval)
-                return context.wrongUsage(QStringLiteral("--watch needs seconds above 0"), liveUsage);
+                return context.wrongUsage(QStringLiteral("--watch needs seconds above 0"),
+                                          liveUsage);
             watchMs = interval;
         } else if (name == QStringLiteral("--csv")) {
             csvPath = arguments[i + 1];
@@ -145,7 +157,9 @@ int runLive(CliContext &context, const QStringList &arguments)
     context.session().flags.startLimitView = false; // the tab always opens with one column
     for (;;) {
         if (watchMs)
-            context.out() << "=== " << QDateTime::currentDateTime().toString(TextFormats::shortDate + u' ' + TextFormats::shortTime)
+            context.out() << "=== "
+                          << QDateTime::currentDateTime().toString(TextFormats::shortDate + u' '
+                                                                   + TextFormats::shortTime)
                           << '\n';
         const int status = refreshAndPrintLive(context);
         if (status != ExitStatus::Done)

@@ -19,7 +19,8 @@ namespace {
 const QString passwordUsage = QStringLiteral("password ADDR --old PW --new PW");
 // The window's fields take nothing else; a password typed here must stay one
 // that the window can type.
-const QString lettersOnly = QStringLiteral("Новый пароль может содержать только заглавные латинские буквы A-Z");
+const QString lettersOnly =
+        QStringLiteral("Новый пароль может содержать только заглавные латинские буквы A-Z");
 
 bool typableInTheWindow(const QString &password)
 {
@@ -49,10 +50,12 @@ int statusOf(PasswordAccess::Change change)
 int runPassword(CliContext &context, const QStringList &arguments)
 {
     if (arguments.size() != 5)
-        return context.wrongUsage(QStringLiteral("password takes an address, --old and --new"), passwordUsage);
+        return context.wrongUsage(QStringLiteral("password takes an address, --old and --new"),
+                                  passwordUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], passwordUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  passwordUsage);
     Operator::PasswordChange fields;
     bool hasOld = false;
     bool hasNew = false;

@@ -11,10 +11,12 @@ using namespace miv;
 int runPorts(CliContext &context, const QStringList &arguments)
 {
     if (!arguments.isEmpty())
-        return context.wrongUsage(QStringLiteral("ports takes no arguments"), QStringLiteral("ports"));
+        return context.wrongUsage(QStringLiteral("ports takes no arguments"),
+                                  QStringLiteral("ports"));
     for (const PresentPort &port : presentPorts()) {
-        context.out() << port.name << '\t' << port.systemLocation << '\t' << port.description << '\t'
-                      << (port.stableName.isEmpty() ? QStringLiteral("-") : port.stableName) << '\n';
+        context.out() << port.name << '\t' << port.systemLocation << '\t' << port.description
+                      << '\t' << (port.stableName.isEmpty() ? QStringLiteral("-") : port.stableName)
+                      << '\n';
     }
     return ExitStatus::Done;
 }

@@ -25,8 +25,8 @@ using namespace miv;
 namespace {
 
 const QString commandUsage = QStringLiteral(
-    "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off"
-    "|motor-resource HOURS MINUTES|serial N");
+        "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off"
+        "|motor-resource HOURS MINUTES|serial N");
 
 std::optional<quint32> parseCount(const QString &text)
 {
@@ -39,7 +39,8 @@ std::optional<quint32> parseCount(const QString &text)
 
 int printServiceValues(CliContext &context)
 {
-    const std::optional<ServiceValues> values = readServiceValues(context.session(), context.messages());
+    const std::optional<ServiceValues> values =
+            readServiceValues(context.session(), context.messages());
     if (!values)
         return ExitStatus::LinkFailure;
     context.out() << QStringLiteral("Моторесурс, часы\t") << values->hours << '\n'
@@ -62,10 +63,12 @@ int finish(CliContext &context, BusOutcome outcome, bool servicePage)
 int runRelayCommand(CliContext &context, const QStringList &arguments)
 {
     if (arguments.size() < 2)
-        return context.wrongUsage(QStringLiteral("command needs an address and what to do"), commandUsage);
+        return context.wrongUsage(QStringLiteral("command needs an address and what to do"),
+                                  commandUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], commandUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  commandUsage);
     const QString what = arguments[1];
     const QStringList rest = arguments.mid(2);
     auto expect = [&](int count) { return rest.size() == count; };
@@ -75,19 +78,26 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
     std::optional<RelayOutput> output;
     bool outputOn = false;
     std::optional<quint32> first, second;
-    if (what == QStringLiteral("start") || what == QStringLiteral("stop") || what == QStringLiteral("ack") ||
-        what == QStringLiteral("clock-sync")) {
+    if (what == QStringLiteral("start") || what == QStringLiteral("stop")
+        || what == QStringLiteral("ack") || what == QStringLiteral("clock-sync")) {
         if (!expect(0))
             return context.wrongUsage(what + QStringLiteral(" takes nothing more"), commandUsage);
     } else if (what == QStringLiteral("clock-set")) {
         if (expect(1))
-            clockTime = QDateTime::fromString(rest[0], TextFormats::shortDate + u' ' + TextFormats::shortTime);
-        if (!clockTime || !clockTime->isValid() || clockTime->date().year() < 2000 || clockTime->date().year() > 2099)
-            return context.wrongUsage(QStringLiteral("clock-set needs \"dd.MM.yyyy HH:mm:ss\" of 2000 to 2099"), commandUsage);
+            clockTime = QDateTime::fromString(
+                    rest[0], TextFormats::shortDate + u' ' + TextFormats::shortTime);
+        if (!clockTime || !clockTime->isValid() || clockTime->date().year() < 2000
+            || clockTime->date().year() > 2099)
+            return context.wrongUsage(
+                    QStringLiteral("clock-set needs \"dd.MM.yyyy HH:mm:ss\" of 2000 to 2099"),
+                    commandUsage);
     } else if (what == QStringLiteral("output")) {
-        const QStringList names{QStringLiteral("work"), QStringLiteral("alarm"), QStringLiteral("overload")};
-        if (!expect(2) || !names.contains(rest[0]) || (rest[1] != QStringLiteral("on") && rest[1] != QStringLiteral("off")))
-            return context.wrongUsage(QStringLiteral("output needs work|alarm|overload and on|off"), commandUsage);
+        const QStringList names{QStringLiteral("work"), QStringLiteral("alarm"),
+                                QStringLiteral("overload")};
+        if (!expect(2) || !names.contains(rest[0])
+            || (rest[1] != QStringLiteral("on") && rest[1] != QStringLiteral("off")))
+            return context.wrongUsage(QStringLiteral("output needs work|alarm|overload and on|off"),
+                                      commandUsage);
         output = static_cast<RelayOutput>(names.indexOf(rest[0]));
         outputOn = rest[1] == QStringLiteral("on");
     } else if (what == QStringLiteral("motor-resource")) {
@@ -96,7 +106,9 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
             second = parseCount(rest[1]);
         }
         if (!first || !second)
-            return context.wrongUsage(QStringLiteral("motor-resource needs HOURS and MINUTES, whole numbers"), commandUsage);
+            return context.wrongUsage(
+                    QStringLiteral("motor-resource needs HOURS and MINUTES, whole numbers"),
+                    commandUsage);
     } else if (what == QStringLiteral("serial")) {
         if (expect(1))
             first = parseCount(rest[0]);
@@ -115,7 +127,9 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
     session.flags.startLimitView = false;
 
     if (what == QStringLiteral("start") || what == QStringLiteral("stop"))
-        return finish(context, switchOutput(session, op, RelayOutput::Work, what == QStringLiteral("start")), false);
+        return finish(context,
+                      switchOutput(session, op, RelayOutput::Work, what == QStringLiteral("start")),
+                      false);
     if (what == QStringLiteral("ack")) {
         const std::optional<BusOutcome> outcome = acknowledgeAlarm(session, op);
         if (!outcome)

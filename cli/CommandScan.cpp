@@ -10,7 +10,8 @@ using namespace miv;
 int runScan(CliContext &context, const QStringList &arguments)
 {
     if (!arguments.isEmpty())
-        return context.wrongUsage(QStringLiteral("scan takes no arguments"), QStringLiteral("scan"));
+        return context.wrongUsage(QStringLiteral("scan takes no arguments"),
+                                  QStringLiteral("scan"));
     if (!context.openPort())
         return ExitStatus::LinkFailure;
     const DiscoveryResult result = scanBus(context.session(), context.messages());

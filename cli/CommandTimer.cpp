@@ -1,5 +1,6 @@
 // mivctl timer read ADDR
-// mivctl timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]
+// mivctl timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer
+// on|off]
 //
 // The timer schedule of a type-6 relay, read and written as the timer tab
 // does: the write asks for the password first (the relay's lock), writes the
@@ -21,14 +22,16 @@ using namespace miv;
 namespace {
 
 const QString timerUsage = QStringLiteral(
-    "timer read ADDR | timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]");
+        "timer read ADDR | timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]");
 const QString badMark = QStringLiteral("Недопустимое время метки %1: %2");
-const QString badSwitch = QStringLiteral("Недопустимое положение переключателя %1: %2 (нужно on или off)");
+const QString badSwitch =
+        QStringLiteral("Недопустимое положение переключателя %1: %2 (нужно on или off)");
 const QString tooMany = QStringLiteral("Слишком много значений в %1: %2 (не более %3)");
 
 // The options of "timer write" after the address; an empty entry of a list
 // keeps what the relay holds.
-struct TimerChanges {
+struct TimerChanges
+{
     std::optional<QString> password;
     QStringList marks;
     QStringList intervals;
@@ -39,10 +42,11 @@ struct TimerChanges {
 void printSchedule(QTextStream &out, const TimerSchedule &timer)
 {
     for (int mark = 1; mark <= TimerSchedule::markCount; ++mark)
-        out << SettingsFile::markKey(mark) << '\t' << timer.marks[size_t(mark - 1)].time.toString(QStringLiteral("HH:mm"))
-            << '\n';
+        out << SettingsFile::markKey(mark) << '\t'
+            << timer.marks[size_t(mark - 1)].time.toString(QStringLiteral("HH:mm")) << '\n';
     for (int interval = 1; interval < TimerSchedule::buttonCount; ++interval)
-        out << SettingsFile::intervalKey(interval) << '\t' << timer.buttons[size_t(interval - 1)] << '\n';
+        out << SettingsFile::intervalKey(interval) << '\t' << timer.buttons[size_t(interval - 1)]
+            << '\n';
     out << SettingsFile::timerKey << '\t' << timer.buttons[TimerSchedule::buttonCount - 1] << '\n';
 }
 
@@ -52,7 +56,8 @@ int readTimer(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("timer read takes one address"), timerUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], timerUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  timerUsage);
     RelaySession &session = context.session();
     if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
         return *status;
@@ -105,12 +110,14 @@ std::optional<QString> captionOf(const QString &onOff)
 // which does not matter since nothing is written.
 bool applyChanges(CliContext &context, const TimerChanges &changes, TimerSchedule &timer)
 {
-    if (changes.marks.size() > TimerSchedule::markCount || changes.intervals.size() > TimerSchedule::buttonCount - 1) {
+    if (changes.marks.size() > TimerSchedule::markCount
+        || changes.intervals.size() > TimerSchedule::buttonCount - 1) {
         const bool marks = changes.marks.size() > TimerSchedule::markCount;
-        context.err() << tooMany.arg(marks ? QStringLiteral("--marks") : QStringLiteral("--intervals"))
-                             .arg(marks ? changes.marks.join(u',') : changes.intervals.join(u','))
-                             .arg(marks ? TimerSchedule::markCount : TimerSchedule::buttonCount - 1)
-                      << Qt::endl;
+        context.err()
+                << tooMany.arg(marks ? QStringLiteral("--marks") : QStringLiteral("--intervals"))
+                           .arg(marks ? changes.marks.join(u',') : changes.intervals.join(u','))
+                           .arg(marks ? TimerSchedule::markCount : TimerSchedule::buttonCount - 1)
+                << Qt::endl;
         return false;
     }
     for (qsizetype i = 0; i < changes.marks.size(); ++i) {
@@ -169,7 +176,8 @@ int writeTimer(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("timer write needs an address"), timerUsage);
     const auto address = parseRelayAddress(arguments[0]);
     if (!address)
-        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0], timerUsage);
+        return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
+                                  timerUsage);
     QString problem;
     const std::optional<TimerChanges> changes = parseChanges(arguments.mid(1), &problem);
     if (!changes)

@@ -11,13 +11,14 @@ namespace ExitStatus {
 inline constexpr int Done = 0;
 inline constexpr int LinkFailure = 1; // the message is on stderr
 inline constexpr int WrongUsage = 2;
-inline constexpr int Refused = 3;     // wrong password, invalid input file, validation
-inline constexpr int Different = 4;   // config diff: the relay and the file differ
+inline constexpr int Refused = 3; // wrong password, invalid input file, validation
+inline constexpr int Different = 4; // config diff: the relay and the file differ
 } // namespace ExitStatus
 
 // One mivctl command. A new command lives in its own cli/Command<Name>.cpp,
 // is declared below and gets one line in the table of Commands.cpp.
-struct Command {
+struct Command
+{
     QString name;
     QString usage; // what follows "mivctl [OPTIONS] ", as "info ADDR"
     int (*run)(CliContext &context, const QStringList &arguments);
@@ -27,7 +28,8 @@ const QList<Command> &commands();
 const Command *findCommand(const QString &name);
 
 // The whole of mivctl after the program name: options, command, its arguments.
-int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out, QTextStream &err);
+int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out,
+                   QTextStream &err);
 
 // The commands.
 int runHelp(CliContext &context, const QStringList &arguments);

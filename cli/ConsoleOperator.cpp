@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #ifdef Q_OS_WIN
-#include <io.h>
+#  include <io.h>
 #else
-#include <unistd.h>
+#  include <unistd.h>
 #endif
 
 using namespace miv;
@@ -22,9 +22,10 @@ bool stdinIsTerminal()
 
 } // namespace
 
-ConsoleOperator::ConsoleOperator(QTextStream &err) : m_err(err) {}
+ConsoleOperator::ConsoleOperator(QTextStream &err) : m_err(err) { }
 
-Operator::Answer ConsoleOperator::message(Icon icon, const QString &text, Buttons buttons, const QString &caption)
+Operator::Answer ConsoleOperator::message(Icon icon, const QString &text, Buttons buttons,
+                                          const QString &caption)
 {
     if (icon == Icon::Error)
         m_errorsShown.append(text);
@@ -34,14 +35,25 @@ Operator::Answer ConsoleOperator::message(Icon icon, const QString &text, Button
 
     Answer answer = Answer::Ok;
     switch (buttons) {
-    case Buttons::Ok: answer = Answer::Ok; break;
-    case Buttons::OkCancel: answer = m_assumeYes ? Answer::Ok : Answer::Cancel; break;
-    case Buttons::OkNo: answer = m_assumeYes ? Answer::Ok : Answer::No; break;
-    case Buttons::YesNo: answer = m_assumeYes ? Answer::Yes : Answer::No; break;
-    case Buttons::Abort: answer = Answer::Abort; break;
+    case Buttons::Ok:
+        answer = Answer::Ok;
+        break;
+    case Buttons::OkCancel:
+        answer = m_assumeYes ? Answer::Ok : Answer::Cancel;
+        break;
+    case Buttons::OkNo:
+        answer = m_assumeYes ? Answer::Ok : Answer::No;
+        break;
+    case Buttons::YesNo:
+        answer = m_assumeYes ? Answer::Yes : Answer::No;
+        break;
+    case Buttons::Abort:
+        answer = Answer::Abort;
+        break;
     }
     if (buttons != Buttons::Ok && buttons != Buttons::Abort)
-        m_err << (m_assumeYes ? "(answered yes: --yes)" : "(answered no; --yes answers yes)") << Qt::endl;
+        m_err << (m_assumeYes ? "(answered yes: --yes)" : "(answered no; --yes answers yes)")
+              << Qt::endl;
     return answer;
 }
 
@@ -90,7 +102,7 @@ Operator::Answer ConsoleOperator::confirmWarning(const QString &warning)
     }
     m_err << "OK? [y/N] " << Qt::flush;
     const QString answer = input->readLine().trimmed().toLower();
-    const bool accepted = answer == QStringLiteral("y") || answer == QStringLiteral("yes") ||
-                          answer == QStringLiteral("д") || answer == QStringLiteral("да");
+    const bool accepted = answer == QStringLiteral("y") || answer == QStringLiteral("yes")
+            || answer == QStringLiteral("д") || answer == QStringLiteral("да");
     return accepted ? Answer::Ok : Answer::Cancel;
 }

@@ -18,7 +18,10 @@ public:
 
     void setAssumeYes(bool yes) { m_assumeYes = yes; }
     void setPassword(const std::optional<QString> &password) { m_password = password; }
-    void setPasswordChange(const std::optional<PasswordChange> &change) { m_passwordChange = change; }
+    void setPasswordChange(const std::optional<PasswordChange> &change)
+    {
+        m_passwordChange = change;
+    }
     void setSaveFileName(const QString &name) { m_saveFileName = name; }
     void setOpenFileName(const QString &name) { m_openFileName = name; }
 
@@ -26,7 +29,8 @@ public:
     // that a called operation reported only to the operator.
     const QStringList &errorsShown() const { return m_errorsShown; }
 
-    Answer message(Icon icon, const QString &text, Buttons buttons = Buttons::Ok, const QString &caption = {}) override;
+    Answer message(Icon icon, const QString &text, Buttons buttons = Buttons::Ok,
+                   const QString &caption = {}) override;
     std::optional<QString> askPassword() override;
     std::optional<PasswordChange> askPasswordChange() override;
     std::optional<ValueEditResult> editValue(const ValueEditRequest &request) override;

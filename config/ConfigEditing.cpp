@@ -29,7 +29,7 @@ bool needsTabRefresh(EditOutcome outcome)
     return outcome == EditOutcome::Unlocked;
 }
 
-ConfigEditor::ConfigEditor(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
+ConfigEditor::ConfigEditor(RelaySession &session, Operator &op) : m_session(session), m_op(op) { }
 
 std::optional<quint16> ConfigEditor::rawValueOf(int row) const
 {
@@ -66,9 +66,9 @@ EditOutcome ConfigEditor::activateSelectedRow()
         return EditOutcome::Nothing;
     if (m_session.flags.editingLocked) {
         return PasswordAccess::unlock(m_op, m_session.device, m_session.flags)
-                == PasswordAccess::Unlock::Unlocked
-            ? EditOutcome::Unlocked
-            : EditOutcome::UnlockRefused;
+                        == PasswordAccess::Unlock::Unlocked
+                ? EditOutcome::Unlocked
+                : EditOutcome::UnlockRefused;
     }
     selectRow(row);
     if (m_session.catalogue.isSwitch(row))
@@ -97,15 +97,17 @@ EditOutcome ConfigEditor::flipSwitch(int row)
 EditOutcome ConfigEditor::resetMotorHours()
 {
     Operator &op = m_op;
-    if (op.message(Operator::Icon::Warning, resetQuestion, Operator::Buttons::OkCancel) != Operator::Answer::Ok)
+    if (op.message(Operator::Icon::Warning, resetQuestion, Operator::Buttons::OkCancel)
+        != Operator::Answer::Ok)
         return EditOutcome::MotorHoursNotReset;
     const quint32 reg = parseHex(m_session.catalogue.record(ConfigRow::motorHours).reg);
     bool taken = false;
     QString failure = Texts::linkError; // a refusal is told as no answer
     try {
         const ConfigGrid &grid = m_session.configGrid;
-        const AuditWrite what{quint16(reg), false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
-                              grid.text(ConfigRow::motorHours, ConfigGrid::Value), QStringLiteral("0")};
+        const AuditWrite what{
+                quint16(reg), false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
+                grid.text(ConfigRow::motorHours, ConfigGrid::Value), QStringLiteral("0")};
         taken = !RelayBus::isExceptionReply(auditedWrite(m_session, op, what, 0));
     } catch (const LinkError &error) {
         failure = linkFailureText(m_session, error);
@@ -127,9 +129,10 @@ EditOutcome ConfigEditor::editNumeric(int row)
     Operator::ValueEditRequest request;
     request.initialText = grid.text(row, ConfigGrid::Value);
     if (row == ConfigRow::nominalCurrent || row == ConfigRow::secondStageCurrent) {
-        const int ratio = parseValue(QStringLiteral("1"), grid.text(ConfigRow::ratio, ConfigGrid::Value),
-                                      m_session.decimalSeparator)
-                              .value_or(0);
+        const int ratio =
+                parseValue(QStringLiteral("1"), grid.text(ConfigRow::ratio, ConfigGrid::Value),
+                           m_session.decimalSeparator)
+                        .value_or(0);
         const std::optional<QString> band = resolutionForRatio(ratio);
         catalogue.applyRatio(ratio);
         // A ratio outside the bands keeps the resolution and takes factor 1.
@@ -155,7 +158,8 @@ EditOutcome ConfigEditor::editNumeric(int row)
     m_session.flags.unwrittenChanges = true;
     grid.mark(row);
     // Formatted from the accepted value, so the grid never holds an odd text.
-    grid.setText(row, ConfigGrid::Value, formatValue(request.stepText, result->value, m_session.decimalSeparator));
+    grid.setText(row, ConfigGrid::Value,
+                 formatValue(request.stepText, result->value, m_session.decimalSeparator));
     m_selectedRaw = result->value;
     return EditOutcome::ValueChanged;
 }

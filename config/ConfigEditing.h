@@ -11,16 +11,16 @@ struct RelaySession;
 // What a double-click on the grid did; the window turns some of these into a
 // refresh of the enabled actions (see needsTabRefresh).
 enum class EditOutcome {
-    Nothing,             // empty value, row 8, a disabled row, row 31 on a relay without it
-    PasswordChangeRun,   // row 33: the password change ran (its own messages told the outcome)
-    Unlocked,            // the right password: editing is open now
-    UnlockRefused,       // a wrong password ("Ошибка ввода пароля!" was shown) or Cancel
-    SwitchFlipped,       // a switch row changed its text and got its mark
-    MotorHoursReset,     // the relay took the reset
-    MotorHoursNotReset,  // the operator cancelled the question
-    MotorHoursFailed,    // no answer or a refusal: "Ошибка связи с устройством!" was shown
-    ValueChanged,        // the editor's value went into the row, marked
-    ValueUnchanged,      // the editor was cancelled or gave the value the row had
+    Nothing, // empty value, row 8, a disabled row, row 31 on a relay without it
+    PasswordChangeRun, // row 33: the password change ran (its own messages told the outcome)
+    Unlocked, // the right password: editing is open now
+    UnlockRefused, // a wrong password ("Ошибка ввода пароля!" was shown) or Cancel
+    SwitchFlipped, // a switch row changed its text and got its mark
+    MotorHoursReset, // the relay took the reset
+    MotorHoursNotReset, // the operator cancelled the question
+    MotorHoursFailed, // no answer or a refusal: "Ошибка связи с устройством!" was shown
+    ValueChanged, // the editor's value went into the row, marked
+    ValueUnchanged, // the editor was cancelled or gave the value the row had
 };
 
 // The window runs pcChange after these, so that the actions follow the lock.

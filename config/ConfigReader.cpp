@@ -11,15 +11,14 @@ namespace miv {
 
 namespace {
 
-
 // Marks read from a relay that are no time of day (%1: their numbers).
-const QString invalidTimerMarks =
-    QStringLiteral("Метки времени %1, прочитанные из устройства, не являются временем суток и показаны как 00.00");
+const QString invalidTimerMarks = QStringLiteral(
+        "Метки времени %1, прочитанные из устройства, не являются временем суток и показаны как 00.00");
 
 class Reading
 {
 public:
-    Reading(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
+    Reading(RelaySession &session, Operator &op) : m_session(session), m_op(op) { }
 
     ConfigReadResult run()
     {
@@ -36,7 +35,8 @@ private:
     bool readAll()
     {
         ReplyString reply;
-        if (!read(RelayRegister::firstConfigBlock, RelayRegister::configBlockCount, ConfigReadThreshold::firstBlock, reply))
+        if (!read(RelayRegister::firstConfigBlock, RelayRegister::configBlockCount,
+                  ConfigReadThreshold::firstBlock, reply))
             return false;
         // Before any row is decoded, so that rows 1 and 2 of this read already
         // show the new resolution.
@@ -44,16 +44,19 @@ private:
         for (int row = 0; row <= ConfigRow::lastFirstBlock; ++row)
             putNumeric(row, replyWord(reply, row));
 
-        if (!read(RelayRegister::secondConfigBlock, RelayRegister::configBlockCount, ConfigReadThreshold::secondBlock, reply))
+        if (!read(RelayRegister::secondConfigBlock, RelayRegister::configBlockCount,
+                  ConfigReadThreshold::secondBlock, reply))
             return false;
         for (int row = ConfigRow::firstSecondBlock; row <= ConfigRow::lastNumeric; ++row)
             putNumeric(row, replyWord(reply, row - ConfigRow::firstSecondBlock));
 
-        if (!read(RelayRegister::motorHours, RelayRegister::motorHoursCount, ConfigReadThreshold::motorHours, reply))
+        if (!read(RelayRegister::motorHours, RelayRegister::motorHoursCount,
+                  ConfigReadThreshold::motorHours, reply))
             return false;
         putMotorHours(reply);
 
-        if (!read(RelayRegister::switchWords, RelayRegister::switchWordCount, ConfigReadThreshold::switchWords, reply))
+        if (!read(RelayRegister::switchWords, RelayRegister::switchWordCount,
+                  ConfigReadThreshold::switchWords, reply))
             return false;
         putSwitches(replyWord(reply, 0), replyWord(reply, 1));
         m_session.configGrid.enableSwitchedOn();
@@ -67,14 +70,15 @@ private:
     bool readTimer()
     {
         ReplyString reply;
-        if (!read(RelayRegister::motorHours, RelayRegister::motorHoursWithTimerMarksCount, ConfigReadThreshold::timerMarks, reply))
+        if (!read(RelayRegister::motorHours, RelayRegister::motorHoursWithTimerMarksCount,
+                  ConfigReadThreshold::timerMarks, reply))
             return false;
         std::array<quint16, TimerSchedule::markCount> words{};
         for (int i = 0; i < TimerSchedule::markCount; ++i)
             words[size_t(i)] = replyWord(reply, RelayRegister::timerMarksInMotorHoursRead + i);
         if (m_session.timer.decodeMarks(words) > 0)
             m_op.message(Operator::Icon::Warning,
-                                 invalidTimerMarks.arg(m_session.timer.invalidMarkList()));
+                         invalidTimerMarks.arg(m_session.timer.invalidMarkList()));
         if (!read(RelayRegister::timerSwitches, 1, ConfigReadThreshold::timerSwitches, reply))
             return false;
         m_session.timer.decodeSwitches(replyWord(reply, 0));
@@ -100,14 +104,17 @@ private:
         grid.setRelayText(row, text);
     }
 
-    void putNumeric(int row, quint16 raw) { putValue(row, formatValue(m_session.catalogue.step(row), raw, m_session.decimalSeparator)); }
+    void putNumeric(int row, quint16 raw)
+    {
+        putValue(row, formatValue(m_session.catalogue.step(row), raw, m_session.decimalSeparator));
+    }
 
     void putMotorHours(const ReplyString &reply)
     {
         const quint32 hours = quint32(replyWord(reply, 0)) << 16 | replyWord(reply, 1);
         const int minutes = replyWord(reply, 2) & 0xFF;
         m_session.configGrid.setText(ConfigRow::motorHours, ConfigGrid::Value,
-                               QStringLiteral("%1 ч. %2 мин.").arg(hours).arg(minutes));
+                                     QStringLiteral("%1 ч. %2 мин.").arg(hours).arg(minutes));
     }
 
     void putSwitches(quint16 w0, quint16 w1)

@@ -7,7 +7,7 @@ struct RelaySession;
 
 enum class ConfigReadResult {
     Complete, // every read was accepted
-    Failed,   // a read was not accepted or the port failed; the operator was told
+    Failed, // a read was not accepted or the port failed; the operator was told
 };
 
 // The configuration read of "Получить": six reads in a fixed order, each
@@ -29,11 +29,11 @@ ConfigReadResult readConfiguration(RelaySession &session, Operator &op);
 // Shortest reply string each read accepts. A reply string is the frame
 // without CRC: address, function, byte count, then 2 bytes per register.
 namespace ConfigReadThreshold {
-constexpr int firstBlock = 10;   // 0x50/32
-constexpr int secondBlock = 10;  // 0x60/32
-constexpr int motorHours = 10;   // 0x70/8
-constexpr int switchWords = 7;   // 0x80/2: 3 + 2 × 2, the whole reply; no answer is shorter
-constexpr int timerMarks = 5;    // 0x70/11
+constexpr int firstBlock = 10; // 0x50/32
+constexpr int secondBlock = 10; // 0x60/32
+constexpr int motorHours = 10; // 0x70/8
+constexpr int switchWords = 7; // 0x80/2: 3 + 2 × 2, the whole reply; no answer is shorter
+constexpr int timerMarks = 5; // 0x70/11
 constexpr int timerSwitches = 5; // 0x82/1
 } // namespace ConfigReadThreshold
 

@@ -18,7 +18,8 @@ bool isRatioDependent(int row)
 // text is a plain decimal number with no more decimals than that.
 std::optional<quint32> exactRaw(const QString &text, int decimals, QChar decimalSeparator)
 {
-    static const QRegularExpression plain(QStringLiteral("^\\s*(\\d{1,6})(?:[.,](\\d{1,6}))?\\s*$"));
+    static const QRegularExpression plain(
+            QStringLiteral("^\\s*(\\d{1,6})(?:[.,](\\d{1,6}))?\\s*$"));
     const QRegularExpressionMatch match = plain.match(text);
     if (!match.hasMatch())
         return std::nullopt;
@@ -77,8 +78,8 @@ QString stepOfCurrentRow(const ParameterCatalogue &catalogue, int row, std::opti
     return catalogue.step(row);
 }
 
-RowCheck checkRow(const ParameterCatalogue &catalogue, int row, const QString &text, std::optional<int> ratio,
-                  int deviceType, QChar decimalSeparator)
+RowCheck checkRow(const ParameterCatalogue &catalogue, int row, const QString &text,
+                  std::optional<int> ratio, int deviceType, QChar decimalSeparator)
 {
     if (row < 0 || row > ConfigRow::lastSwitch)
         return rejected();

@@ -38,14 +38,15 @@ QString rowLines(const RelaySession &session, const QList<int> &rows)
 {
     QStringList lines;
     for (int row : rows)
-        lines << session.catalogue.record(row).name + QStringLiteral(": ") + valueTextOf(session.configGrid, row);
+        lines << session.catalogue.record(row).name + QStringLiteral(": ")
+                        + valueTextOf(session.configGrid, row);
     return lines.join(u'\n');
 }
 
 class Writing
 {
 public:
-    Writing(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
+    Writing(RelaySession &session, Operator &op) : m_session(session), m_op(op) { }
 
     ConfigWriteResult run()
     {
@@ -59,7 +60,8 @@ public:
             writeSwitchWord(1);
         } catch (const LinkError &error) {
             m_result.outcome = ConfigWriteResult::Outcome::LinkFailed;
-            m_op.message(Operator::Icon::Error, interruptedWriteText(linkFailureText(m_session, error)));
+            m_op.message(Operator::Icon::Error,
+                         interruptedWriteText(linkFailureText(m_session, error)));
             return m_result;
         }
         finish();
@@ -112,17 +114,17 @@ private:
     bool checkMarkedRows()
     {
         const ConfigGrid &grid = m_session.configGrid;
-        const auto ratio = ConfigValidation::ratioFromText(grid.text(ConfigRow::ratio, ConfigGrid::Value),
-                                                           m_session.decimalSeparator);
+        const auto ratio = ConfigValidation::ratioFromText(
+                grid.text(ConfigRow::ratio, ConfigGrid::Value), m_session.decimalSeparator);
         for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
             if (!toBeSent(row)) {
                 if (grid.isMarked(row))
                     m_result.unchangedRows.append(row);
                 continue;
             }
-            const ConfigValidation::RowCheck check =
-                ConfigValidation::checkRow(m_session.catalogue, row, valueText(row), ratio,
-                                           m_session.device.typeCode, m_session.decimalSeparator);
+            const ConfigValidation::RowCheck check = ConfigValidation::checkRow(
+                    m_session.catalogue, row, valueText(row), ratio, m_session.device.typeCode,
+                    m_session.decimalSeparator);
             if (check.verdict == ConfigValidation::Verdict::Rejected)
                 m_result.refusedRows.append(row);
             else if (check.raw)
@@ -132,7 +134,7 @@ private:
             return true;
         m_result.outcome = ConfigWriteResult::Outcome::Refused;
         m_op.message(Operator::Icon::Error,
-                             Texts::configValuesInvalid.arg(rowLines(m_session, m_result.refusedRows)));
+                     Texts::configValuesInvalid.arg(rowLines(m_session, m_result.refusedRows)));
         return false;
     }
 
@@ -151,9 +153,12 @@ private:
         QStringList changes;
         for (int row : rows)
             changes << grid.text(row, ConfigGrid::Name) + QStringLiteral(": ") + grid.relayText(row)
-                    + QStringLiteral(" → ") + grid.text(row, ConfigGrid::Value);
-        const auto hex = [](quint16 word) { return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0')); };
-        return {reg, false, changes.join(QStringLiteral("; ")), hex(relaySwitchWord(group)), hex(switchWord(grid, group))};
+                            + QStringLiteral(" → ") + grid.text(row, ConfigGrid::Value);
+        const auto hex = [](quint16 word) {
+            return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+        };
+        return {reg, false, changes.join(QStringLiteral("; ")), hex(relaySwitchWord(group)),
+                hex(switchWord(grid, group))};
     }
 
     // The word of switch register `group` as the relay reported its rows.
@@ -173,7 +178,8 @@ private:
             if (!m_values.contains(row))
                 continue;
             const quint32 reg = parseHex(m_session.catalogue.record(row).reg);
-            const AuditWrite what{quint16(reg), false, grid.text(row, ConfigGrid::Name), grid.relayText(row), valueText(row)};
+            const AuditWrite what{quint16(reg), false, grid.text(row, ConfigGrid::Name),
+                                  grid.relayText(row), valueText(row)};
             if (write(what, m_values.at(row))) {
                 grid.unmark(row);
                 m_result.writtenRows.append(row);
@@ -213,7 +219,8 @@ private:
         };
         QList<int> unconfirmed;
         for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
-            const bool sent = row <= ConfigRow::lastNumeric ? m_values.contains(row) : toBeSent(row);
+            const bool sent =
+                    row <= ConfigRow::lastNumeric ? m_values.contains(row) : toBeSent(row);
             if (sent && !answered(row))
                 unconfirmed.append(row);
         }
@@ -231,8 +238,9 @@ private:
         for (int row : std::as_const(m_result.unchangedRows))
             m_session.configGrid.unmark(row);
         if (!m_result.refusedRows.isEmpty())
-            m_op.message(Operator::Icon::Warning,
-                                 Texts::configValuesNotTaken.arg(rowLines(m_session, m_result.refusedRows)));
+            m_op.message(
+                    Operator::Icon::Warning,
+                    Texts::configValuesNotTaken.arg(rowLines(m_session, m_result.refusedRows)));
         m_result.readBack = readConfiguration(m_session, m_op) == ConfigReadResult::Complete;
     }
 

@@ -9,19 +9,20 @@ class ConfigGrid;
 class Operator;
 struct RelaySession;
 
-struct ConfigWriteResult {
+struct ConfigWriteResult
+{
     enum class Outcome {
-        Written,   // everything was sent; the lock is on and the grid was re-read
-        Refused,   // a marked row holds no valid value: nothing was sent, nothing changed
+        Written, // everything was sent; the lock is on and the grid was re-read
+        Refused, // a marked row holds no valid value: nothing was sent, nothing changed
         LinkFailed // a write got no answer: stopped there, flags unchanged, nothing re-read
     };
     Outcome outcome = Outcome::Refused;
-    QList<int> writtenRows;  // rows whose value (or switch word) the relay took, in order
-    QList<int> refusedRows;  // Refused: the rows that failed the check; Written: the
-                             // marked rows the relay refused (they keep their marks)
+    QList<int> writtenRows; // rows whose value (or switch word) the relay took, in order
+    QList<int> refusedRows; // Refused: the rows that failed the check; Written: the
+                            // marked rows the relay refused (they keep their marks)
     QList<int> unchangedRows; // marked rows that still show what the relay reported:
                               // not checked, not sent (the relay holds them)
-    bool readBack = false;   // Written: the re-read was complete
+    bool readBack = false; // Written: the re-read was complete
 
     // The window runs pcChange after a write that went through.
     bool needsTabRefresh() const { return outcome == Outcome::Written; }

@@ -36,7 +36,8 @@ std::optional<RelayOutcome> identifyAndRead(RelaySession &session, Operator &op,
         return outcome(address, RelayOutcome::Verdict::NoLink, QStringLiteral("not identified"));
     session.configGrid.fillFromCatalogue(session.catalogue);
     if (readConfiguration(session, op) != ConfigReadResult::Complete)
-        return outcome(address, RelayOutcome::Verdict::NoLink, QStringLiteral("configuration not read"));
+        return outcome(address, RelayOutcome::Verdict::NoLink,
+                       QStringLiteral("configuration not read"));
     return std::nullopt;
 }
 
@@ -46,9 +47,15 @@ QString summaryLine(const RelayOutcome &outcome, const QString &doneWord)
 {
     QString verdict;
     switch (outcome.verdict) {
-    case RelayOutcome::Verdict::Done: verdict = doneWord; break;
-    case RelayOutcome::Verdict::Refused: verdict = QStringLiteral("refused"); break;
-    case RelayOutcome::Verdict::NoLink: verdict = QStringLiteral("no link"); break;
+    case RelayOutcome::Verdict::Done:
+        verdict = doneWord;
+        break;
+    case RelayOutcome::Verdict::Refused:
+        verdict = QStringLiteral("refused");
+        break;
+    case RelayOutcome::Verdict::NoLink:
+        verdict = QStringLiteral("no link");
+        break;
     }
     return QStringLiteral("%1\t%2\t%3").arg(outcome.address).arg(verdict, outcome.reason);
 }
@@ -65,16 +72,20 @@ RelayOutcome::Verdict worstVerdict(const QList<RelayOutcome> &outcomes)
     return worst;
 }
 
-RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 address, const QString &file)
+RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 address,
+                                 const QString &file)
 {
     using Verdict = RelayOutcome::Verdict;
     if (const auto failed = identifyAndRead(session, op, address))
         return *failed;
 
     switch (PasswordAccess::unlock(op, session.device, session.flags)) {
-    case PasswordAccess::Unlock::Unlocked: break;
-    case PasswordAccess::Unlock::WrongPassword: return outcome(address, Verdict::Refused, QStringLiteral("wrong password"));
-    case PasswordAccess::Unlock::Cancelled: return outcome(address, Verdict::Refused, QStringLiteral("no password"));
+    case PasswordAccess::Unlock::Unlocked:
+        break;
+    case PasswordAccess::Unlock::WrongPassword:
+        return outcome(address, Verdict::Refused, QStringLiteral("wrong password"));
+    case PasswordAccess::Unlock::Cancelled:
+        return outcome(address, Verdict::Refused, QStringLiteral("no password"));
     }
 
     const SettingsFile::LoadResult loaded = SettingsFile::load(file, session, op);
@@ -82,29 +93,35 @@ RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 add
         return outcome(address, Verdict::Refused, QStringLiteral("file not read: ") + loaded.error);
     if (!loaded.complete())
         return outcome(address, Verdict::Refused,
-                       QStringLiteral("values not taken: ") + loaded.rejectedKeys.join(QStringLiteral(", ")));
+                       QStringLiteral("values not taken: ")
+                               + loaded.rejectedKeys.join(QStringLiteral(", ")));
 
     const ConfigWriteResult written = writeConfiguration(session, op);
     switch (written.outcome) {
     case ConfigWriteResult::Outcome::Refused:
-        return outcome(address, Verdict::Refused, QStringLiteral("rows failing the check: ") + rowList(written.refusedRows));
+        return outcome(address, Verdict::Refused,
+                       QStringLiteral("rows failing the check: ") + rowList(written.refusedRows));
     case ConfigWriteResult::Outcome::LinkFailed:
         return outcome(address, Verdict::NoLink,
-                       QStringLiteral("no answer during the write after %1 rows").arg(written.writtenRows.size()));
+                       QStringLiteral("no answer during the write after %1 rows")
+                               .arg(written.writtenRows.size()));
     case ConfigWriteResult::Outcome::Written:
         break;
     }
     if (!written.refusedRows.isEmpty())
         return outcome(address, Verdict::Refused,
-                       QStringLiteral("rows refused by the relay: ") + rowList(written.refusedRows));
+                       QStringLiteral("rows refused by the relay: ")
+                               + rowList(written.refusedRows));
     if (!written.readBack)
         return outcome(address, Verdict::NoLink, QStringLiteral("written, not read back"));
-    return outcome(address, Verdict::Done, QStringLiteral("%1 rows sent, %2 unchanged")
-                                               .arg(written.writtenRows.size())
-                                               .arg(written.unchangedRows.size()));
+    return outcome(address, Verdict::Done,
+                   QStringLiteral("%1 rows sent, %2 unchanged")
+                           .arg(written.writtenRows.size())
+                           .arg(written.unchangedRows.size()));
 }
 
-RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 address, const QString &file)
+RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 address,
+                                const QString &file)
 {
     if (const auto failed = identifyAndRead(session, op, address))
         return *failed;
@@ -116,8 +133,10 @@ RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 addr
     return outcome(address, RelayOutcome::Verdict::Done, file);
 }
 
-QList<RelayOutcome> runOnRelays(const QList<quint8> &addresses, const std::function<RelaySession &()> &freshSession,
-                                const RelayStep &step, const std::function<void(const RelayOutcome &)> &done)
+QList<RelayOutcome> runOnRelays(const QList<quint8> &addresses,
+                                const std::function<RelaySession &()> &freshSession,
+                                const RelayStep &step,
+                                const std::function<void(const RelayOutcome &)> &done)
 {
     QList<RelayOutcome> outcomes;
     for (quint8 address : addresses) {

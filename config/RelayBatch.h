@@ -13,7 +13,8 @@ struct RelaySession;
 // at once: each relay is worked on by itself, on a session of its own, and
 // ends with one line of the summary.
 
-struct RelayOutcome {
+struct RelayOutcome
+{
     enum class Verdict { Done, Refused, NoLink };
     quint8 address = 0;
     Verdict verdict = Verdict::NoLink;
@@ -36,18 +37,22 @@ RelayOutcome::Verdict worstVerdict(const QList<RelayOutcome> &outcomes);
 // Only a relay that passed all of it is written to; a relay refused before
 // the write gets no write at all. Written but a row refused by the relay:
 // Refused; no answer during the write or the read back: NoLink.
-RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 address, const QString &file);
+RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 address,
+                                 const QString &file);
 
 // Identifies the relay at `address`, reads its configuration and saves it to
 // `file` (NoLink when it does not answer, Refused when the file cannot be written).
-RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 address, const QString &file);
+RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 address,
+                                const QString &file);
 
 // Runs `step` for every address in turn, each on the session `freshSession`
 // hands out for it, so that nothing of one relay (its identification, values,
 // password or marks) reaches the next. `done` (may be empty) is told each
 // outcome as soon as it is known.
 using RelayStep = std::function<RelayOutcome(RelaySession &session, quint8 address)>;
-QList<RelayOutcome> runOnRelays(const QList<quint8> &addresses, const std::function<RelaySession &()> &freshSession,
-                                const RelayStep &step, const std::function<void(const RelayOutcome &)> &done = {});
+QList<RelayOutcome> runOnRelays(const QList<quint8> &addresses,
+                                const std::function<RelaySession &()> &freshSession,
+                                const RelayStep &step,
+                                const std::function<void(const RelayOutcome &)> &done = {});
 
 } // namespace miv

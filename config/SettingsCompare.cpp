@@ -28,11 +28,10 @@ QString markText(const TimerMark &mark)
 class Comparing
 {
 public:
-    Comparing(const RelaySession &session, const IniFile &file, const SettingsFile::LoadResult &loaded,
-              const RelaySession &scratch)
+    Comparing(const RelaySession &session, const IniFile &file,
+              const SettingsFile::LoadResult &loaded, const RelaySession &scratch)
         : m_session(session), m_file(file), m_rejected(loaded.rejectedKeys), m_scratch(scratch)
-    {
-    }
+    { }
 
     QList<SettingsDifference> run()
     {
@@ -51,14 +50,16 @@ private:
     }
 
     // Whether the key is missing or rejected; such a key is listed as such.
-    bool listedAsMissingOrRejected(int row, const QString &section, const QString &key, const QString &relayText)
+    bool listedAsMissingOrRejected(int row, const QString &section, const QString &key,
+                                   const QString &relayText)
     {
         if (!m_file.hasKey(section, key)) {
             add(SettingsDifference::Kind::NotInFile, row, key, relayText, {});
             return true;
         }
         if (m_rejected.contains(key)) {
-            add(SettingsDifference::Kind::Rejected, row, key, relayText, m_file.value(section, key));
+            add(SettingsDifference::Kind::Rejected, row, key, relayText,
+                m_file.value(section, key));
             return true;
         }
         return false;
@@ -68,7 +69,8 @@ private:
     {
         const QString key = m_session.configGrid.text(row, ConfigGrid::Name);
         const QString relayText = m_session.configGrid.relayText(row);
-        if (key.isEmpty() || listedAsMissingOrRejected(row, SettingsFile::parametersSection, key, relayText))
+        if (key.isEmpty()
+            || listedAsMissingOrRejected(row, SettingsFile::parametersSection, key, relayText))
             return;
         const QString fileText = valueTextOf(m_scratch.configGrid, row);
         if (fileText != relayText)
@@ -81,7 +83,8 @@ private:
         for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
             const QString key = SettingsFile::markKey(mark);
             const TimerMark relayMark = TimerMark::fromWord(relay.readMarkWord(mark - 1));
-            if (listedAsMissingOrRejected(-1, SettingsFile::timersSection, key, markText(relayMark)))
+            if (listedAsMissingOrRejected(-1, SettingsFile::timersSection, key,
+                                          markText(relayMark)))
                 continue;
             const QTime fileTime = m_scratch.timer.marks[size_t(mark - 1)].time;
             // The relay keeps hours and minutes: seconds in the file are not written.
@@ -93,8 +96,9 @@ private:
         if (relay.readSwitchWord())
             relaySwitches.decodeSwitches(*relay.readSwitchWord());
         for (int button = 1; button <= TimerSchedule::buttonCount; ++button) {
-            const QString key =
-                button < TimerSchedule::buttonCount ? SettingsFile::intervalKey(button) : SettingsFile::timerKey;
+            const QString key = button < TimerSchedule::buttonCount
+                    ? SettingsFile::intervalKey(button)
+                    : SettingsFile::timerKey;
             const QString relayText = relaySwitches.buttons[size_t(button - 1)];
             if (listedAsMissingOrRejected(-1, SettingsFile::timersSection, key, relayText))
                 continue;
@@ -119,7 +123,8 @@ void prepareScratch(const RelaySession &session, RelaySession &scratch)
     scratch.catalogue = session.catalogue;
     scratch.decimalSeparator = session.decimalSeparator;
     const ConfigGrid &grid = session.configGrid;
-    if (const auto ratio = ConfigValidation::ratioFromText(grid.relayText(ConfigRow::ratio), session.decimalSeparator))
+    if (const auto ratio = ConfigValidation::ratioFromText(grid.relayText(ConfigRow::ratio),
+                                                           session.decimalSeparator))
         scratch.catalogue.applyRatio(*ratio);
     scratch.configGrid.fillFromCatalogue(scratch.catalogue);
     for (int row = 0; row < ConfigRow::count; ++row) {

@@ -8,24 +8,26 @@ namespace miv {
 struct RelaySession;
 
 // One place where the relay and a settings file disagree.
-struct SettingsDifference {
+struct SettingsDifference
+{
     enum class Kind {
-        Differs,   // both hold a value, and they are not the same
+        Differs, // both hold a value, and they are not the same
         NotInFile, // the file has no key for it
-        Rejected,  // the file's value would not be loaded (fileText: as the file holds it)
+        Rejected, // the file's value would not be loaded (fileText: as the file holds it)
     };
     Kind kind = Kind::Differs;
-    int row = -1;      // grid row 0-31; -1 for the timer schedule
-    QString item;      // the row's name, or the timer key ("Метка1", "Интервал1", "Таймер")
+    int row = -1; // grid row 0-31; -1 for the timer schedule
+    QString item; // the row's name, or the timer key ("Метка1", "Интервал1", "Таймер")
     QString relayText; // as the relay reported it at the last read
-    QString fileText;  // as loading the file would show it (Rejected: the file's text)
+    QString fileText; // as loading the file would show it (Rejected: the file's text)
 
     bool operator==(const SettingsDifference &) const = default;
 };
 
-struct SettingsComparison {
+struct SettingsComparison
+{
     enum class Outcome {
-        Compared,   // see differences
+        Compared, // see differences
         NothingRead, // the relay's configuration was not read yet: nothing compared
         Unreadable, // the file could not be read (error)
     };

@@ -44,7 +44,8 @@ void writeParameters(IniFile &file, const ConfigGrid &grid)
 void writeTimers(IniFile &file, const TimerSchedule &timer)
 {
     for (int mark = 1; mark <= TimerSchedule::markCount; ++mark)
-        file.setValue(timersSection, markKey(mark), timer.marks[size_t(mark - 1)].time.toString(timeFormat));
+        file.setValue(timersSection, markKey(mark),
+                      timer.marks[size_t(mark - 1)].time.toString(timeFormat));
     for (int interval = 1; interval < TimerSchedule::buttonCount; ++interval)
         file.setValue(timersSection, intervalKey(interval), timer.buttons[size_t(interval - 1)]);
     file.setValue(timersSection, timerKey, timer.buttons[TimerSchedule::buttonCount - 1]);
@@ -58,17 +59,19 @@ bool isCaption(const QString &text)
 }
 
 // What the file says about one parameter row.
-struct RowPlan {
+struct RowPlan
+{
     enum class Kind { Missing, Take, LeaveAsIs, Rejected };
     Kind kind = Kind::Missing;
     QString text; // Take: the value as the grid shows it; LeaveAsIs: what the relay shows there;
-                  // Missing: a current row's kept value at the file's resolution, when it reads otherwise
+                  // Missing: a current row's kept value at the file's resolution, when it reads
+                  // otherwise
 };
 
 class Loading
 {
 public:
-    Loading(const IniFile &file, RelaySession &session) : m_file(file), m_session(session) {}
+    Loading(const IniFile &file, RelaySession &session) : m_file(file), m_session(session) { }
 
     QStringList run()
     {
@@ -87,8 +90,9 @@ private:
     // else the one the grid keeps (row 0 does not change then).
     std::optional<int> effectiveRatio(const RowPlan &ratioPlan) const
     {
-        const QString text = ratioPlan.kind == RowPlan::Kind::Take ? ratioPlan.text
-                                                                   : m_session.configGrid.text(ConfigRow::ratio, ConfigGrid::Value);
+        const QString text = ratioPlan.kind == RowPlan::Kind::Take
+                ? ratioPlan.text
+                : m_session.configGrid.text(ConfigRow::ratio, ConfigGrid::Value);
         return ConfigValidation::ratioFromText(text, m_session.decimalSeparator);
     }
 
@@ -97,9 +101,9 @@ private:
         const QString key = keyOf(row);
         if (key.isEmpty() || !hasKey(key))
             return {};
-        const ConfigValidation::RowCheck check =
-            ConfigValidation::checkRow(m_session.catalogue, row, m_file.value(parametersSection, key), ratio,
-                                       m_session.device.typeCode, m_session.decimalSeparator);
+        const ConfigValidation::RowCheck check = ConfigValidation::checkRow(
+                m_session.catalogue, row, m_file.value(parametersSection, key), ratio,
+                m_session.device.typeCode, m_session.decimalSeparator);
         switch (check.verdict) {
         case ConfigValidation::Verdict::Accepted:
             return {RowPlan::Kind::Take, check.text};
@@ -140,11 +144,13 @@ private:
             if (m_plans[size_t(row)].kind != RowPlan::Kind::Missing || kept.isEmpty())
                 continue;
             const ConfigValidation::RowCheck check = ConfigValidation::checkRow(
-                m_session.catalogue, row, kept, ratio, m_session.device.typeCode, m_session.decimalSeparator);
+                    m_session.catalogue, row, kept, ratio, m_session.device.typeCode,
+                    m_session.decimalSeparator);
             if (check.verdict == ConfigValidation::Verdict::Rejected)
                 m_plans[size_t(row)] = {RowPlan::Kind::Rejected, {}};
             else if (check.text != kept)
-                m_plans[size_t(row)].text = check.text; // the same value at the new resolution ("25,0" as "25")
+                m_plans[size_t(row)].text =
+                        check.text; // the same value at the new resolution ("25,0" as "25")
         }
     }
 
@@ -161,12 +167,14 @@ private:
             const RowPlan &plan = m_plans[size_t(row)];
             if (plan.kind == RowPlan::Kind::Rejected)
                 continue; // keeps its text and its mark state
-            if (plan.kind == RowPlan::Kind::Take || (plan.kind == RowPlan::Kind::Missing && !plan.text.isEmpty()))
+            if (plan.kind == RowPlan::Kind::Take
+                || (plan.kind == RowPlan::Kind::Missing && !plan.text.isEmpty()))
                 grid.setText(row, ConfigGrid::Value, plan.text);
             // A row left as it is keeps what the reading put there; before any
             // reading it is empty, and an empty value saved would be refused
             // by the next load: it shows what the relay would show.
-            if (plan.kind == RowPlan::Kind::LeaveAsIs && grid.text(row, ConfigGrid::Value).isEmpty())
+            if (plan.kind == RowPlan::Kind::LeaveAsIs
+                && grid.text(row, ConfigGrid::Value).isEmpty())
                 grid.setText(row, ConfigGrid::Value, plan.text);
             grid.mark(row);
         }
@@ -177,7 +185,8 @@ private:
     {
         TimerSchedule &timer = m_session.timer;
         for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
-            const QString text = m_file.value(timersSection, markKey(mark), QStringLiteral("00:00:00"));
+            const QString text =
+                    m_file.value(timersSection, markKey(mark), QStringLiteral("00:00:00"));
             const std::optional<QTime> time = parseTimeOfDay(text);
             if (!time) {
                 m_rejected << markKey(mark); // the mark stays as it was
@@ -186,7 +195,8 @@ private:
             timer.marks[size_t(mark - 1)] = {*time, TimerSchedule::markWord(*time), true};
         }
         for (int button = 1; button <= TimerSchedule::buttonCount; ++button) {
-            const QString key = button < TimerSchedule::buttonCount ? intervalKey(button) : timerKey;
+            const QString key =
+                    button < TimerSchedule::buttonCount ? intervalKey(button) : timerKey;
             const QString caption = m_file.value(timersSection, key);
             if (!isCaption(caption)) {
                 m_rejected << key;
@@ -234,7 +244,8 @@ QString withDefaultSuffix(const QString &path)
 
 std::optional<QTime> parseTimeOfDay(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral("^\\s*([0-9]{1,2}):([0-9]{2})(?::([0-9]{2}))?\\s*$"));
+    static const QRegularExpression form(
+            QStringLiteral("^\\s*([0-9]{1,2}):([0-9]{2})(?::([0-9]{2}))?\\s*$"));
     const QRegularExpressionMatch match = form.match(text);
     if (!match.hasMatch())
         return std::nullopt;

@@ -31,7 +31,7 @@ QString withDefaultSuffix(const QString &path);
 // Section and key names of the file.
 inline const QString parametersSection = QStringLiteral("Параметры");
 inline const QString timersSection = QStringLiteral("Таймеры");
-QString markKey(int mark);         // "Метка1".."Метка5", mark 1..5
+QString markKey(int mark); // "Метка1".."Метка5", mark 1..5
 QString intervalKey(int interval); // "Интервал1".."Интервал6", interval 1..6
 inline const QString timerKey = QStringLiteral("Таймер");
 
@@ -46,23 +46,25 @@ std::optional<QTime> parseTimeOfDay(const QString &text);
 // a whole only when everything could be written, so a failed save leaves the
 // earlier file as it was. Change marks and unwrittenChanges are not touched.
 // False with `error` (naming the file and the reason) when it failed.
-bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, QString *error = nullptr);
+bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer,
+          QString *error = nullptr);
 
 // The same, telling the operator about a failure (nothing on success).
 bool save(const QString &path, const ConfigGrid &grid, const TimerSchedule &timer, Operator &op);
 
 // ---- Loading -----------------------------------------------------------
 
-struct LoadResult {
+struct LoadResult
+{
     enum class Outcome {
-        Loaded,     // the file was read; see rejectedKeys for values not taken
+        Loaded, // the file was read; see rejectedKeys for values not taken
         Unreadable, // the file could not be read at all: nothing was changed
-        Cancelled,  // the operator cancelled the file dialog: nothing was changed
+        Cancelled, // the operator cancelled the file dialog: nothing was changed
     };
     Outcome outcome = Outcome::Unreadable;
     QStringList rejectedKeys; // keys whose value was not taken, rows 0-31, then the timer keys
-    QString error;            // Unreadable: the file and the reason
-    QStringList notices;      // Loaded: keys and sections that appear twice (the first value counts)
+    QString error; // Unreadable: the file and the reason
+    QStringList notices; // Loaded: keys and sections that appear twice (the first value counts)
 
     bool loaded() const { return outcome == Outcome::Loaded; }
     bool complete() const { return loaded() && rejectedKeys.isEmpty(); }

@@ -17,7 +17,8 @@ namespace {
 
 // True when the relay took the word; no answer and a refusal are failures,
 // and `failure` then says what the operator is told (a lost port as lost).
-bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value, QString &failure)
+bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value,
+               QString &failure)
 {
     try {
         if (!RelayBus::isExceptionReply(auditedWrite(session, op, what, value)))
@@ -32,7 +33,8 @@ bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quin
 QString markText(quint16 word)
 {
     const TimerMark mark = TimerMark::fromWord(word);
-    return mark.valid ? mark.time.toString(QStringLiteral("HH:mm")) : QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+    return mark.valid ? mark.time.toString(QStringLiteral("HH:mm"))
+                      : QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
 }
 
 QString switchText(quint16 word)
@@ -46,14 +48,17 @@ bool writeAll(RelaySession &session, Operator &op, QString &failure)
     for (int i = 0; i < TimerSchedule::markCount; ++i) {
         const quint16 reg = quint16(RelayRegister::firstTimerMark + i);
         const quint16 word = TimerSchedule::markWord(timer.marks[size_t(i)].time);
-        if (!writeWord(session, op, {reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)), markText(word)}, word, failure))
+        if (!writeWord(session, op,
+                       {reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)),
+                        markText(word)},
+                       word, failure))
             return false;
     }
     const QString before = timer.readSwitchWord() ? switchText(*timer.readSwitchWord()) : QString();
-    const AuditWrite switches{RelayRegister::timerSwitches, false, SettingsFile::timerKey, before, switchText(timer.switchWord())};
+    const AuditWrite switches{RelayRegister::timerSwitches, false, SettingsFile::timerKey, before,
+                              switchText(timer.switchWord())};
     return writeWord(session, op, switches, timer.switchWord(), failure);
 }
-
 
 } // namespace
 
@@ -72,7 +77,8 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
     }
     if (session.flags.editingLocked) {
         const auto unlock = PasswordAccess::unlock(op, session.device, session.flags);
-        return unlock == PasswordAccess::Unlock::Unlocked ? TimerWriteResult::Unlocked : TimerWriteResult::StillLocked;
+        return unlock == PasswordAccess::Unlock::Unlocked ? TimerWriteResult::Unlocked
+                                                          : TimerWriteResult::StillLocked;
     }
     const QString invalid = session.timer.invalidMarkList();
     if (!invalid.isEmpty()) {

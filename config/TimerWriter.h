@@ -7,13 +7,13 @@ class TimerSchedule;
 struct RelaySession;
 
 enum class TimerWriteResult {
-    NothingRead,   // no schedule read yet (bu07 without caption): nothing happened
-    Unlocked,      // the password was right; nothing written (the caller runs pcChange)
-    StillLocked,   // the prompt was cancelled or the password wrong; nothing written
-    InvalidMarks,  // marks that are no time of day: refused, the operator was told
-    OtherRelay,    // the schedule belongs to another relay than the selected one: refused, told
-    LinkFailed,    // a write got no answer or a refusal: later ones not sent, lock unchanged
-    Written,       // all six written, lock set, read back (the caller runs pcChange)
+    NothingRead, // no schedule read yet (bu07 without caption): nothing happened
+    Unlocked, // the password was right; nothing written (the caller runs pcChange)
+    StillLocked, // the prompt was cancelled or the password wrong; nothing written
+    InvalidMarks, // marks that are no time of day: refused, the operator was told
+    OtherRelay, // the schedule belongs to another relay than the selected one: refused, told
+    LinkFailed, // a write got no answer or a refusal: later ones not sent, lock unchanged
+    Written, // all six written, lock set, read back (the caller runs pcChange)
 };
 
 // Whether the window refreshes its actions (pcChange) after this outcome.

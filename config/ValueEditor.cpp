@@ -9,8 +9,7 @@ const QString ValueEditor::aboveMaximum = QStringLiteral("Значение бо�
 
 ValueEditor::ValueEditor(const Operator::ValueEditRequest &request, QChar decimalSeparator)
     : m_request(request), m_separator(decimalSeparator)
-{
-}
+{ }
 
 int ValueEditor::maxLength() const
 {
@@ -25,7 +24,7 @@ QString ValueEditor::format(quint16 raw) const
 QString ValueEditor::rangeText() const
 {
     return QStringLiteral("Диапазон значений [") + format(m_request.minimum) + QStringLiteral("..")
-        + format(m_request.maximum) + QStringLiteral("] с шагом ") + m_request.stepText;
+            + format(m_request.maximum) + QStringLiteral("] с шагом ") + m_request.stepText;
 }
 
 std::optional<QChar> ValueEditor::filterKey(QChar typed, const QString &remaining) const

@@ -52,9 +52,10 @@ public:
     std::optional<QString> spinUp(const QString &field) const;
 
     // What OK makes of the field.
-    struct Accepted {
-        quint16 value = 0;         // raw, within the limits
-        QString text;              // the value formatted at the resolution
+    struct Accepted
+    {
+        quint16 value = 0; // raw, within the limits
+        QString text; // the value formatted at the resolution
         QStringList clampMessages; // belowMinimum and/or aboveMaximum, in that order, when clamped
     };
     // nullopt when the field holds no number: OK is refused and the dialog

@@ -9,20 +9,21 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
+#  include <pwd.h>
+#  include <unistd.h>
 #endif
 
 namespace miv {
 
 namespace {
 
-const QString auditNotWritten =
-    QStringLiteral("Журнал записей в реле не ведётся: не удалось записать %1 (%2). Записи в реле выполняются.");
+const QString auditNotWritten = QStringLiteral(
+        "Журнал записей в реле не ведётся: не удалось записать %1 (%2). Записи в реле выполняются.");
 
 QString targetOf(const AuditWrite &write)
 {
-    const QString number = QStringLiteral("0x") + QStringLiteral("%1").arg(write.number, 4, 16, QLatin1Char('0')).toUpper();
+    const QString number = QStringLiteral("0x")
+            + QStringLiteral("%1").arg(write.number, 4, 16, QLatin1Char('0')).toUpper();
     return write.coil ? QStringLiteral("coil ") + number : number;
 }
 
@@ -52,14 +53,15 @@ QString AuditLog::systemUserName()
     return QStringLiteral("?");
 }
 
-AuditLog::AuditLog(const QString &folder) : m_folder(folder) {}
+AuditLog::AuditLog(const QString &folder) : m_folder(folder) { }
 
 QString AuditLog::filePath() const
 {
     return QDir(m_folder).filePath(fileName);
 }
 
-bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write, const QString &answer, Operator &op)
+bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write,
+                      const QString &answer, Operator &op)
 {
     AuditEntry entry;
     entry.time = QDateTime::currentDateTime();
@@ -75,8 +77,8 @@ bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write, c
 
     QFile file(filePath());
     const bool written = !m_folder.isEmpty() && QDir().mkpath(m_folder)
-        && file.open(QIODevice::WriteOnly | QIODevice::Append)
-        && file.write(toJsonLine(entry) + '\n') >= 0 && file.flush();
+            && file.open(QIODevice::WriteOnly | QIODevice::Append)
+            && file.write(toJsonLine(entry) + '\n') >= 0 && file.flush();
     if (!written && !m_failureTold) {
         m_failureTold = true;
         op.note(auditNotWritten.arg(filePath(), file.errorString()));
@@ -87,16 +89,16 @@ bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write, c
 QByteArray AuditLog::toJsonLine(const AuditEntry &entry)
 {
     const QJsonObject object{
-        {QStringLiteral("time"), entry.time.toString(Qt::ISODate)},
-        {QStringLiteral("user"), entry.user},
-        {QStringLiteral("port"), entry.port},
-        {QStringLiteral("address"), entry.address},
-        {QStringLiteral("factory"), entry.factoryNumber},
-        {QStringLiteral("register"), entry.target},
-        {QStringLiteral("item"), entry.item},
-        {QStringLiteral("old"), entry.oldValue},
-        {QStringLiteral("new"), entry.newValue},
-        {QStringLiteral("answer"), entry.answer},
+            {QStringLiteral("time"), entry.time.toString(Qt::ISODate)},
+            {QStringLiteral("user"), entry.user},
+            {QStringLiteral("port"), entry.port},
+            {QStringLiteral("address"), entry.address},
+            {QStringLiteral("factory"), entry.factoryNumber},
+            {QStringLiteral("register"), entry.target},
+            {QStringLiteral("item"), entry.item},
+            {QStringLiteral("old"), entry.oldValue},
+            {QStringLiteral("new"), entry.newValue},
+            {QStringLiteral("answer"), entry.answer},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -108,7 +110,8 @@ std::optional<AuditEntry> AuditLog::fromJsonLine(const QByteArray &line)
         return std::nullopt;
     const QJsonObject object = document.object();
     AuditEntry entry;
-    entry.time = QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    entry.time =
+            QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
     if (!entry.time.isValid())
         return std::nullopt;
     entry.user = object.value(QStringLiteral("user")).toString();
@@ -126,16 +129,18 @@ std::optional<AuditEntry> AuditLog::fromJsonLine(const QByteArray &line)
 QString AuditLog::readableLine(const AuditEntry &entry)
 {
     QString change = entry.oldValue.isEmpty() && entry.newValue.isEmpty()
-                         ? QStringLiteral("-")
-                         : (entry.oldValue.isEmpty() ? QStringLiteral("?") : entry.oldValue) + QStringLiteral(" → ")
-                               + entry.newValue;
+            ? QStringLiteral("-")
+            : (entry.oldValue.isEmpty() ? QStringLiteral("?") : entry.oldValue)
+                    + QStringLiteral(" → ") + entry.newValue;
     return QStringLiteral("%1  %2  %3  %4/%5  %6 %7  %8  %9")
-        .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), entry.user,
-             entry.port.isEmpty() ? QStringLiteral("-") : entry.port, QString::number(entry.address),
-             QString::number(entry.factoryNumber), entry.target, entry.item, change, entry.answer);
+            .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), entry.user,
+                 entry.port.isEmpty() ? QStringLiteral("-") : entry.port,
+                 QString::number(entry.address), QString::number(entry.factoryNumber), entry.target,
+                 entry.item, change, entry.answer);
 }
 
-std::optional<QList<AuditEntry>> AuditLog::readEntries(const QString &path, const QDateTime &since, QString *error)
+std::optional<QList<AuditEntry>> AuditLog::readEntries(const QString &path, const QDateTime &since,
+                                                       QString *error)
 {
     QList<AuditEntry> entries;
     QFile file(path);

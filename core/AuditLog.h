@@ -11,24 +11,26 @@ namespace miv {
 class Operator;
 
 // One write to a relay as the audit log keeps it.
-struct AuditEntry {
+struct AuditEntry
+{
     QDateTime time;
-    QString user;             // the PC's user name
-    QString port;             // the port the relay was written over
-    int address = 0;          // bus address
-    int factoryNumber = 0;    // the relay's factory number as identified
-    QString target;           // "0x0050" for a register, "coil 0x0300" for a coil
-    QString item;             // what it is: the row's name, "пароль", ...
-    QString oldValue;         // as the grid shows it; empty where there is none
-    QString newValue;         // as the grid shows it; empty for the password
-    QString answer;           // "taken", "refused N" or "no answer"
+    QString user; // the PC's user name
+    QString port; // the port the relay was written over
+    int address = 0; // bus address
+    int factoryNumber = 0; // the relay's factory number as identified
+    QString target; // "0x0050" for a register, "coil 0x0300" for a coil
+    QString item; // what it is: the row's name, "пароль", ...
+    QString oldValue; // as the grid shows it; empty where there is none
+    QString newValue; // as the grid shows it; empty for the password
+    QString answer; // "taken", "refused N" or "no answer"
 
     bool operator==(const AuditEntry &) const = default;
 };
 
 // What one write is, as the writing operation knows it.
-struct AuditWrite {
-    quint16 number = 0;   // the register or the coil
+struct AuditWrite
+{
+    quint16 number = 0; // the register or the coil
     bool coil = false;
     QString item;
     QString oldValue;
@@ -39,7 +41,10 @@ struct AuditWrite {
 namespace AuditAnswer {
 inline const QString taken = QStringLiteral("taken");
 inline const QString noAnswer = QStringLiteral("no answer");
-inline QString refused(int code) { return QStringLiteral("refused %1").arg(code); }
+inline QString refused(int code)
+{
+    return QStringLiteral("refused %1").arg(code);
+}
 } // namespace AuditAnswer
 
 // The audit trail: every write to a relay appends one JSON line to
@@ -68,7 +73,8 @@ public:
 
     // Appends the line of one write to the relay at address/factoryNumber.
     // False when the file could not be written (the operator was told, once).
-    bool record(int address, int factoryNumber, const AuditWrite &write, const QString &answer, Operator &op);
+    bool record(int address, int factoryNumber, const AuditWrite &write, const QString &answer,
+                Operator &op);
 
     // The entry as its JSON line (no line end), and back; nullopt for a line
     // that is no entry.

@@ -11,7 +11,7 @@ const QString changeMark = QStringLiteral("*");
 
 } // namespace
 
-ConfigGrid::ConfigGrid(QObject *parent) : TextGridModel(parent) {}
+ConfigGrid::ConfigGrid(QObject *parent) : TextGridModel(parent) { }
 
 int ConfigGrid::rowCount(const QModelIndex &parent) const
 {

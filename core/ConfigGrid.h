@@ -17,11 +17,11 @@ class ConfigGrid : public TextGridModel
     Q_OBJECT
 public:
     enum Column {
-        Picture,   // "Пункт в меню реле": the view draws the row's picture
-        Name,      // "Название параметра"
-        Value,     // "Значение": value text, switch text or the disabled text
-        Change,    // "Изменение": "*" while an operator change is not written
-        Register,  // hidden: the row's register, four hex digits
+        Picture, // "Пункт в меню реле": the view draws the row's picture
+        Name, // "Название параметра"
+        Value, // "Значение": value text, switch text or the disabled text
+        Change, // "Изменение": "*" while an operator change is not written
+        Register, // hidden: the row's register, four hex digits
         SavedText, // hidden: a disabled row's value text; empty otherwise
         ColumnCount
     };
@@ -30,7 +30,8 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Cell texts; out-of-range cells read as empty and are not written.

@@ -7,15 +7,16 @@ namespace miv {
 
 // The relay identified last. Every bus call goes to networkAddress; 0 means
 // no relay is selected.
-struct CurrentDevice {
+struct CurrentDevice
+{
     quint8 networkAddress = 0;
-    QString deviceName;          // 10 characters from registers 0 to 4
-    quint16 typeCode = 0;        // 6: level sensors, timer lamp, timer schedule
+    QString deviceName; // 10 characters from registers 0 to 4
+    quint16 typeCode = 0; // 6: level sensors, timer lamp, timer schedule
     quint16 softwareVersion = 0; // register 5
-    quint16 factoryNumber = 0;   // register 6
+    quint16 factoryNumber = 0; // register 6
     quint16 configuredAddress = 0; // register 64
-    quint16 interfaceWord = 0;   // register 65
-    QString password;            // 4 characters from registers 66 and 67
+    quint16 interfaceWord = 0; // register 65
+    QString password; // 4 characters from registers 66 and 67
 
     bool hasTimer() const { return typeCode == 6; }
 };

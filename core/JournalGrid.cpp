@@ -4,7 +4,7 @@
 
 namespace miv {
 
-JournalGrid::JournalGrid(QObject *parent) : TextGridModel(parent), m_rows(maximumRows) {}
+JournalGrid::JournalGrid(QObject *parent) : TextGridModel(parent), m_rows(maximumRows) { }
 
 int JournalGrid::rowCount(const QModelIndex &parent) const
 {
@@ -18,8 +18,9 @@ int JournalGrid::columnCount(const QModelIndex &parent) const
 
 const std::array<QString, 4> &JournalGrid::captions()
 {
-    static const std::array<QString, 4> texts = {QStringLiteral("Номер"), QStringLiteral("Дата события"),
-                                                 QStringLiteral("Событие"), QStringLiteral("Информация")};
+    static const std::array<QString, 4> texts = {
+            QStringLiteral("Номер"), QStringLiteral("Дата события"), QStringLiteral("Событие"),
+            QStringLiteral("Информация")};
     return texts;
 }
 

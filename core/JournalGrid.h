@@ -18,12 +18,12 @@ class JournalGrid : public TextGridModel
     Q_OBJECT
 public:
     enum Column {
-        Number,  // "Номер": the position in the list, from 1
-        Date,    // "Дата события"
-        Event,   // "Событие"
+        Number, // "Номер": the position in the list, from 1
+        Date, // "Дата события"
+        Event, // "Событие"
         Details, // "Информация"
-        Spare1,  // hidden, always empty
-        Spare2,  // hidden, always empty
+        Spare1, // hidden, always empty
+        Spare2, // hidden, always empty
         ColumnCount
     };
     static constexpr int maximumRows = 100;
@@ -32,7 +32,8 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Cell texts; cells outside the grid read as empty and are not written.
@@ -41,7 +42,8 @@ public:
 
     // Writes the four visible cells of `row`, growing the grid to reach it
     // (up to maximumRows); a row beyond that is ignored.
-    void setRow(int row, const QString &number, const QString &date, const QString &event, const QString &details);
+    void setRow(int row, const QString &number, const QString &date, const QString &event,
+                const QString &details);
     // Cuts or grows the grid to `rows`, kept within 1..maximumRows. Rows that
     // stay keep their texts; new rows are empty.
     void setRowCount(int rows);

@@ -9,7 +9,8 @@ namespace miv {
 // relay last sent them whole, and the states derived from them.
 // Identification resets the three states; the live-value read fills the
 // blocks, and the display works the states out from them.
-struct LiveValues {
+struct LiveValues
+{
     static constexpr quint16 firstOfBlockA = 16;
     static constexpr int blockACount = 32;
     static constexpr quint16 firstOfBlockB = 112;
@@ -18,8 +19,8 @@ struct LiveValues {
     std::array<quint16, blockACount> blockA{}; // registers 16..47
     std::array<quint16, blockBCount> blockB{}; // registers 112..121
 
-    int loadLampState = 1;      // lamp 7: 0 dark yellow, 1 blinking, 2 red, 3 green
-    int relayState = 0;         // 3 overload, 2 alarm, 1 work, 0 none (register 40)
+    int loadLampState = 1; // lamp 7: 0 dark yellow, 1 blinking, 2 red, 3 green
+    int relayState = 0; // 3 overload, 2 alarm, 1 work, 0 none (register 40)
     int previousRelayState = 0; // relayState of the display before
 
     // Register `reg` of either block; 0 for a register in neither.

@@ -17,19 +17,22 @@ public:
     enum class Answer { Ok, Cancel, No, Yes, Abort };
 
     // What the value editor is given and what it hands back.
-    struct ValueEditRequest {
-        QString caption;     // parameter name
+    struct ValueEditRequest
+    {
+        QString caption; // parameter name
         QString initialText; // the grid's value text
-        QString stepText;    // "1", ".1" or ".01"
+        QString stepText; // "1", ".1" or ".01"
         quint16 minimum = 0; // raw
         quint16 maximum = 0; // raw
     };
-    struct ValueEditResult {
-        QString text;   // the field text as accepted
-        quint16 value;  // raw value accepted by OK
+    struct ValueEditResult
+    {
+        QString text; // the field text as accepted
+        quint16 value; // raw value accepted by OK
     };
     // The three fields of the password change dialog.
-    struct PasswordChange {
+    struct PasswordChange
+    {
         QString oldPassword;
         QString newPassword;
         QString confirmation;
@@ -52,7 +55,7 @@ public:
     // A passing note that needs no answer (the status bar in the window).
     virtual void note(const QString &text) = 0;
     // Called inside long loops so that the window repaints; may do nothing.
-    virtual void keepAlive() {}
+    virtual void keepAlive() { }
     // The input box: caption, prompt, default text; nullopt when cancelled.
     // Where nobody can type an answer it is cancelled.
     virtual std::optional<QString> askText(const QString & /*caption*/, const QString & /*prompt*/,

@@ -10,81 +10,116 @@ std::array<ParameterRecord, ConfigRow::count> makeRecords()
 {
     // name, register, resolution, raw minimum, raw maximum
     return {{
-        {QStringLiteral("Коэффициент трансформации"), QStringLiteral("0050"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("200")}, // 0
-        {QStringLiteral("Номинальный ток электродвигателя, А"), QStringLiteral("0051"), QStringLiteral(".01"), QStringLiteral("1"), QStringLiteral("999")}, // 1
-        {QStringLiteral("Номинальный ток 2-й ступени , А"), QStringLiteral("0052"), QStringLiteral(".01"), QStringLiteral("1"), QStringLiteral("999")}, // 2
-        {QStringLiteral("Кратность перегрузки"), QStringLiteral("0053"), QStringLiteral(".1"), QStringLiteral("11"), QStringLiteral("60")}, // 3
-        {QStringLiteral("Минимальный ток электродвигателя, %"), QStringLiteral("0054"), QStringLiteral("1"), QStringLiteral("20"), QStringLiteral("80")}, // 4
-        {QStringLiteral("Диапазон асимметрии токов, %"), QStringLiteral("0055"), QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("50")}, // 5
-        {QStringLiteral("Ток утечки, %"), QStringLiteral("0056"), QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("10")}, // 6
-        {QStringLiteral("Сопротивление изоляции, МОм"), QStringLiteral("0057"), QStringLiteral(".1"), QStringLiteral("2"), QStringLiteral("10")}, // 7
-        {QStringLiteral("Номинальное напряжение, В"), QStringLiteral("0058"), QStringLiteral("1"), QStringLiteral("220"), QStringLiteral("220")}, // 8
-        {QStringLiteral("Максимальное напряжение, В"), QStringLiteral("0059"), QStringLiteral("1"), QStringLiteral("240"), QStringLiteral("280")}, // 9
-        {QStringLiteral("Минимальное напряжение, В"), QStringLiteral("005A"), QStringLiteral("1"), QStringLiteral("150"), QStringLiteral("210")}, // 10
-        {QStringLiteral("Гистерезис минимального напряжения, %"), QStringLiteral("005B"), QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("20")}, // 11
-        {QStringLiteral("Максимальная температура, °C"), QStringLiteral("0060"), QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("100")}, // 12
-        {QStringLiteral("Количество повторных пусков"), QStringLiteral("0061"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("100")}, // 13
-        {QStringLiteral("Задержка до пуска, с"), QStringLiteral("0062"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("30")}, // 14
-        {QStringLiteral("Время пуска, с"), QStringLiteral("0063"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("300")}, // 15
-        {QStringLiteral("Время до повторного пуска, с"), QStringLiteral("0064"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("120")}, // 16
-        {QStringLiteral("Задержка по минимальному току, с"), QStringLiteral("0065"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("250")}, // 17
-        {QStringLiteral("Задержка по блокировке ротора, с"), QStringLiteral("0066"), QStringLiteral(".1"), QStringLiteral("5"), QStringLiteral("100")}, // 18
-        {QStringLiteral("Задержка по асимметрии, с"), QStringLiteral("0067"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("120")}, // 19
-        {QStringLiteral("Задержка по мин./макс. напряжению, с"), QStringLiteral("0068"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("250")}, // 20
-        {QStringLiteral("Время включения реле КЗ, с"), QStringLiteral("0069"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral(" 30")}, // 21
-        {QStringLiteral("Время выключения реле КЗ, с"), QStringLiteral("006A"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("30")}, // 22
-        {QStringLiteral("Функция короткозамкнутого ротора"), QStringLiteral("0080"), QString(), QString(), QString()}, // 23
-        {QStringLiteral("Контроль минимального тока"), QStringLiteral("0080"), QString(), QString(), QString()}, // 24
-        {QStringLiteral("Контроль сопротивления изоляции"), QStringLiteral("0080"), QString(), QString(), QString()}, // 25
-        {QStringLiteral("Контроль залипания контактов"), QStringLiteral("0080"), QString(), QString(), QString()}, // 26
-        {QStringLiteral("Контроль тока утечки"), QStringLiteral("0080"), QString(), QString(), QString()}, // 27
-        {QStringLiteral("Функция импульсного режима реле перегрузки КЗ"), QStringLiteral("0080"), QString(), QString(), QString()}, // 28
-        {QStringLiteral("2-ая ступень электродвигателя"), QStringLiteral("0081"), QString(), QString(), QString()}, // 29
-        {QStringLiteral("Контроль чередования фаз"), QStringLiteral("0081"), QString(), QString(), QString()}, // 30
-        {QStringLiteral("Алгоритм накачки/выкачки резервуара"), QStringLiteral("0081"), QString(), QString(), QString()}, // 31
-        {QStringLiteral("Обнуление моторесурса"), QStringLiteral("0070"), QString(), QString(), QString()}, // 32
-        {QStringLiteral("Пароль"), QStringLiteral("0042"), QString(), QString(), QString()}, // 33
+            {QStringLiteral("Коэффициент трансформации"), QStringLiteral("0050"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("200")}, // 0
+            {QStringLiteral("Номинальный ток электродвигателя, А"), QStringLiteral("0051"),
+             QStringLiteral(".01"), QStringLiteral("1"), QStringLiteral("999")}, // 1
+            {QStringLiteral("Номинальный ток 2-й ступени , А"), QStringLiteral("0052"),
+             QStringLiteral(".01"), QStringLiteral("1"), QStringLiteral("999")}, // 2
+            {QStringLiteral("Кратность перегрузки"), QStringLiteral("0053"), QStringLiteral(".1"),
+             QStringLiteral("11"), QStringLiteral("60")}, // 3
+            {QStringLiteral("Минимальный ток электродвигателя, %"), QStringLiteral("0054"),
+             QStringLiteral("1"), QStringLiteral("20"), QStringLiteral("80")}, // 4
+            {QStringLiteral("Диапазон асимметрии токов, %"), QStringLiteral("0055"),
+             QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("50")}, // 5
+            {QStringLiteral("Ток утечки, %"), QStringLiteral("0056"), QStringLiteral("1"),
+             QStringLiteral("5"), QStringLiteral("10")}, // 6
+            {QStringLiteral("Сопротивление изоляции, МОм"), QStringLiteral("0057"),
+             QStringLiteral(".1"), QStringLiteral("2"), QStringLiteral("10")}, // 7
+            {QStringLiteral("Номинальное напряжение, В"), QStringLiteral("0058"),
+             QStringLiteral("1"), QStringLiteral("220"), QStringLiteral("220")}, // 8
+            {QStringLiteral("Максимальное напряжение, В"), QStringLiteral("0059"),
+             QStringLiteral("1"), QStringLiteral("240"), QStringLiteral("280")}, // 9
+            {QStringLiteral("Минимальное напряжение, В"), QStringLiteral("005A"),
+             QStringLiteral("1"), QStringLiteral("150"), QStringLiteral("210")}, // 10
+            {QStringLiteral("Гистерезис минимального напряжения, %"), QStringLiteral("005B"),
+             QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("20")}, // 11
+            {QStringLiteral("Максимальная температура, °C"), QStringLiteral("0060"),
+             QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("100")}, // 12
+            {QStringLiteral("Количество повторных пусков"), QStringLiteral("0061"),
+             QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("100")}, // 13
+            {QStringLiteral("Задержка до пуска, с"), QStringLiteral("0062"), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral("30")}, // 14
+            {QStringLiteral("Время пуска, с"), QStringLiteral("0063"), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral("300")}, // 15
+            {QStringLiteral("Время до повторного пуска, с"), QStringLiteral("0064"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("120")}, // 16
+            {QStringLiteral("Задержка по минимальному току, с"), QStringLiteral("0065"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("250")}, // 17
+            {QStringLiteral("Задержка по блокировке ротора, с"), QStringLiteral("0066"),
+             QStringLiteral(".1"), QStringLiteral("5"), QStringLiteral("100")}, // 18
+            {QStringLiteral("Задержка по асимметрии, с"), QStringLiteral("0067"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("120")}, // 19
+            {QStringLiteral("Задержка по мин./макс. напряжению, с"), QStringLiteral("0068"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("250")}, // 20
+            {QStringLiteral("Время включения реле КЗ, с"), QStringLiteral("0069"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral(" 30")}, // 21
+            {QStringLiteral("Время выключения реле КЗ, с"), QStringLiteral("006A"),
+             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("30")}, // 22
+            {QStringLiteral("Функция короткозамкнутого ротора"), QStringLiteral("0080"), QString(),
+             QString(), QString()}, // 23
+            {QStringLiteral("Контроль минимального тока"), QStringLiteral("0080"), QString(),
+             QString(), QString()}, // 24
+            {QStringLiteral("Контроль сопротивления изоляции"), QStringLiteral("0080"), QString(),
+             QString(), QString()}, // 25
+            {QStringLiteral("Контроль залипания контактов"), QStringLiteral("0080"), QString(),
+             QString(), QString()}, // 26
+            {QStringLiteral("Контроль тока утечки"), QStringLiteral("0080"), QString(), QString(),
+             QString()}, // 27
+            {QStringLiteral("Функция импульсного режима реле перегрузки КЗ"),
+             QStringLiteral("0080"), QString(), QString(), QString()}, // 28
+            {QStringLiteral("2-ая ступень электродвигателя"), QStringLiteral("0081"), QString(),
+             QString(), QString()}, // 29
+            {QStringLiteral("Контроль чередования фаз"), QStringLiteral("0081"), QString(),
+             QString(), QString()}, // 30
+            {QStringLiteral("Алгоритм накачки/выкачки резервуара"), QStringLiteral("0081"),
+             QString(), QString(), QString()}, // 31
+            {QStringLiteral("Обнуление моторесурса"), QStringLiteral("0070"), QString(), QString(),
+             QString()}, // 32
+            {QStringLiteral("Пароль"), QStringLiteral("0042"), QString(), QString(),
+             QString()}, // 33
     }};
 }
 
 std::array<EventName, 35> makeEventNames()
 {
     return {{
-        {QStringLiteral("001"), QStringLiteral("Включениие питания реле")},
-        {QStringLiteral("002"), QStringLiteral("Выключение питания реле")},
-        {QStringLiteral("003"), QStringLiteral("Местное изменение уставок")},
-        {QStringLiteral("004"), QStringLiteral("Резерв")},
-        {QStringLiteral("005"), QStringLiteral("Сброс аварийных режимов")},
-        {QStringLiteral("006"), QStringLiteral("Готовность реле")},
-        {QStringLiteral("007"), QStringLiteral("Пуск двигателя")},
-        {QStringLiteral("008"), QStringLiteral("Стоп двигателя")},
-        {QStringLiteral("009"), QStringLiteral("Повторная готовность реле")},
-        {QStringLiteral("010"), QStringLiteral("Разрешение по входу \"ПУСК\"")},
-        {QStringLiteral("011"), QStringLiteral("Запрет на вход \"ПУСК\"")},
-        {QStringLiteral("012"), QStringLiteral("Включение второй ступени")},
-        {QStringLiteral("013"), QStringLiteral("Выключение второй ступени")},
-        {QStringLiteral("014"), QStringLiteral("Включение готовности по времени")},
-        {QStringLiteral("015"), QStringLiteral("Выключение готовности по времени")},
-        {QStringLiteral("016"), QStringLiteral("Запись в журнал событий раз в сутки значения моторесурса")},
-        {QStringLiteral("030"), QStringLiteral("Превышения напряжения")},
-        {QStringLiteral("031"), QStringLiteral("Понижение напряжения")},
-        {QStringLiteral("032"), QStringLiteral("Неправильное чередование фаз")},
-        {QStringLiteral("033"), QStringLiteral("Перегрузка по току фаза А")},
-        {QStringLiteral("034"), QStringLiteral("Перегрузка по току фаза В")},
-        {QStringLiteral("035"), QStringLiteral("Перегрузка по току фаза С")},
-        {QStringLiteral("036"), QStringLiteral("Короткозамкнутый ротор")},
-        {QStringLiteral("037"), QStringLiteral("Минимальный ток")},
-        {QStringLiteral("038"), QStringLiteral("Обрыв фазы напряжения")},
-        {QStringLiteral("039"), QStringLiteral("Обрыв фазы тока")},
-        {QStringLiteral("040"), QStringLiteral("Асимметрия тока")},
-        {QStringLiteral("041"), QStringLiteral("Утечка тока")},
-        {QStringLiteral("042"), QStringLiteral("Залипание")},
-        {QStringLiteral("043"), QStringLiteral("Нарушение изоляции")},
-        {QStringLiteral("044"), QStringLiteral("Превышение температуры")},
-        {QStringLiteral("045"), QStringLiteral("Ограничение количества пусков")},
-        {QStringLiteral("060"), QStringLiteral("Сработал датчик \"Аварийный уровень\"")},
-        {QStringLiteral("061"), QStringLiteral("Сработал датчик \"Затопление\"")},
-        {QStringLiteral("062"), QStringLiteral("Сработал датчик \"Сухой ход\"")},
+            {QStringLiteral("001"), QStringLiteral("Включениие питания реле")},
+            {QStringLiteral("002"), QStringLiteral("Выключение питания реле")},
+            {QStringLiteral("003"), QStringLiteral("Местное изменение уставок")},
+            {QStringLiteral("004"), QStringLiteral("Резерв")},
+            {QStringLiteral("005"), QStringLiteral("Сброс аварийных режимов")},
+            {QStringLiteral("006"), QStringLiteral("Готовность реле")},
+            {QStringLiteral("007"), QStringLiteral("Пуск двигателя")},
+            {QStringLiteral("008"), QStringLiteral("Стоп двигателя")},
+            {QStringLiteral("009"), QStringLiteral("Повторная готовность реле")},
+            {QStringLiteral("010"), QStringLiteral("Разрешение по входу \"ПУСК\"")},
+            {QStringLiteral("011"), QStringLiteral("Запрет на вход \"ПУСК\"")},
+            {QStringLiteral("012"), QStringLiteral("Включение второй ступени")},
+            {QStringLiteral("013"), QStringLiteral("Выключение второй ступени")},
+            {QStringLiteral("014"), QStringLiteral("Включение готовности по времени")},
+            {QStringLiteral("015"), QStringLiteral("Выключение готовности по времени")},
+            {QStringLiteral("016"),
+             QStringLiteral("Запись в журнал событий раз в сутки значения моторесурса")},
+            {QStringLiteral("030"), QStringLiteral("Превышения напряжения")},
+            {QStringLiteral("031"), QStringLiteral("Понижение напряжения")},
+            {QStringLiteral("032"), QStringLiteral("Неправильное чередование фаз")},
+            {QStringLiteral("033"), QStringLiteral("Перегрузка по току фаза А")},
+            {QStringLiteral("034"), QStringLiteral("Перегрузка по току фаза В")},
+            {QStringLiteral("035"), QStringLiteral("Перегрузка по току фаза С")},
+            {QStringLiteral("036"), QStringLiteral("Короткозамкнутый ротор")},
+            {QStringLiteral("037"), QStringLiteral("Минимальный ток")},
+            {QStringLiteral("038"), QStringLiteral("Обрыв фазы напряжения")},
+            {QStringLiteral("039"), QStringLiteral("Обрыв фазы тока")},
+            {QStringLiteral("040"), QStringLiteral("Асимметрия тока")},
+            {QStringLiteral("041"), QStringLiteral("Утечка тока")},
+            {QStringLiteral("042"), QStringLiteral("Залипание")},
+            {QStringLiteral("043"), QStringLiteral("Нарушение изоляции")},
+            {QStringLiteral("044"), QStringLiteral("Превышение температуры")},
+            {QStringLiteral("045"), QStringLiteral("Ограничение количества пусков")},
+            {QStringLiteral("060"), QStringLiteral("Сработал датчик \"Аварийный уровень\"")},
+            {QStringLiteral("061"), QStringLiteral("Сработал датчик \"Затопление\"")},
+            {QStringLiteral("062"), QStringLiteral("Сработал датчик \"Сухой ход\"")},
     }};
 }
 
@@ -98,7 +133,7 @@ std::optional<SwitchBit> switchBitOf(int row)
     return std::nullopt;
 }
 
-ParameterCatalogue::ParameterCatalogue() : m_records(defaults()) {}
+ParameterCatalogue::ParameterCatalogue() : m_records(defaults()) { }
 
 const std::array<ParameterRecord, ConfigRow::count> &ParameterCatalogue::defaults()
 {
@@ -151,13 +186,16 @@ std::optional<QString> resolutionForRatio(int ratio)
 
 RawLimits ratioLimits(int ratio, const QString &step)
 {
-    const qint64 factor = step == QStringLiteral(".01") ? 100 : step == QStringLiteral(".1") ? 10 : 1;
+    const qint64 factor = step == QStringLiteral(".01") ? 100
+            : step == QStringLiteral(".1")              ? 10
+                                                        : 1;
     const qint64 k = std::max(0, ratio);
     const qint64 minimum = k * factor;
     qint64 maximum = 5 * k * factor;
     if (maximum == 1000)
         maximum = 999; // the relay takes at most 999 there
-    return RawLimits{quint16(std::min<qint64>(minimum, 65535)), quint16(std::min<qint64>(maximum, 65535))};
+    return RawLimits{quint16(std::min<qint64>(minimum, 65535)),
+                     quint16(std::min<qint64>(maximum, 65535))};
 }
 
 const std::array<EventName, 35> &eventNameTable()

@@ -9,16 +9,18 @@ namespace miv {
 
 // One configuration parameter as the relay menu knows it. All fields are texts,
 // as the settings file and the value editor show them.
-struct ParameterRecord {
+struct ParameterRecord
+{
     QString name; // shown in the grid and in the value editor
-    QString reg;  // register address, four hexadecimal digits ("0050")
+    QString reg; // register address, four hexadecimal digits ("0050")
     QString step; // resolution "1", ".1" or ".01"; empty for non-numeric rows
-    QString min;  // smallest raw value, decimal text; empty for non-numeric rows
-    QString max;  // largest raw value (row 21 keeps its historical " 30")
+    QString min; // smallest raw value, decimal text; empty for non-numeric rows
+    QString max; // largest raw value (row 21 keeps its historical " 30")
 };
 
 // Smallest and largest raw register value of a numeric row.
-struct RawLimits {
+struct RawLimits
+{
     quint16 minimum = 0;
     quint16 maximum = 0;
     bool operator==(const RawLimits &) const = default;
@@ -27,10 +29,10 @@ struct RawLimits {
 // Rows of the configuration grid that other code names.
 namespace ConfigRow {
 constexpr int count = 34;
-constexpr int ratio = 0;          // transformation ratio K
+constexpr int ratio = 0; // transformation ratio K
 constexpr int nominalCurrent = 1; // resolution follows K
 constexpr int secondStageCurrent = 2;
-constexpr int lastFirstBlock = 11;  // rows 0-11 live in registers 0x50-0x5B
+constexpr int lastFirstBlock = 11; // rows 0-11 live in registers 0x50-0x5B
 constexpr int firstSecondBlock = 12; // rows 12-22 live in registers 0x60-0x6A
 constexpr int lastNumeric = 22;
 constexpr int firstSwitch = 23;
@@ -42,14 +44,22 @@ constexpr int password = 33;
 
 // Where a switch row lives: bit `bit` of switch word `word` (0: register 0x80,
 // 1: register 0x81). Reading and writing use the same bits.
-struct SwitchBit {
+struct SwitchBit
+{
     int row;
     int word;
     int bit;
 };
 inline constexpr std::array<SwitchBit, 9> switchBits = {{
-    {23, 0, 2}, {24, 0, 1}, {25, 0, 0}, {26, 0, 5}, {27, 0, 4}, {28, 0, 3},
-    {29, 1, 2}, {30, 1, 1}, {31, 1, 0},
+        {23, 0, 2},
+        {24, 0, 1},
+        {25, 0, 0},
+        {26, 0, 5},
+        {27, 0, 4},
+        {28, 0, 3},
+        {29, 1, 2},
+        {30, 1, 1},
+        {31, 1, 0},
 }};
 std::optional<SwitchBit> switchBitOf(int row);
 
@@ -73,7 +83,10 @@ public:
     QString step(int row) const { return record(row).step; }
     quint16 registerAddress(int row) const;
     bool isNumeric(int row) const { return !record(row).step.isEmpty(); }
-    bool isSwitch(int row) const { return row >= ConfigRow::firstSwitch && row <= ConfigRow::lastSwitch; }
+    bool isSwitch(int row) const
+    {
+        return row >= ConfigRow::firstSwitch && row <= ConfigRow::lastSwitch;
+    }
 
     // The resolution rule of rows 1 and 2: K 1-2 gives ".01", 3-20 ".1",
     // 21-200 "1"; any other K leaves the resolution as it was.
@@ -96,7 +109,8 @@ std::optional<QString> resolutionForRatio(int ratio);
 RawLimits ratioLimits(int ratio, const QString &step);
 
 // One entry of the journal's event names.
-struct EventName {
+struct EventName
+{
     QString code; // three decimal digits
     QString name;
 };

@@ -34,9 +34,10 @@ bool RelaySession::adoptSelectedRelay()
 void tellValuesOfAnotherRelay(const RelaySession &session, Operator &op)
 {
     const RelayIdentity owner = session.valuesOwner.value_or(RelayIdentity{});
-    op.message(Operator::Icon::Error, Texts::changesOfAnotherRelay.arg(owner.address)
-                                          .arg(owner.factoryNumber)
-                                          .arg(session.device.networkAddress));
+    op.message(Operator::Icon::Error,
+               Texts::changesOfAnotherRelay.arg(owner.address)
+                       .arg(owner.factoryNumber)
+                       .arg(session.device.networkAddress));
 }
 
 } // namespace miv

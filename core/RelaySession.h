@@ -20,7 +20,8 @@ class Operator;
 class RelayBus;
 
 // A relay as the line knows it: the bus address and the factory number.
-struct RelayIdentity {
+struct RelayIdentity
+{
     quint8 address = 0;
     quint16 factoryNumber = 0;
     bool operator==(const RelayIdentity &) const = default;
@@ -35,8 +36,9 @@ struct RelayIdentity {
 // The bus belongs to the link that owns the port; the session only talks
 // through it, so that the same operations run over a serial port, a
 // pseudo-terminal or the tests' in-process loopback.
-struct RelaySession {
-    explicit RelaySession(RelayBus &relayBus) : bus(relayBus) {}
+struct RelaySession
+{
+    explicit RelaySession(RelayBus &relayBus) : bus(relayBus) { }
     RelaySession(const RelaySession &) = delete;
     RelaySession &operator=(const RelaySession &) = delete;
 
@@ -76,7 +78,10 @@ struct RelaySession {
     bool adoptSelectedRelay();
     // Whether the values on screen belong to the selected relay, so that
     // they may be written to it.
-    bool valuesBelongToSelectedRelay() const { return valuesOwner && *valuesOwner == selectedRelay(); }
+    bool valuesBelongToSelectedRelay() const
+    {
+        return valuesOwner && *valuesOwner == selectedRelay();
+    }
 };
 
 // Tells the operator that the values on screen belong to another relay than

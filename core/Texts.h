@@ -17,14 +17,15 @@ inline const QString portLost = QStringLiteral("Связь с портом по�
 // refuses such a file too (its other lines would be lost), so mending or
 // removing it is the way out.
 inline const QString frontIniDefaultsTaken =
-    QStringLiteral("Взяты настройки порта по умолчанию. Исправьте или удалите этот файл: "
-                   "до тех пор настройки порта в нём не сохранятся.");
+        QStringLiteral("Взяты настройки порта по умолчанию. Исправьте или удалите этот файл: "
+                       "до тех пор настройки порта в нём не сохранятся.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
 inline const QString versionString = QStringLiteral("1.1.080704");
 inline const QString productTitle = QStringLiteral("Конфигуратор МИВ-04,06");
-inline const QString applicationTitle = QStringLiteral("КАРВЕН motor config v") + versionString.left(3);
+inline const QString applicationTitle =
+        QStringLiteral("КАРВЕН motor config v") + versionString.left(3);
 // The about box.
 inline const QString aboutVersionLine = QStringLiteral("Версия ") + versionString;
 inline const QString libraryLoadError = QStringLiteral("Ошибка загрузки библиотеки");
@@ -32,33 +33,35 @@ inline const QString libraryLoadError = QStringLiteral("Ошибка загру�
 // A settings file that was loaded with keys or sections that appear twice.
 inline const QString settingsFileRepeats = QStringLiteral("В файле настроек %1 есть повторы:\n%2");
 inline const QString settingsSaveFailed = QStringLiteral("Файл настроек не сохранён.\n%1");
-inline const QString settingsValuesRejected =
-    QStringLiteral("Эти значения файла настроек недопустимы и не загружены (строки остались прежними):\n%1");
+inline const QString settingsValuesRejected = QStringLiteral(
+        "Эти значения файла настроек недопустимы и не загружены (строки остались прежними):\n%1");
 inline const QString timerMarkInvalidToolTip = QStringLiteral("Неверное время в регистре: 0x%1");
-inline const QString timerMarksNotWritten =
-    QStringLiteral("Метки времени %1 не являются допустимым временем. Задайте их, затем запишите расписание.");
+inline const QString timerMarksNotWritten = QStringLiteral(
+        "Метки времени %1 не являются допустимым временем. Задайте их, затем запишите расписание.");
 // Values and changes belong to the relay they were read from or made for.
-inline const QString changesDropped =
-    QStringLiteral("Изменения для устройства №%1 (заводской №%2), не записанные в него, сброшены: выбрано другое устройство.");
-inline const QString changesOfAnotherRelay =
-    QStringLiteral("Значения в таблице относятся к устройству №%1 (заводской №%2), а выбрано устройство №%3: "
-                   "ничего не записано. Выберите устройство в списке заново.");
+inline const QString changesDropped = QStringLiteral(
+        "Изменения для устройства №%1 (заводской №%2), не записанные в него, сброшены: выбрано другое устройство.");
+inline const QString changesOfAnotherRelay = QStringLiteral(
+        "Значения в таблице относятся к устройству №%1 (заводской №%2), а выбрано устройство №%3: "
+        "ничего не записано. Выберите устройство в списке заново.");
 // Writing the configuration: marked rows that may not be sent, rows the relay refused.
 inline const QString configValuesInvalid =
-    QStringLiteral("Значения не записаны: недопустимые значения в строках:\n%1");
+        QStringLiteral("Значения не записаны: недопустимые значения в строках:\n%1");
 inline const QString configValuesNotTaken =
-    QStringLiteral("Устройство не приняло значения в строках (отметка «*» сохранена):\n%1");
+        QStringLiteral("Устройство не приняло значения в строках (отметка «*» сохранена):\n%1");
 // A configuration write cut short by the link: %1 the rows not confirmed
 // (they keep their marks), %2 those the relay took.
-inline const QString configWriteInterrupted =
-    QStringLiteral("Запись прервана. Не записаны или не подтверждены устройством (отметка «*» сохранена):\n%1");
+inline const QString configWriteInterrupted = QStringLiteral(
+        "Запись прервана. Не записаны или не подтверждены устройством (отметка «*» сохранена):\n%1");
 inline const QString configRowsWritten = QStringLiteral("Записаны:\n%1");
 // Live values and relay commands.
-inline const QString relayRefused = QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");
+inline const QString relayRefused =
+        QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");
 inline const QString currentsFlowing = QStringLiteral("Есть токи! Отключите двигатель!");
-inline const QString acknowledgeWarning = QStringLiteral("Внимание! Квитирование приводит к пуску двигателя!");
+inline const QString acknowledgeWarning =
+        QStringLiteral("Внимание! Квитирование приводит к пуску двигателя!");
 inline const QString relayControlWarning =
-    QStringLiteral("Внимание! Для управления реле необходимо отключить двигатель!");
+        QStringLiteral("Внимание! Для управления реле необходимо отключить двигатель!");
 } // namespace Texts
 
 } // namespace miv

@@ -46,7 +46,9 @@ void TimerSchedule::decodeSwitches(quint16 word)
 
 quint16 TimerSchedule::switchWord() const
 {
-    auto digit = [this](int button) { return buttons[size_t(button - 1)] == onOffTexts[1] ? u'1' : u'0'; };
+    auto digit = [this](int button) {
+        return buttons[size_t(button - 1)] == onOffTexts[1] ? u'1' : u'0';
+    };
     QString digits;
     for (int button : {7, 0, 0, 4, 5, 6, 1, 2, 3})
         digits += button == 0 ? u'0' : digit(button);

@@ -9,9 +9,10 @@ namespace miv {
 
 // One time mark of the daily timer as the relay holds it: hour in the high
 // byte, minute in the low byte.
-struct TimerMark {
-    QTime time{0, 0};  // what the picker shows; 00:00 for a word that is no time
-    quint16 word = 0;  // the register value as read
+struct TimerMark
+{
+    QTime time{0, 0}; // what the picker shows; 00:00 for a word that is no time
+    quint16 word = 0; // the register value as read
     bool valid = true; // false: hour above 23 or minute above 59
 
     static TimerMark fromWord(quint16 word);
@@ -53,7 +54,10 @@ public:
 
     // What the relay reported at the last read: mark i (0-4) and the switch
     // word; 0 and nullopt before any read.
-    quint16 readMarkWord(int i) const { return i >= 0 && i < markCount ? m_readMarkWords[size_t(i)] : 0; }
+    quint16 readMarkWord(int i) const
+    {
+        return i >= 0 && i < markCount ? m_readMarkWords[size_t(i)] : 0;
+    }
     std::optional<quint16> readSwitchWord() const { return m_readSwitchWord; }
 
 private:

@@ -26,15 +26,16 @@ QString formatValue(const QString &step, quint16 raw, QChar decimalSeparator)
     // so the fixed-point text is always exact.
     const int divisor = *decimals == 1 ? 10 : 100;
     return QString::number(raw / divisor) + decimalSeparator
-        + QStringLiteral("%1").arg(raw % divisor, *decimals, 10, QChar(u'0'));
+            + QStringLiteral("%1").arg(raw % divisor, *decimals, 10, QChar(u'0'));
 }
 
 namespace {
 
 // A decimal number taken apart: its digits and where the point stands in them.
-struct DecimalText {
+struct DecimalText
+{
     bool negative = false;
-    QString digits;    // every digit, integer part then fraction
+    QString digits; // every digit, integer part then fraction
     qint64 pointAt = 0; // digits before the decimal point
 };
 

@@ -37,8 +37,7 @@ class Scan
 public:
     Scan(RelaySession &session, Operator &op, const DiscoveryHooks &hooks)
         : m_session(session), m_bus(session.bus), m_op(op), m_hooks(hooks)
-    {
-    }
+    { }
 
     DiscoveryResult run()
     {
@@ -55,7 +54,8 @@ public:
                 m_lastSilent.append(quint8(address));
             if (status == Status::PortLost) {
                 m_result.portLost = true;
-                QString text = scanStopped.arg(address) + u'\n' + Texts::portLost.arg(m_failure, m_reopenError);
+                QString text = scanStopped.arg(address) + u'\n'
+                        + Texts::portLost.arg(m_failure, m_reopenError);
                 if (!m_session.portLostHint.isEmpty())
                     text += u' ' + m_session.portLostHint;
                 m_op.message(Operator::Icon::Error, text);
@@ -122,8 +122,9 @@ private:
     {
         const QString line = answeringLine(address);
         m_result.lines[address - firstScanAddress] = line;
-        m_result.answering.insert(std::lower_bound(m_result.answering.begin(), m_result.answering.end(), address),
-                                  address);
+        m_result.answering.insert(
+                std::lower_bound(m_result.answering.begin(), m_result.answering.end(), address),
+                address);
         if (m_hooks.lineReplaced)
             m_hooks.lineReplaced(address - firstScanAddress, line);
     }
@@ -131,7 +132,7 @@ private:
     void add(int address, Status status)
     {
         const QString line = status == Status::Answering ? answeringLine(address)
-                             : status == Status::Silent  ? silentLine(address)
+                : status == Status::Silent               ? silentLine(address)
                                                          : notAskedLine(address);
         m_result.lines << line;
         if (status == Status::Answering)
@@ -145,9 +146,9 @@ private:
     Operator &m_op;
     const DiscoveryHooks &m_hooks;
     DiscoveryResult m_result;
-    QString m_failure;     // why the port failed
+    QString m_failure; // why the port failed
     QString m_reopenError; // why it would not open again
-    QList<quint8> m_lastSilent;    // the silent addresses, in the order asked
+    QList<quint8> m_lastSilent; // the silent addresses, in the order asked
     std::set<quint8> m_slowSuspects; // silent addresses heard from late
 };
 

@@ -11,7 +11,8 @@ class Operator;
 struct RelaySession;
 
 // What the scan shows on its way.
-struct DiscoveryHooks {
+struct DiscoveryHooks
+{
     // The bar's position, address − 1, after each address.
     std::function<void(int position)> progress;
     // Each list line as soon as it is known.
@@ -20,10 +21,11 @@ struct DiscoveryHooks {
     std::function<void(int index, const QString &line)> lineReplaced;
 };
 
-struct DiscoveryResult {
-    QStringList lines;        // always 32: line k for address k + 1
-    QList<quint8> answering;  // the addresses listed as "в сети"
-    bool portLost = false;    // the port could not be reopened; the scan stopped
+struct DiscoveryResult
+{
+    QStringList lines; // always 32: line k for address k + 1
+    QList<quint8> answering; // the addresses listed as "в сети"
+    bool portLost = false; // the port could not be reopened; the scan stopped
 };
 
 // The bus scan of "Опрос": asks addresses 1 to 32 in turn with the status

@@ -10,7 +10,6 @@
 #include "device/SoftwareVersion.h"
 #include "link/RelayBus.h"
 
-
 namespace miv {
 
 namespace {
@@ -47,12 +46,12 @@ std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDev
 QStringList memoLines(const CurrentDevice &device)
 {
     QStringList lines{
-        QStringLiteral("Устройство: ") + device.deviceName,
-        QStringLiteral("Заводской №%1, Версия ПО %2")
-            .arg(device.factoryNumber)
-            .arg(softwareVersionText(device.softwareVersion)),
-        QStringLiteral("Сетевой адрес устройства %1").arg(device.configuredAddress & 0xFF),
-        QStringLiteral("Параметры интерфейса:"),
+            QStringLiteral("Устройство: ") + device.deviceName,
+            QStringLiteral("Заводской №%1, Версия ПО %2")
+                    .arg(device.factoryNumber)
+                    .arg(softwareVersionText(device.softwareVersion)),
+            QStringLiteral("Сетевой адрес устройства %1").arg(device.configuredAddress & 0xFF),
+            QStringLiteral("Параметры интерфейса:"),
     };
     return lines + interfaceWordLines(device.interfaceWord);
 }
@@ -60,7 +59,7 @@ QStringList memoLines(const CurrentDevice &device)
 class Identifying
 {
 public:
-    Identifying(RelaySession &session, Operator &op) : m_session(session), m_op(op) {}
+    Identifying(RelaySession &session, Operator &op) : m_session(session), m_op(op) { }
 
     IdentificationResult run(int selectedLine)
     {
@@ -112,7 +111,8 @@ private:
 
     bool readIdentity()
     {
-        const ReplyString reply = m_session.bus.readRegisters(m_session.device.networkAddress, RelayRegister::name, RelayRegister::identityCount);
+        const ReplyString reply = m_session.bus.readRegisters(
+                m_session.device.networkAddress, RelayRegister::name, RelayRegister::identityCount);
         const auto identity = decodeIdentity(reply, m_session.device);
         if (!identity)
             return false;
@@ -125,7 +125,8 @@ private:
     void readInterface()
     {
         CurrentDevice &device = m_session.device;
-        const ReplyString reply = m_session.bus.readRegisters(device.networkAddress, RelayRegister::accessBlock, RelayRegister::accessBlockCount);
+        const ReplyString reply = m_session.bus.readRegisters(
+                device.networkAddress, RelayRegister::accessBlock, RelayRegister::accessBlockCount);
         device.configuredAddress = replyWord(reply, 0);
         device.interfaceWord = replyWord(reply, 1);
         device.password = registerText(reply, 2, 2);

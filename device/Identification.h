@@ -9,15 +9,16 @@ namespace miv {
 class Operator;
 struct RelaySession;
 
-struct IdentificationResult {
+struct IdentificationResult
+{
     enum class Outcome {
-        NoSelection,  // no line selected: address 0, nothing asked
-        Silent,       // nobody answered the status query: nothing shown
-        Identified,   // memo filled; the window shows the tabs with a relay (bts 0)
+        NoSelection, // no line selected: address 0, nothing asked
+        Silent, // nobody answered the status query: nothing shown
+        Identified, // memo filled; the window shows the tabs with a relay (bts 0)
         NotConnected, // "Устройство не подключено" was shown; view without a relay (bts 1)
     };
     Outcome outcome = Outcome::NoSelection;
-    QStringList memo;           // the eight memo lines when identified, else empty
+    QStringList memo; // the eight memo lines when identified, else empty
     bool showTypeSixControls = false; // "Датчики", lamp 25 and "Таймер"
 };
 

@@ -25,8 +25,8 @@ constexpr int firstTrip = 30, lastTrip = 42;
 constexpr int insulation = 43;
 constexpr int temperature = 44;
 
-const QString tripDetails =
-    QStringLiteral("Ia = %1 А, Ib = %2 А, Ic = %3 А, Iут = %4 %, Ua = %5 В, Ub = %6 В, Uc = %7 В");
+const QString tripDetails = QStringLiteral(
+        "Ia = %1 А, Ib = %2 А, Ic = %3 А, Iут = %4 %, Ua = %5 В, Ub = %6 В, Uc = %7 В");
 
 quint16 word(const ReplyString &reply, int byte)
 {
@@ -49,14 +49,14 @@ class Reading
 public:
     Reading(RelaySession &session, Operator &op, const JournalReadHooks &hooks)
         : m_session(session), m_op(op), m_hooks(hooks)
-    {
-    }
+    { }
 
     JournalReadResult run()
     {
         JournalReadResult result;
         try {
-            result.outcome = readAll() ? JournalReadResult::Outcome::Complete : JournalReadResult::Outcome::Failed;
+            result.outcome = readAll() ? JournalReadResult::Outcome::Complete
+                                       : JournalReadResult::Outcome::Failed;
         } catch (const LinkError &error) {
             // Told as a silent relay is, or as a lost port when it would not
             // reopen; the entries read so far stay in the grid.
@@ -82,7 +82,8 @@ private:
                 progress(RelayRegister::journalEntries - 1);
                 return true;
             }
-            m_session.journal.setRow(m_rows, QString::number(m_rows + 1), journalDateText(reply), event->name,
+            m_session.journal.setRow(m_rows, QString::number(m_rows + 1), journalDateText(reply),
+                                     event->name,
                                      journalDetailsText(reply, m_session.decimalSeparator));
             progress(n);
             m_op.keepAlive();
@@ -96,7 +97,8 @@ private:
     {
         ReplyString reply;
         for (int request = 0; request < JournalReadThreshold::requests; ++request) {
-            reply = m_session.bus.readRegisters(m_session.device.networkAddress, quint16(RelayRegister::journal + n),
+            reply = m_session.bus.readRegisters(m_session.device.networkAddress,
+                                                quint16(RelayRegister::journal + n),
                                                 RelayRegister::journalEntryCount);
             if (findEvent(journalEventCode(reply)))
                 break;
@@ -132,10 +134,12 @@ int journalEventCode(const ReplyString &reply)
 
 QString journalDateText(const ReplyString &reply)
 {
-    return QStringLiteral("20") + twoDigits(replyByte(reply, Byte::year)) + u'.' +
-           twoDigits(replyByte(reply, Byte::month)) + u'.' + twoDigits(replyByte(reply, Byte::day)) + u' ' +
-           twoDigits(replyByte(reply, Byte::hour)) + u':' + twoDigits(replyByte(reply, Byte::minute)) + u':' +
-           twoDigits(replyByte(reply, Byte::second));
+    return QStringLiteral("20") + twoDigits(replyByte(reply, Byte::year)) + u'.'
+            + twoDigits(replyByte(reply, Byte::month)) + u'.'
+            + twoDigits(replyByte(reply, Byte::day)) + u' '
+            + twoDigits(replyByte(reply, Byte::hour)) + u':'
+            + twoDigits(replyByte(reply, Byte::minute)) + u':'
+            + twoDigits(replyByte(reply, Byte::second));
 }
 
 QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator)
@@ -143,15 +147,17 @@ QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator)
     const int code = journalEventCode(reply);
     const auto byte = [&reply](int k) { return replyByte(reply, Byte::details + k); };
     if (code == motorHoursRecord) {
-        const quint32 hours = quint32(byte(0)) << 24 | quint32(byte(1)) << 16 | quint32(byte(2)) << 8 | byte(3);
-        return QString::number(hours) + QStringLiteral(" часов ") + QString::number(byte(4)) +
-               QStringLiteral(" минут");
+        const quint32 hours =
+                quint32(byte(0)) << 24 | quint32(byte(1)) << 16 | quint32(byte(2)) << 8 | byte(3);
+        return QString::number(hours) + QStringLiteral(" часов ") + QString::number(byte(4))
+                + QStringLiteral(" минут");
     }
     if (code >= firstTrip && code <= lastTrip) {
         const auto at = [&reply](int k) { return word(reply, Byte::details + 2 * k); };
         return tripDetails.arg(tenths(at(0), decimalSeparator), tenths(at(1), decimalSeparator),
-                               tenths(at(2), decimalSeparator), QString::number(at(3)), QString::number(at(4)),
-                               QString::number(at(5)), QString::number(at(6)));
+                               tenths(at(2), decimalSeparator), QString::number(at(3)),
+                               QString::number(at(4)), QString::number(at(5)),
+                               QString::number(at(6)));
     }
     if (code == insulation)
         return tenths(byte(1), decimalSeparator) + QStringLiteral(" МОм");

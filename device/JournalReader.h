@@ -11,15 +11,17 @@ class Operator;
 struct RelaySession;
 
 // What the journal reading shows on its way.
-struct JournalReadHooks {
+struct JournalReadHooks
+{
     // The bar's position: n after entry n was listed, 99 when the journal ended early.
     std::function<void(int position)> progress;
 };
 
-struct JournalReadResult {
+struct JournalReadResult
+{
     enum class Outcome {
         Complete, // the journal's end or its 100th entry was reached
-        Failed,   // an entry got no full answer or the port failed; the operator was told
+        Failed, // an entry got no full answer or the port failed; the operator was told
     };
     Outcome outcome = Outcome::Complete;
     int rows = 0; // the entries listed
@@ -38,10 +40,11 @@ struct JournalReadResult {
 // Rows are overwritten in place from the top; at the end, after a failure as
 // well, the grid is cut to the rows listed. A journal that listed no row
 // leaves one empty row, so no event of an earlier reading stays on screen.
-JournalReadResult readJournal(RelaySession &session, Operator &op, const JournalReadHooks &hooks = {});
+JournalReadResult readJournal(RelaySession &session, Operator &op,
+                              const JournalReadHooks &hooks = {});
 
 namespace JournalReadThreshold {
-constexpr int reply = 10;  // shortest reply string taken as an answer
+constexpr int reply = 10; // shortest reply string taken as an answer
 constexpr int requests = 3; // requests for an entry whose code is unknown
 } // namespace JournalReadThreshold
 

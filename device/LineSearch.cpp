@@ -13,9 +13,10 @@ namespace {
 
 // What the interface word can hold (its bits in link/PortSettings.cpp and the
 // relay's own display), the speeds from the fastest.
-const QStringList searchedSpeeds{QStringLiteral("38400"), QStringLiteral("19200"), QStringLiteral("9600"),
-                                 QStringLiteral("4800")};
-const QStringList searchedParities{QStringLiteral("None"), QStringLiteral("Even"), QStringLiteral("Odd")};
+const QStringList searchedSpeeds{QStringLiteral("38400"), QStringLiteral("19200"),
+                                 QStringLiteral("9600"), QStringLiteral("4800")};
+const QStringList searchedParities{QStringLiteral("None"), QStringLiteral("Even"),
+                                   QStringLiteral("Odd")};
 const QStringList searchedStopBits{QStringLiteral("1"), QStringLiteral("2")};
 
 enum class Asked { Answered, Silent, PortLost };
@@ -26,8 +27,7 @@ public:
     Search(RelaySession &session, Operator &op, PortLink &link, const QList<quint8> &addresses,
            const LineSearchHooks &hooks)
         : m_session(session), m_op(op), m_link(link), m_addresses(addresses), m_hooks(hooks)
-    {
-    }
+    { }
 
     LineSearchResult run()
     {
@@ -35,11 +35,13 @@ public:
         QString error;
         if (!m_link.isOpen() && !m_link.open(&error)) {
             m_result.portLost = true;
-            m_op.message(Operator::Icon::Error, Texts::portOpenError + QStringLiteral("\n") + error);
+            m_op.message(Operator::Icon::Error,
+                         Texts::portOpenError + QStringLiteral("\n") + error);
             return m_result;
         }
         const QList<PortSettings> candidates = lineSearchSettings(before);
-        for (qsizetype step = 0; step < candidates.size() && !m_result.found() && !m_result.portLost; ++step) {
+        for (qsizetype step = 0;
+             step < candidates.size() && !m_result.found() && !m_result.portLost; ++step) {
             const PortSettings &candidate = candidates[step];
             if (m_hooks.settingsTried)
                 m_hooks.settingsTried(candidate, int(step), int(candidates.size()));
@@ -71,7 +73,8 @@ private:
                 break;
             case Asked::PortLost:
                 m_result.portLost = true;
-                m_op.message(Operator::Icon::Error, Texts::portOpenError + QStringLiteral("\n") + m_error);
+                m_op.message(Operator::Icon::Error,
+                             Texts::portOpenError + QStringLiteral("\n") + m_error);
                 return;
             }
         }
@@ -81,7 +84,8 @@ private:
     {
         RelayBus &bus = m_session.bus;
         try {
-            return bus.readStatus(address, bus.timing().scanTimeoutMs) == 255 ? Asked::Silent : Asked::Answered;
+            return bus.readStatus(address, bus.timing().scanTimeoutMs) == 255 ? Asked::Silent
+                                                                              : Asked::Answered;
         } catch (const LinkError &error) {
             m_error = error.message();
         }
@@ -122,12 +126,14 @@ QList<PortSettings> lineSearchSettings(const PortSettings &current)
 
 QString settingsText(const PortSettings &settings)
 {
-    const QString parity = settings.parity == QLatin1String("Even")  ? QStringLiteral("чётный паритет")
-                           : settings.parity == QLatin1String("Odd") ? QStringLiteral("нечётный паритет")
-                           : settings.parity == QLatin1String("None") ? QStringLiteral("без паритета")
-                                                                      : settings.parity;
-    const QString stop = settings.stopBits == QLatin1String("1") ? QStringLiteral("1 стоп-бит")
-                                                                 : settings.stopBits + QStringLiteral(" стоп-бита");
+    const QString parity = settings.parity == QLatin1String("Even")
+            ? QStringLiteral("чётный паритет")
+            : settings.parity == QLatin1String("Odd") ? QStringLiteral("нечётный паритет")
+            : settings.parity == QLatin1String("None") ? QStringLiteral("без паритета")
+                                                       : settings.parity;
+    const QString stop = settings.stopBits == QLatin1String("1")
+            ? QStringLiteral("1 стоп-бит")
+            : settings.stopBits + QStringLiteral(" стоп-бита");
     return QStringLiteral("%1 бит/с, %2, %3").arg(settings.effectiveBaudRate()).arg(parity, stop);
 }
 
@@ -136,24 +142,26 @@ QString foundText(const LineSearchResult &result)
     if (!result.found())
         return nothingFoundText;
     return QStringLiteral("Устройство №%1 отвечает при настройках: %2.\nПрименить их для порта?")
-        .arg(*result.address)
-        .arg(settingsText(result.settings));
+            .arg(*result.address)
+            .arg(settingsText(result.settings));
 }
 
-LineSearchResult findRelayLine(RelaySession &session, Operator &op, PortLink &link, const QList<quint8> &addresses,
-                               const LineSearchHooks &hooks)
+LineSearchResult findRelayLine(RelaySession &session, Operator &op, PortLink &link,
+                               const QList<quint8> &addresses, const LineSearchHooks &hooks)
 {
     return Search(session, op, link, addresses, hooks).run();
 }
 
-bool offerFoundSettings(Operator &op, PortLink &link, const LineSearchResult &result, const PortSettingsStore &store)
+bool offerFoundSettings(Operator &op, PortLink &link, const LineSearchResult &result,
+                        const PortSettingsStore &store)
 {
     if (!result.found()) {
         if (!result.portLost)
             op.message(Operator::Icon::Information, nothingFoundText);
         return false;
     }
-    if (op.message(Operator::Icon::Question, foundText(result), Operator::Buttons::YesNo) != Operator::Answer::Yes)
+    if (op.message(Operator::Icon::Question, foundText(result), Operator::Buttons::YesNo)
+        != Operator::Answer::Yes)
         return false;
     QString error;
     if (!link.setSettings(result.settings, &error)) {

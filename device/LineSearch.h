@@ -20,16 +20,19 @@ struct RelaySession;
 // with the status query and the scan wait at each, until a relay answers.
 
 // What the search shows on its way.
-struct LineSearchHooks {
+struct LineSearchHooks
+{
     // Before each setting is tried: the setting, its number from 0 and how many there are.
     std::function<void(const PortSettings &settings, int step, int steps)> settingsTried;
 };
 
-struct LineSearchResult {
+struct LineSearchResult
+{
     std::optional<quint8> address; // the first relay that answered
-    PortSettings settings;         // the setting it answered at (when address is set)
-    bool portLost = false;         // the port failed and could not be opened again; the search stopped
-    QStringList refusedSettings;   // settings the port would not take (skipped), as settingsText() names them
+    PortSettings settings; // the setting it answered at (when address is set)
+    bool portLost = false; // the port failed and could not be opened again; the search stopped
+    QStringList refusedSettings; // settings the port would not take (skipped), as settingsText()
+                                 // names them
     bool found() const { return address.has_value(); }
 };
 
@@ -50,18 +53,19 @@ QString settingsText(const PortSettings &settings);
 // address. A port that fails is reset through the session's reopenPort; when
 // it cannot be opened again the search stops and the operator is told.
 // The CurrentDevice is not touched.
-LineSearchResult findRelayLine(RelaySession &session, Operator &op, PortLink &link, const QList<quint8> &addresses,
-                               const LineSearchHooks &hooks = {});
+LineSearchResult findRelayLine(RelaySession &session, Operator &op, PortLink &link,
+                               const QList<quint8> &addresses, const LineSearchHooks &hooks = {});
 
 // Tells the operator what was found and offers it for the port (a Yes/No
 // question). Yes puts the settings in force on the link and stores them with
 // `store` as the port setup does; true when they were taken and stored.
 // Nothing found: the operator is told so, and nothing changes.
-bool offerFoundSettings(Operator &op, PortLink &link, const LineSearchResult &result, const PortSettingsStore &store);
+bool offerFoundSettings(Operator &op, PortLink &link, const LineSearchResult &result,
+                        const PortSettingsStore &store);
 
 // The texts the operator is shown.
 QString foundText(const LineSearchResult &result);
 inline const QString nothingFoundText =
-    QStringLiteral("Ни одно устройство не ответило ни при одной настройке линии");
+        QStringLiteral("Ни одно устройство не ответило ни при одной настройке линии");
 
 } // namespace miv

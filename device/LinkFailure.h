@@ -14,7 +14,8 @@ struct RelaySession;
 // told; when it does not, the port stays closed, portLost is set and the
 // text says that the port is lost and how to get it back. A session that
 // cannot reopen its port adds the port's reason to the text.
-struct LinkFailure {
+struct LinkFailure
+{
     bool portLost = false;
     QString text; // for the operator
 };

@@ -77,25 +77,40 @@ int workLampValue(quint16 outputs, quint16 inputs)
     return 1;
 }
 
-struct BitLamp {
+struct BitLamp
+{
     int lamp;
     quint16 reg;
     int bit;
 };
 
 constexpr BitLamp lampsLitBySetBit[] = {
-    {1, R::inputs, 1},           {2, R::inputs, 2},           {3, R::outputRelays, 0},
-    {4, R::outputRelays, 1},     {5, R::outputRelays, 2},     {26, R::outputRelays, 0},
-    {27, R::outputRelays, 1},    {28, R::outputRelays, 2},    {8, R::protectionFlags, 14},
-    {9, R::protectionFlags, 4},  {10, R::protectionFlags, 9}, {11, R::protectionFlags, 11},
-    {12, R::protectionFlags, 6}, {13, R::protectionFlags, 5}, {14, R::protectionFlags, 12},
-    {15, R::protectionFlags, 13}, {16, R::protectionFlags, 15}, {17, R::protectionFlags, 7},
-    {23, R::protectionFlags, 8}, {24, R::protectionFlags, 10},
+        {1, R::inputs, 1},
+        {2, R::inputs, 2},
+        {3, R::outputRelays, 0},
+        {4, R::outputRelays, 1},
+        {5, R::outputRelays, 2},
+        {26, R::outputRelays, 0},
+        {27, R::outputRelays, 1},
+        {28, R::outputRelays, 2},
+        {8, R::protectionFlags, 14},
+        {9, R::protectionFlags, 4},
+        {10, R::protectionFlags, 9},
+        {11, R::protectionFlags, 11},
+        {12, R::protectionFlags, 6},
+        {13, R::protectionFlags, 5},
+        {14, R::protectionFlags, 12},
+        {15, R::protectionFlags, 13},
+        {16, R::protectionFlags, 15},
+        {17, R::protectionFlags, 7},
+        {23, R::protectionFlags, 8},
+        {24, R::protectionFlags, 10},
 };
 
 // The level sensors and the timer of a type-6 relay: lit while the bit is clear.
 constexpr BitLamp lampsLitByClearBit[] = {
-    {18, R::inputs, 6}, {19, R::inputs, 5}, {20, R::inputs, 4}, {21, R::inputs, 3}, {22, R::inputs, 0}, {25, R::inputs, 7},
+        {18, R::inputs, 6}, {19, R::inputs, 5}, {20, R::inputs, 4},
+        {21, R::inputs, 3}, {22, R::inputs, 0}, {25, R::inputs, 7},
 };
 
 } // namespace
@@ -140,7 +155,9 @@ int blinkStep(int &tag)
 LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, QChar separator)
 {
     LiveDisplay display;
-    auto label = [&display](int number) -> QString & { return display.labels[std::size_t(LiveLabel::slotOf(number))]; };
+    auto label = [&display](int number) -> QString & {
+        return display.labels[std::size_t(LiveLabel::slotOf(number))];
+    };
     auto reg = [&live](int r) { return live.value(quint16(r)); };
 
     // 1. The rows with the values at start limitation before the current ones.
@@ -152,16 +169,21 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
     for (int phase = 0; phase < 3; ++phase) {
         const int now = R::phaseCurrent + phase;
         const int atLimit = R::startLimitCurrent + phase;
-        label(14 + phase) = twoColumns ? QStringLiteral(" %1 А %2 А").arg(currentText(atLimit), currentText(now))
-                                       : QStringLiteral("%1 А").arg(currentText(now));
+        label(14 + phase) = twoColumns
+                ? QStringLiteral(" %1 А %2 А").arg(currentText(atLimit), currentText(now))
+                : QStringLiteral("%1 А").arg(currentText(now));
         const int voltage = R::phaseVoltage + phase;
         const int voltageAtLimit = R::startLimitVoltage + phase;
-        label(17 + phase) = twoColumns ? QStringLiteral(" %1 В %2 В").arg(voltageText(voltageAtLimit), voltageText(voltage))
-                                       : QStringLiteral("%1 В").arg(voltageText(voltage));
+        label(17 + phase) = twoColumns
+                ? QStringLiteral(" %1 В %2 В")
+                          .arg(voltageText(voltageAtLimit), voltageText(voltage))
+                : QStringLiteral("%1 В").arg(voltageText(voltage));
     }
-    label(25) = twoColumns ? temperatureText(reg(R::startLimitTemperature)) + temperatureText(reg(R::motorTemperature))
+    label(25) = twoColumns ? temperatureText(reg(R::startLimitTemperature))
+                    + temperatureText(reg(R::motorTemperature))
                            : temperatureText(reg(R::motorTemperature));
-    label(29) = twoColumns ? QStringLiteral("%1 %2").arg(energyText(R::startLimitEnergy), energyText(R::thermalEnergy))
+    label(29) = twoColumns ? QStringLiteral("%1 %2").arg(energyText(R::startLimitEnergy),
+                                                         energyText(R::thermalEnergy))
                            : energyText(R::thermalEnergy);
 
     // 2. Powers and cos φ mean nothing below 0.2 A in every phase: zero.
@@ -170,22 +192,29 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
     label(20) = QStringLiteral(" %1 кВт").arg(fixed(shown(R::activePower) / 10.0, 1, separator));
     label(21) = QStringLiteral(" %1 кВАр").arg(fixed(shown(R::reactivePower) / 10.0, 1, separator));
     label(22) = QStringLiteral(" %1 кВА").arg(fixed(shown(R::apparentPower) / 10.0, 1, separator));
-    label(23) = QStringLiteral(" %1").arg(fixed(lowByte(quint16(shown(R::cosPhi))) / 100.0, 2, separator));
+    label(23) = QStringLiteral(" %1").arg(
+            fixed(lowByte(quint16(shown(R::cosPhi))) / 100.0, 2, separator));
 
     // 3. The single values.
     label(24) = QStringLiteral(" %1 Гц").arg(roundTenthsToEven(reg(R::frequency)));
     label(26) = QStringLiteral("  %1 %").arg(lowByte(reg(R::asymmetry)));
     label(27) = QStringLiteral("  %1 %").arg(reg(R::leakageCurrent));
-    label(28) = QStringLiteral("  %1 МОм").arg(fixed(lowByte(reg(R::insulation)) / 10.0, 1, separator));
+    label(28) =
+            QStringLiteral("  %1 МОм").arg(fixed(lowByte(reg(R::insulation)) / 10.0, 1, separator));
     const qint32 hours = qint32(quint32(reg(R::motorHours)) << 16 | reg(R::motorHours + 1));
     label(30) = QStringLiteral("  %1 ч.").arg(hours);
     label(31) = QStringLiteral("  %1 мин.").arg(lowByte(reg(R::motorMinutes)));
 
     // 4. The relay's clock.
     auto two = [](int part) { return padZero(2, QString::number(part)); };
-    const quint16 yearMonth = reg(R::clock), dayHour = reg(R::clock + 1), minuteSecond = reg(R::clock + 2);
-    label(59) = QStringLiteral("%1.%2.20%3").arg(two(highByte(dayHour)), two(lowByte(yearMonth)), two(highByte(yearMonth)));
-    label(61) = QStringLiteral("%1:%2:%3").arg(two(lowByte(dayHour)), two(highByte(minuteSecond)), two(lowByte(minuteSecond)));
+    const quint16 yearMonth = reg(R::clock), dayHour = reg(R::clock + 1),
+                  minuteSecond = reg(R::clock + 2);
+    label(59) =
+            QStringLiteral("%1.%2.20%3")
+                    .arg(two(highByte(dayHour)), two(lowByte(yearMonth)), two(highByte(yearMonth)));
+    label(61) = QStringLiteral("%1:%2:%3")
+                        .arg(two(lowByte(dayHour)), two(highByte(minuteSecond)),
+                             two(lowByte(minuteSecond)));
 
     // 5. The command buttons offer what the outputs are not doing.
     const quint16 outputs = reg(R::outputRelays);
@@ -197,17 +226,26 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
     }
 
     // 6 to 12. The lamps.
-    auto lamp = [&display](int n) -> std::optional<int> & { return display.lamps[std::size_t(n - 1)]; };
+    auto lamp = [&display](int n) -> std::optional<int> & {
+        return display.lamps[std::size_t(n - 1)];
+    };
     for (const BitLamp &bitLamp : lampsLitBySetBit)
         lamp(bitLamp.lamp) = replyBit(reg(bitLamp.reg), bitLamp.bit);
     lamp(6) = workLampValue(outputs, reg(R::inputs));
     live.loadLampState = nextLoadLampState(live, currentFlows);
     // Lamp 7 blinks exactly while its state is 1; any other state shows steady.
     switch (live.loadLampState) {
-    case 0: lamp(7) = 4; break;
-    case 2: lamp(7) = 1; break;
-    case 3: lamp(7) = 3; break;
-    default: break;
+    case 0:
+        lamp(7) = 4;
+        break;
+    case 2:
+        lamp(7) = 1;
+        break;
+    case 3:
+        lamp(7) = 3;
+        break;
+    default:
+        break;
     }
     display.blink = live.loadLampState == 1 ? LiveDisplay::Blink::Start : LiveDisplay::Blink::Stop;
     if (typeCode == 6)
@@ -223,13 +261,26 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
 QString liveLabelCaption(int slot)
 {
     static const std::array<QString, LiveDisplay::labelCount> captions{
-        QStringLiteral("Ток A"), QStringLiteral("Ток B"), QStringLiteral("Ток C"),
-        QStringLiteral("Напряжение A"), QStringLiteral("Напряжение B"), QStringLiteral("Напряжение C"),
-        QStringLiteral("Активная мощность"), QStringLiteral("Реактивная мощность"), QStringLiteral("Полная мощность"),
-        QStringLiteral("cos ф двигателя"), QStringLiteral("Частота сети"), QStringLiteral("Температура двигателя"),
-        QStringLiteral("Асимметрия токов фаз"), QStringLiteral("Ток утечки"), QStringLiteral("Сопротивление изоляции"),
-        QStringLiteral("Эквив. тепловой энергии"), QStringLiteral("Моторесурс"), QStringLiteral("Моторесурс"),
-        QStringLiteral("Дата"), QStringLiteral("Время"),
+            QStringLiteral("Ток A"),
+            QStringLiteral("Ток B"),
+            QStringLiteral("Ток C"),
+            QStringLiteral("Напряжение A"),
+            QStringLiteral("Напряжение B"),
+            QStringLiteral("Напряжение C"),
+            QStringLiteral("Активная мощность"),
+            QStringLiteral("Реактивная мощность"),
+            QStringLiteral("Полная мощность"),
+            QStringLiteral("cos ф двигателя"),
+            QStringLiteral("Частота сети"),
+            QStringLiteral("Температура двигателя"),
+            QStringLiteral("Асимметрия токов фаз"),
+            QStringLiteral("Ток утечки"),
+            QStringLiteral("Сопротивление изоляции"),
+            QStringLiteral("Эквив. тепловой энергии"),
+            QStringLiteral("Моторесурс"),
+            QStringLiteral("Моторесурс"),
+            QStringLiteral("Дата"),
+            QStringLiteral("Время"),
     };
     return slot >= 0 && slot < LiveDisplay::labelCount ? captions[std::size_t(slot)] : QString();
 }
@@ -237,21 +288,37 @@ QString liveLabelCaption(int slot)
 QString lampCaption(int lamp)
 {
     static const std::array<QString, LiveDisplay::lampCount> captions{
-        QStringLiteral("Вход: Пуск"), QStringLiteral("Вход: 2-я ступень"), QStringLiteral("Реле: Работа"),
-        QStringLiteral("Реле: Авария"), QStringLiteral("Реле: Перегрузка"), QStringLiteral("Индикация: Работа"),
-        QStringLiteral("Индикация: Нагрузка/Перегрузка"), QStringLiteral("Индикация: Ограничение пусков"),
-        QStringLiteral("Индикация: Недогрузка"), QStringLiteral("Индикация: Асимметрия"),
-        QStringLiteral("Индикация: Утечка"), QStringLiteral("Индикация: U >"), QStringLiteral("Индикация: U <"),
-        QStringLiteral("Индикация: Изоляция"), QStringLiteral("Индикация: Залипание"),
-        QStringLiteral("Индикация: T °C >"), QStringLiteral("Индикация: ABC"),
-        QStringLiteral("Датчики: Авар. уровень"), QStringLiteral("Датчики: Верхн. уровень"),
-        QStringLiteral("Датчики: Нижн. уровень"), QStringLiteral("Датчики: Сухой ход"),
-        QStringLiteral("Датчики: Затопление"), QStringLiteral("Обрыв фазы: по напряжению"),
-        QStringLiteral("Обрыв фазы: по току"), QStringLiteral("Таймер"),
-        QStringLiteral("Управление реле: Работа"), QStringLiteral("Управление реле: Авария"),
-        QStringLiteral("Управление реле: Перегрузка"),
+            QStringLiteral("Вход: Пуск"),
+            QStringLiteral("Вход: 2-я ступень"),
+            QStringLiteral("Реле: Работа"),
+            QStringLiteral("Реле: Авария"),
+            QStringLiteral("Реле: Перегрузка"),
+            QStringLiteral("Индикация: Работа"),
+            QStringLiteral("Индикация: Нагрузка/Перегрузка"),
+            QStringLiteral("Индикация: Ограничение пусков"),
+            QStringLiteral("Индикация: Недогрузка"),
+            QStringLiteral("Индикация: Асимметрия"),
+            QStringLiteral("Индикация: Утечка"),
+            QStringLiteral("Индикация: U >"),
+            QStringLiteral("Индикация: U <"),
+            QStringLiteral("Индикация: Изоляция"),
+            QStringLiteral("Индикация: Залипание"),
+            QStringLiteral("Индикация: T °C >"),
+            QStringLiteral("Индикация: ABC"),
+            QStringLiteral("Датчики: Авар. уровень"),
+            QStringLiteral("Датчики: Верхн. уровень"),
+            QStringLiteral("Датчики: Нижн. уровень"),
+            QStringLiteral("Датчики: Сухой ход"),
+            QStringLiteral("Датчики: Затопление"),
+            QStringLiteral("Обрыв фазы: по напряжению"),
+            QStringLiteral("Обрыв фазы: по току"),
+            QStringLiteral("Таймер"),
+            QStringLiteral("Управление реле: Работа"),
+            QStringLiteral("Управление реле: Авария"),
+            QStringLiteral("Управление реле: Перегрузка"),
     };
-    return lamp >= 1 && lamp <= LiveDisplay::lampCount ? captions[std::size_t(lamp - 1)] : QString();
+    return lamp >= 1 && lamp <= LiveDisplay::lampCount ? captions[std::size_t(lamp - 1)]
+                                                       : QString();
 }
 
 } // namespace miv

@@ -14,7 +14,8 @@ struct SessionFlags;
 // 20 value labels, the lamps, the command buttons, the heading of the
 // start-limit column and the blink of lamp 7. Worked out without widgets, so
 // that the window and mivctl show the same.
-struct LiveDisplay {
+struct LiveDisplay
+{
     static constexpr int labelCount = 20; // Label14..Label31, Label59, Label61
     static constexpr int lampCount = 28;
 
@@ -24,16 +25,20 @@ struct LiveDisplay {
     // Lamp n at index n − 1: the value for `led`; nullopt leaves the lamp as
     // it is (lamp 7 while it blinks, the sensor lamps of a relay not of type 6).
     std::array<std::optional<int>, lampCount> lamps;
-    bool startLimitColumn = false;   // Label63 and the values at start limitation
-    bool workEnabled = true;         // BitBtn1 "Работа"
-    bool stopEnabled = true;         // BitBtn2 "Стоп"
-    std::array<bool, 6> outputButtonsEnabled{true, true, true, true, true, true}; // Button1..Button6
-    Blink blink = Blink::Stop;       // the blink timer of lamp 7
+    bool startLimitColumn = false; // Label63 and the values at start limitation
+    bool workEnabled = true; // BitBtn1 "Работа"
+    bool stopEnabled = true; // BitBtn2 "Стоп"
+    std::array<bool, 6> outputButtonsEnabled{true, true, true,
+                                             true, true, true}; // Button1..Button6
+    Blink blink = Blink::Stop; // the blink timer of lamp 7
 };
 
 // The value label slots by their label's number.
 namespace LiveLabel {
-constexpr int slotOf(int labelNumber) { return labelNumber == 59 ? 18 : labelNumber == 61 ? 19 : labelNumber - 14; }
+constexpr int slotOf(int labelNumber)
+{
+    return labelNumber == 59 ? 18 : labelNumber == 61 ? 19 : labelNumber - 14;
+}
 } // namespace LiveLabel
 
 // show_values: turns the live values into the display, in the window's order,
@@ -41,7 +46,8 @@ constexpr int slotOf(int labelNumber) { return labelNumber == 59 ? 18 : labelNum
 // states, StartLimitView to register 39 bit 14 (so that the two-column display
 // follows that bit one display late), PrevRelayState to RelayState.
 // The sensor lamps 18 to 22 and 25 are set only for a relay of type 6.
-LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, QChar decimalSeparator);
+LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode,
+                       QChar decimalSeparator);
 
 // RelayState from the output relays' word (register 40).
 int relayStateOf(quint16 outputRelays);

@@ -20,8 +20,7 @@ class LiveReading
 public:
     LiveReading(RelaySession &session, Operator &op, const std::function<void()> &beforeMessage)
         : m_session(session), m_op(op), m_beforeMessage(beforeMessage)
-    {
-    }
+    { }
 
     LiveReadResult run()
     {
@@ -73,7 +72,8 @@ private:
 
 } // namespace
 
-LiveReadResult readLiveValues(RelaySession &session, Operator &op, const std::function<void()> &beforeMessage)
+LiveReadResult readLiveValues(RelaySession &session, Operator &op,
+                              const std::function<void()> &beforeMessage)
 {
     return LiveReading(session, op, beforeMessage).run();
 }

@@ -12,13 +12,15 @@ struct RelaySession;
 
 // How a bus step of a live read or a relay command ended.
 enum class BusOutcome {
-    Done,       // the relay answered as asked
-    NoAnswer,   // no valid answer (silence, a reply shorter than asked): "Ошибка связи с устройством!" shown
-    Refused,    // the relay answered with an exception: the refusal shown
+    Done, // the relay answered as asked
+    NoAnswer, // no valid answer (silence, a reply shorter than asked): "Ошибка связи с
+              // устройством!" shown
+    Refused, // the relay answered with an exception: the refusal shown
     PortFailed, // the port failed: nothing shown yet, the text for the operator in `portError`
 };
 
-struct LiveReadResult {
+struct LiveReadResult
+{
     BusOutcome outcome = BusOutcome::Done;
     QString portError;
     bool done() const { return outcome == BusOutcome::Done; }
@@ -34,7 +36,8 @@ struct LiveReadResult {
 // refresh there, so that no tick can start another refresh under the box).
 // A port failure is not told here: the caller decides (a timer-driven
 // refresh reports a lost link); `beforeMessage` still runs first.
-LiveReadResult readLiveValues(RelaySession &session, Operator &op, const std::function<void()> &beforeMessage = {});
+LiveReadResult readLiveValues(RelaySession &session, Operator &op,
+                              const std::function<void()> &beforeMessage = {});
 
 // The interval of automatic refresh from the input box's answer: seconds
 // with the given decimal separator, fractions allowed. More than 0 and less

@@ -18,8 +18,8 @@ void reportError(Operator &messages, Operator::Icon icon, const QString &text)
 } // namespace
 
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages,
-                             AuditLog *audit, quint16 factoryNumber)
+                             const PortSetupDialog &dialog, const PortSettingsStore &store,
+                             Operator &messages, AuditLog *audit, quint16 factoryNumber)
 {
     PortSetupResult result;
     const PortSettings before = port.settings();
@@ -52,8 +52,11 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     QString error;
     port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
     try {
-        const auto hex = [](quint16 word) { return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0')); };
-        const AuditWrite what{InterfaceWord::relayRegister, false, QStringLiteral("Слово интерфейса"), hex(oldWord), hex(newWord)};
+        const auto hex = [](quint16 word) {
+            return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+        };
+        const AuditWrite what{InterfaceWord::relayRegister, false,
+                              QStringLiteral("Слово интерфейса"), hex(oldWord), hex(newWord)};
         if (audit)
             auditedWrite(bus, *audit, messages, relayAddress, factoryNumber, what, newWord);
         else
@@ -67,16 +70,20 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
 }
 
 PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
-                             Operator &messages, const QString &iniPath, AuditLog *audit, quint16 factoryNumber)
+                             Operator &messages, const QString &iniPath, AuditLog *audit,
+                             quint16 factoryNumber)
 {
     const PortSetupPort port{
-        [&link] { return link.settings(); },
-        [&link](const PortSettings &settings, QString *error) { return link.setSettings(settings, error); },
+            [&link] { return link.settings(); },
+            [&link](const PortSettings &settings, QString *error) {
+                return link.setSettings(settings, error);
+            },
     };
     const PortSettingsStore store = [&iniPath](const PortSettings &settings, QString *error) {
         return storePortSettings(iniPath, settings, error);
     };
-    return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages, audit, factoryNumber);
+    return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages, audit,
+                        factoryNumber);
 }
 
 } // namespace miv

@@ -22,7 +22,8 @@ class RelayBus;
 
 // What the setup needs of the port, so that it runs on the serial link as on
 // a test line.
-struct PortSetupPort {
+struct PortSetupPort
+{
     std::function<PortSettings()> settings;
     // Puts settings in force (on the open port as well). False with the
     // serial layer's message when a changed port name cannot be opened or
@@ -35,9 +36,10 @@ using PortSetupDialog = std::function<std::optional<PortSettings>(const PortSett
 // Stores the settings ("front.ini"); false with a message when it could not.
 using PortSettingsStore = std::function<bool(const PortSettings &, QString *error)>;
 
-struct PortSetupResult {
-    bool accepted = false;    // OK was pressed
-    bool portFailed = false;  // the port did not take the choice: nothing stored or written
+struct PortSetupResult
+{
+    bool accepted = false; // OK was pressed
+    bool portFailed = false; // the port did not take the choice: nothing stored or written
     bool stored = false;
     bool wordWritten = false; // the interface word went to the relay and it answered
 };
@@ -45,8 +47,9 @@ struct PortSetupResult {
 // The interface word's write leaves its line in `audit` (with the relay's
 // factory number) when one is given.
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupDialog &dialog, const PortSettingsStore &store, Operator &messages,
-                             AuditLog *audit = nullptr, quint16 factoryNumber = 0);
+                             const PortSetupDialog &dialog, const PortSettingsStore &store,
+                             Operator &messages, AuditLog *audit = nullptr,
+                             quint16 factoryNumber = 0);
 
 // The same on a port link (the data module's serial port), storing to the
 // "front.ini" at iniPath.

@@ -22,9 +22,11 @@ constexpr quint16 current02A = 2; // 0.2 A in tenths
 
 // What the audit log calls the coils and the written registers.
 const QString acknowledgeItem = QStringLiteral("Квитирование");
-const QString clockItems[] = {QStringLiteral("Часы реле: год, месяц"), QStringLiteral("Часы реле: день, час"),
+const QString clockItems[] = {QStringLiteral("Часы реле: год, месяц"),
+                              QStringLiteral("Часы реле: день, час"),
                               QStringLiteral("Часы реле: минута, секунда")};
-const QString motorItems[] = {QStringLiteral("Моторесурс: минуты"), QStringLiteral("Моторесурс: часы, старшее слово"),
+const QString motorItems[] = {QStringLiteral("Моторесурс: минуты"),
+                              QStringLiteral("Моторесурс: часы, старшее слово"),
                               QStringLiteral("Моторесурс: часы, младшее слово")};
 const QString serialItem = QStringLiteral("Заводской номер");
 
@@ -61,7 +63,8 @@ BusOutcome checkedWrite(RelaySession &session, Operator &op, const AuditWrite &w
         const ReplyString reply = auditedWrite(session, op, what, value);
         if (!RelayBus::isExceptionReply(reply))
             return BusOutcome::Done;
-        op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(session.bus.lastException().value_or(0))));
+        op.message(Operator::Icon::Error,
+                   Texts::relayRefused.arg(int(session.bus.lastException().value_or(0))));
         return BusOutcome::Refused;
     } catch (const LinkError &error) {
         if (error.kind() == LinkError::Kind::NoAnswer) {
@@ -73,7 +76,8 @@ BusOutcome checkedWrite(RelaySession &session, Operator &op, const AuditWrite &w
     }
 }
 
-BusOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, const QString &item, bool on)
+BusOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, const QString &item,
+                     bool on)
 {
     const AuditWrite what{coil, true, item, {}, onOffTexts[on ? 1 : 0]};
     return checkedWrite(session, op, what, on ? RelayCoil::on : RelayCoil::off);
@@ -82,7 +86,8 @@ BusOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, const QS
 // One register of a command that writes several: its register, its name in
 // the audit log, the value as the operator gave it (the whole command's) and
 // the word.
-struct CommandWrite {
+struct CommandWrite
+{
     quint16 reg;
     QString item;
     QString shown;
@@ -90,17 +95,20 @@ struct CommandWrite {
 };
 
 // Writes the registers in the given order, stopping at the first failure.
-BusOutcome writeInOrder(RelaySession &session, Operator &op, std::initializer_list<CommandWrite> writes)
+BusOutcome writeInOrder(RelaySession &session, Operator &op,
+                        std::initializer_list<CommandWrite> writes)
 {
     for (const CommandWrite &w : writes)
-        if (const BusOutcome outcome = checkedWrite(session, op, {w.reg, false, w.item, {}, w.shown}, w.value);
+        if (const BusOutcome outcome =
+                    checkedWrite(session, op, {w.reg, false, w.item, {}, w.shown}, w.value);
             outcome != BusOutcome::Done)
             return outcome;
     return BusOutcome::Done;
 }
 
 // A read that must bring `count` registers whole; the failure is told.
-std::optional<ReplyString> checkedRead(RelaySession &session, Operator &op, quint16 first, quint16 count)
+std::optional<ReplyString> checkedRead(RelaySession &session, Operator &op, quint16 first,
+                                       quint16 count)
 {
     try {
         ReplyString reply = session.bus.readRegisters(session.device.networkAddress, first, count);
@@ -134,8 +142,8 @@ ClockWords clockWords(const QDateTime &when)
 {
     const QDate date = when.date();
     const QTime time = when.time();
-    return {quint16((date.year() % 100) << 8 | date.month()), quint16(date.day() << 8 | time.hour()),
-            quint16(time.minute() << 8 | time.second())};
+    return {quint16((date.year() % 100) << 8 | date.month()),
+            quint16(date.day() << 8 | time.hour()), quint16(time.minute() << 8 | time.second())};
 }
 
 BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &when)
@@ -166,8 +174,8 @@ BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, 
 BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number)
 {
     const quint16 value = quint16(std::min<quint32>(number, 65535));
-    const AuditWrite what{R::factoryNumber, false, serialItem, QString::number(session.device.factoryNumber),
-                          QString::number(value)};
+    const AuditWrite what{R::factoryNumber, false, serialItem,
+                          QString::number(session.device.factoryNumber), QString::number(value)};
     return checkedWrite(session, op, what, value);
 }
 
@@ -194,7 +202,8 @@ bool motorCarriesCurrent(const RelaySession &session)
     return false;
 }
 
-RelayControlEntry checkRelayControlEntry(RelaySession &session, Operator &op, const std::function<void()> &refreshed)
+RelayControlEntry checkRelayControlEntry(RelaySession &session, Operator &op,
+                                         const std::function<void()> &refreshed)
 {
     if (op.confirmWarning(Texts::relayControlWarning) != Operator::Answer::Ok)
         return RelayControlEntry::BackToLiveValues;

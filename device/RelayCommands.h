@@ -32,9 +32,10 @@ BusOutcome switchOutput(RelaySession &session, Operator &op, RelayOutput output,
 std::optional<BusOutcome> acknowledgeAlarm(RelaySession &session, Operator &op);
 
 // The relay's clock words for a date and time.
-struct ClockWords {
-    quint16 yearMonth;    // register 115: year within the century × 256 + month
-    quint16 dayHour;      // register 116: day × 256 + hour
+struct ClockWords
+{
+    quint16 yearMonth; // register 115: year within the century × 256 + month
+    quint16 dayHour; // register 116: day × 256 + hour
     quint16 minuteSecond; // register 117: minute × 256 + second
 };
 ClockWords clockWords(const QDateTime &when);
@@ -45,7 +46,8 @@ BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &w
 
 // The words "Установить мр" writes, in its order: the minutes (59 when more),
 // the hours' high word, the hours' low word.
-struct MotorResourceWords {
+struct MotorResourceWords
+{
     quint16 minutes;
     quint16 hoursHigh;
     quint16 hoursLow;
@@ -59,7 +61,8 @@ BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, 
 BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number);
 
 // The service page's values as the relay holds them.
-struct ServiceValues {
+struct ServiceValues
+{
     qint32 hours = 0;
     int minutes = 0;
     quint16 serialNumber = 0;
@@ -71,9 +74,9 @@ std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &
 
 // The check before the relay outputs may be switched by hand.
 enum class RelayControlEntry {
-    Stay,              // the motor carries no current: the page may stay
-    BackToLiveValues,  // the operator declined, or a phase carries 0.2 A or more
-    BackToDevices,     // the relay did not answer
+    Stay, // the motor carries no current: the page may stay
+    BackToLiveValues, // the operator declined, or a phase carries 0.2 A or more
+    BackToDevices, // the relay did not answer
 };
 // Asks the operator to accept the warning, tests the link with a read of
 // block A, refreshes the live values (both blocks) and tells

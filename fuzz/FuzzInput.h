@@ -19,13 +19,13 @@
 
 // A property that must hold for every input: when it does not, the run ends
 // as a crash, so that libFuzzer keeps the input.
-#define FUZZ_EXPECT(condition)                                                                     \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition);  \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
+#define FUZZ_EXPECT(condition)                                                              \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                         \
+    }                                                                                       \
+  } while (false)
 
 // The input taken from its start: numbers and byte strings. Past its end
 // every number reads 0 and every string is empty, so each input, however
@@ -35,8 +35,7 @@ class FuzzInput
 public:
     FuzzInput(const uint8_t *data, size_t size)
         : m_data(reinterpret_cast<const char *>(data)), m_size(qsizetype(size))
-    {
-    }
+    { }
 
     bool atEnd() const { return m_at >= m_size; }
     qsizetype remaining() const { return m_size - m_at; }

@@ -41,7 +41,8 @@ bool runFile(const fs::path &path)
         std::fprintf(stderr, "replay: cannot read %s\n", path.string().c_str());
         return false;
     }
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
     // Nothing is read past the input's end: an empty input gets no pointer into anything.
     std::vector<uint8_t> input(bytes.begin(), bytes.end());
     LLVMFuzzerTestOneInput(input.empty() ? nullptr : input.data(), input.size());

@@ -46,7 +46,10 @@ public:
     }
 
     bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_readable.size() + QIODevice::bytesAvailable(); }
+    qint64 bytesAvailable() const override
+    {
+        return m_readable.size() + QIODevice::bytesAvailable();
+    }
 
     bool waitForReadyRead(int msecs) override
     {
@@ -84,7 +87,7 @@ protected:
 
 private:
     QByteArray m_nextReply;
-    QByteArray m_coming;   // on its way, given out a piece per wait
+    QByteArray m_coming; // on its way, given out a piece per wait
     QByteArray m_readable; // arrived, not read yet
     int m_pieceSize = 1;
 };
@@ -102,12 +105,18 @@ QList<quint16> blockValues(quint16 first, quint16 count)
 QByteArray requestFor(Operation operation, quint8 address, quint16 a, quint16 b)
 {
     switch (operation) {
-    case Operation::Status: return modbus::readExceptionStatus(address);
-    case Operation::Read: return modbus::readHoldingRegisters(address, a, b);
-    case Operation::WriteRegister: return modbus::writeSingleRegister(address, a, b);
-    case Operation::WriteCoil: return modbus::writeSingleCoil(address, a, b);
-    case Operation::WriteBlock: return modbus::writeMultipleRegisters(address, a, blockValues(a, b));
-    case Operation::Count: break;
+    case Operation::Status:
+        return modbus::readExceptionStatus(address);
+    case Operation::Read:
+        return modbus::readHoldingRegisters(address, a, b);
+    case Operation::WriteRegister:
+        return modbus::writeSingleRegister(address, a, b);
+    case Operation::WriteCoil:
+        return modbus::writeSingleCoil(address, a, b);
+    case Operation::WriteBlock:
+        return modbus::writeMultipleRegisters(address, a, blockValues(a, b));
+    case Operation::Count:
+        break;
     }
     return {};
 }
@@ -121,11 +130,13 @@ void checkFraming(const QByteArray &request, const QByteArray &received)
     (void)modbus::toHex(received.left(16));
     if (match.kind == modbus::ReplyMatch::Incomplete)
         return;
-    FUZZ_EXPECT(match.offset >= 0 && match.length >= 5 && match.offset + match.length <= received.size());
+    FUZZ_EXPECT(match.offset >= 0 && match.length >= 5
+                && match.offset + match.length <= received.size());
     const QByteArrayView frame = QByteArrayView(received).sliced(match.offset, match.length);
     FUZZ_EXPECT(modbus::hasValidCrc(frame));
     FUZZ_EXPECT(frame[0] == request[0]);
-    FUZZ_EXPECT(quint8(frame[1]) == (quint8(request[1]) | (match.kind == modbus::ReplyMatch::Exception ? 0x80 : 0)));
+    FUZZ_EXPECT(quint8(frame[1])
+                == (quint8(request[1]) | (match.kind == modbus::ReplyMatch::Exception ? 0x80 : 0)));
 }
 
 // The reply strings as the bus's contract describes them.

@@ -63,7 +63,8 @@ void runCommand(const Command &command, GlobalOptions options)
     QTextStream errStream(&err);
     QString noAnswers;
     QTextStream answers(&noAnswers);
-    CliContext context(options, scratchPath(QStringLiteral("missing-front.ini")), outStream, errStream);
+    CliContext context(options, scratchPath(QStringLiteral("missing-front.ini")), outStream,
+                       errStream);
     context.console().setAnswerInput(&answers);
     const int status = command.run(context, options.commandArguments);
     FUZZ_EXPECT(status >= ExitStatus::Done && status <= ExitStatus::Different);
@@ -75,7 +76,8 @@ void runCommand(const Command &command, GlobalOptions options)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     ensureCoreApplication();
-    static const bool dataFolderSet = qputenv("MIV_DATA_DIR", scratchPath(QStringLiteral("data")).toLocal8Bit());
+    static const bool dataFolderSet =
+            qputenv("MIV_DATA_DIR", scratchPath(QStringLiteral("data")).toLocal8Bit());
     FUZZ_EXPECT(dataFolderSet);
 
     const QStringList arguments = argumentsOf(data, size);
@@ -88,7 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!options->command.isEmpty()) {
         const qsizetype at = arguments.size() - options->commandArguments.size() - 1;
-        FUZZ_EXPECT(at >= 0 && (arguments[at] == options->command || options->command == QLatin1String("help")));
+        FUZZ_EXPECT(at >= 0
+                    && (arguments[at] == options->command
+                        || options->command == QLatin1String("help")));
     }
     PortSettings settings;
     options->applyTo(settings);

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     (void)file.lines();
-    for (const QString &section : {QStringLiteral("p"), QStringLiteral("bus"), QStringLiteral("Параметры")}) {
+    for (const QString &section :
+         {QStringLiteral("p"), QStringLiteral("bus"), QStringLiteral("Параметры")}) {
         for (const QString &key : file.keys(section)) {
             FUZZ_EXPECT(file.hasKey(section, key));
             (void)file.value(section, key);
@@ -56,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!storePortSettings(copyPath, settings, &error)) {
         // Only a port name rewritten with the unassigned byte 0x98 in it
         // (read as U+FFFD, which Windows-1251 cannot write) is refused.
-        FUZZ_EXPECT(settings.portName.contains(QChar::ReplacementCharacter) && error.contains(QStringLiteral("U+fffd")));
+        FUZZ_EXPECT(settings.portName.contains(QChar::ReplacementCharacter)
+                    && error.contains(QStringLiteral("U+fffd")));
         return 0;
     }
     // A Windows-1251 file whose only bytes that are not UTF-8 stood in a line
@@ -84,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_EXPECT(reread.load());
         QString expected = text;
         expected.replace(u'\r', u' ').replace(u'\n', u' ');
-        FUZZ_EXPECT(reread.value(QStringLiteral("fuzz"), QStringLiteral("Value")) == expected.trimmed());
+        FUZZ_EXPECT(reread.value(QStringLiteral("fuzz"), QStringLiteral("Value"))
+                    == expected.trimmed());
     }
     return 0;
 }

@@ -89,7 +89,8 @@ void checkRoundTrip(const QString &fuzzPath, quint16 type)
     // What the first load did not take may still be refused: nothing else.
     for (const QString &key : reloaded.rejectedKeys) {
         if (!loaded.rejectedKeys.contains(key))
-            std::fprintf(stderr, "type %d: the saved file is refused at \"%s\"\n", type, qPrintable(key));
+            std::fprintf(stderr, "type %d: the saved file is refused at \"%s\"\n", type,
+                         qPrintable(key));
         FUZZ_EXPECT(loaded.rejectedKeys.contains(key));
     }
     if (!reloaded.rejectedKeys.isEmpty())
@@ -101,8 +102,8 @@ void checkRoundTrip(const QString &fuzzPath, quint16 type)
             continue;
         for (int column : {int(ConfigGrid::Value), int(ConfigGrid::SavedText)}) {
             if (again.configGrid.text(row, column) != session.configGrid.text(row, column)) {
-                std::fprintf(stderr, "type %d row %d column %d: loaded \"%s\", reloaded \"%s\"\n", type, row, column,
-                             qPrintable(session.configGrid.text(row, column)),
+                std::fprintf(stderr, "type %d row %d column %d: loaded \"%s\", reloaded \"%s\"\n",
+                             type, row, column, qPrintable(session.configGrid.text(row, column)),
                              qPrintable(again.configGrid.text(row, column)));
             }
             FUZZ_EXPECT(again.configGrid.text(row, column) == session.configGrid.text(row, column));

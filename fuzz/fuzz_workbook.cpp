@@ -79,7 +79,8 @@ void journalReport(FuzzInput &input)
     while (!input.atEnd() && row < 2 * JournalReportLayout::journalRows) {
         const ReplyString reply = input.shortBytes();
         const QChar separator = (row % 2) ? u'.' : u',';
-        const JournalReportLayout::JournalEntry entry{journalDateText(reply), QString::number(journalEventCode(reply)),
+        const JournalReportLayout::JournalEntry entry{journalDateText(reply),
+                                                      QString::number(journalEventCode(reply)),
                                                       journalDetailsText(reply, separator)};
         report.journal.append(entry);
         grid.setRow(row, QString::number(row + 1), entry.date, entry.event, entry.details);
@@ -109,7 +110,8 @@ XlsCellFormat formatFrom(FuzzInput &input)
 
 XlsRange rangeFrom(FuzzInput &input)
 {
-    return {smallNumber(input), smallNumber(input), smallNumber(input) % 260, smallNumber(input) % 260};
+    return {smallNumber(input), smallNumber(input), smallNumber(input) % 260,
+            smallNumber(input) % 260};
 }
 
 // A size or number that is no finite number, which no file can hold.
@@ -120,7 +122,8 @@ bool holdsNonFinite(const XlsWorkbook &book)
             return true;
     for (const XlsSheet &sheet : book.sheets()) {
         for (const auto &entry : sheet.cells())
-            if (const double *number = std::get_if<double>(&entry.second.value); number && !std::isfinite(*number))
+            if (const double *number = std::get_if<double>(&entry.second.value);
+                number && !std::isfinite(*number))
                 return true;
         for (const auto &entry : sheet.rowHeights())
             if (!std::isfinite(entry.second))
@@ -139,7 +142,8 @@ void anyWorkbook(FuzzInput &input)
 
     while (!input.atEnd()) {
         const quint8 step = input.byte() % 12;
-        XlsSheet *sheet = book.sheets().isEmpty() ? nullptr : &book.sheet(int(book.sheets().size() - 1));
+        XlsSheet *sheet =
+                book.sheets().isEmpty() ? nullptr : &book.sheet(int(book.sheets().size() - 1));
         switch (step) {
         case 0:
             book.addFont({utf16(input.shortBytes()), rawDouble(input), input.flag(), input.byte()});
@@ -192,7 +196,8 @@ void anyWorkbook(FuzzInput &input)
             if (sheet) {
                 XlsPageSetup &page = sheet->pageSetup();
                 page.paperSize = smallNumber(input);
-                page.orientation = input.flag() ? XlsPageSetup::Orientation::Landscape : XlsPageSetup::Orientation::Portrait;
+                page.orientation = input.flag() ? XlsPageSetup::Orientation::Landscape
+                                                : XlsPageSetup::Orientation::Portrait;
                 page.scalePercent = smallNumber(input) * 2;
                 page.leftCm = rawDouble(input);
                 page.topCm = rawDouble(input);
@@ -201,7 +206,8 @@ void anyWorkbook(FuzzInput &input)
             }
             break;
         case 10:
-            book.addDefinedName({utf16(input.shortBytes()), smallNumber(input) % 10, rangeFrom(input)});
+            book.addDefinedName(
+                    {utf16(input.shortBytes()), smallNumber(input) % 10, rangeFrom(input)});
             break;
         case 11: { // a long text, past what a cell holds
             const int row = smallNumber(input);
@@ -227,7 +233,8 @@ void compoundFile(FuzzInput &input)
     const QString name = utf16(input.shortBytes());
     const quint8 kind = input.byte();
     // Now and then a stream about as large as the container can hold.
-    const qint64 size = kind == 255 ? CompoundFile::maximumStreamSize() - 512 + input.word() % 1024 : input.word();
+    const qint64 size = kind == 255 ? CompoundFile::maximumStreamSize() - 512 + input.word() % 1024
+                                    : input.word();
     QString error;
     const QByteArray file = CompoundFile::singleStream(name, QByteArray(size, char(kind)), &error);
     checkWritten(file, error);

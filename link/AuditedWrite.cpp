@@ -16,16 +16,18 @@ ReplyString auditedWrite(RelayBus &bus, AuditLog &log, Operator &op, int address
         log.record(address, factoryNumber, write, AuditAnswer::noAnswer, op);
         throw;
     }
-    const QString answer =
-        RelayBus::isExceptionReply(reply) ? AuditAnswer::refused(replyWord(reply, 0)) : AuditAnswer::taken;
+    const QString answer = RelayBus::isExceptionReply(reply)
+            ? AuditAnswer::refused(replyWord(reply, 0))
+            : AuditAnswer::taken;
     log.record(address, factoryNumber, write, answer, op);
     return reply;
 }
 
-ReplyString auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write, quint16 value)
+ReplyString auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write,
+                         quint16 value)
 {
-    return auditedWrite(session.bus, session.audit, op, session.device.networkAddress, session.device.factoryNumber,
-                        write, value);
+    return auditedWrite(session.bus, session.audit, op, session.device.networkAddress,
+                        session.device.factoryNumber, write, value);
 }
 
 } // namespace miv

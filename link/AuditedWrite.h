@@ -18,6 +18,7 @@ ReplyString auditedWrite(RelayBus &bus, AuditLog &log, Operator &op, int address
                          const AuditWrite &write, quint16 value);
 
 // The same to the selected relay of the session, over its bus, into its log.
-ReplyString auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write, quint16 value);
+ReplyString auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write,
+                         quint16 value);
 
 } // namespace miv

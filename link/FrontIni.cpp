@@ -17,7 +17,8 @@ bool loadPortSettings(PortSettings &settings, QString *error)
     return loadPortSettings(frontIniPath(), settings, error);
 }
 
-bool loadPortSettings(const QString &path, PortSettings &settings, QString *error, QStringList *notices)
+bool loadPortSettings(const QString &path, PortSettings &settings, QString *error,
+                      QStringList *notices)
 {
     IniFile file(path);
     if (!file.load(error))

@@ -6,10 +6,11 @@ namespace miv::IniBytes {
 
 namespace {
 
-const QString wrongEncoding =
-    QStringLiteral("он в кодировке %1, а файлы настроек читаются только в Windows-1251 или UTF-8; "
-                   "сохраните его в одной из них");
-const QString binaryData = QStringLiteral("в нём двоичные данные (байт 0x%1 в строке %2), это не файл настроек");
+const QString wrongEncoding = QStringLiteral(
+        "он в кодировке %1, а файлы настроек читаются только в Windows-1251 или UTF-8; "
+        "сохраните его в одной из них");
+const QString binaryData =
+        QStringLiteral("в нём двоичные данные (байт 0x%1 в строке %2), это не файл настроек");
 const QString longLine = QStringLiteral("строка %1 длиннее %2 байт, это не файл настроек");
 const QString manyLines = QStringLiteral("в нём больше %1 строк, это не файл настроек");
 
@@ -103,7 +104,8 @@ std::optional<QString> layoutRefusal(QByteArrayView bytes)
     qsizetype line = 1;
     qsizetype lineStart = 0;
     const auto tooLong = [&](qsizetype end) {
-        const qsizetype length = end - lineStart - (end > lineStart && bytes[end - 1] == '\r' ? 1 : 0);
+        const qsizetype length =
+                end - lineStart - (end > lineStart && bytes[end - 1] == '\r' ? 1 : 0);
         return length > maximumLineBytes;
     };
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -133,7 +135,8 @@ std::optional<QString> layoutRefusal(QByteArrayView bytes)
 
 Verdict judge(QByteArrayView bytes)
 {
-    if (bytes.startsWith(QByteArrayView("\xFF\xFE\x00\x00", 4)) || bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4)))
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE\x00\x00", 4))
+        || bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4)))
         return refused(wrongEncoding.arg(QStringLiteral("UTF-32")));
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return refused(wrongEncoding.arg(QStringLiteral("UTF-16")));

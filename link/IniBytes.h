@@ -25,7 +25,8 @@ enum class Encoding {
 inline constexpr qsizetype maximumLineBytes = 4096;
 inline constexpr qsizetype maximumLines = 10000;
 
-struct Verdict {
+struct Verdict
+{
     // Why these bytes are no INI text (the reason only, in Russian, without
     // the file's name); none when they are.
     std::optional<QString> refusal;

@@ -11,7 +11,6 @@ namespace miv {
 
 namespace {
 
-
 std::optional<QStringView> sectionName(QStringView line)
 {
     line = line.trimmed();
@@ -24,7 +23,8 @@ std::optional<QStringView> sectionName(QStringView line)
 }
 
 // A "key=value" line split at its first '='; comments and lines without a key are none.
-struct KeyLine {
+struct KeyLine
+{
     QStringView key;
     QStringView value;
 };
@@ -57,7 +57,7 @@ QString withoutLineBreaks(QString value)
 
 } // namespace
 
-IniFile::IniFile(const QString &path) : m_path(path) {}
+IniFile::IniFile(const QString &path) : m_path(path) { }
 
 bool IniFile::load(QString *error)
 {
@@ -81,7 +81,8 @@ bool IniFile::load(QString *error)
     // A settings file or "front.ini" is a few kilobytes: anything far larger
     // (a wrong file, one that arrived damaged) is refused before it is read,
     // so that memory stays bounded and the program answers at once.
-    const QString tooLarge = QStringLiteral("он больше %1 байт, это не файл настроек").arg(maximumBytes);
+    const QString tooLarge =
+            QStringLiteral("он больше %1 байт, это не файл настроек").arg(maximumBytes);
     if (file.size() > maximumBytes)
         return fail(tooLarge);
     // Read in pieces: asking for the whole limit at once would set aside
@@ -112,7 +113,8 @@ bool IniFile::load(QString *error)
 
 QString IniFile::decoded(QByteArrayView bytes) const
 {
-    return m_encoding == IniBytes::Encoding::Utf8 ? QString::fromUtf8(bytes) : Windows1251::decode(bytes);
+    return m_encoding == IniBytes::Encoding::Utf8 ? QString::fromUtf8(bytes)
+                                                  : Windows1251::decode(bytes);
 }
 
 void IniFile::splitLines(QByteArrayView bytes)
@@ -147,7 +149,8 @@ void IniFile::noteRepeats()
     // Names compare without regard to case, as value() matches them.
     QHash<QString, qsizetype> sectionLines;
     QHash<QString, qsizetype> keyLines; // "section\nkey"
-    std::optional<QString> section; // lowered; before any header, keys belong to none and are never read
+    std::optional<QString>
+            section; // lowered; before any header, keys belong to none and are never read
     QString sectionShown;
     qsizetype repeats = 0;
     const auto note = [&](const QString &text) {
@@ -160,8 +163,10 @@ void IniFile::noteRepeats()
             sectionShown = name->toString();
             section = sectionShown.toLower();
             if (const auto first = sectionLines.constFind(*section); first != sectionLines.cend())
-                note(QStringLiteral("Раздел [%1] повторяется (строки %2 и %3): его ключи читаются вместе.")
-                         .arg(sectionShown, QString::number(*first + 1), QString::number(i + 1)));
+                note(QStringLiteral(
+                             "Раздел [%1] повторяется (строки %2 и %3): его ключи читаются вместе.")
+                             .arg(sectionShown, QString::number(*first + 1),
+                                  QString::number(i + 1)));
             else
                 sectionLines.insert(*section, i);
             continue;
@@ -171,8 +176,10 @@ void IniFile::noteRepeats()
             continue;
         const QString name = *section + u'\n' + line->key.toString().toLower();
         if (const auto first = keyLines.constFind(name); first != keyLines.cend())
-            note(QStringLiteral("Ключ «%1» в разделе [%2] повторяется (строки %3 и %4): действует первое значение.")
-                     .arg(line->key.toString(), sectionShown, QString::number(*first + 1), QString::number(i + 1)));
+            note(QStringLiteral(
+                         "Ключ «%1» в разделе [%2] повторяется (строки %3 и %4): действует первое значение.")
+                         .arg(line->key.toString(), sectionShown, QString::number(*first + 1),
+                              QString::number(i + 1)));
         else
             keyLines.insert(name, i);
     }
@@ -193,9 +200,12 @@ bool IniFile::save(QString *error) const
             const std::optional<QByteArray> encoded = Windows1251::encode(line.text, &bad);
             if (!encoded) {
                 if (error)
-                    *error = fileWriteError(m_path, QStringLiteral("символ «%1» (U+%2) нельзя записать в кодировке Windows-1251")
-                                                        .arg(QString(bad))
-                                                        .arg(bad.unicode(), 4, 16, QLatin1Char('0')));
+                    *error = fileWriteError(
+                            m_path,
+                            QStringLiteral(
+                                    "символ «%1» (U+%2) нельзя записать в кодировке Windows-1251")
+                                    .arg(QString(bad))
+                                    .arg(bad.unicode(), 4, 16, QLatin1Char('0')));
                 return false;
             }
             bytes += *encoded;
@@ -253,7 +263,8 @@ bool IniFile::hasKey(const QString &section, const QString &key) const
     return lineOf(section, key).has_value();
 }
 
-QString IniFile::value(const QString &section, const QString &key, const QString &defaultValue) const
+QString IniFile::value(const QString &section, const QString &key,
+                       const QString &defaultValue) const
 {
     const std::optional<qsizetype> index = lineOf(section, key);
     if (!index)

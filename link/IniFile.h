@@ -55,7 +55,8 @@ public:
 
     bool hasSection(const QString &section) const;
     bool hasKey(const QString &section, const QString &key) const;
-    QString value(const QString &section, const QString &key, const QString &defaultValue = {}) const;
+    QString value(const QString &section, const QString &key,
+                  const QString &defaultValue = {}) const;
     void setValue(const QString &section, const QString &key, const QString &value);
     QStringList keys(const QString &section) const;
 
@@ -63,13 +64,15 @@ public:
     QStringList lines() const;
 
 private:
-    struct Line {
+    struct Line
+    {
         QString text;
         QByteArray original; // the bytes read, without the line end; null for a written line
-        QByteArray ending;   // "\r\n", "\n" or "" (a last line without one)
+        QByteArray ending; // "\r\n", "\n" or "" (a last line without one)
     };
     // Where a section's blocks start and end in m_lines: [header, end).
-    struct Block {
+    struct Block
+    {
         qsizetype header;
         qsizetype end;
     };

@@ -12,13 +12,12 @@ class LinkError : public std::runtime_error
 public:
     enum class Kind {
         PortFailure, // the port is closed, gone, or reading or writing failed
-        NoAnswer,    // no valid reply in time (silence, bad CRC, wrong frame)
+        NoAnswer, // no valid reply in time (silence, bad CRC, wrong frame)
     };
 
     LinkError(Kind kind, const QString &message)
         : std::runtime_error(message.toStdString()), m_kind(kind), m_message(message)
-    {
-    }
+    { }
 
     Kind kind() const { return m_kind; }
     QString message() const { return m_message; }

@@ -35,7 +35,10 @@ QByteArray frameOf(quint8 address, quint8 function, quint16 a, quint16 b)
     return withCrc(frame);
 }
 
-quint8 byteAt(QByteArrayView bytes, qsizetype i) { return quint8(bytes[i]); }
+quint8 byteAt(QByteArrayView bytes, qsizetype i)
+{
+    return quint8(bytes[i]);
+}
 quint16 wordAt(QByteArrayView bytes, qsizetype i)
 {
     return quint16(byteAt(bytes, i) << 8 | byteAt(bytes, i + 1));
@@ -64,7 +67,8 @@ bool hasValidCrc(QByteArrayView frame)
     if (frame.size() < 4)
         return false;
     const quint16 crc = crc16(frame.first(frame.size() - 2));
-    return byteAt(frame, frame.size() - 2) == (crc & 0xFF) && byteAt(frame, frame.size() - 1) == (crc >> 8);
+    return byteAt(frame, frame.size() - 2) == (crc & 0xFF)
+            && byteAt(frame, frame.size() - 1) == (crc >> 8);
 }
 
 QByteArray readHoldingRegisters(quint8 address, quint16 first, quint16 count)

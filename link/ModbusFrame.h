@@ -51,10 +51,11 @@ std::optional<int> requestLength(QByteArrayView head, bool *unknown = nullptr);
 constexpr int exceptionReplyLength = 5;
 
 // What a received buffer holds for a given request.
-struct ReplyMatch {
+struct ReplyMatch
+{
     enum Kind { Incomplete, Normal, Exception } kind = Incomplete;
-    int offset = 0;        // where the frame starts in the buffer
-    int length = 0;        // frame length with CRC
+    int offset = 0; // where the frame starts in the buffer
+    int length = 0; // frame length with CRC
     quint8 exceptionCode = 0;
 };
 // Looks for the first valid reply to `request` in `received`: right address,

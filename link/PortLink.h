@@ -40,7 +40,7 @@ protected:
     virtual bool applySettings(const PortSettings &settings, QString *error) = 0;
 
 Q_SIGNALS:
-    void afterOpen();   // pAfterOpen
+    void afterOpen(); // pAfterOpen
     void beforeClose(); // pBeforeClose
 };
 

@@ -62,10 +62,12 @@ QString PortSettings::defaultPortName()
 
 QStringList PortSettings::baudRateTexts()
 {
-    return {QStringLiteral("Custom"), QStringLiteral("110"),   QStringLiteral("300"),   QStringLiteral("600"),
-            QStringLiteral("1200"),   QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
-            QStringLiteral("14400"),  QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("56000"),
-            QStringLiteral("57600"),  QStringLiteral("115200"), QStringLiteral("128000"), QStringLiteral("256000")};
+    return {QStringLiteral("Custom"), QStringLiteral("110"),    QStringLiteral("300"),
+            QStringLiteral("600"),    QStringLiteral("1200"),   QStringLiteral("2400"),
+            QStringLiteral("4800"),   QStringLiteral("9600"),   QStringLiteral("14400"),
+            QStringLiteral("19200"),  QStringLiteral("38400"),  QStringLiteral("56000"),
+            QStringLiteral("57600"),  QStringLiteral("115200"), QStringLiteral("128000"),
+            QStringLiteral("256000")};
 }
 
 QStringList PortSettings::stopBitsTexts()
@@ -80,13 +82,14 @@ QStringList PortSettings::dataBitsTexts()
 
 QStringList PortSettings::parityTexts()
 {
-    return {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"), QStringLiteral("Mark"),
-            QStringLiteral("Space")};
+    return {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"),
+            QStringLiteral("Mark"), QStringLiteral("Space")};
 }
 
 QStringList PortSettings::flowControlTexts()
 {
-    return {QStringLiteral("Hardware"), QStringLiteral("Software"), QStringLiteral("None"), QStringLiteral("Custom")};
+    return {QStringLiteral("Hardware"), QStringLiteral("Software"), QStringLiteral("None"),
+            QStringLiteral("Custom")};
 }
 
 int PortSettings::effectiveBaudRate() const
@@ -172,14 +175,17 @@ std::optional<PortSettings::GatewayAddress> PortSettings::parseGateway(const QSt
     // follows a NUL character.
     const QString portText = trimmed.mid(colon + 1);
     const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
-    if (portText.isEmpty() || portText.size() > 5 || !std::all_of(portText.cbegin(), portText.cend(), isDigit))
+    if (portText.isEmpty() || portText.size() > 5
+        || !std::all_of(portText.cbegin(), portText.cend(), isDigit))
         return std::nullopt;
     const uint port = portText.toUInt();
     if (port == 0 || port > 65535)
         return std::nullopt;
     // No blank or control character: "front.ini" would keep a line break
     // in a host name as a blank, and no host has either.
-    const auto unfit = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control || c == u'/'; };
+    const auto unfit = [](QChar c) {
+        return c.isSpace() || c.category() == QChar::Other_Control || c == u'/';
+    };
     if (std::any_of(host.cbegin(), host.cend(), unfit))
         return std::nullopt;
     return GatewayAddress{host, quint16(port)};
@@ -209,10 +215,17 @@ quint16 fromSettings(const PortSettings &settings)
 
     // The speed the port really runs at, so a custom rate of 9600 is 9600.
     switch (settings.effectiveBaudRate()) {
-    case 9600: set(Speed9600); break;
-    case 19200: set(Speed19200); break;
-    case 38400: set(Speed38400); break;
-    default: break;
+    case 9600:
+        set(Speed9600);
+        break;
+    case 19200:
+        set(Speed19200);
+        break;
+    case 38400:
+        set(Speed38400);
+        break;
+    default:
+        break;
     }
     if (settings.parity == QLatin1String("None"))
         set(NoParity);
@@ -231,14 +244,14 @@ PortSettings applyTo(PortSettings settings, quint16 word)
 {
     // Tested in this order; within a group a later set bit wins.
     const std::pair<int, void (*)(PortSettings &)> steps[] = {
-        {Speed9600, [](PortSettings &s) { s.baudRate = QStringLiteral("9600"); }},
-        {Speed19200, [](PortSettings &s) { s.baudRate = QStringLiteral("19200"); }},
-        {Speed38400, [](PortSettings &s) { s.baudRate = QStringLiteral("38400"); }},
-        {NoParity, [](PortSettings &s) { s.parity = QStringLiteral("None"); }},
-        {EvenParity, [](PortSettings &s) { s.parity = QStringLiteral("Even"); }},
-        {OddParity, [](PortSettings &s) { s.parity = QStringLiteral("Odd"); }},
-        {OneStopBit, [](PortSettings &s) { s.stopBits = QStringLiteral("1"); }},
-        {TwoStopBits, [](PortSettings &s) { s.stopBits = QStringLiteral("2"); }},
+            {Speed9600, [](PortSettings &s) { s.baudRate = QStringLiteral("9600"); }},
+            {Speed19200, [](PortSettings &s) { s.baudRate = QStringLiteral("19200"); }},
+            {Speed38400, [](PortSettings &s) { s.baudRate = QStringLiteral("38400"); }},
+            {NoParity, [](PortSettings &s) { s.parity = QStringLiteral("None"); }},
+            {EvenParity, [](PortSettings &s) { s.parity = QStringLiteral("Even"); }},
+            {OddParity, [](PortSettings &s) { s.parity = QStringLiteral("Odd"); }},
+            {OneStopBit, [](PortSettings &s) { s.stopBits = QStringLiteral("1"); }},
+            {TwoStopBits, [](PortSettings &s) { s.stopBits = QStringLiteral("2"); }},
     };
     for (const auto &[bit, apply] : steps) {
         if (word & (1u << bit))

@@ -12,14 +12,15 @@ class IniFile;
 
 // The serial port's settings as "front.ini" keeps them, section "p", as the
 // texts of that file ("9600", "None", "1.5", ...).
-struct PortSettings {
+struct PortSettings
+{
     QString portName = defaultPortName();
-    QString baudRate = QStringLiteral("9600");      // a value of baudRateTexts()
-    int customBaudRate = 9600;                      // used when baudRate is "Custom"
-    QString stopBits = QStringLiteral("1");         // "1", "1.5", "2"
-    QString dataBits = QStringLiteral("8");         // "5" .. "8"
-    QString parity = QStringLiteral("None");        // "None", "Odd", "Even", "Mark", "Space"
-    QString flowControl = QStringLiteral("None");   // "Hardware", "Software", "None", "Custom"
+    QString baudRate = QStringLiteral("9600"); // a value of baudRateTexts()
+    int customBaudRate = 9600; // used when baudRate is "Custom"
+    QString stopBits = QStringLiteral("1"); // "1", "1.5", "2"
+    QString dataBits = QStringLiteral("8"); // "5" .. "8"
+    QString parity = QStringLiteral("None"); // "None", "Odd", "Even", "Mark", "Space"
+    QString flowControl = QStringLiteral("None"); // "Hardware", "Software", "None", "Custom"
     // How long the bus scan waits for each address. Not a port setting: it is
     // kept in section "bus", key "ScanWaitMs", beside the port's section, and
     // edited in the port setup with them.
@@ -35,7 +36,8 @@ struct PortSettings {
     Transport transport = Transport::Serial;
     QString gateway; // "HOST:PORT", "[IPv6]:PORT"
 
-    struct GatewayAddress {
+    struct GatewayAddress
+    {
         QString host;
         quint16 port = 0;
         bool operator==(const GatewayAddress &) const = default;
@@ -54,8 +56,8 @@ struct PortSettings {
     static constexpr int defaultRetries = 2;
     static constexpr int maximumRetries = 9;
 
-    static QString defaultPortName();    // "COM1" on Windows, "ttyS0" elsewhere
-    static QStringList baudRateTexts();  // "Custom", "110", ... "256000"
+    static QString defaultPortName(); // "COM1" on Windows, "ttyS0" elsewhere
+    static QStringList baudRateTexts(); // "Custom", "110", ... "256000"
     static QStringList stopBitsTexts();
     static QStringList dataBitsTexts();
     static QStringList parityTexts();

@@ -19,7 +19,8 @@ QString stableNameOf(const QString &name, const QString &systemLocation, const Q
     if (device.isEmpty())
         return {};
     const QDir folder(byIdFolder);
-    const QFileInfoList links = folder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList links =
+            folder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &link : links)
         if (link.isSymLink() && link.canonicalFilePath() == device)
             return link.absoluteFilePath();
@@ -33,7 +34,8 @@ QList<PresentPort> presentPorts(const QString &byIdFolder)
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         ports.append({info.portName(), info.systemLocation(), info.description(),
                       stableNameOf(info.portName(), info.systemLocation(), byIdFolder)});
-    std::sort(ports.begin(), ports.end(), [](const PresentPort &a, const PresentPort &b) { return a.name < b.name; });
+    std::sort(ports.begin(), ports.end(),
+              [](const PresentPort &a, const PresentPort &b) { return a.name < b.name; });
     return ports;
 }
 

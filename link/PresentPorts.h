@@ -10,11 +10,12 @@ namespace miv {
 // the link under /dev/serial/by-id that udev makes from the adapter's maker
 // and serial number, on Windows the COMn name itself, which the driver keeps
 // for the adapter.
-struct PresentPort {
-    QString name;           // ttyUSB0, COM3
+struct PresentPort
+{
+    QString name; // ttyUSB0, COM3
     QString systemLocation; // /dev/ttyUSB0, \\.\COM3
     QString description;
-    QString stableName;     // empty when the system gives none
+    QString stableName; // empty when the system gives none
 };
 
 inline const QString serialByIdFolder = QStringLiteral("/dev/serial/by-id");
@@ -24,6 +25,7 @@ QList<PresentPort> presentPorts(const QString &byIdFolder = serialByIdFolder);
 
 // The stable name of a port: the link in `byIdFolder` that leads to the
 // port's device (on Linux), the port's own name elsewhere; empty when none.
-QString stableNameOf(const QString &name, const QString &systemLocation, const QString &byIdFolder = serialByIdFolder);
+QString stableNameOf(const QString &name, const QString &systemLocation,
+                     const QString &byIdFolder = serialByIdFolder);
 
 } // namespace miv

@@ -98,15 +98,16 @@ void RelayBus::ensurePortUsable() const
         portFailed(QStringLiteral("Порт не задан"));
     if (!m_port->isOpen())
         portFailed(QStringLiteral("Порт закрыт"));
-    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()); serial && isFatal(serial->error()))
+    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data());
+        serial && isFatal(serial->error()))
         portFailed(failureReason(*serial));
     // A gateway that ended the connection, or a connection that broke, is a
     // port that failed: what it left unread is taken before this is asked.
     if (auto *socket = qobject_cast<QAbstractSocket *>(m_port.data());
         socket && socket->state() != QAbstractSocket::ConnectedState) {
         portFailed(socket->error() == QAbstractSocket::UnknownSocketError
-                       ? QStringLiteral("Соединение со шлюзом закрыто")
-                       : QStringLiteral("Соединение со шлюзом: ") + socket->errorString());
+                           ? QStringLiteral("Соединение со шлюзом закрыто")
+                           : QStringLiteral("Соединение со шлюзом: ") + socket->errorString());
     }
 }
 
@@ -183,9 +184,11 @@ int RelayBus::keepStray(QByteArrayView bytes)
     qsizetype at = 0;
     while (at < bytes.size()) {
         // A status reply is five bytes: address, 07 (or 87 for a refusal), one byte, CRC.
-        const QByteArrayView candidate = bytes.sliced(at, std::min<qsizetype>(5, bytes.size() - at));
+        const QByteArrayView candidate =
+                bytes.sliced(at, std::min<qsizetype>(5, bytes.size() - at));
         const quint8 function = candidate.size() == 5 ? quint8(candidate[1]) : 0;
-        if ((function == modbus::ReadExceptionStatus || function == (modbus::ReadExceptionStatus | 0x80))
+        if ((function == modbus::ReadExceptionStatus
+             || function == (modbus::ReadExceptionStatus | 0x80))
             && modbus::hasValidCrc(candidate)) {
             m_stray.statusAnswerers.append(quint8(candidate[0]));
             at += 5;
@@ -215,15 +218,18 @@ void RelayBus::markLineActivity()
     m_lastActivity.restart();
 }
 
-RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when)
+RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs,
+                                                 RetryWhen when)
 {
     Exchange result = exchange(request, firstByteTimeoutMs);
     bool repeated = false;
-    for (int attempt = 1; attempt <= m_timing.retries && result.outcome == Outcome::Silent; ++attempt) {
+    for (int attempt = 1; attempt <= m_timing.retries && result.outcome == Outcome::Silent;
+         ++attempt) {
         if (when == RetryWhen::Damaged && !result.damaged)
             break;
-        qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
-                                 << QStringLiteral("retry %1 of %2").arg(attempt).arg(m_timing.retries);
+        qCDebug(lcBus).noquote()
+                << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
+                << QStringLiteral("retry %1 of %2").arg(attempt).arg(m_timing.retries);
         result = exchange(request, firstByteTimeoutMs, true);
         repeated = true;
     }
@@ -235,7 +241,8 @@ RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int 
     return result;
 }
 
-RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs, bool repeated)
+RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs,
+                                      bool repeated)
 {
     ensurePortUsable();
     // A late reply to the same request says the same as the reply awaited:
@@ -248,7 +255,8 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     trace("tx", request);
     if (m_port->write(request) != request.size())
         portFailed(m_port->errorString());
-    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(1000 + 100 * int(request.size())))
+    if (m_port->bytesToWrite() > 0
+        && !m_port->waitForBytesWritten(1000 + 100 * int(request.size())))
         portFailed(m_port->errorString());
     ensurePortUsable();
 
@@ -309,8 +317,9 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
 quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
 {
     m_lastException.reset();
-    const Exchange reply = exchangeWithRetries(modbus::readExceptionStatus(address),
-                                               waitMs.value_or(m_timing.replyTimeoutMs), RetryWhen::Damaged);
+    const Exchange reply =
+            exchangeWithRetries(modbus::readExceptionStatus(address),
+                                waitMs.value_or(m_timing.replyTimeoutMs), RetryWhen::Damaged);
     switch (reply.outcome) {
     case Outcome::Answered:
         // A status byte of 255 would read as "nobody answered"; it is still an answer.
@@ -350,7 +359,8 @@ ReplyString RelayBus::write(const QByteArray &request)
         exchange(request, m_timing.replyTimeoutMs);
         return {};
     }
-    const Exchange reply = exchangeWithRetries(request, m_timing.replyTimeoutMs, RetryWhen::AnyFailure);
+    const Exchange reply =
+            exchangeWithRetries(request, m_timing.replyTimeoutMs, RetryWhen::AnyFailure);
     ReplyString text;
     switch (reply.outcome) {
     case Outcome::Answered:
@@ -368,7 +378,8 @@ ReplyString RelayBus::write(const QByteArray &request)
     case Outcome::Silent:
         break;
     }
-    throw LinkError(LinkError::Kind::NoAnswer, QStringLiteral("Нет ответа от устройства №%1").arg(quint8(request[0])));
+    throw LinkError(LinkError::Kind::NoAnswer,
+                    QStringLiteral("Нет ответа от устройства №%1").arg(quint8(request[0])));
 }
 
 ReplyString RelayBus::writeRegister(quint8 address, quint16 reg, quint16 value)

@@ -23,10 +23,11 @@ class RelayBus
 {
 public:
     // How long a reply is waited for.
-    struct Timing {
+    struct Timing
+    {
         int replyTimeoutMs = 1000; // until the first byte of a reply
-        int scanTimeoutMs = 120;   // the same, for the status query of a scan (see PortSettings)
-        int baudRate = 9600;       // for the silence and the frame's own time
+        int scanTimeoutMs = 120; // the same, for the status query of a scan (see PortSettings)
+        int baudRate = 9600; // for the silence and the frame's own time
         int bitsPerCharacter = 10; // start + data + parity + stop bits
         // A failed exchange (no reply, or a damaged one) is asked again up
         // to this many more times; an exception reply is an answer and never
@@ -38,10 +39,11 @@ public:
     // Input that came when no reply to the request on the line was due: a
     // relay answering after its wait had ended, or noise. The scan looks at
     // it to find relays that answer slowly.
-    struct StrayInput {
-        int bytes = 0;                  // every stray byte
-        int unexplainedBytes = 0;       // those that were no status reply frame
-        QList<quint8> statusAnswerers;  // relays whose status reply came late, in order
+    struct StrayInput
+    {
+        int bytes = 0; // every stray byte
+        int unexplainedBytes = 0; // those that were no status reply frame
+        QList<quint8> statusAnswerers; // relays whose status reply came late, in order
     };
 
     explicit RelayBus(QIODevice *port = nullptr);
@@ -89,7 +91,8 @@ public:
 
 private:
     enum class Outcome { Answered, Refused, Silent };
-    struct Exchange {
+    struct Exchange
+    {
         Outcome outcome = Outcome::Silent;
         QByteArray frame; // without CRC
         quint8 exceptionCode = 0;

@@ -5,9 +5,9 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
-#include <grp.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
+#  include <grp.h>
+#  include <sys/stat.h>
+#  include <sys/sysmacros.h>
 #endif
 
 namespace miv {
@@ -20,10 +20,14 @@ constexpr qint64 bufferBytes = 1024;
 QSerialPort::DataBits dataBitsOf(const PortSettings &settings)
 {
     switch (settings.dataBits.toInt()) {
-    case 5: return QSerialPort::Data5;
-    case 6: return QSerialPort::Data6;
-    case 7: return QSerialPort::Data7;
-    default: return QSerialPort::Data8;
+    case 5:
+        return QSerialPort::Data5;
+    case 6:
+        return QSerialPort::Data6;
+    case 7:
+        return QSerialPort::Data7;
+    default:
+        return QSerialPort::Data8;
     }
 }
 
@@ -77,7 +81,8 @@ bool isPseudoTerminal(const QString &path)
 #ifdef Q_OS_UNIX
     if (path.startsWith(QLatin1String("/dev/pts/")))
         return true;
-    struct stat status {};
+    struct stat status
+    { };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
         return false;
     const unsigned int majorNumber = major(status.st_rdev); // Unix98 pty slaves: 136 to 143
@@ -93,7 +98,8 @@ bool isPseudoTerminal(const QString &path)
 QString deviceGroup(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    struct stat status {};
+    struct stat status
+    { };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return {};
     if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
@@ -112,9 +118,10 @@ QString openFailureReason(const QSerialPort &port, const QString &portName)
     if (port.error() == QSerialPort::PermissionError) {
         const QString group = deviceGroup(devicePath(portName));
         if (!group.isEmpty())
-            return QStringLiteral("нет прав на порт %1; пользователю нужно состоять в группе \"%2\" "
-                                  "(sudo usermod -aG %2 $USER, затем войти в систему заново)")
-                .arg(portName, group);
+            return QStringLiteral(
+                           "нет прав на порт %1; пользователю нужно состоять в группе \"%2\" "
+                           "(sudo usermod -aG %2 $USER, затем войти в систему заново)")
+                    .arg(portName, group);
         return QStringLiteral("нет прав на порт %1 (%2)").arg(portName, port.errorString());
     }
     if (port.error() == QSerialPort::DeviceNotFoundError)
@@ -138,10 +145,12 @@ bool SerialLink::applySettings(const PortSettings &settings, QString *error)
         return open(error);
     }
     const QStringList refused = applyLineSettings();
-    if (refused.isEmpty() || isPseudoTerminal(QFileInfo(devicePath(m_settings.portName)).canonicalFilePath()))
+    if (refused.isEmpty()
+        || isPseudoTerminal(QFileInfo(devicePath(m_settings.portName)).canonicalFilePath()))
         return true;
     if (error)
-        *error = QStringLiteral("Порт %1 не принял настройки: %2").arg(m_settings.portName, refused.join(QStringLiteral(", ")));
+        *error = QStringLiteral("Порт %1 не принял настройки: %2")
+                         .arg(m_settings.portName, refused.join(QStringLiteral(", ")));
     return false;
 }
 
@@ -155,11 +164,15 @@ QStringList SerialLink::applyLineSettings()
         if (!accepted)
             refused.append(what);
     };
-    apply(m_port.setBaudRate(m_settings.effectiveBaudRate()), QStringLiteral("Baud rate ") + m_settings.baudRate);
-    apply(m_port.setDataBits(dataBitsOf(m_settings)), QStringLiteral("Data bits ") + m_settings.dataBits);
+    apply(m_port.setBaudRate(m_settings.effectiveBaudRate()),
+          QStringLiteral("Baud rate ") + m_settings.baudRate);
+    apply(m_port.setDataBits(dataBitsOf(m_settings)),
+          QStringLiteral("Data bits ") + m_settings.dataBits);
     apply(m_port.setParity(parityOf(m_settings)), QStringLiteral("Parity ") + m_settings.parity);
-    apply(m_port.setStopBits(stopBitsOf(m_settings)), QStringLiteral("Stop bits ") + m_settings.stopBits);
-    apply(m_port.setFlowControl(flowControlOf(m_settings)), QStringLiteral("Flow control ") + m_settings.flowControl);
+    apply(m_port.setStopBits(stopBitsOf(m_settings)),
+          QStringLiteral("Stop bits ") + m_settings.stopBits);
+    apply(m_port.setFlowControl(flowControlOf(m_settings)),
+          QStringLiteral("Flow control ") + m_settings.flowControl);
     if (m_port.isOpen()) {
         releaseControlLines();
         if (!refused.isEmpty() && m_port.error() == QSerialPort::UnsupportedOperationError)
@@ -190,7 +203,8 @@ bool SerialLink::open(QString *error)
     applyLineSettings();
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (error)
-            *error = Texts::portOpenError + QStringLiteral(": ") + openFailureReason(m_port, m_settings.portName);
+            *error = Texts::portOpenError + QStringLiteral(": ")
+                    + openFailureReason(m_port, m_settings.portName);
         m_port.clearError();
         return false;
     }

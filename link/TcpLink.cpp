@@ -39,15 +39,18 @@ bool TcpLink::open(QString *error)
         m_socket.abort();
         return false;
     };
-    const std::optional<PortSettings::GatewayAddress> address = PortSettings::parseGateway(m_settings.gateway);
+    const std::optional<PortSettings::GatewayAddress> address =
+            PortSettings::parseGateway(m_settings.gateway);
     if (!address)
         return fail(QStringLiteral("адрес шлюза \"%1\" не вида УЗЕЛ:ПОРТ").arg(m_settings.gateway));
     m_socket.abort();
     m_socket.connectToHost(address->host, address->port);
     if (!m_socket.waitForConnected(m_connectTimeoutMs)) {
         const QString reason = m_socket.error() == QAbstractSocket::SocketTimeoutError
-                                   ? QStringLiteral("шлюз %1 не ответил за %2 мс").arg(m_settings.gateway).arg(m_connectTimeoutMs)
-                                   : QStringLiteral("шлюз %1: %2").arg(m_settings.gateway, m_socket.errorString());
+                ? QStringLiteral("шлюз %1 не ответил за %2 мс")
+                          .arg(m_settings.gateway)
+                          .arg(m_connectTimeoutMs)
+                : QStringLiteral("шлюз %1: %2").arg(m_settings.gateway, m_socket.errorString());
         return fail(reason);
     }
     // Every request goes out at once, not held back to be joined with the next.

@@ -29,7 +29,8 @@ void put32(QByteArray &bytes, qsizetype at, quint32 value)
 }
 
 // One 128-byte directory entry; an empty name gives an unused entry.
-QByteArray directoryEntry(const QString &name, quint8 type, quint32 child, quint32 start, quint32 size)
+QByteArray directoryEntry(const QString &name, quint8 type, quint32 child, quint32 start,
+                          quint32 size)
 {
     QByteArray entry(directoryEntrySize, '\0');
     if (!name.isEmpty()) {
@@ -75,7 +76,9 @@ QByteArray singleStream(const QString &streamName, const QByteArray &stream, QSt
         return fail(QStringLiteral("Имя потока \"%1\" не от 1 до 31 символа").arg(streamName));
     if (stream.size() > maximumStreamSize())
         return fail(QStringLiteral("Поток \"%1\" в %2 байт больше предела %3 байт")
-                        .arg(streamName).arg(stream.size()).arg(maximumStreamSize()));
+                            .arg(streamName)
+                            .arg(stream.size())
+                            .arg(maximumStreamSize()));
 
     QByteArray body = stream;
     if (body.size() < miniStreamCutoff)
@@ -97,8 +100,9 @@ QByteArray singleStream(const QString &streamName, const QByteArray &stream, QSt
 
     QByteArray directory;
     directory += directoryEntry(QStringLiteral("Root Entry"), 5, 1, endOfChain, 0);
-    directory += directoryEntry(streamName, 2, noStream, 0, quint32(stream.size() < miniStreamCutoff
-                                                                       ? miniStreamCutoff : stream.size()));
+    directory += directoryEntry(
+            streamName, 2, noStream, 0,
+            quint32(stream.size() < miniStreamCutoff ? miniStreamCutoff : stream.size()));
     directory += directoryEntry(QString(), 0, noStream, 0, 0);
     directory += directoryEntry(QString(), 0, noStream, 0, 0);
 
@@ -108,8 +112,8 @@ QByteArray singleStream(const QString &streamName, const QByteArray &stream, QSt
     put16(header, 24, 0x003E); // minor version
     put16(header, 26, 0x0003); // major version 3: 512-byte sectors
     put16(header, 28, 0xFFFE); // little-endian
-    put16(header, 30, 9);      // sector size 2^9
-    put16(header, 32, 6);      // mini sector size 2^6
+    put16(header, 30, 9); // sector size 2^9
+    put16(header, 32, 6); // mini sector size 2^6
     put32(header, 44, quint32(fatCount));
     put32(header, 48, directorySector);
     put32(header, 56, miniStreamCutoff);
@@ -118,7 +122,8 @@ QByteArray singleStream(const QString &streamName, const QByteArray &stream, QSt
     put32(header, 68, endOfChain); // no DIFAT sectors
     put32(header, 72, 0);
     for (int slot = 0; slot < headerFatSlots; ++slot)
-        put32(header, 76 + slot * 4, slot < fatCount ? directorySector + 1 + quint32(slot) : freeSector);
+        put32(header, 76 + slot * 4,
+              slot < fatCount ? directorySector + 1 + quint32(slot) : freeSector);
 
     return header + body + directory + fat;
 }

@@ -19,7 +19,8 @@ qint64 maximumStreamSize();
 // The whole file with `stream` under `streamName` (at most 31 characters).
 // An empty array with `error` set when the name or the size cannot be held;
 // nothing partial is ever returned.
-QByteArray singleStream(const QString &streamName, const QByteArray &stream, QString *error = nullptr);
+QByteArray singleStream(const QString &streamName, const QByteArray &stream,
+                        QString *error = nullptr);
 
 } // namespace CompoundFile
 

@@ -17,7 +17,8 @@ namespace {
 
 QString csvField(const QString &text)
 {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r')
+        && !text.contains(u'\n'))
         return text;
     QString quoted = text;
     quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
@@ -37,8 +38,9 @@ void appendLine(QByteArray &out, const QStringList &fields)
 
 Format formatOf(const QString &path)
 {
-    return QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0 ? Format::Csv
-                                                                                              : Format::Xls;
+    return QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0
+            ? Format::Csv
+            : Format::Xls;
 }
 
 JournalReportLayout::Input reportInput(const CurrentDevice &device, const JournalGrid &journal,
@@ -50,7 +52,8 @@ JournalReportLayout::Input reportInput(const CurrentDevice &device, const Journa
     input.factoryNumber = device.factoryNumber;
     input.softwareVersion = softwareVersionText(device.softwareVersion);
     for (int row = 0; row < journal.rowCount(); ++row)
-        input.journal.append({journal.text(row, JournalGrid::Date), journal.text(row, JournalGrid::Event),
+        input.journal.append({journal.text(row, JournalGrid::Date),
+                              journal.text(row, JournalGrid::Event),
                               journal.text(row, JournalGrid::Details)});
     return input;
 }
@@ -65,8 +68,10 @@ QByteArray csvText(const JournalGrid &journal)
     for (int row = 0; row < journal.rowCount(); ++row) {
         if (journal.text(row, JournalGrid::Event).isEmpty())
             continue;
-        appendLine(out, {journal.text(row, JournalGrid::Number), journal.text(row, JournalGrid::Date),
-                         journal.text(row, JournalGrid::Event), journal.text(row, JournalGrid::Details)});
+        appendLine(out,
+                   {journal.text(row, JournalGrid::Number), journal.text(row, JournalGrid::Date),
+                    journal.text(row, JournalGrid::Event),
+                    journal.text(row, JournalGrid::Details)});
     }
     return out;
 }
@@ -83,8 +88,8 @@ bool writeWorkbook(const QString &path, const CurrentDevice &device, const Journ
     return JournalReportLayout::build(reportInput(device, journal, moment)).save(path, error);
 }
 
-bool write(const QString &path, const CurrentDevice &device, const JournalGrid &journal, const QDateTime &moment,
-           QString *error)
+bool write(const QString &path, const CurrentDevice &device, const JournalGrid &journal,
+           const QDateTime &moment, QString *error)
 {
     if (formatOf(path) == Format::Csv)
         return writeCsv(path, journal, error);
@@ -103,15 +108,17 @@ Outcome makeReport(const RelaySession &session, Operator &op)
     if (outcome.path.isEmpty())
         return outcome;
     QString error;
-    if (!write(outcome.path, session.device, session.journal, QDateTime::currentDateTime(), &error)) {
+    if (!write(outcome.path, session.device, session.journal, QDateTime::currentDateTime(),
+               &error)) {
         op.message(Operator::Icon::Error, error);
         outcome.kind = Outcome::Kind::Failed;
         return outcome;
     }
     outcome.kind = Outcome::Kind::Written;
     op.keepAlive();
-    outcome.open = op.message(Operator::Icon::Question, finishedQuestion(outcome.path), Operator::Buttons::YesNo)
-                   == Operator::Answer::Yes;
+    outcome.open = op.message(Operator::Icon::Question, finishedQuestion(outcome.path),
+                              Operator::Buttons::YesNo)
+            == Operator::Answer::Yes;
     return outcome;
 }
 

@@ -48,18 +48,19 @@ bool writeCsv(const QString &path, const JournalGrid &journal, QString *error = 
 // file beside `path` that replaces an existing file only once the new one is
 // complete: a failed write leaves the old file as it was. False with `error`
 // naming the file and the reason.
-bool write(const QString &path, const CurrentDevice &device, const JournalGrid &journal, const QDateTime &moment,
-           QString *error = nullptr);
+bool write(const QString &path, const CurrentDevice &device, const JournalGrid &journal,
+           const QDateTime &moment, QString *error = nullptr);
 
-struct Outcome {
+struct Outcome
+{
     enum class Kind {
         Cancelled, // the save dialog was cancelled: nothing was written
-        Failed,    // the file could not be written; the operator was told
+        Failed, // the file could not be written; the operator was told
         Written,
     };
     Kind kind = Kind::Cancelled;
-    QString path;       // the file chosen
-    bool open = false;  // written, and the operator asked to open it
+    QString path; // the file chosen
+    bool open = false; // written, and the operator asked to open it
 };
 
 // The action "Отчёт" below the window: the save dialog, the report written

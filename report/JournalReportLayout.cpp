@@ -7,16 +7,17 @@ namespace {
 
 // Columns A-D and the sheet rows of the layout, counted from 0.
 constexpr int colA = 0, colB = 1, colC = 2, colD = 3;
-constexpr int dateRow = 0;           // row 1
-constexpr int deviceRow = 2;         // row 3
-constexpr int factoryNumberRow = 3;  // row 4
-constexpr int versionRow = 4;        // row 5
-constexpr int titleRow = 7;          // row 8
-constexpr int headingRow = 8;        // row 9
-constexpr int firstJournalRow = 9;   // row 10
+constexpr int dateRow = 0; // row 1
+constexpr int deviceRow = 2; // row 3
+constexpr int factoryNumberRow = 3; // row 4
+constexpr int versionRow = 4; // row 5
+constexpr int titleRow = 7; // row 8
+constexpr int headingRow = 8; // row 9
+constexpr int firstJournalRow = 9; // row 10
 constexpr int lastRow = firstJournalRow + journalRows - 1; // row 109
 
-void textOrBlank(XlsSheet &sheet, int row, int column, const std::optional<QString> &text, int format)
+void textOrBlank(XlsSheet &sheet, int row, int column, const std::optional<QString> &text,
+                 int format)
 {
     if (text)
         sheet.setText(row, column, *text, format);
@@ -87,15 +88,16 @@ XlsWorkbook build(const Input &input)
 
     sheet.setText(titleRow, colA, QStringLiteral("Журнал событий"), titleFormat);
     sheet.merge({titleRow, titleRow, colA, colD});
-    const QString headings[] = {QStringLiteral("n/n"), QStringLiteral("Дата"), QStringLiteral("Событие"),
-                                QStringLiteral("Информация")};
+    const QString headings[] = {QStringLiteral("n/n"), QStringLiteral("Дата"),
+                                QStringLiteral("Событие"), QStringLiteral("Информация")};
     for (int column = colA; column <= colD; ++column)
         sheet.setText(headingRow, column, headings[column], headingFormat);
 
     for (int n = 1; n <= journalRows; ++n) {
         const int row = firstJournalRow + n - 1;
         sheet.setNumber(row, colA, n, bodyFormat);
-        const JournalEntry entry = n <= input.journal.size() ? input.journal.at(n - 1) : JournalEntry();
+        const JournalEntry entry =
+                n <= input.journal.size() ? input.journal.at(n - 1) : JournalEntry();
         textOrBlank(sheet, row, colB, nonEmpty(entry.date), bodyFormat);
         textOrBlank(sheet, row, colC, nonEmpty(entry.event), bodyFormat);
         textOrBlank(sheet, row, colD, nonEmpty(entry.details), bodyFormat);

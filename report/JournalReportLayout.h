@@ -15,15 +15,17 @@ namespace miv {
 // set leaves its cell empty (formatted, with its borders).
 namespace JournalReportLayout {
 
-struct JournalEntry {
-    QString date;    // "Дата события"
-    QString event;   // "Событие"
+struct JournalEntry
+{
+    QString date; // "Дата события"
+    QString event; // "Событие"
     QString details; // "Информация"
 };
 
-struct Input {
-    std::optional<QString> date;         // "date": see dateText()
-    std::optional<QString> deviceName;   // "pu1"
+struct Input
+{
+    std::optional<QString> date; // "date": see dateText()
+    std::optional<QString> deviceName; // "pu1"
     std::optional<double> factoryNumber; // "pu2", written as a number
     std::optional<QString> softwareVersion; // "pu3"
     // Entry n - 1 fills journal row n (spreadsheet row 9 + n); at most

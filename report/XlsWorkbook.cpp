@@ -22,17 +22,41 @@ constexpr double headerFooterMarginInches = 0.3;
 constexpr quint16 automaticColour = 64;
 
 enum RecordId : quint16 {
-    BOF = 0x0809, EOFRecord = 0x000A, CODEPAGE = 0x0042, WINDOW1 = 0x003D, FONT = 0x0031,
-    XF = 0x00E0, STYLE = 0x0293, BOUNDSHEET = 0x0085, SUPBOOK = 0x01AE, EXTERNSHEET = 0x0017,
-    NAME = 0x0018, SST = 0x00FC, CONTINUE = 0x003C, EXTSST = 0x00FF, HEADER = 0x0014,
-    FOOTER = 0x0015, LEFTMARGIN = 0x0026, RIGHTMARGIN = 0x0027, TOPMARGIN = 0x0028,
-    BOTTOMMARGIN = 0x0029, SETUP = 0x00A1, DEFCOLWIDTH = 0x0055, COLINFO = 0x007D,
-    DIMENSIONS = 0x0200, ROW = 0x0208, LABELSST = 0x00FD, NUMBER = 0x0203, BLANK = 0x0201,
-    WINDOW2 = 0x023E, MERGEDCELLS = 0x00E5,
+    BOF = 0x0809,
+    EOFRecord = 0x000A,
+    CODEPAGE = 0x0042,
+    WINDOW1 = 0x003D,
+    FONT = 0x0031,
+    XF = 0x00E0,
+    STYLE = 0x0293,
+    BOUNDSHEET = 0x0085,
+    SUPBOOK = 0x01AE,
+    EXTERNSHEET = 0x0017,
+    NAME = 0x0018,
+    SST = 0x00FC,
+    CONTINUE = 0x003C,
+    EXTSST = 0x00FF,
+    HEADER = 0x0014,
+    FOOTER = 0x0015,
+    LEFTMARGIN = 0x0026,
+    RIGHTMARGIN = 0x0027,
+    TOPMARGIN = 0x0028,
+    BOTTOMMARGIN = 0x0029,
+    SETUP = 0x00A1,
+    DEFCOLWIDTH = 0x0055,
+    COLINFO = 0x007D,
+    DIMENSIONS = 0x0200,
+    ROW = 0x0208,
+    LABELSST = 0x00FD,
+    NUMBER = 0x0203,
+    BLANK = 0x0201,
+    WINDOW2 = 0x023E,
+    MERGEDCELLS = 0x00E5,
 };
 
 // A record body under construction, little-endian throughout.
-struct Body {
+struct Body
+{
     QByteArray bytes;
 
     Body &u8(int value)
@@ -92,14 +116,18 @@ void putRecord(QByteArray &stream, quint16 id, const Body &body)
 Body bof(int kind)
 {
     // BIFF8, then the build and year Excel 97 writes, the file history flags, the lowest version.
-    return std::move(Body().u16(0x0600).u16(kind).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006));
+    return std::move(
+            Body().u16(0x0600).u16(kind).u16(0x0DBB).u16(0x07CC).u32(0x00000041).u32(0x00000006));
 }
 
 Body font(const XlsFont &f)
 {
     Body body;
     // Bold twice over: the flag bit that older readers take and the weight.
-    body.u16(int(std::lround(f.heightPoints * 20))).u16(f.bold ? 0x0001 : 0).u16(0x7FFF).u16(f.bold ? 700 : 400);
+    body.u16(int(std::lround(f.heightPoints * 20)))
+            .u16(f.bold ? 0x0001 : 0)
+            .u16(0x7FFF)
+            .u16(f.bold ? 700 : 400);
     body.u16(0).u8(0).u8(0).u8(f.charset).u8(0).shortString(f.name);
     return body;
 }
@@ -108,7 +136,7 @@ Body font(const XlsFont &f)
 Body cellXf(const XlsCellFormat &f, int fontIndex)
 {
     const int horizontal = int(f.horizontal); // General 0, Left 1, Center 2, Right 3
-    const int vertical = int(f.vertical);     // Top 0, Center 1, Bottom 2
+    const int vertical = int(f.vertical); // Top 0, Center 1, Bottom 2
     quint32 border = 0;
     quint32 borderColours = 0;
     if (f.borderLeft)
@@ -150,13 +178,13 @@ int fontRecordIndex(int font)
 bool validRange(const XlsRange &r)
 {
     return r.firstRow >= 0 && r.firstRow <= r.lastRow && r.lastRow < maxRows && r.firstColumn >= 0
-           && r.firstColumn <= r.lastColumn && r.lastColumn < maxColumns;
+            && r.firstColumn <= r.lastColumn && r.lastColumn < maxColumns;
 }
 
 bool overlap(const XlsRange &a, const XlsRange &b)
 {
     return a.firstRow <= b.lastRow && b.firstRow <= a.lastRow && a.firstColumn <= b.lastColumn
-           && b.firstColumn <= a.lastColumn;
+            && b.firstColumn <= a.lastColumn;
 }
 
 // Letters, digits, "_" and "." after a letter or "_" ; spreadsheets refuse the rest.
@@ -182,7 +210,8 @@ bool validSheetName(const QString &name)
 }
 
 // The shared string table: every distinct text once, in the order first met.
-struct SharedStrings {
+struct SharedStrings
+{
     QStringList strings;
     QHash<QString, int> index;
     quint32 references = 0;
@@ -282,14 +311,16 @@ void putSheet(QByteArray &stream, const XlsSheet &sheet, bool first, SharedStrin
     putRecord(stream, BOTTOMMARGIN, pageMargin(page.bottomCm));
     Body setup;
     setup.u16(page.paperSize).u16(page.scalePercent).u16(1).u16(1).u16(1);
-    // Flags: rows then columns, the orientation bit; fNoPls clear so that paper, scale and orientation count.
+    // Flags: rows then columns, the orientation bit; fNoPls clear so that paper, scale and
+    // orientation count.
     setup.u16(page.orientation == XlsPageSetup::Orientation::Portrait ? 0x0002 : 0x0000);
     setup.u16(600).u16(600).f64(headerFooterMarginInches).f64(headerFooterMarginInches).u16(1);
     putRecord(stream, SETUP, setup);
 
     putRecord(stream, DEFCOLWIDTH, Body().u16(8));
     for (const auto &[column, width] : sheet.columnWidths())
-        putRecord(stream, COLINFO, Body().u16(column).u16(column).u16(width).u16(styleXfCount).u16(0).u16(0));
+        putRecord(stream, COLINFO,
+                  Body().u16(column).u16(column).u16(width).u16(styleXfCount).u16(0).u16(0));
 
     const auto cells = writtenCells(sheet);
     // Per row: the first and one past the last column with a cell.
@@ -328,7 +359,9 @@ void putSheet(QByteArray &stream, const XlsSheet &sheet, bool first, SharedStrin
             const bool custom = height != sheet.rowHeights().end();
             Body row;
             row.u16(it->first).u16(it->second.first).u16(it->second.second);
-            row.u16(custom ? int(std::lround(height->second * 20)) : 255).u16(0).u16(0); // 255 twips: the default height
+            row.u16(custom ? int(std::lround(height->second * 20)) : 255)
+                    .u16(0)
+                    .u16(0); // 255 twips: the default height
             row.u16(custom ? 0x0140 : 0x0100).u16(styleXfCount);
             putRecord(stream, ROW, row);
         }
@@ -350,7 +383,15 @@ void putSheet(QByteArray &stream, const XlsSheet &sheet, bool first, SharedStrin
     }
 
     Body window;
-    window.u16(first ? 0x06B6 : 0x00B6).u16(0).u16(0).u16(automaticColour).u16(0).u16(0).u16(0).u16(0).u16(0);
+    window.u16(first ? 0x06B6 : 0x00B6)
+            .u16(0)
+            .u16(0)
+            .u16(automaticColour)
+            .u16(0)
+            .u16(0)
+            .u16(0)
+            .u16(0)
+            .u16(0);
     putRecord(stream, WINDOW2, window);
     constexpr int mergesPerRecord = 1026;
     for (qsizetype start = 0; start < sheet.merges().size(); start += mergesPerRecord) {
@@ -412,7 +453,8 @@ QString XlsWorkbook::problem() const
     for (qsizetype i = 0; i < m_fonts.size(); ++i) {
         const XlsFont &f = m_fonts.at(i);
         // Ranges written as "not inside" so that NaN, which compares false, is refused too.
-        if (f.name.isEmpty() || f.name.size() > 255 || !(f.heightPoints >= 1 && f.heightPoints <= 409))
+        if (f.name.isEmpty() || f.name.size() > 255
+            || !(f.heightPoints >= 1 && f.heightPoints <= 409))
             return QStringLiteral("Шрифт %1: имя или размер вне допустимого").arg(i);
     }
     // Font records: four copies of the default, then the rest; the XF font field is 16 bits.
@@ -434,16 +476,30 @@ QString XlsWorkbook::problem() const
                 return QStringLiteral("Два листа с именем \"%1\"").arg(sheet.name());
         const QString where = QStringLiteral("Лист \"%1\": ").arg(sheet.name());
         for (const auto &[cell, content] : sheet.cells()) {
-            if (cell.first < 0 || cell.first >= maxRows || cell.second < 0 || cell.second >= maxColumns)
-                return where + QStringLiteral("ячейка %1, %2 вне листа").arg(cell.first).arg(cell.second);
+            if (cell.first < 0 || cell.first >= maxRows || cell.second < 0
+                || cell.second >= maxColumns)
+                return where
+                        + QStringLiteral("ячейка %1, %2 вне листа")
+                                  .arg(cell.first)
+                                  .arg(cell.second);
             if (content.format < 0 || content.format >= m_formats.size())
-                return where + QStringLiteral("ячейка %1, %2: нет формата %3")
-                                   .arg(cell.first).arg(cell.second).arg(content.format);
-            if (const QString *text = std::get_if<QString>(&content.value); text && text->size() > 32767)
-                return where + QStringLiteral("ячейка %1, %2: текст длиннее 32767 символов")
-                                   .arg(cell.first).arg(cell.second);
-            if (const double *number = std::get_if<double>(&content.value); number && !std::isfinite(*number))
-                return where + QStringLiteral("ячейка %1, %2: число не конечно").arg(cell.first).arg(cell.second);
+                return where
+                        + QStringLiteral("ячейка %1, %2: нет формата %3")
+                                  .arg(cell.first)
+                                  .arg(cell.second)
+                                  .arg(content.format);
+            if (const QString *text = std::get_if<QString>(&content.value);
+                text && text->size() > 32767)
+                return where
+                        + QStringLiteral("ячейка %1, %2: текст длиннее 32767 символов")
+                                  .arg(cell.first)
+                                  .arg(cell.second);
+            if (const double *number = std::get_if<double>(&content.value);
+                number && !std::isfinite(*number))
+                return where
+                        + QStringLiteral("ячейка %1, %2: число не конечно")
+                                  .arg(cell.first)
+                                  .arg(cell.second);
         }
         const QList<XlsRange> &merges = sheet.merges();
         qint64 mergedCells = 0;
@@ -502,7 +558,8 @@ QByteArray XlsWorkbook::toBiff8(QString *error) const
     QByteArray stream;
     putRecord(stream, BOF, bof(0x0005));
     putRecord(stream, CODEPAGE, Body().u16(1200)); // UTF-16
-    putRecord(stream, WINDOW1, Body().u16(0).u16(0).u16(16000).u16(9000).u16(0x0038).u16(0).u16(0).u16(1).u16(600));
+    putRecord(stream, WINDOW1,
+              Body().u16(0).u16(0).u16(16000).u16(9000).u16(0x0038).u16(0).u16(0).u16(1).u16(600));
     for (int copy = 0; copy < 4; ++copy)
         putRecord(stream, FONT, font(m_fonts.first()));
     for (qsizetype i = 1; i < m_fonts.size(); ++i)
@@ -511,7 +568,8 @@ QByteArray XlsWorkbook::toBiff8(QString *error) const
         putRecord(stream, XF, styleXf(i));
     for (const XlsCellFormat &f : m_formats)
         putRecord(stream, XF, cellXf(f, fontRecordIndex(f.font)));
-    putRecord(stream, STYLE, Body().u16(0x8000).u8(0).u8(0xFF)); // the built-in style Normal on XF 0
+    putRecord(stream, STYLE,
+              Body().u16(0x8000).u8(0).u8(0xFF)); // the built-in style Normal on XF 0
 
     QList<qsizetype> sheetOffsetFields;
     for (const XlsSheet &sheet : m_sheets) {

@@ -16,14 +16,16 @@ namespace miv {
 // footer, and defined names. Rows and columns count from 0 (A1 is 0, 0).
 // Every text is written as UTF-16, so Cyrillic needs no code page.
 
-struct XlsFont {
+struct XlsFont
+{
     QString name = QStringLiteral("Arial");
     double heightPoints = 10;
     bool bold = false;
     quint8 charset = 204; // 204: Cyrillic; 0: ANSI; 1: the system default
 };
 
-struct XlsCellFormat {
+struct XlsCellFormat
+{
     enum class Horizontal { General, Left, Center, Right };
     enum class Vertical { Top, Center, Bottom };
 
@@ -46,14 +48,16 @@ struct XlsCellFormat {
 };
 
 // A rectangle of cells, first and last inclusive.
-struct XlsRange {
+struct XlsRange
+{
     int firstRow = 0;
     int lastRow = 0;
     int firstColumn = 0;
     int lastColumn = 0;
 };
 
-struct XlsPageSetup {
+struct XlsPageSetup
+{
     enum class Orientation { Portrait, Landscape };
     static constexpr int paperA4 = 9; // the paper size code of A4
 
@@ -76,12 +80,13 @@ class XlsSheet
 public:
     // A cell is empty (formatted, no value), a text or a number.
     using Value = std::variant<std::monostate, QString, double>;
-    struct Cell {
+    struct Cell
+    {
         Value value;
         int format = 0; // index into XlsWorkbook::formats()
     };
 
-    explicit XlsSheet(const QString &name) : m_name(name) {}
+    explicit XlsSheet(const QString &name) : m_name(name) { }
 
     const QString &name() const { return m_name; }
 
@@ -117,7 +122,8 @@ private:
     XlsPageSetup m_pageSetup;
 };
 
-struct XlsDefinedName {
+struct XlsDefinedName
+{
     QString name;
     int sheet = 0; // the sheet the range lies on
     XlsRange range;

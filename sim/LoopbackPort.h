@@ -48,7 +48,8 @@ protected:
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
-    struct Pending {
+    struct Pending
+    {
         QByteArray bytes;
         qint64 dueMs;
     };
@@ -56,12 +57,12 @@ private:
 
     RelayLine &m_line;
     QElapsedTimer m_clock;
-    QByteArray m_incoming;     // bytes written, not yet a whole request
-    QList<Pending> m_pending;  // replies on their way
+    QByteArray m_incoming; // bytes written, not yet a whole request
+    QList<Pending> m_pending; // replies on their way
     QByteArray m_readable;
     QByteArray m_written;
     bool m_vanished = false;
     int m_writesBeforeFailure = 0; // 0: never
     int m_requestsBeforeVanishing = 0; // 0: never
-    bool m_vanishBeforeReply = false;  // the request that makes the port vanish went out
+    bool m_vanishBeforeReply = false; // the request that makes the port vanish went out
 };

@@ -23,7 +23,8 @@ qint64 monotonicNs()
 
 QString systemError(const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 bool makeRaw(int fd)
@@ -37,7 +38,7 @@ bool makeRaw(int fd)
 
 } // namespace
 
-PtyServer::PtyServer(RelayLine &line, RequestLog &log) : m_line(line), m_log(log) {}
+PtyServer::PtyServer(RelayLine &line, RequestLog &log) : m_line(line), m_log(log) { }
 
 PtyServer::~PtyServer()
 {
@@ -220,8 +221,8 @@ void PtyServer::readClientLine()
     if (tcgetattr(m_master, &settings) != 0)
         return;
     const std::pair<speed_t, int> speeds[] = {
-        {B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},    {B19200, 19200},
-        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+            {B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},
+            {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
     };
     RelayLine::LineSettings client;
     const speed_t speed = cfgetospeed(&settings);
@@ -238,7 +239,8 @@ void PtyServer::answer(const QByteArray &request, qint64 takenNs, int channel)
         readClientLine();
     const auto reply = m_line.answer(request);
     const double timeMs = double(takenNs - m_startNs) / 1e6;
-    m_log.record(timeMs, request, reply ? std::optional<QByteArray>(reply->bytes) : std::nullopt, m_line.lastFault());
+    m_log.record(timeMs, request, reply ? std::optional<QByteArray>(reply->bytes) : std::nullopt,
+                 m_line.lastFault());
     if (!reply)
         return;
     Outgoing outgoing;
@@ -262,7 +264,8 @@ void PtyServer::schedule(const Outgoing &outgoing)
     // One talker at a time: a reply that would overlap the one before it waits.
     for (size_t i = 1; i < m_output.size(); ++i) {
         const Outgoing &before = m_output[i - 1];
-        m_output[i].startNs = std::max(m_output[i].startNs, before.startNs + m_characterNs * before.bytes.size());
+        m_output[i].startNs =
+                std::max(m_output[i].startNs, before.startNs + m_characterNs * before.bytes.size());
     }
 }
 
@@ -340,7 +343,8 @@ int PtyServer::run(const volatile std::sig_atomic_t &stop, const sigset_t &waitM
             timeout.tv_sec = time_t(waitNs / 1000000000);
             timeout.tv_nsec = long(waitNs % 1000000000);
         }
-        const int ready = ppoll(watch.data(), nfds_t(watch.size()), wakeNs >= 0 ? &timeout : nullptr, &waitMask);
+        const int ready = ppoll(watch.data(), nfds_t(watch.size()),
+                                wakeNs >= 0 ? &timeout : nullptr, &waitMask);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -355,7 +359,8 @@ int PtyServer::run(const volatile std::sig_atomic_t &stop, const sigset_t &waitM
                 continue;
             if (each->socket) {
                 // A client that hung up or failed is let go; the line goes on.
-                const bool open = !(events & (POLLIN | POLLHUP | POLLERR)) || receive(*each, monotonicNs());
+                const bool open =
+                        !(events & (POLLIN | POLLHUP | POLLERR)) || receive(*each, monotonicNs());
                 if (!open || (events & (POLLERR | POLLNVAL)))
                     dropChannel(each->id);
                 continue;

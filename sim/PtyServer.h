@@ -60,7 +60,8 @@ public:
 private:
     // Where requests come from and replies go: the pseudo-terminal's master
     // (always the first) or a TCP client.
-    struct Channel {
+    struct Channel
+    {
         int id = 0;
         int fd = -1;
         bool socket = false;
@@ -68,7 +69,8 @@ private:
         QList<qint64> inputEndNs; // when each byte of input has fully arrived
         bool writeBlocked = false;
     };
-    struct Outgoing {
+    struct Outgoing
+    {
         int channel = 0;
         QByteArray bytes;
         qint64 startNs = 0; // when its first byte starts on the wire
@@ -105,6 +107,6 @@ private:
 
     std::vector<Channel> m_channels;
     int m_nextChannelId = 0;
-    qint64 m_lastInputEndNs = 0;   // of the one line, whoever sent
+    qint64 m_lastInputEndNs = 0; // of the one line, whoever sent
     std::deque<Outgoing> m_output; // by the time they are due
 };

@@ -146,7 +146,8 @@ QString describe(const RelayLine::Faults &faults)
     if (faults.lateMs > 0)
         names << QStringLiteral("late-ms:%1").arg(faults.lateMs);
     if (!faults.garbage.isEmpty())
-        names << QStringLiteral("garbage:%1").arg(QString::fromLatin1(faults.garbage.toHex().toUpper()));
+        names << QStringLiteral("garbage:%1")
+                         .arg(QString::fromLatin1(faults.garbage.toHex().toUpper()));
     if (faults.wrongAddress)
         names << QStringLiteral("wrong-address");
     if (faults.truncate)
@@ -183,8 +184,9 @@ bool RelayLine::hearsClient(const RelayModel &relay) const
         return true;
     const LineSettings own = relayLine(relay.registerValue(RelayModel::interfaceWordRegister));
     const auto differs = [](auto mine, auto theirs) { return mine && theirs && mine != theirs; };
-    return !differs(own.baudRate, m_clientLine.baudRate) && !differs(own.parity, m_clientLine.parity)
-        && !differs(own.stopBits, m_clientLine.stopBits);
+    return !differs(own.baudRate, m_clientLine.baudRate)
+            && !differs(own.parity, m_clientLine.parity)
+            && !differs(own.stopBits, m_clientLine.stopBits);
 }
 
 std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)

@@ -14,35 +14,44 @@ class RelayLine
 {
 public:
     // Faults on demand, for one relay or (address 0) for every relay.
-    struct Faults {
-        bool silent = false;        // answers nothing
-        int answerRequests = -1;    // answers this many more requests, then falls silent (-1: no limit)
-        bool badCrc = false;        // every reply's CRC is wrong
-        int lateMs = 0;             // replies come this much later than usual
-        int lateReplies = -1;       // only this many more replies come late (-1: every one)
-        QByteArray garbage;         // bytes sent before each reply
-        bool wrongAddress = false;  // replies carry another address
-        bool truncate = false;      // replies lose their last data byte
-        quint8 refuse = 0;          // every request is refused with this exception code (0: none)
+    struct Faults
+    {
+        bool silent = false; // answers nothing
+        int answerRequests =
+                -1; // answers this many more requests, then falls silent (-1: no limit)
+        bool badCrc = false; // every reply's CRC is wrong
+        int lateMs = 0; // replies come this much later than usual
+        int lateReplies = -1; // only this many more replies come late (-1: every one)
+        QByteArray garbage; // bytes sent before each reply
+        bool wrongAddress = false; // replies carry another address
+        bool truncate = false; // replies lose their last data byte
+        quint8 refuse = 0; // every request is refused with this exception code (0: none)
     };
 
     // What the line sends back for one request.
-    struct Reply {
+    struct Reply
+    {
         QByteArray bytes;
         int delayMs = 0; // on top of the relay's latency
     };
 
     // The kinds of random fault, by their names on the command line.
     enum FaultKind : unsigned {
-        Silent = 1, BadCrc = 2, Garbage = 4, Late = 8, Truncate = 16, WrongAddress = 32,
+        Silent = 1,
+        BadCrc = 2,
+        Garbage = 4,
+        Late = 8,
+        Truncate = 16,
+        WrongAddress = 32,
         AllFaultKinds = 63,
     };
-    static constexpr const char *faultKindNames[] = {"silent", "bad-crc", "garbage", "late", "truncate",
-                                                     "wrong-address"}; // bit 0, 1, ...
+    static constexpr const char *faultKindNames[] = {"silent",   "bad-crc",      "garbage", "late",
+                                                     "truncate", "wrong-address"}; // bit 0, 1, ...
 
     // A client's serial settings as far as the line can tell them: 0 (or
     // parity 0) where it cannot.
-    struct LineSettings {
+    struct LineSettings
+    {
         int baudRate = 0;
         char parity = 0; // 'N', 'E', 'O'
         int stopBits = 0;

@@ -37,18 +37,19 @@ constexpr double roomTemperature = 20;
 constexpr double hotTemperature = 70;
 constexpr int maxMotorHoursHigh = 15; // the counter runs up to 1 048 575 h
 
-struct Limit {
+struct Limit
+{
     quint16 reg;
     quint16 min;
     quint16 max;
 };
 // The relay's own limits for its numeric settings (rows 1 and 2 follow the ratio).
 constexpr Limit numericLimits[] = {
-    {0x50, 1, 200}, {0x53, 11, 60}, {0x54, 20, 80}, {0x55, 10, 50}, {0x56, 5, 10},
-    {0x57, 2, 10}, {0x58, 220, 220}, {0x59, 240, 280}, {0x5A, 150, 210}, {0x5B, 5, 20},
-    {0x60, 40, 100}, {0x61, 0, 100}, {0x62, 1, 30}, {0x63, 1, 300}, {0x64, 1, 120},
-    {0x65, 1, 250}, {0x66, 5, 100}, {0x67, 1, 120}, {0x68, 1, 250}, {0x69, 1, 30},
-    {0x6A, 1, 30},
+        {0x50, 1, 200},  {0x53, 11, 60},   {0x54, 20, 80},   {0x55, 10, 50},   {0x56, 5, 10},
+        {0x57, 2, 10},   {0x58, 220, 220}, {0x59, 240, 280}, {0x5A, 150, 210}, {0x5B, 5, 20},
+        {0x60, 40, 100}, {0x61, 0, 100},   {0x62, 1, 30},    {0x63, 1, 300},   {0x64, 1, 120},
+        {0x65, 1, 250},  {0x66, 5, 100},   {0x67, 1, 120},   {0x68, 1, 250},   {0x69, 1, 30},
+        {0x6A, 1, 30},
 };
 
 QByteArray exceptionPdu(quint8 function, quint8 code)
@@ -78,7 +79,10 @@ quint16 bytePair(int high, int low)
 } // namespace
 
 RelayModel::RelayModel(quint8 address, int typeCode, quint32 seed)
-    : m_address(address), m_typeCode(typeCode), m_initialSeed(seed ? seed : 1), m_seed(m_initialSeed)
+    : m_address(address),
+      m_typeCode(typeCode),
+      m_initialSeed(seed ? seed : 1),
+      m_seed(m_initialSeed)
 {
     // The relay's clock starts at the PC's local time.
     m_clockOffsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
@@ -165,15 +169,20 @@ void RelayModel::countMotorHours(bool running, qint64 nowMs)
 void RelayModel::tick()
 {
     // A whole number near base, at most spread away; the same seed gives the same run.
-    auto jitter = [this](int base, int spread) { return base + int(random() % quint32(2 * spread + 1)) - spread; };
-    auto word = [](double value) { return quint16(std::clamp<long>(std::lround(value), 0, 65535)); };
+    auto jitter = [this](int base, int spread) {
+        return base + int(random() % quint32(2 * spread + 1)) - spread;
+    };
+    auto word = [](double value) {
+        return quint16(std::clamp<long>(std::lround(value), 0, 65535));
+    };
     const bool running = isMotorRunning();
     countMotorHours(running, QDateTime::currentMSecsSinceEpoch());
 
     // The current settles at full load within a few reads after a start and
     // is gone at once after a stop; the temperature follows slowly.
     m_load = running ? m_load + (fullLoad - m_load) * 0.5 : 0.0;
-    const double warm = roomTemperature + (hotTemperature - roomTemperature) * (m_load / fullLoad) * (m_load / fullLoad);
+    const double warm = roomTemperature
+            + (hotTemperature - roomTemperature) * (m_load / fullLoad) * (m_load / fullLoad);
     m_temperature += (warm - m_temperature) * (running ? 0.02 : 0.01);
 
     const double phaseShare[3] = {1.0, 0.98, 1.02};
@@ -197,12 +206,17 @@ void RelayModel::tick()
     m_registers[19] = 12;
     m_registers[20] = 0x0300 | 40;
     const int degrees = int(std::lround(m_temperature));
-    m_registers[27] = word(std::clamp((m_temperature - roomTemperature) * 100 / (hotTemperature - roomTemperature), 0.0, 255.0));
-    m_registers[28] = quint16(0x0200 | (degrees >= 0 ? 0x0100 : 0) | std::min(std::abs(degrees), 255));
+    m_registers[27] = word(
+            std::clamp((m_temperature - roomTemperature) * 100 / (hotTemperature - roomTemperature),
+                       0.0, 255.0));
+    m_registers[28] =
+            quint16(0x0200 | (degrees >= 0 ? 0x0100 : 0) | std::min(std::abs(degrees), 255));
     m_registers[35] = running ? quint16(jitter(2, 1)) : 0;
 
     // cos φ drops at light load; the powers follow from U, I and cos φ.
-    const int cosine = running ? std::clamp(int(std::lround(85 - 25 * (1 - m_load / fullLoad))) + jitter(0, 1), 0, 100) : 0;
+    const int cosine = running
+            ? std::clamp(int(std::lround(85 - 25 * (1 - m_load / fullLoad))) + jitter(0, 1), 0, 100)
+            : 0;
     double apparent = 0; // tenths of kVA: U in V times I in tenths of A, / 1000
     for (int phase = 0; phase < 3; ++phase)
         apparent += voltage[phase] * current[phase] / 1000.0;
@@ -216,7 +230,8 @@ void RelayModel::tick()
 
 void RelayModel::writeClock()
 {
-    const QDateTime now = QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch() + m_clockOffsetMs, Qt::UTC);
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(
+            QDateTime::currentMSecsSinceEpoch() + m_clockOffsetMs, Qt::UTC);
     const QDate date = now.date();
     const QTime time = now.time();
     m_registers[regClock] = bytePair(date.year() % 100, date.month());
@@ -232,9 +247,11 @@ void RelayModel::setClockWord(int index, quint16 value)
     m_registers[size_t(regClock + index)] = value;
     const int year = 2000 + (m_registers[regClock] >> 8);
     const int month = m_registers[regClock] & 0xFF;
-    const int day = std::min<int>(m_registers[regClock + 1] >> 8, QDate(year, month, 1).daysInMonth());
+    const int day =
+            std::min<int>(m_registers[regClock + 1] >> 8, QDate(year, month, 1).daysInMonth());
     const QDateTime set(QDate(year, month, day),
-                        QTime(m_registers[regClock + 1] & 0xFF, m_registers[regClock + 2] >> 8, m_registers[regClock + 2] & 0xFF),
+                        QTime(m_registers[regClock + 1] & 0xFF, m_registers[regClock + 2] >> 8,
+                              m_registers[regClock + 2] & 0xFF),
                         Qt::UTC);
     m_clockOffsetMs = set.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch();
     writeClock();
@@ -350,35 +367,42 @@ QByteArray RelayModel::readRegisters(quint16 first, quint16 count)
 std::optional<quint8> RelayModel::checkWrite(quint16 reg, quint16 value) const
 {
     if (auto range = limits(reg))
-        return (value < range->first || value > range->second) ? std::optional<quint8>(modbus::IllegalDataValue)
-                                                               : std::nullopt;
+        return (value < range->first || value > range->second)
+                ? std::optional<quint8>(modbus::IllegalDataValue)
+                : std::nullopt;
     switch (reg) {
     case regFactoryNumber: // 0 and 0xFFFF (an erased memory) are no numbers
-        return (value >= 1 && value <= 65534) ? std::nullopt : std::optional<quint8>(modbus::IllegalDataValue);
+        return (value >= 1 && value <= 65534) ? std::nullopt
+                                              : std::optional<quint8>(modbus::IllegalDataValue);
     case regMotorHours:
-        return value <= maxMotorHoursHigh ? std::nullopt : std::optional<quint8>(modbus::IllegalDataValue);
+        return value <= maxMotorHoursHigh ? std::nullopt
+                                          : std::optional<quint8>(modbus::IllegalDataValue);
     case regInterface:
     case regPassword:
     case regPassword + 1:
     case regMotorHours + 1:
         return std::nullopt;
     case regConfiguredAddress:
-        return (value >= 1 && value <= 247) ? std::nullopt : std::optional<quint8>(modbus::IllegalDataValue);
+        return (value >= 1 && value <= 247) ? std::nullopt
+                                            : std::optional<quint8>(modbus::IllegalDataValue);
     case regMotorHours + 2:
         return value <= 59 ? std::nullopt : std::optional<quint8>(modbus::IllegalDataValue);
     case regClock: {
         const int month = value & 0xFF;
-        return (month >= 1 && month <= 12 && (value >> 8) <= 99) ? std::nullopt
-                                                                 : std::optional<quint8>(modbus::IllegalDataValue);
+        return (month >= 1 && month <= 12 && (value >> 8) <= 99)
+                ? std::nullopt
+                : std::optional<quint8>(modbus::IllegalDataValue);
     }
     case regClock + 1: {
         const int day = value >> 8;
-        return (day >= 1 && day <= 31 && (value & 0xFF) <= 23) ? std::nullopt
-                                                               : std::optional<quint8>(modbus::IllegalDataValue);
+        return (day >= 1 && day <= 31 && (value & 0xFF) <= 23)
+                ? std::nullopt
+                : std::optional<quint8>(modbus::IllegalDataValue);
     }
     case regClock + 2:
-        return ((value >> 8) <= 59 && (value & 0xFF) <= 59) ? std::nullopt
-                                                            : std::optional<quint8>(modbus::IllegalDataValue);
+        return ((value >> 8) <= 59 && (value & 0xFF) <= 59)
+                ? std::nullopt
+                : std::optional<quint8>(modbus::IllegalDataValue);
     case regSwitches0:
         return (value & ~0x3F) ? std::optional<quint8>(modbus::IllegalDataValue) : std::nullopt;
     case regSwitches1:
@@ -387,8 +411,9 @@ std::optional<quint8> RelayModel::checkWrite(quint16 reg, quint16 value) const
         break;
     }
     if (m_typeCode == 6 && reg >= regMarks && reg < regMarks + 5)
-        return ((value >> 8) <= 23 && (value & 0xFF) <= 59) ? std::nullopt
-                                                            : std::optional<quint8>(modbus::IllegalDataValue);
+        return ((value >> 8) <= 23 && (value & 0xFF) <= 59)
+                ? std::nullopt
+                : std::optional<quint8>(modbus::IllegalDataValue);
     if (m_typeCode == 6 && reg == regTimerSwitches)
         return (value & ~0x013F) ? std::optional<quint8>(modbus::IllegalDataValue) : std::nullopt;
     return modbus::IllegalDataAddress;
@@ -405,7 +430,8 @@ void RelayModel::store(quint16 reg, quint16 value, bool alone)
         // 0 written on its own to the high word resets the whole counter. The
         // service page sets the counter as minutes, high word, low word: after
         // the minutes, 0 is just the high word of fewer than 65536 hours.
-        m_registers[regMotorHours] = m_registers[regMotorHours + 1] = m_registers[regMotorHours + 2] = 0;
+        m_registers[regMotorHours] = m_registers[regMotorHours + 1] =
+                m_registers[regMotorHours + 2] = 0;
         return;
     }
     if (reg == regSwitches1 && m_typeCode != 6)
@@ -456,7 +482,9 @@ QByteArray RelayModel::writeCoil(quint16 coil, quint16 value)
         return exceptionPdu(function, modbus::IllegalDataValue);
     const bool on = value == 0xFF00;
     quint16 outputs = m_registers[regOutputs];
-    auto setBit = [&](int bit) { outputs = on ? quint16(outputs | (1 << bit)) : quint16(outputs & ~(1 << bit)); };
+    auto setBit = [&](int bit) {
+        outputs = on ? quint16(outputs | (1 << bit)) : quint16(outputs & ~(1 << bit));
+    };
     switch (coil) {
     case coilWork:
         setBit(0);
@@ -512,10 +540,10 @@ namespace {
 // readiness, the daily motor-hours records; the sensor trips of the tank
 // algorithm on type 6 only. Every known code appears within 100 entries.
 constexpr int lifeOfARelay[] = {
-    1, 6, 10, 7, 12, 13, 8, 16, 3, 7, 33, 5, 9, 7, 34, 5, 9, 7, 35, 5, 9, 16,
-    7, 36, 5, 9, 7, 37, 5, 9, 11, 10, 14, 15, 7, 38, 5, 9, 16, 7, 39, 5, 9,
-    7, 40, 5, 9, 7, 41, 5, 9, 16, 7, 8, 42, 5, 9, 30, 5, 9, 31, 5, 9, 32, 5, 9,
-    43, 5, 9, 7, 44, 5, 9, 7, 8, 45, -1, 4, 2,
+        1,  6,  10, 7,  12, 13, 8,  16, 3,  7, 33, 5,  9,  7,  34, 5,  9,  7,  35, 5,
+        9,  16, 7,  36, 5,  9,  7,  37, 5,  9, 11, 10, 14, 15, 7,  38, 5,  9,  16, 7,
+        39, 5,  9,  7,  40, 5,  9,  7,  41, 5, 9,  16, 7,  8,  42, 5,  9,  30, 5,  9,
+        31, 5,  9,  32, 5,  9,  43, 5,  9,  7, 44, 5,  9,  7,  8,  45, -1, 4,  2,
 };
 constexpr int tankTrips[] = {7, 60, 5, 9, 7, 61, 5, 9, 7, 62, 5, 9}; // at the -1 above
 
@@ -545,7 +573,9 @@ QByteArray RelayModel::makeJournalEntry(int code, const QDateTime &when, quint32
     entry[4] = char(when.time().hour());
     entry[5] = char(when.time().minute());
     entry[6] = char(when.time().second());
-    auto spread = [&seed](int base, int width) { return base + int(nextRandom(seed) % quint32(2 * width + 1)) - width; };
+    auto spread = [&seed](int base, int width) {
+        return base + int(nextRandom(seed) % quint32(2 * width + 1)) - width;
+    };
     if (code == 16) {
         for (int i = 0; i < 4; ++i)
             entry[8 + i] = char(hours >> (24 - 8 * i));
@@ -554,7 +584,7 @@ QByteArray RelayModel::makeJournalEntry(int code, const QDateTime &when, quint32
         // Ia, Ib, C (tenths of A), leakage (%), Ua, Ub, Uc (V) at the trip.
         const int load = nominalCurrentTenths() * 9 / 10;
         int values[7] = {spread(load, 3), spread(load, 3), spread(load, 3), spread(2, 1),
-                         spread(220, 2), spread(220, 2), spread(220, 2)};
+                         spread(220, 2),  spread(220, 2),  spread(220, 2)};
         const int phase = int(nextRandom(seed) % 3);
         switch (code) {
         case 30: // overvoltage
@@ -565,7 +595,9 @@ QByteArray RelayModel::makeJournalEntry(int code, const QDateTime &when, quint32
             for (int i = 4; i < 7; ++i)
                 values[i] = spread(170, 5);
             break;
-        case 33: case 34: case 35: // overload of phase A, B, C
+        case 33:
+        case 34:
+        case 35: // overload of phase A, B, C
             values[code - 33] = load * 16 / 9;
             break;
         case 36: // locked rotor: the starting current stays
@@ -620,7 +652,8 @@ void RelayModel::setJournalLength(int entries)
         bool running = false;
         for (int n = 0; n < to; ++n) {
             const int code = life[n % life.size()];
-            const qint64 gap = code == 5 || code == 9 ? 30 + nextRandom(seed) % 600 : 60 + nextRandom(seed) % 14400;
+            const qint64 gap = code == 5 || code == 9 ? 30 + nextRandom(seed) % 600
+                                                      : 60 + nextRandom(seed) % 14400;
             QDateTime next = when.addSecs(gap);
             if (code == 16) // the daily record, at midnight
                 next = QDateTime(when.date().addDays(1), QTime(0, 0), Qt::UTC);
@@ -633,7 +666,8 @@ void RelayModel::setJournalLength(int entries)
                 running = false;
             const quint32 totalMinutes = hours * 60 + quint32(runningSeconds / 60);
             if (n >= from)
-                m_journal[size_t(n)] = makeJournalEntry(code, when, totalMinutes / 60, int(totalMinutes % 60), seed);
+                m_journal[size_t(n)] = makeJournalEntry(code, when, totalMinutes / 60,
+                                                        int(totalMinutes % 60), seed);
         }
     };
     entries = std::clamp(entries, 0, int(journalSlots));
@@ -641,5 +675,6 @@ void RelayModel::setJournalLength(int entries)
         slot.clear();
     fill(0, entries, QDateTime(QDate(2025, 3, 3), QTime(7, 30), Qt::UTC), 1100, m_initialSeed);
     if (entries + 1 < journalSlots)
-        fill(entries + 1, journalSlots, QDateTime(QDate(2024, 2, 5), QTime(7, 30), Qt::UTC), 600, m_initialSeed + 1);
+        fill(entries + 1, journalSlots, QDateTime(QDate(2024, 2, 5), QTime(7, 30), Qt::UTC), 600,
+             m_initialSeed + 1);
 }

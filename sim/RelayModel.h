@@ -84,7 +84,8 @@ private:
     void setClockWord(int index, quint16 value);
     void countMotorHours(bool running, qint64 nowMs);
     int nominalCurrentTenths() const;
-    QByteArray makeJournalEntry(int code, const QDateTime &when, quint32 hours, int minutes, quint32 &seed) const;
+    QByteArray makeJournalEntry(int code, const QDateTime &when, quint32 hours, int minutes,
+                                quint32 &seed) const;
     quint32 random();
 
     quint8 m_address;
@@ -94,11 +95,11 @@ private:
     std::array<quint16, registerCount> m_registers{};
     std::array<QByteArray, journalSlots> m_journal;
     std::set<int> m_flakySlots;
-    qint64 m_clockOffsetMs = 0;   // the relay's clock minus the PC's UTC time
+    qint64 m_clockOffsetMs = 0; // the relay's clock minus the PC's UTC time
     qint64 m_lastTickMs = 0;
-    qint64 m_runningMs = 0;       // running time not yet counted as a minute
-    double m_load = 0;            // motor current as a share of the nominal current
-    double m_temperature = 20;    // °C
+    qint64 m_runningMs = 0; // running time not yet counted as a minute
+    double m_load = 0; // motor current as a share of the nominal current
+    double m_temperature = 20; // °C
     int m_lastWrittenRegister = -1;
     int m_writeCount = 0;
     std::optional<quint8> m_refusedFunction;

@@ -11,8 +11,8 @@ bool RequestLog::open(const QString &path)
     return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
 }
 
-QByteArray RequestLog::line(double timeMs, const QByteArray &request, const std::optional<QByteArray> &reply,
-                            const QString &fault)
+QByteArray RequestLog::line(double timeMs, const QByteArray &request,
+                            const std::optional<QByteArray> &reply, const QString &fault)
 {
     QJsonObject object;
     object.insert(QStringLiteral("t"), std::round(timeMs * 1000.0) / 1000.0);
@@ -20,13 +20,15 @@ QByteArray RequestLog::line(double timeMs, const QByteArray &request, const std:
     object.insert(QStringLiteral("function"), request.size() < 2 ? 0 : quint8(request[1]));
     object.insert(QStringLiteral("request"), QString::fromLatin1(request.toHex().toUpper()));
     object.insert(QStringLiteral("reply"),
-                  reply ? QJsonValue(QString::fromLatin1(reply->toHex().toUpper())) : QJsonValue(QJsonValue::Null));
-    object.insert(QStringLiteral("fault"), fault.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(fault));
+                  reply ? QJsonValue(QString::fromLatin1(reply->toHex().toUpper()))
+                        : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("fault"),
+                  fault.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(fault));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-void RequestLog::record(double timeMs, const QByteArray &request, const std::optional<QByteArray> &reply,
-                        const QString &fault)
+void RequestLog::record(double timeMs, const QByteArray &request,
+                        const std::optional<QByteArray> &reply, const QString &fault)
 {
     if (!m_file.isOpen())
         return;

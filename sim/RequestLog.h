@@ -23,8 +23,8 @@ public:
                 const QString &fault);
 
     // The JSON line for one request, without the line end.
-    static QByteArray line(double timeMs, const QByteArray &request, const std::optional<QByteArray> &reply,
-                           const QString &fault);
+    static QByteArray line(double timeMs, const QByteArray &request,
+                           const std::optional<QByteArray> &reply, const QString &fault);
 
 private:
     QFile m_file;

@@ -29,7 +29,7 @@ std::optional<std::pair<QString, QString>> pairOf(const QString &text, QChar sep
 class Parser
 {
 public:
-    explicit Parser(const QStringList &arguments) : m_arguments(arguments) {}
+    explicit Parser(const QStringList &arguments) : m_arguments(arguments) { }
 
     std::optional<SimOptions> parse(QString *error)
     {
@@ -37,7 +37,8 @@ public:
         while (m_index < m_arguments.size() && m_error.isEmpty()) {
             QString name = m_arguments[m_index++];
             m_inlineValue.reset();
-            if (const qsizetype eq = name.indexOf(u'='); name.startsWith(QLatin1String("--")) && eq > 0) {
+            if (const qsizetype eq = name.indexOf(u'=');
+                name.startsWith(QLatin1String("--")) && eq > 0) {
                 m_inlineValue = name.mid(eq + 1);
                 name = name.left(eq);
             }
@@ -117,7 +118,9 @@ private:
             const auto address = parts ? number(parts->first, 1, maxAddress) : std::nullopt;
             const auto type = parts ? number(parts->second, 0, 9) : std::nullopt;
             if (!address || !type) {
-                fail(QStringLiteral("--relays: \"%1\" is not ADDRESS:TYPE (address 1..247, type digit 0..9)").arg(item));
+                fail(QStringLiteral(
+                             "--relays: \"%1\" is not ADDRESS:TYPE (address 1..247, type digit 0..9)")
+                             .arg(item));
                 return false;
             }
             for (const SimOptions::Relay &relay : std::as_const(m_options.relays))
@@ -171,7 +174,9 @@ private:
         if (const auto length = number(text, 0, RelayModel::journalSlots))
             m_options.journalLength = *length;
         else
-            fail(QStringLiteral("--journal: \"%1\" is not a number of entries 0..%2").arg(text).arg(RelayModel::journalSlots));
+            fail(QStringLiteral("--journal: \"%1\" is not a number of entries 0..%2")
+                         .arg(text)
+                         .arg(RelayModel::journalSlots));
     }
 
     void readFlakySlots(const QString &text)
@@ -180,7 +185,9 @@ private:
             if (const auto slot = number(item, 0, RelayModel::journalSlots - 1))
                 m_options.flakyJournalSlots.append(*slot);
             else
-                fail(QStringLiteral("--journal-flaky: \"%1\" is not a slot 0..%2").arg(item).arg(RelayModel::journalSlots - 1));
+                fail(QStringLiteral("--journal-flaky: \"%1\" is not a slot 0..%2")
+                             .arg(item)
+                             .arg(RelayModel::journalSlots - 1));
         }
     }
 
@@ -202,18 +209,22 @@ private:
         static const QRegularExpression decimal(QStringLiteral("^\\d{1,3}(\\.\\d{1,3})?$"));
         const double percent = percentText.toDouble();
         if (!decimal.match(percentText).hasMatch() || percent > 100) {
-            fail(QStringLiteral("--fault-rate: \"%1\" is not a percentage 0..100").arg(percentText));
+            fail(QStringLiteral("--fault-rate: \"%1\" is not a percentage 0..100")
+                         .arg(percentText));
             return;
         }
         unsigned kinds = colon < 0 ? unsigned(RelayLine::AllFaultKinds) : 0u;
         if (colon >= 0) {
             for (const QString &kind : text.mid(colon + 1).split(u',')) {
                 const auto *const names = std::begin(RelayLine::faultKindNames);
-                const auto at = std::find_if(names, std::end(RelayLine::faultKindNames),
-                                             [&kind](const char *known) { return kind == QLatin1String(known); });
+                const auto at = std::find_if(
+                        names, std::end(RelayLine::faultKindNames),
+                        [&kind](const char *known) { return kind == QLatin1String(known); });
                 if (at == std::end(RelayLine::faultKindNames)) {
-                    fail(QStringLiteral("--fault-rate: \"%1\" is none of silent, bad-crc, garbage, late, truncate, "
-                                        "wrong-address").arg(kind));
+                    fail(QStringLiteral(
+                                 "--fault-rate: \"%1\" is none of silent, bad-crc, garbage, late, truncate, "
+                                 "wrong-address")
+                                 .arg(kind));
                     return;
                 }
                 kinds |= 1u << (at - names);
@@ -241,7 +252,8 @@ private:
         if (hex.match(item->second).hasMatch())
             words[item->first] = quint16(item->second.toUInt(nullptr, 16));
         else
-            fail(QStringLiteral("%1: \"%2\" is not a register word in hex (0..FFFF)").arg(name, item->second));
+            fail(QStringLiteral("%1: \"%2\" is not a register word in hex (0..FFFF)")
+                         .arg(name, item->second));
     }
 
     std::optional<quint8> faultAddress(const QString &name, const QString &text)
@@ -253,7 +265,8 @@ private:
     }
 
     // ADDRESS:VALUE options; returns the address and the value text.
-    std::optional<std::pair<quint8, QString>> addressAndValue(const QString &name, const QString &form)
+    std::optional<std::pair<quint8, QString>> addressAndValue(const QString &name,
+                                                              const QString &form)
     {
         const QString text = value(name);
         const auto parts = pairOf(text, u':');
@@ -290,7 +303,8 @@ private:
                 if (const auto ms = number(item->second, 0, maxDelayMs))
                     m_options.faults[item->first].lateMs = *ms;
                 else
-                    fail(QStringLiteral("--late-ms: \"%1\" is not a delay in ms").arg(item->second));
+                    fail(QStringLiteral("--late-ms: \"%1\" is not a delay in ms")
+                                 .arg(item->second));
             }
             return true;
         }
@@ -299,7 +313,8 @@ private:
                 if (const auto count = number(item->second, 0, 1000000000))
                     m_options.faults[item->first].answerRequests = *count;
                 else
-                    fail(QStringLiteral("--answer-requests: \"%1\" is not a count").arg(item->second));
+                    fail(QStringLiteral("--answer-requests: \"%1\" is not a count")
+                                 .arg(item->second));
             }
             return true;
         }
@@ -307,9 +322,11 @@ private:
             if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:HEX"))) {
                 static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2}){1,256}$"));
                 if (hex.match(item->second).hasMatch())
-                    m_options.faults[item->first].garbage = QByteArray::fromHex(item->second.toLatin1());
+                    m_options.faults[item->first].garbage =
+                            QByteArray::fromHex(item->second.toLatin1());
                 else
-                    fail(QStringLiteral("--garbage: \"%1\" is not 1 to 256 bytes in hex").arg(item->second));
+                    fail(QStringLiteral("--garbage: \"%1\" is not 1 to 256 bytes in hex")
+                                 .arg(item->second));
             }
             return true;
         }
@@ -330,10 +347,13 @@ private:
         for (const quint8 address : std::as_const(asked)) {
             if (address == 0)
                 continue;
-            const bool onLine = std::any_of(m_options.relays.cbegin(), m_options.relays.cend(),
-                                            [a = address](const SimOptions::Relay &relay) { return relay.address == a; });
+            const bool onLine = std::any_of(
+                    m_options.relays.cbegin(), m_options.relays.cend(),
+                    [a = address](const SimOptions::Relay &relay) { return relay.address == a; });
             if (!onLine)
-                fail(QStringLiteral("a fault or status is asked for address %1, which has no relay on the line").arg(address));
+                fail(QStringLiteral(
+                             "a fault or status is asked for address %1, which has no relay on the line")
+                             .arg(address));
         }
     }
 
@@ -349,7 +369,8 @@ private:
 void SimOptions::applyTo(RelayLine &line) const
 {
     line.setSeed(seed);
-    auto forRelay = [](const std::map<quint8, quint16> &words, quint8 address) -> std::optional<quint16> {
+    auto forRelay = [](const std::map<quint8, quint16> &words,
+                       quint8 address) -> std::optional<quint16> {
         if (auto it = words.find(address); it != words.end())
             return it->second;
         if (auto it = words.find(0); it != words.end())
@@ -384,64 +405,64 @@ std::optional<SimOptions> parseSimOptions(const QStringList &arguments, QString 
 QString simUsage()
 {
     return QStringLiteral(
-        "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
-        "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
-        "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
-        "              [--tcp PORT] [--interface ADDR:HEX] [--strict-line] [--stop-with-parent]\n"
-        "              [--link PATH]\n"
-        "\n"
-        "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
-        "standard output is \"PORT <device path>\": open that path as the serial port.\n"
-        "With --tcp the same line is also served over TCP on 127.0.0.1, as a\n"
-        "serial-to-Ethernet gateway passes the frames; the second line is then\n"
-        "\"TCP <port>\".\n"
-        "Runs until SIGINT or SIGTERM.\n"
-        "\n"
-        "  --relays ADDR:TYPE,...  relays on the line: bus address 1..247 and type code\n"
-        "                          (a digit; 6 has level sensors and a timer)\n"
-        "                          (default 1:4,6:6,17:4)\n"
-        "  --baud N                pace replies at N bit/s, 10 bits per character (8N1);\n"
-        "                          a request is taken only after its own time on the wire\n"
-        "                          (default: no pacing)\n"
-        "  --latency-ms MS|MIN-MAX each relay's turnaround before it answers (default 0)\n"
-        "  --log FILE              one JSON line per request: t (ms since start), address,\n"
-        "                          function, request and reply (hex, reply null when none),\n"
-        "                          fault (null when none)\n"
-        "  --journal N             entries in every relay's journal, 0..100 (default 37);\n"
-        "                          the slot after the last one reads code 0\n"
-        "  --journal-flaky N,...   these journal slots answer code 0 once, then their entry\n"
-        "  --seed N                seed of the moving values, the journals and the random\n"
-        "                          faults (default 0)\n"
-        "  --status-bits ADDR:HEX  register 39 (protection flags; bit 14 start limitation)\n"
-        "  --inputs ADDR:HEX       register 41 (inputs and level sensors)\n"
-        "  --tcp PORT              also listen on 127.0.0.1:PORT (0: a free port) for RTU\n"
-        "                          frames over TCP, paced as on the pseudo-terminal\n"
-        "  --link PATH             also reach the line as PATH, a symbolic link to the\n"
-        "                          pseudo-terminal (a stable name, as /dev/serial/by-id\n"
-        "                          gives an adapter: a new simulator takes the link\n"
-        "                          over); removed when the simulator stops\n"
-        "  --interface ADDR:HEX    register 65, the relay's own line settings (bits 1-4:\n"
-        "                          4800, 9600, 19200, 38400 bit/s; 6-8: no, even, odd\n"
-        "                          parity; 13-14: 1 or 2 stop bits) (default 2844: 9600 8N1)\n"
-        "  --strict-line           a relay answers only when the client's port is set to\n"
-        "                          its own speed and stop bits (parity cannot be told on\n"
-        "                          a pseudo-terminal)\n"
-        "  --stop-with-parent      end when the process that started the simulator ends\n"
-        "\n"
-        "Faults (ADDR 0 means every relay; options for one address add up):\n"
-        "  --silent ADDR           the relay answers nothing\n"
-        "  --bad-crc ADDR          every reply carries a wrong CRC\n"
-        "  --late-ms ADDR:MS       replies come MS later than usual\n"
-        "  --garbage ADDR:HEX      these bytes go out before every reply\n"
-        "  --answer-requests ADDR:N  answers N more requests, then falls silent\n"
-        "  --wrong-address ADDR    replies carry the next address instead of the relay's\n"
-        "  --truncate ADDR         replies lose their last data byte (the CRC fits)\n"
-        "  --fault-rate PERCENT[:KINDS]  about PERCENT % of all replies get one random\n"
-        "                          fault of KINDS, a comma list of silent, bad-crc, garbage,\n"
-        "                          late, truncate, wrong-address (default all), from --seed\n"
-        "  --late-fault-ms MS      how late a random late reply comes (default 1500)\n"
-        "\n"
-        "Exit status: 0 stopped by a signal, 1 the pseudo-terminal, the TCP port or the\n"
-        "log failed,\n"
-        "2 wrong usage.\n");
+            "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
+            "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
+            "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
+            "              [--tcp PORT] [--interface ADDR:HEX] [--strict-line] [--stop-with-parent]\n"
+            "              [--link PATH]\n"
+            "\n"
+            "Serves a simulated line of relays on a pseudo-terminal. The first line on\n"
+            "standard output is \"PORT <device path>\": open that path as the serial port.\n"
+            "With --tcp the same line is also served over TCP on 127.0.0.1, as a\n"
+            "serial-to-Ethernet gateway passes the frames; the second line is then\n"
+            "\"TCP <port>\".\n"
+            "Runs until SIGINT or SIGTERM.\n"
+            "\n"
+            "  --relays ADDR:TYPE,...  relays on the line: bus address 1..247 and type code\n"
+            "                          (a digit; 6 has level sensors and a timer)\n"
+            "                          (default 1:4,6:6,17:4)\n"
+            "  --baud N                pace replies at N bit/s, 10 bits per character (8N1);\n"
+            "                          a request is taken only after its own time on the wire\n"
+            "                          (default: no pacing)\n"
+            "  --latency-ms MS|MIN-MAX each relay's turnaround before it answers (default 0)\n"
+            "  --log FILE              one JSON line per request: t (ms since start), address,\n"
+            "                          function, request and reply (hex, reply null when none),\n"
+            "                          fault (null when none)\n"
+            "  --journal N             entries in every relay's journal, 0..100 (default 37);\n"
+            "                          the slot after the last one reads code 0\n"
+            "  --journal-flaky N,...   these journal slots answer code 0 once, then their entry\n"
+            "  --seed N                seed of the moving values, the journals and the random\n"
+            "                          faults (default 0)\n"
+            "  --status-bits ADDR:HEX  register 39 (protection flags; bit 14 start limitation)\n"
+            "  --inputs ADDR:HEX       register 41 (inputs and level sensors)\n"
+            "  --tcp PORT              also listen on 127.0.0.1:PORT (0: a free port) for RTU\n"
+            "                          frames over TCP, paced as on the pseudo-terminal\n"
+            "  --link PATH             also reach the line as PATH, a symbolic link to the\n"
+            "                          pseudo-terminal (a stable name, as /dev/serial/by-id\n"
+            "                          gives an adapter: a new simulator takes the link\n"
+            "                          over); removed when the simulator stops\n"
+            "  --interface ADDR:HEX    register 65, the relay's own line settings (bits 1-4:\n"
+            "                          4800, 9600, 19200, 38400 bit/s; 6-8: no, even, odd\n"
+            "                          parity; 13-14: 1 or 2 stop bits) (default 2844: 9600 8N1)\n"
+            "  --strict-line           a relay answers only when the client's port is set to\n"
+            "                          its own speed and stop bits (parity cannot be told on\n"
+            "                          a pseudo-terminal)\n"
+            "  --stop-with-parent      end when the process that started the simulator ends\n"
+            "\n"
+            "Faults (ADDR 0 means every relay; options for one address add up):\n"
+            "  --silent ADDR           the relay answers nothing\n"
+            "  --bad-crc ADDR          every reply carries a wrong CRC\n"
+            "  --late-ms ADDR:MS       replies come MS later than usual\n"
+            "  --garbage ADDR:HEX      these bytes go out before every reply\n"
+            "  --answer-requests ADDR:N  answers N more requests, then falls silent\n"
+            "  --wrong-address ADDR    replies carry the next address instead of the relay's\n"
+            "  --truncate ADDR         replies lose their last data byte (the CRC fits)\n"
+            "  --fault-rate PERCENT[:KINDS]  about PERCENT % of all replies get one random\n"
+            "                          fault of KINDS, a comma list of silent, bad-crc, garbage,\n"
+            "                          late, truncate, wrong-address (default all), from --seed\n"
+            "  --late-fault-ms MS      how late a random late reply comes (default 1500)\n"
+            "\n"
+            "Exit status: 0 stopped by a signal, 1 the pseudo-terminal, the TCP port or the\n"
+            "log failed,\n"
+            "2 wrong usage.\n");
 }

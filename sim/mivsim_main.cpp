@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <unistd.h>
 #ifdef __linux__
-#include <sys/prctl.h>
+#  include <sys/prctl.h>
 #endif
 
 namespace {
@@ -26,7 +26,8 @@ void requestStop(int)
 // mask is the one to wait with.
 sigset_t installStopSignals()
 {
-    struct sigaction action{};
+    struct sigaction action
+    { };
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -76,7 +77,8 @@ int main(int argc, char *argv[])
     options->applyTo(line);
     RequestLog log;
     if (!options->logPath.isEmpty() && !log.open(options->logPath)) {
-        std::fprintf(stderr, "mivsim: cannot write %s: %s\n", qPrintable(options->logPath), qPrintable(log.errorString()));
+        std::fprintf(stderr, "mivsim: cannot write %s: %s\n", qPrintable(options->logPath),
+                     qPrintable(log.errorString()));
         return 1;
     }
     PtyServer server(line, log);
@@ -86,13 +88,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     if (options->tcpPort && !server.listenTcp(*options->tcpPort, &error)) {
-        std::fprintf(stderr, "mivsim: cannot listen on 127.0.0.1:%u: %s\n", unsigned(*options->tcpPort),
-                     qPrintable(error));
+        std::fprintf(stderr, "mivsim: cannot listen on 127.0.0.1:%u: %s\n",
+                     unsigned(*options->tcpPort), qPrintable(error));
         return 1;
     }
     StableLink link;
-    if (!options->linkPath.isEmpty() && !link.create(options->linkPath, server.slavePath(), &error)) {
-        std::fprintf(stderr, "mivsim: cannot make the link %s: %s\n", qPrintable(options->linkPath), qPrintable(error));
+    if (!options->linkPath.isEmpty()
+        && !link.create(options->linkPath, server.slavePath(), &error)) {
+        std::fprintf(stderr, "mivsim: cannot make the link %s: %s\n", qPrintable(options->linkPath),
+                     qPrintable(error));
         return 1;
     }
     std::printf("PORT %s\n", qPrintable(server.slavePath()));

@@ -50,23 +50,25 @@ protected:
 
 TEST_F(PasswordTest, promptUnlocksOnlyWithTheExactPassword)
 {
-    const struct {
+    const struct
+    {
         std::optional<QString> typed;
         PasswordAccess::Unlock outcome;
         bool locked;
         int boxes;
     } cases[] = {
-        {QStringLiteral("ABCD"), PasswordAccess::Unlock::Unlocked, false, 0},
-        {QStringLiteral("ABCE"), PasswordAccess::Unlock::WrongPassword, true, 1},
-        {QStringLiteral("abcd"), PasswordAccess::Unlock::WrongPassword, true, 1},
-        {QStringLiteral("ABC"), PasswordAccess::Unlock::WrongPassword, true, 1},
-        {std::nullopt, PasswordAccess::Unlock::Cancelled, true, 0},
+            {QStringLiteral("ABCD"), PasswordAccess::Unlock::Unlocked, false, 0},
+            {QStringLiteral("ABCE"), PasswordAccess::Unlock::WrongPassword, true, 1},
+            {QStringLiteral("abcd"), PasswordAccess::Unlock::WrongPassword, true, 1},
+            {QStringLiteral("ABC"), PasswordAccess::Unlock::WrongPassword, true, 1},
+            {std::nullopt, PasswordAccess::Unlock::Cancelled, true, 0},
     };
     for (const auto &c : cases) {
         flags.editingLocked = true;
         op.clearShown();
         op.answerPassword(c.typed);
-        EXPECT_EQ(PasswordAccess::unlock(op, device, flags), c.outcome) << c.typed.value_or("cancel").toStdString();
+        EXPECT_EQ(PasswordAccess::unlock(op, device, flags), c.outcome)
+                << c.typed.value_or("cancel").toStdString();
         EXPECT_EQ(flags.editingLocked, c.locked);
         ASSERT_EQ(op.shown().size(), c.boxes);
         if (c.boxes) {
@@ -98,15 +100,25 @@ TEST_F(PasswordTest, fiveLettersWriteTheFirstFour)
 
 TEST_F(PasswordTest, refusedChangesWriteNothing)
 {
-    const struct {
+    const struct
+    {
         const char *name;
         Operator::PasswordChange fields;
         PasswordAccess::Change outcome;
         const char *message;
     } cases[] = {
-        {"wrong old", {"ABCE", "WXYZ", "WXYZ"}, PasswordAccess::Change::WrongOldPassword, "Ошибка ввода пароля!"},
-        {"three letters", {"ABCD", "WXY", "WXY"}, PasswordAccess::Change::NotConfirmed, "Не подтвержден новый пароль!"},
-        {"mismatch", {"ABCD", "WXYZ", "WXYQ"}, PasswordAccess::Change::NotConfirmed, "Не подтвержден новый пароль!"},
+            {"wrong old",
+             {"ABCE", "WXYZ", "WXYZ"},
+             PasswordAccess::Change::WrongOldPassword,
+             "Ошибка ввода пароля!"},
+            {"three letters",
+             {"ABCD", "WXY", "WXY"},
+             PasswordAccess::Change::NotConfirmed,
+             "Не подтвержден новый пароль!"},
+            {"mismatch",
+             {"ABCD", "WXYZ", "WXYQ"},
+             PasswordAccess::Change::NotConfirmed,
+             "Не подтвержден новый пароль!"},
     };
     for (const auto &c : cases) {
         op.clearShown();

@@ -65,7 +65,7 @@ protected:
     }
 
     // A control of the window by its object name (every control has one).
-    template <class Widget>
+    template<class Widget>
     Widget *child(const char *name) const
     {
         auto *found = mf->findChild<Widget *>(QString::fromLatin1(name));
@@ -79,7 +79,8 @@ protected:
     {
         QStringList names;
         for (ActionId id : allActions)
-            if (act(id)->isEnabled() && id != ActionId::a_exit && id != ActionId::a_about && id != ActionId::a_chpass)
+            if (act(id)->isEnabled() && id != ActionId::a_exit && id != ActionId::a_about
+                && id != ActionId::a_chpass)
                 names << act(id)->objectName();
         return names;
     }

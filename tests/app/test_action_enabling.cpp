@@ -9,7 +9,8 @@ using namespace ActionEnabling;
 
 namespace {
 
-struct Case {
+struct Case
+{
     int tab;
     bool portOpen;
     bool confLocked;
@@ -20,36 +21,44 @@ struct Case {
 
 // The enabling table, written out for every tab, port state and lock state.
 const Case cases[] = {
-    {DevicesTab, true, true, {ActionId::a_pooling, ActionId::a_getinfo}, false, false},
-    {DevicesTab, true, false, {ActionId::a_pooling, ActionId::a_getinfo}, false, false},
-    {DevicesTab, false, true, {}, false, false},
-    {DevicesTab, false, false, {}, false, false},
-    {LiveValuesTab, true, true, {ActionId::a_refresh, ActionId::a_setref}, true, false},
-    {LiveValuesTab, true, false, {ActionId::a_refresh, ActionId::a_setref}, true, false},
-    {LiveValuesTab, false, true, {}, true, false},
-    {LiveValuesTab, false, false, {}, true, false},
-    {ConfigurationTab, true, true, {ActionId::a_getdata, ActionId::a_setdata}, false, false},
-    {ConfigurationTab, true, false,
-     {ActionId::a_getdata, ActionId::a_setdata, ActionId::a_load, ActionId::a_save}, false, false},
-    {ConfigurationTab, false, true, {}, false, false},
-    {ConfigurationTab, false, false, {ActionId::a_load, ActionId::a_save}, false, false},
-    {RelayControlTab, true, true, {ActionId::a_refresh, ActionId::a_setref}, true, true},
-    {RelayControlTab, true, false, {ActionId::a_refresh, ActionId::a_setref}, true, true},
-    {RelayControlTab, false, true, {}, true, true},
-    {RelayControlTab, false, false, {}, true, true},
-    {JournalTab, true, true, {ActionId::a_getdata, ActionId::a_print}, false, false},
-    {JournalTab, true, false, {ActionId::a_getdata, ActionId::a_print}, false, false},
-    {JournalTab, false, true, {}, false, false},
-    {JournalTab, false, false, {}, false, false},
-    {ServiceTab, true, true, {ActionId::a_refresh}, true, false},
-    {ServiceTab, true, false, {ActionId::a_refresh}, true, false},
-    {ServiceTab, false, true, {}, true, false},
-    {ServiceTab, false, false, {}, true, false},
-    {TimerTab, true, true, {ActionId::a_getdata, ActionId::a_setdata}, false, false},
-    {TimerTab, true, false,
-     {ActionId::a_getdata, ActionId::a_setdata, ActionId::a_load, ActionId::a_save}, false, false},
-    {TimerTab, false, true, {}, false, false},
-    {TimerTab, false, false, {ActionId::a_load, ActionId::a_save}, false, false},
+        {DevicesTab, true, true, {ActionId::a_pooling, ActionId::a_getinfo}, false, false},
+        {DevicesTab, true, false, {ActionId::a_pooling, ActionId::a_getinfo}, false, false},
+        {DevicesTab, false, true, {}, false, false},
+        {DevicesTab, false, false, {}, false, false},
+        {LiveValuesTab, true, true, {ActionId::a_refresh, ActionId::a_setref}, true, false},
+        {LiveValuesTab, true, false, {ActionId::a_refresh, ActionId::a_setref}, true, false},
+        {LiveValuesTab, false, true, {}, true, false},
+        {LiveValuesTab, false, false, {}, true, false},
+        {ConfigurationTab, true, true, {ActionId::a_getdata, ActionId::a_setdata}, false, false},
+        {ConfigurationTab,
+         true,
+         false,
+         {ActionId::a_getdata, ActionId::a_setdata, ActionId::a_load, ActionId::a_save},
+         false,
+         false},
+        {ConfigurationTab, false, true, {}, false, false},
+        {ConfigurationTab, false, false, {ActionId::a_load, ActionId::a_save}, false, false},
+        {RelayControlTab, true, true, {ActionId::a_refresh, ActionId::a_setref}, true, true},
+        {RelayControlTab, true, false, {ActionId::a_refresh, ActionId::a_setref}, true, true},
+        {RelayControlTab, false, true, {}, true, true},
+        {RelayControlTab, false, false, {}, true, true},
+        {JournalTab, true, true, {ActionId::a_getdata, ActionId::a_print}, false, false},
+        {JournalTab, true, false, {ActionId::a_getdata, ActionId::a_print}, false, false},
+        {JournalTab, false, true, {}, false, false},
+        {JournalTab, false, false, {}, false, false},
+        {ServiceTab, true, true, {ActionId::a_refresh}, true, false},
+        {ServiceTab, true, false, {ActionId::a_refresh}, true, false},
+        {ServiceTab, false, true, {}, true, false},
+        {ServiceTab, false, false, {}, true, false},
+        {TimerTab, true, true, {ActionId::a_getdata, ActionId::a_setdata}, false, false},
+        {TimerTab,
+         true,
+         false,
+         {ActionId::a_getdata, ActionId::a_setdata, ActionId::a_load, ActionId::a_save},
+         false,
+         false},
+        {TimerTab, false, true, {}, false, false},
+        {TimerTab, false, false, {ActionId::a_load, ActionId::a_save}, false, false},
 };
 
 std::string describe(ActionSet set)
@@ -67,7 +76,8 @@ TEST(ActionEnabling, everyTabPortAndLockStateEnablesExactlyItsActions)
 {
     for (const Case &c : cases) {
         const TabEntry entry = onTabEntered(c.tab, c.portOpen, c.confLocked);
-        SCOPED_TRACE(testing::Message() << "tab " << c.tab << " port " << c.portOpen << " locked " << c.confLocked);
+        SCOPED_TRACE(testing::Message()
+                     << "tab " << c.tab << " port " << c.portOpen << " locked " << c.confLocked);
         EXPECT_EQ(describe(entry.enabled), describe(c.enabled));
         EXPECT_EQ(entry.runsRefresh, c.runsRefresh);
         EXPECT_EQ(entry.needsEntryCheck, c.needsEntryCheck);
@@ -82,7 +92,8 @@ TEST(ActionEnabling, closedPortLeavesOnlyLoadAndSaveOnTheConfigurationTabsWhenUn
             const bool offersFile = !locked && (tab == ConfigurationTab || tab == TimerTab);
             for (ActionId id : allActions) {
                 const bool fileAction = id == ActionId::a_load || id == ActionId::a_save;
-                EXPECT_EQ(enabled.contains(id), offersFile && fileAction) << "tab " << tab << " action " << int(id);
+                EXPECT_EQ(enabled.contains(id), offersFile && fileAction)
+                        << "tab " << tab << " action " << int(id);
             }
         }
     }
@@ -95,13 +106,14 @@ TEST(ActionEnabling, reportIsOfferedOnTheJournalTabOnly)
             for (bool locked : {true, false})
                 EXPECT_EQ(onTabEntered(tab, open, locked).enabled.contains(ActionId::a_print),
                           tab == JournalTab && open)
-                    << "tab " << tab;
+                        << "tab " << tab;
 }
 
 TEST(ActionEnabling, tabChangeNeverTouchesPortExitAboutOrPasswordChange)
 {
     const ActionSet switched = switchedByTab();
-    for (ActionId id : {ActionId::a_port, ActionId::a_exit, ActionId::a_about, ActionId::a_chpass}) {
+    for (ActionId id :
+         {ActionId::a_port, ActionId::a_exit, ActionId::a_about, ActionId::a_chpass}) {
         EXPECT_FALSE(switched.contains(id));
         for (int tab = 0; tab < tabCount; ++tab)
             EXPECT_FALSE(onTabEntered(tab, true, false).enabled.contains(id));

@@ -78,10 +78,12 @@ TEST_F(DataModule, frontIniThatIsNoSettingsFileGivesTheDefaultsAndThePortStillOp
     EXPECT_EQ(dm->p.settings().baudRate, QStringLiteral("9600")); // the default, not the file's
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
-    EXPECT_EQ(op.shown()[0].text, QStringLiteral("Не удалось прочитать файл %1: в нём двоичные данные (байт 0x00 в строке 2), "
-                                                 "это не файл настроек\r")
-                                          .arg(frontIni()) +
-                                      Texts::frontIniDefaultsTaken);
+    EXPECT_EQ(op.shown()[0].text,
+              QStringLiteral(
+                      "Не удалось прочитать файл %1: в нём двоичные данные (байт 0x00 в строке 2), "
+                      "это не файл настроек\r")
+                              .arg(frontIni())
+                      + Texts::frontIniDefaultsTaken);
     EXPECT_EQ(setupDialogs, 0);
 }
 
@@ -123,7 +125,8 @@ TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConf
             enterTab(tab);
             QStringList expected;
             if (!locked && (tab == 2 || tab == 6))
-                expected << "a_save" << "a_load";
+                expected << "a_save"
+                         << "a_load";
             expected << "a_port";
             QStringList enabled = enabledToolbarActions();
             std::sort(enabled.begin(), enabled.end());
@@ -139,13 +142,13 @@ TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
     dm->session.flags.editingLocked = false;
     mf->setRelayControlEntryCheck([] { return true; });
     const QList<QStringList> expected{
-        {"a_pooling", "a_getinfo"},
-        {"a_refresh", "a_setref"},
-        {"a_getdata", "a_setdata", "a_save", "a_load"},
-        {"a_refresh", "a_setref"},
-        {"a_print", "a_getdata"},
-        {"a_refresh"},
-        {"a_getdata", "a_setdata", "a_save", "a_load"},
+            {"a_pooling", "a_getinfo"},
+            {"a_refresh", "a_setref"},
+            {"a_getdata", "a_setdata", "a_save", "a_load"},
+            {"a_refresh", "a_setref"},
+            {"a_print", "a_getdata"},
+            {"a_refresh"},
+            {"a_getdata", "a_setdata", "a_save", "a_load"},
     };
     for (int tab = 0; tab < 7; ++tab) {
         enterTab(tab);
@@ -203,7 +206,8 @@ TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
     enterTab(ActionEnabling::LiveValuesTab);
     EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), ActionTable::iconStop) << "the picture goes off with it";
+    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), ActionTable::iconStop)
+            << "the picture goes off with it";
     EXPECT_FALSE(dm->session.flags.startLimitView);
     EXPECT_EQ(child<QDateEdit>("dtp1")->date(), QDate::currentDate());
 }
@@ -234,7 +238,10 @@ TEST_F(DataModule, closingWithUnsavedChangesAsksAndNoKeepsTheWindow)
     EXPECT_TRUE(mf->isVisible());
     ASSERT_EQ(op.shown().size(), 1);
     const ScriptedOperator::Shown &box = op.shown().first();
-    EXPECT_EQ(box.text, QStringLiteral("Имеются несохраненные изменения.\rОтменить изменения и завершить работу программы?"));
+    EXPECT_EQ(
+            box.text,
+            QStringLiteral(
+                    "Имеются несохраненные изменения.\rОтменить изменения и завершить работу программы?"));
     EXPECT_EQ(box.icon, Operator::Icon::Warning);
     EXPECT_EQ(box.buttons, Operator::Buttons::OkNo);
 
@@ -280,9 +287,11 @@ TEST_F(DataModule, aboutWithoutTheLibraryShowsTheLoadErrorWithAbortOnly)
 TEST_F(DataModule, aboutShowsTheProductTitleAndFullVersion)
 {
     const QDir bin(qEnvironmentVariable("MIV_BIN_DIR"));
-    const QStringList libraries = bin.entryList({QStringLiteral("*about.so"), QStringLiteral("about.dll"),
-                                                 QStringLiteral("libabout.dylib")});
-    ASSERT_FALSE(libraries.isEmpty()) << "the about library is not beside the programs in " << bin.path().toStdString();
+    const QStringList libraries =
+            bin.entryList({QStringLiteral("*about.so"), QStringLiteral("about.dll"),
+                           QStringLiteral("libabout.dylib")});
+    ASSERT_FALSE(libraries.isEmpty())
+            << "the about library is not beside the programs in " << bin.path().toStdString();
     ASSERT_TRUE(QFile::copy(bin.filePath(libraries.first()), programDir() + libraries.first()));
     start();
     mf->show();

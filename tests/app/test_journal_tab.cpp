@@ -96,7 +96,8 @@ TEST_F(JournalTab, reportIsWrittenAndOpenedOnYes)
     act(ActionId::a_getdata)->trigger();
     ASSERT_EQ(journal().rowCount(), 37);
     const QString folderPath = folder.path();
-    struct Case {
+    struct Case
+    {
         QString name; // empty: the dialog is cancelled
         Operator::Answer answer;
         bool written;
@@ -104,14 +105,16 @@ TEST_F(JournalTab, reportIsWrittenAndOpenedOnYes)
         QByteArray startsWith;
     };
     const Case cases[] = {
-        {folderPath + "/report.xls", Operator::Answer::Yes, true, true, "\xD0\xCF\x11\xE0"},
-        {folderPath + "/report.xls", Operator::Answer::No, true, false, "\xD0\xCF\x11\xE0"},
-        {folderPath + "/journal.csv", Operator::Answer::Yes, true, true, "\xEF\xBB\xBFНомер,"},
-        // Names as operators type them: Cyrillic letters, quotes, spaces, '#' and '%'.
-        {folderPath + "/Журнал насоса №3 «цех 2» #1.xls", Operator::Answer::Yes, true, true, "\xD0\xCF\x11\xE0"},
-        {folderPath + "/ it's a \"quoted\"  100%.csv", Operator::Answer::Yes, true, true, "\xEF\xBB\xBFНомер,"},
-        {folderPath + "/no such folder/report.xls", Operator::Answer::Ok, false, false, {}},
-        {{}, Operator::Answer::Ok, false, false, {}},
+            {folderPath + "/report.xls", Operator::Answer::Yes, true, true, "\xD0\xCF\x11\xE0"},
+            {folderPath + "/report.xls", Operator::Answer::No, true, false, "\xD0\xCF\x11\xE0"},
+            {folderPath + "/journal.csv", Operator::Answer::Yes, true, true, "\xEF\xBB\xBFНомер,"},
+            // Names as operators type them: Cyrillic letters, quotes, spaces, '#' and '%'.
+            {folderPath + "/Журнал насоса №3 «цех 2» #1.xls", Operator::Answer::Yes, true, true,
+             "\xD0\xCF\x11\xE0"},
+            {folderPath + "/ it's a \"quoted\"  100%.csv", Operator::Answer::Yes, true, true,
+             "\xEF\xBB\xBFНомер,"},
+            {folderPath + "/no such folder/report.xls", Operator::Answer::Ok, false, false, {}},
+            {{}, Operator::Answer::Ok, false, false, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name.toStdString());
@@ -124,7 +127,9 @@ TEST_F(JournalTab, reportIsWrittenAndOpenedOnYes)
         EXPECT_EQ(openedFiles, c.opened ? QStringList{c.name} : QStringList{});
         if (c.written) {
             ASSERT_EQ(op.shown().size(), 1);
-            EXPECT_EQ(op.shown()[0].text, QStringLiteral("Формирование файла завершено\rФайл: \"%1\"\rОткрыть файл?").arg(c.name));
+            EXPECT_EQ(op.shown()[0].text,
+                      QStringLiteral("Формирование файла завершено\rФайл: \"%1\"\rОткрыть файл?")
+                              .arg(c.name));
             EXPECT_EQ(op.shown()[0].buttons, Operator::Buttons::YesNo);
             QFile file(c.name);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));

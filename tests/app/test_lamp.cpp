@@ -4,19 +4,21 @@
 
 TEST(Lamp, iconIndexByColourKind)
 {
-    struct Case {
+    struct Case
+    {
         int state;
         int tag;
         std::optional<int> icon;
     };
     const Case cases[] = {
-        {0, Lamp::Green, 2},  {1, Lamp::Green, 3},  {0, Lamp::Red, 0},     {1, Lamp::Red, 1},
-        {0, Lamp::Yellow, 4}, {1, Lamp::Yellow, 5}, {4, Lamp::Direct, 4},  {1, Lamp::Direct, 1},
-        {3, Lamp::Direct, 3}, {5, Lamp::Direct, 5}, {0, 0, std::nullopt},  {1, 0, std::nullopt},
-        {1, 5, std::nullopt}, {0, 7, std::nullopt}, {1, -1, std::nullopt},
+            {0, Lamp::Green, 2},  {1, Lamp::Green, 3},  {0, Lamp::Red, 0},     {1, Lamp::Red, 1},
+            {0, Lamp::Yellow, 4}, {1, Lamp::Yellow, 5}, {4, Lamp::Direct, 4},  {1, Lamp::Direct, 1},
+            {3, Lamp::Direct, 3}, {5, Lamp::Direct, 5}, {0, 0, std::nullopt},  {1, 0, std::nullopt},
+            {1, 5, std::nullopt}, {0, 7, std::nullopt}, {1, -1, std::nullopt},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(Lamp::iconIndex(c.state, c.tag), c.icon) << "state " << c.state << " tag " << c.tag;
+        EXPECT_EQ(Lamp::iconIndex(c.state, c.tag), c.icon)
+                << "state " << c.state << " tag " << c.tag;
 }
 
 TEST(Lamp, colourKindOfEveryLamp)

@@ -61,8 +61,9 @@ TEST_F(MainWindow, titleSizeAndTabCaptionsInPageOrder)
     EXPECT_EQ(mf->windowTitle(), QStringLiteral("КАРВЕН motor config v1.1"));
     EXPECT_EQ(mf->size(), QSize(762, 606));
     EXPECT_EQ(mf->minimumSize(), QSize(762, 606));
-    const QStringList expected{"Связь с устройствами", "Текущие значения", "Конфигурация", "Управление реле",
-                               "Журнал событий",       "Техническая",      "Управление по таймеру"};
+    const QStringList expected{"Связь с устройствами", "Текущие значения", "Конфигурация",
+                               "Управление реле",      "Журнал событий",   "Техническая",
+                               "Управление по таймеру"};
     ASSERT_EQ(pc()->count(), 7);
     for (int tab = 0; tab < 7; ++tab) {
         EXPECT_EQ(pc()->tabText(tab), expected[tab]);
@@ -129,8 +130,9 @@ TEST_F(MainWindow, menuAndToolbar)
             EXPECT_GE(button->minimumHeight(), 24);
         }
     }
-    EXPECT_EQ(order.join(u' '), QStringLiteral("a_pooling a_getinfo | a_refresh a_setref | a_print | "
-                                               "a_getdata a_setdata a_load a_save | a_port"));
+    EXPECT_EQ(order.join(u' '),
+              QStringLiteral("a_pooling a_getinfo | a_refresh a_setref | a_print | "
+                             "a_getdata a_setdata a_load a_save | a_port"));
 }
 
 TEST_F(MainWindow, everyToolbarButtonIsShownAtTheSmallestWindowSize)
@@ -143,7 +145,8 @@ TEST_F(MainWindow, everyToolbarButtonIsShownAtTheSmallestWindowSize)
             continue;
         const QWidget *button = tb->widgetForAction(action);
         EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString();
-        EXPECT_GE(button->width(), button->sizeHint().width()) << action->objectName().toStdString();
+        EXPECT_GE(button->width(), button->sizeHint().width())
+                << action->objectName().toStdString();
         EXPECT_LE(button->mapTo(mf.get(), QPoint(button->width(), 0)).x(), mf->width());
     }
 }
@@ -181,7 +184,8 @@ TEST_F(MainWindow, headersAndGrids)
     for (QTableView *grid : {sg, sg1}) {
         ASSERT_EQ(grid->model()->columnCount(), 6);
         for (int column = 0; column < 6; ++column)
-            EXPECT_EQ(grid->isColumnHidden(column), column >= 4) << grid->objectName().toStdString();
+            EXPECT_EQ(grid->isColumnHidden(column), column >= 4)
+                    << grid->objectName().toStdString();
     }
     EXPECT_EQ(sg->model()->rowCount(), 34);
     EXPECT_EQ(sg1->model()->rowCount(), 100);
@@ -190,7 +194,8 @@ TEST_F(MainWindow, headersAndGrids)
     EXPECT_GE(sg->rowHeight(0), 24);
 
     // The grids' start-up contents.
-    EXPECT_EQ(sg->model()->index(0, 1).data().toString(), QStringLiteral("Коэффициент трансформации"));
+    EXPECT_EQ(sg->model()->index(0, 1).data().toString(),
+              QStringLiteral("Коэффициент трансформации"));
     EXPECT_EQ(sg->model()->index(33, 1).data().toString(), QStringLiteral("Пароль"));
     for (int row : {0, 57, 99})
         EXPECT_EQ(sg1->model()->index(row, 0).data().toString(), QStringLiteral("#"));
@@ -232,7 +237,8 @@ TEST_F(MainWindow, valueLabelsInSlotOrderWithTheirFont)
     QStringList expected;
     for (int n = 14; n <= 31; ++n)
         expected << QStringLiteral("Label%1").arg(n);
-    expected << "Label59" << "Label61";
+    expected << "Label59"
+             << "Label61";
     EXPECT_EQ(names, expected);
 }
 
@@ -250,9 +256,9 @@ TEST_F(MainWindow, firstShowingClearsValuesHidesLabel63AndDarkensTheLamps)
         QLabel *image = mf->lamps()[lamp - 1];
         EXPECT_EQ(image->objectName(), QStringLiteral("Image%1").arg(lamp));
         EXPECT_EQ(image->property("tag").toInt(), Lamp::tagOf(lamp));
-        const int expected = Lamp::tagOf(lamp) == Lamp::Green    ? 2
-                             : Lamp::tagOf(lamp) == Lamp::Red    ? 0
-                                                                 : 4;
+        const int expected = Lamp::tagOf(lamp) == Lamp::Green ? 2
+                : Lamp::tagOf(lamp) == Lamp::Red              ? 0
+                                                              : 4;
         EXPECT_EQ(image->property("iconIndex").toInt(), expected) << "lamp " << lamp;
         EXPECT_FALSE(image->pixmap().isNull());
     }
@@ -279,7 +285,7 @@ TEST_F(MainWindow, ledPicksTheIconByTagAndLeavesOtherTagsAlone)
         EXPECT_EQ(image->property("iconIndex").toInt(), 7) << "tag " << tag;
         EXPECT_EQ(image->pixmap().cacheKey(), picture);
     }
-    mf->led(1, 0);  // no such lamp
+    mf->led(1, 0); // no such lamp
     mf->led(1, 29);
 }
 
@@ -306,7 +312,8 @@ TEST_F(MainWindow, statusPanelGroupsAndTheirLamps)
     for (const char *name : {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6"})
         outputs << child<QPushButton>(name);
     for (int i = 0; i < outputs.size(); ++i) {
-        EXPECT_EQ(outputs[i]->text(), i % 2 == 0 ? QStringLiteral("Включить") : QStringLiteral("Выключить"));
+        EXPECT_EQ(outputs[i]->text(),
+                  i % 2 == 0 ? QStringLiteral("Включить") : QStringLiteral("Выключить"));
         EXPECT_EQ(outputs[i]->property("tag").toInt(), i + 1);
         EXPECT_TRUE(child<QWidget>("ts4")->isAncestorOf(outputs[i]));
     }
@@ -321,7 +328,8 @@ TEST_F(MainWindow, devicesAndJournalTabs)
     QProgressBar *pb1 = child<QProgressBar>("pb1"), *pb2 = child<QProgressBar>("pb2");
     mf->show();
     EXPECT_GE(lb->width(), 177);
-    const int longest = lb->fontMetrics().horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
+    const int longest =
+            lb->fontMetrics().horizontalAdvance(QStringLiteral("Связи с устройством №32 нет"));
     EXPECT_LE(longest, lb->viewport()->width() - lb->verticalScrollBar()->sizeHint().width());
     EXPECT_TRUE(child<QPlainTextEdit>("m1")->isReadOnly());
     EXPECT_TRUE(pb1->isHidden());
@@ -349,7 +357,8 @@ TEST_F(MainWindow, timerTabControls)
     QStringList texts;
     for (QLabel *label : child<QWidget>("ts7")->findChildren<QLabel *>())
         texts << label->text();
-    for (const char *text : {"Метки времени    00.00    Интервал", "     23.59", "Таймер", "1", "5", "6"})
+    for (const char *text :
+         {"Метки времени    00.00    Интервал", "     23.59", "Таймер", "1", "5", "6"})
         EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
 }
 
@@ -389,14 +398,17 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
                 continue;
             const QRect placed(child->mapTo(page, QPoint(0, 0)), child->size());
             EXPECT_TRUE(area.contains(placed))
-                << "tab " << tab << ": " << child->metaObject()->className() << " "
-                << child->objectName().toStdString() << " at " << placed.x() << "," << placed.y() << " "
-                << placed.width() << "x" << placed.height();
+                    << "tab " << tab << ": " << child->metaObject()->className() << " "
+                    << child->objectName().toStdString() << " at " << placed.x() << ","
+                    << placed.y() << " " << placed.width() << "x" << placed.height();
             if (auto *label = qobject_cast<QLabel *>(child); label && !label->text().isEmpty()) {
-                EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
+                EXPECT_GE(label->width(), label->minimumSizeHint().width())
+                        << label->text().toStdString();
             }
-            if (auto *button = qobject_cast<QPushButton *>(child); button && !button->text().isEmpty()) {
-                EXPECT_GE(button->width(), button->minimumSizeHint().width()) << button->text().toStdString();
+            if (auto *button = qobject_cast<QPushButton *>(child);
+                button && !button->text().isEmpty()) {
+                EXPECT_GE(button->width(), button->minimumSizeHint().width())
+                        << button->text().toStdString();
             }
         }
         if (!shots.isEmpty()) {

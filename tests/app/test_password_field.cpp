@@ -16,8 +16,10 @@ namespace {
 void type(QWidget *widget, const QString &text)
 {
     for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, c.isLetter() && c.unicode() < 128 ? Qt::Key_A + (c.toUpper().unicode() - 'A') : 0,
-                        Qt::NoModifier, QString(c));
+        QKeyEvent press(
+                QEvent::KeyPress,
+                c.isLetter() && c.unicode() < 128 ? Qt::Key_A + (c.toUpper().unicode() - 'A') : 0,
+                Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &press);
     }
 }
@@ -25,15 +27,16 @@ void type(QWidget *widget, const QString &text)
 TEST(PasswordField, takesCapitalLatinLettersOnly)
 {
     PasswordField field;
-    const struct {
+    const struct
+    {
         QString typed;
         QString kept;
     } cases[] = {
-        {QStringLiteral("ABCD"), QStringLiteral("ABCD")},
-        {QStringLiteral("abcd"), QString()},
-        {QStringLiteral("12#!"), QString()},
-        {QStringLiteral("ЖЁЯ"), QString()},
-        {QStringLiteral("AbC1D"), QStringLiteral("ACD")},
+            {QStringLiteral("ABCD"), QStringLiteral("ABCD")},
+            {QStringLiteral("abcd"), QString()},
+            {QStringLiteral("12#!"), QString()},
+            {QStringLiteral("ЖЁЯ"), QString()},
+            {QStringLiteral("AbC1D"), QStringLiteral("ACD")},
     };
     for (const auto &c : cases) {
         field.clear();
@@ -52,7 +55,8 @@ TEST(PasswordField, showsHashesAndRefusesPastedLowerCase)
     field.setText(QStringLiteral("ab"));
     EXPECT_FALSE(field.hasAcceptableInput());
     EXPECT_EQ(field.echoMode(), QLineEdit::Password);
-    EXPECT_EQ(field.style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, &field), '#');
+    EXPECT_EQ(field.style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, &field),
+              '#');
 }
 
 TEST(PasswordDialogs, captionsAndFields)

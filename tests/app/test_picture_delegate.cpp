@@ -12,7 +12,8 @@ using namespace miv;
 namespace {
 
 // Paints one cell of column 0 into an image and returns it.
-QImage paintCell(const ConfigGridPictureDelegate &delegate, const ConfigGrid &grid, int row, QSize cellSize)
+QImage paintCell(const ConfigGridPictureDelegate &delegate, const ConfigGrid &grid, int row,
+                 QSize cellSize)
 {
     QImage image(cellSize, QImage::Format_ARGB32);
     image.fill(Qt::white);
@@ -41,18 +42,21 @@ TEST(ConfigGridPictureDelegate, drawsTheRowsPictureAtTheTopCentred)
     const QList<QPixmap> images = colouredImages(27);
     const ConfigGridPictureDelegate delegate(images);
     const QSize cell(117, 40);
-    struct Case {
+    struct Case
+    {
         int row;
         int picture;
     };
-    for (const Case &c : {Case{0, 0}, Case{22, 22}, Case{24, 23}, Case{27, 24}, Case{30, 25}, Case{32, 26}}) {
+    for (const Case &c :
+         {Case{0, 0}, Case{22, 22}, Case{24, 23}, Case{27, 24}, Case{30, 25}, Case{32, 26}}) {
         const QImage image = paintCell(delegate, grid, c.row, cell);
         const QColor expected = images[c.picture].toImage().pixelColor(0, 0);
         const int left = (cell.width() - 24) / 2;
         EXPECT_EQ(image.pixelColor(left, 0), expected) << c.row;
         EXPECT_EQ(image.pixelColor(left + 23, 23), expected) << c.row;
         EXPECT_NE(image.pixelColor(left - 1, 0), expected) << c.row;
-        EXPECT_NE(image.pixelColor(left, 24), expected) << c.row << " only 24 pixels high, at the top";
+        EXPECT_NE(image.pixelColor(left, 24), expected)
+                << c.row << " only 24 pixels high, at the top";
     }
 }
 

@@ -41,15 +41,16 @@ TEST(TComSetupFrm, showsEveryCurrentValueInItsList)
     ASSERT_EQ(dialog.findChildren<QGroupBox *>().size(), 1);
     EXPECT_EQ(dialog.findChildren<QGroupBox *>().first()->title(), QStringLiteral(" Settings "));
     const std::pair<const char *, const char *> shown[] = {
-        {"Port", "/dev/pts/77"}, {"Baud rate", "38400"}, {"Data bits", "7"},
-        {"Stop bits", "1.5"},    {"Parity", "Space"},    {"Flow control", "Software"},
+            {"Port", "/dev/pts/77"}, {"Baud rate", "38400"}, {"Data bits", "7"},
+            {"Stop bits", "1.5"},    {"Parity", "Space"},    {"Flow control", "Software"},
     };
     for (const auto &[label, value] : shown) {
         QComboBox *list = listLabelled(dialog, QString::fromLatin1(label));
         ASSERT_NE(list, nullptr) << label;
         EXPECT_EQ(list->currentText(), QString::fromLatin1(value)) << label;
     }
-    EXPECT_EQ(listLabelled(dialog, QStringLiteral("Baud rate"))->count(), PortSettings::baudRateTexts().size());
+    EXPECT_EQ(listLabelled(dialog, QStringLiteral("Baud rate"))->count(),
+              PortSettings::baudRateTexts().size());
     EXPECT_EQ(dialog.chosenSettings(), unusual());
 }
 

@@ -30,7 +30,10 @@ Operator::ValueEditRequest overloadRequest(const char *text)
 void type(QWidget *widget, const QString &text)
 {
     for (QChar c : text) {
-        const int key = c.isDigit() ? Qt::Key_0 + c.digitValue() : c == u'.' ? Qt::Key_Period : c == u',' ? Qt::Key_Comma : 0;
+        const int key = c.isDigit() ? Qt::Key_0 + c.digitValue()
+                : c == u'.'         ? Qt::Key_Period
+                : c == u','         ? Qt::Key_Comma
+                                    : 0;
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &press);
     }
@@ -133,7 +136,8 @@ TEST(Tef, enterInTheFieldIsOk)
     EXPECT_FALSE(dialog.isVisible());
     ASSERT_TRUE(dialog.result().has_value());
     EXPECT_EQ(dialog.result()->value, 11);
-    EXPECT_EQ(op.shownTexts(), QStringList{QStringLiteral("Значение меньше минимально допустимого")});
+    EXPECT_EQ(op.shownTexts(),
+              QStringList{QStringLiteral("Значение меньше минимально допустимого")});
 }
 
 TEST(Tef, cancelGivesNothing)

@@ -60,8 +60,9 @@ TEST_F(WindowFlow, scanListsEveryAddressAndLeavesTheWindowUsable)
     ASSERT_EQ(lb->count(), 32);
     for (int address = 1; address <= 32; ++address) {
         const bool answers = address == 1 || address == 6 || address == 17;
-        const QString expected = answers ? QStringLiteral("Устройство №%1 в сети").arg(address)
-                                         : QStringLiteral("Связи с устройством №%1 нет").arg(address);
+        const QString expected = answers
+                ? QStringLiteral("Устройство №%1 в сети").arg(address)
+                : QStringLiteral("Связи с устройством №%1 нет").arg(address);
         EXPECT_EQ(lb->item(address - 1)->text(), expected);
     }
     EXPECT_TRUE(mf->isEnabled());
@@ -257,7 +258,9 @@ protected:
     }
     int lampIcon(int lamp) const
     {
-        return child<QLabel>(QStringLiteral("Image%1").arg(lamp).toLatin1().constData())->property("iconIndex").toInt();
+        return child<QLabel>(QStringLiteral("Image%1").arg(lamp).toLatin1().constData())
+                ->property("iconIndex")
+                .toInt();
     }
 };
 
@@ -266,7 +269,8 @@ TEST_F(LiveValuesFlow, enteringTheTabShowsTheRelaysValuesAndLamps)
     line.relay(6)->setStatusBits(1 << 11); // leakage
     enterTab(ActionEnabling::LiveValuesTab);
     const quint16 clockDay = line.relay(6)->registerValue(116);
-    EXPECT_TRUE(label(59).startsWith(QStringLiteral("%1.").arg(clockDay >> 8, 2, 10, QLatin1Char('0'))));
+    EXPECT_TRUE(label(59).startsWith(
+            QStringLiteral("%1.").arg(clockDay >> 8, 2, 10, QLatin1Char('0'))));
     EXPECT_EQ(label(14), QStringLiteral("000") + systemDecimalSeparator() + QStringLiteral("0 А"));
     EXPECT_EQ(lampIcon(11), 1) << "leakage lamp bright red";
     EXPECT_EQ(lampIcon(3), 2) << "work lamp dark green";
@@ -298,9 +302,11 @@ TEST_F(LiveValuesFlow, timerDrivenRefreshThatLosesThePortTellsAndScansAgain)
     EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 4);
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].caption, QStringLiteral("Ошибка"));
-    EXPECT_EQ(op.shown()[0].text, QStringLiteral("Неудается получить данные.\rВозможно пропала связь с устройством."));
+    EXPECT_EQ(op.shown()[0].text,
+              QStringLiteral("Неудается получить данные.\rВозможно пропала связь с устройством."));
     EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
-    EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 в сети")) << "scanned again";
+    EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 в сети"))
+            << "scanned again";
 }
 
 // The adapter pulled out in the middle of an exchange: the port fails and will
@@ -356,7 +362,8 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
 {
     runOperationAndPullTheAdapter();
     ASSERT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
-    EXPECT_TRUE(op.shown()[0].text.contains(QStringLiteral("Связь с портом потеряна"))) << op.shown()[0].text.toStdString();
+    EXPECT_TRUE(op.shown()[0].text.contains(QStringLiteral("Связь с портом потеряна")))
+            << op.shown()[0].text.toStdString();
     EXPECT_FALSE(dm->rt.isActive());
     EXPECT_FALSE(dm->session.flags.autoRefresh);
     EXPECT_FALSE(dm->portOpen());
@@ -369,7 +376,8 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
         EXPECT_FALSE(op.shown()[0].text.contains(QStringLiteral("Записаны:")));
     }
     if (GetParam() == PulledDuring::Scan) {
-        EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 не опрошено: порт потерян"));
+        EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(),
+                  QStringLiteral("Устройство №6 не опрошено: порт потерян"));
     }
 
     loopback().reappear();
@@ -382,8 +390,9 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
 }
 
 INSTANTIATE_TEST_SUITE_P(During, AdapterPulled,
-                         ::testing::Values(PulledDuring::Scan, PulledDuring::ConfigRead, PulledDuring::ConfigWrite,
-                                           PulledDuring::JournalRead, PulledDuring::AutoRefresh));
+                         ::testing::Values(PulledDuring::Scan, PulledDuring::ConfigRead,
+                                           PulledDuring::ConfigWrite, PulledDuring::JournalRead,
+                                           PulledDuring::AutoRefresh));
 
 TEST_F(LiveValuesFlow, anIntervalThatIsNoNumberStartsNothing)
 {

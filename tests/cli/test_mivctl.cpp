@@ -24,11 +24,11 @@ QStringList args(std::initializer_list<const char *> items)
 TEST(MivctlOptions, globalOptionsComeBeforeTheCommand)
 {
     QString error;
-    const auto options = parseGlobalOptions(args({"--port", "/dev/pts/5", "--baud=19200", "--parity", "EVEN",
-                                                  "--data-bits", "7", "--stop-bits", "1.5", "--timeout", "300",
-                                                  "--scan-wait", "40", "--trace", "--yes", "info", "6",
-                                                  "--port", "x"}),
-                                            &error);
+    const auto options = parseGlobalOptions(
+            args({"--port", "/dev/pts/5", "--baud=19200", "--parity", "EVEN", "--data-bits", "7",
+                  "--stop-bits", "1.5", "--timeout", "300", "--scan-wait", "40", "--trace", "--yes",
+                  "info", "6", "--port", "x"}),
+            &error);
     ASSERT_TRUE(options) << error.toStdString();
     EXPECT_EQ(options->command, QStringLiteral("info"));
     EXPECT_EQ(options->commandArguments, args({"6", "--port", "x"}));
@@ -48,27 +48,31 @@ TEST(MivctlOptions, globalOptionsComeBeforeTheCommand)
 
 TEST(MivctlOptions, aTcpPortNamesTheGatewayAndKeepsTheLineSettings)
 {
-    struct Case {
+    struct Case
+    {
         const char *port;
         PortSettings::Transport transport;
         const char *portName;
         const char *gateway;
     };
     const Case cases[] = {
-        {"tcp://10.0.0.2:4001", PortSettings::Transport::Tcp, "ttyUSB0", "10.0.0.2:4001"},
-        {"TCP://gw.local:502", PortSettings::Transport::Tcp, "ttyUSB0", "gw.local:502"},
-        {"tcp://[::1]:502", PortSettings::Transport::Tcp, "ttyUSB0", "[::1]:502"},
-        {"ttyS3", PortSettings::Transport::Serial, "ttyS3", "old:1"}, // a serial port leaves the gateway alone
+            {"tcp://10.0.0.2:4001", PortSettings::Transport::Tcp, "ttyUSB0", "10.0.0.2:4001"},
+            {"TCP://gw.local:502", PortSettings::Transport::Tcp, "ttyUSB0", "gw.local:502"},
+            {"tcp://[::1]:502", PortSettings::Transport::Tcp, "ttyUSB0", "[::1]:502"},
+            {"ttyS3", PortSettings::Transport::Serial, "ttyS3",
+             "old:1"}, // a serial port leaves the gateway alone
     };
     for (const Case &c : cases) {
         QString error;
-        const auto options = parseGlobalOptions(args({"--port", c.port, "--baud", "19200", "info"}), &error);
+        const auto options =
+                parseGlobalOptions(args({"--port", c.port, "--baud", "19200", "info"}), &error);
         ASSERT_TRUE(options) << c.port << ": " << error.toStdString();
         PortSettings settings;
         settings.portName = QStringLiteral("ttyUSB0");
         settings.gateway = QStringLiteral("old:1");
-        settings.transport = c.transport == PortSettings::Transport::Tcp ? PortSettings::Transport::Serial
-                                                                          : PortSettings::Transport::Tcp;
+        settings.transport = c.transport == PortSettings::Transport::Tcp
+                ? PortSettings::Transport::Serial
+                : PortSettings::Transport::Tcp;
         options->applyTo(settings);
         EXPECT_EQ(settings.transport, c.transport) << c.port;
         EXPECT_EQ(settings.portName, QString::fromLatin1(c.portName)) << c.port;
@@ -91,12 +95,17 @@ TEST(MivctlOptions, rateOutsideTheListIsACustomRate)
 TEST(MivctlOptions, badOptionsAreRefused)
 {
     const QStringList bad[] = {
-        args({"--parity", "often", "ports"}), args({"--data-bits", "9", "ports"}),
-        args({"--stop-bits", "3", "ports"}),  args({"--baud", "fast", "ports"}),
-        args({"--timeout", "0", "ports"}),    args({"--scan-wait", "-1", "ports"}),
-        args({"--bogus", "ports"}),           args({"--port"}), // a value missing
-        args({"--port", "tcp://", "ports"}),  args({"--port", "tcp://10.0.0.2", "ports"}),
-        args({"--port", "tcp://10.0.0.2:0", "ports"}),
+            args({"--parity", "often", "ports"}),
+            args({"--data-bits", "9", "ports"}),
+            args({"--stop-bits", "3", "ports"}),
+            args({"--baud", "fast", "ports"}),
+            args({"--timeout", "0", "ports"}),
+            args({"--scan-wait", "-1", "ports"}),
+            args({"--bogus", "ports"}),
+            args({"--port"}), // a value missing
+            args({"--port", "tcp://", "ports"}),
+            args({"--port", "tcp://10.0.0.2", "ports"}),
+            args({"--port", "tcp://10.0.0.2:0", "ports"}),
     };
     for (const QStringList &arguments : bad) {
         QString error;
@@ -105,7 +114,8 @@ TEST(MivctlOptions, badOptionsAreRefused)
     }
 }
 
-struct RunResult {
+struct RunResult
+{
     int status;
     QString out;
     QString err;
@@ -152,12 +162,14 @@ TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
     const RunResult result = run(args({"ports"}), dir.filePath(QStringLiteral("front.ini")));
     EXPECT_EQ(result.status, ExitStatus::Done);
     for (const QString &line : result.out.split(u'\n', Qt::SkipEmptyParts))
-        EXPECT_EQ(line.count(u'\t'), 3) << line.toStdString(); // name, device, description, stable name
+        EXPECT_EQ(line.count(u'\t'), 3)
+                << line.toStdString(); // name, device, description, stable name
 }
 
 // A context made from the arguments and the "front.ini" given, as mivctl
 // makes it, with what it writes kept.
-struct ContextUnderTest {
+struct ContextUnderTest
+{
     ContextUnderTest(const QStringList &arguments, const QString &frontIni)
     {
         QString error;
@@ -219,8 +231,10 @@ TEST(CliContext, frontIniThatIsNoSettingsFileGivesTheDefaultsAndSaysSo)
     EXPECT_EQ(made.context->settings(), expected);
     EXPECT_FALSE(made.context->openPort());
     const QString err = made.errText();
-    EXPECT_TRUE(err.startsWith(QStringLiteral("Не удалось прочитать файл ") + ini)) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("UTF-16")) && err.contains(Texts::frontIniDefaultsTaken));
+    EXPECT_TRUE(err.startsWith(QStringLiteral("Не удалось прочитать файл ") + ini))
+            << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("UTF-16"))
+                && err.contains(Texts::frontIniDefaultsTaken));
     EXPECT_TRUE(err.contains(Texts::portOpenError)); // and the port was tried
 }
 
@@ -229,17 +243,21 @@ TEST(ConsoleOperator, questionsAreAnsweredYesOnlyWithTheOption)
     QString err;
     QTextStream errStream(&err);
     ConsoleOperator console(errStream);
-    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("Записать?"), Operator::Buttons::OkCancel),
+    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("Записать?"),
+                              Operator::Buttons::OkCancel),
               Operator::Answer::Cancel);
-    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::YesNo),
-              Operator::Answer::No);
+    EXPECT_EQ(
+            console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::YesNo),
+            Operator::Answer::No);
     EXPECT_FALSE(console.askPassword());
     console.setAssumeYes(true);
     console.setPassword(QStringLiteral("ABCD"));
-    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::OkNo),
-              Operator::Answer::Ok);
-    EXPECT_EQ(console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::YesNo),
-              Operator::Answer::Yes);
+    EXPECT_EQ(
+            console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::OkNo),
+            Operator::Answer::Ok);
+    EXPECT_EQ(
+            console.message(Operator::Icon::Warning, QStringLiteral("?"), Operator::Buttons::YesNo),
+            Operator::Answer::Yes);
     EXPECT_EQ(console.askPassword(), QStringLiteral("ABCD"));
     console.message(Operator::Icon::Error, Texts::linkError);
     EXPECT_EQ(console.errorsShown(), QStringList{Texts::linkError});
@@ -259,7 +277,8 @@ TEST(MivctlProgram, exitStatusesAndUtf8Output)
     EXPECT_TRUE(help.readAllStandardOutput().contains("mivctl [OPTIONS] ports"));
 
     QProcess wrong;
-    wrong.start(program, {QStringLiteral("--stop-bits"), QStringLiteral("3"), QStringLiteral("help")});
+    wrong.start(program,
+                {QStringLiteral("--stop-bits"), QStringLiteral("3"), QStringLiteral("help")});
     ASSERT_TRUE(wrong.waitForFinished(10000));
     EXPECT_EQ(wrong.exitCode(), 2);
 }

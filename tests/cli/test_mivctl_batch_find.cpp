@@ -32,15 +32,12 @@ QString s(const char *text)
 class MivctlBatch : public MivctlOnSimulator
 {
 protected:
-    MivctlBatch()
-        : MivctlOnSimulator({s("--relays"), s("1:4,6:6,17:4"), s("--log"), logPath()})
-    {
-    }
+    MivctlBatch() : MivctlOnSimulator({s("--relays"), s("1:4,6:6,17:4"), s("--log"), logPath()}) { }
 
     static QString logPath()
     {
         static const QString path = QDir::temp().filePath(
-            QStringLiteral("mivctl-batch-%1.jsonl").arg(QCoreApplication::applicationPid()));
+                QStringLiteral("mivctl-batch-%1.jsonl").arg(QCoreApplication::applicationPid()));
         return path;
     }
     void TearDown() override { QFile::remove(logPath()); }
@@ -61,13 +58,15 @@ protected:
 
 TEST_F(MivctlBatch, savesSeveralRelaysThenWritesOneFileToThemAndRefusesTheOneWithAnotherPassword)
 {
-    const ProgramResult read = mivctl({s("config"), s("read"), s("1,5-6,17"), s("--save-dir"), file("saved")});
+    const ProgramResult read =
+            mivctl({s("config"), s("read"), s("1,5-6,17"), s("--save-dir"), file("saved")});
     ASSERT_TRUE(read.finished);
     EXPECT_EQ(read.exitCode, 1) << "address 5 has no relay";
     const QString dir = file("saved");
     EXPECT_EQ(outputLines(read.standardOutput),
               (QStringList{s("1\tsaved\t") + dir + s("/relay-1.miv"), s("5\tno link\tno answer"),
-                           s("6\tsaved\t") + dir + s("/relay-6.miv"), s("17\tsaved\t") + dir + s("/relay-17.miv")}));
+                           s("6\tsaved\t") + dir + s("/relay-6.miv"),
+                           s("17\tsaved\t") + dir + s("/relay-17.miv")}));
     EXPECT_FALSE(QFile::exists(dir + s("/relay-5.miv")));
 
     // Relay 1's settings with another asymmetry range, as an editor would change them.
@@ -82,12 +81,13 @@ TEST_F(MivctlBatch, savesSeveralRelaysThenWritesOneFileToThemAndRefusesTheOneWit
     out.write(QStringEncoder("windows-1251").encode(text));
     out.close();
 
-    const ProgramResult password = mivctl({s("password"), s("6"), s("--old"), s("ABCD"), s("--new"), s("WXYZ")});
+    const ProgramResult password =
+            mivctl({s("password"), s("6"), s("--old"), s("ABCD"), s("--new"), s("WXYZ")});
     ASSERT_EQ(password.exitCode, 0) << password.standardError.toStdString();
     const qsizetype logBefore = logLines().size();
 
-    const ProgramResult write = mivctl(
-        {s("config"), s("write"), s("1,5-6,17"), s("--password"), s("ABCD"), s("--load"), file("edited.miv")});
+    const ProgramResult write = mivctl({s("config"), s("write"), s("1,5-6,17"), s("--password"),
+                                        s("ABCD"), s("--load"), file("edited.miv")});
     ASSERT_TRUE(write.finished);
     EXPECT_EQ(write.exitCode, 1) << write.standardError.toStdString();
     const QStringList summary = outputLines(write.standardOutput);
@@ -116,7 +116,7 @@ TEST_F(MivctlBatch, savesSeveralRelaysThenWritesOneFileToThemAndRefusesTheOneWit
         EXPECT_EQ(outputLines(check.standardOutput).value(5),
                   s(address) == s("6") ? s("5\tДиапазон асимметрии токов, %\t30")
                                        : s("5\tДиапазон асимметрии токов, %\t40"))
-            << address;
+                << address;
     }
 }
 
@@ -124,7 +124,8 @@ TEST_F(MivctlBatch, severalAddressesToReadNeedAFolder)
 {
     const ProgramResult result = mivctl({s("config"), s("read"), s("1,6")});
     EXPECT_EQ(result.exitCode, 2);
-    const ProgramResult bad = mivctl({s("config"), s("write"), s("1-"), s("--password"), s("ABCD"), s("--load"), s("x")});
+    const ProgramResult bad = mivctl(
+            {s("config"), s("write"), s("1-"), s("--password"), s("ABCD"), s("--load"), s("x")});
     EXPECT_EQ(bad.exitCode, 2);
 }
 
@@ -132,25 +133,31 @@ TEST_F(MivctlBatch, severalAddressesToReadNeedAFolder)
 class MivctlFind : public MivctlOnSimulator
 {
 protected:
-    MivctlFind() : MivctlOnSimulator({s("--relays"), s("3:4"), s("--interface"), s("3:4848"), s("--strict-line")}) {}
+    MivctlFind()
+        : MivctlOnSimulator(
+                {s("--relays"), s("3:4"), s("--interface"), s("3:4848"), s("--strict-line")})
+    { }
 };
 
 TEST_F(MivctlFind, findsTheRelayAtItsOwnSpeedAndStopBits)
 {
     // At the usual settings the relay is not heard.
-    const ProgramResult info = mivctl({s("--baud"), s("9600"), s("--stop-bits"), s("1"), s("info"), s("3")});
+    const ProgramResult info =
+            mivctl({s("--baud"), s("9600"), s("--stop-bits"), s("1"), s("info"), s("3")});
     EXPECT_EQ(info.exitCode, 1);
 
-    const ProgramResult found =
-        mivctl({s("--baud"), s("9600"), s("--scan-wait"), s("60"), s("find"), s("--addresses"), s("1-4")});
+    const ProgramResult found = mivctl({s("--baud"), s("9600"), s("--scan-wait"), s("60"),
+                                        s("find"), s("--addresses"), s("1-4")});
     ASSERT_TRUE(found.finished);
     EXPECT_EQ(found.exitCode, 0) << found.standardError.toStdString();
     EXPECT_EQ(outputLines(found.standardOutput), QStringList{s("3\t19200\tNone\t2")});
-    EXPECT_TRUE(found.standardError.contains(s("Устройство №3 отвечает при настройках: 19200 бит/с")))
-        << found.standardError.toStdString();
+    EXPECT_TRUE(
+            found.standardError.contains(s("Устройство №3 отвечает при настройках: 19200 бит/с")))
+            << found.standardError.toStdString();
 
     // At the settings found the relay answers.
-    const ProgramResult again = mivctl({s("--baud"), s("19200"), s("--stop-bits"), s("2"), s("info"), s("3")});
+    const ProgramResult again =
+            mivctl({s("--baud"), s("19200"), s("--stop-bits"), s("2"), s("info"), s("3")});
     EXPECT_EQ(again.exitCode, 0) << again.standardError.toStdString();
 }
 
@@ -166,8 +173,8 @@ TEST_F(MivctlFind, withYesTheSettingsAreStoredInFrontIniKeepingItsPortName)
     QString errText;
     QTextStream out(&outText);
     QTextStream err(&errText);
-    const int status = runCommandLine({s("--port"), sim.portPath(), s("--scan-wait"), s("60"), s("--yes"), s("find"),
-                                       s("--addresses"), s("2-3")},
+    const int status = runCommandLine({s("--port"), sim.portPath(), s("--scan-wait"), s("60"),
+                                       s("--yes"), s("find"), s("--addresses"), s("2-3")},
                                       ini, out, err);
     EXPECT_EQ(status, 0) << errText.toStdString();
     EXPECT_EQ(outputLines(outText), (QStringList{s("3\t19200\tNone\t2"), s("stored\t") + ini}));
@@ -182,7 +189,7 @@ TEST_F(MivctlFind, withYesTheSettingsAreStoredInFrontIniKeepingItsPortName)
 TEST_F(MivctlFind, anEmptyRangeOfAddressesFindsNothing)
 {
     const ProgramResult result =
-        mivctl({s("--scan-wait"), s("20"), s("find"), s("--addresses"), s("4-5")});
+            mivctl({s("--scan-wait"), s("20"), s("find"), s("--addresses"), s("4-5")});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.standardOutput.isEmpty());
     EXPECT_TRUE(result.standardError.contains(s("Ни одно устройство не ответило")));

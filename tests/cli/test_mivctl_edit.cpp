@@ -18,26 +18,29 @@ namespace {
 class MivctlEditing : public MivctlOnSimulator
 {
 protected:
-    MivctlEditing() : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4")}) {}
+    MivctlEditing() : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4")}) { }
 
     QString file(const char *name) const { return folder.filePath(QString::fromUtf8(name)); }
 
     // The value lines of config read, by row.
     QStringList readValues()
     {
-        const ProgramResult result = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1")});
+        const ProgramResult result =
+                mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1")});
         EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
         return outputLines(result.standardOutput);
     }
 
     // Changes keys of the section "Параметры" as a text editor would, in Windows-1251.
-    static void editFile(const QString &from, const QString &to, const QList<QPair<QString, QString>> &values)
+    static void editFile(const QString &from, const QString &to,
+                         const QList<QPair<QString, QString>> &values)
     {
         QFile in(from);
         ASSERT_TRUE(in.open(QIODevice::ReadOnly));
         QString text = QStringDecoder("windows-1251").decode(in.readAll());
         for (const auto &[key, value] : values) {
-            const QRegularExpression line(QStringLiteral("(?m)^") + QRegularExpression::escape(key) + QStringLiteral("=.*$"));
+            const QRegularExpression line(QStringLiteral("(?m)^") + QRegularExpression::escape(key)
+                                          + QStringLiteral("=.*$"));
             ASSERT_TRUE(text.contains(line)) << key.toStdString();
             text.replace(line, key + u'=' + value);
         }
@@ -45,20 +48,21 @@ protected:
         ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(QStringEncoder("windows-1251").encode(text));
     }
-
 };
 
 TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
 {
-    const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
-                                       QStringLiteral("--save"), file("relay.miv")});
+    const ProgramResult read =
+            mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+                    QStringLiteral("--save"), file("relay.miv")});
     ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
     const QStringList before = outputLines(read.standardOutput);
     ASSERT_EQ(before.size(), 34);
     // Numbers use the decimal separator of the system the program runs on.
     const QString separator = before[3].right(2).left(1);
     const QString threeFive = QStringLiteral("3") + separator + QStringLiteral("5");
-    EXPECT_EQ(before[3], QStringLiteral("3\tКратность перегрузки\t2") + separator + QStringLiteral("5"));
+    EXPECT_EQ(before[3],
+              QStringLiteral("3\tКратность перегрузки\t2") + separator + QStringLiteral("5"));
     EXPECT_EQ(before[5], QStringLiteral("5\tДиапазон асимметрии токов, %\t30"));
     EXPECT_EQ(before[26], QStringLiteral("26\tКонтроль залипания контактов\tоткл."));
 
@@ -68,16 +72,18 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
               {QStringLiteral("Контроль залипания контактов"), QStringLiteral("вкл.")}});
 
     // A wrong password writes nothing.
-    const ProgramResult wrong = mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
-                                        QStringLiteral("--password"), QStringLiteral("ABCE"), QStringLiteral("--load"),
-                                        file("edited.miv")});
+    const ProgramResult wrong =
+            mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                    QStringLiteral("--password"), QStringLiteral("ABCE"), QStringLiteral("--load"),
+                    file("edited.miv")});
     EXPECT_EQ(wrong.exitCode, 3);
     EXPECT_TRUE(wrong.standardError.contains(QStringLiteral("Ошибка ввода пароля!")));
     EXPECT_EQ(readValues(), before);
 
-    const ProgramResult write = mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
-                                        QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
-                                        file("edited.miv")});
+    const ProgramResult write =
+            mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                    QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
+                    file("edited.miv")});
     ASSERT_EQ(write.exitCode, 0) << write.standardError.toStdString();
     const QStringList output = outputLines(write.standardOutput);
     EXPECT_TRUE(output.contains(QStringLiteral("written\t3\tКратность перегрузки\t") + threeFive));
@@ -101,19 +107,21 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
 
 TEST_F(MivctlEditing, aFileWithAnInvalidValueWritesNothing)
 {
-    ASSERT_EQ(mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--save"),
-                      file("relay.miv")})
-                  .exitCode,
+    ASSERT_EQ(mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+                      QStringLiteral("--save"), file("relay.miv")})
+                      .exitCode,
               0);
     editFile(file("relay.miv"), file("bad.miv"),
              {{QStringLiteral("Диапазон асимметрии токов, %"), QStringLiteral("45")},
               {QStringLiteral("Ток утечки, %"), QStringLiteral("70000")}});
     const QStringList before = readValues();
-    const ProgramResult write = mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
-                                        QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
-                                        file("bad.miv")});
+    const ProgramResult write =
+            mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                    QStringLiteral("--password"), QStringLiteral("ABCD"), QStringLiteral("--load"),
+                    file("bad.miv")});
     EXPECT_EQ(write.exitCode, 3);
-    EXPECT_TRUE(write.standardError.contains(QStringLiteral("Ток утечки, %"))) << write.standardError.toStdString();
+    EXPECT_TRUE(write.standardError.contains(QStringLiteral("Ток утечки, %")))
+            << write.standardError.toStdString();
     EXPECT_TRUE(write.standardOutput.isEmpty());
     QStringList after = readValues();
     after[32] = before[32];
@@ -122,35 +130,37 @@ TEST_F(MivctlEditing, aFileWithAnInvalidValueWritesNothing)
 
 TEST_F(MivctlEditing, passwordChangeThenTheNewOneUnlocks)
 {
-    ASSERT_EQ(mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--save"),
-                      file("relay.miv")})
-                  .exitCode,
+    ASSERT_EQ(mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+                      QStringLiteral("--save"), file("relay.miv")})
+                      .exitCode,
               0);
-    const struct {
+    const struct
+    {
         const char *oldPassword;
         const char *newPassword;
         int status;
         const char *message;
     } changes[] = {
-        {"ABCE", "WXYZ", 3, "Ошибка ввода пароля!"},
-        {"ABCD", "WXY", 3, "Не подтвержден новый пароль!"},
-        {"ABCD", "wxyz", 3, "заглавные латинские буквы"},
-        {"ABCD", "WXYZ", 0, "Пароль был успешно изменен!"},
-        {"ABCD", "QQQQ", 3, "Ошибка ввода пароля!"}, // the old one is gone
+            {"ABCE", "WXYZ", 3, "Ошибка ввода пароля!"},
+            {"ABCD", "WXY", 3, "Не подтвержден новый пароль!"},
+            {"ABCD", "wxyz", 3, "заглавные латинские буквы"},
+            {"ABCD", "WXYZ", 0, "Пароль был успешно изменен!"},
+            {"ABCD", "QQQQ", 3, "Ошибка ввода пароля!"}, // the old one is gone
     };
     for (const auto &c : changes) {
-        const ProgramResult result = mivctl({QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"),
-                                             QString::fromUtf8(c.oldPassword), QStringLiteral("--new"),
-                                             QString::fromUtf8(c.newPassword)});
+        const ProgramResult result =
+                mivctl({QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"),
+                        QString::fromUtf8(c.oldPassword), QStringLiteral("--new"),
+                        QString::fromUtf8(c.newPassword)});
         EXPECT_EQ(result.exitCode, c.status) << c.oldPassword << " -> " << c.newPassword;
         EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.message)))
-            << result.standardError.toStdString();
+                << result.standardError.toStdString();
     }
     auto writeWith = [&](const char *password) {
         return mivctl({QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
-                       QStringLiteral("--password"), QString::fromUtf8(password), QStringLiteral("--load"),
-                       file("relay.miv")})
-            .exitCode;
+                       QStringLiteral("--password"), QString::fromUtf8(password),
+                       QStringLiteral("--load"), file("relay.miv")})
+                .exitCode;
     };
     EXPECT_EQ(writeWith("ABCD"), 3);
     EXPECT_EQ(writeWith("WXYZ"), 0);
@@ -159,15 +169,17 @@ TEST_F(MivctlEditing, passwordChangeThenTheNewOneUnlocks)
 TEST_F(MivctlEditing, wrongUsage)
 {
     const QStringList cases[] = {
-        {QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1")},
-        {QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"), QStringLiteral("--password"),
-         QStringLiteral("ABCD")},
-        {QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--save")},
-        {QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"), QStringLiteral("--load"),
-         QStringLiteral("x")},
-        {QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"), QStringLiteral("ABCD")},
-        {QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"), QStringLiteral("ABCD"),
-         QStringLiteral("--old"), QStringLiteral("ABCD")},
+            {QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1")},
+            {QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+             QStringLiteral("--password"), QStringLiteral("ABCD")},
+            {QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+             QStringLiteral("--save")},
+            {QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
+             QStringLiteral("--load"), QStringLiteral("x")},
+            {QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"),
+             QStringLiteral("ABCD")},
+            {QStringLiteral("password"), QStringLiteral("1"), QStringLiteral("--old"),
+             QStringLiteral("ABCD"), QStringLiteral("--old"), QStringLiteral("ABCD")},
     };
     for (const QStringList &arguments : cases)
         EXPECT_EQ(mivctl(arguments).exitCode, 2) << arguments.join(u' ').toStdString();

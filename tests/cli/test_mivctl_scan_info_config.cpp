@@ -20,10 +20,9 @@ class MivctlScanInfoConfig : public MivctlOnSimulator
 {
 protected:
     MivctlScanInfoConfig()
-        : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4"), QStringLiteral("--baud"),
-                             QStringLiteral("9600")})
-    {
-    }
+        : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4"),
+                             QStringLiteral("--baud"), QStringLiteral("9600")})
+    { }
 };
 
 TEST_F(MivctlScanInfoConfig, scanListsThirtyTwoLines)
@@ -34,8 +33,8 @@ TEST_F(MivctlScanInfoConfig, scanListsThirtyTwoLines)
     QStringList expected;
     for (int address = 1; address <= 32; ++address)
         expected << (address == 1 || address == 6 || address == 17
-                         ? QStringLiteral("Устройство №%1 в сети").arg(address)
-                         : QStringLiteral("Связи с устройством №%1 нет").arg(address));
+                             ? QStringLiteral("Устройство №%1 в сети").arg(address)
+                             : QStringLiteral("Связи с устройством №%1 нет").arg(address));
     EXPECT_EQ(outputLines(result.standardOutput), expected);
 }
 
@@ -45,10 +44,14 @@ TEST_F(MivctlScanInfoConfig, infoPrintsTheMemo)
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     const QStringList expected{
-        QStringLiteral("Устройство: МИВ-04    "), QStringLiteral("Заводской №1017, Версия ПО v3 от 15.6.2010"),
-        QStringLiteral("Сетевой адрес устройства 17"), QStringLiteral("Параметры интерфейса:"),
-        QStringLiteral("Скорость 9600 бит/с"), QStringLiteral("Без бита паритета"),
-        QStringLiteral("8 бит данных"), QStringLiteral("1 стоп-бит"),
+            QStringLiteral("Устройство: МИВ-04    "),
+            QStringLiteral("Заводской №1017, Версия ПО v3 от 15.6.2010"),
+            QStringLiteral("Сетевой адрес устройства 17"),
+            QStringLiteral("Параметры интерфейса:"),
+            QStringLiteral("Скорость 9600 бит/с"),
+            QStringLiteral("Без бита паритета"),
+            QStringLiteral("8 бит данных"),
+            QStringLiteral("1 стоп-бит"),
     };
     EXPECT_EQ(outputLines(result.standardOutput), expected);
 }
@@ -64,13 +67,15 @@ TEST_F(MivctlScanInfoConfig, infoOfAnAddressWithoutRelayIsALinkFailure)
 
 TEST_F(MivctlScanInfoConfig, configReadPrintsTheGridOfATypeSixRelay)
 {
-    const ProgramResult result = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("6")});
+    const ProgramResult result =
+            mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("6")});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     const QStringList rows = outputLines(result.standardOutput);
     ASSERT_EQ(rows.size(), 34);
     EXPECT_EQ(rows[0], QStringLiteral("0\tКоэффициент трансформации\t10"));
-    EXPECT_TRUE(rows[21].startsWith(QStringLiteral("21\tВремя включения реле КЗ, с\t[фукнк. откл.]")));
+    EXPECT_TRUE(
+            rows[21].startsWith(QStringLiteral("21\tВремя включения реле КЗ, с\t[фукнк. откл.]")));
     EXPECT_EQ(rows[31], QStringLiteral("31\tАлгоритм накачки/выкачки резервуара\tвкл."));
     EXPECT_EQ(rows[32], QStringLiteral("32\tОбнуление моторесурса\t1234 ч. 5 мин."));
     EXPECT_EQ(rows[33], QStringLiteral("33\tПароль\t"));
@@ -78,12 +83,15 @@ TEST_F(MivctlScanInfoConfig, configReadPrintsTheGridOfATypeSixRelay)
 
 TEST_F(MivctlScanInfoConfig, wrongUsage)
 {
-    for (const QStringList &arguments : {QStringList{QStringLiteral("info")}, QStringList{QStringLiteral("info"), QStringLiteral("0")},
-                                         QStringList{QStringLiteral("scan"), QStringLiteral("x")},
-                                         QStringList{QStringLiteral("config"), QStringLiteral("read")},
-                                         QStringList{QStringLiteral("journal")},
-                                         QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--pdf"), QStringLiteral("x")},
-                                         QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--csv")}}) {
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("info")},
+          QStringList{QStringLiteral("info"), QStringLiteral("0")},
+          QStringList{QStringLiteral("scan"), QStringLiteral("x")},
+          QStringList{QStringLiteral("config"), QStringLiteral("read")},
+          QStringList{QStringLiteral("journal")},
+          QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--pdf"),
+                      QStringLiteral("x")},
+          QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--csv")}}) {
         const ProgramResult result = mivctl(arguments);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 2) << arguments.join(u' ').toStdString();
@@ -94,8 +102,9 @@ TEST_F(MivctlScanInfoConfig, journalPrintsTheRowsAndWritesTheReportAndCsv)
 {
     const QString xls = folder.filePath(QStringLiteral("journal.xls"));
     const QString csv = folder.filePath(QStringLiteral("journal.csv"));
-    const ProgramResult result = mivctl({QStringLiteral("journal"), QStringLiteral("6"), QStringLiteral("--xls"), xls,
-                                         QStringLiteral("--csv"), csv});
+    const ProgramResult result =
+            mivctl({QStringLiteral("journal"), QStringLiteral("6"), QStringLiteral("--xls"), xls,
+                    QStringLiteral("--csv"), csv});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     const QStringList rows = outputLines(result.standardOutput);
@@ -115,7 +124,9 @@ TEST_F(MivctlScanInfoConfig, journalPrintsTheRowsAndWritesTheReportAndCsv)
     ASSERT_TRUE(table.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = table.readAll().split('\n');
     ASSERT_EQ(lines.size(), 1 + 37 + 1); // the header, the rows, nothing after the last CR LF
-    EXPECT_EQ(lines[0], QByteArray("\xEF\xBB\xBF") + QStringLiteral("Номер,Дата события,Событие,Информация\r").toUtf8());
+    EXPECT_EQ(lines[0],
+              QByteArray("\xEF\xBB\xBF")
+                      + QStringLiteral("Номер,Дата события,Событие,Информация\r").toUtf8());
     EXPECT_TRUE(lines[1].startsWith("1,20"));
 }
 
@@ -128,22 +139,27 @@ TEST_F(MivctlScanInfoConfig, commandsAndLiveValues)
                 return text.section(u'\t', 1);
         return QString();
     };
-    struct Case {
+    struct Case
+    {
         QStringList arguments;
         int exitCode;
         const char *caption; // a line of the refresh after it, empty: none checked
         const char *value;
-        const char *error;   // on stderr
+        const char *error; // on stderr
     };
     const Case cases[] = {
-        {{"command", "6", "start"}, 0, "Реле: Работа", "on", ""},
-        {{"command", "6", "output", "alarm", "on"}, 3, "", "", "Есть токи! Отключите двигатель!"},
-        {{"command", "6", "stop"}, 0, "Реле: Работа", "off", ""},
-        {{"command", "6", "output", "alarm", "on"}, 0, "Реле: Авария", "on", ""},
-        {{"--yes", "command", "6", "ack"}, 0, "Реле: Авария", "off", ""},
-        {{"command", "6", "clock-set", "31.12.2026 23:59:00"}, 0, "Дата", "31.12.2026", ""},
-        {{"command", "6", "serial", "70000"}, 3, "", "", ""},
-        {{"live", "6"}, 0, "Напряжение A", nullptr, ""},
+            {{"command", "6", "start"}, 0, "Реле: Работа", "on", ""},
+            {{"command", "6", "output", "alarm", "on"},
+             3,
+             "",
+             "",
+             "Есть токи! Отключите двигатель!"},
+            {{"command", "6", "stop"}, 0, "Реле: Работа", "off", ""},
+            {{"command", "6", "output", "alarm", "on"}, 0, "Реле: Авария", "on", ""},
+            {{"--yes", "command", "6", "ack"}, 0, "Реле: Авария", "off", ""},
+            {{"command", "6", "clock-set", "31.12.2026 23:59:00"}, 0, "Дата", "31.12.2026", ""},
+            {{"command", "6", "serial", "70000"}, 3, "", "", ""},
+            {{"live", "6"}, 0, "Напряжение A", nullptr, ""},
     };
     for (const Case &c : cases) {
         QStringList arguments;
@@ -159,7 +175,8 @@ TEST_F(MivctlScanInfoConfig, commandsAndLiveValues)
         } else if (*c.caption) {
             EXPECT_TRUE(shown.endsWith(QStringLiteral(" В"))) << shown.toStdString();
         }
-        EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.error))) << result.standardError.toStdString();
+        EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.error)))
+                << result.standardError.toStdString();
     }
 }
 
@@ -172,24 +189,28 @@ namespace {
 TEST_F(MivctlScanInfoConfig, configDiffPrintsTheRowsThatDifferAndExitsFour)
 {
     const QString path = folder.filePath(QStringLiteral("relay.miv"));
-    const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"), QStringLiteral("1"),
-                                       QStringLiteral("--save"), path});
+    const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"),
+                                       QStringLiteral("1"), QStringLiteral("--save"), path});
     ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
     const QStringList row5 = outputLines(read.standardOutput).value(5).split(u'\t');
     ASSERT_EQ(row5.size(), 3);
 
-    const ProgramResult equal = mivctl({QStringLiteral("config"), QStringLiteral("diff"), QStringLiteral("1"), path});
+    const ProgramResult equal =
+            mivctl({QStringLiteral("config"), QStringLiteral("diff"), QStringLiteral("1"), path});
     EXPECT_EQ(equal.exitCode, 0) << equal.standardError.toStdString();
     EXPECT_TRUE(equal.standardOutput.isEmpty()) << equal.standardOutput.toStdString();
 
     miv::IniFile file(path);
     ASSERT_TRUE(file.load());
-    const QString changed = row5[2] == QStringLiteral("45") ? QStringLiteral("44") : QStringLiteral("45");
+    const QString changed =
+            row5[2] == QStringLiteral("45") ? QStringLiteral("44") : QStringLiteral("45");
     file.setValue(QStringLiteral("Параметры"), row5[1], changed);
-    file.setValue(QStringLiteral("Параметры"), outputLines(read.standardOutput).value(6).split(u'\t').value(1),
+    file.setValue(QStringLiteral("Параметры"),
+                  outputLines(read.standardOutput).value(6).split(u'\t').value(1),
                   QStringLiteral("x"));
     ASSERT_TRUE(file.save());
-    const ProgramResult different = mivctl({QStringLiteral("config"), QStringLiteral("diff"), QStringLiteral("1"), path});
+    const ProgramResult different =
+            mivctl({QStringLiteral("config"), QStringLiteral("diff"), QStringLiteral("1"), path});
     EXPECT_EQ(different.exitCode, 4) << different.standardError.toStdString();
     const QStringList lines = outputLines(different.standardOutput);
     ASSERT_EQ(lines.size(), 2);
@@ -202,32 +223,37 @@ TEST_F(MivctlScanInfoConfig, configDiffPrintsTheRowsThatDifferAndExitsFour)
 TEST_F(MivctlScanInfoConfig, auditPrintsTheWritesOfThePasswordChange)
 {
     const QString since = QDateTime::currentDateTime().addSecs(-1).toString(Qt::ISODate);
-    const ProgramResult change = mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"),
-                                         QStringLiteral("ABCD"), QStringLiteral("--new"), QStringLiteral("QRST")});
+    const ProgramResult change =
+            mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"),
+                    QStringLiteral("ABCD"), QStringLiteral("--new"), QStringLiteral("QRST")});
     ASSERT_EQ(change.exitCode, 0) << change.standardError.toStdString();
     const ProgramResult audit = mivctl({QStringLiteral("audit"), QStringLiteral("--since"), since});
     EXPECT_EQ(audit.exitCode, 0) << audit.standardError.toStdString();
     // Other tests of this program may have written in the same second.
     const QStringList lines = outputLines(audit.standardOutput).filter(QStringLiteral("пароль"));
     ASSERT_EQ(lines.size(), 2) << audit.standardOutput.toStdString();
-    EXPECT_TRUE(lines[0].contains(QStringLiteral("6/1006  0x0042 пароль  -  taken"))) << lines[0].toStdString();
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("0x0043 пароль  -  taken"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("6/1006  0x0042 пароль  -  taken")))
+            << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("0x0043 пароль  -  taken")))
+            << lines[1].toStdString();
     EXPECT_FALSE(audit.standardOutput.contains(QStringLiteral("QRST")));
     // Put the relay's password back for the tests after this one.
-    mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"), QStringLiteral("QRST"),
-            QStringLiteral("--new"), QStringLiteral("ABCD")});
+    mivctl({QStringLiteral("password"), QStringLiteral("6"), QStringLiteral("--old"),
+            QStringLiteral("QRST"), QStringLiteral("--new"), QStringLiteral("ABCD")});
 }
 
 // The simulator ends while mivctl reads the journal: the adapter pulled out.
 TEST(MivctlAdapterPulled, journalReadingEndsWithTheMessageAndStatusOne)
 {
-    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--latency-ms"), QStringLiteral("100")});
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"),
+                    QStringLiteral("--latency-ms"), QStringLiteral("100")});
     ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
     QTemporaryDir folder;
     QProcess mivctl;
     mivctl.setWorkingDirectory(folder.path());
     mivctl.start(qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivctl"),
-                 {QStringLiteral("--port"), sim.portPath(), QStringLiteral("journal"), QStringLiteral("1")});
+                 {QStringLiteral("--port"), sim.portPath(), QStringLiteral("journal"),
+                  QStringLiteral("1")});
     ASSERT_TRUE(mivctl.waitForStarted());
     // The journal's 37 entries take the simulator some 4 s; whenever the end
     // comes, it must be told once.

@@ -24,7 +24,8 @@ protected:
 
     ProgramResult mivctl(const QString &port, const QStringList &arguments)
     {
-        return runMivctl(QStringList{QStringLiteral("--port"), port} + arguments, 60000, {}, folder.path());
+        return runMivctl(QStringList{QStringLiteral("--port"), port} + arguments, 60000, {},
+                         folder.path());
     }
 
     SimProcess sim{{QStringLiteral("--relays"), QStringLiteral("1:4,6:6"), QStringLiteral("--baud"),
@@ -37,8 +38,8 @@ TEST_F(MivctlOverTcp, scanAndInfoAnswerAsOnThePseudoTerminal)
     // The same commands over the gateway and over the simulator's
     // pseudo-terminal: the same words, relay for relay.
     const QStringList commands[] = {
-        {QStringLiteral("--scan-wait"), QStringLiteral("60"), QStringLiteral("scan")},
-        {QStringLiteral("info"), QStringLiteral("6")},
+            {QStringLiteral("--scan-wait"), QStringLiteral("60"), QStringLiteral("scan")},
+            {QStringLiteral("info"), QStringLiteral("6")},
     };
     for (const QStringList &command : commands) {
         const ProgramResult overTcp = mivctl(gatewayPort(), command);
@@ -46,11 +47,13 @@ TEST_F(MivctlOverTcp, scanAndInfoAnswerAsOnThePseudoTerminal)
         EXPECT_EQ(overTcp.exitCode, 0) << overTcp.standardError.toStdString();
         const ProgramResult overPty = mivctl(sim.portPath(), command);
         ASSERT_TRUE(overPty.finished);
-        EXPECT_EQ(overTcp.standardOutput, overPty.standardOutput) << command.join(u' ').toStdString();
+        EXPECT_EQ(overTcp.standardOutput, overPty.standardOutput)
+                << command.join(u' ').toStdString();
     }
-    const QStringList scan = outputLines(mivctl(gatewayPort(), {QStringLiteral("--scan-wait"), QStringLiteral("60"),
-                                                                QStringLiteral("scan")})
-                                             .standardOutput);
+    const QStringList scan = outputLines(
+            mivctl(gatewayPort(),
+                   {QStringLiteral("--scan-wait"), QStringLiteral("60"), QStringLiteral("scan")})
+                    .standardOutput);
     ASSERT_EQ(scan.size(), 32);
     EXPECT_EQ(scan[0], QStringLiteral("Устройство №1 в сети"));
     EXPECT_EQ(scan[1], QStringLiteral("Связи с устройством №2 нет"));
@@ -60,12 +63,13 @@ TEST_F(MivctlOverTcp, scanAndInfoAnswerAsOnThePseudoTerminal)
 TEST_F(MivctlOverTcp, aGatewayNobodyListensOnIsALinkFailure)
 {
     sim.stop();
-    const ProgramResult result = mivctl(gatewayPort(), {QStringLiteral("info"), QStringLiteral("1")});
+    const ProgramResult result =
+            mivctl(gatewayPort(), {QStringLiteral("info"), QStringLiteral("1")});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.standardOutput.isEmpty());
     EXPECT_TRUE(result.standardError.contains(QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort())))
-        << result.standardError.toStdString();
+            << result.standardError.toStdString();
 }
 
 } // namespace

@@ -23,8 +23,7 @@ QStringList schedule(const QStringList &marks, const QStringList &captions)
 class MivctlTimer : public MivctlOnSimulator
 {
 protected:
-    MivctlTimer() : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6")}) {}
-
+    MivctlTimer() : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6")}) { }
 };
 
 const QString on = QStringLiteral("вкл.");
@@ -40,8 +39,9 @@ TEST_F(MivctlTimer, writeChangesWhatIsGivenAndReadsBack)
     // The simulated relay's switch word is 0x0105.
     EXPECT_EQ(read.mid(5), schedule(QStringList(5, {}), {on, off, on, off, off, off, on}).mid(5));
 
-    const ProgramResult written = mivctl({"timer", "write", "6", "--password", "ABCD", "--marks", "7:30,,23:59",
-                                         "--intervals", ",on,,on", "--timer", "off"});
+    const ProgramResult written =
+            mivctl({"timer", "write", "6", "--password", "ABCD", "--marks", "7:30,,23:59",
+                    "--intervals", ",on,,on", "--timer", "off"});
     ASSERT_TRUE(written.finished);
     EXPECT_EQ(written.exitCode, 0) << written.standardError.toStdString();
     QStringList marks;
@@ -66,12 +66,14 @@ TEST_F(MivctlTimer, refusals)
     EXPECT_TRUE(typeFour.standardOutput.isEmpty());
     EXPECT_FALSE(typeFour.standardError.isEmpty());
 
-    const ProgramResult wrong = mivctl({"timer", "write", "6", "--password", "ABCE", "--timer", "off"});
+    const ProgramResult wrong =
+            mivctl({"timer", "write", "6", "--password", "ABCE", "--timer", "off"});
     ASSERT_TRUE(wrong.finished);
     EXPECT_EQ(wrong.exitCode, 3);
     EXPECT_TRUE(wrong.standardError.contains(QStringLiteral("Ошибка ввода пароля!")));
 
-    const ProgramResult badMark = mivctl({"timer", "write", "6", "--password", "ABCD", "--marks", "24:00"});
+    const ProgramResult badMark =
+            mivctl({"timer", "write", "6", "--password", "ABCD", "--marks", "24:00"});
     ASSERT_TRUE(badMark.finished);
     EXPECT_EQ(badMark.exitCode, 3);
 

@@ -54,21 +54,29 @@ TEST_F(AuditTrailTest, aConfigurationWriteLeavesALinePerWriteWithTheRelaysAnswer
     const QString old1 = grid.relayText(1);
     const QString old5 = grid.relayText(5);
     const QString old23 = grid.relayText(23);
-    const QString new23 = old23 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл.");
+    const QString new23 =
+            old23 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл.");
     set(1, QStringLiteral("9,99"));
     set(5, QStringLiteral("45"));
     set(23, new23);
-    const QString switchesAfter = QStringLiteral("0x%1").arg(switchWord(grid, 0), 4, 16, QLatin1Char('0'));
+    const QString switchesAfter =
+            QStringLiteral("0x%1").arg(switchWord(grid, 0), 4, 16, QLatin1Char('0'));
 
     const ConfigWriteResult result = writeConfiguration(session, op);
     ASSERT_EQ(result.outcome, ConfigWriteResult::Outcome::Written);
 
     const QList<QStringList> lines = written();
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QStringList({QStringLiteral("0x0051"), name(1), old1, QStringLiteral("9,99"), QStringLiteral("refused 3")}));
-    EXPECT_EQ(lines[1], QStringList({QStringLiteral("0x0055"), name(5), old5, QStringLiteral("45"), QStringLiteral("taken")}));
+    EXPECT_EQ(lines[0],
+              QStringList({QStringLiteral("0x0051"), name(1), old1, QStringLiteral("9,99"),
+                           QStringLiteral("refused 3")}));
+    EXPECT_EQ(lines[1],
+              QStringList({QStringLiteral("0x0055"), name(5), old5, QStringLiteral("45"),
+                           QStringLiteral("taken")}));
     EXPECT_EQ(lines[2][0], QStringLiteral("0x0080"));
-    EXPECT_TRUE(lines[2][1].contains(name(23) + QStringLiteral(": ") + old23 + QStringLiteral(" → ") + new23)) << lines[2][1].toStdString();
+    EXPECT_TRUE(lines[2][1].contains(name(23) + QStringLiteral(": ") + old23 + QStringLiteral(" → ")
+                                     + new23))
+            << lines[2][1].toStdString();
     EXPECT_EQ(lines[2][3], switchesAfter);
     EXPECT_EQ(lines[2][4], QStringLiteral("taken"));
     for (const AuditEntry &entry : entries()) {
@@ -82,15 +90,26 @@ TEST_F(AuditTrailTest, aConfigurationWriteLeavesALinePerWriteWithTheRelaysAnswer
 
 TEST_F(AuditTrailTest, aPasswordChangeIsLoggedWithoutThePassword)
 {
-    op.answerPasswordChange(Operator::PasswordChange{QStringLiteral("ABCD"), QStringLiteral("WXYZ"), QStringLiteral("WXYZ")});
+    op.answerPasswordChange(Operator::PasswordChange{QStringLiteral("ABCD"), QStringLiteral("WXYZ"),
+                                                     QStringLiteral("WXYZ")});
     ASSERT_EQ(PasswordAccess::change(session, op), PasswordAccess::Change::Changed);
 
-    EXPECT_EQ(written(), QList<QStringList>({{QStringLiteral("0x0042"), QStringLiteral("пароль"), {}, {}, QStringLiteral("taken")},
-                                             {QStringLiteral("0x0043"), QStringLiteral("пароль"), {}, {}, QStringLiteral("taken")}}));
+    EXPECT_EQ(written(),
+              QList<QStringList>({{QStringLiteral("0x0042"),
+                                   QStringLiteral("пароль"),
+                                   {},
+                                   {},
+                                   QStringLiteral("taken")},
+                                  {QStringLiteral("0x0043"),
+                                   QStringLiteral("пароль"),
+                                   {},
+                                   {},
+                                   QStringLiteral("taken")}}));
     QFile file(session.audit.filePath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    for (const char *secret : {"WXYZ", "WX", "YZ", "ABCD", "5758", "595a", "595A", "22360", "22874"})
+    for (const char *secret :
+         {"WXYZ", "WX", "YZ", "ABCD", "5758", "595a", "595A", "22360", "22874"})
         EXPECT_FALSE(text.contains(secret)) << secret;
 }
 
@@ -101,27 +120,78 @@ TEST_F(AuditTrailTest, everyKindOfWriteIsLoggedWithItsAnswer)
 {
     readRelay();
     const QDateTime when(QDate(2024, 3, 9), QTime(7, 5, 30));
-    const struct {
+    const struct
+    {
         const char *name;
         quint8 refuse; // 0: none
         bool silent;
         std::function<void()> run;
         QList<QStringList> expected;
     } cases[] = {
-        {"serial number taken", 0, false, [&] { setSerialNumber(session, op, 4321); },
-         {{QStringLiteral("0x0006"), QStringLiteral("Заводской номер"), QStringLiteral("1234"), QStringLiteral("4321"), QStringLiteral("taken")}}},
-        {"coil refused", 4, false, [&] { switchOutput(session, op, RelayOutput::Work, true); },
-         {{QStringLiteral("coil 0x0300"), QStringLiteral("Работа"), {}, QStringLiteral("вкл."), QStringLiteral("refused 4")}}},
-        {"acknowledge taken", 0, false, [&] { op.answer(Operator::Answer::Ok); acknowledgeAlarm(session, op); },
-         {{QStringLiteral("coil 0x0303"), QStringLiteral("Квитирование"), {}, QStringLiteral("вкл."), QStringLiteral("taken")}}},
-        {"clock, no answer: stops at the first", 0, true, [&] { setRelayClock(session, op, when); },
-         {{QStringLiteral("0x0073"), QStringLiteral("Часы реле: год, месяц"), {}, QStringLiteral("09.03.2024 07:05:30"), QStringLiteral("no answer")}}},
-        {"motor resource taken", 0, false, [&] { setMotorResource(session, op, 70000, 12); },
-         {{QStringLiteral("0x0072"), QStringLiteral("Моторесурс: минуты"), {}, QStringLiteral("70000 ч 12 мин"), QStringLiteral("taken")},
-          {QStringLiteral("0x0070"), QStringLiteral("Моторесурс: часы, старшее слово"), {}, QStringLiteral("70000 ч 12 мин"), QStringLiteral("taken")},
-          {QStringLiteral("0x0071"), QStringLiteral("Моторесурс: часы, младшее слово"), {}, QStringLiteral("70000 ч 12 мин"), QStringLiteral("taken")}}},
-        {"configuration row, no answer", 0, true, [&] { set(5, QStringLiteral("45")); writeConfiguration(session, op); },
-         {{QStringLiteral("0x0055"), name(5), grid.relayText(5), QStringLiteral("45"), QStringLiteral("no answer")}}},
+            {"serial number taken",
+             0,
+             false,
+             [&] { setSerialNumber(session, op, 4321); },
+             {{QStringLiteral("0x0006"), QStringLiteral("Заводской номер"), QStringLiteral("1234"),
+               QStringLiteral("4321"), QStringLiteral("taken")}}},
+            {"coil refused",
+             4,
+             false,
+             [&] { switchOutput(session, op, RelayOutput::Work, true); },
+             {{QStringLiteral("coil 0x0300"),
+               QStringLiteral("Работа"),
+               {},
+               QStringLiteral("вкл."),
+               QStringLiteral("refused 4")}}},
+            {"acknowledge taken",
+             0,
+             false,
+             [&] {
+                 op.answer(Operator::Answer::Ok);
+                 acknowledgeAlarm(session, op);
+             },
+             {{QStringLiteral("coil 0x0303"),
+               QStringLiteral("Квитирование"),
+               {},
+               QStringLiteral("вкл."),
+               QStringLiteral("taken")}}},
+            {"clock, no answer: stops at the first",
+             0,
+             true,
+             [&] { setRelayClock(session, op, when); },
+             {{QStringLiteral("0x0073"),
+               QStringLiteral("Часы реле: год, месяц"),
+               {},
+               QStringLiteral("09.03.2024 07:05:30"),
+               QStringLiteral("no answer")}}},
+            {"motor resource taken",
+             0,
+             false,
+             [&] { setMotorResource(session, op, 70000, 12); },
+             {{QStringLiteral("0x0072"),
+               QStringLiteral("Моторесурс: минуты"),
+               {},
+               QStringLiteral("70000 ч 12 мин"),
+               QStringLiteral("taken")},
+              {QStringLiteral("0x0070"),
+               QStringLiteral("Моторесурс: часы, старшее слово"),
+               {},
+               QStringLiteral("70000 ч 12 мин"),
+               QStringLiteral("taken")},
+              {QStringLiteral("0x0071"),
+               QStringLiteral("Моторесурс: часы, младшее слово"),
+               {},
+               QStringLiteral("70000 ч 12 мин"),
+               QStringLiteral("taken")}}},
+            {"configuration row, no answer",
+             0,
+             true,
+             [&] {
+                 set(5, QStringLiteral("45"));
+                 writeConfiguration(session, op);
+             },
+             {{QStringLiteral("0x0055"), name(5), grid.relayText(5), QStringLiteral("45"),
+               QStringLiteral("no answer")}}},
     };
     for (const auto &c : cases) {
         QFile::remove(session.audit.filePath());

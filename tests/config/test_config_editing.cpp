@@ -30,11 +30,13 @@ protected:
 TEST_F(ConfigEditingTest, selectionRecordsRowAndRawValue)
 {
     readRelay();
-    const struct {
+    const struct
+    {
         int row;
         quint16 raw;
     } cases[] = {
-        {0, 10}, {1, 250}, {3, 25}, {7, 5}, {2, 0} /* disabled */, {23, 1}, {26, 0}, {31, 0}, {32, 0},
+            {0, 10}, {1, 250}, {3, 25}, {7, 5},  {2, 0} /* disabled */,
+            {23, 1}, {26, 0},  {31, 0}, {32, 0},
     };
     for (const auto &c : cases) {
         editor.selectRow(c.row);
@@ -187,13 +189,15 @@ TEST_F(ConfigEditingTest, motorHoursResetAsksFirstAndReportsAFailure)
     op.answer(Operator::Answer::Ok);
     EXPECT_EQ(doubleClick(32), EditOutcome::MotorHoursFailed);
     ASSERT_EQ(op.shownTexts().size(), 2);
-    EXPECT_TRUE(op.shownTexts()[1].startsWith(Texts::portLost.section(u'%', 0, 0))) << op.shownTexts()[1].toStdString();
+    EXPECT_TRUE(op.shownTexts()[1].startsWith(Texts::portLost.section(u'%', 0, 0)))
+            << op.shownTexts()[1].toStdString();
     EXPECT_TRUE(op.shownTexts()[1].contains(QStringLiteral("Нет такого порта")));
 }
 
 TEST_F(ConfigEditingTest, editorRequestCarriesLimitsStepAndName)
 {
-    const struct {
+    const struct
+    {
         quint16 ratio;
         quint16 current; // register 0x51
         QString step;
@@ -201,11 +205,9 @@ TEST_F(ConfigEditingTest, editorRequestCarriesLimitsStepAndName)
         quint16 maximum;
         QString text;
     } cases[] = {
-        {2, 475, ".01", 200, 999, "4,75"},
-        {20, 475, ".1", 200, 999, "47,5"},
-        {200, 475, "1", 200, 999, "475"},
-        {3, 100, ".1", 30, 150, "10,0"},
-        {1, 100, ".01", 100, 500, "1,00"},
+            {2, 475, ".01", 200, 999, "4,75"}, {20, 475, ".1", 200, 999, "47,5"},
+            {200, 475, "1", 200, 999, "475"},  {3, 100, ".1", 30, 150, "10,0"},
+            {1, 100, ".01", 100, 500, "1,00"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.ratio);

@@ -24,10 +24,40 @@ const QString before = QStringLiteral("before");
 // Column 2 of every row after a full read of the simulated relay of type 4 at
 // its start values (ratio 10, switch words 0x17 and 0x02).
 const QStringList typeFourValues = {
-    "10", "25,0", disabled, "2,5", "40", "30", "5", "0,5", "220", "250", "180", "10", // 0-11
-    "80", "3", "5", "10", "60", "10", "5,0", "5", "5", disabled, disabled,               // 12-22
-    on, on, on, off, on, off, off, on, disabled,                                         // 23-31
-    "1234 ч. 5 мин.", "",                                                                // 32-33
+        "10",
+        "25,0",
+        disabled,
+        "2,5",
+        "40",
+        "30",
+        "5",
+        "0,5",
+        "220",
+        "250",
+        "180",
+        "10", // 0-11
+        "80",
+        "3",
+        "5",
+        "10",
+        "60",
+        "10",
+        "5,0",
+        "5",
+        "5",
+        disabled,
+        disabled, // 12-22
+        on,
+        on,
+        on,
+        off,
+        on,
+        off,
+        off,
+        on,
+        disabled, // 23-31
+        "1234 ч. 5 мин.",
+        "", // 32-33
 };
 
 class ConfigReaderTest : public RelayLineFixture
@@ -41,10 +71,7 @@ protected:
 
     void selectTypeSix() { select(6, 6); }
 
-    ConfigReadResult read()
-    {
-        return readConfiguration(session, op);
-    }
+    ConfigReadResult read() { return readConfiguration(session, op); }
 
     // Every value cell holds "before", as if an earlier configuration was shown.
     void showEarlierValues()
@@ -67,7 +94,8 @@ protected:
         QList<QPair<int, int>> reads;
         for (const QByteArray &request : line.requests())
             if (quint8(request[1]) == 3)
-                reads.append({quint8(request[2]) << 8 | quint8(request[3]), quint8(request[4]) << 8 | quint8(request[5])});
+                reads.append({quint8(request[2]) << 8 | quint8(request[3]),
+                              quint8(request[4]) << 8 | quint8(request[5])});
         return reads;
     }
 };
@@ -117,7 +145,8 @@ TEST_F(ConfigReaderTest, typeSixRelayAlsoFillsRowThirtyOneAndTheTimer)
     const QStringList buttons{on, off, on, off, off, off, on}; // 0x0105
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(timer.buttons[size_t(i)], buttons[i]) << i;
-    const QList<QPair<int, int>> oneRead{{0x50, 32}, {0x60, 32}, {0x70, 8}, {0x80, 2}, {0x70, 11}, {0x82, 1}};
+    const QList<QPair<int, int>> oneRead{{0x50, 32}, {0x60, 32}, {0x70, 8},
+                                         {0x80, 2},  {0x70, 11}, {0x82, 1}};
     EXPECT_EQ(readsAsked().mid(6), oneRead);
 }
 
@@ -127,8 +156,10 @@ TEST_F(ConfigReaderTest, aRelayThatStopsAnsweringLeavesExactlyTheRowsReadBefore)
     auto expectedAfter = [](int readsAnswered) {
         QStringList texts;
         for (int row = 0; row < ConfigRow::count; ++row) {
-            const bool fresh = (row <= 11 && readsAnswered >= 1) || (row >= 12 && row <= 22 && readsAnswered >= 2)
-                || (row == 32 && readsAnswered >= 3) || (row >= 23 && row <= 31 && readsAnswered >= 4);
+            const bool fresh = (row <= 11 && readsAnswered >= 1)
+                    || (row >= 12 && row <= 22 && readsAnswered >= 2)
+                    || (row == 32 && readsAnswered >= 3)
+                    || (row >= 23 && row <= 31 && readsAnswered >= 4);
             texts << (row == 33 ? QString() : fresh ? typeFourValues[row] : before);
         }
         return texts;
@@ -209,15 +240,16 @@ TEST_F(ConfigReaderTest, aShortFirstReplyChangesNothingNotEvenTheResolution)
 
 TEST_F(ConfigReaderTest, resolutionBandsOfRowsOneAndTwo)
 {
-    struct Case {
+    struct Case
+    {
         quint16 ratio;
         const char *row1; // register 0x51 holds 250 throughout
         const char *row2; // register 0x52 holds 300
     };
     // Each read follows the one before: 0 and 250 keep the resolution it left.
-    const Case cases[] = {{2, "2,50", "3,00"},  {0, "2,50", "3,00"}, {3, "25,0", "30,0"},
+    const Case cases[] = {{2, "2,50", "3,00"},  {0, "2,50", "3,00"},   {3, "25,0", "30,0"},
                           {20, "25,0", "30,0"}, {250, "25,0", "30,0"}, {21, "250", "300"},
-                          {0, "250", "300"},    {200, "250", "300"}, {1, "2,50", "3,00"}};
+                          {0, "250", "300"},    {200, "250", "300"},   {1, "2,50", "3,00"}};
     line.relay(1)->setRegister(0x81, 0x06); // row 2 enabled as well
     for (const Case &c : cases) {
         line.relay(1)->setRegister(0x50, c.ratio);
@@ -230,7 +262,8 @@ TEST_F(ConfigReaderTest, resolutionBandsOfRowsOneAndTwo)
 
 TEST_F(ConfigReaderTest, motorHoursAreThirtyTwoBitsAndTheLowByteOfTheMinutes)
 {
-    struct Case {
+    struct Case
+    {
         quint16 high, low, minutes;
         const char *text;
     };
@@ -306,7 +339,8 @@ TEST_F(ConfigReaderTest, aMarkThatIsNoTimeIsToldOnceAndTheRestIsFilled)
     line.relay(6)->setRegister(0x79, 0x0A50); // minute 80
     EXPECT_EQ(read(), ConfigReadResult::Complete);
     ASSERT_EQ(op.shown().size(), 1);
-    EXPECT_TRUE(op.shown()[0].text.contains(QStringLiteral("2, 4"))) << op.shown()[0].text.toStdString();
+    EXPECT_TRUE(op.shown()[0].text.contains(QStringLiteral("2, 4")))
+            << op.shown()[0].text.toStdString();
     EXPECT_FALSE(timer.marks[1].valid);
     EXPECT_FALSE(timer.marks[3].valid);
     EXPECT_EQ(timer.marks[2].time, QTime(12, 0));
@@ -323,7 +357,9 @@ TEST_F(ConfigReaderTest, aPortThatFailsAndWillNotReopenIsToldAsLostNeverACrash)
     };
     EXPECT_EQ(read(), ConfigReadResult::Failed);
     ASSERT_EQ(op.shownTexts().size(), 1);
-    EXPECT_EQ(op.shownTexts()[0], Texts::portLost.arg(QStringLiteral("Порт закрыт"), QStringLiteral("порт /dev/ttyUSB0 не найден")));
+    EXPECT_EQ(op.shownTexts()[0],
+              Texts::portLost.arg(QStringLiteral("Порт закрыт"),
+                                  QStringLiteral("порт /dev/ttyUSB0 не найден")));
     EXPECT_EQ(grid.text(0, ConfigGrid::Value), before);
 }
 

@@ -12,10 +12,7 @@ const QString off = QStringLiteral("откл.");
 class ConfigWriterTest : public EditFixture
 {
 protected:
-    ConfigWriteResult write()
-    {
-        return writeConfiguration(session, op);
-    }
+    ConfigWriteResult write() { return writeConfiguration(session, op); }
 };
 
 TEST_F(ConfigWriterTest, oneNumericRowIsWrittenAloneThenLockedAndReadBack)
@@ -57,20 +54,21 @@ TEST_F(ConfigWriterTest, rowsAtTheirStepsGoOutAsRawValues)
 
 TEST_F(ConfigWriterTest, switchWordsCarryEveryRowOfTheirGroup)
 {
-    const struct {
+    const struct
+    {
         const char *name;
         quint8 address;
         int type;
         QList<QPair<int, QString>> changes;
         QList<Write> expected;
     } cases[] = {
-        // 0x17 at start: rows 23, 24, 25, 27 on. Row 24 alone off keeps the others.
-        {"row 24 alone", 1, 4, {{24, off}}, {{0x80, 0x15}}},
-        {"row 26 on", 1, 4, {{26, on}}, {{0x80, 0x37}}},
-        // Type 4: row 31 shows the disabled text and goes out as 0.
-        {"rows 29 and 30 on type 4", 1, 4, {{29, on}, {30, off}}, {{0x81, 0x04}}},
-        {"row 31 on type 6", 6, 6, {{31, off}}, {{0x81, 0x02}}},
-        {"both words, 0x80 first", 1, 4, {{30, off}, {28, on}}, {{0x80, 0x1F}, {0x81, 0x00}}},
+            // 0x17 at start: rows 23, 24, 25, 27 on. Row 24 alone off keeps the others.
+            {"row 24 alone", 1, 4, {{24, off}}, {{0x80, 0x15}}},
+            {"row 26 on", 1, 4, {{26, on}}, {{0x80, 0x37}}},
+            // Type 4: row 31 shows the disabled text and goes out as 0.
+            {"rows 29 and 30 on type 4", 1, 4, {{29, on}, {30, off}}, {{0x81, 0x04}}},
+            {"row 31 on type 6", 6, 6, {{31, off}}, {{0x81, 0x02}}},
+            {"both words, 0x80 first", 1, 4, {{30, off}, {28, on}}, {{0x80, 0x1F}, {0x81, 0x00}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,17 +125,22 @@ TEST_F(ConfigWriterTest, failureAtRowSevenStopsThereAndKeepsTheRestMarked)
 
 TEST_F(ConfigWriterTest, valuesTheRelayReportedAreNeverCheckedNorSent)
 {
-    const struct {
+    const struct
+    {
         const char *name;
         QList<QPair<int, quint16>> relayHolds; // register, value before the read
-        QList<int> untouched;                  // marked with what the read showed
+        QList<int> untouched; // marked with what the read showed
         QPair<int, QString> change;
         QList<Write> expected;
     } cases[] = {
-        {"row 8 away from its catalogue value", {{0x58, 230}}, {8}, {5, "40"}, {{0x55, 40}}},
-        // A ratio written alone once: row 1 stayed outside its band.
-        {"row 1 outside the ratio's band", {{0x50, 200}, {0x51, 150}}, {1}, {5, "35"}, {{0x55, 35}}},
-        {"the last numeric row", {{0x80, 0x1F}}, {}, {22, "12"}, {{0x6A, 12}}},
+            {"row 8 away from its catalogue value", {{0x58, 230}}, {8}, {5, "40"}, {{0x55, 40}}},
+            // A ratio written alone once: row 1 stayed outside its band.
+            {"row 1 outside the ratio's band",
+             {{0x50, 200}, {0x51, 150}},
+             {1},
+             {5, "35"},
+             {{0x55, 35}}},
+            {"the last numeric row", {{0x80, 0x1F}}, {}, {22, "12"}, {{0x6A, 12}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,7 +149,9 @@ TEST_F(ConfigWriterTest, valuesTheRelayReportedAreNeverCheckedNorSent)
             relay().setRegister(reg, value);
         readRelay();
         for (int row : c.untouched)
-            set(row, grid.text(row, ConfigGrid::Value)); // as a settings file without their keys marks them
+            set(row,
+                grid.text(row,
+                          ConfigGrid::Value)); // as a settings file without their keys marks them
         set(c.change.first, c.change.second);
         const ConfigWriteResult result = write();
         EXPECT_EQ(result.outcome, ConfigWriteResult::Outcome::Written);
@@ -180,9 +185,10 @@ TEST_F(ConfigWriterTest, aNewRatioHasRowsOneAndTwoCheckedAgainstIt)
     EXPECT_EQ(refused.refusedRows, QList<int>({1, 2}));
     EXPECT_TRUE(line.requests().isEmpty());
     ASSERT_EQ(op.shown().size(), 1);
-    EXPECT_EQ(op.shown()[0].text, Texts::configValuesInvalid.arg(QStringLiteral(
-                                      "Номинальный ток электродвигателя, А: 25,0\n"
-                                      "Номинальный ток 2-й ступени , А: 30,0")));
+    EXPECT_EQ(op.shown()[0].text,
+              Texts::configValuesInvalid.arg(
+                      QStringLiteral("Номинальный ток электродвигателя, А: 25,0\n"
+                                     "Номинальный ток 2-й ступени , А: 30,0")));
 
     set(1, QStringLiteral("250"));
     grid.setText(2, ConfigGrid::SavedText, QStringLiteral("300"));
@@ -212,24 +218,23 @@ TEST_F(ConfigWriterTest, aValueTheRelayRefusesKeepsItsMark)
     EXPECT_EQ(grid.text(1, ConfigGrid::Value), QStringLiteral("25,0"));
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].text,
-              Texts::configValuesNotTaken.arg(QStringLiteral("Номинальный ток электродвигателя, А: 9,99")));
+              Texts::configValuesNotTaken.arg(
+                      QStringLiteral("Номинальный ток электродвигателя, А: 9,99")));
 }
 
 TEST_F(ConfigWriterTest, anInvalidMarkedRowStopsEverythingBeforeTheLine)
 {
-    const struct {
+    const struct
+    {
         int row;
         const char *text;
     } bad[] = {
-        {6, "70000"},   // 70000 would go out as 4464
-        {15, "70000"},
-        {6, "11"},      // above the limit
-        {6, "5,5"},     // not of the row's step
-        {3, "abc"},
-        {3, ""},
-        {24, "да"},     // no switch text
-        {1, "9,99"},    // ratio 10 gives rows 1 and 2 at most 50,0
-        {1, "60,0"},
+            {6, "70000"}, // 70000 would go out as 4464
+            {15, "70000"}, {6, "11"}, // above the limit
+            {6, "5,5"}, // not of the row's step
+            {3, "abc"},    {3, ""},   {24, "да"}, // no switch text
+            {1, "9,99"}, // ratio 10 gives rows 1 and 2 at most 50,0
+            {1, "60,0"},
     };
     for (const auto &c : bad) {
         const QString text = QString::fromUtf8(c.text);
@@ -248,7 +253,8 @@ TEST_F(ConfigWriterTest, anInvalidMarkedRowStopsEverythingBeforeTheLine)
         EXPECT_FALSE(flags.editingLocked);
         EXPECT_TRUE(flags.unwrittenChanges);
         ASSERT_EQ(op.shown().size(), 1);
-        EXPECT_EQ(op.shown()[0].text, Texts::configValuesInvalid.arg(catalogue.record(c.row).name + ": " + text));
+        EXPECT_EQ(op.shown()[0].text,
+                  Texts::configValuesInvalid.arg(catalogue.record(c.row).name + ": " + text));
         EXPECT_NE(relay().registerValue(0x56), 70000 & 0xFFFF);
     }
 }
@@ -261,10 +267,11 @@ TEST_F(ConfigWriterTest, theMessageNamesEveryInvalidRow)
     set(23, QStringLiteral("вкл"));
     EXPECT_EQ(write().refusedRows, QList<int>({4, 9, 23}));
     ASSERT_EQ(op.shown().size(), 1);
-    EXPECT_EQ(op.shown()[0].text, Texts::configValuesInvalid.arg(QStringLiteral(
-                                      "Минимальный ток электродвигателя, %: 10\n"
-                                      "Максимальное напряжение, В: 300\n"
-                                      "Функция короткозамкнутого ротора: вкл")));
+    EXPECT_EQ(op.shown()[0].text,
+              Texts::configValuesInvalid.arg(
+                      QStringLiteral("Минимальный ток электродвигателя, %: 10\n"
+                                     "Максимальное напряжение, В: 300\n"
+                                     "Функция короткозамкнутого ротора: вкл")));
     EXPECT_TRUE(line.requests().isEmpty());
 }
 

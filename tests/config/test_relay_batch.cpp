@@ -62,10 +62,11 @@ protected:
 
     QList<RelayOutcome> writeToAll(const QList<quint8> &addresses, const QString &file)
     {
-        return runOnRelays(addresses, [this]() -> RelaySession & { return freshSession(); },
-                           [this, &file](RelaySession &s, quint8 address) {
-                               return writeSettingsFileTo(s, op, address, file);
-                           });
+        return runOnRelays(
+                addresses, [this]() -> RelaySession & { return freshSession(); },
+                [this, &file](RelaySession &s, quint8 address) {
+                    return writeSettingsFileTo(s, op, address, file);
+                });
     }
 
     // Writes (function 06 or 16) that went to `address`.
@@ -74,8 +75,8 @@ protected:
         int count = 0;
         for (const QByteArray &request : line.requests())
             count += quint8(request[0]) == address
-                     && (quint8(request[1]) == modbus::WriteSingleRegister
-                         || quint8(request[1]) == modbus::WriteMultipleRegisters);
+                    && (quint8(request[1]) == modbus::WriteSingleRegister
+                        || quint8(request[1]) == modbus::WriteMultipleRegisters);
         return count;
     }
 
@@ -102,10 +103,10 @@ TEST_F(RelayBatchTest, aSilentRelayAndARefusedOneDoNotStopTheOthers)
     ASSERT_EQ(outcomes.size(), 4);
     EXPECT_EQ(sessionsMade, 4) << "every relay on a session of its own";
     const RelayOutcome expected[] = {
-        {1, RelayOutcome::Verdict::Done, QStringLiteral("1 rows sent, 33 unchanged")},
-        {5, RelayOutcome::Verdict::NoLink, QStringLiteral("no answer")},
-        {6, RelayOutcome::Verdict::Refused, QStringLiteral("wrong password")},
-        {17, RelayOutcome::Verdict::Done, QStringLiteral("1 rows sent, 33 unchanged")},
+            {1, RelayOutcome::Verdict::Done, QStringLiteral("1 rows sent, 33 unchanged")},
+            {5, RelayOutcome::Verdict::NoLink, QStringLiteral("no answer")},
+            {6, RelayOutcome::Verdict::Refused, QStringLiteral("wrong password")},
+            {17, RelayOutcome::Verdict::Done, QStringLiteral("1 rows sent, 33 unchanged")},
     };
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(outcomes[i].address, expected[i].address);
@@ -115,8 +116,10 @@ TEST_F(RelayBatchTest, aSilentRelayAndARefusedOneDoNotStopTheOthers)
         }
     }
     EXPECT_EQ(worstVerdict(outcomes), RelayOutcome::Verdict::NoLink);
-    EXPECT_EQ(summaryLine(outcomes[2], QStringLiteral("written")), QStringLiteral("6\trefused\twrong password"));
-    EXPECT_EQ(summaryLine(outcomes[1], QStringLiteral("written")), QStringLiteral("5\tno link\tno answer"));
+    EXPECT_EQ(summaryLine(outcomes[2], QStringLiteral("written")),
+              QStringLiteral("6\trefused\twrong password"));
+    EXPECT_EQ(summaryLine(outcomes[1], QStringLiteral("written")),
+              QStringLiteral("5\tno link\tno answer"));
 
     EXPECT_EQ(line.relay(1)->registerValue(minimumCurrentRegister), 55);
     EXPECT_EQ(line.relay(17)->registerValue(minimumCurrentRegister), 55);
@@ -136,7 +139,8 @@ TEST_F(RelayBatchTest, aFileThatFailsTheCheckIsSentToNobody)
     ASSERT_EQ(outcomes.size(), 2);
     for (const RelayOutcome &outcome : outcomes) {
         EXPECT_EQ(outcome.verdict, RelayOutcome::Verdict::Refused) << int(outcome.address);
-        EXPECT_TRUE(outcome.reason.startsWith(QStringLiteral("values not taken: "))) << outcome.reason.toStdString();
+        EXPECT_TRUE(outcome.reason.startsWith(QStringLiteral("values not taken: ")))
+                << outcome.reason.toStdString();
     }
     EXPECT_EQ(worstVerdict(outcomes), RelayOutcome::Verdict::Refused);
     EXPECT_EQ(writesTo(1) + writesTo(17), 0);
@@ -164,10 +168,12 @@ TEST_F(RelayBatchTest, theValuesOfOneRelayDoNotReachTheNext)
 TEST_F(RelayBatchTest, savesTheSettingsOfEachAnsweringRelay)
 {
     const QList<RelayOutcome> outcomes = runOnRelays(
-        {6, 5, 17}, [this]() -> RelaySession & { return freshSession(); },
-        [this](RelaySession &s, quint8 address) {
-            return saveSettingsFileOf(s, op, address, folder.filePath(QStringLiteral("relay-%1.miv").arg(address)));
-        });
+            {6, 5, 17}, [this]() -> RelaySession & { return freshSession(); },
+            [this](RelaySession &s, quint8 address) {
+                return saveSettingsFileOf(
+                        s, op, address,
+                        folder.filePath(QStringLiteral("relay-%1.miv").arg(address)));
+            });
     ASSERT_EQ(outcomes.size(), 3);
     EXPECT_EQ(outcomes[0].verdict, RelayOutcome::Verdict::Done);
     EXPECT_EQ(outcomes[1].verdict, RelayOutcome::Verdict::NoLink);
@@ -185,15 +191,16 @@ TEST_F(RelayBatchTest, savesTheSettingsOfEachAnsweringRelay)
 TEST(RelayBatchVerdict, theWorstWins)
 {
     using V = RelayOutcome::Verdict;
-    const struct {
+    const struct
+    {
         QList<V> verdicts;
         V worst;
     } cases[] = {
-        {{}, V::Done},
-        {{V::Done, V::Done}, V::Done},
-        {{V::Done, V::Refused}, V::Refused},
-        {{V::Refused, V::NoLink, V::Done}, V::NoLink},
-        {{V::NoLink, V::Refused}, V::NoLink},
+            {{}, V::Done},
+            {{V::Done, V::Done}, V::Done},
+            {{V::Done, V::Refused}, V::Refused},
+            {{V::Refused, V::NoLink, V::Done}, V::NoLink},
+            {{V::NoLink, V::Refused}, V::NoLink},
     };
     for (const auto &c : cases) {
         QList<RelayOutcome> outcomes;
@@ -202,7 +209,8 @@ TEST(RelayBatchVerdict, theWorstWins)
             outcomes << RelayOutcome{address++, v, {}};
         EXPECT_EQ(worstVerdict(outcomes), c.worst);
     }
-    EXPECT_EQ(summaryLine({17, V::Done, QStringLiteral("3 rows sent, 31 unchanged")}, QStringLiteral("written")),
+    EXPECT_EQ(summaryLine({17, V::Done, QStringLiteral("3 rows sent, 31 unchanged")},
+                          QStringLiteral("written")),
               QStringLiteral("17\twritten\t3 rows sent, 31 unchanged"));
     EXPECT_EQ(summaryLine({2, V::Done, QStringLiteral("d/relay-2.miv")}, QStringLiteral("saved")),
               QStringLiteral("2\tsaved\td/relay-2.miv"));

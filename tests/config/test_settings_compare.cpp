@@ -61,7 +61,8 @@ TEST_F(SettingsCompareTest, aFileSavedFromTheRelayIsEqualToIt)
         readSelected(quint8(address), type);
         const SettingsComparison comparison = compareWithFile(session, writeFile({}));
         EXPECT_EQ(comparison.outcome, SettingsComparison::Outcome::Compared) << "type " << type;
-        EXPECT_TRUE(comparison.equal()) << "type " << type << ": " << comparison.differences.size() << " differences";
+        EXPECT_TRUE(comparison.equal())
+                << "type " << type << ": " << comparison.differences.size() << " differences";
     }
 }
 
@@ -70,24 +71,31 @@ TEST_F(SettingsCompareTest, eachDifferenceIsListedByRowAndKind)
     readSelected(1, 4);
     const QString row5 = grid.relayText(5);
     const QString row23 = grid.relayText(23);
-    const QString flipped23 = row23 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл.");
-    const struct {
+    const QString flipped23 =
+            row23 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл.");
+    const struct
+    {
         const char *name;
         Changes changes;
         QList<SettingsDifference> expected;
     } cases[] = {
-        {"a changed numeric row", {{{parameters, rowName(5)}, QStringLiteral("45")}},
-         {{Kind::Differs, 5, rowName(5), row5, QStringLiteral("45")}}},
-        {"a changed switch row", {{{parameters, rowName(23)}, flipped23}},
-         {{Kind::Differs, 23, rowName(23), row23, flipped23}}},
-        {"a row missing in the file", {{{parameters, rowName(7)}, std::nullopt}},
-         {{Kind::NotInFile, 7, rowName(7), grid.relayText(7), {}}}},
-        {"a value the load refuses", {{{parameters, rowName(5)}, QStringLiteral("4x")}},
-         {{Kind::Rejected, 5, rowName(5), row5, QStringLiteral("4x")}}},
-        {"several, in row order",
-         {{{parameters, rowName(9)}, std::nullopt}, {{parameters, rowName(5)}, QStringLiteral("45")}},
-         {{Kind::Differs, 5, rowName(5), row5, QStringLiteral("45")},
-          {Kind::NotInFile, 9, rowName(9), grid.relayText(9), {}}}},
+            {"a changed numeric row",
+             {{{parameters, rowName(5)}, QStringLiteral("45")}},
+             {{Kind::Differs, 5, rowName(5), row5, QStringLiteral("45")}}},
+            {"a changed switch row",
+             {{{parameters, rowName(23)}, flipped23}},
+             {{Kind::Differs, 23, rowName(23), row23, flipped23}}},
+            {"a row missing in the file",
+             {{{parameters, rowName(7)}, std::nullopt}},
+             {{Kind::NotInFile, 7, rowName(7), grid.relayText(7), {}}}},
+            {"a value the load refuses",
+             {{{parameters, rowName(5)}, QStringLiteral("4x")}},
+             {{Kind::Rejected, 5, rowName(5), row5, QStringLiteral("4x")}}},
+            {"several, in row order",
+             {{{parameters, rowName(9)}, std::nullopt},
+              {{parameters, rowName(5)}, QStringLiteral("45")}},
+             {{Kind::Differs, 5, rowName(5), row5, QStringLiteral("45")},
+              {Kind::NotInFile, 9, rowName(9), grid.relayText(9), {}}}},
     };
     for (const auto &c : cases) {
         const SettingsComparison comparison = compareWithFile(session, writeFile(c.changes));
@@ -101,25 +109,33 @@ TEST_F(SettingsCompareTest, theTimerScheduleIsComparedOnATimerRelay)
     readSelected(6, 6);
     const QString mark2 = timer.marks[1].time.toString(QStringLiteral("HH:mm"));
     const QString interval3 = timer.buttons[2];
-    const QString other3 = interval3 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл.");
+    const QString other3 =
+            interval3 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл.");
     const QTime shifted = timer.marks[1].time.addSecs(3600);
-    const struct {
+    const struct
+    {
         const char *name;
         Changes changes;
         QList<SettingsDifference> expected;
     } cases[] = {
-        {"a mark moved", {{{timers, QStringLiteral("Метка2")}, shifted.toString(QStringLiteral("HH:mm:ss"))}},
-         {{Kind::Differs, -1, QStringLiteral("Метка2"), mark2, shifted.toString(QStringLiteral("HH:mm"))}}},
-        {"seconds the relay does not keep",
-         {{{timers, QStringLiteral("Метка2")}, timer.marks[1].time.addSecs(30).toString(QStringLiteral("HH:mm:ss"))}},
-         {}},
-        {"an interval switched", {{{timers, QStringLiteral("Интервал3")}, other3}},
-         {{Kind::Differs, -1, QStringLiteral("Интервал3"), interval3, other3}}},
-        {"the timer switch missing", {{{timers, QStringLiteral("Таймер")}, std::nullopt}},
-         {{Kind::NotInFile, -1, QStringLiteral("Таймер"), timer.buttons[6], {}}}},
-        {"a mark that is no time", {{{timers, QStringLiteral("Метка5")}, QStringLiteral("25:00")}},
-         {{Kind::Rejected, -1, QStringLiteral("Метка5"), timer.marks[4].time.toString(QStringLiteral("HH:mm")),
-           QStringLiteral("25:00")}}},
+            {"a mark moved",
+             {{{timers, QStringLiteral("Метка2")}, shifted.toString(QStringLiteral("HH:mm:ss"))}},
+             {{Kind::Differs, -1, QStringLiteral("Метка2"), mark2,
+               shifted.toString(QStringLiteral("HH:mm"))}}},
+            {"seconds the relay does not keep",
+             {{{timers, QStringLiteral("Метка2")},
+               timer.marks[1].time.addSecs(30).toString(QStringLiteral("HH:mm:ss"))}},
+             {}},
+            {"an interval switched",
+             {{{timers, QStringLiteral("Интервал3")}, other3}},
+             {{Kind::Differs, -1, QStringLiteral("Интервал3"), interval3, other3}}},
+            {"the timer switch missing",
+             {{{timers, QStringLiteral("Таймер")}, std::nullopt}},
+             {{Kind::NotInFile, -1, QStringLiteral("Таймер"), timer.buttons[6], {}}}},
+            {"a mark that is no time",
+             {{{timers, QStringLiteral("Метка5")}, QStringLiteral("25:00")}},
+             {{Kind::Rejected, -1, QStringLiteral("Метка5"),
+               timer.marks[4].time.toString(QStringLiteral("HH:mm")), QStringLiteral("25:00")}}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(compareWithFile(session, writeFile(c.changes)).differences, c.expected) << c.name;
@@ -155,9 +171,11 @@ TEST_F(SettingsCompareTest, theSessionIsLeftAsItWas)
 
 TEST_F(SettingsCompareTest, nothingIsComparedBeforeAReadOrWithAnUnreadableFile)
 {
-    EXPECT_EQ(compareWithFile(session, writeFile({})).outcome, SettingsComparison::Outcome::NothingRead);
+    EXPECT_EQ(compareWithFile(session, writeFile({})).outcome,
+              SettingsComparison::Outcome::NothingRead);
     readRelay();
-    const SettingsComparison missing = compareWithFile(session, dir.filePath(QStringLiteral("none.miv")));
+    const SettingsComparison missing =
+            compareWithFile(session, dir.filePath(QStringLiteral("none.miv")));
     EXPECT_EQ(missing.outcome, SettingsComparison::Outcome::Unreadable);
     EXPECT_FALSE(missing.error.isEmpty());
     EXPECT_FALSE(missing.equal());

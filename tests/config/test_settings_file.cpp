@@ -20,24 +20,46 @@ const QString disabled = Texts::functionOff;
 
 // The parameter keys, rows 0-31, as the file names them.
 const QStringList keys = {
-    "Коэффициент трансформации", "Номинальный ток электродвигателя, А", "Номинальный ток 2-й ступени , А",
-    "Кратность перегрузки", "Минимальный ток электродвигателя, %", "Диапазон асимметрии токов, %", "Ток утечки, %",
-    "Сопротивление изоляции, МОм", "Номинальное напряжение, В", "Максимальное напряжение, В",
-    "Минимальное напряжение, В", "Гистерезис минимального напряжения, %", "Максимальная температура, °C",
-    "Количество повторных пусков", "Задержка до пуска, с", "Время пуска, с", "Время до повторного пуска, с",
-    "Задержка по минимальному току, с", "Задержка по блокировке ротора, с", "Задержка по асимметрии, с",
-    "Задержка по мин./макс. напряжению, с", "Время включения реле КЗ, с", "Время выключения реле КЗ, с",
-    "Функция короткозамкнутого ротора", "Контроль минимального тока", "Контроль сопротивления изоляции",
-    "Контроль залипания контактов", "Контроль тока утечки", "Функция импульсного режима реле перегрузки КЗ",
-    "2-ая ступень электродвигателя", "Контроль чередования фаз", "Алгоритм накачки/выкачки резервуара",
+        "Коэффициент трансформации",
+        "Номинальный ток электродвигателя, А",
+        "Номинальный ток 2-й ступени , А",
+        "Кратность перегрузки",
+        "Минимальный ток электродвигателя, %",
+        "Диапазон асимметрии токов, %",
+        "Ток утечки, %",
+        "Сопротивление изоляции, МОм",
+        "Номинальное напряжение, В",
+        "Максимальное напряжение, В",
+        "Минимальное напряжение, В",
+        "Гистерезис минимального напряжения, %",
+        "Максимальная температура, °C",
+        "Количество повторных пусков",
+        "Задержка до пуска, с",
+        "Время пуска, с",
+        "Время до повторного пуска, с",
+        "Задержка по минимальному току, с",
+        "Задержка по блокировке ротора, с",
+        "Задержка по асимметрии, с",
+        "Задержка по мин./макс. напряжению, с",
+        "Время включения реле КЗ, с",
+        "Время выключения реле КЗ, с",
+        "Функция короткозамкнутого ротора",
+        "Контроль минимального тока",
+        "Контроль сопротивления изоляции",
+        "Контроль залипания контактов",
+        "Контроль тока утечки",
+        "Функция импульсного режима реле перегрузки КЗ",
+        "2-ая ступень электродвигателя",
+        "Контроль чередования фаз",
+        "Алгоритм накачки/выкачки резервуара",
 };
 
 // What the simulated type-4 relay holds at start (ratio 10), as the file
 // keeps it: rows 2, 21 and 22 are disabled on screen, their real values saved.
 const QStringList typeFourFileValues = {
-    "10", "25,0", "30,0", "2,5", "40", "30", "5", "0,5", "220", "250", "180", "10", // 0-11
-    "80", "3", "5", "10", "60", "10", "5,0", "5", "5", "5", "5",                     // 12-22
-    on, on, on, off, on, off, off, on, disabled,                                     // 23-31
+        "10", "25,0", "30,0", "2,5", "40", "30", "5",   "0,5", "220",    "250", "180", "10", // 0-11
+        "80", "3",    "5",    "10",  "60", "10", "5,0", "5",   "5",      "5",   "5", // 12-22
+        on,   on,     on,     off,   on,   off,  off,   on,    disabled, // 23-31
 };
 
 QByteArray cp1251(const QString &text)
@@ -47,7 +69,8 @@ QByteArray cp1251(const QString &text)
 }
 
 // A file as the program lays it out: both sections, every line ending CRLF.
-QByteArray expectedFile(const QStringList &values, const QStringList &marks, const QStringList &captions)
+QByteArray expectedFile(const QStringList &values, const QStringList &marks,
+                        const QStringList &captions)
 {
     QString text = QStringLiteral("[Параметры]\r\n");
     for (int row = 0; row < keys.size(); ++row)
@@ -99,9 +122,11 @@ protected:
     }
 
     // A file with the given parameter lines (Windows-1251, CRLF) and nothing else.
-    QString parametersFile(const QStringList &lines, const QString &name = QStringLiteral("hand.miv"))
+    QString parametersFile(const QStringList &lines,
+                           const QString &name = QStringLiteral("hand.miv"))
     {
-        QString text = QStringLiteral("[Параметры]\r\n") + lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+        QString text = QStringLiteral("[Параметры]\r\n") + lines.join(QStringLiteral("\r\n"))
+                + QStringLiteral("\r\n");
         writeBytes(path(name), cp1251(text));
         return path(name);
     }
@@ -145,18 +170,21 @@ TEST_F(SettingsFileTest, savedFileHasTheKnownLayoutByteForByteInWindows1251)
     ASSERT_TRUE(SettingsFile::save(path("a.miv"), grid, timer, op));
 
     EXPECT_EQ(readBytes(path("a.miv")),
-              expectedFile(typeFourFileValues, {"07:30:00", "00:00:00", "00:00:00", "00:00:00", "23:59:00"},
+              expectedFile(typeFourFileValues,
+                           {"07:30:00", "00:00:00", "00:00:00", "00:00:00", "23:59:00"},
                            {on, off, on, off, off, off, on}));
     EXPECT_TRUE(op.shown().isEmpty()); // no message on success
     EXPECT_EQ(markedRows(), QList<int>{5}); // marks untouched
     // The file really is Windows-1251: "Метка" is 5 bytes, not 10.
-    EXPECT_TRUE(readBytes(path("a.miv")).contains(QByteArray("\xcc\xe5\xf2\xea\xe0\x31=07:30:00\r\n")));
+    EXPECT_TRUE(
+            readBytes(path("a.miv")).contains(QByteArray("\xcc\xe5\xf2\xea\xe0\x31=07:30:00\r\n")));
 }
 
 // Names as an operator types them into the dialog: spaces, quotes, Cyrillic letters.
 QStringList fileNamesOfOperators(const QString &suffix)
 {
-    QStringList names{QStringLiteral("twice"), QStringLiteral("Насос №3 «цех 2»"), QStringLiteral(" it's  spaced ")};
+    QStringList names{QStringLiteral("twice"), QStringLiteral("Насос №3 «цех 2»"),
+                      QStringLiteral(" it's  spaced ")};
 #ifndef Q_OS_WIN
     names << QStringLiteral("a \"quoted\" name"); // no file name on Windows may hold '"'
 #endif
@@ -173,7 +201,9 @@ TEST_F(SettingsFileTest, savingTwiceGivesTheSameBytes)
         const QByteArray first = readBytes(path(name));
         ASSERT_TRUE(SettingsFile::save(path(name), grid, timer, op));
         EXPECT_EQ(readBytes(path(name)), first);
-        EXPECT_EQ(first, expectedFile(typeFourFileValues, QStringList(5, "00:00:00"), QStringList(7, QString())));
+        EXPECT_EQ(first,
+                  expectedFile(typeFourFileValues, QStringList(5, "00:00:00"),
+                               QStringList(7, QString())));
         op.answerFileName(path(name));
         EXPECT_TRUE(SettingsFile::askAndLoad(session, op).complete());
         EXPECT_EQ(values()[0], QStringLiteral("10"));
@@ -196,8 +226,9 @@ TEST_F(SettingsFileTest, savingIntoAFileWithOtherSectionsKeepsThemAndReplacesKey
 
     ASSERT_TRUE(SettingsFile::save(path("old.miv"), grid, timer, op));
 
-    QString expected = QStringLiteral("; заметка оператора\r\n[Объект]\r\nНасосная=№3\r\n\r\n[Параметры]\r\nСвой ключ=42\r\n"
-                                      "Коэффициент трансформации=10\r\n");
+    QString expected = QStringLiteral(
+            "; заметка оператора\r\n[Объект]\r\nНасосная=№3\r\n\r\n[Параметры]\r\nСвой ключ=42\r\n"
+            "Коэффициент трансформации=10\r\n");
     for (int row = 1; row < keys.size(); ++row)
         expected += keys[row] + u'=' + typeFourFileValues[row] + QStringLiteral("\r\n");
     expected += QStringLiteral("\r\n[Прочее]\r\nx=1\r\n[Таймеры]\r\n");
@@ -232,7 +263,8 @@ TEST_F(SettingsFileTest, disabledRowIsSavedWithItsRealValueAndLoadsBackDisabledW
 TEST_F(SettingsFileTest, rowDisabledBeforeLoadingComesBackWhenTheFileTurnsItsSwitchOn)
 {
     ASSERT_TRUE(grid.isDisabled(2)); // "30,0" put aside
-    const QString file = parametersFile({"2-ая ступень электродвигателя=вкл.", "Номинальный ток 2-й ступени , А=45,5"});
+    const QString file = parametersFile(
+            {"2-ая ступень электродвигателя=вкл.", "Номинальный ток 2-й ступени , А=45,5"});
 
     EXPECT_TRUE(load(file).complete());
 
@@ -242,7 +274,9 @@ TEST_F(SettingsFileTest, rowDisabledBeforeLoadingComesBackWhenTheFileTurnsItsSwi
     EXPECT_TRUE(grid.isMarked(2));
     // A later save writes the loaded value, not the one put aside before.
     ASSERT_TRUE(SettingsFile::save(path("after.miv"), grid, timer, op));
-    EXPECT_TRUE(readBytes(path("after.miv")).contains(cp1251(QStringLiteral("\r\nНоминальный ток 2-й ступени , А=45,5\r\n"))));
+    EXPECT_TRUE(readBytes(path("after.miv"))
+                        .contains(cp1251(
+                                QStringLiteral("\r\nНоминальный ток 2-й ступени , А=45,5\r\n"))));
 }
 
 TEST_F(SettingsFileTest, rowStillDisabledTakesTheLoadedValueAside)
@@ -256,7 +290,8 @@ TEST_F(SettingsFileTest, rowStillDisabledTakesTheLoadedValueAside)
 
 TEST_F(SettingsFileTest, onlyATimersSectionMarksEveryRowWithoutChangingValues)
 {
-    writeBytes(path("t.miv"), cp1251(QStringLiteral("[Таймеры]\r\nМетка1=7:05\r\nТаймер=вкл.\r\n")));
+    writeBytes(path("t.miv"),
+               cp1251(QStringLiteral("[Таймеры]\r\nМетка1=7:05\r\nТаймер=вкл.\r\n")));
     const QStringList before = values();
     EXPECT_TRUE(load(path("t.miv")).complete());
     EXPECT_EQ(values(), before);
@@ -270,13 +305,13 @@ TEST_F(SettingsFileTest, valuesOutOfRangeOrNotNumbersAreRejectedAndListedOnce)
     grid.mark(9); // a rejected row keeps its mark state: this one marked,
     ASSERT_FALSE(grid.isMarked(3)); // this one not
     const QString file = parametersFile({
-        "Максимальное напряжение, В=70000",   // row 9: beyond 16 bits
-        "Кратность перегрузки=abc",          // row 3: no number
-        "Минимальный ток электродвигателя, %=81", // row 4: above 80
-        "Диапазон асимметрии токов, %=25,5", // row 5: finer than its step
-        "Ток утечки, %=-5",                  // row 6: no sign
-        "Контроль минимального тока=да",     // row 24: no switch text
-        "Минимальное напряжение, В=200",     // row 10: taken
+            "Максимальное напряжение, В=70000", // row 9: beyond 16 bits
+            "Кратность перегрузки=abc", // row 3: no number
+            "Минимальный ток электродвигателя, %=81", // row 4: above 80
+            "Диапазон асимметрии токов, %=25,5", // row 5: finer than its step
+            "Ток утечки, %=-5", // row 6: no sign
+            "Контроль минимального тока=да", // row 24: no switch text
+            "Минимальное напряжение, В=200", // row 10: taken
     });
     const QStringList before = values();
 
@@ -299,13 +334,14 @@ TEST_F(SettingsFileTest, valuesOutOfRangeOrNotNumbersAreRejectedAndListedOnce)
             EXPECT_FALSE(grid.text(row, column).contains(QStringLiteral("70000")));
 }
 
-struct RatioCase {
-    const char *ratio;   // row 0 in the file
+struct RatioCase
+{
+    const char *ratio; // row 0 in the file
     const char *current; // row 1 in the file
     bool taken;
-    const char *shown;   // row 1 afterwards
-    const char *step;    // resolution of rows 1 and 2 afterwards
-    bool rowTwoFits;     // row 2, not in the file, keeps its "30,0" (else it is rejected)
+    const char *shown; // row 1 afterwards
+    const char *step; // resolution of rows 1 and 2 afterwards
+    bool rowTwoFits; // row 2, not in the file, keeps its "30,0" (else it is rejected)
 };
 
 void PrintTo(const RatioCase &c, std::ostream *os)
@@ -314,14 +350,15 @@ void PrintTo(const RatioCase &c, std::ostream *os)
 }
 
 class RatioOfTheFile : public SettingsFileTest, public ::testing::WithParamInterface<RatioCase>
-{
-};
+{ };
 
 TEST_P(RatioOfTheFile, rowsOneAndTwoFollowTheRatioTheFileSets)
 {
     const RatioCase c = GetParam();
-    const QString file = parametersFile({QStringLiteral("Коэффициент трансформации=") + QString::fromUtf8(c.ratio),
-                                         QStringLiteral("Номинальный ток электродвигателя, А=") + QString::fromUtf8(c.current)});
+    const QString file = parametersFile(
+            {QStringLiteral("Коэффициент трансформации=") + QString::fromUtf8(c.ratio),
+             QStringLiteral("Номинальный ток электродвигателя, А=")
+                     + QString::fromUtf8(c.current)});
     const SettingsFile::LoadResult result = load(file);
     EXPECT_EQ(result.rejectedKeys.contains(keys[1]), !c.taken);
     EXPECT_EQ(result.rejectedKeys.contains(keys[2]), !c.rowTwoFits);
@@ -330,18 +367,20 @@ TEST_P(RatioOfTheFile, rowsOneAndTwoFollowTheRatioTheFileSets)
     EXPECT_EQ(catalogue.step(2), QString::fromUtf8(c.step));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ratios, RatioOfTheFile,
-                         ::testing::Values(RatioCase{"21", "50", true, "50", "1", true},       // 21..105
-                                           RatioCase{"21", "106", false, "25,0", "1", true},
-                                           RatioCase{"21", "50,5", false, "25,0", "1", true}, // finer than "1"
-                                           RatioCase{"2", "9,99", true, "9,99", ".01", false},  // 200..999 raw
-                                           RatioCase{"2", "10", false, "25,0", ".01", false},
-                                           RatioCase{"10", "50", true, "50,0", ".1", true},    // 100..500 raw
-                                           RatioCase{"10", "50,1", false, "25,0", ".1", true},
-                                           // A ratio the file gets wrong is rejected; the grid's 10 holds.
-                                           RatioCase{"250", "12,5", true, "12,5", ".1", true}));
+INSTANTIATE_TEST_SUITE_P(
+        Ratios, RatioOfTheFile,
+        ::testing::Values(RatioCase{"21", "50", true, "50", "1", true}, // 21..105
+                          RatioCase{"21", "106", false, "25,0", "1", true},
+                          RatioCase{"21", "50,5", false, "25,0", "1", true}, // finer than "1"
+                          RatioCase{"2", "9,99", true, "9,99", ".01", false}, // 200..999 raw
+                          RatioCase{"2", "10", false, "25,0", ".01", false},
+                          RatioCase{"10", "50", true, "50,0", ".1", true}, // 100..500 raw
+                          RatioCase{"10", "50,1", false, "25,0", ".1", true},
+                          // A ratio the file gets wrong is rejected; the grid's 10 holds.
+                          RatioCase{"250", "12,5", true, "12,5", ".1", true}));
 
-struct MarkCase {
+struct MarkCase
+{
     const char *text;
     bool taken;
     QTime time;
@@ -353,15 +392,15 @@ void PrintTo(const MarkCase &c, std::ostream *os)
 }
 
 class MarkTexts : public SettingsFileTest, public ::testing::WithParamInterface<MarkCase>
-{
-};
+{ };
 
 TEST_P(MarkTexts, marksTakeOneDigitHoursAndMissingSeconds)
 {
     const MarkCase c = GetParam();
     timer.marks[1] = TimerMark::fromWord(0x0B2D); // 11:45 before
     writeBytes(path("m.miv"),
-               cp1251(QStringLiteral("[Таймеры]\r\nМетка2=") + QString::fromUtf8(c.text) + QStringLiteral("\r\n")));
+               cp1251(QStringLiteral("[Таймеры]\r\nМетка2=") + QString::fromUtf8(c.text)
+                      + QStringLiteral("\r\n")));
     const SettingsFile::LoadResult result = load(path("m.miv"));
     EXPECT_EQ(result.rejectedKeys, c.taken ? QStringList() : QStringList{QStringLiteral("Метка2")});
     EXPECT_EQ(timer.marks[1].time, c.taken ? c.time : QTime(11, 45));
@@ -370,21 +409,27 @@ TEST_P(MarkTexts, marksTakeOneDigitHoursAndMissingSeconds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Times, MarkTexts,
-                         ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)}, MarkCase{"07:30", true, QTime(7, 30)},
+                         ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)},
+                                           MarkCase{"07:30", true, QTime(7, 30)},
                                            MarkCase{"7:30:00", true, QTime(7, 30)},
                                            MarkCase{"07:30:15", true, QTime(7, 30, 15)},
                                            MarkCase{" 23:59 ", true, QTime(23, 59)},
-                                           MarkCase{"24:00", false, {}}, MarkCase{"12:60", false, {}},
+                                           MarkCase{"24:00", false, {}},
+                                           MarkCase{"12:60", false, {}},
                                            MarkCase{"7.30", false, {}}, MarkCase{"730", false, {}},
-                                           MarkCase{"полдень", false, {}}, MarkCase{"", false, {}}));
+                                           MarkCase{"полдень", false, {}},
+                                           MarkCase{"", false, {}}));
 
 TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
 {
     timer.buttons = {on, on, on, on, on, on, on};
-    writeBytes(path("c.miv"),
-               cp1251(QStringLiteral("[Таймеры]\r\nИнтервал1=откл.\r\nИнтервал2=on\r\nИнтервал3=\r\nТаймер=вкл\r\n")));
+    writeBytes(
+            path("c.miv"),
+            cp1251(QStringLiteral(
+                    "[Таймеры]\r\nИнтервал1=откл.\r\nИнтервал2=on\r\nИнтервал3=\r\nТаймер=вкл\r\n")));
     const SettingsFile::LoadResult result = load(path("c.miv"));
-    EXPECT_EQ(result.rejectedKeys, (QStringList{QStringLiteral("Интервал2"), QStringLiteral("Таймер")}));
+    EXPECT_EQ(result.rejectedKeys,
+              (QStringList{QStringLiteral("Интервал2"), QStringLiteral("Таймер")}));
     const std::array<QString, 7> expected{off, on, QString(), QString(), QString(), QString(), on};
     EXPECT_EQ(timer.buttons, expected);
 }
@@ -423,21 +468,25 @@ TEST_F(SettingsFileTest, aMissingFileOrOneWithNeitherSectionChangesNothingAndSay
             bytes.append(char((i * 73 + 11) % 256));
         return bytes;
     };
-    const QString text = QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n[Таймеры]\r\nМетка1=07:30:00\r\n");
+    const QString text = QStringLiteral(
+            "[Параметры]\r\nКоэффициент трансформации=7\r\n[Таймеры]\r\nМетка1=07:30:00\r\n");
     QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-    struct Case {
+    struct Case
+    {
         const char *name;
         std::optional<QByteArray> bytes; // nullopt: no such file; empty: a sparse file of 100 MB
-        QString reason;                  // what the message says after the file's name
+        QString reason; // what the message says after the file's name
     };
     const Case cases[] = {
-        {"nowhere.miv", std::nullopt, QStringLiteral("файл не найден")},
-        {"garbage.miv", garbage(), QStringLiteral("в нём двоичные данные")},
-        {"ini.miv", QByteArray("[p]\r\nPort=COM1\r\n"), QStringLiteral("это не файл настроек")},
-        {"utf16.miv", utf16.encode(text), QStringLiteral("он в кодировке UTF-16")},
-        {"nul.miv", cp1251(text) + QByteArray(512, '\0'), QStringLiteral("байт 0x00 в строке 5")},
-        {"huge.miv", QByteArray(), QStringLiteral("больше 16777216 байт")},
-        {"long line.miv", cp1251(text) + "; " + QByteArray(1024 * 1024, '-') + "\r\n", QStringLiteral("строка 5 длиннее")},
+            {"nowhere.miv", std::nullopt, QStringLiteral("файл не найден")},
+            {"garbage.miv", garbage(), QStringLiteral("в нём двоичные данные")},
+            {"ini.miv", QByteArray("[p]\r\nPort=COM1\r\n"), QStringLiteral("это не файл настроек")},
+            {"utf16.miv", utf16.encode(text), QStringLiteral("он в кодировке UTF-16")},
+            {"nul.miv", cp1251(text) + QByteArray(512, '\0'),
+             QStringLiteral("байт 0x00 в строке 5")},
+            {"huge.miv", QByteArray(), QStringLiteral("больше 16777216 байт")},
+            {"long line.miv", cp1251(text) + "; " + QByteArray(1024 * 1024, '-') + "\r\n",
+             QStringLiteral("строка 5 длиннее")},
     };
     grid.mark(3);
     const QStringList before = values();
@@ -465,7 +514,7 @@ TEST_F(SettingsFileTest, aMissingFileOrOneWithNeitherSectionChangesNothingAndSay
         ASSERT_EQ(op.shown().size(), 1) << c.name;
         EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
         EXPECT_TRUE(op.shown()[0].text.contains(file) && op.shown()[0].text.contains(c.reason))
-            << op.shown()[0].text.toStdString();
+                << op.shown()[0].text.toStdString();
     }
     EXPECT_EQ(line.requests().size(), requests); // loading never talks to the relay
 }
@@ -474,18 +523,23 @@ TEST_F(SettingsFileTest, aFileInUtf8OrWithRepeatedKeysIsReadAndTheOperatorToldOf
 {
     const QString text = QStringLiteral("[Параметры]\r\nКоэффициент трансформации=20\r\n"
                                         "[Таймеры]\r\nМетка1=07:30\r\n");
-    const QString repeated = QStringLiteral("Ключ «Коэффициент трансформации» в разделе [Параметры] повторяется "
-                                            "(строки 2 и 3): действует первое значение.");
-    struct Case {
+    const QString repeated =
+            QStringLiteral("Ключ «Коэффициент трансформации» в разделе [Параметры] повторяется "
+                           "(строки 2 и 3): действует первое значение.");
+    struct Case
+    {
         const char *name;
         QByteArray bytes;
         QStringList notices;
     };
     const Case cases[] = {
-        {"utf8 bom.miv", "\xEF\xBB\xBF" + text.toUtf8(), {}},
-        {"utf8.miv", text.toUtf8(), {}},
-        {"repeated.miv", cp1251(QString(text).replace(QStringLiteral("=20\r\n"), QStringLiteral("=20\r\nКоэффициент трансформации=2\r\n"))),
-         {repeated}},
+            {"utf8 bom.miv", "\xEF\xBB\xBF" + text.toUtf8(), {}},
+            {"utf8.miv", text.toUtf8(), {}},
+            {"repeated.miv",
+             cp1251(QString(text).replace(
+                     QStringLiteral("=20\r\n"),
+                     QStringLiteral("=20\r\nКоэффициент трансформации=2\r\n"))),
+             {repeated}},
     };
     const qsizetype requests = line.requests().size();
     for (const Case &c : cases) {
@@ -494,7 +548,8 @@ TEST_F(SettingsFileTest, aFileInUtf8OrWithRepeatedKeysIsReadAndTheOperatorToldOf
         writeBytes(path(QString::fromLatin1(c.name)), c.bytes);
         const SettingsFile::LoadResult result = load(path(QString::fromLatin1(c.name)));
         ASSERT_TRUE(result.loaded()) << c.name << " " << result.error.toStdString();
-        EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("20")) << c.name; // the first value counts
+        EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("20"))
+                << c.name; // the first value counts
         EXPECT_EQ(timer.marks[0].time, QTime(7, 30)) << c.name;
         EXPECT_EQ(result.notices, c.notices) << c.name;
         if (c.notices.isEmpty()) {
@@ -503,7 +558,8 @@ TEST_F(SettingsFileTest, aFileInUtf8OrWithRepeatedKeysIsReadAndTheOperatorToldOf
         }
         ASSERT_EQ(op.shown().size(), 1) << c.name;
         EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
-        EXPECT_EQ(op.shown()[0].text, Texts::settingsFileRepeats.arg(path(QString::fromLatin1(c.name)), repeated));
+        EXPECT_EQ(op.shown()[0].text,
+                  Texts::settingsFileRepeats.arg(path(QString::fromLatin1(c.name)), repeated));
     }
     EXPECT_EQ(line.requests().size(), requests);
 }
@@ -513,7 +569,8 @@ TEST_F(SettingsFileTest, saveThatFailsKeepsTheEarlierFileAndSaysWhy)
     // The temporary file beside the target cannot be made: its name would be
     // longer than a file name may be (this fails for any user, root too).
     const QString longName = QString(248, u'n') + QStringLiteral(".miv");
-    const QByteArray earlier = cp1251(QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n"));
+    const QByteArray earlier =
+            cp1251(QStringLiteral("[Параметры]\r\nКоэффициент трансформации=7\r\n"));
     writeBytes(path(longName), earlier);
 
     EXPECT_FALSE(SettingsFile::save(path(longName), grid, timer, op));
@@ -522,7 +579,8 @@ TEST_F(SettingsFileTest, saveThatFailsKeepsTheEarlierFileAndSaysWhy)
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
     EXPECT_TRUE(op.shown()[0].text.contains(path(longName)));
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 1); // no temporary file left behind
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(),
+              1); // no temporary file left behind
 }
 
 TEST_F(SettingsFileTest, saveOntoADirectoryFails)
@@ -560,8 +618,10 @@ TEST_F(SettingsFileTest, dialogNameWithoutExtensionGetsMiv)
     EXPECT_TRUE(SettingsFile::askAndLoad(session, op).complete());
     EXPECT_EQ(grid.text(0, ConfigGrid::Value), QStringLiteral("10"));
 
-    EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a/b.cfg")), QStringLiteral("/a/b.cfg"));
-    EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a.d/b")), QStringLiteral("/a.d/b.miv"));
+    EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a/b.cfg")),
+              QStringLiteral("/a/b.cfg"));
+    EXPECT_EQ(SettingsFile::withDefaultSuffix(QStringLiteral("/a.d/b")),
+              QStringLiteral("/a.d/b.miv"));
 }
 
 TEST_F(SettingsFileTest, cancelledDialogsDoNothing)
@@ -569,7 +629,8 @@ TEST_F(SettingsFileTest, cancelledDialogsDoNothing)
     op.answerFileName(QString());
     EXPECT_FALSE(SettingsFile::askAndSave(op, grid, timer));
     op.answerFileName(QString());
-    EXPECT_EQ(SettingsFile::askAndLoad(session, op).outcome, SettingsFile::LoadResult::Outcome::Cancelled);
+    EXPECT_EQ(SettingsFile::askAndLoad(session, op).outcome,
+              SettingsFile::LoadResult::Outcome::Cancelled);
     EXPECT_TRUE(markedRows().isEmpty());
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());

@@ -30,35 +30,34 @@ protected:
         select(6, 6);
         flags.editingLocked = false;
         // As after a read of the relay.
-        timer.marks = {TimerMark::fromWord(0x0600), TimerMark::fromWord(0x071E), TimerMark::fromWord(0x0C00),
-                       TimerMark::fromWord(0x1200), TimerMark::fromWord(0x173B)};
+        timer.marks = {TimerMark::fromWord(0x0600), TimerMark::fromWord(0x071E),
+                       TimerMark::fromWord(0x0C00), TimerMark::fromWord(0x1200),
+                       TimerMark::fromWord(0x173B)};
         timer.decodeSwitches(0x0105);
     }
 
-    TimerWriteResult write()
-    {
-        return writeTimerSchedule(session, op);
-    }
+    TimerWriteResult write() { return writeTimerSchedule(session, op); }
 
     int readsAsked() const { return readRequests(); }
 };
 
-struct WordCase {
+struct WordCase
+{
     quint16 word;
     std::array<const char *, 7> captions; // bu01..bu07, "1" for on
 };
 
 class SwitchWords : public TimerWriterTest, public ::testing::WithParamInterface<WordCase>
-{
-};
+{ };
 
 TEST_P(SwitchWords, captionsAndWordBothWaysThroughTheLine)
 {
     const WordCase c = GetParam();
     timer.decodeSwitches(c.word);
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(timer.buttons[size_t(i)], QString::fromUtf8(c.captions[size_t(i)]) == QStringLiteral("1") ? on : off)
-            << "bu0" << i + 1;
+        EXPECT_EQ(timer.buttons[size_t(i)],
+                  QString::fromUtf8(c.captions[size_t(i)]) == QStringLiteral("1") ? on : off)
+                << "bu0" << i + 1;
 
     EXPECT_EQ(write(), TimerWriteResult::Written);
 
@@ -69,7 +68,8 @@ TEST_P(SwitchWords, captionsAndWordBothWaysThroughTheLine)
     // Read back from the relay: the same captions.
     std::array<QString, 7> captions;
     for (int i = 0; i < 7; ++i)
-        captions[size_t(i)] = QString::fromUtf8(c.captions[size_t(i)]) == QStringLiteral("1") ? on : off;
+        captions[size_t(i)] =
+                QString::fromUtf8(c.captions[size_t(i)]) == QStringLiteral("1") ? on : off;
     EXPECT_EQ(timer.buttons, captions);
 }
 
@@ -160,7 +160,8 @@ TEST_F(TimerWriterTest, anAdapterPulledAtMarkThreeIsToldAsALostPort)
     EXPECT_EQ(readsAsked(), 0);
     EXPECT_FALSE(flags.editingLocked);
     ASSERT_EQ(op.shownTexts().size(), 1);
-    EXPECT_TRUE(op.shownTexts()[0].startsWith(Texts::portLost.section(u'%', 0, 0))) << op.shownTexts()[0].toStdString();
+    EXPECT_TRUE(op.shownTexts()[0].startsWith(Texts::portLost.section(u'%', 0, 0)))
+            << op.shownTexts()[0].toStdString();
 }
 
 TEST_F(TimerWriterTest, refusalIsAFailedWrite)
@@ -181,7 +182,8 @@ TEST_F(TimerWriterTest, marksThatAreNoTimeAreNotWrittenAsMidnight)
     EXPECT_EQ(write(), TimerWriteResult::InvalidMarks);
     EXPECT_EQ(line.requestCount(), 0);
     EXPECT_FALSE(flags.editingLocked);
-    EXPECT_EQ(op.shownTexts(), QStringList{Texts::timerMarksNotWritten.arg(QStringLiteral("2, 4"))});
+    EXPECT_EQ(op.shownTexts(),
+              QStringList{Texts::timerMarksNotWritten.arg(QStringLiteral("2, 4"))});
 
     // Once the operator set them, the schedule goes out.
     timer.marks[1] = {QTime(9, 0), TimerSchedule::markWord(QTime(9, 0)), true};

@@ -44,7 +44,8 @@ TEST_F(ConfigGridTest, shapeAndCaptions)
 {
     EXPECT_EQ(grid.rowCount(), 34);
     EXPECT_EQ(grid.columnCount(), 6);
-    const QStringList captions{"Пункт в меню реле", "Название параметра", "Значение", "Изменение", "", ""};
+    const QStringList captions{
+            "Пункт в меню реле", "Название параметра", "Значение", "Изменение", "", ""};
     for (int column = 0; column < 6; ++column)
         EXPECT_EQ(grid.headerData(column, Qt::Horizontal).toString(), captions[column]);
     EXPECT_FALSE(grid.data(grid.index(0, 0), Qt::DecorationRole).isValid());
@@ -57,7 +58,8 @@ TEST_F(ConfigGridTest, fillConfWritesNamesAndRegistersOnly)
     for (int row = 0; row < ConfigRow::count; ++row) {
         EXPECT_EQ(grid.text(row, ConfigGrid::Name), catalogue.record(row).name);
         EXPECT_EQ(grid.text(row, ConfigGrid::Register), catalogue.record(row).reg);
-        for (int column : {ConfigGrid::Picture, ConfigGrid::Value, ConfigGrid::Change, ConfigGrid::SavedText})
+        for (int column :
+             {ConfigGrid::Picture, ConfigGrid::Value, ConfigGrid::Change, ConfigGrid::SavedText})
             EXPECT_TRUE(grid.text(row, column).isEmpty()) << row << " " << column;
     }
 }
@@ -67,7 +69,8 @@ TEST_F(ConfigGridTest, setDataTakesTextsOnlyInRange)
     EXPECT_TRUE(grid.setData(grid.index(3, ConfigGrid::Value), QStringLiteral("2,5")));
     EXPECT_EQ(grid.text(3, ConfigGrid::Value), QStringLiteral("2,5"));
     EXPECT_FALSE(grid.setData(grid.index(3, ConfigGrid::Value), 25));
-    EXPECT_FALSE(grid.setData(grid.index(3, ConfigGrid::Value), QStringLiteral("x"), Qt::DisplayRole));
+    EXPECT_FALSE(
+            grid.setData(grid.index(3, ConfigGrid::Value), QStringLiteral("x"), Qt::DisplayRole));
     grid.setText(40, 2, QStringLiteral("x"));
     EXPECT_TRUE(grid.text(40, 2).isEmpty());
 }
@@ -97,12 +100,13 @@ TEST_F(ConfigGridTest, disablingPutsTheTextAsideAndDropsTheMark)
 
 TEST_F(ConfigGridTest, applySwitchesDisablesTheDependentsOfEverySwitchThatIsOff)
 {
-    struct Case {
+    struct Case
+    {
         int switchRow;
         QList<int> dependents;
     };
-    const Case cases[] = {{23, {3, 18}}, {24, {4, 17}}, {25, {7}}, {26, {}}, {27, {6}},
-                          {28, {21, 22}}, {29, {2}},    {30, {}},  {31, {}}};
+    const Case cases[] = {{23, {3, 18}},  {24, {4, 17}}, {25, {7}}, {26, {}}, {27, {6}},
+                          {28, {21, 22}}, {29, {2}},     {30, {}},  {31, {}}};
     for (const Case &c : cases) {
         SetUp();
         grid.setText(c.switchRow, ConfigGrid::Value, off);
@@ -110,10 +114,11 @@ TEST_F(ConfigGridTest, applySwitchesDisablesTheDependentsOfEverySwitchThatIsOff)
         grid.applySwitches();
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
             const bool dependent = c.dependents.contains(row);
-            EXPECT_EQ(grid.text(row, ConfigGrid::Value), dependent ? Texts::functionOff : before[row])
-                << "switch " << c.switchRow << " row " << row;
+            EXPECT_EQ(grid.text(row, ConfigGrid::Value),
+                      dependent ? Texts::functionOff : before[row])
+                    << "switch " << c.switchRow << " row " << row;
             EXPECT_EQ(grid.text(row, ConfigGrid::SavedText), dependent ? before[row] : QString())
-                << "switch " << c.switchRow << " row " << row;
+                    << "switch " << c.switchRow << " row " << row;
         }
     }
 }
@@ -193,12 +198,13 @@ TEST_F(ConfigGridTest, clrTabEmptiesEveryCell)
 class TextTable : public QAbstractTableModel
 {
 public:
-    TextTable(int rows, int columns) : m_cells(rows, QStringList(columns, QString())) {}
+    TextTable(int rows, int columns) : m_cells(rows, QStringList(columns, QString())) { }
     int rowCount(const QModelIndex & = {}) const override { return int(m_cells.size()); }
     int columnCount(const QModelIndex & = {}) const override { return int(m_cells.front().size()); }
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override
     {
-        return role == Qt::DisplayRole ? QVariant(m_cells[index.row()][index.column()]) : QVariant();
+        return role == Qt::DisplayRole ? QVariant(m_cells[index.row()][index.column()])
+                                       : QVariant();
     }
     bool setData(const QModelIndex &index, const QVariant &value, int = Qt::EditRole) override
     {
@@ -217,7 +223,9 @@ TEST(JournalFilling, emptiesEveryCellThenNumbersTheFirstHundredRows)
     journal.setData(journal.index(110, 0), QStringLiteral("old"));
     fillJournalNumbers(journal);
     for (int row = 0; row < 120; ++row) {
-        EXPECT_EQ(journal.data(journal.index(row, 0)).toString(), row < 100 ? QStringLiteral("#") : QString()) << row;
+        EXPECT_EQ(journal.data(journal.index(row, 0)).toString(),
+                  row < 100 ? QStringLiteral("#") : QString())
+                << row;
         for (int column = 1; column < 6; ++column)
             EXPECT_TRUE(journal.data(journal.index(row, column)).toString().isEmpty());
     }
@@ -226,21 +234,24 @@ TEST(JournalFilling, emptiesEveryCellThenNumbersTheFirstHundredRows)
 TEST(JournalGridModel, keepsOneToAHundredRowsAndTakesTextsOnly)
 {
     JournalGrid journal;
-    QAbstractItemModelTester tester(&journal, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(&journal,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(journal.rowCount(), 100);
     ASSERT_EQ(journal.columnCount(), 6);
     EXPECT_EQ(journal.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Событие"));
 
     journal.setRow(0, "1", "2009.11.05 08:04:00", "e", "i");
-    struct Step {
-        int rowCount;   // asked for
-        int rowsAfter;  // what the grid then has
+    struct Step
+    {
+        int rowCount; // asked for
+        int rowsAfter; // what the grid then has
     };
     const Step steps[] = {{12, 12}, {0, 1}, {-5, 1}, {250, 100}, {37, 37}};
     for (const Step &step : steps) {
         journal.setRowCount(step.rowCount);
         EXPECT_EQ(journal.rowCount(), step.rowsAfter) << step.rowCount;
-        EXPECT_EQ(journal.text(0, JournalGrid::Date), QStringLiteral("2009.11.05 08:04:00")) << "row 0 stays";
+        EXPECT_EQ(journal.text(0, JournalGrid::Date), QStringLiteral("2009.11.05 08:04:00"))
+                << "row 0 stays";
     }
     // A row beyond the grid grows it; one beyond the hundredth is ignored.
     journal.setRowCount(1);

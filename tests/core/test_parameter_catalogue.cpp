@@ -13,7 +13,9 @@ TEST(ParameterCatalogue, namesThatAreEasyToGetWrongAreExact)
 {
     const ParameterCatalogue catalogue;
     // Latin C after the degree sign, a blank before the comma, the " 30" of row 21.
-    EXPECT_EQ(catalogue.record(12).name.toUtf8(), QByteArray("Максимальная температура, \xC2\xB0" "C"));
+    EXPECT_EQ(catalogue.record(12).name.toUtf8(),
+              QByteArray("Максимальная температура, \xC2\xB0"
+                         "C"));
     EXPECT_EQ(catalogue.record(2).name, QStringLiteral("Номинальный ток 2-й ступени , А"));
     EXPECT_EQ(catalogue.record(21).max, QStringLiteral(" 30"));
     EXPECT_EQ(catalogue.record(22).max, QStringLiteral("30"));
@@ -54,12 +56,13 @@ TEST(ParameterCatalogue, numericRowsHaveStepsAndLimitsOthersNone)
 
 TEST(ParameterCatalogue, resolutionBandsOfRowsOneAndTwo)
 {
-    struct Case {
+    struct Case
+    {
         int ratio;
         const char *expected;
     };
     // Each ratio is applied after the one before: 0 and 250 keep what was there.
-    const Case cases[] = {{0, ".01"}, {2, ".01"}, {3, ".1"}, {0, ".1"}, {20, ".1"}, {21, "1"},
+    const Case cases[] = {{0, ".01"}, {2, ".01"}, {3, ".1"},  {0, ".1"},    {20, ".1"}, {21, "1"},
                           {250, "1"}, {200, "1"}, {1, ".01"}, {250, ".01"}, {-5, ".01"}};
     ParameterCatalogue catalogue;
     for (const Case &c : cases) {

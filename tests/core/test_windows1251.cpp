@@ -30,14 +30,15 @@ TEST(Windows1251, everyByteDecodesAsTheCodePageSaysAndEncodesBack)
 
 TEST(Windows1251, knownCharactersAndACharacterWithoutAByte)
 {
-    struct Case {
+    struct Case
+    {
         const char16_t *text;
         QByteArray bytes;
     };
     const Case cases[] = {
-        {u"МИВ-06    ", QByteArray("\xCC\xC8\xC2-06    ")},
-        {u"Ёё№€", QByteArray("\xA8\xB8\xB9\x88")},
-        {u"Параметры", QByteArray("\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xFB")},
+            {u"МИВ-06    ", QByteArray("\xCC\xC8\xC2-06    ")},
+            {u"Ёё№€", QByteArray("\xA8\xB8\xB9\x88")},
+            {u"Параметры", QByteArray("\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xFB")},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(Windows1251::encode(QStringView(c.text)), c.bytes);

@@ -36,9 +36,12 @@ protected:
     {
         QStringList lines;
         for (int address = 1; address <= 32; ++address)
-            lines << (address >= firstNotAsked ? QStringLiteral("Устройство №%1 не опрошено: порт потерян").arg(address)
-                      : answering.contains(address) ? QStringLiteral("Устройство №%1 в сети").arg(address)
-                                                    : QStringLiteral("Связи с устройством №%1 нет").arg(address));
+            lines << (address >= firstNotAsked
+                              ? QStringLiteral("Устройство №%1 не опрошено: порт потерян")
+                                        .arg(address)
+                              : answering.contains(address)
+                              ? QStringLiteral("Устройство №%1 в сети").arg(address)
+                              : QStringLiteral("Связи с устройством №%1 нет").arg(address));
         return lines;
     }
 
@@ -166,7 +169,8 @@ TEST_F(DiscoveryTest, aPortThatCannotBeReopenedStopsTheScanAndTellsTheOperator)
     const DiscoveryResult result = scanBus(session, op, hooks);
     EXPECT_TRUE(result.portLost);
     EXPECT_EQ(reopens, 1) << "no further attempt once the port is gone";
-    EXPECT_EQ(result.lines, expectedLines({1}, 10)) << "relay 12 was never asked: it is not reported silent";
+    EXPECT_EQ(result.lines, expectedLines({1}, 10))
+            << "relay 12 was never asked: it is not reported silent";
     EXPECT_EQ(positions.size(), 32) << "the bar reaches its end";
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);

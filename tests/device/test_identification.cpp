@@ -18,23 +18,28 @@ TEST(SoftwareVersion, bitFieldsOfTheVersionWord)
     EXPECT_EQ(softwareVersionText(2332), QStringLiteral("v1 от 4.7.2008"));
     EXPECT_EQ(softwareVersionText(0), QStringLiteral("v0 от 0.0.2008"));
     EXPECT_EQ(softwareVersionText(0xFFFF), QStringLiteral("v31 от 31.15.2011"));
-    EXPECT_EQ(softwareVersionText(quint16(3 << 11 | 15 << 6 | 6 << 2 | 2)), QStringLiteral("v3 от 15.6.2010"));
+    EXPECT_EQ(softwareVersionText(quint16(3 << 11 | 15 << 6 | 6 << 2 | 2)),
+              QStringLiteral("v3 от 15.6.2010"));
 }
 
 TEST(InterfaceText, eachGroupShowsItsLastSetBit)
 {
-    struct Case {
+    struct Case
+    {
         quint16 word;
         QStringList lines;
     };
     const Case cases[] = {
-        {0, {"", "", "", ""}},
-        {1 << 2 | 1 << 6 | 1 << 11 | 1 << 13, {"Скорость 9600 бит/с", "Без бита паритета", "8 бит данных", "1 стоп-бит"}},
-        {1 << 1 | 1 << 8 | 1 << 10 | 1 << 14, {"Скорость 4800 бит/с", "Нечетный бита паритета", "7 бит данных", "2 стоп-бита"}},
-        {1 << 2 | 1 << 4, {"Скорость 38400 бит/с", "", "", ""}},
-        {1 << 3 | 1 << 7, {"Скорость 19200 бит/с", "Четный бит паритета", "", ""}},
-        {1 << 6 | 1 << 7 | 1 << 13 | 1 << 14 | 1 << 10 | 1 << 11, {"", "Четный бит паритета", "8 бит данных", "2 стоп-бита"}},
-        {1 << 0 | 1 << 5 | 1 << 9 | 1 << 12 | 1 << 15, {"", "", "", ""}},
+            {0, {"", "", "", ""}},
+            {1 << 2 | 1 << 6 | 1 << 11 | 1 << 13,
+             {"Скорость 9600 бит/с", "Без бита паритета", "8 бит данных", "1 стоп-бит"}},
+            {1 << 1 | 1 << 8 | 1 << 10 | 1 << 14,
+             {"Скорость 4800 бит/с", "Нечетный бита паритета", "7 бит данных", "2 стоп-бита"}},
+            {1 << 2 | 1 << 4, {"Скорость 38400 бит/с", "", "", ""}},
+            {1 << 3 | 1 << 7, {"Скорость 19200 бит/с", "Четный бит паритета", "", ""}},
+            {1 << 6 | 1 << 7 | 1 << 13 | 1 << 14 | 1 << 10 | 1 << 11,
+             {"", "Четный бит паритета", "8 бит данных", "2 стоп-бита"}},
+            {1 << 0 | 1 << 5 | 1 << 9 | 1 << 12 | 1 << 15, {"", "", "", ""}},
     };
     for (const Case &c : cases)
         EXPECT_EQ(interfaceWordLines(c.word), c.lines) << c.word;
@@ -65,7 +70,8 @@ protected:
     {
         const QByteArray name = cp1251Name.leftJustified(10, ' ', true);
         for (int i = 0; i < 5; ++i)
-            line.relay(address)->setRegister(i, quint16(quint8(name[2 * i]) << 8 | quint8(name[2 * i + 1])));
+            line.relay(address)->setRegister(
+                    i, quint16(quint8(name[2 * i]) << 8 | quint8(name[2 * i + 1])));
     }
 
     LiveValues &live = session.live;
@@ -77,14 +83,14 @@ TEST_F(IdentificationTest, typeSixRelayAtTheSixthLine)
     const IdentificationResult result = identify(5);
     ASSERT_EQ(result.outcome, Outcome::Identified);
     const QStringList memo{
-        QStringLiteral("Устройство: МИВ-06    "),
-        QStringLiteral("Заводской №1006, Версия ПО v3 от 15.6.2010"),
-        QStringLiteral("Сетевой адрес устройства 6"),
-        QStringLiteral("Параметры интерфейса:"),
-        QStringLiteral("Скорость 9600 бит/с"),
-        QStringLiteral("Без бита паритета"),
-        QStringLiteral("8 бит данных"),
-        QStringLiteral("1 стоп-бит"),
+            QStringLiteral("Устройство: МИВ-06    "),
+            QStringLiteral("Заводской №1006, Версия ПО v3 от 15.6.2010"),
+            QStringLiteral("Сетевой адрес устройства 6"),
+            QStringLiteral("Параметры интерфейса:"),
+            QStringLiteral("Скорость 9600 бит/с"),
+            QStringLiteral("Без бита паритета"),
+            QStringLiteral("8 бит данных"),
+            QStringLiteral("1 стоп-бит"),
     };
     EXPECT_EQ(result.memo, memo);
     EXPECT_TRUE(result.showTypeSixControls);
@@ -237,7 +243,8 @@ TEST_F(IdentificationTest, aPortThatStaysGoneIsToldAsLostNeverACrash)
     const IdentificationResult result = identify(0);
     EXPECT_EQ(result.outcome, Outcome::NotConnected);
     ASSERT_EQ(op.shownTexts().size(), 1);
-    EXPECT_TRUE(op.shownTexts()[0].startsWith(QStringLiteral("Связь с портом потеряна"))) << "the port is lost, not the relay";
+    EXPECT_TRUE(op.shownTexts()[0].startsWith(QStringLiteral("Связь с портом потеряна")))
+            << "the port is lost, not the relay";
 }
 
 } // namespace

@@ -19,16 +19,18 @@ ReplyString entryReply(std::initializer_list<int> bytes)
 
 TEST(JournalEntryText, dateFromTheRawBytes)
 {
-    struct Case {
+    struct Case
+    {
         std::initializer_list<int> bytes;
         const char *date;
     };
     const Case cases[] = {
-        {{1, 5, 11, 9, 8, 4, 0}, "2009.11.05 08:04:00"},
-        {{1, 25, 4, 8, 9, 7, 3}, "2008.04.25 09:07:03"},
-        {{1, 31, 12, 99, 23, 59, 59}, "2099.12.31 23:59:59"},
-        {{1, 0, 0, 0, 0, 0, 0}, "2000.00.00 00:00:00"},
-        {{1, 255, 200, 100, 24, 60, 61}, "20100.200.255 24:60:61"}, // bytes as they come, no calendar
+            {{1, 5, 11, 9, 8, 4, 0}, "2009.11.05 08:04:00"},
+            {{1, 25, 4, 8, 9, 7, 3}, "2008.04.25 09:07:03"},
+            {{1, 31, 12, 99, 23, 59, 59}, "2099.12.31 23:59:59"},
+            {{1, 0, 0, 0, 0, 0, 0}, "2000.00.00 00:00:00"},
+            {{1, 255, 200, 100, 24, 60, 61},
+             "20100.200.255 24:60:61"}, // bytes as they come, no calendar
     };
     for (const Case &c : cases)
         EXPECT_EQ(journalDateText(entryReply(c.bytes)), QString::fromLatin1(c.date));
@@ -36,33 +38,39 @@ TEST(JournalEntryText, dateFromTheRawBytes)
 
 TEST(JournalEntryText, detailsOfEveryCode)
 {
-    const QString trip = QStringLiteral("Ia = 12,3 А, Ib = 12,4 А, Ic = 12,5 А, Iут = 5 %, Ua = 220 В, Ub = 221 В, Uc = 222 В");
-    const std::initializer_list<int> tripBytes = {0, 0x7B, 0, 0x7C, 0, 0x7D, 0, 5, 0, 0xDC, 0, 0xDD, 0, 0xDE};
+    const QString trip = QStringLiteral(
+            "Ia = 12,3 А, Ib = 12,4 А, Ic = 12,5 А, Iут = 5 %, Ua = 220 В, Ub = 221 В, Uc = 222 В");
+    const std::initializer_list<int> tripBytes = {0, 0x7B, 0,    0x7C, 0,    0x7D, 0,
+                                                  5, 0,    0xDC, 0,    0xDD, 0,    0xDE};
     auto entry = [](int code, std::initializer_list<int> details) {
         std::vector<int> bytes{code, 1, 1, 1, 0, 0, 0, 0};
         bytes.insert(bytes.end(), details.begin(), details.end());
         return bytes;
     };
-    struct Row {
+    struct Row
+    {
         std::vector<int> bytes;
         QChar separator;
         QString details;
     };
     const Row rows[] = {
-        {entry(33, tripBytes), u',', trip},
-        {entry(30, tripBytes), u',', trip},
-        {entry(42, tripBytes), u',', trip},
-        {entry(38, tripBytes), u'.', QString(trip).replace(QStringLiteral("12,"), QStringLiteral("12."))},
-        {entry(35, {0xFF, 0xFF, 0, 0, 0, 9, 0xFF, 0xFF, 0, 0, 1, 0, 0, 1}), u',',
-         QStringLiteral("Ia = 6553,5 А, Ib = 0,0 А, Ic = 0,9 А, Iут = 65535 %, Ua = 0 В, Ub = 256 В, Uc = 1 В")},
-        {entry(16, {0, 0, 1, 0, 0x1E}), u',', QStringLiteral("256 часов 30 минут")},
-        {entry(16, {0xFF, 0xFF, 0xFF, 0xFF, 59}), u',', QStringLiteral("4294967295 часов 59 минут")},
-        {entry(16, {1, 0, 0, 0, 0}), u',', QStringLiteral("16777216 часов 0 минут")},
-        {entry(43, {0, 12}), u',', QStringLiteral("1,2 МОм")},
-        {entry(43, {7, 5}), u'.', QStringLiteral("0.5 МОм")}, // d8 is not part of it
-        {entry(44, {1, 12}), u',', QStringLiteral("-12 °C")},
-        {entry(44, {0, 12}), u',', QStringLiteral("+12 °C")},
-        {entry(44, {200, 0}), u',', QStringLiteral("-0 °C")},
+            {entry(33, tripBytes), u',', trip},
+            {entry(30, tripBytes), u',', trip},
+            {entry(42, tripBytes), u',', trip},
+            {entry(38, tripBytes), u'.',
+             QString(trip).replace(QStringLiteral("12,"), QStringLiteral("12."))},
+            {entry(35, {0xFF, 0xFF, 0, 0, 0, 9, 0xFF, 0xFF, 0, 0, 1, 0, 0, 1}), u',',
+             QStringLiteral(
+                     "Ia = 6553,5 А, Ib = 0,0 А, Ic = 0,9 А, Iут = 65535 %, Ua = 0 В, Ub = 256 В, Uc = 1 В")},
+            {entry(16, {0, 0, 1, 0, 0x1E}), u',', QStringLiteral("256 часов 30 минут")},
+            {entry(16, {0xFF, 0xFF, 0xFF, 0xFF, 59}), u',',
+             QStringLiteral("4294967295 часов 59 минут")},
+            {entry(16, {1, 0, 0, 0, 0}), u',', QStringLiteral("16777216 часов 0 минут")},
+            {entry(43, {0, 12}), u',', QStringLiteral("1,2 МОм")},
+            {entry(43, {7, 5}), u'.', QStringLiteral("0.5 МОм")}, // d8 is not part of it
+            {entry(44, {1, 12}), u',', QStringLiteral("-12 °C")},
+            {entry(44, {0, 12}), u',', QStringLiteral("+12 °C")},
+            {entry(44, {200, 0}), u',', QStringLiteral("-0 °C")},
     };
     for (const Row &row : rows) {
         ReplyString reply("\x01\x03\x16", 3);
@@ -73,7 +81,8 @@ TEST(JournalEntryText, detailsOfEveryCode)
     }
     // Codes without details give an empty cell, whatever the detail bytes hold.
     for (int code : {1, 2, 9, 15, 45, 60, 61, 62}) {
-        ReplyString reply = entryReply({code, 1, 1, 1, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
+        ReplyString reply = entryReply(
+                {code, 1, 1, 1, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
         EXPECT_EQ(journalDetailsText(reply, u','), QString()) << "code " << code;
     }
 }
@@ -123,7 +132,8 @@ protected:
 
 TEST_F(JournalReading, endsAtTheEmptySlotAfterThreeRequests)
 {
-    struct Case {
+    struct Case
+    {
         int entries;
         QList<int> flakySlots;
     };
@@ -178,8 +188,8 @@ TEST_F(JournalReading, failureAtEntryKeepsTheRowsReadBefore)
         SCOPED_TRACE(testing::Message() << "failure at entry " << k);
         session.journal.setRowCount(100);
         for (int row = 0; row < 100; ++row)
-            session.journal.setRow(row, QStringLiteral("#"), QStringLiteral("old"), QStringLiteral("old"),
-                                   QStringLiteral("old"));
+            session.journal.setRow(row, QStringLiteral("#"), QStringLiteral("old"),
+                                   QStringLiteral("old"), QStringLiteral("old"));
         relay().setJournalLength(37);
         stopAnsweringAfter(1, k);
         op.clearShown();
@@ -228,13 +238,16 @@ TEST_F(JournalReading, codesWithoutDetailsEmptyTheInformationCell)
     select(6, 6);
     for (int code : {62, 60, 61, 45, 1}) {
         SCOPED_TRACE(testing::Message() << "code " << code);
-        session.journal.setRow(0, QStringLiteral("1"), QString(), QString(), QStringLiteral("Ia = 1,0 А"));
+        session.journal.setRow(0, QStringLiteral("1"), QString(), QString(),
+                               QStringLiteral("Ia = 1,0 А"));
         relay().setJournalLength(1);
-        relay().setJournalEntry(0, QByteArray::fromHex("00050B09080400").replace(0, 1, QByteArray(1, char(code))));
+        relay().setJournalEntry(
+                0, QByteArray::fromHex("00050B09080400").replace(0, 1, QByteArray(1, char(code))));
         read();
         ASSERT_EQ(session.journal.rowCount(), 1);
         EXPECT_EQ(session.journal.text(0, JournalGrid::Event), findEvent(code)->name);
-        EXPECT_EQ(session.journal.text(0, JournalGrid::Date), QStringLiteral("2009.11.05 08:04:00"));
+        EXPECT_EQ(session.journal.text(0, JournalGrid::Date),
+                  QStringLiteral("2009.11.05 08:04:00"));
         EXPECT_EQ(session.journal.text(0, JournalGrid::Details), QString());
     }
 }

@@ -13,22 +13,34 @@
 namespace {
 
 // Interface word bits (the relay's own display reads them so).
-enum : int { B4800 = 1, B9600 = 2, B19200 = 3, B38400 = 4, ParNone = 6, ParEven = 7, ParOdd = 8, Data8 = 11,
-             Stop1 = 13, Stop2 = 14 };
+enum : int {
+    B4800 = 1,
+    B9600 = 2,
+    B19200 = 3,
+    B38400 = 4,
+    ParNone = 6,
+    ParEven = 7,
+    ParOdd = 8,
+    Data8 = 11,
+    Stop1 = 13,
+    Stop2 = 14
+};
 
 constexpr quint16 word(int speed, int parity, int stop)
 {
     return quint16(1u << speed | 1u << parity | 1u << Data8 | 1u << stop);
 }
 
-struct Found {
+struct Found
+{
     int address;
     const char *baud;
     const char *parity;
     const char *stopBits;
 };
 
-struct SearchCase {
+struct SearchCase
+{
     const char *name;
     std::map<quint8, quint16> relays; // address: interface word
     QList<quint8> addresses;
@@ -77,20 +89,31 @@ protected:
 TEST_F(LineSearchTest, reportsTheFirstRelayAtTheFastestSettingItAnswersAt)
 {
     const SearchCase cases[] = {
-        {"19200 beats 4800", {{3, word(B19200, ParNone, Stop1)}, {9, word(B4800, ParNone, Stop1)}}, scanAddresses(),
-         Found{3, "19200", "None", "1"}},
-        {"only the 4800 relay asked", {{3, word(B19200, ParNone, Stop1)}, {9, word(B4800, ParNone, Stop1)}},
-         {9}, Found{9, "4800", "None", "1"}},
-        {"4800 even parity, 2 stop bits", {{9, word(B4800, ParEven, Stop2)}}, scanAddresses(),
-         Found{9, "4800", "Even", "2"}},
-        {"the faster setting wins over the lower address",
-         {{2, word(B9600, ParNone, Stop1)}, {5, word(B38400, ParOdd, Stop1)}}, scanAddresses(),
-         Found{5, "38400", "Odd", "1"}},
-        {"the lower address at the same setting",
-         {{7, word(B9600, ParEven, Stop1)}, {2, word(B9600, ParEven, Stop1)}}, scanAddresses(),
-         Found{2, "9600", "Even", "1"}},
-        {"a relay past the addresses asked", {{11, word(B9600, ParNone, Stop1)}}, scanAddresses(), std::nullopt},
-        {"an empty line", {}, scanAddresses(), std::nullopt},
+            {"19200 beats 4800",
+             {{3, word(B19200, ParNone, Stop1)}, {9, word(B4800, ParNone, Stop1)}},
+             scanAddresses(),
+             Found{3, "19200", "None", "1"}},
+            {"only the 4800 relay asked",
+             {{3, word(B19200, ParNone, Stop1)}, {9, word(B4800, ParNone, Stop1)}},
+             {9},
+             Found{9, "4800", "None", "1"}},
+            {"4800 even parity, 2 stop bits",
+             {{9, word(B4800, ParEven, Stop2)}},
+             scanAddresses(),
+             Found{9, "4800", "Even", "2"}},
+            {"the faster setting wins over the lower address",
+             {{2, word(B9600, ParNone, Stop1)}, {5, word(B38400, ParOdd, Stop1)}},
+             scanAddresses(),
+             Found{5, "38400", "Odd", "1"}},
+            {"the lower address at the same setting",
+             {{7, word(B9600, ParEven, Stop1)}, {2, word(B9600, ParEven, Stop1)}},
+             scanAddresses(),
+             Found{2, "9600", "Even", "1"}},
+            {"a relay past the addresses asked",
+             {{11, word(B9600, ParNone, Stop1)}},
+             scanAddresses(),
+             std::nullopt},
+            {"an empty line", {}, scanAddresses(), std::nullopt},
     };
     for (const SearchCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -107,7 +130,8 @@ TEST_F(LineSearchTest, reportsTheFirstRelayAtTheFastestSettingItAnswersAt)
         LineSearchHooks hooks;
         hooks.settingsTried = [&tried](const PortSettings &, int, int) { ++tried; };
 
-        const LineSearchResult result = findRelayLine(caseSession, op, caseLink, c.addresses, hooks);
+        const LineSearchResult result =
+                findRelayLine(caseSession, op, caseLink, c.addresses, hooks);
 
         ASSERT_EQ(result.found(), c.expected.has_value());
         EXPECT_FALSE(result.portLost);
@@ -117,7 +141,8 @@ TEST_F(LineSearchTest, reportsTheFirstRelayAtTheFastestSettingItAnswersAt)
             continue;
         }
         EXPECT_EQ(*result.address, c.expected->address);
-        EXPECT_EQ(result.settings.effectiveBaudRate(), QString::fromLatin1(c.expected->baud).toInt());
+        EXPECT_EQ(result.settings.effectiveBaudRate(),
+                  QString::fromLatin1(c.expected->baud).toInt());
         EXPECT_EQ(result.settings.parity, QString::fromLatin1(c.expected->parity));
         EXPECT_EQ(result.settings.stopBits, QString::fromLatin1(c.expected->stopBits));
         EXPECT_EQ(result.settings.dataBits, QStringLiteral("8"));
@@ -140,8 +165,9 @@ TEST(LineSearchSettings, fastestFirstThenParityThenStopBits)
         EXPECT_EQ(s.dataBits, QStringLiteral("8"));
         EXPECT_EQ(s.scanWaitMs, 300);
     }
-    EXPECT_EQ(order.mid(0, 3), (QStringList{QStringLiteral("38400/None/1"), QStringLiteral("38400/None/2"),
-                                            QStringLiteral("38400/Even/1")}));
+    EXPECT_EQ(order.mid(0, 3),
+              (QStringList{QStringLiteral("38400/None/1"), QStringLiteral("38400/None/2"),
+                           QStringLiteral("38400/Even/1")}));
     EXPECT_EQ(order[6], QStringLiteral("19200/None/1"));
     EXPECT_EQ(order[12], QStringLiteral("9600/None/1"));
     EXPECT_EQ(order.last(), QStringLiteral("4800/Odd/2"));
@@ -150,7 +176,8 @@ TEST(LineSearchSettings, fastestFirstThenParityThenStopBits)
     for (const PortSettings &s : list) {
         if (s.baudRate == QLatin1String("4800")) // the word's 4800 bit is never set from settings
             continue;
-        const PortSettings back = InterfaceWord::applyTo(PortSettings(), InterfaceWord::fromSettings(s));
+        const PortSettings back =
+                InterfaceWord::applyTo(PortSettings(), InterfaceWord::fromSettings(s));
         EXPECT_EQ(back.baudRate, s.baudRate);
         EXPECT_EQ(back.parity, s.parity);
         EXPECT_EQ(back.stopBits, s.stopBits);
@@ -174,7 +201,8 @@ TEST_F(LineSearchTest, takingTheFoundSettingsPutsThemInForceAndStoresThem)
     EXPECT_EQ(link.settings(), start);
     EXPECT_EQ(op.shown().last().text, foundText(result));
     EXPECT_TRUE(op.shown().last().text.contains(QStringLiteral("Устройство №4")));
-    EXPECT_TRUE(op.shown().last().text.contains(QStringLiteral("19200 бит/с, чётный паритет, 2 стоп-бита")));
+    EXPECT_TRUE(op.shown().last().text.contains(
+            QStringLiteral("19200 бит/с, чётный паритет, 2 стоп-бита")));
 
     op.answer(Operator::Answer::Yes);
     EXPECT_TRUE(offerFoundSettings(op, link, result, store));
@@ -190,10 +218,11 @@ TEST_F(LineSearchTest, nothingFoundIsToldAndNothingStored)
     const LineSearchResult result = findRelayLine(session, op, link, scanAddresses());
     ASSERT_FALSE(result.found());
     bool storeCalled = false;
-    EXPECT_FALSE(offerFoundSettings(op, link, result, [&storeCalled](const PortSettings &, QString *) {
-        storeCalled = true;
-        return true;
-    }));
+    EXPECT_FALSE(
+            offerFoundSettings(op, link, result, [&storeCalled](const PortSettings &, QString *) {
+                storeCalled = true;
+                return true;
+            }));
     EXPECT_FALSE(storeCalled);
     EXPECT_EQ(op.shownTexts(), QStringList{nothingFoundText});
 }

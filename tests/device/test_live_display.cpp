@@ -32,39 +32,43 @@ QString slotText(const LiveDisplay &display, int labelNumber)
 
 TEST(LiveDisplay, labelTextsOfOneColumn)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::map<int, quint16> registers;
         int label;
         QString text;
     };
     const Case cases[] = {
-        {"current padded with zeros", {{21, 123}}, 14, QStringLiteral("012,3 А")},
-        {"small current", {{22, 5}}, 15, QStringLiteral("000,5 А")},
-        {"long current stays", {{23, 12345}}, 16, QStringLiteral("1234,5 А")},
-        {"voltage padded with spaces", {{24, 380}}, 17, QStringLiteral("  380 В")},
-        {"temperature plus", {{28, 0x0319}}, 25, QStringLiteral("  +25 °C")},
-        {"temperature minus", {{28, 0x0205}}, 25, QStringLiteral("   -5 °C")},
-        {"temperature sensor off", {{28, 0x0119}}, 25, QStringLiteral("   откл.")},
-        {"energy", {{27, 0x0142}}, 29, QStringLiteral("     66")},
-        {"frequency", {{17, 500}}, 24, QStringLiteral(" 50 Гц")},
-        {"frequency half down to even", {{17, 505}}, 24, QStringLiteral(" 50 Гц")},
-        {"frequency half up to even", {{17, 495}}, 24, QStringLiteral(" 50 Гц")},
-        {"frequency above half", {{17, 515}}, 24, QStringLiteral(" 52 Гц")},
-        {"cos phi with current", {{21, 2}, {42, 0x0155}}, 23, QStringLiteral(" 0,85")},
-        {"active power with current", {{22, 30}, {43, 123}}, 20, QStringLiteral(" 12,3 кВт")},
-        {"no current: zero power", {{21, 1}, {22, 0}, {23, 1}, {43, 500}}, 20, QStringLiteral(" 0,0 кВт")},
-        {"no current: zero reactive", {{21, 1}, {44, 500}}, 21, QStringLiteral(" 0,0 кВАр")},
-        {"no current: zero apparent", {{23, 1}, {45, 500}}, 22, QStringLiteral(" 0,0 кВА")},
-        {"no current: zero cos", {{21, 1}, {42, 85}}, 23, QStringLiteral(" 0,00")},
-        {"asymmetry low byte", {{18, 0x0107}}, 26, QStringLiteral("  7 %")},
-        {"leakage", {{35, 12}}, 27, QStringLiteral("  12 %")},
-        {"insulation", {{16, 0x0155}}, 28, QStringLiteral("  8,5 МОм")},
-        {"motor hours 32 bits", {{112, 1}, {113, 34464}}, 30, QStringLiteral("  100000 ч.")},
-        {"motor hours signed", {{112, 0xFFFF}, {113, 0xFFFF}}, 30, QStringLiteral("  -1 ч.")},
-        {"motor minutes", {{114, 0x012D}}, 31, QStringLiteral("  45 мин.")},
-        {"date", {{115, 26 << 8 | 12}, {116, 5 << 8 | 9}}, 59, QStringLiteral("05.12.2026")},
-        {"time", {{116, 5 << 8 | 9}, {117, 7 << 8 | 8}}, 61, QStringLiteral("09:07:08")},
+            {"current padded with zeros", {{21, 123}}, 14, QStringLiteral("012,3 А")},
+            {"small current", {{22, 5}}, 15, QStringLiteral("000,5 А")},
+            {"long current stays", {{23, 12345}}, 16, QStringLiteral("1234,5 А")},
+            {"voltage padded with spaces", {{24, 380}}, 17, QStringLiteral("  380 В")},
+            {"temperature plus", {{28, 0x0319}}, 25, QStringLiteral("  +25 °C")},
+            {"temperature minus", {{28, 0x0205}}, 25, QStringLiteral("   -5 °C")},
+            {"temperature sensor off", {{28, 0x0119}}, 25, QStringLiteral("   откл.")},
+            {"energy", {{27, 0x0142}}, 29, QStringLiteral("     66")},
+            {"frequency", {{17, 500}}, 24, QStringLiteral(" 50 Гц")},
+            {"frequency half down to even", {{17, 505}}, 24, QStringLiteral(" 50 Гц")},
+            {"frequency half up to even", {{17, 495}}, 24, QStringLiteral(" 50 Гц")},
+            {"frequency above half", {{17, 515}}, 24, QStringLiteral(" 52 Гц")},
+            {"cos phi with current", {{21, 2}, {42, 0x0155}}, 23, QStringLiteral(" 0,85")},
+            {"active power with current", {{22, 30}, {43, 123}}, 20, QStringLiteral(" 12,3 кВт")},
+            {"no current: zero power",
+             {{21, 1}, {22, 0}, {23, 1}, {43, 500}},
+             20,
+             QStringLiteral(" 0,0 кВт")},
+            {"no current: zero reactive", {{21, 1}, {44, 500}}, 21, QStringLiteral(" 0,0 кВАр")},
+            {"no current: zero apparent", {{23, 1}, {45, 500}}, 22, QStringLiteral(" 0,0 кВА")},
+            {"no current: zero cos", {{21, 1}, {42, 85}}, 23, QStringLiteral(" 0,00")},
+            {"asymmetry low byte", {{18, 0x0107}}, 26, QStringLiteral("  7 %")},
+            {"leakage", {{35, 12}}, 27, QStringLiteral("  12 %")},
+            {"insulation", {{16, 0x0155}}, 28, QStringLiteral("  8,5 МОм")},
+            {"motor hours 32 bits", {{112, 1}, {113, 34464}}, 30, QStringLiteral("  100000 ч.")},
+            {"motor hours signed", {{112, 0xFFFF}, {113, 0xFFFF}}, 30, QStringLiteral("  -1 ч.")},
+            {"motor minutes", {{114, 0x012D}}, 31, QStringLiteral("  45 мин.")},
+            {"date", {{115, 26 << 8 | 12}, {116, 5 << 8 | 9}}, 59, QStringLiteral("05.12.2026")},
+            {"time", {{116, 5 << 8 | 9}, {117, 7 << 8 | 8}}, 61, QStringLiteral("09:07:08")},
     };
     for (const Case &c : cases) {
         LiveValues live = withRegisters(c.registers);
@@ -77,8 +81,9 @@ TEST(LiveDisplay, labelTextsOfOneColumn)
 
 TEST(LiveDisplay, twoColumnsFollowBit14OneDisplayLate)
 {
-    const std::map<int, quint16> limited{{39, 1 << 14}, {21, 123}, {32, 480}, {24, 220}, {36, 215},
-                                         {20, 0x0328}, {28, 0x0319}, {19, 12}, {27, 30}};
+    const std::map<int, quint16> limited{{39, 1 << 14}, {21, 123}, {32, 480},
+                                         {24, 220},     {36, 215}, {20, 0x0328},
+                                         {28, 0x0319},  {19, 12},  {27, 30}};
     std::map<int, quint16> cleared = limited;
     cleared[39] = 0;
     SessionFlags flags;
@@ -105,25 +110,34 @@ TEST(LiveDisplay, twoColumnsFollowBit14OneDisplayLate)
 
 TEST(LiveDisplay, lampsFromTheirBits)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::map<int, quint16> registers;
         quint16 type;
         std::map<int, std::optional<int>> lamps; // lamp number → value (nullopt: left alone)
     };
     const Case cases[] = {
-        {"inputs and outputs", {{41, 0b110}, {40, 0b101}}, 4,
-         {{1, 1}, {2, 1}, {3, 1}, {4, 0}, {5, 1}, {26, 1}, {27, 0}, {28, 1}}},
-        {"protections", {{39, 1 << 4 | 1 << 9 | 1 << 15 | 1 << 8}}, 4,
-         {{9, 1}, {10, 1}, {16, 1}, {23, 1}, {24, 0}, {11, 0}, {17, 0}}},
-        {"lamp 6 green while working", {{40, 0b011}, {41, 0b10}}, 4, {{6, 3}}},
-        {"lamp 6 red on an alarm", {{40, 0b010}}, 4, {{6, 1}}},
-        {"lamp 6 dark yellow with start input only", {{41, 0b10}}, 4, {{6, 4}}},
-        {"lamp 6 red at rest", {}, 4, {{6, 1}}},
-        {"type 4 leaves the sensor lamps alone", {{41, 0}}, 4,
-         {{18, std::nullopt}, {22, std::nullopt}, {25, std::nullopt}}},
-        {"type 6 sensors lit while their bit is clear", {{41, 1 << 6 | 1 << 0}}, 6,
-         {{18, 0}, {19, 1}, {20, 1}, {21, 1}, {22, 0}, {25, 1}}},
+            {"inputs and outputs",
+             {{41, 0b110}, {40, 0b101}},
+             4,
+             {{1, 1}, {2, 1}, {3, 1}, {4, 0}, {5, 1}, {26, 1}, {27, 0}, {28, 1}}},
+            {"protections",
+             {{39, 1 << 4 | 1 << 9 | 1 << 15 | 1 << 8}},
+             4,
+             {{9, 1}, {10, 1}, {16, 1}, {23, 1}, {24, 0}, {11, 0}, {17, 0}}},
+            {"lamp 6 green while working", {{40, 0b011}, {41, 0b10}}, 4, {{6, 3}}},
+            {"lamp 6 red on an alarm", {{40, 0b010}}, 4, {{6, 1}}},
+            {"lamp 6 dark yellow with start input only", {{41, 0b10}}, 4, {{6, 4}}},
+            {"lamp 6 red at rest", {}, 4, {{6, 1}}},
+            {"type 4 leaves the sensor lamps alone",
+             {{41, 0}},
+             4,
+             {{18, std::nullopt}, {22, std::nullopt}, {25, std::nullopt}}},
+            {"type 6 sensors lit while their bit is clear",
+             {{41, 1 << 6 | 1 << 0}},
+             6,
+             {{18, 0}, {19, 1}, {20, 1}, {21, 1}, {22, 0}, {25, 1}}},
     };
     for (const Case &c : cases) {
         LiveValues live = withRegisters(c.registers);
@@ -149,7 +163,8 @@ TEST(LiveDisplay, buttonsOfferWhatTheOutputsAreNotDoing)
 // overload (blinking), then alarm (steady red, no blink); without current dark yellow.
 TEST(LiveDisplay, loadLampThroughTheRelayStates)
 {
-    struct Step {
+    struct Step
+    {
         quint16 outputs;
         quint16 current;
         int loadLampState;
@@ -157,13 +172,13 @@ TEST(LiveDisplay, loadLampThroughTheRelayStates)
         LiveDisplay::Blink blink;
     };
     const Step steps[] = {
-        {0b001, 30, 3, 3, LiveDisplay::Blink::Stop},
-        {0b101, 30, 1, std::nullopt, LiveDisplay::Blink::Start},
-        {0b101, 30, 1, std::nullopt, LiveDisplay::Blink::Start},
-        {0b010, 30, 2, 1, LiveDisplay::Blink::Stop},
-        {0b010, 1, 0, 4, LiveDisplay::Blink::Stop},
-        {0b001, 30, 3, 3, LiveDisplay::Blink::Stop},
-        {0b010, 30, 3, 3, LiveDisplay::Blink::Stop}, // work to alarm: green
+            {0b001, 30, 3, 3, LiveDisplay::Blink::Stop},
+            {0b101, 30, 1, std::nullopt, LiveDisplay::Blink::Start},
+            {0b101, 30, 1, std::nullopt, LiveDisplay::Blink::Start},
+            {0b010, 30, 2, 1, LiveDisplay::Blink::Stop},
+            {0b010, 1, 0, 4, LiveDisplay::Blink::Stop},
+            {0b001, 30, 3, 3, LiveDisplay::Blink::Stop},
+            {0b010, 30, 3, 3, LiveDisplay::Blink::Stop}, // work to alarm: green
     };
     LiveValues live; // as identification leaves it: state 1, relay states 0
     SessionFlags flags;
@@ -197,16 +212,25 @@ TEST(LiveDisplay, relayStateTakesTheHighestOutput)
 
 TEST(AutoRefreshInterval, answersOfTheInputBox)
 {
-    struct Case {
+    struct Case
+    {
         QString answer;
         QChar separator;
         std::optional<int> ms;
     };
     const Case cases[] = {
-        {"1", u',', 1000},     {"0,5", u',', 500},   {"0.5", u'.', 500},        {"0.5", u',', std::nullopt},
-        {"60", u',', 60000},   {"75", u',', 60000},  {"0,0005", u',', 1} /* rounds to 0: the least 1 ms */,
-        {"0", u',', std::nullopt}, {"-3", u',', std::nullopt}, {"abc", u',', std::nullopt}, {"", u',', std::nullopt},
-        {"1,5", u',', 1500},
+            {"1", u',', 1000},
+            {"0,5", u',', 500},
+            {"0.5", u'.', 500},
+            {"0.5", u',', std::nullopt},
+            {"60", u',', 60000},
+            {"75", u',', 60000},
+            {"0,0005", u',', 1} /* rounds to 0: the least 1 ms */,
+            {"0", u',', std::nullopt},
+            {"-3", u',', std::nullopt},
+            {"abc", u',', std::nullopt},
+            {"", u',', std::nullopt},
+            {"1,5", u',', 1500},
     };
     for (const Case &c : cases)
         EXPECT_EQ(autoRefreshIntervalMs(c.answer, c.separator), c.ms) << c.answer.toStdString();

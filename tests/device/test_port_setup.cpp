@@ -95,9 +95,9 @@ TEST_F(PortSetupTest, unchangedNameTellsTheRelayOverTheOldSettingsThenFollows)
     EXPECT_EQ(loopback.written(), modbus::writeSingleRegister(3, 65, newWord));
     EXPECT_EQ(line.relay(3)->registerValue(65), newWord);
     ASSERT_EQ(applied.size(), 3);
-    EXPECT_EQ(applied[0], chosen);                   // OK puts the choice in force
-    EXPECT_EQ(applied[1], with("9600", "None"));     // the write goes out at the old settings
-    EXPECT_EQ(applied[2], chosen);                   // then the port follows
+    EXPECT_EQ(applied[0], chosen); // OK puts the choice in force
+    EXPECT_EQ(applied[1], with("9600", "None")); // the write goes out at the old settings
+    EXPECT_EQ(applied[2], chosen); // then the port follows
     EXPECT_EQ(stored, QList<PortSettings>{chosen});
     EXPECT_TRUE(result.wordWritten);
     EXPECT_TRUE(messages.shown.isEmpty());
@@ -130,7 +130,8 @@ TEST_F(PortSetupTest, changedPortThatCannotOpenEndsTheSetupWithItsMessage)
     EXPECT_TRUE(loopback.written().isEmpty());
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.shown[0].first, Operator::Icon::Error);
-    EXPECT_EQ(messages.shown[0].second, QStringLiteral("Ошибка открытия порта: порт unopenable не найден"));
+    EXPECT_EQ(messages.shown[0].second,
+              QStringLiteral("Ошибка открытия порта: порт unopenable не найден"));
 }
 
 TEST_F(PortSetupTest, silentRelayIsReportedAndThePortStillFollows)

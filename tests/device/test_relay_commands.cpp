@@ -10,14 +10,16 @@ using namespace miv;
 namespace {
 
 // One request as it went out: function, first address, value or count.
-struct Request {
+struct Request
+{
     int function;
     int address;
     int value;
     bool operator==(const Request &) const = default;
     friend void PrintTo(const Request &r, std::ostream *os)
     {
-        *os << "(fn " << r.function << ", 0x" << std::hex << r.address << ", 0x" << r.value << std::dec << ")";
+        *os << "(fn " << r.function << ", 0x" << std::hex << r.address << ", 0x" << r.value
+            << std::dec << ")";
     }
 };
 
@@ -35,29 +37,51 @@ protected:
     {
         QList<Request> found;
         for (const QByteArray &frame : line.requests())
-            found.append({quint8(frame[1]), quint8(frame[2]) << 8 | quint8(frame[3]), quint8(frame[4]) << 8 | quint8(frame[5])});
+            found.append({quint8(frame[1]), quint8(frame[2]) << 8 | quint8(frame[3]),
+                          quint8(frame[4]) << 8 | quint8(frame[5])});
         return found;
     }
 };
 
 TEST_F(RelayCommands, eachCommandSendsItsFrame)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::function<BusOutcome(RelaySession &, Operator &)> command;
         QList<Request> requests;
     };
     const QDateTime fixed(QDate(2026, 12, 5), QTime(9, 7, 8));
     const Case cases[] = {
-        {"start", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Work, true); }, {{5, 768, 0xFF00}}},
-        {"stop", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Work, false); }, {{5, 768, 0}}},
-        {"alarm on", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Alarm, true); }, {{5, 769, 0xFF00}}},
-        {"overload off", [](RelaySession &s, Operator &o) { return switchOutput(s, o, RelayOutput::Overload, false); }, {{5, 770, 0}}},
-        {"clock of 05.12.2026 09:07:08", [&](RelaySession &s, Operator &o) { return setRelayClock(s, o, fixed); },
-         {{6, 115, 6668}, {6, 116, 1289}, {6, 117, 1800}}},
-        {"motor resource 70000 h 75 min", [](RelaySession &s, Operator &o) { return setMotorResource(s, o, 70000, 75); },
-         {{6, 114, 59}, {6, 112, 1}, {6, 113, 4464}}},
-        {"serial 1234", [](RelaySession &s, Operator &o) { return setSerialNumber(s, o, 1234); }, {{6, 6, 1234}}},
+            {"start",
+             [](RelaySession &s, Operator &o) {
+                 return switchOutput(s, o, RelayOutput::Work, true);
+             },
+             {{5, 768, 0xFF00}}},
+            {"stop",
+             [](RelaySession &s, Operator &o) {
+                 return switchOutput(s, o, RelayOutput::Work, false);
+             },
+             {{5, 768, 0}}},
+            {"alarm on",
+             [](RelaySession &s, Operator &o) {
+                 return switchOutput(s, o, RelayOutput::Alarm, true);
+             },
+             {{5, 769, 0xFF00}}},
+            {"overload off",
+             [](RelaySession &s, Operator &o) {
+                 return switchOutput(s, o, RelayOutput::Overload, false);
+             },
+             {{5, 770, 0}}},
+            {"clock of 05.12.2026 09:07:08",
+             [&](RelaySession &s, Operator &o) { return setRelayClock(s, o, fixed); },
+             {{6, 115, 6668}, {6, 116, 1289}, {6, 117, 1800}}},
+            {"motor resource 70000 h 75 min",
+             [](RelaySession &s, Operator &o) { return setMotorResource(s, o, 70000, 75); },
+             {{6, 114, 59}, {6, 112, 1}, {6, 113, 4464}}},
+            {"serial 1234",
+             [](RelaySession &s, Operator &o) { return setSerialNumber(s, o, 1234); },
+             {{6, 6, 1234}}},
     };
     for (const Case &c : cases) {
         line.clearRequests();
@@ -89,7 +113,8 @@ TEST_F(RelayCommands, motorResourceStopsAtTheFirstRefusal)
 TEST_F(RelayCommands, aSilentRelayIsToldAtOnce)
 {
     stopAnsweringAfter(1, 1);
-    EXPECT_EQ(setRelayClock(session, op, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))), BusOutcome::NoAnswer);
+    EXPECT_EQ(setRelayClock(session, op, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))),
+              BusOutcome::NoAnswer);
     EXPECT_EQ(sent().size(), 2) << "the third word is not sent after the second went unanswered";
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
 }
@@ -122,7 +147,8 @@ TEST_F(RelayCommands, refreshReadsBothBlocksWhole)
 
 TEST_F(RelayCommands, aFailedRefreshKeepsTheValuesItDidNotGet)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         RelayLine::Faults faults;
         BusOutcome outcome;
@@ -133,8 +159,8 @@ TEST_F(RelayCommands, aFailedRefreshKeepsTheValuesItDidNotGet)
     RelayLine::Faults silent;
     silent.silent = true;
     const Case cases[] = {
-        {"short reply", truncated, BusOutcome::NoAnswer, Texts::linkError},
-        {"silence", silent, BusOutcome::NoAnswer, Texts::linkError},
+            {"short reply", truncated, BusOutcome::NoAnswer, Texts::linkError},
+            {"silence", silent, BusOutcome::NoAnswer, Texts::linkError},
     };
     for (const Case &c : cases) {
         session.live.blockA.fill(7);
@@ -165,7 +191,8 @@ TEST_F(RelayCommands, anExceptionReplyIsNoReading)
 
 TEST_F(RelayCommands, relayControlEntryHasThreeExits)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         Operator::Answer answer;
         bool motorRunning;
@@ -175,13 +202,34 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
         int reads;
     };
     const Case cases[] = {
-        {"declined", Operator::Answer::Cancel, false, false, RelayControlEntry::BackToLiveValues,
-         {Texts::relayControlWarning}, 0},
-        {"silent relay", Operator::Answer::Ok, false, true, RelayControlEntry::BackToDevices,
-         {Texts::relayControlWarning, Texts::linkError}, 1},
-        {"current flows", Operator::Answer::Ok, true, false, RelayControlEntry::BackToLiveValues,
-         {Texts::relayControlWarning, Texts::currentsFlowing}, 3},
-        {"motor at rest", Operator::Answer::Ok, false, false, RelayControlEntry::Stay, {Texts::relayControlWarning}, 3},
+            {"declined",
+             Operator::Answer::Cancel,
+             false,
+             false,
+             RelayControlEntry::BackToLiveValues,
+             {Texts::relayControlWarning},
+             0},
+            {"silent relay",
+             Operator::Answer::Ok,
+             false,
+             true,
+             RelayControlEntry::BackToDevices,
+             {Texts::relayControlWarning, Texts::linkError},
+             1},
+            {"current flows",
+             Operator::Answer::Ok,
+             true,
+             false,
+             RelayControlEntry::BackToLiveValues,
+             {Texts::relayControlWarning, Texts::currentsFlowing},
+             3},
+            {"motor at rest",
+             Operator::Answer::Ok,
+             false,
+             false,
+             RelayControlEntry::Stay,
+             {Texts::relayControlWarning},
+             3},
     };
     for (const Case &c : cases) {
         line.clearFaults();

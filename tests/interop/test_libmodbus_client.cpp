@@ -11,7 +11,8 @@
 
 namespace {
 
-struct ContextDeleter {
+struct ContextDeleter
+{
     void operator()(modbus_t *context) const
     {
         modbus_close(context);
@@ -44,9 +45,11 @@ protected:
 TEST_F(LibmodbusClientTest, readsTheConfigurationBlockTheModelHolds)
 {
     uint16_t registers[32] = {};
-    ASSERT_EQ(modbus_read_registers(context.get(), 0x50, 32, registers), 32) << modbus_strerror(errno);
+    ASSERT_EQ(modbus_read_registers(context.get(), 0x50, 32, registers), 32)
+            << modbus_strerror(errno);
     for (int i = 0; i < 32; ++i)
-        EXPECT_EQ(registers[i], expected.relay(1)->registerValue(0x50 + i)) << "register " << 0x50 + i;
+        EXPECT_EQ(registers[i], expected.relay(1)->registerValue(0x50 + i))
+                << "register " << 0x50 + i;
 }
 
 TEST_F(LibmodbusClientTest, readsIdentificationOfEachRelay)
@@ -54,9 +57,11 @@ TEST_F(LibmodbusClientTest, readsIdentificationOfEachRelay)
     for (int address : {1, 6}) {
         ASSERT_EQ(modbus_set_slave(context.get(), address), 0);
         uint16_t registers[7] = {};
-        ASSERT_EQ(modbus_read_registers(context.get(), 0, 7, registers), 7) << modbus_strerror(errno);
+        ASSERT_EQ(modbus_read_registers(context.get(), 0, 7, registers), 7)
+                << modbus_strerror(errno);
         for (int i = 0; i < 7; ++i)
-            EXPECT_EQ(registers[i], expected.relay(quint8(address))->registerValue(i)) << address << ":" << i;
+            EXPECT_EQ(registers[i], expected.relay(quint8(address))->registerValue(i))
+                    << address << ":" << i;
         // Character 6 of the name is the type digit.
         EXPECT_EQ(registers[2] & 0xFF, '0' + expected.relay(quint8(address))->typeCode());
     }
@@ -93,7 +98,8 @@ TEST_F(LibmodbusClientTest, statusQueryAnswersWithTheOutputBits)
 {
     ASSERT_EQ(modbus_write_bit(context.get(), 769, 1), 1) << modbus_strerror(errno); // "Авария"
     const uint8_t request[] = {1, 0x07};
-    ASSERT_GT(modbus_send_raw_request(context.get(), request, sizeof request), 0) << modbus_strerror(errno);
+    ASSERT_GT(modbus_send_raw_request(context.get(), request, sizeof request), 0)
+            << modbus_strerror(errno);
     uint8_t reply[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     const int length = modbus_receive_confirmation(context.get(), reply);
     ASSERT_EQ(length, 5) << modbus_strerror(errno); // address, function, status, CRC

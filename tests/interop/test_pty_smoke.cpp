@@ -20,7 +20,8 @@ namespace {
 constexpr quint16 ratio = 10;
 constexpr quint16 nominalCurrent = 250;
 
-struct BusOverPty {
+struct BusOverPty
+{
     explicit BusOverPty(const QString &path)
     {
         QString error;
@@ -36,7 +37,8 @@ struct BusOverPty {
     bool readsHealthyRelay(quint8 address)
     {
         const ReplyString reply = bus.readRegisters(address, 0x50, 2);
-        return reply.size() == 7 && replyWord(reply, 0) == ratio && replyWord(reply, 1) == nominalCurrent;
+        return reply.size() == 7 && replyWord(reply, 0) == ratio
+                && replyWord(reply, 1) == nominalCurrent;
     }
 
     std::unique_ptr<QSerialPort> port;
@@ -63,28 +65,29 @@ TEST(PtySmoke, everyFaultIsAFailedExchangeAndTheNextOneIsRight)
 {
     QTemporaryDir folder;
     const QString logPath = folder.filePath(QStringLiteral("requests.jsonl"));
-    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4,2:4,3:4,4:4,5:4,6:4,7:4,8:4,9:4"),
-                    QStringLiteral("--log"), logPath,
-                    QStringLiteral("--silent"), QStringLiteral("2"),
-                    QStringLiteral("--bad-crc"), QStringLiteral("3"),
-                    QStringLiteral("--late-ms"), QStringLiteral("4:400"),
-                    // A reply header that promises other data and breaks off.
-                    QStringLiteral("--garbage"), QStringLiteral("5:050304FFFF"),
-                    QStringLiteral("--wrong-address"), QStringLiteral("6"), // answers as 7, which is there
-                    QStringLiteral("--truncate"), QStringLiteral("8"),
-                    QStringLiteral("--answer-requests"), QStringLiteral("9:1")});
+    SimProcess sim(
+            {QStringLiteral("--relays"), QStringLiteral("1:4,2:4,3:4,4:4,5:4,6:4,7:4,8:4,9:4"),
+             QStringLiteral("--log"), logPath, QStringLiteral("--silent"), QStringLiteral("2"),
+             QStringLiteral("--bad-crc"), QStringLiteral("3"), QStringLiteral("--late-ms"),
+             QStringLiteral("4:400"),
+             // A reply header that promises other data and breaks off.
+             QStringLiteral("--garbage"), QStringLiteral("5:050304FFFF"),
+             QStringLiteral("--wrong-address"), QStringLiteral("6"), // answers as 7, which is there
+             QStringLiteral("--truncate"), QStringLiteral("8"), QStringLiteral("--answer-requests"),
+             QStringLiteral("9:1")});
     ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
     BusOverPty link(sim.portPath());
     ASSERT_TRUE(link.port) << link.openError.toStdString();
     RelayBus &bus = link.bus;
 
     EXPECT_TRUE(link.readsHealthyRelay(9)); // its one answer
-    struct Case {
+    struct Case
+    {
         const char *fault;
         quint8 address;
     };
-    const Case failing[] = {{"silent", 2}, {"bad crc", 3}, {"late", 4}, {"wrong address", 6},
-                            {"truncate", 8}, {"answered its share", 9}};
+    const Case failing[] = {{"silent", 2},        {"bad crc", 3},  {"late", 4},
+                            {"wrong address", 6}, {"truncate", 8}, {"answered its share", 9}};
     for (const Case &c : failing) {
         EXPECT_LT(bus.readRegisters(c.address, 0x50, 2).size(), 5) << c.fault;
         EXPECT_EQ(bus.readStatus(c.address), 255) << c.fault;
@@ -126,7 +129,8 @@ TEST(PtySmoke, everyFaultIsAFailedExchangeAndTheNextOneIsRight)
 
 TEST(PtySmoke, simulatorGoneIsAPortFailureNotData)
 {
-    auto sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--relays"), QStringLiteral("1:4")});
+    auto sim = std::make_unique<SimProcess>(
+            QStringList{QStringLiteral("--relays"), QStringLiteral("1:4")});
     ASSERT_TRUE(sim->isRunning()) << sim->errorText().toStdString();
     BusOverPty link(sim->portPath());
     ASSERT_TRUE(link.port) << link.openError.toStdString();

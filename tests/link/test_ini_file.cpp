@@ -21,7 +21,10 @@ QByteArray cp1251(const QString &text)
 class IniFileTest : public ::testing::Test
 {
 protected:
-    QString path(const QString &name = QStringLiteral("front.ini")) const { return dir.filePath(name); }
+    QString path(const QString &name = QStringLiteral("front.ini")) const
+    {
+        return dir.filePath(name);
+    }
 
     void write(const QByteArray &bytes, const QString &name = QStringLiteral("front.ini")) const
     {
@@ -61,9 +64,11 @@ TEST_F(IniFileTest, cyrillicFileRoundTripsByteForByte)
     const QByteArray bytes = cp1251(settingsText);
     write(bytes);
     IniFile ini = loaded();
-    EXPECT_EQ(ini.value(QStringLiteral("Параметры"), QStringLiteral("Алгоритм накачки/выкачки резервуара")),
+    EXPECT_EQ(ini.value(QStringLiteral("Параметры"),
+                        QStringLiteral("Алгоритм накачки/выкачки резервуара")),
               QStringLiteral("[фукнк. откл.]"));
-    EXPECT_EQ(ini.value(QStringLiteral("таймеры"), QStringLiteral("МЕТКА1")), QStringLiteral("08:30"));
+    EXPECT_EQ(ini.value(QStringLiteral("таймеры"), QStringLiteral("МЕТКА1")),
+              QStringLiteral("08:30"));
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(read(), bytes);
 }
@@ -92,17 +97,18 @@ TEST_F(IniFileTest, writesInPlaceAppendToSectionAndNewSectionKeepingOtherLines)
     ini.setValue(QStringLiteral("bus"), QStringLiteral("ScanWaitMs"), QStringLiteral("120"));
     ASSERT_TRUE(ini.save());
     // The file used LF, so lines the program adds use LF too.
-    EXPECT_EQ(read(), QByteArray("; made by hand\n"
-                                 "[p]\n"
-                                 "port=ttyUSB0\n"
-                                 "Parity=None\n"
-                                 "DataBits=8\n"
-                                 "\n"
-                                 "[other]\n"
-                                 "something without equals sign\n"
-                                 "Key=kept\n"
-                                 "[bus]\n"
-                                 "ScanWaitMs=120\n"));
+    EXPECT_EQ(read(),
+              QByteArray("; made by hand\n"
+                         "[p]\n"
+                         "port=ttyUSB0\n"
+                         "Parity=None\n"
+                         "DataBits=8\n"
+                         "\n"
+                         "[other]\n"
+                         "something without equals sign\n"
+                         "Key=kept\n"
+                         "[bus]\n"
+                         "ScanWaitMs=120\n"));
 }
 
 TEST_F(IniFileTest, newFileUsesCrlfAndLastLineWithoutEndGetsOne)
@@ -140,10 +146,13 @@ TEST_F(IniFileTest, readingRules)
     EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("port")), QStringLiteral("first"));
     EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Baud Rate")), QStringLiteral("9600"));
     EXPECT_FALSE(ini.hasKey(QStringLiteral("p"), QStringLiteral("Parity")));
-    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Parity"), QStringLiteral("None")), QStringLiteral("None"));
-    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Extra")), QStringLiteral("in the second block"));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Parity"), QStringLiteral("None")),
+              QStringLiteral("None"));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("Extra")),
+              QStringLiteral("in the second block"));
     EXPECT_EQ(ini.keys(QStringLiteral("p")),
-              (QStringList{QStringLiteral("Port"), QStringLiteral("Baud Rate"), QStringLiteral("Extra")}));
+              (QStringList{QStringLiteral("Port"), QStringLiteral("Baud Rate"),
+                           QStringLiteral("Extra")}));
     EXPECT_FALSE(ini.hasSection(QStringLiteral("missing")));
     EXPECT_EQ(ini.value(QStringLiteral("missing"), QStringLiteral("Port"), QStringLiteral("dflt")),
               QStringLiteral("dflt"));
@@ -161,7 +170,8 @@ TEST_F(IniFileTest, duplicateKeyRewritesOnlyTheFirst)
 TEST_F(IniFileTest, lineBreakInValueCannotAddLines)
 {
     IniFile ini(path());
-    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM1\r\n[p]\r\nParity=Odd"));
+    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"),
+                 QStringLiteral("COM1\r\n[p]\r\nParity=Odd"));
     ASSERT_TRUE(ini.save());
     IniFile again = loaded();
     EXPECT_FALSE(again.hasKey(QStringLiteral("p"), QStringLiteral("Parity")));
@@ -193,7 +203,9 @@ TEST_F(IniFileTest, bytesThatAreNoWindows1251TextLoadAndSurvive)
 
 QByteArray utf16(const QString &text, QStringConverter::Encoding encoding, bool byteOrderMark)
 {
-    QStringEncoder encoder(encoding, byteOrderMark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    QStringEncoder encoder(encoding,
+                           byteOrderMark ? QStringConverter::Flag::WriteBom
+                                         : QStringConverter::Flag::Default);
     return encoder.encode(text);
 }
 
@@ -201,18 +213,18 @@ QByteArray utf16(const QString &text, QStringConverter::Encoding encoding, bool 
 // an unexpected shape: each is refused whole with a reason naming the file,
 // or read with what the operator should know. `bytes` empty: a sparse file
 // of 100 MB, made at test time.
-struct HostileFile {
+struct HostileFile
+{
     const char *name;
     QByteArray bytes;
-    QString refusal;                 // a part of the error; empty: the file is read
+    QString refusal; // a part of the error; empty: the file is read
     IniBytes::Encoding encoding = IniBytes::Encoding::Windows1251;
-    QString portValue = {};          // read: the value of [p] Port, or of [Параметры] Коэффициент
+    QString portValue = {}; // read: the value of [p] Port, or of [Параметры] Коэффициент
     QStringList notices = {};
 };
 
 class HostileIniFile : public IniFileTest, public ::testing::WithParamInterface<HostileFile>
-{
-};
+{ };
 
 TEST_P(HostileIniFile, isRefusedWithItsReasonOrReadWithWhatCounts)
 {
@@ -237,8 +249,8 @@ TEST_P(HostileIniFile, isRefusedWithItsReasonOrReadWithWhatCounts)
     ASSERT_TRUE(readOk) << error.toStdString();
     EXPECT_EQ(ini.encoding(), c.encoding);
     const QString value = ini.hasSection(QStringLiteral("p"))
-                              ? ini.value(QStringLiteral("p"), QStringLiteral("Port"))
-                              : ini.value(QStringLiteral("Параметры"), QStringLiteral("Коэффициент"));
+            ? ini.value(QStringLiteral("p"), QStringLiteral("Port"))
+            : ini.value(QStringLiteral("Параметры"), QStringLiteral("Коэффициент"));
     EXPECT_EQ(value, c.portValue);
     EXPECT_EQ(ini.notices(), c.notices);
 
@@ -249,7 +261,8 @@ TEST_P(HostileIniFile, isRefusedWithItsReasonOrReadWithWhatCounts)
     EXPECT_TRUE(read().startsWith(c.bytes));
     IniFile again = loaded();
     EXPECT_EQ(again.encoding(), c.encoding);
-    EXPECT_EQ(again.value(QStringLiteral("Таймеры"), QStringLiteral("Таймер")), QStringLiteral("вкл."));
+    EXPECT_EQ(again.value(QStringLiteral("Таймеры"), QStringLiteral("Таймер")),
+              QStringLiteral("вкл."));
 }
 
 const QString cyrillicText = QStringLiteral("[Параметры]\r\nКоэффициент=10\r\n");
@@ -284,38 +297,79 @@ QStringList repeatedPortNotices()
 {
     QStringList notices;
     for (int line = 3; line <= 12; ++line)
-        notices << QStringLiteral("Ключ «Port» в разделе [p] повторяется (строки 2 и %1): действует первое значение.").arg(line);
+        notices << QStringLiteral(
+                           "Ключ «Port» в разделе [p] повторяется (строки 2 и %1): действует первое значение.")
+                           .arg(line);
     return notices << QStringLiteral("И ещё повторов: 4.");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, HostileIniFile,
-    ::testing::Values(
-        HostileFile{"huge100MB", {}, QStringLiteral("больше 16777216 байт, это не файл настроек")},
-        HostileFile{"utf16leBom", utf16(cyrillicText, QStringConverter::Utf16LE, true),
-                    QStringLiteral("он в кодировке UTF-16, а файлы настроек читаются только в Windows-1251 или UTF-8")},
-        HostileFile{"utf16beBom", utf16(cyrillicText, QStringConverter::Utf16BE, true), QStringLiteral("кодировке UTF-16")},
-        HostileFile{"utf16leNoBom", utf16(cyrillicText, QStringConverter::Utf16LE, false), QStringLiteral("кодировке UTF-16")},
-        HostileFile{"utf16beNoBom", utf16(cyrillicText, QStringConverter::Utf16BE, false), QStringLiteral("кодировке UTF-16")},
-        HostileFile{"utf32Bom", utf16(cyrillicText, QStringConverter::Utf32LE, true), QStringLiteral("кодировке UTF-32")},
-        HostileFile{"binary", pseudoRandomBytes(4096), QStringLiteral("в нём двоичные данные (байт 0x")},
-        HostileFile{"nulInALine", QByteArray("[p]\r\nPort=CO\0M9\r\n", 18),
-                    QStringLiteral("в нём двоичные данные (байт 0x00 в строке 2), это не файл настроек")},
-        HostileFile{"megabyteLine", "[p]\r\nPort=" + QByteArray(1024 * 1024, 'x') + "\r\n",
-                    QStringLiteral("строка 2 длиннее 4096 байт, это не файл настроек")},
-        HostileFile{"tooManyLines", manyLines(20000), QStringLiteral("в нём больше 10000 строк, это не файл настроек")},
-        HostileFile{"utf8Bom", "\xEF\xBB\xBF" + cyrillicText.toUtf8(), {}, Enc::Utf8, QStringLiteral("10")},
-        HostileFile{"utf8NoBom", cyrillicText.toUtf8(), {}, Enc::Utf8, QStringLiteral("10")},
-        HostileFile{"windows1251", cp1251(cyrillicText), {}, Enc::Windows1251, QStringLiteral("10")},
-        HostileFile{"repeatedKey", "[p]\r\nPort=COM1\r\nparity=Odd\r\nPORT=COM2\r\n", {}, Enc::Windows1251,
-                    QStringLiteral("COM1"),
-                    {QStringLiteral("Ключ «PORT» в разделе [p] повторяется (строки 2 и 4): действует первое значение.")}},
-        HostileFile{"repeatedSection", "[p]\r\nPort=COM1\r\n[bus]\r\nRetries=1\r\n[P]\r\nPort=COM2\r\n", {},
-                    Enc::Windows1251, QStringLiteral("COM1"),
-                    {QStringLiteral("Раздел [P] повторяется (строки 1 и 5): его ключи читаются вместе."),
-                     QStringLiteral("Ключ «Port» в разделе [P] повторяется (строки 2 и 6): действует первое значение.")}},
-        HostileFile{"manyRepeats", repeatedPorts(), {}, Enc::Windows1251, QStringLiteral("COM0"), repeatedPortNotices()}),
-    [](const ::testing::TestParamInfo<HostileFile> &param) { return std::string(param.param.name); });
+        Cases, HostileIniFile,
+        ::testing::Values(
+                HostileFile{"huge100MB",
+                            {},
+                            QStringLiteral("больше 16777216 байт, это не файл настроек")},
+                HostileFile{
+                        "utf16leBom", utf16(cyrillicText, QStringConverter::Utf16LE, true),
+                        QStringLiteral(
+                                "он в кодировке UTF-16, а файлы настроек читаются только в Windows-1251 или UTF-8")},
+                HostileFile{"utf16beBom", utf16(cyrillicText, QStringConverter::Utf16BE, true),
+                            QStringLiteral("кодировке UTF-16")},
+                HostileFile{"utf16leNoBom", utf16(cyrillicText, QStringConverter::Utf16LE, false),
+                            QStringLiteral("кодировке UTF-16")},
+                HostileFile{"utf16beNoBom", utf16(cyrillicText, QStringConverter::Utf16BE, false),
+                            QStringLiteral("кодировке UTF-16")},
+                HostileFile{"utf32Bom", utf16(cyrillicText, QStringConverter::Utf32LE, true),
+                            QStringLiteral("кодировке UTF-32")},
+                HostileFile{"binary", pseudoRandomBytes(4096),
+                            QStringLiteral("в нём двоичные данные (байт 0x")},
+                HostileFile{
+                        "nulInALine", QByteArray("[p]\r\nPort=CO\0M9\r\n", 18),
+                        QStringLiteral(
+                                "в нём двоичные данные (байт 0x00 в строке 2), это не файл настроек")},
+                HostileFile{"megabyteLine", "[p]\r\nPort=" + QByteArray(1024 * 1024, 'x') + "\r\n",
+                            QStringLiteral("строка 2 длиннее 4096 байт, это не файл настроек")},
+                HostileFile{"tooManyLines", manyLines(20000),
+                            QStringLiteral("в нём больше 10000 строк, это не файл настроек")},
+                HostileFile{"utf8Bom",
+                            "\xEF\xBB\xBF" + cyrillicText.toUtf8(),
+                            {},
+                            Enc::Utf8,
+                            QStringLiteral("10")},
+                HostileFile{
+                        "utf8NoBom", cyrillicText.toUtf8(), {}, Enc::Utf8, QStringLiteral("10")},
+                HostileFile{"windows1251",
+                            cp1251(cyrillicText),
+                            {},
+                            Enc::Windows1251,
+                            QStringLiteral("10")},
+                HostileFile{
+                        "repeatedKey",
+                        "[p]\r\nPort=COM1\r\nparity=Odd\r\nPORT=COM2\r\n",
+                        {},
+                        Enc::Windows1251,
+                        QStringLiteral("COM1"),
+                        {QStringLiteral(
+                                "Ключ «PORT» в разделе [p] повторяется (строки 2 и 4): действует первое значение.")}},
+                HostileFile{
+                        "repeatedSection",
+                        "[p]\r\nPort=COM1\r\n[bus]\r\nRetries=1\r\n[P]\r\nPort=COM2\r\n",
+                        {},
+                        Enc::Windows1251,
+                        QStringLiteral("COM1"),
+                        {QStringLiteral(
+                                 "Раздел [P] повторяется (строки 1 и 5): его ключи читаются вместе."),
+                         QStringLiteral(
+                                 "Ключ «Port» в разделе [P] повторяется (строки 2 и 6): действует первое значение.")}},
+                HostileFile{"manyRepeats",
+                            repeatedPorts(),
+                            {},
+                            Enc::Windows1251,
+                            QStringLiteral("COM0"),
+                            repeatedPortNotices()}),
+        [](const ::testing::TestParamInfo<HostileFile> &param) {
+            return std::string(param.param.name);
+        });
 
 TEST_F(IniFileTest, missingFileIsEmptyAndDirectoryIsAnError)
 {
@@ -342,7 +396,8 @@ TEST_F(IniFileTest, failedSaveKeepsTheEarlierFile)
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     QString error;
     EXPECT_FALSE(ini.save(&error));
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(read(), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("front.ini")});
@@ -356,7 +411,9 @@ TEST_F(IniFileTest, aCharacterWithoutAWindows1251ByteIsRefusedAndTheFileKept)
     ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM\u03A9"));
     QString error;
     EXPECT_FALSE(ini.save(&error));
-    EXPECT_TRUE(error.contains(QStringLiteral("front.ini")) && error.contains(QStringLiteral("U+03a9"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("front.ini"))
+                && error.contains(QStringLiteral("U+03a9")))
+            << error.toStdString();
     EXPECT_EQ(read(), before);
 }
 

@@ -31,23 +31,25 @@ TEST(ModbusFrame, findReplyTakesOnlyAWholeValidFrame)
     const QByteArray otherFunction = modbus::withCrc(hex("01 04 04 00 0A 00 FA"));
     const QByteArray exception = modbus::withCrc(hex("01 83 02"));
 
-    const struct {
+    const struct
+    {
         const char *name;
         QByteArray received;
         modbus::ReplyMatch::Kind kind;
         int offset;
     } cases[] = {
-        {"good", good, modbus::ReplyMatch::Normal, 0},
-        {"short", good.left(good.size() - 1), modbus::ReplyMatch::Incomplete, 0},
-        {"bad crc", badCrc, modbus::ReplyMatch::Incomplete, 0},
-        {"other address", otherAddress, modbus::ReplyMatch::Incomplete, 0},
-        {"wrong byte count", wrongCount, modbus::ReplyMatch::Incomplete, 0},
-        {"full length, wrong byte count", fullLengthWrongCount, modbus::ReplyMatch::Incomplete, 0},
-        {"other function", otherFunction, modbus::ReplyMatch::Incomplete, 0},
-        {"exception", exception, modbus::ReplyMatch::Exception, 0},
-        {"noise before", hex("00 FF 01 7E") + good, modbus::ReplyMatch::Normal, 4},
-        {"bad frame then nothing", badCrc + hex("00"), modbus::ReplyMatch::Incomplete, 0},
-        {"empty", QByteArray(), modbus::ReplyMatch::Incomplete, 0},
+            {"good", good, modbus::ReplyMatch::Normal, 0},
+            {"short", good.left(good.size() - 1), modbus::ReplyMatch::Incomplete, 0},
+            {"bad crc", badCrc, modbus::ReplyMatch::Incomplete, 0},
+            {"other address", otherAddress, modbus::ReplyMatch::Incomplete, 0},
+            {"wrong byte count", wrongCount, modbus::ReplyMatch::Incomplete, 0},
+            {"full length, wrong byte count", fullLengthWrongCount, modbus::ReplyMatch::Incomplete,
+             0},
+            {"other function", otherFunction, modbus::ReplyMatch::Incomplete, 0},
+            {"exception", exception, modbus::ReplyMatch::Exception, 0},
+            {"noise before", hex("00 FF 01 7E") + good, modbus::ReplyMatch::Normal, 4},
+            {"bad frame then nothing", badCrc + hex("00"), modbus::ReplyMatch::Incomplete, 0},
+            {"empty", QByteArray(), modbus::ReplyMatch::Incomplete, 0},
     };
     for (const auto &c : cases) {
         const modbus::ReplyMatch match = modbus::findReply(request, c.received);

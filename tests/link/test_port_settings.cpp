@@ -40,8 +40,9 @@ TEST(PortSettings, unknownValuesKeepTheCurrentOnes)
     QTemporaryDir dir;
     PortSettings settings;
     settings.parity = QStringLiteral("Even");
-    settings.loadFrom(iniWith(dir, "[p]\r\nPort=\r\nBaudRate=9601\r\nStopBits=3\r\nDataBits=9\r\n"
-                                   "Parity=Often\r\nFlowControl=\xff\xfe\r\n"));
+    settings.loadFrom(iniWith(dir,
+                              "[p]\r\nPort=\r\nBaudRate=9601\r\nStopBits=3\r\nDataBits=9\r\n"
+                              "Parity=Often\r\nFlowControl=\xff\xfe\r\n"));
     PortSettings expected;
     expected.parity = QStringLiteral("Even");
     EXPECT_EQ(settings, expected);
@@ -51,8 +52,10 @@ TEST(PortSettings, loadsEveryKey)
 {
     QTemporaryDir dir;
     PortSettings settings;
-    settings.loadFrom(iniWith(dir, "[P]\r\nport=/dev/serial/by-id/usb-x\r\nBaudRate=19200\r\nStopBits=1.5\r\n"
-                                   "DataBits=7\r\nParity=mark\r\nFlowControl=Hardware\r\nCustomBaudRate=1234\r\n"));
+    settings.loadFrom(iniWith(
+            dir,
+            "[P]\r\nport=/dev/serial/by-id/usb-x\r\nBaudRate=19200\r\nStopBits=1.5\r\n"
+            "DataBits=7\r\nParity=mark\r\nFlowControl=Hardware\r\nCustomBaudRate=1234\r\n"));
     EXPECT_EQ(settings.portName, QStringLiteral("/dev/serial/by-id/usb-x"));
     EXPECT_EQ(settings.baudRate, QStringLiteral("19200"));
     EXPECT_EQ(settings.customBaudRate, 9600); // read only with BaudRate=Custom
@@ -80,15 +83,17 @@ TEST(PortSettings, customBaudRate)
 TEST(PortSettings, scanWaitComesFromItsOwnSectionWithinBounds)
 {
     QTemporaryDir dir;
-    const struct {
+    const struct
+    {
         const char *text;
         int wait;
     } cases[] = {
-        {"[bus]\r\nScanWaitMs=300\r\n", 300},
-        {"[p]\r\nScanWaitMs=300\r\n", PortSettings::defaultScanWaitMs}, // not a key of the port's section
-        {"[bus]\r\nScanWaitMs=5\r\n", PortSettings::defaultScanWaitMs},
-        {"[bus]\r\nScanWaitMs=99999\r\n", PortSettings::defaultScanWaitMs},
-        {"[bus]\r\nScanWaitMs=fast\r\n", PortSettings::defaultScanWaitMs},
+            {"[bus]\r\nScanWaitMs=300\r\n", 300},
+            {"[p]\r\nScanWaitMs=300\r\n",
+             PortSettings::defaultScanWaitMs}, // not a key of the port's section
+            {"[bus]\r\nScanWaitMs=5\r\n", PortSettings::defaultScanWaitMs},
+            {"[bus]\r\nScanWaitMs=99999\r\n", PortSettings::defaultScanWaitMs},
+            {"[bus]\r\nScanWaitMs=fast\r\n", PortSettings::defaultScanWaitMs},
     };
     for (const auto &c : cases) {
         PortSettings settings;
@@ -106,16 +111,19 @@ TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
     settings.stopBits = QStringLiteral("1.5");
     settings.storeTo(ini);
     // Section "p" holds the port's keys only; the scan's wait lives apart.
-    EXPECT_EQ(ini.lines(), (QStringList{"[p]", "Port=COM3", "BaudRate=9600", "StopBits=1.5", "DataBits=8",
-                                        "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120", "Retries=2",
-                                        "Transport=serial"}));
+    EXPECT_EQ(ini.lines(),
+              (QStringList{"[p]", "Port=COM3", "BaudRate=9600", "StopBits=1.5", "DataBits=8",
+                           "Parity=None", "FlowControl=None", "[bus]", "ScanWaitMs=120",
+                           "Retries=2", "Transport=serial"}));
 
     settings.baudRate = QStringLiteral("Custom");
     settings.customBaudRate = 31250;
     settings.storeTo(ini);
     EXPECT_EQ(ini.keys(QStringLiteral("p")),
-              (QStringList{"Port", "BaudRate", "StopBits", "DataBits", "Parity", "FlowControl", "CustomBaudRate"}));
-    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("CustomBaudRate")), QStringLiteral("31250"));
+              (QStringList{"Port", "BaudRate", "StopBits", "DataBits", "Parity", "FlowControl",
+                           "CustomBaudRate"}));
+    EXPECT_EQ(ini.value(QStringLiteral("p"), QStringLiteral("CustomBaudRate")),
+              QStringLiteral("31250"));
 
     PortSettings loaded;
     loaded.loadFrom(ini);
@@ -126,25 +134,25 @@ TEST(PortSettings, theGatewayIsHostColonPort)
 {
     using Address = PortSettings::GatewayAddress;
     const std::pair<const char *, std::optional<Address>> cases[] = {
-        {"192.168.0.7:4001", Address{QStringLiteral("192.168.0.7"), 4001}},
-        {" gw.local:502 ", Address{QStringLiteral("gw.local"), 502}},
-        {"[::1]:502", Address{QStringLiteral("::1"), 502}},
-        {"127.0.0.1:65535", Address{QStringLiteral("127.0.0.1"), 65535}},
-        {"127.0.0.1", std::nullopt},
-        {":502", std::nullopt},
-        {"host:", std::nullopt},
-        {"host:0", std::nullopt},
-        {"host:65536", std::nullopt},
-        {"host:+5", std::nullopt},
-        {"host:port", std::nullopt},
-        {"::1:502", std::nullopt}, // IPv6 wants its brackets
-        {"[::1:502", std::nullopt},
-        {"tcp://host:502", std::nullopt},
-        {"gw\rlocal:502", std::nullopt}, // a blank or control character in the host
-        {"gw\x01local:502", std::nullopt},
-        {"host: 502", std::nullopt}, // the port in digits only
-        {"host:00502", Address{QStringLiteral("host"), 502}},
-        {"", std::nullopt},
+            {"192.168.0.7:4001", Address{QStringLiteral("192.168.0.7"), 4001}},
+            {" gw.local:502 ", Address{QStringLiteral("gw.local"), 502}},
+            {"[::1]:502", Address{QStringLiteral("::1"), 502}},
+            {"127.0.0.1:65535", Address{QStringLiteral("127.0.0.1"), 65535}},
+            {"127.0.0.1", std::nullopt},
+            {":502", std::nullopt},
+            {"host:", std::nullopt},
+            {"host:0", std::nullopt},
+            {"host:65536", std::nullopt},
+            {"host:+5", std::nullopt},
+            {"host:port", std::nullopt},
+            {"::1:502", std::nullopt}, // IPv6 wants its brackets
+            {"[::1:502", std::nullopt},
+            {"tcp://host:502", std::nullopt},
+            {"gw\rlocal:502", std::nullopt}, // a blank or control character in the host
+            {"gw\x01local:502", std::nullopt},
+            {"host: 502", std::nullopt}, // the port in digits only
+            {"host:00502", Address{QStringLiteral("host"), 502}},
+            {"", std::nullopt},
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(PortSettings::parseGateway(QString::fromLatin1(text)), expected) << text;
@@ -152,19 +160,23 @@ TEST(PortSettings, theGatewayIsHostColonPort)
 
 TEST(PortSettings, theTransportAndGatewayLiveInSectionBus)
 {
-    struct Case {
+    struct Case
+    {
         const char *text;
         PortSettings::Transport transport;
         const char *gateway;
     };
     const Case cases[] = {
-        {"", PortSettings::Transport::Serial, ""},
-        {"[bus]\r\nTransport=tcp\r\nGateway=10.0.0.2:4001\r\n", PortSettings::Transport::Tcp, "10.0.0.2:4001"},
-        {"[bus]\r\nTransport=TCP\r\n", PortSettings::Transport::Tcp, ""},
-        {"[bus]\r\nTransport=serial\r\nGateway=10.0.0.2:4001\r\n", PortSettings::Transport::Serial, "10.0.0.2:4001"},
-        {"[bus]\r\nTransport=pigeon\r\n", PortSettings::Transport::Serial, ""},  // unknown: kept
-        {"[bus]\r\nGateway=10.0.0.2\r\n", PortSettings::Transport::Serial, ""}, // no port: kept
-        {"[p]\r\nTransport=tcp\r\n", PortSettings::Transport::Serial, ""},      // not a key of the port's section
+            {"", PortSettings::Transport::Serial, ""},
+            {"[bus]\r\nTransport=tcp\r\nGateway=10.0.0.2:4001\r\n", PortSettings::Transport::Tcp,
+             "10.0.0.2:4001"},
+            {"[bus]\r\nTransport=TCP\r\n", PortSettings::Transport::Tcp, ""},
+            {"[bus]\r\nTransport=serial\r\nGateway=10.0.0.2:4001\r\n",
+             PortSettings::Transport::Serial, "10.0.0.2:4001"},
+            {"[bus]\r\nTransport=pigeon\r\n", PortSettings::Transport::Serial, ""}, // unknown: kept
+            {"[bus]\r\nGateway=10.0.0.2\r\n", PortSettings::Transport::Serial, ""}, // no port: kept
+            {"[p]\r\nTransport=tcp\r\n", PortSettings::Transport::Serial,
+             ""}, // not a key of the port's section
     };
     for (const Case &c : cases) {
         QTemporaryDir dir;
@@ -184,7 +196,8 @@ TEST(PortSettings, theTransportAndGatewayLiveInSectionBus)
     EXPECT_EQ(ini.keys(QStringLiteral("p")),
               (QStringList{"Port", "BaudRate", "StopBits", "DataBits", "Parity", "FlowControl"}));
     EXPECT_EQ(ini.value(QStringLiteral("bus"), QStringLiteral("Transport")), QStringLiteral("tcp"));
-    EXPECT_EQ(ini.value(QStringLiteral("bus"), QStringLiteral("Gateway")), QStringLiteral("[fe80::1]:4001"));
+    EXPECT_EQ(ini.value(QStringLiteral("bus"), QStringLiteral("Gateway")),
+              QStringLiteral("[fe80::1]:4001"));
     PortSettings loaded;
     loaded.loadFrom(ini);
     EXPECT_EQ(loaded, settings);
@@ -207,21 +220,22 @@ constexpr quint16 bit(int n)
 
 TEST(InterfaceWord, fromSettings)
 {
-    struct Case {
+    struct Case
+    {
         PortSettings settings;
         quint16 word;
     };
     const Case cases[] = {
-        {make("9600", "None", "1"), bit(2) | bit(6) | bit(13)},
-        {make("19200", "Even", "2"), bit(3) | bit(7) | bit(14)},
-        {make("38400", "Odd", "1"), bit(4) | bit(8) | bit(13)},
-        // No bit of their own: 4800, mark, space, 1.5 stop bits.
-        {make("4800", "Mark", "1.5"), 0},
-        {make("115200", "Space", "2"), bit(14)},
+            {make("9600", "None", "1"), bit(2) | bit(6) | bit(13)},
+            {make("19200", "Even", "2"), bit(3) | bit(7) | bit(14)},
+            {make("38400", "Odd", "1"), bit(4) | bit(8) | bit(13)},
+            // No bit of their own: 4800, mark, space, 1.5 stop bits.
+            {make("4800", "Mark", "1.5"), 0},
+            {make("115200", "Space", "2"), bit(14)},
     };
     for (const Case &c : cases)
         EXPECT_EQ(InterfaceWord::fromSettings(c.settings), c.word)
-            << c.settings.baudRate.toStdString() << ' ' << c.settings.parity.toStdString();
+                << c.settings.baudRate.toStdString() << ' ' << c.settings.parity.toStdString();
 
     PortSettings sevenBits = make("9600", "None", "1");
     sevenBits.dataBits = QStringLiteral("7"); // data bits never set a bit
@@ -231,20 +245,22 @@ TEST(InterfaceWord, fromSettings)
 TEST(InterfaceWord, applyToTestsTheBitsInOrderAndLeavesGroupsWithoutBits)
 {
     const PortSettings start = make("4800", "Mark", "1.5");
-    struct Case {
+    struct Case
+    {
         quint16 word;
         const char *baud;
         const char *parity;
         const char *stopBits;
     };
     const Case cases[] = {
-        {0, "4800", "Mark", "1.5"},
-        {bit(2) | bit(6) | bit(13), "9600", "None", "1"},
-        {bit(2) | bit(4), "38400", "Mark", "1.5"},          // a later speed bit wins
-        {bit(3) | bit(7) | bit(8), "19200", "Odd", "1.5"},   // odd is tested after even
-        {bit(13) | bit(14), "4800", "Mark", "2"},
-        {bit(1) | bit(10) | bit(11), "4800", "Mark", "1.5"}, // 4800 and data-bit bits are not applied
-        {bit(0) | bit(5) | bit(9) | bit(12) | bit(15), "4800", "Mark", "1.5"},
+            {0, "4800", "Mark", "1.5"},
+            {bit(2) | bit(6) | bit(13), "9600", "None", "1"},
+            {bit(2) | bit(4), "38400", "Mark", "1.5"}, // a later speed bit wins
+            {bit(3) | bit(7) | bit(8), "19200", "Odd", "1.5"}, // odd is tested after even
+            {bit(13) | bit(14), "4800", "Mark", "2"},
+            {bit(1) | bit(10) | bit(11), "4800", "Mark",
+             "1.5"}, // 4800 and data-bit bits are not applied
+            {bit(0) | bit(5) | bit(9) | bit(12) | bit(15), "4800", "Mark", "1.5"},
     };
     for (const Case &c : cases) {
         const PortSettings result = InterfaceWord::applyTo(start, c.word);

@@ -30,7 +30,7 @@ TEST_F(RelayBusTest, readReturnsTheReplyFrameWithoutCrc)
     EXPECT_EQ(quint8(reply[0]), 1);
     EXPECT_EQ(quint8(reply[1]), 3);
     EXPECT_EQ(quint8(reply[2]), 64);
-    EXPECT_EQ(replyWord(reply, 0), 10);  // transformation ratio
+    EXPECT_EQ(replyWord(reply, 0), 10); // transformation ratio
     EXPECT_EQ(replyWord(reply, 1), 250);
     EXPECT_EQ(replyWord(reply, 40), 0); // beyond the reply's end
 }
@@ -44,7 +44,8 @@ TEST_F(RelayBusTest, statusQueryTellsWhoAnswers)
 
 TEST_F(RelayBusTest, everyFaultIsAFailedExchangeNeverData)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         RelayLine::Faults faults;
     };
@@ -58,8 +59,11 @@ TEST_F(RelayBusTest, everyFaultIsAFailedExchangeNeverData)
     wrongAddress.wrongAddress = true;
     RelayLine::Faults truncated;
     truncated.truncate = true;
-    const Case cases[] = {{"silent", silent}, {"bad crc", badCrc}, {"late", late},
-                          {"wrong address", wrongAddress}, {"truncated", truncated}};
+    const Case cases[] = {{"silent", silent},
+                          {"bad crc", badCrc},
+                          {"late", late},
+                          {"wrong address", wrongAddress},
+                          {"truncated", truncated}};
     for (const Case &c : cases) {
         line.setFaults(1, c.faults);
         EXPECT_LT(bus.readRegisters(1, 0x50, 32).size(), 5) << c.name;
@@ -103,12 +107,13 @@ TEST_F(RelayBusTest, aLateReplyIsNotTakenForTheNextRequest)
 
 TEST_F(RelayBusTest, failedExchangesAreAskedAgainRefusalsAndSilentStatusQueriesNot)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         int retries;
         unsigned fault; // RelayLine fault kind on every reply, 0 for none
         std::function<bool(RelayBus &)> exchange; // true when it ended as expected
-        int requests;   // on the line, repetitions included
+        int requests; // on the line, repetitions included
     };
     const auto readFails = [](RelayBus &b) { return b.readRegisters(1, 0x50, 2).size() < 5; };
     const auto statusSilent = [](RelayBus &b) { return b.readStatus(1) == 255; };
@@ -121,13 +126,14 @@ TEST_F(RelayBusTest, failedExchangesAreAskedAgainRefusalsAndSilentStatusQueriesN
         return false;
     };
     const Case cases[] = {
-        {"damaged read", 2, RelayLine::BadCrc, readFails, 3},
-        {"silent read", 2, RelayLine::Silent, readFails, 3},
-        {"damaged status", 2, RelayLine::Truncate, statusSilent, 3},
-        {"silent status: nobody there", 2, RelayLine::Silent, statusSilent, 1},
-        {"silent write", 1, RelayLine::Silent, writeThrows, 2},
-        {"no repetitions", 0, RelayLine::BadCrc, readFails, 1},
-        {"a refusal is an answer", 2, 0, [](RelayBus &b) { return b.readRegisters(1, 0x8F, 10).size() == 3; }, 1},
+            {"damaged read", 2, RelayLine::BadCrc, readFails, 3},
+            {"silent read", 2, RelayLine::Silent, readFails, 3},
+            {"damaged status", 2, RelayLine::Truncate, statusSilent, 3},
+            {"silent status: nobody there", 2, RelayLine::Silent, statusSilent, 1},
+            {"silent write", 1, RelayLine::Silent, writeThrows, 2},
+            {"no repetitions", 0, RelayLine::BadCrc, readFails, 1},
+            {"a refusal is an answer", 2, 0,
+             [](RelayBus &b) { return b.readRegisters(1, 0x8F, 10).size() == 3; }, 1},
     };
     for (const Case &c : cases) {
         line.clearRequests();

@@ -81,7 +81,8 @@ TEST(SerialLink, missingPortFailsWithAMessageAndStaysClosed)
 TEST(SerialLink, portWithoutPermissionNamesTheGroupNeeded)
 {
     const char *device = "/dev/ttyS0";
-    struct stat status {};
+    struct stat status
+    { };
     if (::stat(device, &status) != 0 || ::access(device, R_OK | W_OK) == 0
         || (status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
         GTEST_SKIP() << "needs a serial port this user may not open but its group may";
@@ -137,7 +138,8 @@ TEST(SerialLink, pseudoTerminalRefusingLineSettingsIsNoFailure)
     link.setSettings(on(pty.slavePath()));
     ASSERT_TRUE(link.open());
     PortSettings settings = link.settings();
-    settings.dataBits = QStringLiteral("7"); // Linux keeps a pseudo-terminal at 8 data bits, no parity
+    settings.dataBits =
+            QStringLiteral("7"); // Linux keeps a pseudo-terminal at 8 data bits, no parity
     settings.parity = QStringLiteral("Even");
     QString error;
     EXPECT_TRUE(link.setSettings(settings, &error)) << error.toStdString();
@@ -238,7 +240,8 @@ TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
     auto first = std::make_unique<PseudoTerminal>();
     ASSERT_TRUE(QFile::link(first->slavePath(), stableName));
     EXPECT_EQ(stableNameOf(QStringLiteral("pts"), first->slavePath(), byId.path()), stableName);
-    EXPECT_EQ(stableNameOf(QStringLiteral("ttyS9"), QStringLiteral("/dev/ttyS9"), byId.path()), QString());
+    EXPECT_EQ(stableNameOf(QStringLiteral("ttyS9"), QStringLiteral("/dev/ttyS9"), byId.path()),
+              QString());
 
     SerialLink link;
     link.setSettings(on(stableName));
@@ -254,7 +257,8 @@ TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
     ASSERT_TRUE(QFile::link(second.slavePath(), stableName));
     ASSERT_TRUE(link.open(&error)) << error.toStdString();
     EXPECT_EQ(link.settings().portName, stableName);
-    EXPECT_EQ(link.bus().readStatus(1, 50), 255); // the new device carries the exchange: nobody answers
+    EXPECT_EQ(link.bus().readStatus(1, 50),
+              255); // the new device carries the exchange: nobody answers
 }
 
 // Records messages; questions are answered OK.
@@ -270,7 +274,9 @@ TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
 
     PortSettings chosen = link.settings();
     chosen.baudRate = QStringLiteral("38400");
-    const auto dialog = [&chosen](const PortSettings &) { return std::optional<PortSettings>(chosen); };
+    const auto dialog = [&chosen](const PortSettings &) {
+        return std::optional<PortSettings>(chosen);
+    };
     const PortSetupResult result = runPortSetup(link, 0, dialog, messages, ini);
     EXPECT_TRUE(result.stored);
     EXPECT_TRUE(messages.shown.isEmpty());
@@ -284,7 +290,9 @@ TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
     // A changed port that cannot be opened: the message, and front.ini unchanged.
     PortSettings missing = chosen;
     missing.portName = QStringLiteral("ttyNoSuchPort42");
-    const auto dialog2 = [&missing](const PortSettings &) { return std::optional<PortSettings>(missing); };
+    const auto dialog2 = [&missing](const PortSettings &) {
+        return std::optional<PortSettings>(missing);
+    };
     const PortSetupResult failed = runPortSetup(link, 5, dialog2, messages, ini);
     EXPECT_TRUE(failed.portFailed);
     ASSERT_EQ(messages.shown.size(), 1);
@@ -316,8 +324,11 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     PortSettings chosen = link.settings();
     chosen.parity = QStringLiteral("Even");
     chosen.stopBits = QStringLiteral("2");
-    const auto dialog = [&chosen](const PortSettings &) { return std::optional<PortSettings>(chosen); };
-    const PortSetupResult result = runPortSetup(link, 6, dialog, messages, dir.filePath(QStringLiteral("front.ini")));
+    const auto dialog = [&chosen](const PortSettings &) {
+        return std::optional<PortSettings>(chosen);
+    };
+    const PortSetupResult result =
+            runPortSetup(link, 6, dialog, messages, dir.filePath(QStringLiteral("front.ini")));
     EXPECT_TRUE(result.wordWritten);
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(link.settings(), chosen);

@@ -58,25 +58,32 @@ LinkError::Kind failureOf(const std::function<void()> &operation)
 
 TEST_F(TcpLinkTest, readsAndWritesGoThroughTheGateway)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         std::function<bool(RelayBus &)> check;
     };
     const Case cases[] = {
-        {"read block", [](RelayBus &bus) {
-             const ReplyString reply = bus.readRegisters(1, 0x50, 32);
-             return reply.size() == 3 + 64 && replyWord(reply, 0) == 10 && replyWord(reply, 1) == 250;
-         }},
-        {"status of a relay present", [](RelayBus &bus) { return bus.readStatus(6) != 255; }},
-        {"status of an empty address", [](RelayBus &bus) { return bus.readStatus(2) == 255; }},
-        {"write echoed", [](RelayBus &bus) {
-             const ReplyString echo = bus.writeRegister(1, 0x55, 40);
-             return echo.size() == 7 && !RelayBus::isExceptionReply(echo) && replyWord(echo, 1) == 40;
-         }},
-        {"written value read back", [](RelayBus &bus) { return replyWord(bus.readRegisters(1, 0x55, 1), 0) == 40; }},
-        {"refusal is an answer", [](RelayBus &bus) {
-             return RelayBus::isExceptionReply(bus.writeRegister(1, 0x55, 70000 & 0xFFFF));
-         }},
+            {"read block",
+             [](RelayBus &bus) {
+                 const ReplyString reply = bus.readRegisters(1, 0x50, 32);
+                 return reply.size() == 3 + 64 && replyWord(reply, 0) == 10
+                         && replyWord(reply, 1) == 250;
+             }},
+            {"status of a relay present", [](RelayBus &bus) { return bus.readStatus(6) != 255; }},
+            {"status of an empty address", [](RelayBus &bus) { return bus.readStatus(2) == 255; }},
+            {"write echoed",
+             [](RelayBus &bus) {
+                 const ReplyString echo = bus.writeRegister(1, 0x55, 40);
+                 return echo.size() == 7 && !RelayBus::isExceptionReply(echo)
+                         && replyWord(echo, 1) == 40;
+             }},
+            {"written value read back",
+             [](RelayBus &bus) { return replyWord(bus.readRegisters(1, 0x55, 1), 0) == 40; }},
+            {"refusal is an answer",
+             [](RelayBus &bus) {
+                 return RelayBus::isExceptionReply(bus.writeRegister(1, 0x55, 70000 & 0xFFFF));
+             }},
     };
     for (const Case &c : cases)
         EXPECT_TRUE(c.check(link.bus())) << c.name;
@@ -125,23 +132,26 @@ TEST_F(TcpLinkTest, aLateReplyIsNotTakenForTheNextRequest)
 
 TEST_F(TcpLinkTest, aGatewayThatHangsUpIsAPortFailureNeverData)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         std::function<void(RelayBus &)> operation;
     };
     const Case cases[] = {
-        {"status", [](RelayBus &bus) { bus.readStatus(1); }},
-        {"read", [](RelayBus &bus) { bus.readRegisters(1, 0x50, 2); }},
-        {"write", [](RelayBus &bus) { bus.writeRegister(1, 0x55, 30); }},
-        {"watch", [](RelayBus &bus) { bus.watchLine(50); }},
+            {"status", [](RelayBus &bus) { bus.readStatus(1); }},
+            {"read", [](RelayBus &bus) { bus.readRegisters(1, 0x50, 2); }},
+            {"write", [](RelayBus &bus) { bus.writeRegister(1, 0x55, 30); }},
+            {"watch", [](RelayBus &bus) { bus.watchLine(50); }},
     };
     for (const Case &c : cases) {
         server.closeOnNextRequest();
         // The request that is answered by a hang-up; "watch" sends none, so a read goes first.
         if (std::string_view(c.name) == "watch") {
-            EXPECT_EQ(failureOf([&] { link.bus().readStatus(1); }), LinkError::Kind::PortFailure) << c.name;
+            EXPECT_EQ(failureOf([&] { link.bus().readStatus(1); }), LinkError::Kind::PortFailure)
+                    << c.name;
         }
-        EXPECT_EQ(failureOf([&] { c.operation(link.bus()); }), LinkError::Kind::PortFailure) << c.name;
+        EXPECT_EQ(failureOf([&] { c.operation(link.bus()); }), LinkError::Kind::PortFailure)
+                << c.name;
         // Reopening connects anew, and the line answers again.
         QString error;
         ASSERT_TRUE(link.reopen(&error)) << c.name << ": " << error.toStdString();
@@ -158,14 +168,15 @@ TEST(TcpLinkOpen, aGatewayThatCannotBeReachedLeavesTheLinkClosedWithAReason)
     const QString vacant = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
     probe.close();
 
-    struct Case {
+    struct Case
+    {
         QString gateway;
         QString reasonPart;
     };
     const Case cases[] = {
-        {vacant, vacant},
-        {QStringLiteral("127.0.0.1"), QStringLiteral("УЗЕЛ:ПОРТ")},
-        {QString(), QStringLiteral("УЗЕЛ:ПОРТ")},
+            {vacant, vacant},
+            {QStringLiteral("127.0.0.1"), QStringLiteral("УЗЕЛ:ПОРТ")},
+            {QString(), QStringLiteral("УЗЕЛ:ПОРТ")},
     };
     for (const Case &c : cases) {
         TcpLink link;
@@ -187,7 +198,8 @@ TEST(TcpLinkOpen, aGatewayThatCannotBeReachedLeavesTheLinkClosedWithAReason)
 
 TEST(TcpLinkTiming, theLineSettingsTimeTheBusAsOnTheSerialPort)
 {
-    struct Case {
+    struct Case
+    {
         const char *baud;
         const char *parity;
         int bitsPerCharacter;

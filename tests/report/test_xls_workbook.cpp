@@ -36,7 +36,8 @@ QJsonObject readBack(const QString &path)
 
 enum class Look { Plain, Value, Title, Heading, Body };
 
-struct ExpectedCell {
+struct ExpectedCell
+{
     int row;
     int column;
     QString type; // "text", "number" or "blank"
@@ -47,7 +48,8 @@ struct ExpectedCell {
 // What each look reads back as: bold, horizontal, vertical, wrap, indent, borders (thin = 1).
 QJsonObject lookOf(Look look)
 {
-    struct Row {
+    struct Row
+    {
         Look look;
         bool bold;
         const char *horizontal;
@@ -57,11 +59,11 @@ QJsonObject lookOf(Look look)
         int border;
     };
     static const Row rows[] = {
-        {Look::Plain, false, "general", "bottom", true, 0, 0},
-        {Look::Value, false, "left", "bottom", true, 1, 0},
-        {Look::Title, true, "center", "center", false, 0, 1},
-        {Look::Heading, false, "center", "center", true, 0, 1},
-        {Look::Body, false, "general", "center", true, 0, 1},
+            {Look::Plain, false, "general", "bottom", true, 0, 0},
+            {Look::Value, false, "left", "bottom", true, 1, 0},
+            {Look::Title, true, "center", "center", false, 0, 1},
+            {Look::Heading, false, "center", "center", true, 0, 1},
+            {Look::Body, false, "general", "center", true, 0, 1},
     };
     for (const Row &r : rows)
         if (r.look == look)
@@ -87,7 +89,9 @@ JournalReportLayout::Input reportInput(int entries, bool identity)
     for (int n = 1; n <= entries; ++n)
         input.journal.append({QStringLiteral("%1.03.2024 10:%2:00").arg(n % 28 + 1).arg(n % 60),
                               QStringLiteral("Отключение по перегрузке, запись %1").arg(n),
-                              QStringLiteral("Ток фазы А %1 А превысил уставку перегрузки на %2 %").arg(n * 3).arg(n)});
+                              QStringLiteral("Ток фазы А %1 А превысил уставку перегрузки на %2 %")
+                                      .arg(n * 3)
+                                      .arg(n)});
     return input;
 }
 
@@ -99,27 +103,38 @@ QList<ExpectedCell> expectedCells(const JournalReportLayout::Input &in)
                                         : ExpectedCell{row, column, "blank", "", look};
     };
     QList<ExpectedCell> cells = {
-        textOrBlank(0, 0, in.date, Look::Plain), {0, 1, "blank", "", Look::Plain},
-        {2, 0, "text", "Устройство", Look::Plain}, {2, 1, "blank", "", Look::Plain},
-        textOrBlank(2, 2, in.deviceName, Look::Value),
-        {3, 0, "text", "Заводской №", Look::Plain}, {3, 1, "blank", "", Look::Plain},
-        in.factoryNumber ? ExpectedCell{3, 2, "number", *in.factoryNumber, Look::Value}
-                         : ExpectedCell{3, 2, "blank", "", Look::Value},
-        {4, 0, "text", "Версия ПО ", Look::Plain}, {4, 1, "blank", "", Look::Plain},
-        textOrBlank(4, 2, in.softwareVersion, Look::Value),
-        {7, 0, "text", "Журнал событий", Look::Title}, {7, 1, "blank", "", Look::Title},
-        {7, 2, "blank", "", Look::Title}, {7, 3, "blank", "", Look::Title},
-        {8, 0, "text", "n/n", Look::Heading}, {8, 1, "text", "Дата", Look::Heading},
-        {8, 2, "text", "Событие", Look::Heading}, {8, 3, "text", "Информация", Look::Heading},
+            textOrBlank(0, 0, in.date, Look::Plain),
+            {0, 1, "blank", "", Look::Plain},
+            {2, 0, "text", "Устройство", Look::Plain},
+            {2, 1, "blank", "", Look::Plain},
+            textOrBlank(2, 2, in.deviceName, Look::Value),
+            {3, 0, "text", "Заводской №", Look::Plain},
+            {3, 1, "blank", "", Look::Plain},
+            in.factoryNumber ? ExpectedCell{3, 2, "number", *in.factoryNumber, Look::Value}
+                             : ExpectedCell{3, 2, "blank", "", Look::Value},
+            {4, 0, "text", "Версия ПО ", Look::Plain},
+            {4, 1, "blank", "", Look::Plain},
+            textOrBlank(4, 2, in.softwareVersion, Look::Value),
+            {7, 0, "text", "Журнал событий", Look::Title},
+            {7, 1, "blank", "", Look::Title},
+            {7, 2, "blank", "", Look::Title},
+            {7, 3, "blank", "", Look::Title},
+            {8, 0, "text", "n/n", Look::Heading},
+            {8, 1, "text", "Дата", Look::Heading},
+            {8, 2, "text", "Событие", Look::Heading},
+            {8, 3, "text", "Информация", Look::Heading},
     };
     for (int n = 1; n <= 100; ++n) {
         const int row = 8 + n;
         cells.append({row, 0, "number", n, Look::Body});
         const bool set = n <= in.journal.size();
         const auto entry = set ? in.journal.at(n - 1) : JournalReportLayout::JournalEntry();
-        cells.append(textOrBlank(row, 1, set ? std::optional(entry.date) : std::nullopt, Look::Body));
-        cells.append(textOrBlank(row, 2, set ? std::optional(entry.event) : std::nullopt, Look::Body));
-        cells.append(textOrBlank(row, 3, set ? std::optional(entry.details) : std::nullopt, Look::Body));
+        cells.append(
+                textOrBlank(row, 1, set ? std::optional(entry.date) : std::nullopt, Look::Body));
+        cells.append(
+                textOrBlank(row, 2, set ? std::optional(entry.event) : std::nullopt, Look::Body));
+        cells.append(
+                textOrBlank(row, 3, set ? std::optional(entry.details) : std::nullopt, Look::Body));
     }
     return cells;
 }
@@ -140,13 +155,15 @@ void expectCells(const QJsonObject &sheet, const QList<ExpectedCell> &expected)
         want["col"] = e.column;
         want["type"] = e.type;
         want["value"] = e.value;
-        EXPECT_EQ(it->second, want) << QJsonDocument(it->second).toJson(QJsonDocument::Compact).constData();
+        EXPECT_EQ(it->second, want)
+                << QJsonDocument(it->second).toJson(QJsonDocument::Compact).constData();
     }
 }
 
 TEST(JournalReport, readsBackWithTheReportLayout)
 {
-    struct Case {
+    struct Case
+    {
         int entries;
         bool identity;
         int minContinues; // CONTINUE records of the string table at least
@@ -157,7 +174,8 @@ TEST(JournalReport, readsBackWithTheReportLayout)
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.entries << " entries, identity " << c.identity);
         const JournalReportLayout::Input input = reportInput(c.entries, c.identity);
-        const QString path = dir.filePath(QStringLiteral("report%1-%2.xls").arg(c.entries).arg(c.identity));
+        const QString path =
+                dir.filePath(QStringLiteral("report%1-%2.xls").arg(c.entries).arg(c.identity));
         QString error;
         ASSERT_TRUE(JournalReportLayout::build(input).save(path, &error)) << qPrintable(error);
         const QJsonObject book = readBack(path);
@@ -173,22 +191,32 @@ TEST(JournalReport, readsBackWithTheReportLayout)
         EXPECT_TRUE(sheets[1]["cells"].toArray().isEmpty());
         EXPECT_TRUE(sheets[2]["cells"].toArray().isEmpty());
         EXPECT_EQ(book["names"].toArray(),
-                  (QJsonArray{QJsonObject{{"name", "__MAIN__"}, {"scope", -1}, {"sheet", 0},
+                  (QJsonArray{QJsonObject{{"name", "__MAIN__"},
+                                          {"scope", -1},
+                                          {"sheet", 0},
                                           {"range", QJsonArray{0, 108, 0, 3}}}}));
 
         const QJsonObject first = sheets[0].toObject();
-        EXPECT_EQ(first["merges"].toArray(),
-                  (QJsonArray{QJsonArray{0, 0, 0, 1}, QJsonArray{2, 2, 0, 1}, QJsonArray{3, 3, 0, 1},
-                              QJsonArray{4, 4, 0, 1}, QJsonArray{7, 7, 0, 3}}));
-        EXPECT_EQ(first["widths"].toObject(), (QJsonObject{{"0", 950}, {"1", 4827}, {"2", 13860}, {"3", 17590}}));
+        EXPECT_EQ(
+                first["merges"].toArray(),
+                (QJsonArray{QJsonArray{0, 0, 0, 1}, QJsonArray{2, 2, 0, 1}, QJsonArray{3, 3, 0, 1},
+                            QJsonArray{4, 4, 0, 1}, QJsonArray{7, 7, 0, 3}}));
+        EXPECT_EQ(first["widths"].toObject(),
+                  (QJsonObject{{"0", 950}, {"1", 4827}, {"2", 13860}, {"3", 17590}}));
         QJsonObject heights;
         for (int row = 0; row <= 108; ++row)
             heights[QString::number(row)] = row < 7 ? 315 : 600; // twips: 15.75 and 30 points
         EXPECT_EQ(first["heights"].toObject(), heights);
         EXPECT_EQ(first["page"].toObject(),
-                  (QJsonObject{{"footer", "Страница &P из &N"}, {"paper", 9}, {"scale", 100},
-                               {"landscape", true}, {"settings_valid", true}, {"left_cm", 0.5},
-                               {"right_cm", 0.5}, {"top_cm", 1.0}, {"bottom_cm", 1.5}}));
+                  (QJsonObject{{"footer", "Страница &P из &N"},
+                               {"paper", 9},
+                               {"scale", 100},
+                               {"landscape", true},
+                               {"settings_valid", true},
+                               {"left_cm", 0.5},
+                               {"right_cm", 0.5},
+                               {"top_cm", 1.0},
+                               {"bottom_cm", 1.5}}));
 
         expectCells(first, expectedCells(input));
     }
@@ -198,36 +226,59 @@ TEST(JournalReport, dateTextLeavesOutMidnight)
 {
     EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9))),
               QStringLiteral("05.03.2024 14:07:09"));
-    EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(0, 0))), QStringLiteral("05.03.2024"));
+    EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(0, 0))),
+              QStringLiteral("05.03.2024"));
     EXPECT_EQ(JournalReportLayout::dateText(QDateTime(QDate(2024, 3, 5), QTime(0, 0, 1))),
               QStringLiteral("05.03.2024 00:00:01"));
 }
 
 TEST(XlsWorkbook, refusesWhatTheFileCannotHold)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         void (*spoil)(XlsWorkbook &);
     };
     const Case cases[] = {
-        {"sheet name with a slash", [](XlsWorkbook &b) { b.addSheet("a/b"); }},
-        {"sheet name of 32 letters", [](XlsWorkbook &b) { b.addSheet(QString(32, u'я')); }},
-        {"same sheet name in another case", [](XlsWorkbook &b) { b.addSheet("лист1"); }},
-        {"unknown cell format", [](XlsWorkbook &b) { b.sheet(0).setText(0, 0, "x", 99); }},
-        {"row beyond 65536", [](XlsWorkbook &b) { b.sheet(0).setNumber(65536, 0, 1); }},
-        {"column beyond 256", [](XlsWorkbook &b) { b.sheet(0).setBlank(0, 256); }},
-        {"format with an unknown font", [](XlsWorkbook &b) { b.addFormat(XlsCellFormat{.font = 7}); }},
-        {"merge turned round", [](XlsWorkbook &b) { b.sheet(0).merge({3, 2, 0, 1}); }},
-        {"merge of more cells than the file holds", [](XlsWorkbook &b) { b.sheet(0).merge({0, 65535, 0, 255}); }},
-        {"overlapping merges", [](XlsWorkbook &b) { b.sheet(0).merge({0, 1, 0, 1}); b.sheet(0).merge({1, 1, 1, 2}); }},
-        {"name with a blank", [](XlsWorkbook &b) { b.addDefinedName({"a b", 0, {0, 0, 0, 0}}); }},
-        {"name on a missing sheet", [](XlsWorkbook &b) { b.addDefinedName({"x", 1, {0, 0, 0, 0}}); }},
-        {"footer over 255 characters", [](XlsWorkbook &b) { b.sheet(0).pageSetup().footer = QString(256, u'x'); }},
-        // Sizes and numbers that are no finite number.
-        {"font size NaN", [](XlsWorkbook &b) { b.addFont({"Arial", std::nan("")}); }},
-        {"row height NaN", [](XlsWorkbook &b) { b.sheet(0).setRowHeight(0, std::nan("")); }},
-        {"infinite margin", [](XlsWorkbook &b) { b.sheet(0).pageSetup().leftCm = HUGE_VAL; }},
-        {"infinite number", [](XlsWorkbook &b) { b.sheet(0).setNumber(0, 0, -HUGE_VAL); }},
+            {"sheet name with a slash", [](XlsWorkbook &b) { b.addSheet("a/b"); }},
+            {"sheet name of 32 letters", [](XlsWorkbook &b) { b.addSheet(QString(32, u'я')); }},
+            {"same sheet name in another case", [](XlsWorkbook &b) { b.addSheet("лист1"); }},
+            {"unknown cell format", [](XlsWorkbook &b) { b.sheet(0).setText(0, 0, "x", 99); }},
+            {"row beyond 65536", [](XlsWorkbook &b) { b.sheet(0).setNumber(65536, 0, 1); }},
+            {"column beyond 256", [](XlsWorkbook &b) { b.sheet(0).setBlank(0, 256); }},
+            {"format with an unknown font",
+             [](XlsWorkbook &b) { b.addFormat(XlsCellFormat{.font = 7}); }},
+            {"merge turned round",
+             [](XlsWorkbook &b) {
+                 b.sheet(0).merge({3, 2, 0, 1});
+             }},
+            {"merge of more cells than the file holds",
+             [](XlsWorkbook &b) {
+                 b.sheet(0).merge({0, 65535, 0, 255});
+             }},
+            {"overlapping merges",
+             [](XlsWorkbook &b) {
+                 b.sheet(0).merge({0, 1, 0, 1});
+                 b.sheet(0).merge({1, 1, 1, 2});
+             }},
+            {"name with a blank",
+             [](XlsWorkbook &b) {
+                 b.addDefinedName({"a b", 0, {0, 0, 0, 0}});
+             }},
+            {"name on a missing sheet",
+             [](XlsWorkbook &b) {
+                 b.addDefinedName({"x", 1, {0, 0, 0, 0}});
+             }},
+            {"footer over 255 characters",
+             [](XlsWorkbook &b) { b.sheet(0).pageSetup().footer = QString(256, u'x'); }},
+            // Sizes and numbers that are no finite number.
+            {"font size NaN",
+             [](XlsWorkbook &b) {
+                 b.addFont({"Arial", std::nan("")});
+             }},
+            {"row height NaN", [](XlsWorkbook &b) { b.sheet(0).setRowHeight(0, std::nan("")); }},
+            {"infinite margin", [](XlsWorkbook &b) { b.sheet(0).pageSetup().leftCm = HUGE_VAL; }},
+            {"infinite number", [](XlsWorkbook &b) { b.sheet(0).setNumber(0, 0, -HUGE_VAL); }},
     };
     for (const Case &c : cases) {
         XlsWorkbook book;
@@ -250,7 +301,8 @@ TEST(CompoundFile, holdsStreamsUpToTheHeaderFatLimit)
     // Header, stream, one directory sector, 109 FAT sectors: nothing is left unused.
     EXPECT_EQ(atLimit.size(), 512 + limit + 512 + 109 * 512);
     QString error;
-    EXPECT_TRUE(CompoundFile::singleStream("Workbook", QByteArray(limit + 1, 'x'), &error).isEmpty());
+    EXPECT_TRUE(
+            CompoundFile::singleStream("Workbook", QByteArray(limit + 1, 'x'), &error).isEmpty());
     EXPECT_TRUE(error.contains("Workbook")) << qPrintable(error);
     // A short stream is padded to the 4096-byte cutoff: header, 8 stream sectors, directory, FAT.
     EXPECT_EQ(CompoundFile::singleStream("Workbook", QByteArray(10, 'x')).size(), 512 * 11);
@@ -291,7 +343,9 @@ TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
         EXPECT_FALSE(report.save(path, &error));
         EXPECT_TRUE(error.contains(path)) << qPrintable(error);
         EXPECT_EQ(contents(), old);
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                      | QFileDevice::ExeOwner);
     }
 
     ASSERT_TRUE(report.save(path, &error)) << qPrintable(error);
@@ -301,8 +355,7 @@ TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
 // The journal read from a simulated relay through the reading of "Получить",
 // written as "Отчёт" writes it, and read back by xlrd.
 class JournalReportFromRelay : public RelayLineFixture
-{
-};
+{ };
 
 TEST_F(JournalReportFromRelay, workbookHoldsTheRelayAndItsJournalAsTheGridShowsIt)
 {
@@ -324,7 +377,8 @@ TEST_F(JournalReportFromRelay, workbookHoldsTheRelayAndItsJournalAsTheGridShowsI
         }
         const QString path = dir.filePath(QStringLiteral("journal%1.xls").arg(entries));
         QString error;
-        ASSERT_TRUE(JournalReport::writeWorkbook(path, device, session.journal, moment, &error)) << qPrintable(error);
+        ASSERT_TRUE(JournalReport::writeWorkbook(path, device, session.journal, moment, &error))
+                << qPrintable(error);
 
         JournalReportLayout::Input expected;
         expected.date = QStringLiteral("05.03.2024 14:07:09");
@@ -332,9 +386,10 @@ TEST_F(JournalReportFromRelay, workbookHoldsTheRelayAndItsJournalAsTheGridShowsI
         expected.factoryNumber = 1001;
         expected.softwareVersion = QStringLiteral("v1 от 4.7.2008");
         for (int row = 0; row < entries; ++row) {
-            const JournalReportLayout::JournalEntry entry{session.journal.text(row, JournalGrid::Date),
-                                                         session.journal.text(row, JournalGrid::Event),
-                                                         session.journal.text(row, JournalGrid::Details)};
+            const JournalReportLayout::JournalEntry entry{
+                    session.journal.text(row, JournalGrid::Date),
+                    session.journal.text(row, JournalGrid::Event),
+                    session.journal.text(row, JournalGrid::Details)};
             ASSERT_FALSE(entry.date.isEmpty() || entry.event.isEmpty()) << "row " << row;
             expected.journal.append(entry);
         }
@@ -350,14 +405,16 @@ TEST(JournalCsv, headerAndEventRowsQuotedAsRfc4180Asks)
     JournalGrid journal;
     fillJournalNumbers(journal);
     journal.setRow(0, "1", "2009.11.05 08:04:00", "Включениие питания реле", "");
-    journal.setRow(1, "2", "2009.11.05 08:05:00", "Превышения напряжения", "Ia = 12,3 А, Ib = 0,0 А");
+    journal.setRow(1, "2", "2009.11.05 08:05:00", "Превышения напряжения",
+                   "Ia = 12,3 А, Ib = 0,0 А");
     journal.setRow(2, "3", "2009.11.05 08:06:00", "Вход \"ПУСК\"", "строка 1\r\nстрока 2");
     journal.setRowCount(4); // row 3 keeps only its "#": no event, no line
-    const QByteArray expected = "\xEF\xBB\xBF"
-                                "Номер,Дата события,Событие,Информация\r\n"
-                                "1,2009.11.05 08:04:00,Включениие питания реле,\r\n"
-                                "2,2009.11.05 08:05:00,Превышения напряжения,\"Ia = 12,3 А, Ib = 0,0 А\"\r\n"
-                                "3,2009.11.05 08:06:00,\"Вход \"\"ПУСК\"\"\",\"строка 1\r\nстрока 2\"\r\n";
+    const QByteArray expected =
+            "\xEF\xBB\xBF"
+            "Номер,Дата события,Событие,Информация\r\n"
+            "1,2009.11.05 08:04:00,Включениие питания реле,\r\n"
+            "2,2009.11.05 08:05:00,Превышения напряжения,\"Ia = 12,3 А, Ib = 0,0 А\"\r\n"
+            "3,2009.11.05 08:06:00,\"Вход \"\"ПУСК\"\"\",\"строка 1\r\nстрока 2\"\r\n";
     EXPECT_EQ(JournalReport::csvText(journal), expected);
 
     // The name chooses the format; a failed write keeps the file there was.
@@ -368,11 +425,13 @@ TEST(JournalCsv, headerAndEventRowsQuotedAsRfc4180Asks)
     EXPECT_EQ(JournalReport::formatOf("a/report"), JournalReport::Format::Xls);
     const QString path = dir.filePath("journal.csv");
     QString error;
-    ASSERT_TRUE(JournalReport::write(path, CurrentDevice(), journal, QDateTime::currentDateTime(), &error));
+    ASSERT_TRUE(JournalReport::write(path, CurrentDevice(), journal, QDateTime::currentDateTime(),
+                                     &error));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), expected);
-    EXPECT_FALSE(JournalReport::write(dir.filePath("missing/journal.csv"), CurrentDevice(), journal, {}, &error));
+    EXPECT_FALSE(JournalReport::write(dir.filePath("missing/journal.csv"), CurrentDevice(), journal,
+                                      {}, &error));
     EXPECT_TRUE(error.contains("missing/journal.csv")) << qPrintable(error);
 }
 

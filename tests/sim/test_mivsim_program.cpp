@@ -19,15 +19,16 @@ ProgramResult runMivsim(const QStringList &arguments)
 TEST(MivsimProgram, wrongUsageExits2WithTheReasonOnStderr)
 {
     const QStringList wrong[] = {{QStringLiteral("--bogus")},
-                                 {QStringLiteral("--relays"), QStringLiteral("1:4"), QStringLiteral("--silent"),
-                                  QStringLiteral("2")},
+                                 {QStringLiteral("--relays"), QStringLiteral("1:4"),
+                                  QStringLiteral("--silent"), QStringLiteral("2")},
                                  {QStringLiteral("--baud")}};
     for (const QStringList &arguments : wrong) {
         const ProgramResult result = runMivsim(arguments);
         ASSERT_TRUE(result.finished) << arguments.join(u' ').toStdString();
         EXPECT_EQ(result.exitCode, 2) << arguments.join(u' ').toStdString();
         EXPECT_TRUE(result.standardOutput.isEmpty()) << "no PORT line for a wrong command line";
-        EXPECT_TRUE(result.standardError.startsWith(QStringLiteral("mivsim: "))) << result.standardError.toStdString();
+        EXPECT_TRUE(result.standardError.startsWith(QStringLiteral("mivsim: ")))
+                << result.standardError.toStdString();
     }
 }
 
@@ -41,7 +42,8 @@ TEST(MivsimProgram, helpPrintsTheUsage)
 
 TEST(MivsimProgram, unwritableLogIsAFailureBeforeThePortLine)
 {
-    const ProgramResult result = runMivsim({QStringLiteral("--log"), QStringLiteral("/nonexistent/dir/log.jsonl")});
+    const ProgramResult result =
+            runMivsim({QStringLiteral("--log"), QStringLiteral("/nonexistent/dir/log.jsonl")});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_FALSE(result.standardOutput.contains(QStringLiteral("PORT")));
 }

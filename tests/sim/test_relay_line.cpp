@@ -12,7 +12,8 @@ TEST(RelayLine, takeRequestsSplitsTheStreamAndSkipsNoise)
     const QByteArray read = modbus::readHoldingRegisters(1, 0x50, 32);
     const QByteArray status = modbus::readExceptionStatus(6);
     const QByteArray write = modbus::writeMultipleRegisters(1, 0x76, {0x0800, 0x0900});
-    QByteArray stream = QByteArray::fromHex("FF00") + read + status + QByteArray::fromHex("0103") + write;
+    QByteArray stream =
+            QByteArray::fromHex("FF00") + read + status + QByteArray::fromHex("0103") + write;
     stream.append(modbus::writeSingleRegister(1, 0x55, 20).left(5)); // still on its way
 
     const QList<QByteArray> requests = line.takeRequests(stream);
@@ -20,7 +21,8 @@ TEST(RelayLine, takeRequestsSplitsTheStreamAndSkipsNoise)
     EXPECT_EQ(requests[0], read);
     EXPECT_EQ(requests[1], status);
     EXPECT_EQ(requests[2], write);
-    EXPECT_EQ(stream, modbus::writeSingleRegister(1, 0x55, 20).left(5)) << "the partial request waits";
+    EXPECT_EQ(stream, modbus::writeSingleRegister(1, 0x55, 20).left(5))
+            << "the partial request waits";
 }
 
 TEST(RelayLine, eachFaultShapesTheReply)
@@ -28,7 +30,8 @@ TEST(RelayLine, eachFaultShapesTheReply)
     const QByteArray request = modbus::readHoldingRegisters(1, 0x50, 2);
     const QByteArray good = modbus::withCrc(QByteArray::fromHex("010304000A00FA"));
 
-    struct Case {
+    struct Case
+    {
         const char *name;
         RelayLine::Faults faults;
         std::optional<QByteArray> reply; // nullopt: no reply at all
@@ -50,14 +53,16 @@ TEST(RelayLine, eachFaultShapesTheReply)
     QByteArray corrupted = good;
     corrupted[corrupted.size() - 1] = char(corrupted[corrupted.size() - 1] ^ 0x5A);
     const Case cases[] = {
-        {"none", {}, good, 0, {}},
-        {"silent", silent, std::nullopt, 0, QStringLiteral("silent")},
-        {"bad crc", badCrc, corrupted, 0, QStringLiteral("bad-crc")},
-        {"late", late, good, 250, QStringLiteral("late-ms:250")},
-        {"garbage", garbage, QByteArray::fromHex("00FF") + good, 0, QStringLiteral("garbage:00FF")},
-        {"wrong address", wrongAddress, modbus::withCrc(QByteArray::fromHex("020304000A00FA")), 0,
-         QStringLiteral("wrong-address")},
-        {"truncate", truncate, modbus::withCrc(QByteArray::fromHex("010304000A00")), 0, QStringLiteral("truncate")},
+            {"none", {}, good, 0, {}},
+            {"silent", silent, std::nullopt, 0, QStringLiteral("silent")},
+            {"bad crc", badCrc, corrupted, 0, QStringLiteral("bad-crc")},
+            {"late", late, good, 250, QStringLiteral("late-ms:250")},
+            {"garbage", garbage, QByteArray::fromHex("00FF") + good, 0,
+             QStringLiteral("garbage:00FF")},
+            {"wrong address", wrongAddress, modbus::withCrc(QByteArray::fromHex("020304000A00FA")),
+             0, QStringLiteral("wrong-address")},
+            {"truncate", truncate, modbus::withCrc(QByteArray::fromHex("010304000A00")), 0,
+             QStringLiteral("truncate")},
     };
     for (const Case &c : cases) {
         RelayLine line;
@@ -130,15 +135,16 @@ TEST(RelayLine, nobodyAnswersABadRequestAnAbsentRelayOrABroadcast)
 
 TEST(RelayLine, faultRateHitsAboutItsShareWithTheKindsAsked)
 {
-    struct Case {
+    struct Case
+    {
         double percent;
         unsigned kinds;
         int low, high; // faults in 1000 requests
     };
     const Case cases[] = {
-        {10, RelayLine::BadCrc | RelayLine::Late, 70, 130},
-        {2.5, RelayLine::AllFaultKinds, 10, 45},
-        {0, RelayLine::AllFaultKinds, 0, 0},
+            {10, RelayLine::BadCrc | RelayLine::Late, 70, 130},
+            {2.5, RelayLine::AllFaultKinds, 10, 45},
+            {0, RelayLine::AllFaultKinds, 0, 0},
     };
     const QByteArray request = modbus::readHoldingRegisters(1, 0x50, 2);
     for (const Case &c : cases) {
@@ -159,10 +165,11 @@ TEST(RelayLine, faultRateHitsAboutItsShareWithTheKindsAsked)
                 faults << fault;
                 if (c.kinds == (RelayLine::BadCrc | RelayLine::Late)) {
                     ASSERT_TRUE(reply) << "neither kind silences the relay";
-                    EXPECT_TRUE(fault == QStringLiteral("fault-rate:bad-crc") ? !modbus::hasValidCrc(reply->bytes)
-                                                                              : fault == QStringLiteral("fault-rate:late-ms:1500")
-                                                                                    && reply->delayMs == 1500)
-                        << fault.toStdString();
+                    EXPECT_TRUE(fault == QStringLiteral("fault-rate:bad-crc")
+                                        ? !modbus::hasValidCrc(reply->bytes)
+                                        : fault == QStringLiteral("fault-rate:late-ms:1500")
+                                                && reply->delayMs == 1500)
+                            << fault.toStdString();
                 }
             }
             EXPECT_GE(faults.size(), c.low) << c.percent;
@@ -201,20 +208,21 @@ TEST(RelayLine, aStrictRelayAnswersOnlyAtItsOwnLineSettings)
 {
     // 19200 bit/s, even parity, 8 data bits, 2 stop bits
     const quint16 word = quint16(1u << 3 | 1u << 7 | 1u << 11 | 1u << 14);
-    const struct {
+    const struct
+    {
         bool strict;
         RelayLine::LineSettings client;
         bool answers;
     } cases[] = {
-        {true, {19200, 'E', 2}, true},
-        {true, {19200, 0, 2}, true},   // parity unknown (a pseudo-terminal): not compared
-        {true, {0, 0, 0}, true},       // nothing known
-        {true, {9600, 'E', 2}, false},
-        {true, {38400, 'E', 2}, false},
-        {true, {19200, 'N', 2}, false},
-        {true, {19200, 'O', 2}, false},
-        {true, {19200, 'E', 1}, false},
-        {false, {9600, 'N', 1}, true}, // not strict: every request is heard
+            {true, {19200, 'E', 2}, true},
+            {true, {19200, 0, 2}, true}, // parity unknown (a pseudo-terminal): not compared
+            {true, {0, 0, 0}, true}, // nothing known
+            {true, {9600, 'E', 2}, false},
+            {true, {38400, 'E', 2}, false},
+            {true, {19200, 'N', 2}, false},
+            {true, {19200, 'O', 2}, false},
+            {true, {19200, 'E', 1}, false},
+            {false, {9600, 'N', 1}, true}, // not strict: every request is heard
     };
     for (const auto &c : cases) {
         RelayLine line;
@@ -222,7 +230,8 @@ TEST(RelayLine, aStrictRelayAnswersOnlyAtItsOwnLineSettings)
         line.setStrictLine(c.strict);
         line.setClientLine(c.client);
         EXPECT_EQ(line.answer(modbus::readExceptionStatus(3)).has_value(), c.answers)
-            << c.strict << ' ' << c.client.baudRate << ' ' << c.client.parity << ' ' << c.client.stopBits;
+                << c.strict << ' ' << c.client.baudRate << ' ' << c.client.parity << ' '
+                << c.client.stopBits;
         // A broadcast write is carried out only when heard.
         line.answer(modbus::writeSingleRegister(0, 0x54, 61));
         EXPECT_EQ(line.relay(3)->registerValue(0x54) == 61, c.answers);

@@ -51,7 +51,8 @@ quint16 wordOf(const QByteArray &readReply, int k)
 
 TEST(RelayModel, identificationNamesTheTypeInWindows1251)
 {
-    struct Case {
+    struct Case
+    {
         int type;
         QString name;
     };
@@ -79,30 +80,33 @@ TEST(RelayModel, passwordIsABCDAndTheAddressItsOwn)
 }
 
 // The relay's limits for the numeric settings, raw values.
-struct Limits {
+struct Limits
+{
     quint16 reg;
     quint16 min;
     quint16 max;
 };
 const Limits numericRows[] = {
-    {0x50, 1, 200}, {0x53, 11, 60}, {0x54, 20, 80}, {0x55, 10, 50}, {0x56, 5, 10}, {0x57, 2, 10},
-    {0x58, 220, 220}, {0x59, 240, 280}, {0x5A, 150, 210}, {0x5B, 5, 20}, {0x60, 40, 100}, {0x61, 0, 100},
-    {0x62, 1, 30}, {0x63, 1, 300}, {0x64, 1, 120}, {0x65, 1, 250}, {0x66, 5, 100}, {0x67, 1, 120},
-    {0x68, 1, 250}, {0x69, 1, 30}, {0x6A, 1, 30},
+        {0x50, 1, 200},  {0x53, 11, 60},   {0x54, 20, 80},   {0x55, 10, 50},   {0x56, 5, 10},
+        {0x57, 2, 10},   {0x58, 220, 220}, {0x59, 240, 280}, {0x5A, 150, 210}, {0x5B, 5, 20},
+        {0x60, 40, 100}, {0x61, 0, 100},   {0x62, 1, 30},    {0x63, 1, 300},   {0x64, 1, 120},
+        {0x65, 1, 250},  {0x66, 5, 100},   {0x67, 1, 120},   {0x68, 1, 250},   {0x69, 1, 30},
+        {0x6A, 1, 30},
 };
 
 void expectAccepted(RelayModel &relay, quint16 reg, quint16 value)
 {
     EXPECT_EQ(write(relay, reg, value), pdu(modbus::WriteSingleRegister, reg, value))
-        << std::hex << "register 0x" << reg << std::dec << " value " << value;
+            << std::hex << "register 0x" << reg << std::dec << " value " << value;
     EXPECT_EQ(relay.registerValue(reg), value) << std::hex << "register 0x" << reg;
 }
 
 void expectRefused(RelayModel &relay, quint16 reg, quint16 value)
 {
     const quint16 before = relay.registerValue(reg);
-    EXPECT_EQ(write(relay, reg, value), exception(modbus::WriteSingleRegister, modbus::IllegalDataValue))
-        << std::hex << "register 0x" << reg << std::dec << " value " << value;
+    EXPECT_EQ(write(relay, reg, value),
+              exception(modbus::WriteSingleRegister, modbus::IllegalDataValue))
+            << std::hex << "register 0x" << reg << std::dec << " value " << value;
     EXPECT_EQ(relay.registerValue(reg), before) << "a refused value must not be stored";
 }
 
@@ -119,13 +123,14 @@ TEST(RelayModel, numericSettingsTakeValuesInsideTheirLimitsOnly)
 
 TEST(RelayModel, nominalCurrentLimitsFollowTheRatio)
 {
-    struct Case {
+    struct Case
+    {
         quint16 ratio;
         quint16 min;
         quint16 max;
     };
     // K·f to 5·K·f, f = 100, 10 or 1 by K; an upper limit of 1000 is 999.
-    const Case cases[] = {{1, 100, 500}, {2, 200, 999}, {3, 30, 150}, {10, 100, 500},
+    const Case cases[] = {{1, 100, 500},  {2, 200, 999}, {3, 30, 150},   {10, 100, 500},
                           {20, 200, 999}, {21, 21, 105}, {200, 200, 999}};
     for (const Case &c : cases) {
         for (quint16 reg : {quint16(0x51), quint16(0x52)}) {
@@ -144,12 +149,14 @@ TEST(RelayModel, timerRegistersExistOnType6Only)
     RelayModel type4(1, 4);
     RelayModel type6(6, 6);
     for (quint16 mark = 0x76; mark <= 0x7A; ++mark) {
-        EXPECT_EQ(write(type4, mark, 0x0830), exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress));
+        EXPECT_EQ(write(type4, mark, 0x0830),
+                  exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress));
         expectAccepted(type6, mark, 0x0830);
         expectRefused(type6, mark, 0x1800); // 24:00
         expectRefused(type6, mark, 0x083C); // 08:60
     }
-    EXPECT_EQ(write(type4, 0x82, 0x0100), exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress));
+    EXPECT_EQ(write(type4, 0x82, 0x0100),
+              exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress));
     expectAccepted(type6, 0x82, 0x013F);
     expectRefused(type6, 0x82, 0x0040); // bit 6 is no switch
 
@@ -188,8 +195,10 @@ TEST(RelayModel, journalEntryNIsReadAt0x400PlusN)
     const QByteArray leftOver = relay.journalEntry(6);
     EXPECT_NE(leftOver[0], 0) << "an older entry lies behind the empty slot";
     EXPECT_LT(quint8(leftOver[3]), quint8(relay.journalEntry(0)[3])) << "and it is older";
-    EXPECT_EQ(read(relay, 0x400 + 100, 11), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
-    EXPECT_EQ(read(relay, 0x400, 10), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
+    EXPECT_EQ(read(relay, 0x400 + 100, 11),
+              exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
+    EXPECT_EQ(read(relay, 0x400, 10),
+              exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
 }
 
 TEST(RelayModel, journalEntryWithDetailsKeepsItsBytes)
@@ -202,7 +211,8 @@ TEST(RelayModel, journalEntryWithDetailsKeepsItsBytes)
 
 TEST(RelayModel, coilsSwitchTheOutputBits)
 {
-    struct Case {
+    struct Case
+    {
         quint16 coil;
         quint16 bit;
     };
@@ -214,14 +224,16 @@ TEST(RelayModel, coilsSwitchTheOutputBits)
         EXPECT_EQ(relay.registerValue(40), c.bit) << c.coil;
         EXPECT_EQ(relay.handle(QByteArray(1, char(modbus::ReadExceptionStatus))),
                   QByteArray::fromRawData("\x07", 1) + char(c.bit))
-            << "the status query shows the outputs";
+                << "the status query shows the outputs";
         coil(relay, c.coil, 0);
         EXPECT_EQ(relay.registerValue(40), 0) << c.coil;
-        EXPECT_EQ(coil(relay, c.coil, 0x1234), exception(modbus::WriteSingleCoil, modbus::IllegalDataValue));
+        EXPECT_EQ(coil(relay, c.coil, 0x1234),
+                  exception(modbus::WriteSingleCoil, modbus::IllegalDataValue));
         EXPECT_EQ(relay.registerValue(40), 0);
     }
     RelayModel relay(1, 4);
-    EXPECT_EQ(coil(relay, 772, 0xFF00), exception(modbus::WriteSingleCoil, modbus::IllegalDataAddress));
+    EXPECT_EQ(coil(relay, 772, 0xFF00),
+              exception(modbus::WriteSingleCoil, modbus::IllegalDataAddress));
 }
 
 TEST(RelayModel, acknowledgeClearsTheAlarmsAndRestartsTheMotor)
@@ -254,7 +266,8 @@ TEST(RelayModel, writingZeroTo0x70ResetsTheMotorHours)
 
 TEST(RelayModel, serviceWritesSetTheMotorHoursInFullAndTheFactoryNumber)
 {
-    struct Case {
+    struct Case
+    {
         quint16 minutes, high, low;
     };
     // As the service page writes them: minutes, high word, low word.
@@ -263,7 +276,8 @@ TEST(RelayModel, serviceWritesSetTheMotorHoursInFullAndTheFactoryNumber)
         expectAccepted(relay, 0x72, c.minutes);
         expectAccepted(relay, 0x70, c.high);
         expectAccepted(relay, 0x71, c.low);
-        EXPECT_EQ(relay.registerValue(0x72), c.minutes) << "0 after the minutes is a high word, no reset";
+        EXPECT_EQ(relay.registerValue(0x72), c.minutes)
+                << "0 after the minutes is a high word, no reset";
     }
     RelayModel relay(1, 4);
     expectAccepted(relay, 6, 4321);
@@ -281,7 +295,8 @@ TEST(RelayModel, clockSetByWritesRunsOnFromThere)
     };
     // 31.01.2027 23:00:00 in one write of three registers, then 14.02.2027 10:00:00
     // one register at a time: the month comes first, while the day is still 31.
-    const QByteArray writeAll = QByteArray::fromHex("1000730003061B01") + QByteArray::fromHex("1F170000");
+    const QByteArray writeAll =
+            QByteArray::fromHex("1000730003061B01") + QByteArray::fromHex("1F170000");
     EXPECT_EQ(relay.handle(writeAll), QByteArray::fromHex("1000730003"));
     EXPECT_LE(std::abs(clock().secsTo(QDateTime(QDate(2027, 1, 31), QTime(23, 0)))), 1);
     expectAccepted(relay, 0x73, 27 << 8 | 2);
@@ -295,12 +310,15 @@ TEST(RelayModel, clockSetByWritesRunsOnFromThere)
 TEST(RelayModel, readsOutsideTheMapAreRefused)
 {
     RelayModel relay(1, 4);
-    EXPECT_EQ(read(relay, 0x88, 16), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
+    EXPECT_EQ(read(relay, 0x88, 16),
+              exception(modbus::ReadHoldingRegisters, modbus::IllegalDataAddress));
     EXPECT_EQ(read(relay, 0, 0), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataValue));
-    EXPECT_EQ(read(relay, 0, 126), exception(modbus::ReadHoldingRegisters, modbus::IllegalDataValue));
+    EXPECT_EQ(read(relay, 0, 126),
+              exception(modbus::ReadHoldingRegisters, modbus::IllegalDataValue));
     EXPECT_EQ(relay.handle(QByteArray(1, char(0x11))), exception(0x11, modbus::IllegalFunction));
-    EXPECT_EQ(write(relay, 0x10, 5), exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress))
-        << "live values are not written";
+    EXPECT_EQ(write(relay, 0x10, 5),
+              exception(modbus::WriteSingleRegister, modbus::IllegalDataAddress))
+            << "live values are not written";
 }
 
 TEST(RelayModel, motorStartRaisesTheCurrentsAndStopDropsThemToZero)
@@ -347,7 +365,8 @@ TEST(RelayModel, motorStartRaisesTheCurrentsAndStopDropsThemToZero)
 
 TEST(RelayModel, journalTellsEveryKindOfEventInOrder)
 {
-    struct Case {
+    struct Case
+    {
         int type;
         int kinds; // 1-16, 30-45, and 60-62 with the tank algorithm
     };
@@ -365,8 +384,9 @@ TEST(RelayModel, journalTellsEveryKindOfEventInOrder)
             EXPECT_GT(when, before) << "entry " << n << " comes after the one before";
             before = when;
             if (code >= 30 && code <= 42) {
-                EXPECT_NE(wordOf(QByteArray(2, '\0') + e, 4) + wordOf(QByteArray(2, '\0') + e, 5), 0)
-                    << "currents at trip " << code;
+                EXPECT_NE(wordOf(QByteArray(2, '\0') + e, 4) + wordOf(QByteArray(2, '\0') + e, 5),
+                          0)
+                        << "currents at trip " << code;
             }
             if (code == 43 || code == 44) {
                 EXPECT_GT(quint8(e[9]), 0) << code;
@@ -385,7 +405,8 @@ TEST(RelayModel, aFlakySlotAnswersCodeZeroOnceBeforeItsEntry)
     EXPECT_EQ(read(relay, 0x402, 11).mid(2), QByteArray(22, '\0'));
     EXPECT_EQ(read(relay, 0x402, 11).mid(2), relay.journalEntry(2));
     EXPECT_NE(relay.journalEntry(2)[0], 0);
-    EXPECT_EQ(read(relay, 0x403, 11).mid(2), relay.journalEntry(3)) << "the other slots answer at once";
+    EXPECT_EQ(read(relay, 0x403, 11).mid(2), relay.journalEntry(3))
+            << "the other slots answer at once";
 }
 
 } // namespace

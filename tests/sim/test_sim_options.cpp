@@ -18,7 +18,8 @@ TEST(SimOptions, readsTheRelaysSpeedLatencyLogAndJournal)
 {
     QString error;
     const auto options = parseSimOptions(
-        words("--relays 1:4,6:6,17:4 --baud 9600 --latency-ms 2-5 --log /tmp/x.jsonl --journal 12"), &error);
+            words("--relays 1:4,6:6,17:4 --baud 9600 --latency-ms 2-5 --log /tmp/x.jsonl --journal 12"),
+            &error);
     ASSERT_TRUE(options) << error.toStdString();
     ASSERT_EQ(options->relays.size(), 3);
     EXPECT_EQ(options->relays[1].address, 6);
@@ -42,9 +43,9 @@ TEST(SimOptions, faultOptionsForOneAddressAddUp)
 {
     QString error;
     const auto options = parseSimOptions(
-        words("--relays 1:4,6:6 --silent 6 --bad-crc 1 --late-ms 1:300 --garbage 1:00ff01 "
-              "--answer-requests 0:5 --wrong-address 1 --truncate 1"),
-        &error);
+            words("--relays 1:4,6:6 --silent 6 --bad-crc 1 --late-ms 1:300 --garbage 1:00ff01 "
+                  "--answer-requests 0:5 --wrong-address 1 --truncate 1"),
+            &error);
     ASSERT_TRUE(options) << error.toStdString();
     const RelayLine::Faults &one = options->faults.at(1);
     EXPECT_TRUE(one.badCrc);
@@ -70,9 +71,9 @@ TEST(SimOptions, journalStatusSeedAndFaultRateReachTheRelays)
 {
     QString error;
     const auto options = parseSimOptions(
-        words("--relays 1:4,2:6 --journal 3 --journal-flaky 1,2 --status-bits 0:4000 --inputs 2:0x00fb "
-              "--seed 9 --fault-rate 100:late --late-fault-ms 2000"),
-        &error);
+            words("--relays 1:4,2:6 --journal 3 --journal-flaky 1,2 --status-bits 0:4000 --inputs 2:0x00fb "
+                  "--seed 9 --fault-rate 100:late --late-fault-ms 2000"),
+            &error);
     ASSERT_TRUE(options) << error.toStdString();
     RelayLine line;
     options->applyTo(line);
@@ -96,43 +97,43 @@ TEST(SimOptions, journalStatusSeedAndFaultRateReachTheRelays)
 TEST(SimOptions, wrongUsageIsRefusedWithAReason)
 {
     const char *const wrong[] = {
-        "--relays",                  // no value
-        "--relays 1:4,1:6",          // same address twice
-        "--relays 0:4",              // 0 is the broadcast address
-        "--relays 248:4",
-        "--relays 1:x",
-        "--relays 1:12",             // the type is one digit
-        "--relays 1",
-        "--baud 0",
-        "--baud fast",
-        "--latency-ms 9-3",
-        "--latency-ms -3",
-        "--journal 101",
-        "--journal-flaky 100",
-        "--journal-flaky 1,x",
-        "--seed -1",
-        "--fault-rate 101",
-        "--fault-rate 5:late,slow",  // no such kind
-        "--fault-rate 5:",
-        "--fault-rate 1e1",
-        "--late-fault-ms 0",
-        "--status-bits 1:10000",     // more than a register
-        "--status-bits 9:4000",      // no relay there
-        "--inputs 1",
-        "--silent 9",                // no relay there
-        "--silent x",
-        "--late-ms 1",
-        "--late-ms 1:soon",
-        "--garbage 1:0",             // odd number of digits
-        "--garbage 1:zz",
-        "--answer-requests 1:-1",
-        "--truncate 300",
-        "--frobnicate",
-        "extra",
-        "--tcp",                     // no value
-        "--tcp 65536",
-        "--tcp -1",
-        "--tcp gw",
+            "--relays", // no value
+            "--relays 1:4,1:6", // same address twice
+            "--relays 0:4", // 0 is the broadcast address
+            "--relays 248:4",
+            "--relays 1:x",
+            "--relays 1:12", // the type is one digit
+            "--relays 1",
+            "--baud 0",
+            "--baud fast",
+            "--latency-ms 9-3",
+            "--latency-ms -3",
+            "--journal 101",
+            "--journal-flaky 100",
+            "--journal-flaky 1,x",
+            "--seed -1",
+            "--fault-rate 101",
+            "--fault-rate 5:late,slow", // no such kind
+            "--fault-rate 5:",
+            "--fault-rate 1e1",
+            "--late-fault-ms 0",
+            "--status-bits 1:10000", // more than a register
+            "--status-bits 9:4000", // no relay there
+            "--inputs 1",
+            "--silent 9", // no relay there
+            "--silent x",
+            "--late-ms 1",
+            "--late-ms 1:soon",
+            "--garbage 1:0", // odd number of digits
+            "--garbage 1:zz",
+            "--answer-requests 1:-1",
+            "--truncate 300",
+            "--frobnicate",
+            "extra",
+            "--tcp", // no value
+            "--tcp 65536",
+            "--tcp -1",
+            "--tcp gw",
     };
     for (const char *arguments : wrong) {
         QString error;
@@ -144,7 +145,10 @@ TEST(SimOptions, wrongUsageIsRefusedWithAReason)
 TEST(SimOptions, tcpPortIsOptional)
 {
     const std::pair<const char *, std::optional<quint16>> cases[] = {
-        {"", std::nullopt}, {"--tcp 0", 0}, {"--tcp 5020", 5020}, {"--tcp=65535", 65535},
+            {"", std::nullopt},
+            {"--tcp 0", 0},
+            {"--tcp 5020", 5020},
+            {"--tcp=65535", 65535},
     };
     for (const auto &[arguments, port] : cases) {
         QString error;
@@ -173,12 +177,15 @@ TEST(RequestLog, oneJsonObjectPerRequest)
     EXPECT_DOUBLE_EQ(object.value(QStringLiteral("t")).toDouble(), 12.346);
     EXPECT_EQ(object.value(QStringLiteral("address")).toInt(), 6);
     EXPECT_EQ(object.value(QStringLiteral("function")).toInt(), 3);
-    EXPECT_EQ(object.value(QStringLiteral("request")).toString(), QString::fromLatin1(request.toHex().toUpper()));
-    EXPECT_EQ(object.value(QStringLiteral("reply")).toString(), QString::fromLatin1(reply.toHex().toUpper()));
+    EXPECT_EQ(object.value(QStringLiteral("request")).toString(),
+              QString::fromLatin1(request.toHex().toUpper()));
+    EXPECT_EQ(object.value(QStringLiteral("reply")).toString(),
+              QString::fromLatin1(reply.toHex().toUpper()));
     EXPECT_TRUE(object.value(QStringLiteral("fault")).isNull());
 
-    const QJsonObject silent =
-        QJsonDocument::fromJson(RequestLog::line(1, request, std::nullopt, QStringLiteral("silent"))).object();
+    const QJsonObject silent = QJsonDocument::fromJson(RequestLog::line(1, request, std::nullopt,
+                                                                        QStringLiteral("silent")))
+                                       .object();
     EXPECT_TRUE(silent.value(QStringLiteral("reply")).isNull());
     EXPECT_EQ(silent.value(QStringLiteral("fault")).toString(), QStringLiteral("silent"));
 }
@@ -190,16 +197,19 @@ namespace {
 TEST(SimOptions, strictLineAndInterfaceWordsReachTheLine)
 {
     QString error;
-    const auto options = parseSimOptions(words("--relays 1:4,6:6 --interface 6:2048 --strict-line"), &error);
+    const auto options =
+            parseSimOptions(words("--relays 1:4,6:6 --interface 6:2048 --strict-line"), &error);
     ASSERT_TRUE(options) << error.toStdString();
     EXPECT_TRUE(options->strictLine);
     RelayLine line;
     options->applyTo(line);
     EXPECT_TRUE(line.strictLine());
     EXPECT_EQ(line.relay(6)->registerValue(RelayModel::interfaceWordRegister), 0x2048);
-    EXPECT_EQ(line.relay(1)->registerValue(RelayModel::interfaceWordRegister), 0x2844) << "9600 8N1 by default";
+    EXPECT_EQ(line.relay(1)->registerValue(RelayModel::interfaceWordRegister), 0x2844)
+            << "9600 8N1 by default";
 
-    EXPECT_FALSE(parseSimOptions(words("--relays 1:4 --interface 2:2048"), &error)) << "no relay at 2";
+    EXPECT_FALSE(parseSimOptions(words("--relays 1:4 --interface 2:2048"), &error))
+            << "no relay at 2";
     EXPECT_FALSE(parseSimOptions(words("--interface 1:XYZ"), &error));
     const auto plain = parseSimOptions(words("--relays 1:4"), &error);
     ASSERT_TRUE(plain);

@@ -12,7 +12,8 @@
 class LoopbackLink final : public miv::PortLink
 {
 public:
-    explicit LoopbackLink(RelayLine &line, QObject *parent = nullptr) : PortLink(parent), m_port(line)
+    explicit LoopbackLink(RelayLine &line, QObject *parent = nullptr)
+        : PortLink(parent), m_port(line)
     {
         applyTiming();
     }
@@ -54,7 +55,8 @@ protected:
         if (m_refusedBaudRate == 0 || settings.effectiveBaudRate() != m_refusedBaudRate)
             return true;
         if (error)
-            *error = QStringLiteral("Порт не принял настройки: Baud rate %1").arg(m_refusedBaudRate);
+            *error =
+                    QStringLiteral("Порт не принял настройки: Baud rate %1").arg(m_refusedBaudRate);
         return false;
     }
 
@@ -66,13 +68,13 @@ private:
         m_settings.applyTo(m_bus);
         const QString &parity = m_settings.parity;
         m_port.setClientLine({m_settings.effectiveBaudRate(),
-                              parity == QLatin1String("Even")  ? 'E'
-                              : parity == QLatin1String("Odd") ? 'O'
-                              : parity == QLatin1String("None") ? 'N'
-                                                                : char(0),
-                              m_settings.stopBits == QLatin1String("2") ? 2
-                              : m_settings.stopBits == QLatin1String("1") ? 1
-                                                                          : 0});
+                              parity == QLatin1String("Even")           ? 'E'
+                                      : parity == QLatin1String("Odd")  ? 'O'
+                                      : parity == QLatin1String("None") ? 'N'
+                                                                        : char(0),
+                              m_settings.stopBits == QLatin1String("2")           ? 2
+                                      : m_settings.stopBits == QLatin1String("1") ? 1
+                                                                                  : 0});
     }
 
     LoopbackPort m_port;

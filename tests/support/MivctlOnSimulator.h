@@ -13,7 +13,7 @@
 class MivctlOnSimulator : public ::testing::Test
 {
 protected:
-    explicit MivctlOnSimulator(const QStringList &simArguments) : sim(simArguments) {}
+    explicit MivctlOnSimulator(const QStringList &simArguments) : sim(simArguments) { }
 
     void SetUp() override
     {
@@ -23,7 +23,8 @@ protected:
 
     ProgramResult mivctl(const QStringList &arguments)
     {
-        return runMivctl(QStringList{QStringLiteral("--port"), sim.portPath()} + arguments, 60000, {}, folder.path());
+        return runMivctl(QStringList{QStringLiteral("--port"), sim.portPath()} + arguments, 60000,
+                         {}, folder.path());
     }
 
     SimProcess sim;

@@ -19,8 +19,8 @@ QString programPath(const QString &name)
     return QDir(programDirectory()).filePath(name);
 }
 
-ProgramResult runProgram(const QString &program, const QStringList &arguments, int timeoutMs, const QByteArray &input,
-                         const QString &workingDirectory)
+ProgramResult runProgram(const QString &program, const QStringList &arguments, int timeoutMs,
+                         const QByteArray &input, const QString &workingDirectory)
 {
     ProgramResult result;
     QProcess process;
@@ -51,5 +51,6 @@ ProgramResult runProgram(const QString &program, const QStringList &arguments, i
 ProgramResult runMivctl(const QStringList &arguments, int timeoutMs, const QByteArray &input,
                         const QString &workingDirectory)
 {
-    return runProgram(programPath(QStringLiteral("mivctl")), arguments, timeoutMs, input, workingDirectory);
+    return runProgram(programPath(QStringLiteral("mivctl")), arguments, timeoutMs, input,
+                      workingDirectory);
 }

@@ -33,7 +33,8 @@ PtyBridge::~PtyBridge()
 bool PtyBridge::openEnd(int index)
 {
     auto fail = [&](const char *what) {
-        m_errorText = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+        m_errorText = QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                   QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     };
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -60,7 +61,8 @@ bool PtyBridge::openEnd(int index)
 
 void PtyBridge::carry()
 {
-    pollfd watch[3] = {{m_masters[0], POLLIN, 0}, {m_masters[1], POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    pollfd watch[3] = {
+            {m_masters[0], POLLIN, 0}, {m_masters[1], POLLIN, 0}, {m_wake[0], POLLIN, 0}};
     char buffer[4096];
     for (;;) {
         if (poll(watch, 3, -1) < 0) {
@@ -75,7 +77,8 @@ void PtyBridge::carry()
                 continue;
             const ssize_t count = read(m_masters[from], buffer, sizeof buffer);
             for (ssize_t done = 0; count > 0 && done < count;) {
-                const ssize_t written = write(m_masters[1 - from], buffer + done, size_t(count - done));
+                const ssize_t written =
+                        write(m_masters[1 - from], buffer + done, size_t(count - done));
                 if (written <= 0)
                     break;
                 done += written;

@@ -20,10 +20,13 @@ public:
     }
     std::optional<QString> askPassword() override { return std::nullopt; }
     std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override { return std::nullopt; }
+    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
+    {
+        return std::nullopt;
+    }
     QString askSaveFileName(const QString &, const QString &) override { return {}; }
     QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override {}
+    void note(const QString &) override { }
 
     QStringList shownTexts() const
     {

@@ -12,7 +12,8 @@
 using namespace miv;
 
 // One single-register write as it went out on the line.
-struct RegisterWrite {
+struct RegisterWrite
+{
     int reg;
     int value;
     bool operator==(const RegisterWrite &) const = default;
@@ -59,7 +60,8 @@ protected:
         QList<RegisterWrite> found;
         for (const QByteArray &request : line.requests())
             if (quint8(request[1]) == modbus::WriteSingleRegister)
-                found.append({quint8(request[2]) << 8 | quint8(request[3]), quint8(request[4]) << 8 | quint8(request[5])});
+                found.append({quint8(request[2]) << 8 | quint8(request[3]),
+                              quint8(request[4]) << 8 | quint8(request[5])});
         return found;
     }
 

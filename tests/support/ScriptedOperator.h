@@ -18,7 +18,8 @@ using namespace miv;
 class ScriptedOperator : public Operator
 {
 public:
-    struct Shown {
+    struct Shown
+    {
         Icon icon;
         QString text;
         Buttons buttons;
@@ -27,8 +28,14 @@ public:
 
     // Queue answers, in the order the questions will come.
     void answer(Answer a) { m_answers.push_back(a); }
-    void answerPassword(std::optional<QString> password) { m_passwords.push_back(std::move(password)); }
-    void answerPasswordChange(std::optional<PasswordChange> change) { m_changes.push_back(std::move(change)); }
+    void answerPassword(std::optional<QString> password)
+    {
+        m_passwords.push_back(std::move(password));
+    }
+    void answerPasswordChange(std::optional<PasswordChange> change)
+    {
+        m_changes.push_back(std::move(change));
+    }
     void answerEdit(std::optional<ValueEditResult> result) { m_edits.push_back(std::move(result)); }
     void answerFileName(const QString &name) { m_fileNames.push_back(name); }
     // The input box's answer; nullopt is Cancel.
@@ -76,8 +83,14 @@ public:
         m_editRequests.append(request);
         return take(m_edits, "value editor for " + request.caption.toStdString());
     }
-    QString askSaveFileName(const QString &, const QString &) override { return take(m_fileNames, "save dialog"); }
-    QString askOpenFileName(const QString &, const QString &) override { return take(m_fileNames, "open dialog"); }
+    QString askSaveFileName(const QString &, const QString &) override
+    {
+        return take(m_fileNames, "save dialog");
+    }
+    QString askOpenFileName(const QString &, const QString &) override
+    {
+        return take(m_fileNames, "open dialog");
+    }
     void note(const QString &text) override { m_notes.append(text); }
     void keepAlive() override
     {
@@ -85,13 +98,14 @@ public:
         if (duringKeepAlive)
             duringKeepAlive();
     }
-    std::optional<QString> askText(const QString &caption, const QString &, const QString &) override
+    std::optional<QString> askText(const QString &caption, const QString &,
+                                   const QString &) override
     {
         return take(m_texts, "input box " + caption.toStdString());
     }
 
 private:
-    template <typename T>
+    template<typename T>
     static T take(std::deque<T> &queue, const std::string &what)
     {
         if (queue.empty())

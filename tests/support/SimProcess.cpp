@@ -7,7 +7,8 @@
 
 SimProcess::SimProcess(const QStringList &arguments, int startTimeoutMs)
 {
-    m_process.start(programPath(QStringLiteral("mivsim")), QStringList(arguments) << QStringLiteral("--stop-with-parent"));
+    m_process.start(programPath(QStringLiteral("mivsim")),
+                    QStringList(arguments) << QStringLiteral("--stop-with-parent"));
     if (!m_process.waitForStarted(startTimeoutMs)) {
         m_errorText = m_process.errorString();
         return;
@@ -17,7 +18,8 @@ SimProcess::SimProcess(const QStringList &arguments, int startTimeoutMs)
         while (!m_process.canReadLine()) {
             if (deadline.hasExpired() || m_process.state() != QProcess::Running) {
                 m_process.waitForFinished(100);
-                m_errorText = QStringLiteral("mivsim gave no %1 line: ").arg(QLatin1String(what)) + standardError();
+                m_errorText = QStringLiteral("mivsim gave no %1 line: ").arg(QLatin1String(what))
+                        + standardError();
                 stop();
                 return std::nullopt;
             }
@@ -42,7 +44,8 @@ SimProcess::SimProcess(const QStringList &arguments, int startTimeoutMs)
         if (!tcpLine)
             return;
         bool ok = false;
-        const uint port = tcpLine->startsWith(QLatin1String("TCP ")) ? tcpLine->mid(4).toUInt(&ok) : 0;
+        const uint port =
+                tcpLine->startsWith(QLatin1String("TCP ")) ? tcpLine->mid(4).toUInt(&ok) : 0;
         if (!ok || port == 0 || port > 65535) {
             m_errorText = QStringLiteral("mivsim's second line is not TCP <port>: ") + *tcpLine;
             stop();
@@ -66,7 +69,9 @@ bool SimProcess::isRunning() const
 std::optional<int> SimProcess::stop(int timeoutMs)
 {
     if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit ? std::optional<int>(m_process.exitCode()) : std::nullopt;
+        return m_process.exitStatus() == QProcess::NormalExit
+                ? std::optional<int>(m_process.exitCode())
+                : std::nullopt;
     m_process.terminate();
     if (m_process.waitForFinished(timeoutMs) && m_process.exitStatus() == QProcess::NormalExit)
         return m_process.exitCode();

@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
-#include <unistd.h>
+#  include <unistd.h>
 #endif
 
 // Whether the tests run as the superuser, who writes into read-only folders

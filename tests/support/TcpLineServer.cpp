@@ -9,7 +9,7 @@
 class TcpLineWorker : public QObject
 {
 public:
-    explicit TcpLineWorker(TcpLineServer &owner) : m_owner(owner) {}
+    explicit TcpLineWorker(TcpLineServer &owner) : m_owner(owner) { }
 
     quint16 listen()
     {
@@ -26,7 +26,8 @@ private:
             client->setParent(this);
             client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             auto buffer = std::make_shared<QByteArray>();
-            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client, buffer] { serve(client, *buffer); });
+            QObject::connect(client, &QTcpSocket::readyRead, client,
+                             [this, client, buffer] { serve(client, *buffer); });
             QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
         }
     }
@@ -53,7 +54,8 @@ private:
                 continue;
             }
             QPointer<QTcpSocket> target(client);
-            QTimer::singleShot(reply.delayMs, this, [this, target, bytes = reply.bytes] { send(target, bytes); });
+            QTimer::singleShot(reply.delayMs, this,
+                               [this, target, bytes = reply.bytes] { send(target, bytes); });
         }
     }
 
@@ -87,7 +89,8 @@ TcpLineServer::TcpLineServer(RelayLine &line) : m_line(line)
     m_worker->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread.start();
-    QMetaObject::invokeMethod(m_worker, [this] { m_port = m_worker->listen(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+            m_worker, [this] { m_port = m_worker->listen(); }, Qt::BlockingQueuedConnection);
 }
 
 TcpLineServer::~TcpLineServer()
