@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace miv::cli {
+
 std::optional<QList<quint8>> parseAddressList(const QString &text)
 {
     QList<quint8> addresses;
@@ -29,3 +31,5 @@ std::optional<QList<quint8>> parseAddressList(const QString &text)
     }
     return addresses;
 }
+
+} // namespace miv::cli

@@ -4,7 +4,7 @@
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 
-using namespace miv;
+namespace miv::cli {
 
 CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QTextStream &out,
                        QTextStream &err)
@@ -58,3 +58,5 @@ int CliContext::wrongUsage(const QString &problem, const QString &usage)
     m_err << "mivctl: " << problem << Qt::endl << "usage: mivctl [OPTIONS] " << usage << Qt::endl;
     return ExitStatus::WrongUsage;
 }
+
+} // namespace miv::cli

@@ -8,6 +8,8 @@
 #include <optional>
 #include <QTextStream>
 
+namespace miv::cli {
+
 // What a mivctl command works with: the port settings ("front.ini" with the
 // options over it), the port link (serial or TCP gateway) and its bus, the relay session the
 // window's data module would hold, the operator, and the two output streams
@@ -52,3 +54,5 @@ private:
     QString m_settingsError; // "front.ini" could not be read
     QString m_settingsNotice; // "front.ini" was read with repeated keys
 };
+
+} // namespace miv::cli

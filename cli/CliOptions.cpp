@@ -2,7 +2,7 @@
 
 #include <functional>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -201,3 +201,5 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QS
     }
     return options;
 }
+
+} // namespace miv::cli

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace miv::cli {
+
 // The options that come before the command:
 //   mivctl [--port NAME|tcp://HOST:PORT] [--baud N] [--parity none|odd|even|mark|space]
 //          [--data-bits 5..8] [--stop-bits 1|1.5|2] [--timeout MS]
@@ -37,3 +39,5 @@ QString globalOptionsUsage();
 // message in error, for an unknown option, a missing or bad value.
 // A missing command is not an error here: command stays empty.
 std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QString *error);
+
+} // namespace miv::cli

@@ -5,7 +5,7 @@
 #include "config/ConfigReader.h"
 #include "device/Discovery.h"
 
-using namespace miv;
+namespace miv::cli {
 
 std::optional<quint8> parseRelayAddress(const QString &text)
 {
@@ -45,3 +45,5 @@ std::optional<int> connectAndRead(CliContext &context, quint8 address, TimerNeed
         return ExitStatus::LinkFailure;
     return std::nullopt;
 }
+
+} // namespace miv::cli

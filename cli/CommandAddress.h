@@ -5,6 +5,8 @@
 #include <optional>
 #include <QString>
 
+namespace miv::cli {
+
 class CliContext;
 
 // A relay's bus address as the commands take it: 1 to 247.
@@ -23,3 +25,5 @@ enum class TimerNeed { NotNeeded, Required };
 // status, the reason told on stderr.
 std::optional<int> connectAndRead(CliContext &context, quint8 address,
                                   TimerNeed timer = TimerNeed::NotNeeded);
+
+} // namespace miv::cli

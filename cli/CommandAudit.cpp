@@ -12,7 +12,7 @@
 
 #include <optional>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -55,3 +55,5 @@ int runAudit(CliContext &context, const QStringList &arguments)
         context.out() << AuditLog::readableLine(entry) << '\n';
     return ExitStatus::Done;
 }
+
+} // namespace miv::cli

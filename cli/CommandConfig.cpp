@@ -44,7 +44,7 @@
 #include <map>
 #include <optional>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -248,3 +248,5 @@ int runConfig(CliContext &context, const QStringList &arguments)
         return diffConfig(context, arguments.mid(1));
     return context.wrongUsage(QStringLiteral("config needs read, write or diff"), configUsage);
 }
+
+} // namespace miv::cli

@@ -13,7 +13,7 @@
 #include "cli/Commands.h"
 #include "config/SettingsCompare.h"
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -58,3 +58,5 @@ int diffConfig(CliContext &context, const QStringList &arguments)
                       << fileColumn(difference) << '\n';
     return comparison.equal() ? ExitStatus::Done : ExitStatus::Different;
 }
+
+} // namespace miv::cli

@@ -16,7 +16,7 @@
 #include "device/LineSearch.h"
 #include "link/FrontIni.h"
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -81,3 +81,5 @@ int runFind(CliContext &context, const QStringList &arguments)
         return ExitStatus::Refused;
     return ExitStatus::Done;
 }
+
+} // namespace miv::cli

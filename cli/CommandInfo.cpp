@@ -2,7 +2,7 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 
-using namespace miv;
+namespace miv::cli {
 
 // The identification memo of the relay at ADDR, one line each.
 int runInfo(CliContext &context, const QStringList &arguments)
@@ -22,3 +22,5 @@ int runInfo(CliContext &context, const QStringList &arguments)
         context.out() << line << '\n';
     return ExitStatus::Done;
 }
+
+} // namespace miv::cli

@@ -16,7 +16,7 @@
 
 #include <QDateTime>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -83,3 +83,5 @@ int runJournal(CliContext &context, const QStringList &arguments)
     }
     return ExitStatus::Done;
 }
+
+} // namespace miv::cli

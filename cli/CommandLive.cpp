@@ -18,7 +18,7 @@
 #include <QFile>
 #include <QThread>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -176,3 +176,5 @@ int runLive(CliContext &context, const QStringList &arguments)
         QThread::msleep(ulong(*watchMs));
     }
 }
+
+} // namespace miv::cli

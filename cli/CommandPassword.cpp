@@ -12,7 +12,7 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -83,3 +83,5 @@ int runPassword(CliContext &context, const QStringList &arguments)
     context.console().setPasswordChange(fields);
     return statusOf(PasswordAccess::change(context.session(), context.messages()));
 }
+
+} // namespace miv::cli

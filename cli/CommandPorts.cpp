@@ -2,7 +2,7 @@
 #include "cli/Commands.h"
 #include "link/PresentPorts.h"
 
-using namespace miv;
+namespace miv::cli {
 
 // One line per serial port present: name, device, description and the stable
 // name (a /dev/serial/by-id link on Linux; "-" when there is none), which
@@ -20,3 +20,5 @@ int runPorts(CliContext &context, const QStringList &arguments)
     }
     return ExitStatus::Done;
 }
+
+} // namespace miv::cli

@@ -20,7 +20,7 @@
 #include <limits>
 #include <QDateTime>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -157,3 +157,5 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
         return finish(context, setMotorResource(session, op, *first, *second), true);
     return finish(context, setSerialNumber(session, op, *first), true);
 }
+
+} // namespace miv::cli

@@ -2,7 +2,7 @@
 #include "cli/Commands.h"
 #include "device/Discovery.h"
 
-using namespace miv;
+namespace miv::cli {
 
 // The 32 lines of the device list, printed once the scan is over: a slow
 // relay is found only at its end. The status queries use the bus's scan
@@ -19,3 +19,5 @@ int runScan(CliContext &context, const QStringList &arguments)
         context.out() << line << Qt::endl;
     return result.portLost ? ExitStatus::LinkFailure : ExitStatus::Done;
 }
+
+} // namespace miv::cli

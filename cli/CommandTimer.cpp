@@ -17,7 +17,7 @@
 
 #include <optional>
 
-using namespace miv;
+namespace miv::cli {
 
 namespace {
 
@@ -217,3 +217,5 @@ int runTimer(CliContext &context, const QStringList &arguments)
         return writeTimer(context, arguments.mid(1));
     return context.wrongUsage(QStringLiteral("timer needs read or write"), timerUsage);
 }
+
+} // namespace miv::cli

@@ -3,7 +3,7 @@
 #include "cli/CliContext.h"
 #include "link/BusTrace.h"
 
-using namespace miv;
+namespace miv::cli {
 
 const QList<Command> &commands()
 {
@@ -92,3 +92,5 @@ int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextS
     err.flush();
     return status;
 }
+
+} // namespace miv::cli

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+namespace miv::cli {
+
 class CliContext;
 
 namespace ExitStatus {
@@ -46,3 +48,5 @@ int runAudit(CliContext &context, const QStringList &arguments);
 // "config diff", called by runConfig.
 int diffConfig(CliContext &context, const QStringList &arguments);
 int runFind(CliContext &context, const QStringList &arguments);
+
+} // namespace miv::cli

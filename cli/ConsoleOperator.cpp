@@ -1,13 +1,14 @@
 #include "cli/ConsoleOperator.h"
 
 #include <cstdio>
+
+namespace miv::cli {
+
 #ifdef Q_OS_WIN
 #  include <io.h>
 #else
 #  include <unistd.h>
 #endif
-
-using namespace miv;
 
 namespace {
 
@@ -106,3 +107,5 @@ Operator::Answer ConsoleOperator::confirmWarning(const QString &warning)
             || answer == QStringLiteral("д") || answer == QStringLiteral("да");
     return accepted ? Answer::Ok : Answer::Cancel;
 }
+
+} // namespace miv::cli

@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+namespace miv::cli {
+
 // The operator of mivctl: messages and notes go to stderr, and the answers
 // come from the command line. A question is answered OK (or Yes) only when
 // --yes was given, otherwise Cancel (or No), so that nothing is changed on a
@@ -53,3 +55,5 @@ private:
     QStringList m_errorsShown;
     QTextStream *m_answerInput = nullptr;
 };
+
+} // namespace miv::cli

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTextStream>
 
+namespace miv::cli {
+
 class CliContext;
 
 // Refreshes the live values of the identified relay as the window does and
@@ -20,3 +22,5 @@ bool appendLiveCsvRow(const QString &path, CliContext &context, QString *error);
 
 // Exit status for a bus outcome.
 int exitStatusOf(miv::BusOutcome outcome);
+
+} // namespace miv::cli

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 using namespace miv;
+using namespace miv::cli;
 
 int main(int argc, char *argv[])
 {

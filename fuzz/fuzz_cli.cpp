@@ -11,6 +11,8 @@
 #include "cli/Commands.h"
 #include "fuzz/FuzzInput.h"
 
+using namespace miv::cli;
+
 using namespace miv;
 
 namespace {

@@ -13,6 +13,9 @@
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
 
+using namespace miv::sim;
+using namespace miv::cli;
+
 using namespace miv;
 
 namespace {

@@ -14,6 +14,9 @@
 #include "link/ModbusFrame.h"
 #include "sim/RelayLine.h"
 
+namespace modbus = miv::modbus;
+using namespace miv::sim;
+
 namespace {
 
 RelayLine::Faults faultsFrom(quint8 bits)

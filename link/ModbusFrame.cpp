@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace modbus {
+namespace miv::modbus {
 namespace {
 
 constexpr std::array<quint16, 256> makeCrcTable()
@@ -191,4 +191,4 @@ QByteArray toHex(QByteArrayView bytes)
     return bytes.toByteArray().toHex(' ').toUpper();
 }
 
-} // namespace modbus
+} // namespace miv::modbus

@@ -8,7 +8,7 @@
 // Modbus RTU frames: building requests, knowing a reply's length from its
 // request, and checking a received frame. Shared by the master and the
 // simulated relays.
-namespace modbus {
+namespace miv::modbus {
 
 enum Function : quint8 {
     ReadHoldingRegisters = 0x03,
@@ -65,4 +65,4 @@ ReplyMatch findReply(QByteArrayView request, QByteArrayView received);
 
 QByteArray toHex(QByteArrayView bytes); // "01 03 00 50"
 
-} // namespace modbus
+} // namespace miv::modbus

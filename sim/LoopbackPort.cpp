@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace miv::sim {
+
 LoopbackPort::LoopbackPort(RelayLine &line, QObject *parent) : QIODevice(parent), m_line(line)
 {
     m_clock.start();
@@ -114,3 +116,5 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
     }
     return size;
 }
+
+} // namespace miv::sim

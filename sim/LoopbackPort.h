@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 
+namespace miv::sim {
+
 // An in-process serial line: what the master writes is handed to a RelayLine
 // at once, and its replies become readable after their delay. No thread, no
 // event loop: waitForReadyRead sleeps until a reply is due.
@@ -66,3 +68,5 @@ private:
     int m_requestsBeforeVanishing = 0; // 0: never
     bool m_vanishBeforeReply = false; // the request that makes the port vanish went out
 };
+
+} // namespace miv::sim

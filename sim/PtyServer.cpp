@@ -12,6 +12,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace miv::sim {
+
 namespace {
 
 qint64 monotonicNs()
@@ -380,3 +382,5 @@ int PtyServer::run(const volatile std::sig_atomic_t &stop, const sigset_t &waitM
     }
     return 0;
 }
+
+} // namespace miv::sim

@@ -10,6 +10,8 @@
 #include <deque>
 #include <vector>
 
+namespace miv::sim {
+
 // Serves a RelayLine on a pseudo-terminal: the configurator (or any Modbus
 // master) opens the slave side as its serial port; the server reads requests
 // from the master side and writes the relays' replies back. It may also
@@ -110,3 +112,5 @@ private:
     qint64 m_lastInputEndNs = 0; // of the one line, whoever sent
     std::deque<Outgoing> m_output; // by the time they are due
 };
+
+} // namespace miv::sim

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <algorithm>
 
+namespace miv::sim {
+
 RelayModel &RelayLine::addRelay(quint8 address, int typeCode)
 {
     auto &slot = m_relays[address];
@@ -276,3 +278,5 @@ QList<QByteArray> RelayLine::takeRequests(QByteArray &buffer) const
     }
     return requests;
 }
+
+} // namespace miv::sim

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 
+namespace miv::sim {
+
 // A line of simulated relays: takes request frames off the wire, lets the
 // addressed relay answer, and applies the faults it was told to make.
 class RelayLine
@@ -134,3 +136,5 @@ private:
     bool m_strictLine = false;
     LineSettings m_clientLine;
 };
+
+} // namespace miv::sim

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace miv::sim {
+
 namespace {
 
 constexpr quint16 regName = 0;
@@ -678,3 +680,5 @@ void RelayModel::setJournalLength(int entries)
         fill(entries + 1, journalSlots, QDateTime(QDate(2024, 2, 5), QTime(7, 30), Qt::UTC), 600,
              m_initialSeed + 1);
 }
+
+} // namespace miv::sim

@@ -7,6 +7,8 @@
 #include <optional>
 #include <set>
 
+namespace miv::sim {
+
 // One simulated relay: the registers and coils the configurator reads and
 // writes, with plausible values. It answers Modbus requests at the level of
 // the protocol data unit (function code and data, no address or CRC).
@@ -104,3 +106,5 @@ private:
     int m_writeCount = 0;
     std::optional<quint8> m_refusedFunction;
 };
+
+} // namespace miv::sim

@@ -5,6 +5,8 @@
 #include <QJsonValue>
 #include <cmath>
 
+namespace miv::sim {
+
 bool RequestLog::open(const QString &path)
 {
     m_file.setFileName(path);
@@ -35,3 +37,5 @@ void RequestLog::record(double timeMs, const QByteArray &request,
     m_file.write(line(timeMs, request, reply, fault) + '\n');
     m_file.flush();
 }
+
+} // namespace miv::sim

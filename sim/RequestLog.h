@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+namespace miv::sim {
+
 // The simulator's request log: one JSON object per line and request,
 //   {"t":12.345,"address":1,"function":3,"request":"0103...","reply":"0103..."|null,"fault":"..."|null}
 // t is milliseconds since the simulator started. Each line is flushed at once,
@@ -29,3 +31,5 @@ public:
 private:
     QFile m_file;
 };
+
+} // namespace miv::sim

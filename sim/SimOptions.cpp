@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+namespace miv::sim {
+
 namespace {
 
 constexpr int maxAddress = 247;
@@ -466,3 +468,5 @@ QString simUsage()
             "log failed,\n"
             "2 wrong usage.\n");
 }
+
+} // namespace miv::sim

@@ -8,6 +8,8 @@
 #include <map>
 #include <optional>
 
+namespace miv::sim {
+
 // The command line of the relay simulator `mivsim`: which relays are on the
 // line, how fast it is, where requests are logged, and the faults to make.
 struct SimOptions
@@ -50,3 +52,5 @@ std::optional<SimOptions> parseSimOptions(const QStringList &arguments, QString 
 
 // The text printed by --help.
 QString simUsage();
+
+} // namespace miv::sim

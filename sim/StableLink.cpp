@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace miv::sim {
+
 StableLink::~StableLink()
 {
     if (!m_path.isEmpty() && QFileInfo(m_path).symLinkTarget() == m_target)
@@ -31,3 +33,5 @@ bool StableLink::create(const QString &linkPath, const QString &target, QString 
     m_target = QFileInfo(linkPath).symLinkTarget();
     return true;
 }
+
+} // namespace miv::sim

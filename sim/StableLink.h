@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace miv::sim {
+
 // A symbolic link that gives the simulated line a name that stays when the
 // simulator is started again (its pseudo-terminal gets a new number each
 // time), as /dev/serial/by-id does for an adapter. An existing link at the
@@ -21,3 +23,5 @@ private:
     QString m_path;
     QString m_target;
 };
+
+} // namespace miv::sim

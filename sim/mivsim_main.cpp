@@ -13,6 +13,8 @@
 #  include <sys/prctl.h>
 #endif
 
+using namespace miv::sim;
+
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+namespace modbus = miv::modbus;
+using namespace miv::sim;
+
 using namespace miv;
 
 namespace {

@@ -13,6 +13,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+using miv::sim::parseSimOptions;
+using miv::sim::RelayLine;
+using miv::sim::SimOptions;
+
 using namespace miv;
 
 // A main window and data module as the program builds them, with a scripted

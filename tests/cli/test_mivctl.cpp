@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+using namespace miv::cli;
+
 using namespace miv;
 
 namespace {

@@ -20,6 +20,8 @@
 #include <QTextStream>
 #include <gtest/gtest.h>
 
+using namespace miv::cli;
+
 using namespace miv;
 
 namespace {

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 
+using namespace miv::sim;
+
 namespace {
 
 constexpr int minimumCurrentRegister = 0x54; // row 4, 20..80 %, 40 on every simulated relay

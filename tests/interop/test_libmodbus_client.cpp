@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <memory>
 
+using namespace miv::sim;
+
 namespace {
 
 struct ContextDeleter

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace modbus = miv::modbus;
+
 namespace {
 
 QByteArray hex(const char *text)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+namespace modbus = miv::modbus;
+using namespace miv::sim;
+
 namespace {
 
 TEST(RelayLine, takeRequestsSplitsTheStreamAndSkipsNoise)

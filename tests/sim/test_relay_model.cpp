@@ -8,6 +8,9 @@
 
 #include <set>
 
+namespace modbus = miv::modbus;
+using namespace miv::sim;
+
 namespace {
 
 QByteArray pdu(quint8 function, quint16 a, quint16 b)

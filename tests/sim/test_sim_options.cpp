@@ -7,6 +7,9 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+namespace modbus = miv::modbus;
+using namespace miv::sim;
+
 namespace {
 
 QStringList words(const char *text)

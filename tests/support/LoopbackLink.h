@@ -5,6 +5,11 @@
 #include "link/RelayBus.h"
 #include "sim/LoopbackPort.h"
 
+// The tests speak of the simulated line by its own names.
+using miv::sim::LoopbackPort;
+using miv::sim::RelayLine;
+using miv::sim::RelayModel;
+
 // The data module's port on the in-process loopback line: opening and
 // closing open and close the LoopbackPort, and the settings are kept and put
 // into the bus's timing as the serial link does. The port name means nothing

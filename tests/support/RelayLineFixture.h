@@ -9,6 +9,11 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
+// The tests speak of the simulated line by its own names.
+using miv::sim::LoopbackPort;
+using miv::sim::RelayLine;
+using miv::sim::RelayModel;
+
 using namespace miv;
 
 // One single-register write as it went out on the line.

@@ -7,6 +7,9 @@
 #include <atomic>
 #include <functional>
 
+// The tests speak of the simulated line by its own names.
+using miv::sim::RelayLine;
+
 class TcpLineWorker;
 
 // A RelayLine served over TCP on 127.0.0.1 from a thread of its own, so that
