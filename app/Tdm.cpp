@@ -19,6 +19,7 @@
 #include "device/LineSearch.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
+#include "device/OutputControl.h"
 #include "device/RelayCommands.h"
 #include "device/JournalReader.h"
 #include "link/FrontIni.h"
@@ -77,6 +78,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *paren
     mf.setJournalModel(&session.journal);
     showRowPictures();
     session.reopenPort = [this](QString *error) { return p.reopen(error); };
+    session.portHeldOpen = [this] { return p.heldOpen(); };
     session.portLostHint =
             QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
     session.audit.portName = [this] { return p.settings().portName; };
@@ -425,6 +427,7 @@ void Tdm::followPortState()
     if (p.isOpen())
         return;
     stopAutoRefresh();
+    relayControlLeft();
     setPortIcon(ActionTable::iconPlugPulled);
     mf.pcChange();
 }
@@ -660,19 +663,32 @@ void Tdm::runOutputCommand(int tag)
     const bool offWasEnabled = mf.outputButtonEnabled(2 * row + 2);
     mf.setOutputButton(2 * row + 1, !on);
     mf.setOutputButton(2 * row + 2, on);
-    if (switchOutput(session, op, output, on) != BusOutcome::Done) {
+    bool redrawn = false;
+    const HandSwitchResult result = switchOutputByHand(session, op, output, on, [&] {
+        show_values();
+        redrawn = true;
+    });
+    if (result.outcome == BusOutcome::Done) {
+        // The check's refresh showed the buttons as they were before the switch.
+        mf.setOutputButton(2 * row + 1, !on);
+        mf.setOutputButton(2 * row + 2, on);
+    } else if (!redrawn) {
         // Told already; the buttons go back to what they offered.
         mf.setOutputButton(2 * row + 1, onWasEnabled);
         mf.setOutputButton(2 * row + 2, offWasEnabled);
     }
+    // A check that kept the switch back leaves the page as its entry check would.
+    if (result.check == OutputControlCheck::CurrentsFlowing)
+        mf.setCurrentPage(ActionEnabling::LiveValuesTab);
+    else if (result.check == OutputControlCheck::NoLink)
+        mf.setCurrentPage(ActionEnabling::DevicesTab);
     followPortState();
 }
 
 bool Tdm::relayControlEntryCheck()
 {
-    if (!p.isOpen())
-        return false;
-    const RelayControlEntry entry = checkRelayControlEntry(session, op, [this] { show_values(); });
+    const RelayControlEntry entry = enterRelayControl(session, op, [this] { show_values(); });
+    mf.setOutputControlEnabled(outputControlOffered(session));
     switch (entry) {
     case RelayControlEntry::Stay:
         return true;
@@ -681,9 +697,16 @@ bool Tdm::relayControlEntryCheck()
         return false;
     case RelayControlEntry::BackToDevices:
         mf.setCurrentPage(ActionEnabling::DevicesTab);
+        followPortState();
         return false;
     }
     return false;
+}
+
+void Tdm::relayControlLeft()
+{
+    leaveRelayControl(session);
+    mf.setOutputControlEnabled(false);
 }
 
 void Tdm::a_printExecute()

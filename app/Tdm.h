@@ -129,6 +129,8 @@ public:
     // The check of the tab "Управление реле"; true when the tab may stay.
     // Moves to "Текущие значения" or "Связь с устройствами" otherwise.
     bool relayControlEntryCheck();
+    // Any page change: the outputs are offered again only after the check.
+    void relayControlLeft();
     // Whether a refresh is running (a refresh timer tick then is skipped).
     bool refreshing() const { return m_refreshing; }
     // The grids' start-up contents: the catalogue's names and registers in

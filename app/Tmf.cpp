@@ -587,6 +587,7 @@ QWidget *Tmf::buildRelayControlTab()
         for (QPushButton *button : {*rows[row].on, *rows[row].off}) {
             button->setObjectName(QStringLiteral("Button%1").arg(tag));
             button->setProperty("tag", tag);
+            button->setEnabled(false); // until the page's check has passed
             ++tag;
         }
         grid->addWidget(*rows[row].on, row, 1);
@@ -936,6 +937,7 @@ void Tmf::pcChange()
     if (!dm)
         return;
     dm->stopAutoRefresh();
+    dm->relayControlLeft();
     for (ActionId id : allActions)
         if (ActionEnabling::switchedByTab().contains(id))
             dm->action(id)->setEnabled(false);
@@ -1048,17 +1050,27 @@ void Tmf::setCommandButtons(bool workEnabled, bool stopEnabled)
 
 void Tmf::setOutputButton(int tag, bool enabled)
 {
-    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3,
-                                               Button4, Button5, Button6};
-    if (tag >= 1 && tag <= 6)
-        buttons[std::size_t(tag - 1)]->setEnabled(enabled);
+    if (tag < 1 || tag > 6)
+        return;
+    m_outputButtonsShown[std::size_t(tag - 1)] = enabled;
+    outputButtons()[std::size_t(tag - 1)]->setEnabled(enabled && m_outputControlEnabled);
 }
 
 bool Tmf::outputButtonEnabled(int tag) const
 {
-    const std::array<QPushButton *, 6> buttons{Button1, Button2, Button3,
-                                               Button4, Button5, Button6};
-    return tag >= 1 && tag <= 6 && buttons[std::size_t(tag - 1)]->isEnabled();
+    return tag >= 1 && tag <= 6 && m_outputButtonsShown[std::size_t(tag - 1)];
+}
+
+void Tmf::setOutputControlEnabled(bool enabled)
+{
+    m_outputControlEnabled = enabled;
+    for (int tag = 1; tag <= 6; ++tag)
+        setOutputButton(tag, m_outputButtonsShown[std::size_t(tag - 1)]);
+}
+
+std::array<QPushButton *, 6> Tmf::outputButtons() const
+{
+    return {Button1, Button2, Button3, Button4, Button5, Button6};
 }
 
 QDateTime Tmf::pickedDateTime() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
@@ -101,8 +102,12 @@ public:
     void setValueText(int slot, const QString &text);
     void setStartLimitColumnShown(bool shown);
     void setCommandButtons(bool workEnabled, bool stopEnabled);
+    // An output button's state as the relay's outputs offer it (register 40).
     void setOutputButton(int tag, bool enabled);
     bool outputButtonEnabled(int tag) const;
+    // Whether the page "Управление реле" may be used at all: only after its
+    // check passed. Off, every output button is disabled whatever it offers.
+    void setOutputControlEnabled(bool enabled);
     // The date of dtp1 with the time of dtp2.
     QDateTime pickedDateTime() const;
     // The service page: the relay's values into Edit1..Edit3, and back as
@@ -182,6 +187,10 @@ private:
     // "Управление по таймеру"
     QList<QTimeEdit *> m_timeMarks; // dtp01..dtp05
     QList<QPushButton *> m_switches; // bu01..bu07
+
+    std::array<QPushButton *, 6> outputButtons() const;
+    std::array<bool, 6> m_outputButtonsShown{true, true, true, true, true, true};
+    bool m_outputControlEnabled = false;
 
     QWidget *buildDevicesTab();
     QWidget *buildLiveValuesTab();

@@ -31,6 +31,7 @@ RelaySession &CliContext::startFreshSession()
     m_session.reset();
     m_session.emplace(m_link.bus());
     m_session->reopenPort = [this](QString *error) { return m_link.reopen(error); };
+    m_session->portHeldOpen = [this] { return m_link.heldOpen(); };
     m_session->portLostHint = QStringLiteral("Подключите адаптер и повторите команду.");
     m_session->audit.portName = [this] { return m_link.settings().portName; };
     return *m_session;

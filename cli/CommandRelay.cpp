@@ -7,14 +7,16 @@
 // values. A refusal exits 3, no answer 1, each told on stderr at once; the
 // refresh still runs so that the relay's real state is printed.
 // "ack" asks as the window asks (--yes answers for it); declined, nothing is
-// sent and it exits 3. "output" first checks that no phase carries 0.2 A or
-// more ("Есть токи! Отключите двигатель!", exit 3).
+// sent and it exits 3. "output" switches only with the motor at rest, as the
+// window's page does ("Есть токи! Отключите двигатель!", exit 3); stopping
+// the motor ("output work off") is always allowed.
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/LiveOutput.h"
 #include "core/Texts.h"
 #include "core/TextFormats.h"
+#include "device/OutputControl.h"
 #include "device/RelayCommands.h"
 
 #include <limits>
@@ -141,17 +143,11 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
     if (clockTime)
         return finish(context, setRelayClock(session, op, *clockTime), false);
     if (output) {
-        // The outputs are switched by hand only with the motor at rest.
-        const LiveReadResult read = readLiveValues(session, op);
-        if (read.outcome == BusOutcome::PortFailed)
-            context.err() << read.portError << Qt::endl;
-        if (!read.done())
-            return exitStatusOf(read.outcome);
-        if (motorCarriesCurrent(session)) {
-            op.message(Operator::Icon::Warning, Texts::currentsFlowing);
-            return ExitStatus::Refused;
-        }
-        return finish(context, switchOutput(session, op, *output, outputOn), false);
+        const HandSwitchResult result = switchOutputByHand(session, op, *output, outputOn);
+        // Kept back by the check: nothing was sent, and nothing is refreshed.
+        if (result.check != OutputControlCheck::Allowed)
+            return exitStatusOf(result.outcome);
+        return finish(context, result.outcome, false);
     }
     if (what == QStringLiteral("motor-resource"))
         return finish(context, setMotorResource(session, op, *first, *second), true);

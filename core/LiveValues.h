@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RegisterMap.h"
+
 #include <array>
 #include <QtGlobal>
 
@@ -23,6 +25,10 @@ struct LiveValues
     int relayState = 0; // 3 overload, 2 alarm, 1 work, 0 none (register 40)
     int previousRelayState = 0; // relayState of the display before
 
+    // Below this phase current (in tenths of A, so 0.2 A) the motor counts as
+    // at rest: its powers mean nothing and its outputs may be switched by hand.
+    static constexpr quint16 restCurrentLimit = 2;
+
     // Register `reg` of either block; 0 for a register in neither.
     quint16 value(quint16 reg) const
     {
@@ -31,6 +37,15 @@ struct LiveValues
         if (reg >= firstOfBlockB && reg < firstOfBlockB + blockBCount)
             return blockB[std::size_t(reg - firstOfBlockB)];
         return 0;
+    }
+
+    // Whether any phase carries the rest limit or more.
+    bool motorCarriesCurrent() const
+    {
+        for (quint16 phase = 0; phase < 3; ++phase)
+            if (value(quint16(RelayRegister::phaseCurrent + phase)) >= restCurrentLimit)
+                return true;
+        return false;
     }
 };
 

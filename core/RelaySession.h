@@ -50,6 +50,12 @@ struct RelaySession
     // What the operator can do about a lost port, added to the message: the
     // window and mivctl each say it their own way.
     QString portLostHint;
+    // Whether the port is held open. One that is not (the operator closed it,
+    // or it was lost and would not open again) is never opened again by an
+    // operation: a failed exchange on it is told as a closed port, and only
+    // the operator opens it. Empty: the port counts as held open.
+    std::function<bool()> portHeldOpen;
+    bool portHeldOpenNow() const { return !portHeldOpen || portHeldOpen(); }
 
     CurrentDevice device;
     // The relay whose values the grid and the timer schedule hold (and whose
@@ -60,6 +66,9 @@ struct RelaySession
     ParameterCatalogue catalogue;
     ConfigGrid configGrid;
     TimerSchedule timer;
+    // The relay whose outputs the page "Управление реле" may switch by hand:
+    // set when the page's check passed, cleared when the page is left.
+    std::optional<RelayIdentity> outputControlRelay;
     // The journal grid as the last reading left it.
     JournalGrid journal;
     LiveValues live;

@@ -19,6 +19,9 @@ inline const QString portLost = QStringLiteral("Связь с портом по�
 inline const QString frontIniDefaultsTaken =
         QStringLiteral("Взяты настройки порта по умолчанию. Исправьте или удалите этот файл: "
                        "до тех пор настройки порта в нём не сохранятся.");
+// An operation found the port closed: it is not opened behind the operator's back.
+inline const QString portClosed =
+        QStringLiteral("Порт закрыт. Откройте его кнопкой «Порт» и повторите.");
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");

@@ -11,20 +11,10 @@ namespace {
 
 namespace R = RelayRegister;
 
-constexpr int current02A = 2; // 0.2 A in tenths
-
 QString fixed(double value, int decimals, QChar separator)
 {
     QString text = QString::number(value, 'f', decimals);
     return text.replace(u'.', separator);
-}
-
-bool anyCurrentFlows(const LiveValues &live)
-{
-    for (int phase = 0; phase < 3; ++phase)
-        if (live.value(quint16(R::phaseCurrent + phase)) >= current02A)
-            return true;
-    return false;
 }
 
 int lowByte(quint16 word)
@@ -187,7 +177,7 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
                            : energyText(R::thermalEnergy);
 
     // 2. Powers and cos φ mean nothing below 0.2 A in every phase: zero.
-    const bool currentFlows = anyCurrentFlows(live);
+    const bool currentFlows = live.motorCarriesCurrent();
     auto shown = [&](int r) { return currentFlows ? reg(r) : 0; };
     label(20) = QStringLiteral(" %1 кВт").arg(fixed(shown(R::activePower) / 10.0, 1, separator));
     label(21) = QStringLiteral(" %1 кВАр").arg(fixed(shown(R::reactivePower) / 10.0, 1, separator));

@@ -39,7 +39,8 @@ public:
         } catch (const LinkError &error) {
             if (m_beforeMessage)
                 m_beforeMessage();
-            m_result = {BusOutcome::PortFailed, linkFailureText(m_session, error)};
+            const LinkFailure failure = handleLinkFailure(m_session, error);
+            m_result = {BusOutcome::PortFailed, failure.text, failure.reason};
         }
         return m_result;
     }

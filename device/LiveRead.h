@@ -23,6 +23,8 @@ struct LiveReadResult
 {
     BusOutcome outcome = BusOutcome::Done;
     QString portError;
+    // A port failure's reason alone, for a line under a message of the caller's own.
+    QString portReason;
     bool done() const { return outcome == BusOutcome::Done; }
 };
 

@@ -18,8 +18,6 @@ namespace {
 
 namespace R = RelayRegister;
 
-constexpr quint16 current02A = 2; // 0.2 A in tenths
-
 // What the audit log calls the coils and the written registers.
 const QString acknowledgeItem = QStringLiteral("Квитирование");
 const QString clockItems[] = {QStringLiteral("Часы реле: год, месяц"),
@@ -106,24 +104,6 @@ BusOutcome writeInOrder(RelaySession &session, Operator &op,
     return BusOutcome::Done;
 }
 
-// A read that must bring `count` registers whole; the failure is told.
-std::optional<ReplyString> checkedRead(RelaySession &session, Operator &op, quint16 first,
-                                       quint16 count)
-{
-    try {
-        ReplyString reply = session.bus.readRegisters(session.device.networkAddress, first, count);
-        if (reply.size() == 3 + 2 * count && !RelayBus::isExceptionReply(reply))
-            return reply;
-        if (const auto code = session.bus.lastException())
-            op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(*code)));
-        else
-            op.message(Operator::Icon::Error, Texts::linkError);
-    } catch (const LinkError &error) {
-        op.message(Operator::Icon::Error, linkFailureText(session, error));
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 BusOutcome switchOutput(RelaySession &session, Operator &op, RelayOutput output, bool on)
@@ -178,13 +158,29 @@ BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number)
                           QString::number(session.device.factoryNumber), QString::number(value)};
     return checkedWrite(session, op, what, value);
 }
+std::optional<ReplyString> readWholeOrTell(RelaySession &session, Operator &op, quint16 first,
+                                           quint16 count)
+{
+    try {
+        ReplyString reply = session.bus.readRegisters(session.device.networkAddress, first, count);
+        if (reply.size() == 3 + 2 * count && !RelayBus::isExceptionReply(reply))
+            return reply;
+        if (const auto code = session.bus.lastException())
+            op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(*code)));
+        else
+            op.message(Operator::Icon::Error, Texts::linkError);
+    } catch (const LinkError &error) {
+        op.message(Operator::Icon::Error, linkFailureText(session, error));
+    }
+    return std::nullopt;
+}
 
 std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &op)
 {
-    const auto hours = checkedRead(session, op, R::motorHours, R::motorHoursCount);
+    const auto hours = readWholeOrTell(session, op, R::motorHours, R::motorHoursCount);
     if (!hours)
         return std::nullopt;
-    const auto identity = checkedRead(session, op, R::name, R::identityCount);
+    const auto identity = readWholeOrTell(session, op, R::name, R::identityCount);
     if (!identity)
         return std::nullopt;
     ServiceValues values;
@@ -192,37 +188,6 @@ std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &
     values.minutes = replyWord(*hours, 2) & 0xFF;
     values.serialNumber = replyWord(*identity, R::factoryNumber);
     return values;
-}
-
-bool motorCarriesCurrent(const RelaySession &session)
-{
-    for (int phase = 0; phase < 3; ++phase)
-        if (session.live.value(quint16(R::phaseCurrent + phase)) >= current02A)
-            return true;
-    return false;
-}
-
-RelayControlEntry checkRelayControlEntry(RelaySession &session, Operator &op,
-                                         const std::function<void()> &refreshed)
-{
-    if (op.confirmWarning(Texts::relayControlWarning) != Operator::Answer::Ok)
-        return RelayControlEntry::BackToLiveValues;
-    if (!checkedRead(session, op, R::liveBlockA, R::liveBlockACount))
-        return RelayControlEntry::BackToDevices;
-    // The currents are judged only from a refresh that came whole: stale
-    // values of an earlier read never let the operator in.
-    const LiveReadResult read = readLiveValues(session, op);
-    if (read.outcome == BusOutcome::PortFailed)
-        op.message(Operator::Icon::Error, read.portError);
-    if (!read.done())
-        return RelayControlEntry::BackToDevices;
-    if (refreshed)
-        refreshed();
-    if (motorCarriesCurrent(session)) {
-        op.message(Operator::Icon::Warning, Texts::currentsFlowing);
-        return RelayControlEntry::BackToLiveValues;
-    }
-    return RelayControlEntry::Stay;
 }
 
 } // namespace miv

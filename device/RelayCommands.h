@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/LiveRead.h"
+#include "link/ReplyString.h"
 
 #include <optional>
 #include <QDateTime>
@@ -60,6 +61,11 @@ BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, 
 // Writes the serial (factory) number to register 6; above 65535 it is 65535.
 BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number);
 
+// Reads `count` registers from `first` of the selected relay: the whole reply,
+// or nullopt with the failure told (the refusal, no answer, the port's).
+std::optional<ReplyString> readWholeOrTell(RelaySession &session, Operator &op, quint16 first,
+                                           quint16 count);
+
 // The service page's values as the relay holds them.
 struct ServiceValues
 {
@@ -71,21 +77,5 @@ struct ServiceValues
 // (the serial number). nullopt when either read failed; the operator was told
 // (a port failure with its reason). Automatic refresh is not touched.
 std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &op);
-
-// The check before the relay outputs may be switched by hand.
-enum class RelayControlEntry {
-    Stay, // the motor carries no current: the page may stay
-    BackToLiveValues, // the operator declined, or a phase carries 0.2 A or more
-    BackToDevices, // the relay did not answer
-};
-// Asks the operator to accept the warning, tests the link with a read of
-// block A, refreshes the live values (both blocks) and tells
-// "Есть токи! Отключите двигатель!" when any phase carries 0.2 A or more.
-// `refreshed` runs after a complete refresh, so that the caller can redraw.
-RelayControlEntry checkRelayControlEntry(RelaySession &session, Operator &op,
-                                         const std::function<void()> &refreshed = {});
-
-// Whether a phase current of the last read is 0.2 A or more.
-bool motorCarriesCurrent(const RelaySession &session);
 
 } // namespace miv

@@ -2,6 +2,13 @@
 
 namespace miv {
 
+PortLink::PortLink(QObject *parent) : QObject(parent)
+{
+    // Every link tells its opening and closing by these two signals.
+    connect(this, &PortLink::afterOpen, this, [this] { m_heldOpen = true; });
+    connect(this, &PortLink::beforeClose, this, [this] { m_heldOpen = false; });
+}
+
 PortLink::~PortLink() = default;
 
 bool PortLink::setSettings(const PortSettings &settings, QString *error)
@@ -19,7 +26,12 @@ bool PortLink::setSettings(const PortSettings &settings, QString *error)
 bool PortLink::reopen(QString *error)
 {
     close();
-    return open(error);
+    // A device that went away may have closed itself, so that close() had
+    // nothing to tell: a port that would not open again is not held either way.
+    if (open(error))
+        return true;
+    m_heldOpen = false;
+    return false;
 }
 
 } // namespace miv

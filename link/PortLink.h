@@ -15,7 +15,7 @@ class PortLink : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit PortLink(QObject *parent = nullptr);
     ~PortLink() override;
 
     virtual RelayBus &bus() = 0;
@@ -33,6 +33,12 @@ public:
     virtual bool isOpen() const = 0;
     // Close, then open: what a failing bus call asks for.
     bool reopen(QString *error = nullptr);
+    // Whether the program holds the port open: from an open that succeeded
+    // to the next close. A device that failed under it (an adapter pulled
+    // out, a gateway that hung up) leaves it held, so that the failure is
+    // looked after; a port the operator closed, or one that would not open
+    // again, is not held, and no operation opens it behind the operator's back.
+    bool heldOpen() const { return m_heldOpen; }
 
 protected:
     // Puts the settings in force as far as the port takes them; false (with
@@ -42,6 +48,9 @@ protected:
 Q_SIGNALS:
     void afterOpen(); // pAfterOpen
     void beforeClose(); // pBeforeClose
+
+private:
+    bool m_heldOpen = false;
 };
 
 } // namespace miv

@@ -164,6 +164,7 @@ TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
 TEST_F(DataModule, relayControlTabOffersNothingUntilItsCheckPasses)
 {
     start();
+    dm->session.device.networkAddress = 1;
     // The data module's check: its warning declined leads back to the live values.
     op.answer(Operator::Answer::Cancel);
     enterTab(ActionEnabling::RelayControlTab);

@@ -409,6 +409,28 @@ TEST_F(LiveValuesFlow, anIntervalThatIsNoNumberStartsNothing)
     EXPECT_TRUE(dm->rt.isActive());
 }
 
+// The port closed by the operator under a running motor: the page check
+// cannot run, the page is left as a failed check leaves it, and no button of
+// it sends a coil or opens the port again.
+TEST_F(LiveValuesFlow, relayControlWithThePortClosedSendsNoCoil)
+{
+    line.relay(6)->handle(QByteArray::fromHex("050300ff00"));
+    for (int settle = 0; settle < 4; ++settle)
+        line.relay(6)->tick();
+    dm->a_port->trigger(); // closes
+    ASSERT_FALSE(dm->portOpen());
+    line.clearRequests();
+    enterTab(ActionEnabling::RelayControlTab);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::portClosed});
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
+    for (const char *name : {"Button1", "Button3", "Button4", "Button5"}) {
+        EXPECT_FALSE(child<QPushButton>(name)->isEnabled()) << name;
+        mf->SetCommand2(child<QPushButton>(name));
+    }
+    EXPECT_TRUE(line.requests().isEmpty());
+    EXPECT_FALSE(dm->portOpen());
+}
+
 TEST_F(LiveValuesFlow, relayControlTabIsLeftWhileTheMotorCarriesCurrent)
 {
     line.relay(6)->handle(QByteArray::fromHex("050300ff00"));

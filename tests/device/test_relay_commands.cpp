@@ -1,5 +1,6 @@
 #include "core/Texts.h"
 #include "device/LiveRead.h"
+#include "device/OutputControl.h"
 #include "device/RelayCommands.h"
 #include "support/RelayLineFixture.h"
 
@@ -197,6 +198,7 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
         Operator::Answer answer;
         bool motorRunning;
         bool silent;
+        bool portClosed;
         RelayControlEntry entry;
         QStringList shown;
         int reads;
@@ -206,6 +208,7 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
              Operator::Answer::Cancel,
              false,
              false,
+             false,
              RelayControlEntry::BackToLiveValues,
              {Texts::relayControlWarning},
              0},
@@ -213,18 +216,29 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
              Operator::Answer::Ok,
              false,
              true,
+             false,
              RelayControlEntry::BackToDevices,
              {Texts::relayControlWarning, Texts::linkError},
              1},
+            {"port closed by the operator",
+             Operator::Answer::Ok,
+             false,
+             false,
+             true,
+             RelayControlEntry::BackToDevices,
+             {Texts::portClosed},
+             0},
             {"current flows",
              Operator::Answer::Ok,
              true,
+             false,
              false,
              RelayControlEntry::BackToLiveValues,
              {Texts::relayControlWarning, Texts::currentsFlowing},
              3},
             {"motor at rest",
              Operator::Answer::Ok,
+             false,
              false,
              false,
              RelayControlEntry::Stay,
@@ -241,15 +255,65 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
             silent.silent = true;
             line.setFaults(1, silent);
         }
+        session.portHeldOpen = [&c] { return !c.portClosed; };
         line.clearRequests();
         op.clearShown();
         op.answer(c.answer);
         int redraws = 0;
-        EXPECT_EQ(checkRelayControlEntry(session, op, [&] { ++redraws; }), c.entry) << c.what;
+        EXPECT_EQ(enterRelayControl(session, op, [&] { ++redraws; }), c.entry) << c.what;
         EXPECT_EQ(op.shownTexts(), c.shown) << c.what;
         EXPECT_EQ(readRequests(), c.reads) << c.what;
         EXPECT_EQ(redraws, c.reads == 3 ? 1 : 0) << c.what;
+        EXPECT_EQ(outputControlOffered(session), c.entry == RelayControlEntry::Stay) << c.what;
     }
+    // Another relay selected, or the port closed, takes the offer back.
+    session.portHeldOpen = [] { return false; };
+    EXPECT_FALSE(outputControlOffered(session));
+}
+
+TEST_F(RelayCommands, outputsAreSwitchedByHandOnlyWithTheMotorAtRest)
+{
+    struct Case
+    {
+        const char *what;
+        RelayOutput output;
+        bool on;
+        bool motorRunning;
+        bool coilSent;
+    };
+    const Case cases[] = {
+            {"alarm on at rest", RelayOutput::Alarm, true, false, true},
+            {"alarm on while running", RelayOutput::Alarm, true, true, false},
+            {"alarm off while running", RelayOutput::Alarm, false, true, false},
+            {"overload on while running", RelayOutput::Overload, true, true, false},
+            {"work on while running", RelayOutput::Work, true, true, false},
+            {"work off (the motor stopped) while running", RelayOutput::Work, false, true, true},
+    };
+    for (const Case &c : cases) {
+        relay().handle(QByteArray::fromHex(c.motorRunning ? "050300ff00" : "0503000000"));
+        for (int settle = 0; settle < 4; ++settle)
+            relay().tick();
+        line.clearRequests();
+        op.clearShown();
+        const HandSwitchResult result = switchOutputByHand(session, op, c.output, c.on);
+        const QList<QByteArray> requests = line.requests();
+        const bool coilSent =
+                std::any_of(requests.begin(), requests.end(),
+                            [](const QByteArray &frame) { return quint8(frame[1]) == 5; });
+        EXPECT_EQ(coilSent, c.coilSent) << c.what;
+        EXPECT_EQ(result.check == OutputControlCheck::Allowed, c.coilSent) << c.what;
+        EXPECT_EQ(op.shownTexts().contains(Texts::currentsFlowing), !c.coilSent) << c.what;
+        EXPECT_EQ(handSwitchAllowed(c.output, c.on, session.live), c.coilSent || !c.motorRunning)
+                << c.what;
+    }
+    // A port the operator closed is told as closed and never opened.
+    session.portHeldOpen = [] { return false; };
+    op.clearShown();
+    line.clearRequests();
+    EXPECT_EQ(switchOutputByHand(session, op, RelayOutput::Work, false).outcome,
+              BusOutcome::PortFailed);
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::portClosed});
+    EXPECT_TRUE(line.requests().isEmpty());
 }
 
 TEST_F(RelayCommands, serviceReadShowsHoursMinutesAndSerial)
