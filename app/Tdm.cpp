@@ -18,7 +18,9 @@
 #include "device/Identification.h"
 #include "device/LineSearch.h"
 #include "device/LiveDisplay.h"
+#include "device/CommandDispatch.h"
 #include "device/LiveRead.h"
+#include "device/ServiceFields.h"
 #include "device/OutputControl.h"
 #include "device/RelayCommands.h"
 #include "device/JournalReader.h"
@@ -59,8 +61,9 @@ std::unique_ptr<PortLink> makePortLink(const Tdm::Environment &environment)
 Tdm::Tdm(Tmf &mainWindow, Operator &op_, Environment environment, QObject *parent)
     : QObject(parent),
       m_portLink(makePortLink(environment)),
+      m_operator(op_, [this] { stopAutoRefresh(); }),
       mf(mainWindow),
-      op(op_),
+      op(m_operator),
       p(*m_portLink),
       session(p.bus()),
       m_environment(std::move(environment))
@@ -469,7 +472,7 @@ void Tdm::a_refreshExecute()
 void Tdm::refreshPage(bool timerDriven)
 {
     // Without a selected relay there is nobody to ask (address 0 is the broadcast).
-    if (!p.isOpen() || m_refreshing || session.device.networkAddress == 0)
+    if (!p.isOpen() || m_exchanging || session.device.networkAddress == 0)
         return;
     const int page = mf.currentPage();
     if (page == ActionEnabling::LiveValuesTab || page == ActionEnabling::RelayControlTab)
@@ -480,10 +483,10 @@ void Tdm::refreshPage(bool timerDriven)
 
 void Tdm::refreshLiveValues(bool timerDriven)
 {
-    m_refreshing = true;
+    m_exchanging = true;
     // Every failure switches automatic refresh off before anything is shown.
     const LiveReadResult result = readLiveValues(session, op, [this] { stopAutoRefresh(); });
-    m_refreshing = false;
+    m_exchanging = false;
     if (result.done()) {
         show_values();
         return;
@@ -503,9 +506,9 @@ void Tdm::refreshLiveValues(bool timerDriven)
 
 void Tdm::readServicePage()
 {
-    m_refreshing = true;
+    m_exchanging = true;
     const std::optional<ServiceValues> values = readServiceValues(session, op);
-    m_refreshing = false;
+    m_exchanging = false;
     if (values)
         mf.showServiceValues(values->hours, values->minutes, values->serialNumber);
     followPortState();
@@ -552,7 +555,7 @@ void Tdm::ltTimer()
 void Tdm::rtTimer()
 {
     // A tick that comes while a refresh runs (under a message box, say) is skipped.
-    if (m_refreshing || !a_refresh->isEnabled())
+    if (m_exchanging || !a_refresh->isEnabled())
         return;
     refreshPage(true);
 }
@@ -602,52 +605,39 @@ void Tdm::set_time()
     setRelayClock(session, op, mf.pickedDateTime());
 }
 
-void Tdm::refreshAfterCommand()
-{
-    a_refreshExecute();
-}
-
 void Tdm::runCommand(int tag)
 {
-    std::optional<BusOutcome> outcome;
-    switch (tag) {
-    case 1:
-        outcome = switchOutput(session, op, RelayOutput::Work, true);
-        if (outcome == BusOutcome::Done)
-            mf.setCommandButtons(false, true);
-        break;
-    case 2:
-        outcome = acknowledgeAlarm(session, op);
-        if (!outcome)
-            return; // declined: nothing sent, nothing refreshed
-        break;
-    case 3:
-        outcome = setRelayClock(session, op, QDateTime::currentDateTime());
-        break;
-    case 4:
-        outcome = switchOutput(session, op, RelayOutput::Work, false);
-        if (outcome == BusOutcome::Done)
-            mf.setCommandButtons(true, false);
-        break;
-    case 5:
-        outcome = setRelayClock(session, op, mf.pickedDateTime());
-        break;
-    case 6:
-    case 7: {
-        const std::optional<ServiceFieldValues> fields = mf.serviceFieldValues();
-        if (!fields)
-            return; // a field holds no number: told, nothing written
-        outcome = tag == 6 ? setMotorResource(session, op, fields->hours, fields->minutes)
-                           : setSerialNumber(session, op, fields->serialNumber);
-        break;
-    }
-    default:
+    if (tag < int(RelayCommand::Start) || tag > int(RelayCommand::SetSerialNumber))
         return;
+    const auto command = static_cast<RelayCommand>(tag);
+    CommandArguments arguments;
+    arguments.clock = mf.pickedDateTime();
+    if (command == RelayCommand::SetMotorResource || command == RelayCommand::SetSerialNumber) {
+        const QStringList texts = mf.serviceFieldTexts();
+        QString error;
+        const std::optional<ServiceFieldValues> fields =
+                parseServiceFields(texts[0], texts[1], texts[2], &error);
+        if (!fields) {
+            op.message(Operator::Icon::Error, error); // nothing is written
+            return;
+        }
+        arguments.hours = fields->hours;
+        arguments.minutes = fields->minutes;
+        arguments.serialNumber = fields->serialNumber;
     }
-    // After a port failure a refresh would only fail again; after a refusal
-    // or silence it shows what the relay really does.
-    if (outcome != BusOutcome::PortFailed)
-        refreshAfterCommand();
+    // A refresh tick that comes under one of the command's boxes waits.
+    m_exchanging = true;
+    const std::optional<BusOutcome> outcome = sendRelayCommand(session, op, command, arguments);
+    m_exchanging = false;
+    if (!outcome)
+        return; // "Квитирование" declined: nothing sent, nothing refreshed
+    // "Работа" and "Стоп" follow at once, until the refresh shows register 40.
+    if (outcome == BusOutcome::Done && command == RelayCommand::Start)
+        mf.setCommandButtons(false, true);
+    if (outcome == BusOutcome::Done && command == RelayCommand::Stop)
+        mf.setCommandButtons(true, false);
+    if (readAfterCommand(command, *outcome) != ReadAfterCommand::Nothing)
+        a_refreshExecute(); // the page's own read: live values or the service page
     followPortState();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/ActionId.h"
 #include "app/ImageList.h"
+#include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
 #include "config/SettingsCompare.h"
 #include "core/RelaySession.h"
@@ -131,8 +132,6 @@ public:
     bool relayControlEntryCheck();
     // Any page change: the outputs are offered again only after the check.
     void relayControlLeft();
-    // Whether a refresh is running (a refresh timer tick then is skipped).
-    bool refreshing() const { return m_refreshing; }
     // The grids' start-up contents: the catalogue's names and registers in
     // the configuration grid, "#" in the journal grid's first column.
     void fill_conf();
@@ -140,6 +139,9 @@ public:
 private:
     // Owns the link `p` refers to; made before the session that talks through it.
     std::unique_ptr<miv::PortLink> m_portLink;
+    // The operator `op` refers to: the window's, with automatic refresh
+    // switched off before any failure is shown.
+    RefreshStoppingOperator m_operator;
 
 public:
     // --- Components and program-wide state ---
@@ -201,8 +203,6 @@ private:
     // survived (it opened again): tell, go to the first tab and scan the line
     // again.
     void handleLostLink();
-    // The refresh a command is followed by (nothing while a_refresh is disabled).
-    void refreshAfterCommand();
     void setAutoRefreshPicture(bool on);
 
     Environment m_environment;
@@ -210,7 +210,9 @@ private:
     std::array<QAction *, actionCount> m_actions{};
     QLibrary m_aboutLibrary;
     int m_blinkTag = 0; // lt's Tag: flips at every blink
-    bool m_refreshing = false;
+    // An exchange with the relay runs (a refresh, a command): a refresh tick
+    // that comes meanwhile, under one of its boxes, is skipped.
+    bool m_exchanging = false;
     bool m_busWorkRunning = false;
     QList<QAction *> m_enabledBeforeBusWork;
 };

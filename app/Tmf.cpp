@@ -6,6 +6,7 @@
 #include "app/Tdm.h"
 #include "app/ConfigGridPictureDelegate.h"
 #include "core/Operator.h"
+#include "device/ServiceFields.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"
 
@@ -648,8 +649,10 @@ QWidget *Tmf::buildServiceTab()
         edit->setFixedWidth(80);
         return edit;
     };
-    Edit1 = makeEdit("Edit1", 5);
-    Edit2 = makeEdit("Edit2", 2);
+    // Each field holds every value its register can: the counter's 32 bits,
+    // the minutes' byte, the serial number's word.
+    Edit1 = makeEdit("Edit1", serviceFieldDigits);
+    Edit2 = makeEdit("Edit2", 3);
     Edit3 = makeEdit("Edit3", 5);
     BitBtn3 = new QPushButton(QStringLiteral("Установить мр"));
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
@@ -1078,31 +1081,16 @@ QDateTime Tmf::pickedDateTime() const
     return QDateTime(dtp1->date(), dtp2->time());
 }
 
-void Tmf::showServiceValues(qint32 hours, int minutes, quint16 serialNumber)
+void Tmf::showServiceValues(quint32 hours, int minutes, quint16 serialNumber)
 {
     Edit1->setText(QString::number(hours));
     Edit2->setText(QString::number(minutes));
     Edit3->setText(QString::number(serialNumber));
 }
 
-std::optional<ServiceFieldValues> Tmf::serviceFieldValues()
+QStringList Tmf::serviceFieldTexts() const
 {
-    ServiceFieldValues values;
-    const std::array<std::pair<QLineEdit *, quint32 *>, 3> fields{
-            std::pair{Edit1, &values.hours}, std::pair{Edit2, &values.minutes},
-            std::pair{Edit3, &values.serialNumber}};
-    for (const auto &[edit, value] : fields) {
-        bool ok = false;
-        const int number = edit->text().toInt(&ok);
-        if (!ok || number < 0) {
-            if (dm)
-                dm->ask(Operator::Icon::Error,
-                        QStringLiteral("'%1' is not a valid integer value").arg(edit->text()));
-            return std::nullopt;
-        }
-        *value = quint32(number);
-    }
-    return values;
+    return {Edit1->text(), Edit2->text(), Edit3->text()};
 }
 
 void Tmf::SetCommand(QObject *sender)

@@ -28,15 +28,6 @@ class QTimeEdit;
 class QToolBar;
 class Tdm;
 
-// The numbers of the service page's three fields, taken when "Установить мр"
-// or "Установить сн" is pressed.
-struct ServiceFieldValues
-{
-    quint32 hours = 0;
-    quint32 minutes = 0;
-    quint32 serialNumber = 0;
-};
-
 // The main window `mf`: the toolbar, the seven tabs and the status bar. It
 // shows and asks; what the actions do lives in the data module and the core.
 class Tmf : public QMainWindow
@@ -110,10 +101,9 @@ public:
     void setOutputControlEnabled(bool enabled);
     // The date of dtp1 with the time of dtp2.
     QDateTime pickedDateTime() const;
-    // The service page: the relay's values into Edit1..Edit3, and back as
-    // numbers; nullopt (the conversion error shown) when a field holds none.
-    void showServiceValues(qint32 hours, int minutes, quint16 serialNumber);
-    std::optional<ServiceFieldValues> serviceFieldValues();
+    // The service page: the relay's values into Edit1..Edit3, and their texts back.
+    void showServiceValues(quint32 hours, int minutes, quint16 serialNumber);
+    QStringList serviceFieldTexts() const;
 
     // --- Handlers ---
     void FormCreate();

@@ -16,10 +16,11 @@
 #include "cli/LiveOutput.h"
 #include "core/Texts.h"
 #include "core/TextFormats.h"
+#include "device/CommandDispatch.h"
 #include "device/OutputControl.h"
+#include "device/ServiceFields.h"
 #include "device/RelayCommands.h"
 
-#include <limits>
 #include <QDateTime>
 
 namespace miv::cli {
@@ -29,15 +30,6 @@ namespace {
 const QString commandUsage = QStringLiteral(
         "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off"
         "|motor-resource HOURS MINUTES|serial N");
-
-std::optional<quint32> parseCount(const QString &text)
-{
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < 0 || value > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return quint32(value);
-}
 
 int printServiceValues(CliContext &context)
 {
@@ -51,13 +43,92 @@ int printServiceValues(CliContext &context)
     return ExitStatus::Done;
 }
 
-// The refresh after the command; the command's own failure decides the status.
-int finish(CliContext &context, BusOutcome outcome, bool servicePage)
+// The read after the command, as the window's; the command's own failure
+// decides the status.
+int finish(CliContext &context, RelayCommand command, BusOutcome outcome)
 {
-    if (outcome == BusOutcome::PortFailed)
-        return ExitStatus::LinkFailure;
-    const int refreshed = servicePage ? printServiceValues(context) : refreshAndPrintLive(context);
-    return outcome != BusOutcome::Done ? exitStatusOf(outcome) : refreshed;
+    int read = ExitStatus::Done;
+    switch (readAfterCommand(command, outcome)) {
+    case ReadAfterCommand::Nothing:
+        break;
+    case ReadAfterCommand::LiveValues:
+        read = refreshAndPrintLive(context);
+        break;
+    case ReadAfterCommand::ServiceValues:
+        read = printServiceValues(context);
+        break;
+    }
+    return outcome != BusOutcome::Done ? exitStatusOf(outcome) : read;
+}
+
+// The command words and how many arguments follow each.
+struct CommandWord
+{
+    QString word;
+    RelayCommand command;
+    int arguments;
+};
+const CommandWord commandWords[] = {
+        {QStringLiteral("start"), RelayCommand::Start, 0},
+        {QStringLiteral("stop"), RelayCommand::Stop, 0},
+        {QStringLiteral("ack"), RelayCommand::Acknowledge, 0},
+        {QStringLiteral("clock-sync"), RelayCommand::SyncClock, 0},
+        {QStringLiteral("clock-set"), RelayCommand::SetClock, 1},
+        {QStringLiteral("motor-resource"), RelayCommand::SetMotorResource, 2},
+        {QStringLiteral("serial"), RelayCommand::SetSerialNumber, 1},
+};
+
+// The arguments of a command word, checked; the reason in *error otherwise.
+std::optional<CommandArguments> parseArguments(RelayCommand command, const QStringList &rest,
+                                               QString *error)
+{
+    CommandArguments arguments;
+    switch (command) {
+    case RelayCommand::SetClock:
+        arguments.clock = QDateTime::fromString(
+                rest[0], TextFormats::shortDate + u' ' + TextFormats::shortTime);
+        if (!arguments.clock.isValid() || arguments.clock.date().year() < 2000
+            || arguments.clock.date().year() > 2099) {
+            *error = QStringLiteral("clock-set needs \"dd.MM.yyyy HH:mm:ss\" of 2000 to 2099");
+            return std::nullopt;
+        }
+        break;
+    case RelayCommand::SetMotorResource: {
+        const auto hours = parseServiceNumber(rest[0]);
+        const auto minutes = parseServiceNumber(rest[1]);
+        if (!hours || !minutes) {
+            *error = QStringLiteral("motor-resource needs HOURS and MINUTES, whole numbers");
+            return std::nullopt;
+        }
+        arguments.hours = *hours;
+        arguments.minutes = *minutes;
+        break;
+    }
+    case RelayCommand::SetSerialNumber: {
+        const auto number = parseServiceNumber(rest[0]);
+        if (!number) {
+            *error = QStringLiteral("serial needs a whole number");
+            return std::nullopt;
+        }
+        arguments.serialNumber = *number;
+        break;
+    }
+    default:
+        break;
+    }
+    return arguments;
+}
+
+// "output work|alarm|overload on|off": the output and its state.
+std::optional<std::pair<RelayOutput, bool>> parseOutput(const QStringList &rest)
+{
+    const QStringList names{QStringLiteral("work"), QStringLiteral("alarm"),
+                            QStringLiteral("overload")};
+    if (rest.size() != 2 || !names.contains(rest[0])
+        || (rest[1] != QStringLiteral("on") && rest[1] != QStringLiteral("off")))
+        return std::nullopt;
+    return std::pair{static_cast<RelayOutput>(names.indexOf(rest[0])),
+                     rest[1] == QStringLiteral("on")};
 }
 
 } // namespace
@@ -73,51 +144,33 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
                                   commandUsage);
     const QString what = arguments[1];
     const QStringList rest = arguments.mid(2);
-    auto expect = [&](int count) { return rest.size() == count; };
 
     // Everything is checked before the relay is asked anything.
-    std::optional<QDateTime> clockTime;
-    std::optional<RelayOutput> output;
-    bool outputOn = false;
-    std::optional<quint32> first, second;
-    if (what == QStringLiteral("start") || what == QStringLiteral("stop")
-        || what == QStringLiteral("ack") || what == QStringLiteral("clock-sync")) {
-        if (!expect(0))
-            return context.wrongUsage(what + QStringLiteral(" takes nothing more"), commandUsage);
-    } else if (what == QStringLiteral("clock-set")) {
-        if (expect(1))
-            clockTime = QDateTime::fromString(
-                    rest[0], TextFormats::shortDate + u' ' + TextFormats::shortTime);
-        if (!clockTime || !clockTime->isValid() || clockTime->date().year() < 2000
-            || clockTime->date().year() > 2099)
-            return context.wrongUsage(
-                    QStringLiteral("clock-set needs \"dd.MM.yyyy HH:mm:ss\" of 2000 to 2099"),
-                    commandUsage);
-    } else if (what == QStringLiteral("output")) {
-        const QStringList names{QStringLiteral("work"), QStringLiteral("alarm"),
-                                QStringLiteral("overload")};
-        if (!expect(2) || !names.contains(rest[0])
-            || (rest[1] != QStringLiteral("on") && rest[1] != QStringLiteral("off")))
+    std::optional<std::pair<RelayOutput, bool>> output;
+    const CommandWord *word = nullptr;
+    CommandArguments commandArguments;
+    if (what == QStringLiteral("output")) {
+        output = parseOutput(rest);
+        if (!output)
             return context.wrongUsage(QStringLiteral("output needs work|alarm|overload and on|off"),
                                       commandUsage);
-        output = static_cast<RelayOutput>(names.indexOf(rest[0]));
-        outputOn = rest[1] == QStringLiteral("on");
-    } else if (what == QStringLiteral("motor-resource")) {
-        if (expect(2)) {
-            first = parseCount(rest[0]);
-            second = parseCount(rest[1]);
-        }
-        if (!first || !second)
-            return context.wrongUsage(
-                    QStringLiteral("motor-resource needs HOURS and MINUTES, whole numbers"),
-                    commandUsage);
-    } else if (what == QStringLiteral("serial")) {
-        if (expect(1))
-            first = parseCount(rest[0]);
-        if (!first)
-            return context.wrongUsage(QStringLiteral("serial needs a whole number"), commandUsage);
     } else {
-        return context.wrongUsage(QStringLiteral("unknown command ") + what, commandUsage);
+        for (const CommandWord &each : commandWords)
+            if (each.word == what)
+                word = &each;
+        if (!word)
+            return context.wrongUsage(QStringLiteral("unknown command ") + what, commandUsage);
+        if (rest.size() != word->arguments)
+            return context.wrongUsage(
+                    word->arguments == 0
+                            ? what + QStringLiteral(" takes nothing more")
+                            : what + QStringLiteral(" takes %1 argument(s)").arg(word->arguments),
+                    commandUsage);
+        QString error;
+        const std::optional<CommandArguments> parsed = parseArguments(word->command, rest, &error);
+        if (!parsed)
+            return context.wrongUsage(error, commandUsage);
+        commandArguments = *parsed;
     }
 
     if (!context.openPort())
@@ -128,30 +181,19 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
     Operator &op = context.messages();
     session.flags.startLimitView = false;
 
-    if (what == QStringLiteral("start") || what == QStringLiteral("stop"))
-        return finish(context,
-                      switchOutput(session, op, RelayOutput::Work, what == QStringLiteral("start")),
-                      false);
-    if (what == QStringLiteral("ack")) {
-        const std::optional<BusOutcome> outcome = acknowledgeAlarm(session, op);
-        if (!outcome)
-            return ExitStatus::Refused; // declined: nothing sent
-        return finish(context, *outcome, false);
-    }
-    if (what == QStringLiteral("clock-sync"))
-        return finish(context, setRelayClock(session, op, QDateTime::currentDateTime()), false);
-    if (clockTime)
-        return finish(context, setRelayClock(session, op, *clockTime), false);
     if (output) {
-        const HandSwitchResult result = switchOutputByHand(session, op, *output, outputOn);
-        // Kept back by the check: nothing was sent, and nothing is refreshed.
+        const HandSwitchResult result =
+                switchOutputByHand(session, op, output->first, output->second);
+        // Kept back by the check: nothing was sent, and nothing is read.
         if (result.check != OutputControlCheck::Allowed)
             return exitStatusOf(result.outcome);
-        return finish(context, result.outcome, false);
+        return finish(context, RelayCommand::Start, result.outcome);
     }
-    if (what == QStringLiteral("motor-resource"))
-        return finish(context, setMotorResource(session, op, *first, *second), true);
-    return finish(context, setSerialNumber(session, op, *first), true);
+    const std::optional<BusOutcome> outcome =
+            sendRelayCommand(session, op, word->command, commandArguments);
+    if (!outcome)
+        return ExitStatus::Refused; // "ack" declined: nothing sent
+    return finish(context, word->command, *outcome);
 }
 
 } // namespace miv::cli

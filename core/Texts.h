@@ -60,6 +60,8 @@ inline const QString configRowsWritten = QStringLiteral("Записаны:\n%1")
 // Live values and relay commands.
 inline const QString relayRefused =
         QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");
+// A service field or a number typed for the relay that is no whole number of its range.
+inline const QString notAWholeNumber = QStringLiteral("«%1» не является допустимым целым числом");
 inline const QString currentsFlowing = QStringLiteral("Есть токи! Отключите двигатель!");
 inline const QString acknowledgeWarning =
         QStringLiteral("Внимание! Квитирование приводит к пуску двигателя!");

@@ -184,7 +184,7 @@ std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &
     if (!identity)
         return std::nullopt;
     ServiceValues values;
-    values.hours = qint32(quint32(replyWord(*hours, 0)) << 16 | replyWord(*hours, 1));
+    values.hours = quint32(replyWord(*hours, 0)) << 16 | replyWord(*hours, 1);
     values.minutes = replyWord(*hours, 2) & 0xFF;
     values.serialNumber = replyWord(*identity, R::factoryNumber);
     return values;

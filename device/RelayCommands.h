@@ -69,7 +69,8 @@ std::optional<ReplyString> readWholeOrTell(RelaySession &session, Operator &op, 
 // The service page's values as the relay holds them.
 struct ServiceValues
 {
-    qint32 hours = 0;
+    // Shown as the unsigned count it is, so that any value shown can be written back.
+    quint32 hours = 0;
     int minutes = 0;
     quint16 serialNumber = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -407,6 +408,42 @@ TEST_F(LiveValuesFlow, anIntervalThatIsNoNumberStartsNothing)
     dm->a_setref->trigger();
     EXPECT_EQ(dm->rt.interval(), 1000);
     EXPECT_TRUE(dm->rt.isActive());
+}
+
+// A command to a relay that fell silent: one message, automatic refresh off
+// before it, and no refresh after it to tell the same silence again.
+TEST_F(LiveValuesFlow, aCommandThatFailsIsToldOnceWithAutomaticRefreshOff)
+{
+    enterTab(ActionEnabling::LiveValuesTab);
+    op.answerText(QStringLiteral("1"));
+    dm->a_setref->trigger();
+    ASSERT_TRUE(dm->rt.isActive());
+    RelayLine::Faults silent;
+    silent.silent = true;
+    line.setFaults(6, silent);
+    bool refreshOnAtTheBox = true;
+    op.duringMessage = [&] {
+        refreshOnAtTheBox = dm->rt.isActive();
+        dm->rtTimer(); // a tick under the box
+    };
+    child<QPushButton>("BitBtn1")->click(); // "Работа"
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+    EXPECT_FALSE(refreshOnAtTheBox);
+    EXPECT_FALSE(dm->session.flags.autoRefresh);
+}
+
+// The service page's hours are shown whole and written back as shown.
+TEST_F(LiveValuesFlow, motorHoursOfMoreThanFiveDigitsAreShownAndWrittenWhole)
+{
+    line.relay(6)->setRegister(112, 1);
+    line.relay(6)->setRegister(113, 34464); // 100000 h
+    line.relay(6)->setRegister(114, 30);
+    enterTab(ActionEnabling::ServiceTab);
+    EXPECT_EQ(child<QLineEdit>("Edit1")->text(), QStringLiteral("100000"));
+    child<QPushButton>("BitBtn3")->click(); // "Установить мр", nothing edited
+    EXPECT_EQ(line.relay(6)->registerValue(112), 1);
+    EXPECT_EQ(line.relay(6)->registerValue(113), 34464);
+    EXPECT_TRUE(op.shown().isEmpty());
 }
 
 // The port closed by the operator under a running motor: the page check

@@ -1,6 +1,7 @@
 #include "core/Texts.h"
 #include "device/LiveRead.h"
 #include "device/OutputControl.h"
+#include "device/ServiceFields.h"
 #include "device/RelayCommands.h"
 #include "support/RelayLineFixture.h"
 
@@ -342,3 +343,38 @@ TEST(ClockWords, layoutOfTheThreeRegisters)
 }
 
 } // namespace
+
+TEST(ServiceFields, everyNumberOfTheCountersRangeAndNothingElse)
+{
+    struct Case
+    {
+        const char *text;
+        std::optional<quint32> number;
+    };
+    const Case cases[] = {
+            {"0", 0u},
+            {"100000", 100000u}, // wider than the field the window once had
+            {"4294967295", 4294967295u},
+            {"4294967296", std::nullopt},
+            {"00000000001", std::nullopt}, // more digits than the counter has
+            {"", std::nullopt},
+            {"-1", std::nullopt},
+            {"+1", std::nullopt},
+            {" 1", std::nullopt},
+            {"1,5", std::nullopt},
+            {"١", std::nullopt}, // a digit of another script
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(parseServiceNumber(QString::fromUtf8(c.text)), c.number) << c.text;
+
+    QString error;
+    EXPECT_FALSE(
+            parseServiceFields(QStringLiteral("100000"), QStringLiteral("30"), QString(), &error));
+    EXPECT_EQ(error, Texts::notAWholeNumber.arg(QString()));
+    const auto values = parseServiceFields(QStringLiteral("100000"), QStringLiteral("75"),
+                                           QStringLiteral("70000"), &error);
+    ASSERT_TRUE(values);
+    EXPECT_EQ(values->hours, 100000u);
+    EXPECT_EQ(values->minutes, 75u);
+    EXPECT_EQ(values->serialNumber, 70000u);
+}

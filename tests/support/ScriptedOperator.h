@@ -45,6 +45,8 @@ public:
     bool acknowledgeOkBoxes = true;
     // Runs inside every keepAlive, as the operator's clicks would while a long loop runs.
     std::function<void()> duringKeepAlive;
+    // Runs while each message box is shown, as a timer's tick under it would.
+    std::function<void()> duringMessage;
 
     const QList<Shown> &shown() const { return m_shown; }
     QStringList shownTexts() const
@@ -64,6 +66,8 @@ public:
     Answer message(Icon icon, const QString &text, Buttons buttons, const QString &caption) override
     {
         m_shown.append({icon, text, buttons, caption});
+        if (duringMessage)
+            duringMessage();
         if (buttons == Buttons::Ok && acknowledgeOkBoxes && m_answers.empty())
             return Answer::Ok;
         return take(m_answers, "message: " + text.toStdString());
