@@ -336,12 +336,14 @@ TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
     error.clear();
     EXPECT_FALSE(report.save(missing, &error));
     EXPECT_TRUE(error.contains(missing)) << qPrintable(error);
+    EXPECT_TRUE(error.endsWith(QStringLiteral(": нет такой папки"))) << qPrintable(error);
 
     if (!runsAsSuperuser()) { // the superuser writes into read-only folders
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         error.clear();
         EXPECT_FALSE(report.save(path, &error));
         EXPECT_TRUE(error.contains(path)) << qPrintable(error);
+        EXPECT_TRUE(error.endsWith(QStringLiteral(": нет прав доступа"))) << qPrintable(error);
         EXPECT_EQ(contents(), old);
         QFile::setPermissions(dir.path(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner
