@@ -221,7 +221,14 @@ bool IniFile::save(QString *error) const
         // A last line that had no line end gets one when lines follow it now.
         bytes += line.ending.isEmpty() && i + 1 < m_lines.size() ? m_lineEnd : line.ending;
     }
-
+    // A file that loading would refuse (a hand-made one at the limits that
+    // grew by a key) is not written: the earlier file stays, still readable.
+    if (const std::optional<QString> refusal = IniBytes::judge(bytes).refusal) {
+        if (error)
+            *error = fileWriteError(m_path,
+                                    QStringLiteral("он не прочитался бы снова (%1)").arg(*refusal));
+        return false;
+    }
     return replaceFile(m_path, bytes, error);
 }
 
