@@ -36,6 +36,7 @@
 #include "config/RelayBatch.h"
 #include "config/SettingsFile.h"
 #include "core/ConfigGrid.h"
+#include "core/FileErrorReason.h"
 #include "core/ParameterCatalogue.h"
 #include "core/TimerSchedule.h"
 
@@ -116,7 +117,9 @@ int runBatch(CliContext &context, const QList<quint8> &addresses, const QString 
 int readConfigs(CliContext &context, const QList<quint8> &addresses, const QString &folder)
 {
     if (!QDir().mkpath(folder)) {
-        context.err() << "mivctl: cannot make the folder " << folder << Qt::endl;
+        context.err() << QStringLiteral("Не удалось создать папку %1: %2")
+                                 .arg(folder, folderErrorReason(folder, lastSystemError()))
+                      << Qt::endl;
         return ExitStatus::Refused;
     }
     const QDir dir(folder);

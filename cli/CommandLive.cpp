@@ -10,6 +10,8 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/LiveOutput.h"
+#include "core/FileErrorReason.h"
+#include "core/FileReplacement.h"
 #include "core/RegisterMap.h"
 #include "core/TextFormats.h"
 #include "device/LiveDisplay.h"
@@ -101,7 +103,7 @@ bool appendLiveCsvRow(const QString &path, CliContext &context, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::Append | QIODevice::Text)) {
-        *error = file.errorString();
+        *error = fileWriteError(path, fileErrorReason(file, lastSystemError()));
         return false;
     }
     const QList<quint16> registers = trendRegisters();
@@ -117,7 +119,7 @@ bool appendLiveCsvRow(const QString &path, CliContext &context, QString *error)
     for (quint16 reg : registers)
         cells << QString::number(context.session().live.value(reg));
     if (file.write(cells.join(u',').toUtf8() + '\n') < 0) {
-        *error = file.errorString();
+        *error = fileWriteError(path, fileErrorReason(file, lastSystemError()));
         return false;
     }
     return true;
@@ -167,7 +169,7 @@ int runLive(CliContext &context, const QStringList &arguments)
         if (!csvPath.isEmpty()) {
             QString error;
             if (!appendLiveCsvRow(csvPath, context, &error)) {
-                context.err() << csvPath << ": " << error << Qt::endl;
+                context.err() << error << Qt::endl;
                 return ExitStatus::Refused;
             }
         }

@@ -1,5 +1,6 @@
 #include "core/AuditLog.h"
 
+#include "core/FileErrorReason.h"
 #include "core/Operator.h"
 
 #include <QDir>
@@ -75,15 +76,25 @@ bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write,
     entry.newValue = write.newValue;
     entry.answer = answer;
 
-    QFile file(filePath());
-    const bool written = !m_folder.isEmpty() && QDir().mkpath(m_folder)
-            && file.open(QIODevice::WriteOnly | QIODevice::Append)
-            && file.write(toJsonLine(entry) + '\n') >= 0 && file.flush();
-    if (!written && !m_failureTold) {
+    const std::optional<QString> failure = appendLine(toJsonLine(entry) + '\n');
+    if (failure && !m_failureTold) {
         m_failureTold = true;
-        op.note(auditNotWritten.arg(filePath(), file.errorString()));
+        op.note(auditNotWritten.arg(filePath(), *failure));
     }
-    return written;
+    return !failure;
+}
+
+std::optional<QString> AuditLog::appendLine(const QByteArray &line) const
+{
+    if (m_folder.isEmpty())
+        return QStringLiteral("папка данных программы не найдена");
+    if (!QDir().mkpath(m_folder))
+        return folderErrorReason(m_folder, lastSystemError());
+    QFile file(filePath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) < 0
+        || !file.flush())
+        return fileErrorReason(file, lastSystemError());
+    return std::nullopt;
 }
 
 QByteArray AuditLog::toJsonLine(const AuditEntry &entry)
@@ -148,7 +159,7 @@ std::optional<QList<AuditEntry>> AuditLog::readEntries(const QString &path, cons
         return entries;
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = file.errorString();
+            *error = fileErrorReason(file, lastSystemError());
         return std::nullopt;
     }
     while (!file.atEnd()) {

@@ -91,6 +91,9 @@ public:
                                                         QString *error = nullptr);
 
 private:
+    // Appends `line` to the file; the reason it could not, for the operator.
+    std::optional<QString> appendLine(const QByteArray &line) const;
+
     QString m_folder;
     bool m_failureTold = false;
 };

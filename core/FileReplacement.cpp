@@ -1,5 +1,7 @@
 #include "core/FileReplacement.h"
 
+#include "core/FileErrorReason.h"
+
 #include <QSaveFile>
 
 namespace miv {
@@ -13,13 +15,17 @@ bool replaceFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = fileWriteError(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    // The system's reason is taken right after the step that failed, before
+    // anything else can change it (a full disk shows at the flush).
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+            && file.flush() && file.commit();
+    if (written)
+        return true;
+    const int systemError = lastSystemError();
+    if (error)
+        *error = fileWriteError(path, fileErrorReason(file, systemError));
+    file.cancelWriting();
+    return false;
 }
 
 } // namespace miv

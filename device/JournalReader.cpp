@@ -92,14 +92,16 @@ private:
         return true;
     }
 
-    // Up to three requests while the code is unknown; the last reply.
+    // Up to three requests while the code is unknown; the last reply. These
+    // are the entry's repetitions: the bus adds none of its own, so a relay
+    // that fell silent is told after three reply time-outs, not nine.
     ReplyString requestEntry(int n)
     {
         ReplyString reply;
         for (int request = 0; request < JournalReadThreshold::requests; ++request) {
-            reply = m_session.bus.readRegisters(m_session.device.networkAddress,
-                                                quint16(RelayRegister::journal + n),
-                                                RelayRegister::journalEntryCount);
+            reply = m_session.bus.readRegisters(
+                    m_session.device.networkAddress, quint16(RelayRegister::journal + n),
+                    RelayRegister::journalEntryCount, RelayBus::Attempts::Once);
             if (findEvent(journalEventCode(reply)))
                 break;
         }

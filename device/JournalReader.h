@@ -32,10 +32,11 @@ struct JournalReadResult
 // journal grid as they come, the operator's keepAlive after each row.
 //
 // An entry whose code is no known event is asked for again, up to three
-// requests in all; a full answer that still holds no known code is the
-// journal's end (not an error). An entry whose last answer is shorter than
-// JournalReadThreshold::reply stops the reading with "Ошибка связи с
-// устройством!"; so does a port that fails.
+// requests in all (a silent or damaged answer included: the bus does not
+// repeat the journal's requests); a full answer that still holds no known
+// code is the journal's end (not an error). An entry whose last answer is
+// shorter than JournalReadThreshold::reply stops the reading with "Ошибка
+// связи с устройством!"; so does a port that fails.
 //
 // Rows are overwritten in place from the top; at the end, after a failure as
 // well, the grid is cut to the rows listed. A journal that listed no row

@@ -1,5 +1,6 @@
 #include "link/IniFile.h"
 
+#include "core/FileErrorReason.h"
 #include "core/FileReplacement.h"
 #include "core/Windows1251.h"
 
@@ -76,8 +77,10 @@ bool IniFile::load(QString *error)
         return false;
     };
     QFile file(m_path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
-        return fail(info.isDir() ? QStringLiteral("это каталог") : file.errorString());
+    if (info.isDir())
+        return fail(QStringLiteral("это каталог"));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(fileErrorReason(file, lastSystemError()));
     // A settings file or "front.ini" is a few kilobytes: anything far larger
     // (a wrong file, one that arrived damaged) is refused before it is read,
     // so that memory stays bounded and the program answers at once.
@@ -90,14 +93,17 @@ bool IniFile::load(QString *error)
     // past the limit while it is read (or a device file) is refused as well.
     constexpr qint64 pieceBytes = 64 * 1024;
     QByteArray bytes;
+    int systemError = 0;
     while (bytes.size() <= maximumBytes) {
         const QByteArray piece = file.read(pieceBytes);
-        if (piece.isEmpty())
+        if (piece.isEmpty()) {
+            systemError = lastSystemError();
             break;
+        }
         bytes += piece;
     }
     if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
+        return fail(fileErrorReason(file, systemError));
     if (bytes.size() > maximumBytes)
         return fail(tooLarge);
     const IniBytes::Verdict verdict = IniBytes::judge(bytes);
@@ -215,7 +221,14 @@ bool IniFile::save(QString *error) const
         // A last line that had no line end gets one when lines follow it now.
         bytes += line.ending.isEmpty() && i + 1 < m_lines.size() ? m_lineEnd : line.ending;
     }
-
+    // A file that loading would refuse (a hand-made one at the limits that
+    // grew by a key) is not written: the earlier file stays, still readable.
+    if (const std::optional<QString> refusal = IniBytes::judge(bytes).refusal) {
+        if (error)
+            *error = fileWriteError(m_path,
+                                    QStringLiteral("он не прочитался бы снова (%1)").arg(*refusal));
+        return false;
+    }
     return replaceFile(m_path, bytes, error);
 }
 

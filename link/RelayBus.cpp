@@ -137,13 +137,15 @@ void RelayBus::discardStaleInput()
 }
 
 // A relay that answered too late may still be sending. Its late reply would
-// look exactly like the reply to a repeated request, so before asking the same
-// relay again the line is watched for one reply time-out and emptied.
-void RelayBus::drainLateReply(quint8 address)
+// look exactly like the reply to the next request, so before asking that relay
+// anything else the line is watched for one reply time-out and emptied. The
+// same request asked again needs no wait: a late reply to it says the same.
+void RelayBus::drainLateReply(const QByteArray &request)
 {
-    if (m_lastSilentAddress != address)
+    if (m_unansweredRequest.isEmpty() || m_unansweredRequest.front() != request.front()
+        || m_unansweredRequest == request)
         return;
-    m_lastSilentAddress.reset();
+    m_unansweredRequest.clear();
     QElapsedTimer clock;
     clock.start();
     QByteArray late;
@@ -219,36 +221,23 @@ void RelayBus::markLineActivity()
 }
 
 RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs,
-                                                 RetryWhen when)
+                                                 RetryWhen when, int retries)
 {
     Exchange result = exchange(request, firstByteTimeoutMs);
-    bool repeated = false;
-    for (int attempt = 1; attempt <= m_timing.retries && result.outcome == Outcome::Silent;
-         ++attempt) {
+    for (int attempt = 1; attempt <= retries && result.outcome == Outcome::Silent; ++attempt) {
         if (when == RetryWhen::Damaged && !result.damaged)
             break;
-        qCDebug(lcBus).noquote()
-                << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
-                << QStringLiteral("retry %1 of %2").arg(attempt).arg(m_timing.retries);
-        result = exchange(request, firstByteTimeoutMs, true);
-        repeated = true;
+        qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
+                                 << QStringLiteral("retry %1 of %2").arg(attempt).arg(retries);
+        result = exchange(request, firstByteTimeoutMs);
     }
-    // The reply to an attempt that went unanswered may still come, after the
-    // answer to its repetition: before the next, different request to this
-    // relay the line is watched for it, as after any silent exchange.
-    if (repeated && result.outcome != Outcome::Silent)
-        m_lastSilentAddress = quint8(request[0]);
     return result;
 }
 
-RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs,
-                                      bool repeated)
+RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTimeoutMs)
 {
     ensurePortUsable();
-    // A late reply to the same request says the same as the reply awaited:
-    // only before another request to that relay must the line be emptied.
-    if (!repeated)
-        drainLateReply(quint8(request[0]));
+    drainLateReply(request);
     discardStaleInput();
     keepSilence();
 
@@ -295,7 +284,11 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
         trace("rx", received);
         keepStray(QByteArrayView(received).first(match.offset));
         markLineActivity();
-        m_lastSilentAddress.reset();
+        // The reply to an earlier attempt of this request that went
+        // unanswered may still come, after this one: the mark stays until
+        // the next, different request to the relay has watched for it.
+        if (request != m_unansweredRequest)
+            m_unansweredRequest.clear();
         result.frame = frame.first(frame.size() - 2);
         if (match.kind == modbus::ReplyMatch::Exception) {
             result.outcome = Outcome::Refused;
@@ -310,16 +303,16 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     // a damaged reply.
     result.damaged = keepStray(received) > 0;
     markLineActivity();
-    m_lastSilentAddress = address;
+    m_unansweredRequest = request;
     return result;
 }
 
 quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
 {
     m_lastException.reset();
-    const Exchange reply =
-            exchangeWithRetries(modbus::readExceptionStatus(address),
-                                waitMs.value_or(m_timing.replyTimeoutMs), RetryWhen::Damaged);
+    const Exchange reply = exchangeWithRetries(modbus::readExceptionStatus(address),
+                                               waitMs.value_or(m_timing.replyTimeoutMs),
+                                               RetryWhen::Damaged, m_timing.retries);
     switch (reply.outcome) {
     case Outcome::Answered:
         // A status byte of 255 would read as "nobody answered"; it is still an answer.
@@ -333,13 +326,14 @@ quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
     return 255;
 }
 
-ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count)
+ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count, Attempts attempts)
 {
     m_lastException.reset();
     if (count == 0 || count > modbus::maxRegistersPerRead)
         return {};
     const Exchange reply = exchangeWithRetries(modbus::readHoldingRegisters(address, first, count),
-                                               m_timing.replyTimeoutMs, RetryWhen::AnyFailure);
+                                               m_timing.replyTimeoutMs, RetryWhen::AnyFailure,
+                                               attempts == Attempts::Once ? 0 : m_timing.retries);
     switch (reply.outcome) {
     case Outcome::Answered:
         return reply.frame.left(255);
@@ -359,8 +353,8 @@ ReplyString RelayBus::write(const QByteArray &request)
         exchange(request, m_timing.replyTimeoutMs);
         return {};
     }
-    const Exchange reply =
-            exchangeWithRetries(request, m_timing.replyTimeoutMs, RetryWhen::AnyFailure);
+    const Exchange reply = exchangeWithRetries(request, m_timing.replyTimeoutMs,
+                                               RetryWhen::AnyFailure, m_timing.retries);
     ReplyString text;
     switch (reply.outcome) {
     case Outcome::Answered:

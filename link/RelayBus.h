@@ -68,11 +68,18 @@ public:
     // waitMs overrides the reply time-out (the scan passes its shorter wait).
     quint8 readStatus(quint8 address, std::optional<int> waitMs = std::nullopt);
 
+    // How often a request goes out when it gets no valid answer.
+    enum class Attempts {
+        WithRetries, // once, then up to Timing::retries more times
+        Once, // once: the operation repeats the request itself, by its own rule
+    };
+
     // Reads `count` registers from `first` (function 03).
     // Returns the reply string; fewer than 5 characters when no valid answer
     // came (an exception reply gives its 3 characters: address, function | 0x80,
     // code). Raises LinkError(PortFailure) when the port fails.
-    ReplyString readRegisters(quint8 address, quint16 first, quint16 count);
+    ReplyString readRegisters(quint8 address, quint16 first, quint16 count,
+                              Attempts attempts = Attempts::WithRetries);
 
     // Single writes. They return the reply string: the echo as
     // address, function, 4, then the 4 echoed bytes; for an exception reply
@@ -100,8 +107,9 @@ private:
     };
     enum class RetryWhen { AnyFailure, Damaged };
 
-    Exchange exchange(const QByteArray &request, int firstByteTimeoutMs, bool repeated = false);
-    Exchange exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when);
+    Exchange exchange(const QByteArray &request, int firstByteTimeoutMs);
+    Exchange exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when,
+                                 int retries);
     // Keeps bytes that were no reply to the request on the line; returns how
     // many of them were no status reply frame of another relay.
     int keepStray(QByteArrayView bytes);
@@ -109,7 +117,7 @@ private:
     void ensurePortUsable() const;
     void portFailed(const QString &what) const;
     void discardStaleInput();
-    void drainLateReply(quint8 address);
+    void drainLateReply(const QByteArray &request);
     void keepSilence();
     void markLineActivity();
     bool waitForInput(int ms);
@@ -120,7 +128,8 @@ private:
     Timing m_timing;
     QElapsedTimer m_lastActivity;
     std::optional<quint8> m_lastException;
-    std::optional<quint8> m_lastSilentAddress; // the relay that did not answer last
+    // The last request that went unanswered at least once (its late reply may still come).
+    QByteArray m_unansweredRequest;
     StrayInput m_stray;
 };
 

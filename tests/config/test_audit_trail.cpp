@@ -247,6 +247,8 @@ TEST_F(AuditTrailTest, anUnwritableLogNeverBlocksAWriteAndIsToldOnce)
     EXPECT_EQ(relay().registerValue(6), 777);
     ASSERT_EQ(op.notes().size(), 1);
     EXPECT_TRUE(op.notes()[0].contains(QStringLiteral("audit.jsonl")));
+    EXPECT_TRUE(op.notes()[0].contains(QStringLiteral("(нет такой папки)")))
+            << op.notes()[0].toStdString();
     EXPECT_TRUE(op.shown().isEmpty());
 }
 

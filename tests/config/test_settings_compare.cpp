@@ -1,6 +1,7 @@
 #include "EditFixture.h"
 #include "config/SettingsCompare.h"
 #include "config/SettingsFile.h"
+#include "core/ValueFormat.h"
 #include "link/IniFile.h"
 
 #include <map>
@@ -139,6 +140,64 @@ TEST_F(SettingsCompareTest, theTimerScheduleIsComparedOnATimerRelay)
     };
     for (const auto &c : cases)
         EXPECT_EQ(compareWithFile(session, writeFile(c.changes)).differences, c.expected) << c.name;
+}
+
+// On a type-6 relay every row 0 to 31 counts: each row, mark and switch
+// changed alone in the file (a switch flipped, a number one step away within
+// its limits, a mark a minute later) is listed, and nothing else. A row whose
+// limits hold one value only is listed as a value the load refuses.
+TEST_F(SettingsCompareTest, eachItemChangedAloneIsTheOneListed)
+{
+    readSelected(6, 6);
+    const auto flipped = [](const QString &text) {
+        return text == onOffTexts[1] ? onOffTexts[0] : onOffTexts[1];
+    };
+    struct Change
+    {
+        Kind kind;
+        int row;
+        QString key;
+        QString relayText;
+        QString fileText; // as the file holds it
+        QString listedText; // as the comparison lists it
+    };
+    QList<Change> changes;
+    for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
+        const QString relay = grid.relayText(row);
+        QString other = flipped(relay);
+        Kind kind = Kind::Differs;
+        if (!switchBitOf(row)) {
+            const QString step = catalogue.step(row);
+            const quint16 raw = parseValue(step, relay, comma).value_or(0);
+            const RawLimits limits = catalogue.storedLimits(row).value_or(RawLimits{});
+            other = formatValue(step, quint16(raw < limits.maximum ? raw + 1 : raw - 1), comma);
+            if (limits.minimum == limits.maximum)
+                kind = Kind::Rejected;
+        }
+        changes.append({kind, row, rowName(row), relay, other, other});
+    }
+    for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
+        const QTime time = timer.marks[size_t(mark - 1)].time;
+        changes.append({Kind::Differs, -1, SettingsFile::markKey(mark),
+                        time.toString(QStringLiteral("HH:mm")),
+                        time.addSecs(60).toString(QStringLiteral("HH:mm:ss")),
+                        time.addSecs(60).toString(QStringLiteral("HH:mm"))});
+    }
+    for (int button = 1; button <= TimerSchedule::buttonCount; ++button) {
+        const QString relay = timer.buttons[size_t(button - 1)];
+        changes.append({Kind::Differs, -1,
+                        button < TimerSchedule::buttonCount ? SettingsFile::intervalKey(button)
+                                                            : SettingsFile::timerKey,
+                        relay, flipped(relay), flipped(relay)});
+    }
+    for (const Change &c : changes) {
+        const QString section = c.row < 0 ? timers : parameters;
+        const SettingsComparison comparison =
+                compareWithFile(session, writeFile({{{section, c.key}, c.fileText}}));
+        EXPECT_EQ(comparison.differences,
+                  (QList<SettingsDifference>{{c.kind, c.row, c.key, c.relayText, c.listedText}}))
+                << c.key.toStdString() << ": " << c.fileText.toStdString();
+    }
 }
 
 TEST_F(SettingsCompareTest, theSessionIsLeftAsItWas)

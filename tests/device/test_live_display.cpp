@@ -3,8 +3,10 @@
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
+#include <QList>
 
 using namespace miv;
 
@@ -145,6 +147,51 @@ TEST(LiveDisplay, lampsFromTheirBits)
         const LiveDisplay display = showValues(live, flags, c.type, u'.');
         for (const auto &[lamp, value] : c.lamps)
             EXPECT_EQ(display.lamps[std::size_t(lamp - 1)], value) << c.what << ", lamp " << lamp;
+    }
+}
+
+// Each bit of the protection (39), output (40) and input (41) words alone, on
+// a type-6 relay at rest without current: exactly its lamps lit, every other
+// coloured lamp dark. The sensor lamps light while their bit is clear, so
+// their bits are set unless the bit tried is one of them; lamp 7 stays dark
+// yellow (no current) and lamp 6 follows its own rule. Bits not listed light
+// nothing.
+TEST(LiveDisplay, everyBitLightsExactlyItsLamps)
+{
+    constexpr quint16 sensorsAtRest = 0x00F9; // bits 0 and 3 to 7
+    struct Bit
+    {
+        int reg;
+        int bit;
+        QList<int> lit;
+        int lamp6 = 1; // red at rest
+    };
+    const Bit bits[] = {
+            {39, 4, {9}},  {39, 5, {13}},   {39, 6, {12}},       {39, 7, {17}},    {39, 8, {23}},
+            {39, 9, {10}}, {39, 10, {24}},  {39, 11, {11}},      {39, 12, {14}},   {39, 13, {15}},
+            {39, 14, {8}}, {39, 15, {16}},  {40, 0, {3, 26}, 3}, {40, 1, {4, 27}}, {40, 2, {5, 28}},
+            {41, 0, {22}}, {41, 1, {1}, 4}, {41, 2, {2}},        {41, 3, {21}},    {41, 4, {20}},
+            {41, 5, {19}}, {41, 6, {18}},   {41, 7, {25}},
+    };
+    for (int reg : {39, 40, 41}) {
+        for (int bit = 0; bit < 16; ++bit) {
+            SCOPED_TRACE(testing::Message() << "register " << reg << " bit " << bit);
+            const auto row = std::find_if(std::begin(bits), std::end(bits), [&](const Bit &b) {
+                return b.reg == reg && b.bit == bit;
+            });
+            const Bit expected = row != std::end(bits) ? *row : Bit{reg, bit, {}};
+            std::map<int, quint16> registers{{41, sensorsAtRest}};
+            registers[reg] ^= quint16(1 << bit);
+            LiveValues live = withRegisters(registers);
+            SessionFlags flags;
+            const LiveDisplay display = showValues(live, flags, 6, u',');
+            for (int lamp = 1; lamp <= LiveDisplay::lampCount; ++lamp) {
+                const int value = lamp == 6 ? expected.lamp6
+                        : lamp == 7         ? 4
+                                            : int(expected.lit.contains(lamp));
+                EXPECT_EQ(display.lamps[std::size_t(lamp - 1)], value) << "lamp " << lamp;
+            }
+        }
     }
 }
 

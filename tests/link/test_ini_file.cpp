@@ -285,6 +285,30 @@ QByteArray manyLines(int count)
 
 using Enc = IniBytes::Encoding;
 
+// Files at the limits: every line but the timer switch is ASCII, and the
+// switch already reads "вкл.", so that saving them again changes nothing.
+const QByteArray timerSwitch = cp1251(QStringLiteral("[Таймеры]\r\nТаймер=вкл.\r\n"));
+
+// Exactly `lines` lines, with or without a line end after the last.
+QByteArray linesFile(int lines, bool finalLineEnd)
+{
+    QByteArray bytes = manyLines(lines - 4) + timerSwitch;
+    if (!finalLineEnd)
+        bytes.chop(2);
+    return bytes;
+}
+
+// Line 2, "Port=x...", is `lineBytes` long before its line end.
+QByteArray longLineFile(int lineBytes, const QByteArray &lineEnd)
+{
+    QByteArray bytes =
+            "[p]" + lineEnd + "Port=" + QByteArray(lineBytes - 5, 'x') + lineEnd + timerSwitch;
+    return bytes.replace("\r\n", lineEnd);
+}
+const QString longestPort(IniBytes::maximumLineBytes - 5, u'x');
+const QString tooManyLines = QStringLiteral("в нём больше 10000 строк, это не файл настроек");
+const QString lineTooLong = QStringLiteral("строка 2 длиннее 4096 байт, это не файл настроек");
+
 // Port given 15 times: ten notices, then how many more.
 QByteArray repeatedPorts()
 {
@@ -329,8 +353,24 @@ INSTANTIATE_TEST_SUITE_P(
                                 "в нём двоичные данные (байт 0x00 в строке 2), это не файл настроек")},
                 HostileFile{"megabyteLine", "[p]\r\nPort=" + QByteArray(1024 * 1024, 'x') + "\r\n",
                             QStringLiteral("строка 2 длиннее 4096 байт, это не файл настроек")},
-                HostileFile{"tooManyLines", manyLines(20000),
-                            QStringLiteral("в нём больше 10000 строк, это не файл настроек")},
+                HostileFile{"tooManyLines", manyLines(20000), tooManyLines},
+                HostileFile{"mostLines", linesFile(10000, true), {}, Enc::Windows1251, "COM1"},
+                HostileFile{"mostLinesLastWithoutEnd",
+                            linesFile(10000, false),
+                            {},
+                            Enc::Windows1251,
+                            "COM1"},
+                HostileFile{"oneLineTooMany", linesFile(10001, true), tooManyLines},
+                HostileFile{"oneLineTooManyLastWithoutEnd", linesFile(10001, false), tooManyLines},
+                HostileFile{
+                        "longestLine", longLineFile(4096, "\n"), {}, Enc::Windows1251, longestPort},
+                HostileFile{"longestLineCrLf",
+                            longLineFile(4096, "\r\n"),
+                            {},
+                            Enc::Windows1251,
+                            longestPort},
+                HostileFile{"lineOneByteTooLong", longLineFile(4097, "\n"), lineTooLong},
+                HostileFile{"lineOneByteTooLongCrLf", longLineFile(4097, "\r\n"), lineTooLong},
                 HostileFile{"utf8Bom",
                             "\xEF\xBB\xBF" + cyrillicText.toUtf8(),
                             {},
@@ -403,18 +443,31 @@ TEST_F(IniFileTest, failedSaveKeepsTheEarlierFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("front.ini")});
 }
 
-TEST_F(IniFileTest, aCharacterWithoutAWindows1251ByteIsRefusedAndTheFileKept)
+TEST_F(IniFileTest, aSaveThatCannotBeWrittenOrReadAgainIsRefusedAndTheFileKept)
 {
-    const QByteArray before("[p]\r\nPort=COM1\r\n");
-    write(before);
-    IniFile ini = loaded();
-    ini.setValue(QStringLiteral("p"), QStringLiteral("Port"), QStringLiteral("COM\u03A9"));
-    QString error;
-    EXPECT_FALSE(ini.save(&error));
-    EXPECT_TRUE(error.contains(QStringLiteral("front.ini"))
-                && error.contains(QStringLiteral("U+03a9")))
-            << error.toStdString();
-    EXPECT_EQ(read(), before);
+    const struct
+    {
+        const char *what;
+        QByteArray before;
+        QString key;
+        QString value;
+        QString reasonPart;
+    } cases[] = {
+            {"a character without a Windows-1251 byte", "[p]\r\nPort=COM1\r\n",
+             QStringLiteral("Port"), QStringLiteral("COM\u03A9"), QStringLiteral("U+03a9")},
+            {"a key more than the lines a file may have", linesFile(10000, true),
+             QStringLiteral("Parity"), QStringLiteral("Odd"), tooManyLines},
+    };
+    for (const auto &c : cases) {
+        write(c.before);
+        IniFile ini = loaded();
+        ini.setValue(QStringLiteral("p"), c.key, c.value);
+        QString error;
+        EXPECT_FALSE(ini.save(&error)) << c.what;
+        EXPECT_TRUE(error.contains(QStringLiteral("front.ini")) && error.contains(c.reasonPart))
+                << error.toStdString();
+        EXPECT_EQ(read(), c.before) << c.what;
+    }
 }
 
 TEST_F(IniFileTest, aFileFarLargerThanSettingsIsRefusedUnread)

@@ -132,6 +132,11 @@ TEST_F(RelayBusTest, failedExchangesAreAskedAgainRefusalsAndSilentStatusQueriesN
             {"silent status: nobody there", 2, RelayLine::Silent, statusSilent, 1},
             {"silent write", 1, RelayLine::Silent, writeThrows, 2},
             {"no repetitions", 0, RelayLine::BadCrc, readFails, 1},
+            {"a read its operation repeats itself", 2, RelayLine::Silent,
+             [](RelayBus &b) {
+                 return b.readRegisters(1, 0x50, 2, RelayBus::Attempts::Once).size() < 5;
+             },
+             1},
             {"a refusal is an answer", 2, 0,
              [](RelayBus &b) { return b.readRegisters(1, 0x8F, 10).size() == 3; }, 1},
     };
@@ -149,6 +154,10 @@ TEST_F(RelayBusTest, failedExchangesAreAskedAgainRefusalsAndSilentStatusQueriesN
     RelayLine::Faults late;
     late.lateMs = 90;
     line.setFaults(1, late);
+    // The same request asked again by its operation: the line is not emptied
+    // before it, and the late reply is taken.
+    EXPECT_LT(bus.readRegisters(1, 0x50, 2, RelayBus::Attempts::Once).size(), 5);
+    EXPECT_EQ(replyWord(bus.readRegisters(1, 0x50, 2, RelayBus::Attempts::Once), 0), 10);
     bus.setRetries(2);
     const ReplyString reply = bus.readRegisters(1, 0x50, 2);
     ASSERT_EQ(reply.size(), 7);

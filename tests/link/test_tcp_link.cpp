@@ -160,13 +160,19 @@ TEST_F(TcpLinkTest, aGatewayThatHangsUpIsAPortFailureNeverData)
     EXPECT_EQ(server.connectionsAccepted(), 1 + int(std::size(cases)));
 }
 
+// A gateway address where nobody listens: a port that was free a moment ago.
+QString vacantGateway()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return {};
+    return QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+}
+
 TEST(TcpLinkOpen, aGatewayThatCannotBeReachedLeavesTheLinkClosedWithAReason)
 {
-    // A port that was free a moment ago: nobody listens there.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const QString vacant = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
-    probe.close();
+    const QString vacant = vacantGateway();
+    ASSERT_FALSE(vacant.isEmpty());
 
     struct Case
     {
@@ -271,6 +277,70 @@ TEST(LineLink, theTransportPicksTheLineAndTheBusFollows)
     ASSERT_TRUE(link.open(&error)) << error.toStdString();
     EXPECT_EQ(opened.count(), 2);
     EXPECT_NE(bus.readStatus(1), 255);
+}
+
+// Settings given to the open link, one after the other: the line settings
+// alone keep the connection; another gateway closes it and connects there
+// (its relay answers, the first one's does not); an unreachable gateway
+// leaves the link closed with the reason.
+TEST(LineLink, aGatewayChangedOnAnOpenLinkIsConnectedAnew)
+{
+    RelayLine firstLine;
+    firstLine.addRelay(1, 4);
+    RelayLine secondLine;
+    secondLine.addRelay(17, 4);
+    TcpLineServer first(firstLine);
+    TcpLineServer second(secondLine);
+    const QString vacant = vacantGateway();
+    ASSERT_TRUE(first.port() != 0 && second.port() != 0 && !vacant.isEmpty());
+
+    LineLink link;
+    PortSettings settings;
+    settings.transport = PortSettings::Transport::Tcp;
+    settings.gateway = first.gateway();
+    ASSERT_TRUE(link.setSettings(settings));
+    QString error;
+    ASSERT_TRUE(link.open(&error)) << error.toStdString();
+    QSignalSpy opened(&link, &PortLink::afterOpen);
+    QSignalSpy closing(&link, &PortLink::beforeClose);
+
+    const struct
+    {
+        const char *what;
+        QString gateway;
+        QString baudRate;
+        bool open; // after the change
+        quint8 answering; // the relay heard, 0 for none
+        int firstConnections;
+        int secondConnections;
+        int reopened; // afterOpen and beforeClose so far
+    } steps[] = {
+            {"line settings alone", first.gateway(), "19200", true, 1, 1, 0, 0},
+            {"another gateway", second.gateway(), "19200", true, 17, 1, 1, 1},
+            {"an unreachable gateway", vacant, "19200", false, 0, 1, 1, 1},
+    };
+    for (const auto &step : steps) {
+        settings.gateway = step.gateway;
+        settings.baudRate = step.baudRate;
+        error.clear();
+        EXPECT_EQ(link.setSettings(settings, &error), step.open) << step.what;
+        EXPECT_EQ(link.isOpen(), step.open) << step.what;
+        EXPECT_EQ(link.settings(), settings) << step.what;
+        EXPECT_EQ(link.bus().timing().baudRate, 19200) << step.what;
+        link.bus().setReplyTimeoutMs(80);
+        if (step.open) {
+            EXPECT_NE(link.bus().readStatus(step.answering), 255) << step.what;
+            EXPECT_EQ(link.bus().readStatus(step.answering == 1 ? 17 : 1), 255) << step.what;
+        } else {
+            EXPECT_TRUE(error.startsWith(Texts::portOpenError) && error.contains(vacant))
+                    << error.toStdString();
+            EXPECT_THROW(link.bus().readStatus(1), LinkError) << step.what;
+        }
+        EXPECT_EQ(first.connectionsAccepted(), step.firstConnections) << step.what;
+        EXPECT_EQ(second.connectionsAccepted(), step.secondConnections) << step.what;
+        EXPECT_EQ(opened.count(), step.reopened) << step.what;
+        EXPECT_EQ(closing.count(), step.reopened + (step.open ? 0 : 1)) << step.what;
+    }
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 """Dumps an .xls workbook as JSON for the workbook writer's tests.
 
 Run with /usr/bin/python3 (Debian's python3-xlrd). The cells, fonts, formats,
-merges, widths, heights, sheets and names come from xlrd; the page setup and
-the string table layout, which xlrd does not report, from the records of the
-Workbook stream as xlrd's compound-file reader hands it over.
+merges, widths, heights, sheets and names come from xlrd; the page setup, the
+string table layout and the longest record body (xlrd takes records of any
+length), which xlrd does not report, from the records of the Workbook stream
+as xlrd's compound-file reader hands it over.
 """
 import io
 import json
@@ -44,7 +45,9 @@ def raw_layout(data, strings):
     continues = 0
     extsst_ok = None
     after_sst = False
+    longest = 0
     for pos, rid, body in records(stream):
+        longest = max(longest, len(body))
         if rid == 0x0809 and struct.unpack_from("<H", body, 2)[0] == 0x0010:
             pages.append({})
         page = pages[-1] if pages else None
@@ -76,7 +79,7 @@ def raw_layout(data, strings):
             page["scale"] = scale
             page["landscape"] = not (flags & 0x0002)
             page["settings_valid"] = not (flags & 0x0004)
-    return pages, continues, extsst_ok
+    return pages, continues, extsst_ok, longest
 
 
 def main(path):
@@ -85,7 +88,7 @@ def main(path):
     book = xlrd.open_workbook(path, formatting_info=True, logfile=log, on_demand=True)
     strings = list(book._sharedstrings)
     with open(path, "rb") as f:
-        pages, continues, extsst_ok = raw_layout(f.read(), strings)
+        pages, continues, extsst_ok, longest = raw_layout(f.read(), strings)
     sheets = []
     for index in range(book.nsheets):
         sheet = book.sheet_by_index(index)
@@ -122,7 +125,7 @@ def main(path):
         names.append({"name": name.name, "scope": name.scope, "sheet": sheet,
                       "range": [rlo, rhi - 1, clo, chi - 1]})
     json.dump({"sheets": sheets, "names": names, "sst_continues": continues,
-               "extsst_ok": extsst_ok, "warnings": log.getvalue()}, sys.stdout, ensure_ascii=False)
+               "extsst_ok": extsst_ok, "longest_record": longest, "warnings": log.getvalue()}, sys.stdout, ensure_ascii=False)
 
 
 if __name__ == "__main__":

@@ -76,7 +76,9 @@ QJsonObject lookOf(Look look)
     return {};
 }
 
-JournalReportLayout::Input reportInput(int entries, bool identity)
+// `longDetails` > 0: the first entry's details are a text of that many
+// characters, longer than a record holds.
+JournalReportLayout::Input reportInput(int entries, bool identity, int longDetails = 0)
 {
     JournalReportLayout::Input input;
     if (identity) {
@@ -92,6 +94,12 @@ JournalReportLayout::Input reportInput(int entries, bool identity)
                               QStringLiteral("Ток фазы А %1 А превысил уставку перегрузки на %2 %")
                                       .arg(n * 3)
                                       .arg(n)});
+    if (longDetails > 0 && entries > 0) {
+        QString &details = input.journal.first().details;
+        while (details.size() < longDetails)
+            details += QStringLiteral(" Ua = %1 В").arg(details.size());
+        details.truncate(longDetails);
+    }
     return input;
 }
 
@@ -167,13 +175,15 @@ TEST(JournalReport, readsBackWithTheReportLayout)
         int entries;
         bool identity;
         int minContinues; // CONTINUE records of the string table at least
+        int longDetails = 0; // characters of a text longer than a record, 0 for none
     };
-    const Case cases[] = {{0, true, 0}, {12, true, 0}, {100, true, 2}, {0, false, 0}};
+    const Case cases[] = {
+            {0, true, 0}, {12, true, 0}, {100, true, 2}, {0, false, 0}, {3, true, 2, 10000}};
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.entries << " entries, identity " << c.identity);
-        const JournalReportLayout::Input input = reportInput(c.entries, c.identity);
+        const JournalReportLayout::Input input = reportInput(c.entries, c.identity, c.longDetails);
         const QString path =
                 dir.filePath(QStringLiteral("report%1-%2.xls").arg(c.entries).arg(c.identity));
         QString error;
@@ -182,6 +192,8 @@ TEST(JournalReport, readsBackWithTheReportLayout)
         EXPECT_EQ(book["warnings"].toString(), QString());
         EXPECT_TRUE(book["extsst_ok"].toBool());
         EXPECT_GE(book["sst_continues"].toInt(), c.minContinues);
+        // A stricter reader refuses a record body over the format's limit.
+        EXPECT_LE(book["longest_record"].toInt(), 8224);
 
         const QJsonArray sheets = book["sheets"].toArray();
         ASSERT_EQ(sheets.size(), 3);
@@ -336,12 +348,14 @@ TEST(XlsWorkbook, failedSaveLeavesTheExistingFile)
     error.clear();
     EXPECT_FALSE(report.save(missing, &error));
     EXPECT_TRUE(error.contains(missing)) << qPrintable(error);
+    EXPECT_TRUE(error.endsWith(QStringLiteral(": нет такой папки"))) << qPrintable(error);
 
     if (!runsAsSuperuser()) { // the superuser writes into read-only folders
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         error.clear();
         EXPECT_FALSE(report.save(path, &error));
         EXPECT_TRUE(error.contains(path)) << qPrintable(error);
+        EXPECT_TRUE(error.endsWith(QStringLiteral(": нет прав доступа"))) << qPrintable(error);
         EXPECT_EQ(contents(), old);
         QFile::setPermissions(dir.path(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner
