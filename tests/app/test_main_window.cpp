@@ -5,6 +5,7 @@
 #include "core/TextFormats.h"
 #include "core/Texts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
