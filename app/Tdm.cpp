@@ -13,6 +13,7 @@
 #include "app/TimerTabBinding.h"
 #include "config/TimerWriter.h"
 #include "core/Operator.h"
+#include "core/ProgramFolders.h"
 #include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
@@ -380,12 +381,9 @@ void Tdm::a_exitExecute()
 
 void Tdm::a_aboutExecute()
 {
-    if (!m_aboutLibrary.isLoaded()) {
-        m_aboutLibrary.setFileName(m_programDir + QStringLiteral("about"));
-        if (!m_aboutLibrary.load()) {
-            op.message(Operator::Icon::Error, Texts::libraryLoadError, Operator::Buttons::Abort);
-            return;
-        }
+    if (!m_aboutLibrary.isLoaded() && !loadAboutLibrary(m_aboutLibrary, m_programDir)) {
+        op.message(Operator::Icon::Error, Texts::libraryLoadError, Operator::Buttons::Abort);
+        return;
     }
     // The library stays loaded for the rest of the run.
     const auto show =

@@ -36,9 +36,11 @@ public:
     // What differs between the program and a test run.
     struct Environment
     {
-        // The program's folder with its trailing separator: "front.ini" and the
-        // about library are looked for there.
+        // The program's folder with its trailing separator: the about library
+        // is looked for there (and in the installed library folder reached from it).
         QString programDir;
+        // The "front.ini" to read and write; empty means the one in programDir.
+        QString frontIni;
         // A port name used for this run instead of the one in "front.ini" and
         // never stored there.
         std::optional<QString> portNameOverride;
@@ -87,7 +89,11 @@ public:
     // A question or message for the operator.
     miv::Operator::Answer ask(miv::Operator::Icon icon, const QString &text,
                               miv::Operator::Buttons buttons = miv::Operator::Buttons::Ok);
-    QString settingsFile() const { return m_programDir + QStringLiteral("front.ini"); }
+    QString settingsFile() const
+    {
+        return m_environment.frontIni.isEmpty() ? m_programDir + QStringLiteral("front.ini")
+                                                : m_environment.frontIni;
+    }
     const QString &programDir() const { return m_programDir; }
     // A loop of bus exchanges (the journal reading) is running: every action
     // is disabled and the window may not close until it ends.

@@ -4,9 +4,31 @@
 #include "link/BusTrace.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 namespace miv {
+
+QTranslator *installQtTranslation(const QString &programFolder)
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    const QString folders[] = {
+            programFolder,
+            QDir(programFolder).filePath(QStringLiteral("translations")),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+    };
+    for (const QString &folder : folders) {
+        if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"),
+                             QStringLiteral("_"), folder)
+            && QCoreApplication::installTranslator(translator))
+            return translator;
+    }
+    delete translator;
+    return nullptr;
+}
 
 void prepareWindowProcess()
 {
@@ -16,6 +38,8 @@ void prepareWindowProcess()
     QLocale::setDefault(QLocale::system());
     QApplication::setApplicationName(QStringLiteral("mivconf"));
     QApplication::setApplicationVersion(Texts::versionString);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/mivconf.svg")));
+    installQtTranslation(QApplication::applicationDirPath());
     enableBusTraceFromEnvironment();
 }
 

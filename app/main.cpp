@@ -3,6 +3,8 @@
 #include "app/Tmf.h"
 #include "app/Tsf.h"
 #include "app/WindowProcess.h"
+#include "core/ProgramVersion.h"
+#include "link/FrontIni.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -29,6 +31,8 @@ std::optional<QString> portNameFromArguments(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    if (printVersionWhenAsked(argc, argv, "mivconf"))
+        return 0;
     QApplication application(argc, argv);
     prepareWindowProcess();
 
@@ -40,6 +44,7 @@ int main(int argc, char *argv[])
     op.setStatusBar(mf.statusBar());
     Tdm::Environment environment;
     environment.programDir = QApplication::applicationDirPath() + QLatin1Char('/');
+    environment.frontIni = frontIniPath();
     environment.portNameOverride = portNameFromArguments(QApplication::arguments());
     Tdm dm(mf, op, environment);
 

@@ -17,6 +17,7 @@
 // the run goes on (a restart). Exit status 0 when refreshes were done in
 // every minute, 1 otherwise, 2 on wrong usage.
 #include "ProcessMemory.h"
+#include "UnattendedWindow.h"
 #include "app/ActionEnabling.h"
 #include "app/DialogOperator.h"
 #include "app/Tdm.h"
@@ -36,45 +37,6 @@
 using namespace miv;
 
 namespace {
-
-// The window's operator with every modal dialog answered at once: offscreen
-// nobody could close one. Status bar notes stay real.
-class UnattendedOperator : public DialogOperator
-{
-public:
-    using DialogOperator::DialogOperator;
-
-    Answer message(Icon, const QString &text, Buttons buttons, const QString &) override
-    {
-        ++m_messages;
-        std::fprintf(stderr, "soak_window: message: %s\n",
-                     qPrintable(QString(text).replace(u'\r', u' ')));
-        return buttons == Buttons::YesNo    ? Answer::No
-                : buttons == Buttons::Abort ? Answer::Abort
-                                            : Answer::Ok;
-    }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
-    {
-        return std::nullopt;
-    }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    // The interval box of "Установить обновление".
-    std::optional<QString> askText(const QString &, const QString &, const QString &) override
-    {
-        return m_period;
-    }
-    Answer confirmWarning(const QString &) override { return Answer::Cancel; }
-
-    void setPeriod(const QString &seconds) { m_period = seconds; }
-    int messages() const { return m_messages; }
-
-private:
-    QString m_period = QStringLiteral("1");
-    int m_messages = 0;
-};
 
 struct Options
 {
@@ -199,14 +161,7 @@ int main(int argc, char *argv[])
     UnattendedOperator op(&mf);
     op.setStatusBar(mf.statusBar());
     op.setPeriod(options->period);
-    Tdm::Environment environment;
-    environment.programDir = programDir.path() + QLatin1Char('/');
-    environment.portNameOverride = options->port;
-    environment.portSetupDialog = [](const PortSettings &) -> std::optional<PortSettings> {
-        return std::nullopt;
-    };
-    environment.openFile = [](const QString &) {};
-    Tdm dm(mf, op, environment);
+    Tdm dm(mf, op, unattendedEnvironment(programDir.path(), options->port));
     mf.show();
 
     Driver driver(mf, dm, options->address);

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/CliContext.h"
+#include "cli/CommandHelp.h"
 #include "link/BusTrace.h"
 
 namespace miv::cli {
@@ -8,7 +9,7 @@ namespace miv::cli {
 const QList<Command> &commands()
 {
     static const QList<Command> table{
-            {QStringLiteral("help"), QStringLiteral("help"), runHelp},
+            {QStringLiteral("help"), QStringLiteral("help [COMMAND]"), runHelp},
             {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
             {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
             {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
@@ -52,6 +53,14 @@ void printUsage(QTextStream &stream)
     stream << globalOptionsUsage() << "commands:\n";
     for (const Command &command : commands())
         stream << "  mivctl [OPTIONS] " << command.usage << '\n';
+    stream << "mivctl help COMMAND tells what a command does\n";
+    stream.flush();
+}
+
+void printCommandHelp(QTextStream &stream, const Command &command)
+{
+    stream << "usage: mivctl [OPTIONS] " << command.usage << "\n\n"
+           << commandHelp(command.name) << '\n';
     stream.flush();
 }
 
@@ -59,10 +68,17 @@ void printUsage(QTextStream &stream)
 
 int runHelp(CliContext &context, const QStringList &arguments)
 {
-    if (!arguments.isEmpty())
-        return context.wrongUsage(QStringLiteral("help takes no arguments"),
-                                  findCommand(QStringLiteral("help"))->usage);
-    printUsage(context.out());
+    const QString &usage = findCommand(QStringLiteral("help"))->usage;
+    if (arguments.size() > 1)
+        return context.wrongUsage(QStringLiteral("help takes at most one command"), usage);
+    if (arguments.isEmpty()) {
+        printUsage(context.out());
+        return ExitStatus::Done;
+    }
+    const Command *command = findCommand(arguments.first());
+    if (!command)
+        return context.wrongUsage(QStringLiteral("no such command: ") + arguments.first(), usage);
+    printCommandHelp(context.out(), *command);
     return ExitStatus::Done;
 }
 

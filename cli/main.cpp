@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "core/ProgramVersion.h"
 #include "link/FrontIni.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,8 @@ using namespace miv::cli;
 
 int main(int argc, char *argv[])
 {
+    if (printVersionWhenAsked(argc, argv, "mivctl"))
+        return 0;
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

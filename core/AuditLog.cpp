@@ -2,12 +2,12 @@
 
 #include "core/FileErrorReason.h"
 #include "core/Operator.h"
+#include "core/ProgramFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #  include <pwd.h>
@@ -35,7 +35,7 @@ QString AuditLog::defaultFolder()
     const QString overridden = qEnvironmentVariable("MIV_DATA_DIR");
     if (!overridden.isEmpty())
         return overridden;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return programFolders().dataFolder;
 }
 
 QString AuditLog::systemUserName()

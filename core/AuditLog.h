@@ -56,7 +56,9 @@ class AuditLog
 public:
     static inline const QString fileName = QStringLiteral("audit.jsonl");
     // The folder the environment variable MIV_DATA_DIR names, else the
-    // program's data folder (QStandardPaths::AppDataLocation).
+    // program's data folder as programFolders() decides it: beside the
+    // program, or the user's data folder when installed. The window and
+    // mivctl share it, so `mivctl audit` shows the window's writes too.
     static QString defaultFolder();
     // The name of the user logged on to the PC; "?" when unknown.
     static QString systemUserName();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProgramVersion.h"
+
 #include <QString>
 
 namespace miv {
@@ -25,7 +27,9 @@ inline const QString portClosed =
 inline const QString deviceNotConnected = QStringLiteral("Устройство не подключено");
 inline const QString passwordError = QStringLiteral("Ошибка ввода пароля!");
 inline const QString functionOff = QStringLiteral("[фукнк. откл.]");
-inline const QString versionString = QStringLiteral("1.1.080704");
+// The program's one version (project() in CMakeLists.txt): the about box shows
+// it whole, the title its first three characters.
+inline const QString versionString = programVersion();
 inline const QString productTitle = QStringLiteral("Конфигуратор МИВ-04,06");
 inline const QString applicationTitle =
         QStringLiteral("КАРВЕН motor config v") + versionString.left(3);

@@ -1,15 +1,16 @@
 #include "link/FrontIni.h"
 
+#include "core/ProgramFolders.h"
 #include "link/IniFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace miv {
 
 QString frontIniPath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("front.ini"));
+    return QDir(programFolders().settingsFolder).filePath(QStringLiteral("front.ini"));
 }
 
 bool loadPortSettings(PortSettings &settings, QString *error)
@@ -40,6 +41,7 @@ bool storePortSettings(const QString &path, const PortSettings &settings, QStrin
     // A file that cannot be read is not overwritten: its other lines would be lost.
     if (!file.load(error))
         return false;
+    QDir().mkpath(QFileInfo(path).absolutePath());
     settings.storeTo(file);
     return file.save(error);
 }

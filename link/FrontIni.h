@@ -7,10 +7,11 @@
 
 namespace miv {
 
-// "front.ini", the program's own settings file, lives beside the program file
-// (the build tree's bin/ or the installed folder), so the window, mivctl and
-// a copied folder all find the same one. The overloads with a path are for
-// tests and tools that keep it elsewhere.
+// "front.ini", the program's own settings file: beside the program file (the
+// build tree's bin/, a copied folder) or, for an installed program, in the
+// user's configuration folder; programFolders() decides, the same way for the
+// window and mivctl. The overloads with a path are for tests and tools that
+// keep it elsewhere.
 QString frontIniPath();
 
 // Reads section "p" over `settings`: a missing file or key keeps the values
@@ -22,8 +23,9 @@ bool loadPortSettings(PortSettings &settings, QString *error = nullptr);
 bool loadPortSettings(const QString &path, PortSettings &settings, QString *error = nullptr,
                       QStringList *notices = nullptr);
 
-// Writes section "p", keeping every other line of the file. False (with
-// error) when the file cannot be read or replaced; the earlier file then stays.
+// Writes section "p", keeping every other line of the file; a missing folder
+// (the user's configuration folder before the first store) is made. False
+// (with error) when the file cannot be read or replaced; the earlier file then stays.
 bool storePortSettings(const PortSettings &settings, QString *error = nullptr);
 bool storePortSettings(const QString &path, const PortSettings &settings, QString *error = nullptr);
 

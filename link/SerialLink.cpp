@@ -7,6 +7,8 @@
 #ifdef Q_OS_UNIX
 #  include <grp.h>
 #  include <sys/stat.h>
+#endif
+#ifdef Q_OS_LINUX
 #  include <sys/sysmacros.h>
 #endif
 
@@ -81,12 +83,18 @@ bool isPseudoTerminal(const QString &path)
 #ifdef Q_OS_UNIX
     if (path.startsWith(QLatin1String("/dev/pts/")))
         return true;
+#  ifdef Q_OS_LINUX
+    // A link to one (a stable name the simulator made) is told by the
+    // device's major number, which only Linux fixes.
     struct stat status
     { };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
         return false;
     const unsigned int majorNumber = major(status.st_rdev); // Unix98 pty slaves: 136 to 143
     return majorNumber >= 136 && majorNumber <= 143;
+#  else
+    return false;
+#  endif
 #else
     Q_UNUSED(path);
     return false;

@@ -1,5 +1,6 @@
 // mivsim: a simulated line of relays on a pseudo-terminal, and on request
 // over TCP on 127.0.0.1 too.
+#include "core/ProgramVersion.h"
 #include "sim/PtyServer.h"
 #include "sim/RequestLog.h"
 #include "sim/SimOptions.h"
@@ -59,6 +60,8 @@ void stopWithParent()
 
 int main(int argc, char *argv[])
 {
+    if (miv::printVersionWhenAsked(argc, argv, "mivsim"))
+        return 0;
     QCoreApplication app(argc, argv);
     QString error;
     const auto options = parseSimOptions(app.arguments().mid(1), &error);

@@ -1,14 +1,19 @@
 #include "AppFixture.h"
 #include "app/ActionTable.h"
 #include "app/Lamp.h"
+#include "app/WindowProcess.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -22,6 +27,7 @@
 #include <QTimeEdit>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 
 using namespace miv;
 
@@ -431,3 +437,44 @@ TEST_F(MainWindow, theTabsOfATypeSixRelayFitWithoutScrolling)
             width += bar->tabRect(tab).width();
     EXPECT_LE(width, pc()->width());
 }
+
+namespace {
+
+// Qt's own dialogs and buttons speak Russian: its translation is taken from
+// beside the program first (a Windows folder), then from the folder
+// windeployqt makes, then from Qt's own folder.
+TEST(WindowProcess, qtsTranslationIsTakenFromBesideTheProgramFirst)
+{
+    const QString system = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    ASSERT_TRUE(QFileInfo::exists(system + QStringLiteral("/qtbase_ru.qm")))
+            << "qt6-translations-l10n is missing (scripts/install-deps)";
+    QTemporaryDir beside;
+    QTemporaryDir deployed;
+    QTemporaryDir empty;
+    ASSERT_TRUE(QDir(deployed.path()).mkdir(QStringLiteral("translations")));
+    ASSERT_TRUE(QFile::copy(system + QStringLiteral("/qtbase_ru.qm"),
+                            beside.filePath(QStringLiteral("qtbase_ru.qm"))));
+    ASSERT_TRUE(QFile::copy(system + QStringLiteral("/qtbase_ru.qm"),
+                            deployed.filePath(QStringLiteral("translations/qtbase_ru.qm"))));
+    const struct
+    {
+        QString programFolder;
+        QString takenFrom;
+    } cases[] = {
+            {beside.path(), beside.path()},
+            {deployed.path(), deployed.filePath(QStringLiteral("translations"))},
+            {empty.path(), system},
+    };
+    for (const auto &c : cases) {
+        QTranslator *translator = installQtTranslation(c.programFolder);
+        ASSERT_NE(translator, nullptr) << c.programFolder.toStdString();
+        EXPECT_EQ(QFileInfo(translator->filePath()).canonicalPath(),
+                  QFileInfo(c.takenFrom).canonicalFilePath());
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                  QStringLiteral("Отмена"));
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+}
+
+} // namespace

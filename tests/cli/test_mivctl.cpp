@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
+#include "cli/CommandHelp.h"
 #include "cli/Commands.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
@@ -143,6 +144,51 @@ TEST(Mivctl, helpListsEveryCommandOfTheTable)
     for (const Command &command : commands())
         EXPECT_TRUE(result.out.contains(command.usage)) << command.name.toStdString();
     EXPECT_TRUE(result.out.contains(QStringLiteral("--scan-wait")));
+}
+
+// The text of a manual page as a reader sees it, its white space made single:
+// the requests' names (but "SS" of a section heading) and the escapes of the
+// page's few kinds (fonts, hyphens, quotes) dropped.
+QString manualPageText(const QString &source)
+{
+    QStringList words;
+    for (QString line : source.split(u'\n')) {
+        if (line.startsWith(QLatin1String(".\\\"")))
+            continue; // a comment
+        if (line.startsWith(QLatin1String(".SS ")))
+            line = line.mid(1); // a section heading, kept as "SS heading"
+        else if (line.startsWith(u'.'))
+            line = line.section(u' ', 1); // the request's arguments
+        words << line;
+    }
+    QString text = words.join(u' ');
+    for (const char *font : {"\\fB", "\\fI", "\\fR", "\\fP", "\\&"})
+        text.remove(QLatin1String(font));
+    text.replace(QLatin1String("\\-"), QLatin1String("-"));
+    text.replace(QLatin1String("\\(dq"), QLatin1String("\""));
+    return text.simplified();
+}
+
+TEST(Mivctl, helpOfEachCommandIsItsSectionOfTheManualPage)
+{
+    QFile page(QStringLiteral(MIV_MAN_DIR "/mivctl.1.in"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+    const QString manual = manualPageText(QString::fromUtf8(page.readAll()));
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    for (const Command &command : commands()) {
+        const RunResult result = run(args({"help"}) << command.name, ini);
+        EXPECT_EQ(result.status, ExitStatus::Done) << command.name.toStdString();
+        const QString help = commandHelp(command.name);
+        ASSERT_FALSE(help.isEmpty()) << command.name.toStdString() << " has no help text";
+        EXPECT_TRUE(result.out.contains(command.usage) && result.out.contains(help))
+                << result.out.toStdString();
+        EXPECT_TRUE(manual.contains(QStringLiteral("SS ") + command.usage.simplified()))
+                << command.name.toStdString() << ": no section of its usage in mivctl.1";
+        EXPECT_TRUE(manual.contains(help.simplified()))
+                << command.name.toStdString() << ": mivctl.1 tells otherwise than its help";
+    }
+    EXPECT_EQ(run(args({"help", "frobnicate"}), ini).status, ExitStatus::WrongUsage);
 }
 
 TEST(Mivctl, wrongUsageIsStatusTwo)

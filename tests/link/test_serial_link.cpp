@@ -363,6 +363,18 @@ TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)
     EXPECT_TRUE(frontIniPath().startsWith(QCoreApplication::applicationDirPath()));
 }
 
+// An installed program's "front.ini" lies in the user's configuration
+// folder, which does not exist before the first store.
+TEST(FrontIni, storeMakesAMissingFolder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("config/mivconf/front.ini"));
+    ASSERT_TRUE(storePortSettings(path, on(QStringLiteral("ttyUSB1"))));
+    PortSettings loaded;
+    ASSERT_TRUE(loadPortSettings(path, loaded));
+    EXPECT_EQ(loaded.portName, QStringLiteral("ttyUSB1"));
+}
+
 TEST(FrontIni, unreadableFileIsNotOverwritten)
 {
     QTemporaryDir dir;

@@ -3,8 +3,11 @@
 #include "sim/RequestLog.h"
 #include "sim/SimOptions.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace modbus = miv::modbus;
@@ -168,6 +171,26 @@ TEST(SimOptions, helpNeedsNothingElse)
     ASSERT_TRUE(options);
     EXPECT_TRUE(options->help);
     EXPECT_TRUE(simUsage().contains(QStringLiteral("--answer-requests ADDR:N")));
+}
+
+// The manual page mivsim(1) names every option of the usage, and no other.
+TEST(SimOptions, theManualPageNamesTheOptionsOfTheUsage)
+{
+    QFile page(QStringLiteral(MIV_MAN_DIR "/mivsim.1.in"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+    const QString manual =
+            QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const auto optionsIn = [](const QString &text) {
+        QSet<QString> names;
+        const QRegularExpression option(QStringLiteral("(?<![\\w-])--[a-z][a-z-]*[a-z]"));
+        for (const QRegularExpressionMatch &match : option.globalMatch(text))
+            names.insert(match.captured());
+        return names;
+    };
+    const QSet<QString> inUsage = optionsIn(simUsage())
+            << QStringLiteral("--help") << QStringLiteral("--version");
+    EXPECT_FALSE(inUsage.isEmpty());
+    EXPECT_EQ(optionsIn(manual), inUsage);
 }
 
 TEST(RequestLog, oneJsonObjectPerRequest)

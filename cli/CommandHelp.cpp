@@ -1,0 +1,115 @@
+#include "cli/CommandHelp.h"
+
+namespace miv::cli {
+
+namespace {
+
+struct HelpText
+{
+    const char *command;
+    const char *text; // UTF-8
+};
+
+// Written for a reader at a shell: plain sentences, no markup, so that the
+// manual page can carry them word for word.
+constexpr HelpText helpTexts[] = {
+        {"help",
+         "Without an argument, prints the options and the usage of every command.\n"
+         "With a command's name, prints that command's usage and what it does."},
+        {"ports",
+         "Prints the serial ports present, one per line: name, device, description and\n"
+         "the stable name (a /dev/serial/by-id link on Linux, \"-\" when there is none),\n"
+         "separated by tabs. The stable name stays the same when the adapter is plugged\n"
+         "in again: give it to --port. Pseudo-terminals are not listed; --port takes\n"
+         "their device path all the same."},
+        {"scan",
+         "Asks bus addresses 1 to 32 and prints the 32 lines of the device list, one\n"
+         "per address: \"Устройство №N в сети\" or \"Связи с устройством №N нет\". Each\n"
+         "address is asked with the short scan wait (--scan-wait); a relay that answers\n"
+         "late is asked once more with the patient wait before the list is printed."},
+        {"info",
+         "Identifies the relay at ADDR and prints its identification lines: the\n"
+         "device, the factory number and software version, the address and the\n"
+         "interface settings."},
+        {"config",
+         "config read prints the relay's 34 settings as row<TAB>name<TAB>value, the\n"
+         "value as the window's column \"Значение\" shows it; --save also writes them to\n"
+         "a settings file. With several addresses and --save-dir, each answering\n"
+         "relay's settings go to DIR/relay-ADDR.miv and one line per address tells\n"
+         "ADDR<TAB>saved<TAB>file or ADDR<TAB>no link<TAB>reason.\n"
+         "config write loads the settings file (a file with invalid values, or with\n"
+         "neither section, is refused), unlocks the relay with the password, writes\n"
+         "exactly the rows that differ and their switch words, prints\n"
+         "written<TAB>row<TAB>name<TAB>value for each (refused and unchanged lines for\n"
+         "the others) and then the settings read back. With several addresses each\n"
+         "relay is identified, read, unlocked and written on a session of its own; a\n"
+         "relay that fails any step is refused and gets nothing. One line per relay:\n"
+         "ADDR<TAB>written, refused or no link<TAB>reason.\n"
+         "config diff compares the relay's settings with a settings file without\n"
+         "loading it: one line per difference, row<TAB>name<TAB>relay value<TAB>file\n"
+         "value (\"(нет в файле)\" for a key the file lacks, \"(не принимается: TEXT)\"\n"
+         "for a value loading would refuse). Exit status 0 when equal, 4 when\n"
+         "different, 3 when the file cannot be read."},
+        {"find",
+         "Looks for a relay whose line settings are unknown: tries every speed, parity\n"
+         "and stop bits the interface word can hold (38400, 19200, 9600, 4800 bit/s;\n"
+         "no, even, odd parity; 1 then 2 stop bits) and asks each address (default\n"
+         "1-32) at each. Prints the first relay that answers as\n"
+         "ADDR<TAB>speed<TAB>parity<TAB>stop bits; each setting tried is noted on\n"
+         "standard error. With --yes the settings found are stored in front.ini (its\n"
+         "port name kept) and stored<TAB>path follows. Exit status 1 when nothing\n"
+         "answers."},
+        {"password",
+         "Changes the relay's password from --old to --new: capital Latin letters, of\n"
+         "which the first four count. A wrong old password is refused with exit\n"
+         "status 3 and nothing is written."},
+        {"journal",
+         "Reads the relay's event journal (up to 100 events) and prints one line per\n"
+         "event as the window's grid shows it: n<TAB>date<TAB>event<TAB>details.\n"
+         "--xls writes the report workbook the window's \"Отчёт\" writes; --csv writes\n"
+         "the rows as UTF-8 CSV with a byte order mark, a header line and CR LF line\n"
+         "ends. A reading that fails prints the events read before it, writes no file\n"
+         "and ends with exit status 1; a file that cannot be written ends with 3."},
+        {"timer",
+         "The daily timer of a type-6 relay. timer read prints the five marks, the six\n"
+         "intervals and the timer switch. timer write unlocks the relay with the\n"
+         "password, changes what is given (an empty entry of a list keeps the\n"
+         "relay's value), writes the schedule and prints it read back."},
+        {"audit",
+         "Prints the audit log of writes to relays made by the window and by mivctl,\n"
+         "one line per write: time, PC user, port, address and factory number,\n"
+         "register, what was written, old and new value, and the relay's answer\n"
+         "(taken, refused N, no answer). --since (yyyy-MM-dd, dd.MM.yyyy or\n"
+         "yyyy-MM-ddTHH:mm) prints only the writes from that time on. A log that\n"
+         "cannot be read ends with exit status 3; no log yet prints nothing."},
+        {"live",
+         "Identifies the relay and prints its live values as the tab \"Текущие значения\"\n"
+         "shows them: each value as caption<TAB>text, then each lamp as\n"
+         "caption<TAB>on or off (lamps 6 and 7: green, red, off or blinking).\n"
+         "--watch repeats every SECONDS until Ctrl+C, each block headed by \"=== \" and\n"
+         "the time; --csv appends one row per refresh to FILE: the time and the raw\n"
+         "registers 16 to 45 and 112 to 117."},
+        {"command",
+         "Sends one command to the relay as the window's buttons do, then prints the\n"
+         "refresh as live does (after motor-resource and serial, the service\n"
+         "values). start and stop run and stop the motor; ack acknowledges a trip\n"
+         "after its warning (--yes, or \"y\" on a terminal); clock-sync sets the relay's\n"
+         "clock to the PC's, clock-set to the time given; output switches an output\n"
+         "relay by hand, and is refused with \"Есть токи! Отключите двигатель!\" (exit\n"
+         "status 3) while a phase carries 0,2 A or more; motor-resource and serial set\n"
+         "the service values. A command the relay refuses exits 3, one it does not\n"
+         "answer 1."},
+};
+
+} // namespace
+
+QString commandHelp(const QString &name)
+{
+    for (const HelpText &help : helpTexts) {
+        if (name == QLatin1String(help.command))
+            return QString::fromUtf8(help.text);
+    }
+    return {};
+}
+
+} // namespace miv::cli
