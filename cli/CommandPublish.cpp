@@ -30,6 +30,7 @@ using namespace miv::telemetry;
 
 const char *const passwordVariable = "MIV_MQTT_PASSWORD";
 constexpr int stopAcknowledgeMs = 5000;
+constexpr int firstAttemptMs = 10000;
 constexpr qint64 largestPasswordFile = 4096;
 
 std::atomic_bool stopRequested = false;
@@ -197,8 +198,11 @@ int runPublish(CliContext &context, const QStringList &arguments)
                 .arg(broker->port)
                 .arg(settings.topics.prefix, settings.topics.line, ledger.path()));
 
+    // A refused password ends the command before any relay is asked.
+    connection.waitForFirstAttempt(firstAttemptMs);
     LinePublisher publisher(context.link(), connection, ledger, settings, log);
-    const LinePublisher::End end = publisher.run(stopRequested);
+    const LinePublisher::End end = connection.fatalError() ? LinePublisher::End::BrokerRefused
+                                                           : publisher.run(stopRequested);
     if (end == LinePublisher::End::BrokerRefused) {
         context.err() << "mivctl: the broker did not take the connection: "
                       << connection.fatalError().value_or(QString()) << Qt::endl;

@@ -93,6 +93,12 @@ std::optional<QString> MqttConnection::fatalError() const
     return m_fatal;
 }
 
+void MqttConnection::waitForFirstAttempt(int timeoutMs) const
+{
+    for (int waited = 0; waited < timeoutMs && !m_attempted; waited += 10)
+        sleepMs(10);
+}
+
 void MqttConnection::run()
 {
     int waitMs = firstRetryWaitMs;
@@ -109,6 +115,7 @@ void MqttConnection::run()
             rc = mosquitto_loop(m_client, loopSliceMs, 1);
         const int loopErrno = rc == MOSQ_ERR_ERRNO ? errno : connectErrno;
         m_connected = false;
+        m_attempted = true;
         if (m_stopping || m_disconnecting)
             break;
         {
@@ -163,6 +170,7 @@ int MqttConnection::publishLocked(const QString &topic, const QByteArray &payloa
 
 void MqttConnection::onConnect(int result)
 {
+    m_attempted = true;
     if (result != 0) {
         const QString reason = QString::fromUtf8(mosquitto_connack_string(result));
         if (result == serverUnavailable) {

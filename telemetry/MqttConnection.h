@@ -57,6 +57,9 @@ public:
     bool start(QString *error);
 
     bool isConnected() const { return m_connected; }
+    // Waits (at most timeoutMs) until the first connection attempt has an
+    // outcome: taken, refused, or the broker not reached.
+    void waitForFirstAttempt(int timeoutMs) const;
     // Set once the broker refused the client or TLS failed: the publisher ends.
     std::optional<QString> fatalError() const;
     // How many times the broker took the connection.
@@ -111,6 +114,7 @@ private:
     std::atomic_bool m_disconnecting = false; // the clean stop's disconnect is under way
     std::atomic_bool m_connected = false;
     std::atomic_int m_connections = 0;
+    std::atomic_bool m_attempted = false;
 
     mutable std::mutex m_mutex; // guards what follows
     QStringList m_retainedOrder;
