@@ -77,7 +77,7 @@ bool JournalLedger::save(QString *error)
     const QString folder = QFileInfo(m_path).absolutePath();
     QSaveFile file(m_path);
     if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly)
-        || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
+        || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 || !file.commit()) {
         *error = m_path + QStringLiteral(": ") + file.errorString();
         return false;
     }

@@ -22,18 +22,11 @@ constexpr int longestWaitMs = 30000;
 constexpr int waitSliceMs = 20;
 // A journal reading that failed is tried again after this, or the interval when shorter.
 constexpr int journalRetryMs = 60 * 1000;
+constexpr int ledgerWriteGapMs = 2000;
 
 QDateTime now()
 {
     return QDateTime::currentDateTimeUtc();
-}
-
-QString addressList(const QList<quint8> &addresses)
-{
-    QStringList texts;
-    for (quint8 address : addresses)
-        texts << QString::number(address);
-    return texts.join(u',');
 }
 
 } // namespace
@@ -80,7 +73,7 @@ LinePublisher::End LinePublisher::run(const std::atomic_bool &stop)
             if (stop || brokerRefused())
                 break;
             step = poll(relay);
-            rememberAcknowledged();
+            rememberAcknowledged(Write::Soon);
             if (step != Step::Done)
                 break;
         }
@@ -88,11 +81,11 @@ LinePublisher::End LinePublisher::run(const std::atomic_bool &stop)
             step = readJournalIfDue();
         if (step == Step::LineLost && !reopenLine(stop, m_operator.lastMessage))
             break;
-        rememberAcknowledged();
+        rememberAcknowledged(Write::Soon);
         if (!waitUntil(roundStart + m_settings.intervalMs, stop))
             break;
     }
-    rememberAcknowledged();
+    rememberAcknowledged(Write::Soon);
     return brokerRefused() ? End::BrokerRefused : End::Stopped;
 }
 
@@ -116,13 +109,15 @@ LinePublisher::Step LinePublisher::findRelays(const std::atomic_bool &stop)
             return Step::Stop;
         waitMs = std::min(waitMs * 2, longestWaitMs);
     }
-    m_log(QStringLiteral("polling relays %1").arg(addressList(addresses)));
+    QStringList polled;
     for (quint8 address : addresses) {
         Relay relay;
         relay.address = address;
         relay.session = newSession();
         m_relays.push_back(std::move(relay));
+        polled << QString::number(address);
     }
+    m_log(QStringLiteral("polling relays ") + polled.join(u','));
     return Step::Done;
 }
 
@@ -253,7 +248,7 @@ void LinePublisher::publishJournal(Relay &relay, int rows)
                   .arg(sent));
 }
 
-void LinePublisher::rememberAcknowledged()
+void LinePublisher::rememberAcknowledged(Write write)
 {
     for (int mid : m_mqtt.takeAcknowledged()) {
         const auto entry = m_pending.take(mid);
@@ -262,8 +257,10 @@ void LinePublisher::rememberAcknowledged()
         m_pendingKeys.remove(entry.first + u'\n' + entry.second);
         m_ledger.markPublished(entry.first, entry.second);
     }
-    if (!m_ledger.hasUnsavedChanges())
+    if (!m_ledger.hasUnsavedChanges()
+        || (write == Write::Soon && nowMs() - m_ledgerWrittenMs < ledgerWriteGapMs))
         return;
+    m_ledgerWrittenMs = nowMs();
     QString error;
     if (m_ledger.save(&error))
         m_ledgerErrorTold = false;
@@ -302,7 +299,7 @@ bool LinePublisher::reopenLine(const std::atomic_bool &stop, const QString &reas
 bool LinePublisher::waitUntil(qint64 deadlineMs, const std::atomic_bool &stop)
 {
     while (!stop && !brokerRefused()) {
-        rememberAcknowledged();
+        rememberAcknowledged(Write::Soon);
         const qint64 left = deadlineMs - nowMs();
         if (left <= 0)
             return true;

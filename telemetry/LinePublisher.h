@@ -83,10 +83,13 @@ public:
     ~LinePublisher();
 
     End run(const std::atomic_bool &stop);
-    // Takes the journal entries the broker acknowledged into the state file
-    // (and writes it): run() does it as it goes, the caller once more after
-    // the connection's clean stop.
-    void rememberAcknowledged();
+    // Takes the journal entries the broker acknowledged into the state file.
+    // run() does it as it goes and writes the file at most every two
+    // seconds (a journal of 100 entries is acknowledged in bursts); the
+    // caller does it once more after the connection's clean stop, with
+    // Write::Now, so that the file is written at once.
+    enum class Write { Soon, Now };
+    void rememberAcknowledged(Write write = Write::Now);
 
 private:
     struct Relay
@@ -124,6 +127,7 @@ private:
     QHash<int, std::pair<QString, QString>> m_pending;
     QSet<QString> m_pendingKeys;
     bool m_ledgerErrorTold = false;
+    qint64 m_ledgerWrittenMs = 0;
 };
 
 } // namespace miv::telemetry
