@@ -1,13 +1,19 @@
 #pragma once
 
-#include <array>
+#include "device/LampKind.h"
+
 #include <optional>
 
 // The 28 lamps of the main window and their colour kinds (the control's tag).
 namespace Lamp {
 
-enum Kind { Green = 1, Red = 2, Yellow = 3, Direct = 4 };
-inline constexpr int lampCount = 28;
+enum Kind {
+    Green = miv::LampKind::Green,
+    Red = miv::LampKind::Red,
+    Yellow = miv::LampKind::Yellow,
+    Direct = miv::LampKind::Direct
+};
+inline constexpr int lampCount = miv::lampTotal;
 
 // The icon of the lamp icon list for `state` on a lamp of kind `tag`: green
 // lamps take state + 2, red and direct lamps the state itself, yellow lamps
@@ -30,13 +36,7 @@ constexpr std::optional<int> iconIndex(int state, int tag)
 // The colour kind of lamp 1..28 (0 outside that range).
 constexpr int tagOf(int lamp)
 {
-    constexpr std::array<int, lampCount> tags{
-            Green, Green, Green,  Red, Yellow, Direct, Direct, // 1..7
-            Red,   Red,   Red,    Red, Red,    Red,    Red,    Red, Red, Red, // 8..17
-            Red,   Red,   Red,    Red, Red,    Red,    Red,    Red, // 18..25
-            Green, Red,   Yellow, // 26..28
-    };
-    return lamp >= 1 && lamp <= lampCount ? tags[std::size_t(lamp - 1)] : 0;
+    return miv::lampKindOf(lamp);
 }
 
 // The state a lamp is shown in before the first reading: coloured lamps dark,

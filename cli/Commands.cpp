@@ -33,6 +33,12 @@ const QList<Command> &commands()
              QStringLiteral(
                      "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off|motor-resource HOURS MINUTES|serial N"),
              runRelayCommand},
+#ifdef MIV_WITH_PUBLISH
+            {QStringLiteral("publish"),
+             QStringLiteral(
+                     "publish --broker HOST:PORT [--prefix P] [--line L] [--addresses LIST] [--interval SECONDS] [--journal-interval SECONDS] [--username NAME] [--password-file FILE] [--tls-ca FILE] [--state-file FILE]"),
+             runPublish},
+#endif
     };
     return table;
 }

@@ -3,6 +3,7 @@
 #include "core/LiveValues.h"
 #include "core/RegisterMap.h"
 #include "core/SessionFlags.h"
+#include "device/LiveQuantities.h"
 #include "link/ReplyString.h"
 
 namespace miv {
@@ -25,16 +26,6 @@ int lowByte(quint16 word)
 int highByte(quint16 word)
 {
     return word >> 8;
-}
-
-// Tenths to a whole number, a half to the even neighbour.
-int roundTenthsToEven(quint16 tenths)
-{
-    int whole = tenths / 10;
-    const int rest = tenths % 10;
-    if (rest > 5 || (rest == 5 && whole % 2 == 1))
-        ++whole;
-    return whole;
 }
 
 int nextLoadLampState(const LiveValues &live, bool currentFlows)
@@ -128,11 +119,11 @@ QString padZero(int width, const QString &text)
 
 QString temperatureText(quint16 word)
 {
-    const int high = highByte(word);
-    if (!replyBit(quint16(high), 1))
+    const TemperatureWord temperature = decodeTemperature(word);
+    if (!temperature.sensorOn)
         return QStringLiteral("   откл.");
-    const QString sign = replyBit(quint16(high), 0) ? QStringLiteral(" +") : QStringLiteral(" -");
-    return padSpace(5, sign + QString::number(lowByte(word))) + QStringLiteral(" °C");
+    const QString sign = temperature.plus ? QStringLiteral(" +") : QStringLiteral(" -");
+    return padSpace(5, sign + QString::number(temperature.magnitude)) + QStringLiteral(" °C");
 }
 
 int blinkStep(int &tag)
@@ -176,24 +167,19 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
                                                          energyText(R::thermalEnergy))
                            : energyText(R::thermalEnergy);
 
-    // 2. Powers and cos φ mean nothing below 0.2 A in every phase: zero.
+    // 2. Powers and cos φ (zero below 0.2 A in every phase), 3. the single values.
+    const LiveQuantities q = liveQuantities(live);
     const bool currentFlows = live.motorCarriesCurrent();
-    auto shown = [&](int r) { return currentFlows ? reg(r) : 0; };
-    label(20) = QStringLiteral(" %1 кВт").arg(fixed(shown(R::activePower) / 10.0, 1, separator));
-    label(21) = QStringLiteral(" %1 кВАр").arg(fixed(shown(R::reactivePower) / 10.0, 1, separator));
-    label(22) = QStringLiteral(" %1 кВА").arg(fixed(shown(R::apparentPower) / 10.0, 1, separator));
-    label(23) = QStringLiteral(" %1").arg(
-            fixed(lowByte(quint16(shown(R::cosPhi))) / 100.0, 2, separator));
-
-    // 3. The single values.
-    label(24) = QStringLiteral(" %1 Гц").arg(roundTenthsToEven(reg(R::frequency)));
-    label(26) = QStringLiteral("  %1 %").arg(lowByte(reg(R::asymmetry)));
-    label(27) = QStringLiteral("  %1 %").arg(reg(R::leakageCurrent));
-    label(28) =
-            QStringLiteral("  %1 МОм").arg(fixed(lowByte(reg(R::insulation)) / 10.0, 1, separator));
-    const qint32 hours = qint32(quint32(reg(R::motorHours)) << 16 | reg(R::motorHours + 1));
-    label(30) = QStringLiteral("  %1 ч.").arg(hours);
-    label(31) = QStringLiteral("  %1 мин.").arg(lowByte(reg(R::motorMinutes)));
+    label(20) = QStringLiteral(" %1 кВт").arg(fixed(q.activePowerTenths / 10.0, 1, separator));
+    label(21) = QStringLiteral(" %1 кВАр").arg(fixed(q.reactivePowerTenths / 10.0, 1, separator));
+    label(22) = QStringLiteral(" %1 кВА").arg(fixed(q.apparentPowerTenths / 10.0, 1, separator));
+    label(23) = QStringLiteral(" %1").arg(fixed(q.cosPhiHundredths / 100.0, 2, separator));
+    label(24) = QStringLiteral(" %1 Гц").arg(q.frequencyHz);
+    label(26) = QStringLiteral("  %1 %").arg(q.asymmetryPercent);
+    label(27) = QStringLiteral("  %1 %").arg(q.leakagePercent);
+    label(28) = QStringLiteral("  %1 МОм").arg(fixed(q.insulationTenths / 10.0, 1, separator));
+    label(30) = QStringLiteral("  %1 ч.").arg(q.motorHours);
+    label(31) = QStringLiteral("  %1 мин.").arg(q.motorMinutes);
 
     // 4. The relay's clock.
     auto two = [](int part) { return padZero(2, QString::number(part)); };

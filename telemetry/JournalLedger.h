@@ -1,0 +1,63 @@
+#pragma once
+
+#include "telemetry/TelemetryPayloads.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace miv::telemetry {
+
+// The journal entries already published, relay by relay, kept in a state
+// file so that a restart neither repeats nor skips one.
+//
+// The rule. An entry is known by what it says, its date, code and info,
+// plus its rank among the entries of one reading that say the same (two
+// equal entries count twice); never by its slot, since the slots move when
+// the relay's journal of 100 entries wraps or is cleared. A relay is known by
+// its address and its factory number: another relay put at the same address
+// has a record of its own, so its whole journal is published, and the one
+// that left keeps its record should it come back. A record keeps the keys of
+// the last 200 entries published, twice what a journal holds: every entry
+// the relay still holds stays known, and the file stays small. An entry of a
+// wrapped or cleared journal is new by what it says and is published once.
+//
+// The file (UTF-8 JSON) names its line: one file serves one line, and a file
+// of another line is refused rather than mixed up.
+class JournalLedger
+{
+public:
+    static constexpr int keysKept = 200;
+
+    JournalLedger(QString path, QString line);
+
+    // The default file of a line: publish-LINE.json in the program's data
+    // folder (MIV_DATA_DIR, else the system's folder for the program's data).
+    static QString defaultPath(const QString &line);
+
+    const QString &path() const { return m_path; }
+    // Reads the file; a missing file means nothing was published yet. False,
+    // with the reason, for a file that cannot be read, is no such file or
+    // belongs to another line.
+    bool load(QString *error);
+    // Writes the file whole beside itself and then puts it in place, so that
+    // a stop at any moment leaves the old file or the new one.
+    bool save(QString *error);
+    bool hasUnsavedChanges() const { return m_unsaved; }
+
+    static QString relayKey(int address, int factoryNumber);
+    // The keys of the entries of one reading, in their order.
+    static QStringList entryKeys(const QList<JournalEntry> &entries);
+
+    bool isPublished(const QString &relay, const QString &entryKey) const;
+    void markPublished(const QString &relay, const QString &entryKey);
+
+private:
+    QString m_path;
+    QString m_line;
+    QHash<QString, QStringList> m_published; // relay key: entry keys, oldest first
+    bool m_unsaved = false;
+};
+
+} // namespace miv::telemetry

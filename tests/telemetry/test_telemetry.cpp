@@ -1,0 +1,202 @@
+#include "core/CurrentDevice.h"
+#include "core/JournalGrid.h"
+#include "core/LiveValues.h"
+#include "core/SessionFlags.h"
+#include "device/LiveDisplay.h"
+#include "telemetry/JournalLedger.h"
+#include "telemetry/TelemetryPayloads.h"
+#include "telemetry/TelemetryTopics.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using namespace miv;
+using namespace miv::telemetry;
+
+namespace {
+
+QJsonObject liveJson(const std::map<int, quint16> &registers, quint16 typeCode = 4)
+{
+    LiveValues live;
+    for (const auto &[reg, value] : registers) {
+        if (reg < 48)
+            live.blockA[std::size_t(reg - 16)] = value;
+        else
+            live.blockB[std::size_t(reg - 112)] = value;
+    }
+    SessionFlags flags;
+    const LiveDisplay display = showValues(live, flags, typeCode, u',');
+    const QDateTime time(QDate(2025, 3, 3), QTime(8, 4, 0, 125), Qt::UTC);
+    return QJsonDocument::fromJson(livePayload(live, display, time)).object();
+}
+
+TEST(TelemetryPayloads, liveValuesAsNumbersAtThePagesResolution)
+{
+    struct Case
+    {
+        const char *what;
+        std::map<int, quint16> registers;
+        quint16 typeCode;
+        const char *key;
+        QJsonValue value;
+    };
+    const Case cases[] = {
+            {"currents in A, one decimal",
+             {{21, 123}, {22, 5}, {23, 0}},
+             4,
+             "currents",
+             QJsonArray{12.3, 0.5, 0}},
+            {"voltages in V",
+             {{24, 380}, {25, 221}, {26, 0}},
+             4,
+             "voltages",
+             QJsonArray{380, 221, 0}},
+            {"temperature plus", {{28, 0x0319}}, 4, "temperature", 25},
+            {"temperature minus", {{28, 0x0205}}, 4, "temperature", -5},
+            {"temperature sensor off is null", {{28, 0x0119}}, 4, "temperature", QJsonValue()},
+            {"frequency whole Hz, half to even", {{17, 505}}, 4, "frequency", 50},
+            {"cos phi with current", {{21, 2}, {42, 0x0155}}, 4, "cos_phi", 0.85},
+            {"no current: cos phi zero", {{21, 1}, {42, 0x0155}}, 4, "cos_phi", 0},
+            {"powers with current",
+             {{22, 30}, {43, 123}, {44, 45}, {45, 131}},
+             4,
+             "powers",
+             QJsonObject{{"active", 12.3}, {"reactive", 4.5}, {"apparent", 13.1}}},
+            {"no current: powers zero",
+             {{21, 1}, {43, 500}},
+             4,
+             "powers",
+             QJsonObject{{"active", 0}, {"reactive", 0}, {"apparent", 0}}},
+            {"insulation in MΩ", {{16, 0x0137}}, 4, "insulation", 5.5},
+            {"asymmetry low byte", {{18, 0x0107}}, 4, "asymmetry", 7},
+            {"leakage", {{35, 12}}, 4, "leakage", 12},
+            {"motor hours over 16 bits", {{112, 1}, {113, 34464}}, 4, "motor_hours", 100000},
+            {"motor minutes", {{114, 0x012D}}, 4, "motor_minutes", 45},
+            {"running from the output Работа", {{40, 1}}, 4, "running", true},
+            {"alarm lamps by caption",
+             {{39, 0x4310}, {40, 2}},
+             4,
+             "alarms",
+             QJsonArray{"Реле: Авария", "Индикация: Ограничение пусков", "Индикация: Недогрузка",
+                        "Индикация: Асимметрия", "Обрыв фазы: по напряжению"}},
+            {"sensor lamps only on type 6: type 4", {{41, 0x0002}}, 4, "alarms", QJsonArray{}},
+            {"sensor lamps only on type 6: type 6",
+             {{41, 0x00F3}},
+             6,
+             "alarms",
+             QJsonArray{"Датчики: Сухой ход"}},
+            {"time of the reading, UTC", {}, 4, "time", "2025-03-03T08:04:00.125Z"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(liveJson(c.registers, c.typeCode).value(QLatin1String(c.key)), c.value) << c.what;
+}
+
+TEST(TelemetryPayloads, infoNamesTheRelayAsTheMemoDoes)
+{
+    CurrentDevice device;
+    device.networkAddress = 6;
+    device.deviceName = QStringLiteral("МИВ-06    ");
+    device.typeCode = 6;
+    device.softwareVersion = 2332;
+    device.factoryNumber = 1006;
+    EXPECT_EQ(infoPayload(device),
+              QStringLiteral(R"({"address":6,"factory":1006,"name":"МИВ-06","type":6,)"
+                             R"("version":"v1 от 4.7.2008"})")
+                      .toUtf8());
+}
+
+TEST(TelemetryPayloads, journalEntryFromTheGridRow)
+{
+    JournalGrid grid;
+    grid.setRow(0, QStringLiteral("1"), QStringLiteral("2025.03.04 03:48:52"),
+                QStringLiteral("Превышение температуры"), QStringLiteral("+103 °C"));
+    grid.setRow(1, QStringLiteral("2"), QStringLiteral("2025.13.00 25:00:00"),
+                QStringLiteral("Неизвестно"), {});
+    EXPECT_EQ(journalPayload(journalEntryOfRow(grid, 0)),
+              QStringLiteral(R"({"code":44,"event":"Превышение температуры","info":"+103 °C",)"
+                             R"("time":"2025-03-04T03:48:52"})")
+                      .toUtf8());
+    const QJsonObject noDate =
+            QJsonDocument::fromJson(journalPayload(journalEntryOfRow(grid, 1))).object();
+    EXPECT_TRUE(noDate.value(QStringLiteral("time")).isNull()) << "a relay's date that is no date";
+    EXPECT_EQ(noDate.value(QStringLiteral("code")), 0);
+}
+
+TEST(TelemetryTopics, lineNamesAndTheirChecks)
+{
+    EXPECT_EQ(lineNameFromPort(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(lineNameFromPort(QStringLiteral("/dev/serial/by-id/usb-FTDI_X+1#2-if00")),
+              QStringLiteral("usb-FTDI_X_1_2-if00"));
+    EXPECT_EQ(lineNameFromPort(QStringLiteral("\\\\.\\COM10")), QStringLiteral("COM10"));
+    EXPECT_EQ(lineNameFromPort(QStringLiteral("tcp://[fe80::1]:4001")),
+              QStringLiteral("_fe80__1__4001"));
+    EXPECT_FALSE(prefixProblem(QStringLiteral("plant/miv")));
+    for (const char *bad : {"", "a//b", "a/+", "#", "$SYS", "a/"})
+        EXPECT_TRUE(prefixProblem(QLatin1String(bad))) << bad;
+    EXPECT_FALSE(lineNameProblem(QStringLiteral("line-1")));
+    for (const char *bad : {"", "a/b", "l+", "$x"})
+        EXPECT_TRUE(lineNameProblem(QLatin1String(bad))) << bad;
+    const TelemetryTopics topics{QStringLiteral("miv"), QStringLiteral("l1")};
+    EXPECT_EQ(topics.status(), QStringLiteral("miv/l1/status"));
+    EXPECT_EQ(topics.journal(17), QStringLiteral("miv/l1/17/journal"));
+}
+
+JournalEntry entry(const char *date, int code, const char *info = "")
+{
+    return {QLatin1String(date), code, {}, QString::fromUtf8(info)};
+}
+
+TEST(JournalLedger, entriesKnownByWhatTheySayAndTheRelayByItsFactoryNumber)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("state/publish-l1.json"));
+    const QString relay = JournalLedger::relayKey(1, 1001);
+    // Two equal entries in one reading are two entries.
+    const QList<JournalEntry> reading{entry("2025.03.03 09:00:00", 1),
+                                      entry("2025.03.03 09:00:05", 60),
+                                      entry("2025.03.03 09:00:05", 60)};
+    const QStringList keys = JournalLedger::entryKeys(reading);
+    ASSERT_EQ(keys.size(), 3);
+    EXPECT_NE(keys[1], keys[2]);
+    {
+        JournalLedger ledger(path, QStringLiteral("l1"));
+        QString error;
+        ASSERT_TRUE(ledger.load(&error)) << "no file yet: nothing published";
+        ledger.markPublished(relay, keys[0]);
+        ledger.markPublished(relay, keys[1]);
+        ASSERT_TRUE(ledger.save(&error)) << error.toStdString();
+    }
+    JournalLedger ledger(path, QStringLiteral("l1"));
+    QString error;
+    ASSERT_TRUE(ledger.load(&error)) << error.toStdString();
+    EXPECT_TRUE(ledger.isPublished(relay, keys[0]));
+    EXPECT_TRUE(ledger.isPublished(relay, keys[1]));
+    EXPECT_FALSE(ledger.isPublished(relay, keys[2])) << "the second of two equal entries";
+    // The same entry at another slot, after the journal wrapped, stays published.
+    const QList<JournalEntry> wrapped{entry("2025.03.04 00:00:00", 16, "1103 часов 49 минут"),
+                                      entry("2025.03.03 09:00:00", 1)};
+    EXPECT_TRUE(ledger.isPublished(relay, JournalLedger::entryKeys(wrapped)[1]));
+    EXPECT_FALSE(ledger.isPublished(relay, JournalLedger::entryKeys(wrapped)[0]));
+    // Another relay at the same address has a journal of its own.
+    EXPECT_FALSE(ledger.isPublished(JournalLedger::relayKey(1, 1002), keys[0]));
+    // A record keeps the last keysKept keys.
+    for (int k = 0; k < JournalLedger::keysKept; ++k)
+        ledger.markPublished(relay, QString::number(k));
+    EXPECT_FALSE(ledger.isPublished(relay, keys[0]));
+    EXPECT_TRUE(ledger.isPublished(relay, QStringLiteral("0")));
+
+    JournalLedger otherLine(path, QStringLiteral("l2"));
+    EXPECT_FALSE(otherLine.load(&error)) << "the file of another line";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"line\": \"l1\", \"relays\": [");
+    file.close();
+    EXPECT_FALSE(ledger.load(&error)) << "a damaged file is refused, not taken as empty";
+}
+
+} // namespace
