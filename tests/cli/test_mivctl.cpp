@@ -5,6 +5,7 @@
 #include "link/FrontIni.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -156,6 +157,56 @@ TEST(Mivctl, wrongUsageIsStatusTwo)
     EXPECT_EQ(bad.status, ExitStatus::WrongUsage);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--parity")));
     EXPECT_TRUE(bad.out.isEmpty());
+}
+
+// --xls and --csv naming one file (the CSV would replace the workbook) are
+// refused before the port is opened; two files go on to the port, here one
+// that does not exist.
+TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
+{
+    QTemporaryDir dir;
+    const auto in = [&dir](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile existing(in("report.xls"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    ASSERT_TRUE(QFile::link(in("report.xls"), in("alias.xls")));
+    ASSERT_TRUE(QFile::link(in("sub"), in("folder-link")));
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+    const bool caseIgnored = true;
+#else
+    const bool caseIgnored = false;
+#endif
+    struct Case
+    {
+        const char *xls;
+        const char *csv;
+        bool sameFile;
+    };
+    const Case cases[] = {
+            {"report.xls", "report.xls", true},
+            {"report.xls", "sub/../report.xls", true},
+            {"./sub/new.csv", "sub//new.csv", true},
+            {"alias.xls", "report.xls", true}, // a link to the file
+            {"folder-link/new.csv", "sub/new.csv",
+             true}, // through a linked folder, still to be written
+            {"Report.XLS", "report.xls", caseIgnored},
+            {"report.xls", "report.csv", false},
+            {"sub/new.csv", "new.csv", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.xls) + " / " + c.csv);
+        const RunResult result =
+                run({QStringLiteral("--port"), in("no-such-port"), QStringLiteral("journal"),
+                     QStringLiteral("1"), QStringLiteral("--xls"), in(c.xls),
+                     QStringLiteral("--csv"), in(c.csv)},
+                    in("front.ini"));
+        EXPECT_EQ(result.status, c.sameFile ? ExitStatus::WrongUsage : ExitStatus::LinkFailure)
+                << result.err.toStdString();
+        EXPECT_EQ(result.err.contains(QStringLiteral("--xls and --csv name the same file")),
+                  c.sameFile)
+                << result.err.toStdString();
+    }
 }
 
 TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
