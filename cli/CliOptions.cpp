@@ -149,7 +149,8 @@ QString globalOptionsUsage()
             "  --timeout MS                         wait for a reply\n"
             "  --scan-wait MS                       wait for a reply while scanning\n"
             "  --retries N                          ask a failed exchange again N more times (0-9)\n"
-            "  --trace                              dump every frame on stderr\n"
+            "  --trace                              dump every frame on stderr, raw: the relay's\n"
+            "                                       password is in the frames that read or write it\n"
             "  --yes                                answer the program's questions with OK/Yes\n"
             "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused\n");
 }

@@ -8,6 +8,7 @@
 namespace miv::cli {
 
 class CliContext;
+class Terminal;
 
 namespace ExitStatus {
 inline constexpr int Done = 0;
@@ -30,8 +31,10 @@ const QList<Command> &commands();
 const Command *findCommand(const QString &name);
 
 // The whole of mivctl after the program name: options, command, its arguments.
+// `terminal` is where passwords are asked when no other source gives one
+// (null: nobody to ask).
 int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out,
-                   QTextStream &err);
+                   QTextStream &err, Terminal *terminal = nullptr);
 
 // The commands.
 int runHelp(CliContext &context, const QStringList &arguments);

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/Terminal.h"
 #include "link/FrontIni.h"
 
 #include <QCoreApplication>
@@ -16,5 +17,6 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
-    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err);
+    ProcessTerminal terminal(err);
+    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err, &terminal);
 }

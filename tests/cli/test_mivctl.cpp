@@ -1,6 +1,8 @@
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "cli/PasswordSource.h"
+#include "cli/Terminal.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 
@@ -316,6 +318,230 @@ TEST(ConsoleOperator, questionsAreAnsweredYesOnlyWithTheOption)
     EXPECT_EQ(console.errorsShown(), QStringList{Texts::linkError});
     errStream.flush();
     EXPECT_TRUE(err.contains(QStringLiteral("Записать?")));
+}
+
+// The password variables cleared for a test and put back after it.
+struct PasswordEnvironment
+{
+    PasswordEnvironment()
+    {
+        qunsetenv("MIV_PASSWORD");
+        qunsetenv("MIV_NEW_PASSWORD");
+    }
+    ~PasswordEnvironment()
+    {
+        for (const auto &[name, value] : saved)
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    std::pair<const char *, QByteArray> saved[2] = {
+            {"MIV_PASSWORD", qgetenv("MIV_PASSWORD")},
+            {"MIV_NEW_PASSWORD", qgetenv("MIV_NEW_PASSWORD")}};
+};
+
+// A terminal that types the given lines (nullopt: Ctrl+D) and keeps the prompts.
+class TypingTerminal : public Terminal
+{
+public:
+    TypingTerminal(bool interactive, QList<std::optional<QString>> lines)
+        : m_interactive(interactive), m_lines(std::move(lines))
+    { }
+    bool interactive() const override { return m_interactive; }
+    std::optional<QString> readSecret(const QString &prompt) override
+    {
+        prompts << prompt;
+        return m_lines.isEmpty() ? std::nullopt : m_lines.takeFirst();
+    }
+    QStringList prompts;
+
+private:
+    bool m_interactive;
+    QList<std::optional<QString>> m_lines;
+};
+
+// The order of the sources (command line, file, environment, terminal) and
+// what each refuses; a new password is typed twice on the terminal.
+TEST(PasswordSource, theFirstSourceGivenCountsAndEachRefusalSaysWhy)
+{
+    QTemporaryDir dir;
+    const auto write = [&dir](const char *name, const QByteArray &bytes) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QString crlf = write("crlf", "QRST\r\nignored\r\n");
+    const QString marked = write("marked", "\xEF\xBB\xBF WXYZ \n");
+    const QString emptyLine = write("empty", "\r\nABCD\r\n");
+    using Source = PasswordChoice::Source;
+    struct Case
+    {
+        const char *name;
+        std::optional<QString> option;
+        std::optional<QString> file;
+        const char *environment; // MIV_PASSWORD, "" unset
+        bool terminal; // stdin is a terminal that types "TYPE", then "TYPO"
+        bool twice; // a new password: asked twice on the terminal
+        Source source;
+        const char *password;
+        const char *confirmation;
+        int status; // with Source::None
+        const char *problem;
+    };
+    const Case cases[] = {
+            {"the command line first",
+             "ABCD",
+             {},
+             "ENVI",
+             true,
+             false,
+             Source::CommandLine,
+             "ABCD",
+             "ABCD",
+             0,
+             ""},
+            {"then the file's first line",
+             {},
+             crlf,
+             "ENVI",
+             true,
+             false,
+             Source::File,
+             "QRST",
+             "QRST",
+             0,
+             ""},
+            {"a UTF-8 mark and spaces dropped",
+             {},
+             marked,
+             "",
+             false,
+             false,
+             Source::File,
+             "WXYZ",
+             "WXYZ",
+             0,
+             ""},
+            {"then the environment",
+             {},
+             {},
+             "ENVI",
+             true,
+             true,
+             Source::Environment,
+             "ENVI",
+             "ENVI",
+             0,
+             ""},
+            {"then the terminal", {}, {}, "", true, false, Source::Terminal, "TYPE", "TYPE", 0, ""},
+            {"a new one typed twice",
+             {},
+             {},
+             "",
+             true,
+             true,
+             Source::Terminal,
+             "TYPE",
+             "TYPO",
+             0,
+             ""},
+            {"the option and the file", "ABCD", crlf, "", false, false, Source::None, "", "",
+             ExitStatus::WrongUsage, "either --password or --password-file"},
+            {"nobody to ask",
+             {},
+             {},
+             "",
+             false,
+             false,
+             Source::None,
+             "",
+             "",
+             ExitStatus::WrongUsage,
+             "--password-file FILE or the environment variable"},
+            {"a file that cannot be read",
+             {},
+             dir.filePath(QStringLiteral("none")),
+             "ENVI",
+             true,
+             false,
+             Source::None,
+             "",
+             "",
+             ExitStatus::Refused,
+             "Не удалось прочитать файл пароля"},
+            {"an empty first line",
+             {},
+             emptyLine,
+             "ENVI",
+             true,
+             false,
+             Source::None,
+             "",
+             "",
+             ExitStatus::Refused,
+             "В первой строке файла пароля"},
+    };
+    const PasswordEnvironment environment;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        qputenv("MIV_PASSWORD", c.environment);
+        TypingTerminal terminal(c.terminal, {QStringLiteral("TYPE"), QStringLiteral("TYPO")});
+        PasswordSources sources = relayPasswordSources(c.option, c.file);
+        if (c.twice)
+            sources.confirmationPrompt = QStringLiteral("Подтверждение: ");
+        const PasswordChoice choice = choosePassword(sources, &terminal);
+        EXPECT_EQ(choice.source, c.source);
+        EXPECT_EQ(choice.password, QString::fromLatin1(c.password));
+        EXPECT_EQ(choice.confirmation, QString::fromLatin1(c.confirmation));
+        EXPECT_EQ(choice.failureStatus, c.status);
+        EXPECT_TRUE(choice.problem.contains(QString::fromUtf8(c.problem)))
+                << choice.problem.toStdString();
+        if (c.source == Source::Terminal)
+            EXPECT_EQ(terminal.prompts.size(), c.twice ? 2 : 1);
+        else
+            EXPECT_TRUE(terminal.prompts.isEmpty());
+    }
+    qputenv("MIV_PASSWORD", "");
+    TypingTerminal endedInput(true, {std::nullopt});
+    const PasswordChoice ended = choosePassword(relayPasswordSources({}, {}), &endedInput);
+    EXPECT_EQ(ended.failureStatus, ExitStatus::Refused);
+    EXPECT_EQ(endedInput.prompts, QStringList{QStringLiteral("Введите пароль: ")});
+}
+
+// Each command that writes takes its password before it opens the port, and
+// a value typed where an option was due is never shown.
+TEST(Mivctl, passwordsAreTakenBeforeThePortAndNeverShown)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    const QString port = dir.filePath(QStringLiteral("no-such-port"));
+    const QString noFile = dir.filePath(QStringLiteral("no-such-file"));
+    const PasswordEnvironment environment;
+    struct Case
+    {
+        QStringList arguments;
+        int status;
+    };
+    const Case cases[] = {
+            {{"config", "write", "1", "--password-file", noFile, "--load", noFile},
+             ExitStatus::Refused},
+            {{"config", "write", "1", "--load", noFile}, ExitStatus::WrongUsage},
+            {{"timer", "write", "6", "--password", "SECRET", "--password-file", noFile},
+             ExitStatus::WrongUsage},
+            {{"password", "6", "--old", "SECRET"}, ExitStatus::WrongUsage}, // no new one
+            {{"password", "6", "SECRET", "--new", "ABCD"}, ExitStatus::WrongUsage},
+            {{"config", "write", "1", "--password", "SECRET", "SECRET", noFile},
+             ExitStatus::WrongUsage},
+            {{"password", "6", "--old", "SECRET", "--new-file", noFile}, ExitStatus::Refused},
+            // Given, the password lets the command go on to the port.
+            {{"timer", "write", "6", "--password", "SECRET"}, ExitStatus::LinkFailure},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const RunResult result =
+                run(QStringList{QStringLiteral("--port"), port} + c.arguments, ini);
+        EXPECT_EQ(result.status, c.status) << result.err.toStdString();
+        EXPECT_FALSE(result.err.contains(QStringLiteral("SECRET"))) << result.err.toStdString();
+    }
 }
 
 TEST(MivctlProgram, exitStatusesAndUtf8Output)

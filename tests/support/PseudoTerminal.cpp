@@ -33,6 +33,20 @@ QByteArray PseudoTerminal::receive(int count) const
     return bytes;
 }
 
+QByteArray PseudoTerminal::pending() const
+{
+    QByteArray bytes;
+    pollfd ready{m_master, POLLIN, 0};
+    while (::poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN)) {
+        char buffer[256];
+        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
 void PseudoTerminal::closeMaster()
 {
     if (m_master >= 0)

@@ -19,6 +19,8 @@ public:
     bool send(const QByteArray &bytes) const;
     // Up to `count` bytes the link wrote, waiting at most 2 s for each.
     QByteArray receive(int count) const;
+    // What the link wrote and nobody read yet, without waiting.
+    QByteArray pending() const;
 
 private:
     int m_master = -1;
