@@ -152,7 +152,8 @@ QString globalOptionsUsage()
             "  --trace                              dump every frame on stderr, raw: the relay's\n"
             "                                       password is in the frames that read or write it\n"
             "  --yes                                answer the program's questions with OK/Yes\n"
-            "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused\n");
+            "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused, 4 different (config diff),\n"
+            "  130 interrupted (Ctrl+C during find)\n");
 }
 
 std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QString *error)
