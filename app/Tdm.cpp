@@ -184,17 +184,13 @@ void Tdm::initActions()
 
 bool Tdm::storePortSettings(const PortSettings &settings, QString *error)
 {
-    PortSettings stored = settings;
     // A port given for this run only is not written to "front.ini".
-    if (m_environment.portNameOverride && stored.portName == *m_environment.portNameOverride) {
-        PortSettings inFile;
-        ::loadPortSettings(settingsFile(), inFile);
-        stored.portName = inFile.portName;
-        // The override also meant the serial port for this run only.
-        if (stored.transport == PortSettings::Transport::Serial)
-            stored.transport = inFile.transport;
-    }
-    return ::storePortSettings(settingsFile(), stored, error);
+    if (!m_environment.portOverride)
+        return ::storePortSettings(settingsFile(), settings, error);
+    PortSettings inFile;
+    ::loadPortSettings(settingsFile(), inFile);
+    return ::storePortSettings(settingsFile(),
+                               m_environment.portOverride->storable(settings, inFile), error);
 }
 
 PortSetupResult Tdm::runPortSetupDialog(quint8 relayAddress)
@@ -224,10 +220,8 @@ void Tdm::DataModuleCreate()
         m_programDir += QLatin1Char('/');
 
     PortSettings settings = loadFrontIni();
-    if (m_environment.portNameOverride) {
-        settings.portName = *m_environment.portNameOverride;
-        settings.transport = PortSettings::Transport::Serial;
-    }
+    if (m_environment.portOverride)
+        m_environment.portOverride->applyTo(settings);
     QString error;
     if (!p.setSettings(settings, &error) || !p.open(&error)) {
         // The reason (a missing port, a permission the user lacks) goes on a

@@ -6,6 +6,7 @@
 #include "config/SettingsCompare.h"
 #include "core/RelaySession.h"
 #include "device/PortSetup.h"
+#include "link/PortOverride.h"
 #include "link/PortLink.h"
 
 #include <array>
@@ -38,9 +39,9 @@ public:
         // The program's folder with its trailing separator: "front.ini" and the
         // about library are looked for there.
         QString programDir;
-        // A port name used for this run instead of the one in "front.ini" and
-        // never stored there.
-        std::optional<QString> portNameOverride;
+        // A port (serial, or a TCP gateway) used for this run instead of the
+        // one in "front.ini" and never stored there.
+        std::optional<miv::PortOverride> portOverride;
         // The port setup dialog; empty means the real one.
         miv::PortSetupDialog portSetupDialog;
         // Makes the port link `p`; empty means the program's own, the serial

@@ -66,6 +66,9 @@ TEST(MivctlOptions, aTcpPortNamesTheGatewayAndKeepsTheLineSettings)
             {"tcp://[::1]:502", PortSettings::Transport::Tcp, "ttyUSB0", "[::1]:502"},
             {"ttyS3", PortSettings::Transport::Serial, "ttyS3",
              "old:1"}, // a serial port leaves the gateway alone
+            {" /dev/pts/5 ", PortSettings::Transport::Serial, "/dev/pts/5", "old:1"},
+            {"COM12", PortSettings::Transport::Serial, "COM12", "old:1"},
+            {" tcp://gw.local:4001 ", PortSettings::Transport::Tcp, "ttyUSB0", "gw.local:4001"},
     };
     for (const Case &c : cases) {
         QString error;
@@ -111,6 +114,8 @@ TEST(MivctlOptions, badOptionsAreRefused)
             args({"--port", "tcp://", "ports"}),
             args({"--port", "tcp://10.0.0.2", "ports"}),
             args({"--port", "tcp://10.0.0.2:0", "ports"}),
+            args({"--port", " ", "ports"}),
+            args({"--port", "tcp://[::1:502", "ports"}),
     };
     for (const QStringList &arguments : bad) {
         QString error;
