@@ -378,138 +378,77 @@ TEST(PasswordSource, theFirstSourceGivenCountsAndEachRefusalSaysWhy)
     const QString marked = write("marked", "\xEF\xBB\xBF WXYZ \n");
     const QString emptyLine = write("empty", "\r\nABCD\r\n");
     using Source = PasswordChoice::Source;
+    // MIV_PASSWORD is ENVI where it is set; the terminal, where there is
+    // one, types TYPE, then TYPO.
     struct Case
     {
         const char *name;
         std::optional<QString> option;
         std::optional<QString> file;
-        const char *environment; // MIV_PASSWORD, "" unset
-        bool terminal; // stdin is a terminal that types "TYPE", then "TYPO"
+        bool environment;
+        bool terminal;
         bool twice; // a new password: asked twice on the terminal
         Source source;
-        const char *password;
-        const char *confirmation;
-        int status; // with Source::None
-        const char *problem;
+        const char *password; // and its confirmation, after a slash when they differ
     };
     const Case cases[] = {
-            {"the command line first",
-             "ABCD",
-             {},
-             "ENVI",
-             true,
-             false,
-             Source::CommandLine,
-             "ABCD",
-             "ABCD",
-             0,
-             ""},
-            {"then the file's first line",
-             {},
-             crlf,
-             "ENVI",
-             true,
-             false,
-             Source::File,
-             "QRST",
-             "QRST",
-             0,
-             ""},
-            {"a UTF-8 mark and spaces dropped",
-             {},
-             marked,
-             "",
-             false,
-             false,
-             Source::File,
-             "WXYZ",
-             "WXYZ",
-             0,
-             ""},
-            {"then the environment",
-             {},
-             {},
-             "ENVI",
-             true,
-             true,
-             Source::Environment,
-             "ENVI",
-             "ENVI",
-             0,
-             ""},
-            {"then the terminal", {}, {}, "", true, false, Source::Terminal, "TYPE", "TYPE", 0, ""},
-            {"a new one typed twice",
-             {},
-             {},
-             "",
-             true,
-             true,
-             Source::Terminal,
-             "TYPE",
-             "TYPO",
-             0,
-             ""},
-            {"the option and the file", "ABCD", crlf, "", false, false, Source::None, "", "",
-             ExitStatus::WrongUsage, "either --password or --password-file"},
-            {"nobody to ask",
-             {},
-             {},
-             "",
-             false,
-             false,
-             Source::None,
-             "",
-             "",
-             ExitStatus::WrongUsage,
+            {"the command line first", "ABCD", {}, true, true, false, Source::CommandLine, "ABCD"},
+            {"then the file's first line", {}, crlf, true, true, false, Source::File, "QRST"},
+            {"a UTF-8 mark, spaces", {}, marked, false, false, false, Source::File, "WXYZ"},
+            {"then the environment", {}, {}, true, true, true, Source::Environment, "ENVI"},
+            {"then the terminal", {}, {}, false, true, false, Source::Terminal, "TYPE"},
+            {"a new one typed twice", {}, {}, false, true, true, Source::Terminal, "TYPE/TYPO"},
+    };
+    struct Refusal
+    {
+        const char *name;
+        std::optional<QString> option;
+        std::optional<QString> file;
+        bool environment; // set: a refused file is not passed over for it
+        bool terminal;
+        int status;
+        const char *problem;
+    };
+    const QString none = dir.filePath(QStringLiteral("none"));
+    const std::nullopt_t no = std::nullopt;
+    const Refusal refusals[] = {
+            {"the option and the file", "ABCD", crlf, true, true, ExitStatus::WrongUsage,
+             "either --password or --password-file"},
+            {"nobody to ask", no, no, false, false, ExitStatus::WrongUsage,
              "--password-file FILE or the environment variable"},
-            {"a file that cannot be read",
-             {},
-             dir.filePath(QStringLiteral("none")),
-             "ENVI",
-             true,
-             false,
-             Source::None,
-             "",
-             "",
-             ExitStatus::Refused,
+            {"a file that cannot be read", no, none, true, true, ExitStatus::Refused,
              "Не удалось прочитать файл пароля"},
-            {"an empty first line",
-             {},
-             emptyLine,
-             "ENVI",
-             true,
-             false,
-             Source::None,
-             "",
-             "",
-             ExitStatus::Refused,
+            {"an empty first line", no, emptyLine, true, true, ExitStatus::Refused,
              "В первой строке файла пароля"},
+            {"input ended at the prompt", no, no, false, true, ExitStatus::Refused,
+             "Пароль не введён"},
     };
     const PasswordEnvironment environment;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        qputenv("MIV_PASSWORD", c.environment);
+        qputenv("MIV_PASSWORD", c.environment ? "ENVI" : "");
         TypingTerminal terminal(c.terminal, {QStringLiteral("TYPE"), QStringLiteral("TYPO")});
         PasswordSources sources = relayPasswordSources(c.option, c.file);
         if (c.twice)
             sources.confirmationPrompt = QStringLiteral("Подтверждение: ");
         const PasswordChoice choice = choosePassword(sources, &terminal);
+        const QStringList expected = QString::fromLatin1(c.password).split(u'/');
         EXPECT_EQ(choice.source, c.source);
-        EXPECT_EQ(choice.password, QString::fromLatin1(c.password));
-        EXPECT_EQ(choice.confirmation, QString::fromLatin1(c.confirmation));
-        EXPECT_EQ(choice.failureStatus, c.status);
-        EXPECT_TRUE(choice.problem.contains(QString::fromUtf8(c.problem)))
-                << choice.problem.toStdString();
-        if (c.source == Source::Terminal)
-            EXPECT_EQ(terminal.prompts.size(), c.twice ? 2 : 1);
-        else
-            EXPECT_TRUE(terminal.prompts.isEmpty());
+        EXPECT_EQ(choice.password, expected.first());
+        EXPECT_EQ(choice.confirmation, expected.last());
+        EXPECT_EQ(terminal.prompts.size(), c.source != Source::Terminal ? 0 : c.twice ? 2 : 1);
     }
-    qputenv("MIV_PASSWORD", "");
-    TypingTerminal endedInput(true, {std::nullopt});
-    const PasswordChoice ended = choosePassword(relayPasswordSources({}, {}), &endedInput);
-    EXPECT_EQ(ended.failureStatus, ExitStatus::Refused);
-    EXPECT_EQ(endedInput.prompts, QStringList{QStringLiteral("Введите пароль: ")});
+    for (const Refusal &r : refusals) {
+        SCOPED_TRACE(r.name);
+        qputenv("MIV_PASSWORD", r.environment ? "ENVI" : "");
+        TypingTerminal terminal(r.terminal, {});
+        const PasswordChoice choice =
+                choosePassword(relayPasswordSources(r.option, r.file), &terminal);
+        EXPECT_FALSE(choice.found());
+        EXPECT_EQ(choice.failureStatus, r.status);
+        EXPECT_TRUE(choice.problem.contains(QString::fromUtf8(r.problem)))
+                << choice.problem.toStdString();
+    }
 }
 
 // Each command that writes takes its password before it opens the port, and

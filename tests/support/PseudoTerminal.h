@@ -23,6 +23,9 @@ public:
     QByteArray pending() const;
 
 private:
+    // Up to `count` bytes, waiting at most waitMs for each read.
+    QByteArray readUpTo(int count, int waitMs) const;
+
     int m_master = -1;
     QString m_slave;
 };
