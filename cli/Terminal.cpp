@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #ifdef Q_OS_WIN
