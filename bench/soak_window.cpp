@@ -201,7 +201,7 @@ int main(int argc, char *argv[])
     op.setPeriod(options->period);
     Tdm::Environment environment;
     environment.programDir = programDir.path() + QLatin1Char('/');
-    environment.portNameOverride = options->port;
+    environment.portOverride = PortOverride{PortSettings::Transport::Serial, options->port};
     environment.portSetupDialog = [](const PortSettings &) -> std::optional<PortSettings> {
         return std::nullopt;
     };
