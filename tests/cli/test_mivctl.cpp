@@ -174,16 +174,10 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
     QTemporaryDir dir;
     const auto in = [&dir](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    QFile existing(in("report.xls"));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.close();
+    ASSERT_TRUE(QFile(in("report.xls")).open(QIODevice::WriteOnly));
     ASSERT_TRUE(QFile::link(in("report.xls"), in("alias.xls")));
     ASSERT_TRUE(QFile::link(in("sub"), in("folder-link")));
-#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
-    const bool caseIgnored = true;
-#else
-    const bool caseIgnored = false;
-#endif
+    const bool caseIgnored = QFileInfo::exists(in("REPORT.XLS")); // by the file system
     struct Case
     {
         const char *xls;
@@ -192,14 +186,11 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
     };
     const Case cases[] = {
             {"report.xls", "report.xls", true},
-            {"report.xls", "sub/../report.xls", true},
-            {"./sub/new.csv", "sub//new.csv", true},
+            {"./sub/../report.xls", "report.xls", true},
             {"alias.xls", "report.xls", true}, // a link to the file
-            {"folder-link/new.csv", "sub/new.csv",
-             true}, // through a linked folder, still to be written
+            {"folder-link/new.csv", "sub//new.csv", true}, // a linked folder, a file to come
             {"Report.XLS", "report.xls", caseIgnored},
             {"report.xls", "report.csv", false},
-            {"sub/new.csv", "new.csv", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.xls) + " / " + c.csv);
@@ -325,23 +316,12 @@ TEST(ConsoleOperator, questionsAreAnsweredYesOnlyWithTheOption)
     EXPECT_TRUE(err.contains(QStringLiteral("Записать?")));
 }
 
-// The password variables cleared for a test and put back after it.
-struct PasswordEnvironment
+// The password variables of whoever runs the tests are not this test's.
+void clearPasswordEnvironment()
 {
-    PasswordEnvironment()
-    {
-        qunsetenv("MIV_PASSWORD");
-        qunsetenv("MIV_NEW_PASSWORD");
-    }
-    ~PasswordEnvironment()
-    {
-        for (const auto &[name, value] : saved)
-            value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    std::pair<const char *, QByteArray> saved[2] = {
-            {"MIV_PASSWORD", qgetenv("MIV_PASSWORD")},
-            {"MIV_NEW_PASSWORD", qgetenv("MIV_NEW_PASSWORD")}};
-};
+    qunsetenv("MIV_PASSWORD");
+    qunsetenv("MIV_NEW_PASSWORD");
+}
 
 // A terminal that types the given lines (nullopt: Ctrl+D) and keeps the prompts.
 class TypingTerminal : public Terminal
@@ -423,7 +403,7 @@ TEST(PasswordSource, theFirstSourceGivenCountsAndEachRefusalSaysWhy)
             {"input ended at the prompt", no, no, false, true, ExitStatus::Refused,
              "Пароль не введён"},
     };
-    const PasswordEnvironment environment;
+    clearPasswordEnvironment();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         qputenv("MIV_PASSWORD", c.environment ? "ENVI" : "");
@@ -459,7 +439,7 @@ TEST(Mivctl, passwordsAreTakenBeforeThePortAndNeverShown)
     const QString ini = dir.filePath(QStringLiteral("front.ini"));
     const QString port = dir.filePath(QStringLiteral("no-such-port"));
     const QString noFile = dir.filePath(QStringLiteral("no-such-file"));
-    const PasswordEnvironment environment;
+    clearPasswordEnvironment();
     struct Case
     {
         QStringList arguments;
@@ -468,10 +448,8 @@ TEST(Mivctl, passwordsAreTakenBeforeThePortAndNeverShown)
     const Case cases[] = {
             {{"config", "write", "1", "--password-file", noFile, "--load", noFile},
              ExitStatus::Refused},
-            {{"config", "write", "1", "--load", noFile}, ExitStatus::WrongUsage},
             {{"timer", "write", "6", "--password", "SECRET", "--password-file", noFile},
              ExitStatus::WrongUsage},
-            {{"password", "6", "--old", "SECRET"}, ExitStatus::WrongUsage}, // no new one
             {{"password", "6", "SECRET", "--new", "ABCD"}, ExitStatus::WrongUsage},
             {{"config", "write", "1", "--password", "SECRET", "SECRET", noFile},
              ExitStatus::WrongUsage},

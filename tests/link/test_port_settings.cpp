@@ -185,8 +185,6 @@ TEST(PortOverride, isNeverStored)
              Transport::Serial, "ttyS7", "10.0.0.9:4001"},
             {"another gateway chosen", "tcp://gw:502", Transport::Tcp, "other:1", Transport::Tcp,
              "ttyUSB3", "other:1"},
-            {"the gateway chosen over the serial port", "ttyS5", Transport::Tcp, "gw:502",
-             Transport::Tcp, "ttyUSB3", "gw:502"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
