@@ -40,6 +40,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QUrl>
 
 using namespace miv;
@@ -189,17 +190,13 @@ void Tdm::initActions()
 
 bool Tdm::storePortSettings(const PortSettings &settings, QString *error)
 {
-    PortSettings stored = settings;
     // A port given for this run only is not written to "front.ini".
-    if (m_environment.portNameOverride && stored.portName == *m_environment.portNameOverride) {
-        PortSettings inFile;
-        ::loadPortSettings(settingsFile(), inFile);
-        stored.portName = inFile.portName;
-        // The override also meant the serial port for this run only.
-        if (stored.transport == PortSettings::Transport::Serial)
-            stored.transport = inFile.transport;
-    }
-    return ::storePortSettings(settingsFile(), stored, error);
+    if (!m_environment.portOverride)
+        return ::storePortSettings(settingsFile(), settings, error);
+    PortSettings inFile;
+    ::loadPortSettings(settingsFile(), inFile);
+    return ::storePortSettings(settingsFile(),
+                               m_environment.portOverride->storable(settings, inFile), error);
 }
 
 PortSetupResult Tdm::runPortSetupDialog(quint8 relayAddress)
@@ -229,10 +226,8 @@ void Tdm::DataModuleCreate()
         m_programDir += QLatin1Char('/');
 
     PortSettings settings = loadFrontIni();
-    if (m_environment.portNameOverride) {
-        settings.portName = *m_environment.portNameOverride;
-        settings.transport = PortSettings::Transport::Serial;
-    }
+    if (m_environment.portOverride)
+        m_environment.portOverride->applyTo(settings);
     QString error;
     if (!p.setSettings(settings, &error) || !p.open(&error)) {
         // The reason (a missing port, a permission the user lacks) goes on a
@@ -354,15 +349,35 @@ void Tdm::N7Click()
     QList<quint8> addresses;
     for (int address = firstScanAddress; address <= lastScanAddress; ++address)
         addresses << quint8(address);
+    // Up to some 90 s on an empty line: a box of its own shows the setting
+    // tried and takes the operator's "Отмена", which ends the search after
+    // the exchange under way. It is a window of its own, so it stays usable
+    // while bus work disables the main window.
+    QProgressDialog progress(QStringLiteral("Поиск устройства..."), QStringLiteral("Отмена"), 0, 1,
+                             &mf);
+    progress.setObjectName(QStringLiteral("searchProgress"));
+    progress.setWindowTitle(QStringLiteral("Поиск устройства"));
+    progress.setWindowModality(Qt::NonModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(0);
     LineSearchHooks hooks;
-    hooks.settingsTried = [this](const PortSettings &settings, int step, int steps) {
-        op.note(QStringLiteral("Поиск устройства (%1 из %2): %3")
-                        .arg(step + 1)
-                        .arg(steps)
-                        .arg(settingsText(settings)));
+    hooks.settingsTried = [this, &progress](const PortSettings &settings, int step, int steps) {
+        const QString text = QStringLiteral("Поиск устройства (%1 из %2): %3")
+                                     .arg(step + 1)
+                                     .arg(steps)
+                                     .arg(settingsText(settings));
+        op.note(text);
+        progress.setMaximum(steps);
+        progress.setValue(step);
+        progress.setLabelText(text);
     };
+    hooks.cancelRequested = [&progress] { return progress.wasCanceled(); };
     beginBusWork();
+    progress.setEnabled(true);
+    progress.show();
     const LineSearchResult result = findRelayLine(session, op, p, addresses, hooks);
+    progress.hide();
     endBusWork();
     const PortSettingsStore store = [this](const PortSettings &settings, QString *error) {
         return storePortSettings(settings, error);

@@ -7,6 +7,7 @@
 #include "config/SettingsCompare.h"
 #include "core/RelaySession.h"
 #include "device/PortSetup.h"
+#include "link/PortOverride.h"
 #include "link/PortLink.h"
 
 #include <array>
@@ -41,9 +42,9 @@ public:
         QString programDir;
         // The "front.ini" to read and write; empty means the one in programDir.
         QString frontIni;
-        // A port name used for this run instead of the one in "front.ini" and
-        // never stored there.
-        std::optional<QString> portNameOverride;
+        // A port (serial, or a TCP gateway) used for this run instead of the
+        // one in "front.ini" and never stored there.
+        std::optional<miv::PortOverride> portOverride;
         // The port setup dialog; empty means the real one.
         miv::PortSetupDialog portSetupDialog;
         // Makes the port link `p`; empty means the program's own, the serial

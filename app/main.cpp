@@ -8,23 +8,36 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
+#include <cstdio>
 
 using namespace miv;
 
 namespace {
 
-// The one command-line option: `--port NAME` opens NAME for this run instead
-// of the port named in "front.ini", without storing it there. ./run uses it to
-// point the window at the simulated relay line. Nothing else is read.
-std::optional<QString> portNameFromArguments(const QStringList &arguments)
+// The one command-line option: `--port NAME` (a serial port) or `--port
+// tcp://HOST:PORT` (a serial-to-Ethernet gateway), as mivctl takes it, opens
+// that port for this run instead of the one in "front.ini", without storing
+// it there. ./run uses it to point the window at the simulated relay line.
+// Nothing else is read. False (told to the operator) for a value that is no port.
+bool portFromArguments(const QStringList &arguments, std::optional<PortOverride> &port)
 {
     QCommandLineParser parser;
     const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("NAME"));
     parser.addOption(portOption);
     parser.parse(arguments);
     if (!parser.isSet(portOption))
-        return std::nullopt;
-    return parser.value(portOption);
+        return true;
+    port = PortOverride::parse(parser.value(portOption));
+    if (port)
+        return true;
+    const QString problem =
+            QStringLiteral("Неверный порт в --port: \"%1\". Укажите имя порта (COM3, ttyUSB0) "
+                           "или tcp://АДРЕС:ПОРТ шлюза.")
+                    .arg(parser.value(portOption));
+    std::fprintf(stderr, "mivconf: %s\n", problem.toLocal8Bit().constData());
+    QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), problem);
+    return false;
 }
 
 } // namespace
@@ -35,6 +48,9 @@ int main(int argc, char *argv[])
         return 0;
     QApplication application(argc, argv);
     prepareWindowProcess();
+    std::optional<PortOverride> port;
+    if (!portFromArguments(QApplication::arguments(), port))
+        return 2;
 
     auto *splash = new Tsf;
     splash->showForAWhile();
@@ -45,7 +61,7 @@ int main(int argc, char *argv[])
     Tdm::Environment environment;
     environment.programDir = QApplication::applicationDirPath() + QLatin1Char('/');
     environment.frontIni = frontIniPath();
-    environment.portNameOverride = portNameFromArguments(QApplication::arguments());
+    environment.portOverride = port;
     Tdm dm(mf, op, environment);
 
     splash->hide();

@@ -55,7 +55,7 @@ inline Tdm::Environment unattendedEnvironment(const QString &programDir, const Q
 {
     Tdm::Environment environment;
     environment.programDir = programDir + QLatin1Char('/');
-    environment.portNameOverride = port;
+    environment.portOverride = miv::PortOverride{miv::PortSettings::Transport::Serial, port};
     environment.portSetupDialog =
             [](const miv::PortSettings &) -> std::optional<miv::PortSettings> {
         return std::nullopt;

@@ -60,4 +60,19 @@ int CliContext::wrongUsage(const QString &problem, const QString &usage)
     return ExitStatus::WrongUsage;
 }
 
+std::optional<PasswordChoice> CliContext::password(const PasswordSources &sources,
+                                                   const QString &usage, int *status)
+{
+    const PasswordChoice choice = choosePassword(sources, m_terminal);
+    if (choice.found())
+        return choice;
+    if (choice.failureStatus == ExitStatus::WrongUsage) {
+        *status = wrongUsage(choice.problem, usage);
+    } else {
+        m_err << choice.problem << Qt::endl;
+        *status = choice.failureStatus;
+    }
+    return std::nullopt;
+}
+
 } // namespace miv::cli

@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOperator.h"
+#include "cli/PasswordSource.h"
 #include "core/RelaySession.h"
 #include "link/LineLink.h"
 
@@ -9,6 +10,8 @@
 #include <QTextStream>
 
 namespace miv::cli {
+
+class Terminal;
 
 // What a mivctl command works with: the port settings ("front.ini" with the
 // options over it), the port link (serial or TCP gateway) and its bus, the relay session the
@@ -43,6 +46,14 @@ public:
     // Says what was wrong and how the command is used; returns ExitStatus::WrongUsage.
     int wrongUsage(const QString &problem, const QString &usage);
 
+    // The terminal to ask on; null (the default): nobody can be asked.
+    void setTerminal(Terminal *terminal) { m_terminal = terminal; }
+    // The password from the first of its sources that gives one (see
+    // PasswordSource.h). None: the reason is on stderr (with the usage for
+    // wrong usage) and `status` holds the exit status.
+    std::optional<PasswordChoice> password(const PasswordSources &sources, const QString &usage,
+                                           int *status);
+
 private:
     GlobalOptions m_options;
     QString m_frontIni;
@@ -53,6 +64,7 @@ private:
     std::optional<miv::RelaySession> m_session;
     QString m_settingsError; // "front.ini" could not be read
     QString m_settingsNotice; // "front.ini" was read with repeated keys
+    Terminal *m_terminal = nullptr;
 };
 
 } // namespace miv::cli

@@ -27,15 +27,6 @@ std::optional<QString> oneOf(const QStringList &texts, const QString &text)
     return std::nullopt;
 }
 
-// The HOST:PORT of a "tcp://HOST:PORT" port; none for a serial port's name.
-std::optional<QString> gatewayOf(const QString &portName)
-{
-    const QLatin1String scheme("tcp://");
-    if (!portName.startsWith(scheme, Qt::CaseInsensitive))
-        return std::nullopt;
-    return portName.mid(scheme.size());
-}
-
 // Stores an option's value; false when the value is not acceptable.
 using ValueSetter = std::function<bool(GlobalOptions &, const QString &)>;
 
@@ -44,10 +35,8 @@ const QList<std::pair<QString, ValueSetter>> &valueOptions()
     static const QList<std::pair<QString, ValueSetter>> options{
             {QStringLiteral("--port"),
              [](GlobalOptions &o, const QString &v) {
-                 o.portName = v.trimmed();
-                 if (const std::optional<QString> gateway = gatewayOf(*o.portName))
-                     return PortSettings::parseGateway(*gateway).has_value();
-                 return !o.portName->isEmpty();
+                 o.port = PortOverride::parse(v);
+                 return o.port.has_value();
              }},
             {QStringLiteral("--baud"),
              [](GlobalOptions &o, const QString &v) {
@@ -104,15 +93,8 @@ const ValueSetter *valueOption(const QString &name)
 
 void GlobalOptions::applyTo(PortSettings &settings) const
 {
-    if (portName) {
-        if (const std::optional<QString> gateway = gatewayOf(*portName)) {
-            settings.transport = PortSettings::Transport::Tcp;
-            settings.gateway = *gateway;
-        } else {
-            settings.transport = PortSettings::Transport::Serial;
-            settings.portName = *portName;
-        }
-    }
+    if (port)
+        port->applyTo(settings);
     if (baudRate) {
         // A rate of the settings file's list is kept as such; any other is a custom rate.
         const QString text = QString::number(*baudRate);
@@ -149,9 +131,11 @@ QString globalOptionsUsage()
             "  --timeout MS                         wait for a reply\n"
             "  --scan-wait MS                       wait for a reply while scanning\n"
             "  --retries N                          ask a failed exchange again N more times (0-9)\n"
-            "  --trace                              dump every frame on stderr\n"
+            "  --trace                              dump every frame on stderr, raw: the relay's\n"
+            "                                       password is in the frames that read or write it\n"
             "  --yes                                answer the program's questions with OK/Yes\n"
-            "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused\n");
+            "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused, 4 different (config diff),\n"
+            "  130 interrupted (Ctrl+C during find)\n");
 }
 
 std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QString *error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortOverride.h"
 #include "link/PortSettings.h"
 
 #include <QString>
@@ -15,7 +16,7 @@ namespace miv::cli {
 // Everything after the command belongs to the command, options included.
 struct GlobalOptions
 {
-    std::optional<QString> portName; // or "tcp://HOST:PORT": the gateway, the line settings kept
+    std::optional<miv::PortOverride> port; // a serial port, or a gateway: the line settings kept
     std::optional<int> baudRate;
     std::optional<QString> parity; // as "front.ini" writes it: "None", "Odd", ...
     std::optional<QString> dataBits; // "5" .. "8"

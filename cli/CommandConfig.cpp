@@ -1,7 +1,7 @@
 // mivctl config read ADDR [--save FILE]
 // mivctl config read ADDRS --save-dir DIR
-// mivctl config write ADDR --password PW --load FILE
-// mivctl config write ADDRS --password PW --load FILE
+// mivctl config write ADDR [--password PW | --password-file FILE] --load FILE
+// mivctl config write ADDRS [--password PW | --password-file FILE] --load FILE
 //
 // ADDRS is a list of addresses and ranges ("1,6,17", "1-32", "1,3-5"). With
 // several addresses (or --save-dir) each relay is worked on by itself on a
@@ -16,8 +16,10 @@
 // column "Значение" shows it); --save also writes the settings file as the
 // window's save does (a file that cannot be written: exit 3).
 //
-// "write" does what the window does from the grid: the relay is identified
-// and read, the password is checked as the prompt checks it (wrong: exit 3),
+// "write" does what the window does from the grid: the password is taken
+// from its sources (PasswordSource.h: the option, the file, MIV_PASSWORD, the
+// terminal) before anything is read, the relay is identified and read, the
+// password is checked as the prompt checks it (wrong: exit 3),
 // the settings file is loaded into the grid (any value not taken, or a file
 // that cannot be read: exit 3, nothing written), then the marked rows and
 // switch words are written. It prints one line per row sent:
@@ -51,7 +53,8 @@ namespace {
 
 const QString configUsage =
         QStringLiteral("config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | "
-                       "config write ADDRS --password PW --load FILE | config diff ADDR FILE");
+                       "config write ADDRS [--password-file FILE | --password PW] --load FILE | "
+                       "config diff ADDR FILE");
 
 // What the command works on besides the context: the data module's share.
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
@@ -71,7 +74,7 @@ std::optional<std::map<QString, QString>> parseOptions(const QStringList &option
     for (qsizetype i = 0; i < options.size(); i += 2) {
         const QString &name = options[i];
         if (!known.contains(name)) {
-            *problem = QStringLiteral("unknown option ") + name;
+            *problem = QStringLiteral("unknown option ") + argumentForMessage(name);
             return std::nullopt;
         }
         if (i + 1 >= options.size()) {
@@ -185,16 +188,28 @@ int writeConfig(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
                                   configUsage);
     QString problem;
-    const auto options = parseOptions(
-            arguments.mid(1), {QStringLiteral("--password"), QStringLiteral("--load")}, &problem);
+    const auto options = parseOptions(arguments.mid(1),
+                                      {QStringLiteral("--password"),
+                                       QStringLiteral("--password-file"), QStringLiteral("--load")},
+                                      &problem);
     if (!options)
         return context.wrongUsage(problem, configUsage);
-    if (!options->count(QStringLiteral("--password")) || !options->count(QStringLiteral("--load")))
-        return context.wrongUsage(QStringLiteral("config write needs --password and --load"),
-                                  configUsage);
+    if (!options->count(QStringLiteral("--load")))
+        return context.wrongUsage(QStringLiteral("config write needs --load"), configUsage);
+    const auto option = [&options](const QString &name) -> std::optional<QString> {
+        const auto found = options->find(name);
+        return found == options->end() ? std::nullopt : std::optional<QString>(found->second);
+    };
+    int refusal = ExitStatus::Done;
+    const std::optional<PasswordChoice> password =
+            context.password(relayPasswordSources(option(QStringLiteral("--password")),
+                                                  option(QStringLiteral("--password-file"))),
+                             configUsage, &refusal);
+    if (!password)
+        return refusal;
+    context.console().setPassword(password->password);
 
     if (addresses->size() > 1) {
-        context.console().setPassword(options->at(QStringLiteral("--password")));
         const QString file = options->at(QStringLiteral("--load"));
         return runBatch(context, *addresses, QStringLiteral("written"),
                         [&](RelaySession &session, quint8 address) {
@@ -207,7 +222,6 @@ int writeConfig(CliContext &context, const QStringList &arguments)
         return *status;
 
     // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
-    context.console().setPassword(options->at(QStringLiteral("--password")));
     if (PasswordAccess::unlock(context.messages(), session.device, session.flags)
         != PasswordAccess::Unlock::Unlocked)
         return ExitStatus::Refused;

@@ -9,9 +9,12 @@
 // with --yes they are stored in front.ini (the port name there kept) and
 // "stored<TAB>front.ini path" follows. Nothing answering: exit 1; the
 // settings not stored: exit 3. Each setting tried is noted on stderr.
+// Ctrl+C stops the search after the exchange under way: the port keeps its
+// settings, nothing is stored, stderr says so and the exit status is 130.
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/Commands.h"
+#include "cli/InterruptCatcher.h"
 #include "device/Discovery.h"
 #include "device/LineSearch.h"
 #include "link/FrontIni.h"
@@ -53,8 +56,13 @@ int runFind(CliContext &context, const QStringList &arguments)
         context.messages().note(
                 QStringLiteral("%1/%2: %3").arg(step + 1).arg(steps).arg(settingsText(settings)));
     };
-    const LineSearchResult result =
-            findRelayLine(context.session(), context.messages(), context.link(), addresses, hooks);
+    LineSearchResult result;
+    {
+        const InterruptCatcher interrupt;
+        hooks.cancelRequested = [&interrupt] { return interrupt.interrupted(); };
+        result = findRelayLine(context.session(), context.messages(), context.link(), addresses,
+                               hooks);
+    }
     if (result.found())
         context.out() << *result.address << '\t' << result.settings.effectiveBaudRate() << '\t'
                       << result.settings.parity << '\t' << result.settings.stopBits << Qt::endl;
@@ -75,6 +83,8 @@ int runFind(CliContext &context, const QStringList &arguments)
     const bool stored = offerFoundSettings(context.messages(), context.link(), result, store);
     if (stored)
         context.out() << "stored\t" << iniPath << Qt::endl;
+    if (result.cancelled)
+        return ExitStatus::Interrupted;
     if (!result.found())
         return ExitStatus::LinkFailure;
     if (context.options().assumeYes && !stored)

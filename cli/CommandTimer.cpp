@@ -1,10 +1,11 @@
 // mivctl timer read ADDR
-// mivctl timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer
-// on|off]
+// mivctl timer write ADDR [--password-file FILE | --password PW] [--marks HH:MM,...]
+//                        [--intervals on,off,...] [--timer on|off]
 //
 // The timer schedule of a type-6 relay, read and written as the timer tab
 // does: the write asks for the password first (the relay's lock), writes the
-// five marks and the switch word, and reads everything back.
+// five marks and the switch word, and reads everything back. The password is
+// taken from its sources (PasswordSource.h) before anything is read.
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
@@ -21,8 +22,9 @@ namespace miv::cli {
 
 namespace {
 
-const QString timerUsage = QStringLiteral(
-        "timer read ADDR | timer write ADDR --password PW [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]");
+const QString timerUsage =
+        QStringLiteral("timer read ADDR | timer write ADDR [--password-file FILE | --password PW] "
+                       "[--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]");
 const QString badMark = QStringLiteral("Недопустимое время метки %1: %2");
 const QString badSwitch =
         QStringLiteral("Недопустимое положение переключателя %1: %2 (нужно on или off)");
@@ -33,6 +35,7 @@ const QString tooMany = QStringLiteral("Слишком много значени
 struct TimerChanges
 {
     std::optional<QString> password;
+    std::optional<QString> passwordFile;
     QStringList marks;
     QStringList intervals;
     std::optional<QString> timer;
@@ -72,12 +75,14 @@ std::optional<TimerChanges> parseChanges(const QStringList &options, QString *pr
     for (qsizetype i = 0; i < options.size(); i += 2) {
         const QString &name = options[i];
         if (i + 1 >= options.size()) {
-            *problem = QStringLiteral("a value is missing after ") + name;
+            *problem = QStringLiteral("a value is missing after ") + argumentForMessage(name);
             return std::nullopt;
         }
         const QString &value = options[i + 1];
         if (name == QStringLiteral("--password"))
             changes.password = value;
+        else if (name == QStringLiteral("--password-file"))
+            changes.passwordFile = value;
         else if (name == QStringLiteral("--marks"))
             changes.marks = value.split(u',');
         else if (name == QStringLiteral("--intervals"))
@@ -85,13 +90,9 @@ std::optional<TimerChanges> parseChanges(const QStringList &options, QString *pr
         else if (name == QStringLiteral("--timer"))
             changes.timer = value;
         else {
-            *problem = QStringLiteral("unknown option ") + name;
+            *problem = QStringLiteral("unknown option ") + argumentForMessage(name);
             return std::nullopt;
         }
-    }
-    if (!changes.password) {
-        *problem = QStringLiteral("timer write needs --password");
-        return std::nullopt;
     }
     return changes;
 }
@@ -182,11 +183,16 @@ int writeTimer(CliContext &context, const QStringList &arguments)
     const std::optional<TimerChanges> changes = parseChanges(arguments.mid(1), &problem);
     if (!changes)
         return context.wrongUsage(problem, timerUsage);
+    int refusal = ExitStatus::Done;
+    const std::optional<PasswordChoice> password = context.password(
+            relayPasswordSources(changes->password, changes->passwordFile), timerUsage, &refusal);
+    if (!password)
+        return refusal;
 
     RelaySession &session = context.session();
     if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
         return *status;
-    context.console().setPassword(changes->password);
+    context.console().setPassword(password->password);
 
     // The first "Записать" of a locked relay only takes the password.
     const TimerWriteResult unlock = writeTimerSchedule(session, context.messages());

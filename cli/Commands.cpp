@@ -15,16 +15,18 @@ const QList<Command> &commands()
             {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
             {QStringLiteral("config"),
              QStringLiteral(
-                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS --password PW --load FILE | config diff ADDR FILE"),
+                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE"),
              runConfig},
             {QStringLiteral("find"), QStringLiteral("find [--addresses ADDRS]"), runFind},
-            {QStringLiteral("password"), QStringLiteral("password ADDR --old PW --new PW"),
+            {QStringLiteral("password"),
+             QStringLiteral(
+                     "password ADDR [--old-file FILE | --old PW] [--new-file FILE | --new PW]"),
              runPassword},
             {QStringLiteral("journal"), QStringLiteral("journal ADDR [--xls FILE] [--csv FILE]"),
              runJournal},
             {QStringLiteral("timer"),
              QStringLiteral(
-                     "timer read|write ADDR [--password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"),
+                     "timer read|write ADDR [--password-file FILE | --password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"),
              runTimer},
             {QStringLiteral("audit"), QStringLiteral("audit [--since DATE]"), runAudit},
             {QStringLiteral("live"), QStringLiteral("live ADDR [--watch SECONDS] [--csv FILE]"),
@@ -54,11 +56,21 @@ const Command *findCommand(const QString &name)
 
 namespace {
 
+const QString passwordUsage = QStringLiteral(
+        "relay passwords (config write, timer write, password), the first given counts:\n"
+        "  1. --password PW (--old PW, --new PW): every user of the machine can read it in the\n"
+        "     process list and the shell keeps it in its history; kept for old scripts only\n"
+        "  2. --password-file FILE (--old-file, --new-file): the first line of FILE\n"
+        "  3. the environment: MIV_PASSWORD (the old one), MIV_NEW_PASSWORD (the new one)\n"
+        "  4. asked on the terminal without echo when standard input is one (a new one twice)\n"
+        "  prefer a file only you can read, or the environment\n");
+
 void printUsage(QTextStream &stream)
 {
     stream << globalOptionsUsage() << "commands:\n";
     for (const Command &command : commands())
         stream << "  mivctl [OPTIONS] " << command.usage << '\n';
+    stream << passwordUsage;
     stream << "mivctl help COMMAND tells what a command does\n";
     stream.flush();
 }
@@ -89,7 +101,7 @@ int runHelp(CliContext &context, const QStringList &arguments)
 }
 
 int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out,
-                   QTextStream &err)
+                   QTextStream &err, Terminal *terminal)
 {
     QString error;
     const std::optional<GlobalOptions> options = parseGlobalOptions(arguments, &error);
@@ -109,6 +121,7 @@ int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextS
     if (options->trace)
         enableBusTrace(true);
     CliContext context(*options, frontIni, out, err);
+    context.setTerminal(terminal);
     const int status = command->run(context, options->commandArguments);
     out.flush();
     err.flush();

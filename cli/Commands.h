@@ -8,6 +8,7 @@
 namespace miv::cli {
 
 class CliContext;
+class Terminal;
 
 namespace ExitStatus {
 inline constexpr int Done = 0;
@@ -15,6 +16,9 @@ inline constexpr int LinkFailure = 1; // the message is on stderr
 inline constexpr int WrongUsage = 2;
 inline constexpr int Refused = 3; // wrong password, invalid input file, validation
 inline constexpr int Different = 4; // config diff: the relay and the file differ
+// find stopped by Ctrl+C: 128 + SIGINT, what the shell reports for a program
+// that Ctrl+C ended, so that a script tells it from "nothing found" (1).
+inline constexpr int Interrupted = 130;
 } // namespace ExitStatus
 
 // One mivctl command. A new command lives in its own cli/Command<Name>.cpp,
@@ -30,8 +34,10 @@ const QList<Command> &commands();
 const Command *findCommand(const QString &name);
 
 // The whole of mivctl after the program name: options, command, its arguments.
+// `terminal` is where passwords are asked when no other source gives one
+// (null: nobody to ask).
 int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextStream &out,
-                   QTextStream &err);
+                   QTextStream &err, Terminal *terminal = nullptr);
 
 // The commands.
 int runHelp(CliContext &context, const QStringList &arguments);

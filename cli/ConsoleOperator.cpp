@@ -1,27 +1,10 @@
 #include "cli/ConsoleOperator.h"
 
+#include "cli/Terminal.h"
+
 #include <cstdio>
 
 namespace miv::cli {
-
-#ifdef Q_OS_WIN
-#  include <io.h>
-#else
-#  include <unistd.h>
-#endif
-
-namespace {
-
-bool stdinIsTerminal()
-{
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stdin)) != 0;
-#else
-    return isatty(STDIN_FILENO) != 0;
-#endif
-}
-
-} // namespace
 
 ConsoleOperator::ConsoleOperator(QTextStream &err) : m_err(err) { }
 
@@ -96,7 +79,8 @@ Operator::Answer ConsoleOperator::confirmWarning(const QString &warning)
         return Answer::Ok;
     }
     QTextStream terminal(stdin);
-    QTextStream *input = m_answerInput ? m_answerInput : (stdinIsTerminal() ? &terminal : nullptr);
+    QTextStream *input =
+            m_answerInput ? m_answerInput : (standardInputIsTerminal() ? &terminal : nullptr);
     if (!input) {
         m_err << "(answered no; --yes answers yes)" << Qt::endl;
         return Answer::Cancel;

@@ -9,9 +9,10 @@ namespace miv::cli {
 // The operator of mivctl: messages and notes go to stderr, and the answers
 // come from the command line. A question is answered OK (or Yes) only when
 // --yes was given, otherwise Cancel (or No), so that nothing is changed on a
-// relay that the command line did not ask for. The password, the password
-// change and the file names are what the command took from its own options;
-// without them the prompt counts as cancelled. The value editor is never
+// relay that the command line did not ask for. The password and the
+// password change are what the command took from their sources
+// (PasswordSource.h), the file names from its own options; without them the
+// prompt counts as cancelled. The value editor is never
 // offered in a shell: it is always cancelled.
 class ConsoleOperator : public miv::Operator
 {

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "core/ProgramVersion.h"
+#include "cli/Terminal.h"
 #include "link/FrontIni.h"
 
 #include <QCoreApplication>
@@ -19,5 +20,6 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
-    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err);
+    ProcessTerminal terminal(err);
+    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err, &terminal);
 }

@@ -40,8 +40,9 @@ public:
             return m_result;
         }
         const QList<PortSettings> candidates = lineSearchSettings(before);
-        for (qsizetype step = 0;
-             step < candidates.size() && !m_result.found() && !m_result.portLost; ++step) {
+        for (qsizetype step = 0; step < candidates.size() && !m_result.found() && !m_result.portLost
+             && !m_result.cancelled;
+             ++step) {
             const PortSettings &candidate = candidates[step];
             if (m_hooks.settingsTried)
                 m_hooks.settingsTried(candidate, int(step), int(candidates.size()));
@@ -64,6 +65,10 @@ private:
         bus.clearStrayInput();
         for (quint8 address : m_addresses) {
             m_op.keepAlive();
+            if (m_hooks.cancelRequested && m_hooks.cancelRequested()) {
+                m_result.cancelled = true;
+                return;
+            }
             switch (ask(address)) {
             case Asked::Answered:
                 m_result.address = address;
@@ -155,6 +160,10 @@ LineSearchResult findRelayLine(RelaySession &session, Operator &op, PortLink &li
 bool offerFoundSettings(Operator &op, PortLink &link, const LineSearchResult &result,
                         const PortSettingsStore &store)
 {
+    if (result.cancelled) {
+        op.note(searchCancelledText);
+        return false;
+    }
     if (!result.found()) {
         if (!result.portLost)
             op.message(Operator::Icon::Information, nothingFoundText);

@@ -53,7 +53,8 @@ void checkAddressLists(const QStringList &arguments)
 
 void runCommand(const Command &command, GlobalOptions options)
 {
-    options.portName = scratchPath(QStringLiteral("no-such-folder/no-such-port"));
+    options.port = PortOverride{PortSettings::Transport::Serial,
+                                scratchPath(QStringLiteral("no-such-folder/no-such-port"))};
     QStringList &arguments = options.commandArguments;
     for (qsizetype i = 0; i + 1 < arguments.size(); ++i)
         if (arguments[i] == QLatin1String("--save-dir"))

@@ -50,7 +50,9 @@ protected:
         mf = std::make_unique<Tmf>();
         Tdm::Environment environment;
         environment.programDir = programDir();
-        environment.portNameOverride = serialPortName;
+        if (serialPortName)
+            environment.portOverride =
+                    PortOverride{PortSettings::Transport::Serial, *serialPortName};
         if (!serialPortName)
             environment.portLink = [this] { return std::make_unique<LoopbackLink>(line); };
         environment.portSetupDialog = [this](const PortSettings &) -> std::optional<PortSettings> {

@@ -2,6 +2,7 @@
 #include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
 #include "core/Texts.h"
+#include "device/LineSearch.h"
 #include "link/FrontIni.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -114,6 +117,34 @@ TEST_F(DataModule, portActionThatCannotOpenStaysSilentAndChangesNothing)
     EXPECT_EQ(enabledToolbarActions(), before);
     // The reason is noted in the status bar, not in a box.
     EXPECT_FALSE(op.notes().isEmpty());
+}
+
+// "Поиск устройства..." shows its own box while bus work disables the window;
+// its "Отмена" ends the search before the next exchange and leaves the port
+// as it was: nothing asked, nothing stored.
+TEST_F(DataModule, lineSearchCancelledLeavesThePortAsItWas)
+{
+    start();
+    const PortSettings before = dm->p.settings();
+    bool cancelUsable = false;
+    bool clicked = false;
+    op.duringKeepAlive = [&] {
+        auto *box = mf->findChild<QProgressDialog *>(QStringLiteral("searchProgress"));
+        auto *cancel = box ? box->findChild<QPushButton *>() : nullptr;
+        if (clicked || !cancel)
+            return;
+        cancelUsable = !mf->isEnabled() && box->isVisible() && cancel->isEnabled();
+        cancel->click();
+        clicked = true;
+    };
+    dm->N7->trigger();
+    EXPECT_TRUE(cancelUsable);
+    EXPECT_TRUE(line.requests().isEmpty());
+    EXPECT_EQ(dm->p.settings(), before);
+    EXPECT_TRUE(op.notes().contains(searchCancelledText));
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_FALSE(QFile::exists(frontIni()));
+    EXPECT_TRUE(mf->isEnabled());
 }
 
 TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConfigurationTabs)

@@ -2,10 +2,13 @@
 #include "cli/CliOptions.h"
 #include "cli/CommandHelp.h"
 #include "cli/Commands.h"
+#include "cli/PasswordSource.h"
+#include "cli/Terminal.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -64,6 +67,9 @@ TEST(MivctlOptions, aTcpPortNamesTheGatewayAndKeepsTheLineSettings)
             {"tcp://[::1]:502", PortSettings::Transport::Tcp, "ttyUSB0", "[::1]:502"},
             {"ttyS3", PortSettings::Transport::Serial, "ttyS3",
              "old:1"}, // a serial port leaves the gateway alone
+            {" /dev/pts/5 ", PortSettings::Transport::Serial, "/dev/pts/5", "old:1"},
+            {"COM12", PortSettings::Transport::Serial, "COM12", "old:1"},
+            {" tcp://gw.local:4001 ", PortSettings::Transport::Tcp, "ttyUSB0", "gw.local:4001"},
     };
     for (const Case &c : cases) {
         QString error;
@@ -109,6 +115,8 @@ TEST(MivctlOptions, badOptionsAreRefused)
             args({"--port", "tcp://", "ports"}),
             args({"--port", "tcp://10.0.0.2", "ports"}),
             args({"--port", "tcp://10.0.0.2:0", "ports"}),
+            args({"--port", " ", "ports"}),
+            args({"--port", "tcp://[::1:502", "ports"}),
     };
     for (const QStringList &arguments : bad) {
         QString error;
@@ -202,6 +210,47 @@ TEST(Mivctl, wrongUsageIsStatusTwo)
     EXPECT_EQ(bad.status, ExitStatus::WrongUsage);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--parity")));
     EXPECT_TRUE(bad.out.isEmpty());
+}
+
+// --xls and --csv naming one file (the CSV would replace the workbook) are
+// refused before the port is opened; two files go on to the port, here one
+// that does not exist.
+TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
+{
+    QTemporaryDir dir;
+    const auto in = [&dir](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(QFile(in("report.xls")).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(in("report.xls"), in("alias.xls")));
+    ASSERT_TRUE(QFile::link(in("sub"), in("folder-link")));
+    const bool caseIgnored = QFileInfo::exists(in("REPORT.XLS")); // by the file system
+    struct Case
+    {
+        const char *xls;
+        const char *csv;
+        bool sameFile;
+    };
+    const Case cases[] = {
+            {"report.xls", "report.xls", true},
+            {"./sub/../report.xls", "report.xls", true},
+            {"alias.xls", "report.xls", true}, // a link to the file
+            {"folder-link/new.csv", "sub//new.csv", true}, // a linked folder, a file to come
+            {"Report.XLS", "report.xls", caseIgnored},
+            {"report.xls", "report.csv", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.xls) + " / " + c.csv);
+        const RunResult result =
+                run({QStringLiteral("--port"), in("no-such-port"), QStringLiteral("journal"),
+                     QStringLiteral("1"), QStringLiteral("--xls"), in(c.xls),
+                     QStringLiteral("--csv"), in(c.csv)},
+                    in("front.ini"));
+        EXPECT_EQ(result.status, c.sameFile ? ExitStatus::WrongUsage : ExitStatus::LinkFailure)
+                << result.err.toStdString();
+        EXPECT_EQ(result.err.contains(QStringLiteral("--xls and --csv name the same file")),
+                  c.sameFile)
+                << result.err.toStdString();
+    }
 }
 
 TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
@@ -311,6 +360,156 @@ TEST(ConsoleOperator, questionsAreAnsweredYesOnlyWithTheOption)
     EXPECT_EQ(console.errorsShown(), QStringList{Texts::linkError});
     errStream.flush();
     EXPECT_TRUE(err.contains(QStringLiteral("Записать?")));
+}
+
+// The password variables of whoever runs the tests are not this test's.
+void clearPasswordEnvironment()
+{
+    qunsetenv("MIV_PASSWORD");
+    qunsetenv("MIV_NEW_PASSWORD");
+}
+
+// A terminal that types the given lines (nullopt: Ctrl+D) and keeps the prompts.
+class TypingTerminal : public Terminal
+{
+public:
+    TypingTerminal(bool interactive, QList<std::optional<QString>> lines)
+        : m_interactive(interactive), m_lines(std::move(lines))
+    { }
+    bool interactive() const override { return m_interactive; }
+    std::optional<QString> readSecret(const QString &prompt) override
+    {
+        prompts << prompt;
+        return m_lines.isEmpty() ? std::nullopt : m_lines.takeFirst();
+    }
+    QStringList prompts;
+
+private:
+    bool m_interactive;
+    QList<std::optional<QString>> m_lines;
+};
+
+// The order of the sources (command line, file, environment, terminal) and
+// what each refuses; a new password is typed twice on the terminal.
+TEST(PasswordSource, theFirstSourceGivenCountsAndEachRefusalSaysWhy)
+{
+    QTemporaryDir dir;
+    const auto write = [&dir](const char *name, const QByteArray &bytes) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QString crlf = write("crlf", "QRST\r\nignored\r\n");
+    const QString marked = write("marked", "\xEF\xBB\xBF WXYZ \n");
+    const QString emptyLine = write("empty", "\r\nABCD\r\n");
+    using Source = PasswordChoice::Source;
+    // MIV_PASSWORD is ENVI where it is set; the terminal, where there is
+    // one, types TYPE, then TYPO.
+    struct Case
+    {
+        const char *name;
+        std::optional<QString> option;
+        std::optional<QString> file;
+        bool environment;
+        bool terminal;
+        bool twice; // a new password: asked twice on the terminal
+        Source source;
+        const char *password; // and its confirmation, after a slash when they differ
+    };
+    const Case cases[] = {
+            {"the command line first", "ABCD", {}, true, true, false, Source::CommandLine, "ABCD"},
+            {"then the file's first line", {}, crlf, true, true, false, Source::File, "QRST"},
+            {"a UTF-8 mark, spaces", {}, marked, false, false, false, Source::File, "WXYZ"},
+            {"then the environment", {}, {}, true, true, true, Source::Environment, "ENVI"},
+            {"then the terminal", {}, {}, false, true, false, Source::Terminal, "TYPE"},
+            {"a new one typed twice", {}, {}, false, true, true, Source::Terminal, "TYPE/TYPO"},
+    };
+    struct Refusal
+    {
+        const char *name;
+        std::optional<QString> option;
+        std::optional<QString> file;
+        bool environment; // set: a refused file is not passed over for it
+        bool terminal;
+        int status;
+        const char *problem;
+    };
+    const QString none = dir.filePath(QStringLiteral("none"));
+    const std::nullopt_t no = std::nullopt;
+    const Refusal refusals[] = {
+            {"the option and the file", "ABCD", crlf, true, true, ExitStatus::WrongUsage,
+             "either --password or --password-file"},
+            {"nobody to ask", no, no, false, false, ExitStatus::WrongUsage,
+             "--password-file FILE or the environment variable"},
+            {"a file that cannot be read", no, none, true, true, ExitStatus::Refused,
+             "Не удалось прочитать файл пароля"},
+            {"an empty first line", no, emptyLine, true, true, ExitStatus::Refused,
+             "В первой строке файла пароля"},
+            {"input ended at the prompt", no, no, false, true, ExitStatus::Refused,
+             "Пароль не введён"},
+    };
+    clearPasswordEnvironment();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        qputenv("MIV_PASSWORD", c.environment ? "ENVI" : "");
+        TypingTerminal terminal(c.terminal, {QStringLiteral("TYPE"), QStringLiteral("TYPO")});
+        PasswordSources sources = relayPasswordSources(c.option, c.file);
+        if (c.twice)
+            sources.confirmationPrompt = QStringLiteral("Подтверждение: ");
+        const PasswordChoice choice = choosePassword(sources, &terminal);
+        const QStringList expected = QString::fromLatin1(c.password).split(u'/');
+        EXPECT_EQ(choice.source, c.source);
+        EXPECT_EQ(choice.password, expected.first());
+        EXPECT_EQ(choice.confirmation, expected.last());
+        EXPECT_EQ(terminal.prompts.size(), c.source != Source::Terminal ? 0 : c.twice ? 2 : 1);
+    }
+    for (const Refusal &r : refusals) {
+        SCOPED_TRACE(r.name);
+        qputenv("MIV_PASSWORD", r.environment ? "ENVI" : "");
+        TypingTerminal terminal(r.terminal, {});
+        const PasswordChoice choice =
+                choosePassword(relayPasswordSources(r.option, r.file), &terminal);
+        EXPECT_FALSE(choice.found());
+        EXPECT_EQ(choice.failureStatus, r.status);
+        EXPECT_TRUE(choice.problem.contains(QString::fromUtf8(r.problem)))
+                << choice.problem.toStdString();
+    }
+}
+
+// Each command that writes takes its password before it opens the port, and
+// a value typed where an option was due is never shown.
+TEST(Mivctl, passwordsAreTakenBeforeThePortAndNeverShown)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    const QString port = dir.filePath(QStringLiteral("no-such-port"));
+    const QString noFile = dir.filePath(QStringLiteral("no-such-file"));
+    clearPasswordEnvironment();
+    struct Case
+    {
+        QStringList arguments;
+        int status;
+    };
+    const Case cases[] = {
+            {{"config", "write", "1", "--password-file", noFile, "--load", noFile},
+             ExitStatus::Refused},
+            {{"timer", "write", "6", "--password", "SECRET", "--password-file", noFile},
+             ExitStatus::WrongUsage},
+            {{"password", "6", "SECRET", "--new", "ABCD"}, ExitStatus::WrongUsage},
+            {{"config", "write", "1", "--password", "SECRET", "SECRET", noFile},
+             ExitStatus::WrongUsage},
+            {{"password", "6", "--old", "SECRET", "--new-file", noFile}, ExitStatus::Refused},
+            // Given, the password lets the command go on to the port.
+            {{"timer", "write", "6", "--password", "SECRET"}, ExitStatus::LinkFailure},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const RunResult result =
+                run(QStringList{QStringLiteral("--port"), port} + c.arguments, ini);
+        EXPECT_EQ(result.status, c.status) << result.err.toStdString();
+        EXPECT_FALSE(result.err.contains(QStringLiteral("SECRET"))) << result.err.toStdString();
+    }
 }
 
 TEST(MivctlProgram, exitStatusesAndUtf8Output)

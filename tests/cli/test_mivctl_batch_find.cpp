@@ -2,6 +2,7 @@
 // several relays, the settings of several relays saved at once, and the
 // search for a relay whose line settings were forgotten.
 #include "cli/Commands.h"
+#include "device/LineSearch.h"
 #include "link/FrontIni.h"
 #include "support/MivctlOnSimulator.h"
 #include "support/ProgramRun.h"
@@ -18,6 +19,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTextStream>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace miv::cli;
@@ -186,6 +188,35 @@ TEST_F(MivctlFind, withYesTheSettingsAreStoredInFrontIniKeepingItsPortName)
     EXPECT_EQ(after.baudRate, s("19200"));
     EXPECT_EQ(after.parity, s("None"));
     EXPECT_EQ(after.stopBits, s("2"));
+}
+
+// Ctrl+C stops the search after the exchange under way: nothing is found or
+// stored (--yes would store what was found), stderr says so, exit 130.
+TEST_F(MivctlFind, ctrlCStopsTheSearchAndStoresNothing)
+{
+    QFile ini(programPath(s("front.ini"))); // beside mivctl, where it stores
+    const bool iniBefore = ini.open(QIODevice::ReadOnly);
+    const QByteArray iniBytes = iniBefore ? ini.readAll() : QByteArray();
+    ini.close();
+    QProcess mivctl;
+    mivctl.setWorkingDirectory(folder.path());
+    mivctl.setReadChannel(QProcess::StandardError);
+    mivctl.start(programPath(s("mivctl")),
+                 {s("--port"), sim.portPath(), s("--scan-wait"), s("60"), s("--yes"), s("find"),
+                  s("--addresses"), s("4-32")});
+    QByteArray errors;
+    while (!errors.contains("1/24") && mivctl.waitForReadyRead(10000))
+        errors += mivctl.readAllStandardError();
+    ASSERT_TRUE(errors.contains("1/24")) << errors.toStdString();
+    ASSERT_EQ(::kill(pid_t(mivctl.processId()), SIGINT), 0);
+    ASSERT_TRUE(mivctl.waitForFinished(30000));
+    errors += mivctl.readAllStandardError();
+    EXPECT_EQ(mivctl.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(mivctl.exitCode(), ExitStatus::Interrupted) << errors.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(errors).contains(searchCancelledText)) << errors.toStdString();
+    EXPECT_TRUE(mivctl.readAllStandardOutput().isEmpty());
+    ASSERT_EQ(ini.open(QIODevice::ReadOnly), iniBefore);
+    EXPECT_EQ(iniBefore ? ini.readAll() : QByteArray(), iniBytes);
 }
 
 TEST_F(MivctlFind, anEmptyRangeOfAddressesFindsNothing)

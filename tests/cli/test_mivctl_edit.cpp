@@ -2,6 +2,7 @@
 // configuration into a settings file, change the file as an operator would,
 // write it with the password, and read the new values back.
 #include "support/MivctlOnSimulator.h"
+#include "support/PseudoTerminal.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
@@ -11,7 +12,10 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -183,6 +187,43 @@ TEST_F(MivctlEditing, wrongUsage)
     };
     for (const QStringList &arguments : cases)
         EXPECT_EQ(mivctl(arguments).exitCode, 2) << arguments.join(u' ').toStdString();
+}
+
+// Asked on a terminal, the password is typed without echo, and the terminal
+// echoes again afterwards. The password taken, the command goes on to its
+// port (one that does not exist here).
+TEST(MivctlPasswordPrompt, readsThePasswordWithoutEchoAndTurnsEchoOnAgain)
+{
+    PseudoTerminal terminal;
+    // Held open here as well, to read the terminal's settings after mivctl.
+    const int slave =
+            ::open(QFile::encodeName(terminal.slavePath()).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    QTemporaryDir folder;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("MIV_PASSWORD"));
+    QProcess mivctl;
+    mivctl.setProcessEnvironment(environment);
+    mivctl.setWorkingDirectory(folder.path());
+    mivctl.setStandardInputFile(terminal.slavePath());
+    mivctl.setReadChannel(QProcess::StandardError);
+    mivctl.start(programPath(QStringLiteral("mivctl")),
+                 {QStringLiteral("--port"), folder.filePath(QStringLiteral("no-such-port")),
+                  QStringLiteral("config"), QStringLiteral("write"), QStringLiteral("1"),
+                  QStringLiteral("--load"), folder.filePath(QStringLiteral("relay.miv"))});
+    QByteArray errors;
+    while (!errors.contains("Введите пароль: ") && mivctl.waitForReadyRead(10000))
+        errors += mivctl.readAllStandardError();
+    ASSERT_TRUE(errors.contains("Введите пароль: ")) << errors.toStdString();
+
+    ASSERT_TRUE(terminal.send("ABCD\n"));
+    ASSERT_TRUE(mivctl.waitForFinished(10000));
+    EXPECT_EQ(mivctl.exitCode(), 1) << mivctl.readAllStandardError().toStdString();
+    EXPECT_FALSE(terminal.pending().contains("ABCD"));
+    termios settings{};
+    ASSERT_EQ(tcgetattr(slave, &settings), 0);
+    EXPECT_TRUE(settings.c_lflag & ECHO);
+    ::close(slave);
 }
 
 } // namespace

@@ -62,7 +62,8 @@ TEST_F(MivctlScanInfoConfig, infoOfAnAddressWithoutRelayIsALinkFailure)
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.standardOutput.isEmpty());
-    EXPECT_TRUE(result.standardError.contains(QStringLiteral("Связи с устройством №5 нет")));
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("Связи с устройством №5 нет")))
+            << result.standardError.toStdString();
 }
 
 TEST_F(MivctlScanInfoConfig, configReadPrintsTheGridOfATypeSixRelay)
@@ -243,17 +244,24 @@ TEST_F(MivctlScanInfoConfig, auditPrintsTheWritesOfThePasswordChange)
 }
 
 // The simulator ends while mivctl reads the journal: the adapter pulled out.
+// mivctl opens the line under a name of this test's own, which goes with the
+// simulator, as /dev/serial/by-id names go with their adapter: reopened under
+// its /dev/pts name, mivctl could open the pseudo-terminal that another test
+// running at the same time was just given under that freed number, lock it
+// and talk into that test's line.
 TEST(MivctlAdapterPulled, journalReadingEndsWithTheMessageAndStatusOne)
 {
-    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"),
-                    QStringLiteral("--latency-ms"), QStringLiteral("100")});
-    ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
     QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString line = folder.filePath(QStringLiteral("line"));
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4"),
+                    QStringLiteral("--latency-ms"), QStringLiteral("100"), QStringLiteral("--link"),
+                    line});
+    ASSERT_TRUE(sim.isRunning()) << sim.errorText().toStdString();
     QProcess mivctl;
     mivctl.setWorkingDirectory(folder.path());
     mivctl.start(qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivctl"),
-                 {QStringLiteral("--port"), sim.portPath(), QStringLiteral("journal"),
-                  QStringLiteral("1")});
+                 {QStringLiteral("--port"), line, QStringLiteral("journal"), QStringLiteral("1")});
     ASSERT_TRUE(mivctl.waitForStarted());
     // The journal's 37 entries take the simulator some 4 s; whenever the end
     // comes, it must be told once.

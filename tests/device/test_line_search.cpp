@@ -238,6 +238,27 @@ TEST_F(LineSearchTest, settingsThePortRefusesAreSkipped)
     EXPECT_EQ(result.refusedSettings.size(), 6);
 }
 
+// Cancelled between two exchanges: nothing more goes out, the port has its
+// settings from before, as "Нет" leaves it, and the operator gets a note, no box.
+TEST_F(LineSearchTest, aCancelStopsWithinOneExchangeAndLeavesThePortAsItWas)
+{
+    put({{4, word(B4800, ParNone, Stop1)}});
+    int asked = 0;
+    LineSearchHooks hooks;
+    hooks.cancelRequested = [&asked] { return ++asked > 15; };
+    const LineSearchResult result = findRelayLine(session, op, link, scanAddresses(), hooks);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.found());
+    EXPECT_EQ(line.requests().size(), 15);
+    EXPECT_EQ(link.settings(), start);
+    EXPECT_FALSE(offerFoundSettings(op, link, result, [](const PortSettings &, QString *) {
+        ADD_FAILURE() << "stored";
+        return true;
+    }));
+    EXPECT_EQ(op.notes(), QStringList{searchCancelledText});
+    EXPECT_TRUE(op.shown().isEmpty());
+}
+
 TEST_F(LineSearchTest, aVanishedPortStopsTheSearch)
 {
     put({{4, word(B4800, ParNone, Stop1)}});

@@ -1,4 +1,5 @@
 #include "link/IniFile.h"
+#include "link/PortOverride.h"
 #include "link/PortSettings.h"
 #include "support/LoopbackLink.h"
 
@@ -156,6 +157,51 @@ TEST(PortSettings, theGatewayIsHostColonPort)
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(PortSettings::parseGateway(QString::fromLatin1(text)), expected) << text;
+}
+
+// A port given for one run (--port) is never stored: where the settings
+// still hold it, the file's port and transport take its place; what the
+// operator chose in the port setup meanwhile is stored.
+TEST(PortOverride, isNeverStored)
+{
+    using Transport = PortSettings::Transport;
+    PortSettings inFile;
+    inFile.portName = QStringLiteral("ttyUSB3");
+    inFile.gateway = QStringLiteral("10.0.0.9:4001");
+    struct Case
+    {
+        const char *name;
+        const char *given;
+        std::optional<Transport> chosenTransport; // in the port setup during the run
+        const char *chosenPort; // "" none
+        Transport storedTransport;
+        const char *storedPortName;
+        const char *storedGateway;
+    };
+    const Case cases[] = {
+            {"a serial port", "ttyS5", {}, "", Transport::Serial, "ttyUSB3", "10.0.0.9:4001"},
+            {"a gateway", "tcp://gw:502", {}, "", Transport::Serial, "ttyUSB3", "10.0.0.9:4001"},
+            {"a serial port chosen over the gateway", "tcp://gw:502", Transport::Serial, "ttyS7",
+             Transport::Serial, "ttyS7", "10.0.0.9:4001"},
+            {"another gateway chosen", "tcp://gw:502", Transport::Tcp, "other:1", Transport::Tcp,
+             "ttyUSB3", "other:1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<PortOverride> given = PortOverride::parse(QString::fromLatin1(c.given));
+        ASSERT_TRUE(given);
+        PortSettings run = inFile;
+        given->applyTo(run);
+        if (c.chosenTransport) {
+            run.transport = *c.chosenTransport;
+            (run.transport == Transport::Tcp ? run.gateway : run.portName) =
+                    QString::fromLatin1(c.chosenPort);
+        }
+        const PortSettings stored = given->storable(run, inFile);
+        EXPECT_EQ(stored.transport, c.storedTransport);
+        EXPECT_EQ(stored.portName, QString::fromLatin1(c.storedPortName));
+        EXPECT_EQ(stored.gateway, QString::fromLatin1(c.storedGateway));
+    }
 }
 
 TEST(PortSettings, theTransportAndGatewayLiveInSectionBus)

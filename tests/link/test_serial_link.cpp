@@ -247,13 +247,16 @@ TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
     link.setSettings(on(stableName));
     ASSERT_TRUE(link.open());
     PseudoTerminal second; // made now, so that it has another device name
-    first.reset(); // pulled out
+    // Pulled out: the device and its stable name go. (Left in place, the name
+    // would lead the reopening to whatever pseudo-terminal another program
+    // was given under the freed number meanwhile.)
+    first.reset();
+    ASSERT_TRUE(QFile::remove(stableName));
     QString error;
     EXPECT_FALSE(link.reopen(&error));
     EXPECT_FALSE(link.isOpen());
 
     // Plugged in again: the stable name leads to the new device.
-    ASSERT_TRUE(QFile::remove(stableName));
     ASSERT_TRUE(QFile::link(second.slavePath(), stableName));
     ASSERT_TRUE(link.open(&error)) << error.toStdString();
     EXPECT_EQ(link.settings().portName, stableName);

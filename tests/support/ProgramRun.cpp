@@ -24,6 +24,12 @@ ProgramResult runProgram(const QString &program, const QStringList &arguments, i
 {
     ProgramResult result;
     QProcess process;
+    // The passwords a test gives are on its command lines, never taken from
+    // the environment of whoever runs the tests.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("MIV_PASSWORD"));
+    environment.remove(QStringLiteral("MIV_NEW_PASSWORD"));
+    process.setProcessEnvironment(environment);
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
     process.start(program, arguments);

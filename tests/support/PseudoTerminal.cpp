@@ -1,6 +1,7 @@
 #include "support/PseudoTerminal.h"
 
 #include <fcntl.h>
+#include <limits>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -19,10 +20,20 @@ bool PseudoTerminal::send(const QByteArray &bytes) const
 
 QByteArray PseudoTerminal::receive(int count) const
 {
+    return readUpTo(count, 2000);
+}
+
+QByteArray PseudoTerminal::pending() const
+{
+    return readUpTo(std::numeric_limits<int>::max(), 0);
+}
+
+QByteArray PseudoTerminal::readUpTo(int count, int waitMs) const
+{
     QByteArray bytes;
     while (bytes.size() < count) {
         pollfd ready{m_master, POLLIN, 0};
-        if (::poll(&ready, 1, 2000) <= 0)
+        if (::poll(&ready, 1, waitMs) <= 0)
             break;
         char buffer[256];
         const ssize_t got = ::read(m_master, buffer, sizeof buffer);

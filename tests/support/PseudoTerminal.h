@@ -19,8 +19,13 @@ public:
     bool send(const QByteArray &bytes) const;
     // Up to `count` bytes the link wrote, waiting at most 2 s for each.
     QByteArray receive(int count) const;
+    // What the link wrote and nobody read yet, without waiting.
+    QByteArray pending() const;
 
 private:
+    // Up to `count` bytes, waiting at most waitMs for each read.
+    QByteArray readUpTo(int count, int waitMs) const;
+
     int m_master = -1;
     QString m_slave;
 };

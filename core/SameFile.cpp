@@ -1,0 +1,64 @@
+#include "core/SameFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#  include <sys/stat.h>
+#endif
+
+namespace miv {
+
+namespace {
+
+constexpr Qt::CaseSensitivity platformCase =
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+        Qt::CaseInsensitive;
+#else
+        Qt::CaseSensitive;
+#endif
+
+// The name as the system resolves it: an existing file by its canonical
+// path; one still to be written by its folder's canonical path and its name.
+QString resolvedName(const QString &name)
+{
+    const QFileInfo cleaned(QDir::cleanPath(QFileInfo(name).absoluteFilePath()));
+    const QString canonical = cleaned.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(cleaned.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty())
+        return cleaned.absoluteFilePath();
+    return QDir(folder).filePath(cleaned.fileName());
+}
+
+// Both exist and are one file on the disk, whatever their names.
+bool sameExistingFile(const QString &first, const QString &second)
+{
+#ifdef Q_OS_UNIX
+    struct stat a
+    { };
+    struct stat b
+    { };
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0
+            && ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev
+            && a.st_ino == b.st_ino;
+#else
+    // Windows: the canonical names, compared without regard to case, said it.
+    Q_UNUSED(first);
+    Q_UNUSED(second);
+    return false;
+#endif
+}
+
+} // namespace
+
+bool namesSameFile(const QString &first, const QString &second)
+{
+    if (resolvedName(first).compare(resolvedName(second), platformCase) == 0)
+        return true;
+    return sameExistingFile(first, second);
+}
+
+} // namespace miv
