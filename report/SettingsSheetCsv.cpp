@@ -1,0 +1,67 @@
+#include "core/FileReplacement.h"
+#include "report/SettingsSheet.h"
+
+namespace miv {
+
+namespace SettingsSheet {
+namespace {
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\r')
+        && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+void appendLine(QByteArray &out, const QStringList &fields)
+{
+    QStringList quoted;
+    for (const QString &field : fields)
+        quoted << csvField(field);
+    out += quoted.join(u';').toUtf8();
+    out += "\r\n";
+}
+
+void appendFields(QByteArray &out, const QList<Field> &fields)
+{
+    for (const Field &field : fields)
+        appendLine(out, {field.label, field.value});
+}
+
+} // namespace
+
+QByteArray csvText(const Document &document)
+{
+    QByteArray out("\xEF\xBB\xBF");
+    appendLine(out, {document.title});
+    appendFields(out, document.header);
+    out += "\r\n";
+    appendLine(out, parameterHeadings());
+    for (const ParameterLine &line : document.parameters)
+        appendLine(out, {QString::number(line.row), line.name, line.value, line.range});
+    if (!document.timer.isEmpty()) {
+        out += "\r\n";
+        appendLine(out, {timerTitle});
+        appendFields(out, document.timer);
+    }
+    out += "\r\n";
+    for (const QString &role : document.signatures) {
+        QStringList fields{role};
+        for (const QString &part : signatureParts())
+            fields << part + u':';
+        appendLine(out, fields);
+    }
+    return out;
+}
+
+bool writeCsv(const QString &path, const Document &document, QString *error)
+{
+    return replaceFile(path, csvText(document), error);
+}
+
+} // namespace SettingsSheet
+
+} // namespace miv
