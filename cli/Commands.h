@@ -48,5 +48,8 @@ int runAudit(CliContext &context, const QStringList &arguments);
 // "config diff", called by runConfig.
 int diffConfig(CliContext &context, const QStringList &arguments);
 int runFind(CliContext &context, const QStringList &arguments);
+int runSettings(CliContext &context, const QStringList &arguments);
+// "config sheet", called by runConfig.
+int sheetConfig(CliContext &context, const QStringList &arguments);
 
 } // namespace miv::cli

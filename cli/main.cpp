@@ -1,7 +1,10 @@
 #include "cli/Commands.h"
+#include "cli/SheetOutputs.h"
 #include "link/FrontIni.h"
 
+#include <memory>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringConverter>
 #include <QTextStream>
 #include <cstdio>
@@ -11,10 +14,21 @@ using namespace miv::cli;
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication application(argc, argv);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Only a sheet as PDF needs fonts and painting; every other command runs
+    // without the graphics library's platform.
+    std::unique_ptr<QCoreApplication> application;
+    if (asksForPdf(arguments)) {
+        chooseOffscreenWithoutDisplay();
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QTextStream out(stdout);
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
-    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err);
+    return runCommandLine(application->arguments().mid(1), frontIniPath(), out, err);
 }
