@@ -6,12 +6,12 @@
 // PDF included.
 //   bench_settings_sheet [FOLDER]   also keeps sheet.xls, .csv, .pdf in FOLDER.
 #include "config/ConfigReader.h"
-#include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "link/RelayBus.h"
 #include "report/SettingsSheetExport.h"
 #include "report/SettingsSheetPdf.h"
 #include "sim/LoopbackPort.h"
+#include "support/RecordingOperator.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,26 +24,6 @@
 using namespace miv;
 
 namespace {
-
-// Tells nothing and answers nothing: the read below asks no question.
-class SilentOperator : public Operator
-{
-public:
-    Answer message(Icon, const QString &text, Buttons, const QString &) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return Answer::Ok;
-    }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
-    {
-        return std::nullopt;
-    }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override { }
-};
 
 double median(std::vector<double> times)
 {
@@ -67,15 +47,18 @@ int main(int argc, char **argv)
     port.open(QIODevice::ReadWrite);
     RelayBus bus(&port);
     RelaySession session(bus);
-    SilentOperator op;
+    RecordingOperator op;
     session.device.networkAddress = 6;
     session.device.typeCode = 6;
     session.device.deviceName = QStringLiteral("МИВ-06    ");
     session.device.factoryNumber = 1006;
     session.valuesOwner = session.selectedRelay();
     session.configGrid.fillFromCatalogue(session.catalogue);
-    if (readConfiguration(session, op) != ConfigReadResult::Complete)
+    if (readConfiguration(session, op) != ConfigReadResult::Complete) {
+        std::fprintf(stderr, "the simulated relay was not read: %s\n",
+                     qPrintable(op.shownTexts().join(u' ')));
         return 1;
+    }
 
     QTemporaryDir temporary;
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());

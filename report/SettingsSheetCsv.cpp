@@ -1,4 +1,5 @@
 #include "core/FileReplacement.h"
+#include "report/CsvLine.h"
 #include "report/SettingsSheet.h"
 
 namespace miv {
@@ -6,23 +7,9 @@ namespace miv {
 namespace SettingsSheet {
 namespace {
 
-QString csvField(const QString &text)
-{
-    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\r')
-        && !text.contains(u'\n'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 void appendLine(QByteArray &out, const QStringList &fields)
 {
-    QStringList quoted;
-    for (const QString &field : fields)
-        quoted << csvField(field);
-    out += quoted.join(u';').toUtf8();
-    out += "\r\n";
+    appendCsvLine(out, fields, u';');
 }
 
 void appendFields(QByteArray &out, const QList<Field> &fields)
