@@ -9,10 +9,12 @@ namespace SettingsSheet {
 namespace {
 
 constexpr int colA = 0, colB = 1, colC = 2, colD = 3, columnCount = 4;
-// A column is as wide as its longest text (in widths of "0", Cyrillic a
-// little wider), within these bounds; the signature lines need room.
-constexpr double characterWidth = 256 * 1.15;
-constexpr int narrowest = 4, widest = 80, signatureLine = 24;
+// A column is as wide as its longest text, within these bounds (Arial's
+// Cyrillic letters are a little narrower than its "0", the unit of a
+// width); the signature lines need some room. Sized so, the four columns of
+// a sheet fit the width of an A4 page.
+constexpr int letterWidth = 243, padding = 256;
+constexpr int narrowest = 4, widest = 80, signatureLine = 16;
 
 // Lays the document out row by row and remembers how wide each column's
 // texts are; merged cells do not widen a column.
@@ -83,7 +85,7 @@ public:
         m_widest[colD] = std::max(m_widest[colD], signatureLine);
         for (int column = 0; column < columnCount; ++column)
             m_sheet.setColumnWidth(
-                    column, int((std::min(m_widest[size_t(column)], widest) + 2) * characterWidth));
+                    column, std::min(m_widest[size_t(column)], widest) * letterWidth + padding);
     }
 
     int m_plain = 0, m_title = 0, m_cell = 0, m_heading = 0, m_number = 0, m_role = 0, m_line = 0;
@@ -145,7 +147,7 @@ XlsWorkbook workbook(const Document &document)
     XlsPageSetup &page = layout.sheet().pageSetup();
     page.paperSize = XlsPageSetup::paperA4;
     page.orientation = XlsPageSetup::Orientation::Portrait;
-    page.leftCm = page.rightCm = 1.5;
+    page.leftCm = page.rightCm = 1;
     page.topCm = 1.5;
     page.bottomCm = 2;
     page.footer = QStringLiteral("Страница &P из &N");

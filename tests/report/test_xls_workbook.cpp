@@ -503,7 +503,8 @@ TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
         EXPECT_EQ(at(firstRow + row, 1)["borders"], (QJsonArray{1, 1, 1, 1}));
     }
     const int longestName = int(shown(28)[1].size()); // "Функция импульсного режима ..."
-    EXPECT_GE(sheet["widths"]["1"].toInt(), longestName * 256);
+    EXPECT_GE(sheet["widths"]["1"].toInt(), longestName * 230); // nine tenths of a "0" a letter
+    EXPECT_LT(sheet["widths"]["2"].toInt(), sheet["widths"]["1"].toInt() / 2);
     EXPECT_EQ(sheet["page"]["footer"].toString(), QStringLiteral("Страница &P из &N"));
 
     // The CSV: UTF-8 with its mark, ";" between the fields.
