@@ -752,6 +752,76 @@ TEST_F(SettingsFileTest, aHeldFileReachesAnIdentifiedRelayOnlyAsMarkedRowsAfterI
     EXPECT_EQ(writes(), (QList<RegisterWrite>{{0x55, 35}, {0x80, 0x37}}));
 }
 
+TEST_F(SettingsFileTest, aHeldFileIsSavedOnlyWithValuesItWouldLoadAgain)
+{
+    QStringList lines; // the type-4 relay's file without row 5
+    for (int row = 0; row < keys.size(); ++row)
+        if (row != 5)
+            lines << keys[row] + u'=' + typeFourFileValues[row];
+    const QString file = parametersFile(lines);
+    ASSERT_TRUE(OfflineSettings::open(session, file, 4).load.loaded());
+    const QByteArray opened = readBytes(file);
+    EXPECT_EQ(OfflineSettings::stateText(session),
+              QStringLiteral("Файл настроек «hand.miv» для МИВ-04, без устройства"));
+
+    // A new ratio leaves rows 1 and 2 (disabled, its value aside) outside their limits.
+    ConfigEditor editor(session, op);
+    editor.selectRow(0);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("50"), 50});
+    ASSERT_EQ(editor.activateSelectedRow(), EditOutcome::ValueChanged);
+    EXPECT_TRUE(OfflineSettings::stateText(session).endsWith(QStringLiteral(" (не сохранён)")));
+    EXPECT_EQ(OfflineSettings::unsavableRows(session), (QList<int>{1, 2}));
+    EXPECT_FALSE(OfflineSettings::save(session, file, op));
+    EXPECT_EQ(readBytes(file), opened);
+    EXPECT_TRUE(op.shownTexts().last().contains(keys[1]
+                                                + QStringLiteral(": 25,0 (допустимо 50 … 250)")))
+            << op.shownTexts().last().toStdString();
+
+    // Back at ratio 10 it is saved; the row the file gave no value for is not written.
+    editor.selectRow(0);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("10"), 10});
+    ASSERT_EQ(editor.activateSelectedRow(), EditOutcome::ValueChanged);
+    ASSERT_TRUE(OfflineSettings::save(session, file, op));
+    EXPECT_FALSE(readBytes(file).contains(cp1251(keys[5])));
+    EXPECT_FALSE(OfflineSettings::stateText(session).contains(QStringLiteral("не сохранён")));
+
+    // A "front.ini" that cannot be read is never written over: the type is only noted.
+    writeBytes(path("front.ini"), QByteArray(64, '\0'));
+    op.answerChoice(0);
+    EXPECT_EQ(RelayTypeChoice::ask(op, path("front.ini")), quint16(4));
+    EXPECT_EQ(readBytes(path("front.ini")), QByteArray(64, '\0'));
+    EXPECT_EQ(op.notes().size(), 1);
+}
+
+TEST_F(SettingsFileTest, aTypeSixFileCarriesItsTimerAndNoValueTheRelayMayNotTake)
+{
+    readRelay(6, 6);
+    ASSERT_TRUE(SettingsFile::save(path("six.miv"), grid, timer, op));
+    ASSERT_TRUE(OfflineSettings::open(session, path("six.miv"), 6).load.complete());
+    grid.setText(31, ConfigGrid::Value, off);
+    timer.marks[0] = {QTime(7, 30), TimerSchedule::markWord(QTime(7, 30)), true};
+    timer.buttons[1] = on;
+    ASSERT_EQ(identifyRelay(session, op, 5).outcome, IdentificationResult::Outcome::Identified);
+    op.answer(Operator::Answer::Yes);
+    op.answerPassword(QStringLiteral("ABCD"));
+    const QList<SettingsDifference> carried =
+            SettingsCarryOver::offerHeldFile(session, op).differences;
+    using Kind = SettingsDifference::Kind;
+    EXPECT_EQ(carried,
+              (QList<SettingsDifference>{
+                      {Kind::Differs, 31, keys[31], on, off},
+                      {Kind::Differs, -1, QStringLiteral("Метка1"), "06:30", "07:30"},
+                      {Kind::Differs, -1, QStringLiteral("Интервал2"), off, on}}));
+    EXPECT_TRUE(timer.changedSinceRead());
+
+    // A type-4 file's row 31 is no value for this relay: listed, not carried.
+    SettingsSnapshot four = SettingsSnapshot::of(grid, timer);
+    four.values[31] = disabled;
+    const QList<SettingsDifference> fromFour = SettingsCarryOver::carryOver(session, four, 4);
+    EXPECT_TRUE(fromFour.contains(SettingsDifference{Kind::Rejected, 31, keys[31], on, disabled}));
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), off);
+}
+
 TEST_F(SettingsFileTest, valuesSetOnAHeldFileAreJudgedTogether)
 {
     ASSERT_TRUE(SettingsFile::save(path("four.miv"), grid, timer, op));
