@@ -175,6 +175,18 @@ std::optional<QString> DialogOperator::askText(const QString &caption, const QSt
     return text;
 }
 
+std::optional<int> DialogOperator::askChoice(const QString &caption, const QString &prompt,
+                                             const QStringList &options, int defaultIndex)
+{
+    bool ok = false;
+    const QString chosen =
+            QInputDialog::getItem(m_parent, caption, prompt, options, defaultIndex, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    const qsizetype index = options.indexOf(chosen);
+    return index < 0 ? std::nullopt : std::optional<int>(int(index));
+}
+
 Operator::Answer DialogOperator::confirmWarning(const QString &warning)
 {
     return Tkmf::confirm(warning, m_parent) ? Answer::Ok : Answer::Cancel;

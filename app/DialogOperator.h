@@ -36,6 +36,9 @@ public:
     // The input box.
     std::optional<QString> askText(const QString &caption, const QString &prompt,
                                    const QString &defaultText) override;
+    // A list to choose from (the relay type), the default chosen first.
+    std::optional<int> askChoice(const QString &caption, const QString &prompt,
+                                 const QStringList &options, int defaultIndex) override;
     // The confirmation dialog Tkmf with the warning.
     Answer confirmWarning(const QString &warning) override;
 

@@ -54,7 +54,7 @@ namespace {
 const QString configUsage =
         QStringLiteral("config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | "
                        "config write ADDRS [--password-file FILE | --password PW] --load FILE | "
-                       "config diff ADDR FILE");
+                       "config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]");
 
 // What the command works on besides the context: the data module's share.
 // The grid as 34 lines: row, name, value as column "Значение" shows it.
@@ -263,7 +263,10 @@ int runConfig(CliContext &context, const QStringList &arguments)
         return writeConfig(context, arguments.mid(1));
     if (action == QStringLiteral("diff"))
         return diffConfig(context, arguments.mid(1));
-    return context.wrongUsage(QStringLiteral("config needs read, write or diff"), configUsage);
+    if (action == QStringLiteral("sheet"))
+        return sheetConfig(context, arguments.mid(1));
+    return context.wrongUsage(QStringLiteral("config needs read, write, diff or sheet"),
+                              configUsage);
 }
 
 } // namespace miv::cli

@@ -15,8 +15,12 @@ const QList<Command> &commands()
             {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
             {QStringLiteral("config"),
              QStringLiteral(
-                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE"),
+                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),
              runConfig},
+            {QStringLiteral("settings"),
+             QStringLiteral(
+                     "settings show|set|sheet FILE --type 4|6 [ROW=VALUE ...] [--xls F] [--pdf F] [--csv F]"),
+             runSettings},
             {QStringLiteral("find"), QStringLiteral("find [--addresses ADDRS]"), runFind},
             {QStringLiteral("password"),
              QStringLiteral(

@@ -55,5 +55,8 @@ int runAudit(CliContext &context, const QStringList &arguments);
 int diffConfig(CliContext &context, const QStringList &arguments);
 int runFind(CliContext &context, const QStringList &arguments);
 int runPublish(CliContext &context, const QStringList &arguments);
+int runSettings(CliContext &context, const QStringList &arguments);
+// "config sheet", called by runConfig.
+int sheetConfig(CliContext &context, const QStringList &arguments);
 
 } // namespace miv::cli

@@ -1,9 +1,12 @@
 #include "cli/Commands.h"
 #include "core/ProgramVersion.h"
 #include "cli/Terminal.h"
+#include "cli/SheetOutputs.h"
 #include "link/FrontIni.h"
 
+#include <memory>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringConverter>
 #include <QTextStream>
 #include <cstdio>
@@ -15,11 +18,22 @@ int main(int argc, char *argv[])
 {
     if (printVersionWhenAsked(argc, argv, "mivctl"))
         return 0;
-    QCoreApplication application(argc, argv);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Only a sheet as PDF needs fonts and painting; every other command runs
+    // without the graphics library's platform.
+    std::unique_ptr<QCoreApplication> application;
+    if (asksForPdf(arguments)) {
+        chooseOffscreenWithoutDisplay();
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QTextStream out(stdout);
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
     ProcessTerminal terminal(err);
-    return runCommandLine(application.arguments().mid(1), frontIniPath(), out, err, &terminal);
+    return runCommandLine(application->arguments().mid(1), frontIniPath(), out, err, &terminal);
 }

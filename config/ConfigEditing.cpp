@@ -58,11 +58,17 @@ void ConfigEditor::selectRow(int row)
 EditOutcome ConfigEditor::activateSelectedRow()
 {
     const int row = m_selectedRow;
+    // A settings file held with no relay: nothing may go to the line (the
+    // address is 0, a broadcast), and a value the file lacks may be given.
+    const bool file = m_session.holdsFile();
+    if (file && (row == ConfigRow::password || row == ConfigRow::motorHours))
+        return EditOutcome::Nothing;
     if (row == ConfigRow::password) {
         PasswordAccess::change(m_session, m_op);
         return EditOutcome::PasswordChangeRun;
     }
-    if (m_session.configGrid.text(row, ConfigGrid::Value).isEmpty() || row == ratedVoltageRow)
+    const bool empty = m_session.configGrid.text(row, ConfigGrid::Value).isEmpty();
+    if ((empty && !file) || row == ratedVoltageRow)
         return EditOutcome::Nothing;
     if (m_session.flags.editingLocked) {
         return PasswordAccess::unlock(m_op, m_session.device, m_session.flags)
@@ -71,6 +77,8 @@ EditOutcome ConfigEditor::activateSelectedRow()
                 : EditOutcome::UnlockRefused;
     }
     selectRow(row);
+    if (empty)
+        m_selectedRaw.reset(); // no value yet: a switch turns on, any number is a change
     if (m_session.catalogue.isSwitch(row))
         return flipSwitch(row);
     if (row == ConfigRow::motorHours)

@@ -45,6 +45,8 @@ public:
     // motor hours; a numeric row that is not disabled opens the value editor.
     // The row's raw value is taken afresh from the grid first, so that a
     // read since the selection cannot make a flip or an edit go astray.
+    // While the session holds a settings file (no relay), rows 32 and 33
+    // do nothing and a row 0-31 without a value is edited as any other.
     EditOutcome activateSelectedRow();
 
     quint16 selectedRow() const { return m_selectedRow; }

@@ -37,8 +37,13 @@ QString savedValue(const ConfigGrid &grid, int row)
 
 void writeParameters(IniFile &file, const ConfigGrid &grid)
 {
-    for (int row = 0; row < savedRows; ++row)
-        file.setValue(parametersSection, grid.text(row, ConfigGrid::Name), savedValue(grid, row));
+    for (int row = 0; row < savedRows; ++row) {
+        // A row without a value (a file opened with none for it) keeps what the
+        // file holds: an empty value would be refused when the file is loaded.
+        const QString value = savedValue(grid, row);
+        if (!value.isEmpty())
+            file.setValue(parametersSection, grid.text(row, ConfigGrid::Name), value);
+    }
 }
 
 void writeTimers(IniFile &file, const TimerSchedule &timer)

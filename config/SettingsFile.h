@@ -41,8 +41,9 @@ std::optional<QTime> parseTimeOfDay(const QString &text);
 
 // ---- Saving ------------------------------------------------------------
 
-// Writes rows 0-31 (column 5 of a disabled row, else column 2) and the timer
-// schedule into the file, creating it when missing. The file is replaced as
+// Writes rows 0-31 (column 5 of a disabled row, else column 2; a row with
+// no value is not written) and the timer schedule into the file, creating it
+// when missing. The file is replaced as
 // a whole only when everything could be written, so a failed save leaves the
 // earlier file as it was. Change marks and unwrittenChanges are not touched.
 // False with `error` (naming the file and the reason) when it failed.

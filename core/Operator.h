@@ -63,6 +63,14 @@ public:
     {
         return std::nullopt;
     }
+    // A choice among options (the relay type a settings file is opened for):
+    // the index chosen, nullopt when cancelled. `defaultIndex` is offered
+    // first. Where nobody can choose it is cancelled.
+    virtual std::optional<int> askChoice(const QString & /*caption*/, const QString & /*prompt*/,
+                                         const QStringList & /*options*/, int /*defaultIndex*/)
+    {
+        return std::nullopt;
+    }
     // A warning the operator must accept before the relay is told to act
     // (the window's red confirmation dialog); Ok only when accepted.
     virtual Answer confirmWarning(const QString &warning)

@@ -7,6 +7,8 @@ namespace miv {
 
 bool RelaySession::holdsUnwrittenChanges() const
 {
+    if (holdsFile())
+        return SettingsSnapshot::of(configGrid, timer) != heldFile->asSaved;
     if (flags.unwrittenChanges || timer.changedSinceRead())
         return true;
     for (int row = 0; row < ConfigRow::count; ++row)
@@ -18,10 +20,12 @@ bool RelaySession::holdsUnwrittenChanges() const
 bool RelaySession::adoptSelectedRelay()
 {
     const RelayIdentity selected = selectedRelay();
-    if (valuesOwner == selected)
+    if (valuesOwner == selected && !holdsFile())
         return false;
     const bool dropped = valuesOwner && holdsUnwrittenChanges();
-    if (valuesOwner) {
+    if (heldFile && !heldFile->offered)
+        heldFile->offered = SettingsSnapshot::of(configGrid, timer);
+    if (valuesOwner || heldFile) {
         catalogue = ParameterCatalogue();
         configGrid.fillFromCatalogue(catalogue);
         timer = TimerSchedule();

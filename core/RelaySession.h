@@ -3,6 +3,7 @@
 #include "core/AuditLog.h"
 #include "core/ConfigGrid.h"
 #include "core/CurrentDevice.h"
+#include "core/HeldSettingsFile.h"
 #include "core/JournalGrid.h"
 #include "core/LiveValues.h"
 #include "core/ParameterCatalogue.h"
@@ -62,6 +63,8 @@ struct RelaySession
     // password opened them): set by identification. Changes are written only
     // to that relay.
     std::optional<RelayIdentity> valuesOwner;
+    // A settings file opened with no relay identified (see HeldSettingsFile).
+    std::optional<HeldSettingsFile> heldFile;
     SessionFlags flags;
     ParameterCatalogue catalogue;
     ConfigGrid configGrid;
@@ -78,12 +81,16 @@ struct RelaySession
     QChar decimalSeparator = systemDecimalSeparator();
 
     RelayIdentity selectedRelay() const { return {device.networkAddress, device.factoryNumber}; }
-    // Whether the grid and the timer schedule hold changes not written yet.
+    // Whether the grid and the timer schedule hold a settings file, not a relay.
+    bool holdsFile() const { return heldFile && !heldFile->offered; }
+    // Whether the grid and the timer schedule hold changes not written yet;
+    // while they hold a file, changes not saved into it.
     bool holdsUnwrittenChanges() const;
     // Identification found `selectedRelay()`: values and changes of another
     // relay are dropped (the grid back to the catalogue's names, the timer
-    // unread); the same relay keeps them. True when unwritten changes were
-    // dropped, so that the operator can be told.
+    // unread); the same relay keeps them. A file's values are put aside in
+    // heldFile->offered, never left in the grid for the relay. True when
+    // unwritten changes were dropped, so that the operator can be told.
     bool adoptSelectedRelay();
     // Whether the values on screen belong to the selected relay, so that
     // they may be written to it.

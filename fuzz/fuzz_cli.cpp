@@ -3,7 +3,9 @@
 // and put over port settings; then the command parses its own arguments as
 // far as it can without a relay: the port it would open never exists, so
 // every command ends at the latest where it would open the line. A folder a
-// command would make is made in the scratch folder instead.
+// command would make is made in the scratch folder instead, and so are the
+// files of "settings", which works on a settings file with no line at all,
+// and the sheets a command would write.
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
@@ -59,6 +61,13 @@ void runCommand(const Command &command, GlobalOptions options)
     for (qsizetype i = 0; i + 1 < arguments.size(); ++i)
         if (arguments[i] == QLatin1String("--save-dir"))
             arguments[i + 1] = scratchPath(QStringLiteral("save-dir"));
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i)
+        for (const char *output : {"--xls", "--pdf", "--csv"})
+            if (arguments[i] == QLatin1String(output))
+                arguments[i + 1] =
+                        scratchPath(QStringLiteral("sheet.") + QLatin1String(output + 2));
+    if (command.name == QLatin1String("settings") && arguments.size() > 1)
+        arguments[1] = scratchPath(QStringLiteral("settings.miv"));
 
     QString out;
     QString err;

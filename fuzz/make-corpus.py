@@ -240,6 +240,11 @@ def cli_seeds():
         'journal': ['journal', '1', '--xls', 'journal.xls', '--csv', 'journal.csv'],
         'audit': ['audit', '--since', '2024-01-31T08:00'],
         'find': ['find', '--addresses', '1-32,100'],
+        'config-sheet': ['config', 'sheet', '6', '--xls', 'sheet.xls', '--pdf', 'sheet.pdf'],
+        'settings-show': ['settings', 'show', 'relay.miv', '--type', '6'],
+        'settings-set': ['settings', 'set', 'relay.miv', '--type', '6', '0=20', '1=25.0',
+                         'Кратность перегрузки=2,5', '23=откл.', 'Метка1=7:30', 'Таймер=вкл.'],
+        'settings-sheet': ['settings', 'sheet', 'relay.miv', '--type', '4', '--csv', 'sheet.csv'],
     }
     for name, arguments in lines.items():
         write('cli', name, '\0'.join(arguments).encode('utf-8'))

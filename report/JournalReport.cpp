@@ -6,6 +6,7 @@
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "device/SoftwareVersion.h"
+#include "report/CsvLine.h"
 
 #include <QFileInfo>
 
@@ -15,23 +16,9 @@ namespace JournalReport {
 
 namespace {
 
-QString csvField(const QString &text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r')
-        && !text.contains(u'\n'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 void appendLine(QByteArray &out, const QStringList &fields)
 {
-    QStringList quoted;
-    for (const QString &field : fields)
-        quoted << csvField(field);
-    out += quoted.join(u',').toUtf8();
-    out += "\r\n";
+    appendCsvLine(out, fields, u',');
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 using namespace miv::cli;
@@ -261,6 +262,69 @@ TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
     for (const QString &line : result.out.split(u'\n', Qt::SkipEmptyParts))
         EXPECT_EQ(line.count(u'\t'), 3)
                 << line.toStdString(); // name, device, description, stable name
+}
+
+// A settings file with no relay and no port: shown, set, refused, its sheet.
+TEST(MivctlSettings, setChangesOnlyTheValuesGivenAndARefusalLeavesTheFileByteForByte)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    const QString file = dir.filePath(QStringLiteral("motor.miv"));
+    const auto bytesOf = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString text =
+            QStringLiteral("; насос 3\r\n[Параметры]\r\nКоэффициент трансформации=10\r\n"
+                           "Номинальный ток электродвигателя, А=25,0\r\n"
+                           "Кратность перегрузки=2,5\r\n[Заметки]\r\nцех=2\r\n");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringEncoder("windows-1251").encode(text));
+    }
+    const QByteArray original = bytesOf(file);
+
+    const RunResult shown = run(QStringList{"settings", "show", file, "--type", "4"}, ini);
+    EXPECT_EQ(shown.status, ExitStatus::Done) << shown.err.toStdString();
+    const QStringList lines = shown.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 34);
+    EXPECT_EQ(lines[0], QStringLiteral("0\tКоэффициент трансформации\t10"));
+    EXPECT_EQ(lines[31], QStringLiteral("31\tАлгоритм накачки/выкачки резервуара\t[фукнк. откл.]"));
+
+    for (const QStringList &refused :
+         {QStringList{"3=7"}, QStringList{"31=вкл."}, QStringList{"0=50"},
+          QStringList{"3=2.6", "Кратность перегрузки=2.7"}}) {
+        const RunResult result =
+                run(QStringList{"settings", "set", file, "--type", "4"} + refused, ini);
+        EXPECT_EQ(result.status, ExitStatus::Refused) << refused.join(u' ').toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_EQ(bytesOf(file), original);
+    }
+    const RunResult limits = run(QStringList{"settings", "set", file, "--type", "4", "3=7"}, ini);
+    EXPECT_TRUE(limits.err.contains(QStringLiteral("Строка 3 «Кратность перегрузки»: значение «7» "
+                                                   "недопустимо; допустимо 1,1 … 6,0")))
+            << limits.err.toStdString();
+
+    const RunResult set = run(QStringList{"settings", "set", file, "--type", "4", "3=2.6"}, ini);
+    EXPECT_EQ(set.status, ExitStatus::Done) << set.err.toStdString();
+    EXPECT_EQ(set.out, QStringLiteral("3\tКратность перегрузки\t2,6\n"));
+    const QString saved = QStringDecoder("windows-1251").decode(bytesOf(file));
+    EXPECT_TRUE(saved.startsWith(QString(text)
+                                         .replace(QStringLiteral("2,5"), QStringLiteral("2,6"))
+                                         .section(QStringLiteral("[Заметки]"), 0, 0)))
+            << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QStringLiteral("[Заметки]\r\nцех=2\r\n")));
+
+    const QString csv = dir.filePath(QStringLiteral("sheet.csv"));
+    EXPECT_EQ(run(QStringList{"settings", "sheet", file, "--type", "6", "--csv", csv}, ini).status,
+              ExitStatus::Done);
+    EXPECT_TRUE(bytesOf(csv).contains(QStringLiteral("Значения;из файла motor.miv").toUtf8()));
+    for (const QStringList &wrong : {QStringList{"settings", "show", file},
+                                     QStringList{"settings", "show", file, "--type", "5"},
+                                     QStringList{"settings", "set", file, "--type", "4", "3"},
+                                     QStringList{"settings", "sheet", file, "--type", "4"}})
+        EXPECT_EQ(run(wrong, ini).status, ExitStatus::WrongUsage) << wrong.join(u' ').toStdString();
 }
 
 // A context made from the arguments and the "front.ini" given, as mivctl

@@ -131,6 +131,37 @@ TEST_F(MivctlScanInfoConfig, journalPrintsTheRowsAndWritesTheReportAndCsv)
     EXPECT_TRUE(lines[1].startsWith("1,20"));
 }
 
+TEST_F(MivctlScanInfoConfig, configSheetWritesTheRelaysSheetInEveryFormat)
+{
+    const QString xls = folder.filePath(QStringLiteral("sheet.xls"));
+    const QString pdf = folder.filePath(QStringLiteral("sheet.pdf"));
+    const QString csv = folder.filePath(QStringLiteral("sheet.csv"));
+    // Two outputs naming one file: refused before the relay is asked.
+    const ProgramResult twice =
+            mivctl({QStringLiteral("config"), QStringLiteral("sheet"), QStringLiteral("6"),
+                    QStringLiteral("--xls"), xls, QStringLiteral("--csv"),
+                    folder.filePath("x/../sheet.xls")});
+    EXPECT_EQ(twice.exitCode, 2) << twice.standardError.toStdString();
+
+    // The PDF needs the graphics library, which mivctl starts for it alone.
+    const ProgramResult result =
+            mivctl({QStringLiteral("config"), QStringLiteral("sheet"), QStringLiteral("6"),
+                    QStringLiteral("--xls"), xls, QStringLiteral("--pdf"), pdf,
+                    QStringLiteral("--csv"), csv});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const ProgramResult text = runProgram(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_TRUE(text.standardOutput.contains(QStringLiteral("Заводской №: 1006")))
+            << text.standardOutput.toStdString();
+    EXPECT_TRUE(text.standardOutput.contains(QStringLiteral("Порт: ") + sim.portPath()));
+    QFile workbook(xls);
+    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(workbook.readAll().startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
+    QFile table(csv);
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(table.readAll().contains(QStringLiteral("\r\nАдрес;6\r\n").toUtf8()));
+}
+
 // The commands and the refresh after them, as a shell script would use them.
 TEST_F(MivctlScanInfoConfig, commandsAndLiveValues)
 {

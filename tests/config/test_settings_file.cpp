@@ -1,6 +1,13 @@
+#include "config/ConfigEditing.h"
 #include "config/ConfigReader.h"
+#include "config/ConfigWriter.h"
+#include "config/OfflineSettings.h"
+#include "config/RelayTypeChoice.h"
+#include "config/SettingsAssignment.h"
+#include "config/SettingsCarryOver.h"
 #include "config/SettingsFile.h"
 #include "core/Texts.h"
+#include "device/Identification.h"
 #include "support/RelayLineFixture.h"
 #include "support/Superuser.h"
 
@@ -634,6 +641,252 @@ TEST_F(SettingsFileTest, cancelledDialogsDoNothing)
     EXPECT_TRUE(markedRows().isEmpty());
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+// ---- A settings file with no relay at hand ----
+
+TEST_F(SettingsFileTest, withNoRelayAFileOpensForTheTypeChosenAndEditsWithoutPassword)
+{
+    QStringList lines; // the type-4 relay's file without row 5
+    for (int row = 0; row < keys.size(); ++row)
+        if (row != 5)
+            lines << keys[row] + u'=' + typeFourFileValues[row];
+    const QString file = parametersFile(lines);
+    const QString frontIni = path("front.ini");
+    line.clearRequests();
+
+    op.answerChoice(1); // "МИВ-06"
+    op.answerFileName(file);
+    ASSERT_TRUE(OfflineSettings::loadExecute(session, op, frontIni).loaded());
+    EXPECT_EQ(op.choicesOffered().front(),
+              (std::pair{QStringList{QStringLiteral("МИВ-04"), QStringLiteral("МИВ-06")}, 0}));
+    EXPECT_EQ(RelayTypeChoice::lastChosen(frontIni), quint16(6));
+    EXPECT_TRUE(session.holdsFile());
+    EXPECT_EQ(device.typeCode, 6);
+    EXPECT_EQ(device.networkAddress, 0);
+    EXPECT_FALSE(flags.editingLocked);
+    EXPECT_TRUE(markedRows().isEmpty());
+    // Row 31 of a type-4 file is no value for type 6 and row 5 is missing:
+    // both are told and stay empty; the timer switches read off.
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_TRUE(op.shown()[0].text.contains(keys[31]) && op.shown()[0].text.contains(keys[5]));
+    EXPECT_TRUE(grid.text(5, ConfigGrid::Value).isEmpty());
+    EXPECT_TRUE(grid.text(31, ConfigGrid::Value).isEmpty());
+    EXPECT_EQ(timer.buttons, (std::array<QString, 7>{off, off, off, off, off, off, off}));
+
+    // Edited as a relay's grid, with no password: a switch flips, a missing
+    // value is given, rows 32 and 33 do nothing; nothing goes to the line.
+    ConfigEditor editor(session, op);
+    const auto doubleClick = [&editor](int row) {
+        editor.selectRow(row);
+        return editor.activateSelectedRow();
+    };
+    EXPECT_EQ(doubleClick(26), EditOutcome::SwitchFlipped);
+    EXPECT_EQ(doubleClick(31), EditOutcome::SwitchFlipped);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("35"), 35});
+    EXPECT_EQ(doubleClick(5), EditOutcome::ValueChanged);
+    EXPECT_EQ(doubleClick(32), EditOutcome::Nothing);
+    EXPECT_EQ(doubleClick(33), EditOutcome::Nothing);
+    EXPECT_EQ(op.passwordPrompts() + op.passwordChangePrompts(), 0);
+    EXPECT_EQ(markedRows(), (QList<int>{5, 26, 31}));
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), on);
+    EXPECT_TRUE(session.holdsUnwrittenChanges());
+    EXPECT_TRUE(line.requests().isEmpty());
+
+    // Saved, the file opens whole for type 6, and type 6 is offered first.
+    ASSERT_TRUE(OfflineSettings::save(session, file, op));
+    EXPECT_FALSE(session.holdsUnwrittenChanges());
+    op.answerChoice(1);
+    op.answerFileName(file);
+    op.clearShown();
+    EXPECT_TRUE(OfflineSettings::loadExecute(session, op, frontIni).complete());
+    EXPECT_EQ(op.choicesOffered().back().second, 1);
+    EXPECT_TRUE(op.shown().isEmpty());
+    EXPECT_EQ(grid.text(5, ConfigGrid::Value), QStringLiteral("35"));
+}
+
+TEST_F(SettingsFileTest, aHeldFileReachesAnIdentifiedRelayOnlyAsMarkedRowsAfterItsPassword)
+{
+    ASSERT_TRUE(SettingsFile::save(path("four.miv"), grid, timer, op));
+    struct Case
+    {
+        Operator::Answer answer;
+        std::optional<QString> password;
+        SettingsCarryOver::Result::Outcome outcome;
+        QList<int> marked;
+        bool stillOffered;
+    };
+    using Outcome = SettingsCarryOver::Result::Outcome;
+    const Case cases[] = {
+            {Operator::Answer::No, {}, Outcome::Declined, {}, false},
+            {Operator::Answer::Yes, QStringLiteral("ABCE"), Outcome::StillLocked, {}, true},
+            {Operator::Answer::Yes, QStringLiteral("ABCD"), Outcome::Carried, {5, 26}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.outcome));
+        ASSERT_TRUE(OfflineSettings::open(session, path("four.miv"), 4).load.complete());
+        grid.setText(5, ConfigGrid::Value, QStringLiteral("35")); // edited with no relay
+        grid.setText(26, ConfigGrid::Value, on);
+        // Identified, the relay gets an empty grid: the file's values are put aside.
+        ASSERT_EQ(identifyRelay(session, op, 0).outcome, IdentificationResult::Outcome::Identified);
+        EXPECT_FALSE(session.holdsFile());
+        EXPECT_TRUE(grid.text(5, ConfigGrid::Value).isEmpty());
+        line.clearRequests();
+        op.clearShown();
+
+        op.answer(c.answer);
+        if (c.password)
+            op.answerPassword(c.password);
+        const SettingsCarryOver::Result result = SettingsCarryOver::offerHeldFile(session, op);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(markedRows(), c.marked);
+        EXPECT_EQ(session.heldFile.has_value(), c.stillOffered);
+        EXPECT_TRUE(writes().isEmpty());
+        session.heldFile.reset();
+    }
+    // Listed for the operator, and written by "Записать" as any change.
+    const QString told = op.shown().back().text;
+    EXPECT_TRUE(told.contains(keys[5] + QStringLiteral(": 30 → 35"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(keys[26] + QStringLiteral(": откл. → вкл."))) << told.toStdString();
+    EXPECT_EQ(writeConfiguration(session, op).outcome, ConfigWriteResult::Outcome::Written);
+    EXPECT_EQ(writes(), (QList<RegisterWrite>{{0x55, 35}, {0x80, 0x37}}));
+}
+
+TEST_F(SettingsFileTest, aHeldFileIsSavedOnlyWithValuesItWouldLoadAgain)
+{
+    QStringList lines; // the type-4 relay's file without row 5
+    for (int row = 0; row < keys.size(); ++row)
+        if (row != 5)
+            lines << keys[row] + u'=' + typeFourFileValues[row];
+    const QString file = parametersFile(lines);
+    ASSERT_TRUE(OfflineSettings::open(session, file, 4).load.loaded());
+    const QByteArray opened = readBytes(file);
+    EXPECT_EQ(OfflineSettings::stateText(session),
+              QStringLiteral("Файл настроек «hand.miv» для МИВ-04, без устройства"));
+
+    // A new ratio leaves rows 1 and 2 (disabled, its value aside) outside their limits.
+    ConfigEditor editor(session, op);
+    editor.selectRow(0);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("50"), 50});
+    ASSERT_EQ(editor.activateSelectedRow(), EditOutcome::ValueChanged);
+    EXPECT_TRUE(OfflineSettings::stateText(session).endsWith(QStringLiteral(" (не сохранён)")));
+    EXPECT_EQ(OfflineSettings::unsavableRows(session), (QList<int>{1, 2}));
+    EXPECT_FALSE(OfflineSettings::save(session, file, op));
+    EXPECT_EQ(readBytes(file), opened);
+    EXPECT_TRUE(op.shownTexts().last().contains(keys[1]
+                                                + QStringLiteral(": 25,0 (допустимо 50 … 250)")))
+            << op.shownTexts().last().toStdString();
+
+    // Back at ratio 10 it is saved; the row the file gave no value for is not written.
+    editor.selectRow(0);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("10"), 10});
+    ASSERT_EQ(editor.activateSelectedRow(), EditOutcome::ValueChanged);
+    ASSERT_TRUE(OfflineSettings::save(session, file, op));
+    EXPECT_FALSE(readBytes(file).contains(cp1251(keys[5])));
+    EXPECT_FALSE(OfflineSettings::stateText(session).contains(QStringLiteral("не сохранён")));
+
+    // A "front.ini" that cannot be read is never written over: the type is only noted.
+    writeBytes(path("front.ini"), QByteArray(64, '\0'));
+    op.answerChoice(0);
+    EXPECT_EQ(RelayTypeChoice::ask(op, path("front.ini")), quint16(4));
+    EXPECT_EQ(readBytes(path("front.ini")), QByteArray(64, '\0'));
+    EXPECT_EQ(op.notes().size(), 1);
+}
+
+TEST_F(SettingsFileTest, aTypeSixFileCarriesItsTimerAndNoValueTheRelayMayNotTake)
+{
+    readRelay(6, 6);
+    ASSERT_TRUE(SettingsFile::save(path("six.miv"), grid, timer, op));
+    ASSERT_TRUE(OfflineSettings::open(session, path("six.miv"), 6).load.complete());
+    grid.setText(31, ConfigGrid::Value, off);
+    timer.marks[0] = {QTime(7, 30), TimerSchedule::markWord(QTime(7, 30)), true};
+    timer.buttons[1] = on;
+    ASSERT_EQ(identifyRelay(session, op, 5).outcome, IdentificationResult::Outcome::Identified);
+    op.answer(Operator::Answer::Yes);
+    op.answerPassword(QStringLiteral("ABCD"));
+    const QList<SettingsDifference> carried =
+            SettingsCarryOver::offerHeldFile(session, op).differences;
+    using Kind = SettingsDifference::Kind;
+    EXPECT_EQ(carried,
+              (QList<SettingsDifference>{
+                      {Kind::Differs, 31, keys[31], on, off},
+                      {Kind::Differs, -1, QStringLiteral("Метка1"), "06:30", "07:30"},
+                      {Kind::Differs, -1, QStringLiteral("Интервал2"), off, on}}));
+    EXPECT_TRUE(timer.changedSinceRead());
+
+    // A type-4 file's row 31 is no value for this relay: listed, not carried.
+    SettingsSnapshot four = SettingsSnapshot::of(grid, timer);
+    four.values[31] = disabled;
+    const QList<SettingsDifference> fromFour = SettingsCarryOver::carryOver(session, four, 4);
+    EXPECT_TRUE(fromFour.contains(SettingsDifference{Kind::Rejected, 31, keys[31], on, disabled}));
+    EXPECT_EQ(grid.text(31, ConfigGrid::Value), off);
+}
+
+TEST_F(SettingsFileTest, valuesSetOnAHeldFileAreJudgedTogether)
+{
+    ASSERT_TRUE(SettingsFile::save(path("four.miv"), grid, timer, op));
+    const auto apply = [this](const QStringList &texts, quint16 type) {
+        EXPECT_TRUE(OfflineSettings::open(session, path("four.miv"), type).load.loaded());
+        QList<SettingsAssignment::Assignment> assignments;
+        for (const QString &text : texts)
+            assignments << *SettingsAssignment::parse(text);
+        return SettingsAssignment::apply(session, assignments);
+    };
+    struct Refused
+    {
+        QStringList assignments;
+        quint16 type;
+        const char *refusal;
+    };
+    const Refused refused[] = {
+            {{"3=7"},
+             4,
+             "Строка 3 «Кратность перегрузки»: значение «7» недопустимо; допустимо 1,1 … 6,0"},
+            {{"3=2,55"}, 4, "значение «2,55» недопустимо"},
+            {{"0=50"},
+             4,
+             "Строка 1 «Номинальный ток электродвигателя, А»: значение 25,0 не подходит к коэффициенту трансформации 50; допустимо 50 … 250"},
+            {{"0=50", "1=100"}, 4, "Строка 2"}, // disabled, its 30,0 follows the ratio too
+            {{"31=вкл."}, 4, "У МИВ-04 нет строки «Алгоритм накачки/выкачки резервуара»"},
+            {{"Метка1=07:30"}, 4, "У МИВ-04 нет строки «Метка1»"},
+            {{"8=220"}, 4, "не изменяется"},
+            {{"32=0"}, 4, "нет в файле настроек"},
+            {{"99=1"}, 4, "Строки «99» нет"},
+            {{"5=30", "Диапазон асимметрии токов, %=31"}, 4, "задана дважды"},
+            {{"23=да"}, 4, "допустимо вкл. / откл."},
+            {{"Метка2=24:00"}, 6, "Метка2: значение «24:00» недопустимо"},
+    };
+    for (const Refused &c : refused) {
+        SCOPED_TRACE(c.assignments.join(u' ').toStdString());
+        const QString refusals = apply(c.assignments, c.type).refusals.join(u'\n');
+        EXPECT_TRUE(refusals.contains(QString::fromUtf8(c.refusal))) << refusals.toStdString();
+        EXPECT_TRUE(markedRows().isEmpty()); // nothing changed
+    }
+
+    struct Taken
+    {
+        QStringList assignments;
+        quint16 type;
+        QList<int> marked;
+        int row; // a row to look at: shown and put aside
+        const char *shown;
+        const char *aside;
+    };
+    const Taken taken[] = {
+            {{"0=50", "1=100", "2=150"}, 4, {0, 1}, 2, "[фукнк. откл.]", "150"},
+            {{"Кратность перегрузки=2.6", "23=откл."}, 4, {23}, 3, "[фукнк. откл.]", "2,6"},
+            {{"Метка1=7:30", "Таймер=вкл.", "31=вкл."}, 6, {31}, 31, "вкл.", ""},
+    };
+    for (const Taken &c : taken) {
+        SCOPED_TRACE(c.assignments.join(u' ').toStdString());
+        EXPECT_TRUE(apply(c.assignments, c.type).done());
+        EXPECT_EQ(markedRows(), c.marked);
+        EXPECT_EQ(grid.text(c.row, ConfigGrid::Value), QString::fromUtf8(c.shown));
+        EXPECT_EQ(grid.text(c.row, ConfigGrid::SavedText), QString::fromUtf8(c.aside));
+    }
+    EXPECT_EQ(timer.marks[0].time, QTime(7, 30));
+    EXPECT_EQ(timer.buttons[6], on);
+    EXPECT_FALSE(SettingsAssignment::parse(QStringLiteral("=5")).has_value());
 }
 
 } // namespace

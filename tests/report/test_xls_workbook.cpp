@@ -2,11 +2,13 @@
 // formats, merges, sizes, page setup, sheets and names; the container limits;
 // workbooks that cannot be written; saving that fails. The report of a
 // journal read from a simulated relay, and its CSV file.
+#include "config/ConfigReader.h"
 #include "core/ConfigGrid.h"
 #include "device/JournalReader.h"
 #include "report/CompoundFile.h"
 #include "report/JournalReport.h"
 #include "report/JournalReportLayout.h"
+#include "report/SettingsSheetExport.h"
 #include "support/RelayLineFixture.h"
 #include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
@@ -447,6 +449,120 @@ TEST(JournalCsv, headerAndEventRowsQuotedAsRfc4180Asks)
     EXPECT_FALSE(JournalReport::write(dir.filePath("missing/journal.csv"), CurrentDevice(), journal,
                                       {}, &error));
     EXPECT_TRUE(error.contains("missing/journal.csv")) << qPrintable(error);
+}
+
+// The settings sheet of a type-6 relay as read, in each format through a
+// reader of its own: xlrd, Python's csv module, poppler's pdftotext and pdffonts.
+class SettingsSheetFromRelay : public RelayLineFixture
+{ };
+
+TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
+{
+    device.deviceName = QStringLiteral("МИВ-06    ");
+    device.factoryNumber = 1006;
+    device.softwareVersion = 2332;
+    select(6, 6);
+    EXPECT_FALSE(SettingsSheet::available(session)); // nothing read yet
+    ASSERT_EQ(readConfiguration(session, op), ConfigReadResult::Complete);
+    ASSERT_TRUE(SettingsSheet::available(session));
+    const SettingsSheet::Document document = SettingsSheet::build(
+            session, QStringLiteral("/dev/ttyUSB0"), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+
+    // Rows 0-32 as the grid shows them, with the range at each row's resolution.
+    using Line = QStringList;
+    const auto shown = [&](int row) {
+        const SettingsSheet::ParameterLine &p = document.parameters.at(row);
+        return Line{QString::number(p.row), p.name, p.value, p.range};
+    };
+    ASSERT_EQ(document.parameters.size(), 33); // never the password
+    EXPECT_EQ(shown(0), (Line{"0", "Коэффициент трансформации", "10", "1 … 200"}));
+    EXPECT_EQ(shown(1), (Line{"1", "Номинальный ток электродвигателя, А", "25,0", "10,0 … 50,0"}));
+    EXPECT_EQ(shown(2),
+              (Line{"2", "Номинальный ток 2-й ступени , А", "[фукнк. откл.]", "10,0 … 50,0"}));
+    EXPECT_EQ(shown(31),
+              (Line{"31", "Алгоритм накачки/выкачки резервуара", "вкл.", "вкл. / откл."}));
+    EXPECT_EQ(shown(32), (Line{"32", "Обнуление моторесурса", "1234 ч. 5 мин.", ""}));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString xls = dir.filePath("sheet.xls"), csv = dir.filePath("sheet.csv"),
+                  pdf = dir.filePath("sheet.pdf");
+    using SettingsSheetExport::Format;
+    for (const auto &[path, format] :
+         {std::pair{xls, Format::Xls}, {csv, Format::Csv}, {pdf, Format::Pdf}}) {
+        QString error;
+        ASSERT_TRUE(SettingsSheetExport::write(path, format, document, &error))
+                << qPrintable(error);
+    }
+
+    // The workbook: one sheet, the header merged, each row in its four bordered cells.
+    const QJsonObject book = readBack(xls);
+    EXPECT_EQ(book["warnings"].toString(), QString());
+    ASSERT_EQ(book["sheets"].toArray().size(), 1);
+    const QJsonObject sheet = book["sheets"].toArray()[0].toObject();
+    std::map<std::pair<int, int>, QJsonObject> cells;
+    for (const QJsonValue &cell : sheet["cells"].toArray())
+        cells[{cell["row"].toInt(), cell["col"].toInt()}] = cell.toObject();
+    const auto at = [&cells](int row, int column) { return cells[std::pair(row, column)]; };
+    EXPECT_EQ(at(0, 0)["value"].toString(), QStringLiteral("Лист настроек"));
+    EXPECT_EQ(at(3, 0)["value"].toString(), QStringLiteral("Заводской №"));
+    EXPECT_EQ(at(3, 2)["value"].toString(), QStringLiteral("1006"));
+    EXPECT_TRUE(sheet["merges"].toArray().contains(QJsonArray{3, 3, 0, 1}));
+    const int firstRow = 9; // after the title, six header rows, a blank row, the headings
+    for (int row = 0; row <= 32; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(at(firstRow + row, 0)["value"].toDouble(), row);
+        for (int column = 1; column <= 3; ++column)
+            EXPECT_EQ(at(firstRow + row, column)["value"].toString(), shown(row)[column]);
+        EXPECT_EQ(at(firstRow + row, 1)["borders"], (QJsonArray{1, 1, 1, 1}));
+    }
+    const int longestName = int(shown(28)[1].size()); // "Функция импульсного режима ..."
+    EXPECT_GE(sheet["widths"]["1"].toInt(), longestName * 230); // nine tenths of a "0" a letter
+    EXPECT_LT(sheet["widths"]["2"].toInt(), sheet["widths"]["1"].toInt() / 2);
+    EXPECT_EQ(sheet["page"]["footer"].toString(), QStringLiteral("Страница &P из &N"));
+
+    // The CSV: UTF-8 with its mark, ";" between the fields.
+    const ProgramResult parsed = runProgram(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral(
+                     "import csv, json, sys\n"
+                     "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                     "    print(json.dumps(list(csv.reader(f, delimiter=';')), ensure_ascii=False))"),
+             csv});
+    ASSERT_EQ(parsed.exitCode, 0) << qPrintable(parsed.standardError);
+    const QJsonArray rows = QJsonDocument::fromJson(parsed.standardOutput.toUtf8()).array();
+    EXPECT_EQ(rows[0], QJsonArray{"Лист настроек"});
+    for (const QJsonArray &want :
+         {QJsonArray{"Адрес", "6"}, QJsonArray{"Порт", "/dev/ttyUSB0"},
+          QJsonArray::fromStringList(shown(1)), QJsonArray{"Метка1", "06:30"},
+          QJsonArray{"Таймер", "вкл."}, QJsonArray{"Проверил", "ФИО:", "Подпись:", "Дата:"}})
+        EXPECT_TRUE(rows.contains(want)) << QJsonDocument(want).toJson().constData();
+
+    // The PDF: its text read back, every font embedded.
+    const ProgramResult text = runProgram(QStringLiteral("pdftotext"),
+                                          {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_EQ(text.exitCode, 0) << qPrintable(text.standardError);
+    for (const char *want :
+         {"Лист настроек", "Заводской №: 1006", "Версия ПО: v1 от 4.7.2008",
+          "Функция импульсного режима реле перегрузки КЗ", "10,0 … 50,0", "1234 ч. 5 мин.",
+          "Метка1", "06:30", "Настроил:", "Проверил:", "Страница 1 из 1"})
+        EXPECT_TRUE(text.standardOutput.contains(QString::fromUtf8(want))) << want;
+    EXPECT_FALSE(text.standardOutput.contains(QStringLiteral("Пароль")));
+    const ProgramResult fonts = runProgram(QStringLiteral("pdffonts"), {pdf});
+    const QStringList fontLines = fonts.standardOutput.split(u'\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_FALSE(fontLines.isEmpty()) << qPrintable(fonts.standardOutput);
+    for (const QString &font : fontLines)
+        EXPECT_TRUE(font.contains(QStringLiteral(" yes "))) << qPrintable(font);
+
+    // The window's "Лист настроек...": a name without extension is a workbook, then the question.
+    op.answerFileName(dir.filePath("window"));
+    op.answer(Operator::Answer::No);
+    const JournalReport::Outcome outcome = SettingsSheetExport::makeSheet(session, op);
+    EXPECT_EQ(outcome.kind, JournalReport::Outcome::Kind::Written);
+    EXPECT_FALSE(outcome.open);
+    EXPECT_EQ(op.shownTexts().last(), JournalReport::finishedQuestion(dir.filePath("window.xls")));
+    EXPECT_TRUE(readBack(dir.filePath("window.xls"))["sheets"].toArray().size() == 1);
 }
 
 } // namespace

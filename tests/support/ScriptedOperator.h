@@ -40,6 +40,8 @@ public:
     void answerFileName(const QString &name) { m_fileNames.push_back(name); }
     // The input box's answer; nullopt is Cancel.
     void answerText(std::optional<QString> text) { m_texts.push_back(std::move(text)); }
+    // The index chosen from a list; nullopt is Cancel.
+    void answerChoice(std::optional<int> index) { m_choices.push_back(index); }
 
     // When set, message boxes with only an OK button are answered Ok without a queued answer.
     bool acknowledgeOkBoxes = true;
@@ -57,6 +59,8 @@ public:
         return texts;
     }
     const QList<ValueEditRequest> &editRequests() const { return m_editRequests; }
+    // The options and the one offered first, of every list asked.
+    const QList<std::pair<QStringList, int>> &choicesOffered() const { return m_choicesOffered; }
     int passwordPrompts() const { return m_passwordPrompts; }
     int passwordChangePrompts() const { return m_changePrompts; }
     const QStringList &notes() const { return m_notes; }
@@ -108,6 +112,13 @@ public:
         return take(m_texts, "input box " + caption.toStdString());
     }
 
+    std::optional<int> askChoice(const QString &caption, const QString &,
+                                 const QStringList &options, int defaultIndex) override
+    {
+        m_choicesOffered.append({options, defaultIndex});
+        return take(m_choices, "choice " + caption.toStdString());
+    }
+
 private:
     template<typename T>
     static T take(std::deque<T> &queue, const std::string &what)
@@ -125,6 +136,8 @@ private:
     std::deque<std::optional<ValueEditResult>> m_edits;
     std::deque<QString> m_fileNames;
     std::deque<std::optional<QString>> m_texts;
+    std::deque<std::optional<int>> m_choices;
+    QList<std::pair<QStringList, int>> m_choicesOffered;
     QList<Shown> m_shown;
     QList<ValueEditRequest> m_editRequests;
     QStringList m_notes;

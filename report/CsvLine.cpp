@@ -1,0 +1,28 @@
+#include "report/CsvLine.h"
+
+namespace miv {
+
+namespace {
+
+QString csvField(const QString &text, QChar separator)
+{
+    if (!text.contains(separator) && !text.contains(u'"') && !text.contains(u'\r')
+        && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+} // namespace
+
+void appendCsvLine(QByteArray &out, const QStringList &fields, QChar separator)
+{
+    QStringList quoted;
+    for (const QString &field : fields)
+        quoted << csvField(field, separator);
+    out += quoted.join(separator).toUtf8();
+    out += "\r\n";
+}
+
+} // namespace miv
