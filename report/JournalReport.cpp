@@ -6,35 +6,13 @@
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "device/SoftwareVersion.h"
+#include "report/CsvLine.h"
 
 #include <QFileInfo>
 
 namespace miv {
 
 namespace JournalReport {
-
-namespace {
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r')
-        && !text.contains(u'\n'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
-void appendLine(QByteArray &out, const QStringList &fields)
-{
-    QStringList quoted;
-    for (const QString &field : fields)
-        quoted << csvField(field);
-    out += quoted.join(u',').toUtf8();
-    out += "\r\n";
-}
-
-} // namespace
 
 Format formatOf(const QString &path)
 {
@@ -64,14 +42,13 @@ QByteArray csvText(const JournalGrid &journal)
     QStringList header;
     for (const QString &caption : JournalGrid::captions())
         header << caption;
-    appendLine(out, header);
+    out += csvLine(header);
     for (int row = 0; row < journal.rowCount(); ++row) {
         if (journal.text(row, JournalGrid::Event).isEmpty())
             continue;
-        appendLine(out,
-                   {journal.text(row, JournalGrid::Number), journal.text(row, JournalGrid::Date),
-                    journal.text(row, JournalGrid::Event),
-                    journal.text(row, JournalGrid::Details)});
+        out += csvLine({journal.text(row, JournalGrid::Number),
+                        journal.text(row, JournalGrid::Date), journal.text(row, JournalGrid::Event),
+                        journal.text(row, JournalGrid::Details)});
     }
     return out;
 }
