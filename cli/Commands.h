@@ -48,5 +48,6 @@ int runAudit(CliContext &context, const QStringList &arguments);
 // "config diff", called by runConfig.
 int diffConfig(CliContext &context, const QStringList &arguments);
 int runFind(CliContext &context, const QStringList &arguments);
+int runOverview(CliContext &context, const QStringList &arguments);
 
 } // namespace miv::cli
