@@ -7,7 +7,6 @@ void TrendSeries::startSeries(const RelayIdentity &relay)
     m_points.clear();
     m_relay = relay;
     ++m_seriesNumber;
-    m_nextNumber = 0;
 }
 
 void TrendSeries::clear()
@@ -15,7 +14,6 @@ void TrendSeries::clear()
     m_points.clear();
     m_relay.reset();
     ++m_seriesNumber;
-    m_nextNumber = 0;
 }
 
 void TrendSeries::add(const QDateTime &time, const RelayIdentity &relay, const LiveValues &values)
@@ -29,7 +27,7 @@ void TrendSeries::add(const QDateTime &time, const RelayIdentity &relay, const L
         latest.values = values;
         return;
     }
-    m_points.push_back({timeMs, m_nextNumber++, values});
+    m_points.push_back({timeMs, values});
     m_slotStartMs = timeMs;
     while (m_points.front().timeMs < timeMs - keptMs)
         m_points.pop_front();

@@ -27,9 +27,6 @@ public:
     struct Point
     {
         qint64 timeMs = 0; // of the refresh, ms since the epoch
-        // Counts the slots of a series; the point that replaces the latest of
-        // a slot keeps its number, so that a chart knows which point changed.
-        quint64 number = 0;
         LiveValues values;
         QDateTime time() const { return QDateTime::fromMSecsSinceEpoch(timeMs); }
     };
@@ -52,7 +49,6 @@ private:
     std::deque<Point> m_points;
     std::optional<RelayIdentity> m_relay;
     quint64 m_seriesNumber = 0;
-    quint64 m_nextNumber = 0;
     qint64 m_slotStartMs = 0; // when the newest point's slot began
 };
 

