@@ -63,9 +63,6 @@ LineOverviewPage::LineOverviewPage(RelaySession &session, Operator &op, QWidget 
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(false);
-    m_table->horizontalHeader()->setSectionResizeMode(LineOverviewModel::Alarms,
-                                                      QHeaderView::Stretch);
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             Q_EMIT identifyRequested(m_model.row(index.row()).address);
@@ -141,8 +138,11 @@ void LineOverviewPage::runStep()
                                       .arg(secondsText(m_overview.lastRoundMs().value_or(0),
                                                        m_session.decimalSeparator)));
         // The first round fills the cells: the columns take their widths once.
-        if (std::exchange(m_fitColumns, false))
+        if (std::exchange(m_fitColumns, false)) {
             m_table->resizeColumnsToContents();
+            m_table->horizontalHeader()->setSectionResizeMode(LineOverviewModel::Alarms,
+                                                              QHeaderView::Stretch);
+        }
         break;
     case LineOverview::StepOutcome::Read:
         break;

@@ -58,10 +58,46 @@ std::optional<double> lineValue(int line, const LiveValues &values)
     }
 }
 
-// The top of a value axis: a tenth above the highest value, at least `least`.
-double axisTop(double highest, double least)
+// A value axis from `lowest` to `highest` on round numbers: the step 1, 2 or
+// 5 times a power of ten that gives at most six intervals, and room above
+// the highest value.
+void fitValueAxis(QValueAxis *axis, double lowest, double highest)
 {
-    return std::max(least, std::ceil(highest * 1.1));
+    const double span = std::max(highest - lowest, 1.0);
+    double step = std::pow(10.0, std::floor(std::log10(span / 6)));
+    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+        if (span / (step * factor) <= 6) {
+            step *= factor;
+            break;
+        }
+    }
+    const double bottom = std::floor(lowest / step) * step;
+    double top = std::ceil(highest / step) * step;
+    if (top - highest < step / 10)
+        top += step;
+    // An axis whose range stays the same is left alone: a change redraws its lines.
+    axis->setRange(bottom, top);
+    const int ticks = int(std::lround((top - bottom) / step)) + 1;
+    if (axis->tickCount() != ticks)
+        axis->setTickCount(ticks);
+    const QString format = step < 1 ? QStringLiteral("%.1f") : QStringLiteral("%.0f");
+    if (axis->labelFormat() != format)
+        axis->setLabelFormat(format);
+}
+
+// The phases in their usual colours (A yellow, B green, C red), the
+// currents solid and the voltages dashed, the temperature purple. A
+// one-pixel line is drawn without stroking its outline first.
+QPen linePen(int line)
+{
+    static const QColor phaseColours[] = {QColor(0xC8, 0x96, 0x00), QColor(0x20, 0x90, 0x20),
+                                          QColor(0xD0, 0x20, 0x20)};
+    QPen pen(line == TrendChart::Temperature ? QColor(0x70, 0x30, 0xA0) : phaseColours[line % 3]);
+    pen.setWidth(1);
+    pen.setCosmetic(true);
+    if (line >= TrendChart::VoltageA && line <= TrendChart::VoltageC)
+        pen.setStyle(Qt::DashLine);
+    return pen;
 }
 
 } // namespace
@@ -147,6 +183,7 @@ TrendChart::TrendChart(const TrendSeries &series, Operator &op, QWidget *parent)
 {
     m_chart = new QChart;
     m_chart->setAnimationOptions(QChart::NoAnimation);
+    m_chart->setLocalizeNumbers(true); // the PC's decimal separator
     m_chart->legend()->setAlignment(Qt::AlignBottom);
 
     m_timeAxis = new QDateTimeAxis;
@@ -172,11 +209,7 @@ TrendChart::TrendChart(const TrendSeries &series, Operator &op, QWidget *parent)
         auto *lineSeries = new QLineSeries;
         lineSeries->setName(names[std::size_t(line)]);
         m_chart->addSeries(lineSeries);
-        // A one-pixel line is drawn without stroking its outline first.
-        QPen pen = lineSeries->pen();
-        pen.setWidth(1);
-        pen.setCosmetic(true);
-        lineSeries->setPen(pen);
+        lineSeries->setPen(linePen(line));
         lineSeries->attachAxis(m_timeAxis);
         lineSeries->attachAxis(line <= CurrentC           ? m_currentAxis
                                        : line <= VoltageC ? m_voltageAxis
@@ -275,11 +308,9 @@ void TrendChart::fitValueAxes()
             highestTemperature = std::max(highestTemperature, *celsius);
         }
     }
-    // An axis whose range stays the same is left alone: a change redraws its lines.
-    m_currentAxis->setRange(0, axisTop(highestCurrent, 1));
-    m_voltageAxis->setRange(0, axisTop(highestVoltage, 10));
-    m_temperatureAxis->setRange(std::floor(lowestTemperature * 1.1),
-                                axisTop(highestTemperature, 10));
+    fitValueAxis(m_currentAxis, 0, std::max(highestCurrent, 1.0));
+    fitValueAxis(m_voltageAxis, 0, std::max(highestVoltage, 10.0));
+    fitValueAxis(m_temperatureAxis, lowestTemperature, std::max(highestTemperature, 10.0));
 }
 
 // The whole series on whole minutes, so that the axis moves once a minute
