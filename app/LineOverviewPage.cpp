@@ -3,6 +3,7 @@
 #include "core/RelaySession.h"
 #include "device/RefreshInterval.h"
 
+#include <array>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,22 +28,13 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        switch (RowColour(index.data(LineOverviewModel::rowColourRole).toInt())) {
-        case RowColour::Green:
-            option->backgroundBrush = QColor(0xC8, 0xF0, 0xC8);
-            break;
-        case RowColour::Red:
-            option->backgroundBrush = QColor(0xF8, 0xC0, 0xC0);
-            break;
-        case RowColour::Yellow:
-            option->backgroundBrush = QColor(0xF8, 0xF0, 0xA8);
-            break;
-        case RowColour::Grey:
-            option->backgroundBrush = QColor(0xD8, 0xD8, 0xD8);
-            break;
-        case RowColour::None:
-            break;
-        }
+        // By RowColour: none, green, red, yellow, grey.
+        static const std::array<QColor, 5> shades{
+                QColor(), QColor(0xC8, 0xF0, 0xC8), QColor(0xF8, 0xC0, 0xC0),
+                QColor(0xF8, 0xF0, 0xA8), QColor(0xD8, 0xD8, 0xD8)};
+        const int colour = index.data(LineOverviewModel::rowColourRole).toInt();
+        if (colour > 0 && colour < int(shades.size()))
+            option->backgroundBrush = shades[std::size_t(colour)];
     }
 };
 

@@ -5,8 +5,8 @@
 // and with all seven lines. The hour holds as many points as the series ever
 // keeps (a refresh every 400 ms or faster: 9001). The goal is under 5 ms.
 #include "app/TrendChart.h"
-#include "core/Operator.h"
 #include "core/TrendSeries.h"
+#include "support/RecordingOperator.h"
 
 #include <algorithm>
 #include <ctime>
@@ -19,22 +19,6 @@
 using namespace miv;
 
 namespace {
-
-// An operator that is never asked: the benchmark saves nothing.
-class SilentOperator : public Operator
-{
-public:
-    Answer message(Icon, const QString &, Buttons, const QString &) override { return Answer::Ok; }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
-    {
-        return std::nullopt;
-    }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override { }
-};
 
 // A motor that starts after ten minutes and warms up.
 LiveValues reading(int step)
@@ -90,7 +74,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     TrendSeries series;
-    SilentOperator op;
+    RecordingOperator op; // never asked: the benchmark saves nothing
     TrendChart chart(series, op);
     chart.resize(1000, 600);
     chart.show();

@@ -253,9 +253,10 @@ TEST(LiveDisplay, overviewRowFromTheBlockOfTheTable)
              {QStringLiteral("U <"), QStringLiteral("Авар. уровень")}},
     };
     for (const Case &c : cases) {
+        const LiveValues live = withRegisters(c.registers);
         OverviewBlock block{};
-        for (const auto &[reg, value] : c.registers)
-            block[std::size_t(reg - 21)] = value;
+        for (std::size_t k = 0; k < block.size(); ++k)
+            block[k] = live.value(quint16(21 + k));
         const QDateTime readAt(QDate(2025, 3, 3), QTime(10, 0, 5));
         const OverviewRow row = withReading({}, block, c.type, u',', readAt);
         EXPECT_TRUE(row.answered) << c.what;
