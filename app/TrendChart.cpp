@@ -244,6 +244,8 @@ TrendChart::TrendChart(const TrendSeries &series, Operator &op, QWidget *parent)
     setVoltagesShown(false);
     setTemperatureShown(false);
     showNewPoints();
+    // A wider or narrower plot takes more or fewer points per line.
+    connect(m_chart, &QChart::plotAreaChanged, this, &TrendChart::drawLines);
 }
 
 TrendChart::~TrendChart() = default;
