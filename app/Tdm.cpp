@@ -23,6 +23,7 @@
 #include "device/LiveRead.h"
 #include "device/ServiceFields.h"
 #include "device/OutputControl.h"
+#include "device/RefreshInterval.h"
 #include "device/RelayCommands.h"
 #include "device/JournalReader.h"
 #include "link/FrontIni.h"
@@ -581,12 +582,8 @@ void Tdm::a_setrefExecute()
         stopAutoRefresh();
         return;
     }
-    const QString answer =
-            op.askText(QStringLiteral("Интервал обновления"),
-                       QStringLiteral("Введите время (1..60) сек"), QStringLiteral("1"))
-                    .value_or(QStringLiteral("1"));
     // An answer that is no interval starts nothing and leaves the picture as it is.
-    const std::optional<int> interval = autoRefreshIntervalMs(answer, session.decimalSeparator);
+    const std::optional<int> interval = askRefreshInterval(op, session.decimalSeparator);
     if (!interval)
         return;
     rt.setInterval(*interval);

@@ -49,7 +49,24 @@ constexpr HelpText helpTexts[] = {
          "loading it: one line per difference, row<TAB>name<TAB>relay value<TAB>file\n"
          "value (\"(нет в файле)\" for a key the file lacks, \"(не принимается: TEXT)\"\n"
          "for a value loading would refuse). Exit status 0 when equal, 4 when\n"
-         "different, 3 when the file cannot be read."},
+         "different, 3 when the file cannot be read.\n"
+         "config sheet reads the relay's settings and writes its settings sheet (the\n"
+         "header with the relay, one line per parameter with its value and allowed\n"
+         "range, the timer of a type-6 relay, lines for who set it up and who checked\n"
+         "it) as an Excel 97 workbook (--xls), a PDF (--pdf) or a CSV (--csv), any of\n"
+         "the three. The password comes from --password-file, MIV_PASSWORD or the\n"
+         "terminal (--password too, readable by every user: see PASSWORDS)."},
+        {"settings",
+         "A settings file with no relay at hand, for a relay of type 4 or 6 (--type).\n"
+         "settings show prints its rows as config read does. settings set changes\n"
+         "rows given as ROW=VALUE, ROW the row number or the parameter's exact name,\n"
+         "VALUE as the grid shows it (a comma or a point as the separator; \"вкл.\" or\n"
+         "\"откл.\" for a switch; on type 6 also Метка1 to Метка5=HH:MM, Таймер and\n"
+         "Интервал1 to Интервал6). Every value is checked as the window's editor\n"
+         "checks it, all of them together: one refused value refuses the call with\n"
+         "exit status 3, naming the row, the value and its limits, and the file stays\n"
+         "as it was. settings sheet writes the file's settings sheet as config sheet\n"
+         "does. No port is needed."},
         {"find",
          "Looks for a relay whose line settings are unknown: tries every speed, parity\n"
          "and stop bits the interface word can hold (38400, 19200, 9600, 4800 bit/s;\n"
@@ -60,9 +77,11 @@ constexpr HelpText helpTexts[] = {
          "port name kept) and stored<TAB>path follows. Exit status 1 when nothing\n"
          "answers."},
         {"password",
-         "Changes the relay's password from --old to --new: capital Latin letters, of\n"
-         "which the first four count. A wrong old password is refused with exit\n"
-         "status 3 and nothing is written."},
+         "Changes the relay's password: capital Latin letters, of which the first four\n"
+         "count. The old one comes from --old-file, MIV_PASSWORD or the terminal, the\n"
+         "new one from --new-file, MIV_NEW_PASSWORD or the terminal, where it is typed\n"
+         "twice (--old and --new too, readable by every user: see PASSWORDS). A wrong\n"
+         "old password is refused with exit status 3 and nothing is written."},
         {"journal",
          "Reads the relay's event journal (up to 100 events) and prints one line per\n"
          "event as the window's grid shows it: n<TAB>date<TAB>event<TAB>details.\n"
@@ -73,7 +92,7 @@ constexpr HelpText helpTexts[] = {
         {"timer",
          "The daily timer of a type-6 relay. timer read prints the five marks, the six\n"
          "intervals and the timer switch. timer write unlocks the relay with the\n"
-         "password, changes what is given (an empty entry of a list keeps the\n"
+         "password (see PASSWORDS), changes what is given (an empty entry of a list keeps the\n"
          "relay's value), writes the schedule and prints it read back."},
         {"audit",
          "Prints the audit log of writes to relays made by the window and by mivctl,\n"
@@ -88,17 +107,38 @@ constexpr HelpText helpTexts[] = {
          "caption<TAB>on or off (lamps 6 and 7: green, red, off or blinking).\n"
          "--watch repeats every SECONDS until Ctrl+C, each block headed by \"=== \" and\n"
          "the time; --csv appends one row per refresh to FILE: the time and the raw\n"
-         "registers 16 to 45 and 112 to 117."},
+         "registers 16 to 45 and 112 to 117, under a header line when the file is new."},
+        {"overview",
+         "Every relay of the line at a glance, one line per relay: ADDR, NAME,\n"
+         "FACTORY, STATE, IA, IB, IC, TEMPERATURE and ALARMS separated by tabs,\n"
+         "the values as the live page writes them, STATE \"Работа\", \"Стоп\", \"Авария\"\n"
+         "or \"Перегрузка\", ALARMS the captions of the lit alarm lamps. A relay that\n"
+         "does not answer reads \"нет связи\" in STATE. Without --addresses the line is\n"
+         "scanned first. --watch repeats every SECONDS until Ctrl+C; --csv prints the\n"
+         "same columns as CSV. Exit status 1 when the port is lost or no relay is found."},
         {"command",
          "Sends one command to the relay as the window's buttons do, then prints the\n"
          "refresh as live does (after motor-resource and serial, the service\n"
          "values). start and stop run and stop the motor; ack acknowledges a trip\n"
          "after its warning (--yes, or \"y\" on a terminal); clock-sync sets the relay's\n"
          "clock to the PC's, clock-set to the time given; output switches an output\n"
-         "relay by hand, and is refused with \"Есть токи! Отключите двигатель!\" (exit\n"
-         "status 3) while a phase carries 0,2 A or more; motor-resource and serial set\n"
-         "the service values. A command the relay refuses exits 3, one it does not\n"
+         "relay by hand, and only with the motor at rest: while a phase carries 0,2 A\n"
+         "or more it is refused with \"Есть токи! Отключите двигатель!\" (exit status\n"
+         "3), but for \"output work off\", which stops the motor; motor-resource and\n"
+         "serial set the service values. A command the relay refuses exits 3, one it does not\n"
          "answer 1."},
+        {"publish",
+         "Publishes the line's relays to an MQTT broker until SIGTERM or SIGINT, read\n"
+         "only: P/L/status (online, with offline as the last will), and for each\n"
+         "relay A retained P/L/A/info, P/L/A/state and P/L/A/live at every poll, and\n"
+         "each journal entry once on P/L/A/journal (the entries published are kept in\n"
+         "a state file, so that a restart neither repeats nor skips one). P is\n"
+         "--prefix (default miv), L is --line (default made from the port's name).\n"
+         "Without --addresses the line is scanned at start. The broker's password\n"
+         "comes from --password-file or MIV_MQTT_PASSWORD, never from the command\n"
+         "line; --tls-ca FILE connects with TLS. A broker that goes away is connected\n"
+         "to again with growing waits; a refused password or a TLS failure ends with\n"
+         "exit status 1."},
 };
 
 } // namespace

@@ -10,14 +10,11 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/LiveOutput.h"
-#include "core/FileErrorReason.h"
-#include "core/FileReplacement.h"
-#include "core/RegisterMap.h"
 #include "core/TextFormats.h"
 #include "device/LiveDisplay.h"
+#include "report/LiveCsv.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QThread>
 
 namespace miv::cli {
@@ -41,18 +38,6 @@ QString lampText(int lamp, const std::optional<int> &value)
         }
     }
     return value && *value == 1 ? QStringLiteral("on") : QStringLiteral("off");
-}
-
-// The registers a trend row carries.
-QList<quint16> trendRegisters()
-{
-    QList<quint16> registers;
-    for (quint16 reg = RelayRegister::liveBlockA; reg <= RelayRegister::apparentPower; ++reg)
-        registers << reg;
-    for (quint16 reg = RelayRegister::motorHours;
-         reg < RelayRegister::clock + RelayRegister::clockCount; ++reg)
-        registers << reg;
-    return registers;
 }
 
 } // namespace
@@ -101,28 +86,7 @@ int refreshAndPrintLive(CliContext &context)
 
 bool appendLiveCsvRow(const QString &path, CliContext &context, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::Append | QIODevice::Text)) {
-        *error = fileWriteError(path, fileErrorReason(file, lastSystemError()));
-        return false;
-    }
-    const QList<quint16> registers = trendRegisters();
-    QStringList cells;
-    if (file.size() == 0) {
-        cells << QStringLiteral("time");
-        for (quint16 reg : registers)
-            cells << QString::number(reg);
-        file.write(cells.join(u',').toUtf8() + '\n');
-        cells.clear();
-    }
-    cells << QDateTime::currentDateTime().toString(Qt::ISODate);
-    for (quint16 reg : registers)
-        cells << QString::number(context.session().live.value(reg));
-    if (file.write(cells.join(u',').toUtf8() + '\n') < 0) {
-        *error = fileWriteError(path, fileErrorReason(file, lastSystemError()));
-        return false;
-    }
-    return true;
+    return LiveCsv::appendRow(path, QDateTime::currentDateTime(), context.session().live, error);
 }
 
 int runLive(CliContext &context, const QStringList &arguments)

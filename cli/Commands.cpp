@@ -35,6 +35,8 @@ const QList<Command> &commands()
             {QStringLiteral("audit"), QStringLiteral("audit [--since DATE]"), runAudit},
             {QStringLiteral("live"), QStringLiteral("live ADDR [--watch SECONDS] [--csv FILE]"),
              runLive},
+            {QStringLiteral("overview"),
+             QStringLiteral("overview [--addresses ADDRS] [--watch SECONDS] [--csv]"), runOverview},
             {QStringLiteral("command"),
              QStringLiteral(
                      "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off|motor-resource HOURS MINUTES|serial N"),

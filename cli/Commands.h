@@ -58,5 +58,6 @@ int runPublish(CliContext &context, const QStringList &arguments);
 int runSettings(CliContext &context, const QStringList &arguments);
 // "config sheet", called by runConfig.
 int sheetConfig(CliContext &context, const QStringList &arguments);
+int runOverview(CliContext &context, const QStringList &arguments);
 
 } // namespace miv::cli

@@ -79,6 +79,11 @@ constexpr quint16 reactivePower = 44; // tenths of kvar
 constexpr quint16 apparentPower = 45; // tenths of kVA
 constexpr quint16 motorMinutes = 0x72; // low byte
 
+// What a row of the line overview needs, read as one block: the phase
+// currents, the motor temperature and the three status words (registers 21 to 41).
+constexpr quint16 overviewBlock = phaseCurrent;
+constexpr quint16 overviewBlockCount = inputs - phaseCurrent + 1;
+
 // The two switch words of the protections, bit per switch row.
 constexpr quint16 switchWords = 0x80;
 constexpr quint16 switchWordCount = 2;

@@ -7,8 +7,10 @@
 #include "core/JournalGrid.h"
 #include "core/LiveValues.h"
 #include "core/ParameterCatalogue.h"
+#include "core/RelayIdentity.h"
 #include "core/SessionFlags.h"
 #include "core/TimerSchedule.h"
+#include "core/TrendSeries.h"
 #include "core/ValueFormat.h"
 
 #include <functional>
@@ -19,14 +21,6 @@ namespace miv {
 
 class Operator;
 class RelayBus;
-
-// A relay as the line knows it: the bus address and the factory number.
-struct RelayIdentity
-{
-    quint8 address = 0;
-    quint16 factoryNumber = 0;
-    bool operator==(const RelayIdentity &) const = default;
-};
 
 // What every relay operation works on: the bus to the line, the relay
 // identified last, the flags, the catalogue with its ratio state, the grid,
@@ -75,6 +69,9 @@ struct RelaySession
     // The journal grid as the last reading left it.
     JournalGrid journal;
     LiveValues live;
+    // The live values of the identified relay over the last hour: every
+    // refresh adds a point (see device/LiveRead.h).
+    TrendSeries trend;
     // Every write to a relay leaves a line here (see link/AuditedWrite.h).
     AuditLog audit;
     // Numbers shown to the operator use the PC's separator; tests set their own.

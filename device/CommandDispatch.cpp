@@ -30,8 +30,8 @@ ReadAfterCommand readAfterCommand(RelayCommand command, BusOutcome outcome)
 {
     if (outcome == BusOutcome::NoAnswer || outcome == BusOutcome::PortFailed)
         return ReadAfterCommand::Nothing;
-    const bool servicePage = command == RelayCommand::SetMotorResource
-            || command == RelayCommand::SetSerialNumber;
+    const bool servicePage =
+            command == RelayCommand::SetMotorResource || command == RelayCommand::SetSerialNumber;
     return servicePage ? ReadAfterCommand::ServiceValues : ReadAfterCommand::LiveValues;
 }
 

@@ -28,21 +28,6 @@ QString registerText(const ReplyString &reply, int first, int count)
     return Windows1251::decode(bytes);
 }
 
-// Registers 0-6: name, type digit, version, factory number. nullopt when the
-// sixth character of the name is not a digit (as with a reply without data).
-std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDevice device)
-{
-    const QString name = registerText(reply, 0, 5);
-    const QChar typeCharacter = name.size() > 5 ? name[5] : QChar();
-    if (!typeCharacter.isDigit() || typeCharacter.unicode() > 127)
-        return std::nullopt;
-    device.deviceName = name;
-    device.typeCode = quint16(typeCharacter.digitValue());
-    device.softwareVersion = replyWord(reply, 5);
-    device.factoryNumber = replyWord(reply, 6);
-    return device;
-}
-
 QStringList memoLines(const CurrentDevice &device)
 {
     QStringList lines{
@@ -144,6 +129,19 @@ private:
 };
 
 } // namespace
+
+std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDevice device)
+{
+    const QString name = registerText(reply, 0, 5);
+    const QChar typeCharacter = name.size() > 5 ? name[5] : QChar();
+    if (!typeCharacter.isDigit() || typeCharacter.unicode() > 127)
+        return std::nullopt;
+    device.deviceName = name;
+    device.typeCode = quint16(typeCharacter.digitValue());
+    device.softwareVersion = replyWord(reply, 5);
+    device.factoryNumber = replyWord(reply, 6);
+    return device;
+}
 
 IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine)
 {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "core/CurrentDevice.h"
+#include "link/ReplyString.h"
+
 #include <functional>
+#include <optional>
 #include <QString>
 #include <QStringList>
 
@@ -30,5 +34,10 @@ struct IdentificationResult
 // CurrentDevice and tells the operator "Устройство не подключено"; so does a
 // port failure during either read.
 IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine);
+
+// Registers 0-6 (name, type digit, software version, factory number) put
+// into `device`; nullopt when the sixth character of the name is not a
+// digit (as with a reply without data).
+std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDevice device);
 
 } // namespace miv

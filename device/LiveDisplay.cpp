@@ -117,13 +117,61 @@ QString padZero(int width, const QString &text)
     return text.size() >= width ? text : QString(width - text.size(), u'0') + text;
 }
 
+TemperatureWord decodeTemperature(quint16 word)
+{
+    const quint16 high = quint16(highByte(word));
+    return {replyBit(high, 1) != 0, replyBit(high, 0) != 0, lowByte(word)};
+}
+
 QString temperatureText(quint16 word)
 {
     const TemperatureWord temperature = decodeTemperature(word);
-    if (!temperature.sensorOn)
+    if (!temperature.inUse)
         return QStringLiteral("   откл.");
     const QString sign = temperature.plus ? QStringLiteral(" +") : QStringLiteral(" -");
     return padSpace(5, sign + QString::number(temperature.magnitude)) + QStringLiteral(" °C");
+}
+
+QString phaseCurrentText(quint16 tenths, QChar separator)
+{
+    return padZero(5, fixed(tenths / 10.0, 1, separator));
+}
+
+QString phaseCurrentLabel(quint16 tenths, QChar separator)
+{
+    return QStringLiteral("%1 А").arg(phaseCurrentText(tenths, separator));
+}
+
+QString relayStateText(int relayState)
+{
+    switch (relayState) {
+    case 3:
+        return QStringLiteral("Перегрузка");
+    case 2:
+        return QStringLiteral("Авария");
+    case 1:
+        return QStringLiteral("Работа");
+    default:
+        return QStringLiteral("Стоп");
+    }
+}
+
+std::optional<bool> lampLitByBit(int lamp, const StatusWords &words, quint16 typeCode)
+{
+    auto word = [&words](quint16 reg) {
+        return reg == R::protectionFlags ? words.protectionFlags
+                : reg == R::outputRelays ? words.outputRelays
+                                         : words.inputs;
+    };
+    for (const BitLamp &bitLamp : lampsLitBySetBit)
+        if (bitLamp.lamp == lamp)
+            return replyBit(word(bitLamp.reg), bitLamp.bit) != 0;
+    if (typeCode != 6)
+        return std::nullopt;
+    for (const BitLamp &bitLamp : lampsLitByClearBit)
+        if (bitLamp.lamp == lamp)
+            return replyBit(word(bitLamp.reg), bitLamp.bit) == 0;
+    return std::nullopt;
 }
 
 int blinkStep(int &tag)
@@ -144,7 +192,7 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
     // 1. The rows with the values at start limitation before the current ones.
     const bool twoColumns = flags.startLimitView;
     display.startLimitColumn = twoColumns;
-    auto currentText = [&](int r) { return padZero(5, fixed(reg(r) / 10.0, 1, separator)); };
+    auto currentText = [&](int r) { return phaseCurrentText(reg(r), separator); };
     auto voltageText = [&](int r) { return padSpace(5, QString::number(reg(r))); };
     auto energyText = [&](int r) { return padSpace(7, QString::number(lowByte(reg(r)))); };
     for (int phase = 0; phase < 3; ++phase) {
@@ -152,7 +200,7 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
         const int atLimit = R::startLimitCurrent + phase;
         label(14 + phase) = twoColumns
                 ? QStringLiteral(" %1 А %2 А").arg(currentText(atLimit), currentText(now))
-                : QStringLiteral("%1 А").arg(currentText(now));
+                : phaseCurrentLabel(reg(now), separator);
         const int voltage = R::phaseVoltage + phase;
         const int voltageAtLimit = R::startLimitVoltage + phase;
         label(17 + phase) = twoColumns
@@ -205,8 +253,10 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
     auto lamp = [&display](int n) -> std::optional<int> & {
         return display.lamps[std::size_t(n - 1)];
     };
-    for (const BitLamp &bitLamp : lampsLitBySetBit)
-        lamp(bitLamp.lamp) = replyBit(reg(bitLamp.reg), bitLamp.bit);
+    const StatusWords words{reg(R::protectionFlags), outputs, reg(R::inputs)};
+    for (int n = 1; n <= LiveDisplay::lampCount; ++n)
+        if (const std::optional<bool> lit = lampLitByBit(n, words, typeCode))
+            lamp(n) = *lit ? 1 : 0;
     lamp(6) = workLampValue(outputs, reg(R::inputs));
     live.loadLampState = nextLoadLampState(live, currentFlows);
     // Lamp 7 blinks exactly while its state is 1; any other state shows steady.
@@ -224,9 +274,6 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode, 
         break;
     }
     display.blink = live.loadLampState == 1 ? LiveDisplay::Blink::Start : LiveDisplay::Blink::Stop;
-    if (typeCode == 6)
-        for (const BitLamp &bitLamp : lampsLitByClearBit)
-            lamp(bitLamp.lamp) = replyBit(reg(bitLamp.reg), bitLamp.bit) ? 0 : 1;
 
     // 13. What the next display starts from.
     flags.startLimitView = replyBit(reg(R::protectionFlags), 14);
@@ -261,40 +308,80 @@ QString liveLabelCaption(int slot)
     return slot >= 0 && slot < LiveDisplay::labelCount ? captions[std::size_t(slot)] : QString();
 }
 
+namespace {
+
+// A lamp's caption on the page and the group box it stands in (none for "Таймер").
+struct LampName
+{
+    QStringView group;
+    QStringView caption;
+};
+
+constexpr std::array<LampName, LiveDisplay::lampCount> lampNames{{
+        {u"Вход", u"Пуск"},
+        {u"Вход", u"2-я ступень"},
+        {u"Реле", u"Работа"},
+        {u"Реле", u"Авария"},
+        {u"Реле", u"Перегрузка"},
+        {u"Индикация", u"Работа"},
+        {u"Индикация", u"Нагрузка/Перегрузка"},
+        {u"Индикация", u"Ограничение пусков"},
+        {u"Индикация", u"Недогрузка"},
+        {u"Индикация", u"Асимметрия"},
+        {u"Индикация", u"Утечка"},
+        {u"Индикация", u"U >"},
+        {u"Индикация", u"U <"},
+        {u"Индикация", u"Изоляция"},
+        {u"Индикация", u"Залипание"},
+        {u"Индикация", u"T °C >"},
+        {u"Индикация", u"ABC"},
+        {u"Датчики", u"Авар. уровень"},
+        {u"Датчики", u"Верхн. уровень"},
+        {u"Датчики", u"Нижн. уровень"},
+        {u"Датчики", u"Сухой ход"},
+        {u"Датчики", u"Затопление"},
+        {u"Обрыв фазы", u"по напряжению"},
+        {u"Обрыв фазы", u"по току"},
+        {{}, u"Таймер"},
+        {u"Управление реле", u"Работа"},
+        {u"Управление реле", u"Авария"},
+        {u"Управление реле", u"Перегрузка"},
+}};
+
+// The red lamps that tell a protection, a level sensor or a lost phase. The
+// caption of a phase-loss lamp ("по току") needs its group to say what is wrong.
+struct AlarmLamp
+{
+    int lamp;
+    bool namedWithGroup;
+};
+constexpr AlarmLamp alarmLamps[] = {
+        {8, false},  {9, false},  {10, false}, {11, false}, {12, false}, {13, false},
+        {14, false}, {15, false}, {16, false}, {17, false}, {18, false}, {19, false},
+        {20, false}, {21, false}, {22, false}, {23, true},  {24, true},
+};
+
+} // namespace
+
 QString lampCaption(int lamp)
 {
-    static const std::array<QString, LiveDisplay::lampCount> captions{
-            QStringLiteral("Вход: Пуск"),
-            QStringLiteral("Вход: 2-я ступень"),
-            QStringLiteral("Реле: Работа"),
-            QStringLiteral("Реле: Авария"),
-            QStringLiteral("Реле: Перегрузка"),
-            QStringLiteral("Индикация: Работа"),
-            QStringLiteral("Индикация: Нагрузка/Перегрузка"),
-            QStringLiteral("Индикация: Ограничение пусков"),
-            QStringLiteral("Индикация: Недогрузка"),
-            QStringLiteral("Индикация: Асимметрия"),
-            QStringLiteral("Индикация: Утечка"),
-            QStringLiteral("Индикация: U >"),
-            QStringLiteral("Индикация: U <"),
-            QStringLiteral("Индикация: Изоляция"),
-            QStringLiteral("Индикация: Залипание"),
-            QStringLiteral("Индикация: T °C >"),
-            QStringLiteral("Индикация: ABC"),
-            QStringLiteral("Датчики: Авар. уровень"),
-            QStringLiteral("Датчики: Верхн. уровень"),
-            QStringLiteral("Датчики: Нижн. уровень"),
-            QStringLiteral("Датчики: Сухой ход"),
-            QStringLiteral("Датчики: Затопление"),
-            QStringLiteral("Обрыв фазы: по напряжению"),
-            QStringLiteral("Обрыв фазы: по току"),
-            QStringLiteral("Таймер"),
-            QStringLiteral("Управление реле: Работа"),
-            QStringLiteral("Управление реле: Авария"),
-            QStringLiteral("Управление реле: Перегрузка"),
-    };
-    return lamp >= 1 && lamp <= LiveDisplay::lampCount ? captions[std::size_t(lamp - 1)]
-                                                       : QString();
+    if (lamp < 1 || lamp > LiveDisplay::lampCount)
+        return {};
+    const LampName &name = lampNames[std::size_t(lamp - 1)];
+    return name.group.isEmpty()
+            ? name.caption.toString()
+            : name.group.toString() + QStringLiteral(": ") + name.caption.toString();
+}
+
+QStringList litAlarmCaptions(const StatusWords &words, quint16 typeCode)
+{
+    QStringList captions;
+    for (const AlarmLamp &alarm : alarmLamps)
+        if (lampLitByBit(alarm.lamp, words, typeCode).value_or(false))
+            captions << (alarm.namedWithGroup
+                                 ? lampCaption(alarm.lamp)
+                                 : lampNames[std::size_t(alarm.lamp - 1)].caption.toString());
+    return captions;
 }
 
 } // namespace miv

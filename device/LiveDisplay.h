@@ -4,6 +4,7 @@
 #include <optional>
 #include <QChar>
 #include <QString>
+#include <QStringList>
 
 namespace miv {
 
@@ -52,6 +53,27 @@ LiveDisplay showValues(LiveValues &live, SessionFlags &flags, quint16 typeCode,
 // RelayState from the output relays' word (register 40).
 int relayStateOf(quint16 outputRelays);
 
+// The relay's state in words, as its lamps and buttons name it: 3 "Перегрузка",
+// 2 "Авария", 1 "Работа", 0 "Стоп".
+QString relayStateText(int relayState);
+
+// The three words of registers 39 to 41 that light the lamps.
+struct StatusWords
+{
+    quint16 protectionFlags = 0; // register 39
+    quint16 outputRelays = 0; // register 40
+    quint16 inputs = 0; // register 41
+};
+
+// Whether a lamp that shows one bit of the status words is lit. nullopt for
+// lamps 6 and 7 (worked out from several states) and for the sensor lamps
+// and "Таймер" of a relay not of type 6, which has none of them.
+std::optional<bool> lampLitByBit(int lamp, const StatusWords &words, quint16 typeCode);
+
+// The captions of the alarm lamps that are lit (the protections, the level
+// sensors of a type-6 relay and the phase loss), in lamp order.
+QStringList litAlarmCaptions(const StatusWords &words, quint16 typeCode);
+
 // One tick of lamp 7's blink: the lamp's value for this tick (4 dark yellow
 // when the tag was 1, 1 red when it was 0); the tag flips.
 int blinkStep(int &tag);
@@ -60,8 +82,26 @@ int blinkStep(int &tag);
 QString padSpace(int width, const QString &text);
 QString padZero(int width, const QString &text);
 
-// The text of a temperature word (registers 20 and 28).
+// A temperature word (registers 20 and 28): the magnitude in whole °C in the
+// low byte; in the high byte bit 0 the sign (1 plus) and bit 1 whether the
+// sensor is in use.
+struct TemperatureWord
+{
+    bool inUse = false;
+    bool plus = true;
+    int magnitude = 0;
+    int celsius() const { return plus ? magnitude : -magnitude; }
+};
+TemperatureWord decodeTemperature(quint16 word);
+
+// The text of a temperature word.
 QString temperatureText(quint16 word);
+
+// A phase current in tenths of A as the value labels write it: the number
+// with one decimal padded with zeros to five characters ("012,3"), and the
+// one-column label with its unit ("012,3 А").
+QString phaseCurrentText(quint16 tenths, QChar decimalSeparator);
+QString phaseCurrentLabel(quint16 tenths, QChar decimalSeparator);
 
 // Row captions of the value labels (slot order) and of the lamps (1..28),
 // as the window shows them beside the values; for listing them in a shell.

@@ -2,7 +2,6 @@
 
 #include "core/LiveValues.h"
 #include "core/RegisterMap.h"
-#include "device/LampKind.h"
 #include "device/LiveDisplay.h"
 #include "link/ReplyString.h"
 
@@ -11,9 +10,6 @@ namespace miv {
 namespace {
 
 namespace R = RelayRegister;
-
-// The lamps of the page "Управление реле" repeat the output lamps 3 to 5.
-constexpr int lastLivePageLamp = 25;
 
 int lowByte(quint16 word)
 {
@@ -32,12 +28,6 @@ int roundTenthsToEven(quint16 tenths)
 
 } // namespace
 
-TemperatureWord decodeTemperature(quint16 word)
-{
-    const quint16 high = word >> 8;
-    return {replyBit(high, 1) != 0, replyBit(high, 0) != 0, lowByte(word)};
-}
-
 LiveQuantities liveQuantities(const LiveValues &live)
 {
     auto reg = [&live](int r) { return live.value(quint16(r)); };
@@ -47,7 +37,7 @@ LiveQuantities liveQuantities(const LiveValues &live)
         q.currentTenths[std::size_t(phase)] = reg(R::phaseCurrent + phase);
         q.voltages[std::size_t(phase)] = reg(R::phaseVoltage + phase);
     }
-    if (const TemperatureWord t = decodeTemperature(reg(R::motorTemperature)); t.sensorOn)
+    if (const TemperatureWord t = decodeTemperature(reg(R::motorTemperature)); t.inUse)
         q.temperature = t.plus ? t.magnitude : -t.magnitude;
     q.frequencyHz = roundTenthsToEven(reg(R::frequency));
     if (live.motorCarriesCurrent()) {
@@ -62,17 +52,6 @@ LiveQuantities liveQuantities(const LiveValues &live)
     q.motorHours = qint32(quint32(reg(R::motorHours)) << 16 | reg(R::motorHours + 1));
     q.motorMinutes = lowByte(reg(R::motorMinutes));
     return q;
-}
-
-QStringList litAlarmCaptions(const LiveDisplay &display)
-{
-    QStringList captions;
-    for (int lamp = 1; lamp <= lastLivePageLamp; ++lamp) {
-        const std::optional<int> &value = display.lamps[std::size_t(lamp - 1)];
-        if (lampKindOf(lamp) == LampKind::Red && value && *value == 1)
-            captions << lampCaption(lamp);
-    }
-    return captions;
 }
 
 } // namespace miv

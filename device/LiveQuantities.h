@@ -2,24 +2,11 @@
 
 #include <array>
 #include <optional>
-#include <QStringList>
 #include <QtGlobal>
 
 namespace miv {
 
-struct LiveDisplay;
 struct LiveValues;
-
-// A temperature word (registers 20 and 28): the magnitude in whole °C in the
-// low byte; in the high byte bit 0 the sign (set: plus) and bit 1 whether the
-// sensor is in use.
-struct TemperatureWord
-{
-    bool sensorOn = false;
-    bool plus = false;
-    int magnitude = 0;
-};
-TemperatureWord decodeTemperature(quint16 word);
 
 // The live values as numbers, at the resolution the live page shows them:
 // what the page's texts are made of, and what telemetry hands on. Tenths
@@ -43,10 +30,5 @@ struct LiveQuantities
     int motorMinutes = 0;
 };
 LiveQuantities liveQuantities(const LiveValues &live);
-
-// The captions (as lampCaption gives them) of the alarm lamps a display
-// lights: the red lamps of the live page, in lamp order. The sensor lamps
-// count only where the display set them (a relay of type 6).
-QStringList litAlarmCaptions(const LiveDisplay &display);
 
 } // namespace miv

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <QDateTime>
 
 namespace miv {
 
@@ -36,6 +37,7 @@ public:
                 return m_result;
             for (int k = 0; k < LiveValues::blockBCount; ++k)
                 live.blockB[std::size_t(k)] = replyWord(reply, k);
+            m_session.trend.add(QDateTime::currentDateTime(), m_session.selectedRelay(), live);
         } catch (const LinkError &error) {
             if (m_beforeMessage)
                 m_beforeMessage();

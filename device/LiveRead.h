@@ -32,7 +32,8 @@ struct LiveReadResult
 // 47), whose RelayState is worked out at once, then block B (112 to 121).
 // Only a whole reply of the asked length is taken into LiveValues: a refusal
 // or a short reply never becomes readings. When block A came and block B did
-// not, LiveValues already hold the new block A.
+// not, LiveValues already hold the new block A. A whole refresh adds a point
+// to the session's trend.
 //
 // Before any message `beforeMessage` runs (the window stops its automatic
 // refresh there, so that no tick can start another refresh under the box).

@@ -233,6 +233,7 @@ def cli_seeds():
                         '--intervals', 'on,off,on,off,on,off', '--timer', 'on'],
         'password': ['password', '1', '--old', 'ABCD', '--new', 'DCBA'],
         'live': ['live', '1', '--watch', '0.5', '--csv', 'trend.csv'],
+        'overview': ['overview', '--addresses', '1,6,17-20', '--watch', '2', '--csv'],
         'command-clock': ['command', '1', 'clock-set', '01.02.2024 10:00:00'],
         'command-output': ['command', '6', 'output', 'work', 'on'],
         'command-resource': ['command', '1', 'motor-resource', '100', '30'],

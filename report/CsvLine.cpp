@@ -16,13 +16,14 @@ QString csvField(const QString &text, QChar separator)
 
 } // namespace
 
-void appendCsvLine(QByteArray &out, const QStringList &fields, QChar separator)
+QByteArray csvLine(const QStringList &fields, QChar separator, QByteArrayView lineEnd)
 {
     QStringList quoted;
     for (const QString &field : fields)
         quoted << csvField(field, separator);
-    out += quoted.join(separator).toUtf8();
-    out += "\r\n";
+    QByteArray line = quoted.join(separator).toUtf8();
+    line += lineEnd;
+    return line;
 }
 
 } // namespace miv

@@ -14,15 +14,6 @@ namespace miv {
 
 namespace JournalReport {
 
-namespace {
-
-void appendLine(QByteArray &out, const QStringList &fields)
-{
-    appendCsvLine(out, fields, u',');
-}
-
-} // namespace
-
 Format formatOf(const QString &path)
 {
     return QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0
@@ -51,14 +42,13 @@ QByteArray csvText(const JournalGrid &journal)
     QStringList header;
     for (const QString &caption : JournalGrid::captions())
         header << caption;
-    appendLine(out, header);
+    out += csvLine(header);
     for (int row = 0; row < journal.rowCount(); ++row) {
         if (journal.text(row, JournalGrid::Event).isEmpty())
             continue;
-        appendLine(out,
-                   {journal.text(row, JournalGrid::Number), journal.text(row, JournalGrid::Date),
-                    journal.text(row, JournalGrid::Event),
-                    journal.text(row, JournalGrid::Details)});
+        out += csvLine({journal.text(row, JournalGrid::Number),
+                        journal.text(row, JournalGrid::Date), journal.text(row, JournalGrid::Event),
+                        journal.text(row, JournalGrid::Details)});
     }
     return out;
 }

@@ -9,7 +9,7 @@ namespace {
 
 void appendLine(QByteArray &out, const QStringList &fields)
 {
-    appendCsvLine(out, fields, u';');
+    out += csvLine(fields, u';');
 }
 
 void appendFields(QByteArray &out, const QList<Field> &fields)

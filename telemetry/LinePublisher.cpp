@@ -157,10 +157,8 @@ LinePublisher::Step LinePublisher::poll(Relay &relay)
     }
     switch (read.outcome) {
     case BusOutcome::Done: {
-        const LiveDisplay display =
-                showValues(session.live, session.flags, session.device.typeCode, u'.');
         m_mqtt.publishLive(m_settings.topics.live(relay.address),
-                           livePayload(session.live, display, readAt));
+                           livePayload(session.live, session.device.typeCode, readAt));
         setOnline(relay, true);
         break;
     }

@@ -60,7 +60,7 @@ QByteArray statePayload(bool online, const QDateTime &time)
     return compact({{QStringLiteral("online"), online}, {QStringLiteral("time"), isoUtc(time)}});
 }
 
-QByteArray livePayload(const LiveValues &live, const LiveDisplay &display, const QDateTime &time)
+QByteArray livePayload(const LiveValues &live, quint16 typeCode, const QDateTime &time)
 {
     const LiveQuantities q = liveQuantities(live);
     QJsonArray currents;
@@ -72,6 +72,8 @@ QByteArray livePayload(const LiveValues &live, const LiveDisplay &display, const
     return compact({
             {QStringLiteral("time"), isoUtc(time)},
             {QStringLiteral("running"), q.running},
+            {QStringLiteral("state"),
+             relayStateText(relayStateOf(live.value(RelayRegister::outputRelays)))},
             {QStringLiteral("currents"), currents},
             {QStringLiteral("voltages"), voltages},
             {QStringLiteral("temperature"),
@@ -87,7 +89,11 @@ QByteArray livePayload(const LiveValues &live, const LiveDisplay &display, const
                          {QStringLiteral("apparent"), tenths(q.apparentPowerTenths)}}},
             {QStringLiteral("motor_hours"), q.motorHours},
             {QStringLiteral("motor_minutes"), q.motorMinutes},
-            {QStringLiteral("alarms"), QJsonArray::fromStringList(litAlarmCaptions(display))},
+            {QStringLiteral("alarms"),
+             QJsonArray::fromStringList(litAlarmCaptions(
+                     {live.value(RelayRegister::protectionFlags),
+                      live.value(RelayRegister::outputRelays), live.value(RelayRegister::inputs)},
+                     typeCode))},
     });
 }
 

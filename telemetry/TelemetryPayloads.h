@@ -30,10 +30,10 @@ QByteArray statePayload(bool online, const QDateTime &time);
 // P/L/A/live: {"alarms" (the captions of the lit alarm lamps), "asymmetry",
 // "cos_phi", "currents" [Ia, Ib, Ic], "frequency", "insulation", "leakage",
 // "motor_hours", "motor_minutes", "powers" {"active", "reactive",
-// "apparent"}, "running", "temperature" (null while switched off), "time",
-// "voltages" [Ua, Ub, Uc]}. `display` is the display of the same values
-// (its lamps give the alarms).
-QByteArray livePayload(const LiveValues &live, const LiveDisplay &display, const QDateTime &time);
+// "apparent"}, "running", "state" ("Работа", "Стоп", "Авария", "Перегрузка"
+// as the output relays say), "temperature" (null while switched off), "time",
+// "voltages" [Ua, Ub, Uc]}; the alarms as the relay type's lamps show them.
+QByteArray livePayload(const LiveValues &live, quint16 typeCode, const QDateTime &time);
 
 // One journal entry as the journal grid holds it.
 struct JournalEntry

@@ -212,6 +212,33 @@ TEST_F(MivctlScanInfoConfig, commandsAndLiveValues)
     }
 }
 
+// The line at a glance: the scan first, or the addresses given; a relay that
+// does not answer reads "нет связи"; --csv has a header and quotes the alarms.
+TEST_F(MivctlScanInfoConfig, overviewPrintsOneLinePerRelay)
+{
+    const ProgramResult scanned = mivctl({QStringLiteral("overview")});
+    ASSERT_TRUE(scanned.finished);
+    EXPECT_EQ(scanned.exitCode, 0) << scanned.standardError.toStdString();
+    const QStringList lines = outputLines(scanned.standardOutput);
+    ASSERT_EQ(lines.size(), 3);
+    const QStringList first = lines[0].split(u'\t');
+    ASSERT_EQ(first.size(), 9);
+    EXPECT_EQ(first.mid(0, 3), (QStringList{"1", "МИВ-04", "1001"}));
+    EXPECT_TRUE(first[4].endsWith(QStringLiteral(" А")) && !first[4].startsWith(u' '))
+            << first[4].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("6\tМИВ-06\t1006\t")));
+
+    const ProgramResult csv = mivctl({QStringLiteral("overview"), QStringLiteral("--addresses"),
+                                      QStringLiteral("2,17"), QStringLiteral("--csv")});
+    ASSERT_TRUE(csv.finished);
+    EXPECT_EQ(csv.exitCode, 0) << csv.standardError.toStdString();
+    const QStringList rows = outputLines(csv.standardOutput);
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0], QStringLiteral("ADDR,NAME,FACTORY,STATE,IA,IB,IC,TEMPERATURE,ALARMS"));
+    EXPECT_EQ(rows[1], QStringLiteral("2,,,нет связи,,,,,"));
+    EXPECT_TRUE(rows[2].startsWith(QStringLiteral("17,МИВ-04,1017,"))) << rows[2].toStdString();
+}
+
 } // namespace
 
 namespace {

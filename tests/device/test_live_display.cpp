@@ -1,5 +1,6 @@
 #include "core/LiveValues.h"
 #include "core/SessionFlags.h"
+#include "device/LineOverview.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 
@@ -255,6 +256,74 @@ TEST(LiveDisplay, relayStateTakesTheHighestOutput)
     EXPECT_EQ(relayStateOf(0b001), 1);
     EXPECT_EQ(relayStateOf(0b011), 2);
     EXPECT_EQ(relayStateOf(0b111), 3);
+}
+
+// A row of the line overview from one read of registers 21 to 41: the state
+// and the lit alarm lamps by the live page's rules and texts.
+TEST(LiveDisplay, overviewRowFromTheBlockOfTheTable)
+{
+    struct Case
+    {
+        const char *what;
+        std::map<int, quint16> registers;
+        quint16 type;
+        QString state;
+        RowColour colour;
+        QStringList alarms;
+    };
+    const Case cases[] = {
+            {"stopped, nothing lit", {}, 4, QStringLiteral("Стоп"), RowColour::None, {}},
+            {"working", {{40, 0b001}}, 4, QStringLiteral("Работа"), RowColour::Green, {}},
+            {"alarm over work",
+             {{40, 0b011}, {39, 1 << 11 | 1 << 10}},
+             4,
+             QStringLiteral("Авария"),
+             RowColour::Red,
+             {QStringLiteral("Утечка"), QStringLiteral("Обрыв фазы: по току")}},
+            {"overload over everything",
+             {{40, 0b111}, {39, 1 << 15 | 1 << 14}},
+             4,
+             QStringLiteral("Перегрузка"),
+             RowColour::Yellow,
+             {QStringLiteral("Ограничение пусков"), QStringLiteral("T °C >")}},
+            {"type 4 has no sensor lamps",
+             {{41, 0}},
+             4,
+             QStringLiteral("Стоп"),
+             RowColour::None,
+             {}},
+            {"type 6 sensors lit while their bit is clear, the timer is no alarm",
+             {{41, 0b0011'1111}, {39, 1 << 5}},
+             6,
+             QStringLiteral("Стоп"),
+             RowColour::None,
+             {QStringLiteral("U <"), QStringLiteral("Авар. уровень")}},
+    };
+    for (const Case &c : cases) {
+        const LiveValues live = withRegisters(c.registers);
+        OverviewBlock block{};
+        for (std::size_t k = 0; k < block.size(); ++k)
+            block[k] = live.value(quint16(21 + k));
+        const QDateTime readAt(QDate(2025, 3, 3), QTime(10, 0, 5));
+        const OverviewRow row = withReading({}, block, c.type, u',', readAt);
+        EXPECT_TRUE(row.answered) << c.what;
+        EXPECT_EQ(row.state, c.state) << c.what;
+        EXPECT_EQ(row.colour, c.colour) << c.what;
+        EXPECT_EQ(row.alarms, c.alarms) << c.what;
+        EXPECT_EQ(row.readAt, readAt) << c.what;
+    }
+
+    OverviewBlock block{};
+    block[0] = 123; // Ia
+    block[2] = 12345; // Ic
+    block[28 - 21] = 0x0205; // -5 °C
+    const OverviewRow row = withoutLink(withReading({}, block, 4, u',', {}));
+    EXPECT_EQ(row.currents[0], QStringLiteral("012,3 А"));
+    EXPECT_EQ(row.currents[2], QStringLiteral("1234,5 А"));
+    EXPECT_EQ(LineOverviewModel::cellText(row, LineOverviewModel::Temperature),
+              QStringLiteral("-5 °C"));
+    EXPECT_EQ(row.state, QStringLiteral("Нет связи")) << "a silent relay keeps the values read";
+    EXPECT_EQ(row.colour, RowColour::Grey);
 }
 
 TEST(AutoRefreshInterval, answersOfTheInputBox)

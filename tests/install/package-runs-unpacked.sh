@@ -78,7 +78,7 @@ for page in mivctl mivsim; do
   [ ! -s "$work/$page.warnings" ] || { cat "$work/$page.warnings" >&2; fail "$page.1 has warnings"; }
   grep -q "$version" "$work/$page.txt" || fail "$page.1 does not tell the version"
 done
-grep -q 'config diff ADDR FILE' "$work/mivctl.txt" || fail "mivctl.1 lacks the commands"
+grep -q 'info ADDR' "$work/mivctl.txt" && grep -q 'overview \[' "$work/mivctl.txt" || fail "mivctl.1 lacks the commands"
 
 desktop-file-validate "$share/applications/mivconf.desktop" || fail "the desktop entry is not valid"
 [ -f "$share/icons/hicolor/scalable/apps/mivconf.svg" ] || fail "no icon"

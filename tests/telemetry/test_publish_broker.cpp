@@ -147,7 +147,7 @@ TEST_F(PublishToBroker, valuesRetainedStateAndASilentRelay)
     EXPECT_EQ(live[QStringLiteral("temperature")], 20);
     EXPECT_EQ(live[QStringLiteral("running")], false);
     EXPECT_EQ(live[QStringLiteral("alarms")].toVariant().toStringList(),
-              QStringList{QStringLiteral("Индикация: Недогрузка")});
+              QStringList{QStringLiteral("Недогрузка")});
     EXPECT_EQ(publisher.stop(), 0) << publisher.log().toStdString();
     EXPECT_TRUE(late.waitForText(QStringLiteral("miv/l1/status"), QStringLiteral("offline")));
 }

@@ -29,10 +29,8 @@ QJsonObject liveJson(const std::map<int, quint16> &registers, quint16 typeCode =
         else
             live.blockB[std::size_t(reg - 112)] = value;
     }
-    SessionFlags flags;
-    const LiveDisplay display = showValues(live, flags, typeCode, u',');
     const QDateTime time(QDate(2025, 3, 3), QTime(8, 4, 0, 125), Qt::UTC);
-    return QJsonDocument::fromJson(livePayload(live, display, time)).object();
+    return QJsonDocument::fromJson(livePayload(live, typeCode, time)).object();
 }
 
 TEST(TelemetryPayloads, liveValuesAsNumbersAtThePagesResolution)
@@ -82,14 +80,15 @@ TEST(TelemetryPayloads, liveValuesAsNumbersAtThePagesResolution)
              {{39, 0x4310}, {40, 2}},
              4,
              "alarms",
-             QJsonArray{"Реле: Авария", "Индикация: Ограничение пусков", "Индикация: Недогрузка",
-                        "Индикация: Асимметрия", "Обрыв фазы: по напряжению"}},
+             QJsonArray{"Ограничение пусков", "Недогрузка", "Асимметрия",
+                        "Обрыв фазы: по напряжению"}},
+            {"the output relays' state", {{40, 3}}, 4, "state", "Авария"},
             {"sensor lamps only on type 6: type 4", {{41, 0x0002}}, 4, "alarms", QJsonArray{}},
             {"sensor lamps only on type 6: type 6",
              {{41, 0x00F3}},
              6,
              "alarms",
-             QJsonArray{"Датчики: Сухой ход"}},
+             QJsonArray{"Сухой ход"}},
             {"time of the reading, UTC", {}, 4, "time", "2025-03-03T08:04:00.125Z"},
     };
     for (const Case &c : cases)

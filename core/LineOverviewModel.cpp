@@ -1,0 +1,99 @@
+#include "core/LineOverviewModel.h"
+
+#include "core/TextFormats.h"
+
+namespace miv {
+
+int LineOverviewModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int LineOverviewModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString LineOverviewModel::cellText(const OverviewRow &row, int column)
+{
+    switch (column) {
+    case Address:
+        return QString::number(row.address);
+    case Name:
+        return row.typeName;
+    case FactoryNumber:
+        return row.factoryNumber ? QString::number(*row.factoryNumber) : QString();
+    case State:
+        return row.state;
+    case CurrentA:
+    case CurrentB:
+    case CurrentC:
+        return row.currents[std::size_t(column - CurrentA)].trimmed();
+    case Temperature:
+        return row.temperature.trimmed();
+    case Alarms:
+        return row.alarms.join(QStringLiteral(", "));
+    case ReadAt:
+        return row.readAt.isValid() ? row.readAt.toString(TextFormats::shortTime) : QString();
+    default:
+        return {};
+    }
+}
+
+QVariant LineOverviewModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= ColumnCount)
+        return {};
+    const OverviewRow &row = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(row, index.column());
+    case Qt::TextAlignmentRole: {
+        const int column = index.column();
+        const bool number = column == Address || column == FactoryNumber
+                || (column >= CurrentA && column <= Temperature);
+        return QVariant::fromValue(
+                Qt::Alignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
+    case rowColourRole:
+        return int(row.colour);
+    default:
+        return {};
+    }
+}
+
+QVariant LineOverviewModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const std::array<QString, ColumnCount> headers{
+            QStringLiteral("Адрес"),       QStringLiteral("Тип"),
+            QStringLiteral("Заводской №"), QStringLiteral("Состояние"),
+            QStringLiteral("Ia"),          QStringLiteral("Ib"),
+            QStringLiteral("Ic"),          QStringLiteral("Температура"),
+            QStringLiteral("Аварии"),      QStringLiteral("Время"),
+    };
+    return section >= 0 && section < ColumnCount ? headers[std::size_t(section)] : QVariant();
+}
+
+void LineOverviewModel::setAddresses(const QList<quint8> &addresses)
+{
+    beginResetModel();
+    m_rows.clear();
+    for (quint8 address : addresses) {
+        OverviewRow row;
+        row.address = address;
+        m_rows << row;
+    }
+    endResetModel();
+}
+
+void LineOverviewModel::setRow(int index, const OverviewRow &row)
+{
+    if (index < 0 || index >= m_rows.size())
+        return;
+    m_rows[index] = row;
+    Q_EMIT dataChanged(this->index(index, 0), this->index(index, ColumnCount - 1));
+}
+
+} // namespace miv

@@ -1,0 +1,170 @@
+#include "app/LineOverviewPage.h"
+#include "app/TrendChart.h"
+#include "core/RelaySession.h"
+#include "core/TrendSeries.h"
+#include "link/RelayBus.h"
+#include "support/ScriptedOperator.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using namespace miv;
+
+namespace {
+
+const QDateTime start(QDate(2025, 3, 3), QTime(8, 0));
+
+LiveValues reading(quint16 current, quint16 temperatureWord)
+{
+    LiveValues values;
+    values.blockA[21 - 16] = current;
+    values.blockA[24 - 16] = 220;
+    values.blockA[28 - 16] = temperatureWord;
+    return values;
+}
+
+QList<QPointF> linePoints(const TrendChart &chart, int line)
+{
+    const QChart *shown = chart.findChild<QChartView *>()->chart();
+    return static_cast<const QLineSeries *>(shown->series().at(line))->points();
+}
+
+// The points of the series on the line of Ia (`temperature` false) or of the
+// temperature (without those whose sensor is off).
+QList<QPointF> seriesPoints(const TrendSeries &series, bool temperature)
+{
+    QList<QPointF> points;
+    for (const TrendSeries::Point &point : series.points()) {
+        const quint16 word = point.values.value(28);
+        if (!temperature)
+            points << QPointF(double(point.timeMs), point.values.value(21) / 10.0);
+        else if (word & 0x0200)
+            points << QPointF(double(point.timeMs), double(word & 0xFF));
+    }
+    return points;
+}
+
+// However many points share a pixel, a line shows only points of the series
+// with their values, from the first to the newest, and its lowest and
+// highest values.
+void expectTheLineTellsTheSeries(const QList<QPointF> &line, const QList<QPointF> &points)
+{
+    ASSERT_FALSE(line.isEmpty());
+    for (const QPointF &point : line)
+        ASSERT_TRUE(points.contains(point)) << point.x() << " " << point.y();
+    EXPECT_EQ(line.first(), points.first());
+    EXPECT_EQ(line.last(), points.last());
+    auto byValue = [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); };
+    EXPECT_EQ(std::max_element(line.begin(), line.end(), byValue)->y(),
+              std::max_element(points.begin(), points.end(), byValue)->y());
+    EXPECT_EQ(std::min_element(line.begin(), line.end(), byValue)->y(),
+              std::min_element(points.begin(), points.end(), byValue)->y());
+}
+
+TEST(TrendChart, theLinesTellTheSeriesAsItGrowsAndDropsItsOldestPoints)
+{
+    TrendSeries series;
+    ScriptedOperator op;
+    TrendChart chart(series, op);
+    chart.resize(1000, 600);
+    chart.setTemperatureShown(true);
+    const RelayIdentity relay{1, 1001};
+    qint64 ms = 0;
+    auto refresh = [&](quint16 current, quint16 temperatureWord) {
+        series.add(start.addMSecs(ms), relay, reading(current, temperatureWord));
+        chart.showNewPoints();
+        SCOPED_TRACE(ms);
+        expectTheLineTellsTheSeries(linePoints(chart, TrendChart::CurrentA),
+                                    seriesPoints(series, false));
+        expectTheLineTellsTheSeries(linePoints(chart, TrendChart::Temperature),
+                                    seriesPoints(series, true));
+    };
+    for (; ms < 10000; ms += 1000)
+        refresh(0, 0x0314);
+    refresh(225, 0x0315); // the motor starts: a step
+    ms += 100;
+    refresh(230, 0x0100); // within the slot: replaces the latest, the sensor now off
+    ms += 1000;
+    for (; ms < TrendSeries::keptMs; ms += 400)
+        series.add(start.addMSecs(ms), relay, reading(quint16(220 + ms / 400 % 7), 0x0316));
+    ms += 400;
+    refresh(480, 0x0317); // a spike among an hour of points
+    ms += 400;
+    refresh(231, 0x0317); // the first points go
+    EXPECT_LT(chart.shownPointCount(), int(series.points().size()) / 2);
+
+    series.add(start.addMSecs(ms + 1000), RelayIdentity{6, 1006}, reading(5, 0x0314));
+    chart.showNewPoints();
+    EXPECT_EQ(chart.shownPointCount(), 1) << "another relay starts a new chart";
+}
+
+TEST(TrendChart, zoomAndPanStopFollowingUntilTheWholeSeriesIsShown)
+{
+    TrendSeries series;
+    ScriptedOperator op;
+    TrendChart chart(series, op);
+    for (int second = 0; second <= 600; second += 10)
+        series.add(start.addSecs(second), {1, 1001}, reading(10, 0x0314));
+    chart.showNewPoints();
+    const double first = double(start.toMSecsSinceEpoch());
+    EXPECT_EQ(chart.timeRange(), (std::pair{first, first + 600000}));
+
+    chart.zoomTime(0.5, first + 300000);
+    EXPECT_EQ(chart.timeRange(), (std::pair{first + 150000, first + 450000}));
+    chart.panTime(60000);
+    EXPECT_FALSE(chart.followsNewPoints());
+    series.add(start.addSecs(610), {1, 1001}, reading(10, 0x0314));
+    chart.showNewPoints();
+    EXPECT_EQ(chart.timeRange(), (std::pair{first + 210000, first + 510000}));
+
+    chart.showWholeSeries();
+    EXPECT_TRUE(chart.followsNewPoints());
+    EXPECT_EQ(chart.timeRange(), (std::pair{first, first + 660000})) << "on whole minutes";
+}
+
+TEST(TrendChart, picturesAndPointsGoWhereTheOperatorChooses)
+{
+    TrendSeries series;
+    series.add(start, {1, 1001}, reading(10, 0x0314));
+    ScriptedOperator op;
+    TrendChart chart(series, op);
+    chart.resize(640, 400);
+    chart.showNewPoints();
+    QTemporaryDir folder;
+    const QString picture = folder.filePath(QStringLiteral("trend.png"));
+    const QString points = folder.filePath(QStringLiteral("trend.csv"));
+    op.answerFileName(picture);
+    op.answerFileName(points);
+    EXPECT_TRUE(chart.savePicture());
+    EXPECT_TRUE(chart.savePoints());
+    EXPECT_FALSE(QImage(picture).isNull());
+    EXPECT_TRUE(QFile::exists(points));
+
+    op.answerFileName(folder.filePath(QStringLiteral("missing/trend.png")));
+    EXPECT_FALSE(chart.savePicture());
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
+}
+
+TEST(LineOverviewPage, aDoubleClickAsksToIdentifyThatRelay)
+{
+    RelayBus bus;
+    RelaySession session(bus);
+    ScriptedOperator op;
+    LineOverviewPage page(session, op);
+    page.start({1, 6, 17});
+    page.stop();
+    EXPECT_FALSE(page.isRunning());
+    QSignalSpy identify(&page, &LineOverviewPage::identifyRequested);
+    Q_EMIT page.table()->doubleClicked(page.model().index(1, LineOverviewModel::State));
+    ASSERT_EQ(identify.size(), 1);
+    EXPECT_EQ(identify[0][0].value<quint8>(), 6);
+}
+
+} // namespace
