@@ -5,9 +5,11 @@
 #include "app/PasswordField.h"
 #include "app/ValueEditorDialog.h"
 #include "core/Texts.h"
+#include "link/FrontIni.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -134,9 +136,17 @@ QString DialogOperator::askFileName(bool save, const QString &filter, const QStr
                          dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1)
                                                                   : defaultSuffix);
                      });
+    if (!m_frontIni.isEmpty())
+        if (const QString folder = lastFileFolder(m_frontIni); !folder.isEmpty())
+            dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!m_frontIni.isEmpty()
+        && !storeLastFileFolder(m_frontIni, QFileInfo(chosen).absolutePath(), &error))
+        note(error); // the dialogs start elsewhere next time; nothing else is lost
+    return chosen;
 }
 
 QString DialogOperator::askSaveFileName(const QString &filter, const QString &defaultSuffix)

@@ -21,6 +21,9 @@ public:
 
     void setParentWindow(QWidget *parentWindow) { m_parent = parentWindow; }
     void setStatusBar(QStatusBar *statusBar);
+    // The "front.ini" whose folder memory the file dialogs use: each starts
+    // in the folder of the file chosen last. Empty: the dialogs' own start.
+    void setFrontIni(const QString &frontIni) { m_frontIni = frontIni; }
     void setValueEditor(ValueEditor editor) { m_valueEditor = std::move(editor); }
 
     Answer message(Icon icon, const QString &text, Buttons buttons = Buttons::Ok,
@@ -50,5 +53,6 @@ private:
 
     QPointer<QWidget> m_parent;
     QPointer<QStatusBar> m_statusBar;
+    QString m_frontIni;
     ValueEditor m_valueEditor;
 };

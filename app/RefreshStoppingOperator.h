@@ -7,7 +7,8 @@
 // The window's operator as every operation of the data module sees it: the
 // real dialogs, but automatic refresh is switched off before any failure is
 // shown, so that no refresh tick runs under the box and stacks a box of its
-// own on it. Every question and message is passed on unchanged.
+// own on it. Every question and message is passed on unchanged: each of the
+// operator's functions is passed on here, the ones with a default too.
 class RefreshStoppingOperator final : public miv::Operator
 {
 public:
@@ -45,6 +46,11 @@ public:
                                    const QString &defaultText) override
     {
         return m_inner.askText(caption, prompt, defaultText);
+    }
+    std::optional<int> askChoice(const QString &caption, const QString &prompt,
+                                 const QStringList &options, int defaultIndex) override
+    {
+        return m_inner.askChoice(caption, prompt, options, defaultIndex);
     }
     Answer confirmWarning(const QString &warning) override
     {

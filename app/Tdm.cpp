@@ -316,6 +316,8 @@ void Tdm::a_portExecute()
         return;
     }
     setPortIcon(ActionTable::iconPlugConnected);
+    // Whatever the status bar said of the port before is over.
+    op.note(QStringLiteral("Порт %1 открыт").arg(p.settings().lineName()));
     mf.pcChange();
 }
 
@@ -507,14 +509,11 @@ void Tdm::refreshLiveValues(bool timerDriven)
     }
     if (result.outcome != BusOutcome::PortFailed)
         return;
-    if (timerDriven && p.isOpen()) {
-        handleLostLink();
+    if (timerDriven) {
+        handleLostLink(result.portReason);
         return;
     }
-    // A lost port is told once; a new scan would only fail on it again.
     op.message(Operator::Icon::Error, result.portError);
-    if (timerDriven)
-        mf.setCurrentPage(ActionEnabling::DevicesTab);
     followPortState();
 }
 
@@ -528,18 +527,22 @@ void Tdm::readServicePage()
     followPortState();
 }
 
-void Tdm::handleLostLink()
+void Tdm::handleLostLink(const QString &reason)
 {
     stopAutoRefresh();
     op.message(Operator::Icon::Error,
                QStringLiteral("Неудается получить данные.") + QLatin1Char('\r')
-                       + QStringLiteral("Возможно пропала связь с устройством."),
+                       + QStringLiteral("Возможно пропала связь с устройством.") + u'\n' + reason,
                Operator::Buttons::Ok, QStringLiteral("Ошибка"));
+    followPortState();
     if (mf.currentPage() == ActionEnabling::DevicesTab)
         mf.pcChange();
     else
         mf.setCurrentPage(ActionEnabling::DevicesTab); // runs pcChange
-    a_poolingExecute();
+    // The port may have opened again under the failure: then the line is
+    // scanned again; a port that stayed closed has nothing more to say.
+    if (p.isOpen())
+        a_poolingExecute();
 }
 
 void Tdm::show_values()
@@ -703,6 +706,11 @@ bool Tdm::relayControlEntryCheck()
     return false;
 }
 
+void Tdm::followGridState()
+{
+    compareAction->setEnabled(comparisonPossible(session));
+}
+
 void Tdm::relayControlLeft()
 {
     leaveRelayControl(session);
@@ -731,6 +739,7 @@ void Tdm::readConfigurationIntoGrid()
 {
     readConfiguration(session, op);
     timerTab->show();
+    followGridState();
     followPortState();
 }
 

@@ -139,6 +139,9 @@ public:
     bool relayControlEntryCheck();
     // Any page change: the outputs are offered again only after the check.
     void relayControlLeft();
+    // The menu actions that follow what the grid holds: "Сравнить с
+    // файлом..." only once a relay's configuration was read.
+    void followGridState();
     // The grids' start-up contents: the catalogue's names and registers in
     // the configuration grid, "#" in the journal grid's first column.
     void fill_conf();
@@ -206,10 +209,10 @@ private:
     void refreshPage(bool timerDriven);
     void refreshLiveValues(bool timerDriven);
     void readServicePage();
-    // After a port failure under a timer-driven refresh that the port
-    // survived (it opened again): tell, go to the first tab and scan the line
-    // again.
-    void handleLostLink();
+    // After a port failure under a timer-driven refresh: tell it with its
+    // reason, go to the first tab, and scan the line again when the port
+    // opened again.
+    void handleLostLink(const QString &reason);
     void setAutoRefreshPicture(bool on);
 
     Environment m_environment;

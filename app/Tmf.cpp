@@ -5,6 +5,7 @@
 #include "app/TabVisibility.h"
 #include "app/Tdm.h"
 #include "app/ConfigGridPictureDelegate.h"
+#include "app/CutCellToolTips.h"
 #include "core/Operator.h"
 #include "device/ServiceFields.h"
 #include "core/TextFormats.h"
@@ -157,6 +158,8 @@ QTableView *makeGrid(QWidget *parent)
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setWordWrap(false);
+    // A text its column cuts off is shown whole as a tool tip.
+    CutCellToolTips::install(grid);
     return grid;
 }
 
@@ -960,6 +963,7 @@ void Tmf::pcChange()
     for (ActionId id : allActions)
         if (entry.enabled.contains(id))
             dm->action(id)->setEnabled(true);
+    dm->followGridState();
     if (entry.runsRefresh)
         dm->action(ActionId::a_refresh)->trigger();
 }

@@ -58,6 +58,7 @@ int main(int argc, char *argv[])
     Tmf mf;
     DialogOperator op(&mf);
     op.setStatusBar(mf.statusBar());
+    op.setFrontIni(frontIniPath());
     Tdm::Environment environment;
     environment.programDir = QApplication::applicationDirPath() + QLatin1Char('/');
     environment.frontIni = frontIniPath();

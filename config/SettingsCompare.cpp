@@ -136,10 +136,15 @@ void prepareScratch(const RelaySession &session, RelaySession &scratch)
 
 } // namespace
 
+bool comparisonPossible(const RelaySession &session)
+{
+    return !session.configGrid.relayText(ConfigRow::ratio).isEmpty();
+}
+
 SettingsComparison compareWithFile(const RelaySession &session, const QString &path)
 {
     SettingsComparison result;
-    if (session.configGrid.relayText(ConfigRow::ratio).isEmpty()) {
+    if (!comparisonPossible(session)) {
         result.outcome = SettingsComparison::Outcome::NothingRead;
         return result;
     }

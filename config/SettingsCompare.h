@@ -46,6 +46,8 @@ struct SettingsComparison
 // scratch copy of the session: the session's grid, marks, catalogue and
 // timer are left as they are.
 SettingsComparison compareWithFile(const RelaySession &session, const QString &path);
+// Whether a relay's configuration was read, so that there is something to compare.
+bool comparisonPossible(const RelaySession &session);
 
 // "Отличается", "Нет в файле", "Не принимается" for the kinds.
 QString differenceKindText(SettingsDifference::Kind kind);

@@ -46,4 +46,32 @@ bool storePortSettings(const QString &path, const PortSettings &settings, QStrin
     return file.save(error);
 }
 
+namespace {
+
+const QString filesSection = QStringLiteral("files");
+const QString lastFolderKey = QStringLiteral("LastFolder");
+
+} // namespace
+
+QString lastFileFolder(const QString &frontIni)
+{
+    IniFile file(frontIni);
+    if (!file.load())
+        return {};
+    const QString folder = file.value(filesSection, lastFolderKey);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+bool storeLastFileFolder(const QString &frontIni, const QString &folder, QString *error)
+{
+    IniFile file(frontIni);
+    if (!file.load(error))
+        return false;
+    if (file.value(filesSection, lastFolderKey) == folder)
+        return true;
+    QDir().mkpath(QFileInfo(frontIni).absolutePath());
+    file.setValue(filesSection, lastFolderKey, folder);
+    return file.save(error);
+}
+
 } // namespace miv

@@ -29,4 +29,11 @@ bool loadPortSettings(const QString &path, PortSettings &settings, QString *erro
 bool storePortSettings(const PortSettings &settings, QString *error = nullptr);
 bool storePortSettings(const QString &path, const PortSettings &settings, QString *error = nullptr);
 
+// The folder the file dialogs opened or saved in last (section "files", key
+// "LastFolder"), so that the next dialog starts there; empty when none is
+// kept or it is gone. Storing keeps every other line and, like the port
+// settings, never overwrites a "front.ini" that cannot be read.
+QString lastFileFolder(const QString &frontIni);
+bool storeLastFileFolder(const QString &frontIni, const QString &folder, QString *error = nullptr);
+
 } // namespace miv

@@ -8,6 +8,7 @@
 #include "device/SoftwareVersion.h"
 #include "report/CsvLine.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace miv {
@@ -75,7 +76,8 @@ bool write(const QString &path, const CurrentDevice &device, const JournalGrid &
 
 QString finishedQuestion(const QString &path)
 {
-    return QStringLiteral("Формирование файла завершено\rФайл: \"%1\"\rОткрыть файл?").arg(path);
+    return QStringLiteral("Формирование файла завершено\rФайл: \"%1\"\rОткрыть файл?")
+            .arg(QDir::toNativeSeparators(path));
 }
 
 Outcome makeReport(const RelaySession &session, Operator &op)

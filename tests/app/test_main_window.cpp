@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "app/ActionTable.h"
+#include "app/CutCellToolTips.h"
 #include "app/Lamp.h"
 #include "app/WindowProcess.h"
 #include "core/TextFormats.h"
@@ -227,6 +228,32 @@ TEST_F(MainWindow, hSectionResizeFollowsTheHeaderByItsTag)
     mf->hSectionResize(&stranger, 0);
     EXPECT_EQ(sg->columnWidth(0), 117);
     EXPECT_EQ(sg1->columnWidth(0), 42);
+}
+
+// The journal's "Информация" and long names are cut by their column: the
+// operator reads them whole in a tool tip, or widens the column by its header.
+TEST_F(MainWindow, aCutCellShowsItsTextAsAToolTipAndColumnsWiden)
+{
+    start();
+    mf->show();
+    auto *sg1 = child<QTableView>("sg1");
+    QAbstractItemModel *journal = sg1->model();
+    const QString information = QStringLiteral(
+            "Ia = 12,3 А, Ib = 12,4 А, Ic = 12,5 А, Iут = 5 %, Ua = 220 В, Ub = 221 В, Uc = 222 В");
+    journal->setData(journal->index(0, 3), information);
+    journal->setData(journal->index(0, 0), QStringLiteral("1"));
+    const QPoint infoCell = sg1->visualRect(journal->index(0, 3)).center();
+    EXPECT_EQ(CutCellToolTips::toolTipAt(*sg1, infoCell), information);
+    EXPECT_TRUE(CutCellToolTips::toolTipAt(*sg1, sg1->visualRect(journal->index(0, 0)).center())
+                        .isEmpty())
+            << "a number that fits has no tool tip";
+
+    auto *h0 = child<QHeaderView>("h0");
+    EXPECT_EQ(h0->sectionResizeMode(3), QHeaderView::Interactive);
+    h0->resizeSection(3, 700);
+    EXPECT_TRUE(CutCellToolTips::toolTipAt(*sg1, sg1->visualRect(journal->index(0, 3)).center())
+                        .isEmpty())
+            << "widened, the column shows it all";
 }
 
 TEST_F(MainWindow, valueLabelsInSlotOrderWithTheirFont)

@@ -93,7 +93,9 @@ TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
 {
     scanAndIdentify(1);
     enterTab(ActionEnabling::ConfigurationTab);
+    EXPECT_FALSE(dm->compareAction->isEnabled()) << "nothing read to compare";
     dm->a_getdata->trigger();
+    EXPECT_TRUE(dm->compareAction->isEnabled());
     EXPECT_EQ(value(0), QStringLiteral("10"));
     EXPECT_EQ(value(1), number("25,0"));
     EXPECT_EQ(value(5), QStringLiteral("30"));
@@ -304,7 +306,8 @@ TEST_F(LiveValuesFlow, timerDrivenRefreshThatLosesThePortTellsAndScansAgain)
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(op.shown()[0].text,
-              QStringLiteral("Неудается получить данные.\rВозможно пропала связь с устройством."));
+              QStringLiteral("Неудается получить данные.\rВозможно пропала связь с устройством.\n")
+                      + QStringLiteral("Ошибка записи в порт"));
     EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
     EXPECT_EQ(child<QListWidget>("lb")->item(5)->text(), QStringLiteral("Устройство №6 в сети"))
             << "scanned again";

@@ -1,9 +1,11 @@
 #include "link/IniFile.h"
 #include "link/PortOverride.h"
+#include "link/FrontIni.h"
 #include "link/PortSettings.h"
 #include "support/LoopbackLink.h"
 
 #include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -129,6 +131,36 @@ TEST(PortSettings, storeWritesExactlyTheKeysOfFrontIni)
     PortSettings loaded;
     loaded.loadFrom(ini);
     EXPECT_EQ(loaded, settings);
+}
+
+TEST(FrontIni, theFileDialogsFolderIsKeptBesideThePortSettings)
+{
+    QTemporaryDir dir;
+    const QString frontIni = dir.filePath(QStringLiteral("front.ini"));
+    PortSettings settings;
+    settings.portName = QStringLiteral("COM3");
+    ASSERT_TRUE(storePortSettings(frontIni, settings));
+    EXPECT_TRUE(lastFileFolder(frontIni).isEmpty());
+
+    const QString folder = dir.filePath(QStringLiteral("отчёты"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(storeLastFileFolder(frontIni, folder));
+    EXPECT_EQ(lastFileFolder(frontIni), folder);
+    PortSettings loaded;
+    ASSERT_TRUE(loadPortSettings(frontIni, loaded));
+    EXPECT_EQ(loaded.portName, QStringLiteral("COM3")) << "the port settings stay";
+
+    QDir(folder).removeRecursively();
+    EXPECT_TRUE(lastFileFolder(frontIni).isEmpty()) << "a folder that is gone is no start";
+
+    // A "front.ini" that is no settings file is not overwritten.
+    QFile binary(frontIni);
+    ASSERT_TRUE(binary.open(QIODevice::WriteOnly));
+    binary.write(QByteArray("\x00\x01binary", 8));
+    binary.close();
+    EXPECT_FALSE(storeLastFileFolder(frontIni, dir.path()));
+    ASSERT_TRUE(binary.open(QIODevice::ReadOnly));
+    EXPECT_EQ(binary.readAll(), QByteArray("\x00\x01binary", 8));
 }
 
 TEST(PortSettings, theGatewayIsHostColonPort)
