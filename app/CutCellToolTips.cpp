@@ -21,7 +21,8 @@ QString CutCellToolTips::toolTipAt(const QAbstractItemView &view, const QPoint &
     if (text.isEmpty())
         return {};
     // The item view draws its text this far in from either edge of the cell.
-    const int margins = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
+    const int margins =
+            2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
     const int room = view.visualRect(index).width() - margins;
     return view.fontMetrics().horizontalAdvance(text) > room ? text : QString();
 }

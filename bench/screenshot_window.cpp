@@ -98,7 +98,7 @@ int main(int argc, char *argv[])
 
     auto *devices = mf.findChild<QListWidget *>(QStringLiteral("lb"));
     const auto identify = [&] {
-        dm.a_pooling->trigger();
+        dm.action(ActionId::a_pooling)->trigger();
         if (!devices || devices->count() < options->address)
             return;
         devices->setCurrentRow(options->address - 1);
@@ -107,9 +107,9 @@ int main(int argc, char *argv[])
     const auto startMotorAndRefresh = [&] {
         dm.runCommand(1); // "Работа"
         for (int i = 0; i < 6; ++i) // the currents rise over a few reads
-            dm.a_refresh->trigger();
+            dm.action(ActionId::a_refresh)->trigger();
     };
-    const auto read = [&] { dm.a_getdata->trigger(); };
+    const auto read = [&] { dm.action(ActionId::a_getdata)->trigger(); };
     // In the order of the README's sections; a new page adds its row here.
     const Step steps[] = {
             {"scan", ActionEnabling::DevicesTab, identify},

@@ -91,31 +91,31 @@ public:
         if (!m_pages || !m_devices)
             return false;
         m_window.setCurrentPage(ActionEnabling::DevicesTab);
-        m_dm.a_pooling->trigger();
+        m_dm.action(ActionId::a_pooling)->trigger();
         if (m_devices->count() < m_address)
             return false;
         m_devices->setCurrentRow(m_address - 1);
         Q_EMIT m_devices->itemDoubleClicked(
                 m_devices->currentItem()); // as the operator double-clicks the line
-        if (m_dm.session.device.networkAddress != m_address)
+        if (m_dm.session().device.networkAddress != m_address)
             return false;
         m_window.setCurrentPage(ActionEnabling::LiveValuesTab);
-        m_dm.a_setref->trigger();
-        return m_dm.session.flags.autoRefresh;
+        m_dm.action(ActionId::a_setref)->trigger();
+        return m_dm.session().flags.autoRefresh;
     }
 
     // Called after each tick of the refresh timer (connected after the data
     // module's own handler): counts the ticks that brought new values.
     void afterTick()
     {
-        const LiveValues &live = m_dm.session.live;
+        const LiveValues &live = m_dm.session().live;
         if (live.blockA != m_lastA || live.blockB != m_lastB)
             ++m_refreshes;
         m_lastA = live.blockA;
         m_lastB = live.blockB;
     }
 
-    bool autoRefreshOn() const { return m_dm.session.flags.autoRefresh; }
+    bool autoRefreshOn() const { return m_dm.session().flags.autoRefresh; }
     long refreshes() const { return m_refreshes; }
 
 private:
@@ -170,7 +170,7 @@ int main(int argc, char *argv[])
                      qPrintable(options->port));
         return 1;
     }
-    QObject::connect(&dm.rt, &QTimer::timeout, &dm, [&driver] { driver.afterTick(); });
+    QObject::connect(&dm.refreshTimer(), &QTimer::timeout, &dm, [&driver] { driver.afterTick(); });
     std::printf("ready rss_kib %ld\n", residentKib());
     std::fflush(stdout);
 

@@ -196,11 +196,9 @@ SettingsFile::LoadResult loadExecute(RelaySession &session, Operator &op, const 
     const std::optional<quint16> typeCode = RelayTypeChoice::ask(op, frontIni);
     if (!typeCode)
         return cancelled;
-    QString path = op.askOpenFileName(SettingsFile::filter, SettingsFile::defaultSuffix);
+    const QString path = SettingsFile::askFileToOpen(op);
     if (path.isEmpty())
         return cancelled;
-    if (!QFileInfo::exists(path))
-        path = SettingsFile::withDefaultSuffix(path);
     return open(session, path, *typeCode, op).load;
 }
 

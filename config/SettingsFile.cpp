@@ -339,15 +339,21 @@ bool askAndSave(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer
     return save(path, grid, timer, op);
 }
 
-LoadResult askAndLoad(RelaySession &session, Operator &op)
+QString askFileToOpen(Operator &op)
 {
-    QString path = op.askOpenFileName(filter, defaultSuffix);
-    if (path.isEmpty())
-        return {LoadResult::Outcome::Cancelled, {}, {}, {}};
+    const QString path = op.askOpenFileName(filter, defaultSuffix);
     // A name typed without extension means the ".miv" file, unless a file of
     // exactly that name exists.
-    if (!QFileInfo::exists(path))
-        path = withDefaultSuffix(path);
+    if (path.isEmpty() || QFileInfo::exists(path))
+        return path;
+    return withDefaultSuffix(path);
+}
+
+LoadResult askAndLoad(RelaySession &session, Operator &op)
+{
+    const QString path = askFileToOpen(op);
+    if (path.isEmpty())
+        return {LoadResult::Outcome::Cancelled, {}, {}, {}};
     return load(path, session, op);
 }
 

@@ -104,6 +104,11 @@ LoadResult load(const QString &path, RelaySession &session, Operator &op);
 // True when a file was written.
 bool askAndSave(Operator &op, const ConfigGrid &grid, const TimerSchedule &timer);
 
+// Asks for a settings file to open: the name chosen, or a name typed without
+// extension as the ".miv" file unless a file of exactly that name exists;
+// empty when cancelled.
+QString askFileToOpen(Operator &op);
+
 // askAndLoad: asks for the file name (cancel ends it) and loads, telling
 // the operator about rejected keys or an unreadable file.
 LoadResult askAndLoad(RelaySession &session, Operator &op);

@@ -78,7 +78,7 @@ TEST_F(DataModule, frontIniThatIsNoSettingsFileGivesTheDefaultsAndThePortStillOp
     file.close();
     startOnPty();
     EXPECT_TRUE(dm->portOpen());
-    EXPECT_EQ(dm->p.settings().baudRate, QStringLiteral("9600")); // the default, not the file's
+    EXPECT_EQ(dm->port().settings().baudRate, QStringLiteral("9600")); // the default, not the file's
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
     EXPECT_EQ(op.shown()[0].text,
@@ -125,7 +125,7 @@ TEST_F(DataModule, portActionThatCannotOpenStaysSilentAndChangesNothing)
 TEST_F(DataModule, lineSearchCancelledLeavesThePortAsItWas)
 {
     start();
-    const PortSettings before = dm->p.settings();
+    const PortSettings before = dm->port().settings();
     bool cancelUsable = false;
     bool clicked = false;
     op.duringKeepAlive = [&] {
@@ -137,10 +137,10 @@ TEST_F(DataModule, lineSearchCancelledLeavesThePortAsItWas)
         cancel->click();
         clicked = true;
     };
-    dm->N7->trigger();
+    dm->lineSearchAction()->trigger();
     EXPECT_TRUE(cancelUsable);
     EXPECT_TRUE(line.requests().isEmpty());
-    EXPECT_EQ(dm->p.settings(), before);
+    EXPECT_EQ(dm->port().settings(), before);
     EXPECT_TRUE(op.notes().contains(searchCancelledText));
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_FALSE(QFile::exists(frontIni()));
@@ -151,7 +151,7 @@ TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConf
 {
     start(missingPort);
     for (bool locked : {true, false}) {
-        dm->session.flags.editingLocked = locked;
+        dm->session().flags.editingLocked = locked;
         for (int tab = 0; tab < 7; ++tab) {
             enterTab(tab);
             QStringList expected;
@@ -170,7 +170,7 @@ TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConf
 TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
 {
     start();
-    dm->session.flags.editingLocked = false;
+    dm->session().flags.editingLocked = false;
     mf->setRelayControlEntryCheck([] { return true; });
     const QList<QStringList> expected{
             {"a_pooling", "a_getinfo"},
@@ -195,7 +195,7 @@ TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
 TEST_F(DataModule, relayControlTabOffersNothingUntilItsCheckPasses)
 {
     start();
-    dm->session.device.networkAddress = 1;
+    dm->session().device.networkAddress = 1;
     // The data module's check: its warning declined leads back to the live values.
     op.answer(Operator::Answer::Cancel);
     enterTab(ActionEnabling::RelayControlTab);
@@ -217,7 +217,7 @@ TEST_F(DataModule, enteringTheLiveValuesTabRefreshesOnlyWhenTheRefreshIsOffered)
 {
     start();
     int refreshes = 0;
-    QObject::connect(dm->a_refresh, &QAction::triggered, [&refreshes] { ++refreshes; });
+    QObject::connect(dm->action(ActionId::a_refresh), &QAction::triggered, [&refreshes] { ++refreshes; });
     enterTab(ActionEnabling::LiveValuesTab);
     EXPECT_EQ(refreshes, 1);
 
@@ -230,31 +230,31 @@ TEST_F(DataModule, enteringTheLiveValuesTabRefreshesOnlyWhenTheRefreshIsOffered)
 TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
 {
     start();
-    dm->session.flags.autoRefresh = true;
-    dm->session.flags.startLimitView = true;
-    dm->rt.start();
-    dm->a_setref->setProperty("imageIndex", ActionTable::iconClock);
+    dm->session().flags.autoRefresh = true;
+    dm->session().flags.startLimitView = true;
+    dm->refreshTimer().start();
+    dm->action(ActionId::a_setref)->setProperty("imageIndex", ActionTable::iconClock);
     child<QDateEdit>("dtp1")->setDate(QDate(2001, 2, 3));
     enterTab(ActionEnabling::LiveValuesTab);
-    EXPECT_FALSE(dm->session.flags.autoRefresh);
-    EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), ActionTable::iconStop)
+    EXPECT_FALSE(dm->session().flags.autoRefresh);
+    EXPECT_FALSE(dm->refreshTimer().isActive());
+    EXPECT_EQ(dm->action(ActionId::a_setref)->property("imageIndex").toInt(), ActionTable::iconStop)
             << "the picture goes off with it";
-    EXPECT_FALSE(dm->session.flags.startLimitView);
+    EXPECT_FALSE(dm->session().flags.startLimitView);
     EXPECT_EQ(child<QDateEdit>("dtp1")->date(), QDate::currentDate());
 }
 
 TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
 {
     start();
-    dm->session.device.typeCode = 6;
+    dm->session().device.typeCode = 6;
     mf->bts(0);
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), tab != 5) << "tab " << tab;
     mf->bts(1);
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), tab == 0 || tab == 2 || tab == 6) << "tab " << tab;
-    dm->session.device.typeCode = 4;
+    dm->session().device.typeCode = 4;
     mf->bts(0);
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), tab <= 4) << "tab " << tab;
@@ -264,7 +264,7 @@ TEST_F(DataModule, closingWithUnsavedChangesAsksAndNoKeepsTheWindow)
 {
     start();
     mf->show();
-    dm->session.flags.unwrittenChanges = true;
+    dm->session().flags.unwrittenChanges = true;
     op.answer(Operator::Answer::No);
     EXPECT_FALSE(mf->close());
     EXPECT_TRUE(mf->isVisible());
@@ -294,8 +294,8 @@ TEST_F(DataModule, exitEndsTheLoopWithoutAskingAboutUnsavedChanges)
 {
     start();
     mf->show();
-    dm->session.flags.unwrittenChanges = true;
-    QTimer::singleShot(0, dm->a_exit, &QAction::trigger);
+    dm->session().flags.unwrittenChanges = true;
+    QTimer::singleShot(0, dm->action(ActionId::a_exit), &QAction::trigger);
     // A safety net only: the loop must end through the action.
     QTimer guard;
     guard.setSingleShot(true);

@@ -24,19 +24,19 @@ protected:
         AppFixture::SetUp();
         start();
         ASSERT_TRUE(dm->portOpen());
-        dm->p.bus().setReplyTimeoutMs(300);
-        dm->p.bus().setScanTimeoutMs(50);
+        dm->port().bus().setReplyTimeoutMs(300);
+        dm->port().bus().setScanTimeoutMs(50);
         enterTab(ActionEnabling::DevicesTab);
-        dm->a_pooling->trigger();
+        dm->action(ActionId::a_pooling)->trigger();
         QListWidget *lb = child<QListWidget>("lb");
         lb->setCurrentRow(0);
         Q_EMIT lb->itemDoubleClicked(lb->currentItem());
-        ASSERT_EQ(dm->session.device.networkAddress, 1);
+        ASSERT_EQ(dm->session().device.networkAddress, 1);
         enterTab(ActionEnabling::JournalTab);
         line.clearRequests();
     }
 
-    JournalGrid &journal() { return dm->session.journal; }
+    JournalGrid &journal() { return dm->session().journal; }
 };
 
 TEST_F(JournalTab, readingFillsTheGridWhileEveryBusActionWaits)

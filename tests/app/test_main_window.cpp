@@ -85,11 +85,11 @@ TEST_F(MainWindow, startShowsOnlyTheTabsWithoutARelayAndTheFirstTabIsActive)
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), expected[tab]) << "tab " << tab;
     EXPECT_EQ(pc()->currentIndex(), 0);
-    EXPECT_EQ(dm->session.device.networkAddress, 0);
-    EXPECT_FALSE(dm->session.flags.autoRefresh);
-    EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_FALSE(dm->session.flags.unwrittenChanges);
-    EXPECT_TRUE(dm->session.flags.editingLocked);
+    EXPECT_EQ(dm->session().device.networkAddress, 0);
+    EXPECT_FALSE(dm->session().flags.autoRefresh);
+    EXPECT_FALSE(dm->refreshTimer().isActive());
+    EXPECT_FALSE(dm->session().flags.unwrittenChanges);
+    EXPECT_TRUE(dm->session().flags.editingLocked);
 }
 
 TEST_F(MainWindow, actionsCarryCaptionHintAndIconOfTheActionList)
@@ -114,19 +114,19 @@ TEST_F(MainWindow, menuAndToolbar)
     start();
     QToolBar *tb = child<QToolBar>("tb");
     QMenuBar *menu = mf->menuBar();
-    ASSERT_EQ(menu, dm->mm);
+    ASSERT_EQ(menu, dm->menuBar());
     const QList<QAction *> menus = menu->actions();
     ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("Программа"));
     EXPECT_EQ(menus[1]->text(), QStringLiteral("Настройки"));
     EXPECT_EQ(menus[2]->text(), QStringLiteral("Помощь"));
-    EXPECT_EQ(menus[0]->menu()->actions(), QList<QAction *>{dm->a_exit});
+    EXPECT_EQ(menus[0]->menu()->actions(), QList<QAction *>{dm->action(ActionId::a_exit)});
     ASSERT_EQ(menus[1]->menu()->actions().size(), 3);
     EXPECT_EQ(menus[1]->menu()->actions()[0]->text(), QStringLiteral("Настройка порта"));
-    EXPECT_EQ(menus[1]->menu()->actions()[1], dm->N7);
-    EXPECT_EQ(dm->N7->text(), QStringLiteral("Поиск устройства..."));
+    EXPECT_EQ(menus[1]->menu()->actions()[1], dm->lineSearchAction());
+    EXPECT_EQ(dm->lineSearchAction()->text(), QStringLiteral("Поиск устройства..."));
     EXPECT_EQ(menus[1]->menu()->actions()[2]->text(), QStringLiteral("Сравнить с файлом..."));
-    EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->a_about});
+    EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->action(ActionId::a_about)});
 
     QStringList order;
     for (QAction *action : tb->actions()) {
@@ -454,7 +454,7 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
 TEST_F(MainWindow, theTabsOfATypeSixRelayFitWithoutScrolling)
 {
     start();
-    dm->session.device.typeCode = 6;
+    dm->session().device.typeCode = 6;
     mf->bts(0);
     mf->show();
     const QTabBar *bar = pc()->tabBar();

@@ -29,20 +29,20 @@ protected:
         AppFixture::SetUp();
         start();
         ASSERT_TRUE(dm->portOpen());
-        dm->p.bus().setReplyTimeoutMs(300);
-        dm->p.bus().setScanTimeoutMs(50); // the line answers at once
+        dm->port().bus().setReplyTimeoutMs(300);
+        dm->port().bus().setScanTimeoutMs(50); // the line answers at once
     }
 
     void scanAndIdentify(int address)
     {
         enterTab(ActionEnabling::DevicesTab);
-        dm->a_pooling->trigger();
+        dm->action(ActionId::a_pooling)->trigger();
         QListWidget *lb = child<QListWidget>("lb");
         lb->setCurrentRow(address - 1);
         Q_EMIT lb->itemDoubleClicked(lb->currentItem()); // the window calls lbDblClick
     }
-    QString value(int row) const { return dm->session.configGrid.text(row, ConfigGrid::Value); }
-    bool marked(int row) const { return dm->session.configGrid.isMarked(row); }
+    QString value(int row) const { return dm->session().configGrid.text(row, ConfigGrid::Value); }
+    bool marked(int row) const { return dm->session().configGrid.isMarked(row); }
     void doubleClick(int row)
     {
         mf->sgSelectCell(ConfigGrid::Value, row);
@@ -57,7 +57,7 @@ protected:
 TEST_F(WindowFlow, scanListsEveryAddressAndLeavesTheWindowUsable)
 {
     QListWidget *lb = child<QListWidget>("lb");
-    dm->a_pooling->trigger();
+    dm->action(ActionId::a_pooling)->trigger();
     ASSERT_EQ(lb->count(), 32);
     for (int address = 1; address <= 32; ++address) {
         const bool answers = address == 1 || address == 6 || address == 17;
@@ -82,38 +82,38 @@ TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
     EXPECT_EQ(memo[2], QStringLiteral("Сетевой адрес устройства 6"));
     EXPECT_EQ(memo[3], QStringLiteral("Параметры интерфейса:"));
     EXPECT_EQ(memo[4], QStringLiteral("Скорость 9600 бит/с"));
-    EXPECT_EQ(dm->session.device.networkAddress, 6);
+    EXPECT_EQ(dm->session().device.networkAddress, 6);
     for (int tab : {0, 1, 2, 3, 4, 6})
         EXPECT_TRUE(pc()->isTabVisible(tab)) << tab;
     EXPECT_FALSE(pc()->isTabVisible(5));
-    EXPECT_TRUE(dm->session.flags.editingLocked);
+    EXPECT_TRUE(dm->session().flags.editingLocked);
 }
 
 TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
 {
     scanAndIdentify(1);
     enterTab(ActionEnabling::ConfigurationTab);
-    EXPECT_FALSE(dm->compareAction->isEnabled()) << "nothing read to compare";
-    dm->a_getdata->trigger();
-    EXPECT_TRUE(dm->compareAction->isEnabled());
+    EXPECT_FALSE(dm->compareAction()->isEnabled()) << "nothing read to compare";
+    dm->action(ActionId::a_getdata)->trigger();
+    EXPECT_TRUE(dm->compareAction()->isEnabled());
     EXPECT_EQ(value(0), QStringLiteral("10"));
     EXPECT_EQ(value(1), number("25,0"));
     EXPECT_EQ(value(5), QStringLiteral("30"));
     EXPECT_EQ(value(31), Texts::functionOff); // a type-4 relay has no tank algorithm
-    EXPECT_FALSE(dm->a_save->isEnabled());
+    EXPECT_FALSE(dm->action(ActionId::a_save)->isEnabled());
 
     // Locked: the first double-click only asks for the password.
     op.answerPassword(QStringLiteral("ABCD"));
     doubleClick(5);
-    EXPECT_FALSE(dm->session.flags.editingLocked);
+    EXPECT_FALSE(dm->session().flags.editingLocked);
     EXPECT_FALSE(marked(5));
-    EXPECT_TRUE(dm->a_save->isEnabled()); // the tab's actions followed the lock
+    EXPECT_TRUE(dm->action(ActionId::a_save)->isEnabled()); // the tab's actions followed the lock
 
     op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
     doubleClick(5);
     EXPECT_EQ(value(5), QStringLiteral("40"));
     EXPECT_TRUE(marked(5));
-    EXPECT_TRUE(dm->session.flags.unwrittenChanges);
+    EXPECT_TRUE(dm->session().flags.unwrittenChanges);
     ASSERT_EQ(op.editRequests().size(), 1);
     EXPECT_EQ(op.editRequests()[0].minimum, 10);
     EXPECT_EQ(op.editRequests()[0].maximum, 50);
@@ -123,16 +123,16 @@ TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
     EXPECT_EQ(value(4), Texts::functionOff); // its dependent rows are disabled
     EXPECT_EQ(value(17), Texts::functionOff);
 
-    dm->a_setdata->trigger();
+    dm->action(ActionId::a_setdata)->trigger();
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
     EXPECT_FALSE(marked(5));
     EXPECT_FALSE(marked(24));
-    EXPECT_TRUE(dm->session.flags.editingLocked);
-    EXPECT_FALSE(dm->session.flags.unwrittenChanges);
-    EXPECT_FALSE(dm->a_save->isEnabled());
+    EXPECT_TRUE(dm->session().flags.editingLocked);
+    EXPECT_FALSE(dm->session().flags.unwrittenChanges);
+    EXPECT_FALSE(dm->action(ActionId::a_save)->isEnabled());
 
     // What the relay holds now, read afresh.
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     EXPECT_EQ(value(5), QStringLiteral("40"));
     EXPECT_EQ(value(24), onOffTexts[0]);
     EXPECT_EQ(value(4), Texts::functionOff);
@@ -142,14 +142,14 @@ TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)
 {
     scanAndIdentify(1);
     enterTab(ActionEnabling::ConfigurationTab);
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     op.answerPassword(QStringLiteral("ABCD"));
     doubleClick(5);
     op.answerEdit(Operator::ValueEditResult{QStringLiteral("45"), 45});
     doubleClick(5);
     const QString file = folder.path() + QStringLiteral("/relay1");
     op.answerFileName(file);
-    dm->a_save->trigger();
+    dm->action(ActionId::a_save)->trigger();
     ASSERT_TRUE(QFile::exists(file + QStringLiteral(".miv")));
 
     // Relay 17 gets the file. The change made for relay 1 was never written
@@ -158,16 +158,16 @@ TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::changesDropped.arg(1).arg(1001)});
     op.clearShown();
     enterTab(ActionEnabling::ConfigurationTab);
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     EXPECT_EQ(value(5), QStringLiteral("30"));
     op.answerPassword(QStringLiteral("ABCD"));
     doubleClick(0);
     op.answerFileName(file + QStringLiteral(".miv"));
-    dm->a_load->trigger();
+    dm->action(ActionId::a_load)->trigger();
     EXPECT_EQ(value(5), QStringLiteral("45"));
     for (int row = 0; row <= 31; ++row)
-        EXPECT_TRUE(marked(row) || dm->session.configGrid.isDisabled(row)) << row;
-    dm->a_setdata->trigger();
+        EXPECT_TRUE(marked(row) || dm->session().configGrid.isDisabled(row)) << row;
+    dm->action(ActionId::a_setdata)->trigger();
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(value(5), QStringLiteral("45")); // read back from relay 17
 }
@@ -176,7 +176,7 @@ TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
 {
     scanAndIdentify(6);
     enterTab(ActionEnabling::TimerTab);
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     EXPECT_EQ(mf->timeMarks()[0]->time(), QTime(6, 30));
     EXPECT_EQ(mf->timerSwitches()[0]->text(), onOffTexts[1]);
     EXPECT_EQ(mf->timerSwitches()[1]->text(), onOffTexts[0]);
@@ -185,10 +185,10 @@ TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
     mf->timerSwitches()[1]->click(); // interval 2 on
     mf->timeMarks()[0]->setTime(QTime(7, 15));
     op.answerPassword(QStringLiteral("ABCD"));
-    dm->a_setdata->trigger(); // locked: asks only
-    EXPECT_FALSE(dm->session.flags.editingLocked);
-    dm->a_setdata->trigger();
-    EXPECT_TRUE(dm->session.flags.editingLocked);
+    dm->action(ActionId::a_setdata)->trigger(); // locked: asks only
+    EXPECT_FALSE(dm->session().flags.editingLocked);
+    dm->action(ActionId::a_setdata)->trigger();
+    EXPECT_TRUE(dm->session().flags.editingLocked);
     EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(mf->timeMarks()[0]->time(), QTime(7, 15)); // as read back
     EXPECT_EQ(mf->timerSwitches()[1]->text(), onOffTexts[1]);
@@ -201,7 +201,7 @@ TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)
     RelayLine::Faults silent;
     silent.silent = true;
     line.setFaults(0, silent);
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
     EXPECT_TRUE(mf->isEnabled());
 }
@@ -222,7 +222,7 @@ TEST_F(WindowFlow, picturesOfEveryTab)
     scanAndIdentify(6);
     mf->grab().save(shots + QStringLiteral("/flow-tab0.png"));
     enterTab(ActionEnabling::ConfigurationTab);
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     op.answerPassword(QStringLiteral("ABCD"));
     doubleClick(5);
     op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
@@ -231,12 +231,12 @@ TEST_F(WindowFlow, picturesOfEveryTab)
     enterTab(ActionEnabling::TimerTab);
     mf->grab().save(shots + QStringLiteral("/flow-tab6.png"));
     enterTab(ActionEnabling::JournalTab);
-    dm->a_getdata->trigger();
+    dm->action(ActionId::a_getdata)->trigger();
     mf->grab().save(shots + QStringLiteral("/flow-tab4.png"));
-    dm->a_refresh->trigger(); // on the journal tab: does nothing
+    dm->action(ActionId::a_refresh)->trigger(); // on the journal tab: does nothing
     enterTab(ActionEnabling::LiveValuesTab);
-    dm->a_refresh->trigger();
-    dm->a_refresh->trigger(); // the two-column display comes one display late
+    dm->action(ActionId::a_refresh)->trigger();
+    dm->action(ActionId::a_refresh)->trigger(); // the two-column display comes one display late
     mf->grab().save(shots + QStringLiteral("/flow-tab1.png"));
 }
 
@@ -254,7 +254,7 @@ protected:
         scanAndIdentify(6);
         op.clearShown();
     }
-    LoopbackPort &loopback() { return static_cast<LoopbackLink &>(dm->p).port(); }
+    LoopbackPort &loopback() { return static_cast<LoopbackLink &>(dm->port()).port(); }
     QString label(int number) const
     {
         return child<QLabel>(QStringLiteral("Label%1").arg(number).toLatin1().constData())->text();
@@ -291,18 +291,18 @@ TEST_F(LiveValuesFlow, timerDrivenRefreshThatLosesThePortTellsAndScansAgain)
 {
     enterTab(ActionEnabling::LiveValuesTab);
     op.answerText(QStringLiteral("1"));
-    dm->a_setref->trigger();
-    ASSERT_TRUE(dm->rt.isActive());
-    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 3);
+    dm->action(ActionId::a_setref)->trigger();
+    ASSERT_TRUE(dm->refreshTimer().isActive());
+    EXPECT_EQ(dm->action(ActionId::a_setref)->property("imageIndex").toInt(), 3);
 
     dm->rtTimer(); // a tick that reads fine
     EXPECT_TRUE(op.shown().isEmpty());
     loopback().failWriteAt(1);
     dm->rtTimer();
 
-    EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_FALSE(dm->session.flags.autoRefresh);
-    EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 4);
+    EXPECT_FALSE(dm->refreshTimer().isActive());
+    EXPECT_FALSE(dm->session().flags.autoRefresh);
+    EXPECT_EQ(dm->action(ActionId::a_setref)->property("imageIndex").toInt(), 4);
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].caption, QStringLiteral("Ошибка"));
     EXPECT_EQ(op.shown()[0].text,
@@ -326,8 +326,8 @@ protected:
     {
         enterTab(ActionEnabling::LiveValuesTab);
         op.answerText(QStringLiteral("1"));
-        dm->a_setref->trigger();
-        ASSERT_TRUE(dm->rt.isActive());
+        dm->action(ActionId::a_setref)->trigger();
+        ASSERT_TRUE(dm->refreshTimer().isActive());
         // The second request of the operation on that tab gets no reply.
         const auto pullDuring = [this](int tab, QAction *action) {
             enterTab(tab);
@@ -336,23 +336,23 @@ protected:
         };
         switch (GetParam()) {
         case PulledDuring::Scan:
-            pullDuring(ActionEnabling::DevicesTab, dm->a_pooling);
+            pullDuring(ActionEnabling::DevicesTab, dm->action(ActionId::a_pooling));
             break;
         case PulledDuring::ConfigRead:
-            pullDuring(ActionEnabling::ConfigurationTab, dm->a_getdata);
+            pullDuring(ActionEnabling::ConfigurationTab, dm->action(ActionId::a_getdata));
             break;
         case PulledDuring::ConfigWrite:
             enterTab(ActionEnabling::ConfigurationTab);
-            dm->a_getdata->trigger();
+            dm->action(ActionId::a_getdata)->trigger();
             op.answerPassword(QStringLiteral("ABCD"));
             doubleClick(5); // unlocks
             op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
             doubleClick(5);
             loopback().vanishAtRequest(1);
-            dm->a_setdata->trigger();
+            dm->action(ActionId::a_setdata)->trigger();
             break;
         case PulledDuring::JournalRead:
-            pullDuring(ActionEnabling::JournalTab, dm->a_getdata);
+            pullDuring(ActionEnabling::JournalTab, dm->action(ActionId::a_getdata));
             break;
         case PulledDuring::AutoRefresh:
             loopback().vanishAtRequest(2);
@@ -368,15 +368,15 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
     ASSERT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
     EXPECT_TRUE(op.shown()[0].text.contains(QStringLiteral("Связь с портом потеряна")))
             << op.shown()[0].text.toStdString();
-    EXPECT_FALSE(dm->rt.isActive());
-    EXPECT_FALSE(dm->session.flags.autoRefresh);
+    EXPECT_FALSE(dm->refreshTimer().isActive());
+    EXPECT_FALSE(dm->session().flags.autoRefresh);
     EXPECT_FALSE(dm->portOpen());
-    EXPECT_EQ(dm->a_port->property("imageIndex").toInt(), ActionTable::iconPlugPulled);
+    EXPECT_EQ(dm->action(ActionId::a_port)->property("imageIndex").toInt(), ActionTable::iconPlugPulled);
     EXPECT_TRUE(mf->isEnabled());
     if (GetParam() == PulledDuring::ConfigWrite) {
         // Row 5 went out and its answer was lost: not reported as written.
         EXPECT_TRUE(marked(5));
-        EXPECT_TRUE(dm->session.flags.unwrittenChanges);
+        EXPECT_TRUE(dm->session().flags.unwrittenChanges);
         EXPECT_FALSE(op.shown()[0].text.contains(QStringLiteral("Записаны:")));
     }
     if (GetParam() == PulledDuring::Scan) {
@@ -385,9 +385,9 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
     }
 
     loopback().reappear();
-    dm->a_port->trigger();
+    dm->action(ActionId::a_port)->trigger();
     EXPECT_TRUE(dm->portOpen());
-    EXPECT_EQ(dm->a_port->property("imageIndex").toInt(), ActionTable::iconPlugConnected);
+    EXPECT_EQ(dm->action(ActionId::a_port)->property("imageIndex").toInt(), ActionTable::iconPlugConnected);
     scanAndIdentify(6);
     enterTab(ActionEnabling::LiveValuesTab); // reads the values afresh
     EXPECT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
@@ -403,14 +403,14 @@ TEST_F(LiveValuesFlow, anIntervalThatIsNoNumberStartsNothing)
     enterTab(ActionEnabling::LiveValuesTab);
     for (const char *answer : {"abc", "0", "-1"}) {
         op.answerText(QString::fromLatin1(answer));
-        dm->a_setref->trigger();
-        EXPECT_FALSE(dm->rt.isActive()) << answer;
-        EXPECT_EQ(dm->a_setref->property("imageIndex").toInt(), 4) << answer;
+        dm->action(ActionId::a_setref)->trigger();
+        EXPECT_FALSE(dm->refreshTimer().isActive()) << answer;
+        EXPECT_EQ(dm->action(ActionId::a_setref)->property("imageIndex").toInt(), 4) << answer;
     }
     op.answerText(std::nullopt); // Cancel counts as the default "1"
-    dm->a_setref->trigger();
-    EXPECT_EQ(dm->rt.interval(), 1000);
-    EXPECT_TRUE(dm->rt.isActive());
+    dm->action(ActionId::a_setref)->trigger();
+    EXPECT_EQ(dm->refreshTimer().interval(), 1000);
+    EXPECT_TRUE(dm->refreshTimer().isActive());
 }
 
 // A command to a relay that fell silent: one message, automatic refresh off
@@ -419,20 +419,20 @@ TEST_F(LiveValuesFlow, aCommandThatFailsIsToldOnceWithAutomaticRefreshOff)
 {
     enterTab(ActionEnabling::LiveValuesTab);
     op.answerText(QStringLiteral("1"));
-    dm->a_setref->trigger();
-    ASSERT_TRUE(dm->rt.isActive());
+    dm->action(ActionId::a_setref)->trigger();
+    ASSERT_TRUE(dm->refreshTimer().isActive());
     RelayLine::Faults silent;
     silent.silent = true;
     line.setFaults(6, silent);
     bool refreshOnAtTheBox = true;
     op.duringMessage = [&] {
-        refreshOnAtTheBox = dm->rt.isActive();
+        refreshOnAtTheBox = dm->refreshTimer().isActive();
         dm->rtTimer(); // a tick under the box
     };
     child<QPushButton>("BitBtn1")->click(); // "Работа"
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
     EXPECT_FALSE(refreshOnAtTheBox);
-    EXPECT_FALSE(dm->session.flags.autoRefresh);
+    EXPECT_FALSE(dm->session().flags.autoRefresh);
 }
 
 // The service page's hours are shown whole and written back as shown.
@@ -457,7 +457,7 @@ TEST_F(LiveValuesFlow, relayControlWithThePortClosedSendsNoCoil)
     line.relay(6)->handle(QByteArray::fromHex("050300ff00"));
     for (int settle = 0; settle < 4; ++settle)
         line.relay(6)->tick();
-    dm->a_port->trigger(); // closes
+    dm->action(ActionId::a_port)->trigger(); // closes
     ASSERT_FALSE(dm->portOpen());
     line.clearRequests();
     enterTab(ActionEnabling::RelayControlTab);

@@ -1,0 +1,120 @@
+#include "app/ConfigurationPage.h"
+
+#include "access/PasswordAccess.h"
+#include "app/WindowActions.h"
+#include "app/SettingsDiffDialog.h"
+#include "app/TimerTabBinding.h"
+#include "app/Tmf.h"
+#include "config/ConfigEditing.h"
+#include "config/ConfigReader.h"
+#include "config/ConfigWriter.h"
+#include "config/SettingsCompare.h"
+#include "config/SettingsFile.h"
+#include "config/TimerWriter.h"
+#include "core/Operator.h"
+#include "core/RelaySession.h"
+
+#include <QAction>
+
+using namespace miv;
+
+ConfigurationPage::ConfigurationPage(Tmf &window, RelaySession &session, Operator &op,
+                                     WindowActions &actions, const DataModuleEnvironment &environment,
+                                     QObject *parent)
+    : QObject(parent),
+      m_window(window),
+      m_session(session),
+      m_op(op),
+      m_actions(actions),
+      m_environment(environment),
+      m_editor(std::make_unique<ConfigEditor>(session, op)),
+      m_timerTab(new TimerTabBinding(session.timer, window.timeMarks(), window.timerSwitches(),
+                                     this))
+{ }
+
+ConfigurationPage::~ConfigurationPage() = default;
+
+void ConfigurationPage::read()
+{
+    readConfiguration(m_session, m_op);
+    m_timerTab->show();
+    followGridState();
+}
+
+bool ConfigurationPage::write()
+{
+    const ConfigWriteResult result = writeConfiguration(m_session, m_op);
+    m_timerTab->show();
+    return result.needsTabRefresh();
+}
+
+bool ConfigurationPage::writeTimer()
+{
+    const TimerWriteResult result = writeTimerSchedule(m_session, m_op);
+    m_timerTab->show();
+    return needsActionRefresh(result);
+}
+
+void ConfigurationPage::save()
+{
+    SettingsFile::askAndSave(m_op, m_session.configGrid, m_session.timer);
+}
+
+void ConfigurationPage::load()
+{
+    SettingsFile::askAndLoad(m_session, m_op);
+    m_timerTab->show();
+}
+
+void ConfigurationPage::compareWithFile()
+{
+    const QString path = SettingsFile::askFileToOpen(m_op);
+    if (path.isEmpty())
+        return;
+    const SettingsComparison comparison = miv::compareWithFile(m_session, path);
+    switch (comparison.outcome) {
+    case SettingsComparison::Outcome::NothingRead:
+        m_op.message(Operator::Icon::Information,
+                     QStringLiteral("Сначала получите конфигурацию из устройства."));
+        return;
+    case SettingsComparison::Outcome::Unreadable:
+        m_op.message(Operator::Icon::Error, comparison.error);
+        return;
+    case SettingsComparison::Outcome::Compared:
+        break;
+    }
+    if (comparison.equal()) {
+        m_op.message(Operator::Icon::Information,
+                     QStringLiteral("Настройки в устройстве и в файле совпадают."));
+        return;
+    }
+    if (m_environment.showDifferences)
+        m_environment.showDifferences(path, comparison.differences);
+    else
+        SettingsDiffDialog::show(path, comparison.differences, &m_window);
+}
+
+void ConfigurationPage::changePassword()
+{
+    PasswordAccess::change(m_session, m_op);
+}
+
+void ConfigurationPage::selectRow(int row)
+{
+    m_editor->selectRow(row);
+}
+
+bool ConfigurationPage::activateSelectedRow()
+{
+    return needsTabRefresh(m_editor->activateSelectedRow());
+}
+
+void ConfigurationPage::clickTimerSwitch(int button)
+{
+    m_timerTab->click(button);
+}
+
+void ConfigurationPage::followGridState()
+{
+    m_actions.compareWithFile()->setEnabled(comparisonPossible(m_session));
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+#include <QObject>
+
+#include "app/DataModuleEnvironment.h"
+
+class WindowActions;
+class Tmf;
+namespace miv {
+class ConfigEditor;
+class Operator;
+class TimerTabBinding;
+struct RelaySession;
+} // namespace miv
+
+// The pages "Конфигурация" and "Управление по таймеру": the grid's read
+// and write, its row cursor and double click (the password, the value
+// editor), the timer tab's controls, the settings file and the comparison
+// with one, and the password change.
+class ConfigurationPage : public QObject
+{
+    Q_OBJECT
+public:
+    ConfigurationPage(Tmf &window, miv::RelaySession &session, miv::Operator &op,
+                      WindowActions &actions, const DataModuleEnvironment &environment,
+                      QObject *parent = nullptr);
+    ~ConfigurationPage() override;
+
+    // "Получить": the relay's configuration into the grid and the timer tab.
+    void read();
+    // "Записать" on each page; true when the page's actions must follow
+    // (editing locked again).
+    bool write();
+    bool writeTimer();
+    // "Сохранить в файл...", "Загрузить из файла...", "Сравнить с файлом...".
+    void save();
+    void load();
+    void compareWithFile();
+    // "Изменение пароля".
+    void changePassword();
+
+    void selectRow(int row);
+    // A double click on the selected row; true when the page's actions must follow.
+    bool activateSelectedRow();
+    void clickTimerSwitch(int button);
+
+    // The actions that follow what the grid holds: "Сравнить с файлом..."
+    // only once a relay's configuration was read.
+    void followGridState();
+
+private:
+    Tmf &m_window;
+    miv::RelaySession &m_session;
+    miv::Operator &m_op;
+    WindowActions &m_actions;
+    const DataModuleEnvironment &m_environment;
+    std::unique_ptr<miv::ConfigEditor> m_editor;
+    miv::TimerTabBinding *m_timerTab = nullptr;
+};

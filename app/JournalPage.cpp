@@ -1,0 +1,28 @@
+#include "app/JournalPage.h"
+
+#include "app/BusWorkGate.h"
+#include "app/Tmf.h"
+#include "core/RelaySession.h"
+#include "device/JournalReader.h"
+#include "report/JournalReport.h"
+
+using namespace miv;
+
+void JournalPage::read()
+{
+    m_gate.begin();
+    m_window.startJournalProgress();
+    JournalReadHooks hooks;
+    hooks.progress = [this](int position) { m_window.setJournalProgress(position); };
+    readJournal(m_session, m_op, hooks);
+    m_window.hideJournalProgress();
+    m_gate.end();
+}
+
+void JournalPage::makeReport()
+{
+    const JournalReport::Outcome outcome = JournalReport::makeReport(m_session, m_op);
+    // A file that cannot be opened is not reported: it was written.
+    if (outcome.open)
+        m_openFile(outcome.path);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <QString>
+
+class BusWorkGate;
+class Tmf;
+namespace miv {
+class Operator;
+struct RelaySession;
+} // namespace miv
+
+// The page "Журнал событий": the journal read into the grid row by row with
+// the progress bar, every other bus action waiting meanwhile, and "Отчёт".
+class JournalPage
+{
+public:
+    JournalPage(Tmf &window, miv::RelaySession &session, miv::Operator &op, BusWorkGate &gate,
+                std::function<void(const QString &path)> openFile)
+        : m_window(window), m_session(session), m_op(op), m_gate(gate), m_openFile(std::move(openFile))
+    { }
+
+    void read();
+    // "Отчёт": the report written where the operator chooses, then opened
+    // with the desktop's program when the operator asks for it.
+    void makeReport();
+
+private:
+    Tmf &m_window;
+    miv::RelaySession &m_session;
+    miv::Operator &m_op;
+    BusWorkGate &m_gate;
+    std::function<void(const QString &path)> m_openFile;
+};
