@@ -12,14 +12,16 @@ ActionSet switchedByTab()
 namespace {
 
 // Tabs 2 and 6 hold what the settings file keeps; loading and saving it is
-// offered only once the relay's password has unlocked editing.
-TabEntry configurationEntry(bool portOpen, bool confLocked)
+// offered once the relay's password has unlocked editing, and loading also
+// while no relay is selected: the file is then opened for a relay type, to
+// be edited with no relay at hand.
+TabEntry configurationEntry(bool portOpen, bool confLocked, bool relaySelected)
 {
     TabEntry entry;
-    if (!confLocked) {
+    if (!confLocked || !relaySelected)
         entry.enabled.insert(ActionId::a_load);
+    if (!confLocked)
         entry.enabled.insert(ActionId::a_save);
-    }
     if (portOpen) {
         entry.enabled.insert(ActionId::a_getdata);
         entry.enabled.insert(ActionId::a_setdata);
@@ -38,7 +40,7 @@ TabEntry liveValuesEntry(bool portOpen)
 
 } // namespace
 
-TabEntry onTabEntered(int tab, bool portOpen, bool confLocked)
+TabEntry onTabEntered(int tab, bool portOpen, bool confLocked, bool relaySelected)
 {
     switch (tab) {
     case DevicesTab: {
@@ -56,7 +58,7 @@ TabEntry onTabEntered(int tab, bool portOpen, bool confLocked)
     }
     case ConfigurationTab:
     case TimerTab:
-        return configurationEntry(portOpen, confLocked);
+        return configurationEntry(portOpen, confLocked, relaySelected);
     case JournalTab: {
         TabEntry entry;
         if (portOpen)

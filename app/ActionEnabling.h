@@ -28,7 +28,8 @@ struct TabEntry
 
 ActionSet switchedByTab();
 
-// What entering `tab` enables, with the port open or closed and editing locked or not.
-TabEntry onTabEntered(int tab, bool portOpen, bool confLocked);
+// What entering `tab` enables, with the port open or closed, editing locked
+// or not, and a relay selected or none (a settings file may then be opened).
+TabEntry onTabEntered(int tab, bool portOpen, bool confLocked, bool relaySelected = true);
 
 } // namespace ActionEnabling

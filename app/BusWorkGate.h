@@ -15,7 +15,8 @@ class QWidget;
 class BusWorkGate
 {
 public:
-    BusWorkGate(QWidget &window, const WindowActions &actions) : m_window(window), m_actions(actions)
+    BusWorkGate(QWidget &window, const WindowActions &actions)
+        : m_window(window), m_actions(actions)
     { }
 
     void begin();

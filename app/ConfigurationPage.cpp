@@ -8,18 +8,25 @@
 #include "config/ConfigEditing.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
+#include "config/OfflineSettings.h"
+#include "config/SettingsCarryOver.h"
 #include "config/SettingsCompare.h"
 #include "config/SettingsFile.h"
 #include "config/TimerWriter.h"
 #include "core/Operator.h"
 #include "core/RelaySession.h"
+#include "core/Texts.h"
+#include "report/SettingsSheet.h"
+#include "report/SettingsSheetExport.h"
 
 #include <QAction>
 
 using namespace miv;
 
 ConfigurationPage::ConfigurationPage(Tmf &window, RelaySession &session, Operator &op,
-                                     WindowActions &actions, const DataModuleEnvironment &environment,
+                                     WindowActions &actions,
+                                     const DataModuleEnvironment &environment,
+                                     std::function<void(const QString &path)> openFile,
                                      QObject *parent)
     : QObject(parent),
       m_window(window),
@@ -27,9 +34,10 @@ ConfigurationPage::ConfigurationPage(Tmf &window, RelaySession &session, Operato
       m_op(op),
       m_actions(actions),
       m_environment(environment),
+      m_openFile(std::move(openFile)),
       m_editor(std::make_unique<ConfigEditor>(session, op)),
-      m_timerTab(new TimerTabBinding(session.timer, window.timeMarks(), window.timerSwitches(),
-                                     this))
+      m_timerTab(
+              new TimerTabBinding(session.timer, window.timeMarks(), window.timerSwitches(), this))
 { }
 
 ConfigurationPage::~ConfigurationPage() = default;
@@ -57,13 +65,29 @@ bool ConfigurationPage::writeTimer()
 
 void ConfigurationPage::save()
 {
-    SettingsFile::askAndSave(m_op, m_session.configGrid, m_session.timer);
+    OfflineSettings::saveExecute(m_session, m_op);
+    followGridState();
 }
 
 void ConfigurationPage::load()
 {
-    SettingsFile::askAndLoad(m_session, m_op);
+    OfflineSettings::loadExecute(m_session, m_op, m_environment.frontIniPath());
     m_timerTab->show();
+    followGridState();
+}
+
+void ConfigurationPage::makeSheet()
+{
+    const JournalReport::Outcome outcome = SettingsSheetExport::makeSheet(m_session, m_op);
+    if (outcome.open)
+        m_openFile(outcome.path);
+}
+
+void ConfigurationPage::offerHeldFile()
+{
+    SettingsCarryOver::offerHeldFile(m_session, m_op);
+    m_timerTab->show();
+    followGridState();
 }
 
 void ConfigurationPage::compareWithFile()
@@ -106,7 +130,9 @@ void ConfigurationPage::selectRow(int row)
 
 bool ConfigurationPage::activateSelectedRow()
 {
-    return needsTabRefresh(m_editor->activateSelectedRow());
+    const bool actionsFollow = needsTabRefresh(m_editor->activateSelectedRow());
+    followGridState();
+    return actionsFollow;
 }
 
 void ConfigurationPage::clickTimerSwitch(int button)
@@ -117,4 +143,9 @@ void ConfigurationPage::clickTimerSwitch(int button)
 void ConfigurationPage::followGridState()
 {
     m_actions.compareWithFile()->setEnabled(comparisonPossible(m_session));
+    m_actions.settingsSheet()->setEnabled(SettingsSheet::available(m_session));
+    const QString heldFile = OfflineSettings::stateText(m_session);
+    m_window.setWindowTitle(heldFile.isEmpty()
+                                    ? Texts::applicationTitle
+                                    : Texts::applicationTitle + QStringLiteral(" — ") + heldFile);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <QObject>
 
@@ -24,7 +25,7 @@ class ConfigurationPage : public QObject
 public:
     ConfigurationPage(Tmf &window, miv::RelaySession &session, miv::Operator &op,
                       WindowActions &actions, const DataModuleEnvironment &environment,
-                      QObject *parent = nullptr);
+                      std::function<void(const QString &path)> openFile, QObject *parent = nullptr);
     ~ConfigurationPage() override;
 
     // "Получить": the relay's configuration into the grid and the timer tab.
@@ -33,10 +34,16 @@ public:
     // (editing locked again).
     bool write();
     bool writeTimer();
-    // "Сохранить в файл...", "Загрузить из файла...", "Сравнить с файлом...".
+    // "Сохранить в файл...", "Загрузить из файла..." (with no relay selected,
+    // a file opened for a relay type and edited with no relay at hand),
+    // "Сравнить с файлом...", "Лист настроек...".
     void save();
     void load();
     void compareWithFile();
+    void makeSheet();
+    // After an identification: a file's values held with no relay are
+    // offered to this relay, never written to it silently.
+    void offerHeldFile();
     // "Изменение пароля".
     void changePassword();
 
@@ -45,8 +52,10 @@ public:
     bool activateSelectedRow();
     void clickTimerSwitch(int button);
 
-    // The actions that follow what the grid holds: "Сравнить с файлом..."
-    // only once a relay's configuration was read.
+    // What follows what the grid holds: "Сравнить с файлом..." only once a
+    // relay's configuration was read, "Лист настроек..." once it holds a
+    // relay's configuration or a file, and the window's title naming a file
+    // held with no relay.
     void followGridState();
 
 private:
@@ -55,6 +64,7 @@ private:
     miv::Operator &m_op;
     WindowActions &m_actions;
     const DataModuleEnvironment &m_environment;
+    std::function<void(const QString &path)> m_openFile;
     std::unique_ptr<miv::ConfigEditor> m_editor;
     miv::TimerTabBinding *m_timerTab = nullptr;
 };

@@ -17,7 +17,11 @@ class JournalPage
 public:
     JournalPage(Tmf &window, miv::RelaySession &session, miv::Operator &op, BusWorkGate &gate,
                 std::function<void(const QString &path)> openFile)
-        : m_window(window), m_session(session), m_op(op), m_gate(gate), m_openFile(std::move(openFile))
+        : m_window(window),
+          m_session(session),
+          m_op(op),
+          m_gate(gate),
+          m_openFile(std::move(openFile))
     { }
 
     void read();

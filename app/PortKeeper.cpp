@@ -27,8 +27,8 @@ std::unique_ptr<PortLink> makeLink(const DataModuleEnvironment &environment)
 
 } // namespace
 
-PortKeeper::PortKeeper(const DataModuleEnvironment &environment, Operator &op, WindowActions &actions,
-                       QWidget &window, QObject *parent)
+PortKeeper::PortKeeper(const DataModuleEnvironment &environment, Operator &op,
+                       WindowActions &actions, QWidget &window, QObject *parent)
     : QObject(parent),
       m_environment(environment),
       m_op(op),

@@ -29,7 +29,8 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
       m_gate(mainWindow, m_actions),
       m_autoRefresh(m_session.flags, m_actions),
       m_livePage(mainWindow, m_session, m_operator, m_gate),
-      m_configurationPage(mainWindow, m_session, m_operator, m_actions, m_environment),
+      m_configurationPage(mainWindow, m_session, m_operator, m_actions, m_environment,
+                          [this](const QString &path) { openFile(path); }),
       m_journalPage(mainWindow, m_session, m_operator, m_gate,
                     [this](const QString &path) { openFile(path); })
 {
@@ -84,6 +85,7 @@ void Tdm::initActions()
     connect(portSetupAction(), &QAction::triggered, this, &Tdm::N6Click);
     connect(lineSearchAction(), &QAction::triggered, this, &Tdm::N7Click);
     connect(compareAction(), &QAction::triggered, this, &Tdm::compareWithFileExecute);
+    connect(settingsSheetAction(), &QAction::triggered, this, &Tdm::settingsSheetExecute);
     connect(&m_port.link(), &PortLink::afterOpen, this, &Tdm::pAfterOpen);
     connect(&m_port.link(), &PortLink::beforeClose, this, &Tdm::pBeforeClose);
     connect(&m_autoRefresh, &AutoRefresh::tick, this, &Tdm::rtTimer);
@@ -234,6 +236,9 @@ void Tdm::a_getinfoExecute()
         mf.bts(TabVisibility::WithRelay);
         mf.showMemo(result.memo);
         mf.setSensorLampsVisible(result.showTypeSixControls);
+        // Values of a settings file held with no relay reach this one only
+        // when the operator carries them over.
+        m_configurationPage.offerHeldFile();
         // Identification locks editing again: the tab's actions follow.
         mf.pcChange();
         break;
@@ -405,13 +410,22 @@ void Tdm::a_saveExecute()
 
 void Tdm::a_loadExecute()
 {
-    if (action(ActionId::a_load)->isEnabled())
-        m_configurationPage.load();
+    if (!action(ActionId::a_load)->isEnabled())
+        return;
+    m_configurationPage.load();
+    // A file opened with no relay unlocks editing: the tab's actions follow.
+    mf.pcChange();
 }
 
 void Tdm::compareWithFileExecute()
 {
     m_configurationPage.compareWithFile();
+}
+
+void Tdm::settingsSheetExecute()
+{
+    if (settingsSheetAction()->isEnabled())
+        m_configurationPage.makeSheet();
 }
 
 void Tdm::a_printExecute()

@@ -43,6 +43,7 @@ public:
     QAction *portSetupAction() const { return m_actions.portSetup(); }
     QAction *lineSearchAction() const { return m_actions.lineSearch(); }
     QAction *compareAction() const { return m_actions.compareWithFile(); }
+    QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
@@ -57,7 +58,9 @@ public:
 
     // --- What the window asks of the session ---
     bool editingLocked() const { return m_session.flags.editingLocked; }
-    bool unwrittenChanges() const { return m_session.flags.unwrittenChanges; }
+    // Changes not written to a relay, or not saved to the file the grid holds.
+    bool unwrittenChanges() const { return m_session.holdsUnwrittenChanges(); }
+    bool relaySelected() const { return m_session.device.networkAddress != 0; }
     // The type of the relay identified last; 0 before any.
     quint16 relayTypeCode() const { return m_session.device.typeCode; }
     // The live values tab opens on the current values, not those at the start limit.
@@ -99,6 +102,8 @@ public:
     void a_loadExecute();
     // "Сравнить с файлом...": the relay as last read against a settings file.
     void compareWithFileExecute();
+    // "Лист настроек...": the settings sheet of the relay or the file the grid holds.
+    void settingsSheetExecute();
     void N6Click();
     // "Поиск устройства...": the line settings of a relay that answers nothing
     // at the port's, offered for the port.

@@ -954,8 +954,8 @@ void Tmf::pcChange()
         dtp1->setDate(QDate::currentDate());
         dtp2->setTime(QTime::currentTime());
     }
-    const ActionEnabling::TabEntry entry =
-            ActionEnabling::onTabEntered(tab, dm->portOpen(), dm->editingLocked());
+    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(
+            tab, dm->portOpen(), dm->editingLocked(), dm->relaySelected());
     // The relay outputs may be switched by hand only with the motor at rest;
     // the tab's check decides, and may move to another tab itself.
     if (entry.needsEntryCheck && (!m_relayControlEntryCheck || !m_relayControlEntryCheck()))

@@ -34,6 +34,10 @@ void WindowActions::createMenu()
     m_lineSearch->setObjectName(QStringLiteral("N7"));
     m_compareWithFile = settingsMenu->addAction(QStringLiteral("Сравнить с файлом..."));
     m_compareWithFile->setObjectName(QStringLiteral("a_compare"));
+    m_settingsSheet = settingsMenu->addAction(QStringLiteral("Лист настроек..."));
+    m_settingsSheet->setObjectName(QStringLiteral("a_sheet"));
+    m_settingsSheet->setStatusTip(
+            QStringLiteral("Лист настроек устройства или файла: Excel, PDF или CSV"));
     m_menuBar->addMenu(QStringLiteral("Помощь"))->addAction(action(ActionId::a_about));
 }
 

@@ -12,7 +12,7 @@ class QObject;
 
 // The data module's actions `al` with their pictures `il0`, the items that
 // only the main menu `mm` holds ("Настройка порта" `N6`, "Поиск
-// устройства..." `N7`, "Сравнить с файлом..."), and the pictures the actions
+// устройства..." `N7`, "Сравнить с файлом...", "Лист настроек..."), and the pictures the actions
 // switch to as the port and automatic refresh change.
 class WindowActions
 {
@@ -24,6 +24,7 @@ public:
     QAction *portSetup() const { return m_portSetup; }
     QAction *lineSearch() const { return m_lineSearch; }
     QAction *compareWithFile() const { return m_compareWithFile; }
+    QAction *settingsSheet() const { return m_settingsSheet; }
     QMenuBar *menuBar() const { return m_menuBar; }
     // The toolbar's buttons left to right; nullptr stands for a separator.
     QList<QAction *> toolbarRow() const;
@@ -49,5 +50,6 @@ private:
     QAction *m_portSetup = nullptr;
     QAction *m_lineSearch = nullptr;
     QAction *m_compareWithFile = nullptr;
+    QAction *m_settingsSheet = nullptr;
     QMenuBar *m_menuBar = nullptr;
 };

@@ -78,7 +78,8 @@ TEST_F(DataModule, frontIniThatIsNoSettingsFileGivesTheDefaultsAndThePortStillOp
     file.close();
     startOnPty();
     EXPECT_TRUE(dm->portOpen());
-    EXPECT_EQ(dm->port().settings().baudRate, QStringLiteral("9600")); // the default, not the file's
+    EXPECT_EQ(dm->port().settings().baudRate,
+              QStringLiteral("9600")); // the default, not the file's
     ASSERT_EQ(op.shown().size(), 1);
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
     EXPECT_EQ(op.shown()[0].text,
@@ -150,21 +151,29 @@ TEST_F(DataModule, lineSearchCancelledLeavesThePortAsItWas)
 TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConfigurationTabs)
 {
     start(missingPort);
-    for (bool locked : {true, false}) {
-        dm->session().flags.editingLocked = locked;
-        for (int tab = 0; tab < 7; ++tab) {
-            enterTab(tab);
-            QStringList expected;
-            if (!locked && (tab == 2 || tab == 6))
-                expected << "a_save"
-                         << "a_load";
-            expected << "a_port";
-            QStringList enabled = enabledToolbarActions();
-            std::sort(enabled.begin(), enabled.end());
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(enabled, expected) << "tab " << tab << " locked " << locked;
+    // With no relay selected a settings file may always be opened, for a
+    // relay type, to be edited with no relay at hand.
+    for (const bool relaySelected : {true, false})
+        for (bool locked : {true, false}) {
+            dm->session().device.networkAddress = relaySelected ? 1 : 0;
+            dm->session().flags.editingLocked = locked;
+            for (int tab = 0; tab < 7; ++tab) {
+                enterTab(tab);
+                QStringList expected;
+                if (tab == 2 || tab == 6) {
+                    if (!locked)
+                        expected << "a_save";
+                    if (!locked || !relaySelected)
+                        expected << "a_load";
+                }
+                expected << "a_port";
+                QStringList enabled = enabledToolbarActions();
+                std::sort(enabled.begin(), enabled.end());
+                std::sort(expected.begin(), expected.end());
+                EXPECT_EQ(enabled, expected)
+                        << "tab " << tab << " locked " << locked << " relay " << relaySelected;
+            }
         }
-    }
 }
 
 TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
@@ -217,7 +226,8 @@ TEST_F(DataModule, enteringTheLiveValuesTabRefreshesOnlyWhenTheRefreshIsOffered)
 {
     start();
     int refreshes = 0;
-    QObject::connect(dm->action(ActionId::a_refresh), &QAction::triggered, [&refreshes] { ++refreshes; });
+    QObject::connect(dm->action(ActionId::a_refresh), &QAction::triggered,
+                     [&refreshes] { ++refreshes; });
     enterTab(ActionEnabling::LiveValuesTab);
     EXPECT_EQ(refreshes, 1);
 

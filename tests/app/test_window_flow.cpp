@@ -172,6 +172,43 @@ TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)
     EXPECT_EQ(value(5), QStringLiteral("45")); // read back from relay 17
 }
 
+// Settings prepared with no relay: a file opened for a type, edited with no
+// password, and carried to a relay only on the operator's word.
+TEST_F(WindowFlow, aFileEditedWithNoRelayReachesARelayOnlyWhenCarried)
+{
+    const QString file = folder.path() + QStringLiteral("/motor.miv");
+    {
+        QFile miv(file);
+        ASSERT_TRUE(miv.open(QIODevice::WriteOnly));
+        miv.write(QStringLiteral("[Параметры]\r\nКоэффициент трансформации=10\r\n").toUtf8());
+    }
+    enterTab(ActionEnabling::ConfigurationTab);
+    ASSERT_TRUE(dm->action(ActionId::a_load)->isEnabled()) << "no relay: a file may be opened";
+    op.answerChoice(1); // МИВ-06
+    op.answerFileName(file);
+    dm->action(ActionId::a_load)->trigger();
+    op.clearShown(); // the rows the file lacks are listed
+    EXPECT_TRUE(mf->windowTitle().contains(QStringLiteral("motor.miv")));
+    EXPECT_TRUE(dm->action(ActionId::a_save)->isEnabled());
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("45"), 45});
+    doubleClick(5);
+    EXPECT_EQ(op.passwordPrompts(), 0) << "no relay is touched: no password";
+    EXPECT_TRUE(marked(5));
+
+    // Identified, relay 6 is asked first; "Да" reads it, asks its password
+    // and marks the rows where the file differs; nothing is written yet.
+    op.answer(Operator::Answer::Yes);
+    op.answerPassword(QStringLiteral("ABCD"));
+    scanAndIdentify(6);
+    EXPECT_EQ(line.relay(6)->registerValue(0x55), 30);
+    EXPECT_TRUE(marked(5));
+    EXPECT_EQ(value(5), QStringLiteral("45"));
+    EXPECT_FALSE(mf->windowTitle().contains(QStringLiteral("motor.miv")));
+    enterTab(ActionEnabling::ConfigurationTab);
+    dm->action(ActionId::a_setdata)->trigger();
+    EXPECT_EQ(line.relay(6)->registerValue(0x55), 45);
+}
+
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
 {
     scanAndIdentify(6);
@@ -371,7 +408,8 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
     EXPECT_FALSE(dm->refreshTimer().isActive());
     EXPECT_FALSE(dm->session().flags.autoRefresh);
     EXPECT_FALSE(dm->portOpen());
-    EXPECT_EQ(dm->action(ActionId::a_port)->property("imageIndex").toInt(), ActionTable::iconPlugPulled);
+    EXPECT_EQ(dm->action(ActionId::a_port)->property("imageIndex").toInt(),
+              ActionTable::iconPlugPulled);
     EXPECT_TRUE(mf->isEnabled());
     if (GetParam() == PulledDuring::ConfigWrite) {
         // Row 5 went out and its answer was lost: not reported as written.
@@ -387,7 +425,8 @@ TEST_P(AdapterPulled, oneMessageRefreshOffPlugPulledAndThePortActionReopens)
     loopback().reappear();
     dm->action(ActionId::a_port)->trigger();
     EXPECT_TRUE(dm->portOpen());
-    EXPECT_EQ(dm->action(ActionId::a_port)->property("imageIndex").toInt(), ActionTable::iconPlugConnected);
+    EXPECT_EQ(dm->action(ActionId::a_port)->property("imageIndex").toInt(),
+              ActionTable::iconPlugConnected);
     scanAndIdentify(6);
     enterTab(ActionEnabling::LiveValuesTab); // reads the values afresh
     EXPECT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
