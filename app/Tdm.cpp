@@ -32,7 +32,8 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
       m_configurationPage(mainWindow, m_session, m_operator, m_actions, m_environment,
                           [this](const QString &path) { openFile(path); }),
       m_journalPage(mainWindow, m_session, m_operator, m_gate,
-                    [this](const QString &path) { openFile(path); })
+                    [this](const QString &path) { openFile(path); }),
+      m_overview(m_session, m_operator, &mainWindow)
 {
     setObjectName(QStringLiteral("dm"));
     mf.setMenuBar(m_actions.menuBar());
@@ -86,6 +87,12 @@ void Tdm::initActions()
     connect(lineSearchAction(), &QAction::triggered, this, &Tdm::N7Click);
     connect(compareAction(), &QAction::triggered, this, &Tdm::compareWithFileExecute);
     connect(settingsSheetAction(), &QAction::triggered, this, &Tdm::settingsSheetExecute);
+    connect(lineOverviewAction(), &QAction::triggered, this, &Tdm::lineOverviewExecute);
+    connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
+    connect(&m_overview, &LineOverviewWindow::portLost, this, [this](const QString &text) {
+        m_operator.message(Operator::Icon::Error, text);
+        followPortState();
+    });
     connect(&m_port.link(), &PortLink::afterOpen, this, &Tdm::pAfterOpen);
     connect(&m_port.link(), &PortLink::beforeClose, this, &Tdm::pBeforeClose);
     connect(&m_autoRefresh, &AutoRefresh::tick, this, &Tdm::rtTimer);
@@ -99,6 +106,7 @@ void Tdm::initActions()
 void Tdm::DataModuleCreate()
 {
     m_port.openAtStart(m_session);
+    lineOverviewAction()->setEnabled(portOpen());
     m_session.device.networkAddress = 0;
     mf.bts(TabVisibility::WithoutRelay);
     m_autoRefresh.stop();
@@ -138,11 +146,13 @@ void Tdm::a_portExecute()
 void Tdm::pAfterOpen()
 {
     m_actions.showPortOpen(true);
+    lineOverviewAction()->setEnabled(true);
 }
 
 void Tdm::pBeforeClose()
 {
     m_actions.showPortOpen(false);
+    lineOverviewAction()->setEnabled(false);
 }
 
 void Tdm::N6Click()
@@ -218,7 +228,7 @@ void Tdm::a_poolingExecute()
     hooks.lineReplaced = [this](int index, const QString &line) {
         mf.replaceDeviceLine(index, line);
     };
-    scanBus(m_session, m_operator, hooks);
+    m_lastScanFound = scanBus(m_session, m_operator, hooks).answering;
     mf.setEnabled(true);
     mf.hideProgress();
     followPortState();
@@ -426,6 +436,29 @@ void Tdm::settingsSheetExecute()
 {
     if (settingsSheetAction()->isEnabled())
         m_configurationPage.makeSheet();
+}
+
+void Tdm::lineOverviewExecute()
+{
+    if (!lineOverviewAction()->isEnabled())
+        return;
+    if (m_lastScanFound.isEmpty()) {
+        m_operator.message(Operator::Icon::Information,
+                           QStringLiteral("Нет устройств для обзора: выполните «Опрос»."));
+        return;
+    }
+    // The overview's rounds and automatic refresh would share the line.
+    m_autoRefresh.stop();
+    m_overview.watch(m_lastScanFound);
+}
+
+void Tdm::identifyFromOverview(quint8 address)
+{
+    mf.setCurrentPage(ActionEnabling::DevicesTab);
+    mf.selectDeviceLine(address - 1);
+    a_getinfoExecute();
+    if (relaySelected() && m_session.device.networkAddress == address)
+        mf.setCurrentPage(ActionEnabling::LiveValuesTab);
 }
 
 void Tdm::a_printExecute()

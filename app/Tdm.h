@@ -8,6 +8,7 @@
 #include "app/ConfigurationPage.h"
 #include "app/DataModuleEnvironment.h"
 #include "app/JournalPage.h"
+#include "app/LineOverviewWindow.h"
 #include "app/LiveValuesPage.h"
 #include "app/PortKeeper.h"
 #include "app/RefreshStoppingOperator.h"
@@ -44,6 +45,8 @@ public:
     QAction *lineSearchAction() const { return m_actions.lineSearch(); }
     QAction *compareAction() const { return m_actions.compareWithFile(); }
     QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
+    QAction *lineOverviewAction() const { return m_actions.lineOverview(); }
+    LineOverviewWindow &lineOverviewWindow() { return m_overview; }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
@@ -104,6 +107,8 @@ public:
     void compareWithFileExecute();
     // "Лист настроек...": the settings sheet of the relay or the file the grid holds.
     void settingsSheetExecute();
+    // "Обзор линии": every relay of the last scan in one table, refreshed in turn.
+    void lineOverviewExecute();
     void N6Click();
     // "Поиск устройства...": the line settings of a relay that answers nothing
     // at the port's, offered for the port.
@@ -140,6 +145,9 @@ private:
     // opened again.
     void handleLostLink(const QString &reason);
     void openFile(const QString &path);
+    // A row of the line overview double-clicked: that relay identified and
+    // "Текущие значения" opened.
+    void identifyFromOverview(quint8 address);
 
     // Declared in the order they are made: each part is given those before it.
     Environment m_environment;
@@ -156,4 +164,6 @@ private:
     ConfigurationPage m_configurationPage;
     JournalPage m_journalPage;
     AboutBox m_about;
+    LineOverviewWindow m_overview;
+    QList<quint8> m_lastScanFound; // the relays "Опрос" found last
 };

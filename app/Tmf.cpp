@@ -852,6 +852,11 @@ int Tmf::selectedDeviceLine() const
     return lb->currentRow();
 }
 
+void Tmf::selectDeviceLine(int index)
+{
+    lb->setCurrentRow(index);
+}
+
 void Tmf::showMemo(const QStringList &lines)
 {
     m1->clear();

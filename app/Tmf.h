@@ -71,6 +71,7 @@ public:
     void addDeviceLine(const QString &line);
     void replaceDeviceLine(int index, const QString &line);
     int selectedDeviceLine() const;
+    void selectDeviceLine(int index);
     // The memo beside it (m1) shows these lines only.
     void showMemo(const QStringList &lines);
     // The scan's progress bar (pb1): shown from 0, moved while shown, hidden.

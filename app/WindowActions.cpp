@@ -34,6 +34,10 @@ void WindowActions::createMenu()
     m_lineSearch->setObjectName(QStringLiteral("N7"));
     m_compareWithFile = settingsMenu->addAction(QStringLiteral("Сравнить с файлом..."));
     m_compareWithFile->setObjectName(QStringLiteral("a_compare"));
+    m_lineOverview = settingsMenu->addAction(QStringLiteral("Обзор линии"));
+    m_lineOverview->setObjectName(QStringLiteral("a_overview"));
+    m_lineOverview->setStatusTip(
+            QStringLiteral("Все устройства последнего опроса в одной таблице"));
     m_settingsSheet = settingsMenu->addAction(QStringLiteral("Лист настроек..."));
     m_settingsSheet->setObjectName(QStringLiteral("a_sheet"));
     m_settingsSheet->setStatusTip(
@@ -52,7 +56,7 @@ QList<QAction *> WindowActions::toolbarRow() const
 QList<QAction *> WindowActions::busActions() const
 {
     QList<QAction *> all(m_actions.begin(), m_actions.end());
-    all << m_portSetup << m_lineSearch;
+    all << m_portSetup << m_lineSearch << m_lineOverview;
     return all;
 }
 

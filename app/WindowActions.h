@@ -12,7 +12,8 @@ class QObject;
 
 // The data module's actions `al` with their pictures `il0`, the items that
 // only the main menu `mm` holds ("Настройка порта" `N6`, "Поиск
-// устройства..." `N7`, "Сравнить с файлом...", "Лист настроек..."), and the pictures the actions
+// устройства..." `N7`, "Сравнить с файлом...", "Обзор линии", "Лист
+// настроек..."), and the pictures the actions
 // switch to as the port and automatic refresh change.
 class WindowActions
 {
@@ -25,6 +26,7 @@ public:
     QAction *lineSearch() const { return m_lineSearch; }
     QAction *compareWithFile() const { return m_compareWithFile; }
     QAction *settingsSheet() const { return m_settingsSheet; }
+    QAction *lineOverview() const { return m_lineOverview; }
     QMenuBar *menuBar() const { return m_menuBar; }
     // The toolbar's buttons left to right; nullptr stands for a separator.
     QList<QAction *> toolbarRow() const;
@@ -51,5 +53,6 @@ private:
     QAction *m_lineSearch = nullptr;
     QAction *m_compareWithFile = nullptr;
     QAction *m_settingsSheet = nullptr;
+    QAction *m_lineOverview = nullptr;
     QMenuBar *m_menuBar = nullptr;
 };

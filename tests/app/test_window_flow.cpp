@@ -1,4 +1,6 @@
 #include "AppFixture.h"
+#include "app/LineOverviewPage.h"
+#include "app/LineOverviewWindow.h"
 #include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
 #include "core/ConfigGrid.h"
@@ -6,6 +8,7 @@
 #include "core/ValueFormat.h"
 
 #include <QFile>
+#include <QTest>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -207,6 +210,26 @@ TEST_F(WindowFlow, aFileEditedWithNoRelayReachesARelayOnlyWhenCarried)
     enterTab(ActionEnabling::ConfigurationTab);
     dm->action(ActionId::a_setdata)->trigger();
     EXPECT_EQ(line.relay(6)->registerValue(0x55), 45);
+}
+
+// "Обзор линии": the relays the scan found, read in turn while the window is
+// open; a double click on a row identifies that relay.
+TEST_F(WindowFlow, lineOverviewWatchesTheScannedRelaysAndOpensOne)
+{
+    enterTab(ActionEnabling::DevicesTab);
+    dm->action(ActionId::a_pooling)->trigger();
+    dm->lineOverviewAction()->trigger();
+    LineOverviewWindow &overview = dm->lineOverviewWindow();
+    ASSERT_TRUE(overview.isVisible());
+    EXPECT_EQ(overview.windowModality(), Qt::ApplicationModal) << "nothing else uses the line";
+    QTRY_COMPARE(overview.page().model().rowCount(), 3);
+    QTRY_VERIFY(!overview.page().model().index(2, 0).data().toString().isEmpty());
+
+    Q_EMIT overview.page().identifyRequested(6);
+    EXPECT_FALSE(overview.isVisible());
+    EXPECT_FALSE(overview.page().isRunning());
+    EXPECT_EQ(dm->session().device.networkAddress, 6);
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::LiveValuesTab);
 }
 
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)

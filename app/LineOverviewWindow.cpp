@@ -1,0 +1,41 @@
+#include "app/LineOverviewWindow.h"
+
+#include "app/LineOverviewPage.h"
+
+#include <QVBoxLayout>
+
+using namespace miv;
+
+LineOverviewWindow::LineOverviewWindow(RelaySession &session, Operator &op, QWidget *parent)
+    : QDialog(parent), m_page(new LineOverviewPage(session, op, this))
+{
+    setObjectName(QStringLiteral("overviewWindow"));
+    setWindowTitle(QStringLiteral("Обзор линии"));
+    setWindowModality(Qt::ApplicationModal);
+    resize(760, 420);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_page);
+    connect(m_page, &LineOverviewPage::identifyRequested, this, [this](quint8 address) {
+        close();
+        Q_EMIT identifyRequested(address);
+    });
+    connect(m_page, &LineOverviewPage::portLost, this, [this](const QString &text) {
+        close();
+        Q_EMIT portLost(text);
+    });
+}
+
+void LineOverviewWindow::watch(const QList<quint8> &addresses)
+{
+    show();
+    raise();
+    m_page->start(addresses);
+}
+
+void LineOverviewWindow::hideEvent(QHideEvent *event)
+{
+    // Not one exchange more once the window is gone.
+    m_page->stop();
+    QDialog::hideEvent(event);
+}
