@@ -138,19 +138,21 @@ void RelayBus::discardStaleInput()
 
 // A relay that answered too late may still be sending. Its late reply would
 // look exactly like the reply to the next request, so before asking that relay
-// anything else the line is watched for one reply time-out and emptied. The
-// same request asked again needs no wait: a late reply to it says the same.
+// anything else the line is watched and emptied until two reply time-outs have
+// passed since that request last went out (a reply later than that counts as
+// lost). The same request asked again needs no wait: a late reply to it says
+// the same; but each time it goes out it may bring a reply of its own, so the
+// watch counts from the last time it went out, not from its answer.
 void RelayBus::drainLateReply(const QByteArray &request)
 {
     if (m_unansweredRequest.isEmpty() || m_unansweredRequest.front() != request.front()
         || m_unansweredRequest == request)
         return;
     m_unansweredRequest.clear();
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 watchMs = 2 * qint64(m_timing.replyTimeoutMs);
     QByteArray late;
-    while (clock.elapsed() < m_timing.replyTimeoutMs) {
-        if (waitForInput(int(m_timing.replyTimeoutMs - clock.elapsed())))
+    while (m_unansweredSentAt.elapsed() < watchMs) {
+        if (waitForInput(int(watchMs - m_unansweredSentAt.elapsed())))
             late += m_port->readAll();
         else
             ensurePortUsable();
@@ -242,6 +244,13 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     keepSilence();
 
     trace("tx", request);
+    if (request == m_unansweredRequest)
+        m_unansweredSentAt.start();
+    const QElapsedTimer sentAt = [] {
+        QElapsedTimer clock;
+        clock.start();
+        return clock;
+    }();
     if (m_port->write(request) != request.size())
         portFailed(m_port->errorString());
     if (m_port->bytesToWrite() > 0
@@ -304,6 +313,7 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     result.damaged = keepStray(received) > 0;
     markLineActivity();
     m_unansweredRequest = request;
+    m_unansweredSentAt = sentAt;
     return result;
 }
 

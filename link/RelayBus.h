@@ -130,6 +130,9 @@ private:
     std::optional<quint8> m_lastException;
     // The last request that went unanswered at least once (its late reply may still come).
     QByteArray m_unansweredRequest;
+    // When the last request equal to m_unansweredRequest went out: each such
+    // request may still bring a reply of its own.
+    QElapsedTimer m_unansweredSentAt;
     StrayInput m_stray;
 };
 
