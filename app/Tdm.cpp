@@ -27,7 +27,7 @@
 #include "device/RelayCommands.h"
 #include "device/JournalReader.h"
 #include "link/FrontIni.h"
-#include "app/PortSetupDialog.h"
+#include "app/TComSetupFrm.h"
 #include "app/SettingsDiffDialog.h"
 #include "link/RelayBus.h"
 #include "link/LineLink.h"
@@ -208,9 +208,9 @@ PortSetupResult Tdm::runPortSetupDialog(quint8 relayAddress)
                 return p.setSettings(settings, error);
             },
     };
-    const PortSetupDialog dialog = m_environment.portSetupDialog
+    const PortSetupAsk dialog = m_environment.portSetupDialog
             ? m_environment.portSetupDialog
-            : PortSetupDialog([this](const PortSettings &current) {
+            : PortSetupAsk([this](const PortSettings &current) {
                   return TComSetupFrm::execFor(current, &mf);
               });
     const PortSettingsStore store = [this](const PortSettings &settings, QString *error) {
