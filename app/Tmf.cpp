@@ -275,8 +275,8 @@ void Tmf::setUpServiceTab()
     for (QLineEdit *edit : {ui->Edit1, ui->Edit2, ui->Edit3})
         edit->setValidator(new QRegularExpressionValidator(
                 QRegularExpression(QStringLiteral("[0-9]*")), ui->ts6));
-    // The hours hold every value of the counter's 32 bits (the minutes' byte
-    // and the serial number's word are the form's).
+    // The hours take every value of the counter's 32 bits; the minutes' and
+    // the serial number's lengths are the form's.
     ui->Edit1->setMaxLength(serviceFieldDigits);
 }
 

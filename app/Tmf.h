@@ -138,8 +138,8 @@ private:
     std::array<bool, 6> m_outputButtonsShown{true, true, true, true, true, true};
     bool m_outputControlEnabled = false;
 
-    // What the form cannot say: the tab style, the fonts and widths that
-    // follow the window's font, the grids' headers and models, the fields' filters.
+    // What the form cannot say, tab by tab: the fonts and the widths that
+    // follow the font, the grids' headers and models, the fields' filters.
     void setUpDevicesTab();
     void setUpLiveValuesTab();
     void setUpConfigurationTab();
