@@ -23,7 +23,7 @@ struct DataModuleEnvironment
     // one in "front.ini" and never stored there.
     std::optional<miv::PortOverride> portOverride;
     // The port setup dialog; empty means the real one.
-    miv::PortSetupDialog portSetupDialog;
+    miv::PortSetupAsk portSetupDialog;
     // Makes the port link `p`; empty means the program's own, the serial
     // port or the TCP gateway as the settings' transport says (LineLink).
     std::function<std::unique_ptr<miv::PortLink>()> portLink;

@@ -1,9 +1,10 @@
 #include "app/DialogOperator.h"
 
-#include "app/PasswordDialogs.h"
+#include "app/Tcpf.h"
+#include "app/Tpf.h"
 #include "app/Tkmf.h"
 #include "app/PasswordField.h"
-#include "app/ValueEditorDialog.h"
+#include "app/Tef.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 

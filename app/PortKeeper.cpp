@@ -2,7 +2,7 @@
 
 #include "app/WindowActions.h"
 #include "app/BusWorkGate.h"
-#include "app/PortSetupDialog.h"
+#include "app/TComSetupFrm.h"
 #include "core/Operator.h"
 #include "core/RelaySession.h"
 #include "core/Texts.h"
@@ -78,9 +78,9 @@ PortSetupResult PortKeeper::runSetupDialog(RelaySession &session, quint8 relayAd
                 return m_link->setSettings(settings, error);
             },
     };
-    const PortSetupDialog dialog = m_environment.portSetupDialog
+    const PortSetupAsk dialog = m_environment.portSetupDialog
             ? m_environment.portSetupDialog
-            : PortSetupDialog([this](const PortSettings &current) {
+            : PortSetupAsk([this](const PortSettings &current) {
                   return TComSetupFrm::execFor(current, &m_window);
               });
     const PortSettingsStore storeSettings = [this](const PortSettings &settings, QString *error) {

@@ -1,62 +1,40 @@
 #include "app/Tkmf.h"
+#include "ui_Tkmf.h"
 
 #include "core/Texts.h"
 
 #include <QFontDatabase>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 Tkmf::Tkmf(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui(std::make_unique<Ui::Tkmf>())
 {
-    setObjectName(QStringLiteral("kmf"));
-    setWindowTitle(QString());
-    setFixedSize(600, 130);
-
-    Label1 = new QLabel(miv::Texts::relayControlWarning, this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setWordWrap(true);
+    ui->setupUi(this);
+    ui->Label1->setText(miv::Texts::relayControlWarning);
+    // Red bold Tahoma of 16 pixels (a size a form gives only in points).
     QFont font(QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
-                                                                  : Label1->font().family());
+                                                                  : ui->Label1->font().family());
     font.setPixelSize(16);
     font.setBold(true);
-    Label1->setFont(font);
-    QPalette palette = Label1->palette();
+    ui->Label1->setFont(font);
+    QPalette palette = ui->Label1->palette();
     palette.setColor(QPalette::WindowText, Qt::red);
-    Label1->setPalette(palette);
-
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects as well
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    buttons->addStretch(1);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Label1, 1);
-    layout->addLayout(buttons);
+    ui->Label1->setPalette(palette);
 
     if (owner)
         move(owner->geometry().center() - rect().center());
 }
 
+Tkmf::~Tkmf() = default;
+
 void Tkmf::setWarning(const QString &text)
 {
-    Label1->setText(text);
+    ui->Label1->setText(text);
 }
 
 QString Tkmf::warning() const
 {
-    return Label1->text();
+    return ui->Label1->text();
 }
 
 bool Tkmf::confirm(const QString &warning, QWidget *owner)

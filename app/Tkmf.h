@@ -1,18 +1,21 @@
 #pragma once
 
+#include <memory>
 #include <QDialog>
 
-class QLabel;
-class QPushButton;
+namespace Ui {
+class Tkmf;
+}
 
-// The confirmation dialog `kmf`: a red bold warning across the top, OK (Enter)
-// and Cancel (Esc) below; 600 × 130, no title text, no window buttons,
-// centred on its owner. A new one is made each time one is needed.
+// The confirmation dialog `kmf` (form Tkmf.ui): a red bold warning across the
+// top, OK (Enter) and Cancel (Esc) below; 600 × 130, no title text, no window
+// buttons, centred on its owner. A new one is made each time one is needed.
 class Tkmf : public QDialog
 {
     Q_OBJECT
 public:
     explicit Tkmf(QWidget *owner = nullptr);
+    ~Tkmf() override;
 
     void setWarning(const QString &text);
     QString warning() const;
@@ -21,7 +24,5 @@ public:
     static bool confirm(const QString &warning, QWidget *owner);
 
 private:
-    QLabel *Label1 = nullptr;
-    QPushButton *BitBtn1 = nullptr;
-    QPushButton *BitBtn2 = nullptr;
+    std::unique_ptr<Ui::Tkmf> ui;
 };

@@ -7,26 +7,21 @@
 #include <QDateTime>
 #include <QPixmap>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAbstractItemModel;
 class QAction;
-class QDateEdit;
 class QKeyEvent;
-class QGroupBox;
 class QHeaderView;
-class QLineEdit;
-class QListWidget;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QStandardItemModel;
-class QStatusBar;
-class QTabWidget;
-class QTableView;
 class QTimeEdit;
-class QToolBar;
 class Tdm;
+
+namespace Ui {
+class Tmf;
+}
 
 // The main window `mf`: the toolbar, the seven tabs and the status bar. It
 // shows and asks; what the actions do lives in the data module and the core.
@@ -133,49 +128,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // --- Components (by their designer names, which are also their object names) ---
-    QToolBar *tb = nullptr;
-    QTabWidget *pc = nullptr;
-    QStatusBar *sb = nullptr;
-    QWidget *ts1 = nullptr, *ts2 = nullptr, *ts3 = nullptr, *ts4 = nullptr, *ts5 = nullptr,
-            *ts6 = nullptr, *ts7 = nullptr;
-
-    // "Связь с устройствами"
-    QListWidget *lb = nullptr;
-    QProgressBar *pb1 = nullptr;
-    QPlainTextEdit *m1 = nullptr;
-
-    // "Текущие значения"
-    QWidget *p3 = nullptr;
-    QWidget *p4 = nullptr;
+    // The components by their designer names (also their object names), from Tmf.ui.
+    std::unique_ptr<Ui::Tmf> ui;
     QList<QLabel *> m_valueLabels; // Label14..Label31, Label59, Label61 (slots 0..19)
     QList<QLabel *> m_lamps; // Image1..Image28 (lamp n at index n - 1)
-    QLabel *Label63 = nullptr;
-    QGroupBox *gbSensors = nullptr;
-    QWidget *timerLampRow = nullptr;
-    QDateEdit *dtp1 = nullptr;
-    QTimeEdit *dtp2 = nullptr;
-    QPushButton *BitBtn1 = nullptr, *BitBtn2 = nullptr, *BitBtn4 = nullptr, *BitBtn5 = nullptr,
-                *BitBtn6 = nullptr;
-
-    // "Конфигурация"
-    QHeaderView *h = nullptr;
-    QTableView *sg = nullptr;
-
-    // "Управление реле"
-    QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr,
-                *Button5 = nullptr, *Button6 = nullptr;
-
-    // "Журнал событий"
-    QHeaderView *h0 = nullptr;
-    QTableView *sg1 = nullptr;
-    QProgressBar *pb2 = nullptr;
-
-    // "Техническая"
-    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr;
-    QPushButton *BitBtn3 = nullptr, *BitBtn7 = nullptr;
-
-    // "Управление по таймеру"
     QList<QTimeEdit *> m_timeMarks; // dtp01..dtp05
     QList<QPushButton *> m_switches; // bu01..bu07
 
@@ -183,17 +139,14 @@ private:
     std::array<bool, 6> m_outputButtonsShown{true, true, true, true, true, true};
     bool m_outputControlEnabled = false;
 
-    QWidget *buildDevicesTab();
-    QWidget *buildLiveValuesTab();
-    QWidget *buildValuesPanel();
-    QWidget *buildStatusPanel();
-    QWidget *buildConfigurationTab();
-    QWidget *buildRelayControlTab();
-    QWidget *buildJournalTab();
-    QWidget *buildServiceTab();
-    QWidget *buildTimerTab();
-    QWidget *makeLamp(int lamp, const QString &caption);
-    QLabel *makeValueLabel(int number);
+    // What the form cannot say, tab by tab: the fonts and the widths that
+    // follow the font, the grids' headers and models, the fields' filters.
+    void setUpDevicesTab();
+    void setUpLiveValuesTab();
+    void setUpConfigurationTab();
+    void setUpJournalTab();
+    void setUpServiceTab();
+    void connectHandlers();
 
     Tdm *dm = nullptr;
     QStandardItemModel *m_journalTexts = nullptr;

@@ -18,14 +18,14 @@ void reportError(Operator &messages, Operator::Icon icon, const QString &text)
 } // namespace
 
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupDialog &dialog, const PortSettingsStore &store,
+                             const PortSetupAsk &ask, const PortSettingsStore &store,
                              Operator &messages, AuditLog *audit, quint16 factoryNumber)
 {
     PortSetupResult result;
     const PortSettings before = port.settings();
     const quint16 oldWord = InterfaceWord::fromSettings(before);
 
-    if (const std::optional<PortSettings> chosen = dialog(before)) {
+    if (const std::optional<PortSettings> chosen = ask(before)) {
         result.accepted = true;
         QString error;
         if (!port.apply(*chosen, &error)) {
@@ -69,7 +69,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     return result;
 }
 
-PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
+PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupAsk &ask,
                              Operator &messages, const QString &iniPath, AuditLog *audit,
                              quint16 factoryNumber)
 {
@@ -82,8 +82,7 @@ PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetu
     const PortSettingsStore store = [&iniPath](const PortSettings &settings, QString *error) {
         return storePortSettings(iniPath, settings, error);
     };
-    return runPortSetup(link.bus(), port, relayAddress, dialog, store, messages, audit,
-                        factoryNumber);
+    return runPortSetup(link.bus(), port, relayAddress, ask, store, messages, audit, factoryNumber);
 }
 
 } // namespace miv

@@ -31,8 +31,9 @@ struct PortSetupPort
     std::function<bool(const PortSettings &, QString *error)> apply;
 };
 
-// Shows the setup dialog on the current settings; the chosen ones on OK, none on Cancel.
-using PortSetupDialog = std::function<std::optional<PortSettings>(const PortSettings &current)>;
+// Asks the operator for the port settings, showing the current ones (the
+// window's setup dialog): the chosen ones on OK, none on Cancel.
+using PortSetupAsk = std::function<std::optional<PortSettings>(const PortSettings &current)>;
 // Stores the settings ("front.ini"); false with a message when it could not.
 using PortSettingsStore = std::function<bool(const PortSettings &, QString *error)>;
 
@@ -47,13 +48,13 @@ struct PortSetupResult
 // The interface word's write leaves its line in `audit` (with the relay's
 // factory number) when one is given.
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupDialog &dialog, const PortSettingsStore &store,
+                             const PortSetupAsk &ask, const PortSettingsStore &store,
                              Operator &messages, AuditLog *audit = nullptr,
                              quint16 factoryNumber = 0);
 
 // The same on a port link (the data module's serial port), storing to the
 // "front.ini" at iniPath.
-PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
+PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupAsk &ask,
                              Operator &messages, const QString &iniPath = frontIniPath(),
                              AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 

@@ -345,6 +345,12 @@ TEST_F(MainWindow, statusPanelGroupsAndTheirLamps)
     EXPECT_EQ(child<QPushButton>("BitBtn4")->text(), QStringLiteral("Квитирование"));
     EXPECT_EQ(child<QPushButton>("BitBtn5")->text(), QStringLiteral("Синхронизация"));
     EXPECT_EQ(child<QPushButton>("BitBtn6")->text(), QStringLiteral("Установить"));
+    // A command button's tag is the command SetCommand sends: the form holds them.
+    const std::pair<const char *, int> commandTags[] = {
+            {"BitBtn1", 1}, {"BitBtn2", 4}, {"BitBtn3", 6}, {"BitBtn4", 2},
+            {"BitBtn5", 3}, {"BitBtn6", 5}, {"BitBtn7", 7}};
+    for (const auto &[name, tag] : commandTags)
+        EXPECT_EQ(child<QPushButton>(name)->property("tag").toInt(), tag) << name;
     QList<QPushButton *> outputs;
     for (const char *name : {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6"})
         outputs << child<QPushButton>(name);

@@ -1,4 +1,5 @@
-#include "app/PasswordDialogs.h"
+#include "app/Tcpf.h"
+#include "app/Tpf.h"
 #include "app/PasswordField.h"
 
 #include <QApplication>

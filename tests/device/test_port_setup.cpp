@@ -48,7 +48,7 @@ protected:
 
     PortSetupResult run(quint8 address, std::optional<PortSettings> chosen)
     {
-        const PortSetupDialog dialog = [&](const PortSettings &shownSettings) {
+        const PortSetupAsk dialog = [&](const PortSettings &shownSettings) {
             dialogShowed = shownSettings;
             return chosen;
         };

@@ -1,5 +1,5 @@
 #include "ScriptedOperator.h"
-#include "app/ValueEditorDialog.h"
+#include "app/Tef.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,14 +2,16 @@
 
 #include "link/PortSettings.h"
 
+#include <memory>
 #include <optional>
 #include <QDialog>
 
 class QComboBox;
-class QFormLayout;
-class QLineEdit;
 class QPushButton;
-class QSpinBox;
+
+namespace Ui {
+class TComSetupFrm;
+}
 
 namespace miv {
 
@@ -25,6 +27,7 @@ class TComSetupFrm : public QDialog
     Q_OBJECT
 public:
     explicit TComSetupFrm(const PortSettings &current, QWidget *parent = nullptr);
+    ~TComSetupFrm() override;
 
     // The settings as the lists show them, the rest as they were given.
     PortSettings chosenSettings() const;
@@ -39,21 +42,12 @@ public:
 
 private:
     void updateLineChoice();
-    QComboBox *addList(const QString &label, const QStringList &values, const QString &current);
+    // The list's values, and the current one even when the list does not offer it.
+    static void fill(QComboBox *list, const QStringList &values, const QString &current);
 
     PortSettings m_current;
-    QComboBox *m_line = nullptr;
-    QLineEdit *m_gateway = nullptr;
+    std::unique_ptr<Ui::TComSetupFrm> ui;
     QPushButton *m_ok = nullptr;
-    QComboBox *m_port = nullptr;
-    QComboBox *m_baudRate = nullptr;
-    QComboBox *m_dataBits = nullptr;
-    QComboBox *m_stopBits = nullptr;
-    QComboBox *m_parity = nullptr;
-    QComboBox *m_flowControl = nullptr;
-    QSpinBox *m_scanWait = nullptr;
-    QSpinBox *m_retries = nullptr;
-    QFormLayout *m_form = nullptr;
 };
 
 } // namespace miv

@@ -1,39 +1,13 @@
-#include "app/ValueEditorDialog.h"
+#include "app/Tef.h"
+#include "ui_Tef.h"
 
 #include <QApplication>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QToolButton>
-#include <QVBoxLayout>
 
 namespace miv {
 
 namespace {
-
-QLabel *boldLabel(QWidget *parent, const QString &name)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
-QToolButton *arrowButton(QWidget *parent, Qt::ArrowType arrow, const QString &name)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setArrowType(arrow);
-    button->setFixedSize(18, 12);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
 
 // The field text that stays when a typed character replaces the selection.
 QString remainingText(const QLineEdit *field)
@@ -48,63 +22,37 @@ QString remainingText(const QLineEdit *field)
 
 Tef::Tef(const Operator::ValueEditRequest &request, Operator &messages, QChar decimalSeparator,
          QWidget *parent)
-    : QDialog(parent), m_editor(request, decimalSeparator), m_messages(messages)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui(std::make_unique<Ui::Tef>()),
+      m_editor(request, decimalSeparator),
+      m_messages(messages)
 {
-    setObjectName(QStringLiteral("ef"));
-    setWindowTitle(QString());
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    ui->setupUi(this);
+    e = ui->e;
+    SpinButton1 = ui->SpinButton1;
+    SpinUp = ui->SpinButton1Up;
+    SpinDown = ui->SpinButton1Down;
+    BitBtn1 = ui->BitBtn1;
+    BitBtn2 = ui->BitBtn2;
+    l1 = ui->l1;
+    l2 = ui->l2;
 
-    e = new QLineEdit(this);
-    e->setObjectName(QStringLiteral("e"));
     e->setMaxLength(m_editor.maxLength());
     e->setText(request.initialText);
     // Room for the few characters a value takes, as on the relay's display.
     e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(m_editor.maxLength() + 2, u'0'))
                      + 12);
-    // Text reaches the field only through the key filter.
-    e->setContextMenuPolicy(Qt::NoContextMenu);
-    e->setDragEnabled(false);
-    e->setAcceptDrops(false);
+    // Text reaches the field only through the key filter (the form turns off
+    // its context menu and dropping).
     e->installEventFilter(this);
 
-    SpinButton1 = new QWidget(this);
-    SpinButton1->setObjectName(QStringLiteral("SpinButton1"));
-    SpinUp = arrowButton(SpinButton1, Qt::UpArrow, QStringLiteral("SpinButton1Up"));
-    SpinDown = arrowButton(SpinButton1, Qt::DownArrow, QStringLiteral("SpinButton1Down"));
-    auto *arrows = new QVBoxLayout(SpinButton1);
-    arrows->setContentsMargins(0, 0, 0, 0);
-    arrows->setSpacing(0);
-    arrows->addWidget(SpinUp);
-    arrows->addWidget(SpinDown);
-
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-
-    l1 = boldLabel(this, QStringLiteral("l1"));
-    l2 = boldLabel(this, QStringLiteral("l2"));
-
-    auto *fieldRow = new QHBoxLayout;
-    fieldRow->setSpacing(1);
-    fieldRow->addWidget(e);
-    fieldRow->addWidget(SpinButton1);
-    fieldRow->addSpacing(12);
-    fieldRow->addWidget(BitBtn1);
-    fieldRow->addWidget(BitBtn2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(fieldRow);
-    layout->addWidget(l1);
-    layout->addWidget(l2);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
     connect(BitBtn1, &QPushButton::clicked, this, &Tef::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     connect(SpinUp, &QToolButton::clicked, this, &Tef::SpinButton1UpClick);
     connect(SpinDown, &QToolButton::clicked, this, &Tef::SpinButton1DownClick);
     FormShow();
 }
+
+Tef::~Tef() = default;
 
 std::optional<Operator::ValueEditResult> Tef::edit(const Operator::ValueEditRequest &request,
                                                    Operator &messages, QWidget *parent)

@@ -1,4 +1,4 @@
-#include "app/PortSetupDialog.h"
+#include "app/TComSetupFrm.h"
 
 #include <QApplication>
 #include <QComboBox>

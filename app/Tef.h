@@ -3,6 +3,7 @@
 #include "config/ValueEditor.h"
 #include "core/Operator.h"
 
+#include <memory>
 #include <optional>
 #include <QDialog>
 
@@ -10,6 +11,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+
+namespace Ui {
+class Tef;
+}
 
 namespace miv {
 
@@ -24,6 +29,7 @@ class Tef : public QDialog
 public:
     Tef(const Operator::ValueEditRequest &request, Operator &messages,
         QChar decimalSeparator = systemDecimalSeparator(), QWidget *parent = nullptr);
+    ~Tef() override;
 
     // The value accepted by OK; nullopt until then.
     const std::optional<Operator::ValueEditResult> &result() const { return m_result; }
@@ -40,7 +46,7 @@ public:
     void SpinButton1DownClick();
     void SpinButton1UpClick();
 
-    // --- Components ---
+    // --- Components (from Tef.ui) ---
     QLineEdit *e = nullptr;
     QWidget *SpinButton1 = nullptr;
     QToolButton *SpinUp = nullptr;
@@ -57,6 +63,7 @@ protected:
 private:
     void setFieldText(const QString &text);
 
+    std::unique_ptr<Ui::Tef> ui;
     ValueEditor m_editor;
     Operator &m_messages;
     std::optional<Operator::ValueEditResult> m_result;
