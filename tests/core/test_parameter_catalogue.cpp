@@ -31,10 +31,10 @@ TEST(ParameterCatalogue, registersOfTheBlocks)
     for (int row = 12; row <= 22; ++row)
         EXPECT_EQ(catalogue.registerAddress(row), 0x60 + row - 12) << row;
     for (int row = 23; row <= 28; ++row)
-        EXPECT_EQ(catalogue.record(row).reg, QStringLiteral("0080")) << row;
+        EXPECT_EQ(catalogue.registerAddress(row), 0x80) << row;
     for (int row = 29; row <= 31; ++row)
-        EXPECT_EQ(catalogue.record(row).reg, QStringLiteral("0081")) << row;
-    EXPECT_EQ(catalogue.record(10).reg, QStringLiteral("005A"));
+        EXPECT_EQ(catalogue.registerAddress(row), 0x81) << row;
+    EXPECT_EQ(registerColumnText(catalogue.registerAddress(10)), QStringLiteral("005A"));
     EXPECT_EQ(catalogue.registerAddress(32), 0x70);
     EXPECT_EQ(catalogue.registerAddress(33), 0x42);
 }
