@@ -1,11 +1,11 @@
 #include "access/PasswordAccess.h"
 
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

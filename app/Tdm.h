@@ -5,7 +5,7 @@
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
 #include "config/SettingsCompare.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/PortSetup.h"
 #include "link/PortOverride.h"
 #include "link/PortLink.h"

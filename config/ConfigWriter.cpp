@@ -4,11 +4,11 @@
 #include "config/ConfigValidation.h"
 #include "core/DigitText.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 #include <map>
 

@@ -8,7 +8,7 @@
 #include "core/DependentRowRule.h"
 #include "core/HeldSettingsFile.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 
 #include <QFileInfo>
 #include <QMap>

@@ -2,13 +2,13 @@
 
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "core/Windows1251.h"
 #include "device/InterfaceText.h"
 #include "device/LinkFailure.h"
 #include "device/SoftwareVersion.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

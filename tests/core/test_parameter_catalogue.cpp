@@ -1,4 +1,3 @@
-#include "config/RowPictures.h"
 #include "core/ParameterCatalogue.h"
 #include "support/QtPrinters.h"
 
@@ -133,18 +132,6 @@ TEST(eventNameTable, codesNamesAndLookup)
     EXPECT_EQ(findEvent(17), nullptr);
     EXPECT_EQ(findEvent(0), nullptr);
     EXPECT_EQ(findEvent(63), nullptr);
-}
-
-TEST(RowPictures, rowToImage)
-{
-    for (int row = 0; row <= 22; ++row)
-        EXPECT_EQ(rowPictureIndex(row), row);
-    EXPECT_EQ(rowPictureIndex(24), 23);
-    EXPECT_EQ(rowPictureIndex(27), 24);
-    EXPECT_EQ(rowPictureIndex(30), 25);
-    EXPECT_EQ(rowPictureIndex(32), 26);
-    for (int row : {-1, 23, 25, 26, 28, 29, 31, 33, 34})
-        EXPECT_FALSE(rowPictureIndex(row)) << row;
 }
 
 } // namespace
