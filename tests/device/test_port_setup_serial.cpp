@@ -16,13 +16,6 @@ using namespace miv;
 
 namespace {
 
-PortSettings on(const QString &portName)
-{
-    PortSettings settings;
-    settings.portName = portName;
-    return settings;
-}
-
 // Records messages; questions are answered OK.
 TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
 {
@@ -30,7 +23,9 @@ TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("front.ini"));
     SerialLink link;
-    link.setSettings(on(pty.slavePath()));
+    PortSettings settings;
+    settings.portName = pty.slavePath();
+    link.setSettings(settings);
     ASSERT_TRUE(link.open());
     RecordingOperator messages;
 
@@ -78,7 +73,9 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
 
     QTemporaryDir dir;
     SerialLink link;
-    link.setSettings(on(firstLine.mid(5)));
+    PortSettings settings;
+    settings.portName = firstLine.mid(5);
+    link.setSettings(settings);
     ASSERT_TRUE(link.open());
     ASSERT_NE(link.bus().readStatus(6), 255);
 
