@@ -48,13 +48,12 @@ struct PortSetupResult
 // factory number) when one is given.
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
                              const PortSetupDialog &dialog, const PortSettingsStore &store,
-                             Operator &messages, AuditLog *audit = nullptr,
-                             quint16 factoryNumber = 0);
+                             Operator &op, AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 
 // The same on a port link (the data module's serial port), storing to the
 // "front.ini" at iniPath.
 PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupDialog &dialog,
-                             Operator &messages, const QString &iniPath = frontIniPath(),
+                             Operator &op, const QString &iniPath = frontIniPath(),
                              AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 
 } // namespace miv
