@@ -1,11 +1,11 @@
 #include "access/PasswordAccess.h"
 
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 
@@ -85,9 +85,11 @@ bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device)
     } catch (const LinkError &) {
         reply.clear();
     }
-    device.configuredAddress = replyWord(reply, 0);
-    device.interfaceWord = replyWord(reply, 1);
-    device.password = passwordFromWords(replyWord(reply, 2), replyWord(reply, 3));
+    namespace R = RelayRegister;
+    device.configuredAddress = replyWord(reply, R::configuredAddress - R::accessBlock);
+    device.interfaceWord = replyWord(reply, R::interfaceWord - R::accessBlock);
+    device.password = passwordFromWords(replyWord(reply, R::password - R::accessBlock),
+                                        replyWord(reply, R::password + 1 - R::accessBlock));
     return reply.size() >= 5;
 }
 

@@ -14,7 +14,7 @@
 #include "config/SettingsFile.h"
 #include "config/TimerWriter.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "core/Texts.h"
 #include "report/SettingsSheet.h"
 #include "report/SettingsSheetExport.h"

@@ -2,7 +2,7 @@
 
 #include "app/BusWorkGate.h"
 #include "app/Tmf.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/JournalReader.h"
 #include "report/JournalReport.h"
 

@@ -1,6 +1,6 @@
 #include "app/LineOverviewPage.h"
 
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/RefreshInterval.h"
 
 #include <array>

@@ -4,7 +4,7 @@
 #include "app/BusWorkGate.h"
 #include "app/Tmf.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/CommandDispatch.h"
 #include "device/LiveDisplay.h"
 #include "device/OutputControl.h"

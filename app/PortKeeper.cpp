@@ -4,7 +4,7 @@
 #include "app/BusWorkGate.h"
 #include "app/TComSetupFrm.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/LineSearch.h"

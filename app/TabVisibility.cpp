@@ -1,5 +1,7 @@
 #include "app/TabVisibility.h"
 
+#include "core/CurrentDevice.h"
+
 namespace TabVisibility {
 
 TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode)
@@ -15,7 +17,7 @@ TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode)
             visible[tab] = true;
     }
     visible[5] = false;
-    visible[6] = lastTypeCode == 6;
+    visible[6] = miv::relayTypeHasTimer(lastTypeCode);
     return visible;
 }
 

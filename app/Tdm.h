@@ -13,7 +13,7 @@
 #include "app/PortKeeper.h"
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 
 #include <QObject>
 #include <QPixmap>

@@ -7,6 +7,7 @@
 // 77 * 10 / 9600 s = 80.21 ms per read. It leaves out the 3.5-character
 // silences between frames (3.65 ms each, two per read); the figure with them
 // is printed beside it. The simulator answers with no turnaround latency.
+#include "core/RegisterMap.h"
 #include "link/RelayBus.h"
 #include "support/PtySerialPort.h"
 #include "support/SimProcess.h"
@@ -27,8 +28,9 @@ namespace {
 constexpr int reads = 100;
 constexpr int baudRate = 9600;
 constexpr int bitsPerCharacter = 10;
-constexpr int firstRegister = 0x50;
-constexpr int registerCount = 32;
+// The first configuration block, as the configuration is read.
+constexpr int firstRegister = RelayRegister::firstConfigBlock;
+constexpr int registerCount = RelayRegister::configBlockCount;
 constexpr int requestBytes = 8;
 constexpr int replyBytes = 5 + 2 * registerCount;
 

@@ -6,7 +6,7 @@
 // that fails says so; it never passes a spoiled value on).
 #include "SimulatedLine.h"
 #include "config/ConfigReader.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "link/RelayBus.h"
 #include "support/RecordingOperator.h"
 

@@ -9,7 +9,7 @@
 //   bench_hostile_files
 #include "ProcessMemory.h"
 #include "config/SettingsFile.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "link/FrontIni.h"
 #include "link/IniBytes.h"
 #include "link/IniFile.h"

@@ -11,7 +11,7 @@
 // reply time-out and retries: the time from its last answer to the failure
 // told. Goal: within 5 s (the entry's three requests, no repetitions on top).
 #include "SimulatedLine.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/JournalReader.h"
 #include "link/RelayBus.h"
 #include "support/RecordingOperator.h"

@@ -8,7 +8,7 @@
 // the relay's latency before each reply (0 here: mivsim is started without
 // --latency-ms). The goal is a ratio of at most 1.05.
 #include "SimulatedLine.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/LiveRead.h"
 #include "link/RelayBus.h"
 #include "support/RecordingOperator.h"

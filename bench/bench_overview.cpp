@@ -10,7 +10,7 @@
 // shown apart. The goal is a ratio of at most 1.05.
 #include "SimulatedLine.h"
 #include "core/LineOverviewModel.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/LineOverview.h"
 
 #include <cstdio>

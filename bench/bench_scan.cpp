@@ -6,7 +6,7 @@
 // late and asks it again with the patient wait). Prints the seconds of each
 // scan and their ratio to 32 times the scan wait.
 #include "SimulatedLine.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "device/Discovery.h"
 #include "link/RelayBus.h"
 #include "support/RecordingOperator.h"

@@ -6,8 +6,8 @@
 // PDF included.
 //   bench_settings_sheet [FOLDER]   also keeps sheet.xls, .csv, .pdf in FOLDER.
 #include "config/ConfigReader.h"
-#include "core/RelaySession.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 #include "report/SettingsSheetExport.h"
 #include "report/SettingsSheetPdf.h"
 #include "sim/LoopbackPort.h"

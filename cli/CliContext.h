@@ -3,8 +3,8 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOperator.h"
 #include "cli/PasswordSource.h"
-#include "core/RelaySession.h"
 #include "link/LineLink.h"
+#include "link/RelaySession.h"
 
 #include <optional>
 #include <QTextStream>

@@ -25,7 +25,7 @@
 #include "config/OfflineSettings.h"
 #include "config/RelayTypeChoice.h"
 #include "config/SettingsAssignment.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "report/SettingsSheet.h"
 
 #include <QDateTime>

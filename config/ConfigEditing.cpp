@@ -1,13 +1,12 @@
 #include "config/ConfigEditing.h"
 
 #include "access/PasswordAccess.h"
-#include "core/DigitText.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 
@@ -108,14 +107,14 @@ EditOutcome ConfigEditor::resetMotorHours()
     if (op.message(Operator::Icon::Warning, resetQuestion, Operator::Buttons::OkCancel)
         != Operator::Answer::Ok)
         return EditOutcome::MotorHoursNotReset;
-    const quint32 reg = parseHex(m_session.catalogue.record(ConfigRow::motorHours).reg);
+    const quint16 reg = m_session.catalogue.registerAddress(ConfigRow::motorHours);
     bool taken = false;
     QString failure = Texts::linkError; // a refusal is told as no answer
     try {
         const ConfigGrid &grid = m_session.configGrid;
-        const AuditWrite what{
-                quint16(reg), false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
-                grid.text(ConfigRow::motorHours, ConfigGrid::Value), QStringLiteral("0")};
+        const AuditWrite what{reg, false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
+                              grid.text(ConfigRow::motorHours, ConfigGrid::Value),
+                              QStringLiteral("0")};
         taken = !RelayBus::isExceptionReply(auditedWrite(m_session, op, what, 0));
     } catch (const LinkError &error) {
         failure = linkFailureText(m_session, error);

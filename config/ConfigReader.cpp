@@ -2,10 +2,10 @@
 
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

@@ -1,5 +1,6 @@
 #include "config/ConfigValidation.h"
 
+#include "core/CurrentDevice.h"
 #include "core/Texts.h"
 
 #include <QRegularExpression>
@@ -50,7 +51,7 @@ RowCheck checkSwitch(int row, const QString &text, int deviceType)
 {
     const QString value = text.trimmed();
     const bool switchText = value == onOffTexts[0] || value == onOffTexts[1];
-    if (row == ConfigRow::tankAlgorithm && deviceType != 6) {
+    if (row == ConfigRow::tankAlgorithm && !relayTypeHasTimer(deviceType)) {
         if (switchText || value == Texts::functionOff)
             return {Verdict::LeaveAsIs, std::nullopt, Texts::functionOff};
         return rejected();

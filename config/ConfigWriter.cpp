@@ -4,11 +4,11 @@
 #include "config/ConfigValidation.h"
 #include "core/DigitText.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 #include <map>
 
@@ -177,9 +177,9 @@ private:
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
             if (!m_values.contains(row))
                 continue;
-            const quint32 reg = parseHex(m_session.catalogue.record(row).reg);
-            const AuditWrite what{quint16(reg), false, grid.text(row, ConfigGrid::Name),
-                                  grid.relayText(row), valueText(row)};
+            const AuditWrite what{m_session.catalogue.registerAddress(row), false,
+                                  grid.text(row, ConfigGrid::Name), grid.relayText(row),
+                                  valueText(row)};
             if (write(what, m_values.at(row))) {
                 grid.unmark(row);
                 m_result.writtenRows.append(row);
@@ -199,8 +199,8 @@ private:
                 marked.append(row);
         if (marked.isEmpty())
             return;
-        const quint32 reg = parseHex(m_session.catalogue.record(rows.front()).reg);
-        if (!write(switchWordAudit(quint16(reg), group, marked), switchWord(grid, group))) {
+        const quint16 reg = m_session.catalogue.registerAddress(rows.front());
+        if (!write(switchWordAudit(reg, group, marked), switchWord(grid, group))) {
             m_result.refusedRows.append(marked);
             return;
         }

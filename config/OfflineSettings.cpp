@@ -4,10 +4,10 @@
 #include "config/ConfigValidation.h"
 #include "config/RelayTypeChoice.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "link/IniFile.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

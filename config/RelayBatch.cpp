@@ -5,8 +5,8 @@
 #include "config/ConfigWriter.h"
 #include "config/SettingsFile.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "device/Identification.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

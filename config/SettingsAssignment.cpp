@@ -4,7 +4,7 @@
 #include "config/ConfigValidation.h"
 #include "config/RelayTypeChoice.h"
 #include "config/SettingsFile.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 
 #include <map>
 #include <QSet>

@@ -8,7 +8,7 @@
 #include "core/DependentRowRule.h"
 #include "core/HeldSettingsFile.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -47,7 +47,7 @@ public:
     {
         planRows();
         applyRows();
-        if (m_session.device.hasTimer() && m_heldTypeCode == 6)
+        if (m_session.device.hasTimer() && relayTypeHasTimer(m_heldTypeCode))
             carryTimer();
         m_session.flags.unwrittenChanges = m_session.flags.unwrittenChanges || !m_taken.isEmpty();
         return m_differences;

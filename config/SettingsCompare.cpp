@@ -2,9 +2,9 @@
 
 #include "config/ConfigValidation.h"
 #include "config/SettingsFile.h"
-#include "core/RelaySession.h"
 #include "link/IniFile.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

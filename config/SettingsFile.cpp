@@ -3,9 +3,9 @@
 #include "config/ConfigValidation.h"
 #include "core/DependentRowRule.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "link/IniFile.h"
+#include "link/RelaySession.h"
 
 #include <array>
 #include <optional>

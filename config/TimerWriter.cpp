@@ -4,7 +4,7 @@
 #include "config/ConfigReader.h"
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "config/SettingsFile.h"

@@ -95,7 +95,7 @@ void ConfigGrid::fillFromCatalogue(const ParameterCatalogue &catalogue)
         for (QString &cell : cells)
             cell.clear();
         cells[Name] = catalogue.record(row).name;
-        cells[Register] = catalogue.record(row).reg;
+        cells[Register] = registerColumnText(catalogue.registerAddress(row));
     }
     m_relayTexts.fill(QString());
     endResetModel();

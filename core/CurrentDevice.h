@@ -5,6 +5,14 @@
 
 namespace miv {
 
+// Whether a relay of this type code (the sixth character of its name) has the
+// level sensors, the timer lamp, the timer schedule and the tank algorithm:
+// type 6 has them, type 4 none.
+constexpr bool relayTypeHasTimer(quint16 typeCode)
+{
+    return typeCode == 6;
+}
+
 // The relay identified last. Every bus call goes to networkAddress; 0 means
 // no relay is selected.
 struct CurrentDevice
@@ -18,7 +26,7 @@ struct CurrentDevice
     quint16 interfaceWord = 0; // register 65
     QString password; // 4 characters from registers 66 and 67
 
-    bool hasTimer() const { return typeCode == 6; }
+    bool hasTimer() const { return relayTypeHasTimer(typeCode); }
 };
 
 } // namespace miv

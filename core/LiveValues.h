@@ -13,10 +13,10 @@ namespace miv {
 // blocks, and the display works the states out from them.
 struct LiveValues
 {
-    static constexpr quint16 firstOfBlockA = 16;
-    static constexpr int blockACount = 32;
-    static constexpr quint16 firstOfBlockB = 112;
-    static constexpr int blockBCount = 10;
+    static constexpr quint16 firstOfBlockA = RelayRegister::liveBlockA;
+    static constexpr int blockACount = RelayRegister::liveBlockACount;
+    static constexpr quint16 firstOfBlockB = RelayRegister::liveBlockB;
+    static constexpr int blockBCount = RelayRegister::liveBlockBCount;
 
     std::array<quint16, blockACount> blockA{}; // registers 16..47
     std::array<quint16, blockBCount> blockB{}; // registers 112..121

@@ -1,83 +1,96 @@
 #include "core/ParameterCatalogue.h"
 
+#include "core/RegisterMap.h"
+
 #include <algorithm>
 
 namespace miv {
 
 namespace {
 
+namespace R = RelayRegister;
+
+// Register n of the first and of the second numeric configuration block.
+constexpr quint16 firstBlock(int n)
+{
+    return quint16(R::firstConfigBlock + n);
+}
+constexpr quint16 secondBlock(int n)
+{
+    return quint16(R::secondConfigBlock + n);
+}
+
 std::array<ParameterRecord, ConfigRow::count> makeRecords()
 {
     // name, register, resolution, raw minimum, raw maximum
     return {{
-            {QStringLiteral("Коэффициент трансформации"), QStringLiteral("0050"),
-             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("200")}, // 0
-            {QStringLiteral("Номинальный ток электродвигателя, А"), QStringLiteral("0051"),
+            {QStringLiteral("Коэффициент трансформации"), firstBlock(0), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral("200")}, // 0
+            {QStringLiteral("Номинальный ток электродвигателя, А"), firstBlock(1),
              QStringLiteral(".01"), QStringLiteral("1"), QStringLiteral("999")}, // 1
-            {QStringLiteral("Номинальный ток 2-й ступени , А"), QStringLiteral("0052"),
+            {QStringLiteral("Номинальный ток 2-й ступени , А"), firstBlock(2),
              QStringLiteral(".01"), QStringLiteral("1"), QStringLiteral("999")}, // 2
-            {QStringLiteral("Кратность перегрузки"), QStringLiteral("0053"), QStringLiteral(".1"),
+            {QStringLiteral("Кратность перегрузки"), firstBlock(3), QStringLiteral(".1"),
              QStringLiteral("11"), QStringLiteral("60")}, // 3
-            {QStringLiteral("Минимальный ток электродвигателя, %"), QStringLiteral("0054"),
+            {QStringLiteral("Минимальный ток электродвигателя, %"), firstBlock(4),
              QStringLiteral("1"), QStringLiteral("20"), QStringLiteral("80")}, // 4
-            {QStringLiteral("Диапазон асимметрии токов, %"), QStringLiteral("0055"),
-             QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("50")}, // 5
-            {QStringLiteral("Ток утечки, %"), QStringLiteral("0056"), QStringLiteral("1"),
+            {QStringLiteral("Диапазон асимметрии токов, %"), firstBlock(5), QStringLiteral("1"),
+             QStringLiteral("10"), QStringLiteral("50")}, // 5
+            {QStringLiteral("Ток утечки, %"), firstBlock(6), QStringLiteral("1"),
              QStringLiteral("5"), QStringLiteral("10")}, // 6
-            {QStringLiteral("Сопротивление изоляции, МОм"), QStringLiteral("0057"),
-             QStringLiteral(".1"), QStringLiteral("2"), QStringLiteral("10")}, // 7
-            {QStringLiteral("Номинальное напряжение, В"), QStringLiteral("0058"),
-             QStringLiteral("1"), QStringLiteral("220"), QStringLiteral("220")}, // 8
-            {QStringLiteral("Максимальное напряжение, В"), QStringLiteral("0059"),
-             QStringLiteral("1"), QStringLiteral("240"), QStringLiteral("280")}, // 9
-            {QStringLiteral("Минимальное напряжение, В"), QStringLiteral("005A"),
-             QStringLiteral("1"), QStringLiteral("150"), QStringLiteral("210")}, // 10
-            {QStringLiteral("Гистерезис минимального напряжения, %"), QStringLiteral("005B"),
+            {QStringLiteral("Сопротивление изоляции, МОм"), firstBlock(7), QStringLiteral(".1"),
+             QStringLiteral("2"), QStringLiteral("10")}, // 7
+            {QStringLiteral("Номинальное напряжение, В"), firstBlock(8), QStringLiteral("1"),
+             QStringLiteral("220"), QStringLiteral("220")}, // 8
+            {QStringLiteral("Максимальное напряжение, В"), firstBlock(9), QStringLiteral("1"),
+             QStringLiteral("240"), QStringLiteral("280")}, // 9
+            {QStringLiteral("Минимальное напряжение, В"), firstBlock(10), QStringLiteral("1"),
+             QStringLiteral("150"), QStringLiteral("210")}, // 10
+            {QStringLiteral("Гистерезис минимального напряжения, %"), firstBlock(11),
              QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("20")}, // 11
-            {QStringLiteral("Максимальная температура, °C"), QStringLiteral("0060"),
-             QStringLiteral("1"), QStringLiteral("40"), QStringLiteral("100")}, // 12
-            {QStringLiteral("Количество повторных пусков"), QStringLiteral("0061"),
-             QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("100")}, // 13
-            {QStringLiteral("Задержка до пуска, с"), QStringLiteral("0062"), QStringLiteral("1"),
+            {QStringLiteral("Максимальная температура, °C"), secondBlock(0), QStringLiteral("1"),
+             QStringLiteral("40"), QStringLiteral("100")}, // 12
+            {QStringLiteral("Количество повторных пусков"), secondBlock(1), QStringLiteral("1"),
+             QStringLiteral("0"), QStringLiteral("100")}, // 13
+            {QStringLiteral("Задержка до пуска, с"), secondBlock(2), QStringLiteral("1"),
              QStringLiteral("1"), QStringLiteral("30")}, // 14
-            {QStringLiteral("Время пуска, с"), QStringLiteral("0063"), QStringLiteral("1"),
+            {QStringLiteral("Время пуска, с"), secondBlock(3), QStringLiteral("1"),
              QStringLiteral("1"), QStringLiteral("300")}, // 15
-            {QStringLiteral("Время до повторного пуска, с"), QStringLiteral("0064"),
-             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("120")}, // 16
-            {QStringLiteral("Задержка по минимальному току, с"), QStringLiteral("0065"),
+            {QStringLiteral("Время до повторного пуска, с"), secondBlock(4), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral("120")}, // 16
+            {QStringLiteral("Задержка по минимальному току, с"), secondBlock(5),
              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("250")}, // 17
-            {QStringLiteral("Задержка по блокировке ротора, с"), QStringLiteral("0066"),
+            {QStringLiteral("Задержка по блокировке ротора, с"), secondBlock(6),
              QStringLiteral(".1"), QStringLiteral("5"), QStringLiteral("100")}, // 18
-            {QStringLiteral("Задержка по асимметрии, с"), QStringLiteral("0067"),
-             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("120")}, // 19
-            {QStringLiteral("Задержка по мин./макс. напряжению, с"), QStringLiteral("0068"),
+            {QStringLiteral("Задержка по асимметрии, с"), secondBlock(7), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral("120")}, // 19
+            {QStringLiteral("Задержка по мин./макс. напряжению, с"), secondBlock(8),
              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("250")}, // 20
-            {QStringLiteral("Время включения реле КЗ, с"), QStringLiteral("0069"),
-             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral(" 30")}, // 21
-            {QStringLiteral("Время выключения реле КЗ, с"), QStringLiteral("006A"),
-             QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("30")}, // 22
-            {QStringLiteral("Функция короткозамкнутого ротора"), QStringLiteral("0080"), QString(),
+            {QStringLiteral("Время включения реле КЗ, с"), secondBlock(9), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral(" 30")}, // 21
+            {QStringLiteral("Время выключения реле КЗ, с"), secondBlock(10), QStringLiteral("1"),
+             QStringLiteral("1"), QStringLiteral("30")}, // 22
+            {QStringLiteral("Функция короткозамкнутого ротора"), R::switchWords, QString(),
              QString(), QString()}, // 23
-            {QStringLiteral("Контроль минимального тока"), QStringLiteral("0080"), QString(),
-             QString(), QString()}, // 24
-            {QStringLiteral("Контроль сопротивления изоляции"), QStringLiteral("0080"), QString(),
+            {QStringLiteral("Контроль минимального тока"), R::switchWords, QString(), QString(),
+             QString()}, // 24
+            {QStringLiteral("Контроль сопротивления изоляции"), R::switchWords, QString(),
              QString(), QString()}, // 25
-            {QStringLiteral("Контроль залипания контактов"), QStringLiteral("0080"), QString(),
-             QString(), QString()}, // 26
-            {QStringLiteral("Контроль тока утечки"), QStringLiteral("0080"), QString(), QString(),
+            {QStringLiteral("Контроль залипания контактов"), R::switchWords, QString(), QString(),
+             QString()}, // 26
+            {QStringLiteral("Контроль тока утечки"), R::switchWords, QString(), QString(),
              QString()}, // 27
-            {QStringLiteral("Функция импульсного режима реле перегрузки КЗ"),
-             QStringLiteral("0080"), QString(), QString(), QString()}, // 28
-            {QStringLiteral("2-ая ступень электродвигателя"), QStringLiteral("0081"), QString(),
+            {QStringLiteral("Функция импульсного режима реле перегрузки КЗ"), R::switchWords,
+             QString(), QString(), QString()}, // 28
+            {QStringLiteral("2-ая ступень электродвигателя"), R::switchWords + 1, QString(),
              QString(), QString()}, // 29
-            {QStringLiteral("Контроль чередования фаз"), QStringLiteral("0081"), QString(),
-             QString(), QString()}, // 30
-            {QStringLiteral("Алгоритм накачки/выкачки резервуара"), QStringLiteral("0081"),
-             QString(), QString(), QString()}, // 31
-            {QStringLiteral("Обнуление моторесурса"), QStringLiteral("0070"), QString(), QString(),
+            {QStringLiteral("Контроль чередования фаз"), R::switchWords + 1, QString(), QString(),
+             QString()}, // 30
+            {QStringLiteral("Алгоритм накачки/выкачки резервуара"), R::switchWords + 1, QString(),
+             QString(), QString()}, // 31
+            {QStringLiteral("Обнуление моторесурса"), R::motorHours, QString(), QString(),
              QString()}, // 32
-            {QStringLiteral("Пароль"), QStringLiteral("0042"), QString(), QString(),
-             QString()}, // 33
+            {QStringLiteral("Пароль"), R::password, QString(), QString(), QString()}, // 33
     }};
 }
 
@@ -149,7 +162,12 @@ const ParameterRecord &ParameterCatalogue::record(int row) const
 
 quint16 ParameterCatalogue::registerAddress(int row) const
 {
-    return quint16(record(row).reg.toUInt(nullptr, 16));
+    return record(row).reg;
+}
+
+QString registerColumnText(quint16 reg)
+{
+    return QStringLiteral("%1").arg(reg, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 void ParameterCatalogue::applyRatio(int ratio)

@@ -7,12 +7,12 @@
 
 namespace miv {
 
-// One configuration parameter as the relay menu knows it. All fields are texts,
-// as the settings file and the value editor show them.
+// One configuration parameter as the relay menu knows it: where the relay
+// keeps it, and the texts the settings file and the value editor show.
 struct ParameterRecord
 {
     QString name; // shown in the grid and in the value editor
-    QString reg; // register address, four hexadecimal digits ("0050")
+    quint16 reg = 0; // the register that holds it (a switch row: its switch word)
     QString step; // resolution "1", ".1" or ".01"; empty for non-numeric rows
     QString min; // smallest raw value, decimal text; empty for non-numeric rows
     QString max; // largest raw value (row 21 keeps its historical " 30")
@@ -81,6 +81,7 @@ public:
     // `row` must be 0..33.
     const ParameterRecord &record(int row) const;
     QString step(int row) const { return record(row).step; }
+    // The register every read and write of the row uses.
     quint16 registerAddress(int row) const;
     bool isNumeric(int row) const { return !record(row).step.isEmpty(); }
     bool isSwitch(int row) const
@@ -99,6 +100,10 @@ public:
 private:
     std::array<ParameterRecord, ConfigRow::count> m_records;
 };
+
+// A register as the grid's hidden column shows it: four hexadecimal digits,
+// capitals ("005A").
+QString registerColumnText(quint16 reg);
 
 // The resolution the rule gives for ratio K, nullopt when K leaves it unchanged.
 std::optional<QString> resolutionForRatio(int ratio);

@@ -1,9 +1,9 @@
 #include "device/Discovery.h"
 
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 #include <algorithm>
 #include <set>

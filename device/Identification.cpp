@@ -2,19 +2,20 @@
 
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "core/Windows1251.h"
 #include "device/InterfaceText.h"
 #include "device/LinkFailure.h"
 #include "device/SoftwareVersion.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 
 namespace {
 
 using Outcome = IdentificationResult::Outcome;
+namespace R = RelayRegister;
 
 // Registers as characters: high byte, then low byte, in Windows-1251.
 QString registerText(const ReplyString &reply, int first, int count)
@@ -96,8 +97,8 @@ private:
 
     bool readIdentity()
     {
-        const ReplyString reply = m_session.bus.readRegisters(
-                m_session.device.networkAddress, RelayRegister::name, RelayRegister::identityCount);
+        const ReplyString reply = m_session.bus.readRegisters(m_session.device.networkAddress,
+                                                              R::name, R::identityCount);
         const auto identity = decodeIdentity(reply, m_session.device);
         if (!identity)
             return false;
@@ -110,11 +111,11 @@ private:
     void readInterface()
     {
         CurrentDevice &device = m_session.device;
-        const ReplyString reply = m_session.bus.readRegisters(
-                device.networkAddress, RelayRegister::accessBlock, RelayRegister::accessBlockCount);
-        device.configuredAddress = replyWord(reply, 0);
-        device.interfaceWord = replyWord(reply, 1);
-        device.password = registerText(reply, 2, 2);
+        const ReplyString reply = m_session.bus.readRegisters(device.networkAddress, R::accessBlock,
+                                                              R::accessBlockCount);
+        device.configuredAddress = replyWord(reply, R::configuredAddress - R::accessBlock);
+        device.interfaceWord = replyWord(reply, R::interfaceWord - R::accessBlock);
+        device.password = registerText(reply, R::password - R::accessBlock, R::passwordCount);
     }
 
     IdentificationResult notConnected()
@@ -132,14 +133,15 @@ private:
 
 std::optional<CurrentDevice> decodeIdentity(const ReplyString &reply, CurrentDevice device)
 {
-    const QString name = registerText(reply, 0, 5);
+    // The identity block starts with the name.
+    const QString name = registerText(reply, 0, R::nameCount);
     const QChar typeCharacter = name.size() > 5 ? name[5] : QChar();
     if (!typeCharacter.isDigit() || typeCharacter.unicode() > 127)
         return std::nullopt;
     device.deviceName = name;
     device.typeCode = quint16(typeCharacter.digitValue());
-    device.softwareVersion = replyWord(reply, 5);
-    device.factoryNumber = replyWord(reply, 6);
+    device.softwareVersion = replyWord(reply, R::softwareVersion - R::name);
+    device.factoryNumber = replyWord(reply, R::factoryNumber - R::name);
     return device;
 }
 

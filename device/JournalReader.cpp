@@ -3,11 +3,11 @@
 #include "core/Operator.h"
 #include "core/ParameterCatalogue.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/LinkError.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

@@ -1,10 +1,10 @@
 #include "device/LineOverview.h"
 
-#include "core/RelaySession.h"
 #include "device/Identification.h"
 #include "device/LinkFailure.h"
 #include "device/LiveDisplay.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

@@ -1,11 +1,11 @@
 #include "device/LineSearch.h"
 
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "link/LinkError.h"
 #include "link/PortLink.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

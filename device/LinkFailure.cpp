@@ -1,8 +1,8 @@
 #include "device/LinkFailure.h"
 
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "link/LinkError.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

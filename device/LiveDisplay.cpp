@@ -1,5 +1,6 @@
 #include "device/LiveDisplay.h"
 
+#include "core/CurrentDevice.h"
 #include "core/LiveValues.h"
 #include "core/RegisterMap.h"
 #include "core/SessionFlags.h"
@@ -166,7 +167,7 @@ std::optional<bool> lampLitByBit(int lamp, const StatusWords &words, quint16 typ
     for (const BitLamp &bitLamp : lampsLitBySetBit)
         if (bitLamp.lamp == lamp)
             return replyBit(word(bitLamp.reg), bitLamp.bit) != 0;
-    if (typeCode != 6)
+    if (!relayTypeHasTimer(typeCode))
         return std::nullopt;
     for (const BitLamp &bitLamp : lampsLitByClearBit)
         if (bitLamp.lamp == lamp)

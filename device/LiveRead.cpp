@@ -2,11 +2,11 @@
 
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "device/LiveDisplay.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 #include <algorithm>
 #include <cmath>

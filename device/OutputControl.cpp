@@ -3,8 +3,8 @@
 #include "core/LiveValues.h"
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
-#include "core/RelaySession.h"
 #include "core/Texts.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

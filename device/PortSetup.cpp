@@ -10,16 +10,16 @@ namespace miv {
 
 namespace {
 
-void reportError(Operator &messages, Operator::Icon icon, const QString &text)
+void reportError(Operator &op, Operator::Icon icon, const QString &text)
 {
-    messages.message(icon, text, Operator::Buttons::Ok);
+    op.message(icon, text, Operator::Buttons::Ok);
 }
 
 } // namespace
 
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupAsk &ask, const PortSettingsStore &store,
-                             Operator &messages, AuditLog *audit, quint16 factoryNumber)
+                             const PortSetupAsk &ask, const PortSettingsStore &store, Operator &op,
+                             AuditLog *audit, quint16 factoryNumber)
 {
     PortSetupResult result;
     const PortSettings before = port.settings();
@@ -31,7 +31,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
         if (!port.apply(*chosen, &error)) {
             // A changed port that cannot be opened, or a setting the open port refused.
             result.portFailed = true;
-            reportError(messages, Operator::Icon::Error, error);
+            reportError(op, Operator::Icon::Error, error);
             return result;
         }
     }
@@ -42,7 +42,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     QString storeError;
     result.stored = store(inForce, &storeError);
     if (!result.stored)
-        reportError(messages, Operator::Icon::Warning, storeError);
+        reportError(op, Operator::Icon::Warning, storeError);
 
     const quint16 newWord = InterfaceWord::fromSettings(inForce);
     if (inForce.portName != before.portName || relayAddress == 0)
@@ -58,19 +58,19 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
         const AuditWrite what{InterfaceWord::relayRegister, false,
                               QStringLiteral("Слово интерфейса"), hex(oldWord), hex(newWord)};
         if (audit)
-            auditedWrite(bus, *audit, messages, relayAddress, factoryNumber, what, newWord);
+            auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord);
         else
             bus.writeRegister(relayAddress, InterfaceWord::relayRegister, newWord);
         result.wordWritten = true;
     } catch (const LinkError &) {
-        reportError(messages, Operator::Icon::Error, Texts::linkError);
+        reportError(op, Operator::Icon::Error, Texts::linkError);
     }
     port.apply(InterfaceWord::applyTo(port.settings(), newWord), &error);
     return result;
 }
 
 PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupAsk &ask,
-                             Operator &messages, const QString &iniPath, AuditLog *audit,
+                             Operator &op, const QString &iniPath, AuditLog *audit,
                              quint16 factoryNumber)
 {
     const PortSetupPort port{
@@ -82,7 +82,7 @@ PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetu
     const PortSettingsStore store = [&iniPath](const PortSettings &settings, QString *error) {
         return storePortSettings(iniPath, settings, error);
     };
-    return runPortSetup(link.bus(), port, relayAddress, ask, store, messages, audit, factoryNumber);
+    return runPortSetup(link.bus(), port, relayAddress, ask, store, op, audit, factoryNumber);
 }
 
 } // namespace miv

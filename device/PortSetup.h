@@ -48,14 +48,13 @@ struct PortSetupResult
 // The interface word's write leaves its line in `audit` (with the relay's
 // factory number) when one is given.
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
-                             const PortSetupAsk &ask, const PortSettingsStore &store,
-                             Operator &messages, AuditLog *audit = nullptr,
-                             quint16 factoryNumber = 0);
+                             const PortSetupAsk &ask, const PortSettingsStore &store, Operator &op,
+                             AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 
 // The same on a port link (the data module's serial port), storing to the
 // "front.ini" at iniPath.
 PortSetupResult runPortSetup(PortLink &link, quint8 relayAddress, const PortSetupAsk &ask,
-                             Operator &messages, const QString &iniPath = frontIniPath(),
+                             Operator &op, const QString &iniPath = frontIniPath(),
                              AuditLog *audit = nullptr, quint16 factoryNumber = 0);
 
 } // namespace miv

@@ -8,9 +8,9 @@
 #include "cli/ConsoleOperator.h"
 #include "config/ConfigReader.h"
 #include "config/SettingsFile.h"
-#include "core/RelaySession.h"
 #include "fuzz/FuzzInput.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 #include "sim/LoopbackPort.h"
 
 using namespace miv::sim;

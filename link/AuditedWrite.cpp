@@ -1,7 +1,7 @@
 #include "link/AuditedWrite.h"
 
-#include "core/RelaySession.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 

@@ -4,8 +4,8 @@
 #include "core/FileReplacement.h"
 #include "core/JournalGrid.h"
 #include "core/Operator.h"
-#include "core/RelaySession.h"
 #include "device/SoftwareVersion.h"
+#include "link/RelaySession.h"
 #include "report/CsvLine.h"
 
 #include <QDir>

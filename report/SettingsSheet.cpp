@@ -4,8 +4,8 @@
 #include "config/ConfigValidation.h"
 #include "config/RelayTypeChoice.h"
 #include "config/SettingsFile.h"
-#include "core/RelaySession.h"
 #include "device/SoftwareVersion.h"
+#include "link/RelaySession.h"
 #include "report/JournalReportLayout.h"
 
 #include <QFileInfo>

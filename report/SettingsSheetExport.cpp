@@ -1,7 +1,7 @@
 #include "report/SettingsSheetExport.h"
 
 #include "core/Operator.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "report/SettingsSheetPdf.h"
 
 #include <QFileInfo>

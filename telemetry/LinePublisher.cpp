@@ -1,12 +1,12 @@
 #include "telemetry/LinePublisher.h"
 
-#include "core/RelaySession.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/JournalReader.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 #include "link/PortLink.h"
+#include "link/RelaySession.h"
 #include "telemetry/JournalLedger.h"
 #include "telemetry/MqttConnection.h"
 #include "telemetry/TelemetryPayloads.h"

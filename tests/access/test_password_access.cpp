@@ -1,6 +1,6 @@
 #include "ScriptedOperator.h"
 #include "access/PasswordAccess.h"
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 #include "core/Texts.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"

@@ -1,8 +1,8 @@
 #include "app/LineOverviewPage.h"
 #include "app/TrendChart.h"
-#include "core/RelaySession.h"
 #include "core/TrendSeries.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 #include "support/ScriptedOperator.h"
 
 #include <QChart>

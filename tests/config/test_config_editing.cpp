@@ -1,5 +1,6 @@
 #include "EditFixture.h"
 #include "config/ConfigEditing.h"
+#include "config/RowPictures.h"
 #include "core/Texts.h"
 
 using namespace miv;
@@ -270,6 +271,18 @@ TEST_F(ConfigEditingTest, aDisabledRowIsNotEdited)
     ASSERT_EQ(grid.text(2, ConfigGrid::Value), Texts::functionOff);
     EXPECT_EQ(doubleClick(2), EditOutcome::Nothing);
     EXPECT_TRUE(op.editRequests().isEmpty());
+}
+
+TEST(RowPictures, rowToImage)
+{
+    for (int row = 0; row <= 22; ++row)
+        EXPECT_EQ(rowPictureIndex(row), row);
+    EXPECT_EQ(rowPictureIndex(24), 23);
+    EXPECT_EQ(rowPictureIndex(27), 24);
+    EXPECT_EQ(rowPictureIndex(30), 25);
+    EXPECT_EQ(rowPictureIndex(32), 26);
+    for (int row : {-1, 23, 25, 26, 28, 29, 31, 33, 34})
+        EXPECT_FALSE(rowPictureIndex(row)) << row;
 }
 
 } // namespace

@@ -328,7 +328,8 @@ TEST_F(ConfigReaderTest, marksStayAndShowTheValueJustRead)
         if (row != 5) {
             EXPECT_FALSE(grid.isMarked(row)) << row;
         }
-        EXPECT_EQ(grid.text(row, ConfigGrid::Register), catalogue.record(row).reg);
+        EXPECT_EQ(grid.text(row, ConfigGrid::Register),
+                  registerColumnText(catalogue.registerAddress(row)));
     }
 }
 

@@ -1,4 +1,3 @@
-#include "config/RowPictures.h"
 #include "core/ParameterCatalogue.h"
 #include "support/QtPrinters.h"
 
@@ -31,10 +30,10 @@ TEST(ParameterCatalogue, registersOfTheBlocks)
     for (int row = 12; row <= 22; ++row)
         EXPECT_EQ(catalogue.registerAddress(row), 0x60 + row - 12) << row;
     for (int row = 23; row <= 28; ++row)
-        EXPECT_EQ(catalogue.record(row).reg, QStringLiteral("0080")) << row;
+        EXPECT_EQ(catalogue.registerAddress(row), 0x80) << row;
     for (int row = 29; row <= 31; ++row)
-        EXPECT_EQ(catalogue.record(row).reg, QStringLiteral("0081")) << row;
-    EXPECT_EQ(catalogue.record(10).reg, QStringLiteral("005A"));
+        EXPECT_EQ(catalogue.registerAddress(row), 0x81) << row;
+    EXPECT_EQ(registerColumnText(catalogue.registerAddress(10)), QStringLiteral("005A"));
     EXPECT_EQ(catalogue.registerAddress(32), 0x70);
     EXPECT_EQ(catalogue.registerAddress(33), 0x42);
 }
@@ -133,18 +132,6 @@ TEST(eventNameTable, codesNamesAndLookup)
     EXPECT_EQ(findEvent(17), nullptr);
     EXPECT_EQ(findEvent(0), nullptr);
     EXPECT_EQ(findEvent(63), nullptr);
-}
-
-TEST(RowPictures, rowToImage)
-{
-    for (int row = 0; row <= 22; ++row)
-        EXPECT_EQ(rowPictureIndex(row), row);
-    EXPECT_EQ(rowPictureIndex(24), 23);
-    EXPECT_EQ(rowPictureIndex(27), 24);
-    EXPECT_EQ(rowPictureIndex(30), 25);
-    EXPECT_EQ(rowPictureIndex(32), 26);
-    for (int row : {-1, 23, 25, 26, 28, 29, 31, 33, 34})
-        EXPECT_FALSE(rowPictureIndex(row)) << row;
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-#include "core/RelaySession.h"
 #include "core/Texts.h"
 #include "device/Discovery.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 #include "sim/LoopbackPort.h"
 #include "support/ScriptedOperator.h"
 

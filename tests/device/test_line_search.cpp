@@ -1,8 +1,8 @@
 // "Поиск устройства" on the in-process loopback line with strict relays:
 // each answers only at the speed, parity and stop bits of its interface word.
-#include "core/RelaySession.h"
 #include "device/LineSearch.h"
 #include "link/PortSettings.h"
+#include "link/RelaySession.h"
 #include "support/LoopbackLink.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedOperator.h"

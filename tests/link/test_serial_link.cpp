@@ -1,19 +1,15 @@
-#include "core/Operator.h"
 #include "core/Texts.h"
-#include "device/PortSetup.h"
 #include "link/FrontIni.h"
 #include "link/IniFile.h"
 #include "link/PresentPorts.h"
 #include "link/SerialLink.h"
 #include "support/PseudoTerminal.h"
-#include "support/RecordingOperator.h"
 
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <QCoreApplication>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <stdlib.h>
@@ -262,87 +258,6 @@ TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
     EXPECT_EQ(link.settings().portName, stableName);
     EXPECT_EQ(link.bus().readStatus(1, 50),
               255); // the new device carries the exchange: nobody answers
-}
-
-// Records messages; questions are answered OK.
-TEST(SerialLink, portSetupOnTheLinkStoresToFrontIni)
-{
-    PseudoTerminal pty;
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("front.ini"));
-    SerialLink link;
-    link.setSettings(on(pty.slavePath()));
-    ASSERT_TRUE(link.open());
-    RecordingOperator messages;
-
-    PortSettings chosen = link.settings();
-    chosen.baudRate = QStringLiteral("38400");
-    const auto dialog = [&chosen](const PortSettings &) {
-        return std::optional<PortSettings>(chosen);
-    };
-    const PortSetupResult result = runPortSetup(link, 0, dialog, messages, ini);
-    EXPECT_TRUE(result.stored);
-    EXPECT_TRUE(messages.shown.isEmpty());
-    EXPECT_EQ(link.settings(), chosen);
-    EXPECT_EQ(link.port().baudRate(), 38400);
-
-    PortSettings loaded;
-    ASSERT_TRUE(loadPortSettings(ini, loaded));
-    EXPECT_EQ(loaded, chosen);
-
-    // A changed port that cannot be opened: the message, and front.ini unchanged.
-    PortSettings missing = chosen;
-    missing.portName = QStringLiteral("ttyNoSuchPort42");
-    const auto dialog2 = [&missing](const PortSettings &) {
-        return std::optional<PortSettings>(missing);
-    };
-    const PortSetupResult failed = runPortSetup(link, 5, dialog2, messages, ini);
-    EXPECT_TRUE(failed.portFailed);
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].second.startsWith(Texts::portOpenError));
-    ASSERT_TRUE(loadPortSettings(ini, loaded));
-    EXPECT_EQ(loaded, chosen);
-}
-
-// The whole setup against the simulated line on a pseudo-terminal: the relay
-// gets the new word in register 65 and the port follows.
-TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
-{
-    const QString simulator = qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivsim");
-    if (!QFileInfo::exists(simulator))
-        GTEST_SKIP() << "mivsim not built";
-    QProcess line;
-    line.start(simulator, {QStringLiteral("--relays"), QStringLiteral("1:4,6:6")});
-    ASSERT_TRUE(line.waitForReadyRead(10000));
-    const QString firstLine = QString::fromUtf8(line.readLine()).trimmed();
-    ASSERT_TRUE(firstLine.startsWith(QStringLiteral("PORT "))) << firstLine.toStdString();
-
-    QTemporaryDir dir;
-    SerialLink link;
-    link.setSettings(on(firstLine.mid(5)));
-    ASSERT_TRUE(link.open());
-    ASSERT_NE(link.bus().readStatus(6), 255);
-
-    RecordingOperator messages;
-    PortSettings chosen = link.settings();
-    chosen.parity = QStringLiteral("Even");
-    chosen.stopBits = QStringLiteral("2");
-    const auto dialog = [&chosen](const PortSettings &) {
-        return std::optional<PortSettings>(chosen);
-    };
-    const PortSetupResult result =
-            runPortSetup(link, 6, dialog, messages, dir.filePath(QStringLiteral("front.ini")));
-    EXPECT_TRUE(result.wordWritten);
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shownTexts().join(u'|').toStdString();
-    EXPECT_EQ(link.settings(), chosen);
-
-    const ReplyString reply = link.bus().readRegisters(6, InterfaceWord::relayRegister, 1);
-    EXPECT_EQ(replyWord(reply, 0), (1u << 2) | (1u << 7) | (1u << 14));
-    PortSettings stored;
-    ASSERT_TRUE(loadPortSettings(dir.filePath(QStringLiteral("front.ini")), stored));
-    EXPECT_EQ(stored, chosen);
-    line.kill();
-    line.waitForFinished(5000);
 }
 
 TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/RelaySession.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 #include "sim/LoopbackPort.h"
 #include "support/ScriptedOperator.h"
 

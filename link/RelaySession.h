@@ -30,7 +30,8 @@ class RelayBus;
 //
 // The bus belongs to the link that owns the port; the session only talks
 // through it, so that the same operations run over a serial port, a
-// pseudo-terminal or the tests' in-process loopback.
+// pseudo-terminal or the tests' in-process loopback. The session lives here,
+// beside the bus, so that core/ below knows nothing of the line.
 struct RelaySession
 {
     explicit RelaySession(RelayBus &relayBus) : bus(relayBus) { }

@@ -1,4 +1,4 @@
-#include "core/RelaySession.h"
+#include "link/RelaySession.h"
 
 #include "core/Operator.h"
 #include "core/Texts.h"
