@@ -67,6 +67,7 @@ void LiveValuesPage::show()
         m_blinkTimer.stop();
     else if (!m_blinkTimer.isActive())
         m_blinkTimer.start();
+    Q_EMIT shown();
 }
 
 void LiveValuesPage::blink()

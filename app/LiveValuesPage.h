@@ -49,6 +49,10 @@ public:
     // The page was left: its outputs are offered again only after its check.
     void leaveRelayControl();
 
+Q_SIGNALS:
+    // A read was shown (its point is in the session's trend).
+    void shown();
+
 private:
     Tmf &m_window;
     miv::RelaySession &m_session;

@@ -33,7 +33,8 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
                           [this](const QString &path) { openFile(path); }),
       m_journalPage(mainWindow, m_session, m_operator, m_gate,
                     [this](const QString &path) { openFile(path); }),
-      m_overview(m_session, m_operator, &mainWindow)
+      m_overview(m_session, m_operator, &mainWindow),
+      m_trend(m_session, m_operator, &mainWindow)
 {
     setObjectName(QStringLiteral("dm"));
     mf.setMenuBar(m_actions.menuBar());
@@ -88,6 +89,7 @@ void Tdm::initActions()
     connect(compareAction(), &QAction::triggered, this, &Tdm::compareWithFileExecute);
     connect(settingsSheetAction(), &QAction::triggered, this, &Tdm::settingsSheetExecute);
     connect(lineOverviewAction(), &QAction::triggered, this, &Tdm::lineOverviewExecute);
+    connect(&m_livePage, &LiveValuesPage::shown, &m_trend, &TrendWindow::showNewPoints);
     connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
     connect(&m_overview, &LineOverviewWindow::portLost, this, [this](const QString &text) {
         m_operator.message(Operator::Icon::Error, text);
@@ -450,6 +452,11 @@ void Tdm::lineOverviewExecute()
     // The overview's rounds and automatic refresh would share the line.
     m_autoRefresh.stop();
     m_overview.watch(m_lastScanFound);
+}
+
+void Tdm::trendExecute()
+{
+    m_trend.open();
 }
 
 void Tdm::identifyFromOverview(quint8 address)

@@ -10,6 +10,7 @@
 #include "app/JournalPage.h"
 #include "app/LineOverviewWindow.h"
 #include "app/LiveValuesPage.h"
+#include "app/TrendWindow.h"
 #include "app/PortKeeper.h"
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
@@ -47,6 +48,7 @@ public:
     QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
     QAction *lineOverviewAction() const { return m_actions.lineOverview(); }
     LineOverviewWindow &lineOverviewWindow() { return m_overview; }
+    TrendWindow &trendWindow() { return m_trend; }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
@@ -109,6 +111,8 @@ public:
     void settingsSheetExecute();
     // "Обзор линии": every relay of the last scan in one table, refreshed in turn.
     void lineOverviewExecute();
+    // "График...": the trend of the identified relay's values.
+    void trendExecute();
     void N6Click();
     // "Поиск устройства...": the line settings of a relay that answers nothing
     // at the port's, offered for the port.
@@ -165,5 +169,6 @@ private:
     JournalPage m_journalPage;
     AboutBox m_about;
     LineOverviewWindow m_overview;
+    TrendWindow m_trend;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
 };

@@ -175,6 +175,10 @@ void Tmf::connectHandlers()
         connect(button, &QPushButton::clicked, this, [this, button] { SetCommand(button); });
     for (QPushButton *button : outputButtons())
         connect(button, &QPushButton::clicked, this, [this, button] { SetCommand2(button); });
+    connect(ui->trendButton, &QPushButton::clicked, this, [this] {
+        if (dm)
+            dm->trendExecute();
+    });
     for (QLineEdit *edit : {ui->Edit1, ui->Edit2, ui->Edit3})
         edit->installEventFilter(this);
     // Selecting a cell of the configuration grid is wired by setConfigModel,

@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 #include "app/LineOverviewPage.h"
 #include "app/LineOverviewWindow.h"
+#include "app/TrendChart.h"
+#include "app/TrendWindow.h"
 #include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
 #include "core/ConfigGrid.h"
@@ -345,6 +347,23 @@ TEST_F(LiveValuesFlow, enteringTheTabShowsTheRelaysValuesAndLamps)
     EXPECT_EQ(lampIcon(3), 3) << "the refresh after the command shows the work lamp lit";
     EXPECT_FALSE(child<QPushButton>("BitBtn1")->isEnabled());
     EXPECT_TRUE(op.shown().isEmpty());
+}
+
+// "График...": every refresh of the live values adds its point to the trend.
+TEST_F(LiveValuesFlow, theTrendWindowDrawsEveryRefresh)
+{
+    enterTab(ActionEnabling::LiveValuesTab);
+    child<QPushButton>("trendButton")->click();
+    TrendWindow &trend = dm->trendWindow();
+    ASSERT_TRUE(trend.isVisible());
+    EXPECT_TRUE(trend.windowTitle().contains(QStringLiteral("№6")));
+    EXPECT_GE(dm->session().trend.points().size(), 1) << "entering the tab read the values";
+    EXPECT_GE(trend.chart().shownPointCount(), 1);
+    // Another relay's values start a new chart.
+    scanAndIdentify(1);
+    enterTab(ActionEnabling::LiveValuesTab);
+    EXPECT_TRUE(trend.windowTitle().contains(QStringLiteral("№1")));
+    EXPECT_EQ(dm->session().trend.points().size(), 1);
 }
 
 TEST_F(LiveValuesFlow, timerDrivenRefreshThatLosesThePortTellsAndScansAgain)
