@@ -10,7 +10,9 @@
 // 2 on wrong usage.
 #include "UnattendedWindow.h"
 #include "app/ActionEnabling.h"
+#include "app/LineOverviewWindow.h"
 #include "app/Tdm.h"
+#include "app/TrendWindow.h"
 #include "app/Tmf.h"
 #include "app/WindowProcess.h"
 
@@ -18,6 +20,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -60,7 +63,16 @@ struct Step
     std::function<void()> act;
 };
 
-void saveWindow(Tmf &window, const QString &path)
+// Lets the window work for a while: timers tick, pictures settle.
+void runFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void saveWindow(QWidget &window, const QString &path)
 {
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents(); // the layout and the pictures settle
@@ -104,10 +116,17 @@ int main(int argc, char *argv[])
         devices->setCurrentRow(options->address - 1);
         Q_EMIT devices->itemDoubleClicked(devices->currentItem());
     };
-    const auto startMotorAndRefresh = [&] {
-        dm.runCommand(1); // "Работа"
-        for (int i = 0; i < 6; ++i) // the currents rise over a few reads
+    // Refreshes half a second apart, so that each is a point of the trend.
+    const auto refreshes = [&](int count) {
+        for (int i = 0; i < count; ++i) {
             dm.action(ActionId::a_refresh)->trigger();
+            runFor(450);
+        }
+    };
+    const auto startMotorAndRefresh = [&] {
+        refreshes(6); // the motor at rest
+        dm.runCommand(1); // "Работа"
+        refreshes(20); // the currents rise over a few reads, the motor warms
     };
     const auto read = [&] { dm.action(ActionId::a_getdata)->trigger(); };
     // In the order of the README's sections; a new page adds its row here.
@@ -118,14 +137,25 @@ int main(int argc, char *argv[])
             {"journal", ActionEnabling::JournalTab, read},
             {"timer", ActionEnabling::TimerTab, read},
     };
+    const auto pictureFile = [&](const char *name) {
+        return QDir(options->out)
+                .filePath(QStringLiteral("window-%1.png").arg(QLatin1String(name)));
+    };
     for (const Step &step : steps) {
         mf.setCurrentPage(step.page);
         step.act();
-        saveWindow(
-                mf,
-                QDir(options->out)
-                        .filePath(
-                                QStringLiteral("window-%1.png").arg(QLatin1String(step.picture))));
+        saveWindow(mf, pictureFile(step.picture));
     }
+    // The windows of their own: the trend of the start above, and the line
+    // overview after a few of its rounds.
+    mf.setCurrentPage(ActionEnabling::LiveValuesTab);
+    dm.trendExecute();
+    saveWindow(dm.trendWindow(), pictureFile("trend"));
+    dm.trendWindow().close();
+    mf.setCurrentPage(ActionEnabling::DevicesTab);
+    dm.lineOverviewExecute();
+    runFor(3000);
+    saveWindow(dm.lineOverviewWindow(), pictureFile("overview"));
+    dm.lineOverviewWindow().close();
     return op.messages() == 0 ? 0 : 1;
 }
