@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Operator.h"
+#include "core/AbsentOperator.h"
 #include "telemetry/TelemetryTopics.h"
 
 #include <atomic>
@@ -27,7 +27,7 @@ class MqttConnection;
 
 // An operator nobody sits at: every message is kept (the last one tells why
 // a relay went silent), every question declined.
-class UnattendedOperator : public Operator
+class UnattendedOperator : public AbsentOperator
 {
 public:
     Answer message(Icon, const QString &text, Buttons, const QString &) override
@@ -35,15 +35,6 @@ public:
         lastMessage = text;
         return Answer::Ok;
     }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
-    {
-        return std::nullopt;
-    }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override { }
 
     QString lastMessage;
 };

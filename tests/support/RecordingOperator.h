@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Operator.h"
+#include "core/AbsentOperator.h"
 
 #include <QList>
 #include <QStringList>
@@ -10,7 +10,7 @@ using namespace miv;
 
 // An operator who reads every message (kept in `shown`, answered OK) and
 // declines every question and dialog. For code that should only tell, never ask.
-class RecordingOperator : public Operator
+class RecordingOperator : public AbsentOperator
 {
 public:
     Answer message(Icon icon, const QString &text, Buttons, const QString &) override
@@ -18,15 +18,6 @@ public:
         shown.append({icon, text});
         return Answer::Ok;
     }
-    std::optional<QString> askPassword() override { return std::nullopt; }
-    std::optional<PasswordChange> askPasswordChange() override { return std::nullopt; }
-    std::optional<ValueEditResult> editValue(const ValueEditRequest &) override
-    {
-        return std::nullopt;
-    }
-    QString askSaveFileName(const QString &, const QString &) override { return {}; }
-    QString askOpenFileName(const QString &, const QString &) override { return {}; }
-    void note(const QString &) override { }
 
     QStringList shownTexts() const
     {
