@@ -13,7 +13,7 @@
 
 #include <QProgressDialog>
 
-using namespace miv;
+namespace miv {
 
 namespace {
 
@@ -180,3 +180,5 @@ bool PortKeeper::closeAtEnd()
     m_link->close();
     return !m_link->isOpen();
 }
+
+} // namespace miv
