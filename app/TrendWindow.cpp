@@ -5,7 +5,7 @@
 
 #include <QVBoxLayout>
 
-using namespace miv;
+namespace miv {
 
 TrendWindow::TrendWindow(RelaySession &session, Operator &op, QWidget *parent)
     : QDialog(parent),
@@ -47,3 +47,5 @@ void TrendWindow::showNewPoints()
     nameRelay();
     m_chart->showNewPoints();
 }
+
+} // namespace miv

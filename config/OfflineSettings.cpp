@@ -189,7 +189,7 @@ SettingsFile::LoadResult loadExecute(RelaySession &session, Operator &op, const 
     if (session.valuesOwner)
         return SettingsFile::askAndLoad(session, op);
     const SettingsFile::LoadResult cancelled{
-            SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}};
+            SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false};
     // Changes not saved to a held file, or not written to the relay whose
     // values a scan released, are lost only on the operator's word.
     if ((session.holdsFile() || session.ownerBeforeScan) && session.holdsUnwrittenChanges()
