@@ -94,6 +94,7 @@ OpenResult open(RelaySession &session, const QString &path, quint16 typeCode)
 
     session.device = scratch.device;
     session.valuesOwner.reset();
+    session.ownerBeforeScan.reset();
     session.catalogue = scratch.catalogue;
     takeGrid(scratch.configGrid, session.configGrid, session.catalogue);
     ConfigGrid &grid = session.configGrid;
@@ -189,7 +190,9 @@ SettingsFile::LoadResult loadExecute(RelaySession &session, Operator &op, const 
         return SettingsFile::askAndLoad(session, op);
     const SettingsFile::LoadResult cancelled{
             SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false};
-    if (session.holdsFile() && session.holdsUnwrittenChanges()
+    // Changes not saved to a held file, or not written to the relay whose
+    // values a scan released, are lost only on the operator's word.
+    if ((session.holdsFile() || session.ownerBeforeScan) && session.holdsUnwrittenChanges()
         && op.message(Operator::Icon::Warning, discardQuestion, Operator::Buttons::OkNo)
                 != Operator::Answer::Ok)
         return cancelled;
