@@ -87,11 +87,10 @@ int main(int argc, char **argv)
                     percentile(gaps, 1.0) / 1000.0);
         met = met && !gaps.empty() && p95 <= 1.5 * intervalSeconds;
     }
-    std::printf("journal readings finished: %lld; journal messages: %lld\n",
+    std::printf("journal readings finished: %lld; journal entries published: %lld\n",
                 qlonglong(log.count(QStringLiteral("journal of"))),
-                qlonglong(subscriber.messages().size()
-                          - subscriber.on(QStringLiteral("miv/l1/1/live")).size()
-                          - subscriber.on(QStringLiteral("miv/l1/6/live")).size()));
+                qlonglong(subscriber.on(QStringLiteral("miv/l1/1/journal")).size()
+                          + subscriber.on(QStringLiteral("miv/l1/6/journal")).size()));
     QFile requests(simLog);
     int silentRequests = 0;
     if (requests.open(QIODevice::ReadOnly))

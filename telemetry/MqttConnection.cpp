@@ -118,6 +118,10 @@ void MqttConnection::run()
     const QByteArray host = m_settings.host.toUtf8();
     while (!m_stopping) {
         const int connectionsBefore = m_connections;
+        {
+            std::lock_guard lock(m_mutex);
+            m_lastLibraryError.clear();
+        }
         int rc = first ? mosquitto_connect_async(m_client, host.constData(), m_settings.port,
                                                  m_settings.keepAliveSeconds)
                        : mosquitto_reconnect_async(m_client);
@@ -134,6 +138,12 @@ void MqttConnection::run()
             std::lock_guard lock(m_mutex);
             if (!m_fatal && rc == MOSQ_ERR_TLS)
                 m_fatal = describe(rc);
+            // A broker that refuses the client's certificate (or its lack of
+            // one) ends the handshake after it seemed done: the connection
+            // is only "lost", and TLS says why. As final as a failed handshake.
+            if (!m_fatal && m_connections == connectionsBefore
+                && m_lastLibraryError.contains(QStringLiteral("certificate"), Qt::CaseInsensitive))
+                m_fatal = QStringLiteral("TLS: ") + m_lastLibraryError;
             if (m_fatal)
                 break;
         }

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
 #include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
@@ -571,6 +572,39 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
     EXPECT_FALSE(configs.isEmpty());
     for (const QString &topic : configs.keys())
         EXPECT_FALSE(topic.contains(QStringLiteral("_l1_6/"))) << topic.toStdString();
+}
+
+TEST(PublishCredentials, aClientCertificateOpensABrokerThatAsksForOne)
+{
+    MqttBroker broker(MqttBroker::WithClientCertificates{});
+    ASSERT_TRUE(broker.isRunning()) << broker.errorText().toStdString();
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    QTemporaryDir folder;
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(broker.tlsPort());
+    const QStringList options{
+            QStringLiteral("--state-file"), folder.filePath(QStringLiteral("state.json")),
+            QStringLiteral("--tls-ca"),     broker.filePath(QStringLiteral("ca.pem")),
+            QStringLiteral("--keepalive"),  QStringLiteral("7")};
+    Publisher without(sim.portPath(), address, options, folder.path());
+    EXPECT_EQ(without.finished(), 1) << without.log().toStdString();
+    EXPECT_TRUE(without.log().contains(QStringLiteral("certificate")))
+            << without.log().toStdString();
+    Publisher with(sim.portPath(), address,
+                   options
+                           + QStringList{QStringLiteral("--tls-cert"),
+                                         broker.filePath(QStringLiteral("client.pem")),
+                                         QStringLiteral("--tls-key"),
+                                         broker.filePath(QStringLiteral("client.key"))},
+                   folder.path());
+    ASSERT_TRUE(with.waitForLog(QStringLiteral("connected to broker"))) << with.log().toStdString();
+    // The broker names each client with its keepalive: one of its own per publisher.
+    QDeadlineTimer deadline(generousMs);
+    while (!broker.log().contains(QStringLiteral("k7")) && !deadline.hasExpired())
+        QThread::msleep(50);
+    EXPECT_TRUE(broker.log().contains(QStringLiteral(" as mivctl-l1-")))
+            << broker.log().toStdString();
+    EXPECT_TRUE(broker.log().contains(QStringLiteral("k7)"))) << broker.log().toStdString();
+    EXPECT_EQ(with.stop(), 0);
 }
 
 TEST(PublishCredentials, aRefusedPasswordEndsWithTheBrokersReason)
