@@ -1,6 +1,7 @@
 #include "telemetry/HomeAssistantDiscovery.h"
 
 #include "core/CurrentDevice.h"
+#include "core/ProgramVersion.h"
 #include "device/LiveDisplay.h"
 #include "device/SoftwareVersion.h"
 
@@ -110,12 +111,14 @@ QJsonObject entity(const TelemetryTopics &topics, const CurrentDevice &device,
     return {
             {QStringLiteral("name"), name},
             {QStringLiteral("unique_id"), node + u'_' + object},
-            {QStringLiteral("object_id"), node + u'_' + object},
             {QStringLiteral("state_topic"), topics.live(device.networkAddress)},
             {QStringLiteral("value_template"), QStringLiteral("{{ %1 }}").arg(value)},
             {QStringLiteral("availability"), availabilityOf(topics, device.networkAddress)},
             {QStringLiteral("availability_mode"), QStringLiteral("all")},
             {QStringLiteral("device"), deviceOf(topics, device)},
+            {QStringLiteral("origin"),
+             QJsonObject{{QStringLiteral("name"), QStringLiteral("mivctl publish")},
+                         {QStringLiteral("sw_version"), programVersion()}}},
     };
 }
 

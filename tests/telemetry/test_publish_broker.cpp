@@ -467,7 +467,7 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
     EXPECT_EQ(levels[4], QStringLiteral("config"));
     static const QSet<QString> known{"name",
                                      "unique_id",
-                                     "object_id",
+                                     "origin",
                                      "state_topic",
                                      "value_template",
                                      "availability",
@@ -496,6 +496,8 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
         EXPECT_TRUE(a.toObject().value("topic").isString());
     EXPECT_TRUE(QStringList({"all", "any", "latest"})
                         .contains(config.value("availability_mode").toString()));
+    EXPECT_TRUE(config.value("origin").toObject().value("name").isString())
+            << "origin needs a name";
     const QJsonObject device = config.value("device").toObject();
     EXPECT_FALSE(device.value("identifiers").toArray().isEmpty());
     for (const char *key : {"name", "model", "sw_version", "serial_number"})
