@@ -3,10 +3,10 @@
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
-#include "report/SettingsSheetExport.h"
+#include "cli/SheetPdfDrawing.h"
+#include "core/FileReplacement.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 
 namespace miv::cli {
 
@@ -67,21 +67,30 @@ std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QStrin
 int writeSheet(CliContext &context, const SettingsSheet::Document &document,
                const SheetOutputs &outputs)
 {
-    using SettingsSheetExport::Format;
+    enum class Format { Xls, Pdf, Csv };
     const std::pair<const QString *, Format> files[] = {
             {&outputs.xls, Format::Xls}, {&outputs.pdf, Format::Pdf}, {&outputs.csv, Format::Csv}};
     for (const auto &[path, format] : files) {
         if (path->isEmpty())
             continue;
-        // Fonts and painting need the QGuiApplication that main() makes for --pdf.
-        if (format == Format::Pdf
-            && !qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-            context.err() << "mivctl: a PDF needs the graphics library, which was not started"
-                          << Qt::endl;
-            return ExitStatus::Refused;
-        }
         QString error;
-        if (!SettingsSheetExport::write(*path, format, document, &error)) {
+        bool written = false;
+        switch (format) {
+        case Format::Xls:
+            written = SettingsSheet::writeWorkbook(*path, document, &error);
+            break;
+        case Format::Csv:
+            written = SettingsSheet::writeCsv(*path, document, &error);
+            break;
+        case Format::Pdf:
+            // Drawn by the library that main() loaded for --pdf.
+            if (const std::optional<QByteArray> pdf = drawSheetPdf(document, &error))
+                written = replaceFile(*path, *pdf, &error);
+            else
+                error = QStringLiteral("mivctl: ") + error;
+            break;
+        }
+        if (!written) {
             context.err() << error << Qt::endl;
             return ExitStatus::Refused;
         }
