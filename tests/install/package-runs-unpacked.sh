@@ -122,6 +122,12 @@ grep -q "window's package (mivconf)" "$work/pdf.err" || fail "the refusal does n
 [ ! -e "$work/sheet.pdf" ] || fail "a PDF was written without the library that draws it"
 
 dpkg-deb -x "$window" "$work/root"
+for program in "$bin"/* "$usr"/lib/*mivconf/*.so "$usr"/lib/*/mivconf/*.so; do
+  [ -f "$program" ] || continue
+  if readelf -S "$program" | grep -q '\.comment'; then
+    fail "$(basename "$program") keeps its .comment section"
+  fi
+done
 told=$("$bin/mivconf" --version)
 [ "$told" = "mivconf $version" ] || fail "mivconf --version told \"$told\""
 "$bin/mivctl" settings sheet "$work/relay6.miv" --type 6 --pdf "$work/sheet.pdf" >/dev/null 2>"$work/pdf.err" ||
