@@ -124,7 +124,7 @@ OpenResult open(RelaySession &session, const QString &path, quint16 typeCode, Op
     QStringList parts;
     if (!result.load.rejectedKeys.isEmpty())
         parts << valuesNotTaken.arg(RelayTypeChoice::typeName(typeCode),
-                                    result.load.rejectedKeys.join(u'\n'));
+                                    result.load.rejectedValues.join(u'\n'));
     if (!result.missingKeys.isEmpty())
         parts << valuesMissing.arg(result.missingKeys.join(u'\n'));
     if (!result.load.notices.isEmpty())
