@@ -5,6 +5,7 @@
 #include "app/Tmf.h"
 #include "core/ConfigGrid.h"
 #include "core/Texts.h"
+#include "core/WriteStop.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/RelayCommands.h"
@@ -15,6 +16,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QUrl>
+#include <utility>
 
 using namespace miv;
 
@@ -91,6 +93,8 @@ void Tdm::initActions()
     connect(lineOverviewAction(), &QAction::triggered, this, &Tdm::lineOverviewExecute);
     connect(&m_livePage, &LiveValuesPage::shown, &m_trend, &TrendWindow::showNewPoints);
     connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
+    // The rounds kept the selected relay's page waiting: it is read once more.
+    connect(&m_overview, &LineOverviewWindow::closedByOperator, this, &Tdm::a_refreshExecute);
     connect(&m_overview, &LineOverviewWindow::portLost, this, [this](const QString &text) {
         m_operator.message(Operator::Icon::Error, text);
         followPortState();
@@ -255,10 +259,11 @@ void Tdm::a_getinfoExecute()
         mf.pcChange();
         break;
     case IdentificationResult::Outcome::NotConnected:
+    case IdentificationResult::Outcome::Silent:
+        // No relay is selected: the previous relay's pages go with it.
         mf.bts(TabVisibility::WithoutRelay);
         break;
     case IdentificationResult::Outcome::NoSelection:
-    case IdentificationResult::Outcome::Silent:
         break;
     }
     followPortState();
@@ -390,13 +395,28 @@ void Tdm::a_setdataExecute()
         return;
     const int page = mf.currentPage();
     bool actionsFollow = false;
-    if (page == ActionEnabling::ConfigurationTab)
-        actionsFollow = m_configurationPage.write();
-    else if (page == ActionEnabling::TimerTab)
-        actionsFollow = m_configurationPage.writeTimer();
+    {
+        const BusWorkGate::Exchange exchange(m_gate);
+        miv::WriteStop::clear();
+        m_writeRunning = true;
+        if (page == ActionEnabling::ConfigurationTab)
+            actionsFollow = m_configurationPage.write();
+        else if (page == ActionEnabling::TimerTab)
+            actionsFollow = m_configurationPage.writeTimer();
+        m_writeRunning = false;
+        miv::WriteStop::clear();
+    }
     if (actionsFollow)
         mf.pcChange();
     followPortState();
+    if (std::exchange(m_closeAfterWrite, false))
+        mf.close();
+}
+
+void Tdm::closeAfterWrite()
+{
+    miv::WriteStop::request();
+    m_closeAfterWrite = true;
 }
 
 bool Tdm::activateConfigRow()
@@ -425,6 +445,9 @@ void Tdm::a_loadExecute()
     if (!action(ActionId::a_load)->isEnabled())
         return;
     m_configurationPage.load();
+    // A file opened with no relay shows the tabs of its relay type.
+    if (!relaySelected())
+        mf.bts(TabVisibility::WithoutRelay);
     // A file opened with no relay unlocks editing: the tab's actions follow.
     mf.pcChange();
 }

@@ -66,13 +66,19 @@ public:
     // Changes not written to a relay, or not saved to the file the grid holds.
     bool unwrittenChanges() const { return m_session.holdsUnwrittenChanges(); }
     bool relaySelected() const { return m_session.device.networkAddress != 0; }
-    // The type of the relay identified last; 0 before any.
-    quint16 relayTypeCode() const { return m_session.device.typeCode; }
+    // The relay type the tabs follow: a held file's, else the relay's
+    // identified last; 0 before any.
+    quint16 relayTypeCode() const { return m_session.pagesTypeCode(); }
     // The live values tab opens on the current values, not those at the start limit.
     void leaveStartLimitView() { m_session.flags.startLimitView = false; }
     // A loop of bus exchanges (the journal reading) is running: every action
     // is disabled and the window may not close until it ends.
     bool busWorkRunning() const { return m_gate.loopRunning(); }
+    // "Записать" is writing to the relay. A close asked meanwhile waits: the
+    // exchange under way is finished and logged, no further write is sent
+    // (WriteStop), and the window is closed once the write has returned.
+    bool writeRunning() const { return m_writeRunning; }
+    void closeAfterWrite();
     // Automatic refresh off, with its picture.
     void stopAutoRefresh() { m_autoRefresh.stop(); }
     // Any page change: the outputs are offered again only after the check.
@@ -171,4 +177,6 @@ private:
     miv::LineOverviewWindow m_overview;
     miv::TrendWindow m_trend;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
+    bool m_writeRunning = false;
+    bool m_closeAfterWrite = false;
 };

@@ -55,7 +55,7 @@ public:
             return {Outcome::NoSelection, {}, false};
         device.networkAddress = quint8(selectedLine + 1);
         if (!answers(device.networkAddress))
-            return {m_portLost ? Outcome::NotConnected : Outcome::Silent, {}, false};
+            return failed(m_portLost ? Outcome::NotConnected : Outcome::Silent);
         try {
             if (!readIdentity())
                 return notConnected();
@@ -63,7 +63,7 @@ public:
         } catch (const LinkError &error) {
             if (const LinkFailure failure = handleLinkFailure(m_session, error); failure.portLost) {
                 m_op.message(Operator::Icon::Error, failure.text);
-                return {Outcome::NotConnected, {}, false};
+                return failed(Outcome::NotConnected);
             }
             return notConnected();
         }
@@ -121,7 +121,16 @@ private:
     IdentificationResult notConnected()
     {
         m_op.message(Operator::Icon::Error, Texts::deviceNotConnected);
-        return {Outcome::NotConnected, {}, false};
+        return failed(Outcome::NotConnected);
+    }
+
+    // A relay that was not identified is not selected: nothing is read from
+    // or written to its address, and the values of the relay identified
+    // before are never shown as its.
+    IdentificationResult failed(Outcome outcome)
+    {
+        m_session.device.networkAddress = 0;
+        return {outcome, {}, false};
     }
 
     RelaySession &m_session;

@@ -328,7 +328,13 @@ TEST_F(SettingsFileTest, valuesOutOfRangeOrNotNumbersAreRejectedAndListedOnce)
     const QStringList rejected{keys[3], keys[4], keys[5], keys[6], keys[9], keys[24]};
     EXPECT_EQ(result.rejectedKeys, rejected);
     ASSERT_EQ(op.shown().size(), 1);
-    EXPECT_EQ(op.shown()[0].text, Texts::settingsValuesRejected.arg(rejected.join(u'\n')));
+    // Each value refused is named with what the row takes.
+    EXPECT_EQ(op.shown()[0].text,
+              Texts::settingsValuesRejected.arg(result.rejectedValues.join(u'\n')));
+    ASSERT_EQ(result.rejectedValues.size(), rejected.size());
+    EXPECT_EQ(result.rejectedValues[0],
+              QStringLiteral("Строка 3 «Кратность перегрузки»: значение «abc» недопустимо; "
+                             "допустимо 1,1 … 6,0"));
     for (int row : {3, 4, 5, 6, 9, 24})
         EXPECT_EQ(grid.text(row, ConfigGrid::Value), before[row]) << row;
     EXPECT_TRUE(grid.isMarked(9));
@@ -415,17 +421,16 @@ TEST_P(MarkTexts, marksTakeOneDigitHoursAndMissingSeconds)
     EXPECT_EQ(timer.marks[1].word, TimerSchedule::markWord(timer.marks[1].time));
 }
 
-INSTANTIATE_TEST_SUITE_P(Times, MarkTexts,
-                         ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)},
-                                           MarkCase{"07:30", true, QTime(7, 30)},
-                                           MarkCase{"7:30:00", true, QTime(7, 30)},
-                                           MarkCase{"07:30:15", true, QTime(7, 30, 15)},
-                                           MarkCase{" 23:59 ", true, QTime(23, 59)},
-                                           MarkCase{"24:00", false, {}},
-                                           MarkCase{"12:60", false, {}},
-                                           MarkCase{"7.30", false, {}}, MarkCase{"730", false, {}},
-                                           MarkCase{"полдень", false, {}},
-                                           MarkCase{"", false, {}}));
+INSTANTIATE_TEST_SUITE_P(
+        Times, MarkTexts,
+        ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)},
+                          MarkCase{"07:30", true, QTime(7, 30)},
+                          MarkCase{"7:30:00", true, QTime(7, 30)},
+                          // the relay keeps no seconds: none is dropped silently
+                          MarkCase{"07:30:15", false, {}}, MarkCase{" 23:59 ", true, QTime(23, 59)},
+                          MarkCase{"24:00", false, {}}, MarkCase{"12:60", false, {}},
+                          MarkCase{"7.30", false, {}}, MarkCase{"730", false, {}},
+                          MarkCase{"полдень", false, {}}, MarkCase{"", false, {}}));
 
 TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
 {
@@ -437,8 +442,19 @@ TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
     const SettingsFile::LoadResult result = load(path("c.miv"));
     EXPECT_EQ(result.rejectedKeys,
               (QStringList{QStringLiteral("Интервал2"), QStringLiteral("Таймер")}));
-    const std::array<QString, 7> expected{off, on, QString(), QString(), QString(), QString(), on};
+    // A key the file leaves out keeps its caption, as a missing row keeps its value.
+    const std::array<QString, 7> expected{off, on, QString(), on, on, on, on};
     EXPECT_EQ(timer.buttons, expected);
+}
+
+// A file with no timer section leaves the marks as nobody gave them (shown
+// empty, as rows the file lacks), not as midnight.
+TEST_F(SettingsFileTest, aFileWithoutTimersLeavesTheMarksUngiven)
+{
+    timer = TimerSchedule();
+    EXPECT_TRUE(load(parametersFile({"Кратность перегрузки=2,5"})).complete());
+    for (const TimerMark &mark : timer.marks)
+        EXPECT_FALSE(mark.given);
 }
 
 TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
@@ -703,6 +719,31 @@ TEST_F(SettingsFileTest, withNoRelayAFileOpensForTheTypeChosenAndEditsWithoutPas
     EXPECT_EQ(op.choicesOffered().back().second, 1);
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_EQ(grid.text(5, ConfigGrid::Value), QStringLiteral("35"));
+}
+
+// After a scan the relay's values belong to no relay: a file is opened for a
+// type (never into that relay's grid), and changes not written are dropped
+// only on the operator's word.
+TEST_F(SettingsFileTest, afterAScanAFileOpensForATypeAndAsksBeforeDroppingChanges)
+{
+    const QString file = parametersFile({keys[5] + QStringLiteral("=35")});
+    session.valuesOwner = session.selectedRelay();
+    grid.mark(4);
+    session.releaseRelayValues();
+    device.networkAddress = 0;
+    op.answer(Operator::Answer::No);
+    EXPECT_EQ(OfflineSettings::loadExecute(session, op, path("front.ini")).outcome,
+              SettingsFile::LoadResult::Outcome::Cancelled);
+    EXPECT_TRUE(grid.isMarked(4)) << "kept";
+    EXPECT_TRUE(op.choicesOffered().isEmpty()) << "no type asked after No";
+
+    op.answer(Operator::Answer::Ok);
+    op.answerChoice(0);
+    op.answerFileName(file);
+    EXPECT_TRUE(OfflineSettings::loadExecute(session, op, path("front.ini")).loaded());
+    EXPECT_EQ(op.choicesOffered().size(), 1) << "the type is asked";
+    EXPECT_TRUE(session.holdsFile());
+    EXPECT_FALSE(grid.isMarked(4));
 }
 
 TEST_F(SettingsFileTest, aHeldFileReachesAnIdentifiedRelayOnlyAsMarkedRowsAfterItsPassword)
