@@ -7,8 +7,8 @@ namespace {
 // Version 1: relays, their software versions, settings contents (stored
 // once), snapshots, approvals and replaced relays. Times are UTC as ISO 8601
 // text with milliseconds, so that they sort as text on both drivers.
-// relays.last_snapshot_id and approval_id keep the list of a large register
-// one join away.
+// relays.last_snapshot_id, approval_id and their content ids keep the list of
+// a large register a read of one table.
 const QStringList version1 = {
         QStringLiteral("CREATE TABLE relays ("
                        " id {ID},"
@@ -22,7 +22,9 @@ const QStringList version1 = {
                        " last_port TEXT NOT NULL,"
                        " last_address INTEGER NOT NULL,"
                        " last_snapshot_id BIGINT,"
+                       " last_content_id BIGINT,"
                        " approval_id BIGINT,"
+                       " approved_content_id BIGINT,"
                        " UNIQUE (factory_number, type_code))"),
         QStringLiteral("CREATE INDEX relays_place ON relays (last_port, last_address, last_seen)"),
         QStringLiteral("CREATE TABLE software_versions ("

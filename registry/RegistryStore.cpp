@@ -294,6 +294,11 @@ bool RegistryStore::connect()
     // WAL lets readers go on while one process writes; it is kept in the file.
     if (!exec(query, QStringLiteral("PRAGMA journal_mode=WAL")))
         return false;
+    // In WAL mode a commit is never half kept at a crash or a power loss;
+    // NORMAL only lets the last commits wait for the next checkpoint to
+    // reach the disk, instead of a sync per snapshot.
+    if (!exec(query, QStringLiteral("PRAGMA synchronous=NORMAL")))
+        return false;
     return exec(query, QStringLiteral("PRAGMA foreign_keys=ON"));
 }
 
@@ -459,9 +464,9 @@ RecordOutcome RegistryStore::recordSettings(const SettingsRecord &record,
         if (!exec(query,
                   QStringLiteral("UPDATE relays SET device_name = ?, software_version = ?, "
                                  "last_seen = ?, last_port = ?, last_address = ?, "
-                                 "last_snapshot_id = ? WHERE id = ?"),
+                                 "last_snapshot_id = ?, last_content_id = ? WHERE id = ?"),
                   {record.deviceName, int(record.softwareVersion), now, record.port,
-                   int(record.address), outcome.snapshotId, relayId}))
+                   int(record.address), outcome.snapshotId, contentId, relayId}))
             return false;
         return !outcome.replacedFactoryNumber
                 || exec(query,
@@ -529,8 +534,10 @@ std::optional<qint64> RegistryStore::approve(qint64 relayId, const SettingsRegis
             || !query.next())
             return false;
         approvalId = query.value(0).toLongLong();
-        return exec(query, QStringLiteral("UPDATE relays SET approval_id = ? WHERE id = ?"),
-                    {approvalId, relayId});
+        return exec(query,
+                    QStringLiteral("UPDATE relays SET approval_id = ?, approved_content_id = ? "
+                                   "WHERE id = ?"),
+                    {approvalId, contentId, relayId});
     });
     if (!done)
         return std::nullopt;
@@ -556,11 +563,8 @@ std::optional<QList<RegistryRelay>> RegistryStore::relays(std::optional<quint16>
     query.setForwardOnly(true);
     QString sql = QStringLiteral(
             "SELECT r.id, r.factory_number, r.type_code, r.device_name, r.tag, r.software_version,"
-            " r.first_seen, r.last_seen, r.last_port, r.last_address, ls.content_id, aps.content_id"
-            " FROM relays r"
-            " LEFT JOIN snapshots ls ON ls.id = r.last_snapshot_id"
-            " LEFT JOIN approvals a ON a.id = r.approval_id"
-            " LEFT JOIN snapshots aps ON aps.id = a.snapshot_id");
+            " r.first_seen, r.last_seen, r.last_port, r.last_address, r.last_content_id,"
+            " r.approved_content_id FROM relays r");
     QVariantList values;
     if (factoryNumber) {
         sql += QStringLiteral(" WHERE r.factory_number = ?");
