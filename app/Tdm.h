@@ -12,6 +12,7 @@
 #include "app/LiveValuesPage.h"
 #include "app/TrendWindow.h"
 #include "app/PortKeeper.h"
+#include "app/RegistryCheckWindow.h"
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
 #include "link/RelaySession.h"
@@ -50,6 +51,10 @@ public:
     QAction *compareAction() const { return m_actions.compareWithFile(); }
     QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
     QAction *lineOverviewAction() const { return m_actions.lineOverview(); }
+    RegistryCheckWindow &checkWindow() { return m_check; }
+    QAction *approveSettingsAction() const { return m_actions.approveSettings(); }
+    QAction *settingsHistoryAction() const { return m_actions.settingsHistory(); }
+    QAction *approvedCheckAction() const { return m_actions.approvedCheck(); }
     LineOverviewWindow &lineOverviewWindow() { return m_overview; }
     TrendWindow &trendWindow() { return m_trend; }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
@@ -115,6 +120,12 @@ public:
     void settingsSheetExecute();
     // "Обзор линии": every relay of the last scan in one table, refreshed in turn.
     void lineOverviewExecute();
+    // The relay register: the settings last read approved for the relay,
+    // the relay's history, and the relays of the last scan checked against
+    // their approved settings.
+    void approveSettingsExecute();
+    void settingsHistoryExecute();
+    void approvedCheckExecute();
     // "График...": the trend of the identified relay's values.
     void trendExecute();
     void N6Click();
@@ -176,5 +187,6 @@ private:
     AboutBox m_about;
     LineOverviewWindow m_overview;
     TrendWindow m_trend;
+    RegistryCheckWindow m_check;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
 };

@@ -2,7 +2,10 @@
 
 #include "config/ConfigReader.h"
 #include "device/Identification.h"
+#include "core/AuditLog.h"
+#include "core/ProgramVersion.h"
 #include "link/RelaySession.h"
+#include "registry/RegistryStore.h"
 
 namespace miv {
 
@@ -94,6 +97,34 @@ QStringList checkLines(const RelayCheck &check)
         lines << (head + QStringList{result}).join(u'\t');
     }
     return lines;
+}
+
+} // namespace miv
+
+namespace miv {
+
+bool approveLastRead(RegistryStore &store, const RelaySession &session, const QString &note,
+                     QString *error)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (!session.valuesBelongToSelectedRelay() || !session.lastRecord
+        || !session.lastRecord->recorded)
+        return fail(QStringLiteral("Сначала получите конфигурацию реле: утверждаются уставки, "
+                                   "прочитанные из него и внесённые в реестр"));
+    const auto snapshot = store.snapshot(session.lastRecord->snapshotId);
+    if (!snapshot)
+        return fail(store.error());
+    RecordingContext context;
+    context.user = AuditLog::systemUserName();
+    context.programVersion = programVersion();
+    if (!store.approve(snapshot->relayId, snapshot->registers,
+                       QStringLiteral("snapshot %1").arg(snapshot->id), note, context))
+        return fail(store.error());
+    return true;
 }
 
 } // namespace miv

@@ -56,4 +56,13 @@ QString checkResultText(RelayCheck::Result result);
 // and NotRecorded the reason after the result.
 QStringList checkLines(const RelayCheck &check);
 
+class RegistryStore;
+
+// "Утвердить как уставки реле...": the settings of the session's relay as
+// last read (the snapshot the register made of that read) become its
+// approved settings, with `note`. False with the reason in *error when no
+// read of this relay was recorded or the register refused.
+bool approveLastRead(RegistryStore &store, const RelaySession &session, const QString &note,
+                     QString *error);
+
 } // namespace miv

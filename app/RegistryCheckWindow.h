@@ -1,0 +1,44 @@
+#pragma once
+
+#include "registry/RegistryCheck.h"
+
+#include <QDialog>
+#include <QList>
+
+class QTableWidget;
+class QLabel;
+
+namespace miv {
+class RelayBus;
+class RelayRecorder;
+} // namespace miv
+
+// "Сверка с утверждёнными", beside the line overview: every relay of the
+// last scan read, recorded as found and compared with its approved settings
+// (registry/RegistryCheck.h), one row per result or per differing item,
+// coloured by the result. Each relay is checked in a session of its own, so
+// that the main window's grid keeps what it holds; boxes the reading would
+// show are kept for the window's last line instead.
+class RegistryCheckWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    RegistryCheckWindow(miv::RelayBus &bus, miv::RelayRecorder &recorder, QWidget *parent);
+
+    // Checks these relays in turn, showing each result as it comes.
+    void check(const QList<quint8> &addresses);
+    const QList<miv::RelayCheck> &results() const { return m_results; }
+    QTableWidget *table() const { return m_table; }
+
+    // The colour of a result's rows.
+    static QColor resultColour(const miv::RelayCheck &check);
+
+private:
+    void addRows(const miv::RelayCheck &check);
+
+    miv::RelayBus &m_bus;
+    miv::RelayRecorder &m_recorder;
+    QTableWidget *m_table;
+    QLabel *m_summary;
+    QList<miv::RelayCheck> m_results;
+};
