@@ -9,7 +9,9 @@
 #include <QSvgRenderer>
 
 // The pictures are compiled into the static widget library; its resource
-// initialiser has to be named once so that the linker keeps it.
+// initialiser has to be named once so that the linker keeps it. Outside the
+// namespace: the initialiser is a global function, which Q_INIT_RESOURCE
+// declares where it stands.
 static void initialiseResources()
 {
     static const bool done = [] {
@@ -18,6 +20,8 @@ static void initialiseResources()
     }();
     Q_UNUSED(done);
 }
+
+namespace miv {
 
 namespace {
 
@@ -122,3 +126,5 @@ QPixmap ImageList::pixmap(int index, qreal devicePixelRatio) const
         drawn = m_drawn.insert(key, renderSvg(m_paths.at(index), m_size, devicePixelRatio));
     return *drawn;
 }
+
+} // namespace miv

@@ -9,7 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-using namespace miv;
+namespace miv {
 
 namespace {
 
@@ -108,3 +108,5 @@ void RegistryCheckWindow::check(const QList<quint8> &addresses)
                                          .arg(attention)
                                          .arg(addresses.size()));
 }
+
+} // namespace miv

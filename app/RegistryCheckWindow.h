@@ -9,9 +9,9 @@ class QTableWidget;
 class QLabel;
 
 namespace miv {
+
 class RelayBus;
 class RelayRecorder;
-} // namespace miv
 
 // "Сверка с утверждёнными", beside the line overview: every relay of the
 // last scan read, recorded as found and compared with its approved settings
@@ -23,22 +23,24 @@ class RegistryCheckWindow : public QDialog
 {
     Q_OBJECT
 public:
-    RegistryCheckWindow(miv::RelayBus &bus, miv::RelayRecorder &recorder, QWidget *parent);
+    RegistryCheckWindow(RelayBus &bus, RelayRecorder &recorder, QWidget *parent);
 
     // Checks these relays in turn, showing each result as it comes.
     void check(const QList<quint8> &addresses);
-    const QList<miv::RelayCheck> &results() const { return m_results; }
+    const QList<RelayCheck> &results() const { return m_results; }
     QTableWidget *table() const { return m_table; }
 
     // The colour of a result's rows.
-    static QColor resultColour(const miv::RelayCheck &check);
+    static QColor resultColour(const RelayCheck &check);
 
 private:
-    void addRows(const miv::RelayCheck &check);
+    void addRows(const RelayCheck &check);
 
-    miv::RelayBus &m_bus;
-    miv::RelayRecorder &m_recorder;
+    RelayBus &m_bus;
+    RelayRecorder &m_recorder;
     QTableWidget *m_table;
     QLabel *m_summary;
-    QList<miv::RelayCheck> m_results;
+    QList<RelayCheck> m_results;
 };
+
+} // namespace miv

@@ -8,7 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-using namespace miv;
+namespace miv {
 
 namespace {
 
@@ -103,3 +103,5 @@ void RegistryHistoryDialog::compareEntries(int first, int second)
                  changes[row].name, changes[row].before, changes[row].after});
     m_changes->resizeColumnsToContents();
 }
+
+} // namespace miv

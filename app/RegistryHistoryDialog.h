@@ -6,6 +6,8 @@
 
 class QTableWidget;
 
+namespace miv {
+
 // "История настроек...": a relay's snapshots in the register, oldest first,
 // and below them the items changed between the two entries selected (one
 // entry selected: against the entry before it).
@@ -13,8 +15,8 @@ class RegistryHistoryDialog : public QDialog
 {
     Q_OBJECT
 public:
-    RegistryHistoryDialog(const miv::RegistryRelay &relay,
-                          const QList<miv::RegistryViews::HistoryEntry> &entries, QWidget *parent);
+    RegistryHistoryDialog(const RegistryRelay &relay,
+                          const QList<RegistryViews::HistoryEntry> &entries, QWidget *parent);
 
     QTableWidget *entriesTable() const { return m_entries; }
     QTableWidget *changesTable() const { return m_changes; }
@@ -24,7 +26,9 @@ public:
 private:
     void followSelection();
 
-    QList<miv::RegistryViews::HistoryEntry> m_history;
+    QList<RegistryViews::HistoryEntry> m_history;
     QTableWidget *m_entries;
     QTableWidget *m_changes;
 };
+
+} // namespace miv

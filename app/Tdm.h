@@ -37,7 +37,7 @@ class Tdm : public QObject
 {
     Q_OBJECT
 public:
-    using Environment = DataModuleEnvironment;
+    using Environment = miv::DataModuleEnvironment;
 
     // Creates the components, wires them and runs DataModuleCreate.
     Tdm(Tmf &mainWindow, miv::Operator &op, Environment environment, QObject *parent = nullptr);
@@ -45,18 +45,18 @@ public:
     ~Tdm() override;
 
     // --- The components, for the window and the tests ---
-    QAction *action(ActionId id) const { return m_actions.action(id); }
+    QAction *action(miv::ActionId id) const { return m_actions.action(id); }
     QAction *portSetupAction() const { return m_actions.portSetup(); }
     QAction *lineSearchAction() const { return m_actions.lineSearch(); }
     QAction *compareAction() const { return m_actions.compareWithFile(); }
     QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
     QAction *lineOverviewAction() const { return m_actions.lineOverview(); }
-    RegistryCheckWindow &checkWindow() { return m_check; }
+    miv::RegistryCheckWindow &checkWindow() { return m_check; }
     QAction *approveSettingsAction() const { return m_actions.approveSettings(); }
     QAction *settingsHistoryAction() const { return m_actions.settingsHistory(); }
     QAction *approvedCheckAction() const { return m_actions.approvedCheck(); }
-    LineOverviewWindow &lineOverviewWindow() { return m_overview; }
-    TrendWindow &trendWindow() { return m_trend; }
+    miv::LineOverviewWindow &lineOverviewWindow() { return m_overview; }
+    miv::TrendWindow &trendWindow() { return m_trend; }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
@@ -82,6 +82,11 @@ public:
     // A loop of bus exchanges (the journal reading) is running: every action
     // is disabled and the window may not close until it ends.
     bool busWorkRunning() const { return m_gate.loopRunning(); }
+    // "Записать" is writing to the relay. A close asked meanwhile waits: the
+    // exchange under way is finished and logged, no further write is sent
+    // (WriteStop), and the window is closed once the write has returned.
+    bool writeRunning() const { return m_writeRunning; }
+    void closeAfterWrite();
     // Automatic refresh off, with its picture.
     void stopAutoRefresh() { m_autoRefresh.stop(); }
     // Any page change: the outputs are offered again only after the check.
@@ -173,20 +178,22 @@ private:
     Tmf &mf;
     // The operator every part talks through: the window's, with automatic
     // refresh switched off before any failure is shown.
-    RefreshStoppingOperator m_operator;
-    WindowActions m_actions;
-    PortKeeper m_port; // p
+    miv::RefreshStoppingOperator m_operator;
+    miv::WindowActions m_actions;
+    miv::PortKeeper m_port; // p
     // The relay register every configuration read and write is recorded in.
     std::unique_ptr<miv::RegistryRecorder> m_recorder;
     miv::RelaySession m_session;
-    BusWorkGate m_gate;
-    AutoRefresh m_autoRefresh; // rt
-    LiveValuesPage m_livePage; // lt
-    ConfigurationPage m_configurationPage;
-    JournalPage m_journalPage;
+    miv::BusWorkGate m_gate;
+    miv::AutoRefresh m_autoRefresh; // rt
+    miv::LiveValuesPage m_livePage; // lt
+    miv::ConfigurationPage m_configurationPage;
+    miv::JournalPage m_journalPage;
     AboutBox m_about;
-    LineOverviewWindow m_overview;
-    TrendWindow m_trend;
-    RegistryCheckWindow m_check;
+    miv::LineOverviewWindow m_overview;
+    miv::TrendWindow m_trend;
+    miv::RegistryCheckWindow m_check;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
+    bool m_writeRunning = false;
+    bool m_closeAfterWrite = false;
 };

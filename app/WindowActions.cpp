@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace miv {
+
 WindowActions::WindowActions(QObject *owner)
 {
     for (const ActionInfo &info : ActionTable::all()) {
@@ -87,3 +89,5 @@ void WindowActions::showAutoRefresh(bool on)
     setRefresh->setToolTip(hint);
     setRefresh->setStatusTip(hint);
 }
+
+} // namespace miv

@@ -36,9 +36,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The private folder of the about library is no public library folder.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_FULL_LIBDIR}/mivconf)
 # Loaded by Qt at run time, so dpkg-shlibdeps cannot see them: the window's
-# platform plugins (X11, Wayland) and Qt's Russian translation of its dialogs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# platform plugins (X11, Wayland), the relay register's SQLite driver, Qt's
+# Russian translation of its dialogs and the PostgreSQL driver of a shared
+# register.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libqt6sql6-psql")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The package installs where the programs were built to look: the prefix of
 # this build (scripts/package builds for /usr).
