@@ -38,26 +38,30 @@ protected:
 
 TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
 {
-    ASSERT_EQ(registry({s("config"), s("read"), s("1"), s("--save"), file("approved.miv")}).exitCode, 0);
+    ASSERT_EQ(
+            registry({s("config"), s("read"), s("1"), s("--save"), file("approved.miv")}).exitCode,
+            0);
     ASSERT_EQ(registry({s("config"), s("read"), s("6")}).exitCode, 0);
     const QString factory = factoryAt(1);
     ASSERT_FALSE(factory.isEmpty());
     ASSERT_FALSE(factoryAt(6).isEmpty());
 
-    const ProgramResult approved = registry(
-            {s("registry"), s("approve"), factory, s("--file"), file("approved.miv"), s("--note"), s("пуск")});
+    const ProgramResult approved = registry({s("registry"), s("approve"), factory, s("--file"),
+                                             file("approved.miv"), s("--note"), s("пуск")});
     ASSERT_EQ(approved.exitCode, 0) << approved.standardError.toStdString();
     ASSERT_EQ(registry({s("registry"), s("tag"), factory, s("Насос Н-3")}).exitCode, 0);
 
     // Another value written: allowed, said, and recorded as left.
     QFile::copy(file("approved.miv"), file("changed.miv"));
-    ASSERT_EQ(mivctl({s("settings"), s("set"), file("changed.miv"), s("--type"), s("4"), s("3=2.6")})
-                      .exitCode,
-              0);
+    ASSERT_EQ(
+            mivctl({s("settings"), s("set"), file("changed.miv"), s("--type"), s("4"), s("3=2.6")})
+                    .exitCode,
+            0);
     const ProgramResult written = registry({s("config"), s("write"), s("1"), s("--password"),
                                             s("ABCD"), s("--load"), file("changed.miv")});
     ASSERT_EQ(written.exitCode, 0) << written.standardError.toStdString();
-    EXPECT_TRUE(written.standardError.contains(s("оставлено с уставками, отличными от утверждённых")))
+    EXPECT_TRUE(
+            written.standardError.contains(s("оставлено с уставками, отличными от утверждённых")))
             << written.standardError.toStdString();
     EXPECT_TRUE(written.standardError.contains(s("Кратность перегрузки: ")));
 
@@ -66,7 +70,8 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
     EXPECT_EQ(checked.exitCode, 4);
     const QStringList lines = outputLines(checked.standardOutput);
     ASSERT_EQ(lines.size(), 3) << checked.standardOutput.toStdString();
-    EXPECT_TRUE(lines[0].startsWith(s("1\t") + factory + s("\tНасос Н-3\tотличается\t3\tКратность перегрузки\t")))
+    EXPECT_TRUE(lines[0].startsWith(s("1\t") + factory
+                                    + s("\tНасос Н-3\tотличается\t3\tКратность перегрузки\t")))
             << lines[0].toStdString();
     EXPECT_TRUE(lines[0].endsWith(s("\t2.6")));
     EXPECT_TRUE(lines[1].endsWith(s("\tне утверждено")));
@@ -82,9 +87,9 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
     EXPECT_EQ(history[3].section(u'\t', 7, 7), s("differs"));
     EXPECT_TRUE(history[3].section(u'\t', 9).startsWith(s("Кратность перегрузки: ")));
 
-    const ProgramResult diff = registry({s("registry"), s("diff"), factory,
-                                         history[1].section(u'\t', 0, 0),
-                                         history[3].section(u'\t', 0, 0)});
+    const ProgramResult diff =
+            registry({s("registry"), s("diff"), factory, history[1].section(u'\t', 0, 0),
+                      history[3].section(u'\t', 0, 0)});
     EXPECT_EQ(diff.exitCode, 4);
     EXPECT_EQ(outputLines(diff.standardOutput).size(), 1);
     EXPECT_TRUE(diff.standardOutput.startsWith(s("3\tКратность перегрузки\t")));
