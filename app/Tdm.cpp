@@ -2,6 +2,7 @@
 
 #include "app/ActionEnabling.h"
 #include "app/TabVisibility.h"
+#include "app/RegistryHistoryDialog.h"
 #include "app/Tmf.h"
 #include "core/ConfigGrid.h"
 #include "core/Texts.h"
@@ -9,6 +10,7 @@
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/RelayCommands.h"
+#include "registry/RegistryCheck.h"
 
 #include <cstdlib>
 #include <QAction>
@@ -27,6 +29,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
       m_operator(op, [this] { m_autoRefresh.stop(); }),
       m_actions(this),
       m_port(m_environment, m_operator, m_actions, mainWindow),
+      m_recorder(RegistryRecorder::forProgram({}, m_environment.frontIniPath())),
       m_session(m_port.link().bus()),
       m_gate(mainWindow, m_actions),
       m_autoRefresh(m_session.flags, m_actions),
@@ -36,7 +39,8 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
       m_journalPage(mainWindow, m_session, m_operator, m_gate,
                     [this](const QString &path) { openFile(path); }),
       m_overview(m_session, m_operator, &mainWindow),
-      m_trend(m_session, m_operator, &mainWindow)
+      m_trend(m_session, m_operator, &mainWindow),
+      m_check(m_port.link().bus(), *m_recorder, &mainWindow)
 {
     setObjectName(QStringLiteral("dm"));
     mf.setMenuBar(m_actions.menuBar());
@@ -56,6 +60,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
     m_session.portLostHint =
             QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
     m_session.audit.portName = [&p] { return p.settings().portName; };
+    m_session.recorder = m_recorder.get();
     initActions();
     mf.setRelayControlEntryCheck([this] { return relayControlEntryCheck(); });
     DataModuleCreate();
@@ -91,6 +96,9 @@ void Tdm::initActions()
     connect(compareAction(), &QAction::triggered, this, &Tdm::compareWithFileExecute);
     connect(settingsSheetAction(), &QAction::triggered, this, &Tdm::settingsSheetExecute);
     connect(lineOverviewAction(), &QAction::triggered, this, &Tdm::lineOverviewExecute);
+    connect(m_actions.approveSettings(), &QAction::triggered, this, &Tdm::approveSettingsExecute);
+    connect(m_actions.settingsHistory(), &QAction::triggered, this, &Tdm::settingsHistoryExecute);
+    connect(m_actions.approvedCheck(), &QAction::triggered, this, &Tdm::approvedCheckExecute);
     connect(&m_livePage, &LiveValuesPage::shown, &m_trend, &TrendWindow::showNewPoints);
     connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
     // The rounds kept the selected relay's page waiting: it is read once more.
@@ -113,6 +121,7 @@ void Tdm::DataModuleCreate()
 {
     m_port.openAtStart(m_session);
     lineOverviewAction()->setEnabled(portOpen());
+    m_actions.approvedCheck()->setEnabled(portOpen());
     m_session.device.networkAddress = 0;
     mf.bts(TabVisibility::WithoutRelay);
     m_autoRefresh.stop();
@@ -153,12 +162,14 @@ void Tdm::pAfterOpen()
 {
     m_actions.showPortOpen(true);
     lineOverviewAction()->setEnabled(true);
+    m_actions.approvedCheck()->setEnabled(true);
 }
 
 void Tdm::pBeforeClose()
 {
     m_actions.showPortOpen(false);
     lineOverviewAction()->setEnabled(false);
+    m_actions.approvedCheck()->setEnabled(false);
 }
 
 void Tdm::N6Click()
@@ -495,4 +506,66 @@ void Tdm::a_printExecute()
 {
     if (action(ActionId::a_print)->isEnabled())
         m_journalPage.makeReport();
+}
+
+// --- The relay register ---
+
+void Tdm::approveSettingsExecute()
+{
+    QString error;
+    RegistryStore *store = m_recorder->store(&error);
+    if (!store) {
+        m_operator.message(Operator::Icon::Error, error);
+        return;
+    }
+    const quint16 factory = m_session.device.factoryNumber;
+    const auto note = m_operator.askText(
+            QStringLiteral("Утвердить как уставки реле"),
+            QStringLiteral("Уставки, прочитанные из реле №%1 последними, станут утверждёнными.\n"
+                           "Примечание:")
+                    .arg(factory),
+            {});
+    if (!note)
+        return;
+    if (!approveLastRead(*store, m_session, *note, &error)) {
+        m_operator.message(Operator::Icon::Warning, error);
+        return;
+    }
+    m_operator.note(QStringLiteral("Уставки реле №%1 утверждены").arg(factory));
+}
+
+void Tdm::settingsHistoryExecute()
+{
+    QString error;
+    RegistryStore *store = m_recorder->store(&error);
+    if (!store) {
+        m_operator.message(Operator::Icon::Error, error);
+        return;
+    }
+    const CurrentDevice &device = m_session.device;
+    const auto relay = RegistryViews::findRelay(
+            *store, QStringLiteral("%1:%2").arg(device.factoryNumber).arg(device.typeCode), &error);
+    const auto history = relay ? store->history(relay->id) : std::nullopt;
+    if (!history) {
+        m_operator.message(Operator::Icon::Information, relay ? store->error() : error);
+        return;
+    }
+    auto *dialog = new RegistryHistoryDialog(
+            *relay, RegistryViews::withChanges(*history, m_session.decimalSeparator), &mf);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void Tdm::approvedCheckExecute()
+{
+    if (!m_actions.approvedCheck()->isEnabled())
+        return;
+    if (m_lastScanFound.isEmpty()) {
+        m_operator.message(Operator::Icon::Information,
+                           QStringLiteral("Нет устройств для сверки: выполните «Опрос»."));
+        return;
+    }
+    m_autoRefresh.stop();
+    m_check.check(m_lastScanFound);
+    followPortState();
 }

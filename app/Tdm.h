@@ -12,9 +12,13 @@
 #include "app/LiveValuesPage.h"
 #include "app/TrendWindow.h"
 #include "app/PortKeeper.h"
+#include "app/RegistryCheckWindow.h"
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
 #include "link/RelaySession.h"
+#include "registry/RegistryRecorder.h"
+
+#include <memory>
 
 #include <QObject>
 #include <QPixmap>
@@ -47,11 +51,16 @@ public:
     QAction *compareAction() const { return m_actions.compareWithFile(); }
     QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
     QAction *lineOverviewAction() const { return m_actions.lineOverview(); }
+    miv::RegistryCheckWindow &checkWindow() { return m_check; }
+    QAction *approveSettingsAction() const { return m_actions.approveSettings(); }
+    QAction *settingsHistoryAction() const { return m_actions.settingsHistory(); }
+    QAction *approvedCheckAction() const { return m_actions.approvedCheck(); }
     miv::LineOverviewWindow &lineOverviewWindow() { return m_overview; }
     miv::TrendWindow &trendWindow() { return m_trend; }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
+    miv::RegistryRecorder &recorder() { return *m_recorder; }
     QTimer &refreshTimer() { return m_autoRefresh.timer(); }
     QTimer &blinkTimer() { return m_livePage.blinkTimer(); }
     bool portOpen() const { return m_port.link().isOpen(); }
@@ -117,6 +126,12 @@ public:
     void settingsSheetExecute();
     // "Обзор линии": every relay of the last scan in one table, refreshed in turn.
     void lineOverviewExecute();
+    // The relay register: the settings last read approved for the relay,
+    // the relay's history, and the relays of the last scan checked against
+    // their approved settings.
+    void approveSettingsExecute();
+    void settingsHistoryExecute();
+    void approvedCheckExecute();
     // "График...": the trend of the identified relay's values.
     void trendExecute();
     void N6Click();
@@ -167,6 +182,8 @@ private:
     miv::RefreshStoppingOperator m_operator;
     miv::WindowActions m_actions;
     miv::PortKeeper m_port; // p
+    // The relay register every configuration read and write is recorded in.
+    std::unique_ptr<miv::RegistryRecorder> m_recorder;
     miv::RelaySession m_session;
     miv::BusWorkGate m_gate;
     miv::AutoRefresh m_autoRefresh; // rt
@@ -176,6 +193,7 @@ private:
     AboutBox m_about;
     miv::LineOverviewWindow m_overview;
     miv::TrendWindow m_trend;
+    miv::RegistryCheckWindow m_check;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
     bool m_writeRunning = false;
     bool m_closeAfterWrite = false;

@@ -40,6 +40,14 @@ void WindowActions::createMenu()
     m_lineOverview->setObjectName(QStringLiteral("a_overview"));
     m_lineOverview->setStatusTip(
             QStringLiteral("Все устройства последнего опроса в одной таблице"));
+    m_approvedCheck = settingsMenu->addAction(QStringLiteral("Сверка с утверждёнными"));
+    m_approvedCheck->setObjectName(QStringLiteral("a_approvedCheck"));
+    m_approvedCheck->setStatusTip(
+            QStringLiteral("Устройства последнего опроса в сравнении с утверждёнными уставками"));
+    m_approveSettings = settingsMenu->addAction(QStringLiteral("Утвердить как уставки реле..."));
+    m_approveSettings->setObjectName(QStringLiteral("a_approve"));
+    m_settingsHistory = settingsMenu->addAction(QStringLiteral("История настроек..."));
+    m_settingsHistory->setObjectName(QStringLiteral("a_history"));
     m_settingsSheet = settingsMenu->addAction(QStringLiteral("Лист настроек..."));
     m_settingsSheet->setObjectName(QStringLiteral("a_sheet"));
     m_settingsSheet->setStatusTip(
@@ -58,7 +66,7 @@ QList<QAction *> WindowActions::toolbarRow() const
 QList<QAction *> WindowActions::busActions() const
 {
     QList<QAction *> all(m_actions.begin(), m_actions.end());
-    all << m_portSetup << m_lineSearch << m_lineOverview;
+    all << m_portSetup << m_lineSearch << m_lineOverview << m_approvedCheck;
     return all;
 }
 

@@ -29,6 +29,11 @@ public:
     QAction *compareWithFile() const { return m_compareWithFile; }
     QAction *settingsSheet() const { return m_settingsSheet; }
     QAction *lineOverview() const { return m_lineOverview; }
+    // The relay register: "Утвердить как уставки реле...", "История
+    // настроек...", "Сверка с утверждёнными".
+    QAction *approveSettings() const { return m_approveSettings; }
+    QAction *settingsHistory() const { return m_settingsHistory; }
+    QAction *approvedCheck() const { return m_approvedCheck; }
     QMenuBar *menuBar() const { return m_menuBar; }
     // The toolbar's buttons left to right; nullptr stands for a separator.
     QList<QAction *> toolbarRow() const;
@@ -56,6 +61,9 @@ private:
     QAction *m_compareWithFile = nullptr;
     QAction *m_settingsSheet = nullptr;
     QAction *m_lineOverview = nullptr;
+    QAction *m_approveSettings = nullptr;
+    QAction *m_settingsHistory = nullptr;
+    QAction *m_approvedCheck = nullptr;
     QMenuBar *m_menuBar = nullptr;
 };
 

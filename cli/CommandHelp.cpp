@@ -129,6 +129,19 @@ constexpr HelpText helpTexts[] = {
          "does not answer reads \"нет связи\" in STATE. Without --addresses the line is\n"
          "scanned first. --watch repeats every SECONDS until Ctrl+C; --csv prints the\n"
          "same columns as CSV. Exit status 1 when the port is lost or no relay is found."},
+        {"registry",
+         "The relay register. list: the relays on record, FACTORY, TYPE, NAME, TAG,\n"
+         "LAST_SEEN, PORT, ADDR, VERSION and APPROVAL (approved, differs or none)\n"
+         "separated by tabs. history: the relay's snapshots (as-found at every\n"
+         "configuration read, as-left after every write, approved), each with the rows\n"
+         "changed against the one before. diff: the rows two snapshots hold\n"
+         "differently, as config diff prints them. check: reads every relay of the line\n"
+         "(or those listed), records each as found and compares it with its approved\n"
+         "settings: relays that differ (row, approved, actual), with no approval,\n"
+         "silent or replaced. approve: a complete settings file or a snapshot of the\n"
+         "relay becomes its approved settings. tag: the relay's free text. FACTORY is a\n"
+         "factory number or FACTORY:TYPE. Exit status 4 when check or diff finds a\n"
+         "difference, 3 when the register cannot be used."},
         {"command",
          "Sends one command to the relay as the window's buttons do, then prints the\n"
          "refresh as live does (after motor-resource and serial, the service\n"

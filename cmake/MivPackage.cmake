@@ -56,7 +56,10 @@ shell and the relay simulator are in the package mivctl.")
 # platform plugin comes with libqt6gui6, which the window links; Wayland's
 # is qt6-wayland, and Qt's Russian translation of its own dialogs is
 # qt6-translations-l10n.
-set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
+# The relay register's SQLite driver is loaded at run time too, and so is
+# the PostgreSQL driver of a register that several seats share.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n, libqt6sql6-psql")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_SUGGESTS "mivctl")
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME mivctl)
@@ -74,6 +77,8 @@ mivsim serves a simulated line of relays on a pseudo-terminal or over TCP.
 The package needs no graphics, X11 or widget libraries, so it suits a
 headless gateway; a settings sheet as PDF needs the library of the package
 mivconf.")
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "mivconf")
 set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA
   ${CMAKE_SOURCE_DIR}/packaging/mivctl/postinst ${CMAKE_SOURCE_DIR}/packaging/mivctl/postrm)

@@ -1,6 +1,8 @@
 #include "AppFixture.h"
 #include "app/LineOverviewPage.h"
 #include "app/LineOverviewWindow.h"
+#include "app/RegistryCheckWindow.h"
+#include "app/RegistryHistoryDialog.h"
 #include "app/TrendChart.h"
 #include "app/TrendWindow.h"
 #include "app/ActionEnabling.h"
@@ -23,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimeEdit>
 
 using namespace miv;
@@ -270,6 +273,49 @@ TEST_F(WindowFlow, lineOverviewWatchesTheScannedRelaysAndOpensOne)
     EXPECT_FALSE(dm->relaySelected());
     EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
     EXPECT_FALSE(pc()->isTabVisible(ActionEnabling::LiveValuesTab));
+}
+
+TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
+{
+    dm.reset();
+    mf.reset();
+    QFile ini(frontIni());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Registry]\nLocation=registry.sqlite\n");
+    ini.close();
+    start();
+    dm->port().bus().setReplyTimeoutMs(300);
+    dm->port().bus().setScanTimeoutMs(50);
+
+    scanAndIdentify(1);
+    enterTab(ActionEnabling::ConfigurationTab);
+    dm->action(ActionId::a_getdata)->trigger();
+    op.answerText(QStringLiteral("пусконаладка"));
+    dm->approveSettingsAction()->trigger();
+    EXPECT_TRUE(op.notes().contains(
+            QStringLiteral("Уставки реле №%1 утверждены").arg(dm->session().device.factoryNumber)))
+            << op.notes().join(u'|').toStdString();
+
+    dm->approvedCheckAction()->trigger();
+    RegistryCheckWindow &check = dm->checkWindow();
+    ASSERT_EQ(check.results().size(), 3);
+    EXPECT_EQ(check.results()[0].result, RelayCheck::Result::Same);
+    EXPECT_EQ(check.results()[1].result, RelayCheck::Result::NotApproved);
+    EXPECT_EQ(check.table()->item(0, 3)->text(), QStringLiteral("совпадает"));
+    EXPECT_EQ(check.table()->item(0, 0)->background().color(),
+              RegistryCheckWindow::resultColour(check.results()[0]));
+    EXPECT_NE(check.table()->item(1, 0)->background().color(),
+              check.table()->item(0, 0)->background().color());
+
+    dm->settingsHistoryAction()->trigger();
+    auto *history = mf->findChild<RegistryHistoryDialog *>();
+    ASSERT_NE(history, nullptr);
+    // As found, approved, as found by the check.
+    ASSERT_EQ(history->entriesTable()->rowCount(), 3);
+    EXPECT_EQ(history->entriesTable()->item(1, 2)->text(), QStringLiteral("утверждено"));
+    EXPECT_EQ(history->entriesTable()->item(1, 8)->text(), QStringLiteral("пусконаладка"));
+    history->compareEntries(0, 2);
+    EXPECT_EQ(history->changesTable()->rowCount(), 0);
 }
 
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)

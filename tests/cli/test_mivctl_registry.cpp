@@ -1,0 +1,113 @@
+// The relay register end to end through mivsim: reads recorded as found, an
+// approval from a settings file, a write that leaves other settings than the
+// approved ones, the check of the line, history and diff, and a register
+// that cannot be used not holding a read up.
+#include "support/MivctlOnSimulator.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+class MivctlRegistry : public MivctlOnSimulator
+{
+protected:
+    MivctlRegistry() : MivctlOnSimulator({s("--relays"), s("1:4,6:6")}) { }
+
+    ProgramResult registry(const QStringList &arguments)
+    {
+        return mivctl(QStringList{s("--registry"), folder.filePath(s("registry.sqlite"))}
+                      + arguments);
+    }
+    QString file(const char *name) const { return folder.filePath(s(name)); }
+
+    // The factory number in the list's line of the relay at `address`.
+    QString factoryAt(int address)
+    {
+        for (const QString &line : outputLines(registry({s("registry"), s("list")}).standardOutput))
+            if (line.section(u'\t', 6, 6) == QString::number(address))
+                return line.section(u'\t', 0, 0);
+        return {};
+    }
+};
+
+TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
+{
+    ASSERT_EQ(
+            registry({s("config"), s("read"), s("1"), s("--save"), file("approved.miv")}).exitCode,
+            0);
+    ASSERT_EQ(registry({s("config"), s("read"), s("6")}).exitCode, 0);
+    const QString factory = factoryAt(1);
+    ASSERT_FALSE(factory.isEmpty());
+    ASSERT_FALSE(factoryAt(6).isEmpty());
+
+    const ProgramResult approved = registry({s("registry"), s("approve"), factory, s("--file"),
+                                             file("approved.miv"), s("--note"), s("пуск")});
+    ASSERT_EQ(approved.exitCode, 0) << approved.standardError.toStdString();
+    ASSERT_EQ(registry({s("registry"), s("tag"), factory, s("Насос Н-3")}).exitCode, 0);
+
+    // Another value written: allowed, said, and recorded as left.
+    QFile::copy(file("approved.miv"), file("changed.miv"));
+    ASSERT_EQ(
+            mivctl({s("settings"), s("set"), file("changed.miv"), s("--type"), s("4"), s("3=2.6")})
+                    .exitCode,
+            0);
+    const ProgramResult written = registry({s("config"), s("write"), s("1"), s("--password"),
+                                            s("ABCD"), s("--load"), file("changed.miv")});
+    ASSERT_EQ(written.exitCode, 0) << written.standardError.toStdString();
+    EXPECT_TRUE(
+            written.standardError.contains(s("оставлено с уставками, отличными от утверждённых")))
+            << written.standardError.toStdString();
+    EXPECT_TRUE(written.standardError.contains(s("Кратность перегрузки: ")));
+
+    const ProgramResult checked =
+            registry({s("registry"), s("check"), s("--addresses"), s("1,6,9")});
+    EXPECT_EQ(checked.exitCode, 4);
+    const QStringList lines = outputLines(checked.standardOutput);
+    ASSERT_EQ(lines.size(), 3) << checked.standardOutput.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(s("1\t") + factory
+                                    + s("\tНасос Н-3\tотличается\t3\tКратность перегрузки\t")))
+            << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(s("\t2.6")));
+    EXPECT_TRUE(lines[1].endsWith(s("\tне утверждено")));
+    EXPECT_EQ(lines[2], s("9\t\t\tнет связи"));
+
+    const QStringList history =
+            outputLines(registry({s("registry"), s("history"), factory}).standardOutput);
+    // as found, approved, as found before the write, as left, as found by the check
+    ASSERT_EQ(history.size(), 5);
+    EXPECT_EQ(history[1].section(u'\t', 2, 2), s("approved"));
+    EXPECT_EQ(history[1].section(u'\t', 8, 8), s("пуск"));
+    EXPECT_EQ(history[3].section(u'\t', 2, 2), s("as-left"));
+    EXPECT_EQ(history[3].section(u'\t', 7, 7), s("differs"));
+    EXPECT_TRUE(history[3].section(u'\t', 9).startsWith(s("Кратность перегрузки: ")));
+
+    const ProgramResult diff =
+            registry({s("registry"), s("diff"), factory, history[1].section(u'\t', 0, 0),
+                      history[3].section(u'\t', 0, 0)});
+    EXPECT_EQ(diff.exitCode, 4);
+    EXPECT_EQ(outputLines(diff.standardOutput).size(), 1);
+    EXPECT_TRUE(diff.standardOutput.startsWith(s("3\tКратность перегрузки\t")));
+}
+
+TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
+{
+    QFile junk(file("junk.sqlite"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(2048, 'j'));
+    junk.close();
+    const ProgramResult read =
+            mivctl({s("--registry"), file("junk.sqlite"), s("config"), s("read"), s("1")});
+    EXPECT_EQ(read.exitCode, 0);
+    EXPECT_EQ(outputLines(read.standardOutput).size(), 34);
+    EXPECT_TRUE(read.standardError.contains(s("Реестр реле не обновлён: ")))
+            << read.standardError.toStdString();
+    EXPECT_EQ(mivctl({s("--registry"), file("junk.sqlite"), s("registry"), s("list")}).exitCode, 3);
+}
+
+} // namespace
