@@ -37,6 +37,8 @@ const QList<Command> &commands()
              runLive},
             {QStringLiteral("overview"),
              QStringLiteral("overview [--addresses ADDRS] [--watch SECONDS] [--csv]"), runOverview},
+            {QStringLiteral("clock"),
+             QStringLiteral("clock sync [--addresses ADDRS] [--max-offset SECONDS]"), runClock},
             {QStringLiteral("command"),
              QStringLiteral(
                      "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off|motor-resource HOURS MINUTES|serial N"),

@@ -59,5 +59,6 @@ int runSettings(CliContext &context, const QStringList &arguments);
 // "config sheet", called by runConfig.
 int sheetConfig(CliContext &context, const QStringList &arguments);
 int runOverview(CliContext &context, const QStringList &arguments);
+int runClock(CliContext &context, const QStringList &arguments);
 
 } // namespace miv::cli
