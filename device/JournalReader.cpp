@@ -64,6 +64,7 @@ public:
             result.outcome = JournalReadResult::Outcome::Failed;
         }
         result.rows = m_rows;
+        result.entries = m_entries;
         finish();
         return result;
     }
@@ -85,6 +86,8 @@ private:
             m_session.journal.setRow(m_rows, QString::number(m_rows + 1), journalDateText(reply),
                                      event->name,
                                      journalDetailsText(reply, m_session.decimalSeparator));
+            m_entries << reply.mid(3, 2 * RelayRegister::journalEntryCount)
+                                 .leftJustified(2 * RelayRegister::journalEntryCount, '\0');
             progress(n);
             m_op.keepAlive();
             ++m_rows;
@@ -125,6 +128,7 @@ private:
     Operator &m_op;
     const JournalReadHooks &m_hooks;
     int m_rows = 0;
+    QList<QByteArray> m_entries;
 };
 
 } // namespace

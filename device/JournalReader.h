@@ -3,6 +3,8 @@
 #include "link/ReplyString.h"
 
 #include <functional>
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace miv {
@@ -25,6 +27,8 @@ struct JournalReadResult
     };
     Outcome outcome = Outcome::Complete;
     int rows = 0; // the entries listed
+    // Each entry listed as the relay gave it, its 22 data bytes, in slot order.
+    QList<QByteArray> entries;
 };
 
 // The journal reading of "Получить" on the journal tab: entries 0 to 99 of
