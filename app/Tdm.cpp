@@ -25,6 +25,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
       m_operator(op, [this] { m_autoRefresh.stop(); }),
       m_actions(this),
       m_port(m_environment, m_operator, m_actions, mainWindow),
+      m_recorder(RegistryRecorder::forProgram({}, m_environment.frontIniPath())),
       m_session(m_port.link().bus()),
       m_gate(mainWindow, m_actions),
       m_autoRefresh(m_session.flags, m_actions),
@@ -54,6 +55,7 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
     m_session.portLostHint =
             QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
     m_session.audit.portName = [&p] { return p.settings().portName; };
+    m_session.recorder = m_recorder.get();
     initActions();
     mf.setRelayControlEntryCheck([this] { return relayControlEntryCheck(); });
     DataModuleCreate();

@@ -15,6 +15,9 @@
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
 #include "link/RelaySession.h"
+#include "registry/RegistryRecorder.h"
+
+#include <memory>
 
 #include <QObject>
 #include <QPixmap>
@@ -52,6 +55,7 @@ public:
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
+    miv::RegistryRecorder &recorder() { return *m_recorder; }
     QTimer &refreshTimer() { return m_autoRefresh.timer(); }
     QTimer &blinkTimer() { return m_livePage.blinkTimer(); }
     bool portOpen() const { return m_port.link().isOpen(); }
@@ -161,6 +165,8 @@ private:
     RefreshStoppingOperator m_operator;
     WindowActions m_actions;
     PortKeeper m_port; // p
+    // The relay register every configuration read and write is recorded in.
+    std::unique_ptr<miv::RegistryRecorder> m_recorder;
     miv::RelaySession m_session;
     BusWorkGate m_gate;
     AutoRefresh m_autoRefresh; // rt

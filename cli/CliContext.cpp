@@ -11,6 +11,7 @@ CliContext::CliContext(const GlobalOptions &options, const QString &frontIni, QT
     : m_options(options), m_frontIni(frontIni), m_out(out), m_err(err), m_operator(err)
 {
     m_operator.setAssumeYes(options.assumeYes);
+    m_recorder = RegistryRecorder::forProgram(options.registry.value_or(QString()), frontIni);
     startFreshSession();
 
     PortSettings settings;
@@ -34,6 +35,7 @@ RelaySession &CliContext::startFreshSession()
     m_session->portHeldOpen = [this] { return m_link.heldOpen(); };
     m_session->portLostHint = QStringLiteral("Подключите адаптер и повторите команду.");
     m_session->audit.portName = [this] { return m_link.settings().portName; };
+    m_session->recorder = m_recorder.get();
     return *m_session;
 }
 

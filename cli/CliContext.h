@@ -5,6 +5,7 @@
 #include "cli/PasswordSource.h"
 #include "link/LineLink.h"
 #include "link/RelaySession.h"
+#include "registry/RegistryRecorder.h"
 
 #include <optional>
 #include <QTextStream>
@@ -34,6 +35,9 @@ public:
     // the same link: a command that works on several relays starts each on
     // its own, so that nothing of one reaches another.
     miv::RelaySession &startFreshSession();
+    // The relay register every configuration read and write is recorded in
+    // (see RegistryLocation::choose); each session holds it.
+    miv::RegistryRecorder &recorder() { return *m_recorder; }
     ConsoleOperator &console() { return m_operator; }
     miv::Operator &messages() { return m_operator; }
     QTextStream &out() { return m_out; }
@@ -61,6 +65,7 @@ private:
     QTextStream &m_err;
     ConsoleOperator m_operator;
     miv::LineLink m_link; // the serial port or the TCP gateway, as the settings say
+    std::unique_ptr<miv::RegistryRecorder> m_recorder;
     std::optional<miv::RelaySession> m_session;
     QString m_settingsError; // "front.ini" could not be read
     QString m_settingsNotice; // "front.ini" was read with repeated keys

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "registry/RegistryLocation.h"
+
 #include <functional>
 
 namespace miv::cli {
@@ -68,6 +70,12 @@ const QList<std::pair<QString, ValueSetter>> &valueOptions()
                  o.scanWaitMs = positiveNumber(v, longestWaitMs);
                  return o.scanWaitMs.has_value();
              }},
+            {QStringLiteral("--registry"),
+             [](GlobalOptions &o, const QString &v) {
+                 if (RegistryLocation::parse(v))
+                     o.registry = v;
+                 return o.registry.has_value();
+             }},
             {QStringLiteral("--retries"),
              [](GlobalOptions &o, const QString &v) {
                  bool ok = false;
@@ -131,6 +139,11 @@ QString globalOptionsUsage()
             "  --timeout MS                         wait for a reply\n"
             "  --scan-wait MS                       wait for a reply while scanning\n"
             "  --retries N                          ask a failed exchange again N more times (0-9)\n"
+            "  --registry FILE|postgresql://USER@HOST[:PORT]/DB\n"
+            "                                       the relay register (default: front.ini's\n"
+            "                                       [Registry] Location, else registry.sqlite beside\n"
+            "                                       the audit log); the password from ~/.pgpass,\n"
+            "                                       PGPASSFILE or PGPASSWORD, never here\n"
             "  --trace                              dump every frame on stderr, raw: the relay's\n"
             "                                       password is in the frames that read or write it\n"
             "  --yes                                answer the program's questions with OK/Yes\n"

@@ -12,7 +12,8 @@ namespace miv::cli {
 // The options that come before the command:
 //   mivctl [--port NAME|tcp://HOST:PORT] [--baud N] [--parity none|odd|even|mark|space]
 //          [--data-bits 5..8] [--stop-bits 1|1.5|2] [--timeout MS]
-//          [--scan-wait MS] [--retries N] [--trace] [--yes] COMMAND [ARGUMENTS...]
+//          [--scan-wait MS] [--retries N] [--registry FILE|postgresql://USER@HOST[:PORT]/DB]
+//          [--trace] [--yes] COMMAND [ARGUMENTS...]
 // Everything after the command belongs to the command, options included.
 struct GlobalOptions
 {
@@ -24,6 +25,8 @@ struct GlobalOptions
     std::optional<int> replyTimeoutMs;
     std::optional<int> scanWaitMs;
     std::optional<int> retries;
+    // Where the relay register is kept: a file or postgresql://USER@HOST[:PORT]/DB.
+    std::optional<QString> registry;
     bool trace = false;
     bool assumeYes = false; // questions are answered Ok/Yes instead of Cancel/No
     QString command;

@@ -39,6 +39,10 @@ const QList<Command> &commands()
              QStringLiteral("overview [--addresses ADDRS] [--watch SECONDS] [--csv]"), runOverview},
             {QStringLiteral("clock"),
              QStringLiteral("clock sync [--addresses ADDRS] [--max-offset SECONDS]"), runClock},
+            {QStringLiteral("registry"),
+             QStringLiteral(
+                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT"),
+             runRegistry},
             {QStringLiteral("command"),
              QStringLiteral(
                      "command ADDR start|stop|ack|clock-sync|clock-set \"dd.MM.yyyy HH:mm:ss\"|output work|alarm|overload on|off|motor-resource HOURS MINUTES|serial N"),

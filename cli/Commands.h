@@ -60,5 +60,6 @@ int runSettings(CliContext &context, const QStringList &arguments);
 int sheetConfig(CliContext &context, const QStringList &arguments);
 int runOverview(CliContext &context, const QStringList &arguments);
 int runClock(CliContext &context, const QStringList &arguments);
+int runRegistry(CliContext &context, const QStringList &arguments);
 
 } // namespace miv::cli

@@ -1,5 +1,7 @@
 #include "config/ConfigReader.h"
 
+#include "config/SettingsRecording.h"
+
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
@@ -20,10 +22,13 @@ class Reading
 public:
     Reading(RelaySession &session, Operator &op) : m_session(session), m_op(op) { }
 
-    ConfigReadResult run()
+    ConfigReadResult run(SettingsKind kind)
     {
         try {
-            return readAll() ? ConfigReadResult::Complete : ConfigReadResult::Failed;
+            if (!readAll())
+                return ConfigReadResult::Failed;
+            recordSettingsRead(m_session, m_op, kind, m_registers);
+            return ConfigReadResult::Complete;
         } catch (const LinkError &error) {
             // Told as a silent relay is, or as a lost port when it would not reopen.
             m_op.message(Operator::Icon::Error, linkFailureText(m_session, error));
@@ -43,12 +48,15 @@ private:
         m_session.catalogue.applyRatio(replyWord(reply, 0));
         for (int row = 0; row <= ConfigRow::lastFirstBlock; ++row)
             putNumeric(row, replyWord(reply, row));
+        keep(RelayRegister::firstConfigBlock, reply, ConfigRow::lastFirstBlock + 1);
 
         if (!read(RelayRegister::secondConfigBlock, RelayRegister::configBlockCount,
                   ConfigReadThreshold::secondBlock, reply))
             return false;
         for (int row = ConfigRow::firstSecondBlock; row <= ConfigRow::lastNumeric; ++row)
             putNumeric(row, replyWord(reply, row - ConfigRow::firstSecondBlock));
+        keep(RelayRegister::secondConfigBlock, reply,
+             ConfigRow::lastNumeric - ConfigRow::firstSecondBlock + 1);
 
         if (!read(RelayRegister::motorHours, RelayRegister::motorHoursCount,
                   ConfigReadThreshold::motorHours, reply))
@@ -59,6 +67,7 @@ private:
                   ConfigReadThreshold::switchWords, reply))
             return false;
         putSwitches(replyWord(reply, 0), replyWord(reply, 1));
+        keep(RelayRegister::switchWords, reply, RelayRegister::switchWordCount);
         m_session.configGrid.enableSwitchedOn();
         m_session.configGrid.applySwitches();
 
@@ -76,12 +85,15 @@ private:
         std::array<quint16, TimerSchedule::markCount> words{};
         for (int i = 0; i < TimerSchedule::markCount; ++i)
             words[size_t(i)] = replyWord(reply, RelayRegister::timerMarksInMotorHoursRead + i);
+        for (int i = 0; i < TimerSchedule::markCount; ++i)
+            m_registers[quint16(RelayRegister::firstTimerMark + i)] = words[size_t(i)];
         if (m_session.timer.decodeMarks(words) > 0)
             m_op.message(Operator::Icon::Warning,
                          invalidTimerMarks.arg(m_session.timer.invalidMarkList()));
         if (!read(RelayRegister::timerSwitches, 1, ConfigReadThreshold::timerSwitches, reply))
             return false;
         m_session.timer.decodeSwitches(replyWord(reply, 0));
+        keep(RelayRegister::timerSwitches, reply, 1);
         return true;
     }
 
@@ -92,6 +104,14 @@ private:
             return true;
         reportFailure();
         return false;
+    }
+
+    // The raw values of the first `count` registers of a reply from `first`,
+    // for the register of settings.
+    void keep(quint16 first, const ReplyString &reply, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            m_registers[quint16(first + i)] = replyWord(reply, i);
     }
 
     void reportFailure() { m_op.message(Operator::Icon::Error, Texts::linkError); }
@@ -131,13 +151,14 @@ private:
 
     RelaySession &m_session;
     Operator &m_op;
+    SettingsRegisters m_registers;
 };
 
 } // namespace
 
-ConfigReadResult readConfiguration(RelaySession &session, Operator &op)
+ConfigReadResult readConfiguration(RelaySession &session, Operator &op, SettingsKind kind)
 {
-    return Reading(session, op).run();
+    return Reading(session, op).run(kind);
 }
 
 } // namespace miv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RelayRecorder.h"
+
 namespace miv {
 
 class Operator;
@@ -24,7 +26,12 @@ enum class ConfigReadResult {
 // switch is off are disabled; so the grid shows what the relay holds.
 // It works on the session's relay, catalogue (the resolution of rows 1 and 2),
 // grid and timer schedule; the operator is told about a failure.
-ConfigReadResult readConfiguration(RelaySession &session, Operator &op);
+//
+// A complete read is recorded in the session's relay register, if it has one,
+// as `kind` (as found; as left for the read-back after a write) with the raw
+// values read (see config/SettingsRecording.h).
+ConfigReadResult readConfiguration(RelaySession &session, Operator &op,
+                                   SettingsKind kind = SettingsKind::AsFound);
 
 // Shortest reply string each read accepts. A reply string is the frame
 // without CRC: address, function, byte count, then 2 bytes per register.

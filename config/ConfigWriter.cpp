@@ -241,7 +241,8 @@ private:
             m_op.message(
                     Operator::Icon::Warning,
                     Texts::configValuesNotTaken.arg(rowLines(m_session, m_result.refusedRows)));
-        m_result.readBack = readConfiguration(m_session, m_op) == ConfigReadResult::Complete;
+        m_result.readBack = readConfiguration(m_session, m_op, SettingsKind::AsLeft)
+                == ConfigReadResult::Complete;
     }
 
     RelaySession &m_session;

@@ -92,7 +92,7 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
     }
     session.flags.editingLocked = true;
     // A failed read is told to the operator by the read itself.
-    readConfiguration(session, op);
+    readConfiguration(session, op, SettingsKind::AsLeft);
     return TimerWriteResult::Written;
 }
 

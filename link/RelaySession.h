@@ -8,6 +8,7 @@
 #include "core/LiveValues.h"
 #include "core/ParameterCatalogue.h"
 #include "core/RelayIdentity.h"
+#include "core/RelayRecorder.h"
 #include "core/SessionFlags.h"
 #include "core/TimerSchedule.h"
 #include "core/TrendSeries.h"
@@ -75,6 +76,11 @@ struct RelaySession
     TrendSeries trend;
     // Every write to a relay leaves a line here (see link/AuditedWrite.h).
     AuditLog audit;
+    // The relay register every complete configuration read is recorded in
+    // (see config/SettingsRecording.h); null: no register. Not owned.
+    RelayRecorder *recorder = nullptr;
+    // What the register made of the last record; empty until one was tried.
+    std::optional<RecordOutcome> lastRecord;
     // Numbers shown to the operator use the PC's separator; tests set their own.
     QChar decimalSeparator = systemDecimalSeparator();
 

@@ -1,0 +1,99 @@
+#include "registry/RegistryCheck.h"
+
+#include "config/ConfigReader.h"
+#include "device/Identification.h"
+#include "link/RelaySession.h"
+
+namespace miv {
+
+RelayCheck checkRelay(RelaySession &session, Operator &op, quint8 address)
+{
+    RelayCheck check;
+    check.address = address;
+    const IdentificationResult identified = identifyRelay(session, op, address - 1);
+    if (identified.outcome == IdentificationResult::Outcome::Silent) {
+        check.result = RelayCheck::Result::Silent;
+        return check;
+    }
+    if (identified.outcome != IdentificationResult::Outcome::Identified) {
+        check.result = RelayCheck::Result::NotRead;
+        return check;
+    }
+    check.factoryNumber = session.device.factoryNumber;
+    check.typeCode = session.device.typeCode;
+    session.configGrid.fillFromCatalogue(session.catalogue);
+    if (readConfiguration(session, op) != ConfigReadResult::Complete) {
+        check.result = RelayCheck::Result::NotRead;
+        return check;
+    }
+    if (!session.lastRecord || !session.lastRecord->recorded) {
+        check.result = RelayCheck::Result::NotRecorded;
+        check.failure = session.lastRecord ? session.lastRecord->failure : QString();
+        return check;
+    }
+    const RecordOutcome &outcome = *session.lastRecord;
+    check.tag = outcome.tag;
+    check.replacedFactoryNumber = outcome.replacedFactoryNumber;
+    check.differences = outcome.differences;
+    switch (outcome.approval) {
+    case RecordOutcome::Approval::None:
+        check.result = RelayCheck::Result::NotApproved;
+        break;
+    case RecordOutcome::Approval::Same:
+        check.result = RelayCheck::Result::Same;
+        break;
+    case RecordOutcome::Approval::Differs:
+        check.result = RelayCheck::Result::Differs;
+        break;
+    }
+    return check;
+}
+
+QString checkResultText(RelayCheck::Result result)
+{
+    switch (result) {
+    case RelayCheck::Result::Same:
+        return QStringLiteral("совпадает");
+    case RelayCheck::Result::Differs:
+        return QStringLiteral("отличается");
+    case RelayCheck::Result::NotApproved:
+        return QStringLiteral("не утверждено");
+    case RelayCheck::Result::Silent:
+        return QStringLiteral("нет связи");
+    case RelayCheck::Result::NotRead:
+        return QStringLiteral("не прочитано");
+    case RelayCheck::Result::NotRecorded:
+        return QStringLiteral("не записано в реестр");
+    }
+    return {};
+}
+
+QStringList checkLines(const RelayCheck &check)
+{
+    const QStringList head{
+            QString::number(check.address),
+            check.factoryNumber == 0 ? QString() : QString::number(check.factoryNumber), check.tag};
+    QStringList lines;
+    if (check.replacedFactoryNumber)
+        lines << (head
+                  + QStringList{QStringLiteral("заменено"),
+                                QStringLiteral("было №%1").arg(*check.replacedFactoryNumber)})
+                         .join(u'\t');
+    const QString result = checkResultText(check.result);
+    if (check.result == RelayCheck::Result::Differs) {
+        for (const SettingsChange &change : check.differences)
+            lines << (head
+                      + QStringList{result,
+                                    change.row < 0 ? QStringLiteral("timer")
+                                                   : QString::number(change.row),
+                                    change.name, change.before, change.after})
+                             .join(u'\t');
+    } else if (check.result == RelayCheck::Result::NotRecorded) {
+        lines << (head + QStringList{result, check.failure}).join(u'\t');
+    } else {
+        lines << (head + QStringList{result}).join(u'\t');
+    }
+    return lines;
+}
+
+} // namespace miv

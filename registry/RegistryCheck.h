@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/RelayRecorder.h"
+
+#include <optional>
+#include <QList>
+#include <QString>
+
+namespace miv {
+
+class Operator;
+struct RelaySession;
+
+// One relay of the line compared with its approved settings.
+struct RelayCheck
+{
+    enum class Result {
+        Same, // the relay holds its approved settings
+        Differs, // it does not: see differences (approved → actual)
+        NotApproved, // no settings were approved for it
+        Silent, // nobody answered at the address
+        NotRead, // it answered, but was not identified or its configuration not read
+        NotRecorded, // read, but the register could not be updated: see failure
+    };
+    quint8 address = 0;
+    Result result = Result::Silent;
+    quint16 factoryNumber = 0;
+    quint16 typeCode = 0;
+    QString tag;
+    QList<SettingsChange> differences;
+    // Another relay was seen last at this address: its factory number.
+    std::optional<quint16> replacedFactoryNumber;
+    QString failure; // NotRecorded: why
+
+    // Whether the check found something to look into: anything but Same, or a
+    // replaced relay.
+    bool needsAttention() const { return result != Result::Same || replacedFactoryNumber; }
+};
+
+// Checks the relay at `address`: identifies it, reads its configuration
+// (recorded in the session's register as found, as every read is) and takes
+// how it stands against its approval from what the register answered. The
+// session must hold a recorder; its relay, grid and timer are those of the
+// relay checked afterwards. Questions and messages go to `op`.
+RelayCheck checkRelay(RelaySession &session, Operator &op, quint8 address);
+
+// The result in the operator's words: "совпадает", "отличается", "не
+// утверждено", "нет связи", "не прочитано", "не записано в реестр".
+QString checkResultText(RelayCheck::Result result);
+
+// The lines `mivctl registry check` prints for one relay, TAB-separated:
+//   ADDR FACTORY TAG RESULT                                   (one line), or for Differs
+//   ADDR FACTORY TAG отличается ROW NAME APPROVED ACTUAL      (a line per item)
+// ROW is "timer" for the timer schedule; a replaced relay gets a line more:
+//   ADDR FACTORY TAG заменено было №OLD
+// and NotRecorded the reason after the result.
+QStringList checkLines(const RelayCheck &check);
+
+} // namespace miv

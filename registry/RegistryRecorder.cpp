@@ -1,0 +1,58 @@
+#include "registry/RegistryRecorder.h"
+
+#include "core/AuditLog.h"
+#include "core/ProgramVersion.h"
+#include "core/ValueFormat.h"
+#include "registry/RegistryStore.h"
+
+namespace miv {
+
+RegistryRecorder::RegistryRecorder(RegistryLocation location) : m_location(std::move(location)) { }
+
+RegistryRecorder::RegistryRecorder(const QString &reason) : m_unusable(reason) { }
+
+RegistryRecorder::~RegistryRecorder() = default;
+
+std::unique_ptr<RegistryRecorder> RegistryRecorder::forProgram(const QString &given,
+                                                               const QString &frontIni)
+{
+    QString error;
+    if (const auto location = RegistryLocation::choose(given, frontIni, &error))
+        return std::make_unique<RegistryRecorder>(*location);
+    return std::make_unique<RegistryRecorder>(error);
+}
+
+RegistryStore *RegistryRecorder::store(QString *error)
+{
+    if (!m_unusable.isEmpty()) {
+        if (error)
+            *error = m_unusable;
+        return nullptr;
+    }
+    if (!m_store)
+        m_store = std::make_unique<RegistryStore>(m_location);
+    if (m_store->open())
+        return m_store.get();
+    if (error)
+        *error = m_store->error();
+    // A new connection next time: the file may be mended or the server back.
+    m_store.reset();
+    return nullptr;
+}
+
+RecordOutcome RegistryRecorder::recordSettings(const SettingsRecord &record)
+{
+    QString error;
+    RegistryStore *opened = store(&error);
+    if (!opened) {
+        RecordOutcome outcome;
+        outcome.failure = error;
+        return outcome;
+    }
+    RecordingContext context;
+    context.user = AuditLog::systemUserName();
+    context.programVersion = programVersion();
+    return opened->recordSettings(record, context, systemDecimalSeparator());
+}
+
+} // namespace miv

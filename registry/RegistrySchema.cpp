@@ -1,0 +1,81 @@
+#include "registry/RegistrySchema.h"
+
+namespace miv::RegistrySchema {
+
+namespace {
+
+// Version 1: relays, their software versions, settings contents (stored
+// once), snapshots, approvals and replaced relays. Times are UTC as ISO 8601
+// text with milliseconds, so that they sort as text on both drivers.
+// relays.last_snapshot_id and approval_id keep the list of a large register
+// one join away.
+const QStringList version1 = {
+        QStringLiteral("CREATE TABLE relays ("
+                       " id {ID},"
+                       " factory_number INTEGER NOT NULL,"
+                       " type_code INTEGER NOT NULL,"
+                       " device_name TEXT NOT NULL,"
+                       " tag TEXT NOT NULL DEFAULT '',"
+                       " software_version INTEGER NOT NULL,"
+                       " first_seen TEXT NOT NULL,"
+                       " last_seen TEXT NOT NULL,"
+                       " last_port TEXT NOT NULL,"
+                       " last_address INTEGER NOT NULL,"
+                       " last_snapshot_id BIGINT,"
+                       " approval_id BIGINT,"
+                       " UNIQUE (factory_number, type_code))"),
+        QStringLiteral("CREATE INDEX relays_place ON relays (last_port, last_address, last_seen)"),
+        QStringLiteral("CREATE TABLE software_versions ("
+                       " id {ID},"
+                       " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " version INTEGER NOT NULL,"
+                       " seen_at TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX software_versions_relay ON software_versions (relay_id, id)"),
+        QStringLiteral("CREATE TABLE settings_contents ("
+                       " id {ID},"
+                       " digest TEXT NOT NULL UNIQUE,"
+                       " type_code INTEGER NOT NULL,"
+                       " registers TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE snapshots ("
+                       " id {ID},"
+                       " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " content_id BIGINT NOT NULL REFERENCES settings_contents (id),"
+                       " kind TEXT NOT NULL,"
+                       " taken_at TEXT NOT NULL,"
+                       " os_user TEXT NOT NULL,"
+                       " program_version TEXT NOT NULL,"
+                       " port TEXT NOT NULL,"
+                       " address INTEGER NOT NULL,"
+                       " software_version INTEGER NOT NULL,"
+                       " approval TEXT NOT NULL,"
+                       " note TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("CREATE INDEX snapshots_relay ON snapshots (relay_id, id)"),
+        QStringLiteral("CREATE TABLE approvals ("
+                       " id {ID},"
+                       " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " snapshot_id BIGINT NOT NULL REFERENCES snapshots (id),"
+                       " approved_at TEXT NOT NULL,"
+                       " approved_by TEXT NOT NULL,"
+                       " source TEXT NOT NULL,"
+                       " note TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("CREATE INDEX approvals_relay ON approvals (relay_id, id)"),
+        QStringLiteral("CREATE TABLE replacements ("
+                       " id {ID},"
+                       " port TEXT NOT NULL,"
+                       " address INTEGER NOT NULL,"
+                       " old_relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " new_relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " seen_at TEXT NOT NULL)"),
+};
+
+} // namespace
+
+const QList<Migration> &migrations()
+{
+    static const QList<Migration> all = {
+            {1, version1},
+    };
+    return all;
+}
+
+} // namespace miv::RegistrySchema

@@ -1,0 +1,679 @@
+#include "registry/RegistryStore.h"
+
+#include "registry/RegistrySchema.h"
+#include "registry/SettingsContent.h"
+#include "registry/SettingsSource.h"
+
+#include <atomic>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace miv {
+
+namespace {
+
+const QString sqliteDriver = QStringLiteral("QSQLITE");
+const QString postgresqlDriver = QStringLiteral("QPSQL");
+
+// A key that no other program's advisory lock is likely to use: held while
+// a PostgreSQL database is made or migrated, so that two seats starting at
+// once do not both make it.
+constexpr qint64 migrationLockKey = 0x4D49565245474931; // "MIVREGI1"
+
+QString timeText(const QDateTime &time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QDateTime timeFromText(const QString &text)
+{
+    return QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
+}
+
+RecordOutcome::Approval approvalFromKey(const QString &key)
+{
+    if (key == QStringLiteral("approved"))
+        return RecordOutcome::Approval::Same;
+    if (key == QStringLiteral("differs"))
+        return RecordOutcome::Approval::Differs;
+    return RecordOutcome::Approval::None;
+}
+
+QString nextConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("miv-registry-%1").arg(++counter);
+}
+
+// Columns of a snapshot with its content, in the order snapshotFrom reads them.
+const QString snapshotColumns = QStringLiteral(
+        "s.id, s.relay_id, s.content_id, s.kind, s.taken_at, s.os_user, s.program_version, s.port,"
+        " s.address, s.software_version, s.approval, s.note, c.type_code, c.registers"
+        " FROM snapshots s JOIN settings_contents c ON c.id = s.content_id");
+
+RegistrySnapshot snapshotFrom(const QSqlQuery &query)
+{
+    RegistrySnapshot snapshot;
+    snapshot.id = query.value(0).toLongLong();
+    snapshot.relayId = query.value(1).toLongLong();
+    snapshot.contentId = query.value(2).toLongLong();
+    snapshot.kind = settingsKindFromKey(query.value(3).toString()).value_or(SettingsKind::AsFound);
+    snapshot.time = timeFromText(query.value(4).toString());
+    snapshot.user = query.value(5).toString();
+    snapshot.programVersion = query.value(6).toString();
+    snapshot.port = query.value(7).toString();
+    snapshot.address = query.value(8).toInt();
+    snapshot.softwareVersion = quint16(query.value(9).toUInt());
+    snapshot.approval = approvalFromKey(query.value(10).toString());
+    snapshot.note = query.value(11).toString();
+    snapshot.typeCode = quint16(query.value(12).toUInt());
+    snapshot.registers = SettingsContent::fromCanonicalText(query.value(13).toString())
+                                 .value_or(SettingsRegisters{});
+    return snapshot;
+}
+
+} // namespace
+
+QString settingsKindKey(SettingsKind kind)
+{
+    switch (kind) {
+    case SettingsKind::AsFound:
+        return QStringLiteral("as-found");
+    case SettingsKind::AsLeft:
+        return QStringLiteral("as-left");
+    case SettingsKind::Approved:
+        return QStringLiteral("approved");
+    }
+    return {};
+}
+
+std::optional<SettingsKind> settingsKindFromKey(const QString &key)
+{
+    for (SettingsKind kind : {SettingsKind::AsFound, SettingsKind::AsLeft, SettingsKind::Approved})
+        if (settingsKindKey(kind) == key)
+            return kind;
+    return std::nullopt;
+}
+
+QString approvalKey(RecordOutcome::Approval approval)
+{
+    switch (approval) {
+    case RecordOutcome::Approval::None:
+        return QStringLiteral("none");
+    case RecordOutcome::Approval::Same:
+        return QStringLiteral("approved");
+    case RecordOutcome::Approval::Differs:
+        return QStringLiteral("differs");
+    }
+    return {};
+}
+
+QString settingsKindText(SettingsKind kind)
+{
+    switch (kind) {
+    case SettingsKind::AsFound:
+        return QStringLiteral("при получении");
+    case SettingsKind::AsLeft:
+        return QStringLiteral("после записи");
+    case SettingsKind::Approved:
+        return QStringLiteral("утверждено");
+    }
+    return {};
+}
+
+QString approvalText(RecordOutcome::Approval approval)
+{
+    switch (approval) {
+    case RecordOutcome::Approval::None:
+        return QStringLiteral("нет");
+    case RecordOutcome::Approval::Same:
+        return QStringLiteral("совпадает");
+    case RecordOutcome::Approval::Differs:
+        return QStringLiteral("отличается");
+    }
+    return {};
+}
+
+int RegistryStore::knownSchemaVersion()
+{
+    return RegistrySchema::migrations().back().version;
+}
+
+RegistryStore::RegistryStore(RegistryLocation location)
+    : m_location(std::move(location)), m_connectionName(nextConnectionName())
+{ }
+
+RegistryStore::~RegistryStore()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+QSqlDatabase RegistryStore::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool RegistryStore::fail(const QString &text)
+{
+    m_error = text;
+    return false;
+}
+
+QString RegistryStore::operatorText(const QString &driverText, const QString &nativeCode) const
+{
+    const QString where = m_location.displayName();
+    if (m_location.kind == RegistryLocation::Kind::Sqlite) {
+        if (nativeCode == QStringLiteral("26")
+            || driverText.contains(QStringLiteral("not a database")))
+            return QStringLiteral("Файл «%1» не является базой реестра реле").arg(where);
+        if (nativeCode == QStringLiteral("5") || nativeCode == QStringLiteral("6")
+            || driverText.contains(QStringLiteral("locked")))
+            return QStringLiteral("База реестра реле «%1» занята другой программой дольше %2 с")
+                    .arg(where)
+                    .arg(busyTimeoutMs / 1000);
+        return QStringLiteral("Ошибка базы реестра реле «%1»: %2").arg(where, driverText);
+    }
+    static const QStringList refusals = {
+            QStringLiteral("authentication"), QStringLiteral("does not exist"),
+            QStringLiteral("pg_hba.conf"),    QStringLiteral("permission denied"),
+            QStringLiteral("no password"),    QStringLiteral("password"),
+    };
+    if (!m_open) {
+        for (const QString &word : refusals)
+            if (driverText.contains(word, Qt::CaseInsensitive))
+                return QStringLiteral("Сервер реестра реле %1 отказал в подключении: %2")
+                        .arg(where, driverText);
+        return QStringLiteral("Сервер реестра реле %1 недоступен: %2").arg(where, driverText);
+    }
+    return QStringLiteral("Ошибка базы реестра реле %1: %2").arg(where, driverText);
+}
+
+bool RegistryStore::failOn(const QSqlQuery &query)
+{
+    const QSqlError error = query.lastError();
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    return fail(operatorText(text, error.nativeErrorCode()));
+}
+
+bool RegistryStore::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
+    bool done = false;
+    if (values.isEmpty()) {
+        done = query.exec(sql);
+    } else {
+        if (!query.prepare(sql))
+            return failOn(query);
+        // An empty text is stored as such, never as NULL.
+        for (const QVariant &value : values)
+            query.addBindValue(value.typeId() == QMetaType::QString && value.toString().isNull()
+                                       ? QVariant(QStringLiteral(""))
+                                       : value);
+        done = query.exec();
+    }
+    return done || failOn(query);
+}
+
+bool RegistryStore::inTransaction(const std::function<bool(QSqlQuery &query)> &body)
+{
+    QSqlQuery query(database());
+    const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
+    if (!exec(query, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
+        return false;
+    if (body(query) && exec(query, QStringLiteral("COMMIT")))
+        return true;
+    const QString reason = m_error;
+    QSqlQuery rollback(database());
+    rollback.exec(QStringLiteral("ROLLBACK"));
+    m_error = reason;
+    return false;
+}
+
+bool RegistryStore::open()
+{
+    if (m_open)
+        return true;
+    if (!connect())
+        return false;
+    if (!migrate()) {
+        database().close();
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+bool RegistryStore::connect()
+{
+    const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
+    const QString driver = sqlite ? sqliteDriver : postgresqlDriver;
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return fail(QStringLiteral("Нет драйвера %1 для реестра реле (пакет %2)")
+                            .arg(driver,
+                                 sqlite ? QStringLiteral("libqt6sql6-sqlite")
+                                        : QStringLiteral("libqt6sql6-psql")));
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+            ? database()
+            : QSqlDatabase::addDatabase(driver, m_connectionName);
+    if (sqlite) {
+        const QFileInfo file(m_location.filePath);
+        if (!QDir().mkpath(file.absolutePath()))
+            return fail(QStringLiteral("Не удалось создать папку реестра реле «%1»")
+                                .arg(QDir::toNativeSeparators(file.absolutePath())));
+        if (file.isDir())
+            return fail(QStringLiteral("Файл «%1» не является базой реестра реле")
+                                .arg(m_location.displayName()));
+        db.setDatabaseName(m_location.filePath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    } else {
+        db.setHostName(m_location.host);
+        db.setPort(m_location.port);
+        db.setUserName(m_location.user);
+        db.setDatabaseName(m_location.database);
+        QString options = m_location.options;
+        if (!options.contains(QStringLiteral("connect_timeout=")))
+            options += QStringLiteral("%1connect_timeout=10").arg(options.isEmpty() ? "" : ";");
+        db.setConnectOptions(options);
+    }
+    if (!db.open()) {
+        const QSqlError error = db.lastError();
+        QString text = error.databaseText().trimmed();
+        if (text.isEmpty())
+            text = error.driverText().trimmed();
+        return fail(operatorText(text, error.nativeErrorCode()));
+    }
+    if (!sqlite)
+        return true;
+    QSqlQuery query(db);
+    // WAL lets readers go on while one process writes; it is kept in the file.
+    if (!exec(query, QStringLiteral("PRAGMA journal_mode=WAL")))
+        return false;
+    return exec(query, QStringLiteral("PRAGMA foreign_keys=ON"));
+}
+
+bool RegistryStore::migrate()
+{
+    const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
+    const int known = knownSchemaVersion();
+    const auto newer = [this, known](int version) {
+        return fail(QStringLiteral("База реестра реле %1 имеет схему версии %2, а эта программа "
+                                   "знает только версии до %3: обновите программу")
+                            .arg(m_location.displayName())
+                            .arg(version)
+                            .arg(known));
+    };
+    {
+        // A database already up to date needs no writer's lock.
+        QSqlQuery query(database());
+        if (database().tables().contains(QStringLiteral("schema_version"))
+            && exec(query, QStringLiteral("SELECT version FROM schema_version")) && query.next()) {
+            m_schemaVersion = query.value(0).toInt();
+            if (m_schemaVersion > known)
+                return newer(m_schemaVersion);
+            if (m_schemaVersion == known)
+                return true;
+        } else if (!m_error.isEmpty()) {
+            return false;
+        }
+    }
+    return inTransaction([&](QSqlQuery &query) {
+        if (!sqlite
+            && !exec(query,
+                     QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(migrationLockKey)))
+            return false;
+        if (!exec(query,
+                  QStringLiteral(
+                          "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))
+            || !exec(query, QStringLiteral("SELECT version FROM schema_version")))
+            return false;
+        int version = 0;
+        if (query.next()) {
+            version = query.value(0).toInt();
+        } else if (!exec(query,
+                         QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"))) {
+            return false;
+        }
+        if (version > known)
+            return newer(version);
+        const QString idType = sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
+                                      : QStringLiteral("BIGSERIAL PRIMARY KEY");
+        for (const RegistrySchema::Migration &migration : RegistrySchema::migrations()) {
+            if (migration.version <= version)
+                continue;
+            for (QString statement : migration.statements)
+                if (!exec(query, statement.replace(QStringLiteral("{ID}"), idType)))
+                    return false;
+            version = migration.version;
+        }
+        m_schemaVersion = version;
+        return exec(query, QStringLiteral("UPDATE schema_version SET version = ?"), {version});
+    });
+}
+
+RecordOutcome RegistryStore::recordSettings(const SettingsRecord &record,
+                                            const RecordingContext &context, QChar decimalSeparator)
+{
+    RecordOutcome outcome;
+    if (!open()) {
+        outcome.failure = m_error;
+        return outcome;
+    }
+    const QString now = timeText(context.time);
+    const SettingsRegisters registers =
+            SettingsContent::settingsOnly(record.registers, record.typeCode);
+    const QString canonical = SettingsContent::canonicalText(registers);
+    const QString digest = SettingsContent::digest(record.typeCode, registers);
+    const bool done = inTransaction([&](QSqlQuery &query) {
+        // Who was seen last where this relay answers now.
+        std::optional<std::pair<qint64, quint16>> previousHere;
+        if (!record.port.isEmpty()) {
+            if (!exec(query,
+                      QStringLiteral(
+                              "SELECT id, factory_number FROM relays WHERE last_port = ? AND "
+                              "last_address = ? ORDER BY last_seen DESC, id DESC LIMIT 1"),
+                      {record.port, int(record.address)}))
+                return false;
+            if (query.next())
+                previousHere = {query.value(0).toLongLong(), quint16(query.value(1).toUInt())};
+        }
+        if (!exec(query,
+                  QStringLiteral(
+                          "INSERT INTO relays (factory_number, type_code, device_name, "
+                          "software_version, first_seen, last_seen, last_port, last_address) "
+                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                          "ON CONFLICT (factory_number, type_code) DO NOTHING"),
+                  {int(record.factoryNumber), int(record.typeCode), record.deviceName,
+                   int(record.softwareVersion), now, now, record.port, int(record.address)}))
+            return false;
+        const bool newRelay = query.numRowsAffected() == 1;
+        if (!exec(query,
+                  QStringLiteral("SELECT id, software_version, approval_id, tag FROM relays "
+                                 "WHERE factory_number = ? AND type_code = ?"),
+                  {int(record.factoryNumber), int(record.typeCode)})
+            || !query.next())
+            return m_error.isEmpty() ? fail(QStringLiteral("Реле не внесено в реестр")) : false;
+        const qint64 relayId = query.value(0).toLongLong();
+        const bool versionChanged = quint16(query.value(1).toUInt()) != record.softwareVersion;
+        const QVariant approvalId = query.value(2);
+        outcome.tag = query.value(3).toString();
+        if ((newRelay || versionChanged)
+            && !exec(query,
+                     QStringLiteral("INSERT INTO software_versions (relay_id, version, seen_at) "
+                                    "VALUES (?, ?, ?)"),
+                     {relayId, int(record.softwareVersion), now}))
+            return false;
+
+        if (!exec(query,
+                  QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
+                                 "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
+                  {digest, int(record.typeCode), canonical})
+            || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
+                     {digest})
+            || !query.next())
+            return false;
+        const qint64 contentId = query.value(0).toLongLong();
+
+        if (!approvalId.isNull()) {
+            if (!exec(query,
+                      QStringLiteral("SELECT s.content_id, c.registers FROM approvals a "
+                                     "JOIN snapshots s ON s.id = a.snapshot_id "
+                                     "JOIN settings_contents c ON c.id = s.content_id "
+                                     "WHERE a.id = ?"),
+                      {approvalId.toLongLong()}))
+                return false;
+            if (query.next()) {
+                if (query.value(0).toLongLong() == contentId) {
+                    outcome.approval = RecordOutcome::Approval::Same;
+                } else {
+                    outcome.approval = RecordOutcome::Approval::Differs;
+                    const auto approved =
+                            SettingsContent::fromCanonicalText(query.value(1).toString());
+                    outcome.differences =
+                            SettingsContent::changes(approved.value_or(SettingsRegisters{}),
+                                                     registers, record.typeCode, decimalSeparator);
+                }
+            }
+        }
+        QString note;
+        if (previousHere && previousHere->first != relayId) {
+            outcome.replacedFactoryNumber = previousHere->second;
+            note = QStringLiteral("заменило реле №%1").arg(previousHere->second);
+        }
+        if (!exec(query,
+                  QStringLiteral("INSERT INTO snapshots (relay_id, content_id, kind, taken_at, "
+                                 "os_user, program_version, port, address, software_version, "
+                                 "approval, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                 "RETURNING id"),
+                  {relayId, contentId, settingsKindKey(record.kind), now, context.user,
+                   context.programVersion, record.port, int(record.address),
+                   int(record.softwareVersion), approvalKey(outcome.approval), note})
+            || !query.next())
+            return false;
+        outcome.snapshotId = query.value(0).toLongLong();
+        if (!exec(query,
+                  QStringLiteral("UPDATE relays SET device_name = ?, software_version = ?, "
+                                 "last_seen = ?, last_port = ?, last_address = ?, "
+                                 "last_snapshot_id = ? WHERE id = ?"),
+                  {record.deviceName, int(record.softwareVersion), now, record.port,
+                   int(record.address), outcome.snapshotId, relayId}))
+            return false;
+        return !outcome.replacedFactoryNumber
+                || exec(query,
+                        QStringLiteral("INSERT INTO replacements (port, address, old_relay_id, "
+                                       "new_relay_id, seen_at) VALUES (?, ?, ?, ?, ?)"),
+                        {record.port, int(record.address), previousHere->first, relayId, now});
+    });
+    if (!done) {
+        RecordOutcome failed;
+        failed.failure = m_error;
+        return failed;
+    }
+    outcome.recorded = true;
+    return outcome;
+}
+
+std::optional<qint64> RegistryStore::approve(qint64 relayId, const SettingsRegisters &approved,
+                                             const QString &source, const QString &note,
+                                             const RecordingContext &context)
+{
+    if (!open())
+        return std::nullopt;
+    const QString now = timeText(context.time);
+    qint64 approvalId = 0;
+    const bool done = inTransaction([&](QSqlQuery &query) {
+        if (!exec(query,
+                  QStringLiteral("SELECT type_code, last_port, last_address, software_version "
+                                 "FROM relays WHERE id = ?"),
+                  {relayId}))
+            return false;
+        if (!query.next())
+            return fail(QStringLiteral("Реле нет в реестре"));
+        const int typeCode = query.value(0).toInt();
+        const QString port = query.value(1).toString();
+        const int address = query.value(2).toInt();
+        const int softwareVersion = query.value(3).toInt();
+        const SettingsRegisters registers =
+                SettingsContent::settingsOnly(approved, quint16(typeCode));
+        const QString digest = SettingsContent::digest(quint16(typeCode), registers);
+        if (!exec(query,
+                  QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
+                                 "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
+                  {digest, typeCode, SettingsContent::canonicalText(registers)})
+            || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
+                     {digest})
+            || !query.next())
+            return false;
+        const qint64 contentId = query.value(0).toLongLong();
+        if (!exec(query,
+                  QStringLiteral("INSERT INTO snapshots (relay_id, content_id, kind, taken_at, "
+                                 "os_user, program_version, port, address, software_version, "
+                                 "approval, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                 "RETURNING id"),
+                  {relayId, contentId, settingsKindKey(SettingsKind::Approved), now, context.user,
+                   context.programVersion, port, address, softwareVersion,
+                   approvalKey(RecordOutcome::Approval::None), note})
+            || !query.next())
+            return false;
+        const qint64 snapshotId = query.value(0).toLongLong();
+        if (!exec(query,
+                  QStringLiteral(
+                          "INSERT INTO approvals (relay_id, snapshot_id, approved_at, "
+                          "approved_by, source, note) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
+                  {relayId, snapshotId, now, context.user, source, note})
+            || !query.next())
+            return false;
+        approvalId = query.value(0).toLongLong();
+        return exec(query, QStringLiteral("UPDATE relays SET approval_id = ? WHERE id = ?"),
+                    {approvalId, relayId});
+    });
+    if (!done)
+        return std::nullopt;
+    return approvalId;
+}
+
+bool RegistryStore::setTag(qint64 relayId, const QString &tag)
+{
+    if (!open())
+        return false;
+    return inTransaction([&](QSqlQuery &query) {
+        if (!exec(query, QStringLiteral("UPDATE relays SET tag = ? WHERE id = ?"), {tag, relayId}))
+            return false;
+        return query.numRowsAffected() == 1 || fail(QStringLiteral("Реле нет в реестре"));
+    });
+}
+
+std::optional<QList<RegistryRelay>> RegistryStore::relays(std::optional<quint16> factoryNumber)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    QString sql = QStringLiteral(
+            "SELECT r.id, r.factory_number, r.type_code, r.device_name, r.tag, r.software_version,"
+            " r.first_seen, r.last_seen, r.last_port, r.last_address, ls.content_id, aps.content_id"
+            " FROM relays r"
+            " LEFT JOIN snapshots ls ON ls.id = r.last_snapshot_id"
+            " LEFT JOIN approvals a ON a.id = r.approval_id"
+            " LEFT JOIN snapshots aps ON aps.id = a.snapshot_id");
+    QVariantList values;
+    if (factoryNumber) {
+        sql += QStringLiteral(" WHERE r.factory_number = ?");
+        values << int(*factoryNumber);
+    }
+    sql += QStringLiteral(" ORDER BY r.factory_number, r.type_code");
+    if (!exec(query, sql, values))
+        return std::nullopt;
+    QList<RegistryRelay> relays;
+    while (query.next()) {
+        RegistryRelay relay;
+        relay.id = query.value(0).toLongLong();
+        relay.factoryNumber = quint16(query.value(1).toUInt());
+        relay.typeCode = quint16(query.value(2).toUInt());
+        relay.deviceName = query.value(3).toString();
+        relay.tag = query.value(4).toString();
+        relay.softwareVersion = quint16(query.value(5).toUInt());
+        relay.firstSeen = timeFromText(query.value(6).toString());
+        relay.lastSeen = timeFromText(query.value(7).toString());
+        relay.lastPort = query.value(8).toString();
+        relay.lastAddress = query.value(9).toInt();
+        if (!query.value(11).isNull() && !query.value(10).isNull())
+            relay.approval = query.value(10).toLongLong() == query.value(11).toLongLong()
+                    ? RecordOutcome::Approval::Same
+                    : RecordOutcome::Approval::Differs;
+        relays.append(relay);
+    }
+    return relays;
+}
+
+std::optional<QList<RegistrySnapshot>> RegistryStore::history(qint64 relayId)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!exec(query,
+              QStringLiteral("SELECT ") + snapshotColumns
+                      + QStringLiteral(" WHERE s.relay_id = ? ORDER BY s.id"),
+              {relayId}))
+        return std::nullopt;
+    QList<RegistrySnapshot> snapshots;
+    while (query.next())
+        snapshots.append(snapshotFrom(query));
+    return snapshots;
+}
+
+std::optional<RegistrySnapshot> RegistryStore::snapshot(qint64 snapshotId)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    if (!exec(query,
+              QStringLiteral("SELECT ") + snapshotColumns + QStringLiteral(" WHERE s.id = ?"),
+              {snapshotId}))
+        return std::nullopt;
+    if (!query.next()) {
+        fail(QStringLiteral("В реестре нет записи настроек №%1").arg(snapshotId));
+        return std::nullopt;
+    }
+    return snapshotFrom(query);
+}
+
+std::optional<QList<RegistryApproval>> RegistryStore::approvals(qint64 relayId)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    if (!exec(query,
+              QStringLiteral("SELECT id, relay_id, snapshot_id, approved_at, approved_by, source, "
+                             "note FROM approvals WHERE relay_id = ? ORDER BY id"),
+              {relayId}))
+        return std::nullopt;
+    QList<RegistryApproval> approvals;
+    while (query.next())
+        approvals.append({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                          query.value(2).toLongLong(), timeFromText(query.value(3).toString()),
+                          query.value(4).toString(), query.value(5).toString(),
+                          query.value(6).toString()});
+    return approvals;
+}
+
+std::optional<std::optional<RegistrySnapshot>> RegistryStore::approvedSettings(qint64 relayId)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    if (!exec(query,
+              QStringLiteral("SELECT ") + snapshotColumns
+                      + QStringLiteral(" JOIN approvals a ON a.snapshot_id = s.id"
+                                       " JOIN relays r ON r.approval_id = a.id WHERE r.id = ?"),
+              {relayId}))
+        return std::nullopt;
+    if (!query.next())
+        return std::optional<RegistrySnapshot>{};
+    return std::optional<RegistrySnapshot>{snapshotFrom(query)};
+}
+
+std::optional<QList<RegistryVersion>> RegistryStore::softwareVersions(qint64 relayId)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(database());
+    if (!exec(query,
+              QStringLiteral("SELECT version, seen_at FROM software_versions WHERE relay_id = ? "
+                             "ORDER BY id"),
+              {relayId}))
+        return std::nullopt;
+    QList<RegistryVersion> versions;
+    while (query.next())
+        versions.append(
+                {quint16(query.value(0).toUInt()), timeFromText(query.value(1).toString())});
+    return versions;
+}
+
+} // namespace miv

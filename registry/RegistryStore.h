@@ -1,0 +1,186 @@
+#pragma once
+
+#include "core/RelayRecorder.h"
+#include "registry/RegistryLocation.h"
+
+#include <functional>
+#include <optional>
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class QSqlQuery;
+
+namespace miv {
+
+// A relay on record: keyed by factory number and type code.
+struct RegistryRelay
+{
+    qint64 id = 0;
+    quint16 factoryNumber = 0;
+    quint16 typeCode = 0;
+    QString deviceName;
+    QString tag; // the engineer's free text ("Насос Н-3, РУ-0,4 кВ, ячейка 12")
+    quint16 softwareVersion = 0; // as seen last
+    QDateTime firstSeen; // UTC
+    QDateTime lastSeen;
+    QString lastPort;
+    int lastAddress = 0;
+    RecordOutcome::Approval approval = RecordOutcome::Approval::None; // of the last snapshot
+};
+
+// One snapshot of a relay's settings.
+struct RegistrySnapshot
+{
+    qint64 id = 0;
+    qint64 relayId = 0;
+    qint64 contentId = 0; // identical contents share one
+    SettingsKind kind = SettingsKind::AsFound;
+    QDateTime time; // UTC
+    QString user; // the PC's user
+    QString programVersion;
+    QString port;
+    int address = 0;
+    quint16 softwareVersion = 0;
+    quint16 typeCode = 0;
+    // As it stood against the approval when recorded (None for an approval).
+    RecordOutcome::Approval approval = RecordOutcome::Approval::None;
+    QString note; // an approval's note; what else the recording says
+    SettingsRegisters registers;
+};
+
+// One approval of a relay's settings; the earlier ones stay.
+struct RegistryApproval
+{
+    qint64 id = 0;
+    qint64 relayId = 0;
+    qint64 snapshotId = 0; // the snapshot of kind Approved that holds the settings
+    QDateTime time;
+    QString user;
+    QString source; // "snapshot N" or the settings file's name
+    QString note;
+};
+
+// A software version a relay was seen with, from the time it was first seen.
+struct RegistryVersion
+{
+    quint16 version = 0;
+    QDateTime since;
+};
+
+// What a snapshot records beside the relay's own record.
+struct RecordingContext
+{
+    QDateTime time = QDateTime::currentDateTimeUtc();
+    QString user;
+    QString programVersion;
+};
+
+// The relay register's store: one SQLite file or one PostgreSQL database
+// through Qt SQL, the same schema on both.
+//
+// The schema carries its version in the table schema_version; open() makes a
+// new database and brings an older one up to date by the migrations, each
+// step in one transaction, and refuses a database of a newer schema naming
+// its version. A later version adds its tables as a further migration (see
+// RegistrySchema.cpp); nothing else here needs to change.
+//
+// Every write (a snapshot with its relay, content and approval state; an
+// approval; a tag) is one transaction: a crash or a killed process never
+// leaves half of it. SQLite runs in WAL mode with a busy time-out, so the
+// window and several mivctl processes share one file.
+//
+// Every call returns nullopt or false with the reason in `error()`, in the
+// operator's words (a file that is no database, a lock held past the
+// time-out, a PostgreSQL server that cannot be reached or refuses); it never
+// throws. One object holds one connection and belongs to one thread.
+class RegistryStore
+{
+public:
+    // The newest schema this program knows.
+    static int knownSchemaVersion();
+    // How long a SQLite writer waits for another one.
+    static constexpr int busyTimeoutMs = 5000;
+
+    explicit RegistryStore(RegistryLocation location);
+    ~RegistryStore();
+    RegistryStore(const RegistryStore &) = delete;
+    RegistryStore &operator=(const RegistryStore &) = delete;
+
+    // Connects (making the SQLite file and its folder on first use) and
+    // migrates. False with error() when the register cannot be used.
+    bool open();
+    bool isOpen() const { return m_open; }
+    const RegistryLocation &location() const { return m_location; }
+    QString error() const { return m_error; }
+    // The schema version of the open database.
+    int schemaVersion() const { return m_schemaVersion; }
+
+    // Records one configuration read in one transaction: the relay (made on
+    // first sight; software version history, last port, address and time
+    // updated), the content (stored once), the snapshot, and how it stands
+    // against the relay's approval. Sets replacedFactoryNumber when another
+    // relay was seen last at this port and address. recorded = false with
+    // the failure otherwise.
+    RecordOutcome recordSettings(const SettingsRecord &record, const RecordingContext &context,
+                                 QChar decimalSeparator);
+
+    // Approves a set of settings for a relay: a snapshot of kind Approved
+    // and an approval referencing it, in one transaction. The approval
+    // before stays in the history. The new approval's id.
+    std::optional<qint64> approve(qint64 relayId, const SettingsRegisters &registers,
+                                  const QString &source, const QString &note,
+                                  const RecordingContext &context);
+    // Sets a relay's tag.
+    bool setTag(qint64 relayId, const QString &tag);
+
+    // The relays on record, by factory number and type; with a factory
+    // number only that one (of any type).
+    std::optional<QList<RegistryRelay>> relays(std::optional<quint16> factoryNumber = {});
+    // The relay's snapshots, oldest first.
+    std::optional<QList<RegistrySnapshot>> history(qint64 relayId);
+    std::optional<RegistrySnapshot> snapshot(qint64 snapshotId);
+    // The relay's approvals, oldest first; the last one holds.
+    std::optional<QList<RegistryApproval>> approvals(qint64 relayId);
+    // The settings approved for the relay now; an empty optional inside
+    // when none were.
+    std::optional<std::optional<RegistrySnapshot>> approvedSettings(qint64 relayId);
+    std::optional<QList<RegistryVersion>> softwareVersions(qint64 relayId);
+
+    // The connection, for tables that later versions add.
+    QSqlDatabase database() const;
+    // Runs `body` in one transaction (IMMEDIATE on SQLite, so that two
+    // writers never deadlock): committed when it returns true, rolled back
+    // when it returns false or a statement failed. False with error() then.
+    bool inTransaction(const std::function<bool(QSqlQuery &query)> &body);
+    // Prepares and runs one statement with its values bound in order; false
+    // with error() when it failed.
+    bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
+
+private:
+    bool connect();
+    bool migrate();
+    bool fail(const QString &text);
+    bool failOn(const QSqlQuery &query);
+    QString operatorText(const QString &driverText, const QString &nativeCode) const;
+
+    RegistryLocation m_location;
+    QString m_connectionName;
+    QString m_error;
+    int m_schemaVersion = 0;
+    bool m_open = false;
+};
+
+// Texts of SettingsKind and Approval as the register keeps them and mivctl
+// prints them ("as-found", "as-left", "approved"; "approved", "differs", "none").
+QString settingsKindKey(SettingsKind kind);
+std::optional<SettingsKind> settingsKindFromKey(const QString &key);
+QString approvalKey(RecordOutcome::Approval approval);
+// The operator's words: "при получении", "после записи", "утверждено"; for an
+// approval state "совпадает", "отличается", "нет".
+QString settingsKindText(SettingsKind kind);
+QString approvalText(RecordOutcome::Approval approval);
+
+} // namespace miv
