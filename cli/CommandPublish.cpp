@@ -149,6 +149,7 @@ int runPublish(CliContext &context, const QStringList &arguments)
                 publishUsage);
     settings.intervalMs = *interval;
     settings.journalIntervalMs = *journalInterval;
+    settings.recorder = &context.recorder();
 
     MqttConnection::Settings mqtt;
     mqtt.host = broker->host;

@@ -61,6 +61,8 @@ inline const QString configValuesNotTaken =
 inline const QString configWriteInterrupted = QStringLiteral(
         "Запись прервана. Не записаны или не подтверждены устройством (отметка «*» сохранена):\n%1");
 inline const QString configRowsWritten = QStringLiteral("Записаны:\n%1");
+// The relay register could not record what an operation read; %1: why.
+inline const QString registerNotUpdated = QStringLiteral("Реестр реле не обновлён: %1");
 // Live values and relay commands.
 inline const QString relayRefused =
         QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");

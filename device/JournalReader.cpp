@@ -5,6 +5,7 @@
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
+#include "device/RelayClock.h"
 #include "link/LinkError.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
@@ -173,9 +174,45 @@ QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator)
     return {};
 }
 
+namespace {
+
+// The reading handed to the register with the relay's clock offset. A clock
+// that cannot be read leaves the offset unknown; a reading that failed on
+// the link does not wait for the clock as well.
+void recordReading(RelaySession &session, Operator &op, const JournalReadResult &result)
+{
+    const CurrentDevice &device = session.device;
+    JournalRecord record;
+    record.port = session.audit.portName ? session.audit.portName() : QString();
+    record.address = device.networkAddress;
+    record.factoryNumber = device.factoryNumber;
+    record.typeCode = device.typeCode;
+    record.deviceName = device.deviceName;
+    record.softwareVersion = device.softwareVersion;
+    record.entries = result.entries;
+    if (result.outcome == JournalReadResult::Outcome::Complete) {
+        try {
+            if (const std::optional<ClockReading> clock =
+                        readRelayClock(session, device.networkAddress,
+                                       [] { return QDateTime::currentDateTime(); }))
+                record.clockOffsetMs = clock->offsetMs;
+        } catch (const LinkError &) {
+            // The port's failure shows at the next exchange; the entries are kept all the same.
+        }
+    }
+    const JournalRecordOutcome outcome = session.recorder->recordJournal(record);
+    if (!outcome.recorded)
+        op.note(Texts::registerNotUpdated.arg(outcome.failure));
+}
+
+} // namespace
+
 JournalReadResult readJournal(RelaySession &session, Operator &op, const JournalReadHooks &hooks)
 {
-    return Reading(session, op, hooks).run();
+    JournalReadResult result = Reading(session, op, hooks).run();
+    if (session.recorder && !result.entries.isEmpty())
+        recordReading(session, op, result);
+    return result;
 }
 
 } // namespace miv

@@ -45,6 +45,12 @@ struct JournalReadResult
 // Rows are overwritten in place from the top; at the end, after a failure as
 // well, the grid is cut to the rows listed. A journal that listed no row
 // leaves one empty row, so no event of an earlier reading stays on screen.
+//
+// With a relay register (session.recorder), the reading then reads the
+// relay's clock (registers 115 to 117) and hands the entries listed, with the
+// clock's offset, to the register, which adds those not on record yet; when
+// it cannot, the operator gets a note that the register was not updated and
+// why. The reading's result is the same either way.
 JournalReadResult readJournal(RelaySession &session, Operator &op,
                               const JournalReadHooks &hooks = {});
 

@@ -48,6 +48,7 @@ std::unique_ptr<RelaySession> LinePublisher::newSession()
 {
     auto session = std::make_unique<RelaySession>(m_link.bus());
     session->reopenPort = [this](QString *error) { return m_link.reopen(error); };
+    session->recorder = m_settings.recorder;
     return session;
 }
 

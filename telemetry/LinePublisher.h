@@ -17,6 +17,7 @@
 
 namespace miv {
 class PortLink;
+class RelayRecorder;
 struct RelaySession;
 } // namespace miv
 
@@ -45,6 +46,8 @@ struct PublishSettings
     QList<quint8> addresses; // empty: the relays a scan of 1 to 32 finds at start
     int intervalMs = 1000; // a round of polls starts at most this often
     int journalIntervalMs = 600 * 1000;
+    // The relay register every journal reading is added to; none: no register.
+    RelayRecorder *recorder = nullptr;
 };
 
 // The poller of one line: polls its relays in turn with the bus's timing and
