@@ -35,8 +35,10 @@ void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
         QStringList lines;
         for (const SettingsChange &change : outcome.differences)
             lines << QStringLiteral("%1: %2 → %3").arg(change.name, change.before, change.after);
-        op.note(RecordingTexts::differsFromApproved.arg(device.factoryNumber)
-                        .arg(lines.join(u'\n')));
+        const QString &text = kind == SettingsKind::AsLeft
+                ? RecordingTexts::leftDifferentFromApproved
+                : RecordingTexts::differsFromApproved;
+        op.note(text.arg(device.factoryNumber).arg(lines.join(u'\n')));
     }
 }
 

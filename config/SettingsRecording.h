@@ -18,6 +18,9 @@ inline const QString &notUpdated = Texts::registerNotUpdated;
 // %1: factory number, %2: the differing items, one a line.
 inline const QString differsFromApproved =
         QStringLiteral("Уставки реле №%1 отличаются от утверждённых:\n%2");
+// After a write, from its read-back (%1, %2 as above): allowed, but said.
+inline const QString leftDifferentFromApproved =
+        QStringLiteral("Реле №%1 оставлено с уставками, отличными от утверждённых:\n%2");
 // %1: address, %2: the factory number seen there before, %3: the one there now.
 inline const QString relayReplaced = QStringLiteral("По адресу %1 вместо реле №%2 теперь реле №%3");
 } // namespace RecordingTexts

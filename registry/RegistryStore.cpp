@@ -175,7 +175,7 @@ QString RegistryStore::operatorText(const QString &driverText, const QString &na
             || driverText.contains(QStringLiteral("locked")))
             return QStringLiteral("База реестра реле «%1» занята другой программой дольше %2 с")
                     .arg(where)
-                    .arg(busyTimeoutMs / 1000);
+                    .arg(QString::number(m_busyTimeoutMs / 1000.0));
         return QStringLiteral("Ошибка базы реестра реле «%1»: %2").arg(where, driverText);
     }
     static const QStringList refusals = {
@@ -270,7 +270,7 @@ bool RegistryStore::connect()
             return fail(QStringLiteral("Файл «%1» не является базой реестра реле")
                                 .arg(m_location.displayName()));
         db.setDatabaseName(m_location.filePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
     } else {
         db.setHostName(m_location.host);
         db.setPort(m_location.port);

@@ -101,8 +101,8 @@ class RegistryStore
 public:
     // The newest schema this program knows.
     static int knownSchemaVersion();
-    // How long a SQLite writer waits for another one.
-    static constexpr int busyTimeoutMs = 5000;
+    // How long a SQLite writer waits for another one, by default.
+    static constexpr int defaultBusyTimeoutMs = 5000;
 
     explicit RegistryStore(RegistryLocation location);
     ~RegistryStore();
@@ -113,6 +113,8 @@ public:
     // migrates. False with error() when the register cannot be used.
     bool open();
     bool isOpen() const { return m_open; }
+    // Before open(): how long to wait for another writer of a SQLite file.
+    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
     const RegistryLocation &location() const { return m_location; }
     QString error() const { return m_error; }
     // The schema version of the open database.
@@ -171,6 +173,7 @@ private:
     QString m_error;
     int m_schemaVersion = 0;
     bool m_open = false;
+    int m_busyTimeoutMs = defaultBusyTimeoutMs;
 };
 
 // Texts of SettingsKind and Approval as the register keeps them and mivctl

@@ -1,0 +1,298 @@
+// The relay register's store, the same cases on SQLite and on a real
+// PostgreSQL server (Debian's, started for this test program).
+#include "registry/RegistryLocation.h"
+#include "registry/RegistryStore.h"
+#include "registry/SettingsContent.h"
+#include "support/PostgresServer.h"
+#include "support/QtPrinters.h"
+
+#include <memory>
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using namespace miv;
+
+namespace {
+
+enum class Backend { Sqlite, Postgresql };
+
+PostgresServer &server()
+{
+    static PostgresServer instance;
+    return instance;
+}
+
+SettingsRecord relayRecord(quint16 factory, quint8 address, quint16 ratio = 10,
+                           const QString &port = QStringLiteral("ttyUSB0"))
+{
+    SettingsRecord record;
+    record.port = port;
+    record.address = address;
+    record.factoryNumber = factory;
+    record.typeCode = 4;
+    record.deviceName = QStringLiteral("МИВ-04    ");
+    record.softwareVersion = 7130;
+    for (quint16 reg = 0x50; reg <= 0x5B; ++reg)
+        record.registers[reg] = 20;
+    record.registers[0x50] = ratio; // row 0, the ratio
+    record.registers[0x51] = 250; // row 1: 25.0 at ratio 10
+    record.registers[0x80] = 0x0007;
+    record.registers[0x81] = 0x0003; // bit 0 is no setting on type 4
+    return record;
+}
+
+RecordingContext at(int minute)
+{
+    RecordingContext context;
+    context.time = QDateTime(QDate(2026, 12, 8), QTime(10, minute), QTimeZone::utc());
+    context.user = QStringLiteral("engineer");
+    context.programVersion = QStringLiteral("1.1");
+    return context;
+}
+
+class RegistryStoreTest : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override
+    {
+        static int databases = 0;
+        if (GetParam() == Backend::Sqlite) {
+            ASSERT_TRUE(folder.isValid());
+            location = *RegistryLocation::parse(
+                    folder.filePath(QStringLiteral("sub/registry.sqlite")));
+        } else {
+            ASSERT_TRUE(server().isRunning()) << server().errorText().toStdString();
+            const QString name = QStringLiteral("register%1").arg(++databases);
+            ASSERT_TRUE(server().createDatabase(name)) << server().errorText().toStdString();
+            qputenv("PGPASSWORD", PostgresServer::password.toUtf8());
+            location = *RegistryLocation::parse(server().url(name));
+        }
+        store = std::make_unique<RegistryStore>(location);
+        ASSERT_TRUE(store->open()) << store->error().toStdString();
+    }
+
+    RecordOutcome record(const SettingsRecord &settings, int minute = 0)
+    {
+        return store->recordSettings(settings, at(minute), u'.');
+    }
+
+    qint64 relayId(quint16 factory)
+    {
+        const auto relays = store->relays(factory);
+        return relays && relays->size() == 1 ? relays->front().id : 0;
+    }
+
+    QTemporaryDir folder;
+    RegistryLocation location;
+    std::unique_ptr<RegistryStore> store;
+};
+
+TEST_P(RegistryStoreTest, identicalContentsAreStoredOnce_andHistoryNamesTheChangedRows)
+{
+    ASSERT_TRUE(record(relayRecord(1001, 1), 1).recorded);
+    ASSERT_TRUE(record(relayRecord(1001, 1), 2).recorded);
+    SettingsRecord changed = relayRecord(1001, 1);
+    changed.registers[0x53] = 25; // row 3, resolution .1
+    changed.kind = SettingsKind::AsLeft;
+    ASSERT_TRUE(record(changed, 3).recorded);
+
+    const auto history = store->history(relayId(1001));
+    ASSERT_TRUE(history) << store->error().toStdString();
+    ASSERT_EQ(history->size(), 3);
+    EXPECT_EQ((*history)[0].contentId, (*history)[1].contentId);
+    EXPECT_NE((*history)[1].contentId, (*history)[2].contentId);
+    EXPECT_EQ((*history)[2].kind, SettingsKind::AsLeft);
+    EXPECT_EQ((*history)[2].user, QStringLiteral("engineer"));
+    // Raw values as read, but of the switch words only the bits that are settings.
+    changed.registers[0x81] = 0x0002;
+    EXPECT_EQ((*history)[2].registers, changed.registers);
+    const auto changes =
+            SettingsContent::changes((*history)[1].registers, (*history)[2].registers, 4, u'.');
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes[0].row, 3);
+    EXPECT_EQ(changes[0].before, QStringLiteral("2.0"));
+    EXPECT_EQ(changes[0].after, QStringLiteral("2.5"));
+    QSqlQuery count(store->database());
+    ASSERT_TRUE(count.exec(QStringLiteral("SELECT COUNT(*) FROM settings_contents"))
+                && count.next());
+    EXPECT_EQ(count.value(0).toInt(), 2);
+}
+
+TEST_P(RegistryStoreTest, approval_comparesEveryRecord_andTheEarlierApprovalStays)
+{
+    EXPECT_EQ(record(relayRecord(1001, 1)).approval, RecordOutcome::Approval::None);
+    const qint64 relay = relayId(1001);
+    // The bit that is no setting of a type-4 relay never makes a difference.
+    SettingsRecord approved = relayRecord(1001, 1);
+    approved.registers[0x81] = 0x0002;
+    ASSERT_TRUE(store->approve(relay, approved.registers, QStringLiteral("a.miv"),
+                               QStringLiteral("пусконаладка"), at(1)));
+    EXPECT_EQ(record(relayRecord(1001, 1), 2).approval, RecordOutcome::Approval::Same);
+
+    const RecordOutcome differing = record(relayRecord(1001, 1, 30), 3);
+    ASSERT_EQ(differing.approval, RecordOutcome::Approval::Differs);
+    // Row 0, and rows 1 and 2, whose resolution follows it: approved → actual.
+    ASSERT_EQ(differing.differences.size(), 3);
+    EXPECT_EQ(differing.differences[0],
+              (SettingsChange{0, QStringLiteral("Коэффициент трансформации"), QStringLiteral("10"),
+                              QStringLiteral("30")}));
+    EXPECT_EQ(differing.differences[1].before, QStringLiteral("25.0"));
+    EXPECT_EQ(differing.differences[1].after, QStringLiteral("250"));
+    EXPECT_EQ(store->relays(1001)->front().approval, RecordOutcome::Approval::Differs);
+
+    const auto last = store->history(relay)->back();
+    ASSERT_TRUE(store->approve(relay, last.registers, QStringLiteral("snapshot"), {}, at(4)));
+    EXPECT_EQ(store->approvals(relay)->size(), 2);
+    EXPECT_EQ(store->approvedSettings(relay)->value().contentId, last.contentId);
+    EXPECT_EQ(store->relays(1001)->front().approval, RecordOutcome::Approval::Same);
+}
+
+TEST_P(RegistryStoreTest, aMovedRelayIsTheSame_anotherAtAKnownAddressIsAReplacement)
+{
+    ASSERT_TRUE(record(relayRecord(1001, 1), 1).recorded);
+    EXPECT_FALSE(record(relayRecord(1001, 5), 2).replacedFactoryNumber);
+    EXPECT_FALSE(
+            record(relayRecord(1001, 5, 10, QStringLiteral("ttyUSB1")), 3).replacedFactoryNumber);
+    EXPECT_EQ(store->relays()->size(), 1);
+
+    EXPECT_EQ(record(relayRecord(2002, 5, 10, QStringLiteral("ttyUSB1")), 4).replacedFactoryNumber,
+              quint16(1001));
+    // Seen there again, it replaces nobody.
+    EXPECT_FALSE(
+            record(relayRecord(2002, 5, 10, QStringLiteral("ttyUSB1")), 5).replacedFactoryNumber);
+    const auto relays = store->relays();
+    ASSERT_EQ(relays->size(), 2);
+    EXPECT_EQ(relays->front().lastPort, QStringLiteral("ttyUSB1"));
+    EXPECT_EQ(relays->front().lastAddress, 5);
+}
+
+TEST_P(RegistryStoreTest, softwareVersionsAndTagAreKept)
+{
+    record(relayRecord(1001, 1), 1);
+    SettingsRecord updated = relayRecord(1001, 1);
+    updated.softwareVersion = 7200;
+    record(updated, 2);
+    record(updated, 3);
+    const qint64 relay = relayId(1001);
+    const auto versions = store->softwareVersions(relay);
+    ASSERT_EQ(versions->size(), 2);
+    EXPECT_EQ((*versions)[1].version, 7200);
+    ASSERT_TRUE(store->setTag(relay, QStringLiteral("Насос Н-3, РУ-0,4 кВ, ячейка 12")));
+    EXPECT_EQ(store->relays(1001)->front().tag, QStringLiteral("Насос Н-3, РУ-0,4 кВ, ячейка 12"));
+    EXPECT_FALSE(store->setTag(relay + 100, QStringLiteral("x")));
+}
+
+TEST_P(RegistryStoreTest, aNewerSchemaIsRefusedNamingItsVersion)
+{
+    QSqlQuery query(store->database());
+    ASSERT_TRUE(query.exec(QStringLiteral("UPDATE schema_version SET version = 99")));
+    RegistryStore newer(location);
+    EXPECT_FALSE(newer.open());
+    EXPECT_TRUE(newer.error().contains(QStringLiteral("версии 99"))) << newer.error().toStdString();
+    // Opening again never migrates a database twice.
+    ASSERT_TRUE(query.exec(QStringLiteral("UPDATE schema_version SET version = 1")));
+    RegistryStore again(location);
+    EXPECT_TRUE(again.open()) << again.error().toStdString();
+    EXPECT_EQ(again.schemaVersion(), RegistryStore::knownSchemaVersion());
+}
+
+TEST_P(RegistryStoreTest, aFailedSnapshotLeavesNothingOfIt)
+{
+    ASSERT_TRUE(record(relayRecord(1001, 1), 1).recorded);
+    // The last statement of a replaced relay's snapshot fails: the relay, the
+    // content and the snapshot made before it in the transaction go back.
+    QSqlQuery query(store->database());
+    ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE replacements")));
+    const RecordOutcome failed = record(relayRecord(2002, 1, 30), 2);
+    EXPECT_FALSE(failed.recorded);
+    EXPECT_FALSE(failed.failure.isEmpty());
+    EXPECT_EQ(store->relays()->size(), 1);
+    for (const char *table : {"settings_contents", "snapshots", "software_versions"}) {
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table))
+                    && query.next());
+        EXPECT_EQ(query.value(0).toInt(), 1) << table;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, RegistryStoreTest,
+                         ::testing::Values(Backend::Sqlite, Backend::Postgresql),
+                         [](const ::testing::TestParamInfo<Backend> &backend) {
+                             return backend.param == Backend::Sqlite ? "SQLite" : "PostgreSQL";
+                         });
+
+// ---- What only one of the two can go through ---------------------------
+
+TEST(RegistrySqliteFile, aFileThatIsNoDatabaseIsRefusedAndKept)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("registry.sqlite"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray text(4096, 'x');
+    file.write(text);
+    file.close();
+    RegistryStore store(*RegistryLocation::parse(path));
+    EXPECT_FALSE(store.open());
+    EXPECT_TRUE(store.error().contains(QStringLiteral("не является базой реестра реле")))
+            << store.error().toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), text);
+}
+
+TEST(RegistrySqliteFile, aWriterWaitsForTheLockAndThenSaysItIsTaken)
+{
+    QTemporaryDir folder;
+    const RegistryLocation location =
+            *RegistryLocation::parse(folder.filePath(QStringLiteral("registry.sqlite")));
+    RegistryStore holder(location);
+    ASSERT_TRUE(holder.open());
+    QSqlQuery lock(holder.database());
+    ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+    RegistryStore writer(location);
+    writer.setBusyTimeoutMs(200);
+    const RecordOutcome outcome = writer.recordSettings(relayRecord(1001, 1), at(0), u'.');
+    EXPECT_FALSE(outcome.recorded);
+    EXPECT_TRUE(outcome.failure.contains(QStringLiteral("занята другой программой")))
+            << outcome.failure.toStdString();
+    ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    EXPECT_TRUE(writer.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded);
+}
+
+TEST(RegistryPostgresql, aWrongPasswordIsARefusal_aClosedPortIsUnreachable)
+{
+    ASSERT_TRUE(server().isRunning()) << server().errorText().toStdString();
+    qputenv("PGPASSWORD", "wrong");
+    RegistryStore refused(*RegistryLocation::parse(server().url(QStringLiteral("postgres"))));
+    EXPECT_FALSE(refused.open());
+    EXPECT_TRUE(refused.error().contains(QStringLiteral("отказал в подключении")))
+            << refused.error().toStdString();
+    qputenv("PGPASSWORD", PostgresServer::password.toUtf8());
+    RegistryStore unreachable(*RegistryLocation::parse(
+            QStringLiteral("postgresql://miv@127.0.0.1:1/postgres?connect_timeout=2")));
+    EXPECT_FALSE(unreachable.open());
+    EXPECT_TRUE(unreachable.error().contains(QStringLiteral("недоступен")))
+            << unreachable.error().toStdString();
+}
+
+TEST(RegistryLocationText, addressesParseAndNeverHoldAPassword)
+{
+    const auto location = RegistryLocation::parse(
+            QStringLiteral("postgresql://eng@db.local:5433/relays?sslmode=require"));
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->kind, RegistryLocation::Kind::Postgresql);
+    EXPECT_EQ(location->user, QStringLiteral("eng"));
+    EXPECT_EQ(location->host, QStringLiteral("db.local"));
+    EXPECT_EQ(location->port, 5433);
+    EXPECT_EQ(location->database, QStringLiteral("relays"));
+    EXPECT_EQ(location->options, QStringLiteral("sslmode=require"));
+    for (const char *bad : {"postgresql://eng:secret@db/relays", "postgresql://db/relays",
+                            "postgresql://eng@db/", "postgresql://eng@db/r?password=x"})
+        EXPECT_FALSE(RegistryLocation::parse(QString::fromLatin1(bad))) << bad;
+}
+
+} // namespace
