@@ -1,5 +1,7 @@
 #include "app/ActionEnabling.h"
 
+namespace miv {
+
 namespace ActionEnabling {
 
 ActionSet switchedByTab()
@@ -78,3 +80,5 @@ TabEntry onTabEntered(int tab, bool portOpen, bool confLocked, bool relaySelecte
 }
 
 } // namespace ActionEnabling
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include "app/ActionId.h"
 
+namespace miv {
+
 // Which actions a tab offers. The tab change disables every action of
 // switchedByTab() and then enables what the entered tab offers; the other
 // actions (port, exit, about, password change) are never touched by it.
@@ -33,3 +35,5 @@ ActionSet switchedByTab();
 TabEntry onTabEntered(int tab, bool portOpen, bool confLocked, bool relaySelected = true);
 
 } // namespace ActionEnabling
+
+} // namespace miv

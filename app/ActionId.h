@@ -4,6 +4,8 @@
 #include <array>
 #include <initializer_list>
 
+namespace miv {
+
 // The data module's actions, in the order of the action list.
 enum class ActionId {
     a_pooling,
@@ -54,3 +56,5 @@ private:
     static constexpr quint32 bit(ActionId action) { return quint32(1) << int(action); }
     quint32 m_bits = 0;
 };
+
+} // namespace miv

@@ -1,5 +1,7 @@
 #include "app/ActionTable.h"
 
+namespace miv {
+
 namespace ActionTable {
 
 const std::array<ActionInfo, actionCount> &all()
@@ -51,3 +53,5 @@ const std::array<std::optional<ActionId>, 14> &toolbarOrder()
 }
 
 } // namespace ActionTable
+
+} // namespace miv

@@ -6,6 +6,8 @@
 #include <array>
 #include <optional>
 
+namespace miv {
+
 // Caption, hint and icon (index into the toolbar icon list; -1 for none) of
 // every action of the data module.
 struct ActionInfo
@@ -32,3 +34,5 @@ inline constexpr int iconPlugConnected = 8;
 inline constexpr int iconPlugPulled = 9;
 
 } // namespace ActionTable
+
+} // namespace miv

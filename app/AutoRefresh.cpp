@@ -4,6 +4,8 @@
 #include "core/SessionFlags.h"
 #include "device/RefreshInterval.h"
 
+namespace miv {
+
 namespace {
 
 constexpr int startIntervalMs = 1000;
@@ -46,3 +48,5 @@ void AutoRefresh::stop()
     if (wasOn)
         m_actions.showAutoRefresh(false);
 }
+
+} // namespace miv

@@ -3,11 +3,11 @@
 #include <QObject>
 #include <QTimer>
 
-class WindowActions;
 namespace miv {
+
 class Operator;
 struct SessionFlags;
-} // namespace miv
+class WindowActions;
 
 // Automatic refresh of the live values: the timer `rt` runs exactly while
 // the session's flag is set, and "Установить обновление" shows which.
@@ -15,13 +15,13 @@ class AutoRefresh : public QObject
 {
     Q_OBJECT
 public:
-    AutoRefresh(miv::SessionFlags &flags, WindowActions &actions, QObject *parent = nullptr);
+    AutoRefresh(SessionFlags &flags, WindowActions &actions, QObject *parent = nullptr);
 
     QTimer &timer() { return m_timer; }
     bool running() const;
     // a_setref: running, it stops; stopped, the interval is asked and it
     // starts (an answer that is no interval starts nothing).
-    void toggle(miv::Operator &op, QChar decimalSeparator);
+    void toggle(Operator &op, QChar decimalSeparator);
     // Off, with the picture: a page change or a failure must not leave the
     // picture saying it still runs.
     void stop();
@@ -30,7 +30,9 @@ Q_SIGNALS:
     void tick(); // rtTimer
 
 private:
-    miv::SessionFlags &m_flags;
+    SessionFlags &m_flags;
     WindowActions &m_actions;
     QTimer m_timer;
 };
+
+} // namespace miv

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QWidget>
 
+namespace miv {
+
 void BusWorkGate::begin()
 {
     m_loopRunning = true;
@@ -27,3 +29,5 @@ void BusWorkGate::end()
     m_window.setEnabled(true);
     m_loopRunning = false;
 }
+
+} // namespace miv

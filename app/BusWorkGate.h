@@ -2,9 +2,12 @@
 
 #include <QList>
 
-class WindowActions;
 class QAction;
 class QWidget;
+
+namespace miv {
+
+class WindowActions;
 
 // Keeps the operator from starting a second exchange while one runs.
 // A loop of exchanges that lets the window repaint (the journal, the line
@@ -46,3 +49,5 @@ private:
     bool m_exchanging = false;
     QList<QAction *> m_enabledBefore;
 };
+
+} // namespace miv

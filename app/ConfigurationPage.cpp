@@ -21,7 +21,7 @@
 
 #include <QAction>
 
-using namespace miv;
+namespace miv {
 
 ConfigurationPage::ConfigurationPage(Tmf &window, RelaySession &session, Operator &op,
                                      WindowActions &actions,
@@ -149,3 +149,5 @@ void ConfigurationPage::followGridState()
                                     ? Texts::applicationTitle
                                     : Texts::applicationTitle + QStringLiteral(" — ") + heldFile);
 }
+
+} // namespace miv

@@ -6,14 +6,15 @@
 
 #include "app/DataModuleEnvironment.h"
 
-class WindowActions;
 class Tmf;
+
 namespace miv {
+
 class ConfigEditor;
 class Operator;
-class TimerTabBinding;
 struct RelaySession;
-} // namespace miv
+class TimerTabBinding;
+class WindowActions;
 
 // The pages "Конфигурация" and "Управление по таймеру": the grid's read
 // and write, its row cursor and double click (the password, the value
@@ -23,8 +24,8 @@ class ConfigurationPage : public QObject
 {
     Q_OBJECT
 public:
-    ConfigurationPage(Tmf &window, miv::RelaySession &session, miv::Operator &op,
-                      WindowActions &actions, const DataModuleEnvironment &environment,
+    ConfigurationPage(Tmf &window, RelaySession &session, Operator &op, WindowActions &actions,
+                      const DataModuleEnvironment &environment,
                       std::function<void(const QString &path)> openFile, QObject *parent = nullptr);
     ~ConfigurationPage() override;
 
@@ -60,11 +61,13 @@ public:
 
 private:
     Tmf &m_window;
-    miv::RelaySession &m_session;
-    miv::Operator &m_op;
+    RelaySession &m_session;
+    Operator &m_op;
     WindowActions &m_actions;
     const DataModuleEnvironment &m_environment;
     std::function<void(const QString &path)> m_openFile;
-    std::unique_ptr<miv::ConfigEditor> m_editor;
-    miv::TimerTabBinding *m_timerTab = nullptr;
+    std::unique_ptr<ConfigEditor> m_editor;
+    TimerTabBinding *m_timerTab = nullptr;
 };
+
+} // namespace miv

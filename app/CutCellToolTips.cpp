@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QToolTip>
 
+namespace miv {
+
 void CutCellToolTips::install(QAbstractItemView *view)
 {
     view->viewport()->installEventFilter(new CutCellToolTips(view));
@@ -39,3 +41,5 @@ bool CutCellToolTips::eventFilter(QObject *watched, QEvent *event)
         QToolTip::showText(help->globalPos(), text, m_view->viewport());
     return true;
 }
+
+} // namespace miv

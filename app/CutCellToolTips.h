@@ -6,6 +6,8 @@
 class QAbstractItemView;
 class QPoint;
 
+namespace miv {
+
 // A grid's cell whose text its column is too narrow for ("Информация" of the
 // journal, a long event name or value) shows the text whole as a tool tip
 // when the pointer rests on it; a cell that shows all of its text has none.
@@ -25,3 +27,5 @@ private:
     explicit CutCellToolTips(QAbstractItemView *view);
     QAbstractItemView *m_view;
 };
+
+} // namespace miv

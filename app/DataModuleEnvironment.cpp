@@ -1,5 +1,7 @@
 #include "app/DataModuleEnvironment.h"
 
+namespace miv {
+
 QString DataModuleEnvironment::programFolder() const
 {
     if (programDir.isEmpty() || programDir.endsWith(QLatin1Char('/')))
@@ -11,3 +13,5 @@ QString DataModuleEnvironment::frontIniPath() const
 {
     return frontIni.isEmpty() ? programFolder() + QStringLiteral("front.ini") : frontIni;
 }
+
+} // namespace miv

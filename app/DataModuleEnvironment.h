@@ -11,6 +11,8 @@
 #include <QList>
 #include <QString>
 
+namespace miv {
+
 // What differs between the program and a test run of the data module.
 struct DataModuleEnvironment
 {
@@ -40,3 +42,5 @@ struct DataModuleEnvironment
     // The "front.ini" in force.
     QString frontIniPath() const;
 };
+
+} // namespace miv

@@ -17,7 +17,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 
-using namespace miv;
+namespace miv {
 
 namespace {
 
@@ -202,3 +202,5 @@ Operator::Answer DialogOperator::confirmWarning(const QString &warning)
 {
     return Tkmf::confirm(warning, m_parent) ? Answer::Ok : Answer::Cancel;
 }
+
+} // namespace miv

@@ -8,9 +8,11 @@
 
 class QStatusBar;
 
+namespace miv {
+
 // The operator at the window: standard message boxes with exactly the buttons
 // asked for, the password dialogs, file dialogs, and notes in the status bar.
-class DialogOperator : public miv::Operator
+class DialogOperator : public Operator
 {
 public:
     // The value editor belongs to the configuration grid and is handed in by it.
@@ -56,3 +58,5 @@ private:
     QString m_frontIni;
     ValueEditor m_valueEditor;
 };
+
+} // namespace miv

@@ -8,6 +8,8 @@
 #include <QStyleOption>
 #include <QSvgRenderer>
 
+namespace miv {
+
 // The pictures are compiled into the static widget library; its resource
 // initialiser has to be named once so that the linker keeps it.
 static void initialiseResources()
@@ -122,3 +124,5 @@ QPixmap ImageList::pixmap(int index, qreal devicePixelRatio) const
         drawn = m_drawn.insert(key, renderSvg(m_paths.at(index), m_size, devicePixelRatio));
     return *drawn;
 }
+
+} // namespace miv

@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QStringList>
 
+namespace miv {
+
 // An image list of the data module: pictures of one size, drawn from SVG
 // resources at the screen's pixel ratio so that they stay sharp at 16 and 24
 // pixels and on high-DPI screens.
@@ -32,3 +34,5 @@ private:
     QSize m_size;
     mutable QHash<QPair<int, qreal>, QPixmap> m_drawn; // at most count() per pixel ratio
 };
+
+} // namespace miv

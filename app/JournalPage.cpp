@@ -6,7 +6,7 @@
 #include "device/JournalReader.h"
 #include "report/JournalReport.h"
 
-using namespace miv;
+namespace miv {
 
 void JournalPage::read()
 {
@@ -26,3 +26,5 @@ void JournalPage::makeReport()
     if (outcome.open)
         m_openFile(outcome.path);
 }
+
+} // namespace miv

@@ -3,19 +3,20 @@
 #include <functional>
 #include <QString>
 
-class BusWorkGate;
 class Tmf;
+
 namespace miv {
+
+class BusWorkGate;
 class Operator;
 struct RelaySession;
-} // namespace miv
 
 // The page "Журнал событий": the journal read into the grid row by row with
 // the progress bar, every other bus action waiting meanwhile, and "Отчёт".
 class JournalPage
 {
 public:
-    JournalPage(Tmf &window, miv::RelaySession &session, miv::Operator &op, BusWorkGate &gate,
+    JournalPage(Tmf &window, RelaySession &session, Operator &op, BusWorkGate &gate,
                 std::function<void(const QString &path)> openFile)
         : m_window(window),
           m_session(session),
@@ -31,8 +32,10 @@ public:
 
 private:
     Tmf &m_window;
-    miv::RelaySession &m_session;
-    miv::Operator &m_op;
+    RelaySession &m_session;
+    Operator &m_op;
     BusWorkGate &m_gate;
     std::function<void(const QString &path)> m_openFile;
 };
+
+} // namespace miv

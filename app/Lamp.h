@@ -4,16 +4,18 @@
 
 #include <optional>
 
+namespace miv {
+
 // The 28 lamps of the main window and their colour kinds (the control's tag).
 namespace Lamp {
 
 enum Kind {
-    Green = miv::LampKind::Green,
-    Red = miv::LampKind::Red,
-    Yellow = miv::LampKind::Yellow,
-    Direct = miv::LampKind::Direct
+    Green = LampKind::Green,
+    Red = LampKind::Red,
+    Yellow = LampKind::Yellow,
+    Direct = LampKind::Direct
 };
-inline constexpr int lampCount = miv::lampTotal;
+inline constexpr int lampCount = lampTotal;
 
 // The icon of the lamp icon list for `state` on a lamp of kind `tag`: green
 // lamps take state + 2, red and direct lamps the state itself, yellow lamps
@@ -36,7 +38,7 @@ constexpr std::optional<int> iconIndex(int state, int tag)
 // The colour kind of lamp 1..28 (0 outside that range).
 constexpr int tagOf(int lamp)
 {
-    return miv::lampKindOf(lamp);
+    return lampKindOf(lamp);
 }
 
 // The state a lamp is shown in before the first reading: coloured lamps dark,
@@ -51,3 +53,5 @@ constexpr std::optional<int> startState(int tag)
 }
 
 } // namespace Lamp
+
+} // namespace miv

@@ -4,7 +4,7 @@
 
 #include <QVBoxLayout>
 
-using namespace miv;
+namespace miv {
 
 LineOverviewWindow::LineOverviewWindow(RelaySession &session, Operator &op, QWidget *parent)
     : QDialog(parent), m_page(new LineOverviewPage(session, op, this))
@@ -39,3 +39,5 @@ void LineOverviewWindow::hideEvent(QHideEvent *event)
     m_page->stop();
     QDialog::hideEvent(event);
 }
+
+} // namespace miv

@@ -4,10 +4,10 @@
 #include <QList>
 
 namespace miv {
+
 class LineOverviewPage;
 class Operator;
 struct RelaySession;
-} // namespace miv
 
 // "Обзор линии", opened from "Настройки": every relay the last scan found,
 // refreshed in turn while the window is open. It keeps the main window from
@@ -18,11 +18,11 @@ class LineOverviewWindow : public QDialog
 {
     Q_OBJECT
 public:
-    LineOverviewWindow(miv::RelaySession &session, miv::Operator &op, QWidget *parent);
+    LineOverviewWindow(RelaySession &session, Operator &op, QWidget *parent);
 
     // Shows the window and starts the rounds over these relays.
     void watch(const QList<quint8> &addresses);
-    miv::LineOverviewPage &page() { return *m_page; }
+    LineOverviewPage &page() { return *m_page; }
 
 Q_SIGNALS:
     void identifyRequested(quint8 address);
@@ -32,5 +32,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    miv::LineOverviewPage *m_page;
+    LineOverviewPage *m_page;
 };
+
+} // namespace miv

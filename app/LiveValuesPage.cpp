@@ -11,7 +11,7 @@
 #include "device/RelayCommands.h"
 #include "device/ServiceFields.h"
 
-using namespace miv;
+namespace miv {
 
 namespace {
 
@@ -172,3 +172,5 @@ void LiveValuesPage::leaveRelayControl()
     miv::leaveRelayControl(m_session);
     m_window.setOutputControlEnabled(false);
 }
+
+} // namespace miv

@@ -5,12 +5,13 @@
 #include <QObject>
 #include <QTimer>
 
-class BusWorkGate;
 class Tmf;
+
 namespace miv {
+
+class BusWorkGate;
 class Operator;
 struct RelaySession;
-} // namespace miv
 
 // The pages that show and command the relay's present state: "Текущие
 // значения" (the value labels, the lamps with lamp 7's blink `lt`, the
@@ -21,7 +22,7 @@ class LiveValuesPage : public QObject
 {
     Q_OBJECT
 public:
-    LiveValuesPage(Tmf &window, miv::RelaySession &session, miv::Operator &op, BusWorkGate &gate,
+    LiveValuesPage(Tmf &window, RelaySession &session, Operator &op, BusWorkGate &gate,
                    QObject *parent = nullptr);
 
     QTimer &blinkTimer() { return m_blinkTimer; }
@@ -29,7 +30,7 @@ public:
     // Reads both blocks and shows them when they came whole; the failure
     // was told, but for a port failure, which the caller decides about.
     // `beforeMessage` runs before any message.
-    miv::LiveReadResult readLiveValues(const std::function<void()> &beforeMessage);
+    LiveReadResult readLiveValues(const std::function<void()> &beforeMessage);
     // The service page's read, shown when it came; a failure was told.
     void readServiceValues();
     // show_values: the last read as labels, lamps and buttons.
@@ -55,9 +56,11 @@ Q_SIGNALS:
 
 private:
     Tmf &m_window;
-    miv::RelaySession &m_session;
-    miv::Operator &m_op;
+    RelaySession &m_session;
+    Operator &m_op;
     BusWorkGate &m_gate;
     QTimer m_blinkTimer;
     int m_blinkTag = 0; // lt's Tag: flips at every blink
 };
+
+} // namespace miv

@@ -13,7 +13,7 @@
 
 #include <QProgressDialog>
 
-using namespace miv;
+namespace miv {
 
 namespace {
 
@@ -135,9 +135,7 @@ void PortKeeper::setUp(RelaySession &session)
 
 void PortKeeper::searchLine(RelaySession &session, BusWorkGate &gate)
 {
-    QList<quint8> addresses;
-    for (int address = firstScanAddress; address <= lastScanAddress; ++address)
-        addresses << quint8(address);
+    const QList<quint8> addresses = scanAddresses();
     // Up to some 90 s on an empty line: a box of its own shows the setting
     // tried and takes the operator's "Отмена", which ends the search after
     // the exchange under way. It is a window of its own, so it stays usable
@@ -182,3 +180,5 @@ bool PortKeeper::closeAtEnd()
     m_link->close();
     return !m_link->isOpen();
 }
+
+} // namespace miv

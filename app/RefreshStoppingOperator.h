@@ -4,15 +4,17 @@
 
 #include <functional>
 
+namespace miv {
+
 // The window's operator as every operation of the data module sees it: the
 // real dialogs, but automatic refresh is switched off before any failure is
 // shown, so that no refresh tick runs under the box and stacks a box of its
 // own on it. Every question and message is passed on unchanged: each of the
 // operator's functions is passed on here, the ones with a default too.
-class RefreshStoppingOperator final : public miv::Operator
+class RefreshStoppingOperator final : public Operator
 {
 public:
-    RefreshStoppingOperator(miv::Operator &inner, std::function<void()> stopRefresh)
+    RefreshStoppingOperator(Operator &inner, std::function<void()> stopRefresh)
         : m_inner(inner), m_stopRefresh(std::move(stopRefresh))
     { }
 
@@ -58,6 +60,8 @@ public:
     }
 
 private:
-    miv::Operator &m_inner;
+    Operator &m_inner;
     std::function<void()> m_stopRefresh;
 };
+
+} // namespace miv

@@ -7,7 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-using namespace miv;
+namespace miv {
 
 SettingsDiffDialog::SettingsDiffDialog(const QString &fileName,
                                        const QList<SettingsDifference> &differences,
@@ -50,3 +50,5 @@ void SettingsDiffDialog::show(const QString &fileName, const QList<SettingsDiffe
     SettingsDiffDialog dialog(fileName, differences, parent);
     dialog.exec();
 }
+
+} // namespace miv

@@ -2,6 +2,8 @@
 
 #include "core/CurrentDevice.h"
 
+namespace miv {
+
 namespace TabVisibility {
 
 TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode)
@@ -22,3 +24,5 @@ TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode)
 }
 
 } // namespace TabVisibility
+
+} // namespace miv

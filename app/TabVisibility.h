@@ -3,6 +3,8 @@
 #include <QtGlobal>
 #include <array>
 
+namespace miv {
+
 // Which of the seven tabs are shown: the view without a relay (mode 1) and
 // the view with an identified relay (mode 0).
 namespace TabVisibility {
@@ -19,3 +21,5 @@ enum Mode { WithRelay = 0, WithoutRelay = 1 };
 TabSet afterBts(int mode, TabSet current, quint16 lastTypeCode);
 
 } // namespace TabVisibility
+
+} // namespace miv

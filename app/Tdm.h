@@ -36,7 +36,7 @@ class Tdm : public QObject
 {
     Q_OBJECT
 public:
-    using Environment = DataModuleEnvironment;
+    using Environment = miv::DataModuleEnvironment;
 
     // Creates the components, wires them and runs DataModuleCreate.
     Tdm(Tmf &mainWindow, miv::Operator &op, Environment environment, QObject *parent = nullptr);
@@ -44,14 +44,14 @@ public:
     ~Tdm() override;
 
     // --- The components, for the window and the tests ---
-    QAction *action(ActionId id) const { return m_actions.action(id); }
+    QAction *action(miv::ActionId id) const { return m_actions.action(id); }
     QAction *portSetupAction() const { return m_actions.portSetup(); }
     QAction *lineSearchAction() const { return m_actions.lineSearch(); }
     QAction *compareAction() const { return m_actions.compareWithFile(); }
     QAction *settingsSheetAction() const { return m_actions.settingsSheet(); }
     QAction *lineOverviewAction() const { return m_actions.lineOverview(); }
-    LineOverviewWindow &lineOverviewWindow() { return m_overview; }
-    TrendWindow &trendWindow() { return m_trend; }
+    miv::LineOverviewWindow &lineOverviewWindow() { return m_overview; }
+    miv::TrendWindow &trendWindow() { return m_trend; }
     QMenuBar *menuBar() const { return m_actions.menuBar(); }
     miv::PortLink &port() { return m_port.link(); }
     miv::RelaySession &session() { return m_session; }
@@ -162,19 +162,19 @@ private:
     Tmf &mf;
     // The operator every part talks through: the window's, with automatic
     // refresh switched off before any failure is shown.
-    RefreshStoppingOperator m_operator;
-    WindowActions m_actions;
-    PortKeeper m_port; // p
+    miv::RefreshStoppingOperator m_operator;
+    miv::WindowActions m_actions;
+    miv::PortKeeper m_port; // p
     // The relay register every configuration read and write is recorded in.
     std::unique_ptr<miv::RegistryRecorder> m_recorder;
     miv::RelaySession m_session;
-    BusWorkGate m_gate;
-    AutoRefresh m_autoRefresh; // rt
-    LiveValuesPage m_livePage; // lt
-    ConfigurationPage m_configurationPage;
-    JournalPage m_journalPage;
+    miv::BusWorkGate m_gate;
+    miv::AutoRefresh m_autoRefresh; // rt
+    miv::LiveValuesPage m_livePage; // lt
+    miv::ConfigurationPage m_configurationPage;
+    miv::JournalPage m_journalPage;
     AboutBox m_about;
-    LineOverviewWindow m_overview;
-    TrendWindow m_trend;
+    miv::LineOverviewWindow m_overview;
+    miv::TrendWindow m_trend;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
 };

@@ -7,6 +7,8 @@
 #include "app/Tdm.h"
 #include "app/ConfigGridPictureDelegate.h"
 #include "app/CutCellToolTips.h"
+#include "core/ConfigGrid.h"
+#include "core/JournalGrid.h"
 #include "core/Operator.h"
 #include "device/ServiceFields.h"
 #include "core/TextFormats.h"
@@ -38,15 +40,11 @@ const QStringList configCaptions{QStringLiteral("Пункт в меню реле
                                  QStringLiteral("Изменение")};
 const QList<int> configSections{120, 300, 80, 70};
 const QList<int> configColumns{117, 299, 79, 69};
-constexpr int valueSection = 2;
 constexpr int deviceListWidth = 177;
 const QStringList journalCaptions{QStringLiteral("Номер"), QStringLiteral("Дата события"),
                                   QStringLiteral("Событие"), QStringLiteral("Информация")};
 const QList<int> journalSections{45, 100, 295, 300};
 const QList<int> journalColumns{42, 98, 295, 298};
-constexpr int gridColumnCount = 6;
-constexpr int configRowCount = 34;
-constexpr int journalRowCount = 100;
 constexpr QSize toolButtonSize{72, 24};
 constexpr int separatorAllowance = 12; // a separator's width with its margins
 
@@ -243,11 +241,11 @@ void Tmf::setUpConfigurationTab()
     // "Значение" is 80 pixels in the window's own font; a wider font widens it
     // so that the disabled text shows whole.
     m_configSections = configSections;
-    m_configSections[valueSection] = std::max(
-            configSections[valueSection],
+    m_configSections[ConfigGrid::Value] = std::max(
+            configSections[ConfigGrid::Value],
             QFontMetrics(measuringFont(ui->sg, true)).horizontalAdvance(Texts::functionOff) + 12);
     m_configColumns = configColumns;
-    m_configColumns[valueSection] = m_configSections[valueSection] - 2;
+    m_configColumns[ConfigGrid::Value] = m_configSections[ConfigGrid::Value] - 2;
     ui->h->setSections(configCaptions, m_configSections);
     followScrolling(ui->sg, ui->h);
 }
@@ -261,17 +259,18 @@ void Tmf::setUpJournalTab()
     const int dateWidth = QFontMetrics(measuringFont(ui->sg1))
                                   .horizontalAdvance(QStringLiteral("2026.12.31 23:59:59"))
             + 8;
-    if (dateWidth > journalSections[1]) {
-        const int more = dateWidth - journalSections[1];
-        m_journalSections[1] += more;
-        m_journalSections[2] -= more;
-        m_journalColumns[1] += more;
-        m_journalColumns[2] -= more;
+    if (dateWidth > journalSections[JournalGrid::Date]) {
+        const int more = dateWidth - journalSections[JournalGrid::Date];
+        m_journalSections[JournalGrid::Date] += more;
+        m_journalSections[JournalGrid::Event] -= more;
+        m_journalColumns[JournalGrid::Date] += more;
+        m_journalColumns[JournalGrid::Event] -= more;
     }
     ui->h0->setSections(journalCaptions, m_journalSections);
     followScrolling(ui->sg1, ui->h0);
     hideJournalProgress();
-    m_journalTexts = new QStandardItemModel(journalRowCount, gridColumnCount, this);
+    m_journalTexts =
+            new QStandardItemModel(JournalGrid::maximumRows, JournalGrid::ColumnCount, this);
     m_journalTexts->setObjectName(QStringLiteral("journalTexts"));
     setJournalModel(m_journalTexts);
 }
@@ -293,7 +292,7 @@ void Tmf::setConfigModel(QAbstractItemModel *model)
 {
     // A new model resets the view's columns; keep hidden what was hidden.
     QList<int> hidden;
-    for (int column = 0; column < gridColumnCount; ++column)
+    for (int column = 0; column < ConfigGrid::ColumnCount; ++column)
         if (ui->sg->isColumnHidden(column))
             hidden << column;
     ui->sg->setModel(model);
@@ -310,7 +309,7 @@ void Tmf::setConfigModel(QAbstractItemModel *model)
 void Tmf::setJournalModel(QAbstractItemModel *model)
 {
     QList<int> hidden;
-    for (int column = 0; column < gridColumnCount; ++column)
+    for (int column = 0; column < JournalGrid::ColumnCount; ++column)
         if (ui->sg1->isColumnHidden(column))
             hidden << column;
     ui->sg1->setModel(model);
@@ -371,15 +370,16 @@ void Tmf::setToolbarActions(const QList<QAction *> &actions)
 
 void Tmf::setRowPictures(const QList<QPixmap> &pictures)
 {
-    ui->sg->setItemDelegateForColumn(0, new ConfigGridPictureDelegate(pictures, ui->sg));
+    ui->sg->setItemDelegateForColumn(ConfigGrid::Picture,
+                                     new ConfigGridPictureDelegate(pictures, ui->sg));
 }
 
 void Tmf::hideStorageColumns()
 {
-    for (QTableView *grid : {ui->sg, ui->sg1}) {
-        grid->setColumnHidden(4, true);
-        grid->setColumnHidden(5, true);
-    }
+    ui->sg->setColumnHidden(ConfigGrid::Register, true);
+    ui->sg->setColumnHidden(ConfigGrid::SavedText, true);
+    ui->sg1->setColumnHidden(JournalGrid::Spare1, true);
+    ui->sg1->setColumnHidden(JournalGrid::Spare2, true);
 }
 
 int Tmf::currentPage() const
@@ -478,9 +478,9 @@ void Tmf::FormShow()
             led(*state, lamp);
     // Grids that keep their texts themselves have their row count fixed.
     if (auto *texts = qobject_cast<QStandardItemModel *>(ui->sg->model()))
-        texts->setRowCount(configRowCount);
+        texts->setRowCount(ConfigRow::count);
     if (auto *texts = qobject_cast<QStandardItemModel *>(ui->sg1->model()))
-        texts->setRowCount(journalRowCount);
+        texts->setRowCount(JournalGrid::maximumRows);
 }
 
 void Tmf::closeEvent(QCloseEvent *event)

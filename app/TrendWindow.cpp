@@ -5,7 +5,7 @@
 
 #include <QVBoxLayout>
 
-using namespace miv;
+namespace miv {
 
 TrendWindow::TrendWindow(RelaySession &session, Operator &op, QWidget *parent)
     : QDialog(parent), m_session(session), m_chart(new TrendChart(session.trend, op, this))
@@ -45,3 +45,5 @@ void TrendWindow::showNewPoints()
     nameRelay();
     m_chart->showNewPoints();
 }
+
+} // namespace miv

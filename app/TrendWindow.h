@@ -3,10 +3,10 @@
 #include <QDialog>
 
 namespace miv {
+
 class Operator;
-class TrendChart;
 struct RelaySession;
-} // namespace miv
+class TrendChart;
 
 // The trend of "Текущие значения" ("График..."): the identified relay's
 // phase currents, with its voltages and temperature on request, over the
@@ -16,17 +16,19 @@ class TrendWindow : public QDialog
 {
     Q_OBJECT
 public:
-    TrendWindow(miv::RelaySession &session, miv::Operator &op, QWidget *parent);
+    TrendWindow(RelaySession &session, Operator &op, QWidget *parent);
 
     // Shows the window (raised when it is open already) with the points so far.
     void open();
     // After a refresh of the live values: the new point drawn while the window is shown.
     void showNewPoints();
-    miv::TrendChart &chart() { return *m_chart; }
+    TrendChart &chart() { return *m_chart; }
 
 private:
     void nameRelay();
 
-    miv::RelaySession &m_session;
-    miv::TrendChart *m_chart;
+    RelaySession &m_session;
+    TrendChart *m_chart;
 };
+
+} // namespace miv

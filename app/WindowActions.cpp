@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace miv {
+
 WindowActions::WindowActions(QObject *owner)
 {
     for (const ActionInfo &info : ActionTable::all()) {
@@ -79,3 +81,5 @@ void WindowActions::showAutoRefresh(bool on)
     setRefresh->setToolTip(hint);
     setRefresh->setStatusTip(hint);
 }
+
+} // namespace miv

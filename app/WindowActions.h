@@ -10,6 +10,8 @@ class QAction;
 class QMenuBar;
 class QObject;
 
+namespace miv {
+
 // The data module's actions `al` with their pictures `il0`, the items that
 // only the main menu `mm` holds ("Настройка порта" `N6`, "Поиск
 // устройства..." `N7`, "Сравнить с файлом...", "Обзор линии", "Лист
@@ -56,3 +58,5 @@ private:
     QAction *m_lineOverview = nullptr;
     QMenuBar *m_menuBar = nullptr;
 };
+
+} // namespace miv

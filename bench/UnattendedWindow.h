@@ -10,10 +10,10 @@
 // The window's operator for a window that runs on its own (the memory soak,
 // the README's pictures): every modal dialog is answered at once, since
 // offscreen nobody could close one, and told on stderr. Status bar notes stay real.
-class UnattendedOperator : public DialogOperator
+class UnattendedOperator : public miv::DialogOperator
 {
 public:
-    using DialogOperator::DialogOperator;
+    using miv::DialogOperator::DialogOperator;
 
     Answer message(Icon, const QString &text, Buttons buttons, const QString &) override
     {

@@ -3,6 +3,7 @@
 #include "cli/CliContext.h"
 #include "cli/Commands.h"
 #include "config/ConfigReader.h"
+#include "core/RelayWords.h"
 #include "device/Discovery.h"
 
 namespace miv::cli {
@@ -11,7 +12,7 @@ std::optional<quint8> parseRelayAddress(const QString &text)
 {
     bool ok = false;
     const int address = text.toInt(&ok);
-    if (!ok || address < 1 || address > 247)
+    if (!ok || !RelayAddress::isValid(address))
         return std::nullopt;
     return quint8(address);
 }

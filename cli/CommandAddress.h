@@ -9,7 +9,7 @@ namespace miv::cli {
 
 class CliContext;
 
-// A relay's bus address as the commands take it: 1 to 247.
+// A relay's bus address as the commands take it: 1 to 247 (RelayAddress).
 std::optional<quint8> parseRelayAddress(const QString &text);
 
 // Identifies the relay at `address` as a double click on its list line does,

@@ -25,14 +25,6 @@ namespace {
 
 const QString findUsage = QStringLiteral("find [--addresses ADDRS]");
 
-QList<quint8> scanAddresses()
-{
-    QList<quint8> addresses;
-    for (int address = firstScanAddress; address <= lastScanAddress; ++address)
-        addresses << quint8(address);
-    return addresses;
-}
-
 } // namespace
 
 int runFind(CliContext &context, const QStringList &arguments)

@@ -4,6 +4,7 @@
 
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
+#include "core/RelayWords.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/RelayBus.h"
@@ -131,10 +132,11 @@ private:
 
     void putMotorHours(const ReplyString &reply)
     {
-        const quint32 hours = quint32(replyWord(reply, 0)) << 16 | replyWord(reply, 1);
-        const int minutes = replyWord(reply, 2) & 0xFF;
-        m_session.configGrid.setText(ConfigRow::motorHours, ConfigGrid::Value,
-                                     QStringLiteral("%1 ч. %2 мин.").arg(hours).arg(minutes));
+        const MotorResource resource =
+                motorResource(replyWord(reply, 0), replyWord(reply, 1), replyWord(reply, 2));
+        m_session.configGrid.setText(
+                ConfigRow::motorHours, ConfigGrid::Value,
+                QStringLiteral("%1 ч. %2 мин.").arg(resource.hours).arg(resource.minutes));
     }
 
     void putSwitches(quint16 w0, quint16 w1)

@@ -2,6 +2,7 @@
 
 #include "core/DigitText.h"
 #include "core/ParameterCatalogue.h"
+#include "core/RelayWords.h"
 
 #include <QStringList>
 
@@ -18,8 +19,8 @@ TimerMark TimerMark::fromWord(quint16 word)
 {
     TimerMark mark;
     mark.word = word;
-    const int hour = word >> 8;
-    const int minute = word & 0xFF;
+    const int hour = highByte(word);
+    const int minute = lowByte(word);
     mark.valid = hour <= 23 && minute <= 59;
     mark.time = mark.valid ? QTime(hour, minute) : QTime(0, 0);
     return mark;

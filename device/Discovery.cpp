@@ -42,7 +42,7 @@ public:
     DiscoveryResult run()
     {
         m_bus.clearStrayInput();
-        for (int address = firstScanAddress; address <= lastScanAddress; ++address) {
+        for (const int address : scanAddresses()) {
             m_op.keepAlive();
             const int unexplainedBefore = m_bus.strayInput().unexplainedBytes;
             const Status status = m_result.portLost ? Status::NotAsked : ask(address);
@@ -158,6 +158,14 @@ DiscoveryResult scanBus(RelaySession &session, Operator &op, const DiscoveryHook
 {
     session.device.networkAddress = 0;
     return Scan(session, op, hooks).run();
+}
+
+QList<quint8> scanAddresses()
+{
+    QList<quint8> addresses;
+    for (int address = firstScanAddress; address <= lastScanAddress; ++address)
+        addresses << quint8(address);
+    return addresses;
 }
 
 } // namespace miv

@@ -52,5 +52,7 @@ QString notAskedLine(int address);
 
 constexpr int firstScanAddress = 1;
 constexpr int lastScanAddress = 32;
+// The addresses a scan asks, in its order: 1 to 32.
+QList<quint8> scanAddresses();
 
 } // namespace miv

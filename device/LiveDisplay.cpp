@@ -3,6 +3,7 @@
 #include "core/CurrentDevice.h"
 #include "core/LiveValues.h"
 #include "core/RegisterMap.h"
+#include "core/RelayWords.h"
 #include "core/SessionFlags.h"
 #include "device/LiveQuantities.h"
 #include "link/ReplyString.h"
@@ -17,16 +18,6 @@ QString fixed(double value, int decimals, QChar separator)
 {
     QString text = QString::number(value, 'f', decimals);
     return text.replace(u'.', separator);
-}
-
-int lowByte(quint16 word)
-{
-    return word & 0xFF;
-}
-
-int highByte(quint16 word)
-{
-    return word >> 8;
 }
 
 int nextLoadLampState(const LiveValues &live, bool currentFlows)

@@ -2,6 +2,7 @@
 
 #include "core/LiveValues.h"
 #include "core/RegisterMap.h"
+#include "core/RelayWords.h"
 #include "device/LiveDisplay.h"
 #include "link/ReplyString.h"
 
@@ -10,11 +11,6 @@ namespace miv {
 namespace {
 
 namespace R = RelayRegister;
-
-int lowByte(quint16 word)
-{
-    return word & 0xFF;
-}
 
 // Tenths to a whole number, a half to the even neighbour.
 int roundTenthsToEven(quint16 tenths)
@@ -49,8 +45,10 @@ LiveQuantities liveQuantities(const LiveValues &live)
     q.asymmetryPercent = lowByte(reg(R::asymmetry));
     q.leakagePercent = reg(R::leakageCurrent);
     q.insulationTenths = lowByte(reg(R::insulation));
-    q.motorHours = qint32(quint32(reg(R::motorHours)) << 16 | reg(R::motorHours + 1));
-    q.motorMinutes = lowByte(reg(R::motorMinutes));
+    const MotorResource resource =
+            motorResource(reg(R::motorHours), reg(R::motorHours + 1), reg(R::motorMinutes));
+    q.motorHours = qint32(resource.hours);
+    q.motorMinutes = resource.minutes;
     return q;
 }
 

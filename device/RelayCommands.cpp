@@ -2,6 +2,7 @@
 
 #include "core/Operator.h"
 #include "core/RegisterMap.h"
+#include "core/RelayWords.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
@@ -136,11 +137,6 @@ BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &w
                          {quint16(R::clock + 2), clockItems[2], shown, words.minuteSecond}});
 }
 
-MotorResourceWords motorResourceWords(quint32 hours, quint32 minutes)
-{
-    return {quint16(std::min<quint32>(minutes, 59)), quint16(hours >> 16), quint16(hours & 0xFFFF)};
-}
-
 BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, quint32 minutes)
 {
     const MotorResourceWords words = motorResourceWords(hours, minutes);
@@ -184,8 +180,10 @@ std::optional<ServiceValues> readServiceValues(RelaySession &session, Operator &
     if (!identity)
         return std::nullopt;
     ServiceValues values;
-    values.hours = quint32(replyWord(*hours, 0)) << 16 | replyWord(*hours, 1);
-    values.minutes = replyWord(*hours, 2) & 0xFF;
+    const MotorResource resource =
+            motorResource(replyWord(*hours, 0), replyWord(*hours, 1), replyWord(*hours, 2));
+    values.hours = resource.hours;
+    values.minutes = resource.minutes;
     values.serialNumber = replyWord(*identity, R::factoryNumber);
     return values;
 }

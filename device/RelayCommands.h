@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/RelayWords.h"
 #include "device/LiveRead.h"
 #include "link/ReplyString.h"
 
@@ -44,16 +45,6 @@ ClockWords clockWords(const QDateTime &when);
 // Writes the clock words of `when` to registers 115, 116, 117 in this order
 // (sync_time passes the PC's clock, set_time the pickers').
 BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &when);
-
-// The words "Установить мр" writes, in its order: the minutes (59 when more),
-// the hours' high word, the hours' low word.
-struct MotorResourceWords
-{
-    quint16 minutes;
-    quint16 hoursHigh;
-    quint16 hoursLow;
-};
-MotorResourceWords motorResourceWords(quint32 hours, quint32 minutes);
 
 // Writes the motor resource: registers 114, 112, 113, in this order.
 BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, quint32 minutes);

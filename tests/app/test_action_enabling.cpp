@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 using namespace ActionEnabling;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace miv;
+
 using TabVisibility::afterBts;
 using TabVisibility::TabSet;
 using TabVisibility::WithoutRelay;

@@ -418,6 +418,17 @@ TEST_F(RelayCommands, clockSyncSetsOnlyTheClocksOffByMoreThanTheBound)
             << "without a bound every clock is set";
 }
 
+// What "Установить мр" writes reads back as the same hours and minutes, the
+// hours across both words and the minutes from the low byte alone.
+TEST(MotorResource, writtenWordsReadBackTheSameCounter)
+{
+    const MotorResourceWords words = motorResourceWords(0x12345, 75);
+    const MotorResource back =
+            motorResource(words.hoursHigh, words.hoursLow, 0xAB00 | words.minutes);
+    EXPECT_EQ(back.hours, 0x12345u);
+    EXPECT_EQ(back.minutes, 59);
+}
+
 } // namespace
 
 TEST(ServiceFields, everyNumberOfTheCountersRangeAndNothingElse)
