@@ -118,6 +118,23 @@ constexpr HelpText helpTexts[] = {
          "does not answer reads \"нет связи\" in STATE. Without --addresses the line is\n"
          "scanned first. --watch repeats every SECONDS until Ctrl+C; --csv prints the\n"
          "same columns as CSV. Exit status 1 when the port is lost or no relay is found."},
+        {"registry",
+         "The relay register: where --registry, front.ini or else registry.sqlite\n"
+         "beside the audit log says. list prints the relays on record with their tag,\n"
+         "last sighting and approval state; history a relay's settings snapshots with\n"
+         "the rows each changed; diff two snapshots as config diff does (exit status 4\n"
+         "when they differ); check reads the relays of the line, records each as found\n"
+         "and compares it with its approved settings (exit status 4 when anything\n"
+         "differs); approve makes a settings file or a snapshot the relay's approved\n"
+         "settings; tag sets its free text. journal prints the relay's archived\n"
+         "journal entries as N<TAB>relay date<TAB>PC date<TAB>event<TAB>details,\n"
+         "--since and --until on the PC's time; events prints every relay's entries in\n"
+         "the order of the PC's time with the factory number and the tag; report writes\n"
+         "the commissioning report (the approved, as-found and as-left value of every\n"
+         "row, the changed rows marked, the journal of the visit, lines for who set the\n"
+         "relay up and who checked it) as --pdf, --xls or --csv, by default of the\n"
+         "latest day the relay was worked on. A register that cannot be used ends with\n"
+         "exit status 3."},
         {"clock",
          "clock sync sets the clock of every relay of the line (the relays a scan\n"
          "finds, or those of --addresses) to the PC's time, as the live page's\n"

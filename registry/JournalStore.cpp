@@ -21,9 +21,7 @@ QDateTime timeFromText(const QString &text)
 {
     if (text.isEmpty())
         return {};
-    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-    time.setTimeZone(QTimeZone::UTC);
-    return time;
+    return QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
 }
 
 // The relay's time as the archive keeps it: local, to the second, no zone.
@@ -123,7 +121,7 @@ std::optional<int> JournalStore::addRead(const JournalRecord &record,
             if (pcTime.isValid() && record.clockOffsetMs)
                 pcTime = pcTime.addMSecs(-*record.clockOffsetMs);
             if (!m_store.exec(query, insert,
-                              {relayId, read, int(quint8(bytes.value(0))),
+                              {relayId, read, int(bytes.isEmpty() ? 0 : quint8(bytes.at(0))),
                                QString::fromLatin1(bytes.toHex()), relayTimeText(relayTime),
                                pcTime.isValid() ? timeText(pcTime) : QString(), now}))
                 return false;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -102,7 +103,8 @@ protected:
         RelayLineFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
         location.filePath = dir.filePath(QStringLiteral("registry.sqlite"));
-        session.recorder = &recorder;
+        recorder = std::make_unique<RegistryRecorder>(location);
+        session.recorder = recorder.get();
         select(1, 4);
         device.factoryNumber = 1001;
         device.deviceName = QStringLiteral("МИВ-04    ");
@@ -111,7 +113,7 @@ protected:
     // The archive of relay 1, as its entries' bytes, in the relay's order.
     QList<QByteArray> archived()
     {
-        RegistryStore *store = recorder.store();
+        RegistryStore *store = recorder->store();
         EXPECT_TRUE(store);
         JournalStore journal(*store);
         QList<QByteArray> bytes;
@@ -124,7 +126,7 @@ protected:
 
     QTemporaryDir dir;
     RegistryLocation location;
-    RegistryRecorder recorder{location};
+    std::unique_ptr<RegistryRecorder> recorder;
 };
 
 // The ring goes round twice and more, 60 events at a time between two reads;
@@ -167,16 +169,16 @@ TEST_F(JournalArchiveOnRelay, entriesAreOnThePcsTimeAsWellAsTheRelays)
               BusOutcome::Done);
     relay().pushJournalEvent(1, QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6)));
     readJournal(session, op);
-    RegistryStore *store = recorder.store();
+    RegistryStore *store = recorder->store();
     ASSERT_TRUE(store);
     JournalStore journal(*store);
-    const auto line = journal.lineEntries(QDateTime(QDate(2026, 2, 3), QTime(0, 0)), {});
-    ASSERT_TRUE(line);
-    ASSERT_EQ(line->size(), 1);
-    EXPECT_EQ(line->at(0).relayTime, QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6)));
-    EXPECT_NEAR(double(line->at(0).pcTime.secsTo(line->at(0).relayTime)), 3600.0, 2.0);
-    EXPECT_EQ(lineEventFields(line->at(0), u',').mid(1, 4),
-              (QStringList{"1001", "", "2026.02.03 04:05:06", "Включение питания"}));
+    const auto events = journal.lineEntries(QDateTime(QDate(2026, 2, 3), QTime(0, 0)), {});
+    ASSERT_TRUE(events);
+    ASSERT_EQ(events->size(), 1);
+    EXPECT_EQ(events->at(0).relayTime, QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6)));
+    EXPECT_NEAR(double(events->at(0).pcTime.secsTo(events->at(0).relayTime)), 3600.0, 2.0);
+    EXPECT_EQ(lineEventFields(events->at(0), u',').mid(1, 4),
+              (QStringList{"1001", "", "2026.02.03 04:05:06", "Включениие питания реле"}));
 }
 
 // A register that cannot be written loses nothing of the reading: the rows
