@@ -118,8 +118,10 @@ std::optional<int> JournalStore::addRead(const JournalRecord &record,
             const QByteArray &bytes = record.entries[position];
             const QDateTime relayTime = journalEntryTime(bytes);
             QDateTime pcTime = relayTime;
+            // In whole seconds, as the relay counts: an offset is known to
+            // half a second at best.
             if (pcTime.isValid() && record.clockOffsetMs)
-                pcTime = pcTime.addMSecs(-*record.clockOffsetMs);
+                pcTime = pcTime.addSecs(-qRound64(double(*record.clockOffsetMs) / 1000.0));
             if (!m_store.exec(query, insert,
                               {relayId, read, int(bytes.isEmpty() ? 0 : quint8(bytes.at(0))),
                                QString::fromLatin1(bytes.toHex()), relayTimeText(relayTime),
