@@ -8,6 +8,8 @@ namespace miv {
 
 LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error)
 {
+    if (error.kind() == LinkError::Kind::Stopped)
+        return {false, Texts::writesStopped, Texts::writesStopped};
     if (error.kind() == LinkError::Kind::NoAnswer)
         return {false, Texts::linkError, Texts::linkError};
     // A port closed by the operator, or left closed when it was lost, stays
