@@ -123,9 +123,11 @@ constexpr HelpText helpTexts[] = {
          "registers 16 to 45 and 112 to 117, under a header line when the file is new."},
         {"overview",
          "Every relay of the line at a glance, one line per relay: ADDR, NAME,\n"
-         "FACTORY, STATE, IA, IB, IC, TEMPERATURE and ALARMS separated by tabs,\n"
+         "FACTORY, STATE, IA, IB, IC, TEMPERATURE, ALARMS and CLOCK separated by tabs,\n"
          "the values as the live page writes them, STATE \"Работа\", \"Стоп\", \"Авария\"\n"
-         "or \"Перегрузка\", ALARMS the captions of the lit alarm lamps. A relay that\n"
+         "or \"Перегрузка\", ALARMS the captions of the lit alarm lamps, CLOCK the\n"
+         "relay's clock minus the PC's in seconds (\"+3 с\"; the time the read took is\n"
+         "allowed for; read the first time and then once a minute). A relay that\n"
          "does not answer reads \"нет связи\" in STATE. Without --addresses the line is\n"
          "scanned first. --watch repeats every SECONDS until Ctrl+C; --csv prints the\n"
          "same columns as CSV. Exit status 1 when the port is lost or no relay is found."},
@@ -139,9 +141,25 @@ constexpr HelpText helpTexts[] = {
          "(or those listed), records each as found and compares it with its approved\n"
          "settings: relays that differ (row, approved, actual), with no approval,\n"
          "silent or replaced. approve: a complete settings file or a snapshot of the\n"
-         "relay becomes its approved settings. tag: the relay's free text. FACTORY is a\n"
+         "relay becomes its approved settings. tag: the relay's free text. journal:\n"
+         "the relay's archived journal entries as N<TAB>relay date<TAB>PC\n"
+         "date<TAB>event<TAB>details, --since and --until on the PC's time. events:\n"
+         "every relay's entries in the order of the PC's time with the factory number\n"
+         "and the tag. report: the commissioning report (the approved, as-found and\n"
+         "as-left value of every row, the changed rows marked, the journal of the\n"
+         "visit, lines for who set the relay up and who checked it) as --pdf, --xls or\n"
+         "--csv, by default of the latest day the relay was worked on. FACTORY is a\n"
          "factory number or FACTORY:TYPE. Exit status 4 when check or diff finds a\n"
          "difference, 3 when the register cannot be used."},
+        {"clock",
+         "clock sync sets the clock of every relay of the line (the relays a scan\n"
+         "finds, or those of --addresses) to the PC's time, as the live page's\n"
+         "\"Синхронизация\" does, each write in the audit log. With --max-offset only\n"
+         "the relays whose clock is off by more than SECONDS, or holds no date, are\n"
+         "set. One line per relay: ADDR<TAB>set<TAB>OFFSET (the offset before),\n"
+         "ADDR<TAB>kept<TAB>OFFSET, ADDR<TAB>no link<TAB>reason or\n"
+         "ADDR<TAB>refused<TAB>reason. Exit status 0 when every relay was set or kept,\n"
+         "1 when any had no link, else 3."},
         {"command",
          "Sends one command to the relay as the window's buttons do, then prints the\n"
          "refresh as live does (after motor-resource and serial, the service\n"

@@ -2,9 +2,10 @@
 //
 // Every relay of the line in one table, as the page "Обзор линии" shows it:
 // one line per relay,
-//   ADDR<TAB>NAME<TAB>FACTORY<TAB>STATE<TAB>IA<TAB>IB<TAB>IC<TAB>TEMPERATURE<TAB>ALARMS
+//   ADDR<TAB>NAME<TAB>FACTORY<TAB>STATE<TAB>IA<TAB>IB<TAB>IC<TAB>TEMPERATURE<TAB>ALARMS<TAB>CLOCK
 // with the texts of the live page ("012,3 А", "+25 °C", "Работа", the lit
-// alarm lamps' captions joined by ", "). The spaces that line the live
+// alarm lamps' captions joined by ", ") and the relay's clock offset against
+// the PC ("+3 с", see device/RelayClock.h). The spaces that line the live
 // page's labels up are trimmed: a field of a TAB-separated line is read by
 // cut, awk or a spreadsheet, which want no leading blanks. A relay that does
 // not answer reads "нет связи" in STATE, and its values stay empty (nothing
@@ -13,7 +14,7 @@
 // and the PC's time. --csv prints the same columns as CSV (RFC 4180, UTF-8
 // without a byte order mark, which would stick to the first field of every
 // program reading the pipe) under the header line
-// ADDR,NAME,FACTORY,STATE,IA,IB,IC,TEMPERATURE,ALARMS, given once.
+// ADDR,NAME,FACTORY,STATE,IA,IB,IC,TEMPERATURE,ALARMS,CLOCK, given once.
 // Exit 0 when the rounds ran (silent relays included), 1 when the port was
 // lost or the scan found no relay, 2 for wrong usage.
 #include "cli/AddressList.h"
@@ -84,8 +85,8 @@ QStringList overviewFields(const OverviewRow &row)
                        LineOverviewModel::cellText(row, Column::FactoryNumber)};
     if (!row.answered)
         return fields << QStringLiteral("нет связи") << QString() << QString() << QString()
-                      << QString() << QString();
-    for (int column = Column::State; column <= Column::Alarms; ++column)
+                      << QString() << QString() << QString();
+    for (int column = Column::State; column <= Column::ClockOffset; ++column)
         fields << LineOverviewModel::cellText(row, column);
     return fields;
 }
@@ -133,11 +134,12 @@ int runOverview(CliContext &context, const QStringList &arguments)
     LineOverview overview(session, model);
     overview.setAddresses(addresses);
     if (options.csv)
-        context.out() << QString::fromUtf8(csvLine(
-                {QStringLiteral("ADDR"), QStringLiteral("NAME"), QStringLiteral("FACTORY"),
-                 QStringLiteral("STATE"), QStringLiteral("IA"), QStringLiteral("IB"),
-                 QStringLiteral("IC"), QStringLiteral("TEMPERATURE"), QStringLiteral("ALARMS")},
-                u',', "\n"));
+        context.out() << QString::fromUtf8(
+                csvLine({QStringLiteral("ADDR"), QStringLiteral("NAME"), QStringLiteral("FACTORY"),
+                         QStringLiteral("STATE"), QStringLiteral("IA"), QStringLiteral("IB"),
+                         QStringLiteral("IC"), QStringLiteral("TEMPERATURE"),
+                         QStringLiteral("ALARMS"), QStringLiteral("CLOCK")},
+                        u',', "\n"));
     for (;;) {
         if (options.watchMs && !options.csv)
             context.out() << "=== "

@@ -183,6 +183,7 @@ int runPublish(CliContext &context, const QStringList &arguments)
                                   publishUsage);
     if (!options.certFile.isEmpty() && options.caFile.isEmpty())
         return context.wrongUsage(QStringLiteral("--tls-cert needs --tls-ca"), publishUsage);
+    settings.recorder = &context.recorder();
 
     // One client per publisher: two publishers of the same line name (two
     // PCs whose line defaulted to ttyUSB0) must not throw each other out.

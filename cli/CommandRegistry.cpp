@@ -4,6 +4,7 @@
 //        registry check [--addresses ADDRS]
 //        registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT]
 //        registry tag FACTORY TEXT
+//        registry journal|events|report (see CommandRegistryArchive.cpp)
 //
 // The relay register (see registry/RegistryStore.h): where it is kept, the
 // global option --registry says. FACTORY is a factory number, or
@@ -48,11 +49,14 @@ namespace miv::cli {
 
 namespace {
 
-const QString registryUsage =
-        QStringLiteral("registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | "
-                       "registry diff FACTORY ID ID | registry check [--addresses ADDRS] | "
-                       "registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | "
-                       "registry tag FACTORY TEXT");
+const QString registryUsage = QStringLiteral(
+        "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | "
+        "registry diff FACTORY ID ID | registry check [--addresses ADDRS] | "
+        "registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | "
+        "registry tag FACTORY TEXT | "
+        "registry journal FACTORY [--since DATE] [--until DATE] [--csv] | "
+        "registry events [--since DATE] [--csv] | "
+        "registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]");
 
 // The open store; null with the reason on stderr.
 RegistryStore *openStore(CliContext &context)
@@ -361,6 +365,12 @@ int runRegistry(CliContext &context, const QStringList &arguments)
         return approve(context, rest);
     if (sub == QLatin1String("tag"))
         return tag(context, rest);
+    if (sub == QLatin1String("journal"))
+        return registryJournal(context, rest, registryUsage);
+    if (sub == QLatin1String("events"))
+        return registryEvents(context, rest, registryUsage);
+    if (sub == QLatin1String("report"))
+        return registryReport(context, rest, registryUsage);
     return context.wrongUsage(sub.isEmpty() ? QStringLiteral("registry needs a subcommand")
                                             : QStringLiteral("unknown subcommand ") + sub,
                               registryUsage);

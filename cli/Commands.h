@@ -59,6 +59,11 @@ int runSettings(CliContext &context, const QStringList &arguments);
 // "config sheet", called by runConfig.
 int sheetConfig(CliContext &context, const QStringList &arguments);
 int runOverview(CliContext &context, const QStringList &arguments);
+int runClock(CliContext &context, const QStringList &arguments);
 int runRegistry(CliContext &context, const QStringList &arguments);
+// "registry journal", "registry events" and "registry report", called by runRegistry.
+int registryJournal(CliContext &context, const QStringList &arguments, const QString &usage);
+int registryEvents(CliContext &context, const QStringList &arguments, const QString &usage);
+int registryReport(CliContext &context, const QStringList &arguments, const QString &usage);
 
 } // namespace miv::cli

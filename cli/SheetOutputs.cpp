@@ -174,7 +174,10 @@ bool asksForPdf(const QStringList &programArguments)
         return false;
     const bool sheetCommand = options->command == QStringLiteral("settings")
             || options->command == QStringLiteral("config");
-    return sheetCommand && options->commandArguments.value(0) == QStringLiteral("sheet")
+    const bool reportCommand = options->command == QStringLiteral("registry")
+            && options->commandArguments.value(0) == QStringLiteral("report");
+    return ((sheetCommand && options->commandArguments.value(0) == QStringLiteral("sheet"))
+            || reportCommand)
             && options->commandArguments.contains(QStringLiteral("--pdf"));
 }
 

@@ -29,7 +29,8 @@ bool loadSheetPdfLibrary(const QString &programFolder, QString *problem)
         return true;
     if (loadProgramLibrary(library, programFolder, SettingsSheetPdfLibrary::name)
         && library.resolve(SettingsSheetPdfLibrary::startGraphicsName)
-        && library.resolve(SettingsSheetPdfLibrary::drawName))
+        && library.resolve(SettingsSheetPdfLibrary::drawName)
+        && library.resolve(SettingsSheetPdfLibrary::drawCommissioningName))
         return true;
     *problem = missingLibrary.arg(SettingsSheetPdfLibrary::name, library.errorString());
     library.unload();
@@ -45,15 +46,41 @@ std::unique_ptr<QCoreApplication> startSheetPdfGraphics(int &argc, char **argv)
     return std::unique_ptr<QCoreApplication>(start(argc, argv));
 }
 
+namespace {
+
+// The library's drawing function of that name, once the graphics run; null
+// with the reason otherwise.
+QFunctionPointer graphicsFunction(const char *name, QString *problem)
+{
+    const QFunctionPointer function = sheetPdfLibrary().resolve(name);
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (!function || !application || !application->inherits("QGuiApplication")) {
+        *problem = QStringLiteral("a PDF needs the graphics library, which was not started");
+        return nullptr;
+    }
+    return function;
+}
+
+} // namespace
+
 std::optional<QByteArray> drawSheetPdf(const SettingsSheet::Document &document, QString *problem)
 {
     const auto draw = reinterpret_cast<SettingsSheetPdfLibrary::DrawFunction>(
-            sheetPdfLibrary().resolve(SettingsSheetPdfLibrary::drawName));
-    const QCoreApplication *application = QCoreApplication::instance();
-    if (!draw || !application || !application->inherits("QGuiApplication")) {
-        *problem = QStringLiteral("a PDF needs the graphics library, which was not started");
+            graphicsFunction(SettingsSheetPdfLibrary::drawName, problem));
+    if (!draw)
         return std::nullopt;
-    }
+    QByteArray pdf;
+    draw(document, &pdf);
+    return pdf;
+}
+
+std::optional<QByteArray> drawCommissioningReportPdf(const CommissioningReport::Document &document,
+                                                     QString *problem)
+{
+    const auto draw = reinterpret_cast<SettingsSheetPdfLibrary::DrawCommissioningFunction>(
+            graphicsFunction(SettingsSheetPdfLibrary::drawCommissioningName, problem));
+    if (!draw)
+        return std::nullopt;
     QByteArray pdf;
     draw(document, &pdf);
     return pdf;

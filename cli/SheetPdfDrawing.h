@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/CommissioningReport.h"
 #include "report/SettingsSheet.h"
 
 #include <memory>
@@ -27,5 +28,8 @@ std::unique_ptr<QCoreApplication> startSheetPdfGraphics(int &argc, char **argv);
 // The document's PDF; nullopt with the reason when the library is not
 // loaded or the graphics were not started.
 std::optional<QByteArray> drawSheetPdf(const SettingsSheet::Document &document, QString *problem);
+// The same for the commissioning report.
+std::optional<QByteArray> drawCommissioningReportPdf(const CommissioningReport::Document &document,
+                                                     QString *problem);
 
 } // namespace miv::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/RelayRecorder.h"
+#include "core/Texts.h"
 
 #include <QString>
 
@@ -13,7 +14,7 @@ struct RelaySession;
 // read or write; the operation itself has done its work whatever they say.
 namespace RecordingTexts {
 // %1: why.
-inline const QString notUpdated = QStringLiteral("Реестр реле не обновлён: %1");
+inline const QString &notUpdated = Texts::registerNotUpdated;
 // %1: factory number, %2: the differing items, one a line.
 inline const QString differsFromApproved =
         QStringLiteral("Уставки реле №%1 отличаются от утверждённых:\n%2");

@@ -2,7 +2,18 @@
 
 #include "core/TextFormats.h"
 
+#include <cmath>
+
 namespace miv {
+
+QString clockOffsetText(std::optional<qint64> offsetMs)
+{
+    if (!offsetMs)
+        return {};
+    const qint64 seconds = qint64(std::llround(double(*offsetMs) / 1000.0));
+    return (seconds > 0 ? QStringLiteral("+") : QString()) + QString::number(seconds)
+            + QStringLiteral(" с");
+}
 
 int LineOverviewModel::rowCount(const QModelIndex &parent) const
 {
@@ -33,6 +44,8 @@ QString LineOverviewModel::cellText(const OverviewRow &row, int column)
         return row.temperature.trimmed();
     case Alarms:
         return row.alarms.join(QStringLiteral(", "));
+    case ClockOffset:
+        return clockOffsetText(row.clockOffsetMs);
     case ReadAt:
         return row.readAt.isValid() ? row.readAt.toString(TextFormats::shortTime) : QString();
     default:
@@ -51,7 +64,7 @@ QVariant LineOverviewModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole: {
         const int column = index.column();
         const bool number = column == Address || column == FactoryNumber
-                || (column >= CurrentA && column <= Temperature);
+                || (column >= CurrentA && column <= Temperature) || column == ClockOffset;
         return QVariant::fromValue(
                 Qt::Alignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }
@@ -71,7 +84,8 @@ QVariant LineOverviewModel::headerData(int section, Qt::Orientation orientation,
             QStringLiteral("Заводской №"), QStringLiteral("Состояние"),
             QStringLiteral("Ia"),          QStringLiteral("Ib"),
             QStringLiteral("Ic"),          QStringLiteral("Температура"),
-            QStringLiteral("Аварии"),      QStringLiteral("Время"),
+            QStringLiteral("Аварии"),      QStringLiteral("Часы"),
+            QStringLiteral("Время"),
     };
     return section >= 0 && section < ColumnCount ? headers[std::size_t(section)] : QVariant();
 }

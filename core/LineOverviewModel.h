@@ -15,6 +15,10 @@ namespace miv {
 // lights none, and a relay without link is grey.
 enum class RowColour { None, Green, Red, Yellow, Grey };
 
+// A relay's clock offset as the overview and mivctl show it, in whole seconds
+// with its sign: "+3 с", "-125 с", "0 с"; empty when it is not known.
+QString clockOffsetText(std::optional<qint64> offsetMs);
+
 // One relay of the line overview as it was read last. The texts are those of
 // the live page.
 struct OverviewRow
@@ -27,6 +31,9 @@ struct OverviewRow
     std::array<QString, 3> currents; // phases A, B, C: "012,3 А"
     QString temperature; // "  +25 °C", "   откл."
     QStringList alarms; // the captions of the alarm lamps that are lit
+    // The relay's clock minus the PC's, in milliseconds (device/RelayClock.h);
+    // nullopt before it was read or when the relay's clock holds no date.
+    std::optional<qint64> clockOffsetMs;
     QDateTime readAt; // the last reading; invalid before the first
     RowColour colour = RowColour::None;
 };
@@ -49,6 +56,7 @@ public:
         CurrentC,
         Temperature,
         Alarms,
+        ClockOffset,
         ReadAt,
         ColumnCount
     };

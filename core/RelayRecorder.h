@@ -1,6 +1,8 @@
 #pragma once
 
 #include <map>
+#include <QByteArray>
+#include <QList>
 #include <QList>
 #include <optional>
 #include <QString>
@@ -66,6 +68,31 @@ struct RecordOutcome
     std::optional<quint16> replacedFactoryNumber;
 };
 
+// One journal reading as an operation hands it to the register.
+struct JournalRecord
+{
+    QString port; // the port the relay was read over; empty when unknown
+    quint8 address = 0;
+    quint16 factoryNumber = 0;
+    quint16 typeCode = 0;
+    QString deviceName;
+    quint16 softwareVersion = 0;
+    // The entries the reading listed, in slot order, each as the relay gave
+    // it (22 bytes); a reading that failed hands those it listed.
+    QList<QByteArray> entries;
+    // The relay's clock minus the PC's, read with the journal; nullopt when
+    // the clock could not be read or holds no date.
+    std::optional<qint64> clockOffsetMs;
+};
+
+// What the register made of a journal reading.
+struct JournalRecordOutcome
+{
+    bool recorded = false; // false: the register was not updated (failure says why)
+    QString failure; // for the operator, in the program's words
+    int newEntries = 0; // recorded: the entries not on record before
+};
+
 // The relay register as the operations below the window see it: they tell it
 // what they read and do, and never know how or where it keeps that. The
 // window and mivctl hand one down in the RelaySession; none (a null pointer)
@@ -82,6 +109,10 @@ public:
     // Records the settings of a complete configuration read (as found, or
     // as left after a write) and compares them with the relay's approval.
     virtual RecordOutcome recordSettings(const SettingsRecord &record) = 0;
+
+    // Adds the entries of a journal reading that are not on record yet (see
+    // registry/JournalArchive.h), with the clock offset seen.
+    virtual JournalRecordOutcome recordJournal(const JournalRecord &record) = 0;
 };
 
 } // namespace miv

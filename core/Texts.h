@@ -75,6 +75,8 @@ inline const QString timerWriteInterrupted =
 // further request was sent.
 inline const QString writesStopped = QStringLiteral(
         "Запись остановлена по требованию оператора: следующие запросы не посылались.");
+// The relay register could not record what an operation read; %1: why.
+inline const QString registerNotUpdated = QStringLiteral("Реестр реле не обновлён: %1");
 // Live values and relay commands.
 inline const QString relayRefused =
         QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");

@@ -5,6 +5,7 @@
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
+#include "device/RelayClock.h"
 #include "link/LinkError.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
@@ -64,6 +65,7 @@ public:
             result.outcome = JournalReadResult::Outcome::Failed;
         }
         result.rows = m_rows;
+        result.entries = m_entries;
         finish();
         return result;
     }
@@ -85,6 +87,7 @@ private:
             m_session.journal.setRow(m_rows, QString::number(m_rows + 1), journalDateText(reply),
                                      event->name,
                                      journalDetailsText(reply, m_session.decimalSeparator));
+            m_entries << journalEntryBytes(reply);
             progress(n);
             m_op.keepAlive();
             ++m_rows;
@@ -111,6 +114,7 @@ private:
     Operator &m_op;
     const JournalReadHooks &m_hooks;
     int m_rows = 0;
+    QList<QByteArray> m_entries;
 };
 
 } // namespace
@@ -194,9 +198,49 @@ ReplyString requestJournalEntry(RelaySession &session, int entry)
     return reply;
 }
 
+QByteArray journalEntryBytes(const ReplyString &reply)
+{
+    return reply.mid(3, 2 * RelayRegister::journalEntryCount)
+            .leftJustified(2 * RelayRegister::journalEntryCount, '\0');
+}
+
+// A clock that cannot be read leaves the offset unknown; a reading that
+// failed on the link does not wait for the clock as well.
+void recordJournalReading(RelaySession &session, Operator &op, const QList<QByteArray> &entries,
+                          bool complete)
+{
+    if (!session.recorder || entries.isEmpty())
+        return;
+    const CurrentDevice &device = session.device;
+    JournalRecord record;
+    record.port = session.audit.portName ? session.audit.portName() : QString();
+    record.address = device.networkAddress;
+    record.factoryNumber = device.factoryNumber;
+    record.typeCode = device.typeCode;
+    record.deviceName = device.deviceName;
+    record.softwareVersion = device.softwareVersion;
+    record.entries = entries;
+    if (complete) {
+        try {
+            if (const std::optional<ClockReading> clock =
+                        readRelayClock(session, device.networkAddress,
+                                       [] { return QDateTime::currentDateTime(); }))
+                record.clockOffsetMs = clock->offsetMs;
+        } catch (const LinkError &) {
+            // The port's failure shows at the next exchange; the entries are kept all the same.
+        }
+    }
+    const JournalRecordOutcome outcome = session.recorder->recordJournal(record);
+    if (!outcome.recorded)
+        op.note(Texts::registerNotUpdated.arg(outcome.failure));
+}
+
 JournalReadResult readJournal(RelaySession &session, Operator &op, const JournalReadHooks &hooks)
 {
-    return Reading(session, op, hooks).run();
+    JournalReadResult result = Reading(session, op, hooks).run();
+    recordJournalReading(session, op, result.entries,
+                         result.outcome == JournalReadResult::Outcome::Complete);
+    return result;
 }
 
 } // namespace miv

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <functional>
+#include <QByteArray>
+#include <QList>
 #include <optional>
 #include <QString>
 
@@ -27,6 +29,8 @@ struct JournalReadResult
     };
     Outcome outcome = Outcome::Complete;
     int rows = 0; // the entries listed
+    // Each entry listed as the relay gave it, its 22 data bytes, in slot order.
+    QList<QByteArray> entries;
 };
 
 // The journal reading of "Получить" on the journal tab: entries 0 to 99 of
@@ -43,8 +47,25 @@ struct JournalReadResult
 // Rows are overwritten in place from the top; at the end, after a failure as
 // well, the grid is cut to the rows listed. A journal that listed no row
 // leaves one empty row, so no event of an earlier reading stays on screen.
+//
+// With a relay register (session.recorder), the reading then reads the
+// relay's clock (registers 115 to 117) and hands the entries listed, with the
+// clock's offset, to the register, which adds those not on record yet; when
+// it cannot, the operator gets a note that the register was not updated and
+// why. The reading's result is the same either way.
 JournalReadResult readJournal(RelaySession &session, Operator &op,
                               const JournalReadHooks &hooks = {});
+
+// An entry's 22 data bytes as the register keeps them, cut from its reply.
+QByteArray journalEntryBytes(const ReplyString &reply);
+
+// Hands a reading's entries (in slot order) to the session's register, as
+// readJournal does: a complete reading also reads the relay's clock for its
+// offset. A register that cannot take them gets the operator a note. For a
+// reading made a few entries at a time (mivctl publish); nothing without a
+// register.
+void recordJournalReading(RelaySession &session, Operator &op, const QList<QByteArray> &entries,
+                          bool complete);
 
 namespace JournalReadThreshold {
 constexpr int reply = 10; // shortest reply string taken as an answer

@@ -3,6 +3,7 @@
 #include "device/Identification.h"
 #include "device/LinkFailure.h"
 #include "device/LiveDisplay.h"
+#include "device/RelayClock.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
 
@@ -11,6 +12,9 @@ namespace miv {
 namespace {
 
 namespace R = RelayRegister;
+
+// How old a relay's clock offset may grow before the overview reads it again.
+constexpr qint64 clockReadEveryMs = 60 * 1000;
 
 RowColour colourOfState(int relayState)
 {
@@ -81,6 +85,7 @@ void LineOverview::setAddresses(const QList<quint8> &addresses)
 {
     m_model.setAddresses(addresses);
     m_identities.assign(std::size_t(addresses.size()), std::nullopt);
+    m_clockReadAt.assign(std::size_t(addresses.size()), QDateTime());
     m_next = 0;
 }
 
@@ -109,10 +114,12 @@ LineOverview::StepResult LineOverview::step()
         if (ask(rowIndex) == Ask::Silent) {
             m_model.setRow(rowIndex, withoutLink(m_model.row(rowIndex)));
             m_identities[std::size_t(rowIndex)].reset();
+            m_clockReadAt[std::size_t(rowIndex)] = QDateTime();
         }
     } catch (const LinkError &error) {
         m_model.setRow(rowIndex, withoutLink(m_model.row(rowIndex)));
         m_identities[std::size_t(rowIndex)].reset();
+        m_clockReadAt[std::size_t(rowIndex)] = QDateTime();
         const LinkFailure failure = handleLinkFailure(m_session, error);
         if (failure.portLost) {
             stop();
@@ -145,7 +152,25 @@ LineOverview::Ask LineOverview::ask(int rowIndex)
     m_model.setRow(rowIndex,
                    withReading(row, block, m_identities[std::size_t(rowIndex)]->typeCode,
                                m_session.decimalSeparator, clock()));
+    readClockWhenDue(rowIndex);
     return Ask::Answered;
+}
+
+void LineOverview::readClockWhenDue(int rowIndex)
+{
+    QDateTime &readAt = m_clockReadAt[std::size_t(rowIndex)];
+    const QDateTime now = clock();
+    if (readAt.isValid() && readAt <= now && readAt.msecsTo(now) < clockReadEveryMs)
+        return;
+    // A relay that answered its block and not its clock keeps its row; the
+    // offset is asked again next round.
+    OverviewRow row = m_model.row(rowIndex);
+    const std::optional<ClockReading> reading = readRelayClock(m_session, row.address, clock);
+    if (!reading)
+        return;
+    readAt = now;
+    row.clockOffsetMs = reading->offsetMs;
+    m_model.setRow(rowIndex, row);
 }
 
 bool LineOverview::readIdentity(int rowIndex)

@@ -33,7 +33,10 @@ OverviewRow withoutLink(OverviewRow row);
 // step, so that the window can run one step per timer tick and never
 // freezes. A step reads the block of the table (registers 21 to 41); the
 // first time a relay answers, and again after it was silent (it may have been
-// replaced meanwhile), its name and factory number come first. A relay that
+// replaced meanwhile), its name and factory number come first. Its clock
+// (registers 115 to 117) is read after the block the first time and then once
+// a minute at most, for the row's clock offset against the PC: a clock
+// drifts by seconds a day, not within a round. A relay that
 // does not answer is shown without link and asked again next round, once,
 // without the bus's repetitions, so that a switched-off relay costs one wait
 // per round. The relay identified for the other pages is not touched.
@@ -71,17 +74,20 @@ public:
     // round, what is left of the interval since that round began.
     int delayBeforeNextStepMs(int intervalMs) const;
 
-    // The time a reading is stamped with; tests set their own.
+    // The time a reading is stamped with, and the PC's time the relays' clocks
+    // are held against; tests set their own.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
 private:
     enum class Ask { Answered, Silent };
     Ask ask(int rowIndex);
     bool readIdentity(int rowIndex);
+    void readClockWhenDue(int rowIndex);
 
     RelaySession &m_session;
     LineOverviewModel &m_model;
     std::vector<std::optional<CurrentDevice>> m_identities; // per row
+    std::vector<QDateTime> m_clockReadAt; // per row: the last read of the relay's clock
     int m_next = 0; // the row the next step asks
     QElapsedTimer m_roundClock; // since the last round began
     std::optional<qint64> m_lastRoundMs;

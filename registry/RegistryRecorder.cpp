@@ -3,6 +3,7 @@
 #include "core/AuditLog.h"
 #include "core/ProgramVersion.h"
 #include "core/ValueFormat.h"
+#include "registry/JournalStore.h"
 #include "registry/RegistryStore.h"
 
 namespace miv {
@@ -53,6 +54,24 @@ RecordOutcome RegistryRecorder::recordSettings(const SettingsRecord &record)
     context.user = AuditLog::systemUserName();
     context.programVersion = programVersion();
     return opened->recordSettings(record, context, systemDecimalSeparator());
+}
+
+JournalRecordOutcome RegistryRecorder::recordJournal(const JournalRecord &record)
+{
+    JournalRecordOutcome outcome;
+    RegistryStore *opened = store(&outcome.failure);
+    if (!opened)
+        return outcome;
+    RecordingContext context;
+    context.user = AuditLog::systemUserName();
+    context.programVersion = programVersion();
+    JournalStore journal(*opened);
+    const std::optional<int> added = journal.addRead(record, context);
+    outcome.recorded = added.has_value();
+    outcome.newEntries = added.value_or(0);
+    if (!added)
+        outcome.failure = journal.error();
+    return outcome;
 }
 
 } // namespace miv

@@ -31,6 +31,7 @@ public:
                                                         const QString &frontIni);
 
     RecordOutcome recordSettings(const SettingsRecord &record) override;
+    JournalRecordOutcome recordJournal(const JournalRecord &record) override;
 
     // The store, opened; nullptr with the reason in *error when it cannot be.
     RegistryStore *store(QString *error = nullptr);

@@ -70,12 +70,48 @@ const QStringList version1 = {
                        " seen_at TEXT NOT NULL)"),
 };
 
+// Version 2: the journal archive. Each journal read with the relay's clock
+// offset seen; each entry the reads brought, once, as its 22 bytes in hex,
+// with the relay's time (local, to the second, "" when no date) and the PC's
+// (UTC, the read's offset taken off); the ring each relay's reads left, for
+// matching the next read (registry/JournalArchive.h).
+const QStringList version2 = {
+        QStringLiteral("CREATE TABLE journal_reads ("
+                       " id {ID},"
+                       " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " read_at TEXT NOT NULL,"
+                       " os_user TEXT NOT NULL,"
+                       " port TEXT NOT NULL,"
+                       " address INTEGER NOT NULL,"
+                       " clock_offset_ms BIGINT,"
+                       " entries INTEGER NOT NULL,"
+                       " new_entries INTEGER NOT NULL)"),
+        QStringLiteral("CREATE INDEX journal_reads_relay ON journal_reads (relay_id, id)"),
+        QStringLiteral("CREATE TABLE journal_entries ("
+                       " id {ID},"
+                       " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                       " read_id BIGINT NOT NULL REFERENCES journal_reads (id),"
+                       " code INTEGER NOT NULL,"
+                       " bytes TEXT NOT NULL,"
+                       " relay_time TEXT NOT NULL,"
+                       " pc_time TEXT NOT NULL,"
+                       " recorded_at TEXT NOT NULL)"),
+        QStringLiteral("CREATE INDEX journal_entries_relay ON journal_entries (relay_id, id)"),
+        QStringLiteral("CREATE INDEX journal_entries_time ON journal_entries (pc_time)"),
+        QStringLiteral("CREATE INDEX journal_entries_recorded ON journal_entries (relay_id, "
+                       "recorded_at)"),
+        QStringLiteral("CREATE TABLE journal_rings ("
+                       " relay_id BIGINT PRIMARY KEY REFERENCES relays (id),"
+                       " ring TEXT NOT NULL)"),
+};
+
 } // namespace
 
 const QList<Migration> &migrations()
 {
     static const QList<Migration> all = {
             {1, version1},
+            {2, version2},
     };
     return all;
 }

@@ -1,5 +1,7 @@
 #include "report/SettingsSheetPdf.h"
 
+#include "report/CommissioningReportPdf.h"
+
 #include "core/FileReplacement.h"
 #include "core/TimerSchedule.h"
 
@@ -25,6 +27,9 @@ constexpr qreal gap = 3 * millimetre;
 constexpr qreal parameterColumns[] = {0.07, 0.53, 0.18, 0.22};
 constexpr qreal timerColumns[] = {0.2, 0.15, 0.2, 0.15};
 constexpr qreal signatureColumns[] = {0.18, 0.36, 0.24, 0.22};
+// The commissioning report's settings and journal tables.
+constexpr qreal reportColumns[] = {0.05, 0.35, 0.13, 0.13, 0.13, 0.21};
+constexpr qreal journalColumns[] = {0.16, 0.16, 0.34, 0.34};
 
 // A piece of the page that stays together: its height and how it is drawn
 // from a given top. Rows of the parameter table are marked, so that a page
@@ -82,6 +87,36 @@ public:
             line(SettingsSheet::timerTitle, m_bold);
             timerTable(document.timer);
         }
+        space();
+        for (const QString &role : document.signatures)
+            signature(role);
+    }
+
+    // The commissioning report: the settings table's headings repeat on a
+    // page it continues on.
+    void build(const CommissioningReport::Document &document)
+    {
+        line(document.title, m_title);
+        headerLines(document.header);
+        space();
+        m_headings = tableRow(CommissioningReport::rowHeadings(), reportColumns, m_bold, true);
+        m_blocks.append(m_headings);
+        for (const CommissioningReport::Row &row : document.rows) {
+            const bool marked = row.changed || row.differsFromApproval;
+            Block block = tableRow(CommissioningReport::rowCells(row), reportColumns,
+                                   marked ? m_bold : m_text, false);
+            block.parameterRow = true;
+            m_blocks.append(block);
+        }
+        space();
+        line(CommissioningReport::journalTitle, m_bold);
+        if (document.journal.isEmpty())
+            line(CommissioningReport::noJournal, m_text);
+        else
+            m_blocks.append(
+                    tableRow(CommissioningReport::journalHeadings(), journalColumns, m_bold, true));
+        for (const QStringList &entry : document.journal)
+            m_blocks.append(tableRow(entry, journalColumns, m_text, false));
         space();
         for (const QString &role : document.signatures)
             signature(role);
@@ -281,5 +316,32 @@ bool write(const QString &path, const Document &document, QString *error)
 }
 
 } // namespace SettingsSheetPdf
+
+namespace CommissioningReportPdf {
+
+QByteArray pdf(const CommissioningReport::Document &document)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(SettingsSheetPdf::dotsPerInch);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+        writer.setTitle(document.title);
+        writer.setCreator(QStringLiteral("mivconf"));
+        SettingsSheetPdf::Sheet sheet(writer);
+        sheet.build(document);
+        sheet.paint();
+    }
+    return buffer.data();
+}
+
+bool write(const QString &path, const CommissioningReport::Document &document, QString *error)
+{
+    return replaceFile(path, pdf(document), error);
+}
+
+} // namespace CommissioningReportPdf
 
 } // namespace miv

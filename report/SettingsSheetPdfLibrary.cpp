@@ -1,6 +1,7 @@
 // The exports of the "sheetpdf" library (see SettingsSheetPdfLibrary.h).
 #include "report/SettingsSheetPdfLibrary.h"
 
+#include "report/CommissioningReportPdf.h"
 #include "report/SettingsSheetPdf.h"
 
 #include <QGuiApplication>
@@ -19,6 +20,14 @@ extern "C" Q_DECL_EXPORT void mivDrawSettingsSheetPdf(const SettingsSheet::Docum
     *pdf = SettingsSheetPdf::pdf(document);
 }
 
+extern "C" Q_DECL_EXPORT void
+mivDrawCommissioningReportPdf(const CommissioningReport::Document &document, QByteArray *pdf)
+{
+    *pdf = CommissioningReportPdf::pdf(document);
+}
+
+static_assert(std::is_same_v<decltype(&mivDrawCommissioningReportPdf),
+                             SettingsSheetPdfLibrary::DrawCommissioningFunction>);
 static_assert(std::is_same_v<decltype(&mivStartSheetGraphics),
                              SettingsSheetPdfLibrary::StartGraphicsFunction>);
 static_assert(

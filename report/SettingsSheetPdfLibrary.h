@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/CommissioningReport.h"
 #include "report/SettingsSheet.h"
 
 #include <QByteArray>
@@ -25,5 +26,10 @@ inline constexpr char startGraphicsName[] = "mivStartSheetGraphics";
 // The document's PDF, drawn once the graphics are started.
 using DrawFunction = void (*)(const SettingsSheet::Document &document, QByteArray *pdf);
 inline constexpr char drawName[] = "mivDrawSettingsSheetPdf";
+
+// The commissioning report's PDF, drawn the same way.
+using DrawCommissioningFunction = void (*)(const CommissioningReport::Document &document,
+                                           QByteArray *pdf);
+inline constexpr char drawCommissioningName[] = "mivDrawCommissioningReportPdf";
 
 } // namespace miv::SettingsSheetPdfLibrary

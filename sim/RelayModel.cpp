@@ -673,12 +673,27 @@ void RelayModel::setJournalLength(int entries)
         }
     };
     entries = std::clamp(entries, 0, int(journalSlots));
+    m_journalNext = entries % journalSlots;
+    m_journalFull = entries == journalSlots;
     for (auto &slot : m_journal)
         slot.clear();
     fill(0, entries, QDateTime(QDate(2025, 3, 3), QTime(7, 30), Qt::UTC), 1100, m_initialSeed);
     if (entries + 1 < journalSlots)
         fill(entries + 1, journalSlots, QDateTime(QDate(2024, 2, 5), QTime(7, 30), Qt::UTC), 600,
              m_initialSeed + 1);
+}
+
+void RelayModel::pushJournalEvent(int code, const QDateTime &when)
+{
+    quint32 seed = m_seed + quint32(m_journalNext) + 1;
+    const quint32 hours =
+            quint32(m_registers[regMotorHours]) << 16 | m_registers[regMotorHours + 1];
+    m_journal[size_t(m_journalNext)] =
+            makeJournalEntry(code, when, hours, m_registers[regMotorHours + 2] & 0xFF, seed);
+    m_journalNext = (m_journalNext + 1) % journalSlots;
+    m_journalFull = m_journalFull || m_journalNext == 0;
+    if (!m_journalFull)
+        m_journal[size_t(m_journalNext)].clear();
 }
 
 } // namespace miv::sim

@@ -61,6 +61,14 @@ public:
     // (code 0); the slots after it hold older entries left over from before,
     // which a reader that stops at the empty slot never shows.
     void setJournalLength(int entries);
+    // A new event as the relay writes it into its ring of 100 slots: into the
+    // slot after the newest entry, going round from slot 99 to slot 0. Until
+    // the ring is full the slot after the new entry is emptied, so that a
+    // reading ends there; once it went round, every slot holds an entry and a
+    // reading lists all 100 in slot order, the newest somewhere in between.
+    // Dated `when` (the relay's own clock), its details as the journal's
+    // other entries of that code.
+    void pushJournalEvent(int code, const QDateTime &when);
     // Slot n answers its first read with code 0 (the relay is still writing
     // it), and with its entry from then on.
     void setFlakyJournalSlot(int n);
@@ -97,6 +105,8 @@ private:
     std::array<quint16, registerCount> m_registers{};
     std::array<QByteArray, journalSlots> m_journal;
     std::set<int> m_flakySlots;
+    int m_journalNext = 0; // the slot the next event goes to
+    bool m_journalFull = false; // every slot holds an entry: no empty slot ends a reading
     qint64 m_clockOffsetMs = 0; // the relay's clock minus the PC's UTC time
     qint64 m_lastTickMs = 0;
     qint64 m_runningMs = 0; // running time not yet counted as a minute

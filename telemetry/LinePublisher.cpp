@@ -59,6 +59,7 @@ std::unique_ptr<RelaySession> LinePublisher::newSession()
     // What is published reads the same in every locale.
     session->decimalSeparator = u'.';
     session->reopenPort = [this](QString *error) { return m_link.reopen(error); };
+    session->recorder = m_settings.recorder;
     return session;
 }
 
@@ -319,6 +320,7 @@ LinePublisher::Step LinePublisher::readJournalStep(Relay &relay, int entries)
             finishJournal(relay, true);
             break;
         }
+        relay.journal.entries << journalEntryBytes(reply);
         if (!publishJournalEntry(relay, *entry)) {
             // The broker went away: the journal is read again when it is back.
             relay.journal = {};
@@ -355,6 +357,7 @@ bool LinePublisher::publishJournalEntry(Relay &relay, const JournalEntry &entry)
 
 void LinePublisher::finishJournal(Relay &relay, bool complete)
 {
+    recordJournalReading(*relay.session, m_operator, relay.journal.entries, complete);
     relay.journalDueMs = nowMs()
             + (complete ? m_settings.journalIntervalMs
                         : std::min(journalRetryMs, m_settings.journalIntervalMs));

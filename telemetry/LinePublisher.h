@@ -18,6 +18,7 @@
 
 namespace miv {
 class PortLink;
+class RelayRecorder;
 struct RelaySession;
 } // namespace miv
 
@@ -50,6 +51,8 @@ struct PublishSettings
     std::optional<QString> discoveryPrefix;
     // The line's metadata (P/L/meta); the relay list is filled in here.
     LineMetadata metadata;
+    // The relay register every journal reading is added to; none: no register.
+    RelayRecorder *recorder = nullptr;
 };
 
 // The poller of one line: polls its relays in turn with the bus's timing and
@@ -104,6 +107,7 @@ private:
         int next = 0; // the entry asked next, 0..99
         int sent = 0;
         QHash<QString, int> seen; // identity: entries of this reading that say it
+        QList<QByteArray> entries; // as the relay gave them, for the relay register
     };
     struct Relay
     {

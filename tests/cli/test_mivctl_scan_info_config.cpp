@@ -224,8 +224,9 @@ TEST_F(MivctlScanInfoConfig, overviewPrintsOneLinePerRelay)
     const QStringList lines = outputLines(scanned.standardOutput);
     ASSERT_EQ(lines.size(), 3);
     const QStringList first = lines[0].split(u'\t');
-    ASSERT_EQ(first.size(), 9);
+    ASSERT_EQ(first.size(), 10);
     EXPECT_EQ(first.mid(0, 3), (QStringList{"1", "МИВ-04", "1001"}));
+    EXPECT_TRUE(first[9].endsWith(QStringLiteral(" с"))) << first[9].toStdString();
     EXPECT_TRUE(first[4].endsWith(QStringLiteral(" А")) && !first[4].startsWith(u' '))
             << first[4].toStdString();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("6\tМИВ-06\t1006\t")));
@@ -236,9 +237,23 @@ TEST_F(MivctlScanInfoConfig, overviewPrintsOneLinePerRelay)
     EXPECT_EQ(csv.exitCode, 0) << csv.standardError.toStdString();
     const QStringList rows = outputLines(csv.standardOutput);
     ASSERT_EQ(rows.size(), 3);
-    EXPECT_EQ(rows[0], QStringLiteral("ADDR,NAME,FACTORY,STATE,IA,IB,IC,TEMPERATURE,ALARMS"));
-    EXPECT_EQ(rows[1], QStringLiteral("2,,,нет связи,,,,,"));
+    EXPECT_EQ(rows[0], QStringLiteral("ADDR,NAME,FACTORY,STATE,IA,IB,IC,TEMPERATURE,ALARMS,CLOCK"));
+    EXPECT_EQ(rows[1], QStringLiteral("2,,,нет связи,,,,,,"));
     EXPECT_TRUE(rows[2].startsWith(QStringLiteral("17,МИВ-04,1017,"))) << rows[2].toStdString();
+}
+
+// clock sync: a relay within the bound is kept, a silent one has no link (exit 1).
+TEST_F(MivctlScanInfoConfig, clockSyncTellsEachRelay)
+{
+    const ProgramResult result =
+            mivctl({QStringLiteral("clock"), QStringLiteral("sync"), QStringLiteral("--addresses"),
+                    QStringLiteral("1,2"), QStringLiteral("--max-offset"), QStringLiteral("3600")});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
+    const QStringList lines = outputLines(result.standardOutput);
+    ASSERT_EQ(lines.size(), 2) << result.standardOutput.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("1\tkept\t"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("2\tno link\t"))) << lines[1].toStdString();
 }
 
 } // namespace

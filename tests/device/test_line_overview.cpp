@@ -1,5 +1,6 @@
 #include "core/LineOverviewModel.h"
 #include "device/LineOverview.h"
+#include "device/RelayCommands.h"
 #include "support/RelayLineFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -50,7 +51,8 @@ TEST_F(LineOverviewTest, roundsAskEachRelayInTurnAndASilentOneOnceMore)
     bus.setRetries(2);
     overview.setAddresses({6, 2, 1});
     EXPECT_EQ(round(), (QList<Outcome>{Outcome::Read, Outcome::Read, Outcome::RoundDone}));
-    EXPECT_EQ(readsSince(), (QStringList{"6:0", "6:21", "2:0", "2:0", "2:0", "1:0", "1:21"}));
+    EXPECT_EQ(readsSince(),
+              (QStringList{"6:0", "6:21", "6:115", "2:0", "2:0", "2:0", "1:0", "1:21", "1:115"}));
     EXPECT_TRUE(overview.lastRoundMs().has_value());
     EXPECT_EQ(model.row(0).typeName, QStringLiteral("МИВ-06"));
     EXPECT_EQ(model.row(0).factoryNumber, 1006);
@@ -67,8 +69,35 @@ TEST_F(LineOverviewTest, roundsAskEachRelayInTurnAndASilentOneOnceMore)
 
     line.setFaults(1, {});
     round();
-    EXPECT_EQ(readsSince(), (QStringList{"6:21", "2:0", "1:0", "1:21"}));
+    EXPECT_EQ(readsSince(), (QStringList{"6:21", "2:0", "1:0", "1:21", "1:115"}))
+            << "the clock of a relay that answers again is read again";
     EXPECT_EQ(model.row(2).state, QStringLiteral("Стоп"));
+}
+
+// The relay's clock minus the PC's, read after the block and again once its
+// reading is a minute old.
+TEST_F(LineOverviewTest, clockOffsetIsReadFirstAndThenOnceAMinute)
+{
+    select(6, 6);
+    ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime().addSecs(-125)),
+              BusOutcome::Done);
+    qint64 shiftMs = 0;
+    overview.clock = [&shiftMs] { return QDateTime::currentDateTime().addMSecs(shiftMs); };
+    overview.setAddresses({6});
+    round();
+    ASSERT_TRUE(model.row(0).clockOffsetMs);
+    EXPECT_NEAR(double(*model.row(0).clockOffsetMs), -125000.0, 1500.0);
+    const QString text = LineOverviewModel::cellText(model.row(0), LineOverviewModel::ClockOffset);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("-12")) && text.endsWith(QStringLiteral(" с")))
+            << text.toStdString();
+    readsSince();
+    round();
+    EXPECT_EQ(readsSince(), QStringList{"6:21"});
+    shiftMs = 61000;
+    round();
+    EXPECT_EQ(readsSince(), (QStringList{"6:21", "6:115"}));
+    EXPECT_NEAR(double(*model.row(0).clockOffsetMs), -186000.0, 1500.0)
+            << "against the PC's time the overview is given";
 }
 
 TEST_F(LineOverviewTest, stopEndsTheRoundAndTheNextBeginsAtTheFirstRelay)

@@ -1,11 +1,14 @@
+#include "core/LineOverviewModel.h"
 #include "core/Texts.h"
 #include "device/LiveRead.h"
 #include "device/OutputControl.h"
+#include "device/RelayClock.h"
 #include "device/ServiceFields.h"
 #include "device/RelayCommands.h"
 #include "support/RelayLineFixture.h"
 
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 using namespace miv;
 
@@ -382,6 +385,79 @@ TEST(ClockWords, layoutOfTheThreeRegisters)
     EXPECT_EQ(resource.hoursHigh, 0);
     EXPECT_EQ(resource.hoursLow, 65535);
     EXPECT_EQ(resource.minutes, 59);
+}
+
+TEST(RelayClock, wordsThatAreNoDateAndTheOffsetTakenAtTheMiddleOfTheRead)
+{
+    EXPECT_EQ(relayClockTime(26 << 8 | 12, 5 << 8 | 9, 7 << 8 | 8),
+              QDateTime(QDate(2026, 12, 5), QTime(9, 7, 8)));
+    EXPECT_FALSE(relayClockTime(26 << 8 | 13, 5 << 8 | 9, 0)) << "month 13";
+    EXPECT_FALSE(relayClockTime(26 << 8 | 4, 31 << 8 | 9, 0)) << "31 April";
+    EXPECT_FALSE(relayClockTime(0, 0, 0)) << "a clock never set";
+    EXPECT_FALSE(relayClockTime(26 << 8 | 1, 1 << 8 | 24, 0)) << "hour 24";
+
+    // Sent 11:59:58.000, answered 0,2 s later: the relay answered at .100 on
+    // the PC's clock and was at 12:00:00.500 on its own on average.
+    const QDateTime sent(QDate(2026, 1, 2), QTime(11, 59, 58));
+    EXPECT_EQ(clockOffsetMs(QDateTime(QDate(2026, 1, 2), QTime(12, 0)), sent, sent.addMSecs(200)),
+              2400);
+    EXPECT_EQ(clockOffsetText(2400), QStringLiteral("+2 с"));
+    EXPECT_EQ(clockOffsetText(-125600), QStringLiteral("-126 с"));
+    EXPECT_EQ(clockOffsetText(-400), QStringLiteral("0 с"));
+    EXPECT_EQ(clockOffsetText(std::nullopt), QString());
+
+    const ClockReading reading{QDateTime(), 61000};
+    EXPECT_FALSE(clockNeedsSetting(reading, 61));
+    EXPECT_TRUE(clockNeedsSetting(reading, 60));
+    EXPECT_TRUE(clockNeedsSetting(reading, std::nullopt));
+    EXPECT_TRUE(clockNeedsSetting(ClockReading{}, 60)) << "a clock that holds no date is set";
+}
+
+// Relay 6 an hour fast, relay 1 on time, address 2 silent: with a bound of a
+// minute only relay 6 is written, with the three writes of "Синхронизация",
+// each in the audit log under its factory number.
+TEST_F(RelayCommands, clockSyncSetsOnlyTheClocksOffByMoreThanTheBound)
+{
+    QTemporaryDir dir;
+    session.audit.setFolder(dir.path());
+    select(6, 6);
+    ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime().addSecs(3600)),
+              BusOutcome::Done);
+    select(1, 4);
+    ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime()), BusOutcome::Done);
+    QFile::remove(session.audit.filePath());
+    line.clearRequests();
+
+    const auto now = [] { return QDateTime::currentDateTime(); };
+    const QList<ClockSyncResult> results = syncLineClocks(session, op, {6, 2, 1}, 60, now);
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_EQ(results[0].outcome, ClockSyncResult::Outcome::Set);
+    EXPECT_EQ(results[0].factoryNumber, 1006);
+    ASSERT_TRUE(results[0].before.offsetMs);
+    EXPECT_NEAR(double(*results[0].before.offsetMs), 3600000.0, 1500.0);
+    EXPECT_EQ(results[1].outcome, ClockSyncResult::Outcome::NoLink);
+    EXPECT_EQ(results[2].outcome, ClockSyncResult::Outcome::Kept);
+
+    QList<int> written;
+    for (const Request &request : sent())
+        if (request.function == 6)
+            written << request.address;
+    EXPECT_EQ(written, (QList<int>{115, 116, 117}));
+    EXPECT_EQ(quint8(line.requests().last()[0]), 1) << "relay 1 was read, not written";
+    const QList<AuditEntry> entries =
+            AuditLog::readEntries(session.audit.filePath(), {}).value_or(QList<AuditEntry>{});
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0].item, QStringLiteral("Часы реле: год, месяц"));
+    EXPECT_EQ(entries[2].address, 6);
+    EXPECT_EQ(entries[2].factoryNumber, 1006);
+    EXPECT_EQ(entries[2].answer, QStringLiteral("taken"));
+
+    const std::optional<ClockReading> after = readRelayClock(session, 6, now);
+    ASSERT_TRUE(after && after->offsetMs);
+    EXPECT_LT(std::llabs(*after->offsetMs), 1500);
+    EXPECT_EQ(syncLineClocks(session, op, {1}, std::nullopt, now)[0].outcome,
+              ClockSyncResult::Outcome::Set)
+            << "without a bound every clock is set";
 }
 
 // What "Установить мр" writes reads back as the same hours and minutes, the

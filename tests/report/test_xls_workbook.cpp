@@ -5,6 +5,7 @@
 #include "config/ConfigReader.h"
 #include "core/ConfigGrid.h"
 #include "device/JournalReader.h"
+#include "report/CommissioningReportPdf.h"
 #include "report/CompoundFile.h"
 #include "report/JournalReport.h"
 #include "report/JournalReportLayout.h"
@@ -577,6 +578,75 @@ TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
     EXPECT_FALSE(outcome.open);
     EXPECT_EQ(op.shownTexts().last(), JournalReport::finishedQuestion(dir.filePath("window.xls")));
     EXPECT_TRUE(readBack(dir.filePath("window.xls"))["sheets"].toArray().size() == 1);
+}
+
+// The commissioning report in its three formats, each read back by a reader
+// of its own: a changed row and a row left otherwise than approved marked,
+// the journal of the visit, the two signature lines.
+TEST(CommissioningReport, everyFormatReadsBackWithItsMarks)
+{
+    CommissioningReport::Document document;
+    document.title = CommissioningReport::title;
+    document.header = {{"Заводской №", "1006"},
+                       {"Метка", "Насос Н-3, ячейка 12"},
+                       {"Версия ПО", "v1 от 4.7.2008"}};
+    document.rows = {{0, "Коэффициент трансформации", "10", "10", "10", false, false},
+                     {1, "Номинальный ток электродвигателя, А", "25,0", "25,0", "30,0", true, true},
+                     {5, "Время пуска, с", "12", "10", "12", true, false}};
+    document.journal = {{"2026.02.03 04:05:07", "2026.02.03 04:05:06", "Включение питания", ""}};
+    document.signatures = {"Настроил", "Проверил"};
+    QTemporaryDir dir;
+    const QString xls = dir.filePath("report.xls"), csv = dir.filePath("report.csv"),
+                  pdf = dir.filePath("report.pdf");
+    QString error;
+    ASSERT_TRUE(CommissioningReport::writeWorkbook(xls, document, &error)) << qPrintable(error);
+    ASSERT_TRUE(CommissioningReport::writeCsv(csv, document, &error)) << qPrintable(error);
+    ASSERT_TRUE(CommissioningReportPdf::write(pdf, document, &error)) << qPrintable(error);
+
+    const QJsonObject sheet = readBack(xls)["sheets"].toArray()[0].toObject();
+    QList<QJsonArray> rows; // each row's texts, by column
+    for (const QJsonValue &cell : sheet["cells"].toArray()) {
+        const int row = cell["row"].toInt();
+        while (rows.size() <= row)
+            rows << QJsonArray();
+        QJsonArray &texts = rows[row];
+        while (texts.size() <= cell["col"].toInt())
+            texts.append(QString());
+        texts[cell["col"].toInt()] = cell["value"].isDouble()
+                ? QString::number(cell["value"].toDouble())
+                : cell["value"].toString();
+    }
+    const QJsonArray headings = QJsonArray::fromStringList(CommissioningReport::rowHeadings());
+    EXPECT_TRUE(rows.contains(headings));
+    EXPECT_TRUE(rows.contains(QJsonArray{"1", "Номинальный ток электродвигателя, А", "25,0", "25,0",
+                                         "30,0", "изменено, не как утверждено"}));
+    EXPECT_TRUE(rows.contains(QJsonArray{"0", "Коэффициент трансформации", "10", "10", "10", ""}));
+    EXPECT_EQ(sheet["page"]["footer"].toString(), QStringLiteral("Страница &P из &N"));
+
+    const ProgramResult parsed = runProgram(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral(
+                     "import csv, json, sys\n"
+                     "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                     "    print(json.dumps(list(csv.reader(f, delimiter=';')), ensure_ascii=False))"),
+             csv});
+    ASSERT_EQ(parsed.exitCode, 0) << qPrintable(parsed.standardError);
+    const QJsonArray lines = QJsonDocument::fromJson(parsed.standardOutput.toUtf8()).array();
+    for (const QJsonArray &want :
+         {QJsonArray{"Протокол наладки реле"}, QJsonArray{"Метка", "Насос Н-3, ячейка 12"},
+          headings, QJsonArray{"5", "Время пуска, с", "12", "10", "12", "изменено"},
+          QJsonArray{"2026.02.03 04:05:07", "2026.02.03 04:05:06", "Включение питания", ""},
+          QJsonArray{"Настроил", "ФИО:", "Подпись:", "Дата:"}})
+        EXPECT_TRUE(lines.contains(want)) << QJsonDocument(want).toJson().constData();
+
+    const ProgramResult text = runProgram(QStringLiteral("pdftotext"),
+                                          {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_EQ(text.exitCode, 0) << qPrintable(text.standardError);
+    for (const char *want : {"Протокол наладки реле", "Метка: Насос Н-3, ячейка 12",
+                             "После наладки", "изменено,", "утверждено", "События за время наладки",
+                             "Включение питания", "Проверил:", "Страница 1 из 1"})
+        EXPECT_TRUE(text.standardOutput.contains(QString::fromUtf8(want))) << want;
 }
 
 } // namespace

@@ -1,0 +1,243 @@
+// mivctl registry journal FACTORY [--since DATE] [--until DATE] [--csv]
+//        registry events [--since DATE] [--csv]
+//        registry report FACTORY [--from ID] [--to ID] --pdf F | --xls F | --csv F
+//
+// The journal archive and the commissioning report of the relay register
+// (registry/JournalStore.h, registry/CommissioningReportBuilder.h), called
+// by `registry` (CommandRegistry.cpp).
+//
+// journal: the relay's archived entries in the order it wrote them, one a
+//   line: N<TAB>relay date<TAB>PC date<TAB>event<TAB>details, the dates as
+//   the journal grid writes them; --since and --until (yyyy-MM-dd,
+//   dd.MM.yyyy or yyyy-MM-ddTHH:mm; a day alone up to its end) on the PC's
+//   time; --csv as CSV under a header line.
+// events: every relay's entries in one order, of the PC's time: PC date,
+//   factory number, tag, relay date, event, details.
+// report: the commissioning report in each format given (at least one);
+//   --from and --to name the as-found and as-left snapshots (registry
+//   history), by default the first as-found and the last as-left of the
+//   latest day the relay was worked on.
+#include "cli/CliContext.h"
+#include "cli/Commands.h"
+#include "cli/SheetOutputs.h"
+#include "cli/SheetPdfDrawing.h"
+#include "core/FileReplacement.h"
+#include "core/ValueFormat.h"
+#include "registry/CommissioningReportBuilder.h"
+#include "registry/JournalStore.h"
+#include "registry/RegistryStore.h"
+#include "registry/RegistryViews.h"
+#include "report/CsvLine.h"
+
+#include <QCoreApplication>
+
+namespace miv::cli {
+
+namespace {
+
+// A DATE of --since (`end` false) or --until (`end` true: a day alone counts
+// to its end).
+std::optional<QDateTime> parseDate(const QString &text, bool end)
+{
+    for (const QString &format : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("dd.MM.yyyy")}) {
+        const QDate date = QDate::fromString(text, format);
+        if (date.isValid())
+            return (end ? date.addDays(1) : date).startOfDay();
+    }
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (time.isValid())
+        return time;
+    return std::nullopt;
+}
+
+struct ListOptions
+{
+    QString relay;
+    QDateTime since;
+    QDateTime until;
+    bool csv = false;
+};
+
+// The options; nullopt with the problem in *problem.
+std::optional<ListOptions> parseList(const QStringList &arguments, bool withRelay, bool withUntil,
+                                     QString *problem)
+{
+    ListOptions options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--csv")) {
+            options.csv = true;
+        } else if (argument == QLatin1String("--since")
+                   || (withUntil && argument == QLatin1String("--until"))) {
+            const bool end = argument == QLatin1String("--until");
+            const std::optional<QDateTime> date =
+                    i + 1 < arguments.size() ? parseDate(arguments[i + 1], end) : std::nullopt;
+            if (!date) {
+                *problem = argument
+                        + QStringLiteral(" needs a date: yyyy-MM-dd, dd.MM.yyyy or "
+                                         "yyyy-MM-ddTHH:mm");
+                return std::nullopt;
+            }
+            (end ? options.until : options.since) = *date;
+            ++i;
+        } else if (withRelay && options.relay.isEmpty() && !argument.startsWith(u'-')) {
+            options.relay = argument;
+        } else {
+            *problem = QStringLiteral("unknown option ") + argument;
+            return std::nullopt;
+        }
+    }
+    if (withRelay && options.relay.isEmpty()) {
+        *problem = QStringLiteral("a factory number is needed");
+        return std::nullopt;
+    }
+    return options;
+}
+
+void printFields(CliContext &context, const QStringList &fields, bool csv)
+{
+    if (csv)
+        context.out() << QString::fromUtf8(csvLine(fields, u',', "\n"));
+    else
+        context.out() << fields.join(u'\t') << '\n';
+}
+
+RegistryStore *openStore(CliContext &context)
+{
+    QString error;
+    RegistryStore *store = context.recorder().store(&error);
+    if (!store)
+        context.err() << error << Qt::endl;
+    return store;
+}
+
+std::optional<RegistryRelay> findRelay(CliContext &context, RegistryStore &store,
+                                       const QString &key)
+{
+    QString error;
+    const std::optional<RegistryRelay> relay = RegistryViews::findRelay(store, key, &error);
+    if (!relay)
+        context.err() << error << Qt::endl;
+    return relay;
+}
+
+} // namespace
+
+int registryJournal(CliContext &context, const QStringList &arguments, const QString &usage)
+{
+    QString problem;
+    const std::optional<ListOptions> options = parseList(arguments, true, true, &problem);
+    if (!options)
+        return context.wrongUsage(QStringLiteral("registry journal: ") + problem, usage);
+    RegistryStore *store = openStore(context);
+    if (!store)
+        return ExitStatus::Refused;
+    const std::optional<RegistryRelay> relay = findRelay(context, *store, options->relay);
+    if (!relay)
+        return ExitStatus::Refused;
+    JournalStore journal(*store);
+    // Numbered from the first entry on record, whatever the range shows.
+    const auto all = journal.relayEntries(relay->id, {}, {});
+    if (!all) {
+        context.err() << journal.error() << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    const QChar separator = systemDecimalSeparator();
+    if (options->csv)
+        printFields(context, archivedEntryHeadings(), true);
+    for (qsizetype k = 0; k < all->size(); ++k) {
+        const ArchivedJournalEntry &entry = all->at(k);
+        const bool inRange = (!options->since.isValid() || entry.pcTime >= options->since)
+                && (!options->until.isValid() || entry.pcTime < options->until);
+        if ((options->since.isValid() || options->until.isValid())
+            && (!entry.pcTime.isValid() || !inRange))
+            continue;
+        printFields(context, archivedEntryFields(entry, int(k + 1), separator), options->csv);
+    }
+    context.out().flush();
+    return ExitStatus::Done;
+}
+
+int registryEvents(CliContext &context, const QStringList &arguments, const QString &usage)
+{
+    QString problem;
+    const std::optional<ListOptions> options = parseList(arguments, false, false, &problem);
+    if (!options)
+        return context.wrongUsage(QStringLiteral("registry events: ") + problem, usage);
+    RegistryStore *store = openStore(context);
+    if (!store)
+        return ExitStatus::Refused;
+    JournalStore journal(*store);
+    const auto entries = journal.lineEntries(options->since, {});
+    if (!entries) {
+        context.err() << journal.error() << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    const QChar separator = systemDecimalSeparator();
+    if (options->csv)
+        printFields(context, lineEventHeadings(), true);
+    for (const ArchivedJournalEntry &entry : *entries)
+        printFields(context, lineEventFields(entry, separator), options->csv);
+    context.out().flush();
+    return ExitStatus::Done;
+}
+
+int registryReport(CliContext &context, const QStringList &arguments, const QString &usage)
+{
+    if (arguments.isEmpty() || arguments[0].startsWith(u'-'))
+        return context.wrongUsage(QStringLiteral("registry report needs a factory number"), usage);
+    ReportVisit visit;
+    QStringList outputOptions;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &name = arguments[i];
+        if (name != QLatin1String("--from") && name != QLatin1String("--to")) {
+            outputOptions << name;
+            continue;
+        }
+        bool ok = false;
+        const qint64 id = i + 1 < arguments.size() ? arguments[i + 1].toLongLong(&ok) : 0;
+        if (!ok || id <= 0)
+            return context.wrongUsage(name + QStringLiteral(" needs a snapshot number"), usage);
+        (name == QLatin1String("--from") ? visit.fromSnapshot : visit.toSnapshot) = id;
+        ++i;
+    }
+    QString problem;
+    const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
+    if (!outputs)
+        return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
+    RegistryStore *store = openStore(context);
+    if (!store)
+        return ExitStatus::Refused;
+    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
+    if (!relay)
+        return ExitStatus::Refused;
+    JournalStore journal(*store);
+    QString error;
+    const std::optional<CommissioningReport::Document> document =
+            buildCommissioningReport(*store, journal, *relay, visit, systemDecimalSeparator(),
+                                     QDateTime::currentDateTime(), &error);
+    if (!document) {
+        context.err() << error << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    std::optional<QByteArray> pdf;
+    if (!outputs->pdf.isEmpty()) {
+        pdf = drawCommissioningReportPdf(*document, &error);
+        if (!pdf) {
+            context.err() << "mivctl: " << error << Qt::endl;
+            return ExitStatus::Refused;
+        }
+    }
+    const bool written = (outputs->xls.isEmpty()
+                          || CommissioningReport::writeWorkbook(outputs->xls, *document, &error))
+            && (outputs->csv.isEmpty()
+                || CommissioningReport::writeCsv(outputs->csv, *document, &error))
+            && (!pdf || replaceFile(outputs->pdf, *pdf, &error));
+    if (!written) {
+        context.err() << error << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    return ExitStatus::Done;
+}
+
+} // namespace miv::cli

@@ -1,0 +1,237 @@
+#include "device/JournalReader.h"
+#include "device/RelayCommands.h"
+#include "registry/JournalArchive.h"
+#include "registry/JournalStore.h"
+#include "registry/RegistryRecorder.h"
+#include "registry/RegistrySchema.h"
+#include "registry/RegistryStore.h"
+#include "support/RelayLineFixture.h"
+
+#include <gtest/gtest.h>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+using namespace miv;
+
+namespace {
+
+// An entry whose bytes say `name`: the name's letters stand for distinct
+// events; equal names are equal bytes.
+QByteArray entry(char name)
+{
+    QByteArray bytes(22, '\0');
+    bytes[0] = 5;
+    bytes[8] = name;
+    return bytes;
+}
+
+QList<QByteArray> ring(const char *names)
+{
+    QList<QByteArray> entries;
+    for (const char *c = names; *c; ++c)
+        entries << entry(*c);
+    return entries;
+}
+
+// The names of the entries at these positions of `read`.
+QString names(const QList<QByteArray> &read, const QList<int> &positions)
+{
+    QString text;
+    for (int k : positions)
+        text += QChar(read[k][8]);
+    return text;
+}
+
+struct Case
+{
+    const char *what;
+    const char *kept;
+    const char *read;
+    const char *fresh; // the new entries, oldest first
+    const char *ringAfter;
+};
+
+TEST(JournalArchive, eachEntryOfAReadIsNewOnceWhateverTheRingDid)
+{
+    const Case cases[] = {
+            {"the first read", "", "abc", "abc", "abc"},
+            {"the same read again", "abc", "abc", "", "abc"},
+            {"a journal that grew", "abc", "abcde", "de", "abcde"},
+            {"a read that stopped early, or raced a longer one", "abcde", "abc", "", "abcde"},
+            {"a ring whose end marker came round: the read starts over", "abcdefgh", "xyz", "xyz",
+             "xyzdefgh"},
+            {"and grows again behind it", "xyzdefgh", "xyzuv", "uv", "xyzuvfgh"},
+            {"a full ring written over from slot 6 round to slot 1", "abcdefgh", "klcdefij", "ijkl",
+             "klcdefij"},
+            {"a relay that drops its oldest entry to make room", "abcdefgh", "defghijk", "ijk",
+             "defghijk"},
+            {"a clock set back repeats a date: the slot tells it", "abcd", "abcdab", "ab",
+             "abcdab"},
+            {"an emptied journal", "abc", "", "", "abc"},
+            {"changed here and there: every changed slot", "abcdef", "xbcyef", "xy", "xbcyef"},
+    };
+    for (const Case &c : cases) {
+        const QList<QByteArray> read = ring(c.read);
+        const JournalMatch match = matchJournalRead(ring(c.kept), read);
+        EXPECT_EQ(names(read, match.newEntries), QString::fromLatin1(c.fresh)) << c.what;
+        EXPECT_EQ(match.ring, ring(c.ringAfter)) << c.what;
+    }
+}
+
+TEST(JournalArchive, theRelaysTimeOfAnEntry)
+{
+    QByteArray bytes(22, '\0');
+    bytes[0] = 1;
+    bytes[1] = 5; // day
+    bytes[2] = 11; // month
+    bytes[3] = 9; // year
+    bytes[4] = 8;
+    bytes[5] = 4;
+    EXPECT_EQ(journalEntryTime(bytes), QDateTime(QDate(2009, 11, 5), QTime(8, 4)));
+    bytes[2] = 13;
+    EXPECT_FALSE(journalEntryTime(bytes).isValid());
+}
+
+// Relay 1 on the simulated line, its register a SQLite file of the test's own.
+class JournalArchiveOnRelay : public RelayLineFixture
+{
+protected:
+    void SetUp() override
+    {
+        RelayLineFixture::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        location.filePath = dir.filePath(QStringLiteral("registry.sqlite"));
+        recorder = std::make_unique<RegistryRecorder>(location);
+        session.recorder = recorder.get();
+        select(1, 4);
+        device.factoryNumber = 1001;
+        device.deviceName = QStringLiteral("МИВ-04    ");
+    }
+
+    // The archive of relay 1, as its entries' bytes, in the relay's order.
+    QList<QByteArray> archived()
+    {
+        RegistryStore *store = recorder->store();
+        EXPECT_TRUE(store);
+        JournalStore journal(*store);
+        QList<QByteArray> bytes;
+        const auto relays = store->relays(1001);
+        for (const ArchivedJournalEntry &entry : journal.relayEntries(relays->value(0).id, {}, {})
+                                                         .value_or(QList<ArchivedJournalEntry>{}))
+            bytes << entry.bytes;
+        return bytes;
+    }
+
+    QTemporaryDir dir;
+    RegistryLocation location;
+    std::unique_ptr<RegistryRecorder> recorder;
+};
+
+// The ring goes round twice and more, 60 events at a time between two reads;
+// one read is repeated, and the relay's clock is set back half-way, so that
+// its new entries are dated before the old. Every entry is in the archive
+// once, in the order the relay wrote it.
+TEST_F(JournalArchiveOnRelay, everyEntryOnceAfterTheRingWentRoundTwice)
+{
+    QList<QByteArray> written;
+    for (int slot = 0; slot < 37; ++slot)
+        written << relay().journalEntry(slot);
+    ASSERT_EQ(readJournal(session, op).rows, 37);
+    const int codes[] = {1, 7, 8, 2, 16, 44};
+    QDateTime when(QDate(2026, 1, 1), QTime(0, 0));
+    int next = 37;
+    for (int batch = 0; batch < 5; ++batch) {
+        if (batch == 3)
+            when = QDateTime(QDate(2025, 6, 1), QTime(0, 0)); // the clock set back
+        for (int k = 0; k < 60; ++k) {
+            when = when.addSecs(61);
+            relay().pushJournalEvent(codes[k % 6], when);
+            written << relay().journalEntry(next++ % 100);
+        }
+        const JournalReadResult read = readJournal(session, op);
+        ASSERT_EQ(read.outcome, JournalReadResult::Outcome::Complete);
+        if (batch == 1)
+            readJournal(session, op); // the same ring again: nothing new
+    }
+    EXPECT_TRUE(op.shownTexts().isEmpty() && op.notes().isEmpty())
+            << op.notes().join(u'\n').toStdString();
+    EXPECT_EQ(written.size(), 337);
+    EXPECT_EQ(archived(), written);
+}
+
+// The PC's time of an entry is the relay's less the offset seen with the read
+// that brought it.
+TEST_F(JournalArchiveOnRelay, entriesAreOnThePcsTimeAsWellAsTheRelays)
+{
+    ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime().addSecs(3600)),
+              BusOutcome::Done);
+    relay().pushJournalEvent(1, QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6)));
+    readJournal(session, op);
+    RegistryStore *store = recorder->store();
+    ASSERT_TRUE(store);
+    JournalStore journal(*store);
+    const auto events = journal.lineEntries(QDateTime(QDate(2026, 2, 3), QTime(0, 0)), {});
+    ASSERT_TRUE(events);
+    ASSERT_EQ(events->size(), 1);
+    EXPECT_EQ(events->at(0).relayTime, QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6)));
+    EXPECT_NEAR(double(events->at(0).pcTime.secsTo(events->at(0).relayTime)), 3600.0, 2.0);
+    EXPECT_EQ(lineEventFields(events->at(0), u',').mid(1, 4),
+              (QStringList{"1001", "", "2026.02.03 04:05:06", "Включениие питания реле"}));
+}
+
+// A register that cannot be written loses nothing of the reading: the rows
+// are listed and the operator is told why the register was not updated.
+TEST_F(JournalArchiveOnRelay, aRegisterThatCannotBeWrittenIsToldAndTheReadingStands)
+{
+    QFile blocker(location.filePath);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("not a database at all, but a text file of some length............");
+    blocker.close();
+    EXPECT_EQ(readJournal(session, op).rows, 37);
+    ASSERT_EQ(op.notes().size(), 1);
+    EXPECT_TRUE(op.notes()[0].startsWith(QStringLiteral("Реестр реле не обновлён: ")))
+            << op.notes()[0].toStdString();
+}
+
+// A register of the first schema gets the journal's tables and keeps its relays.
+TEST(JournalArchiveSchema, aFirstVersionRegisterIsBroughtUpToDate)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("old.sqlite"));
+    {
+        QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("CREATE TABLE schema_version (version INTEGER)")));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO schema_version VALUES (1)")));
+        for (QString statement : RegistrySchema::migrations().at(0).statements)
+            ASSERT_TRUE(query.exec(statement.replace(QStringLiteral("{ID}"),
+                                                     QStringLiteral("INTEGER PRIMARY KEY"))))
+                    << query.lastError().text().toStdString();
+        ASSERT_TRUE(query.exec(QStringLiteral(
+                "INSERT INTO relays (factory_number, type_code, device_name, software_version, "
+                "first_seen, last_seen, last_port, last_address) VALUES (7, 4, 'МИВ-04', 1, "
+                "'2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'p', 7)")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    RegistryLocation location;
+    location.filePath = path;
+    RegistryStore store(location);
+    ASSERT_TRUE(store.open()) << store.error().toStdString();
+    EXPECT_EQ(store.schemaVersion(), 2);
+    JournalStore journal(store);
+    JournalRecord record;
+    record.factoryNumber = 7;
+    record.typeCode = 4;
+    record.entries = {QByteArray(1, '\x01') + QByteArray("\x05\x0b\x09\x08\x04", 5)
+                      + QByteArray(16, '\0')};
+    EXPECT_EQ(journal.addRead(record, RecordingContext{}), 1);
+    EXPECT_EQ(journal.addRead(record, RecordingContext{}), 0);
+    EXPECT_EQ(store.relays(7)->size(), 1) << "the relay on record is the journal's";
+}
+
+} // namespace
