@@ -5,6 +5,7 @@
 #include "app/Tmf.h"
 #include "core/ConfigGrid.h"
 #include "core/Texts.h"
+#include "core/WriteStop.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/RelayCommands.h"
@@ -15,6 +16,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QUrl>
+#include <utility>
 
 using namespace miv;
 
@@ -390,13 +392,28 @@ void Tdm::a_setdataExecute()
         return;
     const int page = mf.currentPage();
     bool actionsFollow = false;
-    if (page == ActionEnabling::ConfigurationTab)
-        actionsFollow = m_configurationPage.write();
-    else if (page == ActionEnabling::TimerTab)
-        actionsFollow = m_configurationPage.writeTimer();
+    {
+        const BusWorkGate::Exchange exchange(m_gate);
+        miv::WriteStop::clear();
+        m_writeRunning = true;
+        if (page == ActionEnabling::ConfigurationTab)
+            actionsFollow = m_configurationPage.write();
+        else if (page == ActionEnabling::TimerTab)
+            actionsFollow = m_configurationPage.writeTimer();
+        m_writeRunning = false;
+        miv::WriteStop::clear();
+    }
     if (actionsFollow)
         mf.pcChange();
     followPortState();
+    if (std::exchange(m_closeAfterWrite, false))
+        mf.close();
+}
+
+void Tdm::closeAfterWrite()
+{
+    miv::WriteStop::request();
+    m_closeAfterWrite = true;
 }
 
 bool Tdm::activateConfigRow()

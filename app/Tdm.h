@@ -73,6 +73,11 @@ public:
     // A loop of bus exchanges (the journal reading) is running: every action
     // is disabled and the window may not close until it ends.
     bool busWorkRunning() const { return m_gate.loopRunning(); }
+    // "Записать" is writing to the relay. A close asked meanwhile waits: the
+    // exchange under way is finished and logged, no further write is sent
+    // (WriteStop), and the window is closed once the write has returned.
+    bool writeRunning() const { return m_writeRunning; }
+    void closeAfterWrite();
     // Automatic refresh off, with its picture.
     void stopAutoRefresh() { m_autoRefresh.stop(); }
     // Any page change: the outputs are offered again only after the check.
@@ -171,4 +176,6 @@ private:
     miv::LineOverviewWindow m_overview;
     miv::TrendWindow m_trend;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
+    bool m_writeRunning = false;
+    bool m_closeAfterWrite = false;
 };

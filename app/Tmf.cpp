@@ -496,6 +496,11 @@ bool Tmf::FormClose()
     // Not in the middle of the journal reading: it ends first.
     if (dm && dm->busWorkRunning())
         return false;
+    // A write under way ends its exchange first, then the window closes.
+    if (dm && dm->writeRunning()) {
+        dm->closeAfterWrite();
+        return false;
+    }
     if (!dm || !dm->unwrittenChanges())
         return true;
     const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r')

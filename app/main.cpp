@@ -44,7 +44,8 @@ bool portFromArguments(const QStringList &arguments, std::optional<PortOverride>
 
 int main(int argc, char *argv[])
 {
-    if (printVersionWhenAsked(argc, argv, "mivconf"))
+    if (printVersionWhenAsked(argc, argv, "mivconf")
+        || printHelpWhenAsked(argc, argv, windowUsage()))
         return 0;
     QApplication application(argc, argv);
     prepareWindowProcess();

@@ -64,6 +64,8 @@ std::optional<PasswordChoice> CliContext::password(const PasswordSources &source
                                                    const QString &usage, int *status)
 {
     const PasswordChoice choice = choosePassword(sources, m_terminal);
+    if (!choice.warning.isEmpty())
+        m_err << choice.warning << Qt::endl;
     if (choice.found())
         return choice;
     if (choice.failureStatus == ExitStatus::WrongUsage) {

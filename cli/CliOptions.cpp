@@ -135,7 +135,7 @@ QString globalOptionsUsage()
             "                                       password is in the frames that read or write it\n"
             "  --yes                                answer the program's questions with OK/Yes\n"
             "exit status: 0 done, 1 link failure, 2 wrong usage, 3 refused, 4 different (config diff),\n"
-            "  130 interrupted (Ctrl+C during find)\n");
+            "  130 interrupted (Ctrl+C or SIGTERM during find or a write)\n");
 }
 
 std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QString *error)

@@ -23,16 +23,23 @@
 // the settings file is loaded into the grid (any value not taken, or a file
 // that cannot be read: exit 3, nothing written), then the marked rows and
 // switch words are written. It prints one line per row sent:
-//   written<TAB>row<TAB>name<TAB>value   the relay took it
-//   refused<TAB>row<TAB>name<TAB>value   the relay refused it (exit 3)
-// and then the grid read back as "read" prints it. A relay that stops
-// answering ends it with exit 1; a marked row that holds no valid value stops
-// it before anything is sent, with exit 3.
+//   written<TAB>row<TAB>name<TAB>value        the relay took it
+//   refused<TAB>row<TAB>name<TAB>value        the relay refused it (exit 3)
+//   unchanged<TAB>row<TAB>name<TAB>value      the relay holds it already
+//   switched-off<TAB>row<TAB>name<TAB>value   its function is off: left as it is
+// then, for a type-6 relay, the file's timer (writeFileTimer: written, or
+// unchanged, each mark and switch as written|unchanged<TAB>timer<TAB>key<TAB>
+// value, or "left<TAB>timer" for a file without one), and then the grid read
+// back as "read" prints it. A relay that stops answering ends it with exit 1;
+// a marked row that holds no valid value stops it before anything is sent,
+// with exit 3. Ctrl+C or SIGTERM lets the exchange under way finish, sends
+// nothing more and ends with 130 (what was written and what was not on stderr).
 #include "access/PasswordAccess.h"
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
+#include "cli/InterruptCatcher.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
 #include "config/RelayBatch.h"
@@ -99,6 +106,8 @@ int batchStatus(const QList<RelayOutcome> &outcomes)
         return ExitStatus::Refused;
     case RelayOutcome::Verdict::NoLink:
         return ExitStatus::LinkFailure;
+    case RelayOutcome::Verdict::Stopped:
+        return ExitStatus::Interrupted;
     }
     return ExitStatus::LinkFailure;
 }
@@ -170,6 +179,21 @@ int readConfig(CliContext &context, const QStringList &arguments)
     return ExitStatus::Done;
 }
 
+// One line per part of the file's timer: "written", "unchanged" or "left".
+void printTimer(QTextStream &out, const QString &verdict, const TimerSchedule &timer)
+{
+    for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
+        const TimerMark &at = timer.marks[size_t(mark - 1)];
+        out << verdict << "\ttimer\t" << SettingsFile::markKey(mark) << '\t'
+            << (at.given ? at.time.toString(QStringLiteral("HH:mm")) : QString()) << '\n';
+    }
+    for (int button = 1; button <= TimerSchedule::buttonCount; ++button)
+        out << verdict << "\ttimer\t"
+            << (button < TimerSchedule::buttonCount ? SettingsFile::intervalKey(button)
+                                                    : SettingsFile::timerKey)
+            << '\t' << timer.buttons[size_t(button - 1)] << '\n';
+}
+
 // One line per row the write sent, with the value as it was sent.
 void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows,
                const RelaySession &session, const std::map<int, QString> &sentTexts)
@@ -177,6 +201,62 @@ void printSent(QTextStream &out, const QString &verdict, const QList<int> &rows,
     for (int row : rows)
         out << verdict << '\t' << row << '\t' << session.catalogue.record(row).name << '\t'
             << sentTexts.at(row) << '\n';
+}
+
+// "config write" of one relay, its password given.
+int writeOneRelay(CliContext &context, quint8 address, const QString &file)
+{
+    RelaySession &session = context.session();
+    if (const auto status = connectAndRead(context, address))
+        return *status;
+
+    // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
+    if (PasswordAccess::unlock(context.messages(), session.device, session.flags)
+        != PasswordAccess::Unlock::Unlocked)
+        return ExitStatus::Refused;
+
+    const SettingsFile::LoadResult loaded = SettingsFile::load(file, session, context.messages());
+    if (!loaded.complete())
+        return ExitStatus::Refused;
+
+    // The texts as loaded: the re-read after the write replaces them. Rows 1
+    // and 2 may go out unmarked (a new ratio), a disabled row with its real value.
+    std::map<int, QString> sentTexts;
+    for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
+        const QString saved = session.configGrid.text(row, ConfigGrid::SavedText);
+        sentTexts[row] = saved.isEmpty() ? session.configGrid.text(row, ConfigGrid::Value) : saved;
+    }
+    const TimerSchedule fromFile = session.timer;
+    const ConfigWriteResult result = writeConfiguration(session, context.messages());
+    if (result.outcome == ConfigWriteResult::Outcome::Refused)
+        return ExitStatus::Refused;
+    printSent(context.out(), QStringLiteral("written"), result.writtenRows, session, sentTexts);
+    if (result.outcome == ConfigWriteResult::Outcome::LinkFailed)
+        return ExitStatus::LinkFailure;
+    printSent(context.out(), QStringLiteral("refused"), result.refusedRows, session, sentTexts);
+    printSent(context.out(), QStringLiteral("unchanged"), result.unchangedRows, session, sentTexts);
+    printSent(context.out(), QStringLiteral("switched-off"), result.switchedOffRows, session,
+              sentTexts);
+    if (!result.readBack)
+        return ExitStatus::LinkFailure;
+    switch (writeFileTimer(session, context.messages(), fromFile, loaded.timerGiven)) {
+    case FileTimer::NoTimer:
+        break;
+    case FileTimer::NotInFile:
+        context.out() << "left\ttimer\t\t" << QStringLiteral("в файле нет таймера") << '\n';
+        break;
+    case FileTimer::Unchanged:
+        printTimer(context.out(), QStringLiteral("unchanged"), session.timer);
+        break;
+    case FileTimer::Written:
+        printTimer(context.out(), QStringLiteral("written"), session.timer);
+        break;
+    case FileTimer::Failed:
+        // What was written and what was not is on stderr.
+        return ExitStatus::LinkFailure;
+    }
+    printGrid(context.out(), session.configGrid);
+    return result.refusedRows.isEmpty() ? ExitStatus::Done : ExitStatus::Refused;
 }
 
 int writeConfig(CliContext &context, const QStringList &arguments)
@@ -209,47 +289,16 @@ int writeConfig(CliContext &context, const QStringList &arguments)
         return refusal;
     context.console().setPassword(password->password);
 
-    if (addresses->size() > 1) {
-        const QString file = options->at(QStringLiteral("--load"));
-        return runBatch(context, *addresses, QStringLiteral("written"),
-                        [&](RelaySession &session, quint8 address) {
-                            return writeSettingsFileTo(session, context.messages(), address, file);
-                        });
-    }
-    const auto address = std::optional<quint8>(addresses->first());
-    RelaySession &session = context.session();
-    if (const auto status = connectAndRead(context, *address))
-        return *status;
-
-    // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
-    if (PasswordAccess::unlock(context.messages(), session.device, session.flags)
-        != PasswordAccess::Unlock::Unlocked)
-        return ExitStatus::Refused;
-
-    const SettingsFile::LoadResult loaded =
-            SettingsFile::load(options->at(QStringLiteral("--load")), session, context.messages());
-    if (!loaded.complete())
-        return ExitStatus::Refused;
-
-    // The texts as loaded: the re-read after the write replaces them. Rows 1
-    // and 2 may go out unmarked (a new ratio), a disabled row with its real value.
-    std::map<int, QString> sentTexts;
-    for (int row = 0; row <= ConfigRow::lastSwitch; ++row) {
-        const QString saved = session.configGrid.text(row, ConfigGrid::SavedText);
-        sentTexts[row] = saved.isEmpty() ? session.configGrid.text(row, ConfigGrid::Value) : saved;
-    }
-    const ConfigWriteResult result = writeConfiguration(session, context.messages());
-    if (result.outcome == ConfigWriteResult::Outcome::Refused)
-        return ExitStatus::Refused;
-    printSent(context.out(), QStringLiteral("written"), result.writtenRows, session, sentTexts);
-    if (result.outcome == ConfigWriteResult::Outcome::LinkFailed)
-        return ExitStatus::LinkFailure;
-    printSent(context.out(), QStringLiteral("refused"), result.refusedRows, session, sentTexts);
-    printSent(context.out(), QStringLiteral("unchanged"), result.unchangedRows, session, sentTexts);
-    if (!result.readBack)
-        return ExitStatus::LinkFailure;
-    printGrid(context.out(), session.configGrid);
-    return result.refusedRows.isEmpty() ? ExitStatus::Done : ExitStatus::Refused;
+    // Ctrl+C lets the write under way finish and be logged; nothing follows it.
+    const InterruptCatcher interrupt;
+    const int exitStatus = addresses->size() > 1
+            ? runBatch(context, *addresses, QStringLiteral("written"),
+                       [&](RelaySession &session, quint8 address) {
+                           return writeSettingsFileTo(session, context.messages(), address,
+                                                      options->at(QStringLiteral("--load")));
+                       })
+            : writeOneRelay(context, addresses->first(), options->at(QStringLiteral("--load")));
+    return interrupt.interrupted() ? ExitStatus::Interrupted : exitStatus;
 }
 
 } // namespace

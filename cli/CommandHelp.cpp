@@ -40,11 +40,18 @@ constexpr HelpText helpTexts[] = {
          "config write loads the settings file (a file with invalid values, or with\n"
          "neither section, is refused), unlocks the relay with the password, writes\n"
          "exactly the rows that differ and their switch words, prints\n"
-         "written<TAB>row<TAB>name<TAB>value for each (refused and unchanged lines for\n"
-         "the others) and then the settings read back. With several addresses each\n"
-         "relay is identified, read, unlocked and written on a session of its own; a\n"
-         "relay that fails any step is refused and gets nothing. One line per relay:\n"
-         "ADDR<TAB>written, refused or no link<TAB>reason.\n"
+         "written<TAB>row<TAB>name<TAB>value for each (refused, unchanged and\n"
+         "switched-off lines for the others, switched-off for a row whose function is\n"
+         "off, left as the relay holds it), then for a type-6 relay the file's timer\n"
+         "as written<TAB>timer<TAB>key<TAB>value (unchanged when the relay holds it\n"
+         "already, one left line when the file has none), and then the settings read\n"
+         "back. The password comes from --password-file, MIV_PASSWORD or the terminal\n"
+         "(--password too, readable by every user: see PASSWORDS). Ctrl+C lets the\n"
+         "write under way finish, sends nothing more, tells what was written and what\n"
+         "was not and ends with exit status 130. With several addresses each relay is\n"
+         "identified, read, unlocked and written on a session of its own; a relay\n"
+         "that fails any step is refused and gets nothing. One line per relay:\n"
+         "ADDR<TAB>written, refused, no link or stopped<TAB>reason.\n"
          "config diff compares the relay's settings with a settings file without\n"
          "loading it: one line per difference, row<TAB>name<TAB>relay value<TAB>file\n"
          "value (\"(нет в файле)\" for a key the file lacks, \"(не принимается: TEXT)\"\n"
@@ -54,8 +61,12 @@ constexpr HelpText helpTexts[] = {
          "header with the relay, one line per parameter with its value and allowed\n"
          "range, the timer of a type-6 relay, lines for who set it up and who checked\n"
          "it) as an Excel 97 workbook (--xls), a PDF (--pdf) or a CSV (--csv), any of\n"
-         "the three. The password comes from --password-file, MIV_PASSWORD or the\n"
-         "terminal (--password too, readable by every user: see PASSWORDS)."},
+         "the three; \"-\" names standard output when only one is given. It needs no\n"
+         "password. Two outputs naming one file, or an output naming the input, are\n"
+         "refused before anything is read; every output is checked before the first\n"
+         "is written, so that one that cannot be written leaves all as they were. A\n"
+         "device or a pipe (/dev/null, a FIFO) is written into; a folder or any other\n"
+         "file that is not a regular one is refused."},
         {"settings",
          "A settings file with no relay at hand, for a relay of type 4 or 6 (--type).\n"
          "settings show prints its rows as config read does. settings set changes\n"
@@ -93,12 +104,14 @@ constexpr HelpText helpTexts[] = {
          "The daily timer of a type-6 relay. timer read prints the five marks, the six\n"
          "intervals and the timer switch. timer write unlocks the relay with the\n"
          "password (see PASSWORDS), changes what is given (an empty entry of a list keeps the\n"
-         "relay's value), writes the schedule and prints it read back."},
+         "relay's value), writes the schedule and prints it read back. Ctrl+C lets the\n"
+         "write under way finish and ends with exit status 130."},
         {"audit",
          "Prints the audit log of writes to relays made by the window and by mivctl,\n"
          "one line per write: time, PC user, port, address and factory number,\n"
          "register, what was written, old and new value, and the relay's answer\n"
-         "(taken, refused N, no answer). --since (yyyy-MM-dd, dd.MM.yyyy or\n"
+         "(taken, refused N, no answer; \"sent, answer unknown\" when the program ended\n"
+         "before the answer was logged: the relay may have taken it). --since (yyyy-MM-dd, dd.MM.yyyy or\n"
          "yyyy-MM-ddTHH:mm) prints only the writes from that time on. A log that\n"
          "cannot be read ends with exit status 3; no log yet prints nothing."},
         {"live",

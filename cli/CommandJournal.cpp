@@ -6,19 +6,19 @@
 // --xls writes the report workbook the window's "Отчёт" writes, --csv the
 // rows as UTF-8 CSV with a header. A reading that fails prints the events
 // read before it, writes no file and ends with exit 1; a file that cannot be
-// written ends with exit 3 (the reason on stderr). --xls and --csv naming one
-// file (the CSV would silently replace the workbook) is wrong usage, told
-// before anything is read.
+// written ends with exit 3 (the reason on stderr), told before the relay is
+// read where it shows then (a missing folder, a folder not to be written).
+// --xls and --csv naming one file (the CSV would silently replace the
+// workbook) is wrong usage, told before anything is read.
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "core/JournalGrid.h"
-#include "core/SameFile.h"
+#include "cli/SheetOutputs.h"
 #include "device/JournalReader.h"
 #include "report/JournalReport.h"
 
 #include <QDateTime>
-#include <QDir>
 
 namespace miv::cli {
 
@@ -63,12 +63,24 @@ int runJournal(CliContext &context, const QStringList &arguments)
             return context.wrongUsage(name + QStringLiteral(" given twice"), journalUsage);
         *target = arguments[i + 1];
     }
-    if (!xlsPath.isEmpty() && !csvPath.isEmpty() && namesSameFile(xlsPath, csvPath))
-        return context.wrongUsage(
-                QStringLiteral("--xls and --csv name the same file (%1): the CSV would replace "
-                               "the workbook; give two files")
-                        .arg(QDir::toNativeSeparators(csvPath)),
-                journalUsage);
+    QList<NamedOutput> outputs;
+    if (!xlsPath.isEmpty())
+        outputs.append({QStringLiteral("--xls"), xlsPath});
+    if (!csvPath.isEmpty())
+        outputs.append({QStringLiteral("--csv"), csvPath});
+    for (const NamedOutput &output : std::as_const(outputs))
+        if (output.path == standardOutputName)
+            return context.wrongUsage(output.option
+                                              + QStringLiteral(" -: the journal's rows are printed "
+                                                               "on standard output already"),
+                                      journalUsage);
+    if (const std::optional<QString> clash = clashingOutputs(outputs))
+        return context.wrongUsage(*clash, journalUsage);
+    // A file that cannot be written is told before the relay is read.
+    if (const std::optional<QString> problem = unwritableOutput(outputs)) {
+        context.err() << *problem << Qt::endl;
+        return ExitStatus::Refused;
+    }
 
     if (!context.openPort())
         return ExitStatus::LinkFailure;

@@ -12,6 +12,7 @@
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/Commands.h"
+#include "core/FileErrorReason.h"
 #include "telemetry/JournalLedger.h"
 #include "telemetry/LinePublisher.h"
 #include "telemetry/MqttConnection.h"
@@ -85,7 +86,7 @@ std::optional<QByteArray> readPasswordFile(const QString &path, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = path + QStringLiteral(": ") + file.errorString();
+        *error = path + QStringLiteral(": ") + fileErrorReason(file, lastSystemError());
         return std::nullopt;
     }
     if (file.size() > largestPasswordFile) {

@@ -17,6 +17,7 @@
 #include "core/Texts.h"
 #include "core/TextFormats.h"
 #include "device/CommandDispatch.h"
+#include "cli/InterruptCatcher.h"
 #include "device/OutputControl.h"
 #include "device/ServiceFields.h"
 #include "device/RelayCommands.h"
@@ -173,27 +174,32 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
         commandArguments = *parsed;
     }
 
-    if (!context.openPort())
-        return ExitStatus::LinkFailure;
-    if (identifyAt(context, *address).outcome != IdentificationResult::Outcome::Identified)
-        return ExitStatus::LinkFailure;
-    RelaySession &session = context.session();
-    Operator &op = context.messages();
-    session.flags.startLimitView = false;
+    // Ctrl+C lets the write under way finish and be logged; nothing follows it.
+    const InterruptCatcher interrupt;
+    const int exitStatus = [&] {
+        if (!context.openPort())
+            return ExitStatus::LinkFailure;
+        if (identifyAt(context, *address).outcome != IdentificationResult::Outcome::Identified)
+            return ExitStatus::LinkFailure;
+        RelaySession &session = context.session();
+        Operator &op = context.messages();
+        session.flags.startLimitView = false;
 
-    if (output) {
-        const HandSwitchResult result =
-                switchOutputByHand(session, op, output->first, output->second);
-        // Kept back by the check: nothing was sent, and nothing is read.
-        if (result.check != OutputControlCheck::Allowed)
-            return exitStatusOf(result.outcome);
-        return finish(context, RelayCommand::Start, result.outcome);
-    }
-    const std::optional<BusOutcome> outcome =
-            sendRelayCommand(session, op, word->command, commandArguments);
-    if (!outcome)
-        return ExitStatus::Refused; // "ack" declined: nothing sent
-    return finish(context, word->command, *outcome);
+        if (output) {
+            const HandSwitchResult result =
+                    switchOutputByHand(session, op, output->first, output->second);
+            // Kept back by the check: nothing was sent, and nothing is read.
+            if (result.check != OutputControlCheck::Allowed)
+                return exitStatusOf(result.outcome);
+            return finish(context, RelayCommand::Start, result.outcome);
+        }
+        const std::optional<BusOutcome> outcome =
+                sendRelayCommand(session, op, word->command, commandArguments);
+        if (!outcome)
+            return ExitStatus::Refused; // "ack" declined: nothing sent
+        return finish(context, word->command, *outcome);
+    }();
+    return interrupt.interrupted() ? ExitStatus::Interrupted : exitStatus;
 }
 
 } // namespace miv::cli

@@ -18,7 +18,9 @@
 // when complete) and each value set printed as row<TAB>name<TAB>value
 // (timer<TAB>key<TAB>value).
 //
-// "sheet" writes the settings sheet of the file.
+// "sheet" writes the settings sheet of the file; a file that "show" refuses
+// (exit 3) is refused here too, before any output is written. An output
+// naming the input file is wrong usage.
 #include "cli/CliContext.h"
 #include "cli/Commands.h"
 #include "cli/SheetOutputs.h"
@@ -134,12 +136,15 @@ int set(CliContext &context, const SettingsArguments &arguments)
 int sheet(CliContext &context, const SettingsArguments &arguments)
 {
     QString problem;
-    const std::optional<SheetOutputs> outputs = parseSheetOutputs(arguments.rest, &problem);
+    const std::optional<SheetOutputs> outputs =
+            parseSheetOutputs(arguments.rest, &problem, {arguments.file});
     if (!outputs)
         return context.wrongUsage(problem, settingsUsage);
     RelaySession &session = context.session();
+    // One rule with "show": a value the type may not take (told with its
+    // limits) refuses the file, rather than a sheet with the row left blank.
     if (!OfflineSettings::open(session, arguments.file, *arguments.typeCode, context.messages())
-                 .load.loaded())
+                 .load.complete())
         return ExitStatus::Refused;
     return writeSheet(context, SettingsSheet::build(session, {}, QDateTime::currentDateTime()),
                       *outputs);

@@ -9,6 +9,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
+#include "cli/InterruptCatcher.h"
 #include "config/ConfigReader.h"
 #include "config/SettingsFile.h"
 #include "config/TimerWriter.h"
@@ -189,27 +190,32 @@ int writeTimer(CliContext &context, const QStringList &arguments)
     if (!password)
         return refusal;
 
-    RelaySession &session = context.session();
-    if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
-        return *status;
-    context.console().setPassword(password->password);
+    // Ctrl+C lets the write under way finish and be logged; nothing follows it.
+    const InterruptCatcher interrupt;
+    const int exitStatus = [&] {
+        RelaySession &session = context.session();
+        if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
+            return *status;
+        context.console().setPassword(password->password);
 
-    // The first "Записать" of a locked relay only takes the password.
-    const TimerWriteResult unlock = writeTimerSchedule(session, context.messages());
-    if (unlock != TimerWriteResult::Unlocked)
-        return statusOf(unlock);
-    if (!applyChanges(context, *changes, session.timer))
-        return ExitStatus::Refused;
+        // The first "Записать" of a locked relay only takes the password.
+        const TimerWriteResult unlock = writeTimerSchedule(session, context.messages());
+        if (unlock != TimerWriteResult::Unlocked)
+            return statusOf(unlock);
+        if (!applyChanges(context, *changes, session.timer))
+            return ExitStatus::Refused;
 
-    const qsizetype errorsBefore = context.console().errorsShown().size();
-    const TimerWriteResult result = writeTimerSchedule(session, context.messages());
-    if (result != TimerWriteResult::Written)
-        return statusOf(result);
-    // The read back tells its own failure; the schedule is then not printed.
-    if (context.console().errorsShown().size() != errorsBefore)
-        return ExitStatus::LinkFailure;
-    printSchedule(context.out(), session.timer);
-    return ExitStatus::Done;
+        const qsizetype errorsBefore = context.console().errorsShown().size();
+        const TimerWriteResult result = writeTimerSchedule(session, context.messages());
+        if (result != TimerWriteResult::Written)
+            return statusOf(result);
+        // The read back tells its own failure; the schedule is then not printed.
+        if (context.console().errorsShown().size() != errorsBefore)
+            return ExitStatus::LinkFailure;
+        printSchedule(context.out(), session.timer);
+        return ExitStatus::Done;
+    }();
+    return interrupt.interrupted() ? ExitStatus::Interrupted : exitStatus;
 }
 
 } // namespace

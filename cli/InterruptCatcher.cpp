@@ -1,36 +1,43 @@
 #include "cli/InterruptCatcher.h"
 
+#include "core/WriteStop.h"
+
 #include <csignal>
 
 namespace miv::cli {
 
 namespace {
 
-volatile std::sig_atomic_t interruptSeen = 0;
-
-void noteInterrupt(int)
+void noteInterrupt(int signalNumber)
 {
-    interruptSeen = 1;
+    WriteStop::request();
     // The next one is not caught: an operator who presses it again means it.
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signalNumber, SIG_DFL);
+}
+
+void restore(int signalNumber, void (*previous)(int))
+{
+    std::signal(signalNumber, previous == SIG_ERR ? SIG_DFL : previous);
 }
 
 } // namespace
 
 InterruptCatcher::InterruptCatcher()
 {
-    interruptSeen = 0;
-    m_previous = std::signal(SIGINT, noteInterrupt);
+    WriteStop::clear();
+    m_previousInterrupt = std::signal(SIGINT, noteInterrupt);
+    m_previousTerminate = std::signal(SIGTERM, noteInterrupt);
 }
 
 InterruptCatcher::~InterruptCatcher()
 {
-    std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous);
+    restore(SIGINT, m_previousInterrupt);
+    restore(SIGTERM, m_previousTerminate);
 }
 
 bool InterruptCatcher::interrupted() const
 {
-    return interruptSeen != 0;
+    return WriteStop::requested();
 }
 
 } // namespace miv::cli

@@ -2,10 +2,12 @@
 
 namespace miv::cli {
 
-// Ctrl+C (SIGINT) while an object of this lives does not end the program:
-// interrupted() turns true, and the work that asks it stops at its next
-// step. A second Ctrl+C ends the program as usual. The earlier handling
-// comes back when the object goes. One at a time.
+// Ctrl+C (SIGINT) or a request to end (SIGTERM) while an object of this
+// lives does not end the program: interrupted() turns true and WriteStop is
+// requested, so the exchange under way is finished and recorded and the
+// work that asks stops at its next step (a write before its request). A
+// second signal ends the program as usual. The earlier handling comes back
+// when the object goes. One at a time.
 class InterruptCatcher
 {
 public:
@@ -17,7 +19,8 @@ public:
     bool interrupted() const;
 
 private:
-    void (*m_previous)(int) = nullptr;
+    void (*m_previousInterrupt)(int) = nullptr;
+    void (*m_previousTerminate)(int) = nullptr;
 };
 
 } // namespace miv::cli

@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Terminal.h"
+#include "core/FileErrorReason.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,7 +39,7 @@ PasswordChoice fromFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return failed(ExitStatus::Refused,
                       QStringLiteral("Не удалось прочитать файл пароля %1: %2")
-                              .arg(shown, file.errorString()));
+                              .arg(shown, fileErrorReason(file, lastSystemError())));
     QByteArray line = file.readLine(longestLine);
     if (line.startsWith("\xEF\xBB\xBF")) // an editor's UTF-8 mark
         line.remove(0, 3);
@@ -46,7 +47,17 @@ PasswordChoice fromFile(const QString &path)
     if (password.isEmpty())
         return failed(ExitStatus::Refused,
                       QStringLiteral("В первой строке файла пароля %1 нет пароля").arg(shown));
-    return given(PasswordChoice::Source::File, password);
+    PasswordChoice choice = given(PasswordChoice::Source::File, password);
+#ifdef Q_OS_UNIX
+    // Taken all the same, as a script may rely on it; the owner is told, as
+    // ssh tells of a key that others may read.
+    if (file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther))
+        choice.warning = QStringLiteral("Внимание: файл пароля %1 могут читать другие "
+                                        "пользователи; оставьте его доступным только себе "
+                                        "(chmod 600)")
+                                 .arg(shown);
+#endif
+    return choice;
 }
 
 PasswordChoice fromTerminal(const PasswordSources &sources, Terminal &terminal)

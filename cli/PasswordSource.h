@@ -46,6 +46,8 @@ struct PasswordChoice
     // line) and the reason for stderr, which never holds a password.
     int failureStatus = 0;
     QString problem;
+    // Found, but worth a word on stderr: a password file others may read.
+    QString warning;
     bool found() const { return source != Source::None; }
 };
 

@@ -3,30 +3,95 @@
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "core/FileErrorReason.h"
+#include "core/FileReplacement.h"
+#include "core/SameFile.h"
 #include "report/SettingsSheetExport.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+
+#if defined(Q_OS_UNIX)
+#  include <cerrno>
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
 
 namespace miv::cli {
 
+std::optional<QString> clashingOutputs(const QList<NamedOutput> &outputs, const QStringList &inputs)
+{
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        const NamedOutput &output = outputs[i];
+        if (output.path == standardOutputName) {
+            if (outputs.size() > 1)
+                return output.option
+                        + QStringLiteral(" - (standard output) only where one output is given");
+            continue;
+        }
+        for (qsizetype j = i + 1; j < outputs.size(); ++j)
+            if (outputs[j].path != standardOutputName
+                && namesSameFile(output.path, outputs[j].path))
+                return QStringLiteral("%1 and %2 name the same file (%3): one would replace the "
+                                      "other; give two files")
+                        .arg(output.option, outputs[j].option,
+                             QDir::toNativeSeparators(outputs[j].path));
+        for (const QString &input : inputs)
+            if (namesSameFile(output.path, input))
+                return QStringLiteral("%1 names the input file (%2): it would be replaced")
+                        .arg(output.option, QDir::toNativeSeparators(output.path));
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> unwritableOutput(const QList<NamedOutput> &outputs)
+{
+    for (const NamedOutput &output : outputs)
+        if (output.path != standardOutputName)
+            if (const std::optional<QString> problem = outputProblem(output.path))
+                return problem;
+    return std::nullopt;
+}
+
+bool writeOutput(CliContext &context, const QString &path, const QByteArray &bytes)
+{
+    if (path == standardOutputName) {
+        // Text already printed goes first; the bytes as they are, not as text.
+        context.out().flush();
+        QFile output;
+        if (output.open(stdout, QIODevice::WriteOnly) && output.write(bytes) == bytes.size()
+            && output.flush())
+            return true;
+        context.err() << QStringLiteral("Не удалось вывести файл: ")
+                      << fileErrorReason(output, lastSystemError()) << Qt::endl;
+        return false;
+    }
+    QString error;
+    if (replaceFile(path, bytes, &error))
+        return true;
+    context.err() << error << Qt::endl;
+    return false;
+}
+
 namespace {
 
-// The same file however it is named: the real path of one that exists, else
-// the absolute one; Windows does not tell letter case apart.
-QString fileIdentity(const QString &path)
+QList<NamedOutput> namedOutputs(const SheetOutputs &outputs)
 {
-    const QFileInfo info(path);
-    QString identity = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-#ifdef Q_OS_WIN
-    identity = identity.toLower();
-#endif
-    return identity;
+    QList<NamedOutput> named;
+    if (!outputs.xls.isEmpty())
+        named.append({QStringLiteral("--xls"), outputs.xls});
+    if (!outputs.pdf.isEmpty())
+        named.append({QStringLiteral("--pdf"), outputs.pdf});
+    if (!outputs.csv.isEmpty())
+        named.append({QStringLiteral("--csv"), outputs.csv});
+    return named;
 }
 
 } // namespace
 
-std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QString *problem)
+std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QString *problem,
+                                              const QStringList &inputs)
 {
     SheetOutputs outputs;
     for (qsizetype i = 0; i < options.size(); i += 2) {
@@ -49,16 +114,13 @@ std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QStrin
         }
         *target = options[i + 1];
     }
-    QStringList named;
-    for (const QString *path : {&outputs.xls, &outputs.pdf, &outputs.csv})
-        if (!path->isEmpty())
-            named << fileIdentity(*path);
+    const QList<NamedOutput> named = namedOutputs(outputs);
     if (named.isEmpty()) {
         *problem = QStringLiteral("a sheet needs --xls, --pdf or --csv");
         return std::nullopt;
     }
-    if (named.removeDuplicates() > 0) {
-        *problem = QStringLiteral("two outputs name the same file");
+    if (const std::optional<QString> clash = clashingOutputs(named, inputs)) {
+        *problem = *clash;
         return std::nullopt;
     }
     return outputs;
@@ -68,11 +130,18 @@ int writeSheet(CliContext &context, const SettingsSheet::Document &document,
                const SheetOutputs &outputs)
 {
     using SettingsSheetExport::Format;
-    const std::pair<const QString *, Format> files[] = {
-            {&outputs.xls, Format::Xls}, {&outputs.pdf, Format::Pdf}, {&outputs.csv, Format::Csv}};
-    for (const auto &[path, format] : files) {
-        if (path->isEmpty())
-            continue;
+    const QList<NamedOutput> named = namedOutputs(outputs);
+    if (const std::optional<QString> problem = unwritableOutput(named)) {
+        context.err() << *problem << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    // Every file is made before the first is written: one that cannot be
+    // made leaves every output as it was.
+    QList<QByteArray> files;
+    for (const NamedOutput &output : named) {
+        const Format format = output.option == QStringLiteral("--pdf") ? Format::Pdf
+                : output.option == QStringLiteral("--csv")             ? Format::Csv
+                                                                       : Format::Xls;
         // Fonts and painting need the QGuiApplication that main() makes for --pdf.
         if (format == Format::Pdf
             && !qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
@@ -80,12 +149,16 @@ int writeSheet(CliContext &context, const SettingsSheet::Document &document,
                           << Qt::endl;
             return ExitStatus::Refused;
         }
-        QString error;
-        if (!SettingsSheetExport::write(*path, format, document, &error)) {
-            context.err() << error << Qt::endl;
+        QString reason;
+        files.append(SettingsSheetExport::bytes(format, document, &reason));
+        if (files.last().isEmpty()) {
+            context.err() << fileWriteError(output.path, reason) << Qt::endl;
             return ExitStatus::Refused;
         }
     }
+    for (qsizetype i = 0; i < named.size(); ++i)
+        if (!writeOutput(context, named[i].path, files[i]))
+            return ExitStatus::Refused;
     return ExitStatus::Done;
 }
 
@@ -107,6 +180,29 @@ void chooseOffscreenWithoutDisplay()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    provideRuntimeFolder();
+#endif
+}
+
+void provideRuntimeFolder()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    // The folder Qt would fall back to, made as Qt wants it: the user's own,
+    // open to him alone. Anything else Qt has to say is still said.
+    const QByteArray folder =
+            QFile::encodeName(QDir::tempPath()) + "/runtime-" + QByteArray::number(::geteuid());
+    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+        return;
+    struct stat status
+    { };
+    if (::lstat(folder.constData(), &status) != 0 || !S_ISDIR(status.st_mode)
+        || status.st_uid != ::geteuid())
+        return; // someone else's: left to Qt, which says so
+    if ((status.st_mode & 0777) != 0700 && ::chmod(folder.constData(), 0700) != 0)
+        return;
+    qputenv("XDG_RUNTIME_DIR", folder);
 #endif
 }
 

@@ -120,6 +120,8 @@ private:
             if (!toBeSent(row)) {
                 if (grid.isMarked(row))
                     m_result.unchangedRows.append(row);
+                else if (grid.isDisabled(row))
+                    m_result.switchedOffRows.append(row);
                 continue;
             }
             const ConfigValidation::RowCheck check = ConfigValidation::checkRow(

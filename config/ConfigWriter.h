@@ -22,6 +22,7 @@ struct ConfigWriteResult
                             // marked rows the relay refused (they keep their marks)
     QList<int> unchangedRows; // marked rows that still show what the relay reported:
                               // not checked, not sent (the relay holds them)
+    QList<int> switchedOffRows; // rows whose function is off: left as the relay holds them
     bool readBack = false; // Written: the re-read was complete
 
     // The window runs pcChange after a write that went through.

@@ -188,7 +188,7 @@ SettingsFile::LoadResult loadExecute(RelaySession &session, Operator &op, const 
     if (session.valuesOwner)
         return SettingsFile::askAndLoad(session, op);
     const SettingsFile::LoadResult cancelled{
-            SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}};
+            SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false};
     if (session.holdsFile() && session.holdsUnwrittenChanges()
         && op.message(Operator::Icon::Warning, discardQuestion, Operator::Buttons::OkNo)
                 != Operator::Answer::Ok)

@@ -4,7 +4,10 @@
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
 #include "config/SettingsFile.h"
+#include "config/TimerWriter.h"
 #include "core/Operator.h"
+#include "core/TimerSchedule.h"
+#include "core/WriteStop.h"
 #include "device/Identification.h"
 #include "link/RelaySession.h"
 
@@ -56,6 +59,9 @@ QString summaryLine(const RelayOutcome &outcome, const QString &doneWord)
     case RelayOutcome::Verdict::NoLink:
         verdict = QStringLiteral("no link");
         break;
+    case RelayOutcome::Verdict::Stopped:
+        verdict = QStringLiteral("stopped");
+        break;
     }
     return QStringLiteral("%1\t%2\t%3").arg(outcome.address).arg(verdict, outcome.reason);
 }
@@ -63,6 +69,9 @@ QString summaryLine(const RelayOutcome &outcome, const QString &doneWord)
 RelayOutcome::Verdict worstVerdict(const QList<RelayOutcome> &outcomes)
 {
     RelayOutcome::Verdict worst = RelayOutcome::Verdict::Done;
+    for (const RelayOutcome &each : outcomes)
+        if (each.verdict == RelayOutcome::Verdict::Stopped)
+            return RelayOutcome::Verdict::Stopped;
     for (const RelayOutcome &each : outcomes) {
         if (each.verdict == RelayOutcome::Verdict::NoLink)
             return RelayOutcome::Verdict::NoLink;
@@ -96,12 +105,17 @@ RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 add
                        QStringLiteral("values not taken: ")
                                + loaded.rejectedKeys.join(QStringLiteral(", ")));
 
+    const TimerSchedule fromFile = session.timer;
     const ConfigWriteResult written = writeConfiguration(session, op);
     switch (written.outcome) {
     case ConfigWriteResult::Outcome::Refused:
         return outcome(address, Verdict::Refused,
                        QStringLiteral("rows failing the check: ") + rowList(written.refusedRows));
     case ConfigWriteResult::Outcome::LinkFailed:
+        if (WriteStop::requested())
+            return outcome(address, Verdict::Stopped,
+                           QStringLiteral("stopped during the write after %1 rows")
+                                   .arg(written.writtenRows.size()));
         return outcome(address, Verdict::NoLink,
                        QStringLiteral("no answer during the write after %1 rows")
                                .arg(written.writtenRows.size()));
@@ -114,10 +128,51 @@ RelayOutcome writeSettingsFileTo(RelaySession &session, Operator &op, quint8 add
                                + rowList(written.refusedRows));
     if (!written.readBack)
         return outcome(address, Verdict::NoLink, QStringLiteral("written, not read back"));
+    QString timerPart;
+    switch (writeFileTimer(session, op, fromFile, loaded.timerGiven)) {
+    case FileTimer::NoTimer:
+        break;
+    case FileTimer::NotInFile:
+        timerPart = QStringLiteral(", timer left (none in the file)");
+        break;
+    case FileTimer::Unchanged:
+        timerPart = QStringLiteral(", timer unchanged");
+        break;
+    case FileTimer::Written:
+        timerPart = QStringLiteral(", timer written");
+        break;
+    case FileTimer::Failed:
+        return outcome(
+                address, WriteStop::requested() ? Verdict::Stopped : Verdict::NoLink,
+                QStringLiteral("%1 rows sent, timer not written").arg(written.writtenRows.size()));
+    }
     return outcome(address, Verdict::Done,
-                   QStringLiteral("%1 rows sent, %2 unchanged")
+                   QStringLiteral("%1 rows sent, %2 unchanged, %3 switched off%4")
                            .arg(written.writtenRows.size())
-                           .arg(written.unchangedRows.size()));
+                           .arg(written.unchangedRows.size())
+                           .arg(written.switchedOffRows.size())
+                           .arg(timerPart));
+}
+
+FileTimer writeFileTimer(RelaySession &session, Operator &op, const TimerSchedule &fromFile,
+                         bool fileGivesTimer)
+{
+    if (!session.device.hasTimer())
+        return FileTimer::NoTimer;
+    if (!fileGivesTimer)
+        return FileTimer::NotInFile;
+    TimerSchedule &timer = session.timer;
+    // A mark or a switch the file leaves out keeps what the relay holds.
+    for (int i = 0; i < TimerSchedule::markCount; ++i)
+        if (fromFile.marks[size_t(i)].given)
+            timer.marks[size_t(i)] = fromFile.marks[size_t(i)];
+    for (int i = 0; i < TimerSchedule::buttonCount; ++i)
+        if (!fromFile.buttons[size_t(i)].isEmpty())
+            timer.buttons[size_t(i)] = fromFile.buttons[size_t(i)];
+    if (!timer.changedSinceRead())
+        return FileTimer::Unchanged;
+    return writeLoadedTimer(session, op) == TimerWriteResult::Written ? FileTimer::Written
+                                                                      : FileTimer::Failed;
 }
 
 RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 address,
@@ -140,7 +195,11 @@ QList<RelayOutcome> runOnRelays(const QList<quint8> &addresses,
 {
     QList<RelayOutcome> outcomes;
     for (quint8 address : addresses) {
-        outcomes << step(freshSession(), address);
+        if (WriteStop::requested())
+            outcomes << outcome(address, RelayOutcome::Verdict::Stopped,
+                                QStringLiteral("not written: stopped by the operator"));
+        else
+            outcomes << step(freshSession(), address);
         if (done)
             done(outcomes.last());
     }

@@ -1,5 +1,7 @@
 #include "config/SettingsAssignment.h"
 
+#include "core/Texts.h"
+
 #include "config/AllowedRange.h"
 #include "config/ConfigValidation.h"
 #include "config/RelayTypeChoice.h"
@@ -21,12 +23,12 @@ const QString neverEdited = QStringLiteral("Строка %1 «%2» не изме
 const QString notInFile = QStringLiteral("Строки %1 «%2» нет в файле настроек");
 const QString typeLacks = QStringLiteral("У %1 нет строки «%2»");
 const QString givenTwice = QStringLiteral("Строка «%1» задана дважды");
-const QString badValue = QStringLiteral("Строка %1 «%2»: значение «%3» недопустимо; допустимо %4");
-const QString badTimerValue = QStringLiteral("%1: значение «%2» недопустимо; допустимо %3");
+const QString &badValue = Texts::rowValueRefused;
+const QString &badTimerValue = Texts::timerValueRefused;
 const QString ratioFirst = QStringLiteral("число, когда задан коэффициент трансформации");
 const QString notFollowingRatio = QStringLiteral(
         "Строка %1 «%2»: значение %3 не подходит к коэффициенту трансформации %4; допустимо %5");
-const QString markRange = QStringLiteral("время от 00:00 до 23:59 (ЧЧ:ММ)");
+const QString &markRange = Texts::timerMarkRange;
 
 struct Target
 {

@@ -1,5 +1,6 @@
 #include "config/SettingsFile.h"
 
+#include "config/AllowedRange.h"
 #include "config/ConfigValidation.h"
 #include "core/DependentRowRule.h"
 #include "core/Operator.h"
@@ -48,9 +49,11 @@ void writeParameters(IniFile &file, const ConfigGrid &grid)
 
 void writeTimers(IniFile &file, const TimerSchedule &timer)
 {
+    // A mark nobody gave is not saved as a time nobody chose.
     for (int mark = 1; mark <= TimerSchedule::markCount; ++mark)
-        file.setValue(timersSection, markKey(mark),
-                      timer.marks[size_t(mark - 1)].time.toString(timeFormat));
+        if (timer.marks[size_t(mark - 1)].given)
+            file.setValue(timersSection, markKey(mark),
+                          timer.marks[size_t(mark - 1)].time.toString(timeFormat));
     for (int interval = 1; interval < TimerSchedule::buttonCount; ++interval)
         file.setValue(timersSection, intervalKey(interval), timer.buttons[size_t(interval - 1)]);
     file.setValue(timersSection, timerKey, timer.buttons[TimerSchedule::buttonCount - 1]);
@@ -85,6 +88,9 @@ public:
         applyTimers();
         return m_rejected;
     }
+
+    // Each rejected value with what is allowed, in the order of run()'s keys.
+    const QStringList &rejectedValues() const { return m_rejectedValues; }
 
 private:
     QString keyOf(int row) const { return m_session.configGrid.text(row, ConfigGrid::Name); }
@@ -132,8 +138,13 @@ private:
         if (ratio)
             m_session.catalogue.applyRatio(*ratio);
         for (int row = 0; row < savedRows; ++row)
-            if (m_plans[size_t(row)].kind == RowPlan::Kind::Rejected)
+            if (m_plans[size_t(row)].kind == RowPlan::Kind::Rejected) {
                 m_rejected << keyOf(row);
+                m_rejectedValues << Texts::rowValueRefused.arg(row).arg(
+                        keyOf(row), m_file.value(parametersSection, keyOf(row)),
+                        AllowedRange::text(m_session.catalogue, row, ratio,
+                                           m_session.decimalSeparator));
+            }
     }
 
     // A current row (1 or 2) that the file leaves out keeps its value, which
@@ -190,11 +201,15 @@ private:
     {
         TimerSchedule &timer = m_session.timer;
         for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
-            const QString text =
-                    m_file.value(timersSection, markKey(mark), QStringLiteral("00:00:00"));
+            // A mark the file leaves out stays as it is, as a missing row does.
+            if (!m_file.hasKey(timersSection, markKey(mark)))
+                continue;
+            const QString text = m_file.value(timersSection, markKey(mark));
             const std::optional<QTime> time = parseTimeOfDay(text);
             if (!time) {
                 m_rejected << markKey(mark); // the mark stays as it was
+                m_rejectedValues << Texts::timerValueRefused.arg(markKey(mark), text,
+                                                                 Texts::timerMarkRange);
                 continue;
             }
             timer.marks[size_t(mark - 1)] = {*time, TimerSchedule::markWord(*time), true};
@@ -202,9 +217,13 @@ private:
         for (int button = 1; button <= TimerSchedule::buttonCount; ++button) {
             const QString key =
                     button < TimerSchedule::buttonCount ? intervalKey(button) : timerKey;
+            if (!m_file.hasKey(timersSection, key))
+                continue;
             const QString caption = m_file.value(timersSection, key);
             if (!isCaption(caption)) {
                 m_rejected << key;
+                m_rejectedValues << Texts::timerValueRefused.arg(key, caption,
+                                                                 AllowedRange::switchText());
                 continue;
             }
             timer.buttons[size_t(button - 1)] = caption;
@@ -215,6 +234,7 @@ private:
     RelaySession &m_session;
     std::array<RowPlan, savedRows> m_plans;
     QStringList m_rejected;
+    QStringList m_rejectedValues;
 };
 
 // Reads the file; a file that is missing or cannot be read is an error here
@@ -254,8 +274,11 @@ std::optional<QTime> parseTimeOfDay(const QString &text)
     const QRegularExpressionMatch match = form.match(text);
     if (!match.hasMatch())
         return std::nullopt;
-    const QTime time(match.captured(1).toInt(), match.captured(2).toInt(),
-                     match.hasCaptured(3) ? match.captured(3).toInt() : 0);
+    // The relay keeps hours and minutes: a second it would drop is refused,
+    // not stored to be lost on the way.
+    if (match.hasCaptured(3) && match.captured(3).toInt() != 0)
+        return std::nullopt;
+    const QTime time(match.captured(1).toInt(), match.captured(2).toInt());
     if (!time.isValid())
         return std::nullopt;
     return time;
@@ -304,7 +327,10 @@ LoadResult load(const QString &path, RelaySession &session)
     if (!readFile(file, &result.error))
         return result;
     result.outcome = LoadResult::Outcome::Loaded;
-    result.rejectedKeys = Loading(file, session).run();
+    result.timerGiven = file.hasSection(timersSection);
+    Loading loading(file, session);
+    result.rejectedKeys = loading.run();
+    result.rejectedValues = loading.rejectedValues();
     result.notices = file.notices();
     return result;
 }
@@ -318,7 +344,7 @@ LoadResult load(const QString &path, RelaySession &session, Operator &op)
     }
     QStringList parts;
     if (!result.rejectedKeys.isEmpty())
-        parts << rejectedKeysMessage(result.rejectedKeys);
+        parts << Texts::settingsValuesRejected.arg(result.rejectedValues.join(u'\n'));
     if (!result.notices.isEmpty())
         parts << Texts::settingsFileRepeats.arg(path, result.notices.join(u'\n'));
     if (!parts.isEmpty())
@@ -353,7 +379,7 @@ LoadResult askAndLoad(RelaySession &session, Operator &op)
 {
     const QString path = askFileToOpen(op);
     if (path.isEmpty())
-        return {LoadResult::Outcome::Cancelled, {}, {}, {}};
+        return {LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false};
     return load(path, session, op);
 }
 

@@ -36,7 +36,8 @@ QString intervalKey(int interval); // "Интервал1".."Интервал6", 
 inline const QString timerKey = QStringLiteral("Таймер");
 
 // A time of day as the program's time parser reads it: "H:mm", "HH:mm",
-// "H:mm:ss" or "HH:mm:ss"; nullopt for anything else.
+// "H:mm:00" or "HH:mm:00" (the relay keeps no seconds); nullopt for anything
+// else, seconds other than 00 too.
 std::optional<QTime> parseTimeOfDay(const QString &text);
 
 // ---- Saving ------------------------------------------------------------
@@ -64,8 +65,10 @@ struct LoadResult
     };
     Outcome outcome = Outcome::Unreadable;
     QStringList rejectedKeys; // keys whose value was not taken, rows 0-31, then the timer keys
+    QStringList rejectedValues; // the same, each with its value and what is allowed
     QString error; // Unreadable: the file and the reason
     QStringList notices; // Loaded: keys and sections that appear twice (the first value counts)
+    bool timerGiven = false; // Loaded: the file has a timer section
 
     bool loaded() const { return outcome == Outcome::Loaded; }
     bool complete() const { return loaded() && rejectedKeys.isEmpty(); }

@@ -42,22 +42,54 @@ QString switchText(quint16 word)
     return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
 }
 
-bool writeAll(RelaySession &session, Operator &op, QString &failure)
+// The six writes of the schedule: key, value as the operator reads it, word.
+struct TimerWrite
 {
-    const TimerSchedule &timer = session.timer;
+    AuditWrite audit;
+    quint16 word;
+};
+
+QList<TimerWrite> timerWrites(const TimerSchedule &timer)
+{
+    QList<TimerWrite> writes;
     for (int i = 0; i < TimerSchedule::markCount; ++i) {
         const quint16 reg = quint16(RelayRegister::firstTimerMark + i);
         const quint16 word = TimerSchedule::markWord(timer.marks[size_t(i)].time);
-        if (!writeWord(session, op,
-                       {reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)),
+        writes.append({{reg, false, SettingsFile::markKey(i + 1), markText(timer.readMarkWord(i)),
                         markText(word)},
-                       word, failure))
-            return false;
+                       word});
     }
     const QString before = timer.readSwitchWord() ? switchText(*timer.readSwitchWord()) : QString();
-    const AuditWrite switches{RelayRegister::timerSwitches, false, SettingsFile::timerKey, before,
-                              switchText(timer.switchWord())};
-    return writeWord(session, op, switches, timer.switchWord(), failure);
+    writes.append({{RelayRegister::timerSwitches, false, SettingsFile::timerKey, before,
+                    switchText(timer.switchWord())},
+                   timer.switchWord()});
+    return writes;
+}
+
+// "key: value" per write, one line each.
+QString writeLines(const QList<TimerWrite> &writes)
+{
+    QStringList lines;
+    for (const TimerWrite &write : writes)
+        lines << write.audit.item + QStringLiteral(": ") + write.audit.newValue;
+    return lines.join(u'\n');
+}
+
+// Writes them in order; on the first failure `failure` tells why, which
+// writes were not made (or not confirmed) and which were.
+bool writeAll(RelaySession &session, Operator &op, QString &failure)
+{
+    const QList<TimerWrite> writes = timerWrites(session.timer);
+    for (qsizetype i = 0; i < writes.size(); ++i) {
+        if (writeWord(session, op, writes[i].audit, writes[i].word, failure))
+            continue;
+        failure = Texts::timerWriteInterrupted.arg(writeLines(writes.mid(i))) + u'\n'
+                + (i > 0 ? Texts::configRowsWritten.arg(writeLines(writes.first(i))) + u'\n'
+                         : QString())
+                + failure;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -92,6 +124,28 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
     }
     session.flags.editingLocked = true;
     // A failed read is told to the operator by the read itself.
+    readConfiguration(session, op);
+    return TimerWriteResult::Written;
+}
+
+TimerWriteResult writeLoadedTimer(RelaySession &session, Operator &op)
+{
+    if (!session.device.hasTimer() || !session.timer.hasBeenRead())
+        return TimerWriteResult::NothingRead;
+    if (!session.valuesBelongToSelectedRelay()) {
+        tellValuesOfAnotherRelay(session, op);
+        return TimerWriteResult::OtherRelay;
+    }
+    const QString invalid = session.timer.invalidMarkList();
+    if (!invalid.isEmpty()) {
+        op.message(Operator::Icon::Error, Texts::timerMarksNotWritten.arg(invalid));
+        return TimerWriteResult::InvalidMarks;
+    }
+    QString failure;
+    if (!writeAll(session, op, failure)) {
+        op.message(Operator::Icon::Error, failure);
+        return TimerWriteResult::LinkFailed;
+    }
     readConfiguration(session, op);
     return TimerWriteResult::Written;
 }

@@ -29,6 +29,14 @@ bool needsActionRefresh(TimerWriteResult result);
 // operator has set every such mark.
 TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op);
 
+// The schedule a settings file brought, written to a type-6 relay right
+// after its configuration (config write --load, a batch), whose password
+// that write already took: the marks and the switch word as
+// writeTimerSchedule writes them, then everything read back. The lock is
+// not asked again and stays as it is. NothingRead for a relay with no
+// timer; the refusals and failures as writeTimerSchedule's.
+TimerWriteResult writeLoadedTimer(RelaySession &session, Operator &op);
+
 // toggleTimerButton for button 1..7 (bu01..bu06 the intervals, bu07 the timer): an
 // empty caption stays empty, "вкл." becomes "откл.", anything else "вкл.".
 // No bus traffic and no change flag.

@@ -6,8 +6,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUuid>
 
 #ifdef Q_OS_UNIX
 #  include <pwd.h>
@@ -62,7 +64,7 @@ QString AuditLog::filePath() const
 }
 
 bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write,
-                      const QString &answer, Operator &op)
+                      const QString &answer, Operator &op, const QString &id)
 {
     AuditEntry entry;
     entry.time = QDateTime::currentDateTime();
@@ -75,6 +77,7 @@ bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write,
     entry.oldValue = write.oldValue;
     entry.newValue = write.newValue;
     entry.answer = answer;
+    entry.id = id;
 
     const std::optional<QString> failure = appendLine(toJsonLine(entry) + '\n');
     if (failure && !m_failureTold) {
@@ -82,6 +85,11 @@ bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write,
         op.note(auditNotWritten.arg(filePath(), *failure));
     }
     return !failure;
+}
+
+QString AuditLog::newWriteId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 std::optional<QString> AuditLog::appendLine(const QByteArray &line) const
@@ -99,7 +107,7 @@ std::optional<QString> AuditLog::appendLine(const QByteArray &line) const
 
 QByteArray AuditLog::toJsonLine(const AuditEntry &entry)
 {
-    const QJsonObject object{
+    QJsonObject object{
             {QStringLiteral("time"), entry.time.toString(Qt::ISODate)},
             {QStringLiteral("user"), entry.user},
             {QStringLiteral("port"), entry.port},
@@ -111,6 +119,8 @@ QByteArray AuditLog::toJsonLine(const AuditEntry &entry)
             {QStringLiteral("new"), entry.newValue},
             {QStringLiteral("answer"), entry.answer},
     };
+    if (!entry.id.isEmpty())
+        object.insert(QStringLiteral("id"), entry.id);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
@@ -134,6 +144,7 @@ std::optional<AuditEntry> AuditLog::fromJsonLine(const QByteArray &line)
     entry.oldValue = object.value(QStringLiteral("old")).toString();
     entry.newValue = object.value(QStringLiteral("new")).toString();
     entry.answer = object.value(QStringLiteral("answer")).toString();
+    entry.id = object.value(QStringLiteral("id")).toString();
     return entry;
 }
 
@@ -147,7 +158,9 @@ QString AuditLog::readableLine(const AuditEntry &entry)
             .arg(entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), entry.user,
                  entry.port.isEmpty() ? QStringLiteral("-") : entry.port,
                  QString::number(entry.address), QString::number(entry.factoryNumber), entry.target,
-                 entry.item, change, entry.answer);
+                 entry.item, change,
+                 entry.answer == AuditAnswer::sent ? QStringLiteral("sent, answer unknown")
+                                                   : entry.answer);
 }
 
 std::optional<QList<AuditEntry>> AuditLog::readEntries(const QString &path, const QDateTime &since,
@@ -162,14 +175,27 @@ std::optional<QList<AuditEntry>> AuditLog::readEntries(const QString &path, cons
             *error = fileErrorReason(file, lastSystemError());
         return std::nullopt;
     }
+    QHash<QString, qsizetype> sentAt; // a write's id: where its "sent" line stands
     while (!file.atEnd()) {
         const QByteArray line = file.readLine().trimmed();
         if (line.isEmpty())
             continue;
         const std::optional<AuditEntry> entry = fromJsonLine(line);
-        if (entry && (!since.isValid() || entry->time >= since))
-            entries.append(*entry);
+        if (!entry)
+            continue;
+        if (const auto sent = sentAt.constFind(entry->id); sent != sentAt.cend()) {
+            // Shown when it was sent, with the answer it got.
+            AuditEntry &answered = entries[*sent];
+            answered.answer = entry->answer;
+            sentAt.erase(sent);
+            continue;
+        }
+        if (!entry->id.isEmpty() && entry->answer == AuditAnswer::sent)
+            sentAt.insert(entry->id, entries.size());
+        entries.append(*entry);
     }
+    if (since.isValid())
+        entries.removeIf([&since](const AuditEntry &entry) { return entry.time < since; });
     return entries;
 }
 

@@ -22,7 +22,8 @@ struct AuditEntry
     QString item; // what it is: the row's name, "пароль", ...
     QString oldValue; // as the grid shows it; empty where there is none
     QString newValue; // as the grid shows it; empty for the password
-    QString answer; // "taken", "refused N" or "no answer"
+    QString answer; // "taken", "refused N", "no answer", or "sent" (no answer recorded)
+    QString id; // the write's lines share it; empty in logs written before it was kept
 
     bool operator==(const AuditEntry &) const = default;
 };
@@ -41,6 +42,9 @@ struct AuditWrite
 namespace AuditAnswer {
 inline const QString taken = QStringLiteral("taken");
 inline const QString noAnswer = QStringLiteral("no answer");
+// Logged before the request goes out; an entry left so had its answer cut
+// off (the program was killed or the power went): the relay may have taken it.
+inline const QString sent = QStringLiteral("sent");
 inline QString refused(int code)
 {
     return QStringLiteral("refused %1").arg(code);
@@ -73,21 +77,27 @@ public:
     std::function<QString()> portName;
     QString userName = systemUserName();
 
-    // Appends the line of one write to the relay at address/factoryNumber.
-    // False when the file could not be written (the operator was told, once).
+    // Appends the line of one write to the relay at address/factoryNumber;
+    // the lines of one write (sent, then answered) share `id`. False when the
+    // file could not be written (the operator was told, once).
     bool record(int address, int factoryNumber, const AuditWrite &write, const QString &answer,
-                Operator &op);
+                Operator &op, const QString &id = {});
+    // A new id for the lines of one write.
+    static QString newWriteId();
 
     // The entry as its JSON line (no line end), and back; nullopt for a line
     // that is no entry.
     static QByteArray toJsonLine(const AuditEntry &entry);
     static std::optional<AuditEntry> fromJsonLine(const QByteArray &line);
     // One readable line: time, user, port, address/factory, target, item,
-    // old → new, answer.
+    // old → new, answer ("sent, answer unknown" for a write whose answer was
+    // never recorded).
     static QString readableLine(const AuditEntry &entry);
 
     // The entries of the file at or after `since` (all when invalid), in file
-    // order; lines that are no entry are skipped. nullopt (with the reason)
+    // order; lines that are no entry are skipped. The answer's line of a
+    // write takes the place of its "sent" line (a log of lines without ids,
+    // as older versions wrote, reads as before). nullopt (with the reason)
     // when an existing file cannot be read; a missing file holds none.
     static std::optional<QList<AuditEntry>> readEntries(const QString &path, const QDateTime &since,
                                                         QString *error = nullptr);

@@ -21,6 +21,7 @@ const QString diskFull = QStringLiteral("на диске нет места");
 const QString inUse = QStringLiteral("файл занят другой программой");
 const QString readOnlyDisk = QStringLiteral("диск только для чтения");
 const QString readOnlyFile = QStringLiteral("файл только для чтения");
+const QString isFolder = QStringLiteral("это папка");
 
 bool folderOfFileExists(const QString &path)
 {
@@ -96,6 +97,12 @@ QString fileErrorReason(const QFileDevice &file, int systemError)
     const QFileInfo info(file.fileName());
     if (qobject_cast<const QSaveFile *>(&file) && info.exists() && !info.isWritable())
         return readOnlyFile;
+    // Failures Qt found by itself, in its own English: told in Russian from
+    // what the name leads to.
+    if (info.isDir())
+        return isFolder;
+    if (!info.exists() && !info.isSymLink())
+        return folderOfFileExists(file.fileName()) ? noFile : noFolder;
     return own;
 }
 

@@ -23,7 +23,9 @@ std::optional<QString> commonFileErrorReason(int systemError, bool folderExists)
 // device's own text. `systemError` is lastSystemError() taken right after
 // the failing call; it counts only when the device's text is the system's
 // text for that number, since a failure Qt found by itself (a file QSaveFile
-// may not replace, a name that is a folder) leaves a stale number behind.
+// may not replace, a name that is a folder) leaves a stale number behind;
+// such failures are told from what the name leads to (a folder, no such
+// file or folder), never in Qt's English.
 QString fileErrorReason(const QFileDevice &file, int systemError);
 
 // Why the folder `path` could not be made (QDir::mkpath tells no reason),

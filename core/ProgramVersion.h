@@ -14,4 +14,11 @@ QString programVersion();
 // that it answers without a display and without touching any port or file.
 bool printVersionWhenAsked(int argc, char *argv[], const char *programName);
 
+// What `mivconf --help` prints: the window's options.
+QString windowUsage();
+
+// Prints `usage` on standard output and returns true when an argument is
+// "--help" or "-h"; like printVersionWhenAsked, before any window or port.
+bool printHelpWhenAsked(int argc, char *argv[], const QString &usage);
+
 } // namespace miv

@@ -23,7 +23,7 @@ constexpr Qt::CaseSensitivity platformCase =
 // path; one still to be written by its folder's canonical path and its name.
 QString resolvedName(const QString &name)
 {
-    const QFileInfo cleaned(QDir::cleanPath(QFileInfo(name).absoluteFilePath()));
+    const QFileInfo cleaned(QDir::cleanPath(QFileInfo(followedName(name)).absoluteFilePath()));
     const QString canonical = cleaned.canonicalFilePath();
     if (!canonical.isEmpty())
         return canonical;
@@ -53,6 +53,22 @@ bool sameExistingFile(const QString &first, const QString &second)
 }
 
 } // namespace
+
+QString followedName(const QString &path)
+{
+    QString name = path;
+    // As the system does, a chain of links is followed only so far.
+    for (int link = 0; link < 40; ++link) {
+        const QFileInfo info(name);
+        if (!info.isSymLink())
+            break;
+        const QString target = info.symLinkTarget();
+        if (target.isEmpty())
+            break;
+        name = target;
+    }
+    return name;
+}
 
 bool namesSameFile(const QString &first, const QString &second)
 {

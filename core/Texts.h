@@ -40,6 +40,13 @@ inline const QString libraryLoadError = QStringLiteral("Ошибка загру�
 // A settings file that was loaded with keys or sections that appear twice.
 inline const QString settingsFileRepeats = QStringLiteral("В файле настроек %1 есть повторы:\n%2");
 inline const QString settingsSaveFailed = QStringLiteral("Файл настроек не сохранён.\n%1");
+// A value of a row, and of the timer, that may not be taken: the value and
+// what is allowed, for `settings set` and for a file's value alike.
+inline const QString rowValueRefused =
+        QStringLiteral("Строка %1 «%2»: значение «%3» недопустимо; допустимо %4");
+inline const QString timerValueRefused =
+        QStringLiteral("%1: значение «%2» недопустимо; допустимо %3");
+inline const QString timerMarkRange = QStringLiteral("время от 00:00 до 23:59 (ЧЧ:ММ)");
 inline const QString settingsValuesRejected = QStringLiteral(
         "Эти значения файла настроек недопустимы и не загружены (строки остались прежними):\n%1");
 inline const QString timerMarkInvalidToolTip = QStringLiteral("Неверное время в регистре: 0x%1");
@@ -61,6 +68,13 @@ inline const QString configValuesNotTaken =
 inline const QString configWriteInterrupted = QStringLiteral(
         "Запись прервана. Не записаны или не подтверждены устройством (отметка «*» сохранена):\n%1");
 inline const QString configRowsWritten = QStringLiteral("Записаны:\n%1");
+// A timer write cut short: %1 the values not written or not confirmed.
+inline const QString timerWriteInterrupted =
+        QStringLiteral("Запись таймера прервана. Не записаны или не подтверждены устройством:\n%1");
+// The operator stopped the writes: the exchange under way was finished, no
+// further request was sent.
+inline const QString writesStopped = QStringLiteral(
+        "Запись остановлена по требованию оператора: следующие запросы не посылались.");
 // Live values and relay commands.
 inline const QString relayRefused =
         QStringLiteral("Устройство отказалось выполнить запрос (код исключения %1)");

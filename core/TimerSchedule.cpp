@@ -26,6 +26,14 @@ TimerMark TimerMark::fromWord(quint16 word)
     return mark;
 }
 
+std::array<TimerMark, TimerSchedule::markCount> TimerSchedule::unsetMarks()
+{
+    std::array<TimerMark, markCount> unset;
+    for (TimerMark &mark : unset)
+        mark.given = false;
+    return unset;
+}
+
 int TimerSchedule::decodeMarks(const std::array<quint16, markCount> &words)
 {
     int invalid = 0;

@@ -14,6 +14,7 @@ struct TimerMark
     QTime time{0, 0}; // what the picker shows; 00:00 for a word that is no time
     quint16 word = 0; // the register value as read
     bool valid = true; // false: hour above 23 or minute above 59
+    bool given = true; // false: neither read nor given by a file or the operator yet (shown empty)
 
     static TimerMark fromWord(quint16 word);
 };
@@ -27,8 +28,11 @@ public:
     static constexpr int markCount = 5;
     static constexpr int buttonCount = 7; // bu01..bu06 intervals, bu07 the timer
 
-    std::array<TimerMark, markCount> marks;
+    std::array<TimerMark, markCount> marks = unsetMarks();
     std::array<QString, buttonCount> buttons; // "вкл." / "откл."; empty before the first read
+
+    // Five marks nobody gave yet.
+    static std::array<TimerMark, markCount> unsetMarks();
 
     // Whether switches were read (the write and the toggling need it).
     bool hasBeenRead() const { return !buttons[buttonCount - 1].isEmpty(); }

@@ -31,6 +31,8 @@ LinkFailure portFailure(RelaySession &session, const QString &message)
 
 LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error)
 {
+    if (error.kind() == LinkError::Kind::Stopped)
+        return {false, Texts::writesStopped, Texts::writesStopped};
     if (error.kind() == LinkError::Kind::NoAnswer)
         return {false, Texts::linkError, Texts::linkError};
     return portFailure(session, error.message());

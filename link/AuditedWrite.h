@@ -10,10 +10,13 @@ class RelayBus;
 struct RelaySession;
 
 // The single register write (or the coil switch, when write.coil is set) of
-// value to the relay at address, with its line in the audit log: the relay's
-// answer as "taken", "refused N" or "no answer". The log never stops the
-// write. Returns the reply string as RelayBus does; a LinkError is raised
-// again after its line was appended, so the caller handles it as before.
+// value to the relay at address, with its lines in the audit log: one as
+// "sent" before the request goes out, then one with the relay's answer as
+// "taken", "refused N" or "no answer" (AuditLog::readEntries makes them one
+// entry). The log never stops the write. Returns the reply string as
+// RelayBus does; a LinkError is raised again after its line was appended, so
+// the caller handles it as before. Once WriteStop was requested nothing is
+// sent or logged: LinkError of kind Stopped.
 ReplyString auditedWrite(RelayBus &bus, AuditLog &log, Operator &op, int address, int factoryNumber,
                          const AuditWrite &write, quint16 value);
 

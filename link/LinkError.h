@@ -13,6 +13,7 @@ public:
     enum class Kind {
         PortFailure, // the port is closed, gone, or reading or writing failed
         NoAnswer, // no valid reply in time (silence, bad CRC, wrong frame)
+        Stopped, // the operator stopped the writes (WriteStop): this one was not sent
     };
 
     LinkError(Kind kind, const QString &message)

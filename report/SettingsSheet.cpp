@@ -8,7 +8,10 @@
 #include "link/RelaySession.h"
 #include "report/JournalReportLayout.h"
 
+#include "core/Texts.h"
+
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace miv {
 
@@ -45,19 +48,53 @@ QString rangeOf(const RelaySession &session, int row, std::optional<int> ratio)
     return AllowedRange::text(session.catalogue, row, ratio, session.decimalSeparator);
 }
 
+// "25,0" as 25.0, by the separator the grid writes; nullopt for anything else.
+std::optional<double> numberOf(const QString &text, QChar decimalSeparator)
+{
+    static const QRegularExpression form(QStringLiteral("^-?[0-9]+([.,][0-9]+)?$"));
+    const QString trimmed = text.trimmed();
+    if (!form.match(trimmed).hasMatch())
+        return std::nullopt;
+    QString plain = trimmed;
+    plain.replace(decimalSeparator, u'.').replace(u',', u'.');
+    bool ok = false;
+    const double number = plain.toDouble(&ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
+}
+
 QList<Field> timerFields(const TimerSchedule &timer)
 {
     QList<Field> fields;
     for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
         const TimerMark &at = timer.marks[size_t(mark - 1)];
+        // A mark nobody gave shows empty, as a row with no value does.
         fields.append({SettingsFile::markKey(mark),
-                       at.valid ? at.time.toString(QStringLiteral("HH:mm"))
-                                : QStringLiteral("0x%1").arg(at.word, 4, 16, QLatin1Char('0'))});
+                       !at.given ? QString()
+                               : at.valid
+                               ? at.time.toString(QStringLiteral("HH:mm"))
+                               : QStringLiteral("0x%1").arg(at.word, 4, 16, QLatin1Char('0'))});
     }
     for (int button = 1; button < TimerSchedule::buttonCount; ++button)
         fields.append({SettingsFile::intervalKey(button), timer.buttons[size_t(button - 1)]});
     fields.append({SettingsFile::timerKey, timer.buttons[TimerSchedule::buttonCount - 1]});
     return fields;
+}
+
+// The row as the sheet shows it. Row 32 holds the motor's hours (the grid
+// names it by what a double-click does); a disabled row shows what it keeps.
+ParameterLine parameterLine(const RelaySession &session, int row, std::optional<int> ratio)
+{
+    const ConfigGrid &grid = session.configGrid;
+    ParameterLine line{row, grid.text(row, ConfigGrid::Name), grid.text(row, ConfigGrid::Value),
+                       rangeOf(session, row, ratio)};
+    if (row == ConfigRow::motorHours)
+        line.name = QStringLiteral("Моторесурс");
+    const QString aside = grid.text(row, ConfigGrid::SavedText);
+    if (!aside.isEmpty())
+        line.value = QStringLiteral("%1 (%2)").arg(Texts::functionOff, aside);
+    else if (!session.catalogue.isSwitch(row) && row != ConfigRow::motorHours)
+        line.number = numberOf(line.value, session.decimalSeparator);
+    return line;
 }
 
 } // namespace
@@ -91,9 +128,7 @@ Document build(const RelaySession &session, const QString &portName, const QDate
     const std::optional<int> ratio = ConfigValidation::ratioFromText(
             grid.text(ConfigRow::ratio, ConfigGrid::Value), session.decimalSeparator);
     for (int row = 0; row <= lastSheetRow; ++row)
-        document.parameters.append({row, grid.text(row, ConfigGrid::Name),
-                                    grid.text(row, ConfigGrid::Value),
-                                    rangeOf(session, row, ratio)});
+        document.parameters.append(parameterLine(session, row, ratio));
     if (session.device.hasTimer())
         document.timer = timerFields(session.timer);
     document.signatures = {QStringLiteral("Настроил"), QStringLiteral("Проверил")};

@@ -2,6 +2,7 @@
 
 #include "report/XlsWorkbook.h"
 
+#include <optional>
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -31,8 +32,16 @@ struct ParameterLine
 {
     int row = 0;
     QString name;
-    QString value; // as the grid shows it (a disabled row "[фукнк. откл.]")
+    QString value; // as the grid shows it; a disabled row "[фукнк. откл.] (VALUE)",
+                   // with the value it keeps aside
     QString range; // "1 … 200", "вкл. / откл."; empty for a row without limits
+    std::optional<double> number = std::nullopt; // the value where it is a number
+
+    // The row's number as the grid and the relay's menu show it: "01" to "33".
+    QString menuNumber() const
+    {
+        return QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0'));
+    }
 };
 
 struct Document

@@ -28,7 +28,7 @@ QByteArray csvText(const Document &document)
     out += "\r\n";
     appendLine(out, parameterHeadings());
     for (const ParameterLine &line : document.parameters)
-        appendLine(out, {QString::number(line.row), line.name, line.value, line.range});
+        appendLine(out, {line.menuNumber(), line.name, line.value, line.range});
     if (!document.timer.isEmpty()) {
         out += "\r\n";
         appendLine(out, {timerTitle});

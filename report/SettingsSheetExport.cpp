@@ -3,6 +3,7 @@
 #include "core/Operator.h"
 #include "link/RelaySession.h"
 #include "report/SettingsSheetPdf.h"
+#include "report/XlsWorkbook.h"
 
 #include <QFileInfo>
 
@@ -18,6 +19,19 @@ Format formatOf(const QString &path)
     if (suffix.compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
         return Format::Csv;
     return Format::Xls;
+}
+
+QByteArray bytes(Format format, const SettingsSheet::Document &document, QString *reason)
+{
+    switch (format) {
+    case Format::Pdf:
+        return SettingsSheetPdf::pdf(document);
+    case Format::Csv:
+        return SettingsSheet::csvText(document);
+    case Format::Xls:
+        break;
+    }
+    return SettingsSheet::workbook(document).toBiff8(reason);
 }
 
 bool write(const QString &path, Format format, const SettingsSheet::Document &document,

@@ -22,6 +22,10 @@ enum class Format { Xls, Pdf, Csv };
 // ".pdf" and ".csv" in any case give those; every other name a workbook.
 Format formatOf(const QString &path);
 
+// The document as the file `format` makes; empty (with the reason) when it
+// cannot be made.
+QByteArray bytes(Format format, const SettingsSheet::Document &document, QString *reason = nullptr);
+
 // Writes the document in `format`, through a temporary file beside `path`
 // that replaces an existing file only once complete.
 bool write(const QString &path, Format format, const SettingsSheet::Document &document,

@@ -45,6 +45,9 @@ QFont sheetFont(qreal points, bool bold)
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(bold);
+    // Any spacing between letters turns the font's ligatures off: "ffl" in a
+    // file's name stays three letters for whoever copies or searches it.
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.01);
     return font;
 }
 
@@ -69,7 +72,7 @@ public:
         m_headings = tableRow(SettingsSheet::parameterHeadings(), parameterColumns, m_bold, true);
         m_blocks.append(m_headings);
         for (const SettingsSheet::ParameterLine &row : document.parameters) {
-            Block block = tableRow({QString::number(row.row), row.name, row.value, row.range},
+            Block block = tableRow({row.menuNumber(), row.name, row.value, row.range},
                                    parameterColumns, m_text, false);
             block.parameterRow = true;
             m_blocks.append(block);

@@ -57,10 +57,10 @@ public:
         m_sheet.setText(m_row, column, value, format);
         widen(column, value);
     }
-    void number(int column, int value, int format)
+    void number(int column, double value, int format, const QString &shown)
     {
         m_sheet.setNumber(m_row, column, value, format);
-        widen(column, QString::number(value));
+        widen(column, shown);
     }
     void blank(int column, int format) { m_sheet.setBlank(m_row, column, format); }
     // A text over columns first..last of the current row.
@@ -108,9 +108,13 @@ void parameterTable(Layout &layout, const Document &document)
         layout.text(column, headings[column], layout.m_heading);
     layout.next();
     for (const ParameterLine &line : document.parameters) {
-        layout.number(colA, line.row, layout.m_number);
+        layout.number(colA, line.row + 1, layout.m_number, line.menuNumber());
         layout.text(colB, line.name, layout.m_cell);
-        layout.text(colC, line.value, layout.m_cell);
+        // A number as a number, so that the workbook can reckon with it.
+        if (line.number)
+            layout.number(colC, *line.number, layout.m_cell, line.value);
+        else
+            layout.text(colC, line.value, layout.m_cell);
         layout.text(colD, line.range, layout.m_cell);
         layout.next();
     }

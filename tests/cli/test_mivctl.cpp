@@ -198,6 +198,14 @@ TEST(Mivctl, helpOfEachCommandIsItsSectionOfTheManualPage)
                 << command.name.toStdString() << ": mivctl.1 tells otherwise than its help";
     }
     EXPECT_EQ(run(args({"help", "frobnicate"}), ini).status, ExitStatus::WrongUsage);
+    // config sheet only reads: neither its help nor the PASSWORDS section
+    // asks a password of it. An interrupted write's status is in the page.
+    EXPECT_FALSE(commandHelp(QStringLiteral("config"))
+                         .section(QStringLiteral("config sheet reads"), 1)
+                         .contains(QStringLiteral("The password comes from")));
+    EXPECT_TRUE(manual.contains(QStringLiteral("PASSWORDS config write, timer write and password "
+                                               "need the relay's password")));
+    EXPECT_TRUE(manual.contains(QStringLiteral("130 Interrupted: Ctrl+C")));
 }
 
 TEST(Mivctl, wrongUsageIsStatusTwo)
@@ -224,6 +232,8 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
     ASSERT_TRUE(QFile(in("report.xls")).open(QIODevice::WriteOnly));
     ASSERT_TRUE(QFile::link(in("report.xls"), in("alias.xls")));
     ASSERT_TRUE(QFile::link(in("sub"), in("folder-link")));
+    ASSERT_TRUE(QFile::link(in("to-come.xls"), in("link-to-come.csv"))); // no target yet
+    ASSERT_TRUE(QFile(in("other.csv")).open(QIODevice::WriteOnly));
     const bool caseIgnored = QFileInfo::exists(in("REPORT.XLS")); // by the file system
     struct Case
     {
@@ -238,6 +248,8 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
             {"folder-link/new.csv", "sub//new.csv", true}, // a linked folder, a file to come
             {"Report.XLS", "report.xls", caseIgnored},
             {"report.xls", "report.csv", false},
+            {"report.xls", "other.csv", false}, // two files that both exist
+            {"to-come.xls", "link-to-come.csv", true}, // a link to a file not made yet
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.xls) + " / " + c.csv);
@@ -291,6 +303,9 @@ TEST(MivctlSettings, setChangesOnlyTheValuesGivenAndARefusalLeavesTheFileByteFor
     ASSERT_EQ(lines.size(), 34);
     EXPECT_EQ(lines[0], QStringLiteral("0\tКоэффициент трансформации\t10"));
     EXPECT_EQ(lines[31], QStringLiteral("31\tАлгоритм накачки/выкачки резервуара\t[фукнк. откл.]"));
+    // On type 6 a file with no timer shows its marks empty, as rows it lacks.
+    const RunResult six = run(QStringList{"settings", "show", file, "--type", "6"}, ini);
+    EXPECT_TRUE(six.out.contains(QStringLiteral("\ntimer\tМетка1\t\n"))) << six.out.toStdString();
 
     for (const QStringList &refused :
          {QStringList{"3=7"}, QStringList{"31=вкл."}, QStringList{"0=50"},
@@ -320,6 +335,52 @@ TEST(MivctlSettings, setChangesOnlyTheValuesGivenAndARefusalLeavesTheFileByteFor
     EXPECT_EQ(run(QStringList{"settings", "sheet", file, "--type", "6", "--csv", csv}, ini).status,
               ExitStatus::Done);
     EXPECT_TRUE(bytesOf(csv).contains(QStringLiteral("Значения;из файла motor.miv").toUtf8()));
+    // The outputs are checked against the input and each other before
+    // anything is written: the input is never replaced, and one output that
+    // cannot be written leaves every other unwritten.
+    const QString xls = dir.filePath(QStringLiteral("ok.xls"));
+    const QString sheet6 = QStringLiteral("settings sheet %1 --type 6 ").arg(file);
+    const struct
+    {
+        QString outputs;
+        int status;
+    } outputCases[] = {
+            {QStringLiteral("--csv ") + file, ExitStatus::WrongUsage},
+            {QStringLiteral("--xls %1 --csv %2").arg(xls, dir.filePath(QStringLiteral("no/x.csv"))),
+             ExitStatus::Refused},
+            {QStringLiteral("--xls %1 --csv -").arg(xls), ExitStatus::WrongUsage},
+            {QStringLiteral("--csv ") + dir.path(), ExitStatus::Refused},
+#ifdef Q_OS_UNIX
+            {QStringLiteral("--csv /dev/null"), ExitStatus::Done},
+#endif
+    };
+    const QByteArray input = bytesOf(file);
+    for (const auto &c : outputCases) {
+        const RunResult result = run((sheet6 + c.outputs).split(u' '), ini);
+        EXPECT_EQ(result.status, c.status) << c.outputs.toStdString() << result.err.toStdString();
+        EXPECT_EQ(bytesOf(file), input);
+        EXPECT_FALSE(QFile::exists(xls)) << c.outputs.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+    // A value the type may not take refuses "sheet" as it refuses "show",
+    // naming the value and its limits.
+    const QString blank = dir.filePath(QStringLiteral("blank.miv"));
+    {
+        QFile f(blank);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringEncoder("windows-1251")
+                        .encode(QStringLiteral("[Параметры]\r\nКратность перегрузки=\r\n")));
+    }
+    for (const char *action : {"show", "sheet"}) {
+        QStringList arguments{"settings", QString::fromLatin1(action), blank, "--type", "4"};
+        if (QByteArray(action) == "sheet")
+            arguments << "--csv" << csv;
+        const RunResult result = run(arguments, ini);
+        EXPECT_EQ(result.status, ExitStatus::Refused) << action;
+        EXPECT_TRUE(result.err.contains(QStringLiteral(
+                "Строка 3 «Кратность перегрузки»: значение «» недопустимо; допустимо 1,1 … 6,0")))
+                << result.err.toStdString();
+    }
     for (const QStringList &wrong : {QStringList{"settings", "show", file},
                                      QStringList{"settings", "show", file, "--type", "5"},
                                      QStringList{"settings", "set", file, "--type", "4", "3"},
@@ -508,6 +569,8 @@ TEST(PasswordSource, theFirstSourceGivenCountsAndEachRefusalSaysWhy)
              "--password-file FILE or the environment variable"},
             {"a file that cannot be read", no, none, true, true, ExitStatus::Refused,
              "Не удалось прочитать файл пароля"},
+            {"the reason in Russian", no, none, true, true, ExitStatus::Refused,
+             "none: нет такого файла"},
             {"an empty first line", no, emptyLine, true, true, ExitStatus::Refused,
              "В первой строке файла пароля"},
             {"input ended at the prompt", no, no, false, true, ExitStatus::Refused,
@@ -539,6 +602,20 @@ TEST(PasswordSource, theFirstSourceGivenCountsAndEachRefusalSaysWhy)
         EXPECT_TRUE(choice.problem.contains(QString::fromUtf8(r.problem)))
                 << choice.problem.toStdString();
     }
+#ifdef Q_OS_UNIX
+    // A file others may read is taken with a warning, as ssh warns of a key.
+    for (const bool othersRead : {true, false}) {
+        QFile::setPermissions(
+                crlf,
+                QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                        | (othersRead ? QFileDevice::ReadOther : QFileDevice::Permissions()));
+        const PasswordChoice choice = choosePassword(relayPasswordSources(no, crlf), nullptr);
+        EXPECT_EQ(choice.password, QStringLiteral("QRST"));
+        EXPECT_EQ(choice.warning.contains(QStringLiteral("могут читать другие пользователи")),
+                  othersRead)
+                << choice.warning.toStdString();
+    }
+#endif
 }
 
 // Each command that writes takes its password before it opens the port, and
@@ -592,6 +669,35 @@ TEST(MivctlProgram, exitStatusesAndUtf8Output)
                 {QStringLiteral("--stop-bits"), QStringLiteral("3"), QStringLiteral("help")});
     ASSERT_TRUE(wrong.waitForFinished(10000));
     EXPECT_EQ(wrong.exitCode(), 2);
+
+    // "-" writes the one output asked for to standard output.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("motor.miv"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringEncoder("windows-1251")
+                        .encode(QStringLiteral("[Параметры]\r\nКоэффициент трансформации=10\r\n")));
+    }
+    QProcess sheet;
+    sheet.start(program,
+                {QStringLiteral("settings"), QStringLiteral("sheet"), file,
+                 QStringLiteral("--type"), QStringLiteral("4"), QStringLiteral("--csv"),
+                 QStringLiteral("-")});
+    ASSERT_TRUE(sheet.waitForFinished(10000));
+    EXPECT_EQ(sheet.exitCode(), 0) << sheet.readAllStandardError().toStdString();
+    EXPECT_TRUE(sheet.readAllStandardOutput().startsWith(
+            "\xEF\xBB\xBF" + QStringLiteral("Лист настроек").toUtf8()));
+
+    // The window's --help prints its options and opens no window.
+    const QString window = qEnvironmentVariable("MIV_BIN_DIR") + QStringLiteral("/mivconf");
+    if (QFileInfo::exists(window)) {
+        QProcess windowHelp;
+        windowHelp.start(window, {QStringLiteral("--help")});
+        ASSERT_TRUE(windowHelp.waitForFinished(10000)) << "mivconf --help started the window";
+        EXPECT_EQ(windowHelp.exitCode(), 0);
+        EXPECT_TRUE(windowHelp.readAllStandardOutput().contains("--port tcp://HOST:PORT"));
+    }
 }
 
 } // namespace

@@ -7,11 +7,15 @@
 #include "support/QtPrinters.h"
 #include "support/SimProcess.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -95,6 +99,9 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
     EXPECT_TRUE(output.contains(QStringLiteral("written\t26\tКонтроль залипания контактов\tвкл.")));
     for (const QString &line : output)
         EXPECT_FALSE(line.startsWith(QStringLiteral("refused"))) << line.toStdString();
+    // A row whose function is off is named as left, with the value it keeps.
+    EXPECT_EQ(output.filter(QRegularExpression(QStringLiteral("^switched-off\t2\t"))).size(), 1)
+            << write.standardOutput.toStdString();
     ASSERT_GE(output.size(), 34);
     const QStringList readBack = output.mid(output.size() - 34);
 
@@ -107,6 +114,86 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
     const QStringList after = readValues();
     expected[32] = after[32];
     EXPECT_EQ(after, expected);
+}
+
+// A slow line, so that Ctrl+C comes in the middle of a write.
+class MivctlInterrupted : public MivctlOnSimulator
+{
+protected:
+    MivctlInterrupted()
+        : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4"),
+                             QStringLiteral("--latency-ms"), QStringLiteral("120")})
+    { }
+};
+
+// Ctrl+C while config write writes: the exchange under way is finished and
+// logged, nothing more is sent, stderr names what was written and what was
+// not, exit 130; every request the relay took is in the audit log.
+TEST_F(MivctlInterrupted, ctrlCDuringAWriteFinishesTheExchangeAndLogsIt)
+{
+    const QString relayFile = folder.filePath(QStringLiteral("relay.miv"));
+    const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"),
+                                       QStringLiteral("1"), QStringLiteral("--save"), relayFile});
+    ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
+    // Five numeric rows changed: five writes, one after another.
+    QFile in(relayFile);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QString text = QStringDecoder("windows-1251").decode(in.readAll());
+    in.close();
+    for (const auto &[key, value] : {std::pair{"Диапазон асимметрии токов, %", "41"},
+                                     {"Минимальный ток электродвигателя, %", "57"},
+                                     {"Ток утечки, %", "7"},
+                                     {"Минимальное напряжение, В", "201"},
+                                     {"Время пуска, с", "13"}}) {
+        const QRegularExpression line(QStringLiteral("(?m)^")
+                                      + QRegularExpression::escape(QString::fromUtf8(key))
+                                      + QStringLiteral("=.*$"));
+        if (text.contains(line))
+            text.replace(line, QString::fromUtf8(key) + u'=' + QString::fromUtf8(value));
+    }
+    const QString plan = folder.filePath(QStringLiteral("plan.miv"));
+    QFile out(plan);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(QStringEncoder("windows-1251").encode(text));
+    out.close();
+
+    const QString data = folder.filePath(QStringLiteral("data"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MIV_DATA_DIR"), data);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder.path());
+    process.start(programPath(QStringLiteral("mivctl")),
+                  {QStringLiteral("--port"), sim.portPath(), QStringLiteral("config"),
+                   QStringLiteral("write"), QStringLiteral("1"), QStringLiteral("--password"),
+                   QStringLiteral("ABCD"), QStringLiteral("--load"), plan});
+    ASSERT_TRUE(process.waitForStarted());
+    // The first write's request is logged before it goes out: Ctrl+C then.
+    const QString log = QDir(data).filePath(QStringLiteral("audit.jsonl"));
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(log) && waited.elapsed() < 30000 && process.state() == QProcess::Running)
+        process.waitForFinished(20);
+    ASSERT_TRUE(QFile::exists(log)) << process.readAllStandardError().toStdString();
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    const QStringList written = outputLines(QString::fromUtf8(process.readAllStandardOutput()))
+                                        .filter(QRegularExpression(QStringLiteral("^written\t")));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("Запись остановлена по требованию оператора")))
+            << errors.toStdString();
+    EXPECT_LT(written.size(), 5) << "the writes went on after Ctrl+C";
+
+    // Every line of the log has its answer: no request left without one.
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = logFile.readAll().trimmed().split('\n');
+    ASSERT_EQ(lines.size() % 2, 0) << "a request logged as sent has no answer";
+    EXPECT_EQ(lines.size() / 2, written.size());
+    for (qsizetype i = 1; i < lines.size(); i += 2)
+        EXPECT_TRUE(lines[i].contains("\"answer\":\"taken\"")) << lines[i].toStdString();
 }
 
 TEST_F(MivctlEditing, aFileWithAnInvalidValueWritesNothing)

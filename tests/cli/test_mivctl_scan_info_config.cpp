@@ -150,6 +150,8 @@ TEST_F(MivctlScanInfoConfig, configSheetWritesTheRelaysSheetInEveryFormat)
                     QStringLiteral("--csv"), csv});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    // Nothing on stderr: no warning of the graphics library about its runtime folder.
+    EXPECT_EQ(result.standardError, QString());
     const ProgramResult text = runProgram(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     EXPECT_TRUE(text.standardOutput.contains(QStringLiteral("Заводской №: 1006")))
             << text.standardOutput.toStdString();

@@ -2,6 +2,8 @@
 #include "access/PasswordAccess.h"
 #include "config/ConfigWriter.h"
 #include "config/TimerWriter.h"
+#include "core/Texts.h"
+#include "core/WriteStop.h"
 #include "device/RelayCommands.h"
 
 #include <functional>
@@ -86,6 +88,48 @@ TEST_F(AuditTrailTest, aConfigurationWriteLeavesALinePerWriteWithTheRelaysAnswer
         EXPECT_EQ(entry.port, QStringLiteral("loop0"));
         EXPECT_LE(qAbs(entry.time.secsTo(QDateTime::currentDateTime())), 60);
     }
+}
+
+// Ctrl+C (or the window's close) while the second of three writes is under
+// way: that exchange is finished and logged with its answer, the third is
+// never sent, and the operator is told what was written and what was not.
+// The log holds each write's line from before its request went out.
+TEST_F(AuditTrailTest, aStopDuringAWriteFinishesTheExchangeAndSendsNothingMore)
+{
+    readRelay();
+    const quint16 switchesBefore = relay().registerValue(0x80);
+    const QString old23 = grid.relayText(23);
+    set(4, QStringLiteral("55"));
+    set(5, QStringLiteral("45"));
+    set(23, old23 == QStringLiteral("вкл.") ? QStringLiteral("откл.") : QStringLiteral("вкл."));
+    int records = 0;
+    session.audit.portName = [&records] {
+        if (++records == 3) // the second write's line, logged before its request
+            WriteStop::request();
+        return QStringLiteral("loop0");
+    };
+
+    const ConfigWriteResult result = writeConfiguration(session, op);
+    WriteStop::clear();
+
+    EXPECT_EQ(result.outcome, ConfigWriteResult::Outcome::LinkFailed);
+    EXPECT_EQ(result.writtenRows, QList<int>({4, 5}));
+    EXPECT_EQ(relay().registerValue(0x54), 55);
+    EXPECT_EQ(relay().registerValue(0x55), 45);
+    EXPECT_EQ(relay().registerValue(0x80), switchesBefore) << "the third write was sent";
+    const QList<QStringList> lines = written();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1][4], QStringLiteral("taken"));
+    EXPECT_EQ(records, 4) << "each write is logged before its request and after its answer";
+    ASSERT_EQ(op.shown().size(), 1);
+    const QString told = op.shown()[0].text;
+    EXPECT_TRUE(told.contains(Texts::writesStopped)) << told.toStdString();
+    EXPECT_TRUE(told.contains(Texts::configRowsWritten.arg(name(4) + QStringLiteral(": 55\n")
+                                                           + name(5) + QStringLiteral(": 45"))))
+            << told.toStdString();
+    EXPECT_TRUE(told.section(QStringLiteral("Записаны:"), 0, 0).contains(name(23)))
+            << told.toStdString();
+    EXPECT_TRUE(flags.unwrittenChanges);
 }
 
 TEST_F(AuditTrailTest, aPasswordChangeIsLoggedWithoutThePassword)

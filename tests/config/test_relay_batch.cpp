@@ -4,6 +4,7 @@
 #include "config/ConfigReader.h"
 #include "config/RelayBatch.h"
 #include "config/SettingsFile.h"
+#include "core/WriteStop.h"
 #include "device/Identification.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"
@@ -13,6 +14,7 @@
 #include "support/ScriptedOperator.h"
 
 #include <gtest/gtest.h>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 using namespace miv::sim;
@@ -167,6 +169,47 @@ TEST_F(RelayBatchTest, theValuesOfOneRelayDoNotReachTheNext)
     EXPECT_FALSE(session->flags.unwrittenChanges);
 }
 
+// A type-6 relay gets the file's timer too, behind the same password and by
+// the timer's own writer; a relay with no timer gets the rows alone.
+TEST_F(RelayBatchTest, aType6RelayGetsTheFilesTimerToo)
+{
+    const QString file = folder.filePath(QStringLiteral("timer.miv"));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QStringEncoder("windows-1251")
+                          .encode(QStringLiteral("[Таймеры]\r\nМетка1=05:15:00\r\n")));
+    }
+    for (int i = 0; i < 2; ++i)
+        op.answerPassword(QStringLiteral("ABCD"));
+
+    const QList<RelayOutcome> outcomes = writeToAll({6, 1}, file);
+
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(outcomes[0].verdict, RelayOutcome::Verdict::Done) << outcomes[0].reason.toStdString();
+    EXPECT_TRUE(outcomes[0].reason.endsWith(QStringLiteral(", timer written")))
+            << outcomes[0].reason.toStdString();
+    EXPECT_EQ(line.relay(6)->registerValue(0x76), 5 * 256 + 15);
+    EXPECT_EQ(outcomes[1].verdict, RelayOutcome::Verdict::Done);
+    EXPECT_FALSE(outcomes[1].reason.contains(QStringLiteral("timer")))
+            << outcomes[1].reason.toStdString();
+}
+
+// Once the operator stopped the writes (Ctrl+C), the relays not yet reached
+// get nothing at all and are told as stopped.
+TEST_F(RelayBatchTest, aStopLeavesTheRelaysNotYetReachedUntouched)
+{
+    const QString file = fileWithMinimumCurrent(55);
+    WriteStop::request();
+    const QList<RelayOutcome> outcomes = writeToAll({1, 17}, file);
+    WriteStop::clear();
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(worstVerdict(outcomes), RelayOutcome::Verdict::Stopped);
+    EXPECT_EQ(summaryLine(outcomes[1], QStringLiteral("written")),
+              QStringLiteral("17\tstopped\tnot written: stopped by the operator"));
+    EXPECT_TRUE(line.requests().isEmpty());
+}
+
 TEST_F(RelayBatchTest, savesTheSettingsOfEachAnsweringRelay)
 {
     const QList<RelayOutcome> outcomes = runOnRelays(
@@ -203,6 +246,7 @@ TEST(RelayBatchVerdict, theWorstWins)
             {{V::Done, V::Refused}, V::Refused},
             {{V::Refused, V::NoLink, V::Done}, V::NoLink},
             {{V::NoLink, V::Refused}, V::NoLink},
+            {{V::Done, V::Stopped, V::NoLink}, V::Stopped},
     };
     for (const auto &c : cases) {
         QList<RelayOutcome> outcomes;

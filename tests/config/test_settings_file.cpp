@@ -328,7 +328,13 @@ TEST_F(SettingsFileTest, valuesOutOfRangeOrNotNumbersAreRejectedAndListedOnce)
     const QStringList rejected{keys[3], keys[4], keys[5], keys[6], keys[9], keys[24]};
     EXPECT_EQ(result.rejectedKeys, rejected);
     ASSERT_EQ(op.shown().size(), 1);
-    EXPECT_EQ(op.shown()[0].text, Texts::settingsValuesRejected.arg(rejected.join(u'\n')));
+    // Each value refused is named with what the row takes.
+    EXPECT_EQ(op.shown()[0].text,
+              Texts::settingsValuesRejected.arg(result.rejectedValues.join(u'\n')));
+    ASSERT_EQ(result.rejectedValues.size(), rejected.size());
+    EXPECT_EQ(result.rejectedValues[0],
+              QStringLiteral("Строка 3 «Кратность перегрузки»: значение «abc» недопустимо; "
+                             "допустимо 1,1 … 6,0"));
     for (int row : {3, 4, 5, 6, 9, 24})
         EXPECT_EQ(grid.text(row, ConfigGrid::Value), before[row]) << row;
     EXPECT_TRUE(grid.isMarked(9));
@@ -415,17 +421,16 @@ TEST_P(MarkTexts, marksTakeOneDigitHoursAndMissingSeconds)
     EXPECT_EQ(timer.marks[1].word, TimerSchedule::markWord(timer.marks[1].time));
 }
 
-INSTANTIATE_TEST_SUITE_P(Times, MarkTexts,
-                         ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)},
-                                           MarkCase{"07:30", true, QTime(7, 30)},
-                                           MarkCase{"7:30:00", true, QTime(7, 30)},
-                                           MarkCase{"07:30:15", true, QTime(7, 30, 15)},
-                                           MarkCase{" 23:59 ", true, QTime(23, 59)},
-                                           MarkCase{"24:00", false, {}},
-                                           MarkCase{"12:60", false, {}},
-                                           MarkCase{"7.30", false, {}}, MarkCase{"730", false, {}},
-                                           MarkCase{"полдень", false, {}},
-                                           MarkCase{"", false, {}}));
+INSTANTIATE_TEST_SUITE_P(
+        Times, MarkTexts,
+        ::testing::Values(MarkCase{"7:30", true, QTime(7, 30)},
+                          MarkCase{"07:30", true, QTime(7, 30)},
+                          MarkCase{"7:30:00", true, QTime(7, 30)},
+                          // the relay keeps no seconds: none is dropped silently
+                          MarkCase{"07:30:15", false, {}}, MarkCase{" 23:59 ", true, QTime(23, 59)},
+                          MarkCase{"24:00", false, {}}, MarkCase{"12:60", false, {}},
+                          MarkCase{"7.30", false, {}}, MarkCase{"730", false, {}},
+                          MarkCase{"полдень", false, {}}, MarkCase{"", false, {}}));
 
 TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
 {
@@ -437,8 +442,21 @@ TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
     const SettingsFile::LoadResult result = load(path("c.miv"));
     EXPECT_EQ(result.rejectedKeys,
               (QStringList{QStringLiteral("Интервал2"), QStringLiteral("Таймер")}));
-    const std::array<QString, 7> expected{off, on, QString(), QString(), QString(), QString(), on};
+    // A key the file leaves out keeps its caption, as a missing row keeps its value.
+    const std::array<QString, 7> expected{off, on, QString(), on, on, on, on};
     EXPECT_EQ(timer.buttons, expected);
+}
+
+// A file with no timer section leaves the marks as nobody gave them: shown
+// empty, and not saved as a time nobody chose.
+TEST_F(SettingsFileTest, aFileWithoutTimersLeavesTheMarksUngiven)
+{
+    timer = TimerSchedule();
+    EXPECT_TRUE(load(parametersFile({"Кратность перегрузки=2,5"})).complete());
+    for (const TimerMark &mark : timer.marks)
+        EXPECT_FALSE(mark.given);
+    ASSERT_TRUE(SettingsFile::save(path("again.miv"), grid, timer, op));
+    EXPECT_FALSE(readBytes(path("again.miv")).contains(cp1251(QStringLiteral("Метка1"))));
 }
 
 TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)

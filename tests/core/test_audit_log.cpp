@@ -19,7 +19,8 @@ AuditEntry entryAt(const QDateTime &time, const QString &answer)
             QStringLiteral("Время пуска"),
             QStringLiteral("4,5"),
             QStringLiteral("5,0"),
-            answer};
+            answer,
+            {}};
 }
 
 TEST(AuditLog, entriesComeBackAsWrittenAndFromTheGivenTimeOn)
@@ -55,6 +56,40 @@ TEST(AuditLog, entriesComeBackAsWrittenAndFromTheGivenTimeOn)
         EXPECT_EQ(AuditLog::readEntries(path, c.since), c.expected) << c.name;
     EXPECT_EQ(AuditLog::readEntries(dir.filePath(QStringLiteral("none.jsonl")), {}),
               QList<AuditEntry>{});
+}
+
+// A write is logged as sent before its request goes out and again with the
+// answer: read back it is one entry with that answer; one whose answer never
+// came (the program was killed) stays "sent", and a log of lines without ids,
+// as older versions wrote, reads as before.
+TEST(AuditLog, aWritesAnswerJoinsItsSentLineAndAWriteWithoutOneStaysSent)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("audit.jsonl"));
+    const QDateTime nine(QDate(2024, 5, 1), QTime(9, 0, 0));
+    const auto at = [&nine](int seconds, const QString &answer, const QString &id) {
+        AuditEntry entry = entryAt(nine.addSecs(seconds), answer);
+        entry.id = id;
+        return entry;
+    };
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (const AuditEntry &entry :
+         {at(0, QStringLiteral("taken"), {}), at(1, AuditAnswer::sent, QStringLiteral("a")),
+          at(2, AuditAnswer::sent, QStringLiteral("b")),
+          at(3, QStringLiteral("refused 3"), QStringLiteral("a")),
+          at(4, AuditAnswer::noAnswer, {})})
+        file.write(AuditLog::toJsonLine(entry) + '\n');
+    file.close();
+
+    const QList<AuditEntry> expected = {at(0, QStringLiteral("taken"), {}),
+                                        at(1, QStringLiteral("refused 3"), QStringLiteral("a")),
+                                        at(2, AuditAnswer::sent, QStringLiteral("b")),
+                                        at(4, AuditAnswer::noAnswer, {})};
+    EXPECT_EQ(AuditLog::readEntries(path, {}), expected);
+    EXPECT_EQ(AuditLog::readEntries(path, nine.addSecs(2)), expected.mid(2));
+    EXPECT_TRUE(
+            AuditLog::readableLine(expected[2]).endsWith(QStringLiteral("  sent, answer unknown")));
 }
 
 TEST(AuditLog, theReadableLineNamesEveryPart)

@@ -465,23 +465,32 @@ TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
     EXPECT_FALSE(SettingsSheet::available(session)); // nothing read yet
     ASSERT_EQ(readConfiguration(session, op), ConfigReadResult::Complete);
     ASSERT_TRUE(SettingsSheet::available(session));
-    const SettingsSheet::Document document = SettingsSheet::build(
+    SettingsSheet::Document document = SettingsSheet::build(
             session, QStringLiteral("/dev/ttyUSB0"), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+    // A name whose letters a font would join ("ffl"), as a held file's name is.
+    document.header.append({QStringLiteral("Файл"), QStringLiteral("offline6.miv")});
 
-    // Rows 0-32 as the grid shows them, with the range at each row's resolution.
+    // Rows 01-33 as the grid and the relay's menu number them, with the
+    // values as the grid shows them (a disabled row's kept value beside its
+    // mark) and the range at each row's resolution.
     using Line = QStringList;
     const auto shown = [&](int row) {
         const SettingsSheet::ParameterLine &p = document.parameters.at(row);
-        return Line{QString::number(p.row), p.name, p.value, p.range};
+        return Line{p.menuNumber(), p.name, p.value, p.range};
     };
     ASSERT_EQ(document.parameters.size(), 33); // never the password
-    EXPECT_EQ(shown(0), (Line{"0", "Коэффициент трансформации", "10", "1 … 200"}));
-    EXPECT_EQ(shown(1), (Line{"1", "Номинальный ток электродвигателя, А", "25,0", "10,0 … 50,0"}));
+    EXPECT_EQ(shown(0), (Line{"01", "Коэффициент трансформации", "10", "1 … 200"}));
+    EXPECT_EQ(shown(1), (Line{"02", "Номинальный ток электродвигателя, А", "25,0", "10,0 … 50,0"}));
+    const QString keptAside = session.configGrid.text(2, ConfigGrid::SavedText);
+    ASSERT_FALSE(keptAside.isEmpty());
     EXPECT_EQ(shown(2),
-              (Line{"2", "Номинальный ток 2-й ступени , А", "[фукнк. откл.]", "10,0 … 50,0"}));
+              (Line{"03", "Номинальный ток 2-й ступени , А",
+                    QStringLiteral("[фукнк. откл.] (%1)").arg(keptAside), "10,0 … 50,0"}));
     EXPECT_EQ(shown(31),
-              (Line{"31", "Алгоритм накачки/выкачки резервуара", "вкл.", "вкл. / откл."}));
-    EXPECT_EQ(shown(32), (Line{"32", "Обнуление моторесурса", "1234 ч. 5 мин.", ""}));
+              (Line{"32", "Алгоритм накачки/выкачки резервуара", "вкл.", "вкл. / откл."}));
+    EXPECT_EQ(shown(32), (Line{"33", "Моторесурс", "1234 ч. 5 мин.", ""}));
+    EXPECT_EQ(document.parameters.at(1).number, 25.0);
+    EXPECT_EQ(document.parameters.at(2).number, std::nullopt);
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -511,8 +520,13 @@ TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
     const int firstRow = 9; // after the title, six header rows, a blank row, the headings
     for (int row = 0; row <= 32; ++row) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(at(firstRow + row, 0)["value"].toDouble(), row);
-        for (int column = 1; column <= 3; ++column)
+        EXPECT_EQ(at(firstRow + row, 0)["value"].toDouble(), row + 1);
+        // A number is stored as a number, every other value as its text.
+        if (const std::optional<double> number = document.parameters.at(row).number)
+            EXPECT_EQ(at(firstRow + row, 2)["value"].toDouble(), *number);
+        else
+            EXPECT_EQ(at(firstRow + row, 2)["value"].toString(), shown(row)[2]);
+        for (int column : {1, 3})
             EXPECT_EQ(at(firstRow + row, column)["value"].toString(), shown(row)[column]);
         EXPECT_EQ(at(firstRow + row, 1)["borders"], (QJsonArray{1, 1, 1, 1}));
     }
@@ -546,7 +560,7 @@ TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
     for (const char *want :
          {"Лист настроек", "Заводской №: 1006", "Версия ПО: v1 от 4.7.2008",
           "Функция импульсного режима реле перегрузки КЗ", "10,0 … 50,0", "1234 ч. 5 мин.",
-          "Метка1", "06:30", "Настроил:", "Проверил:", "Страница 1 из 1"})
+          "Метка1", "06:30", "Настроил:", "Проверил:", "Страница 1 из 1", "offline6.miv"})
         EXPECT_TRUE(text.standardOutput.contains(QString::fromUtf8(want))) << want;
     EXPECT_FALSE(text.standardOutput.contains(QStringLiteral("Пароль")));
     const ProgramResult fonts = runProgram(QStringLiteral("pdffonts"), {pdf});
