@@ -16,7 +16,8 @@ namespace {
 // Tabs 2 and 6 hold what the settings file keeps; loading and saving it is
 // offered once the relay's password has unlocked editing, and loading also
 // while no relay is selected: the file is then opened for a relay type, to
-// be edited with no relay at hand.
+// be edited with no relay at hand. Writing needs a relay to write to: with
+// none selected (a file held, or nothing), "Записать" is not offered.
 TabEntry configurationEntry(bool portOpen, bool confLocked, bool relaySelected)
 {
     TabEntry entry;
@@ -26,7 +27,8 @@ TabEntry configurationEntry(bool portOpen, bool confLocked, bool relaySelected)
         entry.enabled.insert(ActionId::a_save);
     if (portOpen) {
         entry.enabled.insert(ActionId::a_getdata);
-        entry.enabled.insert(ActionId::a_setdata);
+        if (relaySelected)
+            entry.enabled.insert(ActionId::a_setdata);
     }
     return entry;
 }

@@ -31,7 +31,8 @@ struct TabEntry
 ActionSet switchedByTab();
 
 // What entering `tab` enables, with the port open or closed, editing locked
-// or not, and a relay selected or none (a settings file may then be opened).
+// or not, and a relay selected or none (a settings file may then be opened,
+// and nothing is written).
 TabEntry onTabEntered(int tab, bool portOpen, bool confLocked, bool relaySelected = true);
 
 } // namespace ActionEnabling

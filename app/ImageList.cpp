@@ -8,10 +8,9 @@
 #include <QStyleOption>
 #include <QSvgRenderer>
 
-namespace miv {
-
 // The pictures are compiled into the static widget library; its resource
-// initialiser has to be named once so that the linker keeps it.
+// initialiser has to be named once so that the linker keeps it. Named
+// outside any namespace, where the resource compiler defines it.
 static void initialiseResources()
 {
     static const bool done = [] {
@@ -20,6 +19,8 @@ static void initialiseResources()
     }();
     Q_UNUSED(done);
 }
+
+namespace miv {
 
 namespace {
 

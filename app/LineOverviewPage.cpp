@@ -1,5 +1,6 @@
 #include "app/LineOverviewPage.h"
 
+#include "app/CutCellToolTips.h"
 #include "link/RelaySession.h"
 #include "device/RefreshInterval.h"
 
@@ -55,6 +56,11 @@ LineOverviewPage::LineOverviewPage(RelaySession &session, Operator &op, QWidget 
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
+    // Every column widens by dragging its header; a text a column cuts off
+    // (the alarms of a relay with several) is shown whole as a tool tip.
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_table->horizontalHeader()->setStretchLastSection(false);
+    CutCellToolTips::install(m_table);
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             Q_EMIT identifyRequested(m_model.row(index.row()).address);
@@ -115,6 +121,19 @@ void LineOverviewPage::showInterval()
                                      .arg(secondsText(m_intervalMs, m_session.decimalSeparator)));
 }
 
+void LineOverviewPage::fitColumns()
+{
+    m_table->resizeColumnsToContents();
+    QHeaderView *header = m_table->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < LineOverviewModel::ColumnCount; ++column)
+        if (column != LineOverviewModel::Alarms)
+            others += header->sectionSize(column);
+    const int rest = m_table->viewport()->width() - others;
+    if (rest > header->sectionSize(LineOverviewModel::Alarms))
+        header->resizeSection(LineOverviewModel::Alarms, rest);
+}
+
 void LineOverviewPage::runStep()
 {
     const LineOverview::StepResult result = m_overview.step();
@@ -129,12 +148,10 @@ void LineOverviewPage::runStep()
         m_roundLabel->setText(QStringLiteral("Полный опрос: %1 с")
                                       .arg(secondsText(m_overview.lastRoundMs().value_or(0),
                                                        m_session.decimalSeparator)));
-        // The first round fills the cells: the columns take their widths once.
-        if (std::exchange(m_fitColumns, false)) {
-            m_table->resizeColumnsToContents();
-            m_table->horizontalHeader()->setSectionResizeMode(LineOverviewModel::Alarms,
-                                                              QHeaderView::Stretch);
-        }
+        // The first round fills the cells: the columns take their widths
+        // once, the alarms at least what is left of the table's width.
+        if (std::exchange(m_fitColumns, false))
+            fitColumns();
         break;
     case LineOverview::StepOutcome::Read:
         break;

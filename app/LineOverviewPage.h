@@ -54,6 +54,7 @@ Q_SIGNALS:
 
 private:
     void runStep();
+    void fitColumns();
     void showInterval();
 
     RelaySession &m_session;

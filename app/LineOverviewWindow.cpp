@@ -17,13 +17,22 @@ LineOverviewWindow::LineOverviewWindow(RelaySession &session, Operator &op, QWid
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(m_page);
     connect(m_page, &LineOverviewPage::identifyRequested, this, [this](quint8 address) {
-        close();
-        Q_EMIT identifyRequested(address);
+        closeFor([this, address] { Q_EMIT identifyRequested(address); });
     });
-    connect(m_page, &LineOverviewPage::portLost, this, [this](const QString &text) {
-        close();
-        Q_EMIT portLost(text);
+    connect(m_page, &LineOverviewPage::portLost, this,
+            [this](const QString &text) { closeFor([this, text] { Q_EMIT portLost(text); }); });
+    connect(this, &QDialog::finished, this, [this] {
+        if (!m_closingForReport)
+            Q_EMIT closedByOperator();
     });
+}
+
+void LineOverviewWindow::closeFor(const std::function<void()> &report)
+{
+    m_closingForReport = true;
+    close();
+    m_closingForReport = false;
+    report();
 }
 
 void LineOverviewWindow::watch(const QList<quint8> &addresses)

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <functional>
 
 namespace miv {
 
@@ -13,7 +14,9 @@ struct RelaySession;
 // refreshed in turn while the window is open. It keeps the main window from
 // starting other work meanwhile (the line serves one exchange at a time),
 // and stops its rounds the moment it closes. A double click on a row closes
-// it and asks for that relay to be identified.
+// it and asks for that relay to be identified; closed by the operator
+// otherwise, it says so (closedByOperator), so that the relay selected
+// before is read again once.
 class LineOverviewWindow : public QDialog
 {
     Q_OBJECT
@@ -27,12 +30,17 @@ public:
 Q_SIGNALS:
     void identifyRequested(quint8 address);
     void portLost(const QString &text);
+    void closedByOperator();
 
 protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // Closes the window for a reason of its own: no closedByOperator().
+    void closeFor(const std::function<void()> &report);
+
     LineOverviewPage *m_page;
+    bool m_closingForReport = false;
 };
 
 } // namespace miv

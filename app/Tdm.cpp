@@ -93,6 +93,8 @@ void Tdm::initActions()
     connect(lineOverviewAction(), &QAction::triggered, this, &Tdm::lineOverviewExecute);
     connect(&m_livePage, &LiveValuesPage::shown, &m_trend, &TrendWindow::showNewPoints);
     connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
+    // The rounds kept the selected relay's page waiting: it is read once more.
+    connect(&m_overview, &LineOverviewWindow::closedByOperator, this, &Tdm::a_refreshExecute);
     connect(&m_overview, &LineOverviewWindow::portLost, this, [this](const QString &text) {
         m_operator.message(Operator::Icon::Error, text);
         followPortState();
@@ -257,10 +259,11 @@ void Tdm::a_getinfoExecute()
         mf.pcChange();
         break;
     case IdentificationResult::Outcome::NotConnected:
+    case IdentificationResult::Outcome::Silent:
+        // No relay is selected: the previous relay's pages go with it.
         mf.bts(TabVisibility::WithoutRelay);
         break;
     case IdentificationResult::Outcome::NoSelection:
-    case IdentificationResult::Outcome::Silent:
         break;
     }
     followPortState();
@@ -442,6 +445,9 @@ void Tdm::a_loadExecute()
     if (!action(ActionId::a_load)->isEnabled())
         return;
     m_configurationPage.load();
+    // A file opened with no relay shows the tabs of its relay type.
+    if (!relaySelected())
+        mf.bts(TabVisibility::WithoutRelay);
     // A file opened with no relay unlocks editing: the tab's actions follow.
     mf.pcChange();
 }

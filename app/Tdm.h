@@ -66,8 +66,9 @@ public:
     // Changes not written to a relay, or not saved to the file the grid holds.
     bool unwrittenChanges() const { return m_session.holdsUnwrittenChanges(); }
     bool relaySelected() const { return m_session.device.networkAddress != 0; }
-    // The type of the relay identified last; 0 before any.
-    quint16 relayTypeCode() const { return m_session.device.typeCode; }
+    // The relay type the tabs follow: a held file's, else the relay's
+    // identified last; 0 before any.
+    quint16 relayTypeCode() const { return m_session.pagesTypeCode(); }
     // The live values tab opens on the current values, not those at the start limit.
     void leaveStartLimitView() { m_session.flags.startLimitView = false; }
     // A loop of bus exchanges (the journal reading) is running: every action

@@ -178,8 +178,9 @@ private:
     std::optional<QPointF> m_dragFrom;
 };
 
-TrendChart::TrendChart(const TrendSeries &series, Operator &op, QWidget *parent)
-    : QWidget(parent), m_series(series), m_op(op)
+TrendChart::TrendChart(const TrendSeries &series, Operator &op, QChar decimalSeparator,
+                       QWidget *parent)
+    : QWidget(parent), m_series(series), m_op(op), m_decimalSeparator(decimalSeparator)
 {
     m_chart = new QChart;
     m_chart->setAnimationOptions(QChart::NoAnimation);
@@ -345,20 +346,29 @@ void TrendChart::drawLines()
             series->replace(linePoints(line, start, end, bucketMs));
         else if (series->count() > 0)
             series->clear();
+        // A line of one point draws nothing: that point is shown as a marker.
+        series->setPointsVisible(series->count() == 1);
     }
 }
 
-// The points of the time shown, and one bucket beyond each end so that the
-// line reaches the edges. Of the points of a bucket (buckets counted from the
-// epoch, so that they stay put while new points come) the first, the lowest,
-// the highest and the last are kept, in the order of their times: the line
-// looks as with every point, spikes and the newest value included.
+// The points of the time shown, and beyond each end the nearest point with
+// a value, so that a line reaches the edges from points outside the view. Of
+// the points of a bucket (buckets counted from the epoch, so that they stay
+// put while new points come) the first, the lowest, the highest and the last
+// are kept, in the order of their times: the line looks as with every point,
+// spikes and the newest value included. Each value holds until the next
+// point, drawn as a step.
 QList<QPointF> TrendChart::linePoints(int line, double startMs, double endMs, double bucketMs) const
 {
     const std::deque<TrendSeries::Point> &points = m_series.points();
     auto point = std::lower_bound(
-            points.begin(), points.end(), startMs - bucketMs,
+            points.begin(), points.end(), startMs,
             [](const TrendSeries::Point &p, double ms) { return double(p.timeMs) < ms; });
+    while (point != points.begin()) {
+        --point;
+        if (lineValue(line, point->values))
+            break;
+    }
     QList<QPointF> shown;
     std::optional<qint64> bucket;
     std::array<QPointF, 4> kept; // first, lowest, highest, last
@@ -371,7 +381,7 @@ QList<QPointF> TrendChart::linePoints(int line, double startMs, double endMs, do
             if (k == 0 || kept[k] != kept[k - 1])
                 shown << kept[k];
     };
-    for (; point != points.end() && double(point->timeMs) <= endMs + bucketMs; ++point) {
+    for (; point != points.end(); ++point) {
         const std::optional<double> value = lineValue(line, point->values);
         if (!value)
             continue;
@@ -381,16 +391,30 @@ QList<QPointF> TrendChart::linePoints(int line, double startMs, double endMs, do
             close();
             bucket = itsBucket;
             kept.fill(here);
-            continue;
+        } else {
+            if (here.y() < kept[1].y())
+                kept[1] = here;
+            if (here.y() > kept[2].y())
+                kept[2] = here;
+            kept[3] = here;
         }
-        if (here.y() < kept[1].y())
-            kept[1] = here;
-        if (here.y() > kept[2].y())
-            kept[2] = here;
-        kept[3] = here;
+        if (here.x() > endMs)
+            break; // the first point beyond the view ends the line
     }
     close();
-    return shown;
+    return steps(shown);
+}
+
+QList<QPointF> TrendChart::steps(const QList<QPointF> &points)
+{
+    QList<QPointF> stepped;
+    stepped.reserve(points.size() * 2);
+    for (qsizetype k = 0; k < points.size(); ++k) {
+        if (k > 0 && points[k].y() != points[k - 1].y() && points[k].x() != points[k - 1].x())
+            stepped << QPointF(points[k].x(), points[k - 1].y());
+        stepped << points[k];
+    }
+    return stepped;
 }
 
 void TrendChart::zoomTime(double factor, double centreMs)
@@ -443,7 +467,7 @@ bool TrendChart::savePoints()
     if (path.isEmpty())
         return false;
     QString error;
-    if (!LiveCsv::writeSeries(path, m_series, &error)) {
+    if (!LiveCsv::writeSeries(path, m_series, m_decimalSeparator, &error)) {
         m_op.message(Operator::Icon::Error, error);
         return false;
     }

@@ -23,7 +23,10 @@ class TrendChartView;
 // time axis around the pointer, dragging (or the arrow keys) pans it, and
 // "Показать всё" shows the whole series again and follows the new points.
 // "Сохранить PNG..." and "Сохранить CSV..." keep the picture and the points
-// (the columns of `mivctl live --csv`) where the operator chooses.
+// (LiveCsv::seriesText) where the operator chooses. Each line holds its
+// value until the next point (a step, never a ramp that did not happen), a
+// lone point is drawn as a marker, and a line reaches the edges of a zoomed
+// view from the points beyond them.
 //
 // The window calls showNewPoints() after every refresh of the live values (a
 // new relay's series starts a new chart). So that a point is drawn quickly
@@ -46,7 +49,9 @@ public:
         LineCount
     };
 
-    TrendChart(const TrendSeries &series, Operator &op, QWidget *parent = nullptr);
+    // Numbers saved as CSV use `decimalSeparator`.
+    TrendChart(const TrendSeries &series, Operator &op, QChar decimalSeparator,
+               QWidget *parent = nullptr);
     ~TrendChart() override;
 
     void showNewPoints();
@@ -76,9 +81,12 @@ private:
     // Every line shown, from the points of the time shown.
     void drawLines();
     QList<QPointF> linePoints(int line, double startMs, double endMs, double bucketMs) const;
+    // The points joined by steps: each value held until the next point's time.
+    static QList<QPointF> steps(const QList<QPointF> &points);
 
     const TrendSeries &m_series;
     Operator &m_op;
+    QChar m_decimalSeparator;
     QChart *m_chart = nullptr;
     TrendChartView *m_view = nullptr;
     std::array<QLineSeries *, LineCount> m_lines{};

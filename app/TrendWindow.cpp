@@ -8,7 +8,9 @@
 namespace miv {
 
 TrendWindow::TrendWindow(RelaySession &session, Operator &op, QWidget *parent)
-    : QDialog(parent), m_session(session), m_chart(new TrendChart(session.trend, op, this))
+    : QDialog(parent),
+      m_session(session),
+      m_chart(new TrendChart(session.trend, op, session.decimalSeparator, this))
 {
     setObjectName(QStringLiteral("trendWindow"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);

@@ -99,7 +99,7 @@ int main(int argc, char **argv)
                           QStringLiteral("--line"), QStringLiteral("line%1").arg(line),
                           QStringLiteral("--addresses"), QStringLiteral("1-%1").arg(relaysPerLine),
                           QStringLiteral("--interval"), QStringLiteral("0"),
-                          QStringLiteral("--state-file"),
+                          QStringLiteral("--no-discovery"), QStringLiteral("--state-file"),
                           folder.filePath(QStringLiteral("line%1.json").arg(line))});
         publishers.push_back(std::move(publisher));
     }

@@ -75,7 +75,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     TrendSeries series;
     RecordingOperator op; // never asked: the benchmark saves nothing
-    TrendChart chart(series, op);
+    TrendChart chart(series, op, u',');
     chart.resize(1000, 600);
     chart.show();
 

@@ -142,16 +142,20 @@ constexpr HelpText helpTexts[] = {
          "answer 1."},
         {"publish",
          "Publishes the line's relays to an MQTT broker until SIGTERM or SIGINT, read\n"
-         "only: P/L/status (online, with offline as the last will), and for each\n"
+         "only: P/L/status (online; offline after a clean stop, lost as the last\n"
+         "will), P/L/meta (the publisher, the port, the relays), and for each\n"
          "relay A retained P/L/A/info, P/L/A/state and P/L/A/live at every poll, and\n"
          "each journal entry once on P/L/A/journal (the entries published are kept in\n"
          "a state file, so that a restart neither repeats nor skips one). P is\n"
          "--prefix (default miv), L is --line (default made from the port's name).\n"
          "Without --addresses the line is scanned at start. The broker's password\n"
          "comes from --password-file or MIV_MQTT_PASSWORD, never from the command\n"
-         "line; --tls-ca FILE connects with TLS. A broker that goes away is connected\n"
-         "to again with growing waits; a refused password or a TLS failure ends with\n"
-         "exit status 1."},
+         "line; --tls-ca FILE connects with TLS, --tls-cert and --tls-key give the\n"
+         "client's certificate. Home Assistant finds the relays through discovery\n"
+         "under --discovery PREFIX (default homeassistant; --no-discovery: none).\n"
+         "A broker that goes away is connected to again with growing waits; a\n"
+         "refused password or a TLS failure ends with exit status 1, a state file\n"
+         "that cannot be read or written with 3. No command is taken from MQTT."},
 };
 
 } // namespace

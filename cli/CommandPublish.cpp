@@ -1,6 +1,8 @@
 // mivctl publish --broker HOST:PORT [--prefix P] [--line L] [--addresses LIST]
 //                [--interval SECONDS] [--journal-interval SECONDS] [--username NAME]
-//                [--password-file FILE] [--tls-ca FILE] [--state-file FILE]
+//                [--password-file FILE] [--tls-ca FILE] [--tls-cert FILE --tls-key FILE]
+//                [--state-file FILE] [--keepalive SECONDS]
+//                [--discovery PREFIX | --no-discovery]
 //
 // Read-only telemetry of one line to an MQTT broker, until SIGTERM or
 // SIGINT: the topics are described in telemetry/TelemetryTopics.h and the
@@ -17,11 +19,15 @@
 #include "telemetry/LinePublisher.h"
 #include "telemetry/MqttConnection.h"
 
+#include "core/ProgramVersion.h"
+
 #include <atomic>
 #include <csignal>
 #include <cmath>
 #include <mutex>
+#include <QCoreApplication>
 #include <QFile>
+#include <QSysInfo>
 
 namespace miv::cli {
 
@@ -52,7 +58,12 @@ struct PublishOptions
     QString username;
     QString passwordFile;
     QString caFile;
+    QString certFile;
+    QString keyFile;
     QString stateFile;
+    QString keepAlive = QStringLiteral("30");
+    QString discovery = QStringLiteral("homeassistant");
+    bool noDiscovery = false;
 };
 
 // Seconds (a decimal point, fractions allowed) within [minimum, maximum] as milliseconds.
@@ -69,11 +80,13 @@ std::optional<int> secondsToMs(const QString &text, double minimum, double maxim
 QString *slotOf(PublishOptions &options, const QString &name)
 {
     const std::pair<const char *, QString *> table[] = {
-            {"--broker", &options.broker},     {"--prefix", &options.prefix},
-            {"--line", &options.line},         {"--addresses", &options.addresses},
-            {"--interval", &options.interval}, {"--journal-interval", &options.journalInterval},
-            {"--username", &options.username}, {"--password-file", &options.passwordFile},
-            {"--tls-ca", &options.caFile},     {"--state-file", &options.stateFile},
+            {"--broker", &options.broker},       {"--prefix", &options.prefix},
+            {"--line", &options.line},           {"--addresses", &options.addresses},
+            {"--interval", &options.interval},   {"--journal-interval", &options.journalInterval},
+            {"--username", &options.username},   {"--password-file", &options.passwordFile},
+            {"--tls-ca", &options.caFile},       {"--state-file", &options.stateFile},
+            {"--tls-cert", &options.certFile},   {"--tls-key", &options.keyFile},
+            {"--keepalive", &options.keepAlive}, {"--discovery", &options.discovery},
     };
     for (const auto &[option, slot] : table)
         if (name == QLatin1String(option))
@@ -107,6 +120,11 @@ int runPublish(CliContext &context, const QStringList &arguments)
     PublishOptions options;
     for (qsizetype i = 0; i < arguments.size(); i += 2) {
         const QString &name = arguments[i];
+        if (name == QStringLiteral("--no-discovery")) {
+            options.noDiscovery = true;
+            --i;
+            continue;
+        }
         if (name == QStringLiteral("--password"))
             return context.wrongUsage(
                     QStringLiteral("the broker's password is taken only from --password-file or "
@@ -150,16 +168,47 @@ int runPublish(CliContext &context, const QStringList &arguments)
                 publishUsage);
     settings.intervalMs = *interval;
     settings.journalIntervalMs = *journalInterval;
+    bool keepAliveOk = false;
+    const int keepAlive = options.keepAlive.toInt(&keepAliveOk);
+    if (!keepAliveOk || keepAlive < 5 || keepAlive > 65535)
+        return context.wrongUsage(QStringLiteral("--keepalive takes 5 to 65535 seconds"),
+                                  publishUsage);
+    if (!options.noDiscovery) {
+        if (const auto problem = prefixProblem(options.discovery))
+            return context.wrongUsage(QStringLiteral("--discovery: ") + *problem, publishUsage);
+        settings.discoveryPrefix = options.discovery;
+    }
+    if (options.certFile.isEmpty() != options.keyFile.isEmpty())
+        return context.wrongUsage(QStringLiteral("--tls-cert and --tls-key go together"),
+                                  publishUsage);
+    if (!options.certFile.isEmpty() && options.caFile.isEmpty())
+        return context.wrongUsage(QStringLiteral("--tls-cert needs --tls-ca"), publishUsage);
 
+    // One client per publisher: two publishers of the same line name (two
+    // PCs whose line defaulted to ttyUSB0) must not throw each other out.
+    const QString host = QSysInfo::machineHostName();
+    const qint64 pid = QCoreApplication::applicationPid();
     MqttConnection::Settings mqtt;
     mqtt.host = broker->host;
     mqtt.port = broker->port;
-    mqtt.clientId =
-            QStringLiteral("mivctl-%1-%2")
-                    .arg(QString(settings.topics.prefix).replace(u'/', u'-'), settings.topics.line);
+    mqtt.clientId = QStringLiteral("mivctl-%1-%2-%3").arg(settings.topics.line, host).arg(pid);
     mqtt.username = options.username;
     mqtt.caFile = options.caFile;
+    mqtt.certFile = options.certFile;
+    mqtt.keyFile = options.keyFile;
     mqtt.statusTopic = settings.topics.status();
+    mqtt.subscription = settings.topics.meta();
+    mqtt.keepAliveSeconds = keepAlive;
+    settings.metadata = {mqtt.clientId,
+                         host,
+                         pid,
+                         programVersion(),
+                         context.settings().lineName(),
+                         context.settings().effectiveBaudRate(),
+                         settings.topics.prefix,
+                         settings.topics.line,
+                         {},
+                         {}};
     QString error;
     if (!options.passwordFile.isEmpty()) {
         mqtt.password = readPasswordFile(options.passwordFile, &error);
@@ -175,8 +224,10 @@ int runPublish(CliContext &context, const QStringList &arguments)
                                  ? JournalLedger::defaultPath(settings.topics.line)
                                  : options.stateFile,
                          settings.topics.line);
-    if (!ledger.load(&error)) {
-        context.err() << error << Qt::endl;
+    // Refused before anything is published: a state file that cannot be
+    // written would have every journal published again at the next start.
+    if (!ledger.load(&error) || !ledger.checkWritable(&error)) {
+        context.err() << "mivctl: " << error << Qt::endl;
         return ExitStatus::Refused;
     }
 

@@ -44,7 +44,7 @@ const QList<Command> &commands()
 #ifdef MIV_WITH_PUBLISH
             {QStringLiteral("publish"),
              QStringLiteral(
-                     "publish --broker HOST:PORT [--prefix P] [--line L] [--addresses LIST] [--interval SECONDS] [--journal-interval SECONDS] [--username NAME] [--password-file FILE] [--tls-ca FILE] [--state-file FILE]"),
+                     "publish --broker HOST:PORT [--prefix P] [--line L] [--addresses LIST] [--interval SECONDS] [--journal-interval SECONDS] [--username NAME] [--password-file FILE] [--tls-ca FILE] [--tls-cert FILE --tls-key FILE] [--state-file FILE] [--keepalive SECONDS] [--discovery PREFIX|--no-discovery]"),
              runPublish},
 #endif
     };

@@ -3,14 +3,13 @@
 #include "cli/CliContext.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "cli/SheetPdfDrawing.h"
 #include "core/FileErrorReason.h"
 #include "core/FileReplacement.h"
 #include "core/SameFile.h"
-#include "report/SettingsSheetExport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 
 #if defined(Q_OS_UNIX)
 #  include <cerrno>
@@ -129,7 +128,7 @@ std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QStrin
 int writeSheet(CliContext &context, const SettingsSheet::Document &document,
                const SheetOutputs &outputs)
 {
-    using SettingsSheetExport::Format;
+    enum class Format { Xls, Pdf, Csv };
     const QList<NamedOutput> named = namedOutputs(outputs);
     if (const std::optional<QString> problem = unwritableOutput(named)) {
         context.err() << *problem << Qt::endl;
@@ -142,15 +141,20 @@ int writeSheet(CliContext &context, const SettingsSheet::Document &document,
         const Format format = output.option == QStringLiteral("--pdf") ? Format::Pdf
                 : output.option == QStringLiteral("--csv")             ? Format::Csv
                                                                        : Format::Xls;
-        // Fonts and painting need the QGuiApplication that main() makes for --pdf.
-        if (format == Format::Pdf
-            && !qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-            context.err() << "mivctl: a PDF needs the graphics library, which was not started"
-                          << Qt::endl;
-            return ExitStatus::Refused;
-        }
         QString reason;
-        files.append(SettingsSheetExport::bytes(format, document, &reason));
+        if (format == Format::Pdf) {
+            // Drawn by the library that main() loaded for --pdf.
+            const std::optional<QByteArray> pdf = drawSheetPdf(document, &reason);
+            if (!pdf) {
+                context.err() << "mivctl: " << reason << Qt::endl;
+                return ExitStatus::Refused;
+            }
+            files.append(*pdf);
+        } else {
+            files.append(format == Format::Csv
+                                 ? SettingsSheet::csvText(document)
+                                 : SettingsSheet::workbook(document).toBiff8(&reason));
+        }
         if (files.last().isEmpty()) {
             context.err() << fileWriteError(output.path, reason) << Qt::endl;
             return ExitStatus::Refused;

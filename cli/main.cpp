@@ -2,11 +2,11 @@
 #include "core/ProgramVersion.h"
 #include "cli/Terminal.h"
 #include "cli/SheetOutputs.h"
+#include "cli/SheetPdfDrawing.h"
 #include "link/FrontIni.h"
 
 #include <memory>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QStringConverter>
 #include <QTextStream>
 #include <cstdio>
@@ -22,13 +22,18 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     // Only a sheet as PDF needs fonts and painting; every other command runs
-    // without the graphics library's platform.
-    std::unique_ptr<QCoreApplication> application;
+    // without the graphics library. The PDF's own library, found from the
+    // program's folder, starts the graphics in place of the core application.
+    auto application = std::make_unique<QCoreApplication>(argc, argv);
     if (asksForPdf(arguments)) {
+        QString problem;
+        if (!loadSheetPdfLibrary(QCoreApplication::applicationDirPath(), &problem)) {
+            std::fprintf(stderr, "mivctl: %s\n", problem.toUtf8().constData());
+            return ExitStatus::Refused;
+        }
+        application.reset();
         chooseOffscreenWithoutDisplay();
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
+        application = startSheetPdfGraphics(argc, argv);
     }
     QTextStream out(stdout);
     QTextStream err(stderr);

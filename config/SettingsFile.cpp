@@ -49,11 +49,9 @@ void writeParameters(IniFile &file, const ConfigGrid &grid)
 
 void writeTimers(IniFile &file, const TimerSchedule &timer)
 {
-    // A mark nobody gave is not saved as a time nobody chose.
     for (int mark = 1; mark <= TimerSchedule::markCount; ++mark)
-        if (timer.marks[size_t(mark - 1)].given)
-            file.setValue(timersSection, markKey(mark),
-                          timer.marks[size_t(mark - 1)].time.toString(timeFormat));
+        file.setValue(timersSection, markKey(mark),
+                      timer.marks[size_t(mark - 1)].time.toString(timeFormat));
     for (int interval = 1; interval < TimerSchedule::buttonCount; ++interval)
         file.setValue(timersSection, intervalKey(interval), timer.buttons[size_t(interval - 1)]);
     file.setValue(timersSection, timerKey, timer.buttons[TimerSchedule::buttonCount - 1]);

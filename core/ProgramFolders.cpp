@@ -75,25 +75,35 @@ ProgramFolders programFolders()
     return decideProgramFolders(runningProgramPlace());
 }
 
-QStringList aboutLibraryCandidates(const QString &programFolder)
+QStringList programLibraryCandidates(const QString &programFolder, const QString &name)
 {
     const QDir folder(programFolder);
-    QStringList candidates{QDir::cleanPath(folder.filePath(aboutLibraryName))};
+    QStringList candidates{QDir::cleanPath(folder.filePath(name))};
     const QString installed = QDir::cleanPath(
-            folder.filePath(QStringLiteral(MIV_ABOUT_FOLDER_FROM_BIN) + u'/' + aboutLibraryName));
+            folder.filePath(QStringLiteral(MIV_ABOUT_FOLDER_FROM_BIN) + u'/' + name));
     if (!candidates.contains(installed))
         candidates << installed;
     return candidates;
 }
 
-bool loadAboutLibrary(QLibrary &library, const QString &programFolder)
+bool loadProgramLibrary(QLibrary &library, const QString &programFolder, const QString &name)
 {
-    for (const QString &candidate : aboutLibraryCandidates(programFolder)) {
+    for (const QString &candidate : programLibraryCandidates(programFolder, name)) {
         library.setFileName(candidate);
         if (library.load())
             return true;
     }
     return false;
+}
+
+QStringList aboutLibraryCandidates(const QString &programFolder)
+{
+    return programLibraryCandidates(programFolder, aboutLibraryName);
+}
+
+bool loadAboutLibrary(QLibrary &library, const QString &programFolder)
+{
+    return loadProgramLibrary(library, programFolder, aboutLibraryName);
 }
 
 } // namespace miv

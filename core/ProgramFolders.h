@@ -43,15 +43,21 @@ ProgramFolders decideProgramFolders(const ProgramPlace &place);
 ProgramPlace runningProgramPlace();
 ProgramFolders programFolders();
 
-// Where the about library may lie, in the order tried: beside the program
-// (the build tree, a portable copy, Windows), then the installed library
-// folder (<prefix>/lib/<multiarch>/mivconf) reached from the program's own
-// folder, so that an installed tree moved elsewhere still finds it. Each is a
-// path without the platform's "lib" and ".so" or ".dll", as QLibrary takes it.
-QStringList aboutLibraryCandidates(const QString &programFolder);
+// Where a library of the program's own may lie (the about library "about",
+// the settings sheet's PDF "sheetpdf"), in the order tried: beside the
+// program (the build tree, a portable copy, Windows), then the installed
+// library folder (<prefix>/lib/<multiarch>/mivconf) reached from the
+// program's own folder, so that an installed tree moved elsewhere still
+// finds it. Each is a path without the platform's "lib" and ".so" or ".dll",
+// as QLibrary takes it.
+QStringList programLibraryCandidates(const QString &programFolder, const QString &name);
 
-// Loads the first candidate that loads; false when none did (the library is
-// then left without a file name loaded).
+// Loads the first candidate that loads; false when none did (nothing is then
+// loaded, and the library's error string tells why the last candidate failed).
+bool loadProgramLibrary(QLibrary &library, const QString &programFolder, const QString &name);
+
+// The same for the about library.
+QStringList aboutLibraryCandidates(const QString &programFolder);
 bool loadAboutLibrary(QLibrary &library, const QString &programFolder);
 
 } // namespace miv

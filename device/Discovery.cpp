@@ -151,6 +151,7 @@ private:
 DiscoveryResult scanBus(RelaySession &session, Operator &op, const DiscoveryHooks &hooks)
 {
     session.device.networkAddress = 0;
+    session.releaseRelayValues();
     return Scan(session, op, hooks).run();
 }
 

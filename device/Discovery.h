@@ -33,7 +33,9 @@ struct DiscoveryResult
 // answers after the short wait (within the reply time-out) is heard late:
 // such addresses are asked once more with the patient wait at the end, and
 // their lines replaced. Sets the
-// CurrentDevice address to 0 and leaves the rest of CurrentDevice alone.
+// CurrentDevice address to 0 and leaves the rest of CurrentDevice alone; the
+// values on screen belong to no relay until the next identification
+// (RelaySession::releaseRelayValues).
 // A failing port is reset through the session's reopenPort. The
 // operator's keepAlive runs before each address so the window repaints.
 //

@@ -55,7 +55,7 @@ public:
             return {Outcome::NoSelection, {}, false};
         device.networkAddress = quint8(selectedLine + 1);
         if (!answers(device.networkAddress))
-            return {m_portLost ? Outcome::NotConnected : Outcome::Silent, {}, false};
+            return failed(m_portLost ? Outcome::NotConnected : Outcome::Silent);
         const BusReply identity =
                 m_session.bus.askRegisters(device.networkAddress, R::name, R::identityCount);
         if (identity.portFailed())
@@ -100,7 +100,7 @@ private:
     {
         if (const LinkFailure failure = handleLinkFailure(m_session, reply); failure.portLost) {
             m_op.message(Operator::Icon::Error, failure.text);
-            return {Outcome::NotConnected, {}, false};
+            return failed(Outcome::NotConnected);
         }
         return notConnected();
     }
@@ -127,7 +127,16 @@ private:
     IdentificationResult notConnected()
     {
         m_op.message(Operator::Icon::Error, Texts::deviceNotConnected);
-        return {Outcome::NotConnected, {}, false};
+        return failed(Outcome::NotConnected);
+    }
+
+    // A relay that was not identified is not selected: nothing is read from
+    // or written to its address, and the values of the relay identified
+    // before are never shown as its.
+    IdentificationResult failed(Outcome outcome)
+    {
+        m_session.device.networkAddress = 0;
+        return {outcome, {}, false};
     }
 
     RelaySession &m_session;

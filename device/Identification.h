@@ -17,9 +17,9 @@ struct IdentificationResult
 {
     enum class Outcome {
         NoSelection, // no line selected: address 0, nothing asked
-        Silent, // nobody answered the status query: nothing shown
+        Silent, // nobody answered the status query: nothing shown; no relay selected
         Identified, // memo filled; the window shows the tabs with a relay (bts 0)
-        NotConnected, // "Устройство не подключено" was shown; view without a relay (bts 1)
+        NotConnected, // "Устройство не подключено" was shown; no relay selected (bts 1)
     };
     Outcome outcome = Outcome::NoSelection;
     QStringList memo; // the eight memo lines when identified, else empty
@@ -32,7 +32,9 @@ struct IdentificationResult
 // editingLocked. The status query uses the bus's patient wait. A first read
 // that brings no name with a type digit leaves the previous identification in
 // CurrentDevice and tells the operator "Устройство не подключено"; so does a
-// port failure during either read.
+// port failure during either read. Whenever the relay was not identified
+// (silent or not connected) the network address is 0 afterwards: no relay is
+// selected, and the previous relay's fields are kept only for the tab view.
 IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine);
 
 // Registers 0-6 (name, type digit, software version, factory number) put

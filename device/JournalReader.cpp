@@ -92,21 +92,7 @@ private:
         return true;
     }
 
-    // Up to three requests while the code is unknown; the last reply. These
-    // are the entry's repetitions: the bus adds none of its own, so a relay
-    // that fell silent is told after three reply time-outs, not nine.
-    ReplyString requestEntry(int n)
-    {
-        ReplyString reply;
-        for (int request = 0; request < JournalReadThreshold::requests; ++request) {
-            reply = m_session.bus.readRegisters(
-                    m_session.device.networkAddress, quint16(RelayRegister::journal + n),
-                    RelayRegister::journalEntryCount, RelayBus::Attempts::Once);
-            if (findEvent(journalEventCode(reply)))
-                break;
-        }
-        return reply;
-    }
+    ReplyString requestEntry(int n) { return requestJournalEntry(m_session, n); }
 
     void progress(int position)
     {
@@ -144,29 +130,68 @@ QString journalDateText(const ReplyString &reply)
             + twoDigits(replyByte(reply, Byte::second));
 }
 
-QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator)
+JournalFigures journalFigures(const ReplyString &reply)
 {
     const int code = journalEventCode(reply);
     const auto byte = [&reply](int k) { return replyByte(reply, Byte::details + k); };
+    JournalFigures figures;
     if (code == motorHoursRecord) {
-        const quint32 hours =
+        figures.motorHours =
                 quint32(byte(0)) << 24 | quint32(byte(1)) << 16 | quint32(byte(2)) << 8 | byte(3);
-        return QString::number(hours) + QStringLiteral(" часов ") + QString::number(byte(4))
-                + QStringLiteral(" минут");
+        figures.motorMinutes = byte(4);
+    } else if (code >= firstTrip && code <= lastTrip) {
+        const auto at = [&reply](int k) { return int(word(reply, Byte::details + 2 * k)); };
+        figures.currentTenths = {at(0), at(1), at(2)};
+        figures.asymmetryPercent = at(3);
+        figures.voltages = {at(4), at(5), at(6)};
+    } else if (code == insulation) {
+        figures.insulationTenths = byte(1);
+    } else if (code == temperature) {
+        figures.temperature = byte(0) == 0 ? byte(1) : -byte(1);
     }
-    if (code >= firstTrip && code <= lastTrip) {
-        const auto at = [&reply](int k) { return word(reply, Byte::details + 2 * k); };
-        return tripDetails.arg(tenths(at(0), decimalSeparator), tenths(at(1), decimalSeparator),
-                               tenths(at(2), decimalSeparator), QString::number(at(3)),
-                               QString::number(at(4)), QString::number(at(5)),
-                               QString::number(at(6)));
+    return figures;
+}
+
+QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator)
+{
+    const JournalFigures f = journalFigures(reply);
+    if (f.motorHours)
+        return QString::number(*f.motorHours) + QStringLiteral(" часов ")
+                + QString::number(*f.motorMinutes) + QStringLiteral(" минут");
+    if (f.currentTenths) {
+        const auto current = [&](int phase) {
+            return tenths(quint32((*f.currentTenths)[std::size_t(phase)]), decimalSeparator);
+        };
+        const auto voltage = [&](int phase) {
+            return QString::number((*f.voltages)[std::size_t(phase)]);
+        };
+        return tripDetails.arg(current(0), current(1), current(2),
+                               QString::number(*f.asymmetryPercent), voltage(0), voltage(1),
+                               voltage(2));
     }
-    if (code == insulation)
-        return tenths(byte(1), decimalSeparator) + QStringLiteral(" МОм");
-    if (code == temperature)
+    if (f.insulationTenths)
+        return tenths(quint32(*f.insulationTenths), decimalSeparator) + QStringLiteral(" МОм");
+    if (f.temperature) {
+        const auto byte = [&reply](int k) { return replyByte(reply, Byte::details + k); };
         return (byte(0) == 0 ? u'+' : u'-') + QString::number(byte(1)) + QStringLiteral(" °C");
+    }
     // 1-15, 45 and 60-62 carry no details: the cell is emptied.
     return {};
+}
+
+ReplyString requestJournalEntry(RelaySession &session, int entry)
+{
+    // These are the entry's repetitions: the bus adds none of its own, so a
+    // relay that fell silent is told after three reply time-outs, not nine.
+    ReplyString reply;
+    for (int request = 0; request < JournalReadThreshold::requests; ++request) {
+        reply = session.bus.readRegisters(
+                session.device.networkAddress, quint16(RelayRegister::journal + entry),
+                RelayRegister::journalEntryCount, RelayBus::Attempts::Once);
+        if (findEvent(journalEventCode(reply)))
+            break;
+    }
+    return reply;
 }
 
 JournalReadResult readJournal(RelaySession &session, Operator &op, const JournalReadHooks &hooks)

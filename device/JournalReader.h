@@ -2,7 +2,9 @@
 
 #include "link/ReplyString.h"
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <QString>
 
 namespace miv {
@@ -58,5 +60,27 @@ int journalEventCode(const ReplyString &reply);
 QString journalDateText(const ReplyString &reply);
 // The column "Информация" of the entry's code; empty for codes without details.
 QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator);
+
+// The numbers an entry carries, as the relay sent them (the column
+// "Информация" writes them): a trip's currents in tenths of A, its asymmetry
+// in % and its voltages in V; the insulation in tenths of MΩ; the
+// temperature in °C, signed; the motor hours and minutes of code 16. Only
+// those of the entry's code are set.
+struct JournalFigures
+{
+    std::optional<std::array<int, 3>> currentTenths;
+    std::optional<int> asymmetryPercent;
+    std::optional<std::array<int, 3>> voltages;
+    std::optional<int> insulationTenths;
+    std::optional<int> temperature;
+    std::optional<quint32> motorHours;
+    std::optional<int> motorMinutes;
+};
+JournalFigures journalFigures(const ReplyString &reply);
+
+// One entry asked for as the journal reading asks: up to
+// JournalReadThreshold::requests requests while its code is no known event;
+// the last reply. Raises LinkError when the port fails.
+ReplyString requestJournalEntry(RelaySession &session, int entry);
 
 } // namespace miv

@@ -347,7 +347,7 @@ struct AlarmLamp
     int lamp;
     bool namedWithGroup;
 };
-constexpr AlarmLamp alarmLamps[] = {
+constexpr AlarmLamp alarmLampTable[] = {
         {8, false},  {9, false},  {10, false}, {11, false}, {12, false}, {13, false},
         {14, false}, {15, false}, {16, false}, {17, false}, {18, false}, {19, false},
         {20, false}, {21, false}, {22, false}, {23, true},  {24, true},
@@ -365,15 +365,32 @@ QString lampCaption(int lamp)
             : name.group.toString() + QStringLiteral(": ") + name.caption.toString();
 }
 
+namespace {
+
+QString alarmCaption(const AlarmLamp &alarm)
+{
+    return alarm.namedWithGroup ? lampCaption(alarm.lamp)
+                                : lampNames[std::size_t(alarm.lamp - 1)].caption.toString();
+}
+
+} // namespace
+
 QStringList litAlarmCaptions(const StatusWords &words, quint16 typeCode)
 {
     QStringList captions;
-    for (const AlarmLamp &alarm : alarmLamps)
+    for (const AlarmLamp &alarm : alarmLampTable)
         if (lampLitByBit(alarm.lamp, words, typeCode).value_or(false))
-            captions << (alarm.namedWithGroup
-                                 ? lampCaption(alarm.lamp)
-                                 : lampNames[std::size_t(alarm.lamp - 1)].caption.toString());
+            captions << alarmCaption(alarm);
     return captions;
+}
+
+QList<std::pair<int, QString>> alarmLamps(quint16 typeCode)
+{
+    QList<std::pair<int, QString>> lamps;
+    for (const AlarmLamp &alarm : alarmLampTable)
+        if (lampLitByBit(alarm.lamp, StatusWords{}, typeCode).has_value())
+            lamps.append({alarm.lamp, alarmCaption(alarm)});
+    return lamps;
 }
 
 } // namespace miv

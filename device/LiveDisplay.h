@@ -2,7 +2,9 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 #include <QChar>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -73,6 +75,9 @@ std::optional<bool> lampLitByBit(int lamp, const StatusWords &words, quint16 typ
 // The captions of the alarm lamps that are lit (the protections, the level
 // sensors of a type-6 relay and the phase loss), in lamp order.
 QStringList litAlarmCaptions(const StatusWords &words, quint16 typeCode);
+// Every alarm lamp a relay of the type can light, in lamp order: its number
+// and its caption as litAlarmCaptions names it.
+QList<std::pair<int, QString>> alarmLamps(quint16 typeCode);
 
 // One tick of lamp 7's blink: the lamp's value for this tick (4 dark yellow
 // when the tag was 1, 1 red when it was 0); the tag flips.

@@ -20,6 +20,9 @@ bool RelaySession::holdsUnwrittenChanges() const
 bool RelaySession::adoptSelectedRelay()
 {
     const RelayIdentity selected = selectedRelay();
+    if (!valuesOwner && !holdsFile())
+        valuesOwner = ownerBeforeScan;
+    ownerBeforeScan.reset();
     if (valuesOwner == selected && !holdsFile())
         return false;
     const bool dropped = valuesOwner && holdsUnwrittenChanges();
@@ -33,6 +36,12 @@ bool RelaySession::adoptSelectedRelay()
     }
     valuesOwner = selected;
     return dropped;
+}
+
+void RelaySession::releaseRelayValues()
+{
+    if (valuesOwner)
+        ownerBeforeScan = std::exchange(valuesOwner, std::nullopt);
 }
 
 void tellValuesOfAnotherRelay(const RelaySession &session, Operator &op)

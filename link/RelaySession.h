@@ -58,6 +58,8 @@ struct RelaySession
     // password opened them): set by identification. Changes are written only
     // to that relay.
     std::optional<RelayIdentity> valuesOwner;
+    // The owner of the values on screen before a scan released them.
+    std::optional<RelayIdentity> ownerBeforeScan;
     // A settings file opened with no relay identified (see HeldSettingsFile).
     std::optional<HeldSettingsFile> heldFile;
     SessionFlags flags;
@@ -78,6 +80,9 @@ struct RelaySession
     // Numbers shown to the operator use the PC's separator; tests set their own.
     QChar decimalSeparator = systemDecimalSeparator();
 
+    // The relay type the pages follow (the timer tab for type 6): the held
+    // file's while the grid holds one, else that of the relay identified last.
+    quint16 pagesTypeCode() const { return holdsFile() ? heldFile->typeCode : device.typeCode; }
     RelayIdentity selectedRelay() const { return {device.networkAddress, device.factoryNumber}; }
     // Whether the grid and the timer schedule hold a settings file, not a relay.
     bool holdsFile() const { return heldFile && !heldFile->offered; }
@@ -90,6 +95,11 @@ struct RelaySession
     // heldFile->offered, never left in the grid for the relay. True when
     // unwritten changes were dropped, so that the operator can be told.
     bool adoptSelectedRelay();
+    // A scan: no relay is selected any more, so the values on screen belong
+    // to none until a relay is identified. They stay, with their changes:
+    // the same relay identified again takes them back (adoptSelectedRelay),
+    // another drops them, and a settings file opened with no relay asks first.
+    void releaseRelayValues();
     // Whether the values on screen belong to the selected relay, so that
     // they may be written to it.
     bool valuesBelongToSelectedRelay() const

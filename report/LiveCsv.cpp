@@ -5,6 +5,8 @@
 #include "core/LiveValues.h"
 #include "core/RegisterMap.h"
 #include "core/TrendSeries.h"
+#include "device/LiveDisplay.h"
+#include "device/LiveQuantities.h"
 #include "report/CsvLine.h"
 
 #include <QFile>
@@ -64,12 +66,79 @@ bool appendRow(const QString &path, const QDateTime &time, const LiveValues &val
     return true;
 }
 
-bool writeSeries(const QString &path, const TrendSeries &series, QString *error)
+namespace {
+
+// A column of the chart's points: the live page's caption (by its label
+// slot) with the unit.
+struct SeriesColumn
 {
-    QByteArray bytes = headerLine();
+    int slot;
+    QString unit;
+};
+
+const QList<SeriesColumn> &seriesColumns()
+{
+    static const QList<SeriesColumn> columns{
+            {0, QStringLiteral("А")},    {1, QStringLiteral("А")},
+            {2, QStringLiteral("А")},    {3, QStringLiteral("В")},
+            {4, QStringLiteral("В")},    {5, QStringLiteral("В")},
+            {6, QStringLiteral("кВт")},  {7, QStringLiteral("кВАр")},
+            {8, QStringLiteral("кВА")},  {9, QString()},
+            {10, QStringLiteral("Гц")},  {11, QStringLiteral("°C")},
+            {12, QStringLiteral("%")},   {13, QStringLiteral("%")},
+            {14, QStringLiteral("МОм")}, {16, QStringLiteral("ч")},
+            {17, QStringLiteral("мин")},
+    };
+    return columns;
+}
+
+QString decimal(int scaled, int decimals, QChar separator)
+{
+    int divisor = 1;
+    for (int k = 0; k < decimals; ++k)
+        divisor *= 10;
+    return QString::number(double(scaled) / divisor, 'f', decimals).replace(u'.', separator);
+}
+
+QStringList seriesRow(const TrendSeries::Point &point, QChar separator)
+{
+    const LiveQuantities q = liveQuantities(point.values);
+    QStringList cells{point.time().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))};
+    for (int tenths : q.currentTenths)
+        cells << decimal(tenths, 1, separator);
+    for (int volts : q.voltages)
+        cells << QString::number(volts);
+    cells << decimal(q.activePowerTenths, 1, separator)
+          << decimal(q.reactivePowerTenths, 1, separator)
+          << decimal(q.apparentPowerTenths, 1, separator)
+          << decimal(q.cosPhiHundredths, 2, separator) << QString::number(q.frequencyHz)
+          << (q.temperature ? QString::number(*q.temperature) : QString())
+          << QString::number(q.asymmetryPercent) << QString::number(q.leakagePercent)
+          << decimal(q.insulationTenths, 1, separator) << QString::number(q.motorHours)
+          << QString::number(q.motorMinutes);
+    return cells;
+}
+
+} // namespace
+
+QByteArray seriesText(const TrendSeries &series, QChar decimalSeparator)
+{
+    QStringList header{liveLabelCaption(19)}; // "Время"
+    for (const SeriesColumn &column : seriesColumns())
+        header << (column.unit.isEmpty()
+                           ? liveLabelCaption(column.slot)
+                           : liveLabelCaption(column.slot) + QStringLiteral(", ") + column.unit);
+    QByteArray bytes("\xEF\xBB\xBF");
+    bytes += csvLine(header, u';');
     for (const TrendSeries::Point &point : series.points())
-        bytes += rowLine(point.time(), point.values);
-    return replaceFile(path, bytes, error);
+        bytes += csvLine(seriesRow(point, decimalSeparator), u';');
+    return bytes;
+}
+
+bool writeSeries(const QString &path, const TrendSeries &series, QChar decimalSeparator,
+                 QString *error)
+{
+    return replaceFile(path, seriesText(series, decimalSeparator), error);
 }
 
 } // namespace miv::LiveCsv

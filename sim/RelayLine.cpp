@@ -141,6 +141,8 @@ QString describe(const RelayLine::Faults &faults)
     QStringList names;
     if (faults.answerRequests == 0)
         names << QStringLiteral("answer-requests");
+    if (faults.ignoreRequests > 0)
+        names << QStringLiteral("ignore-requests");
     if (faults.silent)
         names << QStringLiteral("silent");
     if (faults.badCrc)
@@ -220,6 +222,10 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
         m_lastFault = describe(*stored);
     if (stored && stored->answerRequests == 0)
         return std::nullopt;
+    if (stored && stored->ignoreRequests > 0) {
+        --stored->ignoreRequests;
+        return std::nullopt;
+    }
     if (stored && stored->answerRequests > 0)
         --stored->answerRequests;
     if (stored && stored->silent)

@@ -21,6 +21,7 @@ public:
         bool silent = false; // answers nothing
         int answerRequests =
                 -1; // answers this many more requests, then falls silent (-1: no limit)
+        int ignoreRequests = 0; // answers nothing to this many more requests, then answers
         bool badCrc = false; // every reply's CRC is wrong
         int lateMs = 0; // replies come this much later than usual
         int lateReplies = -1; // only this many more replies come late (-1: every one)

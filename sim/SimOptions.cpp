@@ -320,6 +320,16 @@ private:
             }
             return true;
         }
+        if (name == QLatin1String("--ignore-requests")) {
+            if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:N"))) {
+                if (const auto count = number(item->second, 0, 1000000000))
+                    m_options.faults[item->first].ignoreRequests = *count;
+                else
+                    fail(QStringLiteral("--ignore-requests: \"%1\" is not a count")
+                                 .arg(item->second));
+            }
+            return true;
+        }
         if (name == QLatin1String("--garbage")) {
             if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:HEX"))) {
                 static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2}){1,256}$"));
@@ -457,6 +467,7 @@ QString simUsage()
             "  --late-ms ADDR:MS       replies come MS later than usual\n"
             "  --garbage ADDR:HEX      these bytes go out before every reply\n"
             "  --answer-requests ADDR:N  answers N more requests, then falls silent\n"
+            "  --ignore-requests ADDR:N  answers nothing to N more requests, then answers\n"
             "  --wrong-address ADDR    replies carry the next address instead of the relay's\n"
             "  --truncate ADDR         replies lose their last data byte (the CRC fits)\n"
             "  --fault-rate PERCENT[:KINDS]  about PERCENT % of all replies get one random\n"

@@ -1,6 +1,7 @@
 #include "telemetry/JournalLedger.h"
 
 #include "core/AuditLog.h"
+#include "core/FileErrorReason.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace miv::telemetry {
 
@@ -32,6 +34,7 @@ QString JournalLedger::defaultPath(const QString &line)
 bool JournalLedger::load(QString *error)
 {
     m_published.clear();
+    m_onDisk.clear();
     QFile file(m_path);
     if (!file.exists())
         return true;
@@ -40,14 +43,22 @@ bool JournalLedger::load(QString *error)
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = m_path + QStringLiteral(": ") + file.errorString();
+        *error = m_path + QStringLiteral(": ") + fileErrorReason(file, lastSystemError());
         return false;
     }
+    const QByteArray bytes = file.readAll();
+    const QString notState =
+            m_path + QStringLiteral(": not a state file of published journal entries (%1)");
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = notState.arg(QStringLiteral("%1 at byte %2")
+                                      .arg(parseError.errorString())
+                                      .arg(parseError.offset));
+        return false;
+    }
     if (!document.isObject()) {
-        *error = m_path + QStringLiteral(": not a state file of published journal entries (")
-                + parseError.errorString() + u')';
+        *error = notState.arg(QStringLiteral("no JSON object"));
         return false;
     }
     const QJsonObject root = document.object();
@@ -57,12 +68,45 @@ bool JournalLedger::load(QString *error)
                           .arg(root.value(lineField).toString(), m_line);
         return false;
     }
-    const QJsonObject relays = root.value(relaysField).toObject();
+    const QJsonValue relaysValue = root.value(relaysField);
+    if (!relaysValue.isObject()) {
+        *error = notState.arg(QStringLiteral("\"relays\" is no object"));
+        return false;
+    }
+    const QJsonObject relays = relaysValue.toObject();
+    QHash<QString, QStringList> published;
     for (auto relay = relays.begin(); relay != relays.end(); ++relay) {
+        if (!relay.value().isArray()) {
+            *error = notState.arg(QStringLiteral("relay %1 has no list").arg(relay.key()));
+            return false;
+        }
         QStringList keys;
-        for (const QJsonValue &key : relay.value().toArray())
+        for (const QJsonValue &key : relay.value().toArray()) {
+            if (!key.isString()) {
+                *error = notState.arg(
+                        QStringLiteral("relay %1 has an entry that is no text").arg(relay.key()));
+                return false;
+            }
             keys << key.toString();
-        m_published.insert(relay.key(), keys);
+        }
+        published.insert(relay.key(), keys);
+    }
+    m_published = std::move(published);
+    m_onDisk = bytes;
+    return true;
+}
+
+bool JournalLedger::checkWritable(QString *error) const
+{
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        *error = folder + QStringLiteral(": ") + folderErrorReason(folder, lastSystemError());
+        return false;
+    }
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".publish-XXXXXX")));
+    if (!probe.open()) {
+        *error = folder + QStringLiteral(": ") + fileErrorReason(probe, lastSystemError());
+        return false;
     }
     return true;
 }
@@ -73,14 +117,27 @@ bool JournalLedger::save(QString *error)
     for (auto relay = m_published.cbegin(); relay != m_published.cend(); ++relay)
         relays.insert(relay.key(), QJsonArray::fromStringList(relay.value()));
     const QJsonObject root{{lineField, m_line}, {relaysField, relays}};
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);
 
     const QString folder = QFileInfo(m_path).absolutePath();
-    QSaveFile file(m_path);
-    if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly)
-        || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 || !file.commit()) {
-        *error = m_path + QStringLiteral(": ") + file.errorString();
+    if (!QDir().mkpath(folder)) {
+        *error = folder + QStringLiteral(": ") + folderErrorReason(folder, lastSystemError());
         return false;
     }
+    const auto writeWhole = [error](const QString &path, const QByteArray &content) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()
+            || !file.commit()) {
+            *error = path + QStringLiteral(": ") + fileErrorReason(file, lastSystemError());
+            return false;
+        }
+        return true;
+    };
+    if (!m_onDisk.isEmpty() && !writeWhole(backupPath(), m_onDisk))
+        return false;
+    if (!writeWhole(m_path, bytes))
+        return false;
+    m_onDisk = bytes;
     m_unsaved = false;
     return true;
 }
@@ -94,11 +151,20 @@ QStringList JournalLedger::entryKeys(const QList<JournalEntry> &entries)
 {
     QHash<QString, int> seen;
     QStringList keys;
-    for (const JournalEntry &entry : entries) {
-        const QString says = entry.date + u'|' + QString::number(entry.code) + u'|' + entry.info;
-        keys << says + u'|' + QString::number(++seen[says]);
-    }
+    for (const JournalEntry &entry : entries)
+        keys << entryKey(entry, ++seen[entry.identity()]);
     return keys;
+}
+
+QString JournalLedger::entryKey(const JournalEntry &entry, int rank)
+{
+    return entry.identity() + QStringLiteral("|#") + QString::number(rank);
+}
+
+QString JournalLedger::earlierEntryKey(const JournalEntry &entry, int rank)
+{
+    return entry.date + u'|' + QString::number(entry.code) + u'|' + entry.info + u'|'
+            + QString::number(rank);
 }
 
 bool JournalLedger::isPublished(const QString &relay, const QString &entryKey) const

@@ -37,18 +37,33 @@ public:
     static QString defaultPath(const QString &line);
 
     const QString &path() const { return m_path; }
+    // The previous state, kept beside the file when it is replaced: PATH.bak.
+    QString backupPath() const { return m_path + QStringLiteral(".bak"); }
     // Reads the file; a missing file means nothing was published yet. False,
-    // with the reason, for a file that cannot be read, is no such file or
-    // belongs to another line.
+    // with the reason, for a file that cannot be read, is no such file (not
+    // JSON, or a "relays" that is no object of lists of texts) or belongs to
+    // another line: never taken as empty, which would publish every journal
+    // again.
     bool load(QString *error);
+    // Whether the file can be written where it is: its folder made if
+    // missing, and a file made in it and removed. False, with the system's
+    // reason, when not: found at start rather than after publishing.
+    bool checkWritable(QString *error) const;
     // Writes the file whole beside itself and then puts it in place, so that
-    // a stop at any moment leaves the old file or the new one.
+    // a stop at any moment leaves the old file or the new one; what the file
+    // held before is kept at backupPath() first.
     bool save(QString *error);
     bool hasUnsavedChanges() const { return m_unsaved; }
 
     static QString relayKey(int address, int factoryNumber);
-    // The keys of the entries of one reading, in their order.
+    // The keys of the entries of one reading, in their order: what each
+    // says (JournalEntry::identity) and its rank among the entries of the
+    // reading that say the same.
     static QStringList entryKeys(const QList<JournalEntry> &entries);
+    static QString entryKey(const JournalEntry &entry, int rank);
+    // The key a file written before the identity held the entry's numbers
+    // knows it by: its date, code and details text with a decimal point.
+    static QString earlierEntryKey(const JournalEntry &entry, int rank);
 
     bool isPublished(const QString &relay, const QString &entryKey) const;
     void markPublished(const QString &relay, const QString &entryKey);
@@ -57,6 +72,7 @@ private:
     QString m_path;
     QString m_line;
     QHash<QString, QStringList> m_published; // relay key: entry keys, oldest first
+    QByteArray m_onDisk; // what the file holds, for the backup
     bool m_unsaved = false;
 };
 

@@ -1,17 +1,25 @@
 #include "telemetry/LinePublisher.h"
 
+#include "core/RegisterMap.h"
+#include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/JournalReader.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
+#include "device/LinkFailure.h"
+#include "link/LinkError.h"
 #include "link/PortLink.h"
+#include "link/RelayBus.h"
 #include "link/RelaySession.h"
+#include "telemetry/HomeAssistantDiscovery.h"
 #include "telemetry/JournalLedger.h"
 #include "telemetry/MqttConnection.h"
 #include "telemetry/TelemetryPayloads.h"
 
+#include <algorithm>
 #include <QThread>
+#include <utility>
 
 namespace miv::telemetry {
 
@@ -23,6 +31,7 @@ constexpr int waitSliceMs = 20;
 // A journal reading that failed is tried again after this, or the interval when shorter.
 constexpr int journalRetryMs = 60 * 1000;
 constexpr int ledgerWriteGapMs = 2000;
+constexpr int firstProbeWaitMs = 2000;
 
 QDateTime now()
 {
@@ -47,6 +56,8 @@ LinePublisher::~LinePublisher() = default;
 std::unique_ptr<RelaySession> LinePublisher::newSession()
 {
     auto session = std::make_unique<RelaySession>(m_link.bus());
+    // What is published reads the same in every locale.
+    session->decimalSeparator = u'.';
     session->reopenPort = [this](QString *error) { return m_link.reopen(error); };
     return session;
 }
@@ -66,8 +77,10 @@ LinePublisher::End LinePublisher::run(const std::atomic_bool &stop)
             return brokerRefused() ? End::BrokerRefused : End::Stopped;
     }
 
+    publishMetadata();
     while (!stop && !brokerRefused()) {
         const qint64 roundStart = nowMs();
+        takeLineMessages();
         Step step = Step::Done;
         for (Relay &relay : m_relays) {
             if (stop || brokerRefused())
@@ -78,7 +91,7 @@ LinePublisher::End LinePublisher::run(const std::atomic_bool &stop)
                 break;
         }
         if (step == Step::Done && !stop)
-            step = readJournalIfDue();
+            step = readJournalIfDue(roundStart);
         if (step == Step::LineLost && !reopenLine(stop, m_operator.lastMessage))
             break;
         rememberAcknowledged(Write::Soon);
@@ -132,6 +145,7 @@ bool LinePublisher::identify(Relay &relay)
     relay.journalDueMs = nowMs();
     session.flags.startLimitView = false;
     m_mqtt.publishRetained(m_settings.topics.info(relay.address), infoPayload(session.device), 1);
+    publishDiscovery(relay);
     m_log(QStringLiteral("relay %1: %2, factory number %3")
                   .arg(relay.address)
                   .arg(session.device.deviceName.trimmed())
@@ -142,10 +156,21 @@ bool LinePublisher::identify(Relay &relay)
 LinePublisher::Step LinePublisher::poll(Relay &relay)
 {
     m_operator.lastMessage.clear();
+    if (relay.probeWaitMs > 0) {
+        // Offline: asked again only when its wait is over, and briefly.
+        if (nowMs() < relay.nextProbeMs)
+            return Step::Done;
+        if (!answersProbe(relay)) {
+            if (!m_link.isOpen())
+                return Step::LineLost;
+            noAnswer(relay, {}, true);
+            return Step::Done;
+        }
+    }
     if (!relay.identified && !identify(relay)) {
         if (!m_link.isOpen())
             return Step::LineLost;
-        setOnline(relay, false, m_operator.lastMessage);
+        noAnswer(relay, m_operator.lastMessage, false);
         return Step::Done;
     }
     RelaySession &session = *relay.session;
@@ -159,11 +184,15 @@ LinePublisher::Step LinePublisher::poll(Relay &relay)
     case BusOutcome::Done: {
         m_mqtt.publishLive(m_settings.topics.live(relay.address),
                            livePayload(session.live, session.device.typeCode, readAt));
+        relay.failedPolls = 0;
+        relay.probeWaitMs = 0;
         setOnline(relay, true);
         break;
     }
     case BusOutcome::Refused:
         // It answered: it is there, but keeps its values to itself.
+        relay.failedPolls = 0;
+        relay.probeWaitMs = 0;
         setOnline(relay, true);
         m_log(QStringLiteral("relay %1: %2").arg(relay.address).arg(m_operator.lastMessage));
         break;
@@ -171,10 +200,41 @@ LinePublisher::Step LinePublisher::poll(Relay &relay)
     case BusOutcome::PortFailed:
         // Identified again when it answers: it may be another relay by then.
         relay.identified = false;
-        setOnline(relay, false, read.portError.isEmpty() ? m_operator.lastMessage : read.portError);
+        noAnswer(relay, read.portError.isEmpty() ? m_operator.lastMessage : read.portError, true);
         break;
     }
     return Step::Done;
+}
+
+// The status query with the scan's short wait: whether anybody answers at
+// the relay's address.
+bool LinePublisher::answersProbe(Relay &relay)
+{
+    RelayBus &bus = m_link.bus();
+    try {
+        return bus.readStatus(relay.address, bus.timing().scanTimeoutMs) != 255;
+    } catch (const LinkError &error) {
+        m_operator.lastMessage = linkFailureText(*relay.session, error);
+        return false;
+    }
+}
+
+// A poll that got no answer. The relay is offline once the line's retries
+// are spent (`retriesSpent`: the read that failed spent them itself); from
+// then on it is asked again after growing waits.
+void LinePublisher::noAnswer(Relay &relay, const QString &reason, bool retriesSpent)
+{
+    const int retries = m_link.bus().timing().retries;
+    relay.failedPolls =
+            retriesSpent ? std::max(relay.failedPolls, retries) + 1 : relay.failedPolls + 1;
+    if (relay.failedPolls <= retries)
+        return;
+    setOnline(relay, false, reason);
+    relay.probeWaitMs = relay.probeWaitMs == 0
+            ? firstProbeWaitMs
+            : std::min(relay.probeWaitMs * 2, silentProbeLongestMs);
+    relay.nextProbeMs = nowMs() + relay.probeWaitMs;
+    relay.journal = {};
 }
 
 void LinePublisher::setOnline(Relay &relay, bool online, const QString &reason)
@@ -189,61 +249,187 @@ void LinePublisher::setOnline(Relay &relay, bool online, const QString &reason)
                            .arg(reason.isEmpty() ? QStringLiteral("no answer") : reason));
 }
 
-// One relay's journal, the first that is due, while the broker can take it.
-LinePublisher::Step LinePublisher::readJournalIfDue()
+void LinePublisher::publishDiscovery(Relay &relay)
 {
-    if (!m_mqtt.isConnected())
+    const CurrentDevice &device = relay.session->device;
+    const QByteArray info = infoPayload(device);
+    if (!m_settings.discoveryPrefix || info == relay.publishedInfo)
+        return;
+    relay.publishedInfo = info;
+    for (const DiscoveryConfig &config :
+         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device))
+        m_mqtt.publishRetained(config.topic, config.payload, 1);
+}
+
+// A few entries of one relay's journal: the reading under way, else the
+// first relay whose journal is due; only while the broker can take them.
+LinePublisher::Step LinePublisher::readJournalIfDue(qint64 roundStartMs)
+{
+    if (!m_mqtt.isConnected()) {
+        // A reading cut off starts again from the first entry when the broker is back.
+        for (Relay &relay : m_relays)
+            if (relay.journal.active) {
+                relay.journal = {};
+                relay.journalDueMs = nowMs();
+            }
         return Step::Done;
+    }
+    Relay *reading = nullptr;
+    for (Relay &relay : m_relays)
+        if (relay.journal.active)
+            reading = &relay;
     for (Relay &relay : m_relays) {
-        if (!relay.identified || relay.online != true || relay.journalDueMs > nowMs())
-            continue;
+        if (reading)
+            break;
+        if (relay.identified && relay.online == true && relay.journalDueMs <= nowMs()) {
+            reading = &relay;
+            relay.journal = {};
+            relay.journal.active = true;
+        }
+    }
+    if (!reading)
+        return Step::Done;
+    // At least one entry a round; more while the round has time left.
+    const qint64 left = roundStartMs + m_settings.intervalMs - nowMs();
+    const int entries = left > 0 || m_settings.intervalMs == 0 ? journalEntriesPerRound : 1;
+    return readJournalStep(*reading, entries);
+}
+
+LinePublisher::Step LinePublisher::readJournalStep(Relay &relay, int entries)
+{
+    RelaySession &session = *relay.session;
+    for (int k = 0; k < entries && relay.journal.active; ++k) {
         m_operator.lastMessage.clear();
-        const JournalReadResult read = readJournal(*relay.session, m_operator);
+        ReplyString reply;
+        try {
+            reply = requestJournalEntry(session, relay.journal.next);
+        } catch (const LinkError &error) {
+            m_operator.lastMessage = linkFailureText(session, error);
+        }
         if (!m_link.isOpen())
             return Step::LineLost;
-        const bool complete = read.outcome == JournalReadResult::Outcome::Complete;
-        relay.journalDueMs = nowMs()
-                + (complete ? m_settings.journalIntervalMs
-                            : std::min(journalRetryMs, m_settings.journalIntervalMs));
-        if (!complete)
-            m_log(QStringLiteral("relay %1: journal read stopped after %2 entries (%3)")
-                          .arg(relay.address)
-                          .arg(read.rows)
-                          .arg(m_operator.lastMessage));
-        publishJournal(relay, read.rows);
-        return Step::Done;
+        if (reply.size() < JournalReadThreshold::reply) {
+            if (m_operator.lastMessage.isEmpty())
+                m_operator.lastMessage = Texts::linkError;
+            finishJournal(relay, false);
+            break;
+        }
+        const std::optional<JournalEntry> entry = journalEntryOfReply(reply);
+        if (!entry) {
+            finishJournal(relay, true);
+            break;
+        }
+        if (!publishJournalEntry(relay, *entry)) {
+            // The broker went away: the journal is read again when it is back.
+            relay.journal = {};
+            relay.journalDueMs = nowMs();
+            break;
+        }
+        if (++relay.journal.next == RelayRegister::journalEntries)
+            finishJournal(relay, true);
     }
     return Step::Done;
 }
 
-// The entries of the journal grid not published yet, oldest first. They
-// count as published once the broker has acknowledged them.
-void LinePublisher::publishJournal(Relay &relay, int rows)
+bool LinePublisher::publishJournalEntry(Relay &relay, const JournalEntry &entry)
 {
-    QList<JournalEntry> entries;
-    for (int row = 0; row < rows; ++row)
-        entries << journalEntryOfRow(relay.session->journal, row);
-    const QStringList keys = JournalLedger::entryKeys(entries);
-    int sent = 0;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString pendingKey = relay.ledgerKey + u'\n' + keys[i];
-        if (m_ledger.isPublished(relay.ledgerKey, keys[i]) || m_pendingKeys.contains(pendingKey))
-            continue;
-        const std::optional<int> mid = m_mqtt.publishEvent(m_settings.topics.journal(relay.address),
-                                                           journalPayload(entries[i]));
-        if (!mid) {
-            // The broker went away: the rest at the next reading.
-            relay.journalDueMs = nowMs();
-            break;
-        }
-        m_pending.insert(*mid, {relay.ledgerKey, keys[i]});
-        m_pendingKeys.insert(pendingKey);
-        ++sent;
+    const int rank = ++relay.journal.seen[entry.identity()];
+    const QString key = JournalLedger::entryKey(entry, rank);
+    const QString pendingKey = relay.ledgerKey + u'\n' + key;
+    if (m_ledger.isPublished(relay.ledgerKey, key) || m_pendingKeys.contains(pendingKey))
+        return true;
+    if (m_ledger.isPublished(relay.ledgerKey, JournalLedger::earlierEntryKey(entry, rank))) {
+        // Published before its identity held its numbers: known by both from now on.
+        m_ledger.markPublished(relay.ledgerKey, key);
+        return true;
     }
-    m_log(QStringLiteral("relay %1: journal of %2 entries, %3 new")
-                  .arg(relay.address)
-                  .arg(entries.size())
-                  .arg(sent));
+    const std::optional<int> mid =
+            m_mqtt.publishEvent(m_settings.topics.journal(relay.address), journalPayload(entry));
+    if (!mid)
+        return false;
+    m_pending.insert(*mid, {relay.ledgerKey, key});
+    m_pendingKeys.insert(pendingKey);
+    ++relay.journal.sent;
+    return true;
+}
+
+void LinePublisher::finishJournal(Relay &relay, bool complete)
+{
+    relay.journalDueMs = nowMs()
+            + (complete ? m_settings.journalIntervalMs
+                        : std::min(journalRetryMs, m_settings.journalIntervalMs));
+    if (complete)
+        m_log(QStringLiteral("relay %1: journal of %2 entries, %3 new")
+                      .arg(relay.address)
+                      .arg(relay.journal.next)
+                      .arg(relay.journal.sent));
+    else
+        m_log(QStringLiteral("relay %1: journal read stopped after %2 entries, %3 new (%4)")
+                      .arg(relay.address)
+                      .arg(relay.journal.next)
+                      .arg(relay.journal.sent)
+                      .arg(m_operator.lastMessage));
+    relay.journal = {};
+}
+
+void LinePublisher::publishMetadata()
+{
+    LineMetadata &metadata = m_settings.metadata;
+    metadata.relays.clear();
+    for (const Relay &relay : m_relays)
+        metadata.relays << relay.address;
+    metadata.discovery = m_settings.discoveryPrefix;
+    m_mqtt.publishRetained(m_settings.topics.meta(), metadataPayload(metadata, now()), 1);
+}
+
+// What came on the line's metadata topic: the previous publisher's
+// metadata, retained (its relays that are no longer polled lose their
+// discovery configs), or another publisher that publishes on this line now.
+void LinePublisher::takeLineMessages()
+{
+    for (const MqttConnection::Message &message : m_mqtt.takeMessages()) {
+        if (message.topic != m_settings.topics.meta())
+            continue;
+        const std::optional<LineMetadata> metadata = parseMetadata(message.payload);
+        if (!metadata || metadata->client == m_settings.metadata.client)
+            continue;
+        if (message.retained) {
+            if (!std::exchange(m_earlierMetadataTaken, true))
+                removeRelaysThatLeft(*metadata);
+            continue;
+        }
+        if (m_otherClients.contains(metadata->client))
+            continue;
+        m_otherClients.insert(metadata->client);
+        m_log(QStringLiteral("another publisher on line %1: client %2 on host %3 (process %4, "
+                             "port %5); both publish on the same topics, give each line its "
+                             "own --line")
+                      .arg(m_settings.topics.line, metadata->client, metadata->host)
+                      .arg(metadata->pid)
+                      .arg(metadata->port));
+        // So that the other one learns of this one too.
+        publishMetadata();
+    }
+}
+
+void LinePublisher::removeRelaysThatLeft(const LineMetadata &earlier)
+{
+    if (!earlier.discovery)
+        return;
+    QStringList removed;
+    for (int address : earlier.relays) {
+        const bool kept = m_settings.discoveryPrefix == earlier.discovery
+                && std::any_of(m_relays.begin(), m_relays.end(),
+                               [address](const Relay &r) { return r.address == address; });
+        if (kept)
+            continue;
+        for (const QString &topic : discoveryTopics(*earlier.discovery, m_settings.topics, address))
+            m_mqtt.publishRetained(topic, {}, 1);
+        removed << QString::number(address);
+    }
+    if (!removed.isEmpty())
+        m_log(QStringLiteral("discovery configs of relays %1 removed: no longer polled")
+                      .arg(removed.join(u',')));
 }
 
 void LinePublisher::rememberAcknowledged(Write write)
@@ -276,6 +462,8 @@ bool LinePublisher::reopenLine(const std::atomic_bool &stop, const QString &reas
                   .arg(m_link.settings().lineName(), QString(reason).replace(u'\n', u' ')));
     for (Relay &relay : m_relays) {
         relay.identified = false;
+        relay.journal = {};
+        relay.probeWaitMs = 0;
         setOnline(relay, false, QStringLiteral("line lost"));
     }
     int waitMs = firstWaitMs;

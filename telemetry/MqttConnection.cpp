@@ -16,7 +16,9 @@ constexpr int loopSliceMs = 100;
 constexpr int serverUnavailable = 3;
 
 const QByteArray onlinePayload = QByteArrayLiteral("online");
-const QByteArray offlinePayload = QByteArrayLiteral("offline");
+const QByteArray lostPayload = QByteArrayLiteral("lost");
+// Messages kept from the subscription at most, should nobody take them.
+constexpr qsizetype messagesKept = 1000;
 
 // libmosquitto's reference count of its own initialisation.
 std::once_flag libraryInitialised;
@@ -60,10 +62,11 @@ bool MqttConnection::start(QString *error)
     mosquitto_publish_callback_set(m_client, publishCallback);
     mosquitto_disconnect_callback_set(m_client, disconnectCallback);
     mosquitto_log_callback_set(m_client, logCallback);
+    mosquitto_message_callback_set(m_client, messageCallback);
 
     const QByteArray statusTopic = m_settings.statusTopic.toUtf8();
-    int rc = mosquitto_will_set(m_client, statusTopic.constData(), int(offlinePayload.size()),
-                                offlinePayload.constData(), 1, true);
+    int rc = mosquitto_will_set(m_client, statusTopic.constData(), int(lostPayload.size()),
+                                lostPayload.constData(), 1, true);
     if (rc == MOSQ_ERR_SUCCESS && !m_settings.username.isEmpty()) {
         const QByteArray user = m_settings.username.toUtf8();
         rc = mosquitto_username_pw_set(m_client, user.constData(),
@@ -72,9 +75,18 @@ bool MqttConnection::start(QString *error)
     }
     if (rc == MOSQ_ERR_SUCCESS && !m_settings.caFile.isEmpty()) {
         const QByteArray caFile = m_settings.caFile.toLocal8Bit();
-        rc = mosquitto_tls_set(m_client, caFile.constData(), nullptr, nullptr, nullptr, nullptr);
+        const QByteArray certFile = m_settings.certFile.toLocal8Bit();
+        const QByteArray keyFile = m_settings.keyFile.toLocal8Bit();
+        const bool ownCertificate = !m_settings.certFile.isEmpty();
+        rc = mosquitto_tls_set(m_client, caFile.constData(), nullptr,
+                               ownCertificate ? certFile.constData() : nullptr,
+                               ownCertificate ? keyFile.constData() : nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
-            *error = m_settings.caFile + QStringLiteral(": TLS cannot use this CA file (")
+            *error = (ownCertificate ? QStringLiteral("%1, %2, %3: TLS cannot use these files (")
+                                               .arg(m_settings.caFile, m_settings.certFile,
+                                                    m_settings.keyFile)
+                                     : m_settings.caFile
+                                      + QStringLiteral(": TLS cannot use this CA file ("))
                     + QString::fromUtf8(mosquitto_strerror(rc)) + u')';
             return false;
         }
@@ -106,6 +118,10 @@ void MqttConnection::run()
     const QByteArray host = m_settings.host.toUtf8();
     while (!m_stopping) {
         const int connectionsBefore = m_connections;
+        {
+            std::lock_guard lock(m_mutex);
+            m_lastLibraryError.clear();
+        }
         int rc = first ? mosquitto_connect_async(m_client, host.constData(), m_settings.port,
                                                  m_settings.keepAliveSeconds)
                        : mosquitto_reconnect_async(m_client);
@@ -122,6 +138,12 @@ void MqttConnection::run()
             std::lock_guard lock(m_mutex);
             if (!m_fatal && rc == MOSQ_ERR_TLS)
                 m_fatal = describe(rc);
+            // A broker that refuses the client's certificate (or its lack of
+            // one) ends the handshake after it seemed done: the connection
+            // is only "lost", and TLS says why. As final as a failed handshake.
+            if (!m_fatal && m_connections == connectionsBefore
+                && m_lastLibraryError.contains(QStringLiteral("certificate"), Qt::CaseInsensitive))
+                m_fatal = QStringLiteral("TLS: ") + m_lastLibraryError;
             if (m_fatal)
                 break;
         }
@@ -184,6 +206,12 @@ void MqttConnection::onConnect(int result)
     std::lock_guard lock(m_mutex);
     m_connected = true;
     ++m_connections;
+    // Subscribed before anything is published, so that a retained message
+    // left there earlier comes before this client's own.
+    if (!m_settings.subscription.isEmpty()) {
+        const QByteArray subscription = m_settings.subscription.toUtf8();
+        mosquitto_subscribe(m_client, nullptr, subscription.constData(), 1);
+    }
     // The status first, then everything the broker should hold.
     if (!m_retained.contains(m_settings.statusTopic))
         m_retainedOrder.prepend(m_settings.statusTopic);
@@ -244,6 +272,24 @@ std::optional<int> MqttConnection::publishEvent(const QString &topic, const QByt
     return mid;
 }
 
+void MqttConnection::onMessage(const mosquitto_message *message)
+{
+    if (!message || !message->topic)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (m_messages.size() >= messagesKept)
+        m_messages.removeFirst();
+    m_messages.append({QString::fromUtf8(message->topic),
+                       QByteArray(static_cast<const char *>(message->payload), message->payloadlen),
+                       message->retain});
+}
+
+QList<MqttConnection::Message> MqttConnection::takeMessages()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_messages, {});
+}
+
 QList<int> MqttConnection::takeAcknowledged()
 {
     std::lock_guard lock(m_mutex);
@@ -300,6 +346,11 @@ void MqttConnection::publishCallback(mosquitto *, void *self, int mid)
 void MqttConnection::disconnectCallback(mosquitto *, void *self, int)
 {
     static_cast<MqttConnection *>(self)->m_connected = false;
+}
+
+void MqttConnection::messageCallback(mosquitto *, void *self, const mosquitto_message *message)
+{
+    static_cast<MqttConnection *>(self)->onMessage(message);
 }
 
 void MqttConnection::logCallback(mosquitto *, void *self, int level, const char *text)

@@ -12,6 +12,7 @@
 #include <thread>
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace miv::telemetry {
 
@@ -25,6 +26,10 @@ namespace miv::telemetry {
 // it again, status first, after every (re)connection, so that the broker
 // always holds the latest. While the broker is away nothing is queued: only
 // the latest value of each topic is kept.
+//
+// The last will on the status topic is "lost": a subscriber tells a
+// publisher that died or lost its network from one stopped cleanly
+// ("offline").
 //
 // A broker that refuses the client (a wrong user name or password, a client
 // not authorised) and a failed TLS handshake are final: the thread ends and
@@ -40,8 +45,23 @@ public:
         QString username; // empty: none
         std::optional<QByteArray> password;
         QString caFile; // empty: no TLS
-        QString statusTopic; // "online" on connecting; the last will "offline"
+        // The client's own certificate and key, for a broker that asks for
+        // one (both or neither; TLS needs caFile).
+        QString certFile;
+        QString keyFile;
+        QString statusTopic; // "online" on connecting; the last will "lost"
+        // Subscribed to (QoS 1) after every connection; what comes is kept
+        // for takeMessages(). Empty: none.
+        QString subscription;
         int keepAliveSeconds = 30;
+    };
+
+    // A message that came on the subscription.
+    struct Message
+    {
+        QString topic;
+        QByteArray payload;
+        bool retained = false; // sent because it was retained, not as it was published
     };
 
     using Log = std::function<void(const QString &line)>;
@@ -75,6 +95,8 @@ public:
     void publishLive(const QString &topic, const QByteArray &payload);
     // The message ids the broker acknowledged since the last call.
     QList<int> takeAcknowledged();
+    // The messages that came on the subscription since the last call.
+    QList<Message> takeMessages();
 
     // What was published: messages handed to the broker, by kind.
     struct Counts
@@ -98,6 +120,7 @@ private:
     void onConnect(int result);
     void onPublish(int mid);
     void onLog(int level, const char *text);
+    void onMessage(const mosquitto_message *message);
     QString describe(int rc) const;
     int publishLocked(const QString &topic, const QByteArray &payload, int qos, bool retain);
 
@@ -105,6 +128,7 @@ private:
     static void publishCallback(mosquitto *, void *self, int mid);
     static void disconnectCallback(mosquitto *, void *self, int result);
     static void logCallback(mosquitto *, void *self, int level, const char *text);
+    static void messageCallback(mosquitto *, void *self, const mosquitto_message *message);
 
     Settings m_settings;
     Log m_log;
@@ -120,6 +144,7 @@ private:
     QStringList m_retainedOrder;
     QHash<QString, std::pair<QByteArray, int>> m_retained; // topic: payload, qos
     QList<int> m_acknowledged;
+    QList<Message> m_messages;
     std::optional<QString> m_fatal;
     QString m_lastLibraryError;
     Counts m_counts;

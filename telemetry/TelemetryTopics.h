@@ -6,17 +6,19 @@
 namespace miv::telemetry {
 
 // The topics of one line, P/L/...:
-//   P/L/status          "online" / "offline" (retained, QoS 1; the last will is "offline")
-//   P/L/A/info          the relay at address A: type, name, factory number, version (retained)
-//   P/L/A/state         whether it answers (retained)
-//   P/L/A/live          its live values at each poll (retained)
-//   P/L/A/journal       one message per journal entry (QoS 1, not retained)
+//   P/L/status          "online"; "offline" after a clean stop, "lost" as the last will (retained,
+//   QoS 1) P/L/meta            the publisher: program version, port and speed, relay list
+//   (retained) P/L/A/info          the relay at address A: type, name, factory number, version
+//   (retained) P/L/A/state         whether it answers (retained) P/L/A/live          its live
+//   values at each poll (retained) P/L/A/journal       one message per journal entry (QoS 1, not
+//   retained)
 struct TelemetryTopics
 {
     QString prefix = QStringLiteral("miv");
     QString line;
 
     QString status() const { return prefix + u'/' + line + QStringLiteral("/status"); }
+    QString meta() const { return prefix + u'/' + line + QStringLiteral("/meta"); }
     QString info(int address) const { return relay(address, QStringLiteral("info")); }
     QString state(int address) const { return relay(address, QStringLiteral("state")); }
     QString live(int address) const { return relay(address, QStringLiteral("live")); }

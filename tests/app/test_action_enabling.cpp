@@ -86,6 +86,17 @@ TEST(ActionEnabling, everyTabPortAndLockStateEnablesExactlyItsActions)
     }
 }
 
+TEST(ActionEnabling, withNoRelaySelectedTheConfigurationTabsWriteNothing)
+{
+    for (int tab : {ConfigurationTab, TimerTab})
+        for (bool locked : {true, false}) {
+            const ActionSet enabled = onTabEntered(tab, true, locked, false).enabled;
+            EXPECT_FALSE(enabled.contains(ActionId::a_setdata)) << tab << " " << locked;
+            EXPECT_TRUE(enabled.contains(ActionId::a_getdata));
+            EXPECT_TRUE(enabled.contains(ActionId::a_load)) << "a file may be opened";
+        }
+}
+
 TEST(ActionEnabling, closedPortLeavesOnlyLoadAndSaveOnTheConfigurationTabsWhenUnlocked)
 {
     for (int tab = 0; tab < tabCount; ++tab) {

@@ -179,6 +179,7 @@ TEST_F(DataModule, tabChangeWithClosedPortLeavesOnlyTheFileActionsOfUnlockedConf
 TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
 {
     start();
+    dm->session().device.networkAddress = 1;
     dm->session().flags.editingLocked = false;
     mf->setRelayControlEntryCheck([] { return true; });
     const QList<QStringList> expected{

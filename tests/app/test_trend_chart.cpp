@@ -52,10 +52,23 @@ QList<QPointF> seriesPoints(const TrendSeries &series, bool temperature)
 
 // However many points share a pixel, a line shows only points of the series
 // with their values, from the first to the newest, and its lowest and
-// highest values.
-void expectTheLineTellsTheSeries(const QList<QPointF> &line, const QList<QPointF> &points)
+// highest values; between them it holds each value until the next point's
+// time (a step's corner, the only point the series does not hold).
+void expectTheLineTellsTheSeries(const QList<QPointF> &stepped, const QList<QPointF> &points)
 {
-    ASSERT_FALSE(line.isEmpty());
+    ASSERT_FALSE(stepped.isEmpty());
+    QList<QPointF> line;
+    for (qsizetype k = 0; k < stepped.size(); ++k) {
+        const bool corner = k > 0 && k + 1 < stepped.size() && stepped[k].x() == stepped[k + 1].x()
+                && stepped[k].y() == stepped[k - 1].y();
+        if (!corner)
+            line << stepped[k];
+        else
+            ASSERT_NE(stepped[k].y(), stepped[k + 1].y()) << "a corner only where the value steps";
+    }
+    for (qsizetype k = 1; k < stepped.size(); ++k)
+        ASSERT_TRUE(stepped[k].x() == stepped[k - 1].x() || stepped[k].y() == stepped[k - 1].y())
+                << "no ramp between " << k - 1 << " and " << k;
     for (const QPointF &point : line)
         ASSERT_TRUE(points.contains(point)) << point.x() << " " << point.y();
     EXPECT_EQ(line.first(), points.first());
@@ -71,7 +84,7 @@ TEST(TrendChart, theLinesTellTheSeriesAsItGrowsAndDropsItsOldestPoints)
 {
     TrendSeries series;
     ScriptedOperator op;
-    TrendChart chart(series, op);
+    TrendChart chart(series, op, u',');
     chart.resize(1000, 600);
     chart.setTemperatureShown(true);
     const RelayIdentity relay{1, 1001};
@@ -108,7 +121,7 @@ TEST(TrendChart, zoomAndPanStopFollowingUntilTheWholeSeriesIsShown)
 {
     TrendSeries series;
     ScriptedOperator op;
-    TrendChart chart(series, op);
+    TrendChart chart(series, op, u',');
     for (int second = 0; second <= 600; second += 10)
         series.add(start.addSecs(second), {1, 1001}, reading(10, 0x0314));
     chart.showNewPoints();
@@ -128,12 +141,38 @@ TEST(TrendChart, zoomAndPanStopFollowingUntilTheWholeSeriesIsShown)
     EXPECT_EQ(chart.timeRange(), (std::pair{first, first + 660000})) << "on whole minutes";
 }
 
+// Two readings ten minutes apart, zoomed into the time between them: the
+// line crosses the view from the point before it to the point after it,
+// holding the first value until the second came; a lone reading is a marker.
+TEST(TrendChart, aZoomedLineCrossesTheViewAsAStepAndALonePointIsAMarker)
+{
+    TrendSeries series;
+    ScriptedOperator op;
+    TrendChart chart(series, op, u',');
+    chart.resize(800, 500);
+    series.add(start, {1, 1001}, reading(100, 0x0314));
+    chart.showNewPoints();
+    const double first = double(start.toMSecsSinceEpoch());
+    EXPECT_EQ(linePoints(chart, TrendChart::CurrentA), (QList<QPointF>{{first, 10.0}}));
+    const auto *ia = static_cast<const QLineSeries *>(
+            chart.findChild<QChartView *>()->chart()->series().at(TrendChart::CurrentA));
+    EXPECT_TRUE(ia->pointsVisible()) << "one point is drawn as a marker";
+
+    series.add(start.addSecs(600), {1, 1001}, reading(200, 0x0314));
+    chart.showNewPoints();
+    EXPECT_FALSE(ia->pointsVisible());
+    chart.zoomTime(20000.0 / 660000, first + 300000);
+    ASSERT_LT(chart.timeRange().second, first + 600000);
+    EXPECT_EQ(linePoints(chart, TrendChart::CurrentA),
+              (QList<QPointF>{{first, 10.0}, {first + 600000, 10.0}, {first + 600000, 20.0}}));
+}
+
 TEST(TrendChart, picturesAndPointsGoWhereTheOperatorChooses)
 {
     TrendSeries series;
     series.add(start, {1, 1001}, reading(10, 0x0314));
     ScriptedOperator op;
-    TrendChart chart(series, op);
+    TrendChart chart(series, op, u',');
     chart.resize(640, 400);
     chart.showNewPoints();
     QTemporaryDir folder;

@@ -6,10 +6,15 @@
 #include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
 #include "core/ConfigGrid.h"
+#include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "core/ValueFormat.h"
 
 #include <QFile>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QTableView>
+#include <QToolTip>
 #include <QTest>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +199,8 @@ TEST_F(WindowFlow, aFileEditedWithNoRelayReachesARelayOnlyWhenCarried)
     dm->action(ActionId::a_load)->trigger();
     op.clearShown(); // the rows the file lacks are listed
     EXPECT_TRUE(mf->windowTitle().contains(QStringLiteral("motor.miv")));
+    EXPECT_TRUE(pc()->isTabVisible(ActionEnabling::TimerTab)) << "a МИВ-06 file has its timer";
+    EXPECT_FALSE(dm->action(ActionId::a_setdata)->isEnabled()) << "no relay to write to";
     EXPECT_TRUE(dm->action(ActionId::a_save)->isEnabled());
     op.answerEdit(Operator::ValueEditResult{QStringLiteral("45"), 45});
     doubleClick(5);
@@ -227,11 +234,42 @@ TEST_F(WindowFlow, lineOverviewWatchesTheScannedRelaysAndOpensOne)
     QTRY_COMPARE(overview.page().model().rowCount(), 3);
     QTRY_VERIFY(!overview.page().model().index(2, 0).data().toString().isEmpty());
 
+    // The alarms, like every column, widen by dragging; a cut text is a tool tip.
+    QTableView *table = overview.page().table();
+    EXPECT_EQ(table->horizontalHeader()->sectionResizeMode(LineOverviewModel::Alarms),
+              QHeaderView::Interactive);
+    table->setColumnWidth(LineOverviewModel::Name, 4);
+    const QModelIndex name = overview.page().model().index(0, LineOverviewModel::Name);
+    QHelpEvent hover(QEvent::ToolTip, table->visualRect(name).center(),
+                     table->viewport()->mapToGlobal(table->visualRect(name).center()));
+    QCoreApplication::sendEvent(table->viewport(), &hover);
+    EXPECT_EQ(QToolTip::text(), name.data().toString());
+
     Q_EMIT overview.page().identifyRequested(6);
     EXPECT_FALSE(overview.isVisible());
     EXPECT_FALSE(overview.page().isRunning());
     EXPECT_EQ(dm->session().device.networkAddress, 6);
     EXPECT_EQ(pc()->currentIndex(), ActionEnabling::LiveValuesTab);
+
+    // Closed by the operator, the overview hands the line back: the relay
+    // selected is read once more.
+    dm->lineOverviewAction()->trigger();
+    QTRY_VERIFY(!overview.page().model().index(2, 0).data().toString().isEmpty());
+    line.clearRequests();
+    overview.close();
+    ASSERT_FALSE(line.requests().isEmpty());
+    EXPECT_EQ(quint8(line.requests().front()[0]), 6);
+    EXPECT_EQ(quint8(line.requests().front()[3]), RelayRegister::liveBlockA);
+
+    // A relay that does not answer is not selected, and its page is not
+    // opened with the values of the relay before.
+    RelayLine::Faults silent;
+    silent.silent = true;
+    line.setFaults(17, silent);
+    Q_EMIT overview.page().identifyRequested(17);
+    EXPECT_FALSE(dm->relaySelected());
+    EXPECT_EQ(pc()->currentIndex(), ActionEnabling::DevicesTab);
+    EXPECT_FALSE(pc()->isTabVisible(ActionEnabling::LiveValuesTab));
 }
 
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)

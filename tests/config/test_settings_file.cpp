@@ -447,16 +447,14 @@ TEST_F(SettingsFileTest, captionsOtherThanTheSwitchTextsAreRejected)
     EXPECT_EQ(timer.buttons, expected);
 }
 
-// A file with no timer section leaves the marks as nobody gave them: shown
-// empty, and not saved as a time nobody chose.
+// A file with no timer section leaves the marks as nobody gave them (shown
+// empty, as rows the file lacks), not as midnight.
 TEST_F(SettingsFileTest, aFileWithoutTimersLeavesTheMarksUngiven)
 {
     timer = TimerSchedule();
     EXPECT_TRUE(load(parametersFile({"Кратность перегрузки=2,5"})).complete());
     for (const TimerMark &mark : timer.marks)
         EXPECT_FALSE(mark.given);
-    ASSERT_TRUE(SettingsFile::save(path("again.miv"), grid, timer, op));
-    EXPECT_FALSE(readBytes(path("again.miv")).contains(cp1251(QStringLiteral("Метка1"))));
 }
 
 TEST_F(SettingsFileTest, fileOfATypeFourRelayLoadsOnTypeFourAndOnTypeSix)
@@ -721,6 +719,31 @@ TEST_F(SettingsFileTest, withNoRelayAFileOpensForTheTypeChosenAndEditsWithoutPas
     EXPECT_EQ(op.choicesOffered().back().second, 1);
     EXPECT_TRUE(op.shown().isEmpty());
     EXPECT_EQ(grid.text(5, ConfigGrid::Value), QStringLiteral("35"));
+}
+
+// After a scan the relay's values belong to no relay: a file is opened for a
+// type (never into that relay's grid), and changes not written are dropped
+// only on the operator's word.
+TEST_F(SettingsFileTest, afterAScanAFileOpensForATypeAndAsksBeforeDroppingChanges)
+{
+    const QString file = parametersFile({keys[5] + QStringLiteral("=35")});
+    session.valuesOwner = session.selectedRelay();
+    grid.mark(4);
+    session.releaseRelayValues();
+    device.networkAddress = 0;
+    op.answer(Operator::Answer::No);
+    EXPECT_EQ(OfflineSettings::loadExecute(session, op, path("front.ini")).outcome,
+              SettingsFile::LoadResult::Outcome::Cancelled);
+    EXPECT_TRUE(grid.isMarked(4)) << "kept";
+    EXPECT_TRUE(op.choicesOffered().isEmpty()) << "no type asked after No";
+
+    op.answer(Operator::Answer::Ok);
+    op.answerChoice(0);
+    op.answerFileName(file);
+    EXPECT_TRUE(OfflineSettings::loadExecute(session, op, path("front.ini")).loaded());
+    EXPECT_EQ(op.choicesOffered().size(), 1) << "the type is asked";
+    EXPECT_TRUE(session.holdsFile());
+    EXPECT_FALSE(grid.isMarked(4));
 }
 
 TEST_F(SettingsFileTest, aHeldFileReachesAnIdentifiedRelayOnlyAsMarkedRowsAfterItsPassword)

@@ -144,7 +144,16 @@ TEST_F(TimerWriterTest, failureAtMarkThreeStopsThere)
     EXPECT_EQ(writes(), expected);
     EXPECT_EQ(readsAsked(), 0);
     EXPECT_FALSE(flags.editingLocked);
-    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+    // What was written and what was not (mark 3 sent, its answer lost), then why.
+    ASSERT_EQ(op.shownTexts().size(), 1);
+    const QString told = op.shownTexts()[0];
+    EXPECT_TRUE(
+            told.startsWith(Texts::timerWriteInterrupted.arg(QStringLiteral("Метка3: 12:00\n"))))
+            << told.toStdString();
+    EXPECT_TRUE(told.contains(
+            Texts::configRowsWritten.arg(QStringLiteral("Метка1: 06:00\nМетка2: 07:30"))))
+            << told.toStdString();
+    EXPECT_TRUE(told.endsWith(u'\n' + Texts::linkError)) << told.toStdString();
     EXPECT_EQ(line.relay(6)->registerValue(0x82), 0x0105);
 }
 
@@ -160,7 +169,7 @@ TEST_F(TimerWriterTest, anAdapterPulledAtMarkThreeIsToldAsALostPort)
     EXPECT_EQ(readsAsked(), 0);
     EXPECT_FALSE(flags.editingLocked);
     ASSERT_EQ(op.shownTexts().size(), 1);
-    EXPECT_TRUE(op.shownTexts()[0].startsWith(Texts::portLost.section(u'%', 0, 0)))
+    EXPECT_TRUE(op.shownTexts()[0].contains(u'\n' + Texts::portLost.section(u'%', 0, 0)))
             << op.shownTexts()[0].toStdString();
 }
 
@@ -172,7 +181,11 @@ TEST_F(TimerWriterTest, refusalIsAFailedWrite)
     EXPECT_EQ(write(), TimerWriteResult::LinkFailed);
     EXPECT_EQ(writes().size(), 1);
     EXPECT_FALSE(flags.editingLocked);
-    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+    ASSERT_EQ(op.shownTexts().size(), 1);
+    EXPECT_TRUE(op.shownTexts()[0].startsWith(
+            Texts::timerWriteInterrupted.arg(QStringLiteral("Метка1: "))));
+    EXPECT_FALSE(op.shownTexts()[0].contains(QStringLiteral("Записаны:")));
+    EXPECT_TRUE(op.shownTexts()[0].endsWith(u'\n' + Texts::linkError));
 }
 
 TEST_F(TimerWriterTest, marksThatAreNoTimeAreNotWrittenAsMidnight)

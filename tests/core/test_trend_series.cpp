@@ -35,6 +35,20 @@ TEST(TrendSeries, keepsTheLastHourInBoundedMemoryWhateverTheRefreshRate)
     EXPECT_EQ(points[points.size() - 2].values.value(21), 71999 % 1000);
 }
 
+// Refreshes exactly one slot apart for more than an hour: every point of the
+// last hour is kept, 9001 of them, the oldest exactly an hour before the newest.
+TEST(TrendSeries, refreshesOneSlotApartKeepExactlyTheLastHour)
+{
+    TrendSeries series;
+    const qint64 lastMs = TrendSeries::keptMs + 50 * TrendSeries::slotMs;
+    for (qint64 ms = 0; ms <= lastMs; ms += TrendSeries::slotMs)
+        series.add(start.addMSecs(ms), relay1, withCurrent(quint16(ms / TrendSeries::slotMs)));
+    const auto &points = series.points();
+    ASSERT_EQ(points.size(), std::size_t(9001));
+    EXPECT_EQ(points.back().timeMs - points.front().timeMs, TrendSeries::keptMs);
+    EXPECT_EQ(points.front().values.value(21), 50) << "the oldest of the hour, not one before";
+}
+
 TEST(TrendSeries, refreshesAtTheFastestIntervalKeepEveryPointDespiteJitter)
 {
     TrendSeries series;

@@ -90,6 +90,27 @@ TEST_F(DiscoveryTest, thirtyTwoLinesForALineOfBothTypes)
     }
 }
 
+// After a scan no relay is selected: the values read from the relay before
+// belong to none (a settings file may be opened for a type, nothing is
+// written) until an identification: the same relay takes them back with
+// their changes, another drops them.
+TEST_F(DiscoveryTest, aScanReleasesTheValuesOfTheRelayIdentifiedBefore)
+{
+    for (const quint16 factory : {1006, 1017}) {
+        session.valuesOwner = RelayIdentity{6, 1006};
+        session.configGrid.setText(5, ConfigGrid::Value, QStringLiteral("45"));
+        session.configGrid.mark(5);
+        scanBus(session, op, hooks);
+        EXPECT_FALSE(session.valuesOwner);
+        EXPECT_FALSE(session.valuesBelongToSelectedRelay());
+        device.networkAddress = 6;
+        device.factoryNumber = factory;
+        EXPECT_EQ(session.adoptSelectedRelay(), factory != 1006) << "dropped, to be told";
+        EXPECT_EQ(session.configGrid.isMarked(5), factory == 1006) << factory;
+        EXPECT_TRUE(session.valuesBelongToSelectedRelay());
+    }
+}
+
 TEST_F(DiscoveryTest, anEmptyLineListsEveryAddressAsSilentAndSaysNothingElse)
 {
     const DiscoveryResult result = scanBus(session, op, hooks);

@@ -165,7 +165,7 @@ TEST_F(IdentificationTest, changesMadeForOneRelayNeverStayForAnother)
     EXPECT_TRUE(op.shown().isEmpty());
 }
 
-TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndKeepsThePreviousRelay)
+TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndSelectsNoRelay)
 {
     ASSERT_EQ(identify(5).outcome, Outcome::Identified);
     flags.editingLocked = false;
@@ -173,7 +173,8 @@ TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndKeepsThePrev
     EXPECT_EQ(result.outcome, Outcome::Silent);
     EXPECT_TRUE(result.memo.isEmpty());
     EXPECT_TRUE(op.shown().isEmpty());
-    EXPECT_EQ(device.networkAddress, 3) << "the selected address stays";
+    EXPECT_EQ(device.networkAddress, 0)
+            << "no relay is selected: the previous one's values are not its";
     EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
     EXPECT_EQ(device.typeCode, 6);
     EXPECT_FALSE(flags.editingLocked);
@@ -203,6 +204,7 @@ TEST_F(IdentificationTest, aNameWithoutATypeDigitIsNotConnectedAndKeepsThePrevio
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
     EXPECT_EQ(device.typeCode, 6);
     EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
+    EXPECT_EQ(device.networkAddress, 0);
 }
 
 TEST_F(IdentificationTest, aRelaySilentAfterTheStatusQueryIsNotConnected)

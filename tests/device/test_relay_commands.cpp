@@ -198,7 +198,7 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
         const char *what;
         Operator::Answer answer;
         bool motorRunning;
-        bool silent;
+        int answersBeforeSilence; // -1: answers all
         bool portClosed;
         RelayControlEntry entry;
         QStringList shown;
@@ -208,7 +208,7 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
             {"declined",
              Operator::Answer::Cancel,
              false,
-             false,
+             -1,
              false,
              RelayControlEntry::BackToLiveValues,
              {Texts::relayControlWarning},
@@ -216,15 +216,25 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
             {"silent relay",
              Operator::Answer::Ok,
              false,
-             true,
+             0,
              false,
              RelayControlEntry::BackToDevices,
              {Texts::relayControlWarning, Texts::linkError},
              1},
+            // The link test answered, the full read did not: the values of
+            // before (the motor at rest) count for nothing.
+            {"silent after the link test",
+             Operator::Answer::Ok,
+             false,
+             1,
+             false,
+             RelayControlEntry::BackToDevices,
+             {Texts::relayControlWarning, Texts::linkError},
+             2},
             {"port closed by the operator",
              Operator::Answer::Ok,
              false,
-             false,
+             -1,
              true,
              RelayControlEntry::BackToDevices,
              {Texts::portClosed},
@@ -232,7 +242,7 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
             {"current flows",
              Operator::Answer::Ok,
              true,
-             false,
+             -1,
              false,
              RelayControlEntry::BackToLiveValues,
              {Texts::relayControlWarning, Texts::currentsFlowing},
@@ -240,7 +250,7 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
             {"motor at rest",
              Operator::Answer::Ok,
              false,
-             false,
+             -1,
              false,
              RelayControlEntry::Stay,
              {Texts::relayControlWarning},
@@ -251,9 +261,10 @@ TEST_F(RelayCommands, relayControlEntryHasThreeExits)
         relay().handle(QByteArray::fromHex(c.motorRunning ? "050300ff00" : "0503000000"));
         for (int settle = 0; settle < 4; ++settle)
             relay().tick();
-        if (c.silent) {
+        session.live.blockA.fill(0);
+        if (c.answersBeforeSilence >= 0) {
             RelayLine::Faults silent;
-            silent.silent = true;
+            silent.answerRequests = c.answersBeforeSilence;
             line.setFaults(1, silent);
         }
         session.portHeldOpen = [&c] { return !c.portClosed; };
@@ -307,6 +318,21 @@ TEST_F(RelayCommands, outputsAreSwitchedByHandOnlyWithTheMotorAtRest)
         EXPECT_EQ(handSwitchAllowed(c.output, c.on, session.live), c.coilSent || !c.motorRunning)
                 << c.what;
     }
+    // A relay that answers the link test but then not the full read: the
+    // values read before (the motor at rest) never let the coil go out.
+    relay().handle(QByteArray::fromHex("0503000000"));
+    session.live.blockA.fill(0);
+    RelayLine::Faults fallsSilent;
+    fallsSilent.answerRequests = 1;
+    line.setFaults(1, fallsSilent);
+    line.clearRequests();
+    op.clearShown();
+    EXPECT_EQ(switchOutputByHand(session, op, RelayOutput::Alarm, true).check,
+              OutputControlCheck::NoLink);
+    for (const QByteArray &frame : line.requests())
+        EXPECT_NE(quint8(frame[1]), 5) << "no coil";
+    line.clearFaults();
+
     // A port the operator closed is told as closed and never opened.
     session.portHeldOpen = [] { return false; };
     op.clearShown();
@@ -315,6 +341,22 @@ TEST_F(RelayCommands, outputsAreSwitchedByHandOnlyWithTheMotorAtRest)
               BusOutcome::PortFailed);
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::portClosed});
     EXPECT_TRUE(line.requests().isEmpty());
+}
+
+// 0,2 A in any one phase, the others at zero, is a motor carrying current.
+TEST(OutputControl, oneLoadedPhaseAloneKeepsTheOutputsLocked)
+{
+    for (quint16 phase = 0; phase < 3; ++phase)
+        for (const quint16 tenths : {quint16(1), quint16(2), quint16(3)}) {
+            LiveValues live;
+            live.blockA[std::size_t(21 - 16 + phase)] = tenths;
+            const bool atRest = tenths < 2;
+            EXPECT_EQ(live.motorCarriesCurrent(), !atRest) << phase << " " << tenths;
+            for (RelayOutput output :
+                 {RelayOutput::Work, RelayOutput::Alarm, RelayOutput::Overload})
+                EXPECT_EQ(handSwitchAllowed(output, true, live), atRest) << phase << " " << tenths;
+            EXPECT_TRUE(handSwitchAllowed(RelayOutput::Work, false, live)) << "stopping always";
+        }
 }
 
 TEST_F(RelayCommands, serviceReadShowsHoursMinutesAndSerial)

@@ -1,4 +1,5 @@
 #include "core/ProgramFolders.h"
+#include "report/SettingsSheetPdfLibrary.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -25,6 +26,22 @@ TEST(InstalledTree, theWindowLoadsTheAboutLibraryFromTheInstalledLibraryFolder)
     EXPECT_TRUE(library.fileName().startsWith(prefix + QStringLiteral("/lib/")))
             << library.fileName().toStdString();
     EXPECT_NE(library.resolve("ShowAboutFrm"), nullptr);
+    library.unload();
+}
+
+// mivctl finds the library that draws its PDFs the same way, with both exports.
+TEST(InstalledTree, mivctlLoadsTheSheetPdfLibraryFromTheInstalledLibraryFolder)
+{
+    const QString prefix = QDir(qEnvironmentVariable("MIV_INSTALLED_PREFIX")).canonicalPath();
+    ASSERT_FALSE(prefix.isEmpty()) << "no installed tree in MIV_INSTALLED_PREFIX";
+    const QString bin = prefix + QStringLiteral("/bin");
+    QLibrary library;
+    ASSERT_TRUE(loadProgramLibrary(library, bin, SettingsSheetPdfLibrary::name))
+            << library.errorString().toStdString();
+    EXPECT_TRUE(library.fileName().startsWith(prefix + QStringLiteral("/lib/")))
+            << library.fileName().toStdString();
+    EXPECT_NE(library.resolve(SettingsSheetPdfLibrary::startGraphicsName), nullptr);
+    EXPECT_NE(library.resolve(SettingsSheetPdfLibrary::drawName), nullptr);
     library.unload();
 }
 

@@ -517,7 +517,7 @@ TEST_F(SettingsSheetFromRelay, everyFormatReadsBackWithTheGridsTexts)
     EXPECT_EQ(at(3, 0)["value"].toString(), QStringLiteral("Заводской №"));
     EXPECT_EQ(at(3, 2)["value"].toString(), QStringLiteral("1006"));
     EXPECT_TRUE(sheet["merges"].toArray().contains(QJsonArray{3, 3, 0, 1}));
-    const int firstRow = 9; // after the title, six header rows, a blank row, the headings
+    const int firstRow = 10; // after the title, seven header rows, a blank row, the headings
     for (int row = 0; row <= 32; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(at(firstRow + row, 0)["value"].toDouble(), row + 1);

@@ -55,6 +55,70 @@ MqttBroker::MqttBroker(std::optional<User> user, quint16 port) : m_port(port ? p
     } else {
         config += "allow_anonymous true\n";
     }
+    start(config);
+}
+
+MqttBroker::MqttBroker(WithClientCertificates) : m_port(freePort()), m_tlsPort(freePort())
+{
+    QFile::setPermissions(m_folder.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                  | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    if (!makeCertificates()) {
+        m_error = QStringLiteral("openssl could not make the test certificates");
+        return;
+    }
+    const QByteArray folder = m_folder.path().toUtf8();
+    start("per_listener_settings false\nallow_anonymous true\npersistence false\n"
+          "log_dest stderr\nlistener "
+          + QByteArray::number(m_port) + " 127.0.0.1\nlistener " + QByteArray::number(m_tlsPort)
+          + " 127.0.0.1\ncafile " + folder + "/ca.pem\ncertfile " + folder + "/server.pem\nkeyfile "
+          + folder + "/server.key\nrequire_certificate true\n");
+}
+
+// A CA, and a server (127.0.0.1) and a client certificate it signed.
+bool MqttBroker::makeCertificates()
+{
+    const auto openssl = [this](const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_folder.path());
+        process.start(QStringLiteral("openssl"), arguments);
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    };
+    const QStringList key{QStringLiteral("-newkey"), QStringLiteral("ec"),
+                          QStringLiteral("-pkeyopt"),
+                          QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+    if (!writeReadable(m_folder.filePath(QStringLiteral("server.ext")),
+                       "subjectAltName=IP:127.0.0.1\n")
+        || !openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + key
+                    + QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                                  "/CN=test CA"}))
+        return false;
+    for (const QString &name : {QStringLiteral("server"), QStringLiteral("client")}) {
+        if (!openssl(QStringList{QStringLiteral("req")} + key
+                     + QStringList{"-keyout", name + ".key", "-out", name + ".csr", "-subj",
+                                   name == QStringLiteral("server") ? "/CN=127.0.0.1"
+                                                                    : "/CN=plant client"})
+            || !openssl({"x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                         "-CAcreateserial", "-out", name + ".pem", "-days", "2", "-extfile",
+                         "server.ext"}))
+            return false;
+        QFile::setPermissions(m_folder.filePath(name + QStringLiteral(".key")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                      | QFile::ReadOther);
+    }
+    return true;
+}
+
+QString MqttBroker::log()
+{
+    while (m_process.waitForReadyRead(10))
+        ;
+    m_log += QString::fromLocal8Bit(m_process.readAllStandardError());
+    return m_log;
+}
+
+void MqttBroker::start(const QByteArray &config)
+{
     const QString configPath = m_folder.filePath(QStringLiteral("mosquitto.conf"));
     if (!writeReadable(configPath, config)) {
         m_error = QStringLiteral("cannot write ") + configPath;
@@ -67,6 +131,7 @@ MqttBroker::MqttBroker(std::optional<User> user, quint16 port) : m_port(port ? p
         return;
     }
     const QDeadlineTimer deadline(startTimeoutMs);
+    m_process.setReadChannel(QProcess::StandardError);
     while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, m_port);
@@ -76,9 +141,7 @@ MqttBroker::MqttBroker(std::optional<User> user, quint16 port) : m_port(port ? p
         }
         QThread::msleep(50);
     }
-    m_error = QStringLiteral("mosquitto did not listen on %1: %2")
-                      .arg(m_port)
-                      .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+    m_error = QStringLiteral("mosquitto did not listen on %1: %2").arg(m_port).arg(log());
 }
 
 MqttBroker::~MqttBroker()

@@ -25,19 +25,35 @@ public:
     };
     // port 0: a free one.
     explicit MqttBroker(std::optional<User> user = std::nullopt, quint16 port = 0);
+    // Also a TLS listener (tlsPort()) that takes only clients with a
+    // certificate of its own test CA; the CA's, the server's and a client's
+    // files are made with openssl in the broker's folder.
+    struct WithClientCertificates
+    { };
+    explicit MqttBroker(WithClientCertificates);
     ~MqttBroker();
 
     bool isRunning() const { return m_running; }
     QString errorText() const { return m_error; }
     quint16 port() const { return m_port; }
+    quint16 tlsPort() const { return m_tlsPort; }
+    // ca.pem, client.pem, client.key (with WithClientCertificates).
+    QString filePath(const QString &name) const { return m_folder.filePath(name); }
+    // What the broker logged so far (its connections, with client id and keepalive).
+    QString log();
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
 
     static quint16 freePort();
 
 private:
+    void start(const QByteArray &config);
+    bool makeCertificates();
+
     QTemporaryDir m_folder;
     QProcess m_process;
     quint16 m_port = 0;
+    quint16 m_tlsPort = 0;
+    QString m_log;
     bool m_running = false;
     QString m_error;
 };

@@ -9,12 +9,24 @@
 #include <optional>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
+#include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -79,6 +91,82 @@ public:
 private:
     QProcess m_process;
     QString m_log;
+};
+
+// A TCP relay between a publisher and the broker that can hold back what
+// the broker sends (its acknowledgements among it) while the publisher's
+// messages go through.
+class HoldingProxy
+{
+public:
+    explicit HoldingProxy(quint16 brokerPort) : m_brokerPort(brokerPort)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), length);
+        ::listen(m_listener, 1);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~HoldingProxy()
+    {
+        m_stop = true;
+        ::shutdown(m_listener, SHUT_RDWR);
+        ::close(m_listener);
+        m_thread.join();
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    void hold(bool held) { m_held = held; }
+
+private:
+    void serve()
+    {
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        if (client < 0)
+            return;
+        const int broker = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(m_brokerPort);
+        ::connect(broker, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        QByteArray held;
+        while (!m_stop) {
+            pollfd fds[2] = {{client, POLLIN, 0}, {broker, POLLIN, 0}};
+            if (::poll(fds, 2, 20) < 0)
+                break;
+            char buffer[4096];
+            if (fds[0].revents & (POLLIN | POLLHUP)) {
+                const ssize_t n = ::read(client, buffer, sizeof buffer);
+                if (n <= 0 || ::write(broker, buffer, size_t(n)) != n)
+                    break;
+            }
+            if (fds[1].revents & (POLLIN | POLLHUP)) {
+                const ssize_t n = ::read(broker, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                held.append(buffer, n);
+            }
+            if (!m_held && !held.isEmpty()) {
+                if (::write(client, held.constData(), size_t(held.size())) != held.size())
+                    break;
+                held.clear();
+            }
+        }
+        ::close(client);
+        ::close(broker);
+    }
+
+    quint16 m_brokerPort;
+    quint16 m_port = 0;
+    int m_listener = -1;
+    std::atomic_bool m_stop = false;
+    std::atomic_bool m_held = false;
+    std::thread m_thread;
 };
 
 QJsonObject json(const QByteArray &payload)
@@ -152,7 +240,7 @@ TEST_F(PublishToBroker, valuesRetainedStateAndASilentRelay)
     EXPECT_TRUE(late.waitForText(QStringLiteral("miv/l1/status"), QStringLiteral("offline")));
 }
 
-TEST_F(PublishToBroker, lastWillOnAHardKill)
+TEST_F(PublishToBroker, lastWillOnAHardKillSaysLostEvenToALateSubscriber)
 {
     SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4")});
     MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/status"));
@@ -160,7 +248,11 @@ TEST_F(PublishToBroker, lastWillOnAHardKill)
                         {QStringLiteral("--state-file"), stateFile()}, folder.path());
     ASSERT_TRUE(subscriber.waitForText(QStringLiteral("miv/l1/status"), QStringLiteral("online")));
     publisher.stop(SIGKILL);
-    EXPECT_TRUE(subscriber.waitForText(QStringLiteral("miv/l1/status"), QStringLiteral("offline")));
+    EXPECT_TRUE(subscriber.waitForText(QStringLiteral("miv/l1/status"), QStringLiteral("lost")));
+    MqttSubscriber late(broker.port(), QStringLiteral("miv/l1/status"));
+    ASSERT_TRUE(late.waitFor([](const auto &m) { return !m.isEmpty(); }));
+    EXPECT_EQ(late.messages().first().payload, QByteArray("lost"));
+    EXPECT_TRUE(late.messages().first().retained);
 }
 
 TEST_F(PublishToBroker, everyJournalEntryOnceAcrossARestart)
@@ -181,7 +273,11 @@ TEST_F(PublishToBroker, everyJournalEntryOnceAcrossARestart)
     EXPECT_EQ(json(journal().first().payload),
               json(R"({"code":1,"event":"Включениие питания реле","info":"",)"
                    R"("time":"2025-03-03T09:17:31"})"));
-    Publisher second(sim.portPath(), broker.address(), options, folder.path());
+    // Another locale writes numbers with a comma: the same entries.
+    QProcessEnvironment russian = QProcessEnvironment::systemEnvironment();
+    russian.insert(QStringLiteral("LC_ALL"), QStringLiteral("ru_RU.UTF-8"));
+    russian.insert(QStringLiteral("LANG"), QStringLiteral("ru_RU.UTF-8"));
+    Publisher second(sim.portPath(), broker.address(), options, folder.path(), russian);
     ASSERT_TRUE(second.waitForLog(QStringLiteral("journal of 37 entries, 0 new")))
             << second.log().toStdString();
     EXPECT_EQ(second.stop(), 0);
@@ -190,6 +286,33 @@ TEST_F(PublishToBroker, everyJournalEntryOnceAcrossARestart)
         return subscriber.on(QStringLiteral("miv/l1/status")).size() >= 4;
     }));
     EXPECT_EQ(journal().size(), 37);
+}
+
+TEST_F(PublishToBroker, anAcknowledgementWithheldPastTheNextReadingPublishesEachEntryOnce)
+{
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/1/journal"));
+    HoldingProxy proxy(broker.port());
+    Publisher publisher(sim.portPath(), proxy.address(),
+                        {QStringLiteral("--addresses"), QStringLiteral("1"),
+                         QStringLiteral("--state-file"), stateFile(),
+                         QStringLiteral("--journal-interval"), QStringLiteral("1")},
+                        folder.path());
+    ASSERT_TRUE(publisher.waitForLog(QStringLiteral("connected to broker")));
+    proxy.hold(true);
+    ASSERT_TRUE(publisher.waitForLog(QStringLiteral("journal of 37 entries, 37 new")))
+            << publisher.log().toStdString();
+    ASSERT_TRUE(publisher.waitForLog(QStringLiteral("journal of 37 entries, 0 new")))
+            << "the next reading, with nothing acknowledged yet";
+    proxy.hold(false);
+    ASSERT_TRUE(subscriber.waitFor([](const auto &m) { return m.size() >= 37; }));
+    EXPECT_EQ(publisher.stop(), 0) << publisher.log().toStdString();
+    subscriber.waitFor([](const auto &) { return false; }, 1000);
+    EXPECT_EQ(subscriber.messages().size(), 37);
+    QFile state(stateFile());
+    ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+    EXPECT_EQ(json(state.readAll()).value("relays").toObject().begin()->toArray().size(), 37)
+            << "every entry remembered once acknowledged";
 }
 
 TEST_F(PublishToBroker, aLostLineMakesEveryRelayOfflineUntilItIsBack)
@@ -239,6 +362,251 @@ TEST_F(PublishToBroker, theBrokerAwayAtStartGetsTheStateWhenItComes)
     EXPECT_TRUE(subscriber.waitForText(QStringLiteral("miv/l1/1/info"), QStringLiteral("1001")));
     EXPECT_TRUE(
             subscriber.waitForText(QStringLiteral("miv/l1/1/live"), QStringLiteral("voltages")));
+}
+
+TEST_F(PublishToBroker, aStateFileThatCannotBeWrittenIsRefusedBeforeAnythingIsPublished)
+{
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    QFile blocker(folder.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Publisher publisher(
+            sim.portPath(), broker.address(),
+            {QStringLiteral("--state-file"), folder.filePath(QStringLiteral("file/state.json"))},
+            folder.path());
+    EXPECT_EQ(publisher.finished(), 3);
+    EXPECT_TRUE(publisher.log().contains(folder.filePath(QStringLiteral("file"))))
+            << publisher.log().toStdString();
+    EXPECT_FALSE(publisher.log().contains(QStringLiteral("connected")));
+}
+
+TEST_F(PublishToBroker, aRelayIsOfflineOnlyAfterTheRetriesAndASilentOneIsAskedLessOften)
+{
+    const QString simLog = folder.filePath(QStringLiteral("sim.jsonl"));
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4"),
+                    QStringLiteral("--silent"), QStringLiteral("17"),
+                    QStringLiteral("--ignore-requests"), QStringLiteral("6:1"),
+                    QStringLiteral("--log"), simLog});
+    ASSERT_TRUE(sim.isRunning());
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/#"));
+    Publisher publisher(sim.portPath(), broker.address(),
+                        {QStringLiteral("--addresses"), QStringLiteral("1,6,17"),
+                         QStringLiteral("--state-file"), stateFile(),
+                         QStringLiteral("--journal-interval"), QStringLiteral("3600")},
+                        folder.path());
+    ASSERT_TRUE(subscriber.waitForText(QStringLiteral("miv/l1/17/state"), QStringLiteral("false")))
+            << publisher.log().toStdString();
+    const auto requestsTo = [&simLog](int address) {
+        QFile file(simLog);
+        int count = 0;
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                count += json(line).value(QStringLiteral("address")).toInt() == address;
+        return count;
+    };
+    const int silentBefore = requestsTo(17);
+    const int answeringBefore = requestsTo(1);
+    ASSERT_TRUE(subscriber.waitFor([&](const auto &) {
+        return requestsTo(1) - answeringBefore >= 60;
+    })) << publisher.log().toStdString();
+    EXPECT_LE(requestsTo(17) - silentBefore, 6) << "asked again after growing waits";
+    // Relay 6 lost one request: it was never published offline.
+    for (const auto &message : subscriber.on(QStringLiteral("miv/l1/6/state")))
+        EXPECT_TRUE(isOnline(message)) << message.payload.toStdString();
+    EXPECT_FALSE(subscriber.on(QStringLiteral("miv/l1/6/state")).isEmpty());
+}
+
+TEST_F(PublishToBroker, twoPublishersOfOneLineNameKeepTheirConnectionsAndSaySo)
+{
+    SimProcess firstLine({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    SimProcess secondLine({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/status"));
+    Publisher first(firstLine.portPath(), broker.address(),
+                    {QStringLiteral("--state-file"), stateFile()}, folder.path());
+    ASSERT_TRUE(first.waitForLog(QStringLiteral("connected to broker")));
+    Publisher second(secondLine.portPath(), broker.address(),
+                     {QStringLiteral("--state-file"), folder.filePath(QStringLiteral("2.json"))},
+                     folder.path());
+    EXPECT_TRUE(first.waitForLog(QStringLiteral("another publisher on line l1")))
+            << first.log().toStdString();
+    EXPECT_TRUE(second.waitForLog(QStringLiteral("another publisher on line l1")))
+            << second.log().toStdString();
+    EXPECT_EQ(first.log().count(QStringLiteral("connected to broker")), 1);
+    EXPECT_EQ(second.log().count(QStringLiteral("connected to broker")), 1);
+    for (const auto &message : subscriber.messages())
+        EXPECT_EQ(message.payload, QByteArray("online"));
+}
+
+// The discovery configs a subscriber finds retained under `prefix`, by topic.
+QMap<QString, QJsonObject> retainedConfigs(quint16 port, const QString &prefix, int atLeast)
+{
+    MqttSubscriber subscriber(port, prefix + QStringLiteral("/#"));
+    subscriber.waitFor([&](const auto &m) { return m.size() >= atLeast; });
+    subscriber.waitFor([](const auto &) { return false; }, 1000); // the rest of the burst
+    QMap<QString, QJsonObject> configs;
+    for (const auto &message : subscriber.messages())
+        if (message.retained && !message.payload.isEmpty())
+            configs.insert(message.topic, json(message.payload));
+    return configs;
+}
+
+// What Home Assistant's MQTT discovery documents for a sensor and a binary
+// sensor: the topic's form, the keys used here and their values, the units
+// each device class takes, and the state classes.
+void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
+                               const QJsonObject &live)
+{
+    const QStringList levels = topic.split(u'/');
+    ASSERT_EQ(levels.size(), 5) << topic.toStdString();
+    const QString component = levels[1];
+    ASSERT_TRUE(component == QStringLiteral("sensor")
+                || component == QStringLiteral("binary_sensor"));
+    static const QRegularExpression id(QStringLiteral("^[a-zA-Z0-9_-]+$"));
+    EXPECT_TRUE(id.match(levels[2]).hasMatch() && id.match(levels[3]).hasMatch())
+            << topic.toStdString();
+    EXPECT_EQ(levels[4], QStringLiteral("config"));
+    static const QSet<QString> known{"name",
+                                     "unique_id",
+                                     "origin",
+                                     "state_topic",
+                                     "value_template",
+                                     "availability",
+                                     "availability_mode",
+                                     "device",
+                                     "unit_of_measurement",
+                                     "device_class",
+                                     "state_class",
+                                     "options"};
+    for (const QString &key : config.keys())
+        EXPECT_TRUE(known.contains(key)) << key.toStdString();
+    EXPECT_FALSE(config.value("name").toString().isEmpty());
+    EXPECT_TRUE(config.value("unique_id").toString().startsWith(levels[2]));
+    EXPECT_TRUE(config.value("state_topic").toString().endsWith(QStringLiteral("/live")));
+    // The template reads a field the live topic has.
+    static const QRegularExpression field(QStringLiteral("value_json\\.(\\w+)(\\[(\\d)\\])?"));
+    const auto read = field.match(config.value("value_template").toString());
+    ASSERT_TRUE(read.hasMatch()) << config.value("value_template").toString().toStdString();
+    EXPECT_TRUE(live.contains(read.captured(1))) << read.captured(1).toStdString();
+    if (read.hasCaptured(3)) {
+        EXPECT_LT(read.captured(3).toInt(), live.value(read.captured(1)).toArray().size());
+    }
+    const QJsonArray availability = config.value("availability").toArray();
+    EXPECT_EQ(availability.size(), 2);
+    for (const QJsonValue &a : availability)
+        EXPECT_TRUE(a.toObject().value("topic").isString());
+    EXPECT_TRUE(QStringList({"all", "any", "latest"})
+                        .contains(config.value("availability_mode").toString()));
+    EXPECT_TRUE(config.value("origin").toObject().value("name").isString())
+            << "origin needs a name";
+    const QJsonObject device = config.value("device").toObject();
+    EXPECT_FALSE(device.value("identifiers").toArray().isEmpty());
+    for (const char *key : {"name", "model", "sw_version", "serial_number"})
+        EXPECT_TRUE(device.value(QLatin1String(key)).isString()) << key;
+    const QString deviceClass = config.value("device_class").toString();
+    if (component == QStringLiteral("binary_sensor")) {
+        EXPECT_EQ(deviceClass, QStringLiteral("problem"));
+        return;
+    }
+    static const QMap<QString, QStringList> units{{"current", {"A", "mA"}},
+                                                  {"voltage", {"V", "mV"}},
+                                                  {"temperature", {"°C", "°F", "K"}},
+                                                  {"frequency", {"Hz", "kHz", "MHz", "GHz"}},
+                                                  {"power_factor", {"", "%"}},
+                                                  {"duration", {"d", "h", "min", "s", "ms"}},
+                                                  {"enum", {""}},
+                                                  {"", {"%", "MΩ"}}};
+    ASSERT_TRUE(units.contains(deviceClass)) << deviceClass.toStdString();
+    EXPECT_TRUE(units[deviceClass].contains(config.value("unit_of_measurement").toString()))
+            << topic.toStdString();
+    if (deviceClass == QStringLiteral("enum")) {
+        EXPECT_FALSE(config.contains("state_class"));
+        EXPECT_TRUE(config.value("options").toVariant().toStringList().contains(
+                live.value("state").toString()));
+    } else {
+        EXPECT_TRUE(QStringList({"measurement", "total", "total_increasing"})
+                            .contains(config.value("state_class").toString()));
+    }
+}
+
+TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
+{
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4,6:6")});
+    ASSERT_TRUE(sim.isRunning());
+    MqttSubscriber lines(broker.port(), QStringLiteral("miv/l1/#"));
+    const QStringList options{QStringLiteral("--state-file"), stateFile(),
+                              QStringLiteral("--discovery"), QStringLiteral("ha")};
+    {
+        Publisher both(sim.portPath(), broker.address(),
+                       options + QStringList{QStringLiteral("--addresses"), QStringLiteral("1,6")},
+                       folder.path());
+        ASSERT_TRUE(lines.waitForText(QStringLiteral("miv/l1/6/live"), QStringLiteral("alarms")));
+        // 14 sensors each, the alarms of type 4 and of type 6.
+        const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 28 + 10 + 16);
+        QSet<QString> uniqueIds;
+        for (auto config = configs.begin(); config != configs.end(); ++config) {
+            const int address = config.key().contains(QStringLiteral("_l1_6/")) ? 6 : 1;
+            expectHomeAssistantSchema(
+                    config.key(), config.value(),
+                    json(lines.on(QStringLiteral("miv/l1/%1/live").arg(address)).last().payload));
+            uniqueIds.insert(config.value().value("unique_id").toString());
+        }
+        EXPECT_EQ(uniqueIds.size(), configs.size());
+        const QJsonObject device =
+                configs.value(QStringLiteral("ha/sensor/miv_miv_l1_6/current_a/config"))
+                        .value("device")
+                        .toObject();
+        EXPECT_EQ(device.value("name"), QStringLiteral("МИВ-06 №1006"));
+        EXPECT_EQ(device.value("serial_number"), QStringLiteral("1006"));
+        const QJsonObject meta = json(lines.on(QStringLiteral("miv/l1/meta")).value(0).payload);
+        EXPECT_EQ(meta.value("relays"), (QJsonArray{1, 6}));
+        EXPECT_EQ(meta.value("baud"), 9600);
+        EXPECT_EQ(meta.value("port"), sim.portPath());
+        EXPECT_EQ(meta.value("discovery"), QStringLiteral("ha"));
+        EXPECT_EQ(both.stop(), 0);
+    }
+    Publisher one(sim.portPath(), broker.address(),
+                  options + QStringList{QStringLiteral("--addresses"), QStringLiteral("1")},
+                  folder.path());
+    ASSERT_TRUE(one.waitForLog(QStringLiteral("discovery configs of relays 6 removed")))
+            << one.log().toStdString();
+    ASSERT_TRUE(one.waitForLog(QStringLiteral("journal of")));
+    const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 1);
+    EXPECT_FALSE(configs.isEmpty());
+    for (const QString &topic : configs.keys())
+        EXPECT_FALSE(topic.contains(QStringLiteral("_l1_6/"))) << topic.toStdString();
+}
+
+TEST(PublishCredentials, aClientCertificateOpensABrokerThatAsksForOne)
+{
+    MqttBroker broker(MqttBroker::WithClientCertificates{});
+    ASSERT_TRUE(broker.isRunning()) << broker.errorText().toStdString();
+    SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    QTemporaryDir folder;
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(broker.tlsPort());
+    const QStringList options{
+            QStringLiteral("--state-file"), folder.filePath(QStringLiteral("state.json")),
+            QStringLiteral("--tls-ca"),     broker.filePath(QStringLiteral("ca.pem")),
+            QStringLiteral("--keepalive"),  QStringLiteral("7")};
+    Publisher without(sim.portPath(), address, options, folder.path());
+    EXPECT_EQ(without.finished(), 1) << without.log().toStdString();
+    EXPECT_TRUE(without.log().contains(QStringLiteral("certificate")))
+            << without.log().toStdString();
+    Publisher with(sim.portPath(), address,
+                   options
+                           + QStringList{QStringLiteral("--tls-cert"),
+                                         broker.filePath(QStringLiteral("client.pem")),
+                                         QStringLiteral("--tls-key"),
+                                         broker.filePath(QStringLiteral("client.key"))},
+                   folder.path());
+    ASSERT_TRUE(with.waitForLog(QStringLiteral("connected to broker"))) << with.log().toStdString();
+    // The broker names each client with its keepalive: one of its own per publisher.
+    QDeadlineTimer deadline(generousMs);
+    while (!broker.log().contains(QStringLiteral("k7")) && !deadline.hasExpired())
+        QThread::msleep(50);
+    EXPECT_TRUE(broker.log().contains(QStringLiteral(" as mivctl-l1-")))
+            << broker.log().toStdString();
+    EXPECT_TRUE(broker.log().contains(QStringLiteral("k7)"))) << broker.log().toStdString();
+    EXPECT_EQ(with.stop(), 0);
 }
 
 TEST(PublishCredentials, aRefusedPasswordEndsWithTheBrokersReason)

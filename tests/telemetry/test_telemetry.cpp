@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <map>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -126,6 +127,60 @@ TEST(TelemetryPayloads, journalEntryFromTheGridRow)
     EXPECT_EQ(noDate.value(QStringLiteral("code")), 0);
 }
 
+// A journal read's reply: address, function 3, byte count 22, the data bytes.
+ReplyString journalReply(std::initializer_list<int> data)
+{
+    ReplyString reply("\x01\x03\x16", 3);
+    for (int byte : data)
+        reply.append(char(byte));
+    reply.resize(3 + 22, '\0');
+    return reply;
+}
+
+TEST(TelemetryPayloads, aJournalEntryReadsTheSameInEveryLocaleWithItsNumbers)
+{
+    struct Case
+    {
+        const char *what;
+        ReplyString reply;
+        const char *payload;
+    };
+    const Case cases[] = {
+            {"a trip: currents, asymmetry, voltages",
+             journalReply({30,   4, 3, 25, 3, 48,   52,   0,    0x01, 0x31, 0x01,
+                           0x2E, 0, 0, 0,  7, 0x01, 0x7C, 0x01, 0x7D, 0,    0}),
+             R"({"asymmetry":7,"code":30,"currents":[30.5,30.2,0],"event":"Превышения )"
+             R"(напряжения","info":"Ia = 30.5 А, Ib = 30.2 А, Ic = 0.0 А, Iут = 7 %, )"
+             R"(Ua = 380 В, Ub = 381 В, Uc = 0 В","time":"2025-03-04T03:48:52",)"
+             R"("voltages":[380,381,0]})"},
+            {"insulation in MΩ", journalReply({43, 4, 3, 25, 3, 48, 52, 0, 0, 55}),
+             R"({"code":43,"event":"Нарушение изоляции","info":"5.5 МОм","insulation":5.5,)"
+             R"("time":"2025-03-04T03:48:52"})"},
+            {"temperature below zero", journalReply({44, 4, 3, 25, 3, 48, 52, 0, 1, 5}),
+             R"({"code":44,"event":"Превышение температуры","info":"-5 °C","temperature":-5,)"
+             R"("time":"2025-03-04T03:48:52"})"},
+            {"motor hours", journalReply({16, 4, 3, 25, 0, 0, 0, 0, 0, 0, 0x04, 0x4F, 49}),
+             R"({"code":16,"event":"Запись в журнал событий раз в сутки значения )"
+             R"(моторесурса","info":"1103 часов 49 минут","motor_hours":1103,)"
+             R"("motor_minutes":49,"time":"2025-03-04T00:00:00"})"},
+    };
+    for (const Case &c : cases) {
+        const std::optional<JournalEntry> entry = journalEntryOfReply(c.reply);
+        ASSERT_TRUE(entry) << c.what;
+        EXPECT_EQ(journalPayload(*entry), QString::fromUtf8(c.payload).toUtf8()) << c.what;
+        // The window's separator changes the text, never what the entry is.
+        JournalEntry shownElsewhere = *entry;
+        shownElsewhere.info.replace(u'.', u',');
+        EXPECT_EQ(JournalLedger::entryKey(shownElsewhere, 1), JournalLedger::entryKey(*entry, 1))
+                << c.what;
+        JournalEntry otherNumbers = *entry;
+        otherNumbers.figures = journalFigures(journalReply({c.reply[3] == 16 ? 30 : 16}));
+        EXPECT_NE(JournalLedger::entryKey(otherNumbers, 1), JournalLedger::entryKey(*entry, 1))
+                << c.what;
+    }
+    EXPECT_FALSE(journalEntryOfReply(journalReply({0}))) << "code 0: the journal's end";
+}
+
 TEST(TelemetryTopics, lineNamesAndTheirChecks)
 {
     EXPECT_EQ(lineNameFromPort(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("ttyUSB0"));
@@ -147,7 +202,7 @@ TEST(TelemetryTopics, lineNamesAndTheirChecks)
 
 JournalEntry entry(const char *date, int code, const char *info = "")
 {
-    return {QLatin1String(date), code, {}, QString::fromUtf8(info)};
+    return {QLatin1String(date), code, {}, QString::fromUtf8(info), {}};
 }
 
 TEST(JournalLedger, entriesKnownByWhatTheySayAndTheRelayByItsFactoryNumber)
@@ -196,6 +251,44 @@ TEST(JournalLedger, entriesKnownByWhatTheySayAndTheRelayByItsFactoryNumber)
     file.write("{\"line\": \"l1\", \"relays\": [");
     file.close();
     EXPECT_FALSE(ledger.load(&error)) << "a damaged file is refused, not taken as empty";
+    for (const char *wrong :
+         {R"({"line":"l1","relays":[1,2]})", R"({"line":"l1","relays":{"1/1":"x"}})",
+          R"({"line":"l1","relays":{"1/1":[1]}})", R"(["l1"])"}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(wrong);
+        file.close();
+        error.clear();
+        EXPECT_FALSE(ledger.load(&error)) << wrong;
+        EXPECT_TRUE(error.contains(QStringLiteral("not a state file"))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QStringLiteral("no error"))) << error.toStdString();
+    }
+}
+
+TEST(JournalLedger, theFolderIsCheckedAtStartAndThePreviousStateKept)
+{
+    QTemporaryDir folder;
+    QFile blocker(folder.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QString error;
+    JournalLedger nowhere(folder.filePath(QStringLiteral("file/state.json")), QStringLiteral("l1"));
+    EXPECT_FALSE(nowhere.checkWritable(&error)) << "a folder under a file";
+    EXPECT_TRUE(error.startsWith(folder.filePath(QStringLiteral("file")))) << error.toStdString();
+
+    const QString path = folder.filePath(QStringLiteral("state.json"));
+    JournalLedger ledger(path, QStringLiteral("l1"));
+    ASSERT_TRUE(ledger.checkWritable(&error)) << error.toStdString();
+    ledger.markPublished(QStringLiteral("1/1001"), QStringLiteral("first"));
+    ASSERT_TRUE(ledger.save(&error)) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(ledger.backupPath())) << "nothing to keep yet";
+    ledger.markPublished(QStringLiteral("1/1001"), QStringLiteral("second"));
+    ASSERT_TRUE(ledger.save(&error)) << error.toStdString();
+    JournalLedger backup(ledger.backupPath(), QStringLiteral("l1"));
+    ASSERT_TRUE(backup.load(&error)) << error.toStdString();
+    EXPECT_TRUE(backup.isPublished(QStringLiteral("1/1001"), QStringLiteral("first")));
+    EXPECT_FALSE(backup.isPublished(QStringLiteral("1/1001"), QStringLiteral("second")));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
+            << "no probe file left behind";
 }
 
 } // namespace
