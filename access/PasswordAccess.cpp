@@ -1,6 +1,7 @@
 #include "access/PasswordAccess.h"
 
 #include "core/RegisterMap.h"
+#include "core/RelayWords.h"
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
@@ -69,22 +70,18 @@ QString passwordFromWords(quint16 first, quint16 second)
 {
     // The relay keeps 8-bit characters; the letters typed here are Latin.
     QString text;
-    text.append(QChar(first >> 8));
-    text.append(QChar(first & 0xFF));
-    text.append(QChar(second >> 8));
-    text.append(QChar(second & 0xFF));
+    text.append(QChar(highByte(first)));
+    text.append(QChar(lowByte(first)));
+    text.append(QChar(highByte(second)));
+    text.append(QChar(lowByte(second)));
     return text;
 }
 
 bool rereadAccessRegisters(RelayBus &bus, CurrentDevice &device)
 {
-    ReplyString reply;
-    try {
-        reply = bus.readRegisters(device.networkAddress, RelayRegister::accessBlock,
-                                  RelayRegister::accessBlockCount);
-    } catch (const LinkError &) {
-        reply.clear();
-    }
+    const ReplyString reply = bus.askRegisters(device.networkAddress, RelayRegister::accessBlock,
+                                               RelayRegister::accessBlockCount)
+                                      .reply;
     namespace R = RelayRegister;
     device.configuredAddress = replyWord(reply, R::configuredAddress - R::accessBlock);
     device.interfaceWord = replyWord(reply, R::interfaceWord - R::accessBlock);

@@ -25,16 +25,10 @@ public:
 
     ConfigReadResult run(SettingsKind kind)
     {
-        try {
-            if (!readAll())
-                return ConfigReadResult::Failed;
-            recordSettingsRead(m_session, m_op, kind, m_registers);
-            return ConfigReadResult::Complete;
-        } catch (const LinkError &error) {
-            // Told as a silent relay is, or as a lost port when it would not reopen.
-            m_op.message(Operator::Icon::Error, linkFailureText(m_session, error));
+        if (!readAll())
             return ConfigReadResult::Failed;
-        }
+        recordSettingsRead(m_session, m_op, kind, m_registers);
+        return ConfigReadResult::Complete;
     }
 
 private:
@@ -100,7 +94,14 @@ private:
 
     bool read(quint16 first, quint16 count, int threshold, ReplyString &reply)
     {
-        reply = m_session.bus.readRegisters(m_session.device.networkAddress, first, count);
+        const BusReply answer =
+                m_session.bus.askRegisters(m_session.device.networkAddress, first, count);
+        if (answer.portFailed()) {
+            // Told as a silent relay is, or as a lost port when it would not reopen.
+            m_op.message(Operator::Icon::Error, handleLinkFailure(m_session, answer).text);
+            return false;
+        }
+        reply = answer.reply; // a refusal's three characters are short of every threshold
         if (reply.size() >= threshold)
             return true;
         reportFailure();

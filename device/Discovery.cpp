@@ -72,12 +72,10 @@ public:
 private:
     Status ask(int address)
     {
-        try {
-            const quint8 answer = m_bus.readStatus(quint8(address), m_bus.timing().scanTimeoutMs);
-            return answer == 255 ? Status::Silent : Status::Answering;
-        } catch (const LinkError &error) {
-            m_failure = error.message();
-        }
+        const BusReply reply = m_bus.askStatus(quint8(address), m_bus.timing().scanTimeoutMs);
+        if (!reply.portFailed())
+            return reply.linkFailed() ? Status::Silent : Status::Answering;
+        m_failure = reply.text;
         // The port failed: reset it; whether anyone answered is unknown.
         m_reopenError = Texts::portOpenError;
         if (m_session.reopenPort && m_session.reopenPort(&m_reopenError))
@@ -94,11 +92,8 @@ private:
     {
         const RelayBus::Timing &timing = m_bus.timing();
         const int unexplainedBefore = m_bus.strayInput().unexplainedBytes;
-        try {
-            m_bus.watchLine(std::max(0, timing.replyTimeoutMs - timing.scanTimeoutMs));
-        } catch (const LinkError &) {
+        if (m_bus.listen(std::max(0, timing.replyTimeoutMs - timing.scanTimeoutMs)).portFailed())
             return; // the next operation reports the port
-        }
         if (m_bus.strayInput().unexplainedBytes > unexplainedBefore && !m_lastSilent.isEmpty())
             m_slowSuspects.insert(m_lastSilent.back());
         for (quint8 address : m_bus.strayInput().statusAnswerers)
@@ -107,12 +102,11 @@ private:
             if (!m_lastSilent.contains(address))
                 continue;
             m_op.keepAlive();
-            try {
-                if (m_bus.readStatus(address) == 255)
-                    continue;
-            } catch (const LinkError &) {
+            const BusReply reply = m_bus.askStatus(address);
+            if (reply.portFailed())
                 return;
-            }
+            if (reply.linkFailed())
+                continue;
             found(address);
         }
     }

@@ -56,17 +56,17 @@ public:
         device.networkAddress = quint8(selectedLine + 1);
         if (!answers(device.networkAddress))
             return failed(m_portLost ? Outcome::NotConnected : Outcome::Silent);
-        try {
-            if (!readIdentity())
-                return notConnected();
-            readInterface();
-        } catch (const LinkError &error) {
-            if (const LinkFailure failure = handleLinkFailure(m_session, error); failure.portLost) {
-                m_op.message(Operator::Icon::Error, failure.text);
-                return failed(Outcome::NotConnected);
-            }
+        const BusReply identity =
+                m_session.bus.askRegisters(device.networkAddress, R::name, R::identityCount);
+        if (identity.portFailed())
+            return portFailed(identity);
+        if (!takeIdentity(identity.reply))
             return notConnected();
-        }
+        const BusReply access = m_session.bus.askRegisters(device.networkAddress, R::accessBlock,
+                                                           R::accessBlockCount);
+        if (access.portFailed())
+            return portFailed(access);
+        takeInterface(access.reply);
         m_session.live.loadLampState = 1;
         m_session.live.relayState = 0;
         m_session.live.previousRelayState = 0;
@@ -84,21 +84,29 @@ private:
     // is lost, and the operator is told so.
     bool answers(quint8 address)
     {
-        try {
-            return m_session.bus.readStatus(address) != 255;
-        } catch (const LinkError &error) {
-            const LinkFailure failure = handleLinkFailure(m_session, error);
-            if (failure.portLost)
-                m_op.message(Operator::Icon::Error, failure.text);
-            m_portLost = failure.portLost;
-            return !m_portLost;
-        }
+        const BusReply reply = m_session.bus.askStatus(address);
+        if (!reply.portFailed())
+            return !reply.linkFailed(); // a refusal is an answer too
+        const LinkFailure failure = handleLinkFailure(m_session, reply);
+        if (failure.portLost)
+            m_op.message(Operator::Icon::Error, failure.text);
+        m_portLost = failure.portLost;
+        return !m_portLost;
     }
 
-    bool readIdentity()
+    // A port that failed while the relay was read: lost, it is told; opened
+    // again, the relay counts as not connected.
+    IdentificationResult portFailed(const BusReply &reply)
     {
-        const ReplyString reply = m_session.bus.readRegisters(m_session.device.networkAddress,
-                                                              R::name, R::identityCount);
+        if (const LinkFailure failure = handleLinkFailure(m_session, reply); failure.portLost) {
+            m_op.message(Operator::Icon::Error, failure.text);
+            return failed(Outcome::NotConnected);
+        }
+        return notConnected();
+    }
+
+    bool takeIdentity(const ReplyString &reply)
+    {
         const auto identity = decodeIdentity(reply, m_session.device);
         if (!identity)
             return false;
@@ -108,11 +116,9 @@ private:
 
     // Registers 64-67. A reply without data leaves address 0, interface word 0
     // and four zero characters as the password, as the relay "said".
-    void readInterface()
+    void takeInterface(const ReplyString &reply)
     {
         CurrentDevice &device = m_session.device;
-        const ReplyString reply = m_session.bus.readRegisters(device.networkAddress, R::accessBlock,
-                                                              R::accessBlockCount);
         device.configuredAddress = replyWord(reply, R::configuredAddress - R::accessBlock);
         device.interfaceWord = replyWord(reply, R::interfaceWord - R::accessBlock);
         device.password = registerText(reply, R::password - R::accessBlock, R::passwordCount);

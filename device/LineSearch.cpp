@@ -2,7 +2,6 @@
 
 #include "core/Operator.h"
 #include "core/Texts.h"
-#include "link/LinkError.h"
 #include "link/PortLink.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
@@ -88,12 +87,10 @@ private:
     Asked ask(quint8 address)
     {
         RelayBus &bus = m_session.bus;
-        try {
-            return bus.readStatus(address, bus.timing().scanTimeoutMs) == 255 ? Asked::Silent
-                                                                              : Asked::Answered;
-        } catch (const LinkError &error) {
-            m_error = error.message();
-        }
+        const BusReply reply = bus.askStatus(address, bus.timing().scanTimeoutMs);
+        if (!reply.portFailed())
+            return reply.linkFailed() ? Asked::Silent : Asked::Answered;
+        m_error = reply.text;
         QString reopenError;
         if (m_session.reopenPort && m_session.reopenPort(&reopenError))
             return Asked::Silent;

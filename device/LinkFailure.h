@@ -4,10 +4,12 @@
 
 namespace miv {
 
+struct BusReply;
 class LinkError;
 struct RelaySession;
 
-// A bus call raised LinkError; the port has been looked after. A relay that
+// A request got no answer or its port failed (a BusReply, or LinkError from
+// the bus's earlier forms); the port has been looked after. A relay that
 // did not answer is told as "Ошибка связи с устройством!". A port that failed
 // (an adapter pulled out, a line's far end gone) is closed and opened again
 // once: when it opens, the exchange was still lost and the same text is
@@ -24,6 +26,9 @@ struct LinkFailure
     QString reason;
 };
 LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error);
+// The same for a request whose reply is a link failure (no answer, or a port
+// that failed).
+LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure);
 
 inline QString linkFailureText(RelaySession &session, const LinkError &error)
 {

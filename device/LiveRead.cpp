@@ -25,41 +25,41 @@ public:
 
     LiveReadResult run()
     {
-        try {
-            ReplyString reply;
-            if (!read(RelayRegister::liveBlockA, RelayRegister::liveBlockACount, reply))
-                return m_result;
-            LiveValues &live = m_session.live;
-            for (int k = 0; k < LiveValues::blockACount; ++k)
-                live.blockA[std::size_t(k)] = replyWord(reply, k);
-            live.relayState = relayStateOf(live.value(RelayRegister::outputRelays));
-            if (!read(RelayRegister::liveBlockB, RelayRegister::liveBlockBCount, reply))
-                return m_result;
-            for (int k = 0; k < LiveValues::blockBCount; ++k)
-                live.blockB[std::size_t(k)] = replyWord(reply, k);
-            m_session.trend.add(QDateTime::currentDateTime(), m_session.selectedRelay(), live);
-        } catch (const LinkError &error) {
-            if (m_beforeMessage)
-                m_beforeMessage();
-            const LinkFailure failure = handleLinkFailure(m_session, error);
-            m_result = {BusOutcome::PortFailed, failure.text, failure.reason};
-        }
+        ReplyString reply;
+        if (!read(RelayRegister::liveBlockA, RelayRegister::liveBlockACount, reply))
+            return m_result;
+        LiveValues &live = m_session.live;
+        for (int k = 0; k < LiveValues::blockACount; ++k)
+            live.blockA[std::size_t(k)] = replyWord(reply, k);
+        live.relayState = relayStateOf(live.value(RelayRegister::outputRelays));
+        if (!read(RelayRegister::liveBlockB, RelayRegister::liveBlockBCount, reply))
+            return m_result;
+        for (int k = 0; k < LiveValues::blockBCount; ++k)
+            live.blockB[std::size_t(k)] = replyWord(reply, k);
+        m_session.trend.add(QDateTime::currentDateTime(), m_session.selectedRelay(), live);
         return m_result;
     }
 
 private:
-    // True with a whole reply of `count` registers; otherwise the failure is told.
+    // True with a whole reply of `count` registers. Otherwise a refusal or
+    // silence is told; a port that failed is looked after and left to the
+    // caller to tell.
     bool read(quint16 first, quint16 count, ReplyString &reply)
     {
-        RelayBus &bus = m_session.bus;
-        reply = bus.readRegisters(m_session.device.networkAddress, first, count);
-        if (reply.size() == 3 + 2 * count && !RelayBus::isExceptionReply(reply))
+        const BusReply answer =
+                m_session.bus.askRegisters(m_session.device.networkAddress, first, count);
+        if (answer.answered() && answer.reply.size() == 3 + 2 * count) {
+            reply = answer.reply;
             return true;
+        }
         if (m_beforeMessage)
             m_beforeMessage();
-        if (const auto code = bus.lastException()) {
+        if (answer.portFailed()) {
+            const LinkFailure failure = handleLinkFailure(m_session, answer);
+            m_result = {BusOutcome::PortFailed, failure.text, failure.reason};
+        } else if (answer.refused()) {
             m_result.outcome = BusOutcome::Refused;
-            m_op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(*code)));
+            m_op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(answer.exceptionCode)));
         } else {
             m_result.outcome = BusOutcome::NoAnswer;
             m_op.message(Operator::Icon::Error, Texts::linkError);

@@ -157,17 +157,15 @@ BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number)
 std::optional<ReplyString> readWholeOrTell(RelaySession &session, Operator &op, quint16 first,
                                            quint16 count)
 {
-    try {
-        ReplyString reply = session.bus.readRegisters(session.device.networkAddress, first, count);
-        if (reply.size() == 3 + 2 * count && !RelayBus::isExceptionReply(reply))
-            return reply;
-        if (const auto code = session.bus.lastException())
-            op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(*code)));
-        else
-            op.message(Operator::Icon::Error, Texts::linkError);
-    } catch (const LinkError &error) {
-        op.message(Operator::Icon::Error, linkFailureText(session, error));
-    }
+    const BusReply answer = session.bus.askRegisters(session.device.networkAddress, first, count);
+    if (answer.answered() && answer.reply.size() == 3 + 2 * count)
+        return answer.reply;
+    if (answer.portFailed())
+        op.message(Operator::Icon::Error, handleLinkFailure(session, answer).text);
+    else if (answer.refused())
+        op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(answer.exceptionCode)));
+    else
+        op.message(Operator::Icon::Error, Texts::linkError);
     return std::nullopt;
 }
 

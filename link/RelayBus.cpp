@@ -49,6 +49,11 @@ QString failureReason(const QSerialPort &port)
     }
 }
 
+QString noAnswerText(quint8 address)
+{
+    return QStringLiteral("Нет ответа от устройства №%1").arg(address);
+}
+
 void trace(const char *direction, QByteArrayView bytes)
 {
     qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
@@ -56,6 +61,11 @@ void trace(const char *direction, QByteArrayView bytes)
 }
 
 } // namespace
+
+struct RelayBus::PortFailed
+{
+    QString text;
+};
 
 RelayBus::RelayBus(QIODevice *port) : m_port(port)
 {
@@ -89,7 +99,7 @@ double RelayBus::silenceMs() const
 void RelayBus::portFailed(const QString &what) const
 {
     qCDebug(lcBus).noquote() << "port failure:" << what;
-    throw LinkError(LinkError::Kind::PortFailure, what);
+    throw PortFailed{what};
 }
 
 void RelayBus::ensurePortUsable() const
@@ -163,23 +173,33 @@ void RelayBus::drainLateReply(const QByteArray &request)
     }
 }
 
+BusReply RelayBus::listen(int ms)
+{
+    try {
+        ensurePortUsable();
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray late;
+        while (clock.elapsed() < ms) {
+            if (waitForInput(int(ms - clock.elapsed())))
+                late += m_port->readAll();
+            else
+                ensurePortUsable();
+        }
+        if (!late.isEmpty()) {
+            trace("late", late);
+            keepStray(late);
+            markLineActivity();
+        }
+    } catch (const PortFailed &failure) {
+        return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
+    }
+    return BusReply::answer({});
+}
+
 void RelayBus::watchLine(int ms)
 {
-    ensurePortUsable();
-    QElapsedTimer clock;
-    clock.start();
-    QByteArray late;
-    while (clock.elapsed() < ms) {
-        if (waitForInput(int(ms - clock.elapsed())))
-            late += m_port->readAll();
-        else
-            ensurePortUsable();
-    }
-    if (!late.isEmpty()) {
-        trace("late", late);
-        keepStray(late);
-        markLineActivity();
-    }
+    raise(listen(ms));
 }
 
 int RelayBus::keepStray(QByteArrayView bytes)
@@ -317,21 +337,110 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     return result;
 }
 
+BusReply RelayBus::askStatus(quint8 address, std::optional<int> waitMs)
+{
+    try {
+        const Exchange reply = exchangeWithRetries(modbus::readExceptionStatus(address),
+                                                   waitMs.value_or(m_timing.replyTimeoutMs),
+                                                   RetryWhen::Damaged, m_timing.retries);
+        switch (reply.outcome) {
+        case Outcome::Answered:
+            return BusReply::answer(reply.frame);
+        case Outcome::Refused:
+            return BusReply::refusal(reply.frame, reply.exceptionCode);
+        case Outcome::Silent:
+            break;
+        }
+    } catch (const PortFailed &failure) {
+        return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
+    }
+    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(address));
+}
+
+BusReply RelayBus::askRegisters(quint8 address, quint16 first, quint16 count, Attempts attempts)
+{
+    if (count == 0 || count > modbus::maxRegistersPerRead)
+        return BusReply::failure(
+                BusReply::Kind::NoAnswer,
+                QStringLiteral("Число регистров вне 1..%1").arg(modbus::maxRegistersPerRead));
+    try {
+        const Exchange reply = exchangeWithRetries(
+                modbus::readHoldingRegisters(address, first, count), m_timing.replyTimeoutMs,
+                RetryWhen::AnyFailure, attempts == Attempts::Once ? 0 : m_timing.retries);
+        switch (reply.outcome) {
+        case Outcome::Answered:
+            return BusReply::answer(reply.frame.left(255));
+        case Outcome::Refused:
+            return BusReply::refusal(reply.frame, reply.exceptionCode);
+        case Outcome::Silent:
+            break;
+        }
+    } catch (const PortFailed &failure) {
+        return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
+    }
+    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(address));
+}
+
+BusReply RelayBus::askWrite(const QByteArray &request)
+{
+    const quint8 address = quint8(request[0]);
+    try {
+        if (address == modbus::broadcastAddress) {
+            exchange(request, m_timing.replyTimeoutMs);
+            return BusReply::answer({});
+        }
+        const Exchange reply = exchangeWithRetries(request, m_timing.replyTimeoutMs,
+                                                   RetryWhen::AnyFailure, m_timing.retries);
+        switch (reply.outcome) {
+        case Outcome::Answered: {
+            ReplyString text = reply.frame.left(2);
+            text.append(char(4));
+            text.append(reply.frame.mid(2, 4));
+            return BusReply::answer(text);
+        }
+        case Outcome::Refused:
+            return BusReply::refusal(reply.frame, reply.exceptionCode);
+        case Outcome::Silent:
+            break;
+        }
+    } catch (const PortFailed &failure) {
+        return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
+    }
+    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(address));
+}
+
+BusReply RelayBus::askWriteRegister(quint8 address, quint16 reg, quint16 value)
+{
+    return askWrite(modbus::writeSingleRegister(address, reg, value));
+}
+
+BusReply RelayBus::askWriteCoil(quint8 address, quint16 coil, quint16 value)
+{
+    return askWrite(modbus::writeSingleCoil(address, coil, value));
+}
+
+BusReply RelayBus::askWriteRegisters(quint8 address, quint16 first, const QList<quint16> &values)
+{
+    return askWrite(modbus::writeMultipleRegisters(address, first, values));
+}
+
+void RelayBus::raise(const BusReply &failure)
+{
+    if (failure.portFailed())
+        throw LinkError(LinkError::Kind::PortFailure, failure.text);
+}
+
 quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
 {
     m_lastException.reset();
-    const Exchange reply = exchangeWithRetries(modbus::readExceptionStatus(address),
-                                               waitMs.value_or(m_timing.replyTimeoutMs),
-                                               RetryWhen::Damaged, m_timing.retries);
-    switch (reply.outcome) {
-    case Outcome::Answered:
+    const BusReply reply = askStatus(address, waitMs);
+    raise(reply);
+    if (reply.answered())
         // A status byte of 255 would read as "nobody answered"; it is still an answer.
-        return std::min<quint8>(quint8(reply.frame[2]), 254);
-    case Outcome::Refused:
+        return std::min<quint8>(quint8(reply.reply[2]), 254);
+    if (reply.refused()) {
         m_lastException = reply.exceptionCode;
         return 0; // the relay is there, it only refused the function
-    case Outcome::Silent:
-        break;
     }
     return 255;
 }
@@ -339,51 +448,28 @@ quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
 ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count, Attempts attempts)
 {
     m_lastException.reset();
-    if (count == 0 || count > modbus::maxRegistersPerRead)
-        return {};
-    const Exchange reply = exchangeWithRetries(modbus::readHoldingRegisters(address, first, count),
-                                               m_timing.replyTimeoutMs, RetryWhen::AnyFailure,
-                                               attempts == Attempts::Once ? 0 : m_timing.retries);
-    switch (reply.outcome) {
-    case Outcome::Answered:
-        return reply.frame.left(255);
-    case Outcome::Refused:
+    const BusReply reply = askRegisters(address, first, count, attempts);
+    raise(reply);
+    if (reply.refused())
         m_lastException = reply.exceptionCode;
-        return reply.frame; // address, function | 0x80, code: shorter than 5
-    case Outcome::Silent:
-        break;
-    }
-    return {};
+    return reply.reply; // a refusal is address, function | 0x80, code: shorter than 5
 }
 
 ReplyString RelayBus::write(const QByteArray &request)
 {
     m_lastException.reset();
-    if (quint8(request[0]) == modbus::broadcastAddress) {
-        exchange(request, m_timing.replyTimeoutMs);
-        return {};
-    }
-    const Exchange reply = exchangeWithRetries(request, m_timing.replyTimeoutMs,
-                                               RetryWhen::AnyFailure, m_timing.retries);
-    ReplyString text;
-    switch (reply.outcome) {
-    case Outcome::Answered:
-        text.append(reply.frame.left(2));
-        text.append(char(4));
-        text.append(reply.frame.mid(2, 4));
-        return text;
-    case Outcome::Refused:
-        m_lastException = reply.exceptionCode;
-        text.append(reply.frame.left(2));
-        text.append(char(2));
-        text.append(char(0));
-        text.append(char(reply.exceptionCode));
-        return text;
-    case Outcome::Silent:
-        break;
-    }
-    throw LinkError(LinkError::Kind::NoAnswer,
-                    QStringLiteral("Нет ответа от устройства №%1").arg(quint8(request[0])));
+    const BusReply reply = askWrite(request);
+    raise(reply);
+    if (reply.kind == BusReply::Kind::NoAnswer)
+        throw LinkError(LinkError::Kind::NoAnswer, reply.text);
+    if (!reply.refused())
+        return reply.reply;
+    m_lastException = reply.exceptionCode;
+    ReplyString text = reply.reply.left(2);
+    text.append(char(2));
+    text.append(char(0));
+    text.append(char(reply.exceptionCode));
+    return text;
 }
 
 ReplyString RelayBus::writeRegister(quint8 address, quint16 reg, quint16 value)

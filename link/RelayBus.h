@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/BusReply.h"
 #include "link/LinkError.h"
 #include "link/ReplyString.h"
 
@@ -59,20 +60,40 @@ public:
     const StrayInput &strayInput() const { return m_stray; }
     void clearStrayInput() { m_stray = {}; }
     // Listens to the line for `ms` and keeps what comes as stray input (the
-    // late replies of the last requests). Raises LinkError when the port fails.
-    void watchLine(int ms);
+    // late replies of the last requests). Answered (with no reply) unless the
+    // port fails.
+    BusReply listen(int ms);
     void setLineSettings(int baudRate, int bitsPerCharacter);
-
-    // The status query (function 07). 255 when no valid answer came, else the
-    // relay's status byte. Raises LinkError(PortFailure) only when the port fails.
-    // waitMs overrides the reply time-out (the scan passes its shorter wait).
-    quint8 readStatus(quint8 address, std::optional<int> waitMs = std::nullopt);
 
     // How often a request goes out when it gets no valid answer.
     enum class Attempts {
         WithRetries, // once, then up to Timing::retries more times
         Once, // once: the operation repeats the request itself, by its own rule
     };
+
+    // The requests, each with its outcome in one BusReply.
+    //
+    // The status query (function 07): the reply is address, 07, status byte.
+    // waitMs overrides the reply time-out (the scan passes its shorter wait).
+    BusReply askStatus(quint8 address, std::optional<int> waitMs = std::nullopt);
+    // Reads `count` (1 to 125) registers from `first` (function 03); another
+    // count sends nothing and is NoAnswer.
+    BusReply askRegisters(quint8 address, quint16 first, quint16 count,
+                          Attempts attempts = Attempts::WithRetries);
+    // Single writes (functions 06, 05, 16): the reply is the echo as
+    // address, function, 4, then the 4 echoed bytes. Address 0 (broadcast)
+    // waits for nothing and is Answered with an empty reply.
+    BusReply askWriteRegister(quint8 address, quint16 reg, quint16 value);
+    BusReply askWriteCoil(quint8 address, quint16 coil, quint16 value);
+    BusReply askWriteRegisters(quint8 address, quint16 first, const QList<quint16> &values);
+
+    // The earlier forms, kept while their callers move to the requests above.
+    //
+    // Listens as listen() does; raises LinkError when the port fails.
+    void watchLine(int ms);
+    // The status query. 255 when no valid answer came, else the relay's
+    // status byte. Raises LinkError(PortFailure) only when the port fails.
+    quint8 readStatus(quint8 address, std::optional<int> waitMs = std::nullopt);
 
     // Reads `count` registers from `first` (function 03).
     // Returns the reply string; fewer than 5 characters when no valid answer
@@ -106,6 +127,7 @@ private:
         bool damaged = false; // Silent: bytes came that were no valid reply
     };
     enum class RetryWhen { AnyFailure, Damaged };
+    struct PortFailed; // raised inside the bus only, turned into a BusReply at its surface
 
     Exchange exchange(const QByteArray &request, int firstByteTimeoutMs);
     Exchange exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when,
@@ -113,7 +135,9 @@ private:
     // Keeps bytes that were no reply to the request on the line; returns how
     // many of them were no status reply frame of another relay.
     int keepStray(QByteArrayView bytes);
+    BusReply askWrite(const QByteArray &request);
     ReplyString write(const QByteArray &request);
+    static void raise(const BusReply &failure);
     void ensurePortUsable() const;
     void portFailed(const QString &what) const;
     void discardStaleInput();

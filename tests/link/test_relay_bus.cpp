@@ -215,6 +215,60 @@ TEST_F(RelayBusTest, vanishedPortRaisesPortFailure)
     EXPECT_THROW(bus.readRegisters(1, 0, 7), LinkError);
 }
 
+// Every request tells what happened in its one reply: the answer, the
+// relay's refusal with its code, no answer, or a port that failed.
+TEST_F(RelayBusTest, eachRequestTellsItsOutcomeInItsReply)
+{
+    using Kind = BusReply::Kind;
+    struct Case
+    {
+        const char *name;
+        std::function<BusReply()> ask;
+        Kind kind;
+        ReplyString reply;
+        quint8 exceptionCode;
+    };
+    const auto frame = [](std::initializer_list<int> bytes) {
+        ReplyString text;
+        for (int b : bytes)
+            text.append(char(b));
+        return text;
+    };
+    const Case answering[] = {
+            {"read", [&] { return bus.askRegisters(1, 0x50, 1); }, Kind::Answered,
+             frame({1, 3, 2, 0, 10}), 0},
+            {"read refused", [&] { return bus.askRegisters(1, 0x8F, 10); }, Kind::Refused,
+             frame({1, 0x83, 2}), 2},
+            {"write", [&] { return bus.askWriteRegister(1, 0x55, 40); }, Kind::Answered,
+             frame({1, 6, 4, 0, 0x55, 0, 40}), 0},
+            {"write refused", [&] { return bus.askWriteRegister(1, 0x55, 70000 & 0xFFFF); },
+             Kind::Refused, frame({1, 0x86, 3}), 3},
+            {"read of nobody", [&] { return bus.askRegisters(2, 0x50, 1); }, Kind::NoAnswer, {}, 0},
+            {"write to nobody",
+             [&] { return bus.askWriteRegister(2, 0x55, 40); },
+             Kind::NoAnswer,
+             {},
+             0},
+            {"status of nobody", [&] { return bus.askStatus(2); }, Kind::NoAnswer, {}, 0},
+    };
+    for (const Case &c : answering) {
+        const BusReply reply = c.ask();
+        EXPECT_EQ(reply.kind, c.kind) << c.name;
+        EXPECT_EQ(reply.reply, c.reply) << c.name;
+        EXPECT_EQ(reply.exceptionCode, c.exceptionCode) << c.name;
+    }
+    EXPECT_EQ(bus.askWriteRegister(2, 0x55, 40).text,
+              QStringLiteral("Нет ответа от устройства №2"));
+    EXPECT_EQ(line.relay(1)->registerValue(0x55), 40); // the refused value was not taken
+
+    port.vanish();
+    for (const BusReply &reply : {bus.askStatus(1), bus.askRegisters(1, 0, 7),
+                                  bus.askWriteCoil(1, 768, 0xFF00), bus.listen(5)}) {
+        EXPECT_EQ(reply.kind, Kind::PortFailure);
+        EXPECT_FALSE(reply.text.isEmpty());
+    }
+}
+
 TEST_F(RelayBusTest, scanWaitIsItsOwn)
 {
     line.setLatencyMs(45, 45);
