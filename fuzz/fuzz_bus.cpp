@@ -17,7 +17,7 @@
 //
 // Also checked each time: modbus::findReply over the request and the reply
 // bytes, and the frame helpers on the reply bytes.
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 #include "link/LinkError.h"
 #include "link/ModbusFrame.h"
 #include "link/RelayBus.h"

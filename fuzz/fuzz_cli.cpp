@@ -11,7 +11,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 
 using namespace miv::cli;
 

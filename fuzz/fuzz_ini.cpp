@@ -7,7 +7,7 @@
 //   these two when storing left the file's encoding as it was judged;
 // - a file refused as no INI text is refused with its reason by every reader,
 //   leaves the port settings as they were and is never overwritten.
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 #include "link/FrontIni.h"
 #include "link/IniBytes.h"
 #include "link/IniFile.h"

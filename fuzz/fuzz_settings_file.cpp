@@ -8,7 +8,7 @@
 #include "cli/ConsoleOperator.h"
 #include "config/ConfigReader.h"
 #include "config/SettingsFile.h"
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
 #include "sim/LoopbackPort.h"

@@ -10,7 +10,7 @@
 //     mode 3    one protocol data unit handed straight to a relay model
 // A reply of a line without faults must be a frame the master takes as the
 // answer (or the refusal) of its request.
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 #include "link/ModbusFrame.h"
 #include "sim/RelayLine.h"
 

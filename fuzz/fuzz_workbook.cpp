@@ -12,7 +12,7 @@
 #include "core/JournalGrid.h"
 #include "core/Windows1251.h"
 #include "device/JournalReader.h"
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 #include "report/CompoundFile.h"
 #include "report/JournalReport.h"
 #include "report/JournalReportLayout.h"
