@@ -121,14 +121,18 @@ TEST_F(MainWindow, menuAndToolbar)
     EXPECT_EQ(menus[1]->text(), QStringLiteral("Настройки"));
     EXPECT_EQ(menus[2]->text(), QStringLiteral("Помощь"));
     EXPECT_EQ(menus[0]->menu()->actions(), QList<QAction *>{dm->action(ActionId::a_exit)});
-    ASSERT_EQ(menus[1]->menu()->actions().size(), 5);
+    ASSERT_EQ(menus[1]->menu()->actions().size(), 8);
     EXPECT_EQ(menus[1]->menu()->actions()[0]->text(), QStringLiteral("Настройка порта"));
     EXPECT_EQ(menus[1]->menu()->actions()[1], dm->lineSearchAction());
     EXPECT_EQ(dm->lineSearchAction()->text(), QStringLiteral("Поиск устройства..."));
     EXPECT_EQ(menus[1]->menu()->actions()[2]->text(), QStringLiteral("Сравнить с файлом..."));
     EXPECT_EQ(menus[1]->menu()->actions()[3], dm->lineOverviewAction());
     EXPECT_EQ(dm->lineOverviewAction()->text(), QStringLiteral("Обзор линии"));
-    EXPECT_EQ(menus[1]->menu()->actions()[4], dm->settingsSheetAction());
+    EXPECT_EQ(menus[1]->menu()->actions()[4]->text(), QStringLiteral("Сверка с утверждёнными"));
+    EXPECT_EQ(menus[1]->menu()->actions()[5]->text(),
+              QStringLiteral("Утвердить как уставки реле..."));
+    EXPECT_EQ(menus[1]->menu()->actions()[6]->text(), QStringLiteral("История настроек..."));
+    EXPECT_EQ(menus[1]->menu()->actions()[7], dm->settingsSheetAction());
     EXPECT_EQ(dm->settingsSheetAction()->text(), QStringLiteral("Лист настроек..."));
     EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->action(ActionId::a_about)});
 

@@ -194,7 +194,8 @@ TEST_P(RegistryStoreTest, aNewerSchemaIsRefusedNamingItsVersion)
     EXPECT_FALSE(newer.open());
     EXPECT_TRUE(newer.error().contains(QStringLiteral("версии 99"))) << newer.error().toStdString();
     // Opening again never migrates a database twice.
-    ASSERT_TRUE(query.exec(QStringLiteral("UPDATE schema_version SET version = 1")));
+    ASSERT_TRUE(query.exec(QStringLiteral("UPDATE schema_version SET version = %1")
+                                   .arg(RegistryStore::knownSchemaVersion())));
     RegistryStore again(location);
     EXPECT_TRUE(again.open()) << again.error().toStdString();
     EXPECT_EQ(again.schemaVersion(), RegistryStore::knownSchemaVersion());
