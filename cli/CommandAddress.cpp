@@ -47,4 +47,19 @@ std::optional<int> connectAndRead(CliContext &context, quint8 address, TimerNeed
     return std::nullopt;
 }
 
+std::optional<QList<quint8>> lineAddresses(CliContext &context,
+                                           const std::optional<QList<quint8>> &given)
+{
+    if (given)
+        return given;
+    const DiscoveryResult scan = scanBus(context.session(), context.messages());
+    if (scan.portLost)
+        return std::nullopt;
+    if (scan.answering.isEmpty()) {
+        context.err() << "mivctl: no relay answered the scan" << Qt::endl;
+        return std::nullopt;
+    }
+    return scan.answering;
+}
+
 } // namespace miv::cli

@@ -14,6 +14,7 @@
 // or the port was lost, else 3.
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
+#include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "core/LineOverviewModel.h"
 #include "device/Discovery.h"
@@ -81,19 +82,10 @@ int runClock(CliContext &context, const QStringList &arguments)
         return ExitStatus::LinkFailure;
 
     RelaySession &session = context.session();
-    QList<quint8> addresses;
-    if (options.addresses) {
-        addresses = *options.addresses;
-    } else {
-        const DiscoveryResult scan = scanBus(session, context.messages());
-        if (scan.portLost)
-            return ExitStatus::LinkFailure;
-        addresses = scan.answering;
-        if (addresses.isEmpty()) {
-            context.err() << "mivctl: no relay answered the scan" << Qt::endl;
-            return ExitStatus::LinkFailure;
-        }
-    }
+    const std::optional<QList<quint8>> line = lineAddresses(context, options.addresses);
+    if (!line)
+        return ExitStatus::LinkFailure;
+    const QList<quint8> &addresses = *line;
 
     const QList<ClockSyncResult> results =
             syncLineClocks(session, context.messages(), addresses, options.maxOffsetSeconds,

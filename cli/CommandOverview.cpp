@@ -19,6 +19,7 @@
 // lost or the scan found no relay, 2 for wrong usage.
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
+#include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "core/LineOverviewModel.h"
 #include "core/TextFormats.h"
@@ -116,19 +117,10 @@ int runOverview(CliContext &context, const QStringList &arguments)
         return ExitStatus::LinkFailure;
 
     RelaySession &session = context.session();
-    QList<quint8> addresses;
-    if (options.addresses) {
-        addresses = *options.addresses;
-    } else {
-        const DiscoveryResult scan = scanBus(session, context.messages());
-        if (scan.portLost)
-            return ExitStatus::LinkFailure;
-        addresses = scan.answering;
-        if (addresses.isEmpty()) {
-            context.err() << "mivctl: no relay answered the scan" << Qt::endl;
-            return ExitStatus::LinkFailure;
-        }
-    }
+    const std::optional<QList<quint8>> line = lineAddresses(context, options.addresses);
+    if (!line)
+        return ExitStatus::LinkFailure;
+    const QList<quint8> &addresses = *line;
 
     LineOverviewModel model;
     LineOverview overview(session, model);

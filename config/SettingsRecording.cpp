@@ -11,15 +11,9 @@ void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
     session.lastRecord.reset();
     if (!session.recorder)
         return;
-    const CurrentDevice &device = session.device;
     SettingsRecord record;
     record.kind = kind;
-    record.port = session.audit.portName ? session.audit.portName() : QString();
-    record.address = device.networkAddress;
-    record.factoryNumber = device.factoryNumber;
-    record.typeCode = device.typeCode;
-    record.deviceName = device.deviceName;
-    record.softwareVersion = device.softwareVersion;
+    static_cast<RelaySighting &>(record) = session.sighting();
     record.registers = registers;
     const RecordOutcome outcome = session.recorder->recordSettings(record);
     session.lastRecord = outcome;
@@ -28,9 +22,9 @@ void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
         return;
     }
     if (outcome.replacedFactoryNumber)
-        op.note(RecordingTexts::relayReplaced.arg(device.networkAddress)
+        op.note(RecordingTexts::relayReplaced.arg(record.address)
                         .arg(*outcome.replacedFactoryNumber)
-                        .arg(device.factoryNumber));
+                        .arg(record.factoryNumber));
     if (outcome.approval == RecordOutcome::Approval::Differs) {
         QStringList lines;
         for (const SettingsChange &change : outcome.differences)
@@ -38,7 +32,7 @@ void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
         const QString &text = kind == SettingsKind::AsLeft
                 ? RecordingTexts::leftDifferentFromApproved
                 : RecordingTexts::differsFromApproved;
-        op.note(text.arg(device.factoryNumber).arg(lines.join(u'\n')));
+        op.note(text.arg(record.factoryNumber).arg(lines.join(u'\n')));
     }
 }
 

@@ -24,16 +24,21 @@ enum class SettingsKind {
 // (a counter, not a setting) and the password are never part of it.
 using SettingsRegisters = std::map<quint16, quint16>;
 
-// One configuration read as an operation hands it to the register.
-struct SettingsRecord
+// The relay an operation worked on, where and as it was identified.
+struct RelaySighting
 {
-    SettingsKind kind = SettingsKind::AsFound;
     QString port; // the port the relay was read over; empty when unknown
     quint8 address = 0; // bus address
     quint16 factoryNumber = 0;
     quint16 typeCode = 0;
     QString deviceName;
     quint16 softwareVersion = 0;
+};
+
+// One configuration read as an operation hands it to the register.
+struct SettingsRecord : RelaySighting
+{
+    SettingsKind kind = SettingsKind::AsFound;
     SettingsRegisters registers;
 };
 
@@ -69,14 +74,8 @@ struct RecordOutcome
 };
 
 // One journal reading as an operation hands it to the register.
-struct JournalRecord
+struct JournalRecord : RelaySighting
 {
-    QString port; // the port the relay was read over; empty when unknown
-    quint8 address = 0;
-    quint16 factoryNumber = 0;
-    quint16 typeCode = 0;
-    QString deviceName;
-    quint16 softwareVersion = 0;
     // The entries the reading listed, in slot order, each as the relay gave
     // it (22 bytes); a reading that failed hands those it listed.
     QList<QByteArray> entries;

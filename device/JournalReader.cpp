@@ -211,19 +211,13 @@ void recordJournalReading(RelaySession &session, Operator &op, const QList<QByte
 {
     if (!session.recorder || entries.isEmpty())
         return;
-    const CurrentDevice &device = session.device;
     JournalRecord record;
-    record.port = session.audit.portName ? session.audit.portName() : QString();
-    record.address = device.networkAddress;
-    record.factoryNumber = device.factoryNumber;
-    record.typeCode = device.typeCode;
-    record.deviceName = device.deviceName;
-    record.softwareVersion = device.softwareVersion;
+    static_cast<RelaySighting &>(record) = session.sighting();
     record.entries = entries;
     if (complete) {
         try {
             if (const std::optional<ClockReading> clock =
-                        readRelayClock(session, device.networkAddress,
+                        readRelayClock(session, session.device.networkAddress,
                                        [] { return QDateTime::currentDateTime(); }))
                 record.clockOffsetMs = clock->offsetMs;
         } catch (const LinkError &) {

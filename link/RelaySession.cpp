@@ -5,6 +5,18 @@
 
 namespace miv {
 
+RelaySighting RelaySession::sighting() const
+{
+    RelaySighting relay;
+    relay.port = audit.portName ? audit.portName() : QString();
+    relay.address = device.networkAddress;
+    relay.factoryNumber = device.factoryNumber;
+    relay.typeCode = device.typeCode;
+    relay.deviceName = device.deviceName;
+    relay.softwareVersion = device.softwareVersion;
+    return relay;
+}
+
 bool RelaySession::holdsUnwrittenChanges() const
 {
     if (holdsFile())

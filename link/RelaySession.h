@@ -39,6 +39,9 @@ struct RelaySession
     RelaySession(const RelaySession &) = delete;
     RelaySession &operator=(const RelaySession &) = delete;
 
+    // The identified relay and the port it is reached over, as the register keeps them.
+    RelaySighting sighting() const;
+
     RelayBus &bus;
     // Closes and opens the port again after a bus call failed on it; false
     // (with the reason in *error) when it cannot be opened. Empty: the port
