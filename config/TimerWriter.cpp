@@ -146,7 +146,7 @@ TimerWriteResult writeLoadedTimer(RelaySession &session, Operator &op)
         op.message(Operator::Icon::Error, failure);
         return TimerWriteResult::LinkFailed;
     }
-    readConfiguration(session, op);
+    readConfiguration(session, op, SettingsKind::AsLeft);
     return TimerWriteResult::Written;
 }
 

@@ -110,7 +110,7 @@ buildCommissioningReport(RegistryStore &store, JournalStore &journal, const Regi
             : QList<SettingsItem>{};
     for (qsizetype k = 0; k < left.size(); ++k) {
         CommissioningReport::Row row;
-        row.row = left[k].row >= 0 ? left[k].row : int(k);
+        row.row = left[k].row;
         row.name = left[k].name;
         row.asLeft = left[k].text;
         row.asFound = found.value(k).text;

@@ -27,8 +27,8 @@ QStringList rowCells(const Row &row)
         marks << changedMark;
     if (row.differsFromApproval)
         marks << notApprovedMark;
-    return {QString::number(row.row),        row.name, row.approved, row.asFound, row.asLeft,
-            marks.join(QStringLiteral(", "))};
+    return {row.menuNumber(), row.name,   row.approved,
+            row.asFound,      row.asLeft, marks.join(QStringLiteral(", "))};
 }
 
 QStringList journalHeadings()
@@ -126,7 +126,11 @@ XlsWorkbook workbook(const Document &document)
     for (const Row &line : document.rows) {
         const QStringList cells = rowCells(line);
         const bool markedRow = line.changed || line.differsFromApproval;
-        sheet.setNumber(row, 0, line.row, cell);
+        // The grid's number as a number, as the settings sheet's workbook keeps it.
+        if (line.row >= 0)
+            sheet.setNumber(row, 0, line.row + 1, cell);
+        else
+            put(0, QString(), cell);
         for (int column = 1; column < columnCount; ++column)
             put(column, cells[column], markedRow ? marked : cell);
         ++row;

@@ -28,13 +28,20 @@ inline const QString notApprovedMark = QStringLiteral("не как утверж�
 
 struct Row
 {
-    int row = 0;
+    int row = 0; // grid row 0-31; -1 for an item of the timer schedule
     QString name;
     QString approved; // empty when nothing was approved
     QString asFound;
     QString asLeft;
     bool changed = false; // as left differs from as found
     bool differsFromApproval = false; // as left differs from the approved value
+
+    // The row's number as the grid, the relay's menu and the settings sheet
+    // show it, "01" to "32"; none for the timer schedule.
+    QString menuNumber() const
+    {
+        return row < 0 ? QString() : QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0'));
+    }
 };
 
 struct Document

@@ -95,6 +95,28 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
     EXPECT_TRUE(diff.standardOutput.startsWith(s("3\tКратность перегрузки\t")));
 }
 
+// A type-6 relay's file timer is written after the rows: what the relay is
+// left with is the read after the timer, not the one between.
+TEST_F(MivctlRegistry, theTimerOfAFileIsPartOfWhatIsLeft)
+{
+    ASSERT_EQ(registry({s("config"), s("read"), s("6"), s("--save"), file("timer.miv")}).exitCode,
+              0);
+    ASSERT_EQ(mivctl({s("settings"), s("set"), file("timer.miv"), s("--type"), s("6"),
+                      s("Метка1=05:15")})
+                      .exitCode,
+              0);
+    ASSERT_EQ(registry({s("config"), s("write"), s("6"), s("--password"), s("ABCD"), s("--load"),
+                        file("timer.miv")})
+                      .exitCode,
+              0);
+    const QStringList history =
+            outputLines(registry({s("registry"), s("history"), factoryAt(6)}).standardOutput);
+    ASSERT_FALSE(history.isEmpty());
+    EXPECT_EQ(history.last().section(u'\t', 2, 2), s("as-left")) << history.last().toStdString();
+    EXPECT_TRUE(history.last().section(u'\t', 9).contains(s("→ 05:15")))
+            << history.last().toStdString();
+}
+
 TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
 {
     QFile junk(file("junk.sqlite"));

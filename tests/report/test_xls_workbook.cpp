@@ -618,9 +618,9 @@ TEST(CommissioningReport, everyFormatReadsBackWithItsMarks)
     }
     const QJsonArray headings = QJsonArray::fromStringList(CommissioningReport::rowHeadings());
     EXPECT_TRUE(rows.contains(headings));
-    EXPECT_TRUE(rows.contains(QJsonArray{"1", "Номинальный ток электродвигателя, А", "25,0", "25,0",
+    EXPECT_TRUE(rows.contains(QJsonArray{"2", "Номинальный ток электродвигателя, А", "25,0", "25,0",
                                          "30,0", "изменено, не как утверждено"}));
-    EXPECT_TRUE(rows.contains(QJsonArray{"0", "Коэффициент трансформации", "10", "10", "10", ""}));
+    EXPECT_TRUE(rows.contains(QJsonArray{"1", "Коэффициент трансформации", "10", "10", "10", ""}));
     EXPECT_EQ(sheet["page"]["footer"].toString(), QStringLiteral("Страница &P из &N"));
 
     const ProgramResult parsed = runProgram(
@@ -635,7 +635,7 @@ TEST(CommissioningReport, everyFormatReadsBackWithItsMarks)
     const QJsonArray lines = QJsonDocument::fromJson(parsed.standardOutput.toUtf8()).array();
     for (const QJsonArray &want :
          {QJsonArray{"Протокол наладки реле"}, QJsonArray{"Метка", "Насос Н-3, ячейка 12"},
-          headings, QJsonArray{"5", "Время пуска, с", "12", "10", "12", "изменено"},
+          headings, QJsonArray{"06", "Время пуска, с", "12", "10", "12", "изменено"},
           QJsonArray{"2026.02.03 04:05:07", "2026.02.03 04:05:06", "Включение питания", ""},
           QJsonArray{"Настроил", "ФИО:", "Подпись:", "Дата:"}})
         EXPECT_TRUE(lines.contains(want)) << QJsonDocument(want).toJson().constData();
