@@ -1,6 +1,7 @@
 #include "registry/RegistryViews.h"
 
 #include "core/TextFormats.h"
+#include "device/SoftwareVersion.h"
 #include "registry/SettingsContent.h"
 
 namespace miv::RegistryViews {
@@ -21,7 +22,7 @@ QStringList relayListFields(const RegistryRelay &relay)
             timeText(relay.lastSeen),
             relay.lastPort,
             QString::number(relay.lastAddress),
-            QString::number(relay.softwareVersion),
+            softwareVersionText(relay.softwareVersion),
             approvalKey(relay.approval)};
 }
 
@@ -59,7 +60,7 @@ QStringList historyFields(const HistoryEntry &entry)
             snapshot.user,
             snapshot.port,
             QString::number(snapshot.address),
-            QString::number(snapshot.softwareVersion),
+            softwareVersionText(snapshot.softwareVersion),
             snapshot.kind == SettingsKind::Approved ? QString() : approvalKey(snapshot.approval),
             snapshot.note,
             entry.first ? QStringLiteral("(первая запись)") : changes.join(QStringLiteral("; "))};
