@@ -84,7 +84,7 @@ void RegistryCheckWindow::addRows(const RelayCheck &check)
     }
 }
 
-void RegistryCheckWindow::check(const QList<quint8> &addresses)
+void RegistryCheckWindow::check(const QList<quint8> &addresses, const QString &portName)
 {
     m_table->setRowCount(0);
     m_results.clear();
@@ -96,6 +96,7 @@ void RegistryCheckWindow::check(const QList<quint8> &addresses)
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         RelaySession session(m_bus);
         session.recorder = &m_recorder;
+        session.audit.portName = [&portName] { return portName; };
         const RelayCheck result = checkRelay(session, op, address);
         m_results.append(result);
         addRows(result);

@@ -25,8 +25,9 @@ class RegistryCheckWindow : public QDialog
 public:
     RegistryCheckWindow(RelayBus &bus, RelayRecorder &recorder, QWidget *parent);
 
-    // Checks these relays in turn, showing each result as it comes.
-    void check(const QList<quint8> &addresses);
+    // Checks these relays on the port named `portName` in turn, showing each
+    // result as it comes; the register keeps the port with each snapshot.
+    void check(const QList<quint8> &addresses, const QString &portName);
     const QList<RelayCheck> &results() const { return m_results; }
     QTableWidget *table() const { return m_table; }
 

@@ -566,6 +566,6 @@ void Tdm::approvedCheckExecute()
         return;
     }
     m_autoRefresh.stop();
-    m_check.check(m_lastScanFound);
+    m_check.check(m_lastScanFound, m_session.audit.portName());
     followPortState();
 }

@@ -314,6 +314,9 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
     ASSERT_EQ(history->entriesTable()->rowCount(), 3);
     EXPECT_EQ(history->entriesTable()->item(1, 2)->text(), QStringLiteral("утверждено"));
     EXPECT_EQ(history->entriesTable()->item(1, 8)->text(), QStringLiteral("пусконаладка"));
+    // The check's reads keep the port as every other read does.
+    EXPECT_EQ(history->entriesTable()->item(2, 4)->text(),
+              history->entriesTable()->item(0, 4)->text());
     history->compareEntries(0, 2);
     EXPECT_EQ(history->changesTable()->rowCount(), 0);
 }
