@@ -92,6 +92,30 @@ bool writeAll(RelaySession &session, Operator &op, QString &failure)
     return true;
 }
 
+enum class LockEditing { No, Yes };
+
+// The marks checked, the schedule written and the relay read back as left.
+// LockEditing::Yes locks editing again before the read, as after any write
+// the operator unlocked for.
+TimerWriteResult writeCheckedSchedule(RelaySession &session, Operator &op, LockEditing lock)
+{
+    const QString invalid = session.timer.invalidMarkList();
+    if (!invalid.isEmpty()) {
+        op.message(Operator::Icon::Error, Texts::timerMarksNotWritten.arg(invalid));
+        return TimerWriteResult::InvalidMarks;
+    }
+    QString failure;
+    if (!writeAll(session, op, failure)) {
+        op.message(Operator::Icon::Error, failure);
+        return TimerWriteResult::LinkFailed;
+    }
+    if (lock == LockEditing::Yes)
+        session.flags.editingLocked = true;
+    // A failed read is told to the operator by the read itself.
+    readConfiguration(session, op, SettingsKind::AsLeft);
+    return TimerWriteResult::Written;
+}
+
 } // namespace
 
 bool needsActionRefresh(TimerWriteResult result)
@@ -112,20 +136,7 @@ TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
         return unlock == PasswordAccess::Unlock::Unlocked ? TimerWriteResult::Unlocked
                                                           : TimerWriteResult::StillLocked;
     }
-    const QString invalid = session.timer.invalidMarkList();
-    if (!invalid.isEmpty()) {
-        op.message(Operator::Icon::Error, Texts::timerMarksNotWritten.arg(invalid));
-        return TimerWriteResult::InvalidMarks;
-    }
-    QString failure;
-    if (!writeAll(session, op, failure)) {
-        op.message(Operator::Icon::Error, failure);
-        return TimerWriteResult::LinkFailed;
-    }
-    session.flags.editingLocked = true;
-    // A failed read is told to the operator by the read itself.
-    readConfiguration(session, op, SettingsKind::AsLeft);
-    return TimerWriteResult::Written;
+    return writeCheckedSchedule(session, op, LockEditing::Yes);
 }
 
 TimerWriteResult writeLoadedTimer(RelaySession &session, Operator &op)
@@ -136,18 +147,7 @@ TimerWriteResult writeLoadedTimer(RelaySession &session, Operator &op)
         tellValuesOfAnotherRelay(session, op);
         return TimerWriteResult::OtherRelay;
     }
-    const QString invalid = session.timer.invalidMarkList();
-    if (!invalid.isEmpty()) {
-        op.message(Operator::Icon::Error, Texts::timerMarksNotWritten.arg(invalid));
-        return TimerWriteResult::InvalidMarks;
-    }
-    QString failure;
-    if (!writeAll(session, op, failure)) {
-        op.message(Operator::Icon::Error, failure);
-        return TimerWriteResult::LinkFailed;
-    }
-    readConfiguration(session, op, SettingsKind::AsLeft);
-    return TimerWriteResult::Written;
+    return writeCheckedSchedule(session, op, LockEditing::No);
 }
 
 void toggleTimerButton(TimerSchedule &timer, int button)
