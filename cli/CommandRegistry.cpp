@@ -32,6 +32,7 @@
 // on stderr; 1 is a link failure, 2 wrong usage.
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
+#include "cli/RegistryLookup.h"
 #include "cli/Commands.h"
 #include "core/AuditLog.h"
 #include "core/ProgramVersion.h"
@@ -43,7 +44,6 @@
 #include "report/CsvLine.h"
 
 #include <QFileInfo>
-#include <variant>
 
 namespace miv::cli {
 
@@ -58,16 +58,6 @@ const QString registryUsage = QStringLiteral(
         "registry events [--since DATE] [--csv] | "
         "registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]");
 
-// The open store; null with the reason on stderr.
-RegistryStore *openStore(CliContext &context)
-{
-    QString error;
-    RegistryStore *store = context.recorder().store(&error);
-    if (!store)
-        context.err() << error << Qt::endl;
-    return store;
-}
-
 void printRow(CliContext &context, const QStringList &fields, bool csv)
 {
     if (csv)
@@ -80,19 +70,6 @@ void printRow(CliContext &context, const QStringList &fields, bool csv)
 bool takeCsv(QStringList &arguments)
 {
     return arguments.removeAll(QStringLiteral("--csv")) > 0;
-}
-
-// The relay FACTORY names, or the exit status (told on stderr).
-std::variant<RegistryRelay, int> relayOf(CliContext &context, RegistryStore &store,
-                                         const QString &key)
-{
-    QString error;
-    bool storeFailed = false;
-    const auto relay = RegistryViews::findRelay(store, key, &error, &storeFailed);
-    if (relay)
-        return *relay;
-    context.err() << error << Qt::endl;
-    return ExitStatus::Refused;
 }
 
 int list(CliContext &context, QStringList arguments)
@@ -134,10 +111,10 @@ int history(CliContext &context, QStringList arguments)
     RegistryStore *store = openStore(context);
     if (!store)
         return ExitStatus::Refused;
-    const auto relay = relayOf(context, *store, arguments[0]);
-    if (const int *status = std::get_if<int>(&relay))
-        return *status;
-    const auto snapshots = store->history(std::get<RegistryRelay>(relay).id);
+    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
+    if (!relay)
+        return ExitStatus::Refused;
+    const auto snapshots = store->history(relay->id);
     if (!snapshots) {
         context.err() << store->error() << Qt::endl;
         return ExitStatus::Refused;
@@ -187,13 +164,11 @@ int diff(CliContext &context, const QStringList &arguments)
     RegistryStore *store = openStore(context);
     if (!store)
         return ExitStatus::Refused;
-    const auto relay = relayOf(context, *store, arguments[0]);
-    if (const int *status = std::get_if<int>(&relay))
-        return *status;
-    const auto first = snapshotOf(context, *store, std::get<RegistryRelay>(relay), arguments[1]);
-    const auto second = first
-            ? snapshotOf(context, *store, std::get<RegistryRelay>(relay), arguments[2])
-            : std::nullopt;
+    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
+    if (!relay)
+        return ExitStatus::Refused;
+    const auto first = snapshotOf(context, *store, *relay, arguments[1]);
+    const auto second = first ? snapshotOf(context, *store, *relay, arguments[2]) : std::nullopt;
     if (!first || !second)
         return ExitStatus::Refused;
     const QList<SettingsChange> changes =
@@ -293,10 +268,10 @@ int approve(CliContext &context, const QStringList &arguments)
     RegistryStore *store = openStore(context);
     if (!store)
         return ExitStatus::Refused;
-    const auto found = relayOf(context, *store, arguments[0]);
-    if (const int *status = std::get_if<int>(&found))
-        return *status;
-    const RegistryRelay &relay = std::get<RegistryRelay>(found);
+    const std::optional<RegistryRelay> found = findRelay(context, *store, arguments[0]);
+    if (!found)
+        return ExitStatus::Refused;
+    const RegistryRelay &relay = *found;
     SettingsRegisters registers;
     QString source;
     if (!file.isEmpty()) {
@@ -337,10 +312,10 @@ int tag(CliContext &context, const QStringList &arguments)
     RegistryStore *store = openStore(context);
     if (!store)
         return ExitStatus::Refused;
-    const auto relay = relayOf(context, *store, arguments[0]);
-    if (const int *status = std::get_if<int>(&relay))
-        return *status;
-    if (!store->setTag(std::get<RegistryRelay>(relay).id, arguments[1].trimmed())) {
+    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
+    if (!relay)
+        return ExitStatus::Refused;
+    if (!store->setTag(relay->id, arguments[1].trimmed())) {
         context.err() << store->error() << Qt::endl;
         return ExitStatus::Refused;
     }

@@ -18,6 +18,7 @@
 //   history), by default the first as-found and the last as-left of the
 //   latest day the relay was worked on.
 #include "cli/CliContext.h"
+#include "cli/RegistryLookup.h"
 #include "cli/Commands.h"
 #include "cli/SheetOutputs.h"
 #include "cli/SheetPdfDrawing.h"
@@ -100,25 +101,6 @@ void printFields(CliContext &context, const QStringList &fields, bool csv)
         context.out() << QString::fromUtf8(csvLine(fields, u',', "\n"));
     else
         context.out() << fields.join(u'\t') << '\n';
-}
-
-RegistryStore *openStore(CliContext &context)
-{
-    QString error;
-    RegistryStore *store = context.recorder().store(&error);
-    if (!store)
-        context.err() << error << Qt::endl;
-    return store;
-}
-
-std::optional<RegistryRelay> findRelay(CliContext &context, RegistryStore &store,
-                                       const QString &key)
-{
-    QString error;
-    const std::optional<RegistryRelay> relay = RegistryViews::findRelay(store, key, &error);
-    if (!relay)
-        context.err() << error << Qt::endl;
-    return relay;
 }
 
 } // namespace

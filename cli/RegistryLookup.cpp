@@ -1,0 +1,28 @@
+#include "cli/RegistryLookup.h"
+
+#include "cli/CliContext.h"
+#include "registry/RegistryRecorder.h"
+#include "registry/RegistryViews.h"
+
+namespace miv::cli {
+
+RegistryStore *openStore(CliContext &context)
+{
+    QString error;
+    RegistryStore *store = context.recorder().store(&error);
+    if (!store)
+        context.err() << error << Qt::endl;
+    return store;
+}
+
+std::optional<RegistryRelay> findRelay(CliContext &context, RegistryStore &store,
+                                       const QString &key)
+{
+    QString error;
+    const std::optional<RegistryRelay> relay = RegistryViews::findRelay(store, key, &error);
+    if (!relay)
+        context.err() << error << Qt::endl;
+    return relay;
+}
+
+} // namespace miv::cli

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "registry/RegistryStore.h"
+
+#include <optional>
+#include <QString>
+
+namespace miv::cli {
+
+class CliContext;
+
+// The register the registry commands read: the open store, or null with the
+// reason on stderr.
+miv::RegistryStore *openStore(CliContext &context);
+
+// The relay a command's FACTORY (or FACTORY:TYPE) names; nullopt with the
+// reason on stderr.
+std::optional<miv::RegistryRelay> findRelay(CliContext &context, miv::RegistryStore &store,
+                                            const QString &key);
+
+} // namespace miv::cli
