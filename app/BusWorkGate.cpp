@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QWidget>
+#include <utility>
 
 namespace miv {
 
@@ -28,6 +29,19 @@ void BusWorkGate::end()
     m_enabledBefore.clear();
     m_window.setEnabled(true);
     m_loopRunning = false;
+    settle();
+}
+
+void BusWorkGate::afterWork(std::function<void()> work)
+{
+    m_afterWork = std::move(work);
+    settle();
+}
+
+void BusWorkGate::settle()
+{
+    if (!busy() && m_afterWork)
+        std::exchange(m_afterWork, {})();
 }
 
 } // namespace miv

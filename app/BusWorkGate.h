@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QList>
 
 class QAction;
@@ -28,13 +29,20 @@ public:
     bool loopRunning() const { return m_loopRunning; }
     // An exchange or a loop runs.
     bool busy() const { return m_loopRunning || m_exchanging; }
+    // Runs `work` once no exchange or loop runs: at once when none does,
+    // else when the one under way ends. A later call replaces work still waiting.
+    void afterWork(std::function<void()> work);
 
     // Marks one exchange for as long as it lives.
     class Exchange
     {
     public:
         explicit Exchange(BusWorkGate &gate) : m_gate(gate) { m_gate.m_exchanging = true; }
-        ~Exchange() { m_gate.m_exchanging = false; }
+        ~Exchange()
+        {
+            m_gate.m_exchanging = false;
+            m_gate.settle();
+        }
         Exchange(const Exchange &) = delete;
         Exchange &operator=(const Exchange &) = delete;
 
@@ -43,11 +51,15 @@ public:
     };
 
 private:
+    // The work waiting for the gate, run when nothing runs any more.
+    void settle();
+
     QWidget &m_window;
     const WindowActions &m_actions;
     bool m_loopRunning = false;
     bool m_exchanging = false;
     QList<QAction *> m_enabledBefore;
+    std::function<void()> m_afterWork;
 };
 
 } // namespace miv

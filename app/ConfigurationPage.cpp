@@ -1,10 +1,10 @@
 #include "app/ConfigurationPage.h"
 
 #include "access/PasswordAccess.h"
+#include "app/ConfigurationView.h"
 #include "app/WindowActions.h"
 #include "app/SettingsDiffDialog.h"
 #include "app/TimerTabBinding.h"
-#include "app/Tmf.h"
 #include "config/ConfigEditing.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
@@ -23,21 +23,22 @@
 
 namespace miv {
 
-ConfigurationPage::ConfigurationPage(Tmf &window, RelaySession &session, Operator &op,
+ConfigurationPage::ConfigurationPage(ConfigurationView &view, RelaySession &session, Operator &op,
                                      WindowActions &actions,
                                      const DataModuleEnvironment &environment,
                                      std::function<void(const QString &path)> openFile,
                                      QObject *parent)
     : QObject(parent),
-      m_window(window),
+      m_view(view),
       m_session(session),
       m_op(op),
       m_actions(actions),
       m_environment(environment),
       m_openFile(std::move(openFile)),
-      m_editor(std::make_unique<ConfigEditor>(session, op)),
-      m_timerTab(
-              new TimerTabBinding(session.timer, window.timeMarks(), window.timerSwitches(), this))
+      // The password row runs the data module's handler of the change.
+      m_editor(std::make_unique<ConfigEditor>(session, op,
+                                              [this] { Q_EMIT passwordChangeAsked(); })),
+      m_timerTab(new TimerTabBinding(session.timer, view.timeMarks(), view.timerSwitches(), this))
 { }
 
 ConfigurationPage::~ConfigurationPage() = default;
@@ -115,7 +116,7 @@ void ConfigurationPage::compareWithFile()
     if (m_environment.showDifferences)
         m_environment.showDifferences(path, comparison.differences);
     else
-        SettingsDiffDialog::show(path, comparison.differences, &m_window);
+        SettingsDiffDialog::show(path, comparison.differences, m_view.dialogParent());
 }
 
 void ConfigurationPage::changePassword()
@@ -145,9 +146,9 @@ void ConfigurationPage::followGridState()
     m_actions.compareWithFile()->setEnabled(comparisonPossible(m_session));
     m_actions.settingsSheet()->setEnabled(SettingsSheet::available(m_session));
     const QString heldFile = OfflineSettings::stateText(m_session);
-    m_window.setWindowTitle(heldFile.isEmpty()
-                                    ? Texts::applicationTitle
-                                    : Texts::applicationTitle + QStringLiteral(" — ") + heldFile);
+    m_view.showTitle(heldFile.isEmpty()
+                             ? Texts::applicationTitle
+                             : Texts::applicationTitle + QStringLiteral(" — ") + heldFile);
 }
 
 } // namespace miv

@@ -6,11 +6,10 @@
 
 #include "app/DataModuleEnvironment.h"
 
-class Tmf;
-
 namespace miv {
 
 class ConfigEditor;
+class ConfigurationView;
 class Operator;
 struct RelaySession;
 class TimerTabBinding;
@@ -24,8 +23,8 @@ class ConfigurationPage : public QObject
 {
     Q_OBJECT
 public:
-    ConfigurationPage(Tmf &window, RelaySession &session, Operator &op, WindowActions &actions,
-                      const DataModuleEnvironment &environment,
+    ConfigurationPage(ConfigurationView &view, RelaySession &session, Operator &op,
+                      WindowActions &actions, const DataModuleEnvironment &environment,
                       std::function<void(const QString &path)> openFile, QObject *parent = nullptr);
     ~ConfigurationPage() override;
 
@@ -45,7 +44,7 @@ public:
     // After an identification: a file's values held with no relay are
     // offered to this relay, never written to it silently.
     void offerHeldFile();
-    // "Изменение пароля".
+    // "Изменение пароля", run by the data module's a_chpass.
     void changePassword();
 
     void selectRow(int row);
@@ -59,8 +58,12 @@ public:
     // held with no relay.
     void followGridState();
 
+Q_SIGNALS:
+    // A double click on the row "Пароль": the password change is asked for.
+    void passwordChangeAsked();
+
 private:
-    Tmf &m_window;
+    ConfigurationView &m_view;
     RelaySession &m_session;
     Operator &m_op;
     WindowActions &m_actions;

@@ -1,7 +1,7 @@
 #include "app/JournalPage.h"
 
 #include "app/BusWorkGate.h"
-#include "app/Tmf.h"
+#include "app/JournalView.h"
 #include "link/RelaySession.h"
 #include "device/JournalReader.h"
 #include "report/JournalReport.h"
@@ -11,11 +11,11 @@ namespace miv {
 void JournalPage::read()
 {
     m_gate.begin();
-    m_window.startJournalProgress();
+    m_view.startJournalProgress();
     JournalReadHooks hooks;
-    hooks.progress = [this](int position) { m_window.setJournalProgress(position); };
+    hooks.progress = [this](int position) { m_view.setJournalProgress(position); };
     readJournal(m_session, m_op, hooks);
-    m_window.hideJournalProgress();
+    m_view.hideJournalProgress();
     m_gate.end();
 }
 

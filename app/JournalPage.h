@@ -3,11 +3,10 @@
 #include <functional>
 #include <QString>
 
-class Tmf;
-
 namespace miv {
 
 class BusWorkGate;
+class JournalView;
 class Operator;
 struct RelaySession;
 
@@ -16,13 +15,9 @@ struct RelaySession;
 class JournalPage
 {
 public:
-    JournalPage(Tmf &window, RelaySession &session, Operator &op, BusWorkGate &gate,
+    JournalPage(JournalView &view, RelaySession &session, Operator &op, BusWorkGate &gate,
                 std::function<void(const QString &path)> openFile)
-        : m_window(window),
-          m_session(session),
-          m_op(op),
-          m_gate(gate),
-          m_openFile(std::move(openFile))
+        : m_view(view), m_session(session), m_op(op), m_gate(gate), m_openFile(std::move(openFile))
     { }
 
     void read();
@@ -31,7 +26,7 @@ public:
     void makeReport();
 
 private:
-    Tmf &m_window;
+    JournalView &m_view;
     RelaySession &m_session;
     Operator &m_op;
     BusWorkGate &m_gate;

@@ -2,7 +2,7 @@
 
 #include "app/ActionEnabling.h"
 #include "app/BusWorkGate.h"
-#include "app/Tmf.h"
+#include "app/LiveValuesView.h"
 #include "core/Operator.h"
 #include "link/RelaySession.h"
 #include "device/CommandDispatch.h"
@@ -19,9 +19,9 @@ constexpr int blinkIntervalMs = 500;
 
 } // namespace
 
-LiveValuesPage::LiveValuesPage(Tmf &window, RelaySession &session, Operator &op, BusWorkGate &gate,
-                               QObject *parent)
-    : QObject(parent), m_window(window), m_session(session), m_op(op), m_gate(gate)
+LiveValuesPage::LiveValuesPage(LiveValuesView &view, RelaySession &session, Operator &op,
+                               BusWorkGate &gate, QObject *parent)
+    : QObject(parent), m_view(view), m_session(session), m_op(op), m_gate(gate)
 {
     m_blinkTimer.setObjectName(QStringLiteral("lt"));
     m_blinkTimer.setInterval(blinkIntervalMs);
@@ -47,7 +47,7 @@ void LiveValuesPage::readServiceValues()
         values = miv::readServiceValues(m_session, m_op);
     }
     if (values)
-        m_window.showServiceValues(values->hours, values->minutes, values->serialNumber);
+        m_view.showServiceValues(values->hours, values->minutes, values->serialNumber);
 }
 
 void LiveValuesPage::show()
@@ -55,14 +55,14 @@ void LiveValuesPage::show()
     const LiveDisplay display = showValues(m_session.live, m_session.flags,
                                            m_session.device.typeCode, m_session.decimalSeparator);
     for (int slot = 0; slot < LiveDisplay::labelCount; ++slot)
-        m_window.setValueText(slot, display.labels[std::size_t(slot)]);
-    m_window.setStartLimitColumnShown(display.startLimitColumn);
-    m_window.setCommandButtons(display.workEnabled, display.stopEnabled);
+        m_view.setValueText(slot, display.labels[std::size_t(slot)]);
+    m_view.setStartLimitColumnShown(display.startLimitColumn);
+    m_view.setCommandButtons(display.workEnabled, display.stopEnabled);
     for (int tag = 1; tag <= 6; ++tag)
-        m_window.setOutputButton(tag, display.outputButtonsEnabled[std::size_t(tag - 1)]);
+        offerOutputButton(tag, display.outputButtonsEnabled[std::size_t(tag - 1)]);
     for (int lamp = 1; lamp <= LiveDisplay::lampCount; ++lamp)
         if (const std::optional<int> value = display.lamps[std::size_t(lamp - 1)])
-            m_window.led(*value, lamp);
+            m_view.led(*value, lamp);
     if (display.blink == LiveDisplay::Blink::Stop)
         m_blinkTimer.stop();
     else if (!m_blinkTimer.isActive())
@@ -72,7 +72,7 @@ void LiveValuesPage::show()
 
 void LiveValuesPage::blink()
 {
-    m_window.led(blinkStep(m_blinkTag), 7);
+    m_view.led(blinkStep(m_blinkTag), 7);
 }
 
 bool LiveValuesPage::runCommand(int tag)
@@ -81,9 +81,9 @@ bool LiveValuesPage::runCommand(int tag)
         return false;
     const auto command = static_cast<RelayCommand>(tag);
     CommandArguments arguments;
-    arguments.clock = m_window.pickedDateTime();
+    arguments.clock = m_view.pickedDateTime();
     if (command == RelayCommand::SetMotorResource || command == RelayCommand::SetSerialNumber) {
-        const QStringList texts = m_window.serviceFieldTexts();
+        const QStringList texts = m_view.serviceFieldTexts();
         QString error;
         const std::optional<ServiceFieldValues> fields =
                 parseServiceFields(texts[0], texts[1], texts[2], &error);
@@ -104,9 +104,9 @@ bool LiveValuesPage::runCommand(int tag)
         return false; // "Квитирование" declined: nothing sent, nothing read
     // "Работа" and "Стоп" follow at once, until the next read shows register 40.
     if (outcome == BusOutcome::Done && command == RelayCommand::Start)
-        m_window.setCommandButtons(false, true);
+        m_view.setCommandButtons(false, true);
     if (outcome == BusOutcome::Done && command == RelayCommand::Stop)
-        m_window.setCommandButtons(true, false);
+        m_view.setCommandButtons(true, false);
     return readAfterCommand(command, *outcome) != ReadAfterCommand::Nothing;
 }
 
@@ -118,10 +118,10 @@ void LiveValuesPage::runOutputCommand(int tag)
     const bool on = tag % 2 == 1;
     const auto output = static_cast<RelayOutput>(row);
     // The row's buttons follow the command at once, before the relay answers.
-    const bool onWasEnabled = m_window.outputButtonEnabled(2 * row + 1);
-    const bool offWasEnabled = m_window.outputButtonEnabled(2 * row + 2);
-    m_window.setOutputButton(2 * row + 1, !on);
-    m_window.setOutputButton(2 * row + 2, on);
+    const bool onWasEnabled = outputButtonOffered(2 * row + 1);
+    const bool offWasEnabled = outputButtonOffered(2 * row + 2);
+    offerOutputButton(2 * row + 1, !on);
+    offerOutputButton(2 * row + 2, on);
     bool redrawn = false;
     HandSwitchResult result;
     {
@@ -133,17 +133,17 @@ void LiveValuesPage::runOutputCommand(int tag)
     }
     if (result.outcome == BusOutcome::Done) {
         // The check's refresh showed the buttons as they were before the switch.
-        m_window.setOutputButton(2 * row + 1, !on);
-        m_window.setOutputButton(2 * row + 2, on);
+        offerOutputButton(2 * row + 1, !on);
+        offerOutputButton(2 * row + 2, on);
     } else if (!redrawn) {
         // Told already; the buttons go back to what they offered.
-        m_window.setOutputButton(2 * row + 1, onWasEnabled);
-        m_window.setOutputButton(2 * row + 2, offWasEnabled);
+        offerOutputButton(2 * row + 1, onWasEnabled);
+        offerOutputButton(2 * row + 2, offWasEnabled);
     }
     if (result.check == OutputControlCheck::CurrentsFlowing)
-        m_window.setCurrentPage(ActionEnabling::LiveValuesTab);
+        m_view.setCurrentPage(ActionEnabling::LiveValuesTab);
     else if (result.check == OutputControlCheck::NoLink)
-        m_window.setCurrentPage(ActionEnabling::DevicesTab);
+        m_view.setCurrentPage(ActionEnabling::DevicesTab);
 }
 
 bool LiveValuesPage::enterRelayControl()
@@ -153,15 +153,15 @@ bool LiveValuesPage::enterRelayControl()
         const BusWorkGate::Exchange exchange(m_gate);
         entry = miv::enterRelayControl(m_session, m_op, [this] { show(); });
     }
-    m_window.setOutputControlEnabled(outputControlOffered(m_session));
+    setOutputControl(outputControlOffered(m_session));
     switch (entry) {
     case RelayControlEntry::Stay:
         return true;
     case RelayControlEntry::BackToLiveValues:
-        m_window.setCurrentPage(ActionEnabling::LiveValuesTab);
+        m_view.setCurrentPage(ActionEnabling::LiveValuesTab);
         return false;
     case RelayControlEntry::BackToDevices:
-        m_window.setCurrentPage(ActionEnabling::DevicesTab);
+        m_view.setCurrentPage(ActionEnabling::DevicesTab);
         return false;
     }
     return false;
@@ -170,7 +170,22 @@ bool LiveValuesPage::enterRelayControl()
 void LiveValuesPage::leaveRelayControl()
 {
     miv::leaveRelayControl(m_session);
-    m_window.setOutputControlEnabled(false);
+    setOutputControl(false);
+}
+
+void LiveValuesPage::offerOutputButton(int tag, bool offered)
+{
+    if (tag < 1 || tag > int(m_outputsOffered.size()))
+        return;
+    m_outputsOffered[std::size_t(tag - 1)] = offered;
+    m_view.setOutputButtonEnabled(tag, offered && m_outputControl);
+}
+
+void LiveValuesPage::setOutputControl(bool enabled)
+{
+    m_outputControl = enabled;
+    for (int tag = 1; tag <= int(m_outputsOffered.size()); ++tag)
+        offerOutputButton(tag, outputButtonOffered(tag));
 }
 
 } // namespace miv

@@ -2,13 +2,13 @@
 
 #include "device/LiveRead.h"
 
+#include <array>
 #include <QObject>
 #include <QTimer>
 
-class Tmf;
-
 namespace miv {
 
+class LiveValuesView;
 class BusWorkGate;
 class Operator;
 struct RelaySession;
@@ -17,12 +17,13 @@ struct RelaySession;
 // значения" (the value labels, the lamps with lamp 7's blink `lt`, the
 // command buttons), "Управление реле" (the outputs switched by hand) and
 // "Техническая" (the service values). Every exchange is marked in the bus
-// gate, so that a refresh tick under one of its boxes is skipped.
+// gate, so that a refresh tick under one of its boxes is skipped. The page
+// keeps what its output buttons offer; it shows through its view.
 class LiveValuesPage : public QObject
 {
     Q_OBJECT
 public:
-    LiveValuesPage(Tmf &window, RelaySession &session, Operator &op, BusWorkGate &gate,
+    LiveValuesPage(LiveValuesView &view, RelaySession &session, Operator &op, BusWorkGate &gate,
                    QObject *parent = nullptr);
 
     QTimer &blinkTimer() { return m_blinkTimer; }
@@ -55,12 +56,20 @@ Q_SIGNALS:
     void shown();
 
 private:
-    Tmf &m_window;
+    // Output button `tag` offered (register 40) and shown enabled only
+    // while the page "Управление реле" may be used.
+    void offerOutputButton(int tag, bool offered);
+    void setOutputControl(bool enabled);
+    bool outputButtonOffered(int tag) const { return m_outputsOffered[std::size_t(tag - 1)]; }
+
+    LiveValuesView &m_view;
     RelaySession &m_session;
     Operator &m_op;
     BusWorkGate &m_gate;
     QTimer m_blinkTimer;
     int m_blinkTag = 0; // lt's Tag: flips at every blink
+    std::array<bool, 6> m_outputsOffered{true, true, true, true, true, true};
+    bool m_outputControl = false; // the page's check passed
 };
 
 } // namespace miv

@@ -44,7 +44,10 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
 {
     setObjectName(QStringLiteral("dm"));
     mf.setMenuBar(m_actions.menuBar());
-    mf.setDataModule(this);
+    mf.setLampPictures([this](int index, qreal devicePixelRatio) {
+        return m_actions.lampIcons().pixmap(index, devicePixelRatio);
+    });
+    mf.setCloseCheck([this] { return windowMayClose(); });
     mf.setToolbarActions(m_actions.toolbarRow());
     mf.setConfigModel(&m_session.configGrid);
     mf.setJournalModel(&m_session.journal);
@@ -61,15 +64,17 @@ Tdm::Tdm(Tmf &mainWindow, Operator &op, Environment environment, QObject *parent
             QStringLiteral("Подключите адаптер и нажмите «Порт», чтобы открыть его снова.");
     m_session.audit.portName = [&p] { return p.settings().portName; };
     m_session.recorder = m_recorder.get();
+    m_relayControlEntryCheck = [this] { return relayControlEntryCheck(); };
     initActions();
-    mf.setRelayControlEntryCheck([this] { return relayControlEntryCheck(); });
+    connectWindow();
     DataModuleCreate();
 }
 
 Tdm::~Tdm()
 {
     DataModuleDestroy();
-    mf.setDataModule(nullptr);
+    mf.setLampPictures({});
+    mf.setCloseCheck({});
 }
 
 void Tdm::initActions()
@@ -103,16 +108,30 @@ void Tdm::initActions()
     connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
     // The rounds kept the selected relay's page waiting: it is read once more.
     connect(&m_overview, &LineOverviewWindow::closedByOperator, this, &Tdm::a_refreshExecute);
-    connect(&m_overview, &LineOverviewWindow::portLost, this, [this](const QString &text) {
-        m_operator.message(Operator::Icon::Error, text);
-        followPortState();
-    });
+    // The window follows the port through the link's lost(); the box is the overview's.
+    connect(&m_overview, &LineOverviewWindow::portLost, this,
+            [this](const QString &text) { m_operator.message(Operator::Icon::Error, text); });
     connect(&m_port.link(), &PortLink::afterOpen, this, &Tdm::pAfterOpen);
     connect(&m_port.link(), &PortLink::beforeClose, this, &Tdm::pBeforeClose);
+    connect(&m_port.link(), &PortLink::lost, this, &Tdm::followLostPort);
     connect(&m_autoRefresh, &AutoRefresh::tick, this, &Tdm::rtTimer);
     connect(&blinkTimer(), &QTimer::timeout, this, &Tdm::ltTimer);
-    // The window wires its own controls; the timer tab's buttons are
-    // connected by their binding.
+    connect(&m_configurationPage, &ConfigurationPage::passwordChangeAsked, this,
+            &Tdm::a_chpassExecute);
+}
+
+void Tdm::connectWindow()
+{
+    connect(&mf, &Tmf::pageEntered, this, &Tdm::enterPage);
+    // A disabled action does nothing (the port is closed).
+    connect(&mf, &Tmf::deviceLineActivated, this, &Tdm::a_getinfoExecute);
+    connect(&mf, &Tmf::configRowSelected, &m_configurationPage, &ConfigurationPage::selectRow);
+    connect(&mf, &Tmf::configRowActivated, this, &Tdm::activateConfigRow);
+    connect(&mf, &Tmf::timerSwitchClicked, &m_configurationPage,
+            &ConfigurationPage::clickTimerSwitch);
+    connect(&mf, &Tmf::commandClicked, this, &Tdm::runCommand);
+    connect(&mf, &Tmf::outputCommandClicked, this, &Tdm::runOutputCommand);
+    connect(&mf, &Tmf::trendClicked, this, &Tdm::trendExecute);
 }
 
 // --- Start and end ---
@@ -123,7 +142,7 @@ void Tdm::DataModuleCreate()
     lineOverviewAction()->setEnabled(portOpen());
     m_actions.approvedCheck()->setEnabled(portOpen());
     m_session.device.networkAddress = 0;
-    mf.bts(TabVisibility::WithoutRelay);
+    mf.bts(TabVisibility::WithoutRelay, m_session.pagesTypeCode());
     m_autoRefresh.stop();
     mf.hideStorageColumns();
     mf.setCurrentPage(ActionEnabling::DevicesTab);
@@ -151,10 +170,9 @@ void Tdm::a_portExecute()
 {
     if (!action(ActionId::a_port)->isEnabled())
         return;
-    if (!m_port.toggle()) {
-        followPortState();
-        return;
-    }
+    // Closed by the operator or refused to open: the plug shows it; the tab's actions follow.
+    if (!m_port.toggle())
+        m_actions.showPortOpen(false);
     mf.pcChange();
 }
 
@@ -187,13 +205,16 @@ void Tdm::N7Click()
     mf.pcChange();
 }
 
-// Any exchange may have lost the port on the way (an adapter pulled out, so
-// that the reset could not open it again; the operation told the operator):
-// automatic refresh stops, and the plug and the actions show it.
-void Tdm::followPortState()
+// An exchange lost the port (an adapter pulled out, so that the reset could
+// not open it again; the operation told the operator).
+void Tdm::followLostPort()
 {
-    if (portOpen())
+    if (m_gate.busy()) {
+        m_gate.afterWork([this] { followLostPort(); });
         return;
+    }
+    if (portOpen())
+        return; // opened again meanwhile
     m_autoRefresh.stop();
     m_livePage.leaveRelayControl();
     m_actions.showPortOpen(false);
@@ -212,9 +233,21 @@ void Tdm::a_aboutExecute()
     m_about.show(mf, m_environment.programFolder(), m_operator);
 }
 
-Operator::Answer Tdm::ask(Operator::Icon icon, const QString &text, Operator::Buttons buttons)
+bool Tdm::windowMayClose()
 {
-    return m_operator.message(icon, text, buttons);
+    // Not in the middle of the journal reading: it ends first.
+    if (m_gate.loopRunning())
+        return false;
+    if (m_writeRunning) {
+        closeAfterWrite();
+        return false;
+    }
+    if (!m_session.holdsUnwrittenChanges())
+        return true;
+    const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r')
+            + QStringLiteral("Отменить изменения и завершить работу программы?");
+    return m_operator.message(Operator::Icon::Warning, question, Operator::Buttons::OkNo)
+            != Operator::Answer::No;
 }
 
 void Tdm::openFile(const QString &path)
@@ -235,7 +268,7 @@ void Tdm::a_poolingExecute()
     mf.showMemo({});
     mf.clearDevices();
     m_session.device.networkAddress = 0;
-    mf.bts(TabVisibility::WithoutRelay);
+    mf.bts(TabVisibility::WithoutRelay, m_session.pagesTypeCode());
     mf.startProgress();
     // The window stays painted while the operator cannot act on it.
     mf.setEnabled(false);
@@ -248,7 +281,6 @@ void Tdm::a_poolingExecute()
     m_lastScanFound = scanBus(m_session, m_operator, hooks).answering;
     mf.setEnabled(true);
     mf.hideProgress();
-    followPortState();
 }
 
 void Tdm::a_getinfoExecute()
@@ -260,7 +292,7 @@ void Tdm::a_getinfoExecute()
             identifyRelay(m_session, m_operator, mf.selectedDeviceLine());
     switch (result.outcome) {
     case IdentificationResult::Outcome::Identified:
-        mf.bts(TabVisibility::WithRelay);
+        mf.bts(TabVisibility::WithRelay, m_session.pagesTypeCode());
         mf.showMemo(result.memo);
         mf.setSensorLampsVisible(result.showTypeSixControls);
         // Values of a settings file held with no relay reach this one only
@@ -272,12 +304,11 @@ void Tdm::a_getinfoExecute()
     case IdentificationResult::Outcome::NotConnected:
     case IdentificationResult::Outcome::Silent:
         // No relay is selected: the previous relay's pages go with it.
-        mf.bts(TabVisibility::WithoutRelay);
+        mf.bts(TabVisibility::WithoutRelay, m_session.pagesTypeCode());
         break;
     case IdentificationResult::Outcome::NoSelection:
         break;
     }
-    followPortState();
 }
 
 // --- Live values and commands ---
@@ -297,7 +328,6 @@ void Tdm::refreshPage(bool timerDriven)
     const int page = mf.currentPage();
     if (page == ActionEnabling::ServiceTab) {
         m_livePage.readServiceValues();
-        followPortState();
         return;
     }
     if (page != ActionEnabling::LiveValuesTab && page != ActionEnabling::RelayControlTab)
@@ -311,7 +341,6 @@ void Tdm::refreshPage(bool timerDriven)
         return;
     }
     m_operator.message(Operator::Icon::Error, result.portError);
-    followPortState();
 }
 
 void Tdm::handleLostLink(const QString &reason)
@@ -322,7 +351,6 @@ void Tdm::handleLostLink(const QString &reason)
                                + QStringLiteral("Возможно пропала связь с устройством.") + u'\n'
                                + reason,
                        Operator::Buttons::Ok, QStringLiteral("Ошибка"));
-    followPortState();
     if (mf.currentPage() == ActionEnabling::DevicesTab)
         mf.pcChange();
     else
@@ -370,20 +398,45 @@ void Tdm::runCommand(int tag)
 {
     if (m_livePage.runCommand(tag))
         a_refreshExecute(); // the page's own read: live values or the service page
-    followPortState();
 }
 
 void Tdm::runOutputCommand(int tag)
 {
     m_livePage.runOutputCommand(tag);
-    followPortState();
 }
 
 bool Tdm::relayControlEntryCheck()
 {
-    const bool stays = m_livePage.enterRelayControl();
-    followPortState();
-    return stays;
+    return m_livePage.enterRelayControl();
+}
+
+void Tdm::setRelayControlEntryCheck(std::function<bool()> check)
+{
+    m_relayControlEntryCheck = std::move(check);
+}
+
+void Tdm::enterPage(int page)
+{
+    m_autoRefresh.stop();
+    m_livePage.leaveRelayControl();
+    for (ActionId id : allActions)
+        if (ActionEnabling::switchedByTab().contains(id))
+            action(id)->setEnabled(false);
+    // The live values tab opens on the current values, not those at the start limit.
+    if (page == ActionEnabling::LiveValuesTab)
+        m_session.flags.startLimitView = false;
+    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(
+            page, portOpen(), m_session.flags.editingLocked, relaySelected());
+    // The relay outputs may be switched by hand only with the motor at rest;
+    // the tab's check decides, and may move to another tab itself.
+    if (entry.needsEntryCheck && !m_relayControlEntryCheck())
+        return;
+    for (ActionId id : allActions)
+        if (entry.enabled.contains(id))
+            action(id)->setEnabled(true);
+    m_configurationPage.followGridState();
+    if (entry.runsRefresh)
+        action(ActionId::a_refresh)->trigger();
 }
 
 // --- Configuration, timer and journal ---
@@ -397,7 +450,6 @@ void Tdm::a_getdataExecute()
         m_configurationPage.read();
     else if (page == ActionEnabling::JournalTab)
         m_journalPage.read();
-    followPortState();
 }
 
 void Tdm::a_setdataExecute()
@@ -419,7 +471,6 @@ void Tdm::a_setdataExecute()
     }
     if (actionsFollow)
         mf.pcChange();
-    followPortState();
     if (std::exchange(m_closeAfterWrite, false))
         mf.close();
 }
@@ -430,19 +481,16 @@ void Tdm::closeAfterWrite()
     m_closeAfterWrite = true;
 }
 
-bool Tdm::activateConfigRow()
+void Tdm::activateConfigRow()
 {
-    const bool actionsFollow = m_configurationPage.activateSelectedRow();
-    followPortState(); // resetting the motor resource talks to the relay
-    return actionsFollow;
+    if (m_configurationPage.activateSelectedRow())
+        mf.pcChange();
 }
 
 void Tdm::a_chpassExecute()
 {
-    if (!action(ActionId::a_chpass)->isEnabled())
-        return;
-    m_configurationPage.changePassword();
-    followPortState();
+    if (action(ActionId::a_chpass)->isEnabled())
+        m_configurationPage.changePassword();
 }
 
 void Tdm::a_saveExecute()
@@ -458,7 +506,7 @@ void Tdm::a_loadExecute()
     m_configurationPage.load();
     // A file opened with no relay shows the tabs of its relay type.
     if (!relaySelected())
-        mf.bts(TabVisibility::WithoutRelay);
+        mf.bts(TabVisibility::WithoutRelay, m_session.pagesTypeCode());
     // A file opened with no relay unlocks editing: the tab's actions follow.
     mf.pcChange();
 }
@@ -567,5 +615,4 @@ void Tdm::approvedCheckExecute()
     }
     m_autoRefresh.stop();
     m_check.check(m_lastScanFound, m_session.audit.portName());
-    followPortState();
 }

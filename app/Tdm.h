@@ -18,6 +18,7 @@
 #include "link/RelaySession.h"
 #include "registry/RegistryRecorder.h"
 
+#include <functional>
 #include <memory>
 
 #include <QObject>
@@ -31,8 +32,9 @@ class Tmf;
 // The data module `dm`: the actions with their menu and toolbar, the port
 // `p`, the timers `rt` and `lt`, and the program-wide state, each kept by a
 // part of its own; its handlers keep their designer names and hand the work
-// to those parts. It lives from after the main window's creation to after
-// the message loop's end.
+// to those parts. It connects to what the main window tells of the
+// operator's doings; the window knows nothing of it. It lives from after the
+// main window's creation to after the message loop's end.
 class Tdm : public QObject
 {
     Q_OBJECT
@@ -64,45 +66,10 @@ public:
     QTimer &refreshTimer() { return m_autoRefresh.timer(); }
     QTimer &blinkTimer() { return m_livePage.blinkTimer(); }
     bool portOpen() const { return m_port.link().isOpen(); }
-    // Lamp picture `index` at the given pixel ratio.
-    QPixmap lampIcon(int index, qreal devicePixelRatio) const
-    {
-        return m_actions.lampIcons().pixmap(index, devicePixelRatio);
-    }
-
-    // --- What the window asks of the session ---
-    bool editingLocked() const { return m_session.flags.editingLocked; }
-    // Changes not written to a relay, or not saved to the file the grid holds.
-    bool unwrittenChanges() const { return m_session.holdsUnwrittenChanges(); }
     bool relaySelected() const { return m_session.device.networkAddress != 0; }
-    // The relay type the tabs follow: a held file's, else the relay's
-    // identified last; 0 before any.
-    quint16 relayTypeCode() const { return m_session.pagesTypeCode(); }
-    // The live values tab opens on the current values, not those at the start limit.
-    void leaveStartLimitView() { m_session.flags.startLimitView = false; }
-    // A loop of bus exchanges (the journal reading) is running: every action
-    // is disabled and the window may not close until it ends.
-    bool busWorkRunning() const { return m_gate.loopRunning(); }
-    // "Записать" is writing to the relay. A close asked meanwhile waits: the
-    // exchange under way is finished and logged, no further write is sent
-    // (WriteStop), and the window is closed once the write has returned.
-    bool writeRunning() const { return m_writeRunning; }
-    void closeAfterWrite();
-    // Automatic refresh off, with its picture.
-    void stopAutoRefresh() { m_autoRefresh.stop(); }
-    // Any page change: the outputs are offered again only after the check.
-    void relayControlLeft() { m_livePage.leaveRelayControl(); }
-    // The menu actions that follow what the grid holds.
-    void followGridState() { m_configurationPage.followGridState(); }
-    // The configuration grid's row cursor moved to `row`.
-    void selectConfigRow(int row) { m_configurationPage.selectRow(row); }
-    // A double-click on the selected row; true when the tab's actions must follow.
-    bool activateConfigRow();
-    // Toggles timer button 1..7.
-    void clickTimerSwitch(int button) { m_configurationPage.clickTimerSwitch(button); }
-    // A question or message for the operator.
-    miv::Operator::Answer ask(miv::Operator::Icon icon, const QString &text,
-                              miv::Operator::Buttons buttons = miv::Operator::Buttons::Ok);
+    // The check of the tab "Управление реле" put in place of
+    // relayControlEntryCheck (a test's); true when the tab may stay.
+    void setRelayControlEntryCheck(std::function<bool()> check);
 
     // --- Handlers ---
     void DataModuleCreate();
@@ -153,15 +120,33 @@ public:
     // The check of the tab "Управление реле"; true when the tab may stay.
     // Moves to "Текущие значения" or "Связь с устройствами" otherwise.
     bool relayControlEntryCheck();
+    // The window's tab `page` entered (pcChange): automatic refresh off, the
+    // outputs offered again only after the check, the actions the tab
+    // offers, and the tab's own read.
+    void enterPage(int page);
     // The grids' start-up contents: the catalogue's names and registers in
     // the configuration grid, "#" in the journal grid's first column.
     void fill_conf();
 
 private:
     void initActions();
-    // After every exchange: a port lost on the way stops automatic refresh,
-    // takes the relay control page's offer back and shows the plug pulled.
-    void followPortState();
+    // What the operator does on the main window, to its handlers here.
+    void connectWindow();
+    // The port was lost under an exchange (the link tells it once, after
+    // the exchange): automatic refresh stops, the relay control page's offer
+    // is taken back, the plug shows pulled and the tab's actions follow; all
+    // that waits until the bus work under way is over.
+    void followLostPort();
+    // A double-click on the configuration grid's selected row.
+    void activateConfigRow();
+    // Whether the window may close: not while the journal is read; a write
+    // under way ends its exchange first (WriteStop), then the window closes;
+    // unwritten changes are asked about.
+    bool windowMayClose();
+    // A close asked while "Записать" writes: the exchange under way is
+    // finished and logged, no further write is sent, and the window is
+    // closed once the write has returned.
+    void closeAfterWrite();
     // The refresh of the active page; a timer-driven one reports a lost link
     // when the port fails under it.
     void refreshPage(bool timerDriven);
@@ -195,6 +180,7 @@ private:
     miv::TrendWindow m_trend;
     miv::RegistryCheckWindow m_check;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
+    std::function<bool()> m_relayControlEntryCheck;
     bool m_writeRunning = false;
     bool m_closeAfterWrite = false;
 };

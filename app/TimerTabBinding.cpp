@@ -24,8 +24,6 @@ TimerTabBinding::TimerTabBinding(TimerSchedule &timer, const QList<QTimeEdit *> 
 {
     for (int i = 0; i < m_pickers.size(); ++i)
         connect(m_pickers[i], &QTimeEdit::timeChanged, this, [this, i] { markEdited(i + 1); });
-    for (int i = 0; i < m_buttons.size(); ++i)
-        connect(m_buttons[i], &QPushButton::clicked, this, [this, i] { click(i + 1); });
 }
 
 void TimerTabBinding::show()

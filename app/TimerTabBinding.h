@@ -13,7 +13,8 @@ class TimerSchedule;
 // Binds the timer tab's controls to the TimerSchedule that the data module
 // owns: show() puts marks and captions into the five pickers (dtp01..dtp05)
 // and seven buttons (bu01..bu07); a time the operator sets goes back into its
-// mark, and a click on a button toggles its caption (toggleTimerButton).
+// mark, and click() (the window's bu01Click) toggles a button's caption
+// (toggleTimerButton).
 //
 // A mark that came from the relay as no time of day shows 00.00 in red, with
 // the register word in its tooltip, until the operator sets a time; the
@@ -23,7 +24,7 @@ class TimerTabBinding : public QObject
 {
     Q_OBJECT
 public:
-    // pickers: dtp01..dtp05; buttons: bu01..bu07. Connects their signals.
+    // pickers: dtp01..dtp05; buttons: bu01..bu07. Connects the pickers' signals.
     TimerTabBinding(TimerSchedule &timer, const QList<QTimeEdit *> &pickers,
                     const QList<QPushButton *> &buttons, QObject *parent = nullptr);
 

@@ -4,12 +4,10 @@
 #include "app/ActionEnabling.h"
 #include "app/Lamp.h"
 #include "app/TabVisibility.h"
-#include "app/Tdm.h"
 #include "app/ConfigGridPictureDelegate.h"
 #include "app/CutCellToolTips.h"
 #include "core/ConfigGrid.h"
 #include "core/JournalGrid.h"
-#include "core/Operator.h"
 #include "device/ServiceFields.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"
@@ -173,10 +171,10 @@ void Tmf::connectHandlers()
         connect(button, &QPushButton::clicked, this, [this, button] { SetCommand(button); });
     for (QPushButton *button : outputButtons())
         connect(button, &QPushButton::clicked, this, [this, button] { SetCommand2(button); });
-    connect(ui->trendButton, &QPushButton::clicked, this, [this] {
-        if (dm)
-            dm->trendExecute();
-    });
+    for (int button = 1; button <= m_switches.size(); ++button)
+        connect(m_switches[button - 1], &QPushButton::clicked, this,
+                [this, button] { bu01Click(button); });
+    connect(ui->trendButton, &QPushButton::clicked, this, &Tmf::trendClicked);
     for (QLineEdit *edit : {ui->Edit1, ui->Edit2, ui->Edit3})
         edit->installEventFilter(this);
     // Selecting a cell of the configuration grid is wired by setConfigModel,
@@ -199,9 +197,14 @@ void Tmf::FormCreate()
     // unwrittenChanges and editingLocked start as SessionFlags declares them (clear, set).
 }
 
-void Tmf::setDataModule(Tdm *dataModule)
+void Tmf::setLampPictures(std::function<QPixmap(int index, qreal devicePixelRatio)> pictures)
 {
-    dm = dataModule;
+    m_lampPictures = std::move(pictures);
+}
+
+void Tmf::setCloseCheck(std::function<bool()> check)
+{
+    m_closeCheck = std::move(check);
 }
 
 // --- Tabs ---
@@ -326,11 +329,6 @@ QAbstractItemModel *Tmf::configModel() const
 QAbstractItemModel *Tmf::journalModel() const
 {
     return ui->sg1->model();
-}
-
-void Tmf::setRelayControlEntryCheck(std::function<bool()> check)
-{
-    m_relayControlEntryCheck = std::move(check);
 }
 
 void Tmf::setSensorLampsVisible(bool visible)
@@ -493,58 +491,24 @@ void Tmf::closeEvent(QCloseEvent *event)
 
 bool Tmf::FormClose()
 {
-    // Not in the middle of the journal reading: it ends first.
-    if (dm && dm->busWorkRunning())
-        return false;
-    // A write under way ends its exchange first, then the window closes.
-    if (dm && dm->writeRunning()) {
-        dm->closeAfterWrite();
-        return false;
-    }
-    if (!dm || !dm->unwrittenChanges())
-        return true;
-    const QString question = QStringLiteral("Имеются несохраненные изменения.") + QLatin1Char('\r')
-            + QStringLiteral("Отменить изменения и завершить работу программы?");
-    return dm->ask(Operator::Icon::Warning, question, Operator::Buttons::OkNo)
-            != Operator::Answer::No;
+    return !m_closeCheck || m_closeCheck();
 }
 
 void Tmf::pcChange()
 {
-    if (!dm)
-        return;
-    dm->stopAutoRefresh();
-    dm->relayControlLeft();
-    for (ActionId id : allActions)
-        if (ActionEnabling::switchedByTab().contains(id))
-            dm->action(id)->setEnabled(false);
-
     const int tab = ui->pc->currentIndex();
     if (tab == ActionEnabling::LiveValuesTab) {
-        dm->leaveStartLimitView();
         ui->dtp1->setDate(QDate::currentDate());
         ui->dtp2->setTime(QTime::currentTime());
     }
-    const ActionEnabling::TabEntry entry = ActionEnabling::onTabEntered(
-            tab, dm->portOpen(), dm->editingLocked(), dm->relaySelected());
-    // The relay outputs may be switched by hand only with the motor at rest;
-    // the tab's check decides, and may move to another tab itself.
-    if (entry.needsEntryCheck && (!m_relayControlEntryCheck || !m_relayControlEntryCheck()))
-        return;
-    for (ActionId id : allActions)
-        if (entry.enabled.contains(id))
-            dm->action(id)->setEnabled(true);
-    dm->followGridState();
-    if (entry.runsRefresh)
-        dm->action(ActionId::a_refresh)->trigger();
+    Q_EMIT pageEntered(tab);
 }
 
-void Tmf::bts(int mode)
+void Tmf::bts(int mode, quint16 typeCode)
 {
     TabVisibility::TabSet visible{};
     for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
         visible[std::size_t(tab)] = ui->pc->isTabVisible(tab);
-    const quint16 typeCode = dm ? dm->relayTypeCode() : 0;
     const TabVisibility::TabSet next = TabVisibility::afterBts(mode, visible, typeCode);
     for (int tab = 0; tab < ActionEnabling::tabCount; ++tab)
         if (next[std::size_t(tab)] != visible[std::size_t(tab)])
@@ -553,13 +517,13 @@ void Tmf::bts(int mode)
 
 void Tmf::led(int state, int lamp)
 {
-    if (lamp < 1 || lamp > m_lamps.size() || !dm)
+    if (lamp < 1 || lamp > m_lamps.size() || !m_lampPictures)
         return;
     QLabel *image = m_lamps[lamp - 1];
     const auto icon = Lamp::iconIndex(state, image->property("tag").toInt());
     if (!icon)
         return;
-    image->setPixmap(dm->lampIcon(*icon, image->devicePixelRatioF()));
+    image->setPixmap(m_lampPictures(*icon, image->devicePixelRatioF()));
     image->setProperty("iconIndex", *icon);
 }
 
@@ -584,27 +548,22 @@ void Tmf::hSectionResize(QHeaderView *header, int section)
 
 void Tmf::lbDblClick()
 {
-    // A disabled action does nothing (the port is closed).
-    if (dm)
-        dm->a_getinfoExecute();
+    Q_EMIT deviceLineActivated();
 }
 
 void Tmf::sgDblClick()
 {
-    if (dm && dm->activateConfigRow())
-        pcChange();
+    Q_EMIT configRowActivated();
 }
 
 void Tmf::sgSelectCell(int, int row)
 {
-    if (dm)
-        dm->selectConfigRow(row);
+    Q_EMIT configRowSelected(row);
 }
 
 void Tmf::bu01Click(int button)
 {
-    if (dm)
-        dm->clickTimerSwitch(button);
+    Q_EMIT timerSwitchClicked(button);
 }
 
 // --- Live values and relay commands ---
@@ -626,24 +585,10 @@ void Tmf::setCommandButtons(bool workEnabled, bool stopEnabled)
     ui->BitBtn2->setEnabled(stopEnabled);
 }
 
-void Tmf::setOutputButton(int tag, bool enabled)
+void Tmf::setOutputButtonEnabled(int tag, bool enabled)
 {
-    if (tag < 1 || tag > 6)
-        return;
-    m_outputButtonsShown[std::size_t(tag - 1)] = enabled;
-    outputButtons()[std::size_t(tag - 1)]->setEnabled(enabled && m_outputControlEnabled);
-}
-
-bool Tmf::outputButtonEnabled(int tag) const
-{
-    return tag >= 1 && tag <= 6 && m_outputButtonsShown[std::size_t(tag - 1)];
-}
-
-void Tmf::setOutputControlEnabled(bool enabled)
-{
-    m_outputControlEnabled = enabled;
-    for (int tag = 1; tag <= 6; ++tag)
-        setOutputButton(tag, m_outputButtonsShown[std::size_t(tag - 1)]);
+    if (tag >= 1 && tag <= int(outputButtons().size()))
+        outputButtons()[std::size_t(tag - 1)]->setEnabled(enabled);
 }
 
 std::array<QPushButton *, 6> Tmf::outputButtons() const
@@ -670,14 +615,14 @@ QStringList Tmf::serviceFieldTexts() const
 
 void Tmf::SetCommand(QObject *sender)
 {
-    if (dm && sender)
-        dm->runCommand(sender->property("tag").toInt());
+    if (sender)
+        Q_EMIT commandClicked(sender->property("tag").toInt());
 }
 
 void Tmf::SetCommand2(QObject *sender)
 {
-    if (dm && sender)
-        dm->runOutputCommand(sender->property("tag").toInt());
+    if (sender)
+        Q_EMIT outputCommandClicked(sender->property("tag").toInt());
 }
 
 bool Tmf::Edit1KeyPress(QObject *, QKeyEvent *key)

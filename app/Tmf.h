@@ -1,5 +1,9 @@
 #pragma once
 
+#include "app/ConfigurationView.h"
+#include "app/JournalView.h"
+#include "app/LiveValuesView.h"
+
 #include <array>
 #include <QLabel>
 #include <QList>
@@ -17,15 +21,19 @@ class QHeaderView;
 class QPushButton;
 class QStandardItemModel;
 class QTimeEdit;
-class Tdm;
 
 namespace Ui {
 class Tmf;
 }
 
 // The main window `mf`: the toolbar, the seven tabs and the status bar. It
-// shows and asks; what the actions do lives in the data module and the core.
-class Tmf : public QMainWindow
+// shows and asks; what the operator does on it is told by its signals, and
+// what the actions do lives in the data module and the core. The pages of
+// the data module see it through their views only.
+class Tmf : public QMainWindow,
+            public miv::LiveValuesView,
+            public miv::ConfigurationView,
+            public miv::JournalView
 {
     Q_OBJECT
 public:
@@ -33,10 +41,11 @@ public:
     explicit Tmf(QWidget *parent = nullptr);
     ~Tmf() override;
 
-    // Resolves the references to the data module's menu, images and actions,
-    // which is created after the window.
-    void setDataModule(Tdm *dataModule);
-    Tdm *dataModule() const { return dm; }
+    // The lamps' pictures by index at a pixel ratio; until they are given
+    // no lamp is drawn.
+    void setLampPictures(std::function<QPixmap(int index, qreal devicePixelRatio)> pictures);
+    // Asked before the window closes; true lets it close. Without one it closes.
+    void setCloseCheck(std::function<bool()> check);
 
     // The grids show the models they are given; the window keeps the column
     // layout (widths, hidden storage columns) across a change of model.
@@ -44,10 +53,6 @@ public:
     void setJournalModel(QAbstractItemModel *model);
     QAbstractItemModel *configModel() const;
     QAbstractItemModel *journalModel() const;
-
-    // The safety check of the tab "Управление реле"; true when the tab may stay.
-    // Until one is given, the tab offers no action.
-    void setRelayControlEntryCheck(std::function<bool()> check);
 
     // The level-sensor group and the timer lamp, shown only for a relay of type 6.
     void setSensorLampsVisible(bool visible);
@@ -60,7 +65,7 @@ public:
     // The grids' columns 4 and 5 keep data the operator does not see.
     void hideStorageColumns();
     int currentPage() const;
-    void setCurrentPage(int page);
+    void setCurrentPage(int page) override;
     // The device list of the first tab (lb) and its selected line, -1 for none.
     void clearDevices();
     void addDeviceLine(const QString &line);
@@ -74,46 +79,46 @@ public:
     void setProgress(int position);
     void hideProgress();
     // The journal reading's progress bar (pb2), the same way.
-    void startJournalProgress();
-    void setJournalProgress(int position);
-    void hideJournalProgress();
+    void startJournalProgress() override;
+    void setJournalProgress(int position) override;
+    void hideJournalProgress() override;
     // The timer tab's pickers dtp01..dtp05 and buttons bu01..bu07.
-    const QList<QTimeEdit *> &timeMarks() const { return m_timeMarks; }
-    const QList<QPushButton *> &timerSwitches() const { return m_switches; }
+    const QList<QTimeEdit *> &timeMarks() const override { return m_timeMarks; }
+    const QList<QPushButton *> &timerSwitches() const override { return m_switches; }
+    void showTitle(const QString &title) override { setWindowTitle(title); }
+    QWidget *dialogParent() override { return this; }
     // The live values tab's labels in slot order (Label14..Label31, Label59,
     // Label61) and its lamps (lamp n at index n - 1).
     const QList<QLabel *> &valueLabels() const { return m_valueLabels; }
     const QList<QLabel *> &lamps() const { return m_lamps; }
     // The live values' display: a value label by slot, the start-limit
     // heading Label63, "Работа"/"Стоп" and the output buttons Button1..6 by tag.
-    void setValueText(int slot, const QString &text);
-    void setStartLimitColumnShown(bool shown);
-    void setCommandButtons(bool workEnabled, bool stopEnabled);
-    // An output button's state as the relay's outputs offer it (register 40).
-    void setOutputButton(int tag, bool enabled);
-    bool outputButtonEnabled(int tag) const;
-    // Whether the page "Управление реле" may be used at all: only after its
-    // check passed. Off, every output button is disabled whatever it offers.
-    void setOutputControlEnabled(bool enabled);
+    void setValueText(int slot, const QString &text) override;
+    void setStartLimitColumnShown(bool shown) override;
+    void setCommandButtons(bool workEnabled, bool stopEnabled) override;
+    void setOutputButtonEnabled(int tag, bool enabled) override;
     // The date of dtp1 with the time of dtp2.
-    QDateTime pickedDateTime() const;
+    QDateTime pickedDateTime() const override;
     // The service page: the relay's values into Edit1..Edit3, and their texts back.
-    void showServiceValues(quint32 hours, int minutes, quint16 serialNumber);
-    QStringList serviceFieldTexts() const;
+    void showServiceValues(quint32 hours, int minutes, quint16 serialNumber) override;
+    QStringList serviceFieldTexts() const override;
 
     // --- Handlers ---
     void FormCreate();
     void FormShow();
     // False when the close is cancelled.
     bool FormClose();
+    // Tells the tab entered (pageEntered), after setting the clock pickers
+    // of "Текущие значения" to now.
     void pcChange();
-    void bts(int mode);
-    void led(int state, int lamp);
+    // The tabs shown for the mode, following the relay type `typeCode` (0: none yet).
+    void bts(int mode, quint16 typeCode = 0);
+    void led(int state, int lamp) override;
     void hSectionResize(QHeaderView *header, int section);
     void lbDblClick();
     void sgDblClick();
     void sgSelectCell(int column, int row);
-    // Toggles timer button 1..7 (the binding connects the buttons to the same work).
+    // The one click handler of the timer buttons bu01..bu07 (1..7).
     void bu01Click(int button);
     // The command buttons, told apart by their tag.
     void SetCommand(QObject *sender);
@@ -121,6 +126,17 @@ public:
     // The key filter of Edit1..Edit3: true when the key is dropped (anything
     // but the digits and Backspace). Pasted text obeys the same rule.
     bool Edit1KeyPress(QObject *sender, QKeyEvent *key);
+
+Q_SIGNALS:
+    // What the operator did, for the data module.
+    void pageEntered(int page); // pcChange
+    void deviceLineActivated(); // lbDblClick
+    void configRowSelected(int row); // sgSelectCell
+    void configRowActivated(); // sgDblClick
+    void timerSwitchClicked(int button); // bu01Click
+    void commandClicked(int tag); // SetCommand
+    void outputCommandClicked(int tag); // SetCommand2
+    void trendClicked(); // "График..."
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -136,8 +152,6 @@ private:
     QList<QPushButton *> m_switches; // bu01..bu07
 
     std::array<QPushButton *, 6> outputButtons() const;
-    std::array<bool, 6> m_outputButtonsShown{true, true, true, true, true, true};
-    bool m_outputControlEnabled = false;
 
     // What the form cannot say, tab by tab: the fonts and the widths that
     // follow the font, the grids' headers and models, the fields' filters.
@@ -148,11 +162,11 @@ private:
     void setUpServiceTab();
     void connectHandlers();
 
-    Tdm *dm = nullptr;
+    std::function<QPixmap(int index, qreal devicePixelRatio)> m_lampPictures;
+    std::function<bool()> m_closeCheck;
     QStandardItemModel *m_journalTexts = nullptr;
     QList<int> m_configSections; // header h, widened where the font needs it
     QList<int> m_configColumns; // grid sg, each its section less 2
     QList<int> m_journalSections; // header h0, the date widened where the font needs it
     QList<int> m_journalColumns; // grid sg1
-    std::function<bool()> m_relayControlEntryCheck;
 };

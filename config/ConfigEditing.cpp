@@ -8,6 +8,8 @@
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
 
+#include <utility>
+
 namespace miv {
 
 namespace {
@@ -28,7 +30,13 @@ bool needsTabRefresh(EditOutcome outcome)
     return outcome == EditOutcome::Unlocked;
 }
 
-ConfigEditor::ConfigEditor(RelaySession &session, Operator &op) : m_session(session), m_op(op) { }
+ConfigEditor::ConfigEditor(RelaySession &session, Operator &op,
+                           std::function<void()> changePassword)
+    : m_session(session), m_op(op), m_changePassword(std::move(changePassword))
+{
+    if (!m_changePassword)
+        m_changePassword = [this] { PasswordAccess::change(m_session, m_op); };
+}
 
 std::optional<quint16> ConfigEditor::rawValueOf(int row) const
 {
@@ -63,7 +71,7 @@ EditOutcome ConfigEditor::activateSelectedRow()
     if (file && (row == ConfigRow::password || row == ConfigRow::motorHours))
         return EditOutcome::Nothing;
     if (row == ConfigRow::password) {
-        PasswordAccess::change(m_session, m_op);
+        m_changePassword();
         return EditOutcome::PasswordChangeRun;
     }
     const bool empty = m_session.configGrid.text(row, ConfigGrid::Value).isEmpty();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <QtGlobal>
 
@@ -32,7 +33,12 @@ bool needsTabRefresh(EditOutcome outcome);
 class ConfigEditor
 {
 public:
-    ConfigEditor(RelaySession &session, Operator &op);
+    // changePassword runs the password change of row 33; by default
+    // PasswordAccess::change on this session and operator (the window runs
+    // its own handler of the change instead).
+    ConfigEditor(RelaySession &session, Operator &op, std::function<void()> changePassword = {});
+    ConfigEditor(const ConfigEditor &) = delete;
+    ConfigEditor &operator=(const ConfigEditor &) = delete;
 
     // selectRow: records the row and, unless its value is empty, its raw
     // value (numeric rows: the value text at the row's resolution, 0 while
@@ -61,6 +67,7 @@ private:
 
     RelaySession &m_session;
     Operator &m_op;
+    std::function<void()> m_changePassword;
     quint16 m_selectedRow = 0;
     // nullopt when the selected row's text is no number at its resolution:
     // any value the editor gives then counts as a change.

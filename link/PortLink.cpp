@@ -25,12 +25,15 @@ bool PortLink::setSettings(const PortSettings &settings, QString *error)
 
 bool PortLink::reopen(QString *error)
 {
+    const bool wasHeld = m_heldOpen;
     close();
     // A device that went away may have closed itself, so that close() had
     // nothing to tell: a port that would not open again is not held either way.
     if (open(error))
         return true;
     m_heldOpen = false;
+    if (wasHeld)
+        QMetaObject::invokeMethod(this, &PortLink::lost, Qt::QueuedConnection);
     return false;
 }
 

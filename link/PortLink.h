@@ -31,7 +31,8 @@ public:
     virtual bool open(QString *error = nullptr) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // Close, then open: what a failing bus call asks for.
+    // Close, then open: what a failing bus call asks for. A port held open
+    // that will not open again is lost: lost() tells it.
     bool reopen(QString *error = nullptr);
     // Whether the program holds the port open: from an open that succeeded
     // to the next close. A device that failed under it (an adapter pulled
@@ -48,6 +49,10 @@ protected:
 Q_SIGNALS:
     void afterOpen(); // pAfterOpen
     void beforeClose(); // pBeforeClose
+    // The port held open failed and would not open again. Told once for each
+    // loss, queued: it comes once the exchange that lost the port has
+    // returned, never in the middle of one.
+    void lost();
 
 private:
     bool m_heldOpen = false;

@@ -181,7 +181,7 @@ TEST_F(DataModule, tabChangeWithOpenPortFollowsTheTable)
     start();
     dm->session().device.networkAddress = 1;
     dm->session().flags.editingLocked = false;
-    mf->setRelayControlEntryCheck([] { return true; });
+    dm->setRelayControlEntryCheck([] { return true; });
     const QList<QStringList> expected{
             {"a_pooling", "a_getinfo"},
             {"a_refresh", "a_setref"},
@@ -214,7 +214,7 @@ TEST_F(DataModule, relayControlTabOffersNothingUntilItsCheckPasses)
 
     pc()->setCurrentIndex(ActionEnabling::DevicesTab);
     int checks = 0;
-    mf->setRelayControlEntryCheck([&checks] {
+    dm->setRelayControlEntryCheck([&checks] {
         ++checks;
         return false;
     });
@@ -259,14 +259,14 @@ TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
 {
     start();
     dm->session().device.typeCode = 6;
-    mf->bts(0);
+    mf->bts(0, dm->session().pagesTypeCode());
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), tab != 5) << "tab " << tab;
-    mf->bts(1);
+    mf->bts(1, dm->session().pagesTypeCode());
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), tab == 0 || tab == 2 || tab == 6) << "tab " << tab;
     dm->session().device.typeCode = 4;
-    mf->bts(0);
+    mf->bts(0, dm->session().pagesTypeCode());
     for (int tab = 0; tab < 7; ++tab)
         EXPECT_EQ(pc()->isTabVisible(tab), tab <= 4) << "tab " << tab;
 }

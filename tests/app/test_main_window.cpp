@@ -424,7 +424,7 @@ TEST_F(MainWindow, everyTabFitsTheWindow)
 {
     start();
     // Only the layout matters here: the relay control tab's check keeps it quiet.
-    mf->setRelayControlEntryCheck([] { return false; });
+    dm->setRelayControlEntryCheck([] { return false; });
     mf->setSensorLampsVisible(true);
     mf->show();
     // The widest texts the value labels take: two columns of phase currents.

@@ -71,12 +71,14 @@ TEST_F(TimerTabBindingTest, aTimeTheOperatorSetsGoesIntoTheMarkAndClearsTheFlag)
 
 TEST_F(TimerTabBindingTest, clickingAButtonTogglesItsCaption)
 {
-    buttons[3]->click(); // nothing read: stays without caption
+    binding->click(4); // nothing read: stays without caption
     EXPECT_EQ(buttons[3]->text(), QString());
     timer.decodeSwitches(0x0105);
     binding->show();
-    buttons[3]->click();
-    buttons[6]->click();
+    binding->click(4);
+    binding->click(7);
+    binding->click(0); // no such button
+    binding->click(8);
     EXPECT_EQ(buttons[3]->text(), on);
     EXPECT_EQ(timer.buttons[3], on);
     EXPECT_EQ(buttons[6]->text(), off);

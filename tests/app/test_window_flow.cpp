@@ -525,6 +525,8 @@ protected:
             dm->rtTimer();
             break;
         }
+        // The window follows the lost port once the operation has returned.
+        QCoreApplication::processEvents();
     }
 };
 
