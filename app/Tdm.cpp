@@ -79,31 +79,32 @@ Tdm::~Tdm()
 
 void Tdm::initActions()
 {
-    const std::pair<ActionId, void (Tdm::*)()> handlers[] = {
-            {ActionId::a_pooling, &Tdm::a_poolingExecute},
-            {ActionId::a_getinfo, &Tdm::a_getinfoExecute},
-            {ActionId::a_refresh, &Tdm::a_refreshExecute},
-            {ActionId::a_setref, &Tdm::a_setrefExecute},
-            {ActionId::a_print, &Tdm::a_printExecute},
-            {ActionId::a_getdata, &Tdm::a_getdataExecute},
-            {ActionId::a_setdata, &Tdm::a_setdataExecute},
-            {ActionId::a_port, &Tdm::a_portExecute},
-            {ActionId::a_exit, &Tdm::a_exitExecute},
-            {ActionId::a_about, &Tdm::a_aboutExecute},
-            {ActionId::a_chpass, &Tdm::a_chpassExecute},
-            {ActionId::a_save, &Tdm::a_saveExecute},
-            {ActionId::a_load, &Tdm::a_loadExecute},
+    using Handler = NamedHandler<void (Tdm::*)()>;
+    const std::pair<QAction *, Handler> handlers[] = {
+            {action(ActionId::a_pooling), MIV_HANDLER(Tdm, a_poolingExecute)},
+            {action(ActionId::a_getinfo), MIV_HANDLER(Tdm, a_getinfoExecute)},
+            {action(ActionId::a_refresh), MIV_HANDLER(Tdm, a_refreshExecute)},
+            {action(ActionId::a_setref), MIV_HANDLER(Tdm, a_setrefExecute)},
+            {action(ActionId::a_print), MIV_HANDLER(Tdm, a_printExecute)},
+            {action(ActionId::a_getdata), MIV_HANDLER(Tdm, a_getdataExecute)},
+            {action(ActionId::a_setdata), MIV_HANDLER(Tdm, a_setdataExecute)},
+            {action(ActionId::a_port), MIV_HANDLER(Tdm, a_portExecute)},
+            {action(ActionId::a_exit), MIV_HANDLER(Tdm, a_exitExecute)},
+            {action(ActionId::a_about), MIV_HANDLER(Tdm, a_aboutExecute)},
+            {action(ActionId::a_chpass), MIV_HANDLER(Tdm, a_chpassExecute)},
+            {action(ActionId::a_save), MIV_HANDLER(Tdm, a_saveExecute)},
+            {action(ActionId::a_load), MIV_HANDLER(Tdm, a_loadExecute)},
+            {portSetupAction(), MIV_HANDLER(Tdm, N6Click)},
+            {lineSearchAction(), MIV_HANDLER(Tdm, N7Click)},
+            {compareAction(), MIV_HANDLER(Tdm, compareWithFileExecute)},
+            {settingsSheetAction(), MIV_HANDLER(Tdm, settingsSheetExecute)},
+            {lineOverviewAction(), MIV_HANDLER(Tdm, lineOverviewExecute)},
+            {m_actions.approveSettings(), MIV_HANDLER(Tdm, approveSettingsExecute)},
+            {m_actions.settingsHistory(), MIV_HANDLER(Tdm, settingsHistoryExecute)},
+            {m_actions.approvedCheck(), MIV_HANDLER(Tdm, approvedCheckExecute)},
     };
-    for (const auto &[id, handler] : handlers)
-        connect(action(id), &QAction::triggered, this, handler);
-    connect(portSetupAction(), &QAction::triggered, this, &Tdm::N6Click);
-    connect(lineSearchAction(), &QAction::triggered, this, &Tdm::N7Click);
-    connect(compareAction(), &QAction::triggered, this, &Tdm::compareWithFileExecute);
-    connect(settingsSheetAction(), &QAction::triggered, this, &Tdm::settingsSheetExecute);
-    connect(lineOverviewAction(), &QAction::triggered, this, &Tdm::lineOverviewExecute);
-    connect(m_actions.approveSettings(), &QAction::triggered, this, &Tdm::approveSettingsExecute);
-    connect(m_actions.settingsHistory(), &QAction::triggered, this, &Tdm::settingsHistoryExecute);
-    connect(m_actions.approvedCheck(), &QAction::triggered, this, &Tdm::approvedCheckExecute);
+    for (const auto &[source, handler] : handlers)
+        m_handlers.connect(source, &QAction::triggered, this, handler);
     connect(&m_livePage, &LiveValuesPage::shown, &m_trend, &TrendWindow::showNewPoints);
     connect(&m_overview, &LineOverviewWindow::identifyRequested, this, &Tdm::identifyFromOverview);
     // The rounds kept the selected relay's page waiting: it is read once more.
@@ -111,27 +112,29 @@ void Tdm::initActions()
     // The window follows the port through the link's lost(); the box is the overview's.
     connect(&m_overview, &LineOverviewWindow::portLost, this,
             [this](const QString &text) { m_operator.message(Operator::Icon::Error, text); });
-    connect(&m_port.link(), &PortLink::afterOpen, this, &Tdm::pAfterOpen);
-    connect(&m_port.link(), &PortLink::beforeClose, this, &Tdm::pBeforeClose);
+    m_handlers.connect(&m_port.link(), &PortLink::afterOpen, this, MIV_HANDLER(Tdm, pAfterOpen));
+    m_handlers.connect(&m_port.link(), &PortLink::beforeClose, this,
+                       MIV_HANDLER(Tdm, pBeforeClose));
     connect(&m_port.link(), &PortLink::lost, this, &Tdm::followLostPort);
-    connect(&m_autoRefresh, &AutoRefresh::tick, this, &Tdm::rtTimer);
-    connect(&blinkTimer(), &QTimer::timeout, this, &Tdm::ltTimer);
-    connect(&m_configurationPage, &ConfigurationPage::passwordChangeAsked, this,
-            &Tdm::a_chpassExecute);
+    m_handlers.connect(&m_autoRefresh, &AutoRefresh::tick, this, MIV_HANDLER(Tdm, rtTimer));
+    m_handlers.connect(&blinkTimer(), &QTimer::timeout, this, MIV_HANDLER(Tdm, ltTimer));
+    // The double click on the row "Пароль" runs the action's handler.
+    m_handlers.connect(&m_configurationPage, &ConfigurationPage::passwordChangeAsked, this,
+                       MIV_HANDLER(Tdm, a_chpassExecute));
 }
 
 void Tdm::connectWindow()
 {
-    connect(&mf, &Tmf::pageEntered, this, &Tdm::enterPage);
+    m_handlers.connect(&mf, &Tmf::pageEntered, this, MIV_HANDLER(Tdm, enterPage));
     // A disabled action does nothing (the port is closed).
-    connect(&mf, &Tmf::deviceLineActivated, this, &Tdm::a_getinfoExecute);
+    m_handlers.connect(&mf, &Tmf::deviceLineActivated, this, MIV_HANDLER(Tdm, a_getinfoExecute));
     connect(&mf, &Tmf::configRowSelected, &m_configurationPage, &ConfigurationPage::selectRow);
-    connect(&mf, &Tmf::configRowActivated, this, &Tdm::activateConfigRow);
+    m_handlers.connect(&mf, &Tmf::configRowActivated, this, MIV_HANDLER(Tdm, activateConfigRow));
     connect(&mf, &Tmf::timerSwitchClicked, &m_configurationPage,
             &ConfigurationPage::clickTimerSwitch);
-    connect(&mf, &Tmf::commandClicked, this, &Tdm::runCommand);
-    connect(&mf, &Tmf::outputCommandClicked, this, &Tdm::runOutputCommand);
-    connect(&mf, &Tmf::trendClicked, this, &Tdm::trendExecute);
+    m_handlers.connect(&mf, &Tmf::commandClicked, this, MIV_HANDLER(Tdm, runCommand));
+    m_handlers.connect(&mf, &Tmf::outputCommandClicked, this, MIV_HANDLER(Tdm, runOutputCommand));
+    m_handlers.connect(&mf, &Tmf::trendClicked, this, MIV_HANDLER(Tdm, trendExecute));
 }
 
 // --- Start and end ---

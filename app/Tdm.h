@@ -7,6 +7,7 @@
 #include "app/BusWorkGate.h"
 #include "app/ConfigurationPage.h"
 #include "app/DataModuleEnvironment.h"
+#include "app/HandlerNames.h"
 #include "app/JournalPage.h"
 #include "app/LineOverviewWindow.h"
 #include "app/LiveValuesPage.h"
@@ -67,6 +68,9 @@ public:
     QTimer &blinkTimer() { return m_livePage.blinkTimer(); }
     bool portOpen() const { return m_port.link().isOpen(); }
     bool relaySelected() const { return m_session.device.networkAddress != 0; }
+    // The handlers connected to the actions, the window's signals and the
+    // parts' signals, "Tdm::a_poolingExecute", ...
+    const QStringList &connectedHandlers() const { return m_handlers.names(); }
     // The check of the tab "Управление реле" put in place of
     // relayControlEntryCheck (a test's); true when the tab may stay.
     void setRelayControlEntryCheck(std::function<bool()> check);
@@ -181,6 +185,7 @@ private:
     miv::RegistryCheckWindow m_check;
     QList<quint8> m_lastScanFound; // the relays "Опрос" found last
     std::function<bool()> m_relayControlEntryCheck;
+    miv::HandlerNames m_handlers;
     bool m_writeRunning = false;
     bool m_closeAfterWrite = false;
 };

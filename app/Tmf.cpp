@@ -160,20 +160,27 @@ Tmf::~Tmf() = default;
 void Tmf::connectHandlers()
 {
     // The window's own controls call its handlers; the data module wires the actions.
-    connect(ui->pc, &QTabWidget::currentChanged, this, &Tmf::pcChange);
-    connect(ui->lb, &QListWidget::itemDoubleClicked, this, &Tmf::lbDblClick);
-    connect(ui->sg, &QTableView::doubleClicked, this, &Tmf::sgDblClick);
+    m_handlers.connect(ui->pc, &QTabWidget::currentChanged, this, MIV_HANDLER(Tmf, pcChange));
+    m_handlers.connect(ui->lb, &QListWidget::itemDoubleClicked, this, MIV_HANDLER(Tmf, lbDblClick));
+    m_handlers.connect(ui->sg, &QTableView::doubleClicked, this, MIV_HANDLER(Tmf, sgDblClick));
     for (QHeaderView *header : {ui->h, ui->h0})
-        connect(header, &QHeaderView::sectionResized, this,
-                [this, header](int section) { hSectionResize(header, section); });
+        m_handlers.note(MIV_HANDLER(Tmf, hSectionResize).name,
+                        connect(header, &QHeaderView::sectionResized, this,
+                                [this, header](int section) { hSectionResize(header, section); }));
+    // A family of buttons shares one handler, which tells them apart.
     for (QPushButton *button : {ui->BitBtn1, ui->BitBtn2, ui->BitBtn3, ui->BitBtn4, ui->BitBtn5,
                                 ui->BitBtn6, ui->BitBtn7})
-        connect(button, &QPushButton::clicked, this, [this, button] { SetCommand(button); });
+        m_handlers.note(MIV_HANDLER(Tmf, SetCommand).name,
+                        connect(button, &QPushButton::clicked, this,
+                                [this, button] { SetCommand(button); }));
     for (QPushButton *button : outputButtons())
-        connect(button, &QPushButton::clicked, this, [this, button] { SetCommand2(button); });
+        m_handlers.note(MIV_HANDLER(Tmf, SetCommand2).name,
+                        connect(button, &QPushButton::clicked, this,
+                                [this, button] { SetCommand2(button); }));
     for (int button = 1; button <= m_switches.size(); ++button)
-        connect(m_switches[button - 1], &QPushButton::clicked, this,
-                [this, button] { bu01Click(button); });
+        m_handlers.note(MIV_HANDLER(Tmf, bu01Click).name,
+                        connect(m_switches[button - 1], &QPushButton::clicked, this,
+                                [this, button] { bu01Click(button); }));
     connect(ui->trendButton, &QPushButton::clicked, this, &Tmf::trendClicked);
     for (QLineEdit *edit : {ui->Edit1, ui->Edit2, ui->Edit3})
         edit->installEventFilter(this);
@@ -302,11 +309,12 @@ void Tmf::setConfigModel(QAbstractItemModel *model)
     applyColumns(ui->sg, m_configColumns);
     for (int column : hidden)
         ui->sg->setColumnHidden(column, true);
-    connect(ui->sg->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    sgSelectCell(current.column(), current.row());
-            });
+    m_handlers.note(MIV_HANDLER(Tmf, sgSelectCell).name,
+                    connect(ui->sg->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                            [this](const QModelIndex &current) {
+                                if (current.isValid())
+                                    sgSelectCell(current.column(), current.row());
+                            }));
 }
 
 void Tmf::setJournalModel(QAbstractItemModel *model)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConfigurationView.h"
+#include "app/HandlerNames.h"
 #include "app/JournalView.h"
 #include "app/LiveValuesView.h"
 
@@ -46,6 +47,8 @@ public:
     void setLampPictures(std::function<QPixmap(int index, qreal devicePixelRatio)> pictures);
     // Asked before the window closes; true lets it close. Without one it closes.
     void setCloseCheck(std::function<bool()> check);
+    // The handlers connected to the window's controls, "Tmf::pcChange", ...
+    const QStringList &connectedHandlers() const { return m_handlers.names(); }
 
     // The grids show the models they are given; the window keeps the column
     // layout (widths, hidden storage columns) across a change of model.
@@ -164,6 +167,7 @@ private:
 
     std::function<QPixmap(int index, qreal devicePixelRatio)> m_lampPictures;
     std::function<bool()> m_closeCheck;
+    miv::HandlerNames m_handlers;
     QStandardItemModel *m_journalTexts = nullptr;
     QList<int> m_configSections; // header h, widened where the font needs it
     QList<int> m_configColumns; // grid sg, each its section less 2

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -253,6 +254,32 @@ TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
             << "the picture goes off with it";
     EXPECT_FALSE(dm->session().flags.startLimitView);
     EXPECT_EQ(child<QDateEdit>("dtp1")->date(), QDate::currentDate());
+}
+
+// The README's table from each caption to its handler names, for every row,
+// handlers that the window or the data module has connected.
+TEST_F(DataModule, everyHandlerOfTheReadmesCaptionTableIsConnected)
+{
+    start();
+    QFile readme(QStringLiteral(MIV_README));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split(u'\n');
+    qsizetype row = lines.indexOf(QStringLiteral("| caption (where) | handler | the work |"));
+    ASSERT_GE(row, 0);
+    const QStringList connected = mf->connectedHandlers() + dm->connectedHandlers();
+    const QRegularExpression handlerName(QStringLiteral("`((?:Tmf|Tdm)::\\w+)`"));
+    int rows = 0;
+    for (row += 2; row < lines.size() && lines[row].startsWith(u'|'); ++row, ++rows) {
+        const QStringList cells = lines[row].split(u'|');
+        ASSERT_GE(cells.size(), 4) << lines[row].toStdString();
+        auto names = handlerName.globalMatch(cells[2]);
+        EXPECT_TRUE(names.hasNext()) << "no handler: " << lines[row].toStdString();
+        while (names.hasNext()) {
+            const QString name = names.next().captured(1);
+            EXPECT_TRUE(connected.contains(name)) << name.toStdString();
+        }
+    }
+    EXPECT_GE(rows, 25);
 }
 
 TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)

@@ -149,6 +149,14 @@ TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
     EXPECT_EQ(value(5), QStringLiteral("40"));
     EXPECT_EQ(value(24), onOffTexts[0]);
     EXPECT_EQ(value(4), Texts::functionOff);
+
+    // The row "Пароль" runs the handler of the action "Изменение пароля".
+    op.answerPasswordChange(std::nullopt);
+    doubleClick(ConfigRow::password);
+    EXPECT_EQ(op.passwordChangePrompts(), 1);
+    dm->action(ActionId::a_chpass)->setEnabled(false);
+    doubleClick(ConfigRow::password);
+    EXPECT_EQ(op.passwordChangePrompts(), 1) << "a disabled action does nothing";
 }
 
 TEST_F(WindowFlow, settingsFileCarriesAConfigurationToAnotherRelay)

@@ -248,9 +248,15 @@ TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
     // was given under the freed number meanwhile.)
     first.reset();
     ASSERT_TRUE(QFile::remove(stableName));
+    QSignalSpy lost(&link, &PortLink::lost);
     QString error;
     EXPECT_FALSE(link.reopen(&error));
     EXPECT_FALSE(link.isOpen());
+    // The loss is told once, after the call that found it has returned.
+    EXPECT_EQ(lost.count(), 0);
+    EXPECT_FALSE(link.reopen()); // no longer held: no second loss
+    QCoreApplication::processEvents();
+    EXPECT_EQ(lost.count(), 1);
 
     // Plugged in again: the stable name leads to the new device.
     ASSERT_TRUE(QFile::link(second.slavePath(), stableName));
