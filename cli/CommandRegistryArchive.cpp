@@ -25,6 +25,7 @@
 #include "core/FileReplacement.h"
 #include "core/ValueFormat.h"
 #include "registry/CommissioningReportBuilder.h"
+#include "registry/JournalArchiveReport.h"
 #include "registry/JournalStore.h"
 #include "registry/RegistryStore.h"
 #include "registry/RegistryViews.h"
@@ -127,15 +128,11 @@ int registryJournal(CliContext &context, const QStringList &arguments, const QSt
     const QChar separator = systemDecimalSeparator();
     if (options->csv)
         printFields(context, archivedEntryHeadings(), true);
-    for (qsizetype k = 0; k < all->size(); ++k) {
-        const ArchivedJournalEntry &entry = all->at(k);
-        const bool inRange = (!options->since.isValid() || entry.pcTime >= options->since)
-                && (!options->until.isValid() || entry.pcTime < options->until);
-        if ((options->since.isValid() || options->until.isValid())
-            && (!entry.pcTime.isValid() || !inRange))
-            continue;
-        printFields(context, archivedEntryFields(entry, int(k + 1), separator), options->csv);
-    }
+    using JournalArchiveReport::NumberedEntry;
+    for (const NumberedEntry &shown :
+         JournalArchiveReport::inRange(*all, options->since, options->until))
+        printFields(context, archivedEntryFields(shown.entry, shown.number, separator),
+                    options->csv);
     context.out().flush();
     return ExitStatus::Done;
 }
