@@ -199,24 +199,19 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
         context.err() << error << Qt::endl;
         return ExitStatus::Refused;
     }
-    std::optional<QByteArray> pdf;
-    if (!outputs->pdf.isEmpty()) {
-        pdf = drawCommissioningReportPdf(*document, &error);
-        if (!pdf) {
-            context.err() << "mivctl: " << error << Qt::endl;
-            return ExitStatus::Refused;
-        }
-    }
-    const bool written = (outputs->xls.isEmpty()
-                          || CommissioningReport::writeWorkbook(outputs->xls, *document, &error))
-            && (outputs->csv.isEmpty()
-                || CommissioningReport::writeCsv(outputs->csv, *document, &error))
-            && (!pdf || replaceFile(outputs->pdf, *pdf, &error));
-    if (!written) {
-        context.err() << error << Qt::endl;
-        return ExitStatus::Refused;
-    }
-    return ExitStatus::Done;
+    return writeOutputs(
+            context, *outputs,
+            [&document](OutputFormat format, QString *reason) -> std::optional<QByteArray> {
+                switch (format) {
+                case OutputFormat::Pdf:
+                    return drawCommissioningReportPdf(*document, reason);
+                case OutputFormat::Csv:
+                    return CommissioningReport::csvText(*document);
+                case OutputFormat::Xls:
+                    break;
+                }
+                return CommissioningReport::workbook(*document).toBiff8(reason);
+            });
 }
 
 } // namespace miv::cli
