@@ -391,39 +391,7 @@ TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)
 
 } // namespace
 
-namespace {
-
-// With MIV_SHOTS_DIR set, leaves a picture of every tab after a full road
-// (scan, identification of the type-6 relay, configuration read) there, to
-// be looked at.
-TEST_F(WindowFlow, picturesOfEveryTab)
-{
-    const QString shots = qEnvironmentVariable("MIV_SHOTS_DIR");
-    if (shots.isEmpty())
-        GTEST_SKIP() << "MIV_SHOTS_DIR not set";
-    mf->show();
-    scanAndIdentify(6);
-    mf->grab().save(shots + QStringLiteral("/flow-tab0.png"));
-    enterTab(ActionEnabling::ConfigurationTab);
-    dm->action(ActionId::a_getdata)->trigger();
-    op.answerPassword(QStringLiteral("ABCD"));
-    doubleClick(5);
-    op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
-    doubleClick(5);
-    mf->grab().save(shots + QStringLiteral("/flow-tab2.png"));
-    enterTab(ActionEnabling::TimerTab);
-    mf->grab().save(shots + QStringLiteral("/flow-tab6.png"));
-    enterTab(ActionEnabling::JournalTab);
-    dm->action(ActionId::a_getdata)->trigger();
-    mf->grab().save(shots + QStringLiteral("/flow-tab4.png"));
-    dm->action(ActionId::a_refresh)->trigger(); // on the journal tab: does nothing
-    enterTab(ActionEnabling::LiveValuesTab);
-    dm->action(ActionId::a_refresh)->trigger();
-    dm->action(ActionId::a_refresh)->trigger(); // the two-column display comes one display late
-    mf->grab().save(shots + QStringLiteral("/flow-tab1.png"));
-}
-
-} // namespace
+namespace { } // namespace
 
 namespace {
 
