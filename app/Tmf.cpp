@@ -182,6 +182,7 @@ void Tmf::connectHandlers()
                         connect(m_switches[button - 1], &QPushButton::clicked, this,
                                 [this, button] { bu01Click(button); }));
     connect(ui->trendButton, &QPushButton::clicked, this, &Tmf::trendClicked);
+    connect(ui->archiveButton, &QPushButton::clicked, this, &Tmf::journalArchiveClicked);
     for (QLineEdit *edit : {ui->Edit1, ui->Edit2, ui->Edit3})
         edit->installEventFilter(this);
     // Selecting a cell of the configuration grid is wired by setConfigModel,

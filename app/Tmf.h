@@ -140,6 +140,7 @@ Q_SIGNALS:
     void commandClicked(int tag); // SetCommand
     void outputCommandClicked(int tag); // SetCommand2
     void trendClicked(); // "График..."
+    void journalArchiveClicked(); // "Архив..."
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -80,15 +80,15 @@ QString finishedQuestion(const QString &path)
             .arg(QDir::toNativeSeparators(path));
 }
 
-Outcome makeReport(const RelaySession &session, Operator &op)
+Outcome saveReport(Operator &op, const QString &fileFilter, const QString &suffix,
+                   const ReportWriter &writeFile)
 {
     Outcome outcome;
-    outcome.path = op.askSaveFileName(filter, defaultSuffix);
+    outcome.path = op.askSaveFileName(fileFilter, suffix);
     if (outcome.path.isEmpty())
         return outcome;
     QString error;
-    if (!write(outcome.path, session.device, session.journal, QDateTime::currentDateTime(),
-               &error)) {
+    if (!writeFile(outcome.path, &error)) {
         op.message(Operator::Icon::Error, error);
         outcome.kind = Outcome::Kind::Failed;
         return outcome;
@@ -99,6 +99,13 @@ Outcome makeReport(const RelaySession &session, Operator &op)
                               Operator::Buttons::YesNo)
             == Operator::Answer::Yes;
     return outcome;
+}
+
+Outcome makeReport(const RelaySession &session, Operator &op)
+{
+    return saveReport(op, filter, defaultSuffix, [&session](const QString &path, QString *error) {
+        return write(path, session.device, session.journal, QDateTime::currentDateTime(), error);
+    });
 }
 
 } // namespace JournalReport

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <functional>
 #include <QString>
 
 namespace miv {
@@ -63,10 +64,17 @@ struct Outcome
     bool open = false; // written, and the operator asked to open it
 };
 
-// The action "Отчёт" below the window: the save dialog, the report written
-// with the current local time, then the question "Формирование файла
-// завершено" / "Файл: "..."" / "Открыть файл?" (Yes, No). Opening the file
-// is the window's.
+// A report's whole action below the window: the save dialog offering
+// `fileFilter`, the file written by `writeFile` (false with the reason, which the
+// operator is shown), then the question "Формирование файла завершено" /
+// "Файл: "..."" / "Открыть файл?" (Yes, No). Opening the file is the
+// window's.
+using ReportWriter = std::function<bool(const QString &path, QString *error)>;
+Outcome saveReport(Operator &op, const QString &fileFilter, const QString &suffix,
+                   const ReportWriter &writeFile);
+
+// The action "Отчёт": the journal's report written with the current local
+// time, as saveReport() does.
 Outcome makeReport(const RelaySession &session, Operator &op);
 
 // The question asked after writing `path`.
