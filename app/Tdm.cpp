@@ -623,10 +623,11 @@ void Tdm::settingsHistoryExecute()
     auto *dialog = new RegistryHistoryDialog(
             *relay, RegistryViews::withChanges(*history, m_session.decimalSeparator), &mf);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &RegistryHistoryDialog::commissioningReportAsked, this,
-            [this, store, relay = *relay](const ReportVisit &visit) {
-                commissioningReportExecute(*store, relay, visit);
-            });
+    m_handlers.note(MIV_HANDLER(Tdm, commissioningReportExecute).name,
+                    connect(dialog, &RegistryHistoryDialog::commissioningReportAsked, this,
+                            [this, store, relay = *relay](const ReportVisit &visit) {
+                                commissioningReportExecute(*store, relay, visit);
+                            }));
     dialog->show();
 }
 

@@ -9,6 +9,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -260,7 +261,20 @@ TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
 // handlers that the window or the data module has connected.
 TEST_F(DataModule, everyHandlerOfTheReadmesCaptionTableIsConnected)
 {
+    QFile ini(frontIni());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Registry]\nLocation=registry.sqlite\n");
+    ini.close();
     start();
+    // The history's own buttons are connected when it opens: a relay read
+    // into the register is identified and its history opened.
+    dm->port().bus().setScanTimeoutMs(50);
+    act(ActionId::a_pooling)->trigger();
+    mf->findChild<QListWidget *>(QStringLiteral("lb"))->setCurrentRow(0);
+    mf->lbDblClick();
+    enterTab(ActionEnabling::ConfigurationTab);
+    act(ActionId::a_getdata)->trigger();
+    dm->settingsHistoryAction()->trigger();
     QFile readme(QStringLiteral(MIV_README));
     ASSERT_TRUE(readme.open(QIODevice::ReadOnly | QIODevice::Text));
     const QStringList lines = QString::fromUtf8(readme.readAll()).split(u'\n');
