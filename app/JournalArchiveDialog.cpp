@@ -1,6 +1,7 @@
 #include "app/JournalArchiveDialog.h"
 
 #include "app/CutCellToolTips.h"
+#include "registry/RegistryViews.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>
@@ -55,10 +56,7 @@ JournalArchiveDialog::JournalArchiveDialog(const RegistryRelay &relay,
       m_table(new QTableWidget(this))
 {
     setObjectName(QStringLiteral("JournalArchiveDialog"));
-    setWindowTitle(QStringLiteral("Архив журнала реле №%1 %2")
-                           .arg(relay.factoryNumber)
-                           .arg(relay.tag.isEmpty() ? QString() : u'(' + relay.tag + u')')
-                           .trimmed());
+    setWindowTitle(QStringLiteral("Архив журнала реле ") + RegistryViews::relayTitle(relay));
     const auto [first, last] = daysHeld(m_entries);
     m_from = dayEdit(first, this);
     m_to = dayEdit(last, this);

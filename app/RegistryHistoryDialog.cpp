@@ -34,10 +34,7 @@ RegistryHistoryDialog::RegistryHistoryDialog(const RegistryRelay &relay,
       m_changes(new QTableWidget(this))
 {
     setObjectName(QStringLiteral("RegistryHistoryDialog"));
-    setWindowTitle(QStringLiteral("История настроек реле №%1 %2")
-                           .arg(relay.factoryNumber)
-                           .arg(relay.tag.isEmpty() ? QString() : u'(' + relay.tag + u')')
-                           .trimmed());
+    setWindowTitle(QStringLiteral("История настроек реле ") + RegistryViews::relayTitle(relay));
     m_entries->setColumnCount(10);
     m_entries->setHorizontalHeaderLabels(
             {QStringLiteral("№"), QStringLiteral("Время"), QStringLiteral("Вид"),

@@ -108,13 +108,12 @@ int history(CliContext &context, QStringList arguments)
     if (arguments.size() != 1)
         return context.wrongUsage(QStringLiteral("registry history needs a factory number"),
                                   registryUsage);
-    RegistryStore *store = openStore(context);
-    if (!store)
+    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    if (!opened)
         return ExitStatus::Refused;
-    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
-    if (!relay)
-        return ExitStatus::Refused;
-    const auto snapshots = store->history(relay->id);
+    RegistryStore *store = opened->store;
+    const RegistryRelay &relay = opened->relay;
+    const auto snapshots = store->history(relay.id);
     if (!snapshots) {
         context.err() << store->error() << Qt::endl;
         return ExitStatus::Refused;
@@ -161,14 +160,13 @@ int diff(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(
                 QStringLiteral("registry diff needs a factory number and two snapshot numbers"),
                 registryUsage);
-    RegistryStore *store = openStore(context);
-    if (!store)
+    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    if (!opened)
         return ExitStatus::Refused;
-    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
-    if (!relay)
-        return ExitStatus::Refused;
-    const auto first = snapshotOf(context, *store, *relay, arguments[1]);
-    const auto second = first ? snapshotOf(context, *store, *relay, arguments[2]) : std::nullopt;
+    RegistryStore *store = opened->store;
+    const RegistryRelay &relay = opened->relay;
+    const auto first = snapshotOf(context, *store, relay, arguments[1]);
+    const auto second = first ? snapshotOf(context, *store, relay, arguments[2]) : std::nullopt;
     if (!first || !second)
         return ExitStatus::Refused;
     const QList<SettingsChange> changes =
@@ -265,13 +263,11 @@ int approve(CliContext &context, const QStringList &arguments)
     if (file.isEmpty() == snapshotText.isEmpty())
         return context.wrongUsage(QStringLiteral("registry approve needs --file or --snapshot"),
                                   registryUsage);
-    RegistryStore *store = openStore(context);
-    if (!store)
+    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    if (!opened)
         return ExitStatus::Refused;
-    const std::optional<RegistryRelay> found = findRelay(context, *store, arguments[0]);
-    if (!found)
-        return ExitStatus::Refused;
-    const RegistryRelay &relay = *found;
+    RegistryStore *store = opened->store;
+    const RegistryRelay &relay = opened->relay;
     SettingsRegisters registers;
     QString source;
     if (!file.isEmpty()) {
@@ -309,13 +305,12 @@ int tag(CliContext &context, const QStringList &arguments)
     if (arguments.size() != 2)
         return context.wrongUsage(QStringLiteral("registry tag needs a factory number and a text"),
                                   registryUsage);
-    RegistryStore *store = openStore(context);
-    if (!store)
+    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    if (!opened)
         return ExitStatus::Refused;
-    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
-    if (!relay)
-        return ExitStatus::Refused;
-    if (!store->setTag(relay->id, arguments[1].trimmed())) {
+    RegistryStore *store = opened->store;
+    const RegistryRelay &relay = opened->relay;
+    if (!store->setTag(relay.id, arguments[1].trimmed())) {
         context.err() << store->error() << Qt::endl;
         return ExitStatus::Refused;
     }

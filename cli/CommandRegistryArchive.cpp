@@ -112,15 +112,14 @@ int registryJournal(CliContext &context, const QStringList &arguments, const QSt
     const std::optional<ListOptions> options = parseList(arguments, true, true, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry journal: ") + problem, usage);
-    RegistryStore *store = openStore(context);
-    if (!store)
+    const std::optional<RelayInRegister> opened = openRelay(context, options->relay);
+    if (!opened)
         return ExitStatus::Refused;
-    const std::optional<RegistryRelay> relay = findRelay(context, *store, options->relay);
-    if (!relay)
-        return ExitStatus::Refused;
+    RegistryStore *store = opened->store;
+    const RegistryRelay &relay = opened->relay;
     JournalStore journal(*store);
     // Numbered from the first entry on record, whatever the range shows.
-    const auto all = journal.relayEntries(relay->id, {}, {});
+    const auto all = journal.relayEntries(relay.id, {}, {});
     if (!all) {
         context.err() << journal.error() << Qt::endl;
         return ExitStatus::Refused;
@@ -184,16 +183,15 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
     const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
     if (!outputs)
         return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
-    RegistryStore *store = openStore(context);
-    if (!store)
+    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    if (!opened)
         return ExitStatus::Refused;
-    const std::optional<RegistryRelay> relay = findRelay(context, *store, arguments[0]);
-    if (!relay)
-        return ExitStatus::Refused;
+    RegistryStore *store = opened->store;
+    const RegistryRelay &relay = opened->relay;
     JournalStore journal(*store);
     QString error;
     const std::optional<CommissioningReport::Document> document =
-            buildCommissioningReport(*store, journal, *relay, visit, systemDecimalSeparator(),
+            buildCommissioningReport(*store, journal, relay, visit, systemDecimalSeparator(),
                                      QDateTime::currentDateTime(), &error);
     if (!document) {
         context.err() << error << Qt::endl;

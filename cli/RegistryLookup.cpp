@@ -25,4 +25,15 @@ std::optional<RegistryRelay> findRelay(CliContext &context, RegistryStore &store
     return relay;
 }
 
+std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key)
+{
+    RegistryStore *store = openStore(context);
+    if (!store)
+        return std::nullopt;
+    std::optional<RegistryRelay> relay = findRelay(context, *store, key);
+    if (!relay)
+        return std::nullopt;
+    return RelayInRegister{store, std::move(*relay)};
+}
+
 } // namespace miv::cli

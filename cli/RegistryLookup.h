@@ -18,4 +18,13 @@ miv::RegistryStore *openStore(CliContext &context);
 std::optional<miv::RegistryRelay> findRelay(CliContext &context, miv::RegistryStore &store,
                                             const QString &key);
 
+// The register opened and the relay that `key` names in it, as the commands
+// about one relay begin; nullopt with the reason on stderr.
+struct RelayInRegister
+{
+    miv::RegistryStore *store = nullptr;
+    miv::RegistryRelay relay;
+};
+std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key);
+
 } // namespace miv::cli

@@ -1,7 +1,6 @@
 #include "registry/JournalArchiveReport.h"
 
 #include "core/FileReplacement.h"
-#include "device/SoftwareVersion.h"
 #include "registry/RegistryStore.h"
 #include "report/CsvLine.h"
 #include "report/JournalReport.h"
@@ -37,11 +36,8 @@ JournalReportLayout::Input reportInput(const RegistryRelay &relay,
                                        const QList<NumberedEntry> &entries, QChar decimalSeparator,
                                        const QDateTime &moment)
 {
-    JournalReportLayout::Input input;
-    input.date = JournalReportLayout::dateText(moment);
-    input.deviceName = relay.deviceName;
-    input.factoryNumber = relay.factoryNumber;
-    input.softwareVersion = softwareVersionText(relay.softwareVersion);
+    JournalReportLayout::Input input = JournalReport::reportHeading(
+            relay.deviceName, relay.factoryNumber, relay.softwareVersion, moment);
     input.title = QStringLiteral("Архив журнала событий");
     for (const NumberedEntry &numbered : entries) {
         const QStringList fields =

@@ -22,14 +22,22 @@ Format formatOf(const QString &path)
             : Format::Xls;
 }
 
-JournalReportLayout::Input reportInput(const CurrentDevice &device, const JournalGrid &journal,
-                                       const QDateTime &moment)
+JournalReportLayout::Input reportHeading(const QString &deviceName, quint16 factoryNumber,
+                                         quint16 softwareVersion, const QDateTime &moment)
 {
     JournalReportLayout::Input input;
     input.date = JournalReportLayout::dateText(moment);
-    input.deviceName = device.deviceName;
-    input.factoryNumber = device.factoryNumber;
-    input.softwareVersion = softwareVersionText(device.softwareVersion);
+    input.deviceName = deviceName;
+    input.factoryNumber = factoryNumber;
+    input.softwareVersion = softwareVersionText(softwareVersion);
+    return input;
+}
+
+JournalReportLayout::Input reportInput(const CurrentDevice &device, const JournalGrid &journal,
+                                       const QDateTime &moment)
+{
+    JournalReportLayout::Input input =
+            reportHeading(device.deviceName, device.factoryNumber, device.softwareVersion, moment);
     for (int row = 0; row < journal.rowCount(); ++row)
         input.journal.append({journal.text(row, JournalGrid::Date),
                               journal.text(row, JournalGrid::Event),

@@ -26,6 +26,11 @@ enum class Format { Xls, Csv };
 // ".csv" in any case gives a CSV file; every other name a workbook.
 Format formatOf(const QString &path);
 
+// The workbook's heading: "date" from `moment`, "pu1" to "pu3" the relay's
+// name, factory number and software version (as the identification shows it).
+JournalReportLayout::Input reportHeading(const QString &deviceName, quint16 factoryNumber,
+                                         quint16 softwareVersion, const QDateTime &moment);
+
 // The workbook's values: "date" from `moment`, "pu1" the device name, "pu2"
 // the factory number (a number), "pu3" the software-version text, and one
 // journal row for every row of the grid (columns 1 to 3).
