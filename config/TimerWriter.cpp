@@ -9,7 +9,6 @@
 #include "device/LinkFailure.h"
 #include "config/SettingsFile.h"
 #include "link/AuditedWrite.h"
-#include "link/RelayBus.h"
 
 namespace miv {
 
@@ -20,13 +19,10 @@ namespace {
 bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value,
                QString &failure)
 {
-    try {
-        if (!RelayBus::isExceptionReply(auditedWrite(session, op, what, value)))
-            return true;
-        failure = Texts::linkError;
-    } catch (const LinkError &error) {
-        failure = linkFailureText(session, error);
-    }
+    const WriteOutcome outcome = auditedWrite(session, op, what, value);
+    if (outcome.written())
+        return true;
+    failure = writeFailureText(session, outcome, RefusalTold::AsNoAnswer);
     return false;
 }
 

@@ -2,8 +2,8 @@
 
 #include "core/Texts.h"
 #include "link/BusReply.h"
-#include "link/LinkError.h"
 #include "link/RelaySession.h"
+#include "link/WriteOutcome.h"
 
 namespace miv {
 
@@ -29,20 +29,34 @@ LinkFailure portFailure(RelaySession &session, const QString &message)
 
 } // namespace
 
-LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error)
-{
-    if (error.kind() == LinkError::Kind::Stopped)
-        return {false, Texts::writesStopped, Texts::writesStopped};
-    if (error.kind() == LinkError::Kind::NoAnswer)
-        return {false, Texts::linkError, Texts::linkError};
-    return portFailure(session, error.message());
-}
-
 LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure)
 {
     if (!failure.portFailed())
         return {false, Texts::linkError, Texts::linkError};
     return portFailure(session, failure.text);
+}
+
+LinkFailure handleWriteFailure(RelaySession &session, const WriteOutcome &outcome,
+                               RefusalTold refusal)
+{
+    switch (outcome.kind) {
+    case WriteOutcome::Kind::Written:
+        return {};
+    case WriteOutcome::Kind::Refused:
+        if (refusal == RefusalTold::WithCode) {
+            const QString text = Texts::relayRefused.arg(int(outcome.exceptionCode));
+            return {false, text, text};
+        }
+        break;
+    case WriteOutcome::Kind::Stopped:
+        return {false, Texts::writesStopped, Texts::writesStopped};
+    case WriteOutcome::Kind::PortFailure:
+        return portFailure(session, outcome.text);
+    case WriteOutcome::Kind::NoAnswer:
+    case WriteOutcome::Kind::NotSent:
+        break;
+    }
+    return {false, Texts::linkError, Texts::linkError};
 }
 
 } // namespace miv
