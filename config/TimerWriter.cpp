@@ -108,15 +108,17 @@ TimerWriteResult writeCheckedSchedule(RelaySession &session, Operator &op, LockE
     if (lock == LockEditing::Yes)
         session.flags.editingLocked = true;
     // A failed read is told to the operator by the read itself.
-    readConfiguration(session, op, SettingsKind::AsLeft);
-    return TimerWriteResult::Written;
+    return readConfiguration(session, op, SettingsKind::AsLeft) == ConfigReadResult::Complete
+            ? TimerWriteResult::Written
+            : TimerWriteResult::WrittenNotReadBack;
 }
 
 } // namespace
 
 bool needsActionRefresh(TimerWriteResult result)
 {
-    return result == TimerWriteResult::Unlocked || result == TimerWriteResult::Written;
+    return result == TimerWriteResult::Unlocked || result == TimerWriteResult::Written
+            || result == TimerWriteResult::WrittenNotReadBack;
 }
 
 TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)
