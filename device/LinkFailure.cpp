@@ -27,36 +27,44 @@ LinkFailure portFailure(RelaySession &session, const QString &message)
     return {true, text, text};
 }
 
-} // namespace
-
-LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure)
+LinkFailure told(const QString &text)
 {
-    if (!failure.portFailed())
-        return {false, Texts::linkError, Texts::linkError};
-    return portFailure(session, failure.text);
+    return {false, text, text};
 }
 
-LinkFailure handleWriteFailure(RelaySession &session, const WriteOutcome &outcome,
-                               RefusalTold refusal)
+LinkFailure refusal(quint8 code, RefusalTold how)
+{
+    return told(how == RefusalTold::WithCode ? Texts::relayRefused.arg(int(code))
+                                             : Texts::linkError);
+}
+
+} // namespace
+
+LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure, RefusalTold how)
+{
+    if (failure.portFailed())
+        return portFailure(session, failure.text);
+    if (failure.refused())
+        return refusal(failure.exceptionCode, how);
+    return told(Texts::linkError);
+}
+
+LinkFailure handleWriteFailure(RelaySession &session, const WriteOutcome &outcome, RefusalTold how)
 {
     switch (outcome.kind) {
     case WriteOutcome::Kind::Written:
         return {};
     case WriteOutcome::Kind::Refused:
-        if (refusal == RefusalTold::WithCode) {
-            const QString text = Texts::relayRefused.arg(int(outcome.exceptionCode));
-            return {false, text, text};
-        }
-        break;
+        return refusal(outcome.exceptionCode, how);
     case WriteOutcome::Kind::Stopped:
-        return {false, Texts::writesStopped, Texts::writesStopped};
+        return told(Texts::writesStopped);
     case WriteOutcome::Kind::PortFailure:
         return portFailure(session, outcome.text);
     case WriteOutcome::Kind::NoAnswer:
     case WriteOutcome::Kind::NotSent:
         break;
     }
-    return {false, Texts::linkError, Texts::linkError};
+    return told(Texts::linkError);
 }
 
 } // namespace miv

@@ -27,13 +27,16 @@ struct LinkFailure
     // reason when it opened again, else the text.
     QString reason;
 };
-// For a request whose reply is a link failure (no answer, or a port that failed).
-LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure);
-
-// How a write's refusal is told: as the relay's refusal with its code
+// How a refusal is told: as the relay's refusal with its code
 // ("Устройство отказалось выполнить запрос ..."), or as no answer where the
 // operation has always told it so.
 enum class RefusalTold { WithCode, AsNoAnswer };
+
+// For a request that did not bring what it asked: a failed port as above,
+// a refusal as `refusal` says, anything else (silence, a short answer) as no
+// answer.
+LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure,
+                              RefusalTold refusal = RefusalTold::AsNoAnswer);
 
 // For a write that was not taken: a stop by the operator as stopped, a
 // refusal as `refusal` says, no answer and a failed port as above. Empty for

@@ -118,7 +118,7 @@ ClockSyncResult syncOneClock(RelaySession &session, Operator &op, quint8 address
         break;
     case BusOutcome::Refused:
         result.outcome = ClockSyncResult::Outcome::Failed;
-        result.reason = Texts::relayRefused.arg(int(written.exceptionCode));
+        result.reason = handleWriteFailure(session, written, RefusalTold::WithCode).reason;
         break;
     case BusOutcome::NoAnswer:
         result.outcome = ClockSyncResult::Outcome::Failed;

@@ -176,12 +176,8 @@ std::optional<ReplyString> readWholeOrTell(RelaySession &session, Operator &op, 
     const BusReply answer = session.bus.askRegisters(session.device.networkAddress, first, count);
     if (answer.answered() && answer.reply.size() == 3 + 2 * count)
         return answer.reply;
-    if (answer.portFailed())
-        op.message(Operator::Icon::Error, handleLinkFailure(session, answer).text);
-    else if (answer.refused())
-        op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(answer.exceptionCode)));
-    else
-        op.message(Operator::Icon::Error, Texts::linkError);
+    op.message(Operator::Icon::Error,
+               handleLinkFailure(session, answer, RefusalTold::WithCode).text);
     return std::nullopt;
 }
 
