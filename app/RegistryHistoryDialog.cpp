@@ -3,7 +3,9 @@
 #include "core/ValueFormat.h"
 #include "registry/SettingsContent.h"
 
+#include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -32,10 +34,7 @@ RegistryHistoryDialog::RegistryHistoryDialog(const RegistryRelay &relay,
       m_changes(new QTableWidget(this))
 {
     setObjectName(QStringLiteral("RegistryHistoryDialog"));
-    setWindowTitle(QStringLiteral("История настроек реле №%1 %2")
-                           .arg(relay.factoryNumber)
-                           .arg(relay.tag.isEmpty() ? QString() : u'(' + relay.tag + u')')
-                           .trimmed());
+    setWindowTitle(QStringLiteral("История настроек реле ") + RegistryViews::relayTitle(relay));
     m_entries->setColumnCount(10);
     m_entries->setHorizontalHeaderLabels(
             {QStringLiteral("№"), QStringLiteral("Время"), QStringLiteral("Вид"),
@@ -66,17 +65,40 @@ RegistryHistoryDialog::RegistryHistoryDialog(const RegistryRelay &relay,
     layout->addWidget(m_entries, 3);
     layout->addWidget(new QLabel(QStringLiteral("Изменения между выбранными записями:"), this));
     layout->addWidget(m_changes, 2);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton *report =
+            buttons->addButton(QStringLiteral("Протокол наладки..."), QDialogButtonBox::ActionRole);
+    report->setObjectName(QStringLiteral("commissioningReport"));
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(report, &QPushButton::clicked, this,
+            [this] { Q_EMIT commissioningReportAsked(selectedVisit()); });
     resize(900, 600);
     connect(m_entries, &QTableWidget::itemSelectionChanged, this,
             &RegistryHistoryDialog::followSelection);
 }
 
-void RegistryHistoryDialog::followSelection()
+QList<int> RegistryHistoryDialog::selectedRows() const
 {
     QList<int> rows;
     for (const QModelIndex &index : m_entries->selectionModel()->selectedRows())
         rows << index.row();
     std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+ReportVisit RegistryHistoryDialog::selectedVisit() const
+{
+    const QList<int> rows = selectedRows();
+    if (rows.size() < 2)
+        return {};
+    return {m_history[rows.front()].snapshot.id, m_history[rows.back()].snapshot.id};
+}
+
+void RegistryHistoryDialog::followSelection()
+{
+    const QList<int> rows = selectedRows();
     if (rows.size() == 1 && rows.front() > 0)
         compareEntries(rows.front() - 1, rows.front());
     else if (rows.size() >= 2)

@@ -2,6 +2,7 @@
 
 #include "app/ActionEnabling.h"
 #include "app/TabVisibility.h"
+#include "app/JournalArchiveDialog.h"
 #include "app/RegistryHistoryDialog.h"
 #include "app/Tmf.h"
 #include "core/ConfigGrid.h"
@@ -10,7 +11,13 @@
 #include "device/Discovery.h"
 #include "device/Identification.h"
 #include "device/RelayCommands.h"
+#include "registry/CommissioningReportBuilder.h"
+#include "registry/JournalArchiveReport.h"
+#include "registry/JournalStore.h"
 #include "registry/RegistryCheck.h"
+#include "report/CommissioningReportExport.h"
+#include "report/JournalReport.h"
+#include "report/SettingsSheetExport.h"
 
 #include <cstdlib>
 #include <QAction>
@@ -534,25 +541,89 @@ void Tdm::approveSettingsExecute()
     m_operator.note(QStringLiteral("Уставки реле №%1 утверждены").arg(factory));
 }
 
-void Tdm::settingsHistoryExecute()
+std::optional<RegistryRelay> Tdm::selectedRegistryRelay(RegistryStore *&store)
 {
     QString error;
-    RegistryStore *store = m_recorder->store(&error);
+    store = m_recorder->store(&error);
     if (!store) {
         m_operator.message(Operator::Icon::Error, error);
-        return;
+        return std::nullopt;
     }
     const CurrentDevice &device = m_session.device;
     const auto relay = RegistryViews::findRelay(
             *store, QStringLiteral("%1:%2").arg(device.factoryNumber).arg(device.typeCode), &error);
+    if (!relay)
+        m_operator.message(Operator::Icon::Information, error);
+    return relay;
+}
+
+void Tdm::settingsHistoryExecute()
+{
+    RegistryStore *store = nullptr;
+    const auto relay = selectedRegistryRelay(store);
     const auto history = relay ? store->history(relay->id) : std::nullopt;
     if (!history) {
-        m_operator.message(Operator::Icon::Information, relay ? store->error() : error);
+        if (relay)
+            m_operator.message(Operator::Icon::Information, store->error());
         return;
     }
     auto *dialog = new RegistryHistoryDialog(
             *relay, RegistryViews::withChanges(*history, m_session.decimalSeparator), &mf);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &RegistryHistoryDialog::commissioningReportAsked, this,
+            [this, store, relay = *relay](const ReportVisit &visit) {
+                commissioningReportExecute(*store, relay, visit);
+            });
+    dialog->show();
+}
+
+void Tdm::commissioningReportExecute(RegistryStore &store, const RegistryRelay &relay,
+                                     const ReportVisit &visit)
+{
+    JournalStore journal(store);
+    QString error;
+    const auto document =
+            buildCommissioningReport(store, journal, relay, visit, m_session.decimalSeparator,
+                                     QDateTime::currentDateTime(), &error);
+    if (!document) {
+        m_operator.message(Operator::Icon::Information, error);
+        return;
+    }
+    const JournalReport::Outcome outcome = JournalReport::saveReport(
+            m_operator, SettingsSheetExport::filter, SettingsSheetExport::defaultSuffix,
+            [&document](const QString &path, QString *writeError) {
+                return CommissioningReportExport::write(path, *document, writeError);
+            });
+    if (outcome.open)
+        openFile(outcome.path);
+}
+
+void Tdm::journalArchiveExecute()
+{
+    RegistryStore *store = nullptr;
+    const auto relay = selectedRegistryRelay(store);
+    if (!relay)
+        return;
+    JournalStore journal(*store);
+    auto entries = journal.relayEntries(relay->id, {}, {});
+    if (!entries) {
+        m_operator.message(Operator::Icon::Error, journal.error());
+        return;
+    }
+    auto *dialog =
+            new JournalArchiveDialog(*relay, std::move(*entries), m_session.decimalSeparator, &mf);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &JournalArchiveDialog::reportAsked, this, [this, dialog] {
+        const JournalReport::Outcome outcome = JournalReport::saveReport(
+                m_operator, JournalReport::filter, JournalReport::defaultSuffix,
+                [this, dialog](const QString &path, QString *error) {
+                    return JournalArchiveReport::write(
+                            path, dialog->relay(), dialog->shownEntries(),
+                            m_session.decimalSeparator, QDateTime::currentDateTime(), error);
+                });
+        if (outcome.open)
+            openFile(outcome.path);
+    });
     dialog->show();
 }
 

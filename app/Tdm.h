@@ -16,7 +16,9 @@
 #include "app/RefreshStoppingOperator.h"
 #include "core/Operator.h"
 #include "link/RelaySession.h"
+#include "registry/CommissioningReportBuilder.h"
 #include "registry/RegistryRecorder.h"
+#include "registry/RegistryStore.h"
 
 #include <memory>
 
@@ -131,6 +133,8 @@ public:
     // their approved settings.
     void approveSettingsExecute();
     void settingsHistoryExecute();
+    // "Архив..." of the journal page: the identified relay's journal kept in the register.
+    void journalArchiveExecute();
     void approvedCheckExecute();
     // "График...": the trend of the identified relay's values.
     void trendExecute();
@@ -170,6 +174,13 @@ private:
     // opened again.
     void handleLostLink(const QString &reason);
     void openFile(const QString &path);
+    // The identified relay in the register, with the register; nullopt when
+    // either is missing, the operator told why.
+    std::optional<miv::RegistryRelay> selectedRegistryRelay(miv::RegistryStore *&store);
+    // "Протокол наладки..." of the history: the report built, then saved
+    // where the operator chooses.
+    void commissioningReportExecute(miv::RegistryStore &store, const miv::RegistryRelay &relay,
+                                    const miv::ReportVisit &visit);
     // A row of the line overview double-clicked: that relay identified and
     // "Текущие значения" opened.
     void identifyFromOverview(quint8 address);

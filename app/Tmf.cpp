@@ -177,6 +177,10 @@ void Tmf::connectHandlers()
         if (dm)
             dm->trendExecute();
     });
+    connect(ui->archiveButton, &QPushButton::clicked, this, [this] {
+        if (dm)
+            dm->journalArchiveExecute();
+    });
     for (QLineEdit *edit : {ui->Edit1, ui->Edit2, ui->Edit3})
         edit->installEventFilter(this);
     // Selecting a cell of the configuration grid is wired by setConfigModel,

@@ -10,6 +10,8 @@
 // 2 on wrong usage.
 #include "UnattendedWindow.h"
 #include "app/ActionEnabling.h"
+#include "app/JournalArchiveDialog.h"
+#include "app/RegistryHistoryDialog.h"
 #include "app/LineOverviewWindow.h"
 #include "app/Tdm.h"
 #include "app/TrendWindow.h"
@@ -81,6 +83,19 @@ void saveWindow(QWidget &window, const QString &path)
         std::exit(1);
     }
     std::printf("%s\n", qPrintable(path));
+}
+
+// The dialog of the window opened last, saved and closed.
+template<typename Dialog>
+void saveDialog(QWidget &window, const QString &path)
+{
+    auto *dialog = window.findChild<Dialog *>();
+    if (!dialog) {
+        std::fprintf(stderr, "screenshot_window: no dialog for %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    saveWindow(*dialog, path);
+    dialog->close();
 }
 
 } // namespace
@@ -157,5 +172,11 @@ int main(int argc, char *argv[])
     runFor(3000);
     saveWindow(dm.lineOverviewWindow(), pictureFile("overview"));
     dm.lineOverviewWindow().close();
+    // The register's dialogs of the relay read above: its settings'
+    // history and its journal's archive.
+    dm.settingsHistoryExecute();
+    saveDialog<miv::RegistryHistoryDialog>(mf, pictureFile("history"));
+    dm.journalArchiveExecute();
+    saveDialog<miv::JournalArchiveDialog>(mf, pictureFile("archive"));
     return op.messages() == 0 ? 0 : 1;
 }

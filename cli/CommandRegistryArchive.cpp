@@ -25,6 +25,7 @@
 #include "core/FileReplacement.h"
 #include "core/ValueFormat.h"
 #include "registry/CommissioningReportBuilder.h"
+#include "registry/JournalArchiveReport.h"
 #include "registry/JournalStore.h"
 #include "registry/RegistryStore.h"
 #include "registry/RegistryViews.h"
@@ -127,15 +128,11 @@ int registryJournal(CliContext &context, const QStringList &arguments, const QSt
     const QChar separator = systemDecimalSeparator();
     if (options->csv)
         printFields(context, archivedEntryHeadings(), true);
-    for (qsizetype k = 0; k < all->size(); ++k) {
-        const ArchivedJournalEntry &entry = all->at(k);
-        const bool inRange = (!options->since.isValid() || entry.pcTime >= options->since)
-                && (!options->until.isValid() || entry.pcTime < options->until);
-        if ((options->since.isValid() || options->until.isValid())
-            && (!entry.pcTime.isValid() || !inRange))
-            continue;
-        printFields(context, archivedEntryFields(entry, int(k + 1), separator), options->csv);
-    }
+    using JournalArchiveReport::NumberedEntry;
+    for (const NumberedEntry &shown :
+         JournalArchiveReport::inRange(*all, options->since, options->until))
+        printFields(context, archivedEntryFields(shown.entry, shown.number, separator),
+                    options->csv);
     context.out().flush();
     return ExitStatus::Done;
 }
@@ -202,24 +199,19 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
         context.err() << error << Qt::endl;
         return ExitStatus::Refused;
     }
-    std::optional<QByteArray> pdf;
-    if (!outputs->pdf.isEmpty()) {
-        pdf = drawCommissioningReportPdf(*document, &error);
-        if (!pdf) {
-            context.err() << "mivctl: " << error << Qt::endl;
-            return ExitStatus::Refused;
-        }
-    }
-    const bool written = (outputs->xls.isEmpty()
-                          || CommissioningReport::writeWorkbook(outputs->xls, *document, &error))
-            && (outputs->csv.isEmpty()
-                || CommissioningReport::writeCsv(outputs->csv, *document, &error))
-            && (!pdf || replaceFile(outputs->pdf, *pdf, &error));
-    if (!written) {
-        context.err() << error << Qt::endl;
-        return ExitStatus::Refused;
-    }
-    return ExitStatus::Done;
+    return writeOutputs(
+            context, *outputs,
+            [&document](OutputFormat format, QString *reason) -> std::optional<QByteArray> {
+                switch (format) {
+                case OutputFormat::Pdf:
+                    return drawCommissioningReportPdf(*document, reason);
+                case OutputFormat::Csv:
+                    return CommissioningReport::csvText(*document);
+                case OutputFormat::Xls:
+                    break;
+                }
+                return CommissioningReport::workbook(*document).toBiff8(reason);
+            });
 }
 
 } // namespace miv::cli

@@ -125,10 +125,8 @@ std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QStrin
     return outputs;
 }
 
-int writeSheet(CliContext &context, const SettingsSheet::Document &document,
-               const SheetOutputs &outputs)
+int writeOutputs(CliContext &context, const SheetOutputs &outputs, const OutputMaker &make)
 {
-    enum class Format { Xls, Pdf, Csv };
     const QList<NamedOutput> named = namedOutputs(outputs);
     if (const std::optional<QString> problem = unwritableOutput(named)) {
         context.err() << *problem << Qt::endl;
@@ -138,32 +136,44 @@ int writeSheet(CliContext &context, const SettingsSheet::Document &document,
     // made leaves every output as it was.
     QList<QByteArray> files;
     for (const NamedOutput &output : named) {
-        const Format format = output.option == QStringLiteral("--pdf") ? Format::Pdf
-                : output.option == QStringLiteral("--csv")             ? Format::Csv
-                                                                       : Format::Xls;
+        const OutputFormat format = output.option == QStringLiteral("--pdf") ? OutputFormat::Pdf
+                : output.option == QStringLiteral("--csv")                   ? OutputFormat::Csv
+                                                                             : OutputFormat::Xls;
         QString reason;
-        if (format == Format::Pdf) {
-            // Drawn by the library that main() loaded for --pdf.
-            const std::optional<QByteArray> pdf = drawSheetPdf(document, &reason);
-            if (!pdf) {
-                context.err() << "mivctl: " << reason << Qt::endl;
-                return ExitStatus::Refused;
-            }
-            files.append(*pdf);
-        } else {
-            files.append(format == Format::Csv
-                                 ? SettingsSheet::csvText(document)
-                                 : SettingsSheet::workbook(document).toBiff8(&reason));
+        const std::optional<QByteArray> bytes = make(format, &reason);
+        if (!bytes) {
+            context.err() << "mivctl: " << reason << Qt::endl;
+            return ExitStatus::Refused;
         }
-        if (files.last().isEmpty()) {
+        if (bytes->isEmpty()) {
             context.err() << fileWriteError(output.path, reason) << Qt::endl;
             return ExitStatus::Refused;
         }
+        files.append(*bytes);
     }
     for (qsizetype i = 0; i < named.size(); ++i)
         if (!writeOutput(context, named[i].path, files[i]))
             return ExitStatus::Refused;
     return ExitStatus::Done;
+}
+
+int writeSheet(CliContext &context, const SettingsSheet::Document &document,
+               const SheetOutputs &outputs)
+{
+    return writeOutputs(
+            context, outputs,
+            [&document](OutputFormat format, QString *reason) -> std::optional<QByteArray> {
+                switch (format) {
+                case OutputFormat::Pdf:
+                    // Drawn by the library that main() loaded for --pdf.
+                    return drawSheetPdf(document, reason);
+                case OutputFormat::Csv:
+                    return SettingsSheet::csvText(document);
+                case OutputFormat::Xls:
+                    break;
+                }
+                return SettingsSheet::workbook(document).toBiff8(reason);
+            });
 }
 
 bool asksForPdf(const QStringList &programArguments)

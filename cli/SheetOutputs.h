@@ -2,6 +2,7 @@
 
 #include "report/SettingsSheet.h"
 
+#include <functional>
 #include <optional>
 #include <QByteArray>
 #include <QList>
@@ -53,7 +54,16 @@ bool writeOutput(CliContext &context, const QString &path, const QByteArray &byt
 std::optional<SheetOutputs> parseSheetOutputs(const QStringList &options, QString *problem,
                                               const QStringList &inputs = {});
 
-// Writes the document to every output, once every output was found
+// Writes a document to every output, once every output was found writable
+// and every file was made: `make` gives the file of a format, nullopt with
+// the reason when it cannot be drawn, empty with the reason when it cannot
+// be laid out. ExitStatus::Done, or Refused with the reason on stderr, and
+// then nothing written when the problem showed before the first.
+enum class OutputFormat { Xls, Pdf, Csv };
+using OutputMaker = std::function<std::optional<QByteArray>(OutputFormat format, QString *reason)>;
+int writeOutputs(CliContext &context, const SheetOutputs &outputs, const OutputMaker &make);
+
+// Writes the settings sheet to every output, once every output was found
 // writable: ExitStatus::Done, or Refused with the reason on stderr, and
 // then nothing written when the problem showed before the first.
 int writeSheet(CliContext &context, const miv::SettingsSheet::Document &document,

@@ -66,6 +66,12 @@ QStringList historyFields(const HistoryEntry &entry)
             entry.first ? QStringLiteral("(первая запись)") : changes.join(QStringLiteral("; "))};
 }
 
+QString relayTitle(const RegistryRelay &relay)
+{
+    const QString number = QStringLiteral("№%1").arg(relay.factoryNumber);
+    return relay.tag.isEmpty() ? number : number + QStringLiteral(" (") + relay.tag + u')';
+}
+
 QString timeText(const QDateTime &time)
 {
     return time.toLocalTime().toString(TextFormats::shortDate + u' ' + TextFormats::shortTime);

@@ -34,6 +34,9 @@ QList<HistoryEntry> withChanges(const QList<RegistrySnapshot> &snapshots, QChar 
 QStringList historyHeader();
 QStringList historyFields(const HistoryEntry &entry);
 
+// A relay as a window's title names it: "№1001", then "(TAG)" when it has one.
+QString relayTitle(const RegistryRelay &relay);
+
 // Times as the program shows them: the PC's local time, "dd.MM.yyyy HH:mm:ss".
 QString timeText(const QDateTime &time);
 // "name: before → after".

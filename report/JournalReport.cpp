@@ -22,14 +22,22 @@ Format formatOf(const QString &path)
             : Format::Xls;
 }
 
-JournalReportLayout::Input reportInput(const CurrentDevice &device, const JournalGrid &journal,
-                                       const QDateTime &moment)
+JournalReportLayout::Input reportHeading(const QString &deviceName, quint16 factoryNumber,
+                                         quint16 softwareVersion, const QDateTime &moment)
 {
     JournalReportLayout::Input input;
     input.date = JournalReportLayout::dateText(moment);
-    input.deviceName = device.deviceName;
-    input.factoryNumber = device.factoryNumber;
-    input.softwareVersion = softwareVersionText(device.softwareVersion);
+    input.deviceName = deviceName;
+    input.factoryNumber = factoryNumber;
+    input.softwareVersion = softwareVersionText(softwareVersion);
+    return input;
+}
+
+JournalReportLayout::Input reportInput(const CurrentDevice &device, const JournalGrid &journal,
+                                       const QDateTime &moment)
+{
+    JournalReportLayout::Input input =
+            reportHeading(device.deviceName, device.factoryNumber, device.softwareVersion, moment);
     for (int row = 0; row < journal.rowCount(); ++row)
         input.journal.append({journal.text(row, JournalGrid::Date),
                               journal.text(row, JournalGrid::Event),
@@ -80,15 +88,15 @@ QString finishedQuestion(const QString &path)
             .arg(QDir::toNativeSeparators(path));
 }
 
-Outcome makeReport(const RelaySession &session, Operator &op)
+Outcome saveReport(Operator &op, const QString &fileFilter, const QString &suffix,
+                   const ReportWriter &writeFile)
 {
     Outcome outcome;
-    outcome.path = op.askSaveFileName(filter, defaultSuffix);
+    outcome.path = op.askSaveFileName(fileFilter, suffix);
     if (outcome.path.isEmpty())
         return outcome;
     QString error;
-    if (!write(outcome.path, session.device, session.journal, QDateTime::currentDateTime(),
-               &error)) {
+    if (!writeFile(outcome.path, &error)) {
         op.message(Operator::Icon::Error, error);
         outcome.kind = Outcome::Kind::Failed;
         return outcome;
@@ -99,6 +107,13 @@ Outcome makeReport(const RelaySession &session, Operator &op)
                               Operator::Buttons::YesNo)
             == Operator::Answer::Yes;
     return outcome;
+}
+
+Outcome makeReport(const RelaySession &session, Operator &op)
+{
+    return saveReport(op, filter, defaultSuffix, [&session](const QString &path, QString *error) {
+        return write(path, session.device, session.journal, QDateTime::currentDateTime(), error);
+    });
 }
 
 } // namespace JournalReport

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <functional>
 #include <QString>
 
 namespace miv {
@@ -24,6 +25,11 @@ inline const QString defaultSuffix = QStringLiteral("xls");
 enum class Format { Xls, Csv };
 // ".csv" in any case gives a CSV file; every other name a workbook.
 Format formatOf(const QString &path);
+
+// The workbook's heading: "date" from `moment`, "pu1" to "pu3" the relay's
+// name, factory number and software version (as the identification shows it).
+JournalReportLayout::Input reportHeading(const QString &deviceName, quint16 factoryNumber,
+                                         quint16 softwareVersion, const QDateTime &moment);
 
 // The workbook's values: "date" from `moment`, "pu1" the device name, "pu2"
 // the factory number (a number), "pu3" the software-version text, and one
@@ -63,10 +69,17 @@ struct Outcome
     bool open = false; // written, and the operator asked to open it
 };
 
-// The action "Отчёт" below the window: the save dialog, the report written
-// with the current local time, then the question "Формирование файла
-// завершено" / "Файл: "..."" / "Открыть файл?" (Yes, No). Opening the file
-// is the window's.
+// A report's whole action below the window: the save dialog offering
+// `fileFilter`, the file written by `writeFile` (false with the reason, which the
+// operator is shown), then the question "Формирование файла завершено" /
+// "Файл: "..."" / "Открыть файл?" (Yes, No). Opening the file is the
+// window's.
+using ReportWriter = std::function<bool(const QString &path, QString *error)>;
+Outcome saveReport(Operator &op, const QString &fileFilter, const QString &suffix,
+                   const ReportWriter &writeFile);
+
+// The action "Отчёт": the journal's report written with the current local
+// time, as saveReport() does.
 Outcome makeReport(const RelaySession &session, Operator &op);
 
 // The question asked after writing `path`.

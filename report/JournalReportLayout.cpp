@@ -1,5 +1,7 @@
 #include "report/JournalReportLayout.h"
 
+#include <algorithm>
+
 namespace miv {
 
 namespace JournalReportLayout {
@@ -14,7 +16,6 @@ constexpr int versionRow = 4; // row 5
 constexpr int titleRow = 7; // row 8
 constexpr int headingRow = 8; // row 9
 constexpr int firstJournalRow = 9; // row 10
-constexpr int lastRow = firstJournalRow + journalRows - 1; // row 109
 
 void textOrBlank(XlsSheet &sheet, int row, int column, const std::optional<QString> &text,
                  int format)
@@ -86,14 +87,16 @@ XlsWorkbook build(const Input &input)
     for (int row : {dateRow, deviceRow, factoryNumberRow, versionRow})
         sheet.merge({row, row, colA, colB});
 
-    sheet.setText(titleRow, colA, QStringLiteral("Журнал событий"), titleFormat);
+    sheet.setText(titleRow, colA, input.title, titleFormat);
     sheet.merge({titleRow, titleRow, colA, colD});
     const QString headings[] = {QStringLiteral("n/n"), QStringLiteral("Дата"),
                                 QStringLiteral("Событие"), QStringLiteral("Информация")};
     for (int column = colA; column <= colD; ++column)
         sheet.setText(headingRow, column, headings[column], headingFormat);
 
-    for (int n = 1; n <= journalRows; ++n) {
+    const int rows = std::max(journalRows, int(input.journal.size()));
+    const int lastRow = firstJournalRow + rows - 1; // row 109 for the relay's own journal
+    for (int n = 1; n <= rows; ++n) {
         const int row = firstJournalRow + n - 1;
         sheet.setNumber(row, colA, n, bodyFormat);
         const JournalEntry entry =

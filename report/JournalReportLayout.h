@@ -28,10 +28,12 @@ struct Input
     std::optional<QString> deviceName; // "pu1"
     std::optional<double> factoryNumber; // "pu2", written as a number
     std::optional<QString> softwareVersion; // "pu3"
-    // Entry n - 1 fills journal row n (spreadsheet row 9 + n); at most
-    // journalRows entries are taken, the rest of the numbered rows stay empty,
-    // and so does every cell of an entry whose text is empty.
+    // Entry n - 1 fills journal row n (spreadsheet row 9 + n). There are
+    // journalRows numbered rows, or one per entry when there are more (the
+    // archive's report); the rows no entry fills stay empty, and so does
+    // every cell of an entry whose text is empty.
     QList<JournalEntry> journal;
+    QString title = QStringLiteral("Журнал событий"); // above the table
 };
 
 constexpr int journalRows = 100;

@@ -2,46 +2,36 @@
 #include "core/Texts.h"
 
 #include <gtest/gtest.h>
+#include <QSet>
 #include <QStringList>
 
 using namespace miv;
 
-TEST(ActionTable, captionsHintsAndIconsOfEveryAction)
+// Every action is found by its id under a name of its own, and every button
+// of the toolbar shows a picture of its own and tells what it does.
+TEST(ActionTable, everyActionByItsIdAndEveryButtonWithItsOwnPicture)
 {
-    struct Row
-    {
-        ActionId id;
-        const char *name;
-        QString caption;
-        QString hint;
-        int icon;
-    };
-    const Row rows[] = {
-            {ActionId::a_pooling, "a_pooling", "Опрос", "Опрос устройств", 0},
-            {ActionId::a_getinfo, "a_getinfo", "Соединение", "Получить информацию из устройства",
-             1},
-            {ActionId::a_refresh, "a_refresh", "Обновить", "Обновить", 2},
-            {ActionId::a_setref, "a_setref", "Установить обновление",
-             "Установить интервал обновления", 4},
-            {ActionId::a_print, "a_print", "Отчёт", "Сформировать отчёт", 5},
-            {ActionId::a_getdata, "a_getdata", "Получить", "Получить конфигурацию из устройства",
-             6},
-            {ActionId::a_setdata, "a_setdata", "Записать", "Записать конфигурацию в устройство", 7},
-            {ActionId::a_port, "a_port", "Порт", "Изменить состояние подключения", 8},
-            {ActionId::a_exit, "a_exit", "Выход", "", -1},
-            {ActionId::a_about, "a_about", "О программе...", "О программе", -1},
-            {ActionId::a_chpass, "a_chpass", "Изменение пароля", "Изменить пароль", -1},
-            {ActionId::a_save, "a_save", "Сохранить в файл...", "Сохранить в файл", 10},
-            {ActionId::a_load, "a_load", "Загрузить из файла...", "Загрузить из файла", 11},
-    };
-    ASSERT_EQ(std::size(rows), ActionTable::all().size());
-    for (const Row &row : rows) {
-        const ActionInfo &info = ActionTable::info(row.id);
-        EXPECT_EQ(info.id, row.id);
-        EXPECT_STREQ(info.name, row.name);
-        EXPECT_EQ(info.caption, row.caption) << row.name;
-        EXPECT_EQ(info.hint, row.hint) << row.name;
-        EXPECT_EQ(info.icon, row.icon) << row.name;
+    QSet<QString> names;
+    for (int k = 0; k < actionCount; ++k) {
+        const ActionInfo &info = ActionTable::info(ActionId(k));
+        EXPECT_EQ(info.id, ActionId(k));
+        EXPECT_FALSE(info.caption.isEmpty()) << info.name;
+        names.insert(QString::fromLatin1(info.name));
+    }
+    EXPECT_EQ(names.size(), actionCount);
+
+    // The pictures the program switches the buttons to are none's own.
+    QSet<int> pictures;
+    for (const std::optional<ActionId> &id : ActionTable::toolbarOrder()) {
+        if (!id)
+            continue;
+        const ActionInfo &info = ActionTable::info(*id);
+        EXPECT_GE(info.icon, 0) << info.name;
+        EXPECT_FALSE(info.hint.isEmpty()) << info.name;
+        EXPECT_FALSE(pictures.contains(info.icon)) << info.name << " shares its picture";
+        EXPECT_NE(info.icon, ActionTable::iconClock) << info.name;
+        EXPECT_NE(info.icon, ActionTable::iconPlugPulled) << info.name;
+        pictures.insert(info.icon);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "app/JournalArchiveDialog.h"
 #include "app/LineOverviewPage.h"
 #include "app/LineOverviewWindow.h"
 #include "app/RegistryCheckWindow.h"
@@ -8,6 +9,8 @@
 #include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
 #include "core/ConfigGrid.h"
+#include "core/JournalGrid.h"
+#include "report/JournalReport.h"
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "core/ValueFormat.h"
@@ -319,6 +322,37 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
               history->entriesTable()->item(0, 4)->text());
     history->compareEntries(0, 2);
     EXPECT_EQ(history->changesTable()->rowCount(), 0);
+
+    // The commissioning report of the first and the last entry, from the history.
+    const QString reportPath = programDir() + QStringLiteral("visit.csv");
+    history->entriesTable()->selectAll();
+    op.answerFileName(reportPath);
+    op.answer(Operator::Answer::No); // the file is not opened
+    history->findChild<QPushButton *>(QStringLiteral("commissioningReport"))->click();
+    QFile report(reportPath);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+            QString::fromUtf8(report.readAll()).contains(QStringLiteral("Протокол наладки реле")));
+
+    // The journal read is kept; "Архив..." shows it and reports what it shows.
+    enterTab(ActionEnabling::JournalTab);
+    dm->action(ActionId::a_getdata)->trigger();
+    mf->findChild<QPushButton *>(QStringLiteral("archiveButton"))->click();
+    auto *archive = mf->findChild<JournalArchiveDialog *>();
+    ASSERT_NE(archive, nullptr);
+    const int kept = archive->entriesTable()->rowCount();
+    EXPECT_GT(kept, 0);
+    EXPECT_EQ(archive->entriesTable()->item(0, 3)->text(),
+              mf->journalModel()->index(0, JournalGrid::Event).data().toString());
+    const QString archivePath = programDir() + QStringLiteral("archive.csv");
+    op.answerFileName(archivePath);
+    op.answer(Operator::Answer::No);
+    archive->findChild<QPushButton *>(QStringLiteral("archiveReport"))->click();
+    QFile archived(archivePath);
+    ASSERT_TRUE(archived.open(QIODevice::ReadOnly));
+    EXPECT_EQ(archived.readAll().count("\r\n"), kept + 1); // the headings and each entry
+    ASSERT_FALSE(op.shown().isEmpty());
+    EXPECT_EQ(op.shown().last().text, JournalReport::finishedQuestion(archivePath));
 }
 
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
@@ -357,39 +391,7 @@ TEST_F(WindowFlow, silentRelayDuringReadIsReportedAndTheWindowGoesOn)
 
 } // namespace
 
-namespace {
-
-// With MIV_SHOTS_DIR set, leaves a picture of every tab after a full road
-// (scan, identification of the type-6 relay, configuration read) there, to
-// be looked at.
-TEST_F(WindowFlow, picturesOfEveryTab)
-{
-    const QString shots = qEnvironmentVariable("MIV_SHOTS_DIR");
-    if (shots.isEmpty())
-        GTEST_SKIP() << "MIV_SHOTS_DIR not set";
-    mf->show();
-    scanAndIdentify(6);
-    mf->grab().save(shots + QStringLiteral("/flow-tab0.png"));
-    enterTab(ActionEnabling::ConfigurationTab);
-    dm->action(ActionId::a_getdata)->trigger();
-    op.answerPassword(QStringLiteral("ABCD"));
-    doubleClick(5);
-    op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
-    doubleClick(5);
-    mf->grab().save(shots + QStringLiteral("/flow-tab2.png"));
-    enterTab(ActionEnabling::TimerTab);
-    mf->grab().save(shots + QStringLiteral("/flow-tab6.png"));
-    enterTab(ActionEnabling::JournalTab);
-    dm->action(ActionId::a_getdata)->trigger();
-    mf->grab().save(shots + QStringLiteral("/flow-tab4.png"));
-    dm->action(ActionId::a_refresh)->trigger(); // on the journal tab: does nothing
-    enterTab(ActionEnabling::LiveValuesTab);
-    dm->action(ActionId::a_refresh)->trigger();
-    dm->action(ActionId::a_refresh)->trigger(); // the two-column display comes one display late
-    mf->grab().save(shots + QStringLiteral("/flow-tab1.png"));
-}
-
-} // namespace
+namespace { } // namespace
 
 namespace {
 

@@ -93,6 +93,21 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
     EXPECT_EQ(diff.exitCode, 4);
     EXPECT_EQ(outputLines(diff.standardOutput).size(), 1);
     EXPECT_TRUE(diff.standardOutput.startsWith(s("3\tКратность перегрузки\t")));
+
+    // The visit's report: "-" is standard output where one output is asked,
+    // and the changed row is marked.
+    const ProgramResult report = registry({s("registry"), s("report"), factory, s("--from"),
+                                           history[2].section(u'\t', 0, 0), s("--to"),
+                                           history[3].section(u'\t', 0, 0), s("--csv"), s("-")});
+    ASSERT_EQ(report.exitCode, 0) << report.standardError.toStdString();
+    EXPECT_TRUE(report.standardOutput.contains(s("Протокол наладки реле")));
+    EXPECT_TRUE(report.standardOutput.contains(s(";Кратность перегрузки;")));
+    EXPECT_TRUE(report.standardOutput.contains(s("изменено, не как утверждено")));
+    EXPECT_FALSE(QFile::exists(s("-")));
+    EXPECT_EQ(
+            registry({s("registry"), s("report"), factory, s("--csv"), s("-"), s("--xls"), s("-")})
+                    .exitCode,
+            2);
 }
 
 // A type-6 relay's file timer is written after the rows: what the relay is

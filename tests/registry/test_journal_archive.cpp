@@ -1,6 +1,7 @@
 #include "device/JournalReader.h"
 #include "device/RelayCommands.h"
 #include "registry/JournalArchive.h"
+#include "registry/JournalArchiveReport.h"
 #include "registry/JournalStore.h"
 #include "registry/RegistryRecorder.h"
 #include "registry/RegistrySchema.h"
@@ -12,6 +13,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 using namespace miv;
 
@@ -92,6 +94,40 @@ TEST(JournalArchive, theRelaysTimeOfAnEntry)
     EXPECT_EQ(journalEntryTime(bytes), QDateTime(QDate(2009, 11, 5), QTime(8, 4)));
     bytes[2] = 13;
     EXPECT_FALSE(journalEntryTime(bytes).isValid());
+}
+
+// The entries shown for a range keep their numbers among all; an entry with
+// no date is left out of a range, unless the caller keeps it.
+TEST(JournalArchive, theEntriesOfARangeOnThePcsTime)
+{
+    const QDateTime day(QDate(2026, 3, 10), QTime(0, 0), QTimeZone::utc());
+    QList<ArchivedJournalEntry> all(5);
+    all[0].pcTime = day.addSecs(-1);
+    all[1].pcTime = day;
+    // all[2]: no date
+    all[3].pcTime = day.addSecs(86399);
+    all[4].pcTime = day.addDays(1);
+    struct RangeCase
+    {
+        QDateTime since, until;
+        JournalArchiveReport::Undated undated;
+        QList<int> numbers;
+    };
+    using JournalArchiveReport::Undated;
+    const RangeCase cases[] = {
+            {{}, {}, Undated::Leave, {1, 2, 3, 4, 5}},
+            {day, day.addDays(1), Undated::Leave, {2, 4}},
+            {day, day.addDays(1), Undated::Keep, {2, 3, 4}},
+            {{}, day, Undated::Leave, {1}},
+            {day.addDays(1), {}, Undated::Leave, {5}},
+    };
+    for (const RangeCase &c : cases) {
+        QList<int> numbers;
+        for (const auto &shown : JournalArchiveReport::inRange(all, c.since, c.until, c.undated))
+            numbers << shown.number;
+        EXPECT_EQ(numbers, c.numbers)
+                << c.since.toString().toStdString() << " - " << c.until.toString().toStdString();
+    }
 }
 
 // Relay 1 on the simulated line, its register a SQLite file of the test's own.
