@@ -51,20 +51,18 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     // The relay is told its new settings over the old ones; the port follows afterwards.
     QString error;
     port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
-    try {
-        const auto hex = [](quint16 word) {
-            return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
-        };
-        const AuditWrite what{InterfaceWord::relayRegister, false,
-                              QStringLiteral("Слово интерфейса"), hex(oldWord), hex(newWord)};
-        if (audit)
-            auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord);
-        else
-            bus.writeRegister(relayAddress, InterfaceWord::relayRegister, newWord);
-        result.wordWritten = true;
-    } catch (const LinkError &) {
+    const auto hex = [](quint16 word) {
+        return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+    };
+    const AuditWrite what{InterfaceWord::relayRegister, false, QStringLiteral("Слово интерфейса"),
+                          hex(oldWord), hex(newWord)};
+    result.wordWrite = audit
+            ? auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord)
+            : WriteOutcome::of(
+                    bus.askWriteRegister(relayAddress, InterfaceWord::relayRegister, newWord));
+    result.wordWritten = result.wordWrite.written() || result.wordWrite.refused();
+    if (!result.wordWritten)
         reportError(op, Operator::Icon::Error, Texts::linkError);
-    }
     port.apply(InterfaceWord::applyTo(port.settings(), newWord), &error);
     return result;
 }

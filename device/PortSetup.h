@@ -2,6 +2,7 @@
 
 #include "link/FrontIni.h"
 #include "link/PortSettings.h"
+#include "link/WriteOutcome.h"
 
 #include <QString>
 #include <functional>
@@ -43,6 +44,7 @@ struct PortSetupResult
     bool portFailed = false; // the port did not take the choice: nothing stored or written
     bool stored = false;
     bool wordWritten = false; // the interface word went to the relay and it answered
+    WriteOutcome wordWrite; // what became of the interface word's write
 };
 
 // The interface word's write leaves its line in `audit` (with the relay's

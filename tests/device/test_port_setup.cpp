@@ -151,7 +151,7 @@ TEST_F(PortSetupTest, silentRelayIsReportedAndThePortStillFollows)
     EXPECT_EQ(stored, QList<PortSettings>{chosen});
 }
 
-TEST_F(PortSetupTest, closedPortIsALinkErrorNotACrash)
+TEST_F(PortSetupTest, closedPortIsALinkFailureNotACrash)
 {
     loopback.vanish();
     const PortSetupResult result = run(3, std::nullopt);
