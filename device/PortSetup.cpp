@@ -60,9 +60,20 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
             ? auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord)
             : WriteOutcome::of(
                     bus.askWriteRegister(relayAddress, InterfaceWord::relayRegister, newWord));
-    result.wordWritten = result.wordWrite.written() || result.wordWrite.refused();
+    result.wordWritten = result.wordWrite.written();
+    if (result.wordWrite.refused()) {
+        // The relay keeps the settings it has: the port stays with them,
+        // and they are what is stored, so that the relay is still reached.
+        reportError(op, Operator::Icon::Error,
+                    Texts::relayRefused.arg(result.wordWrite.exceptionCode));
+        result.stored = store(port.settings(), &storeError);
+        if (!result.stored)
+            reportError(op, Operator::Icon::Warning, storeError);
+        return result;
+    }
     if (!result.wordWritten)
         reportError(op, Operator::Icon::Error, Texts::linkError);
+    // Silence may hide a relay that took the word: the port follows it.
     port.apply(InterfaceWord::applyTo(port.settings(), newWord), &error);
     return result;
 }

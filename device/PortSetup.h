@@ -43,7 +43,9 @@ struct PortSetupResult
     bool accepted = false; // OK was pressed
     bool portFailed = false; // the port did not take the choice: nothing stored or written
     bool stored = false;
-    bool wordWritten = false; // the interface word went to the relay and it answered
+    // The relay took the interface word. One it refused leaves the port and
+    // the stored settings with those the relay keeps.
+    bool wordWritten = false;
     WriteOutcome wordWrite; // what became of the interface word's write
 };
 
