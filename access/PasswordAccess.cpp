@@ -29,14 +29,11 @@ const QString passwordItem = QStringLiteral("пароль");
 // operator is told. The audit line names the register only.
 bool writeWord(RelaySession &session, Operator &op, quint16 reg, quint16 value, QString &failure)
 {
-    try {
-        if (!RelayBus::isExceptionReply(
-                    auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value)))
-            return true;
-        failure = Texts::linkError;
-    } catch (const LinkError &error) {
-        failure = linkFailureText(session, error);
-    }
+    const WriteOutcome outcome =
+            auditedWrite(session, op, {reg, false, passwordItem, {}, {}}, value);
+    if (outcome.written())
+        return true;
+    failure = writeFailureText(session, outcome, RefusalTold::AsNoAnswer);
     return false;
 }
 

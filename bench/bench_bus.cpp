@@ -89,7 +89,8 @@ std::optional<Result> benchOurs(const QString &path)
     RelayBus bus(port.get());
     bus.setLineSettings(baudRate, bitsPerCharacter);
     return timeReads([&] {
-        return bus.readRegisters(1, firstRegister, registerCount).size() == 3 + 2 * registerCount;
+        const BusReply reply = bus.askRegisters(1, firstRegister, registerCount);
+        return reply.answered() && reply.reply.size() == 3 + 2 * registerCount;
     });
 }
 

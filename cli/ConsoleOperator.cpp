@@ -8,11 +8,9 @@ namespace miv::cli {
 
 ConsoleOperator::ConsoleOperator(QTextStream &err) : m_err(err) { }
 
-Operator::Answer ConsoleOperator::message(Icon icon, const QString &text, Buttons buttons,
+Operator::Answer ConsoleOperator::message(Icon, const QString &text, Buttons buttons,
                                           const QString &caption)
 {
-    if (icon == Icon::Error)
-        m_errorsShown.append(text);
     if (!caption.isEmpty())
         m_err << caption << ": ";
     m_err << text << Qt::endl;

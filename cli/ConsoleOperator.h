@@ -28,10 +28,6 @@ public:
     void setSaveFileName(const QString &name) { m_saveFileName = name; }
     void setOpenFileName(const QString &name) { m_openFileName = name; }
 
-    // The error messages shown so far, so that a command can tell a failure
-    // that a called operation reported only to the operator.
-    const QStringList &errorsShown() const { return m_errorsShown; }
-
     Answer message(Icon icon, const QString &text, Buttons buttons = Buttons::Ok,
                    const QString &caption = {}) override;
     std::optional<QString> askPassword() override;
@@ -53,7 +49,6 @@ private:
     std::optional<PasswordChange> m_passwordChange;
     QString m_saveFileName;
     QString m_openFileName;
-    QStringList m_errorsShown;
     QTextStream *m_answerInput = nullptr;
 };
 

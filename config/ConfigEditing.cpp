@@ -116,21 +116,15 @@ EditOutcome ConfigEditor::resetMotorHours()
         != Operator::Answer::Ok)
         return EditOutcome::MotorHoursNotReset;
     const quint16 reg = m_session.catalogue.registerAddress(ConfigRow::motorHours);
-    bool taken = false;
-    QString failure = Texts::linkError; // a refusal is told as no answer
-    try {
-        const ConfigGrid &grid = m_session.configGrid;
-        const AuditWrite what{reg, false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
-                              grid.text(ConfigRow::motorHours, ConfigGrid::Value),
-                              QStringLiteral("0")};
-        taken = !RelayBus::isExceptionReply(auditedWrite(m_session, op, what, 0));
-    } catch (const LinkError &error) {
-        failure = linkFailureText(m_session, error);
-    }
-    if (taken)
+    const ConfigGrid &grid = m_session.configGrid;
+    const AuditWrite what{reg, false, grid.text(ConfigRow::motorHours, ConfigGrid::Name),
+                          grid.text(ConfigRow::motorHours, ConfigGrid::Value), QStringLiteral("0")};
+    const WriteOutcome outcome = auditedWrite(m_session, op, what, 0);
+    if (outcome.written())
         return EditOutcome::MotorHoursReset;
     // Unlike a silent reset, the operator learns that the counter still runs on.
-    op.message(Operator::Icon::Error, failure);
+    op.message(Operator::Icon::Error,
+               writeFailureText(m_session, outcome, RefusalTold::AsNoAnswer));
     return EditOutcome::MotorHoursFailed;
 }
 

@@ -7,7 +7,6 @@
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "link/AuditedWrite.h"
-#include "link/RelayBus.h"
 #include "link/RelaySession.h"
 
 #include <map>
@@ -54,14 +53,10 @@ public:
             return m_result;
         if (!checkMarkedRows())
             return m_result;
-        try {
-            writeNumericRows();
-            writeSwitchWord(0);
-            writeSwitchWord(1);
-        } catch (const LinkError &error) {
+        if (!writeNumericRows() || !writeSwitchWord(0) || !writeSwitchWord(1)) {
             m_result.outcome = ConfigWriteResult::Outcome::LinkFailed;
             m_op.message(Operator::Icon::Error,
-                         interruptedWriteText(linkFailureText(m_session, error)));
+                         interruptedWriteText(writeFailureText(m_session, m_stoppedBy)));
             return m_result;
         }
         finish();
@@ -140,12 +135,17 @@ private:
         return false;
     }
 
-    // True when the relay took the word; a refusal of any code is not taken.
-    // No answer raises LinkError.
-    bool write(const AuditWrite &what, quint16 value)
+    // The write's outcome. One that got no answer, or was stopped, ends the
+    // writing: it is kept in m_stoppedBy.
+    WriteOutcome write(const AuditWrite &what, quint16 value)
     {
-        return !RelayBus::isExceptionReply(auditedWrite(m_session, m_op, what, value));
+        const WriteOutcome outcome = auditedWrite(m_session, m_op, what, value);
+        if (!outcome.written() && !outcome.refused())
+            m_stoppedBy = outcome;
+        return outcome;
     }
+
+    bool stopped() const { return m_stoppedBy.kind != WriteOutcome::Kind::NotSent; }
 
     // The audit's account of a switch word: the register, and each row sent
     // with the text the relay reported and the one sent.
@@ -173,7 +173,8 @@ private:
         return word;
     }
 
-    void writeNumericRows()
+    // False when a write ended the writing.
+    bool writeNumericRows()
     {
         ConfigGrid &grid = m_session.configGrid;
         for (int row = 0; row <= ConfigRow::lastNumeric; ++row) {
@@ -182,16 +183,21 @@ private:
             const AuditWrite what{m_session.catalogue.registerAddress(row), false,
                                   grid.text(row, ConfigGrid::Name), grid.relayText(row),
                                   valueText(row)};
-            if (write(what, m_values.at(row))) {
+            const WriteOutcome outcome = write(what, m_values.at(row));
+            if (stopped())
+                return false;
+            if (outcome.written()) {
                 grid.unmark(row);
                 m_result.writtenRows.append(row);
             } else {
                 m_result.refusedRows.append(row);
             }
         }
+        return true;
     }
 
-    void writeSwitchWord(int group)
+    // False when its write ended the writing.
+    bool writeSwitchWord(int group)
     {
         ConfigGrid &grid = m_session.configGrid;
         const QList<int> rows = rowsOfGroup(group);
@@ -200,15 +206,20 @@ private:
             if (toBeSent(row))
                 marked.append(row);
         if (marked.isEmpty())
-            return;
+            return true;
         const quint16 reg = m_session.catalogue.registerAddress(rows.front());
-        if (!write(switchWordAudit(reg, group, marked), switchWord(grid, group))) {
+        const WriteOutcome outcome =
+                write(switchWordAudit(reg, group, marked), switchWord(grid, group));
+        if (stopped())
+            return false;
+        if (!outcome.written()) {
             m_result.refusedRows.append(marked);
-            return;
+            return true;
         }
         for (int row : rows)
             grid.unmark(row);
         m_result.writtenRows.append(marked);
+        return true;
     }
 
     // A write cut short must not look like a written configuration: the
@@ -251,6 +262,7 @@ private:
     Operator &m_op;
     ConfigWriteResult m_result;
     std::map<int, quint16> m_values; // checked raw values of the marked numeric rows
+    WriteOutcome m_stoppedBy; // the write that ended the writing; NotSent while none did
 };
 
 } // namespace

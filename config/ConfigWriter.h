@@ -41,7 +41,7 @@ struct ConfigWriteResult
 // a row of 29-31 is, both built from all their rows' texts. A row whose write the relay refuses (an
 // exception reply of any code) keeps its mark, and one message names those
 // rows. A write that gets no answer (or whose port fails) stops at once: one
-// message tells why (see linkFailureText), which rows were not written or
+// message tells why (see writeFailureText), which rows were not written or
 // not confirmed and which were; rows written before have lost their marks,
 // the rest keep theirs, unwrittenChanges and editingLocked stay, nothing is re-read. Otherwise
 // unwrittenChanges := false, editingLocked := true and the configuration is read

@@ -171,8 +171,11 @@ FileTimer writeFileTimer(RelaySession &session, Operator &op, const TimerSchedul
             timer.buttons[size_t(i)] = fromFile.buttons[size_t(i)];
     if (!timer.changedSinceRead())
         return FileTimer::Unchanged;
-    return writeLoadedTimer(session, op) == TimerWriteResult::Written ? FileTimer::Written
-                                                                      : FileTimer::Failed;
+    // Written is what reached the relay; a read back that failed was told by the read.
+    const TimerWriteResult written = writeLoadedTimer(session, op);
+    return written == TimerWriteResult::Written || written == TimerWriteResult::WrittenNotReadBack
+            ? FileTimer::Written
+            : FileTimer::Failed;
 }
 
 RelayOutcome saveSettingsFileOf(RelaySession &session, Operator &op, quint8 address,

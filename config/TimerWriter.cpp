@@ -9,7 +9,6 @@
 #include "device/LinkFailure.h"
 #include "config/SettingsFile.h"
 #include "link/AuditedWrite.h"
-#include "link/RelayBus.h"
 
 namespace miv {
 
@@ -20,13 +19,10 @@ namespace {
 bool writeWord(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value,
                QString &failure)
 {
-    try {
-        if (!RelayBus::isExceptionReply(auditedWrite(session, op, what, value)))
-            return true;
-        failure = Texts::linkError;
-    } catch (const LinkError &error) {
-        failure = linkFailureText(session, error);
-    }
+    const WriteOutcome outcome = auditedWrite(session, op, what, value);
+    if (outcome.written())
+        return true;
+    failure = writeFailureText(session, outcome, RefusalTold::AsNoAnswer);
     return false;
 }
 
@@ -112,15 +108,17 @@ TimerWriteResult writeCheckedSchedule(RelaySession &session, Operator &op, LockE
     if (lock == LockEditing::Yes)
         session.flags.editingLocked = true;
     // A failed read is told to the operator by the read itself.
-    readConfiguration(session, op, SettingsKind::AsLeft);
-    return TimerWriteResult::Written;
+    return readConfiguration(session, op, SettingsKind::AsLeft) == ConfigReadResult::Complete
+            ? TimerWriteResult::Written
+            : TimerWriteResult::WrittenNotReadBack;
 }
 
 } // namespace
 
 bool needsActionRefresh(TimerWriteResult result)
 {
-    return result == TimerWriteResult::Unlocked || result == TimerWriteResult::Written;
+    return result == TimerWriteResult::Unlocked || result == TimerWriteResult::Written
+            || result == TimerWriteResult::WrittenNotReadBack;
 }
 
 TimerWriteResult writeTimerSchedule(RelaySession &session, Operator &op)

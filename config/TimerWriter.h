@@ -14,6 +14,7 @@ enum class TimerWriteResult {
     OtherRelay, // the schedule belongs to another relay than the selected one: refused, told
     LinkFailed, // a write got no answer or a refusal: later ones not sent, lock unchanged
     Written, // all six written, lock set, read back (the caller runs pcChange)
+    WrittenNotReadBack, // all six written, lock set; the read back failed and was told
 };
 
 // Whether the window refreshes its actions (pcChange) after this outcome.

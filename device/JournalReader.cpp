@@ -6,7 +6,6 @@
 #include "core/Texts.h"
 #include "device/LinkFailure.h"
 #include "device/RelayClock.h"
-#include "link/LinkError.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
 
@@ -55,15 +54,8 @@ public:
     JournalReadResult run()
     {
         JournalReadResult result;
-        try {
-            result.outcome = readAll() ? JournalReadResult::Outcome::Complete
-                                       : JournalReadResult::Outcome::Failed;
-        } catch (const LinkError &error) {
-            // Told as a silent relay is, or as a lost port when it would not
-            // reopen; the entries read so far stay in the grid.
-            m_op.message(Operator::Icon::Error, linkFailureText(m_session, error));
-            result.outcome = JournalReadResult::Outcome::Failed;
-        }
+        result.outcome = readAll() ? JournalReadResult::Outcome::Complete
+                                   : JournalReadResult::Outcome::Failed;
         result.rows = m_rows;
         result.entries = m_entries;
         finish();
@@ -74,9 +66,13 @@ private:
     bool readAll()
     {
         for (int n = 0; n < RelayRegister::journalEntries; ++n) {
-            const ReplyString reply = requestEntry(n);
-            if (reply.size() < JournalReadThreshold::reply) {
-                m_op.message(Operator::Icon::Error, Texts::linkError);
+            const BusReply answer = requestJournalEntry(m_session, n);
+            const ReplyString &reply = answer.reply;
+            if (answer.portFailed() || reply.size() < JournalReadThreshold::reply) {
+                // A failed port is told as a silent relay is, or as a lost
+                // port when it would not reopen; the entries read so far stay
+                // in the grid.
+                m_op.message(Operator::Icon::Error, handleLinkFailure(m_session, answer).text);
                 return false;
             }
             const EventName *event = findEvent(journalEventCode(reply));
@@ -94,8 +90,6 @@ private:
         }
         return true;
     }
-
-    ReplyString requestEntry(int n) { return requestJournalEntry(m_session, n); }
 
     void progress(int position)
     {
@@ -183,16 +177,16 @@ QString journalDetailsText(const ReplyString &reply, QChar decimalSeparator)
     return {};
 }
 
-ReplyString requestJournalEntry(RelaySession &session, int entry)
+BusReply requestJournalEntry(RelaySession &session, int entry)
 {
     // These are the entry's repetitions: the bus adds none of its own, so a
     // relay that fell silent is told after three reply time-outs, not nine.
-    ReplyString reply;
+    BusReply reply;
     for (int request = 0; request < JournalReadThreshold::requests; ++request) {
-        reply = session.bus.readRegisters(
+        reply = session.bus.askRegisters(
                 session.device.networkAddress, quint16(RelayRegister::journal + entry),
                 RelayRegister::journalEntryCount, RelayBus::Attempts::Once);
-        if (findEvent(journalEventCode(reply)))
+        if (reply.portFailed() || findEvent(journalEventCode(reply.reply)))
             break;
     }
     return reply;
@@ -215,14 +209,11 @@ void recordJournalReading(RelaySession &session, Operator &op, const QList<QByte
     static_cast<RelaySighting &>(record) = session.sighting();
     record.entries = entries;
     if (complete) {
-        try {
-            if (const std::optional<ClockReading> clock =
-                        readRelayClock(session, session.device.networkAddress,
-                                       [] { return QDateTime::currentDateTime(); }))
-                record.clockOffsetMs = clock->offsetMs;
-        } catch (const LinkError &) {
-            // The port's failure shows at the next exchange; the entries are kept all the same.
-        }
+        // A port that fails here shows at the next exchange; the entries are kept all the same.
+        const ClockRead clock = readRelayClock(session, session.device.networkAddress,
+                                               [] { return QDateTime::currentDateTime(); });
+        if (clock.reading)
+            record.clockOffsetMs = clock.reading->offsetMs;
     }
     const JournalRecordOutcome outcome = session.recorder->recordJournal(record);
     if (!outcome.recorded)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/BusReply.h"
 #include "link/ReplyString.h"
 
 #include <array>
@@ -101,7 +102,7 @@ JournalFigures journalFigures(const ReplyString &reply);
 
 // One entry asked for as the journal reading asks: up to
 // JournalReadThreshold::requests requests while its code is no known event;
-// the last reply. Raises LinkError when the port fails.
-ReplyString requestJournalEntry(RelaySession &session, int entry);
+// the last reply, or the first whose port failed.
+BusReply requestJournalEntry(RelaySession &session, int entry);
 
 } // namespace miv

@@ -1,5 +1,6 @@
 #include "device/LineOverview.h"
 
+#include "core/Texts.h"
 #include "device/Identification.h"
 #include "device/LinkFailure.h"
 #include "device/LiveDisplay.h"
@@ -110,20 +111,15 @@ LineOverview::StepResult LineOverview::step()
         m_roundClock.start();
     const int rowIndex = m_next;
     StepResult result{StepOutcome::Read, rowIndex, {}};
-    try {
-        if (ask(rowIndex) == Ask::Silent) {
-            m_model.setRow(rowIndex, withoutLink(m_model.row(rowIndex)));
-            m_identities[std::size_t(rowIndex)].reset();
-            m_clockReadAt[std::size_t(rowIndex)] = QDateTime();
-        }
-    } catch (const LinkError &error) {
+    if (const BusReply asked = ask(rowIndex); !asked.answered()) {
         m_model.setRow(rowIndex, withoutLink(m_model.row(rowIndex)));
         m_identities[std::size_t(rowIndex)].reset();
         m_clockReadAt[std::size_t(rowIndex)] = QDateTime();
-        const LinkFailure failure = handleLinkFailure(m_session, error);
-        if (failure.portLost) {
-            stop();
-            return {StepOutcome::PortLost, rowIndex, failure.text};
+        if (asked.portFailed()) {
+            if (const LinkFailure failure = handleLinkFailure(m_session, asked); failure.portLost) {
+                stop();
+                return {StepOutcome::PortLost, rowIndex, failure.text};
+            }
         }
     }
     if (++m_next == rows) {
@@ -134,57 +130,61 @@ LineOverview::StepResult LineOverview::step()
     return result;
 }
 
-LineOverview::Ask LineOverview::ask(int rowIndex)
+BusReply LineOverview::ask(int rowIndex)
 {
     const bool silentBefore =
             !m_model.row(rowIndex).state.isEmpty() && !m_model.row(rowIndex).answered;
     const StepRetries retries(m_session.bus, silentBefore);
-    if (!m_identities[std::size_t(rowIndex)] && !readIdentity(rowIndex))
-        return Ask::Silent;
+    if (!m_identities[std::size_t(rowIndex)])
+        if (const BusReply identity = readIdentity(rowIndex); !identity.answered())
+            return identity;
     const OverviewRow row = m_model.row(rowIndex);
-    const ReplyString reply =
-            m_session.bus.readRegisters(row.address, R::overviewBlock, R::overviewBlockCount);
-    if (reply.size() != 3 + 2 * R::overviewBlockCount || RelayBus::isExceptionReply(reply))
-        return Ask::Silent;
+    const BusReply answer =
+            m_session.bus.askRegisters(row.address, R::overviewBlock, R::overviewBlockCount);
+    if (!answer.answered())
+        return answer;
+    if (answer.reply.size() != 3 + 2 * R::overviewBlockCount)
+        return BusReply::failure(BusReply::Kind::NoAnswer, Texts::linkError);
     OverviewBlock block{};
     for (int k = 0; k < R::overviewBlockCount; ++k)
-        block[std::size_t(k)] = replyWord(reply, k);
+        block[std::size_t(k)] = replyWord(answer.reply, k);
     m_model.setRow(rowIndex,
                    withReading(row, block, m_identities[std::size_t(rowIndex)]->typeCode,
                                m_session.decimalSeparator, clock()));
-    readClockWhenDue(rowIndex);
-    return Ask::Answered;
+    return readClockWhenDue(rowIndex);
 }
 
-void LineOverview::readClockWhenDue(int rowIndex)
+BusReply LineOverview::readClockWhenDue(int rowIndex)
 {
     QDateTime &readAt = m_clockReadAt[std::size_t(rowIndex)];
     const QDateTime now = clock();
     if (readAt.isValid() && readAt <= now && readAt.msecsTo(now) < clockReadEveryMs)
-        return;
+        return BusReply::answer({});
     // A relay that answered its block and not its clock keeps its row; the
-    // offset is asked again next round.
+    // offset is asked again next round. Only a failed port ends the step.
     OverviewRow row = m_model.row(rowIndex);
-    const std::optional<ClockReading> reading = readRelayClock(m_session, row.address, clock);
-    if (!reading)
-        return;
+    const ClockRead read = readRelayClock(m_session, row.address, clock);
+    if (!read.reading)
+        return read.reply.portFailed() ? read.reply : BusReply::answer({});
     readAt = now;
-    row.clockOffsetMs = reading->offsetMs;
+    row.clockOffsetMs = read.reading->offsetMs;
     m_model.setRow(rowIndex, row);
+    return BusReply::answer({});
 }
 
-bool LineOverview::readIdentity(int rowIndex)
+BusReply LineOverview::readIdentity(int rowIndex)
 {
     OverviewRow row = m_model.row(rowIndex);
-    const ReplyString reply = m_session.bus.readRegisters(row.address, R::name, R::identityCount);
-    const std::optional<CurrentDevice> identity = decodeIdentity(reply, CurrentDevice{});
+    const BusReply reply = m_session.bus.askRegisters(row.address, R::name, R::identityCount);
+    const std::optional<CurrentDevice> identity = decodeIdentity(reply.reply, CurrentDevice{});
     if (!identity)
-        return false;
+        return reply.answered() ? BusReply::failure(BusReply::Kind::NoAnswer, Texts::linkError)
+                                : reply;
     m_identities[std::size_t(rowIndex)] = identity;
     row.typeName = identity->deviceName.trimmed();
     row.factoryNumber = identity->factoryNumber;
     m_model.setRow(rowIndex, row);
-    return true;
+    return reply;
 }
 
 } // namespace miv

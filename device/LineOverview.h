@@ -3,6 +3,7 @@
 #include "core/CurrentDevice.h"
 #include "core/LineOverviewModel.h"
 #include "core/RegisterMap.h"
+#include "link/BusReply.h"
 
 #include <array>
 #include <functional>
@@ -79,10 +80,11 @@ public:
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
 private:
-    enum class Ask { Answered, Silent };
-    Ask ask(int rowIndex);
-    bool readIdentity(int rowIndex);
-    void readClockWhenDue(int rowIndex);
+    // Each is Answered when the row got what it asked, else the reply that
+    // failed (a failed port among them).
+    BusReply ask(int rowIndex);
+    BusReply readIdentity(int rowIndex);
+    BusReply readClockWhenDue(int rowIndex);
 
     RelaySession &m_session;
     LineOverviewModel &m_model;

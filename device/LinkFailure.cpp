@@ -2,8 +2,8 @@
 
 #include "core/Texts.h"
 #include "link/BusReply.h"
-#include "link/LinkError.h"
 #include "link/RelaySession.h"
+#include "link/WriteOutcome.h"
 
 namespace miv {
 
@@ -27,22 +27,44 @@ LinkFailure portFailure(RelaySession &session, const QString &message)
     return {true, text, text};
 }
 
-} // namespace
-
-LinkFailure handleLinkFailure(RelaySession &session, const LinkError &error)
+LinkFailure told(const QString &text)
 {
-    if (error.kind() == LinkError::Kind::Stopped)
-        return {false, Texts::writesStopped, Texts::writesStopped};
-    if (error.kind() == LinkError::Kind::NoAnswer)
-        return {false, Texts::linkError, Texts::linkError};
-    return portFailure(session, error.message());
+    return {false, text, text};
 }
 
-LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure)
+LinkFailure refusal(quint8 code, RefusalTold how)
 {
-    if (!failure.portFailed())
-        return {false, Texts::linkError, Texts::linkError};
-    return portFailure(session, failure.text);
+    return told(how == RefusalTold::WithCode ? Texts::relayRefused.arg(int(code))
+                                             : Texts::linkError);
+}
+
+} // namespace
+
+LinkFailure handleLinkFailure(RelaySession &session, const BusReply &failure, RefusalTold how)
+{
+    if (failure.portFailed())
+        return portFailure(session, failure.text);
+    if (failure.refused())
+        return refusal(failure.exceptionCode, how);
+    return told(Texts::linkError);
+}
+
+LinkFailure handleWriteFailure(RelaySession &session, const WriteOutcome &outcome, RefusalTold how)
+{
+    switch (outcome.kind) {
+    case WriteOutcome::Kind::Written:
+        return {};
+    case WriteOutcome::Kind::Refused:
+        return refusal(outcome.exceptionCode, how);
+    case WriteOutcome::Kind::Stopped:
+        return told(Texts::writesStopped);
+    case WriteOutcome::Kind::PortFailure:
+        return portFailure(session, outcome.text);
+    case WriteOutcome::Kind::NoAnswer:
+    case WriteOutcome::Kind::NotSent:
+        break;
+    }
+    return told(Texts::linkError);
 }
 
 } // namespace miv

@@ -54,16 +54,13 @@ private:
         }
         if (m_beforeMessage)
             m_beforeMessage();
+        const LinkFailure failure = handleLinkFailure(m_session, answer, RefusalTold::WithCode);
         if (answer.portFailed()) {
-            const LinkFailure failure = handleLinkFailure(m_session, answer);
             m_result = {BusOutcome::PortFailed, failure.text, failure.reason};
-        } else if (answer.refused()) {
-            m_result.outcome = BusOutcome::Refused;
-            m_op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(answer.exceptionCode)));
-        } else {
-            m_result.outcome = BusOutcome::NoAnswer;
-            m_op.message(Operator::Icon::Error, Texts::linkError);
+            return false;
         }
+        m_result.outcome = answer.refused() ? BusOutcome::Refused : BusOutcome::NoAnswer;
+        m_op.message(Operator::Icon::Error, failure.text);
         return false;
     }
 

@@ -51,20 +51,29 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     // The relay is told its new settings over the old ones; the port follows afterwards.
     QString error;
     port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
-    try {
-        const auto hex = [](quint16 word) {
-            return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
-        };
-        const AuditWrite what{InterfaceWord::relayRegister, false,
-                              QStringLiteral("Слово интерфейса"), hex(oldWord), hex(newWord)};
-        if (audit)
-            auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord);
-        else
-            bus.writeRegister(relayAddress, InterfaceWord::relayRegister, newWord);
-        result.wordWritten = true;
-    } catch (const LinkError &) {
-        reportError(op, Operator::Icon::Error, Texts::linkError);
+    const auto hex = [](quint16 word) {
+        return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
+    };
+    const AuditWrite what{InterfaceWord::relayRegister, false, QStringLiteral("Слово интерфейса"),
+                          hex(oldWord), hex(newWord)};
+    result.wordWrite = audit
+            ? auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord)
+            : WriteOutcome::of(
+                    bus.askWriteRegister(relayAddress, InterfaceWord::relayRegister, newWord));
+    result.wordWritten = result.wordWrite.written();
+    if (result.wordWrite.refused()) {
+        // The relay keeps the settings it has: the port stays with them,
+        // and they are what is stored, so that the relay is still reached.
+        reportError(op, Operator::Icon::Error,
+                    Texts::relayRefused.arg(result.wordWrite.exceptionCode));
+        result.stored = store(port.settings(), &storeError);
+        if (!result.stored)
+            reportError(op, Operator::Icon::Warning, storeError);
+        return result;
     }
+    if (!result.wordWritten)
+        reportError(op, Operator::Icon::Error, Texts::linkError);
+    // Silence may hide a relay that took the word: the port follows it.
     port.apply(InterfaceWord::applyTo(port.settings(), newWord), &error);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "link/FrontIni.h"
 #include "link/PortSettings.h"
+#include "link/WriteOutcome.h"
 
 #include <QString>
 #include <functional>
@@ -42,7 +43,10 @@ struct PortSetupResult
     bool accepted = false; // OK was pressed
     bool portFailed = false; // the port did not take the choice: nothing stored or written
     bool stored = false;
-    bool wordWritten = false; // the interface word went to the relay and it answered
+    // The relay took the interface word. One it refused leaves the port and
+    // the stored settings with those the relay keeps.
+    bool wordWritten = false;
+    WriteOutcome wordWrite; // what became of the interface word's write
 };
 
 // The interface word's write leaves its line in `audit` (with the relay's

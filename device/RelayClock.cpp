@@ -5,7 +5,6 @@
 #include "device/Identification.h"
 #include "device/LinkFailure.h"
 #include "device/RelayCommands.h"
-#include "link/LinkError.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
 
@@ -40,20 +39,22 @@ qint64 clockOffsetMs(const QDateTime &relayTime, const QDateTime &sentAt,
     return relayTime.toMSecsSinceEpoch() + halfSecondMs - pcMiddle;
 }
 
-std::optional<ClockReading> readRelayClock(RelaySession &session, quint8 address,
-                                           const std::function<QDateTime()> &now)
+ClockRead readRelayClock(RelaySession &session, quint8 address,
+                         const std::function<QDateTime()> &now)
 {
     const QDateTime sentAt = now();
-    const ReplyString reply = session.bus.readRegisters(address, R::clock, R::clockCount);
+    ClockRead read{std::nullopt, session.bus.askRegisters(address, R::clock, R::clockCount)};
     const QDateTime answeredAt = now();
-    if (reply.size() != 3 + 2 * R::clockCount || RelayBus::isExceptionReply(reply))
-        return std::nullopt;
+    const ReplyString &reply = read.reply.reply;
+    if (!read.reply.answered() || reply.size() != 3 + 2 * R::clockCount)
+        return read;
     ClockReading reading;
     reading.relayTime =
             relayClockTime(replyWord(reply, 0), replyWord(reply, 1), replyWord(reply, 2));
     if (reading.relayTime)
         reading.offsetMs = clockOffsetMs(*reading.relayTime, sentAt, answeredAt);
-    return reading;
+    read.reading = reading;
+    return read;
 }
 
 bool clockNeedsSetting(const ClockReading &reading, std::optional<int> maxOffsetSeconds)
@@ -65,41 +66,59 @@ bool clockNeedsSetting(const ClockReading &reading, std::optional<int> maxOffset
 
 namespace {
 
-// One relay of the synchronisation; a LinkError of the reads is raised on.
+// The relay at `address` as one that could not be asked: its port failed
+// (and was lost when it would not open again), or it did not answer.
+ClockSyncResult unreachable(RelaySession &session, quint8 address, const BusReply &failure)
+{
+    ClockSyncResult result;
+    result.address = address;
+    if (!failure.portFailed()) {
+        result.reason = Texts::linkError;
+        return result;
+    }
+    const LinkFailure told = handleLinkFailure(session, failure);
+    result.outcome =
+            told.portLost ? ClockSyncResult::Outcome::PortLost : ClockSyncResult::Outcome::NoLink;
+    result.reason = told.reason;
+    return result;
+}
+
+// One relay of the synchronisation.
 ClockSyncResult syncOneClock(RelaySession &session, Operator &op, quint8 address,
                              std::optional<int> maxOffsetSeconds,
                              const std::function<QDateTime()> &now)
 {
-    ClockSyncResult result;
-    result.address = address;
-    const ReplyString reply = session.bus.readRegisters(address, R::name, R::identityCount);
+    const BusReply reply = session.bus.askRegisters(address, R::name, R::identityCount);
     CurrentDevice blank;
     blank.networkAddress = address;
-    const std::optional<CurrentDevice> identity = decodeIdentity(reply, blank);
-    if (!identity) {
-        result.reason = Texts::linkError;
-        return result;
+    const std::optional<CurrentDevice> identity = decodeIdentity(reply.reply, blank);
+    if (!identity)
+        return unreachable(session, address, reply);
+    const ClockRead before = readRelayClock(session, address, now);
+    if (!before.reading) {
+        ClockSyncResult failed = unreachable(session, address, before.reply);
+        if (!before.reply.portFailed())
+            failed.factoryNumber = identity->factoryNumber;
+        return failed;
     }
+    ClockSyncResult result;
+    result.address = address;
     result.factoryNumber = identity->factoryNumber;
-    const std::optional<ClockReading> before = readRelayClock(session, address, now);
-    if (!before) {
-        result.reason = Texts::linkError;
-        return result;
-    }
-    result.before = *before;
-    if (!clockNeedsSetting(*before, maxOffsetSeconds)) {
+    result.before = *before.reading;
+    if (!clockNeedsSetting(*before.reading, maxOffsetSeconds)) {
         result.outcome = ClockSyncResult::Outcome::Kept;
         return result;
     }
     // The writes go to the selected relay and are logged under it.
     session.device = *identity;
-    switch (setRelayClock(session, op, now())) {
+    const WriteOutcome written = writeRelayClock(session, op, now());
+    switch (busOutcomeOf(written)) {
     case BusOutcome::Done:
         result.outcome = ClockSyncResult::Outcome::Set;
         break;
     case BusOutcome::Refused:
         result.outcome = ClockSyncResult::Outcome::Failed;
-        result.reason = Texts::relayRefused.arg(int(session.bus.lastException().value_or(0)));
+        result.reason = handleWriteFailure(session, written, RefusalTold::WithCode).reason;
         break;
     case BusOutcome::NoAnswer:
         result.outcome = ClockSyncResult::Outcome::Failed;
@@ -123,17 +142,7 @@ QList<ClockSyncResult> syncLineClocks(RelaySession &session, Operator &op,
 {
     QList<ClockSyncResult> results;
     for (quint8 address : addresses) {
-        try {
-            results << syncOneClock(session, op, address, maxOffsetSeconds, now);
-        } catch (const LinkError &error) {
-            const LinkFailure failure = handleLinkFailure(session, error);
-            ClockSyncResult result;
-            result.address = address;
-            result.outcome = failure.portLost ? ClockSyncResult::Outcome::PortLost
-                                              : ClockSyncResult::Outcome::NoLink;
-            result.reason = failure.reason;
-            results << result;
-        }
+        results << syncOneClock(session, op, address, maxOffsetSeconds, now);
         if (results.last().outcome == ClockSyncResult::Outcome::PortLost)
             break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/LiveRead.h"
+#include "link/BusReply.h"
 
 #include <functional>
 #include <optional>
@@ -38,12 +39,18 @@ struct ClockReading
     std::optional<qint64> offsetMs; // known with relayTime
 };
 
+// What a clock read brought: the reading, when the relay answered in full,
+// and the bus's reply (a failed port shows there).
+struct ClockRead
+{
+    std::optional<ClockReading> reading; // nullopt when the relay did not answer in full or refused
+    BusReply reply;
+};
+
 // Reads registers 115 to 117 of the relay at `address` with the bus's
-// repetitions, the PC's time taken by `now` before and after. nullopt when the
-// relay did not answer in full or refused; a LinkError from the bus is raised
-// on to the caller.
-std::optional<ClockReading> readRelayClock(RelaySession &session, quint8 address,
-                                           const std::function<QDateTime()> &now);
+// repetitions, the PC's time taken by `now` before and after.
+ClockRead readRelayClock(RelaySession &session, quint8 address,
+                         const std::function<QDateTime()> &now);
 
 // Whether `clock sync --max-offset` sets a clock: always without a bound; with
 // one, when the relay's clock is off by more than that many seconds, or holds

@@ -56,27 +56,18 @@ quint16 coilOf(RelayOutput output)
 }
 
 // One single write, checked and logged: the refusal or the silence is told at once.
-BusOutcome checkedWrite(RelaySession &session, Operator &op, const AuditWrite &what, quint16 value)
+WriteOutcome checkedWrite(RelaySession &session, Operator &op, const AuditWrite &what,
+                          quint16 value)
 {
-    try {
-        const ReplyString reply = auditedWrite(session, op, what, value);
-        if (!RelayBus::isExceptionReply(reply))
-            return BusOutcome::Done;
+    const WriteOutcome outcome = auditedWrite(session, op, what, value);
+    if (!outcome.written())
         op.message(Operator::Icon::Error,
-                   Texts::relayRefused.arg(int(session.bus.lastException().value_or(0))));
-        return BusOutcome::Refused;
-    } catch (const LinkError &error) {
-        if (error.kind() == LinkError::Kind::NoAnswer) {
-            op.message(Operator::Icon::Error, Texts::linkError);
-            return BusOutcome::NoAnswer;
-        }
-        op.message(Operator::Icon::Error, linkFailureText(session, error));
-        return BusOutcome::PortFailed;
-    }
+                   writeFailureText(session, outcome, RefusalTold::WithCode));
+    return outcome;
 }
 
-BusOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, const QString &item,
-                     bool on)
+WriteOutcome writeCoil(RelaySession &session, Operator &op, quint16 coil, const QString &item,
+                       bool on)
 {
     const AuditWrite what{coil, true, item, {}, onOffTexts[on ? 1 : 0]};
     return checkedWrite(session, op, what, on ? RelayCoil::on : RelayCoil::off);
@@ -94,29 +85,47 @@ struct CommandWrite
 };
 
 // Writes the registers in the given order, stopping at the first failure.
-BusOutcome writeInOrder(RelaySession &session, Operator &op,
-                        std::initializer_list<CommandWrite> writes)
+WriteOutcome writeInOrder(RelaySession &session, Operator &op,
+                          std::initializer_list<CommandWrite> writes)
 {
-    for (const CommandWrite &w : writes)
-        if (const BusOutcome outcome =
-                    checkedWrite(session, op, {w.reg, false, w.item, {}, w.shown}, w.value);
-            outcome != BusOutcome::Done)
-            return outcome;
-    return BusOutcome::Done;
+    WriteOutcome outcome;
+    for (const CommandWrite &w : writes) {
+        outcome = checkedWrite(session, op, {w.reg, false, w.item, {}, w.shown}, w.value);
+        if (!outcome.written())
+            break;
+    }
+    return outcome;
 }
 
 } // namespace
 
+BusOutcome busOutcomeOf(const WriteOutcome &outcome)
+{
+    switch (outcome.kind) {
+    case WriteOutcome::Kind::Written:
+        return BusOutcome::Done;
+    case WriteOutcome::Kind::Refused:
+        return BusOutcome::Refused;
+    case WriteOutcome::Kind::NoAnswer:
+    case WriteOutcome::Kind::NotSent:
+        return BusOutcome::NoAnswer;
+    case WriteOutcome::Kind::PortFailure:
+    case WriteOutcome::Kind::Stopped:
+        break;
+    }
+    return BusOutcome::PortFailed;
+}
+
 BusOutcome switchOutput(RelaySession &session, Operator &op, RelayOutput output, bool on)
 {
-    return writeCoil(session, op, coilOf(output), outputItem(output), on);
+    return busOutcomeOf(writeCoil(session, op, coilOf(output), outputItem(output), on));
 }
 
 std::optional<BusOutcome> acknowledgeAlarm(RelaySession &session, Operator &op)
 {
     if (op.confirmWarning(Texts::acknowledgeWarning) != Operator::Answer::Ok)
         return std::nullopt;
-    return writeCoil(session, op, RelayCoil::acknowledge, acknowledgeItem, true);
+    return busOutcomeOf(writeCoil(session, op, RelayCoil::acknowledge, acknowledgeItem, true));
 }
 
 ClockWords clockWords(const QDateTime &when)
@@ -128,6 +137,11 @@ ClockWords clockWords(const QDateTime &when)
 }
 
 BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &when)
+{
+    return busOutcomeOf(writeRelayClock(session, op, when));
+}
+
+WriteOutcome writeRelayClock(RelaySession &session, Operator &op, const QDateTime &when)
 {
     const ClockWords words = clockWords(when);
     const QString shown = when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
@@ -141,10 +155,11 @@ BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, 
 {
     const MotorResourceWords words = motorResourceWords(hours, minutes);
     const QString shown = QStringLiteral("%1 ч %2 мин").arg(hours).arg(words.minutes);
-    return writeInOrder(session, op,
-                        {{R::motorMinutes, motorItems[0], shown, words.minutes},
-                         {R::motorHours, motorItems[1], shown, words.hoursHigh},
-                         {quint16(R::motorHours + 1), motorItems[2], shown, words.hoursLow}});
+    return busOutcomeOf(
+            writeInOrder(session, op,
+                         {{R::motorMinutes, motorItems[0], shown, words.minutes},
+                          {R::motorHours, motorItems[1], shown, words.hoursHigh},
+                          {quint16(R::motorHours + 1), motorItems[2], shown, words.hoursLow}}));
 }
 
 BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number)
@@ -152,20 +167,17 @@ BusOutcome setSerialNumber(RelaySession &session, Operator &op, quint32 number)
     const quint16 value = quint16(std::min<quint32>(number, 65535));
     const AuditWrite what{R::factoryNumber, false, serialItem,
                           QString::number(session.device.factoryNumber), QString::number(value)};
-    return checkedWrite(session, op, what, value);
+    return busOutcomeOf(checkedWrite(session, op, what, value));
 }
+
 std::optional<ReplyString> readWholeOrTell(RelaySession &session, Operator &op, quint16 first,
                                            quint16 count)
 {
     const BusReply answer = session.bus.askRegisters(session.device.networkAddress, first, count);
     if (answer.answered() && answer.reply.size() == 3 + 2 * count)
         return answer.reply;
-    if (answer.portFailed())
-        op.message(Operator::Icon::Error, handleLinkFailure(session, answer).text);
-    else if (answer.refused())
-        op.message(Operator::Icon::Error, Texts::relayRefused.arg(int(answer.exceptionCode)));
-    else
-        op.message(Operator::Icon::Error, Texts::linkError);
+    op.message(Operator::Icon::Error,
+               handleLinkFailure(session, answer, RefusalTold::WithCode).text);
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include "core/RelayWords.h"
 #include "device/LiveRead.h"
 #include "link/ReplyString.h"
+#include "link/WriteOutcome.h"
 
 #include <optional>
 #include <QDateTime>
@@ -45,6 +46,12 @@ ClockWords clockWords(const QDateTime &when);
 // Writes the clock words of `when` to registers 115, 116, 117 in this order
 // (sync_time passes the PC's clock, set_time the pickers').
 BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &when);
+// The same, with the write's whole outcome (a refusal's code).
+WriteOutcome writeRelayClock(RelaySession &session, Operator &op, const QDateTime &when);
+
+// A command's write outcome as a bus step's: a failed port and a stop by the
+// operator both end the command as PortFailed, its text told.
+BusOutcome busOutcomeOf(const WriteOutcome &outcome);
 
 // Writes the motor resource: registers 114, 112, 113, in this order.
 BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, quint32 minutes);

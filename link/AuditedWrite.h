@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/AuditLog.h"
-#include "link/ReplyString.h"
+#include "link/WriteOutcome.h"
 
 namespace miv {
 
@@ -13,15 +13,13 @@ struct RelaySession;
 // value to the relay at address, with its lines in the audit log: one as
 // "sent" before the request goes out, then one with the relay's answer as
 // "taken", "refused N" or "no answer" (AuditLog::readEntries makes them one
-// entry). The log never stops the write. Returns the reply string as
-// RelayBus does; a LinkError is raised again after its line was appended, so
-// the caller handles it as before. Once WriteStop was requested nothing is
-// sent or logged: LinkError of kind Stopped.
-ReplyString auditedWrite(RelayBus &bus, AuditLog &log, Operator &op, int address, int factoryNumber,
-                         const AuditWrite &write, quint16 value);
+// entry). The log never stops the write. Once WriteStop was requested
+// nothing is sent or logged: Stopped.
+WriteOutcome auditedWrite(RelayBus &bus, AuditLog &log, Operator &op, int address,
+                          int factoryNumber, const AuditWrite &write, quint16 value);
 
 // The same to the selected relay of the session, over its bus, into its log.
-ReplyString auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write,
-                         quint16 value);
+WriteOutcome auditedWrite(RelaySession &session, Operator &op, const AuditWrite &write,
+                          quint16 value);
 
 } // namespace miv

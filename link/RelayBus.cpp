@@ -197,11 +197,6 @@ BusReply RelayBus::listen(int ms)
     return BusReply::answer({});
 }
 
-void RelayBus::watchLine(int ms)
-{
-    raise(listen(ms));
-}
-
 int RelayBus::keepStray(QByteArrayView bytes)
 {
     int unexplained = 0;
@@ -422,74 +417,6 @@ BusReply RelayBus::askWriteCoil(quint8 address, quint16 coil, quint16 value)
 BusReply RelayBus::askWriteRegisters(quint8 address, quint16 first, const QList<quint16> &values)
 {
     return askWrite(modbus::writeMultipleRegisters(address, first, values));
-}
-
-void RelayBus::raise(const BusReply &failure)
-{
-    if (failure.portFailed())
-        throw LinkError(LinkError::Kind::PortFailure, failure.text);
-}
-
-quint8 RelayBus::readStatus(quint8 address, std::optional<int> waitMs)
-{
-    m_lastException.reset();
-    const BusReply reply = askStatus(address, waitMs);
-    raise(reply);
-    if (reply.answered())
-        // A status byte of 255 would read as "nobody answered"; it is still an answer.
-        return std::min<quint8>(quint8(reply.reply[2]), 254);
-    if (reply.refused()) {
-        m_lastException = reply.exceptionCode;
-        return 0; // the relay is there, it only refused the function
-    }
-    return 255;
-}
-
-ReplyString RelayBus::readRegisters(quint8 address, quint16 first, quint16 count, Attempts attempts)
-{
-    m_lastException.reset();
-    const BusReply reply = askRegisters(address, first, count, attempts);
-    raise(reply);
-    if (reply.refused())
-        m_lastException = reply.exceptionCode;
-    return reply.reply; // a refusal is address, function | 0x80, code: shorter than 5
-}
-
-ReplyString RelayBus::write(const QByteArray &request)
-{
-    m_lastException.reset();
-    const BusReply reply = askWrite(request);
-    raise(reply);
-    if (reply.kind == BusReply::Kind::NoAnswer)
-        throw LinkError(LinkError::Kind::NoAnswer, reply.text);
-    if (!reply.refused())
-        return reply.reply;
-    m_lastException = reply.exceptionCode;
-    ReplyString text = reply.reply.left(2);
-    text.append(char(2));
-    text.append(char(0));
-    text.append(char(reply.exceptionCode));
-    return text;
-}
-
-ReplyString RelayBus::writeRegister(quint8 address, quint16 reg, quint16 value)
-{
-    return write(modbus::writeSingleRegister(address, reg, value));
-}
-
-ReplyString RelayBus::writeCoil(quint8 address, quint16 coil, quint16 value)
-{
-    return write(modbus::writeSingleCoil(address, coil, value));
-}
-
-ReplyString RelayBus::writeRegisters(quint8 address, quint16 first, const QList<quint16> &values)
-{
-    return write(modbus::writeMultipleRegisters(address, first, values));
-}
-
-bool RelayBus::isExceptionReply(const ReplyString &reply)
-{
-    return reply.size() >= 2 && (quint8(reply[1]) & 0x80) != 0;
 }
 
 } // namespace miv

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/BusReply.h"
-#include "link/LinkError.h"
 #include "link/ReplyString.h"
 
 #include <QElapsedTimer>
@@ -87,36 +86,6 @@ public:
     BusReply askWriteCoil(quint8 address, quint16 coil, quint16 value);
     BusReply askWriteRegisters(quint8 address, quint16 first, const QList<quint16> &values);
 
-    // The earlier forms, kept while their callers move to the requests above.
-    //
-    // Listens as listen() does; raises LinkError when the port fails.
-    void watchLine(int ms);
-    // The status query. 255 when no valid answer came, else the relay's
-    // status byte. Raises LinkError(PortFailure) only when the port fails.
-    quint8 readStatus(quint8 address, std::optional<int> waitMs = std::nullopt);
-
-    // Reads `count` registers from `first` (function 03).
-    // Returns the reply string; fewer than 5 characters when no valid answer
-    // came (an exception reply gives its 3 characters: address, function | 0x80,
-    // code). Raises LinkError(PortFailure) when the port fails.
-    ReplyString readRegisters(quint8 address, quint16 first, quint16 count,
-                              Attempts attempts = Attempts::WithRetries);
-
-    // Single writes. They return the reply string: the echo as
-    // address, function, 4, then the 4 echoed bytes; for an exception reply
-    // address, function | 0x80, 2, 0, code, so that replyWord 0 is the
-    // exception code. Raise LinkError when no valid answer came or the port
-    // fails. Address 0 (broadcast) waits for nothing and returns "".
-    ReplyString writeRegister(quint8 address, quint16 reg, quint16 value);
-    ReplyString writeCoil(quint8 address, quint16 coil, quint16 value);
-    ReplyString writeRegisters(quint8 address, quint16 first, const QList<quint16> &values);
-
-    // The exception code of the last exchange, when the relay refused.
-    std::optional<quint8> lastException() const { return m_lastException; }
-
-    // Whether a write's reply string is a refusal, and its code.
-    static bool isExceptionReply(const ReplyString &reply);
-
 private:
     enum class Outcome { Answered, Refused, Silent };
     struct Exchange
@@ -136,8 +105,6 @@ private:
     // many of them were no status reply frame of another relay.
     int keepStray(QByteArrayView bytes);
     BusReply askWrite(const QByteArray &request);
-    ReplyString write(const QByteArray &request);
-    static void raise(const BusReply &failure);
     void ensurePortUsable() const;
     void portFailed(const QString &what) const;
     void discardStaleInput();
@@ -151,7 +118,6 @@ private:
     QPointer<QIODevice> m_port;
     Timing m_timing;
     QElapsedTimer m_lastActivity;
-    std::optional<quint8> m_lastException;
     // The last request that went unanswered at least once (its late reply may still come).
     QByteArray m_unansweredRequest;
     // When the last request equal to m_unansweredRequest went out: each such

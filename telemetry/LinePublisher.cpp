@@ -8,7 +8,6 @@
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 #include "device/LinkFailure.h"
-#include "link/LinkError.h"
 #include "link/PortLink.h"
 #include "link/RelayBus.h"
 #include "link/RelaySession.h"
@@ -212,12 +211,11 @@ LinePublisher::Step LinePublisher::poll(Relay &relay)
 bool LinePublisher::answersProbe(Relay &relay)
 {
     RelayBus &bus = m_link.bus();
-    try {
-        return bus.readStatus(relay.address, bus.timing().scanTimeoutMs) != 255;
-    } catch (const LinkError &error) {
-        m_operator.lastMessage = linkFailureText(*relay.session, error);
-        return false;
-    }
+    const BusReply reply = bus.askStatus(relay.address, bus.timing().scanTimeoutMs);
+    if (reply.portFailed())
+        m_operator.lastMessage = handleLinkFailure(*relay.session, reply).text;
+    // A refusal is an answer too: somebody is there.
+    return reply.answered() || reply.refused();
 }
 
 // A poll that got no answer. The relay is offline once the line's retries
@@ -301,12 +299,10 @@ LinePublisher::Step LinePublisher::readJournalStep(Relay &relay, int entries)
     RelaySession &session = *relay.session;
     for (int k = 0; k < entries && relay.journal.active; ++k) {
         m_operator.lastMessage.clear();
-        ReplyString reply;
-        try {
-            reply = requestJournalEntry(session, relay.journal.next);
-        } catch (const LinkError &error) {
-            m_operator.lastMessage = linkFailureText(session, error);
-        }
+        const BusReply answer = requestJournalEntry(session, relay.journal.next);
+        if (answer.portFailed())
+            m_operator.lastMessage = handleLinkFailure(session, answer).text;
+        const ReplyString &reply = answer.reply;
         if (!m_link.isOpen())
             return Step::LineLost;
         if (reply.size() < JournalReadThreshold::reply) {

@@ -5,6 +5,7 @@
 #include "core/Texts.h"
 #include "core/WriteStop.h"
 #include "device/RelayCommands.h"
+#include "link/AuditedWrite.h"
 
 #include <functional>
 #include <QFile>
@@ -236,6 +237,29 @@ TEST_F(AuditTrailTest, everyKindOfWriteIsLoggedWithItsAnswer)
              },
              {{QStringLiteral("0x0055"), name(5), grid.relayText(5), QStringLiteral("45"),
                QStringLiteral("no answer")}}},
+            {"single write refused: its outcome carries the code",
+             3,
+             false,
+             [&] {
+                 const WriteOutcome outcome =
+                         auditedWrite(session, op, {0x55, false, name(5), {}, {}}, 45);
+                 EXPECT_EQ(outcome.kind, WriteOutcome::Kind::Refused);
+                 EXPECT_EQ(outcome.exceptionCode, 3);
+             },
+             {{QStringLiteral("0x0055"), name(5), {}, {}, QStringLiteral("refused 3")}}},
+            {"single write after a stop: not sent, not logged",
+             0,
+             false,
+             [&] {
+                 line.clearRequests();
+                 WriteStop::request();
+                 const WriteOutcome outcome =
+                         auditedWrite(session, op, {0x55, false, name(5), {}, {}}, 45);
+                 WriteStop::clear();
+                 EXPECT_EQ(outcome.kind, WriteOutcome::Kind::Stopped);
+                 EXPECT_TRUE(line.requests().isEmpty());
+             },
+             {}},
     };
     for (const auto &c : cases) {
         QFile::remove(session.audit.filePath());

@@ -157,6 +157,20 @@ TEST_F(TimerWriterTest, failureAtMarkThreeStopsThere)
     EXPECT_EQ(line.relay(6)->registerValue(0x82), 0x0105);
 }
 
+// The six writes are taken and the relay falls silent before the read back:
+// the schedule is written, and the outcome says it was not read back.
+TEST_F(TimerWriterTest, aReadBackThatFailsIsItsOwnOutcome)
+{
+    RelayLine::Faults faults;
+    faults.answerRequests = 6;
+    line.setFaults(6, faults);
+    EXPECT_EQ(write(), TimerWriteResult::WrittenNotReadBack);
+    EXPECT_EQ(writes().size(), 6);
+    EXPECT_TRUE(flags.editingLocked);
+    EXPECT_TRUE(needsActionRefresh(TimerWriteResult::WrittenNotReadBack));
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::linkError});
+}
+
 TEST_F(TimerWriterTest, anAdapterPulledAtMarkThreeIsToldAsALostPort)
 {
     port.vanishAtRequest(3); // the relay takes mark 3, its reply never comes

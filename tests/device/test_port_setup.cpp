@@ -151,7 +151,22 @@ TEST_F(PortSetupTest, silentRelayIsReportedAndThePortStillFollows)
     EXPECT_EQ(stored, QList<PortSettings>{chosen});
 }
 
-TEST_F(PortSetupTest, closedPortIsALinkErrorNotACrash)
+// A relay that refuses the word keeps its settings: the port and the stored
+// settings stay with them, so that it is still reached.
+TEST_F(PortSetupTest, refusedWordKeepsThePortWithTheRelay)
+{
+    RelayLine::Faults refusing;
+    refusing.refuse = 3;
+    line.setFaults(3, refusing);
+    const PortSetupResult result = run(3, with("38400", "Odd"));
+    EXPECT_FALSE(result.wordWritten);
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown[0].second, Texts::relayRefused.arg(3));
+    EXPECT_EQ(current, with("9600", "None"));
+    EXPECT_EQ(stored.last(), with("9600", "None"));
+}
+
+TEST_F(PortSetupTest, closedPortIsALinkFailureNotACrash)
 {
     loopback.vanish();
     const PortSetupResult result = run(3, std::nullopt);

@@ -77,7 +77,7 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     settings.portName = firstLine.mid(5);
     link.setSettings(settings);
     ASSERT_TRUE(link.open());
-    ASSERT_NE(link.bus().readStatus(6), 255);
+    ASSERT_FALSE(link.bus().askStatus(6).linkFailed());
 
     RecordingOperator messages;
     PortSettings chosen = link.settings();
@@ -92,7 +92,7 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shownTexts().join(u'|').toStdString();
     EXPECT_EQ(link.settings(), chosen);
 
-    const ReplyString reply = link.bus().readRegisters(6, InterfaceWord::relayRegister, 1);
+    const ReplyString reply = link.bus().askRegisters(6, InterfaceWord::relayRegister, 1).reply;
     EXPECT_EQ(replyWord(reply, 0), (1u << 2) | (1u << 7) | (1u << 14));
     PortSettings stored;
     ASSERT_TRUE(loadPortSettings(dir.filePath(QStringLiteral("front.ini")), stored));

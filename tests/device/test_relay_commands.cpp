@@ -452,7 +452,7 @@ TEST_F(RelayCommands, clockSyncSetsOnlyTheClocksOffByMoreThanTheBound)
     EXPECT_EQ(entries[2].factoryNumber, 1006);
     EXPECT_EQ(entries[2].answer, QStringLiteral("taken"));
 
-    const std::optional<ClockReading> after = readRelayClock(session, 6, now);
+    const std::optional<ClockReading> after = readRelayClock(session, 6, now).reading;
     ASSERT_TRUE(after && after->offsetMs);
     EXPECT_LT(std::llabs(*after->offsetMs), 1500);
     EXPECT_EQ(syncLineClocks(session, op, {1}, std::nullopt, now)[0].outcome,

@@ -1,7 +1,6 @@
 // Our master (RelayBus over a QSerialPort) against a libmodbus RTU server on
 // the other end of a pair of joined pseudo-terminals: proves our framing
 // against an independent peer, including its exception replies.
-#include "link/LinkError.h"
 #include "link/RelayBus.h"
 #include "support/PtyBridge.h"
 #include "support/PtySerialPort.h"
@@ -102,57 +101,57 @@ protected:
 
 TEST_F(LibmodbusServerTest, readReturnsTheServersRegisters)
 {
-    const ReplyString reply = bus.readRegisters(serverAddress, 0x50, 32);
+    const BusReply answer = bus.askRegisters(serverAddress, 0x50, 32);
+    EXPECT_TRUE(answer.answered());
+    const ReplyString &reply = answer.reply;
     ASSERT_EQ(reply.size(), 3 + 64);
     EXPECT_EQ(quint8(reply[0]), serverAddress);
     EXPECT_EQ(quint8(reply[1]), 3);
     EXPECT_EQ(quint8(reply[2]), 64);
     for (int i = 0; i < 32; ++i)
         EXPECT_EQ(replyWord(reply, i), 0x1050 + i) << "register " << i;
-    EXPECT_FALSE(bus.lastException());
 }
 
 TEST_F(LibmodbusServerTest, writeWordStoresTheValueAndEchoes)
 {
-    const ReplyString reply = bus.writeRegister(serverAddress, 0x55, 1234);
-    EXPECT_FALSE(RelayBus::isExceptionReply(reply));
-    EXPECT_EQ(replyWord(reply, 0), 0x55);
-    EXPECT_EQ(replyWord(reply, 1), 1234);
+    const BusReply reply = bus.askWriteRegister(serverAddress, 0x55, 1234);
+    EXPECT_TRUE(reply.answered());
+    EXPECT_EQ(replyWord(reply.reply, 0), 0x55);
+    EXPECT_EQ(replyWord(reply.reply, 1), 1234);
     EXPECT_EQ(server->mapping()->tab_registers[0x55], 1234);
 }
 
 TEST_F(LibmodbusServerTest, coilCommandSwitchesTheServersCoil)
 {
-    const ReplyString on = bus.writeCoil(serverAddress, 769, 0xFF00);
-    EXPECT_FALSE(RelayBus::isExceptionReply(on));
+    const BusReply on = bus.askWriteCoil(serverAddress, 769, 0xFF00);
+    EXPECT_TRUE(on.answered());
     EXPECT_EQ(server->mapping()->tab_bits[1], 1);
     EXPECT_EQ(server->mapping()->tab_bits[0], 0);
-    bus.writeCoil(serverAddress, 769, 0);
+    bus.askWriteCoil(serverAddress, 769, 0);
     EXPECT_EQ(server->mapping()->tab_bits[1], 0);
 }
 
 TEST_F(LibmodbusServerTest, exceptionRepliesAreRefusalsWithTheirCode)
 {
-    const ReplyString read = bus.readRegisters(serverAddress, 0x100, 2);
-    EXPECT_EQ(read.size(), 3);
-    EXPECT_EQ(quint8(read[1]), 0x83);
-    EXPECT_EQ(bus.lastException(), 2);
+    const BusReply read = bus.askRegisters(serverAddress, 0x100, 2);
+    EXPECT_EQ(read.reply.size(), 3);
+    EXPECT_EQ(quint8(read.reply[1]), 0x83);
+    EXPECT_EQ(read.exceptionCode, 2);
 
-    const ReplyString write = bus.writeRegister(serverAddress, 0x200, 7);
-    EXPECT_TRUE(RelayBus::isExceptionReply(write));
-    EXPECT_EQ(replyWord(write, 0), 2);
-    EXPECT_EQ(bus.lastException(), 2);
+    const BusReply write = bus.askWriteRegister(serverAddress, 0x200, 7);
+    EXPECT_TRUE(write.refused());
+    EXPECT_EQ(write.exceptionCode, 2);
 
     // The line is in step after the refusals.
-    EXPECT_EQ(replyWord(bus.readRegisters(serverAddress, 0x10, 1), 0), 0x1010);
+    EXPECT_EQ(replyWord(bus.askRegisters(serverAddress, 0x10, 1).reply, 0), 0x1010);
 }
 
 TEST_F(LibmodbusServerTest, anotherAddressGetsNoAnswer)
 {
     bus.setReplyTimeoutMs(100);
-    EXPECT_LT(bus.readRegisters(9, 0x50, 2).size(), 5);
-    EXPECT_THROW(bus.writeRegister(9, 0x55, 20), LinkError);
-    EXPECT_EQ(replyWord(bus.readRegisters(serverAddress, 0x50, 1), 0), 0x1050);
+    EXPECT_EQ(bus.askRegisters(9, 0x50, 2).kind, BusReply::Kind::NoAnswer);
+    EXPECT_TRUE(bus.askWriteRegister(9, 0x55, 20).linkFailed());
+    EXPECT_EQ(replyWord(bus.askRegisters(serverAddress, 0x50, 1).reply, 0), 0x1050);
 }
 
 } // namespace

@@ -58,7 +58,7 @@ TEST(MivsimProgram, aClientMayCloseAndReopenThePort)
         ASSERT_TRUE(port) << "round " << round;
         RelayBus bus(port.get());
         bus.setReplyTimeoutMs(500);
-        const ReplyString reply = bus.readRegisters(6, 0, 7);
+        const ReplyString reply = bus.askRegisters(6, 0, 7).reply;
         ASSERT_EQ(reply.size(), 3 + 14) << "round " << round;
         EXPECT_EQ(replyWord(reply, 2) & 0xFF, '6');
     }
