@@ -47,9 +47,11 @@ std::optional<int> connectAndRead(CliContext &context, quint8 address, TimerNeed
     return std::nullopt;
 }
 
-std::optional<QList<quint8>> lineAddresses(CliContext &context,
-                                           const std::optional<QList<quint8>> &given)
+std::optional<QList<quint8>> openLine(CliContext &context,
+                                      const std::optional<QList<quint8>> &given)
 {
+    if (!context.openPort())
+        return std::nullopt;
     if (given)
         return given;
     const DiscoveryResult scan = scanBus(context.session(), context.messages());

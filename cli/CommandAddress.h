@@ -18,11 +18,12 @@ std::optional<quint8> parseRelayAddress(const QString &text);
 // on stderr as the device list would name it.
 miv::IdentificationResult identifyAt(CliContext &context, quint8 address);
 
-// The relays of the line a command works on: `given` when the operator
-// listed them, else the answering relays of a scan. nullopt when the port was
-// lost or no relay answered, told on stderr.
-std::optional<QList<quint8>> lineAddresses(CliContext &context,
-                                           const std::optional<QList<quint8>> &given);
+// Opens the port and gives the relays of the line a command works on:
+// `given` when the operator listed them, else the answering relays of a
+// scan. nullopt when the port did not open, was lost or no relay answered,
+// told on stderr.
+std::optional<QList<quint8>> openLine(CliContext &context,
+                                      const std::optional<QList<quint8>> &given);
 
 enum class TimerNeed { NotNeeded, Required };
 

@@ -113,14 +113,11 @@ int runOverview(CliContext &context, const QStringList &arguments)
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
     const OverviewOptions &options = std::get<OverviewOptions>(parsed);
-    if (!context.openPort())
-        return ExitStatus::LinkFailure;
-
-    RelaySession &session = context.session();
-    const std::optional<QList<quint8>> line = lineAddresses(context, options.addresses);
+    const std::optional<QList<quint8>> line = openLine(context, options.addresses);
     if (!line)
         return ExitStatus::LinkFailure;
     const QList<quint8> &addresses = *line;
+    RelaySession &session = context.session();
 
     LineOverviewModel model;
     LineOverview overview(session, model);

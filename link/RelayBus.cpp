@@ -159,18 +159,23 @@ void RelayBus::drainLateReply(const QByteArray &request)
         || m_unansweredRequest == request)
         return;
     m_unansweredRequest.clear();
-    const qint64 watchMs = 2 * qint64(m_timing.replyTimeoutMs);
+    keepInputUntil(m_unansweredSentAt, 2 * qint64(m_timing.replyTimeoutMs));
+}
+
+bool RelayBus::keepInputUntil(const QElapsedTimer &clock, qint64 ms)
+{
     QByteArray late;
-    while (m_unansweredSentAt.elapsed() < watchMs) {
-        if (waitForInput(int(watchMs - m_unansweredSentAt.elapsed())))
+    while (clock.elapsed() < ms) {
+        if (waitForInput(int(ms - clock.elapsed())))
             late += m_port->readAll();
         else
             ensurePortUsable();
     }
-    if (!late.isEmpty()) {
-        trace("late", late);
-        keepStray(late);
-    }
+    if (late.isEmpty())
+        return false;
+    trace("late", late);
+    keepStray(late);
+    return true;
 }
 
 BusReply RelayBus::listen(int ms)
@@ -179,18 +184,8 @@ BusReply RelayBus::listen(int ms)
         ensurePortUsable();
         QElapsedTimer clock;
         clock.start();
-        QByteArray late;
-        while (clock.elapsed() < ms) {
-            if (waitForInput(int(ms - clock.elapsed())))
-                late += m_port->readAll();
-            else
-                ensurePortUsable();
-        }
-        if (!late.isEmpty()) {
-            trace("late", late);
-            keepStray(late);
+        if (keepInputUntil(clock, ms))
             markLineActivity();
-        }
     } catch (const PortFailed &failure) {
         return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
     }

@@ -109,6 +109,9 @@ private:
     void portFailed(const QString &what) const;
     void discardStaleInput();
     void drainLateReply(const QByteArray &request);
+    // Keeps what comes until `clock` reaches `ms` as stray input; true when
+    // anything came.
+    bool keepInputUntil(const QElapsedTimer &clock, qint64 ms);
     void keepSilence();
     void markLineActivity();
     bool waitForInput(int ms);
