@@ -327,15 +327,14 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     return result;
 }
 
-BusReply RelayBus::askStatus(quint8 address, std::optional<int> waitMs)
+BusReply RelayBus::ask(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when,
+                       int retries, ReplyString (*answerOf)(const QByteArray &frame))
 {
     try {
-        const Exchange reply = exchangeWithRetries(modbus::readExceptionStatus(address),
-                                                   waitMs.value_or(m_timing.replyTimeoutMs),
-                                                   RetryWhen::Damaged, m_timing.retries);
+        const Exchange reply = exchangeWithRetries(request, firstByteTimeoutMs, when, retries);
         switch (reply.outcome) {
         case Outcome::Answered:
-            return BusReply::answer(reply.frame);
+            return BusReply::answer(answerOf(reply.frame));
         case Outcome::Refused:
             return BusReply::refusal(reply.frame, reply.exceptionCode);
         case Outcome::Silent:
@@ -344,7 +343,14 @@ BusReply RelayBus::askStatus(quint8 address, std::optional<int> waitMs)
     } catch (const PortFailed &failure) {
         return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
     }
-    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(address));
+    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(quint8(request[0])));
+}
+
+BusReply RelayBus::askStatus(quint8 address, std::optional<int> waitMs)
+{
+    return ask(modbus::readExceptionStatus(address), waitMs.value_or(m_timing.replyTimeoutMs),
+               RetryWhen::Damaged, m_timing.retries,
+               [](const QByteArray &frame) { return ReplyString(frame); });
 }
 
 BusReply RelayBus::askRegisters(quint8 address, quint16 first, quint16 count, Attempts attempts)
@@ -353,50 +359,30 @@ BusReply RelayBus::askRegisters(quint8 address, quint16 first, quint16 count, At
         return BusReply::failure(
                 BusReply::Kind::NoAnswer,
                 QStringLiteral("Число регистров вне 1..%1").arg(modbus::maxRegistersPerRead));
-    try {
-        const Exchange reply = exchangeWithRetries(
-                modbus::readHoldingRegisters(address, first, count), m_timing.replyTimeoutMs,
-                RetryWhen::AnyFailure, attempts == Attempts::Once ? 0 : m_timing.retries);
-        switch (reply.outcome) {
-        case Outcome::Answered:
-            return BusReply::answer(reply.frame.left(255));
-        case Outcome::Refused:
-            return BusReply::refusal(reply.frame, reply.exceptionCode);
-        case Outcome::Silent:
-            break;
-        }
-    } catch (const PortFailed &failure) {
-        return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
-    }
-    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(address));
+    return ask(modbus::readHoldingRegisters(address, first, count), m_timing.replyTimeoutMs,
+               RetryWhen::AnyFailure, attempts == Attempts::Once ? 0 : m_timing.retries,
+               [](const QByteArray &frame) { return ReplyString(frame.left(255)); });
 }
 
 BusReply RelayBus::askWrite(const QByteArray &request)
 {
-    const quint8 address = quint8(request[0]);
-    try {
-        if (address == modbus::broadcastAddress) {
+    if (quint8(request[0]) == modbus::broadcastAddress) {
+        // Nobody answers a broadcast: it is sent, and nothing is waited for.
+        try {
             exchange(request, m_timing.replyTimeoutMs);
-            return BusReply::answer({});
+        } catch (const PortFailed &failure) {
+            return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
         }
-        const Exchange reply = exchangeWithRetries(request, m_timing.replyTimeoutMs,
-                                                   RetryWhen::AnyFailure, m_timing.retries);
-        switch (reply.outcome) {
-        case Outcome::Answered: {
-            ReplyString text = reply.frame.left(2);
-            text.append(char(4));
-            text.append(reply.frame.mid(2, 4));
-            return BusReply::answer(text);
-        }
-        case Outcome::Refused:
-            return BusReply::refusal(reply.frame, reply.exceptionCode);
-        case Outcome::Silent:
-            break;
-        }
-    } catch (const PortFailed &failure) {
-        return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
+        return BusReply::answer({});
     }
-    return BusReply::failure(BusReply::Kind::NoAnswer, noAnswerText(address));
+    // The echo as address, function, 4, then the 4 echoed bytes.
+    return ask(request, m_timing.replyTimeoutMs, RetryWhen::AnyFailure, m_timing.retries,
+               [](const QByteArray &frame) {
+                   ReplyString text = frame.left(2);
+                   text.append(char(4));
+                   text.append(frame.mid(2, 4));
+                   return text;
+               });
 }
 
 BusReply RelayBus::askWriteRegister(quint8 address, quint16 reg, quint16 value)

@@ -104,6 +104,9 @@ private:
     // Keeps bytes that were no reply to the request on the line; returns how
     // many of them were no status reply frame of another relay.
     int keepStray(QByteArrayView bytes);
+    // One request's exchange as a BusReply, the answer's frame shaped by `answerOf`.
+    BusReply ask(const QByteArray &request, int firstByteTimeoutMs, RetryWhen when, int retries,
+                 ReplyString (*answerOf)(const QByteArray &frame));
     BusReply askWrite(const QByteArray &request);
     void ensurePortUsable() const;
     void portFailed(const QString &what) const;
