@@ -49,6 +49,32 @@ void followUnansweredWrite(InterfaceChangeResult &result, RelayBus &bus, quint8 
     result.outcome = Outcome::Changed;
 }
 
+// Where the write left the relay, and the port put where it answers.
+void followWrite(InterfaceChangeResult &result, RelayBus &bus, quint8 address,
+                 const PortSettings &current, const PortSettings &target,
+                 const PutInForce &putInForce)
+{
+    QString error;
+    result.wordNow.reset(); // known again once the relay answers
+    switch (result.write.kind) {
+    case WriteOutcome::Kind::Written:
+        result.wordNow = result.wordSent;
+        putInForce(target, &error);
+        result.outcome = Outcome::Changed;
+        break;
+    case WriteOutcome::Kind::NoAnswer:
+    case WriteOutcome::Kind::PortFailure:
+        followUnansweredWrite(result, bus, address, current, target, putInForce);
+        break;
+    case WriteOutcome::Kind::Refused:
+    case WriteOutcome::Kind::Stopped:
+    case WriteOutcome::Kind::NotSent:
+        result.wordNow = result.wordBefore;
+        result.outcome = Outcome::KeptOld;
+        break;
+    }
+}
+
 } // namespace
 
 InterfaceChangeResult changeRelayInterface(RelayBus &bus, quint8 address,
@@ -82,24 +108,7 @@ InterfaceChangeResult changeRelayInterface(RelayBus &bus, quint8 address,
     result.write = audit
             ? auditedWrite(bus, *audit, op, address, factoryNumber, what, change.word)
             : WriteOutcome::of(bus.askWriteRegister(address, what.number, change.word));
-    result.wordNow.reset(); // known again once the relay answers
-    switch (result.write.kind) {
-    case WriteOutcome::Kind::Written:
-        result.wordNow = change.word;
-        putInForce(target, &error);
-        result.outcome = Outcome::Changed;
-        break;
-    case WriteOutcome::Kind::NoAnswer:
-    case WriteOutcome::Kind::PortFailure:
-        followUnansweredWrite(result, bus, address, current, target, putInForce);
-        break;
-    case WriteOutcome::Kind::Refused:
-    case WriteOutcome::Kind::Stopped:
-    case WriteOutcome::Kind::NotSent:
-        result.wordNow = result.wordBefore;
-        result.outcome = Outcome::KeptOld;
-        break;
-    }
+    followWrite(result, bus, address, current, target, putInForce);
     return result;
 }
 

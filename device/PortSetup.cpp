@@ -45,6 +45,41 @@ PortSetupResult setUpPortOnly(const PortSetupPort &port, const std::optional<Por
     return result;
 }
 
+// What the setup stores and tells once the relay was asked to change.
+void settle(PortSetupResult &result, const InterfaceChangeResult &change, const QString &text,
+            const PortSetupPort &port, const PortSettingsStore &store, Operator &op)
+{
+    switch (change.outcome) {
+    case Outcome::Inexpressible:
+        // Cancel left settings the word cannot say: nothing to tell the relay.
+        if (result.accepted)
+            reportError(op, Operator::Icon::Warning, text);
+        else
+            storeInForce(result, port, store, op);
+        return;
+    case Outcome::PortRefused:
+        result.portFailed = true;
+        reportError(op, Operator::Icon::Error, text);
+        return;
+    case Outcome::NotRead:
+        reportError(op, Operator::Icon::Error, text);
+        if (!result.accepted)
+            storeInForce(result, port, store, op); // stored after Cancel too
+        return;
+    case Outcome::Changed:
+    case Outcome::KeptOld:
+    case Outcome::Unknown:
+        break;
+    }
+    // The port is where the relay was last heard: the stored settings follow it.
+    storeInForce(result, port, store, op);
+    if (text.isEmpty())
+        return;
+    const QString stored =
+            result.stored ? QStringLiteral("\rВ front.ini записаны настройки порта") : QString();
+    reportError(op, Operator::Icon::Error, text + stored);
+}
+
 } // namespace
 
 PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 relayAddress,
@@ -64,37 +99,7 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
     result.wordWrite = change.write;
     result.wordWritten = change.outcome == Outcome::Changed;
     result.relayWord = change.wordNow;
-    const QString text = interfaceChangeText(change, before, target);
-    switch (change.outcome) {
-    case Outcome::Inexpressible:
-        // Cancel left settings the word cannot say: nothing to tell the relay.
-        if (result.accepted)
-            reportError(op, Operator::Icon::Warning, text);
-        else
-            storeInForce(result, port, store, op);
-        return result;
-    case Outcome::PortRefused:
-        result.portFailed = true;
-        reportError(op, Operator::Icon::Error, text);
-        return result;
-    case Outcome::NotRead:
-        reportError(op, Operator::Icon::Error, text);
-        if (!result.accepted)
-            storeInForce(result, port, store, op);
-        return result;
-    case Outcome::Changed:
-    case Outcome::KeptOld:
-    case Outcome::Unknown:
-        break;
-    }
-    // The port is where the relay was last heard: the stored settings follow it.
-    storeInForce(result, port, store, op);
-    if (!text.isEmpty())
-        reportError(op, Operator::Icon::Error,
-                    text
-                            + (result.stored
-                                       ? QStringLiteral("\rВ front.ini записаны настройки порта")
-                                       : QString()));
+    settle(result, change, interfaceChangeText(change, before, target), port, store, op);
     return result;
 }
 
