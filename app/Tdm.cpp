@@ -204,8 +204,8 @@ void Tdm::pBeforeClose()
 
 void Tdm::N6Click()
 {
-    if (portSetupAction()->isEnabled())
-        m_port.setUp(m_session);
+    if (portSetupAction()->isEnabled() && m_port.setUp(m_session))
+        mf.showMemo(identificationMemo(m_session.device));
 }
 
 void Tdm::N7Click()

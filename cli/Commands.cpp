@@ -13,6 +13,9 @@ const QList<Command> &commands()
             {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
             {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
             {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
+            {QStringLiteral("interface"),
+             QStringLiteral("interface ADDR [--baud N] [--parity P] [--stop-bits N]"),
+             runInterface},
             {QStringLiteral("config"),
              QStringLiteral(
                      "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),

@@ -14,6 +14,7 @@
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "core/ValueFormat.h"
+#include "link/FrontIni.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -103,6 +104,39 @@ TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
         EXPECT_TRUE(pc()->isTabVisible(tab)) << tab;
     EXPECT_FALSE(pc()->isTabVisible(5));
     EXPECT_TRUE(dm->session().flags.editingLocked);
+}
+
+// "Настройка порта" with relay 6 selected: a speed its word cannot say is
+// refused with nothing written; 19200 keeps its 8 data bits, and its details,
+// the port and front.ini show the new speed without a new identification.
+TEST_F(WindowFlow, portSetupMovesTheSelectedRelayAndItsDetailsFollow)
+{
+    scanAndIdentify(6);
+    PortSettings chosen = dm->port().settings();
+    chosen.baudRate = QStringLiteral("115200");
+    setupAnswer = chosen;
+    const qsizetype requests = line.requests().size();
+    dm->N6Click();
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_TRUE(op.shownTexts()[0].contains(QStringLiteral("скорость 115200 бит/с")))
+            << op.shownTexts()[0].toStdString();
+    EXPECT_EQ(line.requests().size(), requests + 1); // the word read, nothing written
+    EXPECT_EQ(dm->port().settings().baudRate, QStringLiteral("9600"));
+
+    op.clearShown();
+    chosen.baudRate = QStringLiteral("19200");
+    setupAnswer = chosen;
+    dm->N6Click();
+    EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_EQ(line.relay(6)->registerValue(65), 0x2848);
+    const QStringList memo = child<QPlainTextEdit>("m1")->toPlainText().split(u'\n');
+    ASSERT_EQ(memo.size(), 8);
+    EXPECT_EQ(memo[4], QStringLiteral("Скорость 19200 бит/с"));
+    EXPECT_EQ(memo[6], QStringLiteral("8 бит данных"));
+    EXPECT_EQ(dm->port().settings().baudRate, QStringLiteral("19200"));
+    PortSettings stored;
+    ASSERT_TRUE(loadPortSettings(frontIni(), stored));
+    EXPECT_EQ(stored.baudRate, QStringLiteral("19200"));
 }
 
 TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
