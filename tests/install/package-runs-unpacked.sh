@@ -96,10 +96,14 @@ done
 
 "$bin/mivsim" --relays 1:4,6:6 --stop-with-parent >"$work/sim.out" 2>"$work/sim.err" &
 sim=$!
+# The simulator's output file is made by its redirect, which may come after
+# the first look: it is waited for as the port is.
 port=''
 for _ in $(seq 1 100); do
-  port=$(sed -n 's/^PORT //p' "$work/sim.out")
-  [ -n "$port" ] && break
+  if [ -f "$work/sim.out" ]; then
+    port=$(sed -n 's/^PORT //p' "$work/sim.out")
+    [ -n "$port" ] && break
+  fi
   sleep 0.1
 done
 [ -n "$port" ] || { cat "$work/sim.err" >&2; fail "the unpacked mivsim told no port"; }
