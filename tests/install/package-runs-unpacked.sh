@@ -170,6 +170,11 @@ unit=$usr/lib/systemd/system/mivctl-publish@.service
 sed -E "s|^ExecStart=[^ ]+/mivctl |ExecStart=$bin/mivctl |" "$unit" >"$work/mivctl-publish@.service"
 systemd-analyze verify --man=no "$work/mivctl-publish@test.service" >"$work/verify.out" 2>&1 ||
   { cat "$work/verify.out" >&2; fail "systemd-analyze verify refused the unit"; }
+# Its exposure: under 3.0 (the threshold counts in tenths).
+systemd-analyze security --offline=yes --man=no --threshold=29 "$work/mivctl-publish@test.service" \
+  >"$work/security.out" 2>&1 ||
+  { cat "$work/security.out" >&2; fail "systemd-analyze security scores the unit 3.0 or more"; }
+grep -a 'Overall exposure' "$work/security.out"
 for option in --port --line --broker --state-file; do
   grep -q -- "$option" "$unit" || fail "the unit does not give $option"
 done
