@@ -233,6 +233,7 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
     ASSERT_TRUE(QFile::link(in("report.xls"), in("alias.xls")));
     ASSERT_TRUE(QFile::link(in("sub"), in("folder-link")));
     ASSERT_TRUE(QFile::link(in("to-come.xls"), in("link-to-come.csv"))); // no target yet
+    ASSERT_TRUE(QFile::link(in("link-to-come.csv"), in("link-to-link.csv")));
     ASSERT_TRUE(QFile(in("other.csv")).open(QIODevice::WriteOnly));
     const bool caseIgnored = QFileInfo::exists(in("REPORT.XLS")); // by the file system
     struct Case
@@ -250,6 +251,7 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
             {"report.xls", "report.csv", false},
             {"report.xls", "other.csv", false}, // two files that both exist
             {"to-come.xls", "link-to-come.csv", true}, // a link to a file not made yet
+            {"to-come.xls", "link-to-link.csv", true}, // through a link to that link
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.xls) + " / " + c.csv);
@@ -335,17 +337,22 @@ TEST(MivctlSettings, setChangesOnlyTheValuesGivenAndARefusalLeavesTheFileByteFor
     EXPECT_EQ(run(QStringList{"settings", "sheet", file, "--type", "4", "--csv", csv}, ini).status,
               ExitStatus::Done);
     EXPECT_TRUE(bytesOf(csv).contains(QStringLiteral("Значения;из файла motor.miv").toUtf8()));
-    // The outputs are checked against the input and each other before
-    // anything is written: the input is never replaced, and one output that
-    // cannot be written leaves every other unwritten.
+    // The outputs are checked against the input (however named: "./", a
+    // link) and each other before anything is written: the input is never
+    // replaced, and one output that cannot be written leaves every other
+    // unwritten.
     const QString xls = dir.filePath(QStringLiteral("ok.xls"));
     const QString sheet4 = QStringLiteral("settings sheet %1 --type 4 ").arg(file);
+    const QString alias = dir.filePath(QStringLiteral("alias.miv"));
+    ASSERT_TRUE(QFile::link(file, alias));
     const struct
     {
         QString outputs;
         int status;
     } outputCases[] = {
             {QStringLiteral("--csv ") + file, ExitStatus::WrongUsage},
+            {QStringLiteral("--csv %1/./motor.miv").arg(dir.path()), ExitStatus::WrongUsage},
+            {QStringLiteral("--xls %1 --csv %2").arg(xls, alias), ExitStatus::WrongUsage},
             {QStringLiteral("--xls %1 --csv %2").arg(xls, dir.filePath(QStringLiteral("no/x.csv"))),
              ExitStatus::Refused},
             {QStringLiteral("--xls %1 --csv -").arg(xls), ExitStatus::WrongUsage},
