@@ -272,12 +272,16 @@ bool RegistryStore::connect()
         db.setDatabaseName(m_location.filePath);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
     } else {
+        // What the address leaves out is left to libpq (PGHOST, PGPORT, PGUSER,
+        // PGDATABASE and its defaults): Qt's driver passes no empty part and no
+        // port below 0.
         db.setHostName(m_location.host);
-        db.setPort(m_location.port);
+        db.setPort(m_location.port.value_or(-1));
         db.setUserName(m_location.user);
         db.setDatabaseName(m_location.database);
         QString options = m_location.options;
-        if (!options.contains(QStringLiteral("connect_timeout=")))
+        if (!options.contains(QStringLiteral("connect_timeout="))
+            && qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT"))
             options += QStringLiteral("%1connect_timeout=10").arg(options.isEmpty() ? "" : ";");
         db.setConnectOptions(options);
     }
