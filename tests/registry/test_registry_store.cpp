@@ -6,13 +6,25 @@
 #include "support/PostgresServer.h"
 #include "support/QtPrinters.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <memory>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#  include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#  include <sys/mount.h>
+#endif
 
 using namespace miv;
 
@@ -226,6 +238,176 @@ INSTANTIATE_TEST_SUITE_P(Drivers, RegistryStoreTest,
                          });
 
 // ---- What only one of the two can go through ---------------------------
+
+// The bytes of a file, for telling that it was left as it was.
+QByteArray digestOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+            ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+            : QByteArray();
+}
+
+// A SQLite file made by another program: its statements run in SQLite's own
+// journal mode, the file closed.
+void makeDatabase(const QString &path, const QStringList &statements)
+{
+    {
+        QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        for (const QString &statement : statements)
+            ASSERT_TRUE(query.exec(statement)) << query.lastError().text().toStdString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+}
+
+TEST(RegistrySqliteFile, tablesOnlyInAnEmptyFileOrARegister_anotherProgramsIsKeptToTheByte)
+{
+    const struct
+    {
+        QStringList statements; // none: a file of no bytes
+        QString refusalNames; // empty: the file becomes a register
+    } cases[] = {
+            {{}, {}},
+            {{QStringLiteral("PRAGMA user_version = 3")}, {}},
+            {{QStringLiteral("CREATE TABLE orders (id INTEGER)"),
+              QStringLiteral("CREATE TABLE customers (id INTEGER)"),
+              QStringLiteral("INSERT INTO orders VALUES (1)")},
+             QStringLiteral("таблицы customers, orders")},
+            // A table of the same name is not a register.
+            {{QStringLiteral("CREATE TABLE schema_version (version INTEGER)"),
+              QStringLiteral("INSERT INTO schema_version VALUES (2)")},
+             QStringLiteral("таблицы schema_version")},
+            {{QStringLiteral("CREATE TABLE relays (id INTEGER)"),
+              QStringLiteral("CREATE VIEW seen AS SELECT id FROM relays")},
+             QStringLiteral("таблицы relays, seen")},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("other.sqlite"));
+        QFile empty(path);
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        if (!c.statements.isEmpty())
+            makeDatabase(path, c.statements);
+        const QByteArray before = digestOf(path);
+        for (const bool readOnly : {true, false}) {
+            RegistryStore store(*RegistryLocation::parse(path));
+            store.setReadOnly(readOnly);
+            if (c.refusalNames.isEmpty()) {
+                EXPECT_TRUE(store.open()) << store.error().toStdString();
+                continue;
+            }
+            EXPECT_FALSE(store.open());
+            EXPECT_TRUE(store.error().contains(QStringLiteral("не является базой реестра реле"))
+                        && store.error().endsWith(c.refusalNames + u')'))
+                    << store.error().toStdString();
+            EXPECT_EQ(digestOf(path), before) << c.refusalNames.toStdString();
+            EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
+                      QStringList{QStringLiteral("other.sqlite")});
+        }
+        if (c.refusalNames.isEmpty()) {
+            // The reader left the file empty; the writer made the register.
+            RegistryStore made(*RegistryLocation::parse(path));
+            made.setReadOnly(true);
+            ASSERT_TRUE(made.open()) << made.error().toStdString();
+            EXPECT_EQ(made.relays()->size(), 0);
+            EXPECT_TRUE(made.database().tables().contains(QStringLiteral("relays")));
+        }
+    }
+}
+
+TEST(RegistrySqliteFile, aRegisterNotMadeYetReadsEmptyAndIsNotMade)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("sub/registry.sqlite"));
+    RegistryStore reader(*RegistryLocation::parse(path));
+    reader.setReadOnly(true);
+    const auto relays = reader.relays();
+    ASSERT_TRUE(relays) << reader.error().toStdString();
+    EXPECT_TRUE(relays->isEmpty());
+    EXPECT_FALSE(reader.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded);
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("sub"))));
+}
+
+#ifdef Q_OS_LINUX
+// A small disk of its own (tmpfs) mounted over a scratch folder, made
+// read-only or filled up; only the superuser may mount one.
+class ScratchDisk
+{
+public:
+    ScratchDisk()
+    {
+        m_mounted = m_folder.isValid()
+                && ::mount("tmpfs", m_folder.path().toLocal8Bit().constData(), "tmpfs", 0,
+                           "size=4m")
+                        == 0;
+    }
+    ~ScratchDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.path().toLocal8Bit().constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_mounted; }
+    QString filePath(const QString &name) const { return m_folder.filePath(name); }
+    bool makeReadOnly()
+    {
+        return ::mount("tmpfs", m_folder.path().toLocal8Bit().constData(), "tmpfs",
+                       MS_REMOUNT | MS_RDONLY, "size=4m")
+                == 0;
+    }
+    // Writes a file until the disk has no block left.
+    bool fill()
+    {
+        QFile filler(filePath(QStringLiteral("filler")));
+        if (!filler.open(QIODevice::WriteOnly))
+            return false;
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) { }
+        return errno == ENOSPC;
+    }
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
+// A register on a read-only or full disk is listed, and a write says why it
+// cannot be made in the words of the audit log.
+TEST(RegistrySqliteFile, onAReadOnlyOrFullDiskTheRegisterIsRead_aWriteSaysWhyNot)
+{
+    for (const bool full : {false, true}) {
+        ScratchDisk disk;
+        if (!disk.isMounted())
+            GTEST_SKIP() << "only the superuser mounts a scratch disk";
+        const RegistryLocation location =
+                *RegistryLocation::parse(disk.filePath(QStringLiteral("registry.sqlite")));
+        {
+            RegistryStore store(location);
+            ASSERT_TRUE(store.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded)
+                    << store.error().toStdString();
+        }
+        ASSERT_TRUE(full ? disk.fill() : disk.makeReadOnly());
+        const QString reason = full ? QStringLiteral("на диске нет места")
+                                    : QStringLiteral("диск только для чтения");
+
+        RegistryStore reader(location);
+        reader.setReadOnly(true);
+        const auto relays = reader.relays();
+        ASSERT_TRUE(relays) << reason.toStdString() << ": " << reader.error().toStdString();
+        EXPECT_EQ(relays->size(), 1);
+        RegistryStore writer(location);
+        const RecordOutcome outcome = writer.recordSettings(relayRecord(1001, 1), at(1), u'.');
+        EXPECT_FALSE(outcome.recorded);
+        EXPECT_EQ(outcome.failure,
+                  QStringLiteral("Базу реестра реле «%1» нельзя записать: %2")
+                          .arg(location.displayName(), reason));
+    }
+}
+#endif
 
 TEST(RegistrySqliteFile, aFileThatIsNoDatabaseIsRefusedAndKept)
 {
