@@ -517,9 +517,13 @@ bool RegistryStore::migrate()
         }
     }
     return inTransaction([&](QSqlQuery &query) {
+        // Another seat may have made the tables since the look above: its
+        // schema_version makes PostgreSQL say "already exists, skipping",
+        // a notice libpq would print on stderr.
         if (!sqlite
-            && !exec(query,
-                     QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(migrationLockKey)))
+            && (!exec(query, QStringLiteral("SET LOCAL client_min_messages TO warning"))
+                || !exec(query,
+                         QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(migrationLockKey))))
             return false;
         if (!exec(query,
                   QStringLiteral(

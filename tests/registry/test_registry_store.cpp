@@ -495,6 +495,44 @@ TEST(RegistryPostgresql, whatTheAddressLeavesOutComesFromThePgVariables)
     }
 }
 
+#ifdef Q_OS_UNIX
+// What a seat meets when another made schema_version a moment before: the
+// tables are made without PostgreSQL's notice ("already exists, skipping")
+// reaching stderr.
+TEST(RegistryPostgresql, makingTheTablesBesideAnotherSeatPrintsNothing)
+{
+    ASSERT_TRUE(server().isRunning()) << server().errorText().toStdString();
+    ASSERT_TRUE(server().createDatabase(QStringLiteral("besideanother")));
+    qputenv("PGPASSWORD", PostgresServer::password.toUtf8());
+    const RegistryLocation location =
+            *RegistryLocation::parse(server().url(QStringLiteral("besideanother")));
+    {
+        RegistryStore other(location);
+        ASSERT_TRUE(other.open()) << other.error().toStdString();
+        QSqlQuery query(other.database());
+        ASSERT_TRUE(query.exec(QStringLiteral("SET client_min_messages TO warning")));
+        for (const QString &table : other.database().tables())
+            ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE %1 CASCADE").arg(table)));
+        ASSERT_TRUE(query.exec(
+                QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")));
+    }
+    QTemporaryFile stderrCopy;
+    ASSERT_TRUE(stderrCopy.open());
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    ::dup2(stderrCopy.handle(), 2);
+    RegistryStore store(location);
+    const bool opened = store.open();
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+    ASSERT_TRUE(opened) << store.error().toStdString();
+    EXPECT_EQ(store.schemaVersion(), RegistryStore::knownSchemaVersion());
+    ASSERT_TRUE(stderrCopy.seek(0)); // the descriptor shared with stderr stands at its end
+    EXPECT_EQ(QString::fromUtf8(stderrCopy.readAll()), QString());
+}
+#endif
+
 TEST(RegistryLocationText, addressesParseAndNeverHoldAPassword)
 {
     const auto location = RegistryLocation::parse(
