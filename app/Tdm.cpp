@@ -597,7 +597,7 @@ void Tdm::approveSettingsExecute()
 std::optional<RegistryRelay> Tdm::selectedRegistryRelay(RegistryStore *&store)
 {
     QString error;
-    store = m_recorder->store(&error);
+    store = m_recorder->storeForReading(&error);
     if (!store) {
         m_operator.message(Operator::Icon::Error, error);
         return std::nullopt;

@@ -87,7 +87,7 @@ int list(CliContext &context, QStringList arguments)
                                       registryUsage);
         factory = quint16(number);
     }
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Read);
     if (!store)
         return ExitStatus::Refused;
     const auto relays = store->relays(factory);
@@ -108,7 +108,8 @@ int history(CliContext &context, QStringList arguments)
     if (arguments.size() != 1)
         return context.wrongUsage(QStringLiteral("registry history needs a factory number"),
                                   registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read);
     if (!opened)
         return ExitStatus::Refused;
     RegistryStore *store = opened->store;
@@ -160,7 +161,8 @@ int diff(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(
                 QStringLiteral("registry diff needs a factory number and two snapshot numbers"),
                 registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read);
     if (!opened)
         return ExitStatus::Refused;
     RegistryStore *store = opened->store;
@@ -192,7 +194,7 @@ int check(CliContext &context, const QStringList &arguments)
                                               + arguments[1],
                                       registryUsage);
     }
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Record);
     if (!store)
         return ExitStatus::Refused;
     if (!context.openPort())
@@ -263,7 +265,8 @@ int approve(CliContext &context, const QStringList &arguments)
     if (file.isEmpty() == snapshotText.isEmpty())
         return context.wrongUsage(QStringLiteral("registry approve needs --file or --snapshot"),
                                   registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Record);
     if (!opened)
         return ExitStatus::Refused;
     RegistryStore *store = opened->store;
@@ -305,7 +308,8 @@ int tag(CliContext &context, const QStringList &arguments)
     if (arguments.size() != 2)
         return context.wrongUsage(QStringLiteral("registry tag needs a factory number and a text"),
                                   registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Record);
     if (!opened)
         return ExitStatus::Refused;
     RegistryStore *store = opened->store;

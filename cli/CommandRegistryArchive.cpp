@@ -112,7 +112,8 @@ int registryJournal(CliContext &context, const QStringList &arguments, const QSt
     const std::optional<ListOptions> options = parseList(arguments, true, true, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry journal: ") + problem, usage);
-    const std::optional<RelayInRegister> opened = openRelay(context, options->relay);
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, options->relay, RegisterUse::Read);
     if (!opened)
         return ExitStatus::Refused;
     RegistryStore *store = opened->store;
@@ -142,7 +143,7 @@ int registryEvents(CliContext &context, const QStringList &arguments, const QStr
     const std::optional<ListOptions> options = parseList(arguments, false, false, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry events: ") + problem, usage);
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Read);
     if (!store)
         return ExitStatus::Refused;
     JournalStore journal(*store);
@@ -183,7 +184,8 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
     const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
     if (!outputs)
         return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read);
     if (!opened)
         return ExitStatus::Refused;
     RegistryStore *store = opened->store;

@@ -6,10 +6,11 @@
 
 namespace miv::cli {
 
-RegistryStore *openStore(CliContext &context)
+RegistryStore *openStore(CliContext &context, RegisterUse use)
 {
     QString error;
-    RegistryStore *store = context.recorder().store(&error);
+    RegistryStore *store = use == RegisterUse::Read ? context.recorder().storeForReading(&error)
+                                                    : context.recorder().store(&error);
     if (!store)
         context.err() << error << Qt::endl;
     return store;
@@ -25,9 +26,9 @@ std::optional<RegistryRelay> findRelay(CliContext &context, RegistryStore &store
     return relay;
 }
 
-std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key)
+std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key, RegisterUse use)
 {
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, use);
     if (!store)
         return std::nullopt;
     std::optional<RegistryRelay> relay = findRelay(context, *store, key);

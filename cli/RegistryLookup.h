@@ -9,9 +9,14 @@ namespace miv::cli {
 
 class CliContext;
 
-// The register the registry commands read: the open store, or null with the
+// What a command does with the register: only reads it (opened read-only,
+// so that a register on a read-only or full disk is read all the same), or
+// records into it.
+enum class RegisterUse { Read, Record };
+
+// The register the registry commands use: the open store, or null with the
 // reason on stderr.
-miv::RegistryStore *openStore(CliContext &context);
+miv::RegistryStore *openStore(CliContext &context, RegisterUse use);
 
 // The relay a command's FACTORY (or FACTORY:TYPE) names; nullopt with the
 // reason on stderr.
@@ -25,6 +30,6 @@ struct RelayInRegister
     miv::RegistryStore *store = nullptr;
     miv::RegistryRelay relay;
 };
-std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key);
+std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key, RegisterUse use);
 
 } // namespace miv::cli

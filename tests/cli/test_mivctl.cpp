@@ -126,6 +126,32 @@ TEST(MivctlOptions, badOptionsAreRefused)
     }
 }
 
+// A register's address with a password is refused with front.ini's reason,
+// and no refusal shows the password, however the option is spelt.
+TEST(MivctlOptions, aPasswordInTheRegistersAddressIsNeverShown)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool reasonTold;
+    } cases[] = {
+            {args({"--registry", "postgresql://eng:secret@db/relays", "ports"}), true},
+            {args({"--registry=postgresql://eng:secret@db:x/relays", "ports"}), true},
+            {args({"--registry", "postgresql://db/relays?password=secret", "ports"}), true},
+            {args({"--registr=postgresql://eng:secret@db/relays", "ports"}), false},
+    };
+    for (const auto &c : cases) {
+        QString error;
+        EXPECT_FALSE(parseGlobalOptions(c.arguments, &error));
+        EXPECT_FALSE(error.contains(QStringLiteral("secret"))) << error.toStdString();
+        EXPECT_EQ(error.endsWith(QStringLiteral("Пароль не указывается в адресе реестра реле: "
+                                                "задайте его в ~/.pgpass, PGPASSFILE или "
+                                                "PGPASSWORD")),
+                  c.reasonTold)
+                << error.toStdString();
+    }
+}
+
 struct RunResult
 {
     int status;

@@ -132,6 +132,18 @@ TEST_F(MivctlRegistry, theTimerOfAFileIsPartOfWhatIsLeft)
             << history.last().toStdString();
 }
 
+// The commands that only read open the register for reading: one not made
+// yet lists empty and is not made; one that records makes it.
+TEST_F(MivctlRegistry, onlyTheCommandsThatRecordWriteTheRegister)
+{
+    const ProgramResult listed = registry({s("registry"), s("list")});
+    EXPECT_EQ(listed.exitCode, 0) << listed.standardError.toStdString();
+    EXPECT_TRUE(listed.standardOutput.isEmpty());
+    EXPECT_FALSE(QFile::exists(file("registry.sqlite")));
+    registry({s("registry"), s("tag"), s("1001"), s("Насос")});
+    EXPECT_TRUE(QFile::exists(file("registry.sqlite")));
+}
+
 TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
 {
     QFile junk(file("junk.sqlite"));
