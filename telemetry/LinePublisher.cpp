@@ -256,7 +256,8 @@ void LinePublisher::publishDiscovery(Relay &relay)
         return;
     relay.publishedInfo = info;
     for (const DiscoveryConfig &config :
-         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device))
+         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device,
+                          liveExpirySeconds(m_settings.intervalMs)))
         m_mqtt.publishRetained(config.topic, config.payload, 1);
 }
 

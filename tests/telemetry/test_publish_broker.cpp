@@ -466,6 +466,7 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
             << topic.toStdString();
     EXPECT_EQ(levels[4], QStringLiteral("config"));
     static const QSet<QString> known{"name",
+                                     "expire_after",
                                      "unique_id",
                                      "origin",
                                      "state_topic",
