@@ -86,7 +86,7 @@ void printUsage(QTextStream &stream)
     for (const Command &command : commands())
         stream << "  mivctl [OPTIONS] " << command.usage << '\n';
     stream << passwordUsage;
-    stream << "mivctl help COMMAND tells what a command does\n";
+    stream << "mivctl help COMMAND, or mivctl COMMAND --help, tells what a command does\n";
     stream.flush();
 }
 
@@ -130,6 +130,12 @@ int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextS
         err << "mivctl: unknown command " << options->command << '\n'
             << "mivctl help lists the options and commands\n";
         return ExitStatus::WrongUsage;
+    }
+    // "--help" anywhere after the command asks for its help, before its own
+    // arguments are parsed or anything is opened (so no tag or note reads "--help").
+    if (options->commandArguments.contains(QLatin1String("--help"))) {
+        printCommandHelp(out, *command);
+        return ExitStatus::Done;
     }
 
     enableBusTraceFromEnvironment();

@@ -222,6 +222,16 @@ TEST(Mivctl, helpOfEachCommandIsItsSectionOfTheManualPage)
                 << command.name.toStdString() << ": no section of its usage in mivctl.1";
         EXPECT_TRUE(manual.contains(help.simplified()))
                 << command.name.toStdString() << ": mivctl.1 tells otherwise than its help";
+        // "COMMAND --help", also after other arguments, is "help COMMAND" and opens no port.
+        for (const QStringList &asked :
+             {QStringList{command.name, QStringLiteral("--help")},
+              QStringList{QStringLiteral("--port"), QStringLiteral("/nonexistent"), command.name,
+                          QStringLiteral("1"), QStringLiteral("--help")}}) {
+            const RunResult own = run(asked, ini);
+            EXPECT_EQ(own.status, ExitStatus::Done) << asked.join(u' ').toStdString();
+            EXPECT_EQ(own.out, result.out) << asked.join(u' ').toStdString();
+            EXPECT_TRUE(own.err.isEmpty()) << own.err.toStdString();
+        }
     }
     EXPECT_EQ(run(args({"help", "frobnicate"}), ini).status, ExitStatus::WrongUsage);
     // config sheet only reads: neither its help nor the PASSWORDS section
