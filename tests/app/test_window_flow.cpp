@@ -321,7 +321,6 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
 
     // The settings written as they are: the read-back is what the visit left.
     op.answerPassword(QStringLiteral("ABCD"));
-    dm->action(ActionId::a_setdata)->trigger(); // locked: asks only
     dm->action(ActionId::a_setdata)->trigger();
 
     dm->settingsHistoryAction()->trigger();
