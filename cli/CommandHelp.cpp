@@ -164,9 +164,13 @@ constexpr HelpText helpTexts[] = {
          "and the tag. report: the commissioning report (the approved, as-found and\n"
          "as-left value of every row, the changed rows marked, the journal of the\n"
          "visit, lines for who set the relay up and who checked it) as --pdf, --xls or\n"
-         "--csv, by default of the latest day the relay was worked on. FACTORY is a\n"
-         "factory number or FACTORY:TYPE. Exit status 4 when check or diff finds a\n"
-         "difference, 3 when the register cannot be used."},
+         "--csv, of a visit: an as-found snapshot and a later as-left one of the\n"
+         "relay, by default the latest day's (a refusal names the visits on record).\n"
+         "Free text (a tag, a note) is escaped C-style in the tab-separated lines.\n"
+         "FACTORY is a factory number or FACTORY:TYPE. Exit status 4 when check or\n"
+         "diff finds a difference, 3 when the relay is not on record (named) or the\n"
+         "register cannot be used, 2 for wrong usage, snapshots that are no visit\n"
+         "included."},
         {"clock",
          "clock sync sets the clock of every relay of the line (the relays a scan\n"
          "finds, or those of --addresses) to the PC's time, as the live page's\n"
