@@ -257,6 +257,11 @@ TEST_F(JournalArchiveOnRelay, entriesAreOnThePcsTimeAsWellAsTheRelays)
     EXPECT_NEAR(double(events->at(0).pcTime.secsTo(events->at(0).relayTime)), 3600.0, 2.0);
     EXPECT_EQ(lineEventFields(events->at(0), u',').mid(1, 4),
               (QStringList{"1001", "", "2026.02.03 04:05:06", "Включениие питания реле"}));
+    // The relay's day alone, its entry numbered among all the relay's.
+    const QDateTime day(QDate(2026, 2, 3), QTime(0, 0));
+    const auto ofDay = journal.relayEntries(events->at(0).relayId, day, day.addDays(1));
+    ASSERT_TRUE(ofDay && ofDay->size() == 1);
+    EXPECT_EQ(ofDay->at(0).number, 38) << "after the relay's 37 entries of before";
 }
 
 // A register that cannot be written loses nothing of the reading: the rows
