@@ -60,7 +60,7 @@ const QString registryUsage = QStringLiteral(
         "registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | "
         "registry tag FACTORY TEXT | "
         "registry journal FACTORY [--since DATE] [--until DATE] [--csv] | "
-        "registry events [--since DATE] [--csv] | "
+        "registry events [--since DATE] [--until DATE] [--csv] | "
         "registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]");
 
 void printRow(CliContext &context, const QStringList &fields, bool csv)

@@ -2,6 +2,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CommandHelp.h"
 #include "cli/Commands.h"
+#include "cli/DateBound.h"
 #include "cli/PasswordSource.h"
 #include "cli/Terminal.h"
 #include "core/Texts.h"
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 using namespace miv::cli;
 
@@ -255,6 +257,56 @@ TEST(Mivctl, wrongUsageIsStatusTwo)
     EXPECT_EQ(bad.status, ExitStatus::WrongUsage);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--parity")));
     EXPECT_TRUE(bad.out.isEmpty());
+    // A range that holds no time is said, not listed as empty.
+    const QString registry = dir.filePath(QStringLiteral("registry.sqlite"));
+    for (const char *command : {"journal", "events"}) {
+        QStringList arguments = args({"--registry"})
+                << registry << QStringLiteral("registry") << QString::fromUtf8(command);
+        if (arguments.last() == QStringLiteral("journal"))
+            arguments << QStringLiteral("1001");
+        const RunResult backwards =
+                run(arguments + args({"--since", "2026-01-02", "--until", "2026-01-01"}), ini);
+        EXPECT_EQ(backwards.status, ExitStatus::WrongUsage) << command;
+        EXPECT_TRUE(backwards.err.contains(
+                QStringLiteral("--since 2026-01-02 comes after --until 2026-01-01")))
+                << backwards.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(registry));
+}
+
+// --since from the start of what DATE names, --until to its end.
+TEST(Mivctl, dateBoundsOfTheRegistryListsCoverWhatTheyName)
+{
+    const auto local = [](int day, int hour, int minute, int second = 0, int ms = 0) {
+        return QDateTime(QDate(2026, 1, day), QTime(hour, minute, second, ms));
+    };
+    struct BoundCase
+    {
+        const char *text;
+        DateBound bound;
+        QDateTime expected;
+    };
+    const BoundCase cases[] = {
+            {"2026-01-01", DateBound::Since, local(1, 0, 0)},
+            {"2026-01-01", DateBound::Until, local(2, 0, 0)},
+            {"01.01.2026", DateBound::Until, local(2, 0, 0)},
+            {"2026-01-01T00:01", DateBound::Since, local(1, 0, 1)},
+            {"2026-01-01T00:01", DateBound::Until, local(1, 0, 2)},
+            {"2026-01-01T23:59", DateBound::Until, local(2, 0, 0)},
+            {"2026-01-01T00:01:30", DateBound::Until, local(1, 0, 1, 31)},
+            {"2026-01-01T00:01:30.250", DateBound::Until, local(1, 0, 1, 30, 251)},
+            {"2026-01-01T10:00Z", DateBound::Until,
+             QDateTime(QDate(2026, 1, 1), QTime(10, 1), QTimeZone::utc())},
+            {"yesterday", DateBound::Since, {}},
+            {"2026-13-01", DateBound::Until, {}},
+    };
+    for (const BoundCase &c : cases) {
+        const std::optional<QDateTime> parsed = parseDateBound(QString::fromUtf8(c.text), c.bound);
+        EXPECT_EQ(parsed.has_value(), c.expected.isValid()) << c.text;
+        if (parsed && c.expected.isValid()) {
+            EXPECT_EQ(*parsed, c.expected) << c.text;
+        }
+    }
 }
 
 // --xls and --csv naming one file (the CSV would replace the workbook) are

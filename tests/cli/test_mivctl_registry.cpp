@@ -219,4 +219,70 @@ TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
     EXPECT_EQ(mivctl({s("--registry"), file("junk.sqlite"), s("registry"), s("list")}).exitCode, 3);
 }
 
+// Relay 1's journal grows by 50 events a second while the line runs: its
+// ring of 100, full at the start, is written over from slot 0 on, so that
+// the first reading finds it new in every slot with its writing place
+// elsewhere, and the readings after it find it gone round twice and more.
+class MivctlRegistryGrowingJournal : public MivctlOnSimulator
+{
+protected:
+    MivctlRegistryGrowingJournal()
+        : MivctlOnSimulator(
+                {s("--relays"), s("1:4"), s("--journal"), s("100"), s("--journal-rate"), s("3000")})
+    { }
+};
+
+// An archived line and a reading's row as one text: the relay's date, the
+// event and the details.
+QString eventOf(const QString &line)
+{
+    return line.section(u'\t', 1, 1) + u'\t' + line.section(u'\t', -2);
+}
+
+// Whether the archive ends with the ring read, from some slot on (the
+// relay's writing place; slot 0 while the ring is not full).
+bool endsWithTheRing(const QStringList &archive, const QStringList &reading)
+{
+    const qsizetype size = reading.size();
+    if (archive.size() < size)
+        return false;
+    for (qsizetype place = 0; place < size; ++place) {
+        qsizetype k = 0;
+        while (k < size
+               && eventOf(archive[archive.size() - size + k])
+                       == eventOf(reading[(place + k) % size]))
+            ++k;
+        if (k == size)
+            return true;
+    }
+    return false;
+}
+
+// Readings of a journal that grows while they run: after each, the archive
+// ends with the ring read, in the relay's order; it is numbered from 1, and
+// its relay dates never fall.
+TEST_F(MivctlRegistryGrowingJournal, theArchiveFollowsTheRingRound)
+{
+    const QStringList registry{s("--registry"), folder.filePath(s("registry.sqlite"))};
+    QStringList archive;
+    for (int round = 0; round < 40 && archive.size() < 260; ++round) {
+        const ProgramResult read = mivctl(registry + QStringList{s("journal"), s("1")});
+        ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
+        const QStringList reading = outputLines(read.standardOutput);
+        archive = outputLines(mivctl(registry + QStringList{s("registry"), s("journal"), s("1001")})
+                                      .standardOutput);
+        ASSERT_TRUE(endsWithTheRing(archive, reading))
+                << "reading " << round << ":\n"
+                << reading.join(u'\n').toStdString() << "\narchived:\n"
+                << archive.join(u'\n').toStdString();
+    }
+    ASSERT_GE(archive.size(), 260);
+    QString before;
+    for (int k = 0; k < archive.size(); ++k) {
+        EXPECT_EQ(archive[k].section(u'\t', 0, 0), QString::number(k + 1));
+        EXPECT_GE(archive[k].section(u'\t', 1, 1), before) << archive[k].toStdString();
+        before = archive[k].section(u'\t', 1, 1);
+    }
+}
+
 } // namespace

@@ -85,6 +85,48 @@ TEST(JournalArchive, eachEntryOfAReadIsNewOnceWhateverTheRingDid)
     }
 }
 
+// 100 events or more since the last read: every slot is new, and the run of
+// new entries begins at the relay's writing place, wherever it lies.
+TEST(JournalArchive, aRingNewInEverySlotIsTakenFromItsWritingPlace)
+{
+    struct RingCase
+    {
+        const char *what;
+        int length; // slots read
+        int writingPlace; // the slot of the first event
+        int setBackAt; // the event from which the clock was an hour back, -1 none
+    };
+    const RingCase cases[] = {
+            {"written round from slot 37", 100, 37, -1},
+            {"written round from slot 0", 100, 0, -1},
+            {"written round from slot 99", 100, 99, -1},
+            {"the clock set back an hour on the way", 100, 37, 70},
+            {"a journal not yet full, its clock set back", 60, 0, 30},
+    };
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0));
+    for (const RingCase &c : cases) {
+        QList<QByteArray> kept(100, QByteArray(22, '\x07')); // older events, every slot
+        QList<QByteArray> read(c.length);
+        QList<int> written;
+        for (int event = 0; event < c.length; ++event) {
+            const int slot = (c.writingPlace + event) % c.length;
+            QDateTime when = start.addSecs(600 * event);
+            if (c.setBackAt >= 0 && event >= c.setBackAt)
+                when = when.addSecs(-3600);
+            QByteArray &bytes = read[slot];
+            bytes = QByteArray(22, '\0');
+            bytes[0] = 7;
+            bytes[1] = char(when.date().day());
+            bytes[2] = char(when.date().month());
+            bytes[3] = char(when.date().year() % 100);
+            bytes[4] = char(when.time().hour());
+            bytes[5] = char(when.time().minute());
+            written << slot;
+        }
+        EXPECT_EQ(matchJournalRead(kept, read).newEntries, written) << c.what;
+    }
+}
+
 TEST(JournalArchive, theRelaysTimeOfAnEntry)
 {
     QByteArray bytes(22, '\0');
@@ -218,6 +260,11 @@ TEST_F(JournalArchiveOnRelay, entriesAreOnThePcsTimeAsWellAsTheRelays)
     EXPECT_NEAR(double(events->at(0).pcTime.secsTo(events->at(0).relayTime)), 3600.0, 2.0);
     EXPECT_EQ(lineEventFields(events->at(0), u',').mid(1, 4),
               (QStringList{"1001", "", "2026.02.03 04:05:06", "Включениие питания реле"}));
+    // The relay's day alone, its entry numbered among all the relay's.
+    const QDateTime day(QDate(2026, 2, 3), QTime(0, 0));
+    const auto ofDay = journal.relayEntries(events->at(0).relayId, day, day.addDays(1));
+    ASSERT_TRUE(ofDay && ofDay->size() == 1);
+    EXPECT_EQ(ofDay->at(0).number, 38) << "after the relay's 37 entries of before";
 }
 
 // A register that cannot be written loses nothing of the reading: the rows
@@ -408,7 +455,7 @@ TEST(JournalArchiveSchema, aFirstVersionRegisterIsBroughtUpToDate)
     location.filePath = path;
     RegistryStore store(location);
     ASSERT_TRUE(store.open()) << store.error().toStdString();
-    EXPECT_EQ(store.schemaVersion(), 2);
+    EXPECT_EQ(store.schemaVersion(), RegistryStore::knownSchemaVersion());
     JournalStore journal(store);
     JournalRecord record;
     record.factoryNumber = 7;

@@ -1,5 +1,6 @@
 // The relay register's store, the same cases on SQLite and on a real
 // PostgreSQL server (Debian's, started for this test program).
+#include "registry/JournalStore.h"
 #include "registry/RegistryLocation.h"
 #include "registry/RegistryStore.h"
 #include "registry/SettingsContent.h"
@@ -229,6 +230,52 @@ TEST_P(RegistryStoreTest, aFailedSnapshotLeavesNothingOfIt)
                     && query.next());
         EXPECT_EQ(query.value(0).toInt(), 1) << table;
     }
+}
+
+// A register of the second version gets, on opening, its journal entries
+// numbered relay by relay in the order they were recorded, and the index of
+// their PC's time by relay; the next entries are numbered on from there.
+TEST_P(RegistryStoreTest, aSecondVersionRegisterNumbersItsJournalEntries)
+{
+    {
+        JournalStore journal(*store);
+        const auto read = [&journal](quint16 factory, std::initializer_list<char> names) {
+            JournalRecord record;
+            record.factoryNumber = factory;
+            record.typeCode = 4;
+            record.deviceName = QStringLiteral("МИВ-04");
+            for (char name : names)
+                record.entries << QByteArray(1, '\x01') + QByteArray(7, '\0') + QByteArray(1, name)
+                                + QByteArray(13, '\0');
+            return journal.addRead(record, at(1));
+        };
+        ASSERT_EQ(read(1001, {'a', 'b', 'c'}), 3);
+        ASSERT_EQ(read(2002, {'x', 'y'}), 2);
+        ASSERT_EQ(read(1001, {'a', 'b', 'c', 'd', 'e'}), 2);
+        QSqlQuery query(store->database());
+        for (const char *statement : {"DROP INDEX journal_entries_relay_time",
+                                      "ALTER TABLE journal_entries DROP COLUMN number",
+                                      "UPDATE schema_version SET version = 2"})
+            ASSERT_TRUE(query.exec(QString::fromUtf8(statement))) << statement;
+    }
+    store.reset();
+
+    RegistryStore reopened(location);
+    ASSERT_TRUE(reopened.open()) << reopened.error().toStdString();
+    JournalStore migrated(reopened);
+    const auto numbers = [&](quint16 factory) {
+        const auto entries = migrated.relayEntries(reopened.relays(factory)->front().id, {}, {});
+        QList<qint64> list;
+        for (const ArchivedJournalEntry &entry : entries.value_or(QList<ArchivedJournalEntry>{}))
+            list << entry.number;
+        return list;
+    };
+    EXPECT_EQ(numbers(1001), (QList<qint64>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(numbers(2002), (QList<qint64>{1, 2}));
+    QSqlQuery again(reopened.database());
+    EXPECT_FALSE(again.exec(QStringLiteral(
+            "CREATE INDEX journal_entries_relay_time ON journal_entries (relay_id, pc_time)")))
+            << "the index is there";
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, RegistryStoreTest,
