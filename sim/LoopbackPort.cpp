@@ -109,7 +109,10 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
         if (!reply || m_vanishBeforeReply)
             continue;
         // Replies reach the wire in the order they become due.
-        const Pending pending{reply->bytes, m_clock.elapsed() + reply->delayMs};
+        const qint64 wireMs = m_pacingBaudRate > 0
+                ? (request.size() + reply->bytes.size()) * 10 * 1000 / m_pacingBaudRate
+                : 0;
+        const Pending pending{reply->bytes, m_clock.elapsed() + reply->delayMs + wireMs};
         auto at = std::upper_bound(m_pending.begin(), m_pending.end(), pending.dueMs,
                                    [](qint64 due, const Pending &p) { return due < p.dueMs; });
         m_pending.insert(at, pending);

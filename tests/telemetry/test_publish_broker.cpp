@@ -1,9 +1,13 @@
 // mivctl publish against Debian's mosquitto and mivsim on a pseudo-terminal:
 // what a subscriber gets, and what happens when the relay, the line, the
 // publisher or the broker goes away.
+#include "support/LoopbackLink.h"
 #include "support/MqttBroker.h"
 #include "support/ProgramRun.h"
 #include "support/SimProcess.h"
+#include "telemetry/JournalLedger.h"
+#include "telemetry/LinePublisher.h"
+#include "telemetry/MqttConnection.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -277,9 +281,14 @@ TEST_F(PublishToBroker, everyJournalEntryOnceAcrossARestart)
     QProcessEnvironment russian = QProcessEnvironment::systemEnvironment();
     russian.insert(QStringLiteral("LC_ALL"), QStringLiteral("ru_RU.UTF-8"));
     russian.insert(QStringLiteral("LANG"), QStringLiteral("ru_RU.UTF-8"));
+    const qsizetype liveBefore = subscriber.on(QStringLiteral("miv/l1/1/live")).size();
     Publisher second(sim.portPath(), broker.address(), options, folder.path(), russian);
-    ASSERT_TRUE(second.waitForLog(QStringLiteral("journal of 37 entries, 0 new")))
+    ASSERT_TRUE(second.waitForLog(QStringLiteral("journal of 37 entries as the state file keeps")))
             << second.log().toStdString();
+    // Two rounds: the kept entries were weighed against the state file in between.
+    ASSERT_TRUE(subscriber.waitFor([&](const auto &) {
+        return subscriber.on(QStringLiteral("miv/l1/1/live")).size() >= liveBefore + 2;
+    }));
     EXPECT_EQ(second.stop(), 0);
     // The clean stop's "offline" comes after anything published before it.
     ASSERT_TRUE(subscriber.waitFor([&](const auto &) {
@@ -427,6 +436,102 @@ QMap<QString, QJsonObject> retainedConfigs(quint16 port, const QString &prefix, 
         if (message.retained && !message.payload.isEmpty())
             configs.insert(message.topic, json(message.payload));
     return configs;
+}
+
+// A publisher of line l1 in this process over `link`, until its own log
+// says `until` (or a minute passed): the relays are touched from its log,
+// in its thread.
+void publishInProcess(miv::PortLink &link, quint16 brokerPort, const QString &stateFile,
+                      const QList<quint8> &addresses,
+                      const std::function<bool(const QString &)> &until)
+{
+    using namespace miv::telemetry;
+    MqttConnection::Settings mqtt;
+    mqtt.host = QStringLiteral("127.0.0.1");
+    mqtt.port = brokerPort;
+    mqtt.clientId = QStringLiteral("in-process");
+    mqtt.statusTopic = QStringLiteral("miv/l1/status");
+    MqttConnection connection(mqtt, [](const QString &) {});
+    QString error;
+    ASSERT_TRUE(connection.start(&error)) << error.toStdString();
+    connection.waitForFirstAttempt(generousMs);
+    JournalLedger ledger(stateFile, QStringLiteral("l1"));
+    PublishSettings settings;
+    settings.topics.line = QStringLiteral("l1");
+    settings.addresses = addresses;
+    settings.intervalMs = 50;
+    std::atomic_bool stop = false;
+    LinePublisher publisher(link, connection, ledger, std::move(settings),
+                            [&](const QString &line) { stop = stop || until(line); });
+    std::thread watchdog([&stop] {
+        for (int k = 0; k < generousMs / 50 && !stop; ++k)
+            QThread::msleep(50);
+        stop = true;
+    });
+    publisher.run(stop);
+    watchdog.join();
+    connection.stop("offline", 5000);
+}
+
+// The journal slot a request reads; -1 for another request.
+int journalSlotOf(const QByteArray &request)
+{
+    const int first = quint8(request[2]) << 8 | quint8(request[3]);
+    return request.size() > 3 && request[1] == 3 && first >= 0x400 ? first - 0x400 : -1;
+}
+
+TEST_F(PublishToBroker, aNewJournalEntryIsReadWhereTheRelayWritesAndNothingElse)
+{
+    RelayLine line;
+    RelayModel &relay = line.addRelay(1, 4); // a journal of 37 entries
+    LoopbackLink link(line);
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/1/journal"));
+    qsizetype before = -1;
+    publishInProcess(link, broker.port(), stateFile(), {1}, [&](const QString &log) {
+        if (log.contains(QStringLiteral("journal of 37 entries, 37 new"))) {
+            before = line.requests().size();
+            relay.pushJournalEvent(33, QDateTime(QDate(2025, 3, 5), QTime(10, 0), Qt::UTC));
+        }
+        return log.contains(QStringLiteral("journal read at its writing place, 1 entries, 1 new"));
+    });
+    ASSERT_GE(before, 0);
+    QList<int> slotsRead;
+    for (const QByteArray &request : line.requests().mid(before))
+        if (journalSlotOf(request) >= 0)
+            slotsRead << journalSlotOf(request);
+    // The new entry's slot, and the next one, empty, asked three times.
+    EXPECT_EQ(slotsRead, (QList<int>{37, 38, 38, 38}));
+    ASSERT_TRUE(subscriber.waitFor([](const auto &m) { return m.size() >= 38; }));
+    EXPECT_EQ(json(subscriber.messages().last().payload).value("time"),
+              QStringLiteral("2025-03-05T10:00:00"));
+}
+
+TEST_F(PublishToBroker, aRelayThatFallsSilentIsAskedOnceARoundWithOneShortQuery)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    line.addRelay(6, 6);
+    LoopbackLink link(line);
+    link.bus().setReplyTimeoutMs(200);
+    qsizetype before = -1;
+    publishInProcess(link, broker.port(), stateFile(), {1, 6}, [&](const QString &log) {
+        if (log == QStringLiteral("relay 6: online")) {
+            before = line.requests().size();
+            RelayLine::Faults silent;
+            silent.silent = true;
+            line.setFaults(6, silent);
+        }
+        return log.startsWith(QStringLiteral("relay 6: offline"));
+    });
+    ASSERT_GE(before, 0);
+    QList<int> functions;
+    for (const QByteArray &request : line.requests().mid(before))
+        if (quint8(request[0]) == 6)
+            functions << request[1];
+    // One ask that waited the reply time-out, then the retries, one a round,
+    // each the status query with the scan's wait; offline after them.
+    ASSERT_EQ(functions.size(), 1 + link.bus().timing().retries);
+    EXPECT_EQ(functions.mid(1), QList<int>(link.bus().timing().retries, 7));
 }
 
 TEST_F(PublishToBroker, twoPublishersOfOneLineNameKeepTheirConnectionsAndSaySo)
