@@ -1,6 +1,7 @@
 #include "core/AuditLog.h"
 
 #include "core/AuditChain.h"
+#include "core/ExclusiveFileLock.h"
 #include "core/FileErrorReason.h"
 #include "core/Operator.h"
 #include "core/ProgramFolders.h"
@@ -10,7 +11,6 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLockFile>
 #include <QUuid>
 
 #ifdef Q_OS_UNIX
@@ -105,13 +105,12 @@ std::optional<QString> AuditLog::appendLine(const QByteArray &entryJson) const
         return QStringLiteral("папка данных программы не найдена");
     if (!QDir().mkpath(m_folder))
         return folderErrorReason(m_folder, lastSystemError());
-    // The window and mivctl may write at once: the link read and the line
-    // appended under one lock, so that the chain never forks.
-    QLockFile lock(filePath() + QStringLiteral(".lock"));
-    lock.tryLock(lockWaitMs);
     QFile file(filePath());
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
         return fileErrorReason(file, lastSystemError());
+    // The window and mivctl may write at once: the link read and the line
+    // appended under one lock, so that the chain never forks.
+    const ExclusiveFileLock lock(file, lockWaitMs);
     const std::optional<AuditChain::Tail> tail = AuditChain::tailOf(file);
     if (!tail)
         return fileErrorReason(file, lastSystemError());

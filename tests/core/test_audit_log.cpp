@@ -1,6 +1,7 @@
 #include "RecordingOperator.h"
 #include "core/AuditChain.h"
 #include "core/AuditLog.h"
+#include "core/ExclusiveFileLock.h"
 #include "core/HashChain.h"
 
 #include <functional>
@@ -285,6 +286,23 @@ TEST(AuditChain, aLineCutWhenWrittenIsTakenInByTheNextWrite)
     EXPECT_EQ(check.cutLines, QList<qint64>{3});
     EXPECT_EQ(check.linked, 4);
     EXPECT_EQ(AuditLog::readEntries(path, {})->size(), 4);
+}
+
+// Two writers of one log take turns: the second gets the lock only once the
+// first let it go.
+TEST(AuditChain, writersOfOneLogTakeTurns)
+{
+    QTemporaryDir dir;
+    QFile first(dir.filePath(AuditLog::fileName));
+    QFile second(first.fileName());
+    ASSERT_TRUE(first.open(QIODevice::ReadWrite | QIODevice::Append));
+    ASSERT_TRUE(second.open(QIODevice::ReadWrite | QIODevice::Append));
+    {
+        const ExclusiveFileLock held(first, 0);
+        ASSERT_TRUE(held.held());
+        EXPECT_FALSE(ExclusiveFileLock(second, 0).held());
+    }
+    EXPECT_TRUE(ExclusiveFileLock(second, 0).held());
 }
 
 } // namespace
