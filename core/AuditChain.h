@@ -53,8 +53,8 @@ struct Tail
 };
 
 // The tail of the open `file`, read back from its end to its last linked
-// line only (the whole file once, while none is linked yet). Nullopt when
-// the file cannot be read.
+// line only (the whole file once, while none is linked yet); the file is
+// left at its end. Nullopt when the file cannot be read.
 std::optional<Tail> tailOf(QFile &file);
 // The line that goes on from `tail`: `entryJson`, a compact JSON object,
 // with its number and link; no line end.
