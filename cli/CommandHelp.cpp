@@ -129,7 +129,16 @@ constexpr HelpText helpTexts[] = {
          "(taken, refused N, no answer; \"sent, answer unknown\" when the program ended\n"
          "before the answer was logged: the relay may have taken it). --since (yyyy-MM-dd, dd.MM.yyyy or\n"
          "yyyy-MM-ddTHH:mm) prints only the writes from that time on. A log that\n"
-         "cannot be read ends with exit status 3; no log yet prints nothing."},
+         "cannot be read ends with exit status 3; no log yet prints nothing. A log\n"
+         "whose chain is broken is printed all the same, after one warning on stderr.\n"
+         "audit verify checks the hash chain of the log (or of --log FILE): each line\n"
+         "carries the SHA-256 of the line before it and of its own content. It names\n"
+         "the first line that was changed, inserted or removed, with its time, relay\n"
+         "and item, and ends with exit status 4; a whole chain prints its head, the\n"
+         "number of its lines and its last link, to be written down: only against it\n"
+         "is a cut of the log's tail seen. Lines written before the log was chained\n"
+         "are kept as they are and counted apart; a line cut off by a power failure\n"
+         "and taken in by the next line is named, not a fault."},
         {"live",
          "Identifies the relay and prints its live values as the tab \"Текущие значения\"\n"
          "shows them: each value as caption<TAB>text, then each lamp as\n"

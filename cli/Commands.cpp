@@ -35,7 +35,8 @@ const QList<Command> &commands()
              QStringLiteral(
                      "timer read|write ADDR [--password-file FILE | --password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"),
              runTimer},
-            {QStringLiteral("audit"), QStringLiteral("audit [--since DATE]"), runAudit},
+            {QStringLiteral("audit"),
+             QStringLiteral("audit [--since DATE] | audit verify [--log FILE]"), runAudit},
             {QStringLiteral("live"), QStringLiteral("live ADDR [--watch SECONDS] [--csv FILE]"),
              runLive},
             {QStringLiteral("overview"),

@@ -15,7 +15,7 @@ inline constexpr int Done = 0;
 inline constexpr int LinkFailure = 1; // the message is on stderr
 inline constexpr int WrongUsage = 2;
 inline constexpr int Refused = 3; // wrong password, invalid input file, validation
-inline constexpr int Different = 4; // config diff: the relay and the file differ
+inline constexpr int Different = 4; // config diff: the relay and the file differ; a broken chain
 // find stopped by Ctrl+C: 128 + SIGINT, what the shell reports for a program
 // that Ctrl+C ended, so that a script tells it from "nothing found" (1).
 inline constexpr int Interrupted = 130;

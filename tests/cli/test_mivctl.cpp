@@ -5,6 +5,8 @@
 #include "cli/DateBound.h"
 #include "cli/PasswordSource.h"
 #include "cli/Terminal.h"
+#include "RecordingOperator.h"
+#include "core/AuditLog.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 
@@ -354,6 +356,60 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
                   c.sameFile)
                 << result.err.toStdString();
     }
+}
+
+// audit verify prints a whole log's head (exit 0) and names the first break
+// (exit 4); a log named that is not there is refused. `audit` lists a broken
+// log all the same, after one warning.
+TEST(Mivctl, auditVerifyPrintsTheHeadOrNamesTheBreak)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    AuditLog log(dir.path());
+    RecordingOperator op;
+    for (const char *item : {"Время пуска", "Ток перегрузки", "пароль"})
+        log.record(17, 4711, {0x55, false, QString::fromUtf8(item), {}, {}}, AuditAnswer::taken,
+                   op);
+    const QStringList verify = {QStringLiteral("audit"), QStringLiteral("verify"),
+                                QStringLiteral("--log"), log.filePath()};
+    QFile file(log.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    ASSERT_EQ(lines.size(), 4);
+
+    const RunResult whole = run(verify, ini);
+    EXPECT_EQ(whole.status, ExitStatus::Done) << whole.err.toStdString();
+    EXPECT_EQ(whole.out,
+              QStringLiteral("Цепочка журнала цела: строк в цепочке 3, прежних строк перед ней 0\n"
+                             "Вершина цепочки: 3 ")
+                      + QString::fromLatin1(lines[2].chopped(2).right(64)) + u'\n');
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines[0] + '\n' + lines[2] + '\n');
+    file.close();
+    const RunResult broken = run(verify, ini);
+    EXPECT_EQ(broken.status, ExitStatus::Different);
+    EXPECT_TRUE(
+            broken.out.startsWith(QStringLiteral("Цепочка журнала нарушена: перед строкой 2 (")))
+            << broken.out.toStdString();
+    EXPECT_TRUE(broken.out.endsWith(
+            QStringLiteral(", адрес 17, реле №4711, пароль) удалено строк: 1\n")));
+
+    const QByteArray dataFolder = qgetenv("MIV_DATA_DIR");
+    qputenv("MIV_DATA_DIR", dir.path().toLocal8Bit());
+    const RunResult listed = run(args({"audit"}), ini);
+    qputenv("MIV_DATA_DIR", dataFolder);
+    EXPECT_EQ(listed.status, ExitStatus::Done);
+    EXPECT_EQ(listed.out.count(u'\n'), 2);
+    EXPECT_EQ(listed.err.count(QStringLiteral("Внимание: цепочка журнала записей нарушена: перед "
+                                              "строкой 2")),
+              1)
+            << listed.err.toStdString();
+
+    EXPECT_EQ(run(args({"audit", "verify", "--log"}), ini).status, ExitStatus::WrongUsage);
+    EXPECT_EQ(run({verify.mid(0, 3) << dir.filePath(QStringLiteral("none.jsonl"))}, ini).status,
+              ExitStatus::Refused);
 }
 
 TEST(Mivctl, portsListsOnlyPortsAndSucceeds)
