@@ -315,8 +315,11 @@ void Tdm::a_getinfoExecute()
         break;
     case IdentificationResult::Outcome::NotConnected:
     case IdentificationResult::Outcome::Silent:
-        // No relay is selected: the previous relay's pages go with it.
+        // No relay is selected: the previous relay's pages go with it, and
+        // the memo says that the address did not answer.
+        mf.showMemo(result.memo);
         mf.bts(TabVisibility::WithoutRelay, m_session.pagesTypeCode());
+        m_configurationPage.followGridState();
         break;
     case IdentificationResult::Outcome::NoSelection:
         break;
