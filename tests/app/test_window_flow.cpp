@@ -402,6 +402,37 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
     EXPECT_EQ(archived.readAll().count("\r\n"), kept + 1); // the headings and each entry
     ASSERT_FALSE(op.shown().isEmpty());
     EXPECT_EQ(op.shown().last().text, JournalReport::finishedQuestion(archivePath));
+
+    // A write that leaves other settings than the approved ones, and the read
+    // after it, say so in a box the operator closes, not in the status bar.
+    enterTab(ActionEnabling::ConfigurationTab);
+    op.clearShown();
+    op.answerPassword(QStringLiteral("ABCD"));
+    doubleClick(5);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
+    doubleClick(5);
+    dm->action(ActionId::a_setdata)->trigger();
+    const QString row5 = dm->session().catalogue.record(5).name + QStringLiteral(": 30 → 40");
+    ASSERT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
+    EXPECT_EQ(op.shown()[0].text,
+              QStringLiteral("Реле №1001 оставлено с уставками, отличными от утверждённых:\n")
+                      + row5);
+    dm->action(ActionId::a_getdata)->trigger();
+    ASSERT_EQ(op.shown().size(), 2);
+    EXPECT_EQ(op.shown()[1].text,
+              QStringLiteral("Уставки реле №1001 отличаются от утверждённых:\n") + row5);
+
+    // The check and the history number the row as the grid does: row 5 is "06".
+    dm->approvedCheckAction()->trigger();
+    ASSERT_EQ(check.results()[0].result, RelayCheck::Result::Differs);
+    EXPECT_EQ(check.table()->item(0, 4)->text(), QStringLiteral("06"));
+    dm->settingsHistoryAction()->trigger();
+    const QList<RegistryHistoryDialog *> histories = mf->findChildren<RegistryHistoryDialog *>();
+    RegistryHistoryDialog *last = histories.last();
+    last->compareEntries(0, last->entriesTable()->rowCount() - 1);
+    ASSERT_GE(last->changesTable()->rowCount(), 1);
+    EXPECT_EQ(last->changesTable()->item(0, 0)->text(), QStringLiteral("06"));
 }
 
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)
