@@ -675,7 +675,7 @@ void Tdm::journalArchiveExecute()
                 m_operator, JournalReport::filter, JournalReport::defaultSuffix,
                 [this, dialog](const QString &path, QString *error) {
                     return JournalArchiveReport::write(
-                            path, dialog->relay(), dialog->shownEntries(),
+                            path, dialog->relay(), dialog->shownEntries(), dialog->shownDays(),
                             m_session.decimalSeparator, QDateTime::currentDateTime(), error);
                 });
         if (outcome.open)
