@@ -9,6 +9,7 @@
 #include "device/Discovery.h"
 #include "device/LineSearch.h"
 #include "link/FrontIni.h"
+#include "link/InterfaceWordChange.h"
 #include "link/LineLink.h"
 
 #include <QProgressDialog>
@@ -78,16 +79,19 @@ PortSetupResult PortKeeper::runSetupDialog(RelaySession &session, quint8 relayAd
                 return m_link->setSettings(settings, error);
             },
     };
+    // With a relay selected the lists offer only what its word can be set to.
+    const InterfaceWord::Choices choices = InterfaceWord::choices(
+            relayAddress != 0 ? std::optional<quint16>(session.device.interfaceWord)
+                              : std::nullopt);
     const PortSetupAsk dialog = m_environment.portSetupDialog
             ? m_environment.portSetupDialog
-            : PortSetupAsk([this](const PortSettings &current) {
-                  return TComSetupFrm::execFor(current, &m_window);
+            : PortSetupAsk([this, choices](const PortSettings &current) {
+                  return TComSetupFrm::execFor(current, choices, &m_window);
               });
     const PortSettingsStore storeSettings = [this](const PortSettings &settings, QString *error) {
         return store(settings, error);
     };
-    return runPortSetup(m_link->bus(), port, relayAddress, dialog, storeSettings, m_op,
-                        &session.audit, session.device.factoryNumber);
+    return runPortSetup(session, relayAddress, port, dialog, storeSettings, m_op);
 }
 
 void PortKeeper::openAtStart(RelaySession &session)
@@ -128,9 +132,9 @@ bool PortKeeper::toggle()
     return true;
 }
 
-void PortKeeper::setUp(RelaySession &session)
+bool PortKeeper::setUp(RelaySession &session)
 {
-    runSetupDialog(session, session.device.networkAddress);
+    return runSetupDialog(session, session.device.networkAddress).relayWord.has_value();
 }
 
 void PortKeeper::searchLine(RelaySession &session, BusWorkGate &gate)

@@ -39,8 +39,9 @@ public:
     // goes to the status bar. True when it is open now.
     bool toggle();
     // N6: the setup dialog for the port and, with a relay selected, its
-    // interface word.
-    void setUp(RelaySession &session);
+    // interface word. True when the relay's word was read or written: its
+    // details have the word it holds now.
+    bool setUp(RelaySession &session);
     // N7: the search for a relay's unknown line settings, with a box of its
     // own whose "Отмена" stops it; the settings found offered for the port.
     void searchLine(RelaySession &session, BusWorkGate &gate);

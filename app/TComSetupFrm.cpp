@@ -25,7 +25,8 @@ QStringList presentPortNames()
 
 } // namespace
 
-TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent)
+TComSetupFrm::TComSetupFrm(const PortSettings &current, const InterfaceWord::Choices &choices,
+                           QWidget *parent)
     : QDialog(parent), m_current(current), ui(std::make_unique<Ui::TComSetupFrm>())
 {
     ui->setupUi(this);
@@ -34,10 +35,12 @@ TComSetupFrm::TComSetupFrm(const PortSettings &current, QWidget *parent)
     ui->gateway->setText(current.gateway);
     fill(ui->port, presentPortNames(), current.portName);
     ui->port->setEditText(current.portName);
-    fill(ui->baudRate, PortSettings::baudRateTexts(), current.baudRate);
-    fill(ui->dataBits, PortSettings::dataBitsTexts(), current.dataBits);
-    fill(ui->stopBits, PortSettings::stopBitsTexts(), current.stopBits);
-    fill(ui->parity, PortSettings::parityTexts(), current.parity);
+    fill(ui->baudRate, choices.baudRates, current.baudRate);
+    fill(ui->dataBits, choices.dataBits, current.dataBits);
+    fill(ui->stopBits, choices.stopBits, current.stopBits);
+    fill(ui->parity, choices.parities, current.parity);
+    ui->relayNote->setText(choices.note);
+    ui->relayNote->setVisible(!choices.note.isEmpty());
     fill(ui->flowControl, PortSettings::flowControlTexts(), current.flowControl);
     // The bus scan's wait for each address: shorter scans faster, longer
     // finds slow relays and adapters.
@@ -107,9 +110,11 @@ PortSettings TComSetupFrm::chosenSettings() const
     return settings;
 }
 
-std::optional<PortSettings> TComSetupFrm::execFor(const PortSettings &current, QWidget *parent)
+std::optional<PortSettings> TComSetupFrm::execFor(const PortSettings &current,
+                                                  const InterfaceWord::Choices &choices,
+                                                  QWidget *parent)
 {
-    TComSetupFrm dialog(current, parent);
+    TComSetupFrm dialog(current, choices, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.chosenSettings();

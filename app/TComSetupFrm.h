@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/InterfaceWordChange.h"
 #include "link/PortSettings.h"
 
 #include <memory>
@@ -21,20 +22,26 @@ namespace miv {
 // path, since pseudo-terminals are not listed. "Line" chooses between that serial port and a
 // "TCP-шлюз" (a serial-to-Ethernet gateway at HOST:PORT); the line settings
 // stay editable for the gateway's serial side and the bus's timing. OK is
-// refused while the gateway chosen is no HOST:PORT.
+// refused while the gateway chosen is no HOST:PORT. With a relay selected the
+// speed, data-bit, stop-bit and parity lists offer only the choices given
+// (what the relay's interface word can be set to), with a line saying why.
 class TComSetupFrm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TComSetupFrm(const PortSettings &current, QWidget *parent = nullptr);
+    explicit TComSetupFrm(const PortSettings &current,
+                          const InterfaceWord::Choices &choices = InterfaceWord::choices({}),
+                          QWidget *parent = nullptr);
     ~TComSetupFrm() override;
 
     // The settings as the lists show them, the rest as they were given.
     PortSettings chosenSettings() const;
 
     // Shows the dialog modally: the chosen settings on OK, none on Cancel.
-    static std::optional<PortSettings> execFor(const PortSettings &current,
-                                               QWidget *parent = nullptr);
+    static std::optional<PortSettings>
+    execFor(const PortSettings &current,
+            const InterfaceWord::Choices &choices = InterfaceWord::choices({}),
+            QWidget *parent = nullptr);
 
     // The texts of the line list.
     static QString serialLineText();

@@ -204,8 +204,8 @@ void Tdm::pBeforeClose()
 
 void Tdm::N6Click()
 {
-    if (portSetupAction()->isEnabled())
-        m_port.setUp(m_session);
+    if (portSetupAction()->isEnabled() && m_port.setUp(m_session))
+        mf.showMemo(identificationMemo(m_session.device));
 }
 
 void Tdm::N7Click()
@@ -600,7 +600,7 @@ void Tdm::approveSettingsExecute()
 std::optional<RegistryRelay> Tdm::selectedRegistryRelay(RegistryStore *&store)
 {
     QString error;
-    store = m_recorder->store(&error);
+    store = m_recorder->storeForReading(&error);
     if (!store) {
         m_operator.message(Operator::Icon::Error, error);
         return std::nullopt;

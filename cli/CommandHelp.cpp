@@ -31,6 +31,22 @@ constexpr HelpText helpTexts[] = {
          "Identifies the relay at ADDR and prints its identification lines: the\n"
          "device, the factory number and software version, the address and the\n"
          "interface settings."},
+        {"interface",
+         "Reads the relay's interface word (register 65) and, with --baud, --parity or\n"
+         "--stop-bits, changes it as the window's port setup does: the options put over\n"
+         "the port's settings name what the relay is to run at; only the speed, parity\n"
+         "and stop-bit bits of its word are replaced, every other bit (the data bits,\n"
+         "the 4800 bit/s bit) is kept. A setting the word cannot say (a speed other than\n"
+         "9600, 19200 or 38400 bit/s, but for a relay at 4800 kept at 4800; mark or\n"
+         "space parity; 1.5 stop bits; other data bits than the relay's) is refused with\n"
+         "exit status 2 before anything is written. The word is printed before and after\n"
+         "as before or after<TAB>0xWORD<TAB>speed<TAB>parity<TAB>data bits<TAB>stop\n"
+         "bits; without an option only before, and nothing is written. The write goes\n"
+         "out at the port's settings and is in the audit log; stderr then names the\n"
+         "settings the relay answers at, front.ini is left as it is. A write the relay\n"
+         "does not answer is followed by a read at the old settings and at the new ones,\n"
+         "and stderr tells where the relay is. Exit status 3 when the relay refuses the\n"
+         "write, 1 when it cannot be reached."},
         {"config",
          "config read prints the relay's 34 settings as row<TAB>name<TAB>value, the\n"
          "value as the window's column \"Значение\" shows it; --save also writes them to\n"
@@ -148,9 +164,13 @@ constexpr HelpText helpTexts[] = {
          "and the tag. report: the commissioning report (the approved, as-found and\n"
          "as-left value of every row, the changed rows marked, the journal of the\n"
          "visit, lines for who set the relay up and who checked it) as --pdf, --xls or\n"
-         "--csv, by default of the latest day the relay was worked on. FACTORY is a\n"
-         "factory number or FACTORY:TYPE. Exit status 4 when check or diff finds a\n"
-         "difference, 3 when the register cannot be used."},
+         "--csv, of a visit: an as-found snapshot and a later as-left one of the\n"
+         "relay, by default the latest day's (a refusal names the visits on record).\n"
+         "Free text (a tag, a note) is escaped C-style in the tab-separated lines.\n"
+         "FACTORY is a factory number or FACTORY:TYPE. Exit status 4 when check or\n"
+         "diff finds a difference, 3 when the relay is not on record (named) or the\n"
+         "register cannot be used, 2 for wrong usage, snapshots that are no visit\n"
+         "included."},
         {"clock",
          "clock sync sets the clock of every relay of the line (the relays a scan\n"
          "finds, or those of --addresses) to the PC's time, as the live page's\n"

@@ -13,10 +13,12 @@
 //   time; --csv as CSV under a header line.
 // events: every relay's entries in one order, of the PC's time: PC date,
 //   factory number, tag, relay date, event, details.
-// report: the commissioning report in each format given (at least one);
-//   --from and --to name the as-found and as-left snapshots (registry
-//   history), by default the first as-found and the last as-left of the
-//   latest day the relay was worked on.
+// report: the commissioning report of a visit in each format given (at
+//   least one); --from and --to name its as-found snapshot and a later
+//   as-left one of the relay (registry history); one of them alone, the
+//   other is that day's; by default the first as-found and the last as-left
+//   after it of the latest day that has both. Exit 2 for snapshots that are
+//   no visit, the visits on record named; 3 when the relay has none.
 #include "cli/CliContext.h"
 #include "cli/RegistryLookup.h"
 #include "cli/Commands.h"
@@ -112,9 +114,11 @@ int registryJournal(CliContext &context, const QStringList &arguments, const QSt
     const std::optional<ListOptions> options = parseList(arguments, true, true, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry journal: ") + problem, usage);
-    const std::optional<RelayInRegister> opened = openRelay(context, options->relay);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, options->relay, RegisterUse::Read, usage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     JournalStore journal(*store);
@@ -142,7 +146,7 @@ int registryEvents(CliContext &context, const QStringList &arguments, const QStr
     const std::optional<ListOptions> options = parseList(arguments, false, false, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry events: ") + problem, usage);
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Read);
     if (!store)
         return ExitStatus::Refused;
     JournalStore journal(*store);
@@ -183,16 +187,21 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
     const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
     if (!outputs)
         return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read, usage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     JournalStore journal(*store);
     QString error;
+    ReportRefusal refusal{};
     const std::optional<CommissioningReport::Document> document =
             buildCommissioningReport(*store, journal, relay, visit, systemDecimalSeparator(),
-                                     QDateTime::currentDateTime(), &error);
+                                     QDateTime::currentDateTime(), &error, &refusal);
+    if (!document && refusal == ReportRefusal::NotAVisit)
+        return context.wrongUsage(error, usage);
     if (!document) {
         context.err() << error << Qt::endl;
         return ExitStatus::Refused;

@@ -13,6 +13,9 @@ const QList<Command> &commands()
             {QStringLiteral("ports"), QStringLiteral("ports"), runPorts},
             {QStringLiteral("scan"), QStringLiteral("scan"), runScan},
             {QStringLiteral("info"), QStringLiteral("info ADDR"), runInfo},
+            {QStringLiteral("interface"),
+             QStringLiteral("interface ADDR [--baud N] [--parity P] [--stop-bits N]"),
+             runInterface},
             {QStringLiteral("config"),
              QStringLiteral(
                      "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),
@@ -83,7 +86,7 @@ void printUsage(QTextStream &stream)
     for (const Command &command : commands())
         stream << "  mivctl [OPTIONS] " << command.usage << '\n';
     stream << passwordUsage;
-    stream << "mivctl help COMMAND tells what a command does\n";
+    stream << "mivctl help COMMAND, or mivctl COMMAND --help, tells what a command does\n";
     stream.flush();
 }
 
@@ -127,6 +130,12 @@ int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextS
         err << "mivctl: unknown command " << options->command << '\n'
             << "mivctl help lists the options and commands\n";
         return ExitStatus::WrongUsage;
+    }
+    // "--help" anywhere after the command asks for its help, before its own
+    // arguments are parsed or anything is opened (so no tag or note reads "--help").
+    if (options->commandArguments.contains(QLatin1String("--help"))) {
+        printCommandHelp(out, *command);
+        return ExitStatus::Done;
     }
 
     enableBusTraceFromEnvironment();

@@ -44,6 +44,7 @@ int runHelp(CliContext &context, const QStringList &arguments);
 int runPorts(CliContext &context, const QStringList &arguments);
 int runScan(CliContext &context, const QStringList &arguments);
 int runInfo(CliContext &context, const QStringList &arguments);
+int runInterface(CliContext &context, const QStringList &arguments);
 int runConfig(CliContext &context, const QStringList &arguments);
 int runTimer(CliContext &context, const QStringList &arguments);
 int runPassword(CliContext &context, const QStringList &arguments);

@@ -77,11 +77,16 @@ mivsim serves a simulated line of relays on a pseudo-terminal or over TCP.
 The package needs no graphics, X11 or widget libraries, so it suits a
 headless gateway; a settings sheet as PDF needs the library of the package
 mivconf.")
-set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+# The system user of the publisher's unit is made by systemd-sysusers when
+# the package is set up, so a tool of that name comes first, as Debian's
+# helpers have it: systemd's, or the standalone one of a system without it.
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS
+  "libqt6sql6-sqlite, systemd | systemd-standalone-sysusers | systemd-sysusers")
 set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "mivconf")
 set(CPACK_DEBIAN_CLI_PACKAGE_CONTROL_EXTRA
-  ${CMAKE_SOURCE_DIR}/packaging/mivctl/postinst ${CMAKE_SOURCE_DIR}/packaging/mivctl/postrm)
+  ${CMAKE_SOURCE_DIR}/packaging/mivctl/postinst ${CMAKE_SOURCE_DIR}/packaging/mivctl/prerm
+  ${CMAKE_SOURCE_DIR}/packaging/mivctl/postrm)
 
 # The changelog, its last lines naming the maintainer given to cpack, is
 # written when cpack starts (cmake/MivChangelog.cmake).

@@ -174,4 +174,9 @@ IdentificationResult identifyRelay(RelaySession &session, Operator &op, int sele
     return Identifying(session, op).run(selectedLine);
 }
 
+QStringList identificationMemo(const CurrentDevice &device)
+{
+    return memoLines(device);
+}
+
 } // namespace miv

@@ -37,6 +37,10 @@ struct IdentificationResult
 // are told as dropped.
 IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine);
 
+// The memo's eight lines for `device`: what identification shows, and what
+// the relay's details show again once the port setup changed its word.
+QStringList identificationMemo(const CurrentDevice &device);
+
 // Registers 0-6 (name, type digit, software version, factory number) put
 // into `device`; nullopt when the sixth character of the name is not a
 // digit (as with a reply without data).

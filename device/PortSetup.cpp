@@ -1,18 +1,83 @@
 #include "device/PortSetup.h"
 
 #include "core/Operator.h"
-#include "core/Texts.h"
-#include "link/AuditedWrite.h"
+#include "device/InterfaceChange.h"
 #include "link/PortLink.h"
 #include "link/RelayBus.h"
+#include "link/RelaySession.h"
 
 namespace miv {
 
 namespace {
 
+using Outcome = InterfaceChangeResult::Outcome;
+
 void reportError(Operator &op, Operator::Icon icon, const QString &text)
 {
     op.message(icon, text, Operator::Buttons::Ok);
+}
+
+// The settings in force stored; a failed store is told.
+void storeInForce(PortSetupResult &result, const PortSetupPort &port,
+                  const PortSettingsStore &store, Operator &op)
+{
+    QString error;
+    result.stored = store(port.settings(), &error);
+    if (!result.stored)
+        reportError(op, Operator::Icon::Warning, error);
+}
+
+// No relay to tell, or another port: the choice is put in force and stored.
+PortSetupResult setUpPortOnly(const PortSetupPort &port, const std::optional<PortSettings> &chosen,
+                              const PortSettingsStore &store, Operator &op)
+{
+    PortSetupResult result;
+    result.accepted = chosen.has_value();
+    QString error;
+    if (chosen && !port.apply(*chosen, &error)) {
+        // A changed port that cannot be opened, or a setting the open port refused.
+        result.portFailed = true;
+        reportError(op, Operator::Icon::Error, error);
+        return result;
+    }
+    // Stored after Cancel too.
+    storeInForce(result, port, store, op);
+    return result;
+}
+
+// What the setup stores and tells once the relay was asked to change.
+void settle(PortSetupResult &result, const InterfaceChangeResult &change, const QString &text,
+            const PortSetupPort &port, const PortSettingsStore &store, Operator &op)
+{
+    switch (change.outcome) {
+    case Outcome::Inexpressible:
+        // Cancel left settings the word cannot say: nothing to tell the relay.
+        if (result.accepted)
+            reportError(op, Operator::Icon::Warning, text);
+        else
+            storeInForce(result, port, store, op);
+        return;
+    case Outcome::PortRefused:
+        result.portFailed = true;
+        reportError(op, Operator::Icon::Error, text);
+        return;
+    case Outcome::NotRead:
+        reportError(op, Operator::Icon::Error, text);
+        if (!result.accepted)
+            storeInForce(result, port, store, op); // stored after Cancel too
+        return;
+    case Outcome::Changed:
+    case Outcome::KeptOld:
+    case Outcome::Unknown:
+        break;
+    }
+    // The port is where the relay was last heard: the stored settings follow it.
+    storeInForce(result, port, store, op);
+    if (text.isEmpty())
+        return;
+    const QString stored =
+            result.stored ? QStringLiteral("\rВ front.ini записаны настройки порта") : QString();
+    reportError(op, Operator::Icon::Error, text + stored);
 }
 
 } // namespace
@@ -21,60 +86,31 @@ PortSetupResult runPortSetup(RelayBus &bus, const PortSetupPort &port, quint8 re
                              const PortSetupAsk &ask, const PortSettingsStore &store, Operator &op,
                              AuditLog *audit, quint16 factoryNumber)
 {
-    PortSetupResult result;
     const PortSettings before = port.settings();
-    const quint16 oldWord = InterfaceWord::fromSettings(before);
+    const std::optional<PortSettings> chosen = ask(before);
+    const PortSettings target = chosen.value_or(before);
+    if (relayAddress == 0 || target.portName != before.portName)
+        return setUpPortOnly(port, chosen, store, op);
 
-    if (const std::optional<PortSettings> chosen = ask(before)) {
-        result.accepted = true;
-        QString error;
-        if (!port.apply(*chosen, &error)) {
-            // A changed port that cannot be opened, or a setting the open port refused.
-            result.portFailed = true;
-            reportError(op, Operator::Icon::Error, error);
-            return result;
-        }
-    }
+    PortSetupResult result;
+    result.accepted = chosen.has_value();
+    const InterfaceChangeResult change = changeRelayInterface(bus, relayAddress, before, target,
+                                                              port.apply, op, audit, factoryNumber);
+    result.wordWrite = change.write;
+    result.wordWritten = change.outcome == Outcome::Changed;
+    result.relayWord = change.wordNow;
+    settle(result, change, interfaceChangeText(change, before, target), port, store, op);
+    return result;
+}
 
-    // Stored after Cancel too. A failed store is told, and the relay still
-    // follows the settings now in force on the port.
-    const PortSettings inForce = port.settings();
-    QString storeError;
-    result.stored = store(inForce, &storeError);
-    if (!result.stored)
-        reportError(op, Operator::Icon::Warning, storeError);
-
-    const quint16 newWord = InterfaceWord::fromSettings(inForce);
-    if (inForce.portName != before.portName || relayAddress == 0)
-        return result;
-
-    // The relay is told its new settings over the old ones; the port follows afterwards.
-    QString error;
-    port.apply(InterfaceWord::applyTo(inForce, oldWord), &error);
-    const auto hex = [](quint16 word) {
-        return QStringLiteral("0x%1").arg(word, 4, 16, QLatin1Char('0'));
-    };
-    const AuditWrite what{InterfaceWord::relayRegister, false, QStringLiteral("Слово интерфейса"),
-                          hex(oldWord), hex(newWord)};
-    result.wordWrite = audit
-            ? auditedWrite(bus, *audit, op, relayAddress, factoryNumber, what, newWord)
-            : WriteOutcome::of(
-                    bus.askWriteRegister(relayAddress, InterfaceWord::relayRegister, newWord));
-    result.wordWritten = result.wordWrite.written();
-    if (result.wordWrite.refused()) {
-        // The relay keeps the settings it has: the port stays with them,
-        // and they are what is stored, so that the relay is still reached.
-        reportError(op, Operator::Icon::Error,
-                    Texts::relayRefused.arg(result.wordWrite.exceptionCode));
-        result.stored = store(port.settings(), &storeError);
-        if (!result.stored)
-            reportError(op, Operator::Icon::Warning, storeError);
-        return result;
-    }
-    if (!result.wordWritten)
-        reportError(op, Operator::Icon::Error, Texts::linkError);
-    // Silence may hide a relay that took the word: the port follows it.
-    port.apply(InterfaceWord::applyTo(port.settings(), newWord), &error);
+PortSetupResult runPortSetup(RelaySession &session, quint8 relayAddress, const PortSetupPort &port,
+                             const PortSetupAsk &ask, const PortSettingsStore &store, Operator &op)
+{
+    CurrentDevice &device = session.device;
+    const PortSetupResult result = runPortSetup(session.bus, port, relayAddress, ask, store, op,
+                                                &session.audit, device.factoryNumber);
+    if (result.relayWord && relayAddress == device.networkAddress)
+        device.interfaceWord = *result.relayWord;
     return result;
 }
 

@@ -256,7 +256,8 @@ void LinePublisher::publishDiscovery(Relay &relay)
         return;
     relay.publishedInfo = info;
     for (const DiscoveryConfig &config :
-         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device))
+         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device,
+                          liveExpirySeconds(m_settings.intervalMs)))
         m_mqtt.publishRetained(config.topic, config.payload, 1);
 }
 
@@ -381,53 +382,89 @@ void LinePublisher::publishMetadata()
     m_mqtt.publishRetained(m_settings.topics.meta(), metadataPayload(metadata, now()), 1);
 }
 
-// What came on the line's metadata topic: the previous publisher's
-// metadata, retained (its relays that are no longer polled lose their
-// discovery configs), or another publisher that publishes on this line now.
+// What came on the line's status and metadata topics: the previous
+// publisher's status and metadata, retained, or another publisher that
+// publishes on this line now, or its stop.
 void LinePublisher::takeLineMessages()
 {
     for (const MqttConnection::Message &message : m_mqtt.takeMessages()) {
-        if (message.topic != m_settings.topics.meta())
-            continue;
-        const std::optional<LineMetadata> metadata = parseMetadata(message.payload);
-        if (!metadata || metadata->client == m_settings.metadata.client)
-            continue;
-        if (message.retained) {
-            if (!std::exchange(m_earlierMetadataTaken, true))
-                removeRelaysThatLeft(*metadata);
-            continue;
-        }
-        if (m_otherClients.contains(metadata->client))
-            continue;
-        m_otherClients.insert(metadata->client);
-        m_log(QStringLiteral("another publisher on line %1: client %2 on host %3 (process %4, "
-                             "port %5); both publish on the same topics, give each line its "
-                             "own --line")
-                      .arg(m_settings.topics.line, metadata->client, metadata->host)
-                      .arg(metadata->pid)
-                      .arg(metadata->port));
-        // So that the other one learns of this one too.
-        publishMetadata();
+        if (message.topic == m_settings.topics.status())
+            takeLineStatus(message.payload, message.retained);
+        else if (message.topic == m_settings.topics.meta())
+            takeOtherMetadata(message.payload, message.retained);
     }
 }
 
+// The retained status says whether a publisher runs on this line already
+// (it comes before the retained metadata: subscribed first). A status other
+// than "online" while this one runs is another publisher's stop or last
+// will: the relays it polled and this one does not are published by nobody now.
+void LinePublisher::takeLineStatus(const QByteArray &payload, bool retained)
+{
+    const bool online = payload == QByteArrayLiteral("online");
+    if (retained)
+        m_lineWasOnline = online;
+    else if (!online && m_runningOther)
+        removeRelaysThatLeft(*std::exchange(m_runningOther, std::nullopt));
+}
+
+// The retained metadata of the publisher before this one: its relays that
+// are no longer polled lose their topics at once, or, while it may still
+// run, when it stops. Metadata published now: another publisher on this line.
+void LinePublisher::takeOtherMetadata(const QByteArray &payload, bool retained)
+{
+    const std::optional<LineMetadata> metadata = parseMetadata(payload);
+    if (!metadata || metadata->client == m_settings.metadata.client)
+        return;
+    if (retained) {
+        if (std::exchange(m_earlierMetadataTaken, true))
+            return;
+        if (m_lineWasOnline)
+            m_runningOther = metadata;
+        else
+            removeRelaysThatLeft(*metadata);
+        return;
+    }
+    m_runningOther = metadata;
+    if (m_otherClients.contains(metadata->client))
+        return;
+    m_otherClients.insert(metadata->client);
+    m_log(QStringLiteral("another publisher on line %1: client %2 on host %3 (process %4, "
+                         "port %5); both publish on the same topics, give each line its "
+                         "own --line")
+                  .arg(m_settings.topics.line, metadata->client, metadata->host)
+                  .arg(metadata->pid)
+                  .arg(metadata->port));
+    // So that the other one learns of this one too.
+    publishMetadata();
+}
+
+// Empties the retained topics of the relays `earlier` polled and this
+// publisher does not: their info, state and live values (which would say
+// online with old values to every subscriber), and their discovery configs,
+// those of a kept relay too when the discovery prefix changed.
 void LinePublisher::removeRelaysThatLeft(const LineMetadata &earlier)
 {
-    if (!earlier.discovery)
-        return;
+    const TelemetryTopics &topics = m_settings.topics;
     QStringList removed;
     for (int address : earlier.relays) {
-        const bool kept = m_settings.discoveryPrefix == earlier.discovery
-                && std::any_of(m_relays.begin(), m_relays.end(),
-                               [address](const Relay &r) { return r.address == address; });
-        if (kept)
+        const bool polled = std::any_of(m_relays.begin(), m_relays.end(),
+                                        [address](const Relay &r) { return r.address == address; });
+        if (polled && m_settings.discoveryPrefix == earlier.discovery)
             continue;
-        for (const QString &topic : discoveryTopics(*earlier.discovery, m_settings.topics, address))
+        QStringList emptied;
+        if (!polled)
+            emptied << topics.info(address) << topics.state(address) << topics.live(address);
+        if (earlier.discovery)
+            emptied << discoveryTopics(*earlier.discovery, topics, address);
+        for (const QString &topic : std::as_const(emptied))
             m_mqtt.publishRetained(topic, {}, 1);
-        removed << QString::number(address);
+        if (!polled)
+            removed << QString::number(address);
     }
     if (!removed.isEmpty())
-        m_log(QStringLiteral("discovery configs of relays %1 removed: no longer polled")
+        m_log(QStringLiteral("relays %1 no longer polled: their topics and discovery configs "
+                             "removed")
                       .arg(removed.join(u',')));
 }
 

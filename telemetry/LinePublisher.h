@@ -142,6 +142,8 @@ private:
     void finishJournal(Relay &relay, bool complete);
     void publishMetadata();
     void takeLineMessages();
+    void takeLineStatus(const QByteArray &payload, bool retained);
+    void takeOtherMetadata(const QByteArray &payload, bool retained);
     void removeRelaysThatLeft(const LineMetadata &earlier);
     void setOnline(Relay &relay, bool online, const QString &reason = {});
     bool reopenLine(const std::atomic_bool &stop, const QString &reason);
@@ -164,6 +166,9 @@ private:
     bool m_ledgerErrorTold = false;
     qint64 m_ledgerWrittenMs = 0;
     bool m_earlierMetadataTaken = false;
+    bool m_lineWasOnline = false; // the line's status before this publisher's, retained
+    // Another publisher that may still run: its relays lose their topics when it stops.
+    std::optional<LineMetadata> m_runningOther;
     QSet<QString> m_otherClients; // other publishers seen on this line
 };
 

@@ -54,6 +54,27 @@ TEST(TComSetupFrm, showsEveryCurrentValueInItsList)
     EXPECT_EQ(dialog.chosenSettings(), unusual());
 }
 
+// With a relay selected the lists hold what its word can be set to, the
+// current value still shown, and a line says why.
+TEST(TComSetupFrm, aSelectedRelayNarrowsTheListsToWhatItsWordCanSay)
+{
+    TComSetupFrm dialog(unusual(), InterfaceWord::choices(0x2844));
+    const auto items = [&dialog](const char *label) {
+        QComboBox *list = listLabelled(dialog, QString::fromLatin1(label));
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->itemText(i);
+        return texts;
+    };
+    EXPECT_EQ(items("Baud rate"), QStringList({"9600", "19200", "38400"}));
+    EXPECT_EQ(items("Data bits"), QStringList({"8", "7"}));
+    EXPECT_EQ(items("Parity"), QStringList({"None", "Even", "Odd", "Space"}));
+    EXPECT_EQ(items("Stop bits"), QStringList({"1", "2", "1.5"}));
+    EXPECT_FALSE(dialog.findChild<QLabel *>(QStringLiteral("relayNote"))->isHidden());
+    EXPECT_TRUE(
+            TComSetupFrm(unusual()).findChild<QLabel *>(QStringLiteral("relayNote"))->isHidden());
+}
+
 TEST(TComSetupFrm, okReturnsTheChoiceWithATypedDevicePath)
 {
     QTimer::singleShot(0, [] {

@@ -14,10 +14,12 @@
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "core/ValueFormat.h"
+#include "link/FrontIni.h"
 
 #include <QFile>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QItemSelectionModel>
 #include <QTableView>
 #include <QToolTip>
 #include <QTest>
@@ -103,6 +105,39 @@ TEST_F(WindowFlow, identificationShowsTheRelayAndItsTabs)
         EXPECT_TRUE(pc()->isTabVisible(tab)) << tab;
     EXPECT_FALSE(pc()->isTabVisible(5));
     EXPECT_TRUE(dm->session().flags.editingLocked);
+}
+
+// "Настройка порта" with relay 6 selected: a speed its word cannot say is
+// refused with nothing written; 19200 keeps its 8 data bits, and its details,
+// the port and front.ini show the new speed without a new identification.
+TEST_F(WindowFlow, portSetupMovesTheSelectedRelayAndItsDetailsFollow)
+{
+    scanAndIdentify(6);
+    PortSettings chosen = dm->port().settings();
+    chosen.baudRate = QStringLiteral("115200");
+    setupAnswer = chosen;
+    const qsizetype requests = line.requests().size();
+    dm->N6Click();
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_TRUE(op.shownTexts()[0].contains(QStringLiteral("скорость 115200 бит/с")))
+            << op.shownTexts()[0].toStdString();
+    EXPECT_EQ(line.requests().size(), requests + 1); // the word read, nothing written
+    EXPECT_EQ(dm->port().settings().baudRate, QStringLiteral("9600"));
+
+    op.clearShown();
+    chosen.baudRate = QStringLiteral("19200");
+    setupAnswer = chosen;
+    dm->N6Click();
+    EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_EQ(line.relay(6)->registerValue(65), 0x2848);
+    const QStringList memo = child<QPlainTextEdit>("m1")->toPlainText().split(u'\n');
+    ASSERT_EQ(memo.size(), 8);
+    EXPECT_EQ(memo[4], QStringLiteral("Скорость 19200 бит/с"));
+    EXPECT_EQ(memo[6], QStringLiteral("8 бит данных"));
+    EXPECT_EQ(dm->port().settings().baudRate, QStringLiteral("19200"));
+    PortSettings stored;
+    ASSERT_TRUE(loadPortSettings(frontIni(), stored));
+    EXPECT_EQ(stored.baudRate, QStringLiteral("19200"));
 }
 
 TEST_F(WindowFlow, readUnlockEditWriteAndReadBack)
@@ -359,11 +394,16 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
     EXPECT_NE(check.table()->item(1, 0)->background().color(),
               check.table()->item(0, 0)->background().color());
 
+    // The settings written as they are: the read-back is what the visit left.
+    op.answerPassword(QStringLiteral("ABCD"));
+    dm->action(ActionId::a_setdata)->trigger();
+
     dm->settingsHistoryAction()->trigger();
     auto *history = mf->findChild<RegistryHistoryDialog *>();
     ASSERT_NE(history, nullptr);
-    // As found, approved, as found by the check.
-    ASSERT_EQ(history->entriesTable()->rowCount(), 3);
+    // As found, approved, as found by the check, as left by the write.
+    ASSERT_EQ(history->entriesTable()->rowCount(), 4);
+    EXPECT_EQ(history->entriesTable()->item(3, 2)->text(), QStringLiteral("после записи"));
     EXPECT_EQ(history->entriesTable()->item(1, 2)->text(), QStringLiteral("утверждено"));
     EXPECT_EQ(history->entriesTable()->item(1, 8)->text(), QStringLiteral("пусконаладка"));
     // The check's reads keep the port as every other read does.
@@ -371,6 +411,16 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
               history->entriesTable()->item(0, 4)->text());
     history->compareEntries(0, 2);
     EXPECT_EQ(history->changesTable()->rowCount(), 0);
+
+    // Two entries that are no visit, an approval as what was left: refused, and said why.
+    QItemSelectionModel *selection = history->entriesTable()->selectionModel();
+    for (int row : {0, 1})
+        selection->select(history->entriesTable()->model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    history->findChild<QPushButton *>(QStringLiteral("commissioningReport"))->click();
+    ASSERT_FALSE(op.shown().isEmpty());
+    EXPECT_TRUE(op.shown().last().text.startsWith(QStringLiteral("После наладки — запись")))
+            << op.shown().last().text.toStdString();
 
     // The commissioning report of the first and the last entry, from the history.
     const QString reportPath = programDir() + QStringLiteral("visit.csv");

@@ -126,6 +126,32 @@ TEST(MivctlOptions, badOptionsAreRefused)
     }
 }
 
+// A register's address with a password is refused with front.ini's reason,
+// and no refusal shows the password, however the option is spelt.
+TEST(MivctlOptions, aPasswordInTheRegistersAddressIsNeverShown)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool reasonTold;
+    } cases[] = {
+            {args({"--registry", "postgresql://eng:secret@db/relays", "ports"}), true},
+            {args({"--registry=postgresql://eng:secret@db:x/relays", "ports"}), true},
+            {args({"--registry", "postgresql://db/relays?password=secret", "ports"}), true},
+            {args({"--registr=postgresql://eng:secret@db/relays", "ports"}), false},
+    };
+    for (const auto &c : cases) {
+        QString error;
+        EXPECT_FALSE(parseGlobalOptions(c.arguments, &error));
+        EXPECT_FALSE(error.contains(QStringLiteral("secret"))) << error.toStdString();
+        EXPECT_EQ(error.endsWith(QStringLiteral("Пароль не указывается в адресе реестра реле: "
+                                                "задайте его в ~/.pgpass, PGPASSFILE или "
+                                                "PGPASSWORD")),
+                  c.reasonTold)
+                << error.toStdString();
+    }
+}
+
 struct RunResult
 {
     int status;
@@ -196,6 +222,16 @@ TEST(Mivctl, helpOfEachCommandIsItsSectionOfTheManualPage)
                 << command.name.toStdString() << ": no section of its usage in mivctl.1";
         EXPECT_TRUE(manual.contains(help.simplified()))
                 << command.name.toStdString() << ": mivctl.1 tells otherwise than its help";
+        // "COMMAND --help", also after other arguments, is "help COMMAND" and opens no port.
+        for (const QStringList &asked :
+             {QStringList{command.name, QStringLiteral("--help")},
+              QStringList{QStringLiteral("--port"), QStringLiteral("/nonexistent"), command.name,
+                          QStringLiteral("1"), QStringLiteral("--help")}}) {
+            const RunResult own = run(asked, ini);
+            EXPECT_EQ(own.status, ExitStatus::Done) << asked.join(u' ').toStdString();
+            EXPECT_EQ(own.out, result.out) << asked.join(u' ').toStdString();
+            EXPECT_TRUE(own.err.isEmpty()) << own.err.toStdString();
+        }
     }
     EXPECT_EQ(run(args({"help", "frobnicate"}), ini).status, ExitStatus::WrongUsage);
     // config sheet only reads: neither its help nor the PASSWORDS section
@@ -233,6 +269,7 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
     ASSERT_TRUE(QFile::link(in("report.xls"), in("alias.xls")));
     ASSERT_TRUE(QFile::link(in("sub"), in("folder-link")));
     ASSERT_TRUE(QFile::link(in("to-come.xls"), in("link-to-come.csv"))); // no target yet
+    ASSERT_TRUE(QFile::link(in("link-to-come.csv"), in("link-to-link.csv")));
     ASSERT_TRUE(QFile(in("other.csv")).open(QIODevice::WriteOnly));
     const bool caseIgnored = QFileInfo::exists(in("REPORT.XLS")); // by the file system
     struct Case
@@ -250,6 +287,7 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
             {"report.xls", "report.csv", false},
             {"report.xls", "other.csv", false}, // two files that both exist
             {"to-come.xls", "link-to-come.csv", true}, // a link to a file not made yet
+            {"to-come.xls", "link-to-link.csv", true}, // through a link to that link
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.xls) + " / " + c.csv);
@@ -335,17 +373,22 @@ TEST(MivctlSettings, setChangesOnlyTheValuesGivenAndARefusalLeavesTheFileByteFor
     EXPECT_EQ(run(QStringList{"settings", "sheet", file, "--type", "4", "--csv", csv}, ini).status,
               ExitStatus::Done);
     EXPECT_TRUE(bytesOf(csv).contains(QStringLiteral("Значения;из файла motor.miv").toUtf8()));
-    // The outputs are checked against the input and each other before
-    // anything is written: the input is never replaced, and one output that
-    // cannot be written leaves every other unwritten.
+    // The outputs are checked against the input (however named: "./", a
+    // link) and each other before anything is written: the input is never
+    // replaced, and one output that cannot be written leaves every other
+    // unwritten.
     const QString xls = dir.filePath(QStringLiteral("ok.xls"));
     const QString sheet4 = QStringLiteral("settings sheet %1 --type 4 ").arg(file);
+    const QString alias = dir.filePath(QStringLiteral("alias.miv"));
+    ASSERT_TRUE(QFile::link(file, alias));
     const struct
     {
         QString outputs;
         int status;
     } outputCases[] = {
             {QStringLiteral("--csv ") + file, ExitStatus::WrongUsage},
+            {QStringLiteral("--csv %1/./motor.miv").arg(dir.path()), ExitStatus::WrongUsage},
+            {QStringLiteral("--xls %1 --csv %2").arg(xls, alias), ExitStatus::WrongUsage},
             {QStringLiteral("--xls %1 --csv %2").arg(xls, dir.filePath(QStringLiteral("no/x.csv"))),
              ExitStatus::Refused},
             {QStringLiteral("--xls %1 --csv -").arg(xls), ExitStatus::WrongUsage},

@@ -116,8 +116,10 @@ TEST_F(MivctlEditing, readSaveEditWriteWithThePasswordAndReadBack)
     EXPECT_EQ(after, expected);
 }
 
-// A slow line, so that Ctrl+C comes in the middle of a write.
-class MivctlInterrupted : public MivctlOnSimulator
+// A slow line, so that the signal comes in the middle of a write. The
+// signal: Ctrl+C (SIGINT), or the request to end that systemd's stop and
+// kill send (SIGTERM).
+class MivctlInterrupted : public MivctlOnSimulator, public ::testing::WithParamInterface<int>
 {
 protected:
     MivctlInterrupted()
@@ -126,10 +128,16 @@ protected:
     { }
 };
 
-// Ctrl+C while config write writes: the exchange under way is finished and
-// logged, nothing more is sent, stderr names what was written and what was
-// not, exit 130; every request the relay took is in the audit log.
-TEST_F(MivctlInterrupted, ctrlCDuringAWriteFinishesTheExchangeAndLogsIt)
+INSTANTIATE_TEST_SUITE_P(Signals, MivctlInterrupted, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int> &signal) {
+                             return std::string(signal.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
+
+// The signal while config write writes: the exchange under way is finished
+// and logged, nothing more is sent, stderr names what was written and what
+// was not, exit 130 (never ended by the signal, 128 + its number); every
+// request the relay took is in the audit log.
+TEST_P(MivctlInterrupted, aSignalDuringAWriteFinishesTheExchangeAndLogsIt)
 {
     const QString relayFile = folder.filePath(QStringLiteral("relay.miv"));
     const ProgramResult read = mivctl({QStringLiteral("config"), QStringLiteral("read"),
@@ -175,7 +183,7 @@ TEST_F(MivctlInterrupted, ctrlCDuringAWriteFinishesTheExchangeAndLogsIt)
     while (!QFile::exists(log) && waited.elapsed() < 30000 && process.state() == QProcess::Running)
         process.waitForFinished(20);
     ASSERT_TRUE(QFile::exists(log)) << process.readAllStandardError().toStdString();
-    ::kill(pid_t(process.processId()), SIGINT);
+    ::kill(pid_t(process.processId()), GetParam());
     ASSERT_TRUE(process.waitForFinished(30000));
     const QString errors = QString::fromUtf8(process.readAllStandardError());
     const QStringList written = outputLines(QString::fromUtf8(process.readAllStandardOutput()))
@@ -184,7 +192,7 @@ TEST_F(MivctlInterrupted, ctrlCDuringAWriteFinishesTheExchangeAndLogsIt)
     EXPECT_EQ(process.exitCode(), 130) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("Запись остановлена по требованию оператора")))
             << errors.toStdString();
-    EXPECT_LT(written.size(), 5) << "the writes went on after Ctrl+C";
+    EXPECT_LT(written.size(), 5) << "the writes went on after the signal";
 
     // Every line of the log has its answer: no request left without one.
     QFile logFile(log);

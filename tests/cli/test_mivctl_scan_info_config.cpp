@@ -82,6 +82,29 @@ TEST_F(MivctlScanInfoConfig, configReadPrintsTheGridOfATypeSixRelay)
     EXPECT_EQ(rows[33], QStringLiteral("33\tПароль\t"));
 }
 
+// interface: a speed the word cannot say is refused before anything is
+// written; 19200 is written keeping the relay's 8 data bits, and the word is
+// printed before and after.
+TEST_F(MivctlScanInfoConfig, interfaceWritesTheWordKeepingTheRelaysOwnBits)
+{
+    const auto interface = [this](const char *baud) {
+        return mivctl({QStringLiteral("interface"), QStringLiteral("17"), QStringLiteral("--baud"),
+                       QString::fromLatin1(baud)});
+    };
+    const ProgramResult refused = interface("115200");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.standardError.contains(QStringLiteral("скорость 115200 бит/с")))
+            << refused.standardError.toStdString();
+    const ProgramResult changed = interface("19200");
+    EXPECT_EQ(changed.exitCode, 0) << changed.standardError.toStdString();
+    EXPECT_EQ(outputLines(changed.standardOutput),
+              QStringList({QStringLiteral("before\t0x2844\tСкорость 9600 бит/с\tБез бита "
+                                          "паритета\t8 бит данных\t1 стоп-бит"),
+                           QStringLiteral("after\t0x2848\tСкорость 19200 бит/с\tБез бита "
+                                          "паритета\t8 бит данных\t1 стоп-бит")}));
+    EXPECT_TRUE(changed.standardError.contains(QStringLiteral("19200 бит/с")));
+}
+
 TEST_F(MivctlScanInfoConfig, wrongUsage)
 {
     for (const QStringList &arguments :
@@ -92,7 +115,11 @@ TEST_F(MivctlScanInfoConfig, wrongUsage)
           QStringList{QStringLiteral("journal")},
           QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--pdf"),
                       QStringLiteral("x")},
-          QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--csv")}}) {
+          QStringList{QStringLiteral("journal"), QStringLiteral("1"), QStringLiteral("--csv")},
+          QStringList{QStringLiteral("interface"), QStringLiteral("17"),
+                      QStringLiteral("--data-bits"), QStringLiteral("7")},
+          QStringList{QStringLiteral("interface"), QStringLiteral("17"), QStringLiteral("--parity"),
+                      QStringLiteral("often")}}) {
         const ProgramResult result = mivctl(arguments);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 2) << arguments.join(u' ').toStdString();

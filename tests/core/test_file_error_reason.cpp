@@ -129,6 +129,11 @@ TEST(FileReplacement, eachKindOfTargetIsWrittenItsOwnWay)
     ASSERT_TRUE(replaceFile(in("link.xls"), "book"));
     EXPECT_TRUE(QFileInfo(in("link.xls")).isSymLink());
     EXPECT_EQ(bytesOf(in("target.xls")), QByteArray("book"));
+    // A link to a link is followed to its end: both stay links.
+    ASSERT_TRUE(QFile::link(in("link.xls"), in("link-to-link.xls")));
+    ASSERT_TRUE(replaceFile(in("link-to-link.xls"), "book 2"));
+    EXPECT_TRUE(QFileInfo(in("link.xls")).isSymLink());
+    EXPECT_EQ(bytesOf(in("target.xls")), QByteArray("book 2"));
 
     // A device is written into and stays a device.
     EXPECT_EQ(outputWay(QStringLiteral("/dev/null")), OutputWay::Direct);

@@ -93,7 +93,8 @@ TEST(SerialLink, portSetupTellsASimulatedRelayItsNewWord)
     EXPECT_EQ(link.settings(), chosen);
 
     const ReplyString reply = link.bus().askRegisters(6, InterfaceWord::relayRegister, 1).reply;
-    EXPECT_EQ(replyWord(reply, 0), (1u << 2) | (1u << 7) | (1u << 14));
+    // The relay's 8-data-bits bit (11) kept.
+    EXPECT_EQ(replyWord(reply, 0), (1u << 2) | (1u << 7) | (1u << 11) | (1u << 14));
     PortSettings stored;
     ASSERT_TRUE(loadPortSettings(dir.filePath(QStringLiteral("front.ini")), stored));
     EXPECT_EQ(stored, chosen);

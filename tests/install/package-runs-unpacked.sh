@@ -70,7 +70,7 @@ done
 [[ $window_depends != *qt6-qpa-plugins* ]] || fail "mivconf depends on qt6-qpa-plugins"
 [[ $(dpkg-deb -f "$window" Recommends) == *qt6-wayland* ]] || fail "mivconf does not recommend qt6-wayland"
 cli_depends=$(dpkg-deb -f "$cli" Depends)
-for library in libqt6core6 libqt6serialport6 libqt6network6; do
+for library in libqt6core6 libqt6serialport6 libqt6network6 systemd-sysusers; do
   [[ $cli_depends == *"$library"* ]] || fail "mivctl's Depends lacks $library: $cli_depends"
 done
 if grep -Eo 'libqt6(gui|widgets|svg|charts|opengl)6|libx11|libxcb|libgl|qt6-qpa' <<<"$cli_depends"; then
@@ -96,10 +96,14 @@ done
 
 "$bin/mivsim" --relays 1:4,6:6 --stop-with-parent >"$work/sim.out" 2>"$work/sim.err" &
 sim=$!
+# The simulator's output file is made by its redirect, which may come after
+# the first look: it is waited for as the port is.
 port=''
 for _ in $(seq 1 100); do
-  port=$(sed -n 's/^PORT //p' "$work/sim.out")
-  [ -n "$port" ] && break
+  if [ -f "$work/sim.out" ]; then
+    port=$(sed -n 's/^PORT //p' "$work/sim.out")
+    [ -n "$port" ] && break
+  fi
   sleep 0.1
 done
 [ -n "$port" ] || { cat "$work/sim.err" >&2; fail "the unpacked mivsim told no port"; }
@@ -166,6 +170,11 @@ unit=$usr/lib/systemd/system/mivctl-publish@.service
 sed -E "s|^ExecStart=[^ ]+/mivctl |ExecStart=$bin/mivctl |" "$unit" >"$work/mivctl-publish@.service"
 systemd-analyze verify --man=no "$work/mivctl-publish@test.service" >"$work/verify.out" 2>&1 ||
   { cat "$work/verify.out" >&2; fail "systemd-analyze verify refused the unit"; }
+# Its exposure: under 3.0 (the threshold counts in tenths).
+systemd-analyze security --offline=yes --man=no --threshold=29 "$work/mivctl-publish@test.service" \
+  >"$work/security.out" 2>&1 ||
+  { cat "$work/security.out" >&2; fail "systemd-analyze security scores the unit 3.0 or more"; }
+grep -a 'Overall exposure' "$work/security.out"
 for option in --port --line --broker --state-file; do
   grep -q -- "$option" "$unit" || fail "the unit does not give $option"
 done
@@ -174,4 +183,50 @@ for option in $(grep -Eo -- '--[a-z-]+' <<<"${execstart#*publish}"); do
   "$bin/mivctl" help publish | grep -q -- "$option" || fail "publish does not know the unit's $option"
 done
 grep -q '^u mivctl ' "$usr/lib/sysusers.d/mivctl.conf" || fail "no system user mivctl"
+
+# The maintainer scripts as dpkg runs them, with stand-ins for systemctl
+# (two lines loaded), deb-systemd-invoke and systemd-sysusers that log their
+# calls: removal stops every loaded line, an upgrade restarts the lines that
+# run or are enabled, a first install starts them; a purge removes the links
+# of enabled lines that point at nothing, and the state folder. systemd
+# looks running in a mount namespace of their own, where one is allowed.
+dpkg-deb -e "$cli" "$work/control"
+mkdir -p "$work/fake" "$work/etc/multi-user.target.wants"
+printf '%s\n' '#!/bin/sh' 'echo "${0##*/} $*" >>"$MIV_CALLS"' \
+  '[ "${0##*/} $1" != "systemctl list-units" ] ||' \
+  '  printf "%s loaded active running -\n" mivctl-publish@a.service mivctl-publish@b.service' \
+  >"$work/fake/stand-in"
+chmod +x "$work/fake/stand-in"
+for tool in systemctl deb-systemd-invoke systemd-sysusers; do ln -s stand-in "$work/fake/$tool"; done
+ln -s /usr/lib/systemd/system/mivctl-publish@.service \
+  "$work/etc/multi-user.target.wants/mivctl-publish@c.service"
+maintainer() { # SCRIPT ARGUMENTS...: the calls it made
+  : >"$work/calls"
+  unshare --mount --map-root-user sh -c 'mount -t tmpfs none /run && mkdir -p /run/systemd/system &&
+    mount --bind "$0" /etc/systemd/system && exec "$@"' "$work/etc" \
+    env PATH="$work/fake:$PATH" MIV_CALLS="$work/calls" sh "$work/control/$1" "${@:2}"
+  cat "$work/calls"
+}
+if unshare --mount --map-root-user true 2>/dev/null; then
+  lines='mivctl-publish@a.service mivctl-publish@b.service'
+  [[ $(maintainer prerm remove) == *"deb-systemd-invoke stop $lines"* ]] ||
+    fail "prerm remove stops no line: $(cat "$work/calls")"
+  [[ $(maintainer prerm upgrade 1.0) != *deb-systemd-invoke* ]] || fail "prerm upgrade stops the lines"
+  [[ $(maintainer postinst configure 1.0) == *"deb-systemd-invoke restart $lines mivctl-publish@c.service"* ]] ||
+    fail "postinst restarts no line after an upgrade: $(cat "$work/calls")"
+  [[ $(maintainer postinst configure '') == *"systemd-sysusers mivctl.conf"*"deb-systemd-invoke start $lines"* ]] ||
+    fail "postinst makes no user or starts no line on a first install: $(cat "$work/calls")"
+else
+  echo "package_runs_unpacked: no mount namespace allowed here: the scripts' service steps are not tried"
+fi
+target=$work/target
+wants=$target/etc/systemd/system/multi-user.target.wants
+mkdir -p "$wants" "$target/var/lib/mivctl"
+touch "$target/etc/systemd/system/mivctl-publish@.service" # the administrator's own unit
+ln -s /usr/lib/systemd/system/mivctl-publish@.service "$wants/mivctl-publish@gone.service"
+ln -s /etc/systemd/system/mivctl-publish@.service "$wants/mivctl-publish@own.service"
+DPKG_ROOT=$target PATH=$work/fake:$PATH MIV_CALLS=$work/calls sh "$work/control/postrm" purge
+[ ! -L "$wants/mivctl-publish@gone.service" ] || fail "purge leaves the link of a line to the removed unit"
+[ -L "$wants/mivctl-publish@own.service" ] || fail "purge removed the link to the administrator's unit"
+[ ! -e "$target/var/lib/mivctl" ] || fail "purge leaves /var/lib/mivctl"
 echo "package_runs_unpacked: passed"

@@ -1,6 +1,7 @@
 #include "link/IniFile.h"
 #include "link/PortOverride.h"
 #include "link/FrontIni.h"
+#include "link/InterfaceWordChange.h"
 #include "link/PortSettings.h"
 #include "support/LoopbackLink.h"
 
@@ -343,6 +344,51 @@ TEST(InterfaceWord, applyToTestsTheBitsInOrderAndLeavesGroupsWithoutBits)
     for (const Case &c : cases) {
         const PortSettings result = InterfaceWord::applyTo(start, c.word);
         EXPECT_EQ(result, make(c.baud, c.parity, c.stopBits)) << "word " << c.word;
+    }
+}
+
+// The relay's own word with only the port's groups replaced, or refused
+// when the relay would then run at anything else than the port.
+TEST(InterfaceWord, changeKeepsTheRelaysOwnBitsAndRefusesWhatTheWordCannotSay)
+{
+    struct Case
+    {
+        quint16 relayWord;
+        PortSettings chosen;
+        quint16 word; // 0: refused
+    };
+    PortSettings sevenBits = make("9600", "None", "1");
+    sevenBits.dataBits = QStringLiteral("7");
+    PortSettings custom = make("Custom", "None", "1");
+    custom.customBaudRate = 19200;
+    PortSettings oddCustom = custom;
+    oddCustom.customBaudRate = 31250;
+    const Case cases[] = {
+            {0x2844, make("19200", "None", "1"), 0x2848}, // 8 data bits kept
+            {0x2844, make("38400", "Even", "2"), bit(4) | bit(7) | bit(11) | bit(14)},
+            {0x2842, make("9600", "None", "1"), 0x2846}, // the 4800 bit kept; 9600 read last
+            {0x2842, make("4800", "None", "1"), 0x2842}, // a relay at 4800 may stay there
+            {0x9E23 | bit(2), make("19200", "Odd", "2"),
+             0x9E23 | bit(3) | bit(8) | bit(14)}, // the bits that carry nothing kept
+            {0x2844, custom, 0x2848},
+            {0x2844, make("4800", "None", "1"), 0},
+            {0x2844, make("115200", "None", "1"), 0},
+            {0x2844, oddCustom, 0},
+            {0x2844, make("9600", "Mark", "1"), 0},
+            {0x2844, make("9600", "None", "1.5"), 0},
+            {0x2844, sevenBits, 0},
+            {0x0000, sevenBits, bit(2) | bit(6) | bit(13)}, // a word without data bits
+    };
+    for (const Case &c : cases) {
+        const InterfaceWord::Change change = InterfaceWord::change(c.relayWord, c.chosen);
+        SCOPED_TRACE(InterfaceWord::hex(c.relayWord).toStdString() + " "
+                     + c.chosen.baudRate.toStdString() + " " + c.chosen.parity.toStdString() + " "
+                     + c.chosen.stopBits.toStdString() + " " + c.chosen.dataBits.toStdString());
+        EXPECT_EQ(change.expressible(), c.word != 0) << change.reasons.join(u'|').toStdString();
+        if (c.word != 0)
+            EXPECT_EQ(change.word, c.word) << InterfaceWord::hex(change.word).toStdString();
+        else
+            EXPECT_EQ(change.reasons.size(), 1);
     }
 }
 

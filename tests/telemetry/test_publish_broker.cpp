@@ -416,14 +416,27 @@ TEST_F(PublishToBroker, aRelayIsOfflineOnlyAfterTheRetriesAndASilentOneIsAskedLe
     EXPECT_FALSE(subscriber.on(QStringLiteral("miv/l1/6/state")).isEmpty());
 }
 
+// What a subscriber finds retained under `prefix` (discovery configs, a line), by topic.
+QMap<QString, QJsonObject> retainedConfigs(quint16 port, const QString &prefix, int atLeast)
+{
+    MqttSubscriber subscriber(port, prefix + QStringLiteral("/#"));
+    subscriber.waitFor([&](const auto &m) { return m.size() >= atLeast; });
+    subscriber.waitFor([](const auto &) { return false; }, 1000); // the rest of the burst
+    QMap<QString, QJsonObject> configs;
+    for (const auto &message : subscriber.messages())
+        if (message.retained && !message.payload.isEmpty())
+            configs.insert(message.topic, json(message.payload));
+    return configs;
+}
+
 TEST_F(PublishToBroker, twoPublishersOfOneLineNameKeepTheirConnectionsAndSaySo)
 {
     SimProcess firstLine({QStringLiteral("--relays"), QStringLiteral("1:4")});
-    SimProcess secondLine({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    SimProcess secondLine({QStringLiteral("--relays"), QStringLiteral("2:4")});
     MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/status"));
     Publisher first(firstLine.portPath(), broker.address(),
                     {QStringLiteral("--state-file"), stateFile()}, folder.path());
-    ASSERT_TRUE(first.waitForLog(QStringLiteral("connected to broker")));
+    ASSERT_TRUE(first.waitForLog(QStringLiteral("relay 1: online"))) << "its metadata retained";
     Publisher second(secondLine.portPath(), broker.address(),
                      {QStringLiteral("--state-file"), folder.filePath(QStringLiteral("2.json"))},
                      folder.path());
@@ -435,19 +448,21 @@ TEST_F(PublishToBroker, twoPublishersOfOneLineNameKeepTheirConnectionsAndSaySo)
     EXPECT_EQ(second.log().count(QStringLiteral("connected to broker")), 1);
     for (const auto &message : subscriber.messages())
         EXPECT_EQ(message.payload, QByteArray("online"));
-}
-
-// The discovery configs a subscriber finds retained under `prefix`, by topic.
-QMap<QString, QJsonObject> retainedConfigs(quint16 port, const QString &prefix, int atLeast)
-{
-    MqttSubscriber subscriber(port, prefix + QStringLiteral("/#"));
-    subscriber.waitFor([&](const auto &m) { return m.size() >= atLeast; });
-    subscriber.waitFor([](const auto &) { return false; }, 1000); // the rest of the burst
-    QMap<QString, QJsonObject> configs;
-    for (const auto &message : subscriber.messages())
-        if (message.retained && !message.payload.isEmpty())
-            configs.insert(message.topic, json(message.payload));
-    return configs;
+    // The first one runs on: its relay keeps its topics while the second one runs.
+    EXPECT_TRUE(retainedConfigs(broker.port(), QStringLiteral("miv/l1"), 1)
+                        .contains(QStringLiteral("miv/l1/1/info")));
+    // The second one stops: the first says the line online again and empties relay 2.
+    EXPECT_EQ(second.stop(), 0);
+    EXPECT_TRUE(first.waitForLog(QStringLiteral("relays 2 no longer polled")))
+            << first.log().toStdString();
+    EXPECT_TRUE(subscriber.waitFor([](const auto &m) {
+        return m.size() >= 2 && m[m.size() - 2].payload == "offline"
+                && m.last().payload == "online";
+    }));
+    const auto line = retainedConfigs(broker.port(), QStringLiteral("miv/l1"), 1);
+    EXPECT_TRUE(line.contains(QStringLiteral("miv/l1/1/info")));
+    for (const QString &topic : line.keys())
+        EXPECT_FALSE(topic.startsWith(QStringLiteral("miv/l1/2/"))) << topic.toStdString();
 }
 
 // What Home Assistant's MQTT discovery documents for a sensor and a binary
@@ -465,18 +480,11 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
     EXPECT_TRUE(id.match(levels[2]).hasMatch() && id.match(levels[3]).hasMatch())
             << topic.toStdString();
     EXPECT_EQ(levels[4], QStringLiteral("config"));
-    static const QSet<QString> known{"name",
-                                     "unique_id",
-                                     "origin",
-                                     "state_topic",
-                                     "value_template",
-                                     "availability",
-                                     "availability_mode",
-                                     "device",
-                                     "unit_of_measurement",
-                                     "device_class",
-                                     "state_class",
-                                     "options"};
+    static const QSet<QString> known{
+            "name",        "expire_after",        "unique_id",    "origin",
+            "state_topic", "value_template",      "availability", "availability_mode",
+            "device",      "unit_of_measurement", "device_class", "state_class",
+            "options"};
     for (const QString &key : config.keys())
         EXPECT_TRUE(known.contains(key)) << key.toStdString();
     EXPECT_FALSE(config.value("name").toString().isEmpty());
@@ -528,6 +536,15 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
     }
 }
 
+// The alarm binary sensors of a node that have a config.
+int alarmsOf(const QMap<QString, QJsonObject> &configs, const QString &node)
+{
+    const QString start = QStringLiteral("ha/binary_sensor/%1/alarm_").arg(node);
+    const QStringList topics = configs.keys();
+    return int(std::count_if(topics.begin(), topics.end(),
+                             [&start](const QString &t) { return t.startsWith(start); }));
+}
+
 TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
 {
     SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4,6:6")});
@@ -540,8 +557,8 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
                        options + QStringList{QStringLiteral("--addresses"), QStringLiteral("1,6")},
                        folder.path());
         ASSERT_TRUE(lines.waitForText(QStringLiteral("miv/l1/6/live"), QStringLiteral("alarms")));
-        // 14 sensors each, the alarms of type 4 and of type 6.
-        const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 28 + 10 + 16);
+        // 14 sensors each, the 12 alarms of type 4 and the 17 of type 6.
+        const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 28 + 12 + 17);
         QSet<QString> uniqueIds;
         for (auto config = configs.begin(); config != configs.end(); ++config) {
             const int address = config.key().contains(QStringLiteral("_l1_6/")) ? 6 : 1;
@@ -551,6 +568,8 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
             uniqueIds.insert(config.value().value("unique_id").toString());
         }
         EXPECT_EQ(uniqueIds.size(), configs.size());
+        EXPECT_EQ(alarmsOf(configs, QStringLiteral("miv_miv_l1_1")), 12);
+        EXPECT_EQ(alarmsOf(configs, QStringLiteral("miv_miv_l1_6")), 17);
         const QJsonObject device =
                 configs.value(QStringLiteral("ha/sensor/miv_miv_l1_6/current_a/config"))
                         .value("device")
@@ -567,13 +586,16 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
     Publisher one(sim.portPath(), broker.address(),
                   options + QStringList{QStringLiteral("--addresses"), QStringLiteral("1")},
                   folder.path());
-    ASSERT_TRUE(one.waitForLog(QStringLiteral("discovery configs of relays 6 removed")))
+    ASSERT_TRUE(one.waitForLog(QStringLiteral("relays 6 no longer polled")))
             << one.log().toStdString();
     ASSERT_TRUE(one.waitForLog(QStringLiteral("journal of")));
     const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 1);
-    EXPECT_FALSE(configs.isEmpty());
+    EXPECT_EQ(alarmsOf(configs, QStringLiteral("miv_miv_l1_1")), 12) << "relay 1 keeps its alarms";
     for (const QString &topic : configs.keys())
         EXPECT_FALSE(topic.contains(QStringLiteral("_l1_6/"))) << topic.toStdString();
+    // Nor does relay 6 say online with old values.
+    for (const QString &topic : retainedConfigs(broker.port(), QStringLiteral("miv/l1"), 1).keys())
+        EXPECT_FALSE(topic.startsWith(QStringLiteral("miv/l1/6/"))) << topic.toStdString();
 }
 
 TEST(PublishCredentials, aClientCertificateOpensABrokerThatAsksForOne)

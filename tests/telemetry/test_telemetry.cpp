@@ -3,6 +3,7 @@
 #include "core/LiveValues.h"
 #include "core/SessionFlags.h"
 #include "device/LiveDisplay.h"
+#include "telemetry/HomeAssistantDiscovery.h"
 #include "telemetry/JournalLedger.h"
 #include "telemetry/TelemetryPayloads.h"
 #include "telemetry/TelemetryTopics.h"
@@ -14,6 +15,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
+#include <QSet>
 #include <QTemporaryDir>
 
 using namespace miv;
@@ -198,6 +201,74 @@ TEST(TelemetryTopics, lineNamesAndTheirChecks)
     const TelemetryTopics topics{QStringLiteral("miv"), QStringLiteral("l1")};
     EXPECT_EQ(topics.status(), QStringLiteral("miv/l1/status"));
     EXPECT_EQ(topics.journal(17), QStringLiteral("miv/l1/17/journal"));
+}
+
+CurrentDevice relayOfType(quint16 typeCode, quint8 address = 1)
+{
+    CurrentDevice device;
+    device.networkAddress = address;
+    device.typeCode = typeCode;
+    device.deviceName = typeCode == 6 ? QStringLiteral("МИВ-06") : QStringLiteral("МИВ-04");
+    return device;
+}
+
+TEST(HomeAssistantDiscovery, placesThatWereOneDeviceGetNodesAndIdsOfTheirOwn)
+{
+    const TelemetryTopics places[] = {{"miv", "a.b"}, {"miv", "a_b"}, {"x/y", "z"},
+                                      {"x", "y_z"},   {"x_y", "z"},   {"miv", "ttyUSB0"}};
+    QSet<QString> nodes;
+    QSet<QString> ids;
+    for (const TelemetryTopics &topics : places) {
+        nodes << discoveryNode(topics, 1);
+        for (const DiscoveryConfig &config :
+             discoveryConfigs(QStringLiteral("ha"), topics, relayOfType(6), 60))
+            if (!config.payload.isEmpty())
+                ids << QJsonDocument::fromJson(config.payload)["unique_id"].toString();
+    }
+    const qsizetype placeCount = std::size(places);
+    EXPECT_EQ(nodes.size(), placeCount);
+    EXPECT_EQ(ids.size(), placeCount * (14 + alarmLamps(6).size()));
+    // A plain line keeps the node of earlier versions; another empties that node's configs.
+    EXPECT_EQ(discoveryNode(places[5], 1), QStringLiteral("miv_miv_ttyUSB0_1"));
+    const QString former = QStringLiteral("ha/sensor/miv_miv_a_b_1/current_a/config");
+    for (const DiscoveryConfig &config :
+         discoveryConfigs(QStringLiteral("ha"), places[0], relayOfType(4), 60))
+        if (config.topic == former) {
+            EXPECT_TRUE(config.payload.isEmpty());
+        }
+    EXPECT_TRUE(discoveryTopics(QStringLiteral("ha"), places[0], 1).contains(former));
+}
+
+TEST(HomeAssistantDiscovery, everyAlarmOfTheTypeStaysAndEveryEntityExpires)
+{
+    EXPECT_EQ(liveExpirySeconds(1000), 60) << "at least a minute";
+    EXPECT_EQ(liveExpirySeconds(20000), 200) << "ten intervals";
+    for (quint16 type : {quint16(4), quint16(6)}) {
+        QMap<QString, QByteArray> configs;
+        for (const DiscoveryConfig &config : discoveryConfigs(
+                     QStringLiteral("ha"), TelemetryTopics{"miv", "l1"}, relayOfType(type), 75))
+            configs.insert(config.topic, config.payload);
+        int alarms = 0;
+        for (const auto &[lamp, caption] : alarmLamps(type)) {
+            const QJsonObject alarm =
+                    QJsonDocument::fromJson(
+                            configs.value(
+                                    QStringLiteral("ha/binary_sensor/miv_miv_l1_1/alarm_%1/config")
+                                            .arg(lamp)))
+                            .object();
+            EXPECT_EQ(alarm["name"].toString(), caption) << type << " lamp " << lamp;
+            alarms += !alarm.isEmpty();
+        }
+        int nonEmpty = 0;
+        for (const QByteArray &payload : configs) {
+            nonEmpty += !payload.isEmpty();
+            if (!payload.isEmpty()) {
+                EXPECT_EQ(QJsonDocument::fromJson(payload)["expire_after"], 75);
+            }
+        }
+        EXPECT_EQ(alarms, alarmLamps(type).size());
+        EXPECT_EQ(nonEmpty, 14 + alarms) << "only the other type's alarms emptied";
+    }
 }
 
 JournalEntry entry(const char *date, int code, const char *info = "")
