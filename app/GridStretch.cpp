@@ -57,29 +57,44 @@ int weightOf(const QList<GridStretch::Stretching> &stretching)
 
 QList<std::pair<int, int>> GridStretch::shares(int room) const
 {
-    // A section whose share is more than its widest text needs takes only
-    // that; the others share the rest by their weights.
-    QList<Stretching> open = m_stretching;
+    // Each named column has its form width at least; what the grid has
+    // beyond them is shared by weight, a column taking no more than its
+    // widest text needs (what it leaves goes to the others).
     QList<std::pair<int, int>> widths;
-    for (bool capped = true; capped && !open.isEmpty();) {
+    QList<Stretching> open;
+    for (const Stretching &s : m_stretching) {
+        const int form = m_formSections.value(s.section) - sectionAllowance;
+        widths.append({s.section, form});
+        room -= form;
+        if (s.widest == 0 || s.widest > form)
+            open.append(s);
+    }
+    const auto widthOf = [&widths](int section) -> int & {
+        return std::find_if(widths.begin(), widths.end(),
+                            [section](const auto &w) { return w.first == section; })
+                ->second;
+    };
+    for (bool capped = true; capped && room > 0 && !open.isEmpty();) {
         capped = false;
         const int weights = weightOf(open);
         for (qsizetype k = 0; k < open.size() && !capped; ++k) {
-            capped = open[k].widest > 0 && room * open[k].weight / weights > open[k].widest;
+            int &width = widthOf(open[k].section);
+            capped =
+                    open[k].widest > 0 && width + room * open[k].weight / weights >= open[k].widest;
             if (capped) {
-                widths.append({open[k].section, open[k].widest});
-                room -= open[k].widest;
+                room -= open[k].widest - width;
+                width = open[k].widest;
                 open.removeAt(k);
             }
         }
     }
     const int weights = weightOf(open);
     int given = 0;
-    for (qsizetype k = 0; k < open.size(); ++k) {
+    for (qsizetype k = 0; k < open.size() && room > 0; ++k) {
         // The last one takes what rounding left, so that nothing is lost.
         const int share = k + 1 == open.size() ? room - given : room * open[k].weight / weights;
         given += share;
-        widths.append({open[k].section, share});
+        widthOf(open[k].section) += share;
     }
     return widths;
 }
@@ -94,8 +109,7 @@ void GridStretch::fit()
     for (int section = 0; section < m_header->count(); ++section)
         if (!isStretching(section))
             room -= m_grid->columnWidth(section);
-    for (const auto &[section, width] : shares(room)) {
-        const int column = std::max(m_formSections.value(section) - sectionAllowance, width);
+    for (const auto &[section, column] : shares(room)) {
         m_header->resizeSection(section, column + sectionAllowance);
         // Also where the section kept its size: a new model resets the columns.
         m_grid->setColumnWidth(section, column);

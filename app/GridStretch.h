@@ -26,7 +26,7 @@ public:
     {
         int section;
         int weight;
-        int widest = 0; // the section its widest text needs; 0: no bound
+        int widest = 0; // the column its widest text needs; 0: no bound
     };
 
     // Lives as long as `grid`; `formSections` are the sections' widths as set up.
@@ -44,7 +44,7 @@ private:
     GridStretch(QTableView *grid, QHeaderView *header, const QList<int> &formSections,
                 const QList<Stretching> &stretching);
     bool isStretching(int section) const;
-    // The width of each named section out of `room`: section, width.
+    // The width of each named column when the named ones have `room`: section, width.
     QList<std::pair<int, int>> shares(int room) const;
 
     QTableView *m_grid;
