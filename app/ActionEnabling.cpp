@@ -16,8 +16,9 @@ namespace {
 // Tabs 2 and 6 hold what the settings file keeps; loading and saving it is
 // offered once the relay's password has unlocked editing, and loading also
 // while no relay is selected: the file is then opened for a relay type, to
-// be edited with no relay at hand. Writing needs a relay to write to: with
-// none selected (a file held, or nothing), "Записать" is not offered.
+// be edited with no relay at hand. Reading and writing need a relay: with
+// none selected (a file held, or nothing), "Получить" would ask address 0,
+// the broadcast, and "Записать" has nobody to write to; neither is offered.
 TabEntry configurationEntry(bool portOpen, bool confLocked, bool relaySelected)
 {
     TabEntry entry;
@@ -25,11 +26,8 @@ TabEntry configurationEntry(bool portOpen, bool confLocked, bool relaySelected)
         entry.enabled.insert(ActionId::a_load);
     if (!confLocked)
         entry.enabled.insert(ActionId::a_save);
-    if (portOpen) {
-        entry.enabled.insert(ActionId::a_getdata);
-        if (relaySelected)
-            entry.enabled.insert(ActionId::a_setdata);
-    }
+    if (portOpen && relaySelected)
+        entry.enabled |= {ActionId::a_getdata, ActionId::a_setdata};
     return entry;
 }
 
@@ -66,7 +64,9 @@ TabEntry onTabEntered(int tab, bool portOpen, bool confLocked, bool relaySelecte
     case JournalTab: {
         TabEntry entry;
         if (portOpen)
-            entry.enabled = {ActionId::a_getdata, ActionId::a_print};
+            entry.enabled = {ActionId::a_print};
+        if (portOpen && relaySelected)
+            entry.enabled.insert(ActionId::a_getdata); // never the broadcast address
         return entry;
     }
     case ServiceTab: {

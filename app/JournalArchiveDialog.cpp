@@ -102,6 +102,11 @@ JournalArchiveDialog::JournalArchiveDialog(const RegistryRelay &relay,
     followRange();
 }
 
+JournalArchiveReport::Days JournalArchiveDialog::shownDays() const
+{
+    return {m_from->date(), m_to->date()};
+}
+
 void JournalArchiveDialog::showDays(const QDate &from, const QDate &to)
 {
     const QSignalBlocker blockFrom(m_from), blockTo(m_to);

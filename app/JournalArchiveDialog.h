@@ -24,6 +24,8 @@ public:
 
     const RegistryRelay &relay() const { return m_relay; }
     const QList<JournalArchiveReport::NumberedEntry> &shownEntries() const { return m_shown; }
+    // The days of the PC's time the entries shown were chosen from.
+    JournalArchiveReport::Days shownDays() const;
     QTableWidget *entriesTable() const { return m_table; }
     // Shows the entries from the start of `from` to the end of `to`.
     void showDays(const QDate &from, const QDate &to);

@@ -120,9 +120,8 @@ void RegistryHistoryDialog::compareEntries(int first, int second)
     m_changes->setRowCount(int(changes.size()));
     for (int row = 0; row < changes.size(); ++row)
         fillRow(*m_changes, row,
-                {changes[row].row < 0 ? QStringLiteral("таймер")
-                                      : QString::number(changes[row].row),
-                 changes[row].name, changes[row].before, changes[row].after});
+                {RegistryViews::rowText(changes[row]), changes[row].name, changes[row].before,
+                 changes[row].after});
     m_changes->resizeColumnsToContents();
 }
 

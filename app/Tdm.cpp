@@ -323,8 +323,11 @@ void Tdm::a_getinfoExecute()
         break;
     case IdentificationResult::Outcome::NotConnected:
     case IdentificationResult::Outcome::Silent:
-        // No relay is selected: the previous relay's pages go with it.
+        // No relay is selected: the previous relay's pages go with it, and
+        // the memo says that the address did not answer.
+        mf.showMemo(result.memo);
         mf.bts(TabVisibility::WithoutRelay, m_session.pagesTypeCode());
+        m_configurationPage.followGridState();
         break;
     case IdentificationResult::Outcome::NoSelection:
         break;
@@ -680,7 +683,7 @@ void Tdm::journalArchiveExecute()
                 m_operator, JournalReport::filter, JournalReport::defaultSuffix,
                 [this, dialog](const QString &path, QString *error) {
                     return JournalArchiveReport::write(
-                            path, dialog->relay(), dialog->shownEntries(),
+                            path, dialog->relay(), dialog->shownEntries(), dialog->shownDays(),
                             m_session.decimalSeparator, QDateTime::currentDateTime(), error);
                 });
         if (outcome.open)

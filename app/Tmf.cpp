@@ -6,6 +6,7 @@
 #include "app/TabVisibility.h"
 #include "app/ConfigGridPictureDelegate.h"
 #include "app/CutCellToolTips.h"
+#include "app/GridStretch.h"
 #include "core/ConfigGrid.h"
 #include "core/JournalGrid.h"
 #include "device/ServiceFields.h"
@@ -45,6 +46,7 @@ const QList<int> journalSections{45, 100, 295, 300};
 const QList<int> journalColumns{42, 98, 295, 298};
 constexpr QSize toolButtonSize{72, 24};
 constexpr int separatorAllowance = 12; // a separator's width with its margins
+constexpr int cellPadding = 16; // a grid cell's margins and line, beside its text
 
 // The value labels in slot order: Label14..Label31, then Label59 and Label61.
 QList<int> valueLabelNumbers()
@@ -259,6 +261,14 @@ void Tmf::setUpConfigurationTab()
     m_configColumns[ConfigGrid::Value] = m_configSections[ConfigGrid::Value] - 2;
     ui->h->setSections(configCaptions, m_configSections);
     followScrolling(ui->sg, ui->h);
+    // A wider window shows the names whole.
+    int widestName = 0;
+    for (const ParameterRecord &record : ParameterCatalogue::defaults())
+        widestName =
+                std::max(widestName,
+                         QFontMetrics(measuringFont(ui->sg, true)).horizontalAdvance(record.name));
+    m_configStretch = GridStretch::install(ui->sg, ui->h, m_configSections,
+                                           {{ConfigGrid::Name, 1, widestName + cellPadding}});
 }
 
 void Tmf::setUpJournalTab()
@@ -279,6 +289,14 @@ void Tmf::setUpJournalTab()
     }
     ui->h0->setSections(journalCaptions, m_journalSections);
     followScrolling(ui->sg1, ui->h0);
+    // "Событие" as wide as the longest event's name, "Информация" the rest.
+    int widestEvent = 0;
+    for (const EventName &event : eventNameTable())
+        widestEvent = std::max(widestEvent,
+                               QFontMetrics(measuringFont(ui->sg1)).horizontalAdvance(event.name));
+    m_journalStretch = GridStretch::install(
+            ui->sg1, ui->h0, m_journalSections,
+            {{JournalGrid::Event, 1, widestEvent + cellPadding}, {JournalGrid::Details, 1}});
     hideJournalProgress();
     m_journalTexts =
             new QStandardItemModel(JournalGrid::maximumRows, JournalGrid::ColumnCount, this);
@@ -308,6 +326,7 @@ void Tmf::setConfigModel(QAbstractItemModel *model)
             hidden << column;
     ui->sg->setModel(model);
     applyColumns(ui->sg, m_configColumns);
+    m_configStretch->fit();
     for (int column : hidden)
         ui->sg->setColumnHidden(column, true);
     m_handlers.note(MIV_HANDLER(Tmf, sgSelectCell).name,
@@ -326,6 +345,7 @@ void Tmf::setJournalModel(QAbstractItemModel *model)
             hidden << column;
     ui->sg1->setModel(model);
     applyColumns(ui->sg1, m_journalColumns);
+    m_journalStretch->fit();
     for (int column : hidden)
         ui->sg1->setColumnHidden(column, true);
 }

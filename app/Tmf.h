@@ -27,6 +27,10 @@ namespace Ui {
 class Tmf;
 }
 
+namespace miv {
+class GridStretch;
+}
+
 // The main window `mf`: the toolbar, the seven tabs and the status bar. It
 // shows and asks; what the operator does on it is told by its signals, and
 // what the actions do lives in the data module and the core. The pages of
@@ -174,4 +178,6 @@ private:
     QList<int> m_configColumns; // grid sg, each its section less 2
     QList<int> m_journalSections; // header h0, the date widened where the font needs it
     QList<int> m_journalColumns; // grid sg1
+    miv::GridStretch *m_configStretch = nullptr; // the names take a wider window's room
+    miv::GridStretch *m_journalStretch = nullptr; // "Событие" and "Информация" take it
 };

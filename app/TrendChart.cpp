@@ -287,10 +287,10 @@ void TrendChart::showNewPoints()
         m_seriesNumber = m_series.seriesNumber();
         m_following = true;
         const std::optional<RelayIdentity> relay = m_series.relay();
-        m_chart->setTitle(relay ? QStringLiteral("Устройство №%1, заводской №%2")
-                                          .arg(relay->address)
-                                          .arg(relay->factoryNumber)
-                                : QString());
+        m_relayCaption = relay ? QStringLiteral("Устройство №%1, заводской №%2")
+                                         .arg(relay->address)
+                                         .arg(relay->factoryNumber)
+                               : QString();
     }
     fitValueAxes();
     if (m_following)
@@ -331,8 +331,19 @@ void TrendChart::followTime()
 
 void TrendChart::setTimeRange(double startMs, double endMs)
 {
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(startMs)),
-                         QDateTime::fromMSecsSinceEpoch(qint64(endMs)));
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(qint64(startMs));
+    const QDateTime end = QDateTime::fromMSecsSinceEpoch(qint64(endMs));
+    m_timeAxis->setRange(start, end);
+    // The axis shows the time of day only: the title carries the date, so
+    // that a saved picture says when it was.
+    const QString minute = QStringLiteral("HH:mm");
+    const QString dated = QStringLiteral("dd.MM.yyyy HH:mm");
+    const QString period = start.toString(dated) + QStringLiteral(" – ")
+            + end.toString(start.date() == end.date() ? minute : dated);
+    const QString title =
+            m_relayCaption.isEmpty() ? period : m_relayCaption + QStringLiteral(", ") + period;
+    if (m_chart->title() != title)
+        m_chart->setTitle(title);
 }
 
 void TrendChart::drawLines()

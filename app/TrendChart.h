@@ -98,6 +98,7 @@ private:
     QCheckBox *m_temperature = nullptr;
 
     quint64 m_seriesNumber = ~quint64(0); // of the series shown
+    QString m_relayCaption; // the relay of the series shown, the title's start
     bool m_following = true; // false once the operator zoomed or panned
 };
 

@@ -30,7 +30,8 @@ int main(int argc, char **argv)
         input.journal.append(
                 {QStringLiteral("01.02.2024 10:%1:00").arg(n % 60, 2, 10, QLatin1Char('0')),
                  QStringLiteral("Срабатывание защиты от перегрузки %1").arg(n),
-                 QStringLiteral("Iа=%1 А, Iв=%2 А, Iс=%3 А").arg(n).arg(n + 1).arg(n + 2)});
+                 QStringLiteral("Iа=%1 А, Iв=%2 А, Iс=%3 А").arg(n).arg(n + 1).arg(n + 2),
+                 QString()});
 
     const QString path = dir.filePath(QStringLiteral("report.xls"));
     std::vector<double> times;

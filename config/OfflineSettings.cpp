@@ -122,6 +122,11 @@ OpenResult open(RelaySession &session, const QString &path, quint16 typeCode, Op
         return result;
     }
     QStringList parts;
+    const QString typeWarning =
+            SettingsTypeFit::warning(QFileInfo(path).fileName(), std::nullopt, result.load.content,
+                                     typeCode, SettingsTypeFit::Target::ChosenType);
+    if (!typeWarning.isEmpty())
+        parts << typeWarning;
     if (!result.load.rejectedKeys.isEmpty())
         parts << valuesNotTaken.arg(RelayTypeChoice::typeName(typeCode),
                                     result.load.rejectedValues.join(u'\n'));
@@ -189,7 +194,7 @@ SettingsFile::LoadResult loadExecute(RelaySession &session, Operator &op, const 
     if (session.valuesOwner)
         return SettingsFile::askAndLoad(session, op);
     const SettingsFile::LoadResult cancelled{
-            SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false};
+            SettingsFile::LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false, {}};
     // Changes not saved to a held file, or not written to the relay whose
     // values a scan released, are lost only on the operator's word.
     if ((session.holdsFile() || session.ownerBeforeScan) && session.holdsUnwrittenChanges()

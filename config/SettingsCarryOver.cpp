@@ -5,6 +5,7 @@
 #include "config/ConfigValidation.h"
 #include "config/RelayTypeChoice.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsTypeFit.h"
 #include "core/DependentRowRule.h"
 #include "core/HeldSettingsFile.h"
 #include "core/Operator.h"
@@ -179,6 +180,13 @@ Result offerHeldFile(RelaySession &session, Operator &op)
                     .arg(device.networkAddress)
                     .arg(device.factoryNumber)
                     .arg(RelayTypeChoice::typeName(device.typeCode));
+    // A file of another type loses what the relay has no place for: said before anything is
+    // carried.
+    const QString typeWarning =
+            SettingsTypeFit::warning(QFileInfo(held.path).fileName(), held.typeCode,
+                                     SettingsTypeFit::contentOf(*held.offered), device.typeCode);
+    if (!typeWarning.isEmpty())
+        question += u'\r' + typeWarning;
     if (*held.offered != held.asSaved)
         question += unsavedNote;
     if (op.message(Operator::Icon::Question, question, Operator::Buttons::YesNo)

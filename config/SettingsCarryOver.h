@@ -46,7 +46,8 @@ QList<SettingsDifference> carryOver(RelaySession &session, const SettingsSnapsho
                                     quint16 heldTypeCode);
 
 // After an identification: when a file's values were put aside, asks
-// whether to carry them to this relay; on "Да" reads the relay's
+// whether to carry them to this relay, saying in the question what of a file
+// of another type the relay has no place for (SettingsTypeFit); on "Да" reads the relay's
 // configuration, asks for its password (editing is locked after an
 // identification) and carries them over, listing what was marked. The
 // file's values are kept aside when the read fails or the password is not

@@ -235,6 +235,26 @@ private:
     QStringList m_rejectedValues;
 };
 
+// What the file gives that only a МИВ-06 takes, as a file saved from a
+// МИВ-04 never does: a timer caption or a mark other than 00:00, row 31 on or off.
+SettingsTypeFit::Content typeSixContent(const IniFile &file)
+{
+    SettingsTypeFit::Content content;
+    for (int mark = 1; mark <= TimerSchedule::markCount; ++mark) {
+        const std::optional<QTime> time = parseTimeOfDay(file.value(timersSection, markKey(mark)));
+        content.timer = content.timer || (time && *time != QTime(0, 0));
+    }
+    for (int button = 1; button <= TimerSchedule::buttonCount; ++button) {
+        const QString key = button < TimerSchedule::buttonCount ? intervalKey(button) : timerKey;
+        content.timer = content.timer || !file.value(timersSection, key).trimmed().isEmpty();
+    }
+    const QString tank = file.value(parametersSection,
+                                    ParameterCatalogue::defaults()[ConfigRow::tankAlgorithm].name)
+                                 .trimmed();
+    content.tankAlgorithm = tank == onOffTexts[0] || tank == onOffTexts[1];
+    return content;
+}
+
 // Reads the file; a file that is missing or cannot be read is an error here
 // (IniFile takes a missing file for an empty one, which suits saving only).
 bool readFile(IniFile &file, QString *error)
@@ -326,6 +346,7 @@ LoadResult load(const QString &path, RelaySession &session)
         return result;
     result.outcome = LoadResult::Outcome::Loaded;
     result.timerGiven = file.hasSection(timersSection);
+    result.content = typeSixContent(file);
     Loading loading(file, session);
     result.rejectedKeys = loading.run();
     result.rejectedValues = loading.rejectedValues();
@@ -341,6 +362,10 @@ LoadResult load(const QString &path, RelaySession &session, Operator &op)
         return result;
     }
     QStringList parts;
+    const QString typeWarning = SettingsTypeFit::warning(QFileInfo(path).fileName(), std::nullopt,
+                                                         result.content, session.device.typeCode);
+    if (!typeWarning.isEmpty())
+        parts << typeWarning;
     if (!result.rejectedKeys.isEmpty())
         parts << Texts::settingsValuesRejected.arg(result.rejectedValues.join(u'\n'));
     if (!result.notices.isEmpty())
@@ -377,7 +402,7 @@ LoadResult askAndLoad(RelaySession &session, Operator &op)
 {
     const QString path = askFileToOpen(op);
     if (path.isEmpty())
-        return {LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false};
+        return {LoadResult::Outcome::Cancelled, {}, {}, {}, {}, false, {}};
     return load(path, session, op);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/SettingsTypeFit.h"
+
 #include <optional>
 #include <QString>
 #include <QStringList>
@@ -69,6 +71,7 @@ struct LoadResult
     QString error; // Unreadable: the file and the reason
     QStringList notices; // Loaded: keys and sections that appear twice (the first value counts)
     bool timerGiven = false; // Loaded: the file has a timer section
+    SettingsTypeFit::Content content; // Loaded: what it gives of the МИВ-06's own values
 
     bool loaded() const { return outcome == Outcome::Loaded; }
     bool complete() const { return loaded() && rejectedKeys.isEmpty(); }
@@ -97,7 +100,8 @@ struct LoadResult
 // unwrittenChanges is not set.
 LoadResult load(const QString &path, RelaySession &session);
 
-// The same, telling the operator: one message listing the rejected keys and
+// The same, telling the operator: one message with what of the file the
+// session's relay has no place for (SettingsTypeFit), the rejected keys and
 // the repeated ones, or the reason the file could not be read.
 LoadResult load(const QString &path, RelaySession &session, Operator &op);
 

@@ -21,10 +21,13 @@ void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
         op.note(RecordingTexts::notUpdated.arg(outcome.failure));
         return;
     }
+    // What the register found is told in a box the operator closes: a note
+    // would be erased by the next status tip before anyone read it.
+    QStringList warnings;
     if (outcome.replacedFactoryNumber)
-        op.note(RecordingTexts::relayReplaced.arg(record.address)
-                        .arg(*outcome.replacedFactoryNumber)
-                        .arg(record.factoryNumber));
+        warnings << RecordingTexts::relayReplaced.arg(record.address)
+                            .arg(*outcome.replacedFactoryNumber)
+                            .arg(record.factoryNumber);
     if (outcome.approval == RecordOutcome::Approval::Differs) {
         QStringList lines;
         for (const SettingsChange &change : outcome.differences)
@@ -32,8 +35,10 @@ void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
         const QString &text = kind == SettingsKind::AsLeft
                 ? RecordingTexts::leftDifferentFromApproved
                 : RecordingTexts::differsFromApproved;
-        op.note(text.arg(record.factoryNumber).arg(lines.join(u'\n')));
+        warnings << text.arg(record.factoryNumber).arg(lines.join(u'\n'));
     }
+    if (!warnings.isEmpty())
+        op.message(Operator::Icon::Warning, warnings.join(QStringLiteral("\n\n")));
 }
 
 } // namespace miv

@@ -28,8 +28,9 @@ inline const QString relayReplaced = QStringLiteral("По адресу %1 вме
 // Hands a complete configuration read of the session's relay (its identity,
 // port and the raw values read) to the session's recorder as `kind`, keeps
 // the outcome in session.lastRecord and tells the operator, as a note, that
-// the register was not updated and why, that the settings differ from the
-// approved ones, or that another relay was seen at this address before.
+// the register was not updated and why; that the settings differ from the
+// approved ones, or that another relay was seen at this address before, in
+// one warning the operator closes (it must not pass unread).
 // With no recorder nothing is recorded or told and lastRecord is cleared.
 void recordSettingsRead(RelaySession &session, Operator &op, SettingsKind kind,
                         const SettingsRegisters &registers);

@@ -3,6 +3,7 @@
 #include "core/TextFormats.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace miv {
 
@@ -13,6 +14,23 @@ QString clockOffsetText(std::optional<qint64> offsetMs)
     const qint64 seconds = qint64(std::llround(double(*offsetMs) / 1000.0));
     return (seconds > 0 ? QStringLiteral("+") : QString()) + QString::number(seconds)
             + QStringLiteral(" с");
+}
+
+QString clockOffsetReadableText(std::optional<qint64> offsetMs)
+{
+    if (!offsetMs)
+        return {};
+    const qint64 seconds = qint64(std::llround(double(*offsetMs) / 1000.0));
+    if (std::abs(seconds) < 60)
+        return clockOffsetText(offsetMs);
+    const qint64 minutes = std::abs(seconds) / 60;
+    const qint64 units[] = {minutes / (24 * 60), minutes / 60 % 24, minutes % 60};
+    const QString names[] = {QStringLiteral("сут"), QStringLiteral("ч"), QStringLiteral("мин")};
+    const int largest = units[0] > 0 ? 0 : units[1] > 0 ? 1 : 2;
+    QString text = QString::number(units[largest]) + u' ' + names[largest];
+    if (largest < 2 && units[largest + 1] > 0)
+        text += u' ' + QString::number(units[largest + 1]) + u' ' + names[largest + 1];
+    return (seconds > 0 ? u'+' : u'-') + text;
 }
 
 int LineOverviewModel::rowCount(const QModelIndex &parent) const
@@ -45,7 +63,7 @@ QString LineOverviewModel::cellText(const OverviewRow &row, int column)
     case Alarms:
         return row.alarms.join(QStringLiteral(", "));
     case ClockOffset:
-        return clockOffsetText(row.clockOffsetMs);
+        return clockOffsetReadableText(row.clockOffsetMs);
     case ReadAt:
         return row.readAt.isValid() ? row.readAt.toString(TextFormats::shortTime) : QString();
     default:

@@ -15,9 +15,13 @@ namespace miv {
 // lights none, and a relay without link is grey.
 enum class RowColour { None, Green, Red, Yellow, Grey };
 
-// A relay's clock offset as the overview and mivctl show it, in whole seconds
-// with its sign: "+3 с", "-125 с", "0 с"; empty when it is not known.
+// A relay's clock offset in whole seconds with its sign, as `mivctl clock`
+// prints it: "+3 с", "-125 с", "0 с"; empty when it is not known.
 QString clockOffsetText(std::optional<qint64> offsetMs);
+// The same as the overview shows it, in the window and in `mivctl overview`:
+// whole seconds under a minute ("+3 с"), else the whole minutes, hours and
+// days it has reached, the two largest ("-2 мин", "+1 ч 59 мин", "+3 сут 4 ч").
+QString clockOffsetReadableText(std::optional<qint64> offsetMs);
 
 // One relay of the line overview as it was read last. The texts are those of
 // the live page.

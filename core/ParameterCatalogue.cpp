@@ -138,6 +138,11 @@ std::array<EventName, 35> makeEventNames()
 
 } // namespace
 
+QString ConfigRow::menuNumber(int row)
+{
+    return QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0'));
+}
+
 std::optional<SwitchBit> switchBitOf(int row)
 {
     for (const SwitchBit &bit : switchBits)

@@ -40,6 +40,9 @@ constexpr int tankAlgorithm = 31; // exists on relays of type 6 only
 constexpr int lastSwitch = 31;
 constexpr int motorHours = 32;
 constexpr int password = 33;
+// A row's number as the grid's "Пункт в меню реле", the relay's menu and every
+// report and window show it: "01" for row 0 up to "34".
+QString menuNumber(int row);
 } // namespace ConfigRow
 
 // Where a switch row lives: bit `bit` of switch word `word` (0: register 0x80,

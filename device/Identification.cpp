@@ -4,6 +4,7 @@
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
 #include "core/Windows1251.h"
+#include "device/Discovery.h"
 #include "device/InterfaceText.h"
 #include "device/LinkFailure.h"
 #include "device/SoftwareVersion.h"
@@ -131,12 +132,20 @@ private:
     }
 
     // A relay that was not identified is not selected: nothing is read from
-    // or written to its address, and the values of the relay identified
-    // before are never shown as its.
+    // or written to its address, and nothing of the relay identified before
+    // stays to be taken for its; changes not written to that one are told
+    // as dropped. A silent address says so in the memo, as the scan's list does.
     IdentificationResult failed(Outcome outcome)
     {
-        m_session.device.networkAddress = 0;
-        return {outcome, {}, false};
+        const quint8 asked = m_session.device.networkAddress;
+        const std::optional<RelayIdentity> owner =
+                m_session.valuesOwner ? m_session.valuesOwner : m_session.ownerBeforeScan;
+        if (m_session.forgetRelay())
+            m_op.message(Operator::Icon::Warning,
+                         Texts::changesDropped.arg(owner->address).arg(owner->factoryNumber));
+        const QStringList memo =
+                outcome == Outcome::Silent ? QStringList{silentLine(asked)} : QStringList{};
+        return {outcome, memo, false};
     }
 
     RelaySession &m_session;

@@ -17,12 +17,12 @@ struct IdentificationResult
 {
     enum class Outcome {
         NoSelection, // no line selected: address 0, nothing asked
-        Silent, // nobody answered the status query: nothing shown; no relay selected
+        Silent, // nobody answered the status query: the memo says so; no relay selected
         Identified, // memo filled; the window shows the tabs with a relay (bts 0)
         NotConnected, // "Устройство не подключено" was shown; no relay selected (bts 1)
     };
     Outcome outcome = Outcome::NoSelection;
-    QStringList memo; // the eight memo lines when identified, else empty
+    QStringList memo; // the eight memo lines when identified, the scan's line when silent
     bool showTypeSixControls = false; // "Датчики", lamp 25 and "Таймер"
 };
 
@@ -30,11 +30,11 @@ struct IdentificationResult
 // address selectedLine + 1. Fills CurrentDevice from registers 0-6 and 64-67
 // and builds the memo's eight lines; resets the three live states and sets
 // editingLocked. The status query uses the bus's patient wait. A first read
-// that brings no name with a type digit leaves the previous identification in
-// CurrentDevice and tells the operator "Устройство не подключено"; so does a
-// port failure during either read. Whenever the relay was not identified
-// (silent or not connected) the network address is 0 afterwards: no relay is
-// selected, and the previous relay's fields are kept only for the tab view.
+// that brings no name with a type digit tells the operator "Устройство не
+// подключено"; so does a port failure during either read. Whenever the relay was not identified
+// (silent or not connected) no relay is selected afterwards and nothing of
+// the relay before stays (RelaySession::forgetRelay): its unwritten changes
+// are told as dropped.
 IdentificationResult identifyRelay(RelaySession &session, Operator &op, int selectedLine);
 
 // The memo's eight lines for `device`: what identification shows, and what

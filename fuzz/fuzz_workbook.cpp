@@ -79,9 +79,9 @@ void journalReport(FuzzInput &input)
     while (!input.atEnd() && row < 2 * JournalReportLayout::journalRows) {
         const ReplyString reply = input.shortBytes();
         const QChar separator = (row % 2) ? u'.' : u',';
-        const JournalReportLayout::JournalEntry entry{journalDateText(reply),
-                                                      QString::number(journalEventCode(reply)),
-                                                      journalDetailsText(reply, separator)};
+        const JournalReportLayout::JournalEntry entry{
+                journalDateText(reply), QString::number(journalEventCode(reply)),
+                journalDetailsText(reply, separator), QString()};
         report.journal.append(entry);
         grid.setRow(row, QString::number(row + 1), entry.date, entry.event, entry.details);
         ++row;

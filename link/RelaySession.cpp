@@ -50,6 +50,25 @@ bool RelaySession::adoptSelectedRelay()
     return dropped;
 }
 
+bool RelaySession::forgetRelay()
+{
+    device.networkAddress = 0;
+    if (holdsFile())
+        return false;
+    const bool dropped = (valuesOwner || ownerBeforeScan) && holdsUnwrittenChanges();
+    device = CurrentDevice();
+    valuesOwner.reset();
+    ownerBeforeScan.reset();
+    outputControlRelay.reset();
+    lastRecord.reset();
+    catalogue = ParameterCatalogue();
+    configGrid.fillFromCatalogue(catalogue);
+    timer = TimerSchedule();
+    flags.unwrittenChanges = false;
+    flags.editingLocked = true;
+    return dropped;
+}
+
 void RelaySession::releaseRelayValues()
 {
     if (valuesOwner)

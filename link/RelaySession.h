@@ -109,6 +109,14 @@ struct RelaySession
     // the same relay identified again takes them back (adoptSelectedRelay),
     // another drops them, and a settings file opened with no relay asks first.
     void releaseRelayValues();
+    // An identification that found no relay where it asked: nothing of the
+    // relay identified before stays (its identity and type, so its pages go
+    // with it; its values, changes and timer schedule; the password's
+    // unlock), so that nothing made for it reaches a file or another relay as
+    // its. A settings file the grid holds with no relay stays as it is. True
+    // when unwritten changes of that relay were dropped, so that the
+    // operator can be told.
+    bool forgetRelay();
     // Whether the values on screen belong to the selected relay, so that
     // they may be written to it.
     bool valuesBelongToSelectedRelay() const

@@ -6,6 +6,7 @@
 #include "core/ProgramVersion.h"
 #include "link/RelaySession.h"
 #include "registry/RegistryStore.h"
+#include "registry/RegistryViews.h"
 
 namespace miv {
 
@@ -71,31 +72,40 @@ QString checkResultText(RelayCheck::Result result)
     return {};
 }
 
-QStringList checkLines(const RelayCheck &check)
+QList<QStringList> checkFields(const RelayCheck &check, RowNaming naming)
 {
     const QStringList head{
             QString::number(check.address),
             check.factoryNumber == 0 ? QString() : QString::number(check.factoryNumber), check.tag};
-    QStringList lines;
+    const auto rowField = [naming](const SettingsChange &change) {
+        if (naming == RowNaming::Grid)
+            return RegistryViews::rowText(change);
+        return change.row < 0 ? QStringLiteral("timer") : QString::number(change.row);
+    };
+    QList<QStringList> lines;
     if (check.replacedFactoryNumber)
-        lines << (head
-                  + QStringList{QStringLiteral("заменено"),
-                                QStringLiteral("было №%1").arg(*check.replacedFactoryNumber)})
-                         .join(u'\t');
+        lines << head
+                        + QStringList{QStringLiteral("заменено"),
+                                      QStringLiteral("было №%1").arg(*check.replacedFactoryNumber)};
     const QString result = checkResultText(check.result);
     if (check.result == RelayCheck::Result::Differs) {
         for (const SettingsChange &change : check.differences)
-            lines << (head
-                      + QStringList{result,
-                                    change.row < 0 ? QStringLiteral("timer")
-                                                   : QString::number(change.row),
-                                    change.name, change.before, change.after})
-                             .join(u'\t');
+            lines << head
+                            + QStringList{result, rowField(change), change.name, change.before,
+                                          change.after};
     } else if (check.result == RelayCheck::Result::NotRecorded) {
-        lines << (head + QStringList{result, check.failure}).join(u'\t');
+        lines << head + QStringList{result, check.failure};
     } else {
-        lines << (head + QStringList{result}).join(u'\t');
+        lines << head + QStringList{result};
     }
+    return lines;
+}
+
+QStringList checkLines(const RelayCheck &check)
+{
+    QStringList lines;
+    for (const QStringList &fields : checkFields(check, RowNaming::Shell))
+        lines << fields.join(u'\t');
     return lines;
 }
 

@@ -56,6 +56,13 @@ QString checkResultText(RelayCheck::Result result);
 // and NotRecorded the reason after the result.
 QStringList checkLines(const RelayCheck &check);
 
+// The same lines as fields, with ROW as `naming` has it: the row number as
+// the shell's other commands give it ("config read": 0 to 31, "timer"), or
+// as the grid and the reports number it (RegistryViews::rowText), for the
+// window.
+enum class RowNaming { Shell, Grid };
+QList<QStringList> checkFields(const RelayCheck &check, RowNaming naming);
+
 class RegistryStore;
 
 // "Утвердить как уставки реле...": the settings of the session's relay as

@@ -1,5 +1,6 @@
 #include "registry/RegistryViews.h"
 
+#include "core/ParameterCatalogue.h"
 #include "core/TextFormats.h"
 #include "device/SoftwareVersion.h"
 #include "registry/SettingsContent.h"
@@ -80,6 +81,11 @@ QString timeText(const QDateTime &time)
 QString changeText(const SettingsChange &change)
 {
     return QStringLiteral("%1: %2 → %3").arg(change.name, change.before, change.after);
+}
+
+QString rowText(const SettingsChange &change)
+{
+    return change.row < 0 ? QStringLiteral("таймер") : ConfigRow::menuNumber(change.row);
 }
 
 std::optional<RelayKey> parseRelayKey(const QString &key)

@@ -41,6 +41,8 @@ QString relayTitle(const RegistryRelay &relay);
 QString timeText(const QDateTime &time);
 // "name: before → after".
 QString changeText(const SettingsChange &change);
+// The row of a change as the grid numbers it ("01" to "32"), "таймер" for the timer schedule.
+QString rowText(const SettingsChange &change);
 
 // A relay as a command names it: "FACTORY", or "FACTORY:TYPE" where two
 // relays of different types share the factory number.

@@ -40,10 +40,7 @@ struct Row
 
     // The row's number as the grid, the relay's menu and the settings sheet
     // show it, "01" to "32"; none for the timer schedule.
-    QString menuNumber() const
-    {
-        return row < 0 ? QString() : QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0'));
-    }
+    QString menuNumber() const { return row < 0 ? QString() : ConfigRow::menuNumber(row); }
 };
 
 struct Document

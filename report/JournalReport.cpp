@@ -41,7 +41,7 @@ JournalReportLayout::Input reportInput(const CurrentDevice &device, const Journa
     for (int row = 0; row < journal.rowCount(); ++row)
         input.journal.append({journal.text(row, JournalGrid::Date),
                               journal.text(row, JournalGrid::Event),
-                              journal.text(row, JournalGrid::Details)});
+                              journal.text(row, JournalGrid::Details), QString()});
     return input;
 }
 

@@ -8,11 +8,12 @@ namespace JournalReportLayout {
 namespace {
 
 // Columns A-D and the sheet rows of the layout, counted from 0.
-constexpr int colA = 0, colB = 1, colC = 2, colD = 3;
+constexpr int colA = 0, colB = 1, colC = 2;
 constexpr int dateRow = 0; // row 1
 constexpr int deviceRow = 2; // row 3
 constexpr int factoryNumberRow = 3; // row 4
 constexpr int versionRow = 4; // row 5
+constexpr int periodRow = 5; // row 6, the archive's
 constexpr int titleRow = 7; // row 8
 constexpr int headingRow = 8; // row 9
 constexpr int firstJournalRow = 9; // row 10
@@ -31,6 +32,29 @@ void textOrBlank(XlsSheet &sheet, int row, int column, const std::optional<QStri
 std::optional<QString> nonEmpty(const QString &text)
 {
     return text.isEmpty() ? std::nullopt : std::optional(text);
+}
+
+// A column of the journal table: its heading, its width (in 1/256 of a
+// character) and the entry's text it shows; the first column numbers the rows.
+struct Column
+{
+    QString heading;
+    int width;
+    QString JournalEntry::*text;
+};
+
+QList<Column> columnsOf(Kind kind)
+{
+    if (kind == Kind::Archive)
+        return {{QStringLiteral("№ п/п"), 1300, nullptr},
+                {QStringLiteral("Дата"), 4827, &JournalEntry::date},
+                {QStringLiteral("Время ПК"), 4827, &JournalEntry::pcTime},
+                {QStringLiteral("Событие"), 11000, &JournalEntry::event},
+                {QStringLiteral("Информация"), 15500, &JournalEntry::details}};
+    return {{QStringLiteral("n/n"), 950, nullptr},
+            {QStringLiteral("Дата"), 4827, &JournalEntry::date},
+            {QStringLiteral("Событие"), 13860, &JournalEntry::event},
+            {QStringLiteral("Информация"), 17590, &JournalEntry::details}};
 }
 
 } // namespace
@@ -84,31 +108,38 @@ XlsWorkbook build(const Input &input)
         sheet.setBlank(factoryNumberRow, colC, valueFormat);
     sheet.setText(versionRow, colA, QStringLiteral("Версия ПО "), plainFormat);
     textOrBlank(sheet, versionRow, colC, input.softwareVersion, valueFormat);
-    for (int row : {dateRow, deviceRow, factoryNumberRow, versionRow})
+    QList<int> labelRows{dateRow, deviceRow, factoryNumberRow, versionRow};
+    if (input.kind == Kind::Archive) {
+        sheet.setText(periodRow, colA, QStringLiteral("Период (время ПК)"), plainFormat);
+        sheet.setText(periodRow, colC, input.period, valueFormat);
+        labelRows << periodRow;
+    }
+    for (int row : labelRows)
         sheet.merge({row, row, colA, colB});
 
+    const QList<Column> columns = columnsOf(input.kind);
+    const int lastColumn = int(columns.size()) - 1;
     sheet.setText(titleRow, colA, input.title, titleFormat);
-    sheet.merge({titleRow, titleRow, colA, colD});
-    const QString headings[] = {QStringLiteral("n/n"), QStringLiteral("Дата"),
-                                QStringLiteral("Событие"), QStringLiteral("Информация")};
-    for (int column = colA; column <= colD; ++column)
-        sheet.setText(headingRow, column, headings[column], headingFormat);
+    sheet.merge({titleRow, titleRow, colA, lastColumn});
+    for (int column = colA; column <= lastColumn; ++column)
+        sheet.setText(headingRow, column, columns[column].heading, headingFormat);
 
-    const int rows = std::max(journalRows, int(input.journal.size()));
-    const int lastRow = firstJournalRow + rows - 1; // row 109 for the relay's own journal
+    // The relay's journal keeps the template's numbered rows; the archive
+    // numbers only the entries it holds.
+    const int entries = int(input.journal.size());
+    const int rows = input.kind == Kind::Archive ? entries : std::max(journalRows, entries);
+    // Row 109 for the relay's own journal; the headings' for an archive of no entry.
+    const int lastRow = std::max(headingRow, firstJournalRow + rows - 1);
     for (int n = 1; n <= rows; ++n) {
         const int row = firstJournalRow + n - 1;
         sheet.setNumber(row, colA, n, bodyFormat);
-        const JournalEntry entry =
-                n <= input.journal.size() ? input.journal.at(n - 1) : JournalEntry();
-        textOrBlank(sheet, row, colB, nonEmpty(entry.date), bodyFormat);
-        textOrBlank(sheet, row, colC, nonEmpty(entry.event), bodyFormat);
-        textOrBlank(sheet, row, colD, nonEmpty(entry.details), bodyFormat);
+        const JournalEntry entry = n <= entries ? input.journal.at(n - 1) : JournalEntry();
+        for (int column = colB; column <= lastColumn; ++column)
+            textOrBlank(sheet, row, column, nonEmpty(entry.*columns[column].text), bodyFormat);
     }
 
-    const int widths[] = {950, 4827, 13860, 17590};
-    for (int column = colA; column <= colD; ++column)
-        sheet.setColumnWidth(column, widths[column]);
+    for (int column = colA; column <= lastColumn; ++column)
+        sheet.setColumnWidth(column, columns[column].width);
     for (int row = 0; row <= lastRow; ++row)
         sheet.setRowHeight(row, row < titleRow ? 15.75 : 30);
 
@@ -123,7 +154,7 @@ XlsWorkbook build(const Input &input)
 
     book.addSheet(QStringLiteral("Лист2"));
     book.addSheet(QStringLiteral("Лист3"));
-    book.addDefinedName({QStringLiteral("__MAIN__"), 0, {0, lastRow, colA, colD}});
+    book.addDefinedName({QStringLiteral("__MAIN__"), 0, {0, lastRow, colA, lastColumn}});
     return book;
 }
 

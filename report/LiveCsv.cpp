@@ -103,7 +103,10 @@ QString decimal(int scaled, int decimals, QChar separator)
 QStringList seriesRow(const TrendSeries::Point &point, QChar separator)
 {
     const LiveQuantities q = liveQuantities(point.values);
-    QStringList cells{point.time().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))};
+    // The milliseconds too: refreshes half a second apart stay apart.
+    const QDateTime time = point.time();
+    QStringList cells{time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + separator
+                      + time.toString(QStringLiteral("zzz"))};
     for (int tenths : q.currentTenths)
         cells << decimal(tenths, 1, separator);
     for (int volts : q.voltages)

@@ -33,10 +33,10 @@ bool appendRow(const QString &path, const QDateTime &time, const LiveValues &val
 // with a byte order mark, fields separated by ";" since the values hold
 // decimal commas, CR LF): a header of the live page's captions with their
 // units ("Ток A, А"), then a row per point, oldest first: the time
-// (dd.MM.yyyy HH:mm:ss), the currents in A with one decimal, the voltages in
-// V, the powers, cos φ, frequency, temperature (empty while the sensor is
-// off), asymmetry, leakage, insulation and the motor resource as the page
-// shows them, without padding.
+// (dd.MM.yyyy HH:mm:ss,zzz, the milliseconds after the decimal separator), the currents in A with
+// one decimal, the voltages in V, the powers, cos φ, frequency, temperature (empty while the sensor
+// is off), asymmetry, leakage, insulation and the motor resource as the page shows them, without
+// padding.
 QByteArray seriesText(const TrendSeries &series, QChar decimalSeparator);
 // The series as a file of its own, written beside `path` first so that a
 // failed write keeps the file that was there. False with `error` naming the

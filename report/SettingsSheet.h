@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ParameterCatalogue.h"
 #include "report/XlsWorkbook.h"
 
 #include <optional>
@@ -38,10 +39,7 @@ struct ParameterLine
     std::optional<double> number = std::nullopt; // the value where it is a number
 
     // The row's number as the grid and the relay's menu show it: "01" to "33".
-    QString menuNumber() const
-    {
-        return QStringLiteral("%1").arg(row + 1, 2, 10, QLatin1Char('0'));
-    }
+    QString menuNumber() const { return ConfigRow::menuNumber(row); }
 };
 
 struct Document

@@ -1,9 +1,11 @@
 #include "AppFixture.h"
+#include "app/ActionEnabling.h"
 #include "app/ActionTable.h"
 #include "app/CutCellToolTips.h"
 #include "app/Lamp.h"
 #include "app/OperatorManualDialog.h"
 #include "app/WindowProcess.h"
+#include "core/ParameterCatalogue.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"
 
@@ -260,6 +262,42 @@ TEST_F(MainWindow, headersAndGrids)
     for (int row : {0, 57, 99})
         EXPECT_EQ(sg1->model()->index(row, 0).data().toString(), QStringLiteral("#"));
     EXPECT_TRUE(sg1->model()->index(0, 1).data().toString().isEmpty());
+}
+
+// At 1920×1080 the names show whole and the journal's details take the rest
+// of the window; at the form's size the columns are the form's.
+TEST_F(MainWindow, aWideWindowWidensTheColumnsThatCutTheirTexts)
+{
+    start();
+    QTableView *sg = child<QTableView>("sg"), *sg1 = child<QTableView>("sg1");
+    QHeaderView *h = child<QHeaderView>("h"), *h0 = child<QHeaderView>("h0");
+    mf->show();
+    const QList<int> formSections{h->sectionSize(1), h0->sectionSize(2), h0->sectionSize(3)};
+    mf->resize(1920, 1080);
+    const QFontMetrics bold(sg->font());
+    enterTab(ActionEnabling::ConfigurationTab);
+    QCoreApplication::processEvents();
+    for (const ParameterRecord &record : ParameterCatalogue::defaults())
+        EXPECT_LT(bold.horizontalAdvance(record.name), sg->columnWidth(1))
+                << record.name.toStdString();
+    enterTab(ActionEnabling::JournalTab);
+    QCoreApplication::processEvents();
+    int journalWidth = 0;
+    for (int column = 0; column < 4; ++column)
+        journalWidth += sg1->columnWidth(column);
+    EXPECT_EQ(journalWidth, sg1->viewport()->width()) << "the grid filled, no scrolling";
+    EXPECT_GT(sg1->columnWidth(3), 2 * formSections[2]);
+    for (int column = 0; column < 4; ++column)
+        EXPECT_GE(sg1->columnWidth(column), h0->sectionSize(column) - 3) << column;
+
+    // Narrower again, they give the room back, never below the form's widths.
+    const int wideDetails = h0->sectionSize(3);
+    mf->resize(mf->minimumSize());
+    QCoreApplication::processEvents();
+    EXPECT_LT(h0->sectionSize(3), wideDetails);
+    const QList<int> narrow{h->sectionSize(1), h0->sectionSize(2), h0->sectionSize(3)};
+    for (int k = 0; k < narrow.size(); ++k)
+        EXPECT_GE(narrow[k], formSections[k]) << k;
 }
 
 TEST_F(MainWindow, hSectionResizeFollowsTheHeaderByItsTag)

@@ -180,6 +180,9 @@ TEST(TrendChart, picturesAndPointsGoWhereTheOperatorChooses)
     const QString points = folder.filePath(QStringLiteral("trend.csv"));
     op.answerFileName(picture);
     op.answerFileName(points);
+    // The axis tells the time of day; the title the relay and the date.
+    EXPECT_EQ(chart.findChild<QChartView *>()->chart()->title(),
+              QStringLiteral("Устройство №1, заводской №1001, 03.03.2025 08:00 – 08:01"));
     EXPECT_TRUE(chart.savePicture());
     EXPECT_TRUE(chart.savePoints());
     EXPECT_FALSE(QImage(picture).isNull());

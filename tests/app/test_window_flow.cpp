@@ -270,6 +270,47 @@ TEST_F(WindowFlow, aFileEditedWithNoRelayReachesARelayOnlyWhenCarried)
     EXPECT_EQ(line.relay(6)->registerValue(0x55), 45);
 }
 
+// A relay left behind: nothing asks address 0 (the broadcast) from a tab it
+// left, and a silent address after it leaves nothing of it on screen.
+TEST_F(WindowFlow, aSilentAddressAfterARelayLeavesNothingOfIt)
+{
+    scanAndIdentify(6);
+    dm->action(ActionId::a_pooling)->trigger(); // no relay selected; the timer tab stays
+    ASSERT_TRUE(pc()->isTabVisible(ActionEnabling::TimerTab));
+    line.clearRequests();
+    enterTab(ActionEnabling::TimerTab);
+    EXPECT_FALSE(dm->action(ActionId::a_getdata)->isEnabled());
+    dm->action(ActionId::a_getdata)->trigger();
+    EXPECT_TRUE(line.requests().isEmpty());
+
+    RelayLine::Faults silent;
+    silent.silent = true;
+    line.setFaults(17, silent);
+    scanAndIdentify(17);
+    EXPECT_EQ(child<QPlainTextEdit>("m1")->toPlainText(),
+              QStringLiteral("Связи с устройством №17 нет"));
+    EXPECT_FALSE(pc()->isTabVisible(ActionEnabling::TimerTab)) << "relay 6's timer tab went";
+    enterTab(ActionEnabling::ConfigurationTab);
+    EXPECT_FALSE(dm->action(ActionId::a_getdata)->isEnabled());
+
+    // A file loaded now is for no relay: its type is asked and nothing is marked.
+    const QString file = folder.path() + QStringLiteral("/pump.miv");
+    QFile miv(file);
+    ASSERT_TRUE(miv.open(QIODevice::WriteOnly));
+    miv.write(QStringLiteral("[Параметры]\r\nКоэффициент трансформации=10\r\n"
+                             "[Таймеры]\r\nМетка1=06:30\r\n")
+                      .toUtf8());
+    miv.close();
+    op.answerChoice(1); // МИВ-06
+    op.answerFileName(file);
+    dm->action(ActionId::a_load)->trigger();
+    EXPECT_EQ(op.choicesOffered().size(), 1);
+    EXPECT_TRUE(pc()->isTabVisible(ActionEnabling::TimerTab));
+    EXPECT_EQ(mf->timeMarks()[0]->time(), QTime(6, 30));
+    for (int row = 0; row <= ConfigRow::lastSwitch; ++row)
+        EXPECT_FALSE(marked(row)) << row;
+}
+
 // "Обзор линии": the relays the scan found, read in turn while the window is
 // open; a double click on a row identifies that relay.
 TEST_F(WindowFlow, lineOverviewWatchesTheScannedRelaysAndOpensOne)
@@ -411,6 +452,37 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
     EXPECT_EQ(archived.readAll().count("\r\n"), kept + 1); // the headings and each entry
     ASSERT_FALSE(op.shown().isEmpty());
     EXPECT_EQ(op.shown().last().text, JournalReport::finishedQuestion(archivePath));
+
+    // A write that leaves other settings than the approved ones, and the read
+    // after it, say so in a box the operator closes, not in the status bar.
+    enterTab(ActionEnabling::ConfigurationTab);
+    op.clearShown();
+    op.answerPassword(QStringLiteral("ABCD"));
+    doubleClick(5);
+    op.answerEdit(Operator::ValueEditResult{QStringLiteral("40"), 40});
+    doubleClick(5);
+    dm->action(ActionId::a_setdata)->trigger();
+    const QString row5 = dm->session().catalogue.record(5).name + QStringLiteral(": 30 → 40");
+    ASSERT_EQ(op.shown().size(), 1) << op.shownTexts().join(u'|').toStdString();
+    EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Warning);
+    EXPECT_EQ(op.shown()[0].text,
+              QStringLiteral("Реле №1001 оставлено с уставками, отличными от утверждённых:\n")
+                      + row5);
+    dm->action(ActionId::a_getdata)->trigger();
+    ASSERT_EQ(op.shown().size(), 2);
+    EXPECT_EQ(op.shown()[1].text,
+              QStringLiteral("Уставки реле №1001 отличаются от утверждённых:\n") + row5);
+
+    // The check and the history number the row as the grid does: row 5 is "06".
+    dm->approvedCheckAction()->trigger();
+    ASSERT_EQ(check.results()[0].result, RelayCheck::Result::Differs);
+    EXPECT_EQ(check.table()->item(0, 4)->text(), QStringLiteral("06"));
+    dm->settingsHistoryAction()->trigger();
+    const QList<RegistryHistoryDialog *> histories = mf->findChildren<RegistryHistoryDialog *>();
+    RegistryHistoryDialog *last = histories.last();
+    last->compareEntries(0, last->entriesTable()->rowCount() - 1);
+    ASSERT_GE(last->changesTable()->rowCount(), 1);
+    EXPECT_EQ(last->changesTable()->item(0, 0)->text(), QStringLiteral("06"));
 }
 
 TEST_F(WindowFlow, timerTabShowsWritesAndReadsBackTheSchedule)

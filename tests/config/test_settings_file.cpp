@@ -564,6 +564,7 @@ TEST_F(SettingsFileTest, aFileInUtf8OrWithRepeatedKeysIsReadAndTheOperatorToldOf
                      QStringLiteral("=20\r\nКоэффициент трансформации=2\r\n"))),
              {repeated}},
     };
+    readRelay(6, 6); // a relay with the timer: the file's mark is its own
     const qsizetype requests = line.requests().size();
     for (const Case &c : cases) {
         op.clearShown();
@@ -861,6 +862,49 @@ TEST_F(SettingsFileTest, aTypeSixFileCarriesItsTimerAndNoValueTheRelayMayNotTake
     const QList<SettingsDifference> fromFour = SettingsCarryOver::carryOver(session, four, 4);
     EXPECT_TRUE(fromFour.contains(SettingsDifference{Kind::Rejected, 31, keys[31], on, disabled}));
     EXPECT_EQ(grid.text(31, ConfigGrid::Value), off);
+}
+
+// A МИВ-06 file meets a МИВ-04 relay: what the relay has no place for is
+// said before anything is carried, however the file reaches it.
+TEST_F(SettingsFileTest, aFileOfAnotherTypeSaysWhatItLosesBeforeAnythingIsCarried)
+{
+    readRelay(6, 6);
+    ASSERT_TRUE(SettingsFile::save(path("six.miv"), grid, timer, op));
+    const QString lost = QStringLiteral(
+            "Файл настроек «six.miv» составлен для МИВ-06, а устройство — МИВ-04: у него нет "
+            "управления по таймеру (метки, интервалы, «Таймер») и алгоритма накачки/выкачки "
+            "резервуара, и эти значения файла перенесены не будут.");
+
+    // Held with no relay, then offered to relay 1: the question says it.
+    ASSERT_TRUE(OfflineSettings::open(session, path("six.miv"), 6).load.complete());
+    ASSERT_EQ(identifyRelay(session, op, 0).outcome, IdentificationResult::Outcome::Identified);
+    op.clearShown();
+    op.answer(Operator::Answer::No);
+    SettingsCarryOver::offerHeldFile(session, op);
+    ASSERT_EQ(op.shown().size(), 1);
+    EXPECT_TRUE(op.shown()[0].text.contains(u'\r' + lost)) << op.shown()[0].text.toStdString();
+
+    // Loaded into the relay's grid ("Загрузить из файла...", `config write --load`).
+    op.clearShown();
+    EXPECT_TRUE(SettingsFile::load(path("six.miv"), session, op).loaded());
+    EXPECT_EQ(op.shownTexts(), QStringList{lost});
+    // A file saved from a МИВ-04 gives nothing of the kind.
+    ASSERT_TRUE(SettingsFile::save(path("four.miv"), grid, TimerSchedule(), op));
+    op.clearShown();
+    EXPECT_TRUE(SettingsFile::load(path("four.miv"), session, op).loaded());
+    EXPECT_TRUE(op.shown().isEmpty()) << op.shownTexts().join(u'|').toStdString();
+
+    // Opened for a МИВ-04 with no relay, and a МИВ-04 file offered to a МИВ-06.
+    op.answerChoice(0);
+    op.answerFileName(path("six.miv"));
+    session.valuesOwner.reset();
+    OfflineSettings::loadExecute(session, op, path("front.ini"));
+    EXPECT_TRUE(op.shownTexts().last().startsWith(QStringLiteral(
+            "Файл настроек «six.miv» составлен для МИВ-06, а выбран тип МИВ-04: у него нет")));
+    EXPECT_EQ(SettingsTypeFit::warning(QStringLiteral("four.miv"), 4, {}, 6),
+              QStringLiteral("Файл настроек «four.miv» составлен для МИВ-04, а устройство — "
+                             "МИВ-06: управления по таймеру и алгоритма накачки/выкачки "
+                             "резервуара в файле нет, в устройстве они останутся как есть."));
 }
 
 TEST_F(SettingsFileTest, valuesSetOnAHeldFileAreJudgedTogether)

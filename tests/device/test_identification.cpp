@@ -165,19 +165,25 @@ TEST_F(IdentificationTest, changesMadeForOneRelayNeverStayForAnother)
     EXPECT_TRUE(op.shown().isEmpty());
 }
 
-TEST_F(IdentificationTest, anAddressThatDoesNotAnswerShowsNothingAndSelectsNoRelay)
+TEST_F(IdentificationTest, anAddressThatDoesNotAnswerSaysSoAndLeavesNothingOfTheRelayBefore)
 {
     ASSERT_EQ(identify(5).outcome, Outcome::Identified);
     flags.editingLocked = false;
+    grid.setText(5, ConfigGrid::Value, QStringLiteral("45"));
+    grid.mark(5);
+    flags.unwrittenChanges = true;
     const IdentificationResult result = identify(2);
     EXPECT_EQ(result.outcome, Outcome::Silent);
-    EXPECT_TRUE(result.memo.isEmpty());
-    EXPECT_TRUE(op.shown().isEmpty());
-    EXPECT_EQ(device.networkAddress, 0)
-            << "no relay is selected: the previous one's values are not its";
-    EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
-    EXPECT_EQ(device.typeCode, 6);
-    EXPECT_FALSE(flags.editingLocked);
+    EXPECT_EQ(result.memo, QStringList{QStringLiteral("Связи с устройством №3 нет")});
+    EXPECT_EQ(op.shownTexts(), QStringList{Texts::changesDropped.arg(6).arg(1006)});
+    EXPECT_EQ(device.networkAddress, 0);
+    EXPECT_EQ(device.typeCode, 0) << "the pages of relay 6, its timer tab, go with it";
+    EXPECT_TRUE(device.deviceName.isEmpty());
+    EXPECT_TRUE(flags.editingLocked) << "relay 6's password opens nothing any more";
+    EXPECT_FALSE(session.valuesOwner) << "a file loaded now is for no relay";
+    EXPECT_FALSE(grid.isMarked(5));
+    EXPECT_EQ(grid.text(5, ConfigGrid::Value), QString());
+    EXPECT_FALSE(flags.unwrittenChanges);
     // Only the status query was sent to address 3, with the patient wait.
     ASSERT_FALSE(line.requests().isEmpty());
     EXPECT_EQ(quint8(line.requests().last()[0]), 3);
@@ -193,17 +199,18 @@ TEST_F(IdentificationTest, noSelectedLineAsksNothing)
     EXPECT_EQ(line.requestCount(), 0);
 }
 
-TEST_F(IdentificationTest, aNameWithoutATypeDigitIsNotConnectedAndKeepsThePreviousRelay)
+TEST_F(IdentificationTest, aNameWithoutATypeDigitIsNotConnectedAndForgetsThePreviousRelay)
 {
     ASSERT_EQ(identify(5).outcome, Outcome::Identified);
     QStringEncoder toCp1251("windows-1251");
     setName(1, toCp1251.encode(QStringLiteral("МИВ-0X")));
     const IdentificationResult result = identify(0);
     EXPECT_EQ(result.outcome, Outcome::NotConnected);
+    EXPECT_TRUE(result.memo.isEmpty());
     EXPECT_EQ(op.shownTexts(), QStringList{Texts::deviceNotConnected});
     EXPECT_EQ(op.shown()[0].icon, Operator::Icon::Error);
-    EXPECT_EQ(device.typeCode, 6);
-    EXPECT_EQ(device.deviceName, QStringLiteral("МИВ-06    "));
+    EXPECT_EQ(device.typeCode, 0);
+    EXPECT_TRUE(device.deviceName.isEmpty());
     EXPECT_EQ(device.networkAddress, 0);
 }
 

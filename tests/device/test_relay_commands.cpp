@@ -405,6 +405,15 @@ TEST(RelayClock, wordsThatAreNoDateAndTheOffsetTakenAtTheMiddleOfTheRead)
     EXPECT_EQ(clockOffsetText(-125600), QStringLiteral("-126 с"));
     EXPECT_EQ(clockOffsetText(-400), QStringLiteral("0 с"));
     EXPECT_EQ(clockOffsetText(std::nullopt), QString());
+    // The overview's: a minute or more in minutes, hours and days.
+    const std::pair<qint64, const char *> readable[] = {
+            {59400, "+59 с"},   {-59600, "-1 мин"},
+            {125600, "+2 мин"}, {7191000, "+1 ч 59 мин"},
+            {-7200000, "-2 ч"}, {273600000, "+3 сут 4 ч"},
+            {-400, "0 с"},      {86400000, "+1 сут"}};
+    for (const auto &[offsetMs, text] : readable)
+        EXPECT_EQ(clockOffsetReadableText(offsetMs), QString::fromUtf8(text)) << offsetMs;
+    EXPECT_EQ(clockOffsetReadableText(std::nullopt), QString());
 
     for (const qint64 offsetMs : {61000, -61000}) { // ahead of the PC's clock and behind it
         const ClockReading reading{QDateTime(), offsetMs};

@@ -141,6 +141,36 @@ TEST(JournalArchive, theRelaysTimeOfAnEntry)
     EXPECT_FALSE(journalEntryTime(bytes).isValid());
 }
 
+// The archive's report: the relay's name without the blanks that pad it, the
+// period, the PC's time beside the relay's; its CSV separated by ";".
+TEST(JournalArchive, theReportNamesTheRelayThePeriodAndThePcsTime)
+{
+    RegistryRelay relay;
+    relay.deviceName = QStringLiteral("МИВ-06    ");
+    relay.factoryNumber = 1006;
+    ArchivedJournalEntry archived;
+    archived.bytes = entry('a');
+    archived.pcTime = QDateTime(QDate(2026, 3, 10), QTime(8, 4, 5), QTimeZone::utc());
+    const QList<JournalArchiveReport::NumberedEntry> entries{{7, archived}};
+    const JournalReportLayout::Input input = JournalArchiveReport::reportInput(
+            relay, entries, {QDate(2026, 3, 1), QDate(2026, 3, 10)}, u',', QDateTime());
+    EXPECT_TRUE(input.kind == JournalReportLayout::Kind::Archive);
+    EXPECT_EQ(input.deviceName, QStringLiteral("МИВ-06"));
+    EXPECT_EQ(input.period, QStringLiteral("с 01.03.2026 по 10.03.2026"));
+    ASSERT_EQ(input.journal.size(), 1);
+    EXPECT_EQ(input.journal[0].pcTime, archivedEntryFields(archived, 7, u',')[2]);
+    EXPECT_FALSE(input.journal[0].pcTime.isEmpty());
+    EXPECT_EQ(JournalArchiveReport::periodText({QDate(2026, 3, 1), {}}),
+              QStringLiteral("с 01.03.2026"));
+    EXPECT_EQ(JournalArchiveReport::periodText({}), QStringLiteral("все записи"));
+    EXPECT_TRUE(
+            JournalArchiveReport::csvText(entries, u',')
+                    .startsWith(
+                            "\xEF\xBB\xBF"
+                            + QStringLiteral("Номер;Дата события;Время ПК;Событие;Информация\r\n7;")
+                                      .toUtf8()));
+}
+
 // The entries shown for a range keep their numbers among all; an entry with
 // no date is left out of a range, unless the caller keeps it.
 TEST(JournalArchive, theEntriesOfARangeOnThePcsTime)

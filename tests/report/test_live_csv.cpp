@@ -70,7 +70,7 @@ TEST(LiveCsv, theChartsPointsAreNamedWithTheirUnitsForASpreadsheet)
     const QDateTime start(QDate(2025, 3, 3), QTime(8, 0, 1));
     series.add(start, {1, 1001}, values);
     values.blockA[28 - 16] = 0x0014; // the sensor off
-    series.add(start.addSecs(1), {1, 1001}, values);
+    series.add(start.addMSecs(500), {1, 1001}, values); // a refresh of 0,5 s
 
     const QByteArray text = LiveCsv::seriesText(series, u',');
     ASSERT_TRUE(text.startsWith("\xEF\xBB\xBF"));
@@ -83,7 +83,8 @@ TEST(LiveCsv, theChartsPointsAreNamedWithTheirUnitsForASpreadsheet)
     EXPECT_TRUE(header.contains(QStringLiteral("Температура двигателя, °C")));
     const QStringList first = rows[1].split(u';');
     ASSERT_EQ(first.size(), header.size());
-    EXPECT_EQ(first[0], QStringLiteral("03.03.2025 08:00:01"));
+    EXPECT_EQ(first[0], QStringLiteral("03.03.2025 08:00:01,000"));
+    EXPECT_EQ(rows[2].split(u';')[0], QStringLiteral("03.03.2025 08:00:01,500"));
     EXPECT_EQ(first[1], QStringLiteral("4,7"));
     EXPECT_EQ(first[3], QStringLiteral("230,5"));
     EXPECT_EQ(first[4], QStringLiteral("220"));

@@ -82,9 +82,11 @@ QJsonObject lookOf(Look look)
 
 // `longDetails` > 0: the first entry's details are a text of that many
 // characters, longer than a record holds.
-JournalReportLayout::Input reportInput(int entries, bool identity, int longDetails = 0)
+JournalReportLayout::Input reportInput(int entries, bool identity, int longDetails = 0,
+                                       JournalReportLayout::Kind kind = {})
 {
     JournalReportLayout::Input input;
+    input.kind = kind;
     if (identity) {
         input.date = QStringLiteral("05.03.2024 14:07:09");
         input.deviceName = QStringLiteral("МИВ-06    ");
@@ -92,22 +94,56 @@ JournalReportLayout::Input reportInput(int entries, bool identity, int longDetai
         input.softwareVersion = QStringLiteral("2.03 от 12.2008");
     }
     // Long, distinct texts: a full journal takes the string table over one record.
+    const bool archive = kind == JournalReportLayout::Kind::Archive;
     for (int n = 1; n <= entries; ++n)
-        input.journal.append({QStringLiteral("%1.03.2024 10:%2:00").arg(n % 28 + 1).arg(n % 60),
-                              QStringLiteral("Отключение по перегрузке, запись %1").arg(n),
-                              QStringLiteral("Ток фазы А %1 А превысил уставку перегрузки на %2 %")
-                                      .arg(n * 3)
-                                      .arg(n)});
+        input.journal.append(
+                {QStringLiteral("%1.03.2024 10:%2:00").arg(n % 28 + 1).arg(n % 60),
+                 QStringLiteral("Отключение по перегрузке, запись %1").arg(n),
+                 QStringLiteral("Ток фазы А %1 А превысил уставку перегрузки на %2 %")
+                         .arg(n * 3)
+                         .arg(n),
+                 archive ? QStringLiteral("%1.03.2024 10:%2:03").arg(n % 28 + 1).arg(n % 60)
+                         : QString()});
     if (longDetails > 0 && entries > 0) {
         QString &details = input.journal.first().details;
         while (details.size() < longDetails)
             details += QStringLiteral(" Ua = %1 В").arg(details.size());
         details.truncate(longDetails);
     }
-    // More entries than the relay's ring: the archive's report.
-    if (entries > 100)
+    if (archive) {
         input.title = QStringLiteral("Архив журнала событий");
+        input.period = QStringLiteral("с 01.03.2024 по 05.03.2024");
+    }
     return input;
+}
+
+// The journal table's headings, widths and the entry text each column shows.
+struct ExpectedColumn
+{
+    const char *heading;
+    int width;
+    QString JournalReportLayout::JournalEntry::*text;
+};
+QList<ExpectedColumn> expectedColumns(JournalReportLayout::Kind kind)
+{
+    using Entry = JournalReportLayout::JournalEntry;
+    if (kind == JournalReportLayout::Kind::Archive)
+        return {{"№ п/п", 1300, nullptr},
+                {"Дата", 4827, &Entry::date},
+                {"Время ПК", 4827, &Entry::pcTime},
+                {"Событие", 11000, &Entry::event},
+                {"Информация", 15500, &Entry::details}};
+    return {{"n/n", 950, nullptr},
+            {"Дата", 4827, &Entry::date},
+            {"Событие", 13860, &Entry::event},
+            {"Информация", 17590, &Entry::details}};
+}
+
+// The last row of the layout: the relay's journal pads its numbered rows up to 100.
+int lastRowOf(const JournalReportLayout::Input &in)
+{
+    const int entries = int(in.journal.size());
+    return 8 + (in.kind == JournalReportLayout::Kind::Archive ? entries : std::max(100, entries));
 }
 
 QList<ExpectedCell> expectedCells(const JournalReportLayout::Input &in)
@@ -131,25 +167,25 @@ QList<ExpectedCell> expectedCells(const JournalReportLayout::Input &in)
             {4, 1, "blank", "", Look::Plain},
             textOrBlank(4, 2, in.softwareVersion, Look::Value),
             {7, 0, "text", in.title, Look::Title},
-            {7, 1, "blank", "", Look::Title},
-            {7, 2, "blank", "", Look::Title},
-            {7, 3, "blank", "", Look::Title},
-            {8, 0, "text", "n/n", Look::Heading},
-            {8, 1, "text", "Дата", Look::Heading},
-            {8, 2, "text", "Событие", Look::Heading},
-            {8, 3, "text", "Информация", Look::Heading},
     };
-    for (int n = 1; n <= std::max(100, int(in.journal.size())); ++n) {
+    const QList<ExpectedColumn> columns = expectedColumns(in.kind);
+    if (in.kind == JournalReportLayout::Kind::Archive)
+        cells << ExpectedCell{5, 0, "text", "Период (время ПК)", Look::Plain}
+              << ExpectedCell{5, 1, "blank", "", Look::Plain}
+              << ExpectedCell{5, 2, "text", in.period, Look::Value};
+    for (int column = 1; column < columns.size(); ++column)
+        cells.append({7, column, "blank", "", Look::Title});
+    for (int column = 0; column < columns.size(); ++column)
+        cells.append({8, column, "text", columns[column].heading, Look::Heading});
+    for (int n = 1; n <= lastRowOf(in) - 8; ++n) {
         const int row = 8 + n;
         cells.append({row, 0, "number", n, Look::Body});
         const bool set = n <= in.journal.size();
         const auto entry = set ? in.journal.at(n - 1) : JournalReportLayout::JournalEntry();
-        cells.append(
-                textOrBlank(row, 1, set ? std::optional(entry.date) : std::nullopt, Look::Body));
-        cells.append(
-                textOrBlank(row, 2, set ? std::optional(entry.event) : std::nullopt, Look::Body));
-        cells.append(
-                textOrBlank(row, 3, set ? std::optional(entry.details) : std::nullopt, Look::Body));
+        for (int column = 1; column < columns.size(); ++column)
+            cells.append(textOrBlank(
+                    row, column, set ? std::optional(entry.*columns[column].text) : std::nullopt,
+                    Look::Body));
     }
     return cells;
 }
@@ -177,22 +213,36 @@ void expectCells(const QJsonObject &sheet, const QList<ExpectedCell> &expected)
 
 TEST(JournalReport, readsBackWithTheReportLayout)
 {
+    using Kind = JournalReportLayout::Kind;
     struct Case
     {
         int entries;
         bool identity;
         int minContinues; // CONTINUE records of the string table at least
         int longDetails = 0; // characters of a text longer than a record, 0 for none
+        Kind kind = Kind::RelayJournal;
     };
-    const Case cases[] = {{0, true, 0},   {12, true, 0}, {100, true, 2},
-                          {250, true, 2}, {0, false, 0}, {3, true, 2, 10000}};
+    // The archive's report: as many numbered rows as entries, none at all for none.
+    const Case cases[] = {{0, true, 0},
+                          {12, true, 0},
+                          {100, true, 2},
+                          {250, true, 2},
+                          {0, false, 0},
+                          {3, true, 2, 10000},
+                          {3, true, 0, 0, Kind::Archive},
+                          {0, true, 0, 0, Kind::Archive},
+                          {250, true, 2, 0, Kind::Archive}};
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.entries << " entries, identity " << c.identity);
-        const JournalReportLayout::Input input = reportInput(c.entries, c.identity, c.longDetails);
-        const QString path =
-                dir.filePath(QStringLiteral("report%1-%2.xls").arg(c.entries).arg(c.identity));
+        SCOPED_TRACE(testing::Message() << c.entries << " entries, identity " << c.identity
+                                        << ", kind " << int(c.kind));
+        const JournalReportLayout::Input input =
+                reportInput(c.entries, c.identity, c.longDetails, c.kind);
+        const QString path = dir.filePath(QStringLiteral("report%1-%2-%3.xls")
+                                                  .arg(c.entries)
+                                                  .arg(c.identity)
+                                                  .arg(int(c.kind)));
         QString error;
         ASSERT_TRUE(JournalReportLayout::build(input).save(path, &error)) << qPrintable(error);
         const QJsonObject book = readBack(path);
@@ -202,7 +252,9 @@ TEST(JournalReport, readsBackWithTheReportLayout)
         // A stricter reader refuses a record body over the format's limit.
         EXPECT_LE(book["longest_record"].toInt(), 8224);
 
-        const int lastRow = 8 + std::max(100, c.entries); // the numbered rows grow past 100
+        const int lastRow = lastRowOf(input);
+        const QList<ExpectedColumn> columns = expectedColumns(c.kind);
+        const int lastColumn = int(columns.size()) - 1;
         const QJsonArray sheets = book["sheets"].toArray();
         ASSERT_EQ(sheets.size(), 3);
         const QStringList names = {"Лист1", "Лист2", "Лист3"};
@@ -214,15 +266,19 @@ TEST(JournalReport, readsBackWithTheReportLayout)
                   (QJsonArray{QJsonObject{{"name", "__MAIN__"},
                                           {"scope", -1},
                                           {"sheet", 0},
-                                          {"range", QJsonArray{0, lastRow, 0, 3}}}}));
+                                          {"range", QJsonArray{0, lastRow, 0, lastColumn}}}}));
 
         const QJsonObject first = sheets[0].toObject();
-        EXPECT_EQ(
-                first["merges"].toArray(),
-                (QJsonArray{QJsonArray{0, 0, 0, 1}, QJsonArray{2, 2, 0, 1}, QJsonArray{3, 3, 0, 1},
-                            QJsonArray{4, 4, 0, 1}, QJsonArray{7, 7, 0, 3}}));
-        EXPECT_EQ(first["widths"].toObject(),
-                  (QJsonObject{{"0", 950}, {"1", 4827}, {"2", 13860}, {"3", 17590}}));
+        QJsonArray merges{QJsonArray{0, 0, 0, 1}, QJsonArray{2, 2, 0, 1}, QJsonArray{3, 3, 0, 1},
+                          QJsonArray{4, 4, 0, 1}};
+        if (c.kind == Kind::Archive)
+            merges.append(QJsonArray{5, 5, 0, 1});
+        merges.append(QJsonArray{7, 7, 0, lastColumn});
+        EXPECT_EQ(first["merges"].toArray(), merges);
+        QJsonObject widths;
+        for (int column = 0; column <= lastColumn; ++column)
+            widths[QString::number(column)] = columns[column].width;
+        EXPECT_EQ(first["widths"].toObject(), widths);
         QJsonObject heights;
         for (int row = 0; row <= lastRow; ++row)
             heights[QString::number(row)] = row < 7 ? 315 : 600; // twips: 15.75 and 30 points
@@ -411,7 +467,7 @@ TEST_F(JournalReportFromRelay, workbookHoldsTheRelayAndItsJournalAsTheGridShowsI
             const JournalReportLayout::JournalEntry entry{
                     session.journal.text(row, JournalGrid::Date),
                     session.journal.text(row, JournalGrid::Event),
-                    session.journal.text(row, JournalGrid::Details)};
+                    session.journal.text(row, JournalGrid::Details), QString()};
             ASSERT_FALSE(entry.date.isEmpty() || entry.event.isEmpty()) << "row " << row;
             expected.journal.append(entry);
         }
