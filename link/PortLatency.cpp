@@ -59,9 +59,9 @@ std::optional<int> latencyTimerMs(const QString &portName, const QString &sysfsR
     const QString root = QFileInfo(sysfsRoot).canonicalFilePath();
     // The tty's device is the adapter's port (ftdi_sio keeps the timer
     // there); another driver may keep it on a device above.
-    QString device = QFileInfo(sysfsRoot + QStringLiteral("/class/tty/") + name
-                               + QStringLiteral("/device"))
-                             .canonicalFilePath();
+    QString device =
+            QFileInfo(sysfsRoot + QStringLiteral("/class/tty/") + name + QStringLiteral("/device"))
+                    .canonicalFilePath();
     while (!device.isEmpty() && device != root && device.startsWith(root + u'/')) {
         if (const std::optional<int> ms = timerIn(device + QStringLiteral("/latency_timer")))
             return ms;

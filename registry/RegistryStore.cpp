@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -304,6 +305,20 @@ bool RegistryStore::failOn(const QSqlQuery &query)
 
 bool RegistryStore::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
+    if (run(query, sql, values))
+        return true;
+    // A statement outside a transaction (a read) that found the connection
+    // lost is asked once more on a new one; a transaction is run again whole.
+    if (!m_connectionLost || m_inTransaction || !open())
+        return false;
+    const bool forwardOnly = query.isForwardOnly();
+    query = QSqlQuery(database());
+    query.setForwardOnly(forwardOnly);
+    return run(query, sql, values);
+}
+
+bool RegistryStore::run(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
     bool done = false;
     if (values.isEmpty()) {
         done = query.exec(sql);
@@ -342,6 +357,8 @@ bool RegistryStore::attemptTransaction(const std::function<bool(QSqlQuery &query
     QSqlQuery query(database());
     const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
     *committing = false;
+    m_inTransaction = true;
+    const auto leave = qScopeGuard([this] { m_inTransaction = false; });
     if (!exec(query, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
         return false;
     if (body(query)) {

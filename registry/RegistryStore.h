@@ -103,10 +103,9 @@ struct RecordingContext
 // throws. One object holds one connection and belongs to one thread.
 //
 // A PostgreSQL connection lost under an open store (the server restarted,
-// the network dropped) is opened anew at the next use: a transaction that
-// found it lost is run once more on the new connection, so that the record
-// is written then; a read that found it lost fails, and the next one
-// connects again.
+// the network dropped) is opened anew at the next use, once: a transaction
+// that found it lost is run once more on the new connection, so that the
+// record is written then, and so is a read.
 class RegistryStore
 {
 public:
@@ -179,7 +178,9 @@ public:
     // each time it is called.
     bool inTransaction(const std::function<bool(QSqlQuery &query)> &body);
     // Prepares and runs one statement with its values bound in order; false
-    // with error() when it failed.
+    // with error() when it failed. Outside a transaction, a statement that
+    // found the connection lost is run once more on a new one, in a new
+    // `query`.
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
 
 private:
@@ -193,6 +194,7 @@ private:
     std::optional<int> inspectSqlite();
     std::optional<QStringList> sqliteTables();
     bool connectPostgresql();
+    bool run(QSqlQuery &query, const QString &sql, const QVariantList &values);
     bool attemptTransaction(const std::function<bool(QSqlQuery &query)> &body, bool *committing);
     bool isConnectionLoss(const QSqlError &error) const;
     bool migrate();
@@ -209,6 +211,7 @@ private:
     bool m_open = false;
     bool m_readOnly = false;
     bool m_connectionLost = false; // the server's connection broke under the open store
+    bool m_inTransaction = false;
     int m_errorCode = 0; // the driver's code of the last failure
     int m_busyTimeoutMs = defaultBusyTimeoutMs;
 };

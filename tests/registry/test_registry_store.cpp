@@ -580,9 +580,9 @@ TEST(RegistryPostgresql, makingTheTablesBesideAnotherSeatPrintsNothing)
 }
 #endif
 
-// A server restarted under an open store: the next record connects anew and
-// is written, with no failure; one made while the server is down fails
-// saying so, and the one after it is written again.
+// A server restarted under an open store: the next record or read connects
+// anew and is done, with no failure; a record made while the server is down
+// fails saying so, and the one after it is written again.
 TEST(RegistryPostgresql, aRestartedServerIsConnectedAgainAtTheNextRecord)
 {
     ASSERT_TRUE(server().isRunning()) << server().errorText().toStdString();
@@ -611,6 +611,7 @@ TEST(RegistryPostgresql, aRestartedServerIsConnectedAgainAtTheNextRecord)
     EXPECT_TRUE(store.recordSettings(relayRecord(1001, 1, 40), at(4), u'.').recorded)
             << store.error().toStdString();
 
+    ASSERT_TRUE(restart()) << server().errorText().toStdString();
     const auto relays = store.relays(1001);
     ASSERT_TRUE(relays && relays->size() == 1) << store.error().toStdString();
     const auto history = store.history(relays->front().id);
