@@ -1,6 +1,7 @@
 #include "link/SerialLink.h"
 
 #include "core/Texts.h"
+#include "link/PortLatency.h"
 
 #include <QFileInfo>
 
@@ -217,6 +218,11 @@ bool SerialLink::open(QString *error)
         return false;
     }
     m_port.setReadBufferSize(bufferBytes);
+#ifdef Q_OS_LINUX
+    // A reply is handed on as soon as it is in, where the driver can; one
+    // that cannot (a pseudo-terminal) works as it is, and nothing is said.
+    requestLowLatency(m_port.handle());
+#endif
     releaseControlLines();
     m_port.clear();
     Q_EMIT afterOpen();

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -267,12 +268,33 @@ QString RegistryStore::operatorText(const QString &driverText, const QString &na
     return QStringLiteral("Ошибка базы реестра реле %1: %2").arg(where, driverText);
 }
 
+// libpq tells a connection it lost with no SQLSTATE at all, the server one it
+// ends with class 08 (connection exception) or 57P01 to 57P03 (shut down,
+// crashed, not yet accepting connections).
+bool RegistryStore::isConnectionLoss(const QSqlError &error) const
+{
+    if (m_location.kind != RegistryLocation::Kind::Postgresql || !m_open
+        || error.type() == QSqlError::NoError)
+        return false;
+    const QString state = error.nativeErrorCode();
+    return state.isEmpty() || state.startsWith(QStringLiteral("08"))
+            || state == QStringLiteral("57P01") || state == QStringLiteral("57P02")
+            || state == QStringLiteral("57P03");
+}
+
 bool RegistryStore::failOn(const QSqlError &error)
 {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
         text = error.driverText().trimmed();
     m_errorCode = error.nativeErrorCode().toInt();
+    if (isConnectionLoss(error)) {
+        // The next open() connects anew.
+        m_connectionLost = true;
+        m_open = false;
+        return fail(QStringLiteral("Сервер реестра реле %1 недоступен: %2")
+                            .arg(m_location.displayName(), text));
+    }
     return fail(operatorText(text, error.nativeErrorCode()));
 }
 
@@ -282,6 +304,20 @@ bool RegistryStore::failOn(const QSqlQuery &query)
 }
 
 bool RegistryStore::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
+    if (run(query, sql, values))
+        return true;
+    // A statement outside a transaction (a read) that found the connection
+    // lost is asked once more on a new one; a transaction is run again whole.
+    if (!m_connectionLost || m_inTransaction || !open())
+        return false;
+    const bool forwardOnly = query.isForwardOnly();
+    query = QSqlQuery(database());
+    query.setForwardOnly(forwardOnly);
+    return run(query, sql, values);
+}
+
+bool RegistryStore::run(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
     bool done = false;
     if (values.isEmpty()) {
@@ -304,12 +340,34 @@ bool RegistryStore::inTransaction(const std::function<bool(QSqlQuery &query)> &b
     if (m_readOnly && m_open)
         return fail(QStringLiteral("База реестра реле «%1» открыта только для чтения")
                             .arg(m_location.displayName()));
+    const bool wasOpen = m_open;
+    bool committing = false;
+    if (attemptTransaction(body, &committing))
+        return true;
+    // A commit sent on a connection that broke may have been kept: running
+    // the body again could record it twice, so that failure is reported.
+    if (!wasOpen || !m_connectionLost || committing)
+        return false;
+    return open() && attemptTransaction(body, &committing);
+}
+
+bool RegistryStore::attemptTransaction(const std::function<bool(QSqlQuery &query)> &body,
+                                       bool *committing)
+{
     QSqlQuery query(database());
     const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
+    *committing = false;
+    m_inTransaction = true;
+    const auto leave = qScopeGuard([this] { m_inTransaction = false; });
     if (!exec(query, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
         return false;
-    if (body(query) && exec(query, QStringLiteral("COMMIT")))
-        return true;
+    if (body(query)) {
+        *committing = true;
+        if (exec(query, QStringLiteral("COMMIT")))
+            return true;
+    }
+    if (m_connectionLost)
+        return false; // nothing to roll back on a connection that is gone
     const QString reason = m_error;
     QSqlQuery rollback(database());
     rollback.exec(QStringLiteral("ROLLBACK"));
@@ -321,6 +379,10 @@ bool RegistryStore::open()
 {
     if (m_open)
         return true;
+    if (m_connectionLost) {
+        database().close();
+        m_connectionLost = false;
+    }
     m_error.clear();
     m_errorCode = 0;
     const bool opened = m_location.kind == RegistryLocation::Kind::Sqlite
@@ -568,6 +630,7 @@ RecordOutcome RegistryStore::recordSettings(const SettingsRecord &record,
     const QString canonical = SettingsContent::canonicalText(registers);
     const QString digest = SettingsContent::digest(record.typeCode, registers);
     const bool done = inTransaction([&](QSqlQuery &query) {
+        outcome = RecordOutcome{};
         // Who was seen last where this relay answers now.
         std::optional<std::pair<qint64, quint16>> previousHere;
         if (!record.port.isEmpty()) {

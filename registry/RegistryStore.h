@@ -101,6 +101,11 @@ struct RecordingContext
 // operator's words (a file that is no database, a lock held past the
 // time-out, a PostgreSQL server that cannot be reached or refuses); it never
 // throws. One object holds one connection and belongs to one thread.
+//
+// A PostgreSQL connection lost under an open store (the server restarted,
+// the network dropped) is opened anew at the next use, once: a transaction
+// that found it lost is run once more on the new connection, so that the
+// record is written then, and so is a read.
 class RegistryStore
 {
 public:
@@ -168,9 +173,14 @@ public:
     // Runs `body` in one transaction (IMMEDIATE on SQLite, so that two
     // writers never deadlock): committed when it returns true, rolled back
     // when it returns false or a statement failed. False with error() then.
+    // A PostgreSQL connection found lost before the commit was sent is
+    // opened anew and `body` run once more, so it must start from nothing
+    // each time it is called.
     bool inTransaction(const std::function<bool(QSqlQuery &query)> &body);
     // Prepares and runs one statement with its values bound in order; false
-    // with error() when it failed.
+    // with error() when it failed. Outside a transaction, a statement that
+    // found the connection lost is run once more on a new one, in a new
+    // `query`.
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
 
 private:
@@ -184,6 +194,9 @@ private:
     std::optional<int> inspectSqlite();
     std::optional<QStringList> sqliteTables();
     bool connectPostgresql();
+    bool run(QSqlQuery &query, const QString &sql, const QVariantList &values);
+    bool attemptTransaction(const std::function<bool(QSqlQuery &query)> &body, bool *committing);
+    bool isConnectionLoss(const QSqlError &error) const;
     bool migrate();
     bool refuseNewer(int version);
     bool fail(const QString &text);
@@ -197,6 +210,8 @@ private:
     int m_schemaVersion = 0;
     bool m_open = false;
     bool m_readOnly = false;
+    bool m_connectionLost = false; // the server's connection broke under the open store
+    bool m_inTransaction = false;
     int m_errorCode = 0; // the driver's code of the last failure
     int m_busyTimeoutMs = defaultBusyTimeoutMs;
 };

@@ -1,6 +1,7 @@
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 #include "link/IniFile.h"
+#include "link/PortLatency.h"
 #include "link/PresentPorts.h"
 #include "link/SerialLink.h"
 #include "support/PseudoTerminal.h"
@@ -41,6 +42,7 @@ TEST(SerialLink, opensAPseudoTerminalDespiteItsMissingControlLines)
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(opened.count(), 1);
     EXPECT_EQ(link.port().error(), QSerialPort::NoError);
+    EXPECT_FALSE(requestLowLatency(link.port().handle())); // a pty has no such setting
 
     // Bytes go both ways through the bus's port.
     link.port().write("\x01\x07", 2);
@@ -257,6 +259,52 @@ TEST(SerialLink, aStableNameOpensTheDeviceThatCameBackUnderIt)
     EXPECT_EQ(link.settings().portName, stableName);
     EXPECT_EQ(link.bus().askStatus(1, 50).kind,
               BusReply::Kind::NoAnswer); // the new device carries the exchange: nobody answers
+}
+
+// The adapter's latency timer from a device tree laid out as Linux mounts
+// it: the tty's class entry links to the adapter's port, which holds the
+// timer, or to a device below the one that does.
+TEST(PortLatency, theTimerIsReadWhereTheSystemShowsIt)
+{
+    QTemporaryDir sysfs;
+    ASSERT_TRUE(sysfs.isValid());
+    const auto device = [&](const QString &name, const QString &where, const QByteArray &timer,
+                            const QString &timerWhere) {
+        const QString port = sysfs.filePath(QStringLiteral("devices/usb1/1-1/") + where);
+        ASSERT_TRUE(QDir().mkpath(port));
+        ASSERT_TRUE(QDir().mkpath(sysfs.filePath(QStringLiteral("class/tty/") + name)));
+        ASSERT_TRUE(
+                QFile::link(port, sysfs.filePath(QStringLiteral("class/tty/%1/device").arg(name))));
+        if (timer.isNull())
+            return;
+        QFile file(sysfs.filePath(QStringLiteral("devices/usb1/1-1/") + timerWhere
+                                  + QStringLiteral("/latency_timer")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(timer);
+    };
+    device(QStringLiteral("ttyUSB0"), QStringLiteral("1-1:1.0/ttyUSB0"), "1\n",
+           QStringLiteral("1-1:1.0/ttyUSB0"));
+    device(QStringLiteral("ttyUSB1"), QStringLiteral("1-1:1.1/ttyUSB1"), "16\n",
+           QStringLiteral("1-1:1.1/ttyUSB1"));
+    device(QStringLiteral("ttyUSB2"), QStringLiteral("1-1:1.2/tty/ttyUSB2"), "16",
+           QStringLiteral("1-1:1.2"));
+    device(QStringLiteral("ttyACM0"), QStringLiteral("1-1:1.3/tty/ttyACM0"), {}, {});
+    device(QStringLiteral("ttyUSB3"), QStringLiteral("1-1:1.4/ttyUSB3"), "fast\n",
+           QStringLiteral("1-1:1.4/ttyUSB3"));
+    const struct
+    {
+        QString port;
+        std::optional<int> ms;
+    } cases[] = {
+            {QStringLiteral("ttyUSB0"), 1},
+            {QStringLiteral("/dev/ttyUSB1"), 16},
+            {QStringLiteral("ttyUSB2"), 16},
+            {QStringLiteral("ttyACM0"), std::nullopt},
+            {QStringLiteral("ttyUSB3"), std::nullopt},
+            {QStringLiteral("ttyS9"), std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(latencyTimerMs(c.port, sysfs.path()), c.ms) << c.port.toStdString();
 }
 
 TEST(FrontIni, storeKeepsOtherSectionsAndLoadReadsThemBack)

@@ -580,6 +580,48 @@ TEST(RegistryPostgresql, makingTheTablesBesideAnotherSeatPrintsNothing)
 }
 #endif
 
+// A server restarted under an open store: the next record or read connects
+// anew and is done, with no failure; a record made while the server is down
+// fails saying so, and the one after it is written again.
+TEST(RegistryPostgresql, aRestartedServerIsConnectedAgainAtTheNextRecord)
+{
+    ASSERT_TRUE(server().isRunning()) << server().errorText().toStdString();
+    ASSERT_TRUE(server().createDatabase(QStringLiteral("restarted")));
+    qputenv("PGPASSWORD", PostgresServer::password.toUtf8());
+    RegistryStore store(*RegistryLocation::parse(server().url(QStringLiteral("restarted"))));
+    ASSERT_TRUE(store.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded);
+    const auto restart = [] { return server().stop() && server().start(); };
+
+    ASSERT_TRUE(restart()) << server().errorText().toStdString();
+    const RecordOutcome settings = store.recordSettings(relayRecord(1001, 1, 20), at(1), u'.');
+    EXPECT_TRUE(settings.recorded && settings.failure.isEmpty()) << settings.failure.toStdString();
+
+    ASSERT_TRUE(restart()) << server().errorText().toStdString();
+    JournalRecord read;
+    static_cast<RelaySighting &>(read) = relayRecord(1001, 1);
+    read.entries = {QByteArray(22, '\x01'), QByteArray(22, '\x02')};
+    JournalStore journal(store);
+    EXPECT_EQ(journal.addRead(read, at(2)), 2) << journal.error().toStdString();
+
+    ASSERT_TRUE(server().stop()) << server().errorText().toStdString();
+    const RecordOutcome down = store.recordSettings(relayRecord(1001, 1, 30), at(3), u'.');
+    ASSERT_TRUE(server().start()) << server().errorText().toStdString();
+    EXPECT_FALSE(down.recorded);
+    EXPECT_TRUE(down.failure.contains(QStringLiteral("недоступен"))) << down.failure.toStdString();
+    EXPECT_TRUE(store.recordSettings(relayRecord(1001, 1, 40), at(4), u'.').recorded)
+            << store.error().toStdString();
+
+    ASSERT_TRUE(restart()) << server().errorText().toStdString();
+    const auto relays = store.relays(1001);
+    ASSERT_TRUE(relays && relays->size() == 1) << store.error().toStdString();
+    const auto history = store.history(relays->front().id);
+    ASSERT_TRUE(history) << store.error().toStdString();
+    QList<quint16> ratios;
+    for (const RegistrySnapshot &snapshot : *history)
+        ratios << snapshot.registers.at(0x50);
+    EXPECT_EQ(ratios, (QList<quint16>{10, 20, 40}));
+}
+
 TEST(RegistryLocationText, addressesParseAndNeverHoldAPassword)
 {
     const auto location = RegistryLocation::parse(

@@ -70,6 +70,11 @@ PostgresServer::PostgresServer() : m_binFolder(serverBinFolder()), m_port(freePo
               QStringLiteral("scram-sha-256"), QStringLiteral("-E"), QStringLiteral("UTF8"),
               QStringLiteral("--no-sync")}))
         return;
+    start();
+}
+
+bool PostgresServer::start()
+{
     m_running = run(QStringLiteral("pg_ctl"),
                     {QStringLiteral("-D"), m_data, QStringLiteral("-w"), QStringLiteral("-l"),
                      m_folder.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
@@ -77,14 +82,22 @@ PostgresServer::PostgresServer() : m_binFolder(serverBinFolder()), m_port(freePo
                              .arg(m_port)
                              .arg(m_folder.path()),
                      QStringLiteral("start")});
+    return m_running;
+}
+
+bool PostgresServer::stop(const QString &mode)
+{
+    if (!m_running)
+        return true;
+    m_running = !run(QStringLiteral("pg_ctl"),
+                     {QStringLiteral("-D"), m_data, QStringLiteral("-w"), QStringLiteral("-m"),
+                      mode, QStringLiteral("stop")});
+    return !m_running;
 }
 
 PostgresServer::~PostgresServer()
 {
-    if (m_running)
-        run(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), m_data, QStringLiteral("-w"), QStringLiteral("-m"),
-             QStringLiteral("immediate"), QStringLiteral("stop")});
+    stop(QStringLiteral("immediate"));
 }
 
 bool PostgresServer::run(const QString &program, const QStringList &arguments, int timeoutMs)

@@ -25,6 +25,12 @@ public:
     QString errorText() const { return m_error; }
     quint16 port() const { return m_port; }
 
+    // Stops the server as a restart does ("fast": the clients' connections
+    // are ended), or "immediate" as a crash would, and starts it again on the
+    // same port; false with errorText() when it could not.
+    bool stop(const QString &mode = QStringLiteral("fast"));
+    bool start();
+
     // Makes a new empty database; false with errorText() when it could not.
     bool createDatabase(const QString &name);
     // "postgresql://miv@127.0.0.1:PORT/NAME".
