@@ -29,6 +29,7 @@
 #include "core/ValueFormat.h"
 #include "registry/CommissioningReportBuilder.h"
 #include "registry/JournalStore.h"
+#include "registry/RegistryRecorder.h"
 #include "registry/RegistryStore.h"
 #include "registry/RegistryViews.h"
 #include "report/CsvLine.h"
@@ -172,7 +173,10 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
         ++i;
     }
     QString problem;
-    const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
+    // The register's own files are inputs too: an output named like one of
+    // them, by any spelling, would replace the register.
+    const std::optional<SheetOutputs> outputs =
+            parseSheetOutputs(outputOptions, &problem, context.recorder().location().files());
     if (!outputs)
         return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
     int status = ExitStatus::Refused;

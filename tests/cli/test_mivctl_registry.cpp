@@ -117,6 +117,22 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
             registry({s("registry"), s("report"), factory, s("--csv"), s("-"), s("--xls"), s("-")})
                     .exitCode,
             2);
+    // An output that is the register or one of its companions, by any
+    // spelling, is refused before anything is written.
+    QFile register_(file("registry.sqlite"));
+    ASSERT_TRUE(register_.open(QIODevice::ReadOnly));
+    const QByteArray registerBytes = register_.readAll();
+    register_.close();
+    for (const char *name : {"./registry.sqlite", "none/../registry.sqlite-wal",
+                             "registry.sqlite-shm", ".//registry.sqlite-journal"}) {
+        const ProgramResult onRegister =
+                registry({s("registry"), s("report"), factory, s("--csv"), file(name)});
+        EXPECT_EQ(onRegister.exitCode, 2) << name;
+        EXPECT_TRUE(onRegister.standardError.contains(s("names the input file"))) << name;
+    }
+    ASSERT_TRUE(register_.open(QIODevice::ReadOnly));
+    EXPECT_EQ(register_.readAll(), registerBytes);
+    EXPECT_FALSE(QFile::exists(file("registry.sqlite-journal")));
 }
 
 // A type-6 relay's file timer is written after the rows: what the relay is
