@@ -72,8 +72,7 @@ QColor RegistryCheckWindow::resultColour(const RelayCheck &check)
 void RegistryCheckWindow::addRows(const RelayCheck &check)
 {
     const QColor colour = resultColour(check);
-    for (const QString &line : checkLines(check)) {
-        const QStringList fields = line.split(u'\t');
+    for (const QStringList &fields : checkRows(check)) {
         const int row = m_table->rowCount();
         m_table->insertRow(row);
         for (int column = 0; column < fields.size() && column < m_table->columnCount(); ++column) {

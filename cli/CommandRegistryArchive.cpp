@@ -25,6 +25,7 @@
 #include "cli/DateBound.h"
 #include "cli/SheetOutputs.h"
 #include "cli/SheetPdfDrawing.h"
+#include "cli/TabSeparated.h"
 #include "core/FileReplacement.h"
 #include "core/ValueFormat.h"
 #include "registry/CommissioningReportBuilder.h"
@@ -95,7 +96,7 @@ void printFields(CliContext &context, const QStringList &fields, bool csv)
     if (csv)
         context.out() << QString::fromUtf8(csvLine(fields, u',', "\n"));
     else
-        context.out() << fields.join(u'\t') << '\n';
+        context.out() << tabSeparatedLine(fields) << '\n';
 }
 
 } // namespace

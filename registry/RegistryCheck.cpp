@@ -71,32 +71,30 @@ QString checkResultText(RelayCheck::Result result)
     return {};
 }
 
-QStringList checkLines(const RelayCheck &check)
+QList<QStringList> checkRows(const RelayCheck &check)
 {
     const QStringList head{
             QString::number(check.address),
             check.factoryNumber == 0 ? QString() : QString::number(check.factoryNumber), check.tag};
-    QStringList lines;
+    QList<QStringList> rows;
     if (check.replacedFactoryNumber)
-        lines << (head
-                  + QStringList{QStringLiteral("заменено"),
-                                QStringLiteral("было №%1").arg(*check.replacedFactoryNumber)})
-                         .join(u'\t');
+        rows << head
+                        + QStringList{QStringLiteral("заменено"),
+                                      QStringLiteral("было №%1").arg(*check.replacedFactoryNumber)};
     const QString result = checkResultText(check.result);
     if (check.result == RelayCheck::Result::Differs) {
         for (const SettingsChange &change : check.differences)
-            lines << (head
-                      + QStringList{result,
-                                    change.row < 0 ? QStringLiteral("timer")
-                                                   : QString::number(change.row),
-                                    change.name, change.before, change.after})
-                             .join(u'\t');
+            rows << head
+                            + QStringList{result,
+                                          change.row < 0 ? QStringLiteral("timer")
+                                                         : QString::number(change.row),
+                                          change.name, change.before, change.after};
     } else if (check.result == RelayCheck::Result::NotRecorded) {
-        lines << (head + QStringList{result, check.failure}).join(u'\t');
+        rows << head + QStringList{result, check.failure};
     } else {
-        lines << (head + QStringList{result}).join(u'\t');
+        rows << head + QStringList{result};
     }
-    return lines;
+    return rows;
 }
 
 } // namespace miv

@@ -218,6 +218,16 @@ TEST_F(MivctlRegistry, wrongUsageIsTwo_aRelayNotOnRecordIsThree_freeTextIsEscape
             outputLines(registry({s("registry"), s("history"), factory}).standardOutput);
     ASSERT_EQ(history.size(), 2);
     EXPECT_EQ(history[1].section(u'\t', 8, 8), s("ТО\\n2026"));
+    // The check and the line's events print the tag by the same rule.
+    const QStringList checked = outputLines(
+            registry({s("registry"), s("check"), s("--addresses"), s("1")}).standardOutput);
+    ASSERT_EQ(checked.size(), 1);
+    EXPECT_EQ(checked[0].section(u'\t', 2, 2), s("Насос\\tН-3\\nячейка 12"));
+    ASSERT_EQ(registry({s("journal"), s("1")}).exitCode, 0);
+    const QStringList events = outputLines(registry({s("registry"), s("events")}).standardOutput);
+    ASSERT_FALSE(events.isEmpty());
+    EXPECT_EQ(events[0].split(u'\t').size(), 6) << events[0].toStdString();
+    EXPECT_EQ(events[0].section(u'\t', 2, 2), s("Насос\\tН-3\\nячейка 12"));
 }
 
 TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
