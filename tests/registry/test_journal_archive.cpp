@@ -124,6 +124,8 @@ TEST(JournalArchive, aRingNewInEverySlotIsTakenFromItsWritingPlace)
             written << slot;
         }
         EXPECT_EQ(matchJournalRead(kept, read).newEntries, written) << c.what;
+        // The publisher lists a whole reading by the same order.
+        EXPECT_EQ(journalOldestFirst(read), written) << c.what;
     }
 }
 
