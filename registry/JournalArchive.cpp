@@ -6,7 +6,6 @@
 #include "device/JournalReader.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace miv {
 
