@@ -248,16 +248,16 @@ int check(CliContext &context, const QStringList &arguments)
     for (quint8 address : std::as_const(*addresses)) {
         RelaySession &session = context.startFreshSession();
         const RelayCheck checked = checkRelay(session, context.messages(), address);
-        for (const QString &line : checkLines(checked))
-            context.out() << line << '\n';
+        for (const QStringList &fields : checkFields(checked, RowNaming::Shell))
+            context.out() << tabSeparatedLine(fields) << '\n';
         context.out().flush();
         attention = attention || checked.needsAttention();
         if (!session.portHeldOpenNow())
             return ExitStatus::LinkFailure;
     }
     for (const RelayCheck &silent : std::as_const(missing))
-        for (const QString &line : checkLines(silent))
-            context.out() << line << '\n';
+        for (const QStringList &fields : checkFields(silent, RowNaming::Shell))
+            context.out() << tabSeparatedLine(fields) << '\n';
     attention = attention || !missing.isEmpty();
     return attention ? ExitStatus::Different : ExitStatus::Done;
 }

@@ -25,10 +25,12 @@
 #include "cli/DateBound.h"
 #include "cli/SheetOutputs.h"
 #include "cli/SheetPdfDrawing.h"
+#include "cli/TabSeparated.h"
 #include "core/FileReplacement.h"
 #include "core/ValueFormat.h"
 #include "registry/CommissioningReportBuilder.h"
 #include "registry/JournalStore.h"
+#include "registry/RegistryRecorder.h"
 #include "registry/RegistryStore.h"
 #include "registry/RegistryViews.h"
 #include "report/CsvLine.h"
@@ -94,7 +96,7 @@ void printFields(CliContext &context, const QStringList &fields, bool csv)
     if (csv)
         context.out() << QString::fromUtf8(csvLine(fields, u',', "\n"));
     else
-        context.out() << fields.join(u'\t') << '\n';
+        context.out() << tabSeparatedLine(fields) << '\n';
 }
 
 } // namespace
@@ -172,7 +174,10 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
         ++i;
     }
     QString problem;
-    const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
+    // The register's own files are inputs too: an output named like one of
+    // them, by any spelling, would replace the register.
+    const std::optional<SheetOutputs> outputs =
+            parseSheetOutputs(outputOptions, &problem, context.recorder().location().files());
     if (!outputs)
         return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
     int status = ExitStatus::Refused;

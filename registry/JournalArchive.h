@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/JournalOrder.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -48,10 +50,6 @@ struct JournalMatch
     QList<QByteArray> ring; // the ring to keep for the next read
 };
 JournalMatch matchJournalRead(const QList<QByteArray> &keptRing, const QList<QByteArray> &read);
-
-// The relay's time an entry tells (bytes 1 to 6: day, month, year within the
-// century, hour, minute, second); invalid when they are no date.
-QDateTime journalEntryTime(const QByteArray &entry);
 
 // An entry's date, event and details as the journal grid shows them
 // ("2025.03.03 07:31:00", the event's name, its details).

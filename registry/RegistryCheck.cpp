@@ -101,14 +101,6 @@ QList<QStringList> checkFields(const RelayCheck &check, RowNaming naming)
     return lines;
 }
 
-QStringList checkLines(const RelayCheck &check)
-{
-    QStringList lines;
-    for (const QStringList &fields : checkFields(check, RowNaming::Shell))
-        lines << fields.join(u'\t');
-    return lines;
-}
-
 } // namespace miv
 
 namespace miv {

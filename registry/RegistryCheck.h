@@ -5,6 +5,7 @@
 #include <optional>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace miv {
 
@@ -48,18 +49,17 @@ RelayCheck checkRelay(RelaySession &session, Operator &op, quint8 address);
 // утверждено", "нет связи", "не прочитано", "не записано в реестр".
 QString checkResultText(RelayCheck::Result result);
 
-// The lines `mivctl registry check` prints for one relay, TAB-separated:
-//   ADDR FACTORY TAG RESULT                                   (one line), or for Differs
-//   ADDR FACTORY TAG отличается ROW NAME APPROVED ACTUAL      (a line per item)
-// ROW is "timer" for the timer schedule; a replaced relay gets a line more:
+// The rows of the check of one relay, as fields (mivctl prints each as a
+// tab-separated line, the window as a row of its table):
+//   ADDR FACTORY TAG RESULT                                   (one row), or for Differs
+//   ADDR FACTORY TAG отличается ROW NAME APPROVED ACTUAL      (a row per item)
+// ROW is "timer" for the timer schedule; a replaced relay gets a row more:
 //   ADDR FACTORY TAG заменено было №OLD
-// and NotRecorded the reason after the result.
-QStringList checkLines(const RelayCheck &check);
-
-// The same lines as fields, with ROW as `naming` has it: the row number as
-// the shell's other commands give it ("config read": 0 to 31, "timer"), or
-// as the grid and the reports number it (RegistryViews::rowText), for the
-// window.
+// and NotRecorded the reason after the result. The tag is as the operator
+// typed it, tabs and line feeds included: the shell escapes them. ROW is as
+// `naming` has it: the row number as the shell's other commands give it
+// ("config read": 0 to 31, "timer"), or as the grid and the reports number
+// it (RegistryViews::rowText), for the window.
 enum class RowNaming { Shell, Grid };
 QList<QStringList> checkFields(const RelayCheck &check, RowNaming naming);
 

@@ -118,4 +118,14 @@ QString RegistryLocation::displayName() const
     return address;
 }
 
+QStringList RegistryLocation::files() const
+{
+    if (kind != Kind::Sqlite)
+        return {};
+    QStringList names{filePath};
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
+        names << filePath + QLatin1String(suffix);
+    return names;
+}
+
 } // namespace miv

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <QString>
+#include <QStringList>
 
 namespace miv {
 
@@ -42,6 +43,11 @@ struct RegistryLocation
     // As the operator is shown it: the file path, or the address without
     // options, the parts left out left out.
     QString displayName() const;
+
+    // The files SQLite keeps the register in: the file itself and its
+    // companions beside it (-wal, -shm, -journal), which a file written
+    // under any of these names would replace; none for PostgreSQL.
+    QStringList files() const;
 };
 
 // The key of "front.ini" that names the register for the window and mivctl

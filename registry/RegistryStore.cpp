@@ -99,14 +99,17 @@ bool fileAloneHoldsEverything(const QString &path)
             && !QFileInfo::exists(path + QStringLiteral("-journal"));
 }
 
-// The SQLite address that reads a file as it lies ("immutable"): no locks
-// taken, no shared memory made beside it.
-QString fileAloneUri(const QString &path)
+// The SQLite address of a file with its opening parameters: "immutable=1"
+// reads it as it lies (no locks taken, no shared memory made beside it),
+// "mode=ro" only reads it.
+QString fileUri(const QString &path, const QString &parameters)
 {
     QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-    url.setQuery(QStringLiteral("immutable=1"));
+    url.setQuery(parameters);
     return url.toString(QUrl::FullyEncoded);
 }
+
+const QString fileAloneParameters = QStringLiteral("immutable=1");
 
 QString nextConnectionName()
 {
@@ -427,6 +430,10 @@ bool RegistryStore::openSqlite()
             m_schemaVersion = *version;
             return true;
         }
+        // An older register that is only read may lie where it cannot be
+        // written: it is migrated in memory and the file left as it lies.
+        if (m_readOnly && *version > 0)
+            return copyIntoMemory() && migrate();
         database().close();
         if (m_readOnly && *version == 0)
             return connectSqlite(SqliteOpening::InMemory) && migrate();
@@ -447,12 +454,13 @@ bool RegistryStore::connectSqlite(SqliteOpening opening)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;") + busyTimeout);
         break;
     case SqliteOpening::ReadingFileAlone:
-        db.setDatabaseName(fileAloneUri(m_location.filePath));
+        db.setDatabaseName(fileUri(m_location.filePath, fileAloneParameters));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
         break;
     case SqliteOpening::InMemory:
         db.setDatabaseName(QStringLiteral(":memory:"));
-        db.setConnectOptions({});
+        // So that a file is attached by its address, read-only.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         break;
     case SqliteOpening::Writing: {
         const QString folder = QFileInfo(m_location.filePath).absolutePath();
@@ -478,6 +486,45 @@ bool RegistryStore::connectSqlite(SqliteOpening opening)
     if (!exec(query, QStringLiteral("PRAGMA synchronous=NORMAL")))
         return false;
     return exec(query, QStringLiteral("PRAGMA foreign_keys=ON"));
+}
+
+bool RegistryStore::copyIntoMemory()
+{
+    // The file as inspectSqlite read it: by itself when its folder could not be written.
+    const bool fileAlone = database().databaseName().startsWith(QLatin1String("file:"));
+    database().close();
+    if (!connectSqlite(SqliteOpening::InMemory))
+        return false;
+    QSqlQuery query(database());
+    if (!exec(query, QStringLiteral("ATTACH DATABASE ? AS found"),
+              {fileUri(m_location.filePath,
+                       fileAlone ? fileAloneParameters : QStringLiteral("mode=ro"))})
+        || !exec(query,
+                 QStringLiteral("SELECT type, name, sql FROM found.sqlite_master WHERE sql IS NOT "
+                                "NULL AND name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY type <> "
+                                "'table', rowid")))
+        return false;
+    // The tables as the file made them, their rows, then their indexes.
+    QStringList tables;
+    QStringList names;
+    QStringList others;
+    while (query.next()) {
+        const bool table = query.value(0).toString() == QLatin1String("table");
+        (table ? tables : others) << query.value(2).toString();
+        if (table)
+            names << query.value(1).toString();
+    }
+    for (const QString &statement : std::as_const(tables))
+        if (!exec(query, statement))
+            return false;
+    for (const QString &name : std::as_const(names))
+        if (!exec(query,
+                  QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM found.\"%1\"").arg(name)))
+            return false;
+    for (const QString &statement : std::as_const(others))
+        if (!exec(query, statement))
+            return false;
+    return exec(query, QStringLiteral("DETACH DATABASE found"));
 }
 
 std::optional<QStringList> RegistryStore::sqliteTables()

@@ -192,6 +192,9 @@ private:
     bool openSqlite();
     bool connectSqlite(SqliteOpening opening);
     std::optional<int> inspectSqlite();
+    // The register inspectSqlite found, copied into a database in memory
+    // (its tables, rows and indexes), the file only read.
+    bool copyIntoMemory();
     std::optional<QStringList> sqliteTables();
     bool connectPostgresql();
     bool run(QSqlQuery &query, const QString &sql, const QVariantList &values);

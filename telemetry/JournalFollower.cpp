@@ -3,6 +3,7 @@
 #include "core/ParameterCatalogue.h"
 #include "core/RegisterMap.h"
 #include "core/Texts.h"
+#include "device/JournalOrder.h"
 #include "device/JournalReader.h"
 #include "device/LinkFailure.h"
 #include "link/PortLink.h"
@@ -308,7 +309,6 @@ JournalFollower::Result JournalFollower::wholeStep(Followed &relay)
     if (!relay.wholeActive) {
         relay.wholeActive = true;
         relay.wholeEntries.clear();
-        relay.wholeSeen.clear();
         relay.wholeSent = 0;
     }
     const int slot = int(relay.wholeEntries.size());
@@ -327,23 +327,32 @@ JournalFollower::Result JournalFollower::wholeStep(Followed &relay)
     case EntryRead::Kind::Entry:
         break;
     }
-    const std::optional<JournalEntry> entry = journalEntryOfReply(QByteArray(3, '\0') + read.bytes);
     relay.wholeEntries << read.bytes;
-    if (!entry || !publish(relay, *entry, ++relay.wholeSeen[entry->identity()], relay.wholeSent)) {
-        // The broker went away: the journal is read again when it is back.
-        relay.wholeActive = false;
-        relay.wholeDueMs = now();
-        return Result::Done;
-    }
     if (relay.wholeEntries.size() == JournalRing::slotCount)
         endWhole(relay, true);
     return Result::Done;
 }
 
+bool JournalFollower::publishWhole(Followed &relay)
+{
+    const JournalRing reading(relay.wholeEntries);
+    for (int slot : journalOldestFirst(relay.wholeEntries)) {
+        const std::optional<JournalEntry> entry = reading.entryAt(slot);
+        if (entry && !publish(relay, *entry, reading.rankAt(slot), relay.wholeSent))
+            return false;
+    }
+    return true;
+}
+
 void JournalFollower::endWhole(Followed &relay, bool complete)
 {
-    recordJournalReading(*relay.session, m_context.op, relay.wholeEntries, complete);
     relay.wholeActive = false;
+    if (!publishWhole(relay)) {
+        // The broker went away: the journal is read again when it is back.
+        relay.wholeDueMs = now();
+        return;
+    }
+    recordJournalReading(*relay.session, m_context.op, relay.wholeEntries, complete);
     const int read = int(relay.wholeEntries.size());
     if (complete) {
         // A journal that did not change keeps the writing place its runs showed.

@@ -25,7 +25,8 @@ class MqttConnection;
 // The journals of one line's relays, read in the time the live values leave
 // and published entry by entry, each new entry once.
 //
-// A relay's journal is read whole once (slot 0 on), unless the state file
+// A relay's journal is read whole once (slot 0 on, then published oldest
+// first: a ring gone round begins at its writing place), unless the state file
 // keeps its ring; from then on only what can be new is read: the slot where
 // the relay writes next (JournalRing), looked at least every lookEveryMs and
 // first of all when the relay's alarms or state just changed. A look that
@@ -122,7 +123,6 @@ private:
         bool wholeActive = false;
         qint64 wholeDueMs = 0;
         QList<QByteArray> wholeEntries;
-        QHash<QString, int> wholeSeen; // identity: entries of the reading that say it
         int wholeSent = 0;
     };
     enum class Job { None, Run, Look, Whole };
@@ -145,6 +145,10 @@ private:
     void takeRunEntry(Followed &relay, const QByteArray &bytes);
     void endRun(Followed &relay, int writingPlace);
     Result wholeStep(Followed &relay);
+    // The reading's entries published in the order the relay wrote them,
+    // oldest first (one cut off short lists them so already); false when the
+    // broker went away.
+    bool publishWhole(Followed &relay);
     void endWhole(Followed &relay, bool complete);
     void publishKept(Followed &relay);
     void brokerAway();

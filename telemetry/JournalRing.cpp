@@ -1,40 +1,10 @@
 #include "telemetry/JournalRing.h"
 
+#include "device/JournalOrder.h"
+
 #include <algorithm>
 
 namespace miv::telemetry {
-
-namespace {
-
-// An entry's date and time as one number that orders them: year, month,
-// day, hour, minute, second (bytes 3, 2, 1, 4, 5, 6), a byte each.
-quint64 moment(const QByteArray &entry)
-{
-    quint64 value = 0;
-    for (int k : {3, 2, 1, 4, 5, 6})
-        value = value << 8 | (k < entry.size() ? quint8(entry[k]) : 0);
-    return value;
-}
-
-// The slots of a full ring whose entry is older than the one before it,
-// going round; the steepest fall first.
-QList<int> fallingSlots(const QList<QByteArray> &entries)
-{
-    QList<std::pair<quint64, int>> falls;
-    for (int slot = 0; slot < entries.size(); ++slot) {
-        const quint64 before = moment(entries[JournalRing::preceding(slot)]);
-        const quint64 at = moment(entries[slot]);
-        if (at < before)
-            falls.append({before - at, slot});
-    }
-    std::sort(falls.begin(), falls.end(), std::greater<>());
-    QList<int> places;
-    for (const auto &fall : falls)
-        places << fall.second;
-    return places;
-}
-
-} // namespace
 
 JournalRing::JournalRing(QList<QByteArray> entries) : m_entries(std::move(entries))
 {
@@ -44,7 +14,7 @@ JournalRing::JournalRing(QList<QByteArray> entries) : m_entries(std::move(entrie
         m_writingPlaces = {size()};
         return;
     }
-    m_writingPlaces = fallingSlots(m_entries);
+    m_writingPlaces = journalFallingSlots(m_entries);
     // None: every entry dated alike; too many: a clock set back and forth.
     if (m_writingPlaces.isEmpty() || m_writingPlaces.size() > mostWritingPlaces)
         m_writingPlaces = {0};

@@ -117,6 +117,22 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
             registry({s("registry"), s("report"), factory, s("--csv"), s("-"), s("--xls"), s("-")})
                     .exitCode,
             2);
+    // An output that is the register or one of its companions, by any
+    // spelling, is refused before anything is written.
+    QFile register_(file("registry.sqlite"));
+    ASSERT_TRUE(register_.open(QIODevice::ReadOnly));
+    const QByteArray registerBytes = register_.readAll();
+    register_.close();
+    for (const char *name : {"./registry.sqlite", "none/../registry.sqlite-wal",
+                             "registry.sqlite-shm", ".//registry.sqlite-journal"}) {
+        const ProgramResult onRegister =
+                registry({s("registry"), s("report"), factory, s("--csv"), file(name)});
+        EXPECT_EQ(onRegister.exitCode, 2) << name;
+        EXPECT_TRUE(onRegister.standardError.contains(s("names the input file"))) << name;
+    }
+    ASSERT_TRUE(register_.open(QIODevice::ReadOnly));
+    EXPECT_EQ(register_.readAll(), registerBytes);
+    EXPECT_FALSE(QFile::exists(file("registry.sqlite-journal")));
 }
 
 // A type-6 relay's file timer is written after the rows: what the relay is
@@ -202,6 +218,16 @@ TEST_F(MivctlRegistry, wrongUsageIsTwo_aRelayNotOnRecordIsThree_freeTextIsEscape
             outputLines(registry({s("registry"), s("history"), factory}).standardOutput);
     ASSERT_EQ(history.size(), 2);
     EXPECT_EQ(history[1].section(u'\t', 8, 8), s("ТО\\n2026"));
+    // The check and the line's events print the tag by the same rule.
+    const QStringList checked = outputLines(
+            registry({s("registry"), s("check"), s("--addresses"), s("1")}).standardOutput);
+    ASSERT_EQ(checked.size(), 1);
+    EXPECT_EQ(checked[0].section(u'\t', 2, 2), s("Насос\\tН-3\\nячейка 12"));
+    ASSERT_EQ(registry({s("journal"), s("1")}).exitCode, 0);
+    const QStringList events = outputLines(registry({s("registry"), s("events")}).standardOutput);
+    ASSERT_FALSE(events.isEmpty());
+    EXPECT_EQ(events[0].split(u'\t').size(), 6) << events[0].toStdString();
+    EXPECT_EQ(events[0].section(u'\t', 2, 2), s("Насос\\tН-3\\nячейка 12"));
 }
 
 TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)

@@ -259,19 +259,32 @@ TEST_P(RegistryStoreTest, aSecondVersionRegisterNumbersItsJournalEntries)
             ASSERT_TRUE(query.exec(QString::fromUtf8(statement))) << statement;
     }
     store.reset();
-
-    RegistryStore reopened(location);
-    ASSERT_TRUE(reopened.open()) << reopened.error().toStdString();
-    JournalStore migrated(reopened);
-    const auto numbers = [&](quint16 factory) {
-        const auto entries = migrated.relayEntries(reopened.relays(factory)->front().id, {}, {});
+    const auto numbers = [](RegistryStore &opened, quint16 factory) {
+        const auto entries =
+                JournalStore(opened).relayEntries(opened.relays(factory)->front().id, {}, {});
         QList<qint64> list;
         for (const ArchivedJournalEntry &entry : entries.value_or(QList<ArchivedJournalEntry>{}))
             list << entry.number;
         return list;
     };
-    EXPECT_EQ(numbers(1001), (QList<qint64>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(numbers(2002), (QList<qint64>{1, 2}));
+    if (GetParam() == Backend::Sqlite) {
+        // Only read (as on a read-only disk): numbered all the same, the file left as it was.
+        QFile file(location.filePath);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        RegistryStore reader(location);
+        reader.setReadOnly(true);
+        ASSERT_TRUE(reader.open()) << reader.error().toStdString();
+        EXPECT_EQ(numbers(reader, 1001), (QList<qint64>{1, 2, 3, 4, 5}));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes);
+    }
+
+    RegistryStore reopened(location);
+    ASSERT_TRUE(reopened.open()) << reopened.error().toStdString();
+    EXPECT_EQ(numbers(reopened, 1001), (QList<qint64>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(numbers(reopened, 2002), (QList<qint64>{1, 2}));
     QSqlQuery again(reopened.database());
     EXPECT_FALSE(again.exec(QStringLiteral(
             "CREATE INDEX journal_entries_relay_time ON journal_entries (relay_id, pc_time)")))
@@ -426,7 +439,8 @@ private:
 // cannot be made in the words of the audit log.
 TEST(RegistrySqliteFile, onAReadOnlyOrFullDiskTheRegisterIsRead_aWriteSaysWhyNot)
 {
-    for (const bool full : {false, true}) {
+    // The third: a register of the version before the journal's numbers.
+    for (const auto &[full, older] : {std::pair{false, false}, {true, false}, {false, true}}) {
         ScratchDisk disk;
         if (!disk.isMounted())
             GTEST_SKIP() << "only the superuser mounts a scratch disk";
@@ -436,6 +450,11 @@ TEST(RegistrySqliteFile, onAReadOnlyOrFullDiskTheRegisterIsRead_aWriteSaysWhyNot
             RegistryStore store(location);
             ASSERT_TRUE(store.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded)
                     << store.error().toStdString();
+            QSqlQuery query(store.database());
+            for (const char *statement : {"DROP INDEX journal_entries_relay_time",
+                                          "ALTER TABLE journal_entries DROP COLUMN number",
+                                          "UPDATE schema_version SET version = 2"})
+                ASSERT_TRUE(!older || query.exec(QString::fromUtf8(statement))) << statement;
         }
         ASSERT_TRUE(full ? disk.fill() : disk.makeReadOnly());
         const QString reason = full ? QStringLiteral("на диске нет места")
@@ -446,6 +465,8 @@ TEST(RegistrySqliteFile, onAReadOnlyOrFullDiskTheRegisterIsRead_aWriteSaysWhyNot
         const auto relays = reader.relays();
         ASSERT_TRUE(relays) << reason.toStdString() << ": " << reader.error().toStdString();
         EXPECT_EQ(relays->size(), 1);
+        EXPECT_TRUE(JournalStore(reader).relayEntries(relays->front().id, {}, {}))
+                << reader.error().toStdString();
         RegistryStore writer(location);
         const RecordOutcome outcome = writer.recordSettings(relayRecord(1001, 1), at(1), u'.');
         EXPECT_FALSE(outcome.recorded);

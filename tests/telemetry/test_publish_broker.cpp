@@ -22,6 +22,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
@@ -504,6 +505,30 @@ TEST_F(PublishToBroker, aNewJournalEntryIsReadWhereTheRelayWritesAndNothingElse)
     ASSERT_TRUE(subscriber.waitFor([](const auto &m) { return m.size() >= 38; }));
     EXPECT_EQ(json(subscriber.messages().last().payload).value("time"),
               QStringLiteral("2025-03-05T10:00:00"));
+}
+
+// A ring gone round is published as the relay wrote it, oldest first, not
+// from slot 0.
+TEST_F(PublishToBroker, aJournalGoneRoundIsPublishedOldestFirst)
+{
+    RelayLine line;
+    RelayModel &relay = line.addRelay(1, 4); // a journal of 37 entries
+    const QDateTime start(QDate(2025, 4, 1), QTime(8, 0), Qt::UTC);
+    for (int event = 0; event < 80; ++event) // slots 37 to 99, then 0 to 16
+        relay.pushJournalEvent(33, start.addSecs(60 * event));
+    LoopbackLink link(line);
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/1/journal"));
+    publishInProcess(link, broker.port(), stateFile(), {1}, [](const QString &log) {
+        return log.contains(QStringLiteral("journal of 100 entries, 100 new"));
+    });
+    ASSERT_TRUE(subscriber.waitFor([](const auto &m) { return m.size() >= 100; }));
+    QStringList times;
+    for (const auto &message : subscriber.messages())
+        times << json(message.payload).value("time").toString();
+    QStringList inOrder = times;
+    std::sort(inOrder.begin(), inOrder.end());
+    EXPECT_EQ(times, inOrder);
+    EXPECT_EQ(times.last(), QStringLiteral("2025-04-01T09:19:00"));
 }
 
 TEST_F(PublishToBroker, aRelayThatFallsSilentIsAskedOnceARoundWithOneShortQuery)
