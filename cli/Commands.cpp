@@ -44,7 +44,7 @@ const QList<Command> &commands()
              QStringLiteral("clock sync [--addresses ADDRS] [--max-offset SECONDS]"), runClock},
             {QStringLiteral("registry"),
              QStringLiteral(
-                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT | registry journal FACTORY [--since DATE] [--until DATE] [--csv] | registry events [--since DATE] [--until DATE] [--csv] | registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]"),
+                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT | registry journal FACTORY [--since DATE] [--until DATE] [--csv] | registry events [--since DATE] [--until DATE] [--csv] | registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F] | registry proposals [FACTORY] [--csv] | registry confirm ID | registry reject ID --reason TEXT | registry lock FACTORY [--note TEXT] | registry unlock FACTORY [--note TEXT] | registry roles --setup"),
              runRegistry},
             {QStringLiteral("command"),
              QStringLiteral(

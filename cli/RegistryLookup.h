@@ -31,4 +31,10 @@ struct RelayInRegister
 std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key, RegisterUse use,
                                          const QString &usage, int *status);
 
+// "registry approve" where four eyes are on: a proposal of the settings that
+// another person confirms (CommandRegistryChange.cpp). The exit status.
+int proposeApproval(CliContext &context, miv::RegistryStore &store, const miv::RegistryRelay &relay,
+                    const miv::SettingsRegisters &registers, std::optional<qint64> sourceSnapshot,
+                    const QString &source, const QString &note);
+
 } // namespace miv::cli
