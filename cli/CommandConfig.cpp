@@ -35,6 +35,8 @@
 // with exit 3. Ctrl+C or SIGTERM lets the exchange under way finish, sends
 // nothing more and ends with 130 (what was written and what was not on stderr).
 #include "access/PasswordAccess.h"
+#include "cli/RegistryLookup.h"
+#include "cli/RegistryLookup.h"
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
@@ -209,6 +211,8 @@ int writeOneRelay(CliContext &context, quint8 address, const QString &file)
     RelaySession &session = context.session();
     if (const auto status = connectAndRead(context, address))
         return *status;
+    if (const auto refused = refuseWriteWhenLocked(context, session.device))
+        return *refused;
 
     // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
     if (PasswordAccess::unlock(context.messages(), session.device, session.flags)

@@ -12,6 +12,8 @@
 // 1 when the relay does not take it. A new password with anything but the
 // capital Latin letters the window's fields take is refused (exit 3).
 #include "access/PasswordAccess.h"
+#include "cli/RegistryLookup.h"
+#include "cli/RegistryLookup.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
@@ -109,6 +111,8 @@ int runPassword(CliContext &context, const QStringList &arguments)
         return ExitStatus::LinkFailure;
     if (identifyAt(context, *address).outcome != IdentificationResult::Outcome::Identified)
         return ExitStatus::LinkFailure;
+    if (const auto refused = refuseWriteWhenLocked(context, context.session().device))
+        return *refused;
     context.console().setPasswordChange(Operator::PasswordChange{
             oldPassword->password, newPassword->password, newPassword->confirmation});
     return statusOf(PasswordAccess::change(context.session(), context.messages()));

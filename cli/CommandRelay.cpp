@@ -10,6 +10,8 @@
 // sent and it exits 3. "output" switches only with the motor at rest, as the
 // window's page does ("Есть токи! Отключите двигатель!", exit 3); stopping
 // the motor ("output work off") is always allowed.
+#include "cli/RegistryLookup.h"
+#include "cli/RegistryLookup.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
@@ -184,6 +186,9 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
         RelaySession &session = context.session();
         Operator &op = context.messages();
         session.flags.startLimitView = false;
+        if (word->command == RelayCommand::SetMotorResource)
+            if (const auto refused = refuseWriteWhenLocked(context, session.device))
+                return *refused;
 
         if (output) {
             const HandSwitchResult result =

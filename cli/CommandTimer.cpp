@@ -6,6 +6,8 @@
 // does: the write asks for the password first (the relay's lock), writes the
 // five marks and the switch word, and reads everything back. The password is
 // taken from its sources (PasswordSource.h) before anything is read.
+#include "cli/RegistryLookup.h"
+#include "cli/RegistryLookup.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
@@ -197,6 +199,8 @@ int writeTimer(CliContext &context, const QStringList &arguments)
         RelaySession &session = context.session();
         if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
             return *status;
+        if (const auto refused = refuseWriteWhenLocked(context, session.device))
+            return *refused;
         context.console().setPassword(password->password);
 
         // The first "Записать" of a locked relay only takes the password.

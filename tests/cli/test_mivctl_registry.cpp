@@ -293,6 +293,29 @@ TEST_F(MivctlChangeControl, anEngineerProposes_anotherApproverConfirms)
     EXPECT_TRUE(history.contains(s("\tproposed\teng1"))
                 && history.contains(s("\tconfirmed\tappr1")))
             << history.toStdString();
+
+    // In service: an engineer may not lock; the writes are refused naming the lock.
+    EXPECT_EQ(as(s("eng1"), {s("registry"), s("lock"), factory}).exitCode, 3);
+    ASSERT_EQ(as(s("appr1"), {s("registry"), s("lock"), factory}).exitCode, 0);
+    ASSERT_EQ(
+            as(s("eng1"), {s("config"), s("read"), s("1"), s("--save"), file("now.miv")}).exitCode,
+            0);
+    for (const QStringList &write :
+         {QStringList{s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
+                      file("now.miv")},
+          QStringList{s("command"), s("1"), s("motor-resource"), s("10"), s("0")}}) {
+        const ProgramResult refused = as(s("eng1"), write);
+        EXPECT_EQ(refused.exitCode, 3) << write.join(u' ').toStdString();
+        EXPECT_TRUE(refused.standardError.startsWith(s("Реле №") + factory
+                                                     + s(" в эксплуатации (appr1, ")))
+                << refused.standardError.toStdString();
+    }
+    ASSERT_EQ(as(s("appr1"), {s("registry"), s("unlock"), factory}).exitCode, 0);
+    EXPECT_EQ(as(s("eng1"),
+                 {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
+                  file("now.miv")})
+                      .exitCode,
+              0);
 }
 
 class MivctlRegistryGrowingJournal : public MivctlOnSimulator
