@@ -186,7 +186,7 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
         RelaySession &session = context.session();
         Operator &op = context.messages();
         session.flags.startLimitView = false;
-        if (word->command == RelayCommand::SetMotorResource)
+        if (word && word->command == RelayCommand::SetMotorResource)
             if (const auto refused = refuseWriteWhenLocked(context, session.device))
                 return *refused;
 
