@@ -35,13 +35,12 @@
 // with exit 3. Ctrl+C or SIGTERM lets the exchange under way finish, sends
 // nothing more and ends with 130 (what was written and what was not on stderr).
 #include "access/PasswordAccess.h"
-#include "cli/RegistryLookup.h"
-#include "cli/RegistryLookup.h"
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/InterruptCatcher.h"
+#include "cli/RegistryLookup.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
 #include "config/RelayBatch.h"

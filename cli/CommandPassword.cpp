@@ -12,11 +12,10 @@
 // 1 when the relay does not take it. A new password with anything but the
 // capital Latin letters the window's fields take is refused (exit 3).
 #include "access/PasswordAccess.h"
-#include "cli/RegistryLookup.h"
-#include "cli/RegistryLookup.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
+#include "cli/RegistryLookup.h"
 
 #include <algorithm>
 

@@ -10,12 +10,11 @@
 // sent and it exits 3. "output" switches only with the motor at rest, as the
 // window's page does ("Есть токи! Отключите двигатель!", exit 3); stopping
 // the motor ("output work off") is always allowed.
-#include "cli/RegistryLookup.h"
-#include "cli/RegistryLookup.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/LiveOutput.h"
+#include "cli/RegistryLookup.h"
 #include "core/Texts.h"
 #include "core/TextFormats.h"
 #include "device/CommandDispatch.h"

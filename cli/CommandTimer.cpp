@@ -6,12 +6,11 @@
 // does: the write asks for the password first (the relay's lock), writes the
 // five marks and the switch word, and reads everything back. The password is
 // taken from its sources (PasswordSource.h) before anything is read.
-#include "cli/RegistryLookup.h"
-#include "cli/RegistryLookup.h"
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/InterruptCatcher.h"
+#include "cli/RegistryLookup.h"
 #include "config/ConfigReader.h"
 #include "config/SettingsFile.h"
 #include "config/TimerWriter.h"
