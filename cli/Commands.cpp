@@ -18,7 +18,7 @@ const QList<Command> &commands()
              runInterface},
             {QStringLiteral("config"),
              QStringLiteral(
-                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),
+                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config write ADDR [--password-file FILE | --password PW] --approved | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),
              runConfig},
             {QStringLiteral("settings"),
              QStringLiteral(

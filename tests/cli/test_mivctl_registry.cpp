@@ -294,6 +294,18 @@ TEST_F(MivctlChangeControl, anEngineerProposes_anotherApproverConfirms)
                 && history.contains(s("\tconfirmed\tappr1")))
             << history.toStdString();
 
+    // Another value written before the relay goes into service.
+    ASSERT_EQ(as(s("eng1"), {s("config"), s("read"), s("1"), s("--save"), file("other.miv")})
+                      .exitCode,
+              0);
+    ASSERT_EQ(mivctl({s("settings"), s("set"), file("other.miv"), s("--type"), s("4"), s("3=2.6")})
+                      .exitCode,
+              0);
+    ASSERT_EQ(as(s("eng1"),
+                 {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
+                  file("other.miv")})
+                      .exitCode,
+              0);
     // In service: an engineer may not lock; the writes are refused naming the lock.
     EXPECT_EQ(as(s("eng1"), {s("registry"), s("lock"), factory}).exitCode, 3);
     ASSERT_EQ(as(s("appr1"), {s("registry"), s("lock"), factory}).exitCode, 0);
@@ -306,10 +318,23 @@ TEST_F(MivctlChangeControl, anEngineerProposes_anotherApproverConfirms)
           QStringList{s("command"), s("1"), s("motor-resource"), s("10"), s("0")}}) {
         const ProgramResult refused = as(s("eng1"), write);
         EXPECT_EQ(refused.exitCode, 3) << write.join(u' ').toStdString();
-        EXPECT_TRUE(refused.standardError.startsWith(s("Реле №") + factory
-                                                     + s(" в эксплуатации (appr1, ")))
+        EXPECT_TRUE(refused.standardError.contains(s("Реле №") + factory
+                                                   + s(" в эксплуатации (appr1, ")))
                 << refused.standardError.toStdString();
     }
+    // Its approved settings it takes, and the change is signed done.
+    const ProgramResult approvedWrite =
+            as(s("eng1"),
+               {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--approved")});
+    EXPECT_EQ(approvedWrite.exitCode, 0) << approvedWrite.standardError.toStdString();
+    EXPECT_TRUE(approvedWrite.standardError.contains(s("утверждёнными уставками: выполнено")))
+            << approvedWrite.standardError.toStdString();
+    const QString signedDone = as(s("eng1"), {s("registry"), s("history"), factory}).standardOutput;
+    EXPECT_TRUE(signedDone.contains(s("\tapplied\teng1"))
+                && signedDone.contains(s("\tverified\teng1")))
+            << signedDone.toStdString();
+    EXPECT_EQ(as(s("eng1"), {s("registry"), s("check"), s("--addresses"), s("1")}).exitCode, 0)
+            << "the relay holds its approved settings again";
     ASSERT_EQ(as(s("appr1"), {s("registry"), s("unlock"), factory}).exitCode, 0);
     EXPECT_EQ(as(s("eng1"),
                  {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
