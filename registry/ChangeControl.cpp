@@ -210,6 +210,20 @@ std::optional<qint64> ChangeControl::propose(qint64 relayId, const SettingsRegis
     return proposalId;
 }
 
+// The server's refusal of a step in the operator's words: a role without
+// the grant, or the reason the register's function raised, without the
+// server's prefix and the function's context.
+QString serverRefusalText(const QString &storeError)
+{
+    if (storeError.contains(QStringLiteral("permission denied")))
+        return QStringLiteral("Сервер реестра реле отказал: этот шаг может сделать только роль "
+                              "miv_approver");
+    const qsizetype raised = storeError.indexOf(QStringLiteral("ERROR:"));
+    if (raised < 0)
+        return storeError;
+    return storeError.mid(raised + 6).section(u'\n', 0, 0).trimmed();
+}
+
 std::optional<qint64> ChangeControl::serverStep(const QString &call, const QVariantList &values)
 {
     std::optional<qint64> result;
@@ -220,7 +234,7 @@ std::optional<qint64> ChangeControl::serverStep(const QString &call, const QVari
         return true;
     });
     if (!done) {
-        failed();
+        m_error = serverRefusalText(m_store.error());
         return std::nullopt;
     }
     return result;
