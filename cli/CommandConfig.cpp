@@ -40,14 +40,21 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/InterruptCatcher.h"
+#include "cli/RegistryLookup.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigWriter.h"
 #include "config/RelayBatch.h"
+#include "config/SettingsAssignment.h"
 #include "config/SettingsFile.h"
 #include "core/ConfigGrid.h"
 #include "core/FileErrorReason.h"
 #include "core/ParameterCatalogue.h"
 #include "core/TimerSchedule.h"
+#include "core/AuditLog.h"
+#include "core/ProgramVersion.h"
+#include "registry/ChangeControl.h"
+#include "registry/RegistryViews.h"
+#include "registry/SettingsContent.h"
 
 #include <functional>
 #include <QDir>
@@ -61,6 +68,7 @@ namespace {
 const QString configUsage =
         QStringLiteral("config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | "
                        "config write ADDRS [--password-file FILE | --password PW] --load FILE | "
+                       "config write ADDR [--password-file FILE | --password PW] --approved | "
                        "config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]");
 
 // What the command works on besides the context: the data module's share.
@@ -209,6 +217,8 @@ int writeOneRelay(CliContext &context, quint8 address, const QString &file)
     RelaySession &session = context.session();
     if (const auto status = connectAndRead(context, address))
         return *status;
+    if (const auto refused = refuseWriteWhenLocked(context, session.device))
+        return *refused;
 
     // The same comparison as the prompt's; "Ошибка ввода пароля!" on stderr.
     if (PasswordAccess::unlock(context.messages(), session.device, session.flags)
@@ -259,6 +269,102 @@ int writeOneRelay(CliContext &context, quint8 address, const QString &file)
     return result.refusedRows.isEmpty() ? ExitStatus::Done : ExitStatus::Refused;
 }
 
+// The relay on record that the session identified; nullopt with the reason
+// on stderr.
+std::optional<RegistryRelay> relayOnRecord(CliContext &context, RegistryStore &store,
+                                           const CurrentDevice &device)
+{
+    const auto relays = store.relays(device.factoryNumber);
+    if (!relays) {
+        context.err() << store.error() << Qt::endl;
+        return std::nullopt;
+    }
+    for (const RegistryRelay &relay : *relays)
+        if (relay.typeCode == device.typeCode)
+            return relay;
+    context.err() << RegistryViews::notOnRecordText(QString::number(device.factoryNumber))
+                  << Qt::endl;
+    return std::nullopt;
+}
+
+// The approved settings as the grid's values, each item the relay's type has
+// (row 8 is never written, row 31 only by a relay with a timer).
+QList<SettingsAssignment::Assignment> approvedAssignments(const SettingsRegisters &approved,
+                                                          const CurrentDevice &device)
+{
+    QList<SettingsAssignment::Assignment> assignments;
+    for (const SettingsItem &item : SettingsContent::items(approved, device.typeCode, u'.')) {
+        if (item.text.isEmpty() || item.row == 8 || (item.row == 31 && !device.hasTimer()))
+            continue;
+        assignments.append({item.row >= 0 ? QString::number(item.row) : item.name, item.text});
+    }
+    return assignments;
+}
+
+// "config write ADDR --approved": exactly the relay's approved settings. The
+// read-back is recorded as left; when it holds the approved settings the
+// change is signed applied and verified against the approval ("выполнено").
+// A relay in service takes this write.
+int writeApproved(CliContext &context, quint8 address)
+{
+    RelaySession &session = context.session();
+    if (const auto status = connectAndRead(context, address))
+        return *status;
+    RegistryStore *store = openStore(context, RegisterUse::Record);
+    const std::optional<RegistryRelay> relay =
+            store ? relayOnRecord(context, *store, session.device) : std::nullopt;
+    if (!relay)
+        return ExitStatus::Refused;
+    const auto approved = store->approvedSettings(relay->id);
+    const auto approvals = store->approvals(relay->id);
+    if (!approved || !approvals) {
+        context.err() << store->error() << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    if (!approved->has_value() || approvals->isEmpty()) {
+        context.err()
+                << QStringLiteral("У реле №%1 нет утверждённых уставок").arg(relay->factoryNumber)
+                << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    if (PasswordAccess::unlock(context.messages(), session.device, session.flags)
+        != PasswordAccess::Unlock::Unlocked)
+        return ExitStatus::Refused;
+    const SettingsAssignment::Result applied = SettingsAssignment::apply(
+            session, approvedAssignments((*approved)->registers, session.device));
+    for (const QString &refusal : applied.refusals)
+        context.err() << refusal << Qt::endl;
+    if (!applied.done())
+        return ExitStatus::Refused;
+    const TimerSchedule timer = session.timer;
+    const ConfigWriteResult result = writeConfiguration(session, context.messages());
+    if (result.outcome == ConfigWriteResult::Outcome::Refused)
+        return ExitStatus::Refused;
+    if (result.outcome == ConfigWriteResult::Outcome::LinkFailed || !result.readBack
+        || (session.device.hasTimer()
+            && writeFileTimer(session, context.messages(), timer, true) == FileTimer::Failed))
+        return ExitStatus::LinkFailure;
+    printGrid(context.out(), session.configGrid);
+    const std::optional<RegistryRelay> left = relayOnRecord(context, *store, session.device);
+    if (!left)
+        return ExitStatus::Refused;
+    if (left->approval != RecordOutcome::Approval::Same)
+        return ExitStatus::Different; // what differs is on stderr, from the read-back
+    RecordingContext recording;
+    recording.user = AuditLog::systemUserName();
+    recording.programVersion = programVersion();
+    ChangeControl control(*store);
+    for (SignoffMeaning meaning : {SignoffMeaning::Applied, SignoffMeaning::Verified})
+        if (!control.sign(relay->id, meaning, approvals->back().id, {}, recording)) {
+            context.err() << control.error() << Qt::endl;
+            return ExitStatus::Refused;
+        }
+    context.err() << QStringLiteral("Реле №%1 оставлено с утверждёнными уставками: выполнено")
+                             .arg(relay->factoryNumber)
+                  << Qt::endl;
+    return ExitStatus::Done;
+}
+
 int writeConfig(CliContext &context, const QStringList &arguments)
 {
     if (arguments.isEmpty())
@@ -268,14 +374,20 @@ int writeConfig(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(QStringLiteral("not a relay address: ") + arguments[0],
                                   configUsage);
     QString problem;
-    const auto options = parseOptions(arguments.mid(1),
+    QStringList rest = arguments.mid(1);
+    const bool approved = rest.removeAll(QStringLiteral("--approved")) > 0;
+    const auto options = parseOptions(rest,
                                       {QStringLiteral("--password"),
                                        QStringLiteral("--password-file"), QStringLiteral("--load")},
                                       &problem);
     if (!options)
         return context.wrongUsage(problem, configUsage);
-    if (!options->count(QStringLiteral("--load")))
-        return context.wrongUsage(QStringLiteral("config write needs --load"), configUsage);
+    if (approved == (options->count(QStringLiteral("--load")) > 0))
+        return context.wrongUsage(QStringLiteral("config write needs --load or --approved"),
+                                  configUsage);
+    if (approved && addresses->size() > 1)
+        return context.wrongUsage(QStringLiteral("config write --approved takes one address"),
+                                  configUsage);
     const auto option = [&options](const QString &name) -> std::optional<QString> {
         const auto found = options->find(name);
         return found == options->end() ? std::nullopt : std::optional<QString>(found->second);
@@ -291,6 +403,10 @@ int writeConfig(CliContext &context, const QStringList &arguments)
 
     // Ctrl+C lets the write under way finish and be logged; nothing follows it.
     const InterruptCatcher interrupt;
+    if (approved) {
+        const int status = writeApproved(context, addresses->first());
+        return interrupt.interrupted() ? ExitStatus::Interrupted : status;
+    }
     const int exitStatus = addresses->size() > 1
             ? runBatch(context, *addresses, QStringLiteral("written"),
                        [&](RelaySession &session, quint8 address) {

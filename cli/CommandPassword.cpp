@@ -15,6 +15,7 @@
 #include "cli/CliContext.h"
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
+#include "cli/RegistryLookup.h"
 
 #include <algorithm>
 
@@ -109,6 +110,8 @@ int runPassword(CliContext &context, const QStringList &arguments)
         return ExitStatus::LinkFailure;
     if (identifyAt(context, *address).outcome != IdentificationResult::Outcome::Identified)
         return ExitStatus::LinkFailure;
+    if (const auto refused = refuseWriteWhenLocked(context, context.session().device))
+        return *refused;
     context.console().setPasswordChange(Operator::PasswordChange{
             oldPassword->password, newPassword->password, newPassword->confirmation});
     return statusOf(PasswordAccess::change(context.session(), context.messages()));

@@ -5,6 +5,8 @@
 //        registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT]
 //        registry tag FACTORY TEXT
 //        registry journal|events|report (see CommandRegistryArchive.cpp)
+//        registry roles|proposals|confirm|reject|lock|unlock
+//          (see CommandRegistryChange.cpp)
 //
 // The relay register (see registry/RegistryStore.h): where it is kept, the
 // global option --registry says. FACTORY is a factory number, or
@@ -27,7 +29,9 @@
 //   approval, is silent or was replaced.
 // approve: the settings of a settings file (complete for the relay's type)
 //   or of a snapshot of that relay become its approved settings; the
-//   approval before stays in the history.
+//   approval before stays in the history. Where four eyes are on they are
+//   proposed instead ("на утверждении", --note the reason, required) for
+//   another person to confirm.
 // tag: sets the relay's free-text tag ("" clears it).
 //
 // Every registry command: exit 2 for wrong usage (a FACTORY that is no
@@ -42,6 +46,7 @@
 #include "core/AuditLog.h"
 #include "core/ProgramVersion.h"
 #include "device/Discovery.h"
+#include "registry/ChangeControl.h"
 #include "registry/RegistryCheck.h"
 #include "registry/RegistryViews.h"
 #include "registry/SettingsContent.h"
@@ -61,7 +66,10 @@ const QString registryUsage = QStringLiteral(
         "registry tag FACTORY TEXT | "
         "registry journal FACTORY [--since DATE] [--until DATE] [--csv] | "
         "registry events [--since DATE] [--until DATE] [--csv] | "
-        "registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]");
+        "registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F] | "
+        "registry proposals [FACTORY] [--csv] | registry confirm ID | "
+        "registry reject ID --reason TEXT | registry lock FACTORY [--note TEXT] | "
+        "registry unlock FACTORY [--note TEXT] | registry roles --setup");
 
 void printRow(CliContext &context, const QStringList &fields, bool csv)
 {
@@ -130,11 +138,25 @@ int history(CliContext &context, QStringList arguments)
         context.err() << store->error() << Qt::endl;
         return ExitStatus::Refused;
     }
-    if (csv)
-        printRow(context, RegistryViews::historyHeader(), true);
+    ChangeControl control(*store);
+    const auto signoffs = control.signoffs(relay.id);
+    if (!signoffs) {
+        context.err() << control.error() << Qt::endl;
+        return ExitStatus::Refused;
+    }
+    // The snapshots and the sign-offs in the order of their times.
+    QList<std::pair<QDateTime, QStringList>> lines;
     for (const auto &entry :
          RegistryViews::withChanges(*snapshots, context.session().decimalSeparator))
-        printRow(context, RegistryViews::historyFields(entry), csv);
+        lines.append({entry.snapshot.time, RegistryViews::historyFields(entry)});
+    for (const RegistrySignoff &signoff : *signoffs)
+        lines.append({signoff.recordedAt, RegistryViews::signoffFields(signoff)});
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    if (csv)
+        printRow(context, RegistryViews::historyHeader(), true);
+    for (const auto &[time, fields] : lines)
+        printRow(context, fields, csv);
     return ExitStatus::Done;
 }
 
@@ -292,8 +314,12 @@ int approve(CliContext &context, const QStringList &arguments)
         return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
+    if (store->location().fourEyes && note.trimmed().isEmpty())
+        return context.wrongUsage(QStringLiteral("a proposal needs --note TEXT (its reason)"),
+                                  registryUsage);
     SettingsRegisters registers;
     QString source;
+    std::optional<qint64> sourceSnapshot;
     if (!file.isEmpty()) {
         QString error;
         const auto fromFile = SettingsContent::fromSettingsFile(file, relay.typeCode, &error);
@@ -309,7 +335,10 @@ int approve(CliContext &context, const QStringList &arguments)
             return status;
         registers = snapshot->registers;
         source = QStringLiteral("snapshot %1").arg(snapshot->id);
+        sourceSnapshot = snapshot->id;
     }
+    if (store->location().fourEyes)
+        return proposeApproval(context, *store, relay, registers, sourceSnapshot, source, note);
     RecordingContext recording;
     recording.user = AuditLog::systemUserName();
     recording.programVersion = programVersion();
@@ -367,6 +396,9 @@ int runRegistry(CliContext &context, const QStringList &arguments)
         return registryEvents(context, rest, registryUsage);
     if (sub == QLatin1String("report"))
         return registryReport(context, rest, registryUsage);
+    for (const char *step : {"roles", "proposals", "confirm", "reject", "lock", "unlock"})
+        if (sub == QLatin1String(step))
+            return registryChangeStep(context, sub, rest, registryUsage);
     return context.wrongUsage(sub.isEmpty() ? QStringLiteral("registry needs a subcommand")
                                             : QStringLiteral("unknown subcommand ") + sub,
                               registryUsage);

@@ -14,6 +14,7 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/LiveOutput.h"
+#include "cli/RegistryLookup.h"
 #include "core/Texts.h"
 #include "core/TextFormats.h"
 #include "device/CommandDispatch.h"
@@ -184,6 +185,9 @@ int runRelayCommand(CliContext &context, const QStringList &arguments)
         RelaySession &session = context.session();
         Operator &op = context.messages();
         session.flags.startLimitView = false;
+        if (word && word->command == RelayCommand::SetMotorResource)
+            if (const auto refused = refuseWriteWhenLocked(context, session.device))
+                return *refused;
 
         if (output) {
             const HandSwitchResult result =

@@ -10,6 +10,7 @@
 #include "cli/CommandAddress.h"
 #include "cli/Commands.h"
 #include "cli/InterruptCatcher.h"
+#include "cli/RegistryLookup.h"
 #include "config/ConfigReader.h"
 #include "config/SettingsFile.h"
 #include "config/TimerWriter.h"
@@ -197,6 +198,8 @@ int writeTimer(CliContext &context, const QStringList &arguments)
         RelaySession &session = context.session();
         if (const auto status = connectAndRead(context, *address, TimerNeed::Required))
             return *status;
+        if (const auto refused = refuseWriteWhenLocked(context, session.device))
+            return *refused;
         context.console().setPassword(password->password);
 
         // The first "Записать" of a locked relay only takes the password.

@@ -18,7 +18,7 @@ const QList<Command> &commands()
              runInterface},
             {QStringLiteral("config"),
              QStringLiteral(
-                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),
+                     "config read ADDR [--save FILE] | config read ADDRS --save-dir DIR | config write ADDRS [--password-file FILE | --password PW] --load FILE | config write ADDR [--password-file FILE | --password PW] --approved | config diff ADDR FILE | config sheet ADDR [--xls F] [--pdf F] [--csv F]"),
              runConfig},
             {QStringLiteral("settings"),
              QStringLiteral(
@@ -45,7 +45,7 @@ const QList<Command> &commands()
              QStringLiteral("clock sync [--addresses ADDRS] [--max-offset SECONDS]"), runClock},
             {QStringLiteral("registry"),
              QStringLiteral(
-                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT | registry journal FACTORY [--since DATE] [--until DATE] [--csv] | registry events [--since DATE] [--until DATE] [--csv] | registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]"),
+                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT | registry journal FACTORY [--since DATE] [--until DATE] [--csv] | registry events [--since DATE] [--until DATE] [--csv] | registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F] | registry proposals [FACTORY] [--csv] | registry confirm ID | registry reject ID --reason TEXT | registry lock FACTORY [--note TEXT] | registry unlock FACTORY [--note TEXT] | registry roles --setup"),
              runRegistry},
             {QStringLiteral("command"),
              QStringLiteral(

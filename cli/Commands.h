@@ -66,5 +66,10 @@ int runRegistry(CliContext &context, const QStringList &arguments);
 int registryJournal(CliContext &context, const QStringList &arguments, const QString &usage);
 int registryEvents(CliContext &context, const QStringList &arguments, const QString &usage);
 int registryReport(CliContext &context, const QStringList &arguments, const QString &usage);
+// "registry roles" and the steps of change control (CommandRegistryChange.cpp).
+int registryRoles(CliContext &context, const QStringList &arguments, const QString &usage);
+// "registry proposals|confirm|reject|lock|unlock"; `step` is the subcommand.
+int registryChangeStep(CliContext &context, const QString &step, const QStringList &arguments,
+                       const QString &usage);
 
 } // namespace miv::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/CurrentDevice.h"
 #include "registry/RegistryStore.h"
 
 #include <optional>
@@ -30,5 +31,19 @@ struct RelayInRegister
 };
 std::optional<RelayInRegister> openRelay(CliContext &context, const QString &key, RegisterUse use,
                                          const QString &usage, int *status);
+
+// Refuses a write of settings, timer, password or motor hours to the relay
+// the session identified when the register has it in service ("в
+// эксплуатации"): ExitStatus::Refused with the lock and who set it on
+// stderr. nullopt when the write may go on: the relay is not locked or not
+// on record, or the register cannot be read (the register never holds a
+// write up).
+std::optional<int> refuseWriteWhenLocked(CliContext &context, const miv::CurrentDevice &device);
+
+// "registry approve" where four eyes are on: a proposal of the settings that
+// another person confirms (CommandRegistryChange.cpp). The exit status.
+int proposeApproval(CliContext &context, miv::RegistryStore &store, const miv::RegistryRelay &relay,
+                    const miv::SettingsRegisters &registers, std::optional<qint64> sourceSnapshot,
+                    const QString &source, const QString &note);
 
 } // namespace miv::cli

@@ -101,12 +101,13 @@ std::optional<int> JournalStore::addRead(const JournalRecord &record,
 
         if (!m_store.exec(query,
                           QStringLiteral("INSERT INTO journal_reads (relay_id, read_at, os_user, "
-                                         "port, address, clock_offset_ms, entries, new_entries) "
-                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+                                         "port, address, clock_offset_ms, entries, new_entries, "
+                                         "recorded_by, recorded_at) VALUES (?, ?, ?, ?, ?, ?, ?, "
+                                         "?, ?, ?) RETURNING id"),
                           {relayId, now, context.user, record.port, int(record.address),
                            record.clockOffsetMs ? QVariant(*record.clockOffsetMs)
                                                 : QVariant(QMetaType(QMetaType::LongLong)),
-                           int(record.entries.size()), added})
+                           int(record.entries.size()), added, context.user, now})
             || !query.next())
             return false;
         const qint64 read = query.value(0).toLongLong();

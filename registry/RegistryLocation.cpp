@@ -71,6 +71,7 @@ std::optional<RegistryLocation> RegistryLocation::parse(const QString &text, QSt
     if (!url.isValid())
         return fail(usage.arg(text));
     location.kind = Kind::Postgresql;
+    location.fourEyes = true;
     location.user = url.userName();
     location.host = url.host();
     if (url.port() >= 0)
@@ -88,18 +89,27 @@ std::optional<RegistryLocation> RegistryLocation::parse(const QString &text, QSt
 std::optional<RegistryLocation> RegistryLocation::choose(const QString &given,
                                                          const QString &frontIni, QString *error)
 {
-    if (!given.isEmpty())
-        return parse(given, error);
     IniFile file(frontIni);
+    const bool loaded = file.load();
     const QString kept =
-            file.load() ? file.value(RegistrySetting::section, RegistrySetting::key) : QString();
-    if (kept.isEmpty())
-        return defaultFile();
-    auto location = parse(kept, error);
-    if (location && location->kind == Kind::Sqlite)
-        location->filePath = QFileInfo(frontIni).dir().filePath(location->filePath);
-    if (!location && error)
-        *error = frontIni + QStringLiteral(": ") + *error;
+            loaded ? file.value(RegistrySetting::section, RegistrySetting::key) : QString();
+    std::optional<RegistryLocation> location;
+    if (!given.isEmpty()) {
+        location = parse(given, error);
+    } else if (kept.isEmpty()) {
+        location = defaultFile();
+    } else {
+        location = parse(kept, error);
+        if (location && location->kind == Kind::Sqlite)
+            location->filePath = QFileInfo(frontIni).dir().filePath(location->filePath);
+        if (!location && error)
+            *error = frontIni + QStringLiteral(": ") + *error;
+    }
+    const QString fourEyes = loaded
+            ? file.value(RegistrySetting::section, RegistrySetting::fourEyesKey).trimmed()
+            : QString();
+    if (location && !fourEyes.isEmpty())
+        location->fourEyes = fourEyes == QStringLiteral("1");
     return location;
 }
 

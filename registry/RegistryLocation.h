@@ -26,6 +26,10 @@ struct RegistryLocation
     std::optional<int> port;
     QString database;
     QString options; // libpq options, "key=value;key=value" as Qt's driver takes them
+    // Whether an approval needs a second person (a proposal that another
+    // confirms): on for PostgreSQL, off for SQLite unless "front.ini" says
+    // FourEyes=1 under [Registry] (to train the procedure at one seat).
+    bool fourEyes = false;
 
     // The file "registry.sqlite" in the audit log's folder (MIV_DATA_DIR).
     static RegistryLocation defaultFile();
@@ -55,6 +59,7 @@ struct RegistryLocation
 namespace RegistrySetting {
 inline const QString section = QStringLiteral("Registry");
 inline const QString key = QStringLiteral("Location");
+inline const QString fourEyesKey = QStringLiteral("FourEyes");
 } // namespace RegistrySetting
 
 } // namespace miv

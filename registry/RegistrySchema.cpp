@@ -1,5 +1,7 @@
 #include "registry/RegistrySchema.h"
 
+#include "registry/RegistryServerFunctions.h"
+
 namespace miv::RegistrySchema {
 
 namespace {
@@ -118,6 +120,99 @@ const QStringList version3 = {
                        "pc_time)"),
 };
 
+// Version 4: change control. Who recorded a row is kept beside the PC's user
+// (recorded_by, recorded_at): on PostgreSQL the server writes the role the
+// connection logged in as and its own time, whatever the program sends; on
+// SQLite the program writes the PC's user, which nothing verifies.
+// A proposal of settings waits for another person's confirmation; every step
+// of a relay's settings (proposed, confirmed, rejected, applied, verified,
+// locked, unlocked) is a sign-off. Recorded rows are never changed or
+// removed: triggers refuse it on both drivers (a later migration that must
+// change one disables the trigger for its statement). Adding a column stays
+// possible. On PostgreSQL an approval, a confirmation, a rejection and a lock
+// are made only by the functions below, which run as the register's owner
+// and check the caller by session_user; `mivctl registry roles --setup`
+// grants them (registry/RegistryRoles.h).
+QStringList keptTable(const QString &table)
+{
+    return {QStringLiteral("{SQLITE}CREATE TRIGGER %1_kept_update BEFORE UPDATE ON %1 BEGIN "
+                           "SELECT RAISE(ABORT, 'Записи реестра реле не изменяются (%1)'); END")
+                    .arg(table),
+            QStringLiteral("{SQLITE}CREATE TRIGGER %1_kept_delete BEFORE DELETE ON %1 BEGIN "
+                           "SELECT RAISE(ABORT, 'Записи реестра реле не удаляются (%1)'); END")
+                    .arg(table),
+            QStringLiteral("{PG}CREATE TRIGGER %1_kept BEFORE UPDATE OR DELETE ON %1 FOR EACH ROW "
+                           "EXECUTE FUNCTION miv_refuse_change()")
+                    .arg(table),
+            QStringLiteral("{PG}CREATE TRIGGER %1_kept_truncate BEFORE TRUNCATE ON %1 FOR EACH "
+                           "STATEMENT EXECUTE FUNCTION miv_refuse_change()")
+                    .arg(table)};
+}
+
+QStringList stampedTable(const QString &table, bool addColumns)
+{
+    QStringList statements;
+    if (addColumns)
+        statements
+                << QStringLiteral("ALTER TABLE %1 ADD COLUMN recorded_by TEXT NOT NULL DEFAULT ''")
+                           .arg(table)
+                << QStringLiteral("ALTER TABLE %1 ADD COLUMN recorded_at TEXT NOT NULL DEFAULT ''")
+                           .arg(table);
+    statements << QStringLiteral("{PG}CREATE TRIGGER %1_stamp BEFORE INSERT ON %1 FOR EACH ROW "
+                                 "EXECUTE FUNCTION miv_stamp()")
+                          .arg(table);
+    return statements;
+}
+
+QStringList version4()
+{
+    QStringList statements = {
+            QStringLiteral(
+                    "{PG}CREATE OR REPLACE FUNCTION miv_stamp() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                    "BEGIN NEW.recorded_by := session_user; NEW.recorded_at := ")
+                    + serverNowExpression() + QStringLiteral("; RETURN NEW; END $$"),
+            QStringLiteral(
+                    "{PG}CREATE OR REPLACE FUNCTION miv_refuse_change() RETURNS trigger LANGUAGE plpgsql "
+                    "AS $$ BEGIN RAISE EXCEPTION 'Записи реестра реле не изменяются и не "
+                    "удаляются (%)', TG_TABLE_NAME; END $$"),
+            QStringLiteral("CREATE TABLE proposals ("
+                           " id {ID},"
+                           " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                           " content_id BIGINT NOT NULL REFERENCES settings_contents (id),"
+                           " source_snapshot_id BIGINT REFERENCES snapshots (id),"
+                           " source TEXT NOT NULL,"
+                           " note TEXT NOT NULL DEFAULT '',"
+                           " os_user TEXT NOT NULL,"
+                           " program_version TEXT NOT NULL,"
+                           " recorded_by TEXT NOT NULL DEFAULT '',"
+                           " recorded_at TEXT NOT NULL DEFAULT '')"),
+            QStringLiteral("CREATE INDEX proposals_relay ON proposals (relay_id, id)"),
+            QStringLiteral("CREATE TABLE signoffs ("
+                           " id {ID},"
+                           " relay_id BIGINT NOT NULL REFERENCES relays (id),"
+                           " meaning TEXT NOT NULL,"
+                           " proposal_id BIGINT REFERENCES proposals (id),"
+                           " approval_id BIGINT REFERENCES approvals (id),"
+                           " note TEXT NOT NULL DEFAULT '',"
+                           " os_user TEXT NOT NULL,"
+                           " recorded_by TEXT NOT NULL DEFAULT '',"
+                           " recorded_at TEXT NOT NULL DEFAULT '')"),
+            QStringLiteral("CREATE INDEX signoffs_relay ON signoffs (relay_id, id)"),
+            QStringLiteral("CREATE INDEX signoffs_proposal ON signoffs (proposal_id)"),
+    };
+    for (const QString &table : {QStringLiteral("snapshots"), QStringLiteral("approvals"),
+                                 QStringLiteral("journal_reads")})
+        statements << stampedTable(table, true);
+    for (const QString &table : {QStringLiteral("proposals"), QStringLiteral("signoffs")})
+        statements << stampedTable(table, false);
+    for (const QString &table : {QStringLiteral("snapshots"), QStringLiteral("approvals"),
+                                 QStringLiteral("journal_reads"), QStringLiteral("journal_entries"),
+                                 QStringLiteral("proposals"), QStringLiteral("signoffs")})
+        statements << keptTable(table);
+    statements << serverFunctions();
+    return statements;
+}
+
 } // namespace
 
 const QList<Migration> &migrations()
@@ -126,6 +221,7 @@ const QList<Migration> &migrations()
             {1, version1},
             {2, version2},
             {3, version3},
+            {4, version4()},
     };
     return all;
 }

@@ -7,7 +7,8 @@ namespace miv::RegistrySchema {
 
 // One step of the schema: the statements that take a database from
 // version - 1 to `version`. "{ID}" in a statement stands for the driver's
-// auto-numbered primary key column type.
+// auto-numbered primary key column type; a statement that begins with
+// "{PG}" or "{SQLITE}" runs on that driver only.
 struct Migration
 {
     int version = 0;

@@ -120,10 +120,11 @@ QString nextConnectionName()
 // Columns of a snapshot with its content, in the order snapshotFrom reads them.
 const QString snapshotColumns = QStringLiteral(
         "s.id, s.relay_id, s.content_id, s.kind, s.taken_at, s.os_user, s.program_version, s.port,"
-        " s.address, s.software_version, s.approval, s.note, c.type_code, c.registers"
+        " s.address, s.software_version, s.approval, s.note, c.type_code, c.registers,"
+        " s.recorded_by, s.recorded_at"
         " FROM snapshots s JOIN settings_contents c ON c.id = s.content_id");
 
-RegistrySnapshot snapshotFrom(const QSqlQuery &query)
+RegistrySnapshot snapshotFrom(const QSqlQuery &query, bool serverIdentity)
 {
     RegistrySnapshot snapshot;
     snapshot.id = query.value(0).toLongLong();
@@ -141,6 +142,9 @@ RegistrySnapshot snapshotFrom(const QSqlQuery &query)
     snapshot.typeCode = quint16(query.value(12).toUInt());
     snapshot.registers = SettingsContent::fromCanonicalText(query.value(13).toString())
                                  .value_or(SettingsRegisters{});
+    snapshot.recordedBy = query.value(14).toString();
+    snapshot.recordedAt = timeFromText(query.value(15).toString());
+    snapshot.recordedByVerified = serverIdentity && !snapshot.recordedBy.isEmpty();
     return snapshot;
 }
 
@@ -226,6 +230,11 @@ RegistryStore::~RegistryStore()
 QSqlDatabase RegistryStore::database() const
 {
     return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool RegistryStore::failWith(const QString &text)
+{
+    return fail(text);
 }
 
 bool RegistryStore::fail(const QString &text)
@@ -653,9 +662,14 @@ bool RegistryStore::migrate()
         for (const RegistrySchema::Migration &migration : RegistrySchema::migrations()) {
             if (migration.version <= version)
                 continue;
-            for (QString statement : migration.statements)
+            for (QString statement : migration.statements) {
+                const QString other = sqlite ? QStringLiteral("{PG}") : QStringLiteral("{SQLITE}");
+                if (statement.startsWith(other))
+                    continue;
+                statement.remove(sqlite ? QStringLiteral("{SQLITE}") : QStringLiteral("{PG}"));
                 if (!exec(query, statement.replace(QStringLiteral("{ID}"), idType)))
                     return false;
+            }
             version = migration.version;
         }
         m_schemaVersion = version;
@@ -756,11 +770,12 @@ RecordOutcome RegistryStore::recordSettings(const SettingsRecord &record,
         if (!exec(query,
                   QStringLiteral("INSERT INTO snapshots (relay_id, content_id, kind, taken_at, "
                                  "os_user, program_version, port, address, software_version, "
-                                 "approval, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                                 "RETURNING id"),
+                                 "approval, note, recorded_by, recorded_at) VALUES (?, ?, ?, ?, "
+                                 "?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
                   {relayId, contentId, settingsKindKey(record.kind), now, context.user,
                    context.programVersion, record.port, int(record.address),
-                   int(record.softwareVersion), approvalKey(outcome.approval), note})
+                   int(record.softwareVersion), approvalKey(outcome.approval), note, context.user,
+                   now})
             || !query.next())
             return false;
         outcome.snapshotId = query.value(0).toLongLong();
@@ -792,59 +807,86 @@ std::optional<qint64> RegistryStore::approve(qint64 relayId, const SettingsRegis
 {
     if (!open())
         return std::nullopt;
-    const QString now = timeText(context.time);
-    qint64 approvalId = 0;
+    std::optional<qint64> approvalId;
     const bool done = inTransaction([&](QSqlQuery &query) {
-        if (!exec(query,
-                  QStringLiteral("SELECT type_code, last_port, last_address, software_version "
-                                 "FROM relays WHERE id = ?"),
-                  {relayId}))
-            return false;
-        if (!query.next())
-            return fail(QStringLiteral("Реле нет в реестре"));
-        const int typeCode = query.value(0).toInt();
-        const QString port = query.value(1).toString();
-        const int address = query.value(2).toInt();
-        const int softwareVersion = query.value(3).toInt();
-        const SettingsRegisters registers =
-                SettingsContent::settingsOnly(approved, quint16(typeCode));
-        const QString digest = SettingsContent::digest(quint16(typeCode), registers);
-        if (!exec(query,
-                  QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
-                                 "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
-                  {digest, typeCode, SettingsContent::canonicalText(registers)})
-            || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
-                     {digest})
-            || !query.next())
-            return false;
-        const qint64 contentId = query.value(0).toLongLong();
-        if (!exec(query,
-                  QStringLiteral("INSERT INTO snapshots (relay_id, content_id, kind, taken_at, "
-                                 "os_user, program_version, port, address, software_version, "
-                                 "approval, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                                 "RETURNING id"),
-                  {relayId, contentId, settingsKindKey(SettingsKind::Approved), now, context.user,
-                   context.programVersion, port, address, softwareVersion,
-                   approvalKey(RecordOutcome::Approval::None), note})
-            || !query.next())
-            return false;
-        const qint64 snapshotId = query.value(0).toLongLong();
-        if (!exec(query,
-                  QStringLiteral(
-                          "INSERT INTO approvals (relay_id, snapshot_id, approved_at, "
-                          "approved_by, source, note) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
-                  {relayId, snapshotId, now, context.user, source, note})
-            || !query.next())
-            return false;
-        approvalId = query.value(0).toLongLong();
-        return exec(query,
-                    QStringLiteral("UPDATE relays SET approval_id = ?, approved_content_id = ? "
-                                   "WHERE id = ?"),
-                    {approvalId, contentId, relayId});
+        approvalId = addApproval(query, relayId, approved, source, note, context);
+        return approvalId.has_value();
     });
     if (!done)
         return std::nullopt;
     return approvalId;
+}
+
+std::optional<qint64> RegistryStore::addApproval(QSqlQuery &query, qint64 relayId,
+                                                 const SettingsRegisters &approved,
+                                                 const QString &source, const QString &note,
+                                                 const RecordingContext &context)
+{
+    const QString now = timeText(context.time);
+    if (!exec(query,
+              QStringLiteral("SELECT type_code, last_port, last_address, software_version "
+                             "FROM relays WHERE id = ?"),
+              {relayId}))
+        return std::nullopt;
+    if (!query.next()) {
+        fail(QStringLiteral("Реле нет в реестре"));
+        return std::nullopt;
+    }
+    const int typeCode = query.value(0).toInt();
+    const QString port = query.value(1).toString();
+    const int address = query.value(2).toInt();
+    const int softwareVersion = query.value(3).toInt();
+    const SettingsRegisters registers = SettingsContent::settingsOnly(approved, quint16(typeCode));
+    const QString digest = SettingsContent::digest(quint16(typeCode), registers);
+    if (!exec(query,
+              QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
+                             "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
+              {digest, typeCode, SettingsContent::canonicalText(registers)})
+        || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
+                 {digest})
+        || !query.next())
+        return std::nullopt;
+    const qint64 contentId = query.value(0).toLongLong();
+    if (!exec(query,
+              QStringLiteral("INSERT INTO snapshots (relay_id, content_id, kind, taken_at, "
+                             "os_user, program_version, port, address, software_version, "
+                             "approval, note, recorded_by, recorded_at) VALUES (?, ?, ?, ?, "
+                             "?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+              {relayId, contentId, settingsKindKey(SettingsKind::Approved), now, context.user,
+               context.programVersion, port, address, softwareVersion,
+               approvalKey(RecordOutcome::Approval::None), note, context.user, now})
+        || !query.next())
+        return std::nullopt;
+    const qint64 snapshotId = query.value(0).toLongLong();
+    if (!exec(query,
+              QStringLiteral("INSERT INTO approvals (relay_id, snapshot_id, approved_at, "
+                             "approved_by, source, note, recorded_by, recorded_at) VALUES (?, ?, "
+                             "?, ?, ?, ?, ?, ?) RETURNING id"),
+              {relayId, snapshotId, now, context.user, source, note, context.user, now})
+        || !query.next())
+        return std::nullopt;
+    const qint64 approvalId = query.value(0).toLongLong();
+    if (!exec(query,
+              QStringLiteral("UPDATE relays SET approval_id = ?, approved_content_id = ? "
+                             "WHERE id = ?"),
+              {approvalId, contentId, relayId}))
+        return std::nullopt;
+    return approvalId;
+}
+
+std::optional<QString> RegistryStore::identity(const QString &osUser)
+{
+    if (!open())
+        return std::nullopt;
+    if (m_location.kind == RegistryLocation::Kind::Sqlite)
+        return osUser;
+    if (m_serverIdentity.isEmpty()) {
+        QSqlQuery query(database());
+        if (!exec(query, QStringLiteral("SELECT session_user")) || !query.next())
+            return std::nullopt;
+        m_serverIdentity = query.value(0).toString();
+    }
+    return m_serverIdentity;
 }
 
 bool RegistryStore::setTag(qint64 relayId, const QString &tag)
@@ -911,7 +953,7 @@ std::optional<QList<RegistrySnapshot>> RegistryStore::history(qint64 relayId)
         return std::nullopt;
     QList<RegistrySnapshot> snapshots;
     while (query.next())
-        snapshots.append(snapshotFrom(query));
+        snapshots.append(snapshotFrom(query, identityVerified()));
     return snapshots;
 }
 
@@ -928,7 +970,7 @@ std::optional<RegistrySnapshot> RegistryStore::snapshot(qint64 snapshotId)
         fail(QStringLiteral("В реестре нет записи настроек №%1").arg(snapshotId));
         return std::nullopt;
     }
-    return snapshotFrom(query);
+    return snapshotFrom(query, identityVerified());
 }
 
 std::optional<QList<RegistryApproval>> RegistryStore::approvals(qint64 relayId)
@@ -963,7 +1005,7 @@ std::optional<std::optional<RegistrySnapshot>> RegistryStore::approvedSettings(q
         return std::nullopt;
     if (!query.next())
         return std::optional<RegistrySnapshot>{};
-    return std::optional<RegistrySnapshot>{snapshotFrom(query)};
+    return std::optional<RegistrySnapshot>{snapshotFrom(query, identityVerified())};
 }
 
 std::optional<QList<RegistryVersion>> RegistryStore::softwareVersions(qint64 relayId)

@@ -50,6 +50,12 @@ struct RegistrySnapshot
     RecordOutcome::Approval approval = RecordOutcome::Approval::None;
     QString note; // an approval's note; what else the recording says
     SettingsRegisters registers;
+    // Who recorded it as the register knows him: on PostgreSQL the role the
+    // connection logged in as and the server's time, on SQLite the PC's user
+    // (not verified) and the PC's time; "" for a row of an older register.
+    QString recordedBy;
+    QDateTime recordedAt;
+    bool recordedByVerified = false; // recordedBy is the server's
 };
 
 // One approval of a relay's settings; the earlier ones stay.
@@ -152,6 +158,11 @@ public:
     std::optional<qint64> approve(qint64 relayId, const SettingsRegisters &registers,
                                   const QString &source, const QString &note,
                                   const RecordingContext &context);
+    // approve()'s statements inside a transaction of inTransaction() (a
+    // confirmation on SQLite adds its sign-off in the same one).
+    std::optional<qint64> addApproval(QSqlQuery &query, qint64 relayId,
+                                      const SettingsRegisters &approved, const QString &source,
+                                      const QString &note, const RecordingContext &context);
     // Sets a relay's tag.
     bool setTag(qint64 relayId, const QString &tag);
 
@@ -168,6 +179,13 @@ public:
     std::optional<std::optional<RegistrySnapshot>> approvedSettings(qint64 relayId);
     std::optional<QList<RegistryVersion>> softwareVersions(qint64 relayId);
 
+    // Who the register takes the caller for: on PostgreSQL the role the
+    // connection logged in as (session_user), which the server writes into
+    // every row recorded; on SQLite `osUser`, which nothing verifies.
+    std::optional<QString> identity(const QString &osUser);
+    // Whether identity() is the server's (PostgreSQL) rather than the PC's word.
+    bool identityVerified() const { return m_location.kind == RegistryLocation::Kind::Postgresql; }
+
     // The connection, for tables that later versions add.
     QSqlDatabase database() const;
     // Runs `body` in one transaction (IMMEDIATE on SQLite, so that two
@@ -182,6 +200,9 @@ public:
     // found the connection lost is run once more on a new one, in a new
     // `query`.
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
+    // Sets error() to `text` (the operator's words) for a refusal found by a
+    // caller inside inTransaction(); false.
+    bool failWith(const QString &text);
 
 private:
     // How a SQLite file is opened: for reading, for reading the file as it
@@ -217,6 +238,7 @@ private:
     bool m_inTransaction = false;
     int m_errorCode = 0; // the driver's code of the last failure
     int m_busyTimeoutMs = defaultBusyTimeoutMs;
+    QString m_serverIdentity;
 };
 
 // Texts of SettingsKind and Approval as the register keeps them and mivctl

@@ -58,13 +58,41 @@ QStringList historyFields(const HistoryEntry &entry)
     return {QString::number(snapshot.id),
             timeText(snapshot.time),
             settingsKindKey(snapshot.kind),
-            snapshot.user,
+            whoText(snapshot.recordedBy, snapshot.user, snapshot.recordedByVerified),
             snapshot.port,
             QString::number(snapshot.address),
             softwareVersionText(snapshot.softwareVersion),
             snapshot.kind == SettingsKind::Approved ? QString() : approvalKey(snapshot.approval),
             snapshot.note,
             entry.first ? QStringLiteral("(первая запись)") : changes.join(QStringLiteral("; "))};
+}
+
+QStringList signoffFields(const RegistrySignoff &signoff)
+{
+    QString what = signoffText(signoff.meaning);
+    if (signoff.proposalId)
+        what += QStringLiteral(", заявка №%1").arg(*signoff.proposalId);
+    if (signoff.approvalId)
+        what += QStringLiteral(", утверждение №%1").arg(*signoff.approvalId);
+    return {QString(),
+            timeText(signoff.recordedAt),
+            signoffKey(signoff.meaning),
+            whoText(signoff.recordedBy, signoff.osUser, signoff.verified),
+            QString(),
+            QString(),
+            QString(),
+            QString(),
+            signoff.note,
+            what};
+}
+
+QString whoText(const QString &recordedBy, const QString &osUser, bool verified)
+{
+    if (!verified || recordedBy.isEmpty())
+        return osUser + QStringLiteral(" (не проверено)");
+    if (osUser.isEmpty() || osUser == recordedBy)
+        return recordedBy;
+    return recordedBy + QStringLiteral(" (ОС: ") + osUser + u')';
 }
 
 QString relayTitle(const RegistryRelay &relay)

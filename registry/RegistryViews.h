@@ -1,5 +1,6 @@
 #pragma once
 
+#include "registry/ChangeControl.h"
 #include "registry/RegistryStore.h"
 
 #include <optional>
@@ -28,11 +29,23 @@ struct HistoryEntry
 };
 QList<HistoryEntry> withChanges(const QList<RegistrySnapshot> &snapshots, QChar decimalSeparator);
 
-// The columns of the history: ID, TIME, KIND, USER, PORT, ADDR, VERSION,
+// The columns of the history: ID, TIME, KIND, USER (whoText), PORT, ADDR, VERSION,
 // APPROVAL, NOTE, CHANGES ("name: before → after; ...", "(первая запись)"
 // for the first).
 QStringList historyHeader();
 QStringList historyFields(const HistoryEntry &entry);
+
+// A sign-off as a line of the history, in its columns: ID empty, TIME, KIND
+// the meaning ("proposed", "confirmed", ...), USER, NOTE its note, CHANGES
+// the meaning in words with the proposal or approval it concerns
+// ("утверждено, заявка №3, утверждение №2").
+QStringList signoffFields(const RegistrySignoff &signoff);
+
+// Who recorded a row, as every list shows him: the server's role, with the
+// PC's user beside it where that differs ("ivanov (ОС: Operator)"); the
+// PC's user marked "(не проверено)" where the register cannot vouch for it
+// (SQLite, or a row recorded before the server kept roles).
+QString whoText(const QString &recordedBy, const QString &osUser, bool verified);
 
 // A relay as a window's title names it: "№1001", then "(TAG)" when it has one.
 QString relayTitle(const RegistryRelay &relay);

@@ -3,6 +3,7 @@
 // approved ones, the check of the line, history and diff, and a register
 // that cannot be used not holding a read up.
 #include "support/MivctlOnSimulator.h"
+#include "support/PostgresServer.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -249,6 +250,126 @@ TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
 // ring of 100, full at the start, is written over from slot 0 on, so that
 // the first reading finds it new in every slot with its writing place
 // elsewhere, and the readings after it find it gone round twice and more.
+// Change control on a real PostgreSQL server with two people: the owner
+// sets the roles up, an engineer proposes, his own confirmation is refused,
+// an approver confirms; the history shows who did what.
+class MivctlChangeControl : public MivctlRegistry
+{
+protected:
+    void SetUp() override
+    {
+        MivctlRegistry::SetUp();
+        static int databases = 0;
+        ASSERT_TRUE(server.isRunning()) << server.errorText().toStdString();
+        name = QStringLiteral("cli%1").arg(++databases);
+        ASSERT_TRUE(server.createDatabase(name)) << server.errorText().toStdString();
+        for (const char *role : {"eng1", "appr1"})
+            ASSERT_TRUE(server.createLoginRole(QLatin1String(role)));
+        qputenv("PGPASSWORD", PostgresServer::password.toUtf8());
+    }
+
+    ProgramResult as(const QString &role, const QStringList &arguments)
+    {
+        return mivctl(QStringList{s("--registry"), server.url(name, role)} + arguments);
+    }
+
+    PostgresServer server;
+    QString name;
+};
+
+TEST_F(MivctlChangeControl, anEngineerProposes_anotherApproverConfirms)
+{
+    const ProgramResult setup = as(PostgresServer::user, {s("registry"), s("roles"), s("--setup")});
+    ASSERT_EQ(setup.exitCode, 0) << setup.standardError.toStdString();
+    EXPECT_TRUE(setup.standardOutput.contains(s("роль miv_approver создана")));
+    EXPECT_EQ(as(PostgresServer::user, {s("registry"), s("roles"), s("--setup")}).standardOutput,
+              s("Роли реестра реле уже настроены: ничего не изменено\n"));
+    ASSERT_TRUE(server.psql(name, PostgresServer::user,
+                            "GRANT miv_engineer TO eng1; GRANT miv_approver TO appr1"));
+    ASSERT_EQ(as(s("eng1"), {s("config"), s("read"), s("1")}).exitCode, 0);
+    const QString factory = outputLines(as(s("eng1"), {s("registry"), s("list")}).standardOutput)
+                                    .value(0)
+                                    .section(u'\t', 0, 0);
+    EXPECT_EQ(
+            as(s("eng1"), {s("registry"), s("approve"), factory, s("--snapshot"), s("1")}).exitCode,
+            2)
+            << "a proposal needs its reason";
+    const ProgramResult proposed = as(s("eng1"),
+                                      {s("registry"), s("approve"), factory, s("--snapshot"),
+                                       s("1"), s("--note"), s("пуск")});
+    ASSERT_EQ(proposed.exitCode, 0) << proposed.standardError.toStdString();
+    EXPECT_EQ(proposed.standardOutput,
+              s("Заявка №1 на утверждении: уставки реле №") + factory + s(" (snapshot 1)\n"));
+    const ProgramResult own = as(s("eng1"), {s("registry"), s("confirm"), s("1")});
+    EXPECT_EQ(own.exitCode, 3);
+    EXPECT_EQ(own.standardError,
+              s("Сервер реестра реле отказал: этот шаг может сделать только роль miv_approver\n"));
+    EXPECT_EQ(as(s("eng1"), {s("registry"), s("list")}).standardOutput.section(u'\t', 8).trimmed(),
+              s("none"));
+    const ProgramResult confirmed = as(s("appr1"), {s("registry"), s("confirm"), s("1")});
+    ASSERT_EQ(confirmed.exitCode, 0) << confirmed.standardError.toStdString();
+    EXPECT_EQ(as(s("eng1"), {s("registry"), s("list")}).standardOutput.section(u'\t', 8).trimmed(),
+              s("approved"));
+    const QStringList proposals =
+            outputLines(as(s("eng1"), {s("registry"), s("proposals")}).standardOutput);
+    ASSERT_EQ(proposals.size(), 1);
+    EXPECT_TRUE(proposals[0].section(u'\t', 2, 3).startsWith(s("утверждено\teng1 (ОС: ")))
+            << proposals[0].toStdString();
+    EXPECT_EQ(proposals[0].section(u'\t', 7, 7), s("appr1"));
+    const QString history = as(s("eng1"), {s("registry"), s("history"), factory}).standardOutput;
+    EXPECT_TRUE(history.contains(s("\tproposed\teng1"))
+                && history.contains(s("\tconfirmed\tappr1")))
+            << history.toStdString();
+
+    // Another value written before the relay goes into service.
+    ASSERT_EQ(as(s("eng1"), {s("config"), s("read"), s("1"), s("--save"), file("other.miv")})
+                      .exitCode,
+              0);
+    ASSERT_EQ(mivctl({s("settings"), s("set"), file("other.miv"), s("--type"), s("4"), s("3=2.6")})
+                      .exitCode,
+              0);
+    ASSERT_EQ(as(s("eng1"),
+                 {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
+                  file("other.miv")})
+                      .exitCode,
+              0);
+    // In service: an engineer may not lock; the writes are refused naming the lock.
+    EXPECT_EQ(as(s("eng1"), {s("registry"), s("lock"), factory}).exitCode, 3);
+    ASSERT_EQ(as(s("appr1"), {s("registry"), s("lock"), factory}).exitCode, 0);
+    ASSERT_EQ(
+            as(s("eng1"), {s("config"), s("read"), s("1"), s("--save"), file("now.miv")}).exitCode,
+            0);
+    for (const QStringList &write :
+         {QStringList{s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
+                      file("now.miv")},
+          QStringList{s("command"), s("1"), s("motor-resource"), s("10"), s("0")}}) {
+        const ProgramResult refused = as(s("eng1"), write);
+        EXPECT_EQ(refused.exitCode, 3) << write.join(u' ').toStdString();
+        EXPECT_TRUE(refused.standardError.contains(s("Реле №") + factory
+                                                   + s(" в эксплуатации (appr1, ")))
+                << refused.standardError.toStdString();
+    }
+    // Its approved settings it takes, and the change is signed done.
+    const ProgramResult approvedWrite =
+            as(s("eng1"),
+               {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--approved")});
+    EXPECT_EQ(approvedWrite.exitCode, 0) << approvedWrite.standardError.toStdString();
+    EXPECT_TRUE(approvedWrite.standardError.contains(s("утверждёнными уставками: выполнено")))
+            << approvedWrite.standardError.toStdString();
+    const QString signedDone = as(s("eng1"), {s("registry"), s("history"), factory}).standardOutput;
+    EXPECT_TRUE(signedDone.contains(s("\tapplied\teng1"))
+                && signedDone.contains(s("\tverified\teng1")))
+            << signedDone.toStdString();
+    EXPECT_EQ(as(s("eng1"), {s("registry"), s("check"), s("--addresses"), s("1")}).exitCode, 0)
+            << "the relay holds its approved settings again";
+    ASSERT_EQ(as(s("appr1"), {s("registry"), s("unlock"), factory}).exitCode, 0);
+    EXPECT_EQ(as(s("eng1"),
+                 {s("config"), s("write"), s("1"), s("--password"), s("ABCD"), s("--load"),
+                  file("now.miv")})
+                      .exitCode,
+              0);
+}
+
 class MivctlRegistryGrowingJournal : public MivctlOnSimulator
 {
 protected:

@@ -1,8 +1,11 @@
 // The relay register's store, the same cases on SQLite and on a real
 // PostgreSQL server (Debian's, started for this test program).
+#include "registry/ChangeControl.h"
 #include "registry/JournalStore.h"
 #include "registry/RegistryLocation.h"
+#include "registry/RegistryRoles.h"
 #include "registry/RegistryStore.h"
+#include "registry/RegistryViews.h"
 #include "registry/SettingsContent.h"
 #include "support/PostgresServer.h"
 #include "support/QtPrinters.h"
@@ -65,6 +68,34 @@ RecordingContext at(int minute)
     context.user = QStringLiteral("engineer");
     context.programVersion = QStringLiteral("1.1");
     return context;
+}
+
+const QStringList keptTables = {"snapshots",       "approvals", "journal_reads",
+                                "journal_entries", "proposals", "signoffs"};
+
+// Takes a register of the fourth version back to the third, as one made
+// before it would be.
+void undoVersion4(QSqlQuery &query, bool sqlite)
+{
+    QStringList statements;
+    if (sqlite) {
+        for (const QString &table : keptTables)
+            statements << "DROP TRIGGER " + table + "_kept_update"
+                       << "DROP TRIGGER " + table + "_kept_delete";
+    } else {
+        statements << "DROP FUNCTION miv_refuse_change() CASCADE"
+                   << "DROP FUNCTION miv_stamp() CASCADE";
+        for (const char *function : {"miv_confirm", "miv_reject", "miv_lock", "miv_unlock"})
+            statements << QStringLiteral("DROP FUNCTION %1").arg(QLatin1String(function));
+    }
+    statements << "DROP TABLE signoffs"
+               << "DROP TABLE proposals";
+    for (const char *table : {"snapshots", "approvals", "journal_reads"})
+        statements << QStringLiteral("ALTER TABLE %1 DROP COLUMN recorded_by").arg(table)
+                   << QStringLiteral("ALTER TABLE %1 DROP COLUMN recorded_at").arg(table);
+    for (const QString &statement : statements)
+        ASSERT_TRUE(query.exec(statement))
+                << statement.toStdString() << ": " << query.lastError().text().toStdString();
 }
 
 class RegistryStoreTest : public ::testing::TestWithParam<Backend>
@@ -253,6 +284,7 @@ TEST_P(RegistryStoreTest, aSecondVersionRegisterNumbersItsJournalEntries)
         ASSERT_EQ(read(2002, {'x', 'y'}), 2);
         ASSERT_EQ(read(1001, {'a', 'b', 'c', 'd', 'e'}), 2);
         QSqlQuery query(store->database());
+        undoVersion4(query, GetParam() == Backend::Sqlite);
         for (const char *statement : {"DROP INDEX journal_entries_relay_time",
                                       "ALTER TABLE journal_entries DROP COLUMN number",
                                       "UPDATE schema_version SET version = 2"})
@@ -289,6 +321,52 @@ TEST_P(RegistryStoreTest, aSecondVersionRegisterNumbersItsJournalEntries)
     EXPECT_FALSE(again.exec(QStringLiteral(
             "CREATE INDEX journal_entries_relay_time ON journal_entries (relay_id, pc_time)")))
             << "the index is there";
+}
+
+// A recorded row is never changed or removed, not even by the register's
+// owner with a tool of his own.
+TEST_P(RegistryStoreTest, aRecordedRowIsNeverChangedOrRemoved)
+{
+    ASSERT_TRUE(record(relayRecord(1001, 1), 1).recorded);
+    ASSERT_TRUE(store->approve(relayId(1001), relayRecord(1001, 1).registers, "f", "", at(2)));
+    QSqlQuery query(store->database());
+    for (const char *statement : {"UPDATE snapshots SET note = 'x'", "DELETE FROM snapshots",
+                                  "UPDATE approvals SET note = 'x'", "DELETE FROM approvals"}) {
+        EXPECT_FALSE(query.exec(QString::fromUtf8(statement))) << statement;
+        EXPECT_TRUE(query.lastError().text().contains(QStringLiteral("Записи реестра реле")))
+                << query.lastError().text().toStdString();
+    }
+    EXPECT_EQ(store->history(relayId(1001))->size(), 2);
+    // What is shown beside the PC's user: the server's role, or "не проверено".
+    const RegistrySnapshot first = store->history(relayId(1001))->front();
+    if (GetParam() == Backend::Sqlite) {
+        EXPECT_EQ(first.recordedBy, QStringLiteral("engineer"));
+        EXPECT_EQ(RegistryViews::historyFields({first, {}, true})[3],
+                  QStringLiteral("engineer (не проверено)"));
+    } else {
+        EXPECT_EQ(first.recordedBy, PostgresServer::user);
+        EXPECT_EQ(RegistryViews::historyFields({first, {}, true})[3],
+                  QStringLiteral("miv (ОС: engineer)"));
+    }
+}
+
+// At one seat the same rules hold against the PC's user.
+TEST_P(RegistryStoreTest, theAuthorOfAProposalNeverConfirmsIt)
+{
+    ASSERT_TRUE(record(relayRecord(1001, 1), 1).recorded);
+    ChangeControl control(*store);
+    const auto proposal = control.propose(relayId(1001), relayRecord(1001, 1, 20).registers, {},
+                                          "f.ini", "ТО", at(2));
+    ASSERT_TRUE(proposal) << control.error().toStdString();
+    EXPECT_EQ(control.proposal(*proposal)->state, RegistryProposal::State::Pending);
+    if (GetParam() == Backend::Sqlite) {
+        EXPECT_FALSE(control.confirm(*proposal, at(3))) << "the same user";
+        RecordingContext other = at(3);
+        other.user = QStringLiteral("approver");
+        EXPECT_TRUE(control.confirm(*proposal, other)) << control.error().toStdString();
+    } else {
+        EXPECT_FALSE(control.confirm(*proposal, at(3))) << "the owner proposed it";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, RegistryStoreTest,
@@ -512,6 +590,125 @@ TEST(RegistrySqliteFile, aWriterWaitsForTheLockAndThenSaysItIsTaken)
             << outcome.failure.toStdString();
     ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
     EXPECT_TRUE(writer.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded);
+}
+
+// Two people at their own seats: the server, not the program, says who
+// recorded a row, and refuses the steps their roles do not give them.
+class RegistryRolesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static int databases = 0;
+        ASSERT_TRUE(server().isRunning()) << server().errorText().toStdString();
+        name = QStringLiteral("roles%1").arg(++databases);
+        ASSERT_TRUE(server().createDatabase(name)) << server().errorText().toStdString();
+        qputenv("PGPASSWORD", PostgresServer::password.toUtf8());
+        for (const char *role : {"eng1", "appr1"})
+            ASSERT_TRUE(server().createLoginRole(QLatin1String(role)))
+                    << server().errorText().toStdString();
+        owner = std::make_unique<RegistryStore>(*RegistryLocation::parse(server().url(name)));
+        QString error;
+        ASSERT_TRUE(RegistryRoles::setUp(*owner, &error)) << error.toStdString();
+        ASSERT_TRUE(server().psql(name, PostgresServer::user,
+                                  "GRANT miv_engineer TO eng1; GRANT miv_approver TO appr1"))
+                << server().errorText().toStdString();
+        engineer = std::make_unique<RegistryStore>(
+                *RegistryLocation::parse(server().url(name, QStringLiteral("eng1"))));
+        approver = std::make_unique<RegistryStore>(
+                *RegistryLocation::parse(server().url(name, QStringLiteral("appr1"))));
+    }
+
+    QString name;
+    std::unique_ptr<RegistryStore> owner, engineer, approver;
+};
+
+TEST_F(RegistryRolesTest, theServerNamesWhoRecorded_andRefusesWhatTheRoleDoesNotGive)
+{
+    QString error;
+    EXPECT_EQ(RegistryRoles::setUp(*owner, &error), QStringList{})
+            << "a second setup changes nothing";
+    RecordingContext context = at(1);
+    context.user = QStringLiteral("Administrator"); // the PC's word, kept beside
+    ASSERT_TRUE(engineer->recordSettings(relayRecord(1001, 1), context, u'.').recorded)
+            << engineer->error().toStdString();
+    const RegistrySnapshot recorded = engineer->history(1)->front();
+    EXPECT_EQ(recorded.recordedBy, QStringLiteral("eng1"));
+    EXPECT_EQ(recorded.user, QStringLiteral("Administrator"));
+    EXPECT_TRUE(recorded.recordedByVerified);
+    EXPECT_EQ(*engineer->identity(QStringLiteral("Administrator")), QStringLiteral("eng1"));
+    for (const char *refused :
+         {"INSERT INTO approvals (relay_id, snapshot_id, approved_at, approved_by, source) "
+          "VALUES (1, 1, '', 'eng1', 'x')",
+          "UPDATE relays SET approval_id = 1", "UPDATE snapshots SET note = 'x'",
+          "INSERT INTO signoffs (relay_id, meaning, os_user) VALUES (1, 'confirmed', 'x')",
+          "SELECT miv_lock(1, '', 'x')"})
+        EXPECT_FALSE(server().psql(name, QStringLiteral("eng1"), QLatin1String(refused)))
+                << refused;
+    EXPECT_TRUE(server().psql(name, QStringLiteral("eng1"),
+                              "INSERT INTO signoffs (relay_id, meaning, os_user, recorded_by) "
+                              "VALUES (1, 'verified', 'x', 'appr1')"))
+            << server().errorText().toStdString();
+    QSqlQuery query(owner->database());
+    ASSERT_TRUE(query.exec("SELECT recorded_by FROM signoffs") && query.next());
+    EXPECT_EQ(query.value(0).toString(), QStringLiteral("eng1")) << "never the name sent";
+    EXPECT_FALSE(server().psql(name, QStringLiteral("appr1"), "DELETE FROM signoffs"));
+}
+
+// An engineer proposes; neither he nor the approver who recorded the
+// settings proposed may confirm them, not even with psql; another approver
+// does, and the settings become the relay's approved ones.
+TEST_F(RegistryRolesTest, aProposalIsConfirmedOnlyByAnotherApprover)
+{
+    ASSERT_TRUE(engineer->recordSettings(relayRecord(1001, 1), at(1), u'.').recorded);
+    ASSERT_TRUE(approver->recordSettings(relayRecord(1001, 1, 30), at(2), u'.').recorded);
+    ChangeControl proposing(*engineer);
+    ChangeControl approving(*approver);
+    const auto own =
+            proposing.propose(1, relayRecord(1001, 1).registers, 1, "snapshot 1", "ТО", at(3));
+    ASSERT_TRUE(own) << proposing.error().toStdString();
+    const auto recordedByApprover =
+            proposing.propose(1, relayRecord(1001, 1, 30).registers, 2, "snapshot 2", "ТО", at(4));
+    ASSERT_TRUE(recordedByApprover) << proposing.error().toStdString();
+    const auto byApprover =
+            approving.propose(1, relayRecord(1001, 1, 40).registers, {}, "f.ini", "ТО", at(5));
+    ASSERT_TRUE(byApprover) << approving.error().toStdString();
+
+    EXPECT_FALSE(proposing.confirm(*own, at(6))) << "an engineer may not confirm";
+    EXPECT_FALSE(server().psql(name, "eng1",
+                               QStringLiteral("SELECT miv_confirm(%1, 'x', 'y')").arg(*own)));
+    EXPECT_FALSE(approving.confirm(*byApprover, at(6)));
+    EXPECT_EQ(approving.error(),
+              QStringLiteral("Заявку №%1 подал appr1: утвердить её может только "
+                             "другой человек")
+                      .arg(*byApprover));
+    EXPECT_FALSE(server().psql(
+            name, "appr1", QStringLiteral("SELECT miv_confirm(%1, 'x', 'y')").arg(*byApprover)));
+    EXPECT_FALSE(approving.confirm(*recordedByApprover, at(6)));
+    EXPECT_TRUE(approving.error().contains(QStringLiteral("записал в реестр appr1")))
+            << approving.error().toStdString();
+
+    const auto approval = approving.confirm(*own, at(7));
+    ASSERT_TRUE(approval) << approving.error().toStdString();
+    EXPECT_FALSE(approving.confirm(*own, at(8))) << "once only";
+    EXPECT_EQ(approver->approvedSettings(1)->value().registers,
+              engineer->history(1)->front().registers);
+    EXPECT_EQ(approver->approvals(1)->back().user, QStringLiteral("appr1"));
+    const auto states = approving.proposals(1);
+    ASSERT_EQ(states->size(), 3);
+    EXPECT_EQ((*states)[0].state, RegistryProposal::State::Confirmed);
+    EXPECT_EQ((*states)[0].recordedBy, QStringLiteral("eng1"));
+    EXPECT_EQ((*states)[0].closedBy, QStringLiteral("appr1"));
+    EXPECT_TRUE(approving.reject(*byApprover, "не то", at(9))) << approving.error().toStdString();
+    EXPECT_EQ(approving.proposal(*byApprover)->state, RegistryProposal::State::Rejected);
+    QStringList meanings;
+    const auto signoffs = approving.signoffs(1);
+    ASSERT_TRUE(signoffs);
+    for (const RegistrySignoff &signoff : *signoffs)
+        meanings << signoffKey(signoff.meaning) + u':' + signoff.recordedBy;
+    EXPECT_EQ(meanings,
+              (QStringList{"proposed:eng1", "proposed:eng1", "proposed:appr1", "confirmed:appr1",
+                           "rejected:appr1"}));
 }
 
 TEST(RegistryPostgresql, aWrongPasswordIsARefusal_aClosedPortIsUnreachable)

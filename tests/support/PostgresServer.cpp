@@ -133,7 +133,25 @@ bool PostgresServer::createDatabase(const QString &name)
                 QString::number(m_port), QStringLiteral("-U"), user, name});
 }
 
-QString PostgresServer::url(const QString &database) const
+QString PostgresServer::url(const QString &database, const QString &role) const
 {
-    return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(user).arg(m_port).arg(database);
+    return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(role).arg(m_port).arg(database);
+}
+
+bool PostgresServer::createLoginRole(const QString &role)
+{
+    return psql(QStringLiteral("postgres"), user,
+                QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                               "'%1') THEN CREATE ROLE %1 LOGIN PASSWORD '%2'; END IF; END $$")
+                        .arg(role, password));
+}
+
+bool PostgresServer::psql(const QString &database, const QString &role, const QString &sql)
+{
+    return run(QStringLiteral("psql"),
+               {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"),
+                QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
+                QStringLiteral("-U"), role, QStringLiteral("-d"), database, QStringLiteral("-c"),
+                sql});
 }

@@ -33,8 +33,14 @@ public:
 
     // Makes a new empty database; false with errorText() when it could not.
     bool createDatabase(const QString &name);
-    // "postgresql://miv@127.0.0.1:PORT/NAME".
-    QString url(const QString &database) const;
+    // "postgresql://miv@127.0.0.1:PORT/NAME", or as another role.
+    QString url(const QString &database, const QString &role = user) const;
+    // Makes a login role with the same password as "miv" (so PGPASSWORD
+    // serves every role), once per server; false with errorText().
+    bool createLoginRole(const QString &role);
+    // Runs one SQL command with psql as `role` (as a person would at his own
+    // seat); its exit code 0, or false with psql's message in errorText().
+    bool psql(const QString &database, const QString &role, const QString &sql);
 
 private:
     // Runs a server program (as "postgres" when run as root); its exit code
