@@ -598,11 +598,19 @@ void Tdm::approveSettingsExecute()
             {});
     if (!note)
         return;
-    if (!approveLastRead(*store, m_session, *note, &error)) {
+    const auto approval = approveLastRead(*store, m_session, *note, &error);
+    if (!approval) {
         m_operator.message(Operator::Icon::Warning, error);
         return;
     }
-    m_operator.note(QStringLiteral("Уставки реле №%1 утверждены").arg(factory));
+    if (approval->proposalId)
+        m_operator.message(Operator::Icon::Information,
+                           QStringLiteral("Заявка №%1 на утверждении: уставки реле №%2 утвердит "
+                                          "другой человек")
+                                   .arg(*approval->proposalId)
+                                   .arg(factory));
+    else
+        m_operator.note(QStringLiteral("Уставки реле №%1 утверждены").arg(factory));
 }
 
 std::optional<RegistryRelay> Tdm::selectedRegistryRelay(RegistryStore *&store)

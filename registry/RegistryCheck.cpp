@@ -5,6 +5,7 @@
 #include "core/AuditLog.h"
 #include "core/ProgramVersion.h"
 #include "link/RelaySession.h"
+#include "registry/ChangeControl.h"
 #include "registry/RegistryStore.h"
 #include "registry/RegistryViews.h"
 
@@ -105,28 +106,40 @@ QList<QStringList> checkFields(const RelayCheck &check, RowNaming naming)
 
 namespace miv {
 
-bool approveLastRead(RegistryStore &store, const RelaySession &session, const QString &note,
-                     QString *error)
+std::optional<LastReadApproval> approveLastRead(RegistryStore &store, const RelaySession &session,
+                                                const QString &note, QString *error)
 {
-    const auto fail = [error](const QString &reason) {
+    const auto fail = [error](const QString &reason) -> std::optional<LastReadApproval> {
         if (error)
             *error = reason;
-        return false;
+        return std::nullopt;
     };
     if (!session.valuesBelongToSelectedRelay() || !session.lastRecord
         || !session.lastRecord->recorded)
         return fail(QStringLiteral("Сначала получите конфигурацию реле: утверждаются уставки, "
                                    "прочитанные из него и внесённые в реестр"));
+    const bool fourEyes = store.location().fourEyes;
+    if (fourEyes && note.trimmed().isEmpty())
+        return fail(QStringLiteral("Уставки утверждает другой человек: укажите в примечании "
+                                   "причину изменения"));
     const auto snapshot = store.snapshot(session.lastRecord->snapshotId);
     if (!snapshot)
         return fail(store.error());
     RecordingContext context;
     context.user = AuditLog::systemUserName();
     context.programVersion = programVersion();
-    if (!store.approve(snapshot->relayId, snapshot->registers,
-                       QStringLiteral("snapshot %1").arg(snapshot->id), note, context))
+    const QString source = QStringLiteral("snapshot %1").arg(snapshot->id);
+    if (fourEyes) {
+        ChangeControl control(store);
+        const auto proposal = control.propose(snapshot->relayId, snapshot->registers, snapshot->id,
+                                              source, note, context);
+        if (!proposal)
+            return fail(control.error());
+        return LastReadApproval{*proposal};
+    }
+    if (!store.approve(snapshot->relayId, snapshot->registers, source, note, context))
         return fail(store.error());
-    return true;
+    return LastReadApproval{};
 }
 
 } // namespace miv

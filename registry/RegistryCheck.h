@@ -67,9 +67,15 @@ class RegistryStore;
 
 // "Утвердить как уставки реле...": the settings of the session's relay as
 // last read (the snapshot the register made of that read) become its
-// approved settings, with `note`. False with the reason in *error when no
+// approved settings, with `note`; where the register asks for four eyes they
+// are proposed instead, `note` the reason, and wait for another person, as
+// `mivctl registry approve` does. nullopt with the reason in *error when no
 // read of this relay was recorded or the register refused.
-bool approveLastRead(RegistryStore &store, const RelaySession &session, const QString &note,
-                     QString *error);
+struct LastReadApproval
+{
+    std::optional<qint64> proposalId; // set when proposed, not approved
+};
+std::optional<LastReadApproval> approveLastRead(RegistryStore &store, const RelaySession &session,
+                                                const QString &note, QString *error);
 
 } // namespace miv

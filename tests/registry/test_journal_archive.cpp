@@ -500,3 +500,44 @@ TEST(JournalArchiveSchema, aFirstVersionRegisterIsBroughtUpToDate)
 }
 
 } // namespace
+
+// "Утвердить как уставки реле..." follows the register's rule: where four
+// eyes are asked for, the settings read are proposed, with their reason, and
+// the relay's approved settings stay as they were until another confirms.
+TEST_F(JournalArchiveOnRelay, approvingTheLastReadProposesWhereFourEyesAreAskedFor)
+{
+    struct Case
+    {
+        bool fourEyes;
+        QString note;
+        bool accepted;
+        bool proposed;
+    };
+    const Case cases[] = {
+            {false, QString(), true, false},
+            {true, QString(), false, false},
+            {true, QStringLiteral("замена двигателя"), true, true},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir caseDir;
+        RegistryLocation caseLocation;
+        caseLocation.filePath = caseDir.filePath(QStringLiteral("registry.sqlite"));
+        caseLocation.fourEyes = c.fourEyes;
+        RegistryRecorder caseRecorder(caseLocation);
+        session.recorder = &caseRecorder;
+        checkRelay(session, op, 1);
+        RegistryStore *store = caseRecorder.store();
+        ASSERT_TRUE(store);
+        QString error;
+        const auto approval = approveLastRead(*store, session, c.note, &error);
+        EXPECT_EQ(approval.has_value(), c.accepted) << error.toStdString();
+        if (!approval)
+            continue;
+        EXPECT_EQ(approval->proposalId.has_value(), c.proposed);
+        const auto relays = store->relays(1001);
+        ASSERT_TRUE(relays && !relays->isEmpty());
+        const auto approved = store->approvedSettings(relays->value(0).id);
+        ASSERT_TRUE(approved);
+        EXPECT_EQ(approved->has_value(), !c.proposed);
+    }
+}
