@@ -108,13 +108,20 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
             m_vanishBeforeReply = true;
         if (!reply || m_vanishBeforeReply)
             continue;
-        // Replies reach the wire in the order they become due.
-        const Pending pending{reply->bytes, m_clock.elapsed() + reply->delayMs};
-        auto at = std::upper_bound(m_pending.begin(), m_pending.end(), pending.dueMs,
-                                   [](qint64 due, const Pending &p) { return due < p.dueMs; });
-        m_pending.insert(at, pending);
+        const qint64 dueMs = m_clock.elapsed() + reply->delayMs;
+        schedule({reply->bytes, dueMs});
+        if (!reply->secondBytes.isEmpty())
+            schedule({reply->secondBytes, dueMs + reply->secondDelayMs});
     }
     return size;
+}
+
+void LoopbackPort::schedule(const Pending &pending)
+{
+    // Replies reach the wire in the order they become due.
+    auto at = std::upper_bound(m_pending.begin(), m_pending.end(), pending.dueMs,
+                               [](qint64 due, const Pending &p) { return due < p.dueMs; });
+    m_pending.insert(at, pending);
 }
 
 } // namespace miv::sim

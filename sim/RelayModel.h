@@ -30,6 +30,7 @@ class RelayModel
 {
 public:
     static constexpr int registerCount = 0x90;
+    static constexpr int factoryNumberRegister = 6;
     static constexpr int interfaceWordRegister = 65; // the relay's own serial settings
     static constexpr int journalBase = 0x400;
     static constexpr int journalSlots = 100;
