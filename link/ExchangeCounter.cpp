@@ -56,7 +56,7 @@ qsizetype damagedReplyAt(QByteArrayView bytes, qsizetype at, QByteArrayView requ
 
 } // namespace
 
-void ExchangeCounter::expectReply(const QByteArray &request)
+void ExchangeCounter::noteRequest(const QByteArray &request)
 {
     const quint8 address = quint8(request[0]);
     // A new request: the replies owed to an earlier one were watched for
@@ -65,6 +65,10 @@ void ExchangeCounter::expectReply(const QByteArray &request)
         m_lastRequest[address] = request;
         m_owedReplies[address] = 0;
     }
+}
+
+void ExchangeCounter::oweReply(quint8 address)
+{
     m_owedReplies[address] = std::min<quint8>(m_owedReplies[address] + 1, maxOwedReplies);
 }
 
@@ -81,11 +85,9 @@ void ExchangeCounter::countUnawaitedFrame(quint8 from, QByteArrayView request)
         m_statistics.count(from, [](BusCounters &counters) { ++counters.lateReplies; });
         return;
     }
-    quint8 blamed = m_lastAddress;
-    if (!request.isEmpty())
-        blamed = quint8(request[0]);
-    else if (!m_lastRequest[from].isEmpty())
-        blamed = from;
+    quint8 blamed = from;
+    if (m_lastRequest[from].isEmpty())
+        blamed = request.isEmpty() ? m_lastAddress : quint8(request[0]);
     m_statistics.count(blamed, [](BusCounters &counters) { ++counters.otherAddressReplies; });
 }
 
@@ -97,7 +99,6 @@ ExchangeCounter::Walk ExchangeCounter::walk(QByteArrayView bytes, const modbus::
     qsizetype at = 0;
     while (at < bytes.size()) {
         if (replied && at == reply.offset) {
-            settleReply(quint8(request[0]));
             at += reply.length;
             continue;
         }
@@ -133,9 +134,12 @@ void ExchangeCounter::countExchange(const Exchange &exchange)
         m_statistics.count(address, [](BusCounters &counters) { ++counters.requests; });
         return;
     }
-    expectReply(exchange.request);
+    noteRequest(exchange.request);
     const Walk seen = walk(exchange.received, exchange.reply, exchange.request);
     const modbus::ReplyMatch &reply = exchange.reply;
+    // Unanswered, the request may still bring its reply, late.
+    if (reply.kind == modbus::ReplyMatch::Incomplete)
+        oweReply(address);
     m_statistics.count(address, [&](BusCounters &counters) {
         ++counters.requests;
         counters.retries += exchange.repetition ? 1 : 0;

@@ -15,13 +15,15 @@ namespace miv {
 // Bytes that were no awaited reply are sorted into frames and noise. A valid
 // frame from a relay that still owes replies (requests of its that went
 // unanswered, at most three: a request and its two repetitions) is a late
-// reply of that relay. Any other valid frame is a reply from another address:
-// counted against the relay asked when it came during an exchange, else
-// against the relay it names when that relay was asked before (it answered
-// more often than it was asked: another relay at its address), else against
-// the relay asked last. In a failed exchange, bytes that start with the asked
-// address and function but fail the CRC or end short are a CRC error. Noise
-// counts against the relay asked last: it came after that relay's request.
+// reply of that relay. Any other valid frame is a reply from another address.
+// It counts against the relay it names when that relay was asked before: the
+// relay answered more often than it was asked, as a second relay at its
+// address makes it do. A frame naming a relay never asked counts against the
+// relay asked when it came (a relay answering with another address), or
+// between exchanges against the relay asked last. In a failed exchange,
+// bytes that start with the asked address and function but fail the CRC or
+// end short are a CRC error. Noise counts against the relay asked last: it
+// came after that relay's request.
 class ExchangeCounter
 {
 public:
@@ -48,7 +50,8 @@ private:
     };
     static constexpr quint8 maxOwedReplies = 3;
 
-    void expectReply(const QByteArray &request);
+    void noteRequest(const QByteArray &request);
+    void oweReply(quint8 address);
     void settleReply(quint8 address);
     // Sorts `bytes` (those of an exchange with `request`, or stray input when
     // it is empty) around the awaited `reply`, counting the frames in them.
