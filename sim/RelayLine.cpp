@@ -325,13 +325,12 @@ RelayModel &RelayLine::addDuplicate(quint8 address, int laterMs)
 {
     const RelayModel *first = relay(address);
     Q_ASSERT(first);
-    // Another unit of the same type: its own moving values and factory number,
-    // at the line settings of the first so that it hears what the first hears.
-    auto model = std::make_unique<RelayModel>(address, first->typeCode(),
-                                              2000u + address + m_seed * 65536u);
+    // Another unit set up as the first (its settings, its line settings, so
+    // that it hears what the first hears), with live values and a factory
+    // number of its own.
+    auto model = std::make_unique<RelayModel>(*first);
+    model->reseedValues(2000u + address + m_seed * 65536u);
     model->setRegister(RelayModel::factoryNumberRegister, quint16(2000 + address));
-    model->setRegister(RelayModel::interfaceWordRegister,
-                       first->registerValue(RelayModel::interfaceWordRegister));
     Duplicate &second = m_duplicates[address];
     second.relay = std::move(model);
     second.laterMs = std::max(0, laterMs);

@@ -92,9 +92,11 @@ public:
     RelayModel *relay(quint8 address);
     QList<quint8> addresses() const;
 
-    // A second relay of the same type at `address`, as when two relays were
-    // given one address: it hears every request the first one hears, carries
-    // it out and answers `laterMs` after the first one's turnaround. Replies
+    // A second relay at `address`, as when two relays were given one
+    // address: a copy of the first as it stands (add it after setting the
+    // first up), with live values and a factory number (2000 + address) of
+    // its own. It hears every request the first one hears, carries it out
+    // and answers `laterMs` after the first one's turnaround. Replies
     // that overlap on the wire come as one garbled frame, replies clear of
     // each other one after the other (see withDuplicateReply). The first
     // relay's faults are its own; the second answers cleanly.

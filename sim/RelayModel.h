@@ -79,6 +79,9 @@ public:
 
     // Lets the live values move one step (called before each read of them).
     void tick();
+    // The live values move by another seed from now on: a second unit made
+    // as a copy of this one.
+    void reseedValues(quint32 seed) { m_seed = seed ? seed : 1; }
 
     // The raw limits of a configuration register, when it has some.
     std::optional<std::pair<quint16, quint16>> limits(int reg) const;

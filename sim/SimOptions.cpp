@@ -409,28 +409,28 @@ void SimOptions::applyTo(RelayLine &line) const
             return it->second;
         return std::nullopt;
     };
-    const auto setUp = [&](RelayModel &model) {
+    for (const Relay &relay : relays) {
+        RelayModel &model = line.addRelay(relay.address, relay.typeCode);
         if (journalLength)
             model.setJournalLength(*journalLength);
         for (int slot : flakyJournalSlots)
             model.setFlakyJournalSlot(slot);
-        if (const auto bits = forRelay(statusBits, model.address()))
+        if (const auto bits = forRelay(statusBits, relay.address))
             model.setStatusBits(*bits);
-        if (const auto bits = forRelay(inputs, model.address()))
+        if (const auto bits = forRelay(inputs, relay.address))
             model.setInputs(*bits);
-        if (const auto word = forRelay(interfaceWords, model.address()))
+        if (const auto word = forRelay(interfaceWords, relay.address))
             model.setRegister(RelayModel::interfaceWordRegister, *word);
-    };
-    for (const Relay &relay : relays)
-        setUp(line.addRelay(relay.address, relay.typeCode));
-    for (const auto &[address, laterMs] : duplicates)
-        setUp(line.addDuplicate(address, laterMs));
-    line.setCharacterUs(baudRate > 0 ? 1e6 * bitsPerCharacter / baudRate : 0);
+    }
     line.setStrictLine(strictLine);
     line.setLatencyMs(latencyMinMs, latencyMaxMs);
     line.setFaultRate(faultRatePercent, faultKinds, lateFaultMs);
     for (const auto &[address, relayFaults] : faults)
         line.setFaults(address, relayFaults);
+    // Each twin is a copy of its relay as set up above.
+    for (const auto &[address, laterMs] : duplicates)
+        line.addDuplicate(address, laterMs);
+    line.setCharacterUs(baudRate > 0 ? 1e6 * bitsPerCharacter / baudRate : 0);
 }
 
 std::optional<SimOptions> parseSimOptions(const QStringList &arguments, QString *error)
