@@ -6,7 +6,7 @@ namespace miv {
 
 // Which actions a tab offers. The tab change disables every action of
 // switchedByTab() and then enables what the entered tab offers; the other
-// actions (port, exit, about, password change) are never touched by it.
+// actions (port, exit, about, manual, password change) are never touched by it.
 namespace ActionEnabling {
 
 // The tabs of the main window, by page index.

@@ -21,14 +21,15 @@ enum class ActionId {
     a_chpass,
     a_save,
     a_load,
+    a_manual,
 };
-inline constexpr int actionCount = 13;
+inline constexpr int actionCount = 14;
 
 inline constexpr std::array<ActionId, actionCount> allActions{
         ActionId::a_pooling, ActionId::a_getinfo, ActionId::a_refresh, ActionId::a_setref,
         ActionId::a_print,   ActionId::a_getdata, ActionId::a_setdata, ActionId::a_port,
         ActionId::a_exit,    ActionId::a_about,   ActionId::a_chpass,  ActionId::a_save,
-        ActionId::a_load,
+        ActionId::a_load,    ActionId::a_manual,
 };
 
 // A small set of actions.

@@ -32,6 +32,8 @@ const std::array<ActionInfo, actionCount> &all()
              QStringLiteral("Сохранить в файл"), 10},
             {ActionId::a_load, "a_load", QStringLiteral("Загрузить из файла..."),
              QStringLiteral("Загрузить из файла"), 11},
+            {ActionId::a_manual, "a_manual", QStringLiteral("Руководство оператора"),
+             QStringLiteral("Руководство оператора: раздел о вкладке на экране"), -1, "F1"},
     }};
     return table;
 }

@@ -17,6 +17,7 @@ struct ActionInfo
     QString caption;
     QString hint;
     int icon;
+    const char *shortcut = nullptr; // the key, as QKeySequence reads it ("F1")
 };
 
 namespace ActionTable {

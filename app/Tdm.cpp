@@ -3,6 +3,8 @@
 #include "app/ActionEnabling.h"
 #include "app/TabVisibility.h"
 #include "app/JournalArchiveDialog.h"
+#include "app/ManualSections.h"
+#include "app/OperatorManualDialog.h"
 #include "app/RegistryHistoryDialog.h"
 #include "app/Tmf.h"
 #include "core/ConfigGrid.h"
@@ -101,6 +103,7 @@ void Tdm::initActions()
             {action(ActionId::a_chpass), MIV_HANDLER(Tdm, a_chpassExecute)},
             {action(ActionId::a_save), MIV_HANDLER(Tdm, a_saveExecute)},
             {action(ActionId::a_load), MIV_HANDLER(Tdm, a_loadExecute)},
+            {action(ActionId::a_manual), MIV_HANDLER(Tdm, a_manualExecute)},
             {portSetupAction(), MIV_HANDLER(Tdm, N6Click)},
             {lineSearchAction(), MIV_HANDLER(Tdm, N7Click)},
             {compareAction(), MIV_HANDLER(Tdm, compareWithFileExecute)},
@@ -243,6 +246,11 @@ void Tdm::a_exitExecute()
 void Tdm::a_aboutExecute()
 {
     m_about.show(mf, m_environment.programFolder(), m_operator);
+}
+
+void Tdm::a_manualExecute()
+{
+    OperatorManualDialog::showSection(mf, ManualSections::anchorForTab(mf.currentPage()));
 }
 
 bool Tdm::windowMayClose()
@@ -597,7 +605,7 @@ void Tdm::approveSettingsExecute()
 std::optional<RegistryRelay> Tdm::selectedRegistryRelay(RegistryStore *&store)
 {
     QString error;
-    store = m_recorder->store(&error);
+    store = m_recorder->storeForReading(&error);
     if (!store) {
         m_operator.message(Operator::Icon::Error, error);
         return std::nullopt;

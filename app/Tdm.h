@@ -90,6 +90,8 @@ public:
     void a_portExecute();
     void a_exitExecute();
     void a_aboutExecute();
+    // "Руководство оператора" (F1): the manual at the section of the tab in view.
+    void a_manualExecute();
     void a_chpassExecute();
     void a_saveExecute();
     void a_loadExecute();

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -19,6 +20,8 @@ WindowActions::WindowActions(QObject *owner)
         action->setProperty("imageIndex", info.icon);
         if (info.icon >= 0)
             action->setIcon(m_toolbarIcons.icon(info.icon));
+        if (info.shortcut)
+            action->setShortcut(QKeySequence(QLatin1String(info.shortcut)));
         m_actions[std::size_t(info.id)] = action;
     }
     createMenu();
@@ -52,7 +55,9 @@ void WindowActions::createMenu()
     m_settingsSheet->setObjectName(QStringLiteral("a_sheet"));
     m_settingsSheet->setStatusTip(
             QStringLiteral("Лист настроек устройства или файла: Excel, PDF или CSV"));
-    m_menuBar->addMenu(QStringLiteral("Помощь"))->addAction(action(ActionId::a_about));
+    QMenu *helpMenu = m_menuBar->addMenu(QStringLiteral("Помощь"));
+    helpMenu->addAction(action(ActionId::a_manual));
+    helpMenu->addAction(action(ActionId::a_about));
 }
 
 QList<QAction *> WindowActions::toolbarRow() const

@@ -5,6 +5,9 @@
 //     entries and the ring written in one transaction), goal 50 ms;
 //   - `registry events` of one day of the 32-relay line (3200 entries in the
 //     PC's time order, with their tags, and their texts), goal 100 ms;
+//   - `registry journal --since D --until D` of one relay whose archive holds
+//     a million entries (a second register: 100 entries a day from 2000 on),
+//     the day's 100 entries with their numbers and texts, goal 50 ms;
 //   - the commissioning report of a relay with an approval, an as-found and
 //     an as-left snapshot, built and written as workbook, CSV and PDF, goal
 //     100 ms.
@@ -32,6 +35,7 @@ constexpr int relayCount = 32;
 constexpr int entriesPerDay = 100;
 constexpr int totalEntries = 1000000;
 const QDate firstDay(2025, 1, 1);
+const QDate longFirstDay(2000, 1, 1); // of the relay with a million entries
 
 QByteArray entryBytes(int code, const QDateTime &when, int serial)
 {
@@ -48,12 +52,13 @@ QByteArray entryBytes(int code, const QDateTime &when, int serial)
     return bytes;
 }
 
-// The register filled directly: relays, one read a day each, the entries.
-bool fill(RegistryStore &store)
+// The register filled directly: `relays` relays from the day `from` on, 100
+// entries a day each, `entries` in all; one read stands for all.
+bool fill(RegistryStore &store, int relays, int entries, const QDate &from)
 {
-    return store.inTransaction([&store](QSqlQuery &query) {
+    return store.inTransaction([&](QSqlQuery &query) {
         const QString now = QStringLiteral("2025-01-01T00:00:00.000Z");
-        for (int relay = 1; relay <= relayCount; ++relay)
+        for (int relay = 1; relay <= relays; ++relay)
             if (!store.exec(
                         query,
                         QStringLiteral("INSERT INTO relays (factory_number, type_code, "
@@ -70,12 +75,12 @@ bool fill(RegistryStore &store)
                         {now})
             || !query.prepare(QStringLiteral(
                     "INSERT INTO journal_entries (relay_id, read_id, code, bytes, relay_time, "
-                    "pc_time, recorded_at) VALUES (?, 1, 7, ?, ?, ?, ?)")))
+                    "pc_time, recorded_at, number) VALUES (?, 1, 7, ?, ?, ?, ?, ?)")))
             return false;
-        for (int n = 0; n < totalEntries; ++n) {
-            const int relay = 1 + n % relayCount;
-            const int ofRelay = n / relayCount;
-            const QDateTime when(firstDay.addDays(ofRelay / entriesPerDay),
+        for (int n = 0; n < entries; ++n) {
+            const int relay = 1 + n % relays;
+            const int ofRelay = n / relays;
+            const QDateTime when(from.addDays(ofRelay / entriesPerDay),
                                  QTime(0, 0).addSecs((ofRelay % entriesPerDay) * 840 + relay));
             const QByteArray bytes = entryBytes(7, when, ofRelay);
             query.addBindValue(relay);
@@ -83,6 +88,7 @@ bool fill(RegistryStore &store)
             query.addBindValue(when.toString(Qt::ISODate));
             query.addBindValue(when.toUTC().toString(Qt::ISODateWithMs));
             query.addBindValue(when.toUTC().toString(Qt::ISODateWithMs));
+            query.addBindValue(ofRelay + 1);
             if (!query.exec())
                 return false;
         }
@@ -107,6 +113,44 @@ double msSince(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+// `registry journal --since D --until D` of a relay with a million entries
+// on record, on a register of its own; false when it failed.
+bool relayJournalOfADay(const QString &folder)
+{
+    RegistryLocation location;
+    location.filePath = folder + QStringLiteral("/long.sqlite");
+    QFile::remove(location.filePath);
+    RegistryStore store(location);
+    QElapsedTimer timer;
+    timer.start();
+    if (!store.open() || !fill(store, 1, totalEntries, longFirstDay)) {
+        std::fprintf(stderr, "the register was not made: %s\n", qPrintable(store.error()));
+        return false;
+    }
+    std::printf("a relay of %d entries made in %.1f s\n", totalEntries, msSince(timer) / 1000);
+    JournalStore journal(store);
+    Figures figures;
+    for (int run = 0; run < 10; ++run) {
+        const int dayIndex = 1000 * run + 7;
+        const QDateTime day(longFirstDay.addDays(dayIndex), QTime(0, 0));
+        timer.restart();
+        const auto relays = store.relays(1001);
+        const auto entries = journal.relayEntries(relays->value(0).id, day, day.addDays(1));
+        int lines = 0;
+        for (const ArchivedJournalEntry &entry : entries.value_or(QList<ArchivedJournalEntry>{}))
+            lines += int(archivedEntryFields(entry, entry.number, u',').size() > 0);
+        figures.add(msSince(timer));
+        const qint64 firstNumber = entries && !entries->isEmpty() ? entries->front().number : 0;
+        if (lines != entriesPerDay || firstNumber != qint64(dayIndex) * entriesPerDay + 1) {
+            std::fprintf(stderr, "%d entries in a day from number %lld, not %d from %lld\n", lines,
+                         firstNumber, entriesPerDay, qint64(dayIndex) * entriesPerDay + 1);
+            return false;
+        }
+    }
+    figures.print("registry journal of one day, a relay of 1 million", 50);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -122,7 +166,7 @@ int main(int argc, char **argv)
     RegistryStore store(location);
     QElapsedTimer timer;
     timer.start();
-    if (!store.open() || !fill(store)) {
+    if (!store.open() || !fill(store, relayCount, totalEntries, firstDay)) {
         std::fprintf(stderr, "the register was not made: %s\n", qPrintable(store.error()));
         return 1;
     }
@@ -172,6 +216,8 @@ int main(int argc, char **argv)
         }
     }
     events.print("registry events of one day, 32 relays", 100);
+    if (!relayJournalOfADay(folder))
+        return 1;
 
     // A relay with an approval, as found, as left.
     SettingsRegisters registers;

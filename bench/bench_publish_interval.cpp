@@ -1,13 +1,18 @@
 // bench_publish_interval [SECONDS]: one line at 9600 bit/s (mivsim --baud
 // 9600) of three relays, 1 and 6 answering with journals of 100 entries,
-// 17 silent, polled by `mivctl publish --interval 1 --journal-interval 10`
-// for SECONDS (default 60), so that a journal is being read most of the
-// time. Prints, for each answering relay, the time between two of its live
-// values at the subscriber: median, 95th percentile and longest, and how many
+// 17 answering its first 40 requests and then falling silent, polled by
+// `mivctl publish --interval 1 --journal-interval 10` for SECONDS (default
+// 60), so that a journal is being read most of the time. Prints, for each
+// answering relay, the time between two of its live values at the
+// subscriber: median, 95th percentile and longest; how long the first
+// readings of the two journals took to reach the subscriber; and how many
 // requests the silent relay got.
 //
 // Goal: every answering relay keeps its interval within 1.5 times the one
-// asked (the 95th percentile under 1.5 s).
+// asked (the 95th percentile under 1.5 s: each re-ask of the silent relay
+// is a round, so re-asks that held the others up would show there). The
+// round in which relay 17 falls silent waits one reply time-out for it: the
+// longest interval.
 #include "support/MqttBroker.h"
 #include "support/ProgramRun.h"
 #include "support/SimProcess.h"
@@ -48,9 +53,9 @@ int main(int argc, char **argv)
     QTemporaryDir folder;
     const QString simLog = folder.filePath(QStringLiteral("sim.jsonl"));
     SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4,6:6,17:4"),
-                    QStringLiteral("--silent"), QStringLiteral("17"), QStringLiteral("--baud"),
-                    QStringLiteral("9600"), QStringLiteral("--journal"), QStringLiteral("100"),
-                    QStringLiteral("--log"), simLog});
+                    QStringLiteral("--answer-requests"), QStringLiteral("17:40"),
+                    QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--journal"),
+                    QStringLiteral("100"), QStringLiteral("--log"), simLog});
     if (!sim.isRunning()) {
         std::fprintf(stderr, "bench_publish_interval: mivsim: %s\n", qPrintable(sim.errorText()));
         return 1;
@@ -67,7 +72,7 @@ int main(int argc, char **argv)
                      QStringLiteral("--journal-interval"), QStringLiteral("10"),
                      QStringLiteral("--state-file"), folder.filePath(QStringLiteral("s.json"))});
     std::printf("bench_publish_interval: relays 1, 6 (journals of 100 entries, read every 10 s) "
-                "and 17 (silent) at 9600 bit/s, --interval %.0f, %d s\n",
+                "and 17 (silent after 40 requests) at 9600 bit/s, --interval %.0f, %d s\n",
                 intervalSeconds, seconds);
     QThread::sleep(ulong(seconds));
     ::kill(pid_t(publisher.processId()), SIGTERM);
@@ -87,6 +92,17 @@ int main(int argc, char **argv)
                     percentile(gaps, 1.0) / 1000.0);
         met = met && !gaps.empty() && p95 <= 1.5 * intervalSeconds;
     }
+    // The first readings: every entry of both journals, from the first message on the line.
+    QList<qint64> journalTimes;
+    for (int address : {1, 6})
+        for (const auto &message : subscriber.on(QStringLiteral("miv/l1/%1/journal").arg(address)))
+            journalTimes << message.receivedMs;
+    std::sort(journalTimes.begin(), journalTimes.end());
+    const qint64 firstMessageMs = subscriber.messages().value(0).receivedMs;
+    if (journalTimes.size() >= 200)
+        std::printf("the first readings of both journals (200 entries) at the subscriber %.1f s "
+                    "after the publisher's first message\n",
+                    double(journalTimes[199] - firstMessageMs) / 1000.0);
     std::printf("journal readings finished: %lld; journal entries published: %lld\n",
                 qlonglong(log.count(QStringLiteral("journal of"))),
                 qlonglong(subscriber.on(QStringLiteral("miv/l1/1/journal")).size()
@@ -95,7 +111,7 @@ int main(int argc, char **argv)
     int silentRequests = 0;
     if (requests.open(QIODevice::ReadOnly))
         silentRequests = int(requests.readAll().count("\"address\":17,"));
-    std::printf("requests to the silent relay: %d in %d s\n", silentRequests, seconds);
+    std::printf("requests to relay 17: %d in %d s (40 answered)\n", silentRequests, seconds);
     std::printf("goal (each answering relay's 95th percentile within 1.5 x the interval): %s\n",
                 met ? "met" : "MISSED");
     return met ? 0 : 1;

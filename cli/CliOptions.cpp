@@ -97,6 +97,16 @@ const ValueSetter *valueOption(const QString &name)
     return nullptr;
 }
 
+// The refusal of an option's value. The register's address may hold a
+// password: it is never shown, only the reason the address is refused.
+QString badValue(const QString &name, const QString &value)
+{
+    QString reason;
+    if (name == QLatin1String("--registry") && !RegistryLocation::parse(value, &reason))
+        return QStringLiteral("bad value for %1: %2").arg(name, reason);
+    return QStringLiteral("bad value for %1: %2").arg(name, value);
+}
+
 } // namespace
 
 void GlobalOptions::applyTo(PortSettings &settings) const
@@ -139,11 +149,12 @@ QString globalOptionsUsage()
             "  --timeout MS                         wait for a reply\n"
             "  --scan-wait MS                       wait for a reply while scanning\n"
             "  --retries N                          ask a failed exchange again N more times (0-9)\n"
-            "  --registry FILE|postgresql://USER@HOST[:PORT]/DB\n"
+            "  --registry FILE|postgresql://[USER@][HOST][:PORT][/DB]\n"
             "                                       the relay register (default: front.ini's\n"
             "                                       [Registry] Location, else registry.sqlite beside\n"
-            "                                       the audit log); the password from ~/.pgpass,\n"
-            "                                       PGPASSFILE or PGPASSWORD, never here\n"
+            "                                       the audit log); a part left out from PGUSER,\n"
+            "                                       PGHOST, PGPORT, PGDATABASE; the password from\n"
+            "                                       ~/.pgpass, PGPASSFILE or PGPASSWORD, never here\n"
             "  --trace                              dump every frame on stderr, raw: the relay's\n"
             "                                       password is in the frames that read or write it\n"
             "  --yes                                answer the program's questions with OK/Yes\n"
@@ -179,7 +190,8 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QS
         const QString name = equals < 0 ? argument : argument.left(equals);
         const ValueSetter *setter = valueOption(name);
         if (!setter) {
-            *error = QStringLiteral("unknown option %1").arg(argument);
+            // Without its value, which may be a misspelt --registry's address.
+            *error = QStringLiteral("unknown option %1").arg(name);
             return std::nullopt;
         }
         QString value;
@@ -192,7 +204,7 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList &arguments, QS
             return std::nullopt;
         }
         if (!(*setter)(options, value)) {
-            *error = QStringLiteral("bad value for %1: %2").arg(name, value);
+            *error = badValue(name, value);
             return std::nullopt;
         }
     }

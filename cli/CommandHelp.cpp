@@ -129,7 +129,16 @@ constexpr HelpText helpTexts[] = {
          "(taken, refused N, no answer; \"sent, answer unknown\" when the program ended\n"
          "before the answer was logged: the relay may have taken it). --since (yyyy-MM-dd, dd.MM.yyyy or\n"
          "yyyy-MM-ddTHH:mm) prints only the writes from that time on. A log that\n"
-         "cannot be read ends with exit status 3; no log yet prints nothing."},
+         "cannot be read ends with exit status 3; no log yet prints nothing. A log\n"
+         "whose chain is broken is printed all the same, after one warning on stderr.\n"
+         "audit verify checks the hash chain of the log (or of --log FILE): each line\n"
+         "carries the SHA-256 of the line before it and of its own content. It names\n"
+         "the first line that was changed, inserted or removed, with its time, relay\n"
+         "and item, and ends with exit status 4; a whole chain prints its head, the\n"
+         "number of its lines and its last link, to be written down: only against it\n"
+         "is a cut of the log's tail seen. Lines written before the log was chained\n"
+         "are kept as they are and counted apart; a line cut off by a power failure\n"
+         "and taken in by the next line is named, not a fault."},
         {"live",
          "Identifies the relay and prints its live values as the tab \"Текущие значения\"\n"
          "shows them: each value as caption<TAB>text, then each lamp as\n"
@@ -170,14 +179,19 @@ constexpr HelpText helpTexts[] = {
          "silent or replaced. approve: a complete settings file or a snapshot of the\n"
          "relay becomes its approved settings. tag: the relay's free text. journal:\n"
          "the relay's archived journal entries as N<TAB>relay date<TAB>PC\n"
-         "date<TAB>event<TAB>details, --since and --until on the PC's time. events:\n"
-         "every relay's entries in the order of the PC's time with the factory number\n"
-         "and the tag. report: the commissioning report (the approved, as-found and\n"
+         "date<TAB>event<TAB>details, --since and --until on the PC's time (a day or a\n"
+         "minute given to --until counts to its end). events: every relay's entries in\n"
+         "the order of the PC's time with the factory number and the tag, the same\n"
+         "options. report: the commissioning report (the approved, as-found and\n"
          "as-left value of every row, the changed rows marked, the journal of the\n"
          "visit, lines for who set the relay up and who checked it) as --pdf, --xls or\n"
-         "--csv, by default of the latest day the relay was worked on. FACTORY is a\n"
-         "factory number or FACTORY:TYPE. Exit status 4 when check or diff finds a\n"
-         "difference, 3 when the register cannot be used."},
+         "--csv, of a visit: an as-found snapshot and a later as-left one of the\n"
+         "relay, by default the latest day's (a refusal names the visits on record).\n"
+         "Free text (a tag, a note) is escaped C-style in the tab-separated lines.\n"
+         "FACTORY is a factory number or FACTORY:TYPE. Exit status 4 when check or\n"
+         "diff finds a difference, 3 when the relay is not on record (named) or the\n"
+         "register cannot be used, 2 for wrong usage, snapshots that are no visit\n"
+         "included."},
         {"clock",
          "clock sync sets the clock of every relay of the line (the relays a scan\n"
          "finds, or those of --addresses) to the PC's time, as the live page's\n"

@@ -54,7 +54,7 @@ struct PublishOptions
     QString line;
     QString addresses;
     QString interval = QStringLiteral("1");
-    QString journalInterval = QStringLiteral("600");
+    QString journalInterval = QStringLiteral("3600");
     QString username;
     QString passwordFile;
     QString caFile;

@@ -12,7 +12,9 @@
 //
 // list: one line per relay on record, TAB-separated (--csv: CSV under a
 //   header line): FACTORY TYPE NAME TAG LAST_SEEN PORT ADDR VERSION APPROVAL,
-//   APPROVAL "approved", "differs" or "none" for the last settings seen.
+//   APPROVAL "approved", "differs" or "none" for the last settings seen. A
+//   backslash, tab or line break in a field is written \\, \t, \n, \r (the
+//   history likewise).
 // history: one line per snapshot, oldest first: ID TIME KIND USER PORT ADDR
 //   VERSION APPROVAL NOTE CHANGES, KIND "as-found", "as-left" or "approved",
 //   CHANGES the items changed against the snapshot before.
@@ -28,12 +30,15 @@
 //   approval before stays in the history.
 // tag: sets the relay's free-text tag ("" clears it).
 //
-// A register that cannot be used ends the command with exit 3 and the reason
-// on stderr; 1 is a link failure, 2 wrong usage.
+// Every registry command: exit 2 for wrong usage (a FACTORY that is no
+// factory number or names two relays, a snapshot number that is none of the
+// relay's), 3 with the reason on stderr for a relay not on record (its
+// number named) or a register that cannot be used; 1 is a link failure.
 #include "cli/AddressList.h"
 #include "cli/CliContext.h"
 #include "cli/RegistryLookup.h"
 #include "cli/Commands.h"
+#include "cli/TabSeparated.h"
 #include "core/AuditLog.h"
 #include "core/ProgramVersion.h"
 #include "device/Discovery.h"
@@ -55,7 +60,7 @@ const QString registryUsage = QStringLiteral(
         "registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | "
         "registry tag FACTORY TEXT | "
         "registry journal FACTORY [--since DATE] [--until DATE] [--csv] | "
-        "registry events [--since DATE] [--csv] | "
+        "registry events [--since DATE] [--until DATE] [--csv] | "
         "registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]");
 
 void printRow(CliContext &context, const QStringList &fields, bool csv)
@@ -63,7 +68,7 @@ void printRow(CliContext &context, const QStringList &fields, bool csv)
     if (csv)
         context.out() << QString::fromUtf8(csvLine(fields, u',', "\n"));
     else
-        context.out() << fields.join(u'\t') << '\n';
+        context.out() << tabSeparatedLine(fields) << '\n';
 }
 
 // Takes "--csv" out of the arguments; whether it was there.
@@ -78,22 +83,27 @@ int list(CliContext &context, QStringList arguments)
     if (arguments.size() > 1)
         return context.wrongUsage(QStringLiteral("registry list takes one factory number at most"),
                                   registryUsage);
-    std::optional<quint16> factory;
+    std::optional<RegistryViews::RelayKey> key;
     if (!arguments.isEmpty()) {
-        bool ok = false;
-        const uint number = arguments[0].toUInt(&ok);
-        if (!ok || number > 0xFFFF)
+        key = RegistryViews::parseRelayKey(arguments[0]);
+        if (!key)
             return context.wrongUsage(QStringLiteral("not a factory number: ") + arguments[0],
                                       registryUsage);
-        factory = quint16(number);
     }
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Read);
     if (!store)
         return ExitStatus::Refused;
-    const auto relays = store->relays(factory);
+    auto relays = store->relays(key ? std::optional<quint16>(key->factoryNumber) : std::nullopt);
     if (!relays) {
         context.err() << store->error() << Qt::endl;
         return ExitStatus::Refused;
+    }
+    if (key) {
+        *relays = RegistryViews::relaysOf(*relays, *key);
+        if (relays->isEmpty()) {
+            context.err() << RegistryViews::notOnRecordText(arguments[0]) << Qt::endl;
+            return ExitStatus::Refused;
+        }
     }
     if (csv)
         printRow(context, RegistryViews::relayListHeader(), true);
@@ -108,9 +118,11 @@ int history(CliContext &context, QStringList arguments)
     if (arguments.size() != 1)
         return context.wrongUsage(QStringLiteral("registry history needs a factory number"),
                                   registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read, registryUsage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     const auto snapshots = store->history(relay.id);
@@ -133,25 +145,32 @@ std::optional<qint64> snapshotNumber(const QString &text)
     return ok && id > 0 ? std::optional<qint64>(id) : std::nullopt;
 }
 
-// The snapshot `text` names, which must be the relay's; nullopt told on stderr.
+// The snapshot `text` names, which must be the relay's; nullopt told on
+// stderr with the exit status in *status: wrong usage for a text that is no
+// snapshot of the relay, refused for a register that cannot be read.
 std::optional<RegistrySnapshot> snapshotOf(CliContext &context, RegistryStore &store,
-                                           const RegistryRelay &relay, const QString &text)
+                                           const RegistryRelay &relay, const QString &text,
+                                           int *status)
 {
     const auto id = snapshotNumber(text);
-    const auto snapshot = id ? store.snapshot(*id) : std::nullopt;
-    if (!snapshot) {
-        context.err() << (id ? store.error() : QStringLiteral("Не номер записи настроек: ") + text)
-                      << Qt::endl;
+    if (!id) {
+        *status =
+                context.wrongUsage(QStringLiteral("not a snapshot number: ") + text, registryUsage);
         return std::nullopt;
     }
-    if (snapshot->relayId != relay.id) {
-        context.err() << QStringLiteral("Запись настроек №%1 относится не к реле №%2")
-                                 .arg(*id)
-                                 .arg(relay.factoryNumber)
-                      << Qt::endl;
+    const auto history = store.history(relay.id);
+    if (!history) {
+        context.err() << store.error() << Qt::endl;
+        *status = ExitStatus::Refused;
         return std::nullopt;
     }
-    return snapshot;
+    for (const RegistrySnapshot &snapshot : *history)
+        if (snapshot.id == *id)
+            return snapshot;
+    *status = context.wrongUsage(
+            QStringLiteral("У реле №%1 нет записи настроек №%2").arg(relay.factoryNumber).arg(*id),
+            registryUsage);
+    return std::nullopt;
 }
 
 int diff(CliContext &context, const QStringList &arguments)
@@ -160,15 +179,18 @@ int diff(CliContext &context, const QStringList &arguments)
         return context.wrongUsage(
                 QStringLiteral("registry diff needs a factory number and two snapshot numbers"),
                 registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read, registryUsage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
-    const auto first = snapshotOf(context, *store, relay, arguments[1]);
-    const auto second = first ? snapshotOf(context, *store, relay, arguments[2]) : std::nullopt;
+    const auto first = snapshotOf(context, *store, relay, arguments[1], &status);
+    const auto second =
+            first ? snapshotOf(context, *store, relay, arguments[2], &status) : std::nullopt;
     if (!first || !second)
-        return ExitStatus::Refused;
+        return status;
     const QList<SettingsChange> changes =
             SettingsContent::changes(first->registers, second->registers, first->typeCode,
                                      context.session().decimalSeparator);
@@ -192,7 +214,7 @@ int check(CliContext &context, const QStringList &arguments)
                                               + arguments[1],
                                       registryUsage);
     }
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Record);
     if (!store)
         return ExitStatus::Refused;
     if (!context.openPort())
@@ -263,9 +285,11 @@ int approve(CliContext &context, const QStringList &arguments)
     if (file.isEmpty() == snapshotText.isEmpty())
         return context.wrongUsage(QStringLiteral("registry approve needs --file or --snapshot"),
                                   registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Record, registryUsage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     SettingsRegisters registers;
@@ -280,9 +304,9 @@ int approve(CliContext &context, const QStringList &arguments)
         registers = *fromFile;
         source = QFileInfo(file).fileName();
     } else {
-        const auto snapshot = snapshotOf(context, *store, relay, snapshotText);
+        const auto snapshot = snapshotOf(context, *store, relay, snapshotText, &status);
         if (!snapshot)
-            return ExitStatus::Refused;
+            return status;
         registers = snapshot->registers;
         source = QStringLiteral("snapshot %1").arg(snapshot->id);
     }
@@ -305,9 +329,11 @@ int tag(CliContext &context, const QStringList &arguments)
     if (arguments.size() != 2)
         return context.wrongUsage(QStringLiteral("registry tag needs a factory number and a text"),
                                   registryUsage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Record, registryUsage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     if (!store->setTag(relay.id, arguments[1].trimmed())) {

@@ -1,5 +1,5 @@
 // mivctl registry journal FACTORY [--since DATE] [--until DATE] [--csv]
-//        registry events [--since DATE] [--csv]
+//        registry events [--since DATE] [--until DATE] [--csv]
 //        registry report FACTORY [--from ID] [--to ID] --pdf F | --xls F | --csv F
 //
 // The journal archive and the commissioning report of the relay register
@@ -8,24 +8,26 @@
 //
 // journal: the relay's archived entries in the order it wrote them, one a
 //   line: N<TAB>relay date<TAB>PC date<TAB>event<TAB>details, the dates as
-//   the journal grid writes them; --since and --until (yyyy-MM-dd,
-//   dd.MM.yyyy or yyyy-MM-ddTHH:mm; a day alone up to its end) on the PC's
-//   time; --csv as CSV under a header line.
+//   the journal grid writes them; --since and --until (cli/DateBound.h; a
+//   day or a minute given to --until up to its end) on the PC's time, read
+//   from the register by that range; --csv as CSV under a header line.
 // events: every relay's entries in one order, of the PC's time: PC date,
-//   factory number, tag, relay date, event, details.
-// report: the commissioning report in each format given (at least one);
-//   --from and --to name the as-found and as-left snapshots (registry
-//   history), by default the first as-found and the last as-left of the
-//   latest day the relay was worked on.
+//   factory number, tag, relay date, event, details; the same options.
+// report: the commissioning report of a visit in each format given (at
+//   least one); --from and --to name its as-found snapshot and a later
+//   as-left one of the relay (registry history); one of them alone, the
+//   other is that day's; by default the first as-found and the last as-left
+//   after it of the latest day that has both. Exit 2 for snapshots that are
+//   no visit, the visits on record named; 3 when the relay has none.
 #include "cli/CliContext.h"
 #include "cli/RegistryLookup.h"
 #include "cli/Commands.h"
+#include "cli/DateBound.h"
 #include "cli/SheetOutputs.h"
 #include "cli/SheetPdfDrawing.h"
 #include "core/FileReplacement.h"
 #include "core/ValueFormat.h"
 #include "registry/CommissioningReportBuilder.h"
-#include "registry/JournalArchiveReport.h"
 #include "registry/JournalStore.h"
 #include "registry/RegistryStore.h"
 #include "registry/RegistryViews.h"
@@ -37,21 +39,6 @@ namespace miv::cli {
 
 namespace {
 
-// A DATE of --since (`end` false) or --until (`end` true: a day alone counts
-// to its end).
-std::optional<QDateTime> parseDate(const QString &text, bool end)
-{
-    for (const QString &format : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("dd.MM.yyyy")}) {
-        const QDate date = QDate::fromString(text, format);
-        if (date.isValid())
-            return (end ? date.addDays(1) : date).startOfDay();
-    }
-    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
-    if (time.isValid())
-        return time;
-    return std::nullopt;
-}
-
 struct ListOptions
 {
     QString relay;
@@ -61,19 +48,18 @@ struct ListOptions
 };
 
 // The options; nullopt with the problem in *problem.
-std::optional<ListOptions> parseList(const QStringList &arguments, bool withRelay, bool withUntil,
-                                     QString *problem)
+std::optional<ListOptions> parseList(const QStringList &arguments, bool withRelay, QString *problem)
 {
     ListOptions options;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         if (argument == QLatin1String("--csv")) {
             options.csv = true;
-        } else if (argument == QLatin1String("--since")
-                   || (withUntil && argument == QLatin1String("--until"))) {
+        } else if (argument == QLatin1String("--since") || argument == QLatin1String("--until")) {
             const bool end = argument == QLatin1String("--until");
-            const std::optional<QDateTime> date =
-                    i + 1 < arguments.size() ? parseDate(arguments[i + 1], end) : std::nullopt;
+            const std::optional<QDateTime> date = i + 1 < arguments.size()
+                    ? parseDateBound(arguments[i + 1], end ? DateBound::Until : DateBound::Since)
+                    : std::nullopt;
             if (!date) {
                 *problem = argument
                         + QStringLiteral(" needs a date: yyyy-MM-dd, dd.MM.yyyy or "
@@ -93,6 +79,13 @@ std::optional<ListOptions> parseList(const QStringList &arguments, bool withRela
         *problem = QStringLiteral("a factory number is needed");
         return std::nullopt;
     }
+    // A range that holds no time is a mistake, never an empty list.
+    if (options.since.isValid() && options.until.isValid() && options.since >= options.until) {
+        *problem = QStringLiteral("--since %1 comes after --until %2: the range holds no time")
+                           .arg(arguments[arguments.lastIndexOf(QStringLiteral("--since")) + 1],
+                                arguments[arguments.lastIndexOf(QStringLiteral("--until")) + 1]);
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -109,29 +102,28 @@ void printFields(CliContext &context, const QStringList &fields, bool csv)
 int registryJournal(CliContext &context, const QStringList &arguments, const QString &usage)
 {
     QString problem;
-    const std::optional<ListOptions> options = parseList(arguments, true, true, &problem);
+    const std::optional<ListOptions> options = parseList(arguments, true, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry journal: ") + problem, usage);
-    const std::optional<RelayInRegister> opened = openRelay(context, options->relay);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, options->relay, RegisterUse::Read, usage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     JournalStore journal(*store);
     // Numbered from the first entry on record, whatever the range shows.
-    const auto all = journal.relayEntries(relay.id, {}, {});
-    if (!all) {
+    const auto entries = journal.relayEntries(relay.id, options->since, options->until);
+    if (!entries) {
         context.err() << journal.error() << Qt::endl;
         return ExitStatus::Refused;
     }
     const QChar separator = systemDecimalSeparator();
     if (options->csv)
         printFields(context, archivedEntryHeadings(), true);
-    using JournalArchiveReport::NumberedEntry;
-    for (const NumberedEntry &shown :
-         JournalArchiveReport::inRange(*all, options->since, options->until))
-        printFields(context, archivedEntryFields(shown.entry, shown.number, separator),
-                    options->csv);
+    for (const ArchivedJournalEntry &entry : *entries)
+        printFields(context, archivedEntryFields(entry, entry.number, separator), options->csv);
     context.out().flush();
     return ExitStatus::Done;
 }
@@ -139,14 +131,14 @@ int registryJournal(CliContext &context, const QStringList &arguments, const QSt
 int registryEvents(CliContext &context, const QStringList &arguments, const QString &usage)
 {
     QString problem;
-    const std::optional<ListOptions> options = parseList(arguments, false, false, &problem);
+    const std::optional<ListOptions> options = parseList(arguments, false, &problem);
     if (!options)
         return context.wrongUsage(QStringLiteral("registry events: ") + problem, usage);
-    RegistryStore *store = openStore(context);
+    RegistryStore *store = openStore(context, RegisterUse::Read);
     if (!store)
         return ExitStatus::Refused;
     JournalStore journal(*store);
-    const auto entries = journal.lineEntries(options->since, {});
+    const auto entries = journal.lineEntries(options->since, options->until);
     if (!entries) {
         context.err() << journal.error() << Qt::endl;
         return ExitStatus::Refused;
@@ -183,16 +175,21 @@ int registryReport(CliContext &context, const QStringList &arguments, const QStr
     const std::optional<SheetOutputs> outputs = parseSheetOutputs(outputOptions, &problem);
     if (!outputs)
         return context.wrongUsage(QStringLiteral("registry report: ") + problem, usage);
-    const std::optional<RelayInRegister> opened = openRelay(context, arguments[0]);
+    int status = ExitStatus::Refused;
+    const std::optional<RelayInRegister> opened =
+            openRelay(context, arguments[0], RegisterUse::Read, usage, &status);
     if (!opened)
-        return ExitStatus::Refused;
+        return status;
     RegistryStore *store = opened->store;
     const RegistryRelay &relay = opened->relay;
     JournalStore journal(*store);
     QString error;
+    ReportRefusal refusal{};
     const std::optional<CommissioningReport::Document> document =
             buildCommissioningReport(*store, journal, relay, visit, systemDecimalSeparator(),
-                                     QDateTime::currentDateTime(), &error);
+                                     QDateTime::currentDateTime(), &error, &refusal);
+    if (!document && refusal == ReportRefusal::NotAVisit)
+        return context.wrongUsage(error, usage);
     if (!document) {
         context.err() << error << Qt::endl;
         return ExitStatus::Refused;

@@ -35,7 +35,8 @@ const QList<Command> &commands()
              QStringLiteral(
                      "timer read|write ADDR [--password-file FILE | --password PW] [--marks HH:MM,...] [--intervals on,off,...] [--timer on|off]"),
              runTimer},
-            {QStringLiteral("audit"), QStringLiteral("audit [--since DATE]"), runAudit},
+            {QStringLiteral("audit"),
+             QStringLiteral("audit [--since DATE] | audit verify [--log FILE]"), runAudit},
             {QStringLiteral("live"), QStringLiteral("live ADDR [--watch SECONDS] [--csv FILE]"),
              runLive},
             {QStringLiteral("overview"),
@@ -46,7 +47,7 @@ const QList<Command> &commands()
              QStringLiteral("clock sync [--addresses ADDRS] [--max-offset SECONDS]"), runClock},
             {QStringLiteral("registry"),
              QStringLiteral(
-                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT | registry journal FACTORY [--since DATE] [--until DATE] [--csv] | registry events [--since DATE] [--csv] | registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]"),
+                     "registry list [FACTORY] [--csv] | registry history FACTORY [--csv] | registry diff FACTORY ID ID | registry check [--addresses ADDRS] | registry approve FACTORY (--file FILE | --snapshot ID) [--note TEXT] | registry tag FACTORY TEXT | registry journal FACTORY [--since DATE] [--until DATE] [--csv] | registry events [--since DATE] [--until DATE] [--csv] | registry report FACTORY [--from ID] [--to ID] [--pdf F] [--xls F] [--csv F]"),
              runRegistry},
             {QStringLiteral("command"),
              QStringLiteral(
@@ -88,7 +89,7 @@ void printUsage(QTextStream &stream)
     for (const Command &command : commands())
         stream << "  mivctl [OPTIONS] " << command.usage << '\n';
     stream << passwordUsage;
-    stream << "mivctl help COMMAND tells what a command does\n";
+    stream << "mivctl help COMMAND, or mivctl COMMAND --help, tells what a command does\n";
     stream.flush();
 }
 
@@ -132,6 +133,12 @@ int runCommandLine(const QStringList &arguments, const QString &frontIni, QTextS
         err << "mivctl: unknown command " << options->command << '\n'
             << "mivctl help lists the options and commands\n";
         return ExitStatus::WrongUsage;
+    }
+    // "--help" anywhere after the command asks for its help, before its own
+    // arguments are parsed or anything is opened (so no tag or note reads "--help").
+    if (options->commandArguments.contains(QLatin1String("--help"))) {
+        printCommandHelp(out, *command);
+        return ExitStatus::Done;
     }
 
     enableBusTraceFromEnvironment();

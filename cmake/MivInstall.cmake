@@ -9,7 +9,9 @@
 #     share/icons/hicolor/scalable/apps/mivconf.svg  its icon
 #     share/metainfo/<id>.metainfo.xml    the window in software centres (AppStream)
 #     share/man/man1/mivconf.1.gz
-#     share/doc/mivconf/              README.md, copyright (and the package's changelog.gz)
+#     share/doc/mivconf/              README.md, copyright (and the package's changelog.gz),
+#                                     the operator's manual with its pictures (also compiled
+#                                     into the window, which needs no file of them)
 #   cli (mivctl):
 #     bin/mivctl, bin/mivsim
 #     share/man/man1/mivctl.1.gz, mivsim.1.gz
@@ -124,3 +126,7 @@ foreach(package IN ITEMS mivconf:window mivctl:cli)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz OPTIONAL
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${name} COMPONENT ${component})
 endforeach()
+# The operator's manual beside its pictures, as in docs/, so that its links hold there too.
+file(GLOB miv_manual_pictures ${CMAKE_SOURCE_DIR}/docs/window-*.png)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/operator-manual.ru.md ${miv_manual_pictures}
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/mivconf COMPONENT window)

@@ -1,5 +1,7 @@
 #include "core/AuditLog.h"
 
+#include "core/AuditChain.h"
+#include "core/ExclusiveFileLock.h"
 #include "core/FileErrorReason.h"
 #include "core/Operator.h"
 #include "core/ProgramFolders.h"
@@ -19,6 +21,11 @@
 namespace miv {
 
 namespace {
+
+// How long a writer waits for another to finish its line. A writer that
+// holds the lock longer hangs; the line is then written without it rather
+// than lost (a chain forked so is named by its check).
+constexpr int lockWaitMs = 5000;
 
 const QString auditNotWritten = QStringLiteral(
         "Журнал записей в реле не ведётся: не удалось записать %1 (%2). Записи в реле выполняются.");
@@ -79,7 +86,7 @@ bool AuditLog::record(int address, int factoryNumber, const AuditWrite &write,
     entry.answer = answer;
     entry.id = id;
 
-    const std::optional<QString> failure = appendLine(toJsonLine(entry) + '\n');
+    const std::optional<QString> failure = appendLine(toJsonLine(entry));
     if (failure && !m_failureTold) {
         m_failureTold = true;
         op.note(auditNotWritten.arg(filePath(), *failure));
@@ -92,15 +99,25 @@ QString AuditLog::newWriteId()
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-std::optional<QString> AuditLog::appendLine(const QByteArray &line) const
+std::optional<QString> AuditLog::appendLine(const QByteArray &entryJson) const
 {
     if (m_folder.isEmpty())
         return QStringLiteral("папка данных программы не найдена");
     if (!QDir().mkpath(m_folder))
         return folderErrorReason(m_folder, lastSystemError());
     QFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) < 0
-        || !file.flush())
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return fileErrorReason(file, lastSystemError());
+    // The window and mivctl may write at once: the link read and the line
+    // appended under one lock, so that the chain never forks.
+    const ExclusiveFileLock lock(file, lockWaitMs);
+    const std::optional<AuditChain::Tail> tail = AuditChain::tailOf(file);
+    if (!tail)
+        return fileErrorReason(file, lastSystemError());
+    // One write, so that a line is cut, if ever, only by the power going.
+    const QByteArray line = (tail->lineEndMissing ? QByteArray("\n") : QByteArray())
+            + AuditChain::linkedLine(entryJson, *tail) + '\n';
+    if (file.write(line) != line.size())
         return fileErrorReason(file, lastSystemError());
     return std::nullopt;
 }

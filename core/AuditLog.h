@@ -52,7 +52,8 @@ inline QString refused(int code)
 } // namespace AuditAnswer
 
 // The audit trail: every write to a relay appends one JSON line to
-// "audit.jsonl" in the program's data folder. The log never holds up a
+// "audit.jsonl" in the program's data folder, each a link of a hash chain
+// (AuditChain) that `mivctl audit verify` checks. The log never holds up a
 // write: when the file cannot be written the write goes on, and the operator
 // is told once for the life of the log (one run) with a note.
 class AuditLog
@@ -103,8 +104,9 @@ public:
                                                         QString *error = nullptr);
 
 private:
-    // Appends `line` to the file; the reason it could not, for the operator.
-    std::optional<QString> appendLine(const QByteArray &line) const;
+    // Appends the entry's JSON object to the file as the next line of its
+    // chain (see AuditChain); the reason it could not, for the operator.
+    std::optional<QString> appendLine(const QByteArray &entryJson) const;
 
     QString m_folder;
     bool m_failureTold = false;

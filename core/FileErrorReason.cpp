@@ -5,6 +5,7 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 #ifdef Q_OS_WIN
 #  include <windows.h>
@@ -22,6 +23,10 @@ const QString inUse = QStringLiteral("файл занят другой прог�
 const QString readOnlyDisk = QStringLiteral("диск только для чтения");
 const QString readOnlyFile = QStringLiteral("файл только для чтения");
 const QString isFolder = QStringLiteral("это папка");
+
+// Less than this left on a disk reads as a full disk: a database's next write
+// (a page, its log, its shared memory) takes some tens of kilobytes.
+constexpr qint64 nearlyFullBytes = 1024 * 1024;
 
 bool folderOfFileExists(const QString &path)
 {
@@ -113,6 +118,22 @@ QString folderErrorReason(const QString &path, int systemError)
         return *common;
     const QString system = qt_error_string(systemError);
     return system.isEmpty() ? QStringLiteral("причина неизвестна") : system;
+}
+
+std::optional<QString> writeBlockedReason(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    const QStorageInfo disk(folder);
+    if (disk.isValid() && disk.isReadOnly())
+        return readOnlyDisk;
+    if (file.exists() && !file.isWritable())
+        return readOnlyFile;
+    if (QFileInfo::exists(folder) && !QFileInfo(folder).isWritable())
+        return noPermission;
+    if (disk.isValid() && disk.bytesAvailable() < nearlyFullBytes)
+        return diskFull;
+    return std::nullopt;
 }
 
 } // namespace miv

@@ -32,4 +32,10 @@ QString fileErrorReason(const QFileDevice &file, int systemError);
 // from lastSystemError() taken right after it.
 QString folderErrorReason(const QString &path, int systemError);
 
+// Why nothing can be written to the file `path` now, told from its disk, the
+// file and its folder, for a program that does not hand on the system's
+// number (a database library): a read-only disk or file, a folder that may
+// not be written, a disk with almost no space left. Nullopt when none is so.
+std::optional<QString> writeBlockedReason(const QString &path);
+
 } // namespace miv

@@ -111,7 +111,7 @@ ClockSyncResult syncOneClock(RelaySession &session, Operator &op, quint8 address
     }
     // The writes go to the selected relay and are logged under it.
     session.device = *identity;
-    const WriteOutcome written = writeRelayClock(session, op, now());
+    const WriteOutcome written = writeRelayClock(session, op, now(), before.reading->relayTime);
     switch (busOutcomeOf(written)) {
     case BusOutcome::Done:
         result.outcome = ClockSyncResult::Outcome::Set;

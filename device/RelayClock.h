@@ -76,7 +76,8 @@ struct ClockSyncResult
 
 // Sets the clock of each relay at `addresses` in turn to the PC's time, as
 // the live page's "Синхронизация" does (the same three writes, each in the
-// audit log under the relay's address and factory number): each relay is
+// audit log under the relay's address and factory number, the time read
+// before as the old value): each relay is
 // identified (registers 0 to 6), its clock read, and, when
 // clockNeedsSetting says so, set to `now()` of that moment. The session's
 // selected relay is that of the last relay asked when this returns. A port

@@ -84,13 +84,15 @@ struct CommandWrite
     quint16 value;
 };
 
-// Writes the registers in the given order, stopping at the first failure.
+// Writes the registers in the given order, stopping at the first failure;
+// `before`, the whole command's value before where it was read, is each
+// write's old value in the audit log.
 WriteOutcome writeInOrder(RelaySession &session, Operator &op,
-                          std::initializer_list<CommandWrite> writes)
+                          std::initializer_list<CommandWrite> writes, const QString &before = {})
 {
     WriteOutcome outcome;
     for (const CommandWrite &w : writes) {
-        outcome = checkedWrite(session, op, {w.reg, false, w.item, {}, w.shown}, w.value);
+        outcome = checkedWrite(session, op, {w.reg, false, w.item, before, w.shown}, w.value);
         if (!outcome.written())
             break;
     }
@@ -141,14 +143,17 @@ BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &w
     return busOutcomeOf(writeRelayClock(session, op, when));
 }
 
-WriteOutcome writeRelayClock(RelaySession &session, Operator &op, const QDateTime &when)
+WriteOutcome writeRelayClock(RelaySession &session, Operator &op, const QDateTime &when,
+                             const std::optional<QDateTime> &before)
 {
     const ClockWords words = clockWords(when);
-    const QString shown = when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+    const QString shown = when.toString(format);
     return writeInOrder(session, op,
                         {{R::clock, clockItems[0], shown, words.yearMonth},
                          {quint16(R::clock + 1), clockItems[1], shown, words.dayHour},
-                         {quint16(R::clock + 2), clockItems[2], shown, words.minuteSecond}});
+                         {quint16(R::clock + 2), clockItems[2], shown, words.minuteSecond}},
+                        before ? before->toString(format) : QString());
 }
 
 BusOutcome setMotorResource(RelaySession &session, Operator &op, quint32 hours, quint32 minutes)

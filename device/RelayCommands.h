@@ -46,8 +46,11 @@ ClockWords clockWords(const QDateTime &when);
 // Writes the clock words of `when` to registers 115, 116, 117 in this order
 // (sync_time passes the PC's clock, set_time the pickers').
 BusOutcome setRelayClock(RelaySession &session, Operator &op, const QDateTime &when);
-// The same, with the write's whole outcome (a refusal's code).
-WriteOutcome writeRelayClock(RelaySession &session, Operator &op, const QDateTime &when);
+// The same, with the write's whole outcome (a refusal's code); `before`, the
+// relay's time as read just before where it was, is the old value of the
+// three lines in the audit log.
+WriteOutcome writeRelayClock(RelaySession &session, Operator &op, const QDateTime &when,
+                             const std::optional<QDateTime> &before = std::nullopt);
 
 // A command's write outcome as a bus step's: a failed port and a stop by the
 // operator both end the command as PortFailed, its text told.

@@ -1,10 +1,15 @@
 #include "registry/CommissioningReportBuilder.h"
 
+#include "core/DependentRowRule.h"
+#include "core/ParameterCatalogue.h"
 #include "device/SoftwareVersion.h"
 #include "registry/JournalArchive.h"
 #include "registry/JournalStore.h"
 #include "registry/RegistryStore.h"
 #include "registry/SettingsContent.h"
+#include "report/SettingsSheet.h"
+
+#include <algorithm>
 
 namespace miv {
 
@@ -15,38 +20,22 @@ QString localTime(const QDateTime &time)
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
 }
 
-// The snapshot by id among the relay's, or the default of the latest day.
-std::optional<RegistrySnapshot> pick(const QList<RegistrySnapshot> &history,
-                                     std::optional<qint64> id, bool first)
+// The item's text as the report shows it: a row whose switch is off in the
+// same settings as the settings sheet shows it, "[фукнк. откл.] (VALUE)".
+QString shownText(const QList<SettingsItem> &items, qsizetype k)
 {
-    if (id) {
-        for (const RegistrySnapshot &snapshot : history)
-            if (snapshot.id == *id)
-                return snapshot;
-        return std::nullopt;
+    const SettingsItem &item = items.value(k);
+    if (item.row < 0 || item.text.isEmpty())
+        return item.text;
+    for (const DependentRowRule &rule : dependentRowRules) {
+        const auto dependent = rule.dependentRows();
+        if (std::find(dependent.begin(), dependent.end(), item.row) == dependent.end())
+            continue;
+        for (const SettingsItem &other : items)
+            if (other.row == rule.switchRow && other.text == onOffTexts[0])
+                return SettingsSheet::disabledValueText(item.text);
     }
-    QList<RegistrySnapshot> worked;
-    for (const RegistrySnapshot &snapshot : history)
-        if (snapshot.kind != SettingsKind::Approved)
-            worked << snapshot;
-    if (worked.isEmpty())
-        return std::nullopt;
-    const QDate day = worked.last().time.toLocalTime().date();
-    QList<RegistrySnapshot> ofDay;
-    for (const RegistrySnapshot &snapshot : worked)
-        if (snapshot.time.toLocalTime().date() == day)
-            ofDay << snapshot;
-    const SettingsKind wanted = first ? SettingsKind::AsFound : SettingsKind::AsLeft;
-    if (first) {
-        for (const RegistrySnapshot &snapshot : ofDay)
-            if (snapshot.kind == wanted)
-                return snapshot;
-        return ofDay.first();
-    }
-    for (auto snapshot = ofDay.crbegin(); snapshot != ofDay.crend(); ++snapshot)
-        if (snapshot->kind == wanted)
-            return *snapshot;
-    return ofDay.last();
+    return item.text;
 }
 
 } // namespace
@@ -54,29 +43,35 @@ std::optional<RegistrySnapshot> pick(const QList<RegistrySnapshot> &history,
 std::optional<CommissioningReport::Document>
 buildCommissioningReport(RegistryStore &store, JournalStore &journal, const RegistryRelay &relay,
                          const ReportVisit &visit, QChar decimalSeparator, const QDateTime &moment,
-                         QString *error)
+                         QString *error, ReportRefusal *refusal)
 {
     const quint16 factoryNumber = relay.factoryNumber;
     const auto history = store.history(relay.id);
     const auto approved = store.approvedSettings(relay.id);
     if (!history || !approved) {
         *error = store.error();
+        if (refusal)
+            *refusal = ReportRefusal::RegisterFailed;
         return std::nullopt;
     }
-    const std::optional<RegistrySnapshot> from = pick(*history, visit.fromSnapshot, true);
-    const std::optional<RegistrySnapshot> to = pick(*history, visit.toSnapshot, false);
-    if (!from || !to) {
-        *error = (visit.fromSnapshot || visit.toSnapshot)
-                ? QStringLiteral("У реле %1 нет такого снимка настроек").arg(factoryNumber)
-                : QStringLiteral("У реле %1 нет снимков настроек").arg(factoryNumber);
+    const VisitChoice choice = chooseVisit(*history, visit, factoryNumber);
+    if (!choice.visit) {
+        *error = choice.reason;
+        if (refusal)
+            *refusal = choice.refusal == VisitChoice::Refusal::NoVisit ? ReportRefusal::NoVisit
+                                                                       : ReportRefusal::NotAVisit;
         return std::nullopt;
     }
+    const RegistrySnapshot &from = choice.visit->asFound;
+    const RegistrySnapshot &to = choice.visit->asLeft;
     const QDateTime journalUntil =
-            QDateTime(to->time.toLocalTime().date().addDays(1), QTime(0, 0)).toUTC();
+            QDateTime(to.time.toLocalTime().date().addDays(1), QTime(0, 0)).toUTC();
     const auto entries =
-            journal.entriesRecordedBetween(relay.id, from->time, journalUntil.addMSecs(-1));
+            journal.entriesRecordedBetween(relay.id, from.time, journalUntil.addMSecs(-1));
     if (!entries) {
         *error = journal.error();
+        if (refusal)
+            *refusal = ReportRefusal::RegisterFailed;
         return std::nullopt;
     }
 
@@ -89,12 +84,12 @@ buildCommissioningReport(RegistryStore &store, JournalStore &journal, const Regi
     field(QStringLiteral("Реле"), relay.deviceName.trimmed());
     field(QStringLiteral("Заводской №"), QString::number(relay.factoryNumber));
     field(QStringLiteral("Метка"), relay.tag);
-    field(QStringLiteral("Версия ПО"), softwareVersionText(to->softwareVersion));
-    field(QStringLiteral("Адрес, порт"), QStringLiteral("%1, %2").arg(to->address).arg(to->port));
+    field(QStringLiteral("Версия ПО"), softwareVersionText(to.softwareVersion));
+    field(QStringLiteral("Адрес, порт"), QStringLiteral("%1, %2").arg(to.address).arg(to.port));
     field(QStringLiteral("До наладки"),
-          QStringLiteral("снимок %1, %2, %3").arg(from->id).arg(localTime(from->time), from->user));
+          QStringLiteral("снимок %1, %2, %3").arg(from.id).arg(localTime(from.time), from.user));
     field(QStringLiteral("После наладки"),
-          QStringLiteral("снимок %1, %2, %3").arg(to->id).arg(localTime(to->time), to->user));
+          QStringLiteral("снимок %1, %2, %3").arg(to.id).arg(localTime(to.time), to.user));
     field(QStringLiteral("Утверждено"),
           *approved ? QStringLiteral("снимок %1, %2, %3")
                               .arg((*approved)->id)
@@ -103,8 +98,8 @@ buildCommissioningReport(RegistryStore &store, JournalStore &journal, const Regi
 
     const quint16 type = relay.typeCode;
     const QList<SettingsItem> found =
-            SettingsContent::items(from->registers, type, decimalSeparator);
-    const QList<SettingsItem> left = SettingsContent::items(to->registers, type, decimalSeparator);
+            SettingsContent::items(from.registers, type, decimalSeparator);
+    const QList<SettingsItem> left = SettingsContent::items(to.registers, type, decimalSeparator);
     const QList<SettingsItem> approval = *approved
             ? SettingsContent::items((*approved)->registers, type, decimalSeparator)
             : QList<SettingsItem>{};
@@ -112,11 +107,13 @@ buildCommissioningReport(RegistryStore &store, JournalStore &journal, const Regi
         CommissioningReport::Row row;
         row.row = left[k].row;
         row.name = left[k].name;
-        row.asLeft = left[k].text;
-        row.asFound = found.value(k).text;
-        row.approved = approval.value(k).text;
-        row.changed = row.asFound != row.asLeft;
-        row.differsFromApproval = *approved && row.approved != row.asLeft;
+        row.asLeft = shownText(left, k);
+        row.asFound = shownText(found, k);
+        row.approved = shownText(approval, k);
+        // What the relay holds, not how it is shown: a row switched off
+        // keeps its value, and is no change of it.
+        row.changed = found.value(k).text != left[k].text;
+        row.differsFromApproval = *approved && approval.value(k).text != left[k].text;
         document.rows << row;
     }
     for (const ArchivedJournalEntry &entry : *entries) {

@@ -1,6 +1,7 @@
 #include "registry/JournalArchive.h"
 
 #include "core/ParameterCatalogue.h"
+#include "core/RegisterMap.h"
 #include "device/JournalReader.h"
 
 #include <algorithm>
@@ -9,6 +10,37 @@
 namespace miv {
 
 namespace {
+
+// Where a read in which every slot is new begins in the relay's order. A
+// read of fewer slots than the ring holds ended at the empty slot the relay
+// keeps after its newest entry until the ring is full (or stopped early): it
+// lists the journal from slot 0. A full ring was written round from its
+// writing place, which nothing of the kept ring tells any more (100 events or
+// more came since): the newest entry stands before the oldest there, the one
+// place where a date falls going round. Where the clock was set back, a date
+// falls there too, by what the setting took back, while the writing place's
+// fall is the time from the oldest entry to the newest, days or weeks of a
+// relay's life: the largest fall is taken.
+int writingPlace(const QList<QByteArray> &read)
+{
+    const int size = int(read.size());
+    if (size < RelayRegister::journalEntries)
+        return 0;
+    int place = 0;
+    qint64 largestFall = 0;
+    for (int slot = 0; slot < size; ++slot) {
+        const QDateTime before = journalEntryTime(read[(slot + size - 1) % size]);
+        const QDateTime after = journalEntryTime(read[slot]);
+        if (!before.isValid() || !after.isValid())
+            continue;
+        const qint64 fall = after.secsTo(before);
+        if (fall > largestFall) {
+            largestFall = fall;
+            place = slot;
+        }
+    }
+    return place;
+}
 
 // Slot by slot: how many entries of the read the kept ring explains, and the
 // new ones in the order they were written; nullopt when the changed slots
@@ -27,6 +59,7 @@ std::optional<QList<int>> slotBySlot(const QList<QByteArray> &kept, const QList<
     if (changes == size) {
         QList<int> all(size);
         std::iota(all.begin(), all.end(), 0);
+        std::rotate(all.begin(), all.begin() + writingPlace(read), all.end());
         return all;
     }
     // The run begins at a changed slot after an unchanged one, going round.

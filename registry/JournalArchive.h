@@ -24,18 +24,24 @@ namespace miv {
 //   last to the first), and are new, in that run's order. This is a journal
 //   that grew, and a ring that wrapped, however its writing place lies; a
 //   read that stopped early (a failed reading, or a reading that raced
-//   another) is a part of the ring kept and brings nothing new;
+//   another) is a part of the ring kept and brings nothing new. When every
+//   slot of a full ring changed (100 events or more since the last read),
+//   the run begins at the writing place, which only the dates tell: the
+//   slot whose entry is dated furthest before the one ahead of it;
 // - shifted: the entries kept, less the oldest few, open the read, and the
 //   entries after them are new. This is a relay that keeps its journal
 //   oldest first and drops the oldest entry to make room.
 //
 // A relay whose clock was set back writes entries dated before entries it
 // wrote earlier, or even dated as they were: the slots tell them apart, the
-// dates never decide. What cannot be told apart: an entry whose 22 bytes equal
-// those of the entry its slot held before (a relay that went round the ring
-// exactly, writing the same event in the same second, or whose clock was set
-// back to repeat one), and an entry lost by the relay itself, written over
-// before any read saw it (more than 100 events between two reads).
+// dates decide nothing but the writing place of a ring that is new in every
+// slot. What cannot be told apart: an entry whose 22 bytes equal those of the
+// entry its slot held before (a relay that went round the ring exactly,
+// writing the same event in the same second, or whose clock was set back to
+// repeat one), an entry lost by the relay itself, written over before any
+// read saw it (more than 100 events between two reads), and the writing
+// place of a ring new in every slot whose clock was set back on the way by
+// more than its newest entry is dated after its oldest.
 struct JournalMatch
 {
     QList<int> newEntries; // positions in the read, oldest first

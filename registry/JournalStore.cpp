@@ -49,7 +49,7 @@ QList<QByteArray> ringFromText(const QString &text)
 
 const QString entryColumns = QStringLiteral(
         "SELECT e.id, e.relay_id, r.factory_number, r.tag, e.bytes, e.relay_time, e.pc_time, "
-        "e.recorded_at FROM journal_entries e JOIN relays r ON r.id = e.relay_id ");
+        "e.recorded_at, e.number FROM journal_entries e JOIN relays r ON r.id = e.relay_id ");
 
 } // namespace
 
@@ -110,10 +110,17 @@ std::optional<int> JournalStore::addRead(const JournalRecord &record,
             || !query.next())
             return false;
         const qint64 read = query.value(0).toLongLong();
+        // The relay's last number: its entries go in the relay's order.
+        if (!m_store.exec(query,
+                          QStringLiteral("SELECT number FROM journal_entries WHERE relay_id = ? "
+                                         "ORDER BY id DESC LIMIT 1"),
+                          {relayId}))
+            return false;
+        qint64 number = query.next() ? query.value(0).toLongLong() : 0;
 
         const QString insert = QStringLiteral(
                 "INSERT INTO journal_entries (relay_id, read_id, code, bytes, relay_time, pc_time, "
-                "recorded_at) VALUES (?, ?, ?, ?, ?, ?, ?)");
+                "recorded_at, number) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
         for (int position : match.newEntries) {
             const QByteArray &bytes = record.entries[position];
             const QDateTime relayTime = journalEntryTime(bytes);
@@ -125,7 +132,7 @@ std::optional<int> JournalStore::addRead(const JournalRecord &record,
             if (!m_store.exec(query, insert,
                               {relayId, read, int(bytes.isEmpty() ? 0 : quint8(bytes.at(0))),
                                QString::fromLatin1(bytes.toHex()), relayTimeText(relayTime),
-                               pcTime.isValid() ? timeText(pcTime) : QString(), now}))
+                               pcTime.isValid() ? timeText(pcTime) : QString(), now, ++number}))
                 return false;
         }
         return m_store.exec(
@@ -161,6 +168,7 @@ JournalStore::select(const QString &where, const QVariantList &values, const QSt
         entry.relayTime = QDateTime::fromString(query.value(5).toString(), Qt::ISODate);
         entry.pcTime = timeFromText(query.value(6).toString());
         entry.recordedAt = timeFromText(query.value(7).toString());
+        entry.number = query.value(8).toLongLong();
         entries << entry;
     }
     return entries;
@@ -168,10 +176,13 @@ JournalStore::select(const QString &where, const QVariantList &values, const QSt
 
 namespace {
 
-// The condition of a time range on the PC's time, and its values.
+// The condition of a time range on the PC's time, and its values. An entry
+// that holds no date lies in no range.
 QString rangeCondition(const QDateTime &since, const QDateTime &until, QVariantList &values)
 {
     QString condition;
+    if (since.isValid() || until.isValid())
+        condition += QStringLiteral(" AND e.pc_time <> ''");
     if (since.isValid()) {
         condition += QStringLiteral(" AND e.pc_time >= ?");
         values << timeText(since);
@@ -227,7 +238,7 @@ QStringList archivedEntryHeadings()
             QStringLiteral("Событие"), QStringLiteral("Информация")};
 }
 
-QStringList archivedEntryFields(const ArchivedJournalEntry &entry, int number,
+QStringList archivedEntryFields(const ArchivedJournalEntry &entry, qint64 number,
                                 QChar decimalSeparator)
 {
     const QStringList texts = journalEntryTexts(entry.bytes, decimalSeparator);

@@ -28,6 +28,7 @@ struct ArchivedJournalEntry
     // read that brought the entry (the relay's time when none was seen), UTC.
     QDateTime pcTime;
     QDateTime recordedAt; // the read that brought it, UTC
+    qint64 number = 0; // among the relay's entries on record, from 1, in the relay's order
 };
 
 // The columns of an archived entry. A relay's entry: its number in the
@@ -37,7 +38,7 @@ struct ArchivedJournalEntry
 // line: the date on the PC's clock, the factory number, the tag, then the
 // relay's date, the event and the details.
 QStringList archivedEntryHeadings();
-QStringList archivedEntryFields(const ArchivedJournalEntry &entry, int number,
+QStringList archivedEntryFields(const ArchivedJournalEntry &entry, qint64 number,
                                 QChar decimalSeparator);
 QStringList lineEventHeadings();
 QStringList lineEventFields(const ArchivedJournalEntry &entry, QChar decimalSeparator);
@@ -57,8 +58,11 @@ public:
     // the reason in error().
     std::optional<int> addRead(const JournalRecord &record, const RecordingContext &context);
 
-    // A relay's entries from `since` to `until` (each may be invalid: open) on
-    // the PC's time, in the order the relay wrote them.
+    // A relay's entries from `since` up to, not including, `until` (each may
+    // be invalid: open) on the PC's time, in the order the relay wrote them;
+    // with a range, an entry that holds no date is left out. Found through
+    // the index of the relay's PC times: a day of a relay with a million
+    // entries reads that day's only.
     std::optional<QList<ArchivedJournalEntry>> relayEntries(qint64 relayId, const QDateTime &since,
                                                             const QDateTime &until);
     // Every relay's entries from `since` to `until` on the PC's time, in that

@@ -25,19 +25,34 @@ std::unique_ptr<RegistryRecorder> RegistryRecorder::forProgram(const QString &gi
 
 RegistryStore *RegistryRecorder::store(QString *error)
 {
+    return opened(m_store, false, error);
+}
+
+RegistryStore *RegistryRecorder::storeForReading(QString *error)
+{
+    if (m_store && m_store->isOpen())
+        return m_store.get();
+    return opened(m_reader, true, error);
+}
+
+RegistryStore *RegistryRecorder::opened(std::unique_ptr<RegistryStore> &store, bool readOnly,
+                                        QString *error)
+{
     if (!m_unusable.isEmpty()) {
         if (error)
             *error = m_unusable;
         return nullptr;
     }
-    if (!m_store)
-        m_store = std::make_unique<RegistryStore>(m_location);
-    if (m_store->open())
-        return m_store.get();
+    if (!store) {
+        store = std::make_unique<RegistryStore>(m_location);
+        store->setReadOnly(readOnly);
+    }
+    if (store->open())
+        return store.get();
     if (error)
-        *error = m_store->error();
+        *error = store->error();
     // A new connection next time: the file may be mended or the server back.
-    m_store.reset();
+    store.reset();
     return nullptr;
 }
 

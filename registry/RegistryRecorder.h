@@ -35,12 +35,19 @@ public:
 
     // The store, opened; nullptr with the reason in *error when it cannot be.
     RegistryStore *store(QString *error = nullptr);
+    // The store for what only reads the register: the one above when it is
+    // open, else one opened for reading only (RegistryStore::setReadOnly), so
+    // that a register on a read-only or full disk is read all the same.
+    RegistryStore *storeForReading(QString *error = nullptr);
     const RegistryLocation &location() const { return m_location; }
 
 private:
+    RegistryStore *opened(std::unique_ptr<RegistryStore> &store, bool readOnly, QString *error);
+
     RegistryLocation m_location;
     QString m_unusable;
     std::unique_ptr<RegistryStore> m_store;
+    std::unique_ptr<RegistryStore> m_reader;
 };
 
 } // namespace miv

@@ -105,6 +105,19 @@ const QStringList version2 = {
                        " ring TEXT NOT NULL)"),
 };
 
+// Version 3: a relay's entries of a time range are found without reading
+// all of them: each entry carries its number among the relay's (from 1, in
+// the relay's order), and the PC's time is indexed by relay. The entries on
+// record are numbered as the archive listed them.
+const QStringList version3 = {
+        QStringLiteral("ALTER TABLE journal_entries ADD COLUMN number BIGINT NOT NULL DEFAULT 0"),
+        QStringLiteral("UPDATE journal_entries SET number = ranked.number FROM (SELECT id, "
+                       "ROW_NUMBER() OVER (PARTITION BY relay_id ORDER BY id) AS number FROM "
+                       "journal_entries) AS ranked WHERE ranked.id = journal_entries.id"),
+        QStringLiteral("CREATE INDEX journal_entries_relay_time ON journal_entries (relay_id, "
+                       "pc_time)"),
+};
+
 } // namespace
 
 const QList<Migration> &migrations()
@@ -112,6 +125,7 @@ const QList<Migration> &migrations()
     static const QList<Migration> all = {
             {1, version1},
             {2, version2},
+            {3, version3},
     };
     return all;
 }

@@ -1,5 +1,6 @@
 #include "registry/RegistryStore.h"
 
+#include "core/FileErrorReason.h"
 #include "registry/RegistrySchema.h"
 #include "registry/SettingsContent.h"
 #include "registry/SettingsSource.h"
@@ -7,8 +8,10 @@
 #include <atomic>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 
 namespace miv {
 
@@ -39,6 +42,69 @@ RecordOutcome::Approval approvalFromKey(const QString &key)
     if (key == QStringLiteral("differs"))
         return RecordOutcome::Approval::Differs;
     return RecordOutcome::Approval::None;
+}
+
+// SQLite's primary result codes; the driver may hand an extended one, whose
+// low byte is the primary.
+constexpr int sqliteBusy = 5;
+constexpr int sqliteLocked = 6;
+constexpr int sqliteReadOnly = 8;
+constexpr int sqliteIoError = 10;
+constexpr int sqliteFull = 13;
+constexpr int sqliteCannotOpen = 14;
+constexpr int sqliteNotADatabase = 26;
+
+int sqliteCode(const QString &nativeCode)
+{
+    return nativeCode.toInt() & 0xFF;
+}
+
+QString notRegisterText(const QString &where)
+{
+    return QStringLiteral("Файл «%1» не является базой реестра реле").arg(where);
+}
+
+// Another program's database, named by what it holds.
+QString otherProgramText(const QString &where, const QStringList &tables)
+{
+    constexpr int named = 5;
+    QString names = tables.mid(0, named).join(QStringLiteral(", "));
+    if (tables.size() > named)
+        names += QStringLiteral(" и ещё %1").arg(tables.size() - named);
+    return notRegisterText(where)
+            + QStringLiteral(": в нём база другой программы (таблицы %1)").arg(names);
+}
+
+// The tables a register of `version` holds: those the migrations up to it make.
+QStringList registerTables(int version)
+{
+    static const QRegularExpression created(QStringLiteral("^CREATE TABLE (\\w+)"));
+    QStringList tables{QStringLiteral("schema_version")};
+    for (const RegistrySchema::Migration &migration : RegistrySchema::migrations())
+        if (migration.version <= version)
+            for (const QString &statement : migration.statements)
+                if (const QRegularExpressionMatch match = created.match(statement);
+                    match.hasMatch())
+                    tables << match.captured(1);
+    return tables;
+}
+
+// Whether the SQLite file alone holds every commit: no write-ahead log with
+// pages not yet copied back, no rollback journal of a write cut short.
+bool fileAloneHoldsEverything(const QString &path)
+{
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    return !(log.exists() && log.size() > 0)
+            && !QFileInfo::exists(path + QStringLiteral("-journal"));
+}
+
+// The SQLite address that reads a file as it lies ("immutable"): no locks
+// taken, no shared memory made beside it.
+QString fileAloneUri(const QString &path)
+{
+    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    url.setQuery(QStringLiteral("immutable=1"));
+    return url.toString(QUrl::FullyEncoded);
 }
 
 QString nextConnectionName()
@@ -168,14 +234,22 @@ QString RegistryStore::operatorText(const QString &driverText, const QString &na
 {
     const QString where = m_location.displayName();
     if (m_location.kind == RegistryLocation::Kind::Sqlite) {
-        if (nativeCode == QStringLiteral("26")
-            || driverText.contains(QStringLiteral("not a database")))
-            return QStringLiteral("Файл «%1» не является базой реестра реле").arg(where);
-        if (nativeCode == QStringLiteral("5") || nativeCode == QStringLiteral("6")
+        const int code = sqliteCode(nativeCode);
+        if (code == sqliteNotADatabase || driverText.contains(QStringLiteral("not a database")))
+            return notRegisterText(where);
+        if (code == sqliteBusy || code == sqliteLocked
             || driverText.contains(QStringLiteral("locked")))
             return QStringLiteral("База реестра реле «%1» занята другой программой дольше %2 с")
                     .arg(where)
                     .arg(QString::number(m_busyTimeoutMs / 1000.0));
+        // SQLite tells a read-only or full disk as a file it cannot open, a
+        // read-only database or an input/output error; the disk tells which.
+        if (code == sqliteReadOnly || code == sqliteIoError || code == sqliteFull
+            || code == sqliteCannotOpen)
+            if (const std::optional<QString> reason = writeBlockedReason(m_location.filePath))
+                return (m_readOnly ? QStringLiteral("Базу реестра реле «%1» нельзя прочитать: %2")
+                                   : QStringLiteral("Базу реестра реле «%1» нельзя записать: %2"))
+                        .arg(where, *reason);
         return QStringLiteral("Ошибка базы реестра реле «%1»: %2").arg(where, driverText);
     }
     static const QStringList refusals = {
@@ -193,13 +267,18 @@ QString RegistryStore::operatorText(const QString &driverText, const QString &na
     return QStringLiteral("Ошибка базы реестра реле %1: %2").arg(where, driverText);
 }
 
-bool RegistryStore::failOn(const QSqlQuery &query)
+bool RegistryStore::failOn(const QSqlError &error)
 {
-    const QSqlError error = query.lastError();
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
         text = error.driverText().trimmed();
+    m_errorCode = error.nativeErrorCode().toInt();
     return fail(operatorText(text, error.nativeErrorCode()));
+}
+
+bool RegistryStore::failOn(const QSqlQuery &query)
+{
+    return failOn(query.lastError());
 }
 
 bool RegistryStore::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
@@ -222,6 +301,9 @@ bool RegistryStore::exec(QSqlQuery &query, const QString &sql, const QVariantLis
 
 bool RegistryStore::inTransaction(const std::function<bool(QSqlQuery &query)> &body)
 {
+    if (m_readOnly && m_open)
+        return fail(QStringLiteral("База реестра реле «%1» открыта только для чтения")
+                            .arg(m_location.displayName()));
     QSqlQuery query(database());
     const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
     if (!exec(query, sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
@@ -239,9 +321,12 @@ bool RegistryStore::open()
 {
     if (m_open)
         return true;
-    if (!connect())
-        return false;
-    if (!migrate()) {
+    m_error.clear();
+    m_errorCode = 0;
+    const bool opened = m_location.kind == RegistryLocation::Kind::Sqlite
+            ? openSqlite()
+            : connectPostgresql() && migrate();
+    if (!opened) {
         database().close();
         return false;
     }
@@ -249,7 +334,7 @@ bool RegistryStore::open()
     return true;
 }
 
-bool RegistryStore::connect()
+bool RegistryStore::addConnection()
 {
     const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
     const QString driver = sqlite ? sqliteDriver : postgresqlDriver;
@@ -258,37 +343,68 @@ bool RegistryStore::connect()
                             .arg(driver,
                                  sqlite ? QStringLiteral("libqt6sql6-sqlite")
                                         : QStringLiteral("libqt6sql6-psql")));
-    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
-            ? database()
-            : QSqlDatabase::addDatabase(driver, m_connectionName);
-    if (sqlite) {
-        const QFileInfo file(m_location.filePath);
-        if (!QDir().mkpath(file.absolutePath()))
-            return fail(QStringLiteral("Не удалось создать папку реестра реле «%1»")
-                                .arg(QDir::toNativeSeparators(file.absolutePath())));
-        if (file.isDir())
-            return fail(QStringLiteral("Файл «%1» не является базой реестра реле")
-                                .arg(m_location.displayName()));
+    if (!QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::addDatabase(driver, m_connectionName);
+    return true;
+}
+
+bool RegistryStore::openSqlite()
+{
+    if (!addConnection())
+        return false;
+    const QFileInfo file(m_location.filePath);
+    if (file.isDir())
+        return fail(notRegisterText(m_location.displayName()));
+    if (file.exists() && file.size() > 0) {
+        const std::optional<int> version = inspectSqlite();
+        if (!version)
+            return false;
+        if (*version > knownSchemaVersion())
+            return refuseNewer(*version);
+        if (m_readOnly && *version == knownSchemaVersion()) {
+            m_schemaVersion = *version;
+            return true;
+        }
+        database().close();
+        if (m_readOnly && *version == 0)
+            return connectSqlite(SqliteOpening::InMemory) && migrate();
+    } else if (m_readOnly) {
+        // Nothing recorded yet: an empty register, so that reading makes no file.
+        return connectSqlite(SqliteOpening::InMemory) && migrate();
+    }
+    return connectSqlite(SqliteOpening::Writing) && migrate();
+}
+
+bool RegistryStore::connectSqlite(SqliteOpening opening)
+{
+    QSqlDatabase db = database();
+    const QString busyTimeout = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs);
+    switch (opening) {
+    case SqliteOpening::Reading:
         db.setDatabaseName(m_location.filePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
-    } else {
-        db.setHostName(m_location.host);
-        db.setPort(m_location.port);
-        db.setUserName(m_location.user);
-        db.setDatabaseName(m_location.database);
-        QString options = m_location.options;
-        if (!options.contains(QStringLiteral("connect_timeout=")))
-            options += QStringLiteral("%1connect_timeout=10").arg(options.isEmpty() ? "" : ";");
-        db.setConnectOptions(options);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;") + busyTimeout);
+        break;
+    case SqliteOpening::ReadingFileAlone:
+        db.setDatabaseName(fileAloneUri(m_location.filePath));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        break;
+    case SqliteOpening::InMemory:
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        db.setConnectOptions({});
+        break;
+    case SqliteOpening::Writing: {
+        const QString folder = QFileInfo(m_location.filePath).absolutePath();
+        if (!QDir().mkpath(folder))
+            return fail(QStringLiteral("Не удалось создать папку реестра реле «%1»")
+                                .arg(QDir::toNativeSeparators(folder)));
+        db.setDatabaseName(m_location.filePath);
+        db.setConnectOptions(busyTimeout);
+        break;
     }
-    if (!db.open()) {
-        const QSqlError error = db.lastError();
-        QString text = error.databaseText().trimmed();
-        if (text.isEmpty())
-            text = error.driverText().trimmed();
-        return fail(operatorText(text, error.nativeErrorCode()));
     }
-    if (!sqlite)
+    if (!db.open())
+        return failOn(db.lastError());
+    if (opening != SqliteOpening::Writing)
         return true;
     QSqlQuery query(db);
     // WAL lets readers go on while one process writes; it is kept in the file.
@@ -302,17 +418,90 @@ bool RegistryStore::connect()
     return exec(query, QStringLiteral("PRAGMA foreign_keys=ON"));
 }
 
+std::optional<QStringList> RegistryStore::sqliteTables()
+{
+    QSqlQuery query(database());
+    if (!exec(query,
+              QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+                             "AND name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY name")))
+        return std::nullopt;
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString();
+    return tables;
+}
+
+std::optional<int> RegistryStore::inspectSqlite()
+{
+    std::optional<QStringList> tables;
+    if (connectSqlite(SqliteOpening::Reading))
+        tables = sqliteTables();
+    // SQLite makes its shared memory beside a WAL file even to read it; on a
+    // read-only or full disk it cannot, and the file alone is read instead
+    // when it holds every commit.
+    const int code = m_errorCode & 0xFF;
+    if (!tables
+        && (code == sqliteReadOnly || code == sqliteIoError || code == sqliteFull
+            || code == sqliteCannotOpen)
+        && fileAloneHoldsEverything(m_location.filePath)) {
+        const QString reason = m_error;
+        database().close();
+        if (connectSqlite(SqliteOpening::ReadingFileAlone))
+            tables = sqliteTables();
+        m_error = tables ? QString() : reason;
+    }
+    if (!tables)
+        return std::nullopt;
+    if (tables->isEmpty())
+        return 0;
+    if (tables->contains(QStringLiteral("schema_version"))) {
+        QSqlQuery query(database());
+        if (query.exec(QStringLiteral("SELECT version FROM schema_version")) && query.next()) {
+            const int version = query.value(0).toInt();
+            bool complete = version >= 1;
+            for (const QString &table : registerTables(std::min(version, knownSchemaVersion())))
+                complete = complete && tables->contains(table);
+            if (complete)
+                return version;
+        }
+    }
+    fail(otherProgramText(m_location.displayName(), *tables));
+    return std::nullopt;
+}
+
+bool RegistryStore::connectPostgresql()
+{
+    if (!addConnection())
+        return false;
+    QSqlDatabase db = database();
+    // What the address leaves out is left to libpq (PGHOST, PGPORT, PGUSER,
+    // PGDATABASE and its defaults): Qt's driver passes no empty part and no port
+    // below 0.
+    db.setHostName(m_location.host);
+    db.setPort(m_location.port.value_or(-1));
+    db.setUserName(m_location.user);
+    db.setDatabaseName(m_location.database);
+    QString options = m_location.options;
+    if (!options.contains(QStringLiteral("connect_timeout="))
+        && qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT"))
+        options += QStringLiteral("%1connect_timeout=10").arg(options.isEmpty() ? "" : ";");
+    db.setConnectOptions(options);
+    return db.open() || failOn(db.lastError());
+}
+
+bool RegistryStore::refuseNewer(int version)
+{
+    return fail(QStringLiteral("База реестра реле %1 имеет схему версии %2, а эта программа "
+                               "знает только версии до %3: обновите программу")
+                        .arg(m_location.displayName())
+                        .arg(version)
+                        .arg(knownSchemaVersion()));
+}
+
 bool RegistryStore::migrate()
 {
     const bool sqlite = m_location.kind == RegistryLocation::Kind::Sqlite;
     const int known = knownSchemaVersion();
-    const auto newer = [this, known](int version) {
-        return fail(QStringLiteral("База реестра реле %1 имеет схему версии %2, а эта программа "
-                                   "знает только версии до %3: обновите программу")
-                            .arg(m_location.displayName())
-                            .arg(version)
-                            .arg(known));
-    };
     {
         // A database already up to date needs no writer's lock.
         QSqlQuery query(database());
@@ -320,7 +509,7 @@ bool RegistryStore::migrate()
             && exec(query, QStringLiteral("SELECT version FROM schema_version")) && query.next()) {
             m_schemaVersion = query.value(0).toInt();
             if (m_schemaVersion > known)
-                return newer(m_schemaVersion);
+                return refuseNewer(m_schemaVersion);
             if (m_schemaVersion == known)
                 return true;
         } else if (!m_error.isEmpty()) {
@@ -328,9 +517,13 @@ bool RegistryStore::migrate()
         }
     }
     return inTransaction([&](QSqlQuery &query) {
+        // Another seat may have made the tables since the look above: its
+        // schema_version makes PostgreSQL say "already exists, skipping",
+        // a notice libpq would print on stderr.
         if (!sqlite
-            && !exec(query,
-                     QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(migrationLockKey)))
+            && (!exec(query, QStringLiteral("SET LOCAL client_min_messages TO warning"))
+                || !exec(query,
+                         QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(migrationLockKey))))
             return false;
         if (!exec(query,
                   QStringLiteral(
@@ -345,7 +538,7 @@ bool RegistryStore::migrate()
             return false;
         }
         if (version > known)
-            return newer(version);
+            return refuseNewer(version);
         const QString idType = sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
                                       : QStringLiteral("BIGSERIAL PRIMARY KEY");
         for (const RegistrySchema::Migration &migration : RegistrySchema::migrations()) {

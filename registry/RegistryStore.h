@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlError;
 class QSqlQuery;
 
 namespace miv {
@@ -92,6 +93,10 @@ struct RecordingContext
 // leaves half of it. SQLite runs in WAL mode with a busy time-out, so the
 // window and several mivctl processes share one file.
 //
+// A SQLite file is read before anything is written to it: tables are made
+// only in an empty file or added to a register, and another program's
+// database is refused, naming its tables, and left as it was to the byte.
+//
 // Every call returns nullopt or false with the reason in `error()`, in the
 // operator's words (a file that is no database, a lock held past the
 // time-out, a PostgreSQL server that cannot be reached or refuses); it never
@@ -115,6 +120,13 @@ public:
     bool isOpen() const { return m_open; }
     // Before open(): how long to wait for another writer of a SQLite file.
     void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // Before open(): for reading only. A SQLite register that is up to date
+    // is then read without a byte written to it or beside it, so that one on
+    // a read-only or full disk is read all the same; one not made yet reads
+    // as an empty register and is not made; an older one is brought up to
+    // date as a writer would. Every write fails with error() then.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
     const RegistryLocation &location() const { return m_location; }
     QString error() const { return m_error; }
     // The schema version of the open database.
@@ -162,10 +174,21 @@ public:
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
 
 private:
-    bool connect();
+    // How a SQLite file is opened: for reading, for reading the file as it
+    // lies (no locks, nothing made beside it), in memory, for writing.
+    enum class SqliteOpening { Reading, ReadingFileAlone, InMemory, Writing };
+
+    bool addConnection();
+    bool openSqlite();
+    bool connectSqlite(SqliteOpening opening);
+    std::optional<int> inspectSqlite();
+    std::optional<QStringList> sqliteTables();
+    bool connectPostgresql();
     bool migrate();
+    bool refuseNewer(int version);
     bool fail(const QString &text);
     bool failOn(const QSqlQuery &query);
+    bool failOn(const QSqlError &error);
     QString operatorText(const QString &driverText, const QString &nativeCode) const;
 
     RegistryLocation m_location;
@@ -173,6 +196,8 @@ private:
     QString m_error;
     int m_schemaVersion = 0;
     bool m_open = false;
+    bool m_readOnly = false;
+    int m_errorCode = 0; // the driver's code of the last failure
     int m_busyTimeoutMs = defaultBusyTimeoutMs;
 };
 

@@ -82,36 +82,61 @@ QString changeText(const SettingsChange &change)
     return QStringLiteral("%1: %2 → %3").arg(change.name, change.before, change.after);
 }
 
-std::optional<RegistryRelay> findRelay(RegistryStore &store, const QString &key, QString *error,
-                                       bool *storeFailed)
+std::optional<RelayKey> parseRelayKey(const QString &key)
 {
-    const auto fail = [error](const QString &reason) -> std::optional<RegistryRelay> {
-        if (error)
-            *error = reason;
-        return std::nullopt;
-    };
     const QStringList parts = key.split(u':');
     bool factoryOk = false;
     bool typeOk = true;
     const uint factory = parts[0].toUInt(&factoryOk);
     const uint type = parts.size() > 1 ? parts[1].toUInt(&typeOk) : 0;
     if (parts.size() > 2 || !factoryOk || !typeOk || factory > 0xFFFF || type > 0xFFFF)
-        return fail(QStringLiteral("Не заводской номер реле: %1").arg(key));
-    const auto relays = store.relays(quint16(factory));
-    if (!relays) {
-        if (storeFailed)
-            *storeFailed = true;
-        return fail(store.error());
-    }
+        return std::nullopt;
+    RelayKey parsed{quint16(factory), std::nullopt};
+    if (parts.size() > 1)
+        parsed.typeCode = quint16(type);
+    return parsed;
+}
+
+QList<RegistryRelay> relaysOf(const QList<RegistryRelay> &relays, const RelayKey &key)
+{
     QList<RegistryRelay> matching;
-    for (const RegistryRelay &relay : *relays)
-        if (parts.size() == 1 || relay.typeCode == type)
+    for (const RegistryRelay &relay : relays)
+        if (relay.factoryNumber == key.factoryNumber
+            && (!key.typeCode || relay.typeCode == *key.typeCode))
             matching.append(relay);
+    return matching;
+}
+
+QString notOnRecordText(const QString &key)
+{
+    return QStringLiteral("Реле №%1 нет в реестре").arg(key);
+}
+
+std::optional<RegistryRelay> findRelay(RegistryStore &store, const QString &key, QString *error,
+                                       RelayLookupFailure *failure)
+{
+    const auto fail = [error, failure](RelayLookupFailure kind,
+                                       const QString &reason) -> std::optional<RegistryRelay> {
+        if (error)
+            *error = reason;
+        if (failure)
+            *failure = kind;
+        return std::nullopt;
+    };
+    const std::optional<RelayKey> parsed = parseRelayKey(key);
+    if (!parsed)
+        return fail(RelayLookupFailure::NotAKey,
+                    QStringLiteral("Не заводской номер реле: %1").arg(key));
+    const auto relays = store.relays(parsed->factoryNumber);
+    if (!relays)
+        return fail(RelayLookupFailure::RegisterFailed, store.error());
+    const QList<RegistryRelay> matching = relaysOf(*relays, *parsed);
     if (matching.isEmpty())
-        return fail(QStringLiteral("Реле №%1 нет в реестре").arg(key));
+        return fail(RelayLookupFailure::NotOnRecord, notOnRecordText(key));
     if (matching.size() > 1)
-        return fail(QStringLiteral("В реестре несколько реле №%1: укажите тип, %1:4 или %1:6")
-                            .arg(factory));
+        return fail(RelayLookupFailure::Ambiguous,
+                    QStringLiteral("В реестре несколько реле №%1: укажите тип, %1:4 или %1:6")
+                            .arg(parsed->factoryNumber));
     return matching.front();
 }
 

@@ -42,12 +42,32 @@ QString timeText(const QDateTime &time);
 // "name: before → after".
 QString changeText(const SettingsChange &change);
 
-// The relay a command names: "FACTORY", or "FACTORY:TYPE" where two relays
-// of different types share the factory number. nullopt with the reason in
-// *error for a wrong key, a relay not on record, an ambiguous number, or a
-// register that cannot be read (then *storeFailed is set).
+// A relay as a command names it: "FACTORY", or "FACTORY:TYPE" where two
+// relays of different types share the factory number.
+struct RelayKey
+{
+    quint16 factoryNumber = 0;
+    std::optional<quint16> typeCode;
+};
+// The key; nullopt for a text that is none.
+std::optional<RelayKey> parseRelayKey(const QString &key);
+// The relays on record that `key` names, of both types where it gives none.
+QList<RegistryRelay> relaysOf(const QList<RegistryRelay> &relays, const RelayKey &key);
+// "Реле №KEY нет в реестре".
+QString notOnRecordText(const QString &key);
+
+// Why findRelay found no relay.
+enum class RelayLookupFailure {
+    NotAKey, // the text is no factory number
+    NotOnRecord, // no such relay on record
+    Ambiguous, // two relays share the number and no type was given
+    RegisterFailed, // the register could not be read
+};
+
+// The relay a command names by `key`. nullopt with the reason in *error and
+// its kind in *failure.
 std::optional<RegistryRelay> findRelay(RegistryStore &store, const QString &key, QString *error,
-                                       bool *storeFailed = nullptr);
+                                       RelayLookupFailure *failure = nullptr);
 
 } // namespace RegistryViews
 

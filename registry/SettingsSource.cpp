@@ -89,6 +89,12 @@ std::optional<SettingsRegisters> fromSettingsFile(const QString &path, quint16 t
     scratch.decimalSeparator = u'.';
     scratch.configGrid.fillFromCatalogue(scratch.catalogue);
     const QString name = QDir::toNativeSeparators(path);
+    // Loaded first, as a load into the grid would be: a file that is not
+    // there, or no settings file, is told so (a missing file would read as
+    // one with no values at all).
+    const SettingsFile::LoadResult loaded = SettingsFile::load(path, scratch);
+    if (!loaded.loaded())
+        return fail(loaded.error);
     IniFile file(path);
     QString readError;
     if (!file.load(&readError))
@@ -96,9 +102,6 @@ std::optional<SettingsRegisters> fromSettingsFile(const QString &path, quint16 t
     const QStringList missing = missingKeys(file, scratch);
     if (!missing.isEmpty())
         return fail(QStringLiteral("В файле %1 нет значений: %2").arg(name, missing.join(u", ")));
-    const SettingsFile::LoadResult loaded = SettingsFile::load(path, scratch);
-    if (!loaded.loaded())
-        return fail(loaded.error);
     if (!loaded.rejectedKeys.isEmpty())
         return fail(QStringLiteral("Файл %1 содержит недопустимые значения: %2")
                             .arg(name, loaded.rejectedKeys.join(u", ")));

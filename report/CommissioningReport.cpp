@@ -106,6 +106,17 @@ XlsWorkbook workbook(const Document &document)
         sheet.setText(row, column, text, format);
         widths[size_t(column)] = std::max(widths[size_t(column)], int(text.size()));
     };
+    // A value as the settings sheet keeps it: a number of a grid row as a
+    // number, so that the workbook can reckon with it; a row switched off, a
+    // switch or a time mark as its text.
+    const auto putValue = [&](int column, bool gridRow, const QString &text, int format) {
+        const std::optional<double> number =
+                gridRow ? SettingsSheet::numberOf(text, u',') : std::nullopt;
+        if (!number)
+            return put(column, text, format);
+        sheet.setNumber(row, column, *number, format);
+        widths[size_t(column)] = std::max(widths[size_t(column)], int(text.size()));
+    };
     const auto merged = [&](int first, int last, const QString &text, int format) {
         sheet.setText(row, first, text, format);
         sheet.merge({row, row, first, last});
@@ -131,8 +142,11 @@ XlsWorkbook workbook(const Document &document)
             sheet.setNumber(row, 0, line.row + 1, cell);
         else
             put(0, QString(), cell);
-        for (int column = 1; column < columnCount; ++column)
-            put(column, cells[column], markedRow ? marked : cell);
+        const int format = markedRow ? marked : cell;
+        put(1, cells[1], format);
+        for (int column = 2; column <= 4; ++column)
+            putValue(column, line.row >= 0, cells[column], format);
+        put(5, cells[5], format);
         ++row;
     }
     ++row;

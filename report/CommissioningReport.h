@@ -30,6 +30,8 @@ struct Row
 {
     int row = 0; // grid row 0-31; -1 for an item of the timer schedule
     QString name;
+    // The values as the grid shows them, a row switched off as the settings
+    // sheet does, "[фукнк. откл.] (VALUE)".
     QString approved; // empty when nothing was approved
     QString asFound;
     QString asLeft;
@@ -63,7 +65,9 @@ QStringList journalHeadings();
 // UTF-8 CSV with a byte order mark, fields separated by ";", quoted as RFC
 // 4180 asks, lines ended by CR LF.
 QByteArray csvText(const Document &document);
-// One sheet of an Excel 97 workbook, A4 landscape, the page numbers in the footer.
+// One sheet of an Excel 97 workbook, A4 landscape, the page numbers in the
+// footer; the values that are numbers stored as numbers, as the settings
+// sheet's workbook stores them.
 XlsWorkbook workbook(const Document &document);
 
 // Each written through a temporary file beside `path` that replaces an

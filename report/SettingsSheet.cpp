@@ -48,20 +48,6 @@ QString rangeOf(const RelaySession &session, int row, std::optional<int> ratio)
     return AllowedRange::text(session.catalogue, row, ratio, session.decimalSeparator);
 }
 
-// "25,0" as 25.0, by the separator the grid writes; nullopt for anything else.
-std::optional<double> numberOf(const QString &text, QChar decimalSeparator)
-{
-    static const QRegularExpression form(QStringLiteral("^-?[0-9]+([.,][0-9]+)?$"));
-    const QString trimmed = text.trimmed();
-    if (!form.match(trimmed).hasMatch())
-        return std::nullopt;
-    QString plain = trimmed;
-    plain.replace(decimalSeparator, u'.').replace(u',', u'.');
-    bool ok = false;
-    const double number = plain.toDouble(&ok);
-    return ok ? std::optional<double>(number) : std::nullopt;
-}
-
 QList<Field> timerFields(const TimerSchedule &timer)
 {
     QList<Field> fields;
@@ -91,13 +77,31 @@ ParameterLine parameterLine(const RelaySession &session, int row, std::optional<
         line.name = QStringLiteral("Моторесурс");
     const QString aside = grid.text(row, ConfigGrid::SavedText);
     if (!aside.isEmpty())
-        line.value = QStringLiteral("%1 (%2)").arg(Texts::functionOff, aside);
+        line.value = disabledValueText(aside);
     else if (!session.catalogue.isSwitch(row) && row != ConfigRow::motorHours)
         line.number = numberOf(line.value, session.decimalSeparator);
     return line;
 }
 
 } // namespace
+
+QString disabledValueText(const QString &kept)
+{
+    return QStringLiteral("%1 (%2)").arg(Texts::functionOff, kept);
+}
+
+std::optional<double> numberOf(const QString &text, QChar decimalSeparator)
+{
+    static const QRegularExpression form(QStringLiteral("^-?[0-9]+([.,][0-9]+)?$"));
+    const QString trimmed = text.trimmed();
+    if (!form.match(trimmed).hasMatch())
+        return std::nullopt;
+    QString plain = trimmed;
+    plain.replace(decimalSeparator, u'.').replace(u',', u'.');
+    bool ok = false;
+    const double number = plain.toDouble(&ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
+}
 
 QStringList parameterHeadings()
 {

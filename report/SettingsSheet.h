@@ -59,6 +59,13 @@ inline const QString timerTitle = QStringLiteral("Управление по та
 // What each signature line asks for, in order.
 QStringList signatureParts();
 
+// A row switched off as the sheet shows it: "[фукнк. откл.] (VALUE)", with
+// the value the row keeps.
+QString disabledValueText(const QString &kept);
+// A value text the grid writes ("25,0", "-3", by `decimalSeparator` or a
+// point) as the number the workbook stores; nullopt for any other text.
+std::optional<double> numberOf(const QString &text, QChar decimalSeparator);
+
 // Whether the session holds what a sheet is made of: a relay's
 // configuration read into the grid, or a settings file.
 bool available(const RelaySession &session);

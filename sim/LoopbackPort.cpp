@@ -108,10 +108,17 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
             m_vanishBeforeReply = true;
         if (!reply || m_vanishBeforeReply)
             continue;
-        const qint64 dueMs = m_clock.elapsed() + reply->delayMs;
-        schedule({reply->bytes, dueMs});
+        // A reply is readable once its last byte is on the wire.
+        const auto wireMs = [this, &request](const QByteArray &bytes) -> qint64 {
+            return m_pacingBaudRate > 0
+                    ? (request.size() + bytes.size()) * 10 * 1000 / m_pacingBaudRate
+                    : 0;
+        };
+        const qint64 startMs = m_clock.elapsed() + reply->delayMs;
+        schedule({reply->bytes, startMs + wireMs(reply->bytes)});
         if (!reply->secondBytes.isEmpty())
-            schedule({reply->secondBytes, dueMs + reply->secondDelayMs});
+            schedule({reply->secondBytes,
+                      startMs + reply->secondDelayMs + wireMs(reply->secondBytes)});
     }
     return size;
 }

@@ -23,6 +23,9 @@ namespace miv::sim {
 //   written()           every byte the master wrote
 //   setClientLine(s)    the speed, parity and stop bits the master's port is
 //                       set to, for a strict line (RelayLine::setStrictLine)
+//   setPacing(baud)     the wire's own time: a reply comes after the request
+//                       and the reply took their time on the wire at `baud`
+//                       (10 bits a character; 0, the default: at once)
 class LoopbackPort : public QIODevice
 {
     Q_OBJECT
@@ -38,6 +41,7 @@ public:
     bool hasVanished() const { return m_vanished; }
     QByteArray written() const { return m_written; }
     void setClientLine(const RelayLine::LineSettings &settings) { m_line.setClientLine(settings); }
+    void setPacing(int baudRate) { m_pacingBaudRate = baudRate; }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -67,6 +71,7 @@ private:
     bool m_vanished = false;
     int m_writesBeforeFailure = 0; // 0: never
     int m_requestsBeforeVanishing = 0; // 0: never
+    int m_pacingBaudRate = 0; // 0: no wire time
     bool m_vanishBeforeReply = false; // the request that makes the port vanish went out
 };
 

@@ -298,6 +298,7 @@ QByteArray RelayModel::handle(const QByteArray &pdu)
 {
     if (pdu.isEmpty())
         return {};
+    writeDueJournalEvents(QDateTime::currentMSecsSinceEpoch());
     const quint8 function = quint8(pdu[0]);
     if (m_refusedFunction == function)
         return exceptionPdu(function, modbus::IllegalFunction);
@@ -638,15 +639,26 @@ QByteArray RelayModel::makeJournalEntry(int code, const QDateTime &when, quint32
     return entry;
 }
 
-void RelayModel::setJournalLength(int entries)
+namespace {
+
+// The codes of a relay's life, the tank's trips on type 6 only.
+QList<int> lifeOf(int typeCode)
 {
     QList<int> life;
     for (int code : lifeOfARelay) {
-        if (code == -1 && m_typeCode == 6)
+        if (code == -1 && typeCode == 6)
             life.append(QList<int>(std::begin(tankTrips), std::end(tankTrips)));
         else if (code != -1)
             life.append(code);
     }
+    return life;
+}
+
+} // namespace
+
+void RelayModel::setJournalLength(int entries)
+{
+    const QList<int> life = lifeOf(m_typeCode);
     // The current journal, and the older one whose entries are left behind
     // the empty slot that ends the current one.
     auto fill = [&](int from, int to, QDateTime when, quint32 hours, quint32 seed) {
@@ -673,6 +685,7 @@ void RelayModel::setJournalLength(int entries)
         }
     };
     entries = std::clamp(entries, 0, int(journalSlots));
+    m_lifeStep = entries;
     m_journalNext = entries % journalSlots;
     m_journalFull = entries == journalSlots;
     for (auto &slot : m_journal)
@@ -694,6 +707,22 @@ void RelayModel::pushJournalEvent(int code, const QDateTime &when)
     m_journalFull = m_journalFull || m_journalNext == 0;
     if (!m_journalFull)
         m_journal[size_t(m_journalNext)].clear();
+}
+
+void RelayModel::setJournalRate(int perMinute, qint64 startMs)
+{
+    m_journalRate = JournalRate(perMinute, startMs);
+}
+
+void RelayModel::writeDueJournalEvents(qint64 nowMs)
+{
+    const QList<qint64> times = m_journalRate.take(nowMs);
+    if (times.isEmpty())
+        return;
+    const QList<int> life = lifeOf(m_typeCode);
+    for (qint64 ms : times)
+        pushJournalEvent(life[m_lifeStep++ % life.size()],
+                         QDateTime::fromMSecsSinceEpoch(ms + m_clockOffsetMs, Qt::UTC));
 }
 
 } // namespace miv::sim

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/JournalRate.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -70,6 +72,15 @@ public:
     // Dated `when` (the relay's own clock), its details as the journal's
     // other entries of that code.
     void pushJournalEvent(int code, const QDateTime &when);
+    // Events that keep coming while the simulator runs: `perMinute` a minute
+    // from `startMs` (the PC's time, ms since the epoch) on, each written by
+    // pushJournalEvent when its time has come, dated then on the relay's
+    // clock, their codes going on through the relay's life where its journal
+    // left it. The relay writes them when it is next asked (handle()), so a
+    // master reads what the relay would have written by then. 0: none.
+    void setJournalRate(int perMinute, qint64 startMs);
+    // Writes the events whose time came by `nowMs`.
+    void writeDueJournalEvents(qint64 nowMs);
     // Slot n answers its first read with code 0 (the relay is still writing
     // it), and with its entry from then on.
     void setFlakyJournalSlot(int n);
@@ -111,6 +122,8 @@ private:
     std::set<int> m_flakySlots;
     int m_journalNext = 0; // the slot the next event goes to
     bool m_journalFull = false; // every slot holds an entry: no empty slot ends a reading
+    JournalRate m_journalRate;
+    int m_lifeStep = 0; // the relay's life's next event (setJournalRate)
     qint64 m_clockOffsetMs = 0; // the relay's clock minus the PC's UTC time
     qint64 m_lastTickMs = 0;
     qint64 m_runningMs = 0; // running time not yet counted as a minute

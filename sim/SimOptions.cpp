@@ -1,5 +1,6 @@
 #include "sim/SimOptions.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 
 namespace miv::sim {
@@ -26,6 +27,17 @@ std::optional<std::pair<QString, QString>> pairOf(const QString &text, QChar sep
     if (at <= 0 || at == text.size() - 1)
         return std::nullopt;
     return std::pair{text.left(at), text.mid(at + 1)};
+}
+
+// The value given for a relay's address, or for address 0 (every relay).
+template<typename Value>
+std::optional<Value> forRelay(const std::map<quint8, Value> &values, quint8 address)
+{
+    if (auto it = values.find(address); it != values.end())
+        return it->second;
+    if (auto it = values.find(0); it != values.end())
+        return it->second;
+    return std::nullopt;
 }
 
 class Parser
@@ -64,6 +76,8 @@ public:
                 readJournal(value(name));
             else if (name == QLatin1String("--journal-flaky"))
                 readFlakySlots(value(name));
+            else if (name == QLatin1String("--journal-rate"))
+                readJournalRate(value(name));
             else if (name == QLatin1String("--seed"))
                 readSeed(value(name));
             else if (name == QLatin1String("--fault-rate"))
@@ -191,6 +205,22 @@ private:
                              .arg(item)
                              .arg(RelayModel::journalSlots - 1));
         }
+    }
+
+    // [ADDR:]N, N new events a minute; no address: every relay.
+    void readJournalRate(const QString &text)
+    {
+        const auto parts = pairOf(text, u':');
+        const auto address = parts ? faultAddress(QStringLiteral("--journal-rate"), parts->first)
+                                   : std::optional<quint8>(0);
+        if (!address)
+            return;
+        if (const auto rate = number(parts ? parts->second : text, 1, JournalRate::maxPerMinute))
+            m_options.journalRates[*address] = *rate;
+        else
+            fail(QStringLiteral("--journal-rate: \"%1\" is not [ADDR:]N, N events a minute 1..%2")
+                         .arg(text)
+                         .arg(JournalRate::maxPerMinute));
     }
 
     void readSeed(const QString &text)
@@ -376,6 +406,8 @@ private:
             asked.append(entry.first);
         for (const auto &entry : m_options.interfaceWords)
             asked.append(entry.first);
+        for (const auto &entry : m_options.journalRates)
+            asked.append(entry.first);
         for (const quint8 address : std::as_const(asked)) {
             if (address == 0)
                 continue;
@@ -401,14 +433,7 @@ private:
 void SimOptions::applyTo(RelayLine &line) const
 {
     line.setSeed(seed);
-    auto forRelay = [](const std::map<quint8, quint16> &words,
-                       quint8 address) -> std::optional<quint16> {
-        if (auto it = words.find(address); it != words.end())
-            return it->second;
-        if (auto it = words.find(0); it != words.end())
-            return it->second;
-        return std::nullopt;
-    };
+    const qint64 startMs = QDateTime::currentMSecsSinceEpoch();
     for (const Relay &relay : relays) {
         RelayModel &model = line.addRelay(relay.address, relay.typeCode);
         if (journalLength)
@@ -421,6 +446,8 @@ void SimOptions::applyTo(RelayLine &line) const
             model.setInputs(*bits);
         if (const auto word = forRelay(interfaceWords, relay.address))
             model.setRegister(RelayModel::interfaceWordRegister, *word);
+        if (const auto rate = forRelay(journalRates, relay.address))
+            model.setJournalRate(*rate, startMs);
     }
     line.setStrictLine(strictLine);
     line.setLatencyMs(latencyMinMs, latencyMaxMs);
@@ -442,7 +469,8 @@ QString simUsage()
 {
     return QStringLiteral(
             "Usage: mivsim [--relays ADDR:TYPE,...] [--baud N] [--latency-ms MS|MIN-MAX]\n"
-            "              [--log FILE] [--journal N] [--journal-flaky N,...] [--seed N]\n"
+            "              [--log FILE] [--journal N] [--journal-flaky N,...]\n"
+            "              [--journal-rate [ADDR:]N] [--seed N]\n"
             "              [--status-bits ADDR:HEX] [--inputs ADDR:HEX] [fault options]\n"
             "              [--tcp PORT] [--interface ADDR:HEX] [--strict-line] [--stop-with-parent]\n"
             "              [--link PATH]\n"
@@ -467,6 +495,9 @@ QString simUsage()
             "  --journal N             entries in every relay's journal, 0..100 (default 37);\n"
             "                          the slot after the last one reads code 0\n"
             "  --journal-flaky N,...   these journal slots answer code 0 once, then their entry\n"
+            "  --journal-rate [ADDR:]N N new journal events a minute (1..6000) on every relay,\n"
+            "                          or on relay ADDR, as the relay writes them: into its\n"
+            "                          ring, dated on its clock when each came\n"
             "  --seed N                seed of the moving values, the journals and the random\n"
             "                          faults (default 0)\n"
             "  --status-bits ADDR:HEX  register 39 (protection flags; bit 14 start limitation)\n"

@@ -38,6 +38,7 @@ struct SimOptions
     std::map<quint8, quint16> interfaceWords; // register 65; address 0: every relay
     bool strictLine = false; // relays answer only at their own line settings
     QList<int> flakyJournalSlots; // of every relay
+    std::map<quint8, int> journalRates; // new events a minute; address 0: every relay
     std::optional<quint16> tcpPort; // also served over TCP on 127.0.0.1 (0: any free port)
     bool stopWithParent = false;
     QString linkPath; // a stable name for the line: a link to the pseudo-terminal

@@ -6,6 +6,7 @@
 #include "device/SoftwareVersion.h"
 
 #include <algorithm>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,13 +49,30 @@ constexpr Measurement measurements[] = {
          "total_increasing"},
 };
 
+constexpr int expiryIntervals = 10;
+constexpr int shortestExpirySeconds = 60;
+constexpr int nodeHashDigits = 8;
+
+bool isNodeCharacter(QChar c)
+{
+    return c.unicode() < 128 && (c.isLetterOrNumber() || c == u'-');
+}
+
 QString plain(const QString &text)
 {
     QString result = text;
     for (QChar &c : result)
-        if (!(c.unicode() < 128 && (c.isLetterOrNumber() || c == u'_' || c == u'-')))
+        if (!isNodeCharacter(c))
             c = u'_';
     return result;
+}
+
+// The node earlier versions gave every relay, whatever its prefix and line.
+QString formerNode(const TelemetryTopics &topics, int address)
+{
+    return QStringLiteral("miv_%1_%2_%3")
+            .arg(plain(topics.prefix), plain(topics.line))
+            .arg(address);
 }
 
 QString configTopic(const QString &prefix, const char *component, const QString &node,
@@ -105,10 +123,12 @@ QJsonArray availabilityOf(const TelemetryTopics &topics, int address)
 }
 
 QJsonObject entity(const TelemetryTopics &topics, const CurrentDevice &device,
-                   const QString &object, const QString &name, const QString &value)
+                   const QString &object, const QString &name, const QString &value,
+                   int expirySeconds)
 {
     const QString node = discoveryNode(topics, device.networkAddress);
     return {
+            {QStringLiteral("expire_after"), expirySeconds},
             {QStringLiteral("name"), name},
             {QStringLiteral("unique_id"), node + u'_' + object},
             {QStringLiteral("state_topic"), topics.live(device.networkAddress)},
@@ -127,21 +147,63 @@ QByteArray compact(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+struct EntityPlace
+{
+    const char *component;
+    QString object;
+};
+
+// Every entity a relay may have, of either type.
+QList<EntityPlace> everyEntity()
+{
+    QList<EntityPlace> places;
+    for (const Measurement &m : measurements)
+        places.append({"sensor", QLatin1String(m.object)});
+    places.append({"sensor", QStringLiteral("state")});
+    for (quint16 type : {typeWithSensors, typeWithoutSensors})
+        for (const auto &[lamp, caption] : alarmLamps(type))
+            if (std::none_of(places.begin(), places.end(), [lamp](const EntityPlace &p) {
+                    return p.object == alarmObject(lamp);
+                }))
+                places.append({"binary_sensor", alarmObject(lamp)});
+    return places;
+}
+
 } // namespace
 
 QString discoveryNode(const TelemetryTopics &topics, int address)
 {
-    return plain(QStringLiteral("miv_%1_%2_%3").arg(topics.prefix, topics.line).arg(address));
+    const QString former = formerNode(topics, address);
+    const QString parts = topics.prefix + topics.line;
+    if (std::all_of(parts.begin(), parts.end(), isNodeCharacter))
+        return former;
+    const QByteArray exactTopic =
+            (topics.prefix + u'/' + topics.line + u'/' + QString::number(address)).toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(exactTopic, QCryptographicHash::Sha1).toHex();
+    return former + u'_' + QString::fromLatin1(hash.left(nodeHashDigits));
+}
+
+int liveExpirySeconds(int intervalMs)
+{
+    return std::max(shortestExpirySeconds, (expiryIntervals * intervalMs + 999) / 1000);
 }
 
 QList<DiscoveryConfig> discoveryConfigs(const QString &discoveryPrefix,
-                                        const TelemetryTopics &topics, const CurrentDevice &device)
+                                        const TelemetryTopics &topics, const CurrentDevice &device,
+                                        int expirySeconds)
 {
     const QString node = discoveryNode(topics, device.networkAddress);
     QList<DiscoveryConfig> configs;
+    // The old entities go first, so that the new ones may take their entity ids.
+    const QString former = formerNode(topics, device.networkAddress);
+    if (former != node)
+        for (const EntityPlace &place : everyEntity())
+            configs.append(
+                    {configTopic(discoveryPrefix, place.component, former, place.object), {}});
     for (const Measurement &m : measurements) {
-        QJsonObject config = entity(topics, device, QLatin1String(m.object),
-                                    QString::fromUtf8(m.name), QLatin1String(m.value));
+        QJsonObject config =
+                entity(topics, device, QLatin1String(m.object), QString::fromUtf8(m.name),
+                       QLatin1String(m.value), expirySeconds);
         if (m.unit)
             config.insert(QStringLiteral("unit_of_measurement"), QString::fromUtf8(m.unit));
         if (m.deviceClass)
@@ -151,7 +213,7 @@ QList<DiscoveryConfig> discoveryConfigs(const QString &discoveryPrefix,
                         compact(config)});
     }
     QJsonObject state = entity(topics, device, QStringLiteral("state"), QStringLiteral("Состояние"),
-                               QStringLiteral("value_json.state"));
+                               QStringLiteral("value_json.state"), expirySeconds);
     state.insert(QStringLiteral("device_class"), QStringLiteral("enum"));
     QJsonArray options;
     for (int relayState : {1, 0, 2, 3})
@@ -164,31 +226,31 @@ QList<DiscoveryConfig> discoveryConfigs(const QString &discoveryPrefix,
     for (const auto &[lamp, caption] : lamps) {
         QJsonObject alarm = entity(
                 topics, device, alarmObject(lamp), caption,
-                QStringLiteral("'ON' if %1 in value_json.alarms else 'OFF'").arg(quoted(caption)));
+                QStringLiteral("'ON' if %1 in value_json.alarms else 'OFF'").arg(quoted(caption)),
+                expirySeconds);
         alarm.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
         configs.append({configTopic(discoveryPrefix, "binary_sensor", node, alarmObject(lamp)),
                         compact(alarm)});
     }
-    for (quint16 type : {typeWithSensors, typeWithoutSensors})
-        for (const auto &[lamp, caption] : alarmLamps(type)) {
-            const QString topic =
-                    configTopic(discoveryPrefix, "binary_sensor", node, alarmObject(lamp));
-            if (!std::any_of(configs.begin(), configs.end(),
-                             [&topic](const DiscoveryConfig &c) { return c.topic == topic; }))
-                configs.append({topic, {}});
-        }
+    for (const EntityPlace &place : everyEntity()) {
+        const QString topic = configTopic(discoveryPrefix, place.component, node, place.object);
+        if (std::none_of(configs.begin(), configs.end(),
+                         [&topic](const DiscoveryConfig &c) { return c.topic == topic; }))
+            configs.append({topic, {}});
+    }
     return configs;
 }
 
 QStringList discoveryTopics(const QString &discoveryPrefix, const TelemetryTopics &topics,
                             int address)
 {
-    CurrentDevice device;
-    device.networkAddress = quint8(address);
-    device.typeCode = typeWithSensors;
+    QStringList nodes{discoveryNode(topics, address)};
+    if (formerNode(topics, address) != nodes.first())
+        nodes << formerNode(topics, address);
     QStringList result;
-    for (const DiscoveryConfig &config : discoveryConfigs(discoveryPrefix, topics, device))
-        result << config.topic;
+    for (const QString &node : nodes)
+        for (const EntityPlace &place : everyEntity())
+            result << configTopic(discoveryPrefix, place.component, node, place.object);
     return result;
 }
 

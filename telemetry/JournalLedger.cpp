@@ -18,7 +18,28 @@ namespace {
 
 const QString lineField = QStringLiteral("line");
 const QString relaysField = QStringLiteral("relays");
+const QString ringsField = QStringLiteral("rings");
 constexpr qint64 largestFile = 16 * 1024 * 1024;
+constexpr int entryBytes = 22;
+
+// The rings of the file: each a list of slots of 22 bytes in hex. A ring
+// that is no such list is left out (it only saves reading).
+QHash<QString, QList<QByteArray>> ringsOf(const QJsonObject &rings)
+{
+    QHash<QString, QList<QByteArray>> result;
+    for (auto ring = rings.begin(); ring != rings.end(); ++ring) {
+        QList<QByteArray> kept;
+        for (const QJsonValue &slot : ring.value().toArray()) {
+            const QByteArray bytes = QByteArray::fromHex(slot.toString().toLatin1());
+            if (bytes.size() != entryBytes)
+                break;
+            kept << bytes;
+        }
+        if (!kept.isEmpty() && kept.size() == ring.value().toArray().size())
+            result.insert(ring.key(), kept);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -34,6 +55,7 @@ QString JournalLedger::defaultPath(const QString &line)
 bool JournalLedger::load(QString *error)
 {
     m_published.clear();
+    m_rings.clear();
     m_onDisk.clear();
     QFile file(m_path);
     if (!file.exists())
@@ -92,6 +114,7 @@ bool JournalLedger::load(QString *error)
         published.insert(relay.key(), keys);
     }
     m_published = std::move(published);
+    m_rings = ringsOf(root.value(ringsField).toObject());
     m_onDisk = bytes;
     return true;
 }
@@ -116,7 +139,14 @@ bool JournalLedger::save(QString *error)
     QJsonObject relays;
     for (auto relay = m_published.cbegin(); relay != m_published.cend(); ++relay)
         relays.insert(relay.key(), QJsonArray::fromStringList(relay.value()));
-    const QJsonObject root{{lineField, m_line}, {relaysField, relays}};
+    QJsonObject rings;
+    for (auto ring = m_rings.cbegin(); ring != m_rings.cend(); ++ring) {
+        QJsonArray kept;
+        for (const QByteArray &slot : ring.value())
+            kept.append(QString::fromLatin1(slot.toHex()));
+        rings.insert(ring.key(), kept);
+    }
+    const QJsonObject root{{lineField, m_line}, {relaysField, relays}, {ringsField, rings}};
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);
 
     const QString folder = QFileInfo(m_path).absolutePath();
@@ -180,6 +210,14 @@ void JournalLedger::markPublished(const QString &relay, const QString &entryKey)
     keys.append(entryKey);
     while (keys.size() > keysKept)
         keys.removeFirst();
+    m_unsaved = true;
+}
+
+void JournalLedger::keepRing(const QString &relay, const QList<QByteArray> &entries)
+{
+    if (m_rings.value(relay) == entries)
+        return;
+    m_rings.insert(relay, entries);
     m_unsaved = true;
 }
 

@@ -25,6 +25,12 @@ namespace miv::telemetry {
 //
 // The file (UTF-8 JSON) names its line: one file serves one line, and a file
 // of another line is refused rather than mixed up.
+//
+// Beside the keys it keeps each relay's ring as last read (JournalRing's
+// slots, in hex), so that a publisher started again looks only at where
+// each relay writes next rather than reading every journal whole. The ring
+// only saves reading: what was published is told by the keys alone, and a
+// file without rings, or with one that is no ring, is read as having none.
 class JournalLedger
 {
 public:
@@ -68,10 +74,15 @@ public:
     bool isPublished(const QString &relay, const QString &entryKey) const;
     void markPublished(const QString &relay, const QString &entryKey);
 
+    // The relay's ring as last kept (slot 0 on); empty when none is.
+    QList<QByteArray> ring(const QString &relay) const { return m_rings.value(relay); }
+    void keepRing(const QString &relay, const QList<QByteArray> &entries);
+
 private:
     QString m_path;
     QString m_line;
     QHash<QString, QStringList> m_published; // relay key: entry keys, oldest first
+    QHash<QString, QList<QByteArray>> m_rings; // relay key: the slots as last read
     QByteArray m_onDisk; // what the file holds, for the backup
     bool m_unsaved = false;
 };

@@ -4,7 +4,6 @@
 #include "core/Texts.h"
 #include "device/Discovery.h"
 #include "device/Identification.h"
-#include "device/JournalReader.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveRead.h"
 #include "device/LinkFailure.h"
@@ -14,6 +13,7 @@
 #include "telemetry/HomeAssistantDiscovery.h"
 #include "telemetry/JournalLedger.h"
 #include "telemetry/MqttConnection.h"
+#include "telemetry/SilentRelayBackoff.h"
 #include "telemetry/TelemetryPayloads.h"
 
 #include <algorithm>
@@ -27,15 +27,31 @@ namespace {
 constexpr int firstWaitMs = 1000;
 constexpr int longestWaitMs = 30000;
 constexpr int waitSliceMs = 20;
-// A journal reading that failed is tried again after this, or the interval when shorter.
-constexpr int journalRetryMs = 60 * 1000;
 constexpr int ledgerWriteGapMs = 2000;
-constexpr int firstProbeWaitMs = 2000;
 
 QDateTime now()
 {
     return QDateTime::currentDateTimeUtc();
 }
+
+// The relay's retries are the publisher's own, one a round: while it lives
+// each read goes out once, so that a relay that falls silent holds the
+// others up by one reply time-out, not by the time-out and every retry.
+class SingleRequests
+{
+public:
+    explicit SingleRequests(RelayBus &bus) : m_bus(bus), m_retries(bus.timing().retries)
+    {
+        m_bus.setRetries(0);
+    }
+    ~SingleRequests() { m_bus.setRetries(m_retries); }
+    SingleRequests(const SingleRequests &) = delete;
+    SingleRequests &operator=(const SingleRequests &) = delete;
+
+private:
+    RelayBus &m_bus;
+    int m_retries;
+};
 
 } // namespace
 
@@ -45,7 +61,9 @@ LinePublisher::LinePublisher(PortLink &link, MqttConnection &mqtt, JournalLedger
       m_mqtt(mqtt),
       m_ledger(ledger),
       m_settings(std::move(settings)),
-      m_log(std::move(log))
+      m_log(std::move(log)),
+      m_journals({m_link, m_mqtt, m_ledger, m_operator, m_settings.topics,
+                  m_settings.journalIntervalMs, [this] { return nowMs(); }, m_log})
 {
     m_clock.start();
 }
@@ -82,16 +100,20 @@ LinePublisher::End LinePublisher::run(const std::atomic_bool &stop)
         const qint64 roundStart = nowMs();
         takeLineMessages();
         Step step = Step::Done;
+        qint64 answeringMs = 0;
         for (Relay &relay : m_relays) {
             if (stop || brokerRefused())
                 break;
+            const qint64 pollStart = nowMs();
             step = poll(relay);
+            if (relay.misses == 0)
+                answeringMs += nowMs() - pollStart;
             rememberAcknowledged(Write::Soon);
             if (step != Step::Done)
                 break;
         }
         if (step == Step::Done && !stop)
-            step = readJournalIfDue(roundStart);
+            step = readJournals(roundStart, answeringMs);
         if (step == Step::LineLost && !reopenLine(stop, m_operator.lastMessage))
             break;
         rememberAcknowledged(Write::Soon);
@@ -141,9 +163,9 @@ bool LinePublisher::identify(Relay &relay)
     if (result.outcome != IdentificationResult::Outcome::Identified)
         return false;
     relay.identified = true;
-    relay.ledgerKey = JournalLedger::relayKey(relay.address, session.device.factoryNumber);
-    relay.journalDueMs = nowMs();
     session.flags.startLimitView = false;
+    m_journals.follow(relay.address, session,
+                      JournalLedger::relayKey(relay.address, session.device.factoryNumber));
     m_mqtt.publishRetained(m_settings.topics.info(relay.address), infoPayload(session.device), 1);
     publishDiscovery(relay);
     m_log(QStringLiteral("relay %1: %2, factory number %3")
@@ -156,21 +178,23 @@ bool LinePublisher::identify(Relay &relay)
 LinePublisher::Step LinePublisher::poll(Relay &relay)
 {
     m_operator.lastMessage.clear();
-    if (relay.probeWaitMs > 0) {
-        // Offline: asked again only when its wait is over, and briefly.
-        if (nowMs() < relay.nextProbeMs)
+    const int retries = m_link.bus().timing().retries;
+    const SingleRequests single(m_link.bus());
+    if (relay.misses > 0) {
+        // Missed before: asked again only when its wait is over, and briefly.
+        if (nowMs() < relay.nextAskMs)
             return Step::Done;
         if (!answersProbe(relay)) {
             if (!m_link.isOpen())
                 return Step::LineLost;
-            noAnswer(relay, {}, true);
+            missed(relay, retries, {});
             return Step::Done;
         }
     }
     if (!relay.identified && !identify(relay)) {
         if (!m_link.isOpen())
             return Step::LineLost;
-        noAnswer(relay, m_operator.lastMessage, false);
+        missed(relay, retries, m_operator.lastMessage);
         return Step::Done;
     }
     RelaySession &session = *relay.session;
@@ -184,23 +208,18 @@ LinePublisher::Step LinePublisher::poll(Relay &relay)
     case BusOutcome::Done: {
         m_mqtt.publishLive(m_settings.topics.live(relay.address),
                            livePayload(session.live, session.device.typeCode, readAt));
-        relay.failedPolls = 0;
-        relay.probeWaitMs = 0;
-        setOnline(relay, true);
+        answered(relay);
+        noteAlarms(relay);
         break;
     }
     case BusOutcome::Refused:
         // It answered: it is there, but keeps its values to itself.
-        relay.failedPolls = 0;
-        relay.probeWaitMs = 0;
-        setOnline(relay, true);
+        answered(relay);
         m_log(QStringLiteral("relay %1: %2").arg(relay.address).arg(m_operator.lastMessage));
         break;
     case BusOutcome::NoAnswer:
     case BusOutcome::PortFailed:
-        // Identified again when it answers: it may be another relay by then.
-        relay.identified = false;
-        noAnswer(relay, read.portError.isEmpty() ? m_operator.lastMessage : read.portError, true);
+        missed(relay, retries, read.portError.isEmpty() ? m_operator.lastMessage : read.portError);
         break;
     }
     return Step::Done;
@@ -218,22 +237,36 @@ bool LinePublisher::answersProbe(Relay &relay)
     return reply.answered() || reply.refused();
 }
 
-// A poll that got no answer. The relay is offline once the line's retries
-// are spent (`retriesSpent`: the read that failed spent them itself); from
-// then on it is asked again after growing waits.
-void LinePublisher::noAnswer(Relay &relay, const QString &reason, bool retriesSpent)
+void LinePublisher::answered(Relay &relay)
 {
-    const int retries = m_link.bus().timing().retries;
-    relay.failedPolls =
-            retriesSpent ? std::max(relay.failedPolls, retries) + 1 : relay.failedPolls + 1;
-    if (relay.failedPolls <= retries)
+    relay.misses = 0;
+    setOnline(relay, true);
+    m_journals.setAnswering(relay.address, true);
+}
+
+void LinePublisher::missed(Relay &relay, int retries, const QString &reason)
+{
+    ++relay.misses;
+    relay.nextAskMs = nowMs() + SilentRelayBackoff::waitMs(relay.misses, retries);
+    m_journals.setAnswering(relay.address, false);
+    if (!SilentRelayBackoff::isOffline(relay.misses, retries))
         return;
+    // Identified again when it answers: it may be another relay by then.
+    relay.identified = false;
+    relay.alarms.reset();
     setOnline(relay, false, reason);
-    relay.probeWaitMs = relay.probeWaitMs == 0
-            ? firstProbeWaitMs
-            : std::min(relay.probeWaitMs * 2, silentProbeLongestMs);
-    relay.nextProbeMs = nowMs() + relay.probeWaitMs;
-    relay.journal = {};
+}
+
+// A relay whose alarms or state changed has likely just written an entry.
+void LinePublisher::noteAlarms(Relay &relay)
+{
+    const LiveValues &live = relay.session->live;
+    const std::array<quint16, 3> alarms{live.value(RelayRegister::protectionFlags),
+                                        live.value(RelayRegister::outputRelays),
+                                        live.value(RelayRegister::inputs)};
+    if (relay.alarms && *relay.alarms != alarms)
+        m_journals.lookSoon(relay.address);
+    relay.alarms = alarms;
 }
 
 void LinePublisher::setOnline(Relay &relay, bool online, const QString &reason)
@@ -256,119 +289,32 @@ void LinePublisher::publishDiscovery(Relay &relay)
         return;
     relay.publishedInfo = info;
     for (const DiscoveryConfig &config :
-         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device))
+         discoveryConfigs(*m_settings.discoveryPrefix, m_settings.topics, device,
+                          liveExpirySeconds(m_settings.intervalMs)))
         m_mqtt.publishRetained(config.topic, config.payload, 1);
 }
 
-// A few entries of one relay's journal: the reading under way, else the
-// first relay whose journal is due; only while the broker can take them.
-LinePublisher::Step LinePublisher::readJournalIfDue(qint64 roundStartMs)
+LinePublisher::Step LinePublisher::readJournals(qint64 roundStartMs, qint64 answeringMs)
 {
-    if (!m_mqtt.isConnected()) {
-        // A reading cut off starts again from the first entry when the broker is back.
+    const qint64 intervalEnd = roundStartMs + m_settings.intervalMs;
+    const bool idle = nowMs() < intervalEnd;
+    const JournalFollower::Due due = m_journals.due();
+    const qint64 deadline = due == JournalFollower::Due::Nothing
+            ? intervalEnd
+            : std::max(intervalEnd, nowMs() + answeringMs / journalShareOfPolls);
+    const qint64 urgentDeadline = due == JournalFollower::Due::Urgent
+            ? std::max(deadline, nowMs() + answeringMs / urgentJournalShareOfPolls)
+            : deadline;
+    const JournalFollower::Result result = m_journals.spend(deadline, urgentDeadline, idle);
+    const int retries = m_link.bus().timing().retries;
+    for (quint8 address : m_journals.takeFallenSilent())
         for (Relay &relay : m_relays)
-            if (relay.journal.active) {
-                relay.journal = {};
-                relay.journalDueMs = nowMs();
-            }
+            if (relay.address == address && relay.misses == 0)
+                missed(relay, retries, Texts::linkError);
+    if (result == JournalFollower::Result::Done)
         return Step::Done;
-    }
-    Relay *reading = nullptr;
-    for (Relay &relay : m_relays)
-        if (relay.journal.active)
-            reading = &relay;
-    for (Relay &relay : m_relays) {
-        if (reading)
-            break;
-        if (relay.identified && relay.online == true && relay.journalDueMs <= nowMs()) {
-            reading = &relay;
-            relay.journal = {};
-            relay.journal.active = true;
-        }
-    }
-    if (!reading)
-        return Step::Done;
-    // At least one entry a round; more while the round has time left.
-    const qint64 left = roundStartMs + m_settings.intervalMs - nowMs();
-    const int entries = left > 0 || m_settings.intervalMs == 0 ? journalEntriesPerRound : 1;
-    return readJournalStep(*reading, entries);
-}
-
-LinePublisher::Step LinePublisher::readJournalStep(Relay &relay, int entries)
-{
-    RelaySession &session = *relay.session;
-    for (int k = 0; k < entries && relay.journal.active; ++k) {
-        m_operator.lastMessage.clear();
-        const BusReply answer = requestJournalEntry(session, relay.journal.next);
-        if (answer.portFailed())
-            m_operator.lastMessage = handleLinkFailure(session, answer).text;
-        const ReplyString &reply = answer.reply;
-        if (!m_link.isOpen())
-            return Step::LineLost;
-        if (reply.size() < JournalReadThreshold::reply) {
-            if (m_operator.lastMessage.isEmpty())
-                m_operator.lastMessage = Texts::linkError;
-            finishJournal(relay, false);
-            break;
-        }
-        const std::optional<JournalEntry> entry = journalEntryOfReply(reply);
-        if (!entry) {
-            finishJournal(relay, true);
-            break;
-        }
-        relay.journal.entries << journalEntryBytes(reply);
-        if (!publishJournalEntry(relay, *entry)) {
-            // The broker went away: the journal is read again when it is back.
-            relay.journal = {};
-            relay.journalDueMs = nowMs();
-            break;
-        }
-        if (++relay.journal.next == RelayRegister::journalEntries)
-            finishJournal(relay, true);
-    }
-    return Step::Done;
-}
-
-bool LinePublisher::publishJournalEntry(Relay &relay, const JournalEntry &entry)
-{
-    const int rank = ++relay.journal.seen[entry.identity()];
-    const QString key = JournalLedger::entryKey(entry, rank);
-    const QString pendingKey = relay.ledgerKey + u'\n' + key;
-    if (m_ledger.isPublished(relay.ledgerKey, key) || m_pendingKeys.contains(pendingKey))
-        return true;
-    if (m_ledger.isPublished(relay.ledgerKey, JournalLedger::earlierEntryKey(entry, rank))) {
-        // Published before its identity held its numbers: known by both from now on.
-        m_ledger.markPublished(relay.ledgerKey, key);
-        return true;
-    }
-    const std::optional<int> mid =
-            m_mqtt.publishEvent(m_settings.topics.journal(relay.address), journalPayload(entry));
-    if (!mid)
-        return false;
-    m_pending.insert(*mid, {relay.ledgerKey, key});
-    m_pendingKeys.insert(pendingKey);
-    ++relay.journal.sent;
-    return true;
-}
-
-void LinePublisher::finishJournal(Relay &relay, bool complete)
-{
-    recordJournalReading(*relay.session, m_operator, relay.journal.entries, complete);
-    relay.journalDueMs = nowMs()
-            + (complete ? m_settings.journalIntervalMs
-                        : std::min(journalRetryMs, m_settings.journalIntervalMs));
-    if (complete)
-        m_log(QStringLiteral("relay %1: journal of %2 entries, %3 new")
-                      .arg(relay.address)
-                      .arg(relay.journal.next)
-                      .arg(relay.journal.sent));
-    else
-        m_log(QStringLiteral("relay %1: journal read stopped after %2 entries, %3 new (%4)")
-                      .arg(relay.address)
-                      .arg(relay.journal.next)
-                      .arg(relay.journal.sent)
-                      .arg(m_operator.lastMessage));
-    relay.journal = {};
+    m_operator.lastMessage = m_journals.portFailure();
+    return Step::LineLost;
 }
 
 void LinePublisher::publishMetadata()
@@ -381,65 +327,96 @@ void LinePublisher::publishMetadata()
     m_mqtt.publishRetained(m_settings.topics.meta(), metadataPayload(metadata, now()), 1);
 }
 
-// What came on the line's metadata topic: the previous publisher's
-// metadata, retained (its relays that are no longer polled lose their
-// discovery configs), or another publisher that publishes on this line now.
+// What came on the line's status and metadata topics: the previous
+// publisher's status and metadata, retained, or another publisher that
+// publishes on this line now, or its stop.
 void LinePublisher::takeLineMessages()
 {
     for (const MqttConnection::Message &message : m_mqtt.takeMessages()) {
-        if (message.topic != m_settings.topics.meta())
-            continue;
-        const std::optional<LineMetadata> metadata = parseMetadata(message.payload);
-        if (!metadata || metadata->client == m_settings.metadata.client)
-            continue;
-        if (message.retained) {
-            if (!std::exchange(m_earlierMetadataTaken, true))
-                removeRelaysThatLeft(*metadata);
-            continue;
-        }
-        if (m_otherClients.contains(metadata->client))
-            continue;
-        m_otherClients.insert(metadata->client);
-        m_log(QStringLiteral("another publisher on line %1: client %2 on host %3 (process %4, "
-                             "port %5); both publish on the same topics, give each line its "
-                             "own --line")
-                      .arg(m_settings.topics.line, metadata->client, metadata->host)
-                      .arg(metadata->pid)
-                      .arg(metadata->port));
-        // So that the other one learns of this one too.
-        publishMetadata();
+        if (message.topic == m_settings.topics.status())
+            takeLineStatus(message.payload, message.retained);
+        else if (message.topic == m_settings.topics.meta())
+            takeOtherMetadata(message.payload, message.retained);
     }
 }
 
+// The retained status says whether a publisher runs on this line already
+// (it comes before the retained metadata: subscribed first). A status other
+// than "online" while this one runs is another publisher's stop or last
+// will: the relays it polled and this one does not are published by nobody now.
+void LinePublisher::takeLineStatus(const QByteArray &payload, bool retained)
+{
+    const bool online = payload == QByteArrayLiteral("online");
+    if (retained)
+        m_lineWasOnline = online;
+    else if (!online && m_runningOther)
+        removeRelaysThatLeft(*std::exchange(m_runningOther, std::nullopt));
+}
+
+// The retained metadata of the publisher before this one: its relays that
+// are no longer polled lose their topics at once, or, while it may still
+// run, when it stops. Metadata published now: another publisher on this line.
+void LinePublisher::takeOtherMetadata(const QByteArray &payload, bool retained)
+{
+    const std::optional<LineMetadata> metadata = parseMetadata(payload);
+    if (!metadata || metadata->client == m_settings.metadata.client)
+        return;
+    if (retained) {
+        if (std::exchange(m_earlierMetadataTaken, true))
+            return;
+        if (m_lineWasOnline)
+            m_runningOther = metadata;
+        else
+            removeRelaysThatLeft(*metadata);
+        return;
+    }
+    m_runningOther = metadata;
+    if (m_otherClients.contains(metadata->client))
+        return;
+    m_otherClients.insert(metadata->client);
+    m_log(QStringLiteral("another publisher on line %1: client %2 on host %3 (process %4, "
+                         "port %5); both publish on the same topics, give each line its "
+                         "own --line")
+                  .arg(m_settings.topics.line, metadata->client, metadata->host)
+                  .arg(metadata->pid)
+                  .arg(metadata->port));
+    // So that the other one learns of this one too.
+    publishMetadata();
+}
+
+// Empties the retained topics of the relays `earlier` polled and this
+// publisher does not: their info, state and live values (which would say
+// online with old values to every subscriber), and their discovery configs,
+// those of a kept relay too when the discovery prefix changed.
 void LinePublisher::removeRelaysThatLeft(const LineMetadata &earlier)
 {
-    if (!earlier.discovery)
-        return;
+    const TelemetryTopics &topics = m_settings.topics;
     QStringList removed;
     for (int address : earlier.relays) {
-        const bool kept = m_settings.discoveryPrefix == earlier.discovery
-                && std::any_of(m_relays.begin(), m_relays.end(),
-                               [address](const Relay &r) { return r.address == address; });
-        if (kept)
+        const bool polled = std::any_of(m_relays.begin(), m_relays.end(),
+                                        [address](const Relay &r) { return r.address == address; });
+        if (polled && m_settings.discoveryPrefix == earlier.discovery)
             continue;
-        for (const QString &topic : discoveryTopics(*earlier.discovery, m_settings.topics, address))
+        QStringList emptied;
+        if (!polled)
+            emptied << topics.info(address) << topics.state(address) << topics.live(address);
+        if (earlier.discovery)
+            emptied << discoveryTopics(*earlier.discovery, topics, address);
+        for (const QString &topic : std::as_const(emptied))
             m_mqtt.publishRetained(topic, {}, 1);
-        removed << QString::number(address);
+        if (!polled)
+            removed << QString::number(address);
     }
     if (!removed.isEmpty())
-        m_log(QStringLiteral("discovery configs of relays %1 removed: no longer polled")
+        m_log(QStringLiteral("relays %1 no longer polled: their topics and discovery configs "
+                             "removed")
                       .arg(removed.join(u',')));
 }
 
 void LinePublisher::rememberAcknowledged(Write write)
 {
-    for (int mid : m_mqtt.takeAcknowledged()) {
-        const auto entry = m_pending.take(mid);
-        if (entry.first.isEmpty())
-            continue;
-        m_pendingKeys.remove(entry.first + u'\n' + entry.second);
-        m_ledger.markPublished(entry.first, entry.second);
-    }
+    for (int mid : m_mqtt.takeAcknowledged())
+        m_journals.acknowledged(mid);
     if (!m_ledger.hasUnsavedChanges()
         || (write == Write::Soon && nowMs() - m_ledgerWrittenMs < ledgerWriteGapMs))
         return;
@@ -461,8 +438,9 @@ bool LinePublisher::reopenLine(const std::atomic_bool &stop, const QString &reas
                   .arg(m_link.settings().lineName(), QString(reason).replace(u'\n', u' ')));
     for (Relay &relay : m_relays) {
         relay.identified = false;
-        relay.journal = {};
-        relay.probeWaitMs = 0;
+        relay.misses = 0;
+        relay.alarms.reset();
+        m_journals.setAnswering(relay.address, false);
         setOnline(relay, false, QStringLiteral("line lost"));
     }
     int waitMs = firstWaitMs;

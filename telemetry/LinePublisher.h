@@ -1,16 +1,17 @@
 #pragma once
 
 #include "core/AbsentOperator.h"
+#include "telemetry/JournalFollower.h"
 #include "telemetry/TelemetryPayloads.h"
 #include "telemetry/TelemetryTopics.h"
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -46,7 +47,7 @@ struct PublishSettings
     TelemetryTopics topics;
     QList<quint8> addresses; // empty: the relays a scan of 1 to 32 finds at start
     int intervalMs = 1000; // a round of polls starts at most this often
-    int journalIntervalMs = 600 * 1000;
+    int journalIntervalMs = 3600 * 1000; // each journal read whole again this often
     // Home Assistant's discovery prefix; nullopt: no discovery.
     std::optional<QString> discoveryPrefix;
     // The line's metadata (P/L/meta); the relay list is filled in here.
@@ -56,31 +57,35 @@ struct PublishSettings
 };
 
 // The poller of one line: polls its relays in turn with the bus's timing and
-// publishes what it reads; between two rounds it reads a few entries of one
-// relay's journal when one is due (at start and then every journal
-// interval), so that a journal of 100 entries holds no relay's live values
-// back. Read-only: it sends the relays nothing but reads.
+// publishes what it reads; the time each interval leaves after the polls
+// goes to the relays' journals (JournalFollower), and a line whose polls use
+// up the interval still gives the journal a share of each round
+// (journalShareOfPolls) while a look or a reading is due. Read-only: it sends
+// the relays nothing but reads.
 //
 // A relay that answers is identified (its info published), then polled: its
-// live values at each round, its state when it changes. A relay that gives
-// no answer is "online": false once the line's retries are spent (a live
-// read spends them itself; an identification is asked again at the next
-// rounds), and is then asked again less and less often: a short status
-// query (the scan's wait) after 2 s, 4 s, ... at most silentProbeLongestMs
-// apart, so that a silent relay costs the others little. When it answers it
-// is identified again (it may be another relay). A line that is lost (the
-// port will not open again) makes every relay "online": false; the port is
-// opened again, under the same name, with growing waits (1 s to 30 s), and
-// the relays identified anew. The broker's absence changes nothing here: the
-// connection keeps the latest values and hands them on when it is back.
+// live values at each round, its state when it changes; a change of its
+// alarms or state has its journal looked at first. Each ask is one request:
+// a relay that gives no answer is asked again at the next rounds with a
+// short status query (the scan's wait), and is "online": false once these
+// misses are more than the line's retries; from then on it is asked less and
+// less often (SilentRelayBackoff), so that a silent relay costs the others
+// little. When it answers it is identified again (it may be another relay).
+// A line that is lost (the port will not open again) makes every relay
+// "online": false; the port is opened again, under the same name, with
+// growing waits (1 s to 30 s), and the relays identified anew. The broker's
+// absence changes nothing here: the connection keeps the latest values and
+// hands them on when it is back.
 class LinePublisher
 {
 public:
     using Log = std::function<void(const QString &line)>;
-    // The longest wait between two questions to a silent relay.
-    static constexpr int silentProbeLongestMs = 30000;
-    // Journal entries read at most between two rounds.
-    static constexpr int journalEntriesPerRound = 4;
+    // A round over its interval gives the journal at least this part of the
+    // time its answering relays took (a sixth: a round of 32 relays at
+    // 9600 bit/s, 3.9 s, leaves 0.65 s, some 14 entry reads), and urgent
+    // journal work (new entries, a relay whose alarms changed) up to half.
+    static constexpr int journalShareOfPolls = 6;
+    static constexpr int urgentJournalShareOfPolls = 2;
     enum class End {
         Stopped, // the stop flag was raised
         BrokerRefused, // the broker refused the client or TLS failed: the reason was logged
@@ -100,27 +105,16 @@ public:
     void rememberAcknowledged(Write write = Write::Now);
 
 private:
-    // A journal read a few entries at a time.
-    struct JournalReading
-    {
-        bool active = false;
-        int next = 0; // the entry asked next, 0..99
-        int sent = 0;
-        QHash<QString, int> seen; // identity: entries of this reading that say it
-        QList<QByteArray> entries; // as the relay gave them, for the relay register
-    };
     struct Relay
     {
         quint8 address = 0;
         std::unique_ptr<RelaySession> session;
         bool identified = false;
         std::optional<bool> online; // as last published
-        QString ledgerKey;
-        qint64 journalDueMs = 0;
-        JournalReading journal;
-        int failedPolls = 0; // in a row
-        int probeWaitMs = 0; // while offline: the wait before the next question
-        qint64 nextProbeMs = 0;
+        int misses = 0; // asks without an answer, in a row
+        qint64 nextAskMs = 0; // after a miss: when it is asked again
+        // Its alarms and state at the last poll (protection flags, outputs, inputs).
+        std::optional<std::array<quint16, 3>> alarms;
         QByteArray publishedInfo; // the info its discovery configs were made of
     };
     enum class Step { Done, LineLost, Stop };
@@ -128,20 +122,20 @@ private:
     Step findRelays(const std::atomic_bool &stop);
     Step poll(Relay &relay);
     bool answersProbe(Relay &relay);
-    void noAnswer(Relay &relay, const QString &reason, bool retriesSpent);
+    void answered(Relay &relay);
+    // An ask without an answer: the relay is asked again after its wait
+    // (SilentRelayBackoff), and is offline once the misses pass the retries.
+    void missed(Relay &relay, int retries, const QString &reason);
+    void noteAlarms(Relay &relay);
     bool identify(Relay &relay);
     void publishDiscovery(Relay &relay);
-    Step readJournalIfDue(qint64 roundStartMs);
-    // Reads the next entries of the relay's journal (at most `entries`) and
-    // publishes each new one as it comes; the reading ends at the journal's
-    // end, its 100th entry, a failed entry or the broker's absence.
-    Step readJournalStep(Relay &relay, int entries);
-    // Publishes one entry of the reading unless the state file or the
-    // messages under way have it. False when the broker did not take it.
-    bool publishJournalEntry(Relay &relay, const JournalEntry &entry);
-    void finishJournal(Relay &relay, bool complete);
+    // The journals in the time the round leaves: the rest of the interval,
+    // or a share of `answeringMs` (the polls of the relays that answered).
+    Step readJournals(qint64 roundStartMs, qint64 answeringMs);
     void publishMetadata();
     void takeLineMessages();
+    void takeLineStatus(const QByteArray &payload, bool retained);
+    void takeOtherMetadata(const QByteArray &payload, bool retained);
     void removeRelaysThatLeft(const LineMetadata &earlier);
     void setOnline(Relay &relay, bool online, const QString &reason = {});
     bool reopenLine(const std::atomic_bool &stop, const QString &reason);
@@ -158,12 +152,13 @@ private:
     UnattendedOperator m_operator;
     std::vector<Relay> m_relays;
     QElapsedTimer m_clock;
-    // Journal messages sent and not yet acknowledged: message id to (relay, entry).
-    QHash<int, std::pair<QString, QString>> m_pending;
-    QSet<QString> m_pendingKeys;
+    JournalFollower m_journals;
     bool m_ledgerErrorTold = false;
     qint64 m_ledgerWrittenMs = 0;
     bool m_earlierMetadataTaken = false;
+    bool m_lineWasOnline = false; // the line's status before this publisher's, retained
+    // Another publisher that may still run: its relays lose their topics when it stops.
+    std::optional<LineMetadata> m_runningOther;
     QSet<QString> m_otherClients; // other publishers seen on this line
 };
 

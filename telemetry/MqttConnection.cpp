@@ -207,7 +207,9 @@ void MqttConnection::onConnect(int result)
     m_connected = true;
     ++m_connections;
     // Subscribed before anything is published, so that a retained message
-    // left there earlier comes before this client's own.
+    // left there earlier comes before this client's own; the status first.
+    const QByteArray statusTopic = m_settings.statusTopic.toUtf8();
+    mosquitto_subscribe(m_client, nullptr, statusTopic.constData(), 1);
     if (!m_settings.subscription.isEmpty()) {
         const QByteArray subscription = m_settings.subscription.toUtf8();
         mosquitto_subscribe(m_client, nullptr, subscription.constData(), 1);
@@ -282,6 +284,23 @@ void MqttConnection::onMessage(const mosquitto_message *message)
     m_messages.append({QString::fromUtf8(message->topic),
                        QByteArray(static_cast<const char *>(message->payload), message->payloadlen),
                        message->retain});
+    if (m_messages.last().topic == m_settings.statusTopic && !message->retain)
+        keepStatusLocked(m_messages.last().payload);
+}
+
+// Another publisher of the same line stopped ("offline") or died (its last
+// will) while this one holds the line online: "online" again at once. This
+// client's own "offline" comes back too, but only once its stop has changed
+// the status it holds.
+void MqttConnection::keepStatusLocked(const QByteArray &heard)
+{
+    const QByteArray held = m_retained.value(m_settings.statusTopic).first;
+    if (heard == onlinePayload || held != onlinePayload || m_disconnecting)
+        return;
+    if (publishLocked(m_settings.statusTopic, onlinePayload, 1, true) >= 0)
+        ++m_counts.retained;
+    m_log(QStringLiteral("another publisher said the line %1; said online again")
+                  .arg(QString::fromUtf8(heard)));
 }
 
 QList<MqttConnection::Message> MqttConnection::takeMessages()

@@ -49,14 +49,18 @@ public:
         // one (both or neither; TLS needs caFile).
         QString certFile;
         QString keyFile;
-        QString statusTopic; // "online" on connecting; the last will "lost"
-        // Subscribed to (QoS 1) after every connection; what comes is kept
-        // for takeMessages(). Empty: none.
+        // "online" on connecting; the last will "lost". Subscribed to (QoS 1)
+        // after every connection: "offline" or "lost" from another client
+        // (another publisher of the same line stopping or gone) while this
+        // one is online is answered with "online" at once.
+        QString statusTopic;
+        // Subscribed to (QoS 1) after the status topic, after every
+        // connection. What comes on both is kept for takeMessages(). Empty: none.
         QString subscription;
         int keepAliveSeconds = 30;
     };
 
-    // A message that came on the subscription.
+    // A message that came on the status topic or the subscription.
     struct Message
     {
         QString topic;
@@ -95,7 +99,7 @@ public:
     void publishLive(const QString &topic, const QByteArray &payload);
     // The message ids the broker acknowledged since the last call.
     QList<int> takeAcknowledged();
-    // The messages that came on the subscription since the last call.
+    // The messages that came on the status topic and the subscription since the last call.
     QList<Message> takeMessages();
 
     // What was published: messages handed to the broker, by kind.
@@ -121,6 +125,7 @@ private:
     void onPublish(int mid);
     void onLog(int level, const char *text);
     void onMessage(const mosquitto_message *message);
+    void keepStatusLocked(const QByteArray &heard);
     QString describe(int rc) const;
     int publishLocked(const QString &topic, const QByteArray &payload, int qos, bool retain);
 

@@ -86,7 +86,7 @@ protected:
         QStringList names;
         for (ActionId id : allActions)
             if (act(id)->isEnabled() && id != ActionId::a_exit && id != ActionId::a_about
-                && id != ActionId::a_chpass)
+                && id != ActionId::a_manual && id != ActionId::a_chpass)
                 names << act(id)->objectName();
         return names;
     }

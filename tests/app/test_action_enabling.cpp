@@ -122,11 +122,11 @@ TEST(ActionEnabling, reportIsOfferedOnTheJournalTabOnly)
                         << "tab " << tab;
 }
 
-TEST(ActionEnabling, tabChangeNeverTouchesPortExitAboutOrPasswordChange)
+TEST(ActionEnabling, tabChangeNeverTouchesPortExitAboutManualOrPasswordChange)
 {
     const ActionSet switched = switchedByTab();
-    for (ActionId id :
-         {ActionId::a_port, ActionId::a_exit, ActionId::a_about, ActionId::a_chpass}) {
+    for (ActionId id : {ActionId::a_port, ActionId::a_exit, ActionId::a_about, ActionId::a_manual,
+                        ActionId::a_chpass}) {
         EXPECT_FALSE(switched.contains(id));
         for (int tab = 0; tab < tabCount; ++tab)
             EXPECT_FALSE(onTabEntered(tab, true, false).enabled.contains(id));

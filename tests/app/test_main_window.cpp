@@ -2,6 +2,7 @@
 #include "app/ActionTable.h"
 #include "app/CutCellToolTips.h"
 #include "app/Lamp.h"
+#include "app/OperatorManualDialog.h"
 #include "app/WindowProcess.h"
 #include "core/TextFormats.h"
 #include "core/Texts.h"
@@ -13,17 +14,23 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QTabBar>
 #include <QTableView>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QToolBar>
@@ -118,7 +125,9 @@ TEST_F(MainWindow, menuAndToolbar)
     EXPECT_EQ(menus[1]->menu()->actions()[6]->text(), QStringLiteral("История настроек..."));
     EXPECT_EQ(menus[1]->menu()->actions()[7], dm->settingsSheetAction());
     EXPECT_EQ(dm->settingsSheetAction()->text(), QStringLiteral("Лист настроек..."));
-    EXPECT_EQ(menus[2]->menu()->actions(), QList<QAction *>{dm->action(ActionId::a_about)});
+    EXPECT_EQ(menus[2]->menu()->actions(),
+              QList<QAction *>({dm->action(ActionId::a_manual), dm->action(ActionId::a_about)}));
+    EXPECT_EQ(dm->action(ActionId::a_manual)->shortcut(), QKeySequence(Qt::Key_F1));
 
     QStringList order;
     for (QAction *action : tb->actions()) {
@@ -132,6 +141,63 @@ TEST_F(MainWindow, menuAndToolbar)
     EXPECT_EQ(order.join(u' '),
               QStringLiteral("a_pooling a_getinfo | a_refresh a_setref | a_print | "
                              "a_getdata a_setdata a_load a_save | a_port"));
+}
+
+// F1 opens the manual at the section of the tab in view: the heading at the
+// top of its page names the tab. One manual window serves every tab.
+TEST_F(MainWindow, manualOpensAtTheSectionOfTheTabInView)
+{
+    start();
+    mf->show();
+    dm->setRelayControlEntryCheck([] { return true; });
+    for (int tab = 0; tab < pc()->count(); ++tab) {
+        enterTab(tab);
+        ASSERT_EQ(pc()->currentIndex(), tab);
+        act(ActionId::a_manual)->trigger();
+        const auto *manual = mf->findChild<OperatorManualDialog *>();
+        ASSERT_NE(manual, nullptr);
+        EXPECT_TRUE(manual->isVisible());
+        const QTextBlock top = manual->browser()->cursorForPosition(QPoint(8, 8)).block();
+        EXPECT_GT(top.blockFormat().headingLevel(), 0) << top.text().toStdString();
+        EXPECT_TRUE(top.text().contains(pc()->tabText(tab)))
+                << "tab " << tab << ": " << top.text().toStdString();
+    }
+    EXPECT_EQ(mf->findChildren<OperatorManualDialog *>().size(), 1);
+}
+
+// Every picture the manual names is shown from the program itself, no wider
+// than the page, and lies beside the manual in docs/ for those who read it there.
+TEST_F(MainWindow, everyPictureOfTheManualIsFoundAndFitsThePage)
+{
+    start();
+    act(ActionId::a_manual)->trigger();
+    const auto *manual = mf->findChild<OperatorManualDialog *>();
+    ASSERT_NE(manual, nullptr);
+    QTextBrowser *browser = manual->browser();
+    QFile markdown(QLatin1Char(':') + OperatorManualDialog::source().path());
+    ASSERT_TRUE(markdown.open(QIODevice::ReadOnly));
+    QSet<QString> named;
+    const QRegularExpression pictureLink(QStringLiteral(R"(!\[[^\]]*\]\(([^)\s]+)\))"));
+    for (auto found = pictureLink.globalMatch(QString::fromUtf8(markdown.readAll()));
+         found.hasNext();)
+        named.insert(found.next().captured(1));
+    EXPECT_GE(named.size(), 9);
+    const QDir docs(QFileInfo(QStringLiteral(MIV_README)).dir().filePath(QStringLiteral("docs")));
+    QSet<QString> shown;
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (!it.fragment().charFormat().isImageFormat())
+                continue;
+            const QString name = it.fragment().charFormat().toImageFormat().name();
+            shown.insert(name);
+            const QImage picture = browser->document()
+                                           ->resource(QTextDocument::ImageResource, QUrl(name))
+                                           .value<QImage>();
+            EXPECT_FALSE(picture.isNull()) << name.toStdString();
+            EXPECT_LE(picture.width(), browser->viewport()->width()) << name.toStdString();
+            EXPECT_TRUE(docs.exists(name)) << name.toStdString();
+        }
+    EXPECT_EQ(shown, named);
 }
 
 TEST_F(MainWindow, everyToolbarButtonIsShownAtTheSmallestWindowSize)

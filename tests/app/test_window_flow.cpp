@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QItemSelectionModel>
 #include <QTableView>
 #include <QToolTip>
 #include <QTest>
@@ -352,11 +353,16 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
     EXPECT_NE(check.table()->item(1, 0)->background().color(),
               check.table()->item(0, 0)->background().color());
 
+    // The settings written as they are: the read-back is what the visit left.
+    op.answerPassword(QStringLiteral("ABCD"));
+    dm->action(ActionId::a_setdata)->trigger();
+
     dm->settingsHistoryAction()->trigger();
     auto *history = mf->findChild<RegistryHistoryDialog *>();
     ASSERT_NE(history, nullptr);
-    // As found, approved, as found by the check.
-    ASSERT_EQ(history->entriesTable()->rowCount(), 3);
+    // As found, approved, as found by the check, as left by the write.
+    ASSERT_EQ(history->entriesTable()->rowCount(), 4);
+    EXPECT_EQ(history->entriesTable()->item(3, 2)->text(), QStringLiteral("после записи"));
     EXPECT_EQ(history->entriesTable()->item(1, 2)->text(), QStringLiteral("утверждено"));
     EXPECT_EQ(history->entriesTable()->item(1, 8)->text(), QStringLiteral("пусконаладка"));
     // The check's reads keep the port as every other read does.
@@ -364,6 +370,16 @@ TEST_F(WindowFlow, approvedSettingsTheCheckOfTheLineAndTheHistory)
               history->entriesTable()->item(0, 4)->text());
     history->compareEntries(0, 2);
     EXPECT_EQ(history->changesTable()->rowCount(), 0);
+
+    // Two entries that are no visit, an approval as what was left: refused, and said why.
+    QItemSelectionModel *selection = history->entriesTable()->selectionModel();
+    for (int row : {0, 1})
+        selection->select(history->entriesTable()->model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    history->findChild<QPushButton *>(QStringLiteral("commissioningReport"))->click();
+    ASSERT_FALSE(op.shown().isEmpty());
+    EXPECT_TRUE(op.shown().last().text.startsWith(QStringLiteral("После наладки — запись")))
+            << op.shown().last().text.toStdString();
 
     // The commissioning report of the first and the last entry, from the history.
     const QString reportPath = programDir() + QStringLiteral("visit.csv");

@@ -2,8 +2,11 @@
 #include "cli/CliOptions.h"
 #include "cli/CommandHelp.h"
 #include "cli/Commands.h"
+#include "cli/DateBound.h"
 #include "cli/PasswordSource.h"
 #include "cli/Terminal.h"
+#include "RecordingOperator.h"
+#include "core/AuditLog.h"
 #include "core/Texts.h"
 #include "link/FrontIni.h"
 
@@ -13,6 +16,7 @@
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 using namespace miv::cli;
 
@@ -126,6 +130,32 @@ TEST(MivctlOptions, badOptionsAreRefused)
     }
 }
 
+// A register's address with a password is refused with front.ini's reason,
+// and no refusal shows the password, however the option is spelt.
+TEST(MivctlOptions, aPasswordInTheRegistersAddressIsNeverShown)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool reasonTold;
+    } cases[] = {
+            {args({"--registry", "postgresql://eng:secret@db/relays", "ports"}), true},
+            {args({"--registry=postgresql://eng:secret@db:x/relays", "ports"}), true},
+            {args({"--registry", "postgresql://db/relays?password=secret", "ports"}), true},
+            {args({"--registr=postgresql://eng:secret@db/relays", "ports"}), false},
+    };
+    for (const auto &c : cases) {
+        QString error;
+        EXPECT_FALSE(parseGlobalOptions(c.arguments, &error));
+        EXPECT_FALSE(error.contains(QStringLiteral("secret"))) << error.toStdString();
+        EXPECT_EQ(error.endsWith(QStringLiteral("Пароль не указывается в адресе реестра реле: "
+                                                "задайте его в ~/.pgpass, PGPASSFILE или "
+                                                "PGPASSWORD")),
+                  c.reasonTold)
+                << error.toStdString();
+    }
+}
+
 struct RunResult
 {
     int status;
@@ -196,6 +226,16 @@ TEST(Mivctl, helpOfEachCommandIsItsSectionOfTheManualPage)
                 << command.name.toStdString() << ": no section of its usage in mivctl.1";
         EXPECT_TRUE(manual.contains(help.simplified()))
                 << command.name.toStdString() << ": mivctl.1 tells otherwise than its help";
+        // "COMMAND --help", also after other arguments, is "help COMMAND" and opens no port.
+        for (const QStringList &asked :
+             {QStringList{command.name, QStringLiteral("--help")},
+              QStringList{QStringLiteral("--port"), QStringLiteral("/nonexistent"), command.name,
+                          QStringLiteral("1"), QStringLiteral("--help")}}) {
+            const RunResult own = run(asked, ini);
+            EXPECT_EQ(own.status, ExitStatus::Done) << asked.join(u' ').toStdString();
+            EXPECT_EQ(own.out, result.out) << asked.join(u' ').toStdString();
+            EXPECT_TRUE(own.err.isEmpty()) << own.err.toStdString();
+        }
     }
     EXPECT_EQ(run(args({"help", "frobnicate"}), ini).status, ExitStatus::WrongUsage);
     // config sheet only reads: neither its help nor the PASSWORDS section
@@ -223,6 +263,56 @@ TEST(Mivctl, wrongUsageIsStatusTwo)
     EXPECT_EQ(bad.status, ExitStatus::WrongUsage);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--parity")));
     EXPECT_TRUE(bad.out.isEmpty());
+    // A range that holds no time is said, not listed as empty.
+    const QString registry = dir.filePath(QStringLiteral("registry.sqlite"));
+    for (const char *command : {"journal", "events"}) {
+        QStringList arguments = args({"--registry"})
+                << registry << QStringLiteral("registry") << QString::fromUtf8(command);
+        if (arguments.last() == QStringLiteral("journal"))
+            arguments << QStringLiteral("1001");
+        const RunResult backwards =
+                run(arguments + args({"--since", "2026-01-02", "--until", "2026-01-01"}), ini);
+        EXPECT_EQ(backwards.status, ExitStatus::WrongUsage) << command;
+        EXPECT_TRUE(backwards.err.contains(
+                QStringLiteral("--since 2026-01-02 comes after --until 2026-01-01")))
+                << backwards.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(registry));
+}
+
+// --since from the start of what DATE names, --until to its end.
+TEST(Mivctl, dateBoundsOfTheRegistryListsCoverWhatTheyName)
+{
+    const auto local = [](int day, int hour, int minute, int second = 0, int ms = 0) {
+        return QDateTime(QDate(2026, 1, day), QTime(hour, minute, second, ms));
+    };
+    struct BoundCase
+    {
+        const char *text;
+        DateBound bound;
+        QDateTime expected;
+    };
+    const BoundCase cases[] = {
+            {"2026-01-01", DateBound::Since, local(1, 0, 0)},
+            {"2026-01-01", DateBound::Until, local(2, 0, 0)},
+            {"01.01.2026", DateBound::Until, local(2, 0, 0)},
+            {"2026-01-01T00:01", DateBound::Since, local(1, 0, 1)},
+            {"2026-01-01T00:01", DateBound::Until, local(1, 0, 2)},
+            {"2026-01-01T23:59", DateBound::Until, local(2, 0, 0)},
+            {"2026-01-01T00:01:30", DateBound::Until, local(1, 0, 1, 31)},
+            {"2026-01-01T00:01:30.250", DateBound::Until, local(1, 0, 1, 30, 251)},
+            {"2026-01-01T10:00Z", DateBound::Until,
+             QDateTime(QDate(2026, 1, 1), QTime(10, 1), QTimeZone::utc())},
+            {"yesterday", DateBound::Since, {}},
+            {"2026-13-01", DateBound::Until, {}},
+    };
+    for (const BoundCase &c : cases) {
+        const std::optional<QDateTime> parsed = parseDateBound(QString::fromUtf8(c.text), c.bound);
+        EXPECT_EQ(parsed.has_value(), c.expected.isValid()) << c.text;
+        if (parsed && c.expected.isValid()) {
+            EXPECT_EQ(*parsed, c.expected) << c.text;
+        }
+    }
 }
 
 // --xls and --csv naming one file (the CSV would replace the workbook) are
@@ -270,6 +360,60 @@ TEST(Mivctl, journalRefusesTwoOutputsNamingOneFile)
                   c.sameFile)
                 << result.err.toStdString();
     }
+}
+
+// audit verify prints a whole log's head (exit 0) and names the first break
+// (exit 4); a log named that is not there is refused. `audit` lists a broken
+// log all the same, after one warning.
+TEST(Mivctl, auditVerifyPrintsTheHeadOrNamesTheBreak)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("front.ini"));
+    AuditLog log(dir.path());
+    RecordingOperator op;
+    for (const char *item : {"Время пуска", "Ток перегрузки", "пароль"})
+        log.record(17, 4711, {0x55, false, QString::fromUtf8(item), {}, {}}, AuditAnswer::taken,
+                   op);
+    const QStringList verify = {QStringLiteral("audit"), QStringLiteral("verify"),
+                                QStringLiteral("--log"), log.filePath()};
+    QFile file(log.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    ASSERT_EQ(lines.size(), 4);
+
+    const RunResult whole = run(verify, ini);
+    EXPECT_EQ(whole.status, ExitStatus::Done) << whole.err.toStdString();
+    EXPECT_EQ(whole.out,
+              QStringLiteral("Цепочка журнала цела: строк в цепочке 3, прежних строк перед ней 0\n"
+                             "Вершина цепочки: 3 ")
+                      + QString::fromLatin1(lines[2].chopped(2).right(64)) + u'\n');
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines[0] + '\n' + lines[2] + '\n');
+    file.close();
+    const RunResult broken = run(verify, ini);
+    EXPECT_EQ(broken.status, ExitStatus::Different);
+    EXPECT_TRUE(
+            broken.out.startsWith(QStringLiteral("Цепочка журнала нарушена: перед строкой 2 (")))
+            << broken.out.toStdString();
+    EXPECT_TRUE(broken.out.endsWith(
+            QStringLiteral(", адрес 17, реле №4711, пароль) удалено строк: 1\n")));
+
+    const QByteArray dataFolder = qgetenv("MIV_DATA_DIR");
+    qputenv("MIV_DATA_DIR", dir.path().toLocal8Bit());
+    const RunResult listed = run(args({"audit"}), ini);
+    qputenv("MIV_DATA_DIR", dataFolder);
+    EXPECT_EQ(listed.status, ExitStatus::Done);
+    EXPECT_EQ(listed.out.count(u'\n'), 2);
+    EXPECT_EQ(listed.err.count(QStringLiteral("Внимание: цепочка журнала записей нарушена: перед "
+                                              "строкой 2")),
+              1)
+            << listed.err.toStdString();
+
+    EXPECT_EQ(run(args({"audit", "verify", "--log"}), ini).status, ExitStatus::WrongUsage);
+    EXPECT_EQ(run({verify.mid(0, 3) << dir.filePath(QStringLiteral("none.jsonl"))}, ini).status,
+              ExitStatus::Refused);
 }
 
 TEST(Mivctl, portsListsOnlyPortsAndSucceeds)

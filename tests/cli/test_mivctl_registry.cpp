@@ -104,6 +104,15 @@ TEST_F(MivctlRegistry, approveWriteCheckHistoryAndDiff)
     EXPECT_TRUE(report.standardOutput.contains(s(";Кратность перегрузки;")));
     EXPECT_TRUE(report.standardOutput.contains(s("изменено, не как утверждено")));
     EXPECT_FALSE(QFile::exists(s("-")));
+    // The report is of a visit: "after" before "before" is refused, naming the visits.
+    const ProgramResult backwards = registry({s("registry"), s("report"), factory, s("--from"),
+                                              history[3].section(u'\t', 0, 0), s("--to"),
+                                              history[2].section(u'\t', 0, 0), s("--csv"), s("-")});
+    EXPECT_EQ(backwards.exitCode, 2);
+    EXPECT_TRUE(backwards.standardOutput.isEmpty());
+    EXPECT_TRUE(backwards.standardError.contains(history[0].section(u'\t', 0, 0) + s(" → ")
+                                                 + history[3].section(u'\t', 0, 0)))
+            << backwards.standardError.toStdString();
     EXPECT_EQ(
             registry({s("registry"), s("report"), factory, s("--csv"), s("-"), s("--xls"), s("-")})
                     .exitCode,
@@ -132,6 +141,69 @@ TEST_F(MivctlRegistry, theTimerOfAFileIsPartOfWhatIsLeft)
             << history.last().toStdString();
 }
 
+// The commands that only read open the register for reading: one not made
+// yet lists empty and is not made; one that records makes it.
+TEST_F(MivctlRegistry, onlyTheCommandsThatRecordWriteTheRegister)
+{
+    const ProgramResult listed = registry({s("registry"), s("list")});
+    EXPECT_EQ(listed.exitCode, 0) << listed.standardError.toStdString();
+    EXPECT_TRUE(listed.standardOutput.isEmpty());
+    EXPECT_FALSE(QFile::exists(file("registry.sqlite")));
+    registry({s("registry"), s("tag"), s("1001"), s("Насос")});
+    EXPECT_TRUE(QFile::exists(file("registry.sqlite")));
+}
+
+// One rule for every registry command: wrong usage 2, a relay not on record 3
+// with its number named; free text never breaks a tab-separated line.
+TEST_F(MivctlRegistry, wrongUsageIsTwo_aRelayNotOnRecordIsThree_freeTextIsEscaped)
+{
+    ASSERT_EQ(registry({s("config"), s("read"), s("1")}).exitCode, 0);
+    const QString factory = factoryAt(1);
+    ASSERT_FALSE(factory.isEmpty());
+    struct Case
+    {
+        QStringList arguments;
+        int exitCode;
+        const char *told;
+    };
+    const Case cases[] = {
+            {{s("list"), s("abc")}, 2, "not a factory number: abc"},
+            {{s("list"), s("4242")}, 3, "Реле №4242 нет в реестре"},
+            {{s("history"), s("abc")}, 2, "not a factory number: abc"},
+            {{s("history"), s("4242:6")}, 3, "Реле №4242:6 нет в реестре"},
+            {{s("tag"), s("4242"), s("x")}, 3, "Реле №4242 нет в реестре"},
+            {{s("journal"), s("4242")}, 3, "Реле №4242 нет в реестре"},
+            {{s("report"), s("4242"), s("--csv"), s("-")}, 3, "Реле №4242 нет в реестре"},
+            {{s("diff"), factory, s("x"), s("1")}, 2, "not a snapshot number: x"},
+            {{s("diff"), factory, s("999"), s("1")}, 2, "нет записи настроек №999"},
+            {{s("approve"), factory, s("--file"), file("missing.miv")}, 3, "файл не найден"},
+    };
+    for (const Case &c : cases) {
+        const ProgramResult result = registry(QStringList{s("registry")} + c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments.join(u' ').toStdString();
+        EXPECT_TRUE(result.standardError.contains(s(c.told))) << result.standardError.toStdString();
+    }
+
+    ASSERT_EQ(registry({s("registry"), s("tag"), factory, s("Насос\tН-3\nячейка 12")}).exitCode, 0);
+    const QStringList listed =
+            outputLines(registry({s("registry"), s("list"), factory}).standardOutput);
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].split(u'\t').size(), 9) << listed[0].toStdString();
+    EXPECT_EQ(listed[0].section(u'\t', 3, 3), s("Насос\\tН-3\\nячейка 12"));
+    const QString first =
+            outputLines(registry({s("registry"), s("history"), factory}).standardOutput)
+                    .value(0)
+                    .section(u'\t', 0, 0);
+    ASSERT_EQ(registry({s("registry"), s("approve"), factory, s("--snapshot"), first, s("--note"),
+                        s("ТО\n2026")})
+                      .exitCode,
+              0);
+    const QStringList history =
+            outputLines(registry({s("registry"), s("history"), factory}).standardOutput);
+    ASSERT_EQ(history.size(), 2);
+    EXPECT_EQ(history[1].section(u'\t', 8, 8), s("ТО\\n2026"));
+}
+
 TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
 {
     QFile junk(file("junk.sqlite"));
@@ -145,6 +217,72 @@ TEST_F(MivctlRegistry, aRegisterThatCannotBeUsedDoesNotHoldTheReadUp)
     EXPECT_TRUE(read.standardError.contains(s("Реестр реле не обновлён: ")))
             << read.standardError.toStdString();
     EXPECT_EQ(mivctl({s("--registry"), file("junk.sqlite"), s("registry"), s("list")}).exitCode, 3);
+}
+
+// Relay 1's journal grows by 50 events a second while the line runs: its
+// ring of 100, full at the start, is written over from slot 0 on, so that
+// the first reading finds it new in every slot with its writing place
+// elsewhere, and the readings after it find it gone round twice and more.
+class MivctlRegistryGrowingJournal : public MivctlOnSimulator
+{
+protected:
+    MivctlRegistryGrowingJournal()
+        : MivctlOnSimulator(
+                {s("--relays"), s("1:4"), s("--journal"), s("100"), s("--journal-rate"), s("3000")})
+    { }
+};
+
+// An archived line and a reading's row as one text: the relay's date, the
+// event and the details.
+QString eventOf(const QString &line)
+{
+    return line.section(u'\t', 1, 1) + u'\t' + line.section(u'\t', -2);
+}
+
+// Whether the archive ends with the ring read, from some slot on (the
+// relay's writing place; slot 0 while the ring is not full).
+bool endsWithTheRing(const QStringList &archive, const QStringList &reading)
+{
+    const qsizetype size = reading.size();
+    if (archive.size() < size)
+        return false;
+    for (qsizetype place = 0; place < size; ++place) {
+        qsizetype k = 0;
+        while (k < size
+               && eventOf(archive[archive.size() - size + k])
+                       == eventOf(reading[(place + k) % size]))
+            ++k;
+        if (k == size)
+            return true;
+    }
+    return false;
+}
+
+// Readings of a journal that grows while they run: after each, the archive
+// ends with the ring read, in the relay's order; it is numbered from 1, and
+// its relay dates never fall.
+TEST_F(MivctlRegistryGrowingJournal, theArchiveFollowsTheRingRound)
+{
+    const QStringList registry{s("--registry"), folder.filePath(s("registry.sqlite"))};
+    QStringList archive;
+    for (int round = 0; round < 40 && archive.size() < 260; ++round) {
+        const ProgramResult read = mivctl(registry + QStringList{s("journal"), s("1")});
+        ASSERT_EQ(read.exitCode, 0) << read.standardError.toStdString();
+        const QStringList reading = outputLines(read.standardOutput);
+        archive = outputLines(mivctl(registry + QStringList{s("registry"), s("journal"), s("1001")})
+                                      .standardOutput);
+        ASSERT_TRUE(endsWithTheRing(archive, reading))
+                << "reading " << round << ":\n"
+                << reading.join(u'\n').toStdString() << "\narchived:\n"
+                << archive.join(u'\n').toStdString();
+    }
+    ASSERT_GE(archive.size(), 260);
+    QString before;
+    for (int k = 0; k < archive.size(); ++k) {
+        EXPECT_EQ(archive[k].section(u'\t', 0, 0), QString::number(k + 1));
+        EXPECT_GE(archive[k].section(u'\t', 1, 1), before) << archive[k].toStdString();
+        before = archive[k].section(u'\t', 1, 1);
+    }
 }
 
 } // namespace

@@ -406,22 +406,30 @@ TEST(RelayClock, wordsThatAreNoDateAndTheOffsetTakenAtTheMiddleOfTheRead)
     EXPECT_EQ(clockOffsetText(-400), QStringLiteral("0 с"));
     EXPECT_EQ(clockOffsetText(std::nullopt), QString());
 
+    for (const qint64 offsetMs : {61000, -61000}) { // ahead of the PC's clock and behind it
+        const ClockReading reading{QDateTime(), offsetMs};
+        EXPECT_FALSE(clockNeedsSetting(reading, 61)) << offsetMs;
+        EXPECT_TRUE(clockNeedsSetting(reading, 60)) << offsetMs;
+    }
     const ClockReading reading{QDateTime(), 61000};
-    EXPECT_FALSE(clockNeedsSetting(reading, 61));
-    EXPECT_TRUE(clockNeedsSetting(reading, 60));
     EXPECT_TRUE(clockNeedsSetting(reading, std::nullopt));
     EXPECT_TRUE(clockNeedsSetting(ClockReading{}, 60)) << "a clock that holds no date is set";
 }
 
-// Relay 6 an hour fast, relay 1 on time, address 2 silent: with a bound of a
-// minute only relay 6 is written, with the three writes of "Синхронизация",
-// each in the audit log under its factory number.
+// Relay 6 an hour fast, relay 17 an hour slow, relay 1 on time, address 2
+// silent: with a bound of a minute relays 6 and 17 are written, each with the
+// three writes of "Синхронизация", in the audit log under its factory number
+// with the time it read as the old value.
 TEST_F(RelayCommands, clockSyncSetsOnlyTheClocksOffByMoreThanTheBound)
 {
     QTemporaryDir dir;
     session.audit.setFolder(dir.path());
+    line.addRelay(17, 4);
     select(6, 6);
     ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime().addSecs(3600)),
+              BusOutcome::Done);
+    select(17, 4);
+    ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime().addSecs(-3600)),
               BusOutcome::Done);
     select(1, 4);
     ASSERT_EQ(setRelayClock(session, op, QDateTime::currentDateTime()), BusOutcome::Done);
@@ -429,28 +437,36 @@ TEST_F(RelayCommands, clockSyncSetsOnlyTheClocksOffByMoreThanTheBound)
     line.clearRequests();
 
     const auto now = [] { return QDateTime::currentDateTime(); };
-    const QList<ClockSyncResult> results = syncLineClocks(session, op, {6, 2, 1}, 60, now);
-    ASSERT_EQ(results.size(), 3);
+    const QList<ClockSyncResult> results = syncLineClocks(session, op, {6, 2, 17, 1}, 60, now);
+    ASSERT_EQ(results.size(), 4);
     EXPECT_EQ(results[0].outcome, ClockSyncResult::Outcome::Set);
     EXPECT_EQ(results[0].factoryNumber, 1006);
     ASSERT_TRUE(results[0].before.offsetMs);
     EXPECT_NEAR(double(*results[0].before.offsetMs), 3600000.0, 1500.0);
     EXPECT_EQ(results[1].outcome, ClockSyncResult::Outcome::NoLink);
-    EXPECT_EQ(results[2].outcome, ClockSyncResult::Outcome::Kept);
+    EXPECT_EQ(results[2].outcome, ClockSyncResult::Outcome::Set) << "a clock behind the PC's";
+    ASSERT_TRUE(results[2].before.offsetMs);
+    EXPECT_NEAR(double(*results[2].before.offsetMs), -3600000.0, 1500.0);
+    EXPECT_EQ(results[3].outcome, ClockSyncResult::Outcome::Kept);
 
     QList<int> written;
     for (const Request &request : sent())
         if (request.function == 6)
             written << request.address;
-    EXPECT_EQ(written, (QList<int>{115, 116, 117}));
+    EXPECT_EQ(written, (QList<int>{115, 116, 117, 115, 116, 117}));
     EXPECT_EQ(quint8(line.requests().last()[0]), 1) << "relay 1 was read, not written";
     const QList<AuditEntry> entries =
             AuditLog::readEntries(session.audit.filePath(), {}).value_or(QList<AuditEntry>{});
-    ASSERT_EQ(entries.size(), 3);
+    ASSERT_EQ(entries.size(), 6);
     EXPECT_EQ(entries[0].item, QStringLiteral("Часы реле: год, месяц"));
     EXPECT_EQ(entries[2].address, 6);
     EXPECT_EQ(entries[2].factoryNumber, 1006);
     EXPECT_EQ(entries[2].answer, QStringLiteral("taken"));
+    EXPECT_EQ(entries[5].factoryNumber, 1017);
+    for (int k : {0, 5})
+        EXPECT_EQ(entries[k].oldValue,
+                  results[k == 0 ? 0 : 2].before.relayTime->toString("dd.MM.yyyy HH:mm:ss"))
+                << "the clock as read is the old value";
 
     const std::optional<ClockReading> after = readRelayClock(session, 6, now).reading;
     ASSERT_TRUE(after && after->offsetMs);

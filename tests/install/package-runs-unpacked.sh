@@ -160,6 +160,8 @@ for package in mivconf mivctl; do
     [ -f "$share/doc/$package/$file" ] || fail "no $file of $package"
   done
 done
+[ -f "$share/doc/mivconf/operator-manual.ru.md" ] && [ -f "$share/doc/mivconf/window-scan.png" ] ||
+  fail "no operator's manual with its pictures in mivconf"
 zcat "$share/doc/mivctl/changelog.gz" | grep -q '^ -- mivconf test suite <mivconf-tests@example.org>  ' ||
   fail "the changelog does not name the maintainer"
 

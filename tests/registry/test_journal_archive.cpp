@@ -1,8 +1,10 @@
 #include "device/JournalReader.h"
 #include "device/RelayCommands.h"
+#include "registry/CommissioningReportBuilder.h"
 #include "registry/JournalArchive.h"
 #include "registry/JournalArchiveReport.h"
 #include "registry/JournalStore.h"
+#include "registry/RegistryCheck.h"
 #include "registry/RegistryRecorder.h"
 #include "registry/RegistrySchema.h"
 #include "registry/RegistryStore.h"
@@ -14,6 +16,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <tuple>
 
 using namespace miv;
 
@@ -79,6 +82,48 @@ TEST(JournalArchive, eachEntryOfAReadIsNewOnceWhateverTheRingDid)
         const JournalMatch match = matchJournalRead(ring(c.kept), read);
         EXPECT_EQ(names(read, match.newEntries), QString::fromLatin1(c.fresh)) << c.what;
         EXPECT_EQ(match.ring, ring(c.ringAfter)) << c.what;
+    }
+}
+
+// 100 events or more since the last read: every slot is new, and the run of
+// new entries begins at the relay's writing place, wherever it lies.
+TEST(JournalArchive, aRingNewInEverySlotIsTakenFromItsWritingPlace)
+{
+    struct RingCase
+    {
+        const char *what;
+        int length; // slots read
+        int writingPlace; // the slot of the first event
+        int setBackAt; // the event from which the clock was an hour back, -1 none
+    };
+    const RingCase cases[] = {
+            {"written round from slot 37", 100, 37, -1},
+            {"written round from slot 0", 100, 0, -1},
+            {"written round from slot 99", 100, 99, -1},
+            {"the clock set back an hour on the way", 100, 37, 70},
+            {"a journal not yet full, its clock set back", 60, 0, 30},
+    };
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0));
+    for (const RingCase &c : cases) {
+        QList<QByteArray> kept(100, QByteArray(22, '\x07')); // older events, every slot
+        QList<QByteArray> read(c.length);
+        QList<int> written;
+        for (int event = 0; event < c.length; ++event) {
+            const int slot = (c.writingPlace + event) % c.length;
+            QDateTime when = start.addSecs(600 * event);
+            if (c.setBackAt >= 0 && event >= c.setBackAt)
+                when = when.addSecs(-3600);
+            QByteArray &bytes = read[slot];
+            bytes = QByteArray(22, '\0');
+            bytes[0] = 7;
+            bytes[1] = char(when.date().day());
+            bytes[2] = char(when.date().month());
+            bytes[3] = char(when.date().year() % 100);
+            bytes[4] = char(when.time().hour());
+            bytes[5] = char(when.time().minute());
+            written << slot;
+        }
+        EXPECT_EQ(matchJournalRead(kept, read).newEntries, written) << c.what;
     }
 }
 
@@ -215,6 +260,11 @@ TEST_F(JournalArchiveOnRelay, entriesAreOnThePcsTimeAsWellAsTheRelays)
     EXPECT_NEAR(double(events->at(0).pcTime.secsTo(events->at(0).relayTime)), 3600.0, 2.0);
     EXPECT_EQ(lineEventFields(events->at(0), u',').mid(1, 4),
               (QStringList{"1001", "", "2026.02.03 04:05:06", "Включениие питания реле"}));
+    // The relay's day alone, its entry numbered among all the relay's.
+    const QDateTime day(QDate(2026, 2, 3), QTime(0, 0));
+    const auto ofDay = journal.relayEntries(events->at(0).relayId, day, day.addDays(1));
+    ASSERT_TRUE(ofDay && ofDay->size() == 1);
+    EXPECT_EQ(ofDay->at(0).number, 38) << "after the relay's 37 entries of before";
 }
 
 // A register that cannot be written loses nothing of the reading: the rows
@@ -229,6 +279,153 @@ TEST_F(JournalArchiveOnRelay, aRegisterThatCannotBeWrittenIsToldAndTheReadingSta
     ASSERT_EQ(op.notes().size(), 1);
     EXPECT_TRUE(op.notes()[0].startsWith(QStringLiteral("Реестр реле не обновлён: ")))
             << op.notes()[0].toStdString();
+}
+
+// A read the register failed to record is no relay without an approval: the
+// check says it was not recorded, and why.
+TEST_F(JournalArchiveOnRelay, theCheckOfAReadTheRegisterDidNotRecordSaysWhy)
+{
+    const QString reason = QStringLiteral("нет прав доступа");
+    RegistryRecorder failing(reason);
+    session.recorder = &failing;
+    const RelayCheck check = checkRelay(session, op, 1);
+    EXPECT_EQ(check.result, RelayCheck::Result::NotRecorded);
+    EXPECT_TRUE(check.needsAttention());
+    const QStringList lines = checkLines(check);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("1\t1001\t\tне записано в реестр\t")))
+            << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(reason)) << lines[0].toStdString();
+}
+
+// A history by hand: each snapshot's number, kind and local time (day of
+// March 2026, hour, minute).
+QList<RegistrySnapshot>
+snapshotsOf(std::initializer_list<std::tuple<int, SettingsKind, int, int, int>> list)
+{
+    QList<RegistrySnapshot> snapshots;
+    for (const auto &[id, kind, day, hour, minute] : list) {
+        RegistrySnapshot snapshot;
+        snapshot.id = id;
+        snapshot.kind = kind;
+        snapshot.time = QDateTime(QDate(2026, 3, day), QTime(hour, minute)).toUTC();
+        snapshots << snapshot;
+    }
+    return snapshots;
+}
+
+// The report is of a visit: an as-found and a later as-left of the relay;
+// anything else is refused, and the refusal names the visits on record.
+TEST(CommissioningVisit, anAsFoundAndALaterAsLeftOrARefusalNamingTheVisits)
+{
+    const auto found = SettingsKind::AsFound, left = SettingsKind::AsLeft,
+               approved = SettingsKind::Approved;
+    const QList<RegistrySnapshot> snapshots = snapshotsOf({{1, found, 10, 9, 0},
+                                                           {2, approved, 10, 9, 10},
+                                                           {3, left, 10, 10, 0},
+                                                           {4, found, 10, 11, 0},
+                                                           {5, found, 11, 9, 0},
+                                                           {6, left, 11, 9, 30},
+                                                           {7, left, 11, 12, 0},
+                                                           {8, found, 12, 8, 0}});
+    using Refusal = VisitChoice::Refusal;
+    struct VisitCase
+    {
+        std::optional<qint64> from, to;
+        Refusal refusal;
+        int asFound, asLeft; // when chosen
+    };
+    const VisitCase cases[] = {
+            {{}, {}, Refusal::None, 5, 7}, // the latest day with both
+            {1, 3, Refusal::None, 1, 3},       {1, 7, Refusal::None, 1, 7},
+            {5, {}, Refusal::None, 5, 7},      {{}, 6, Refusal::None, 5, 6},
+            {{}, 3, Refusal::None, 1, 3},      {3, 1, Refusal::NotAVisit, 0, 0},
+            {1, 2, Refusal::NotAVisit, 0, 0},  {2, 3, Refusal::NotAVisit, 0, 0},
+            {4, 3, Refusal::NotAVisit, 0, 0},  {4, {}, Refusal::NotAVisit, 0, 0},
+            {8, {}, Refusal::NotAVisit, 0, 0}, {99, 3, Refusal::NotAVisit, 0, 0},
+    };
+    for (const VisitCase &c : cases) {
+        const VisitChoice choice = chooseVisit(snapshots, {c.from, c.to}, 1001);
+        const std::string what =
+                std::to_string(c.from.value_or(0)) + " - " + std::to_string(c.to.value_or(0));
+        EXPECT_EQ(choice.refusal, c.refusal) << what;
+        if (c.refusal == Refusal::None) {
+            ASSERT_TRUE(choice.visit) << what;
+            EXPECT_EQ(choice.visit->asFound.id, c.asFound) << what;
+            EXPECT_EQ(choice.visit->asLeft.id, c.asLeft) << what;
+        } else {
+            EXPECT_FALSE(choice.visit) << what;
+            EXPECT_TRUE(choice.reason.contains(
+                    QStringLiteral("1 → 3 (10.03.2026), 5 → 7 (11.03.2026)")))
+                    << what << ": " << choice.reason.toStdString();
+        }
+    }
+    const VisitChoice none = chooseVisit(snapshots.mid(3, 1), {}, 1001);
+    EXPECT_EQ(none.refusal, Refusal::NoVisit);
+    EXPECT_TRUE(none.reason.contains(QStringLiteral("Посещений реле №1001 в реестре нет")));
+}
+
+// The report of a visit: a row switched off shows as the settings sheet
+// shows it and is no change of the value it keeps; the journal holds what the
+// register recorded from the as-found snapshot to the end of the as-left's day.
+TEST(CommissioningReport, rowsSwitchedOffAndTheJournalToTheEndOfTheAsLeftDay)
+{
+    QTemporaryDir dir;
+    RegistryLocation location;
+    location.filePath = dir.filePath(QStringLiteral("registry.sqlite"));
+    RegistryStore store(location);
+    JournalStore journal(store);
+    const auto at = [](int day, int hour, int minute) {
+        RecordingContext context;
+        context.time = QDateTime(QDate(2026, 3, day), QTime(hour, minute));
+        return context;
+    };
+    SettingsRecord settings;
+    settings.factoryNumber = 1001;
+    settings.typeCode = 4;
+    for (quint16 reg = 0x50; reg <= 0x5B; ++reg)
+        settings.registers[reg] = 10;
+    settings.registers[0x80] = 0x3F; // every switch on
+    settings.registers[0x81] = 0x07;
+    ASSERT_TRUE(store.recordSettings(settings, at(10, 9, 0), u',').recorded)
+            << store.error().toStdString();
+    settings.kind = SettingsKind::AsLeft;
+    settings.registers[0x55] = 12;
+    settings.registers[0x80] = 0x3D; // row 24 off: row 4 is switched off
+    ASSERT_TRUE(store.recordSettings(settings, at(10, 10, 0), u',').recorded);
+
+    // The journal as four reads found it, one entry more each time: before
+    // the visit, during it, later that day, the day after.
+    JournalRecord read;
+    read.factoryNumber = 1001;
+    read.typeCode = 4;
+    QStringList dates;
+    const int recorded[][3] = {{10, 8, 0}, {10, 9, 30}, {10, 23, 59}, {11, 0, 30}};
+    for (int k = 0; k < 4; ++k) {
+        QByteArray bytes(22, '\0');
+        bytes[0] = 1;
+        bytes[1] = 10, bytes[2] = 3, bytes[3] = 26, bytes[4] = 7, bytes[5] = char(k);
+        read.entries << bytes;
+        dates << journalEntryTexts(bytes, u',')[0];
+        const auto [day, hour, minute] = recorded[k];
+        ASSERT_EQ(journal.addRead(read, at(day, hour, minute)), 1) << journal.error().toStdString();
+    }
+    const auto relay = store.relays(1001);
+    ASSERT_TRUE(relay && relay->size() == 1);
+    QString error;
+    const auto document = buildCommissioningReport(store, journal, relay->front(), {}, u',',
+                                                   QDateTime::currentDateTime(), &error);
+    ASSERT_TRUE(document) << error.toStdString();
+    ASSERT_GT(document->rows.size(), 24);
+    const CommissioningReport::Row &switchedOff = document->rows[4];
+    EXPECT_EQ(switchedOff.asLeft, SettingsSheet::disabledValueText(switchedOff.asFound));
+    EXPECT_FALSE(switchedOff.changed);
+    EXPECT_TRUE(document->rows[5].changed);
+    EXPECT_TRUE(document->rows[24].changed);
+    QStringList shown;
+    for (const QStringList &entry : document->journal)
+        shown << entry.value(1);
+    EXPECT_EQ(shown, dates.mid(1, 2));
 }
 
 // A register of the first schema gets the journal's tables and keeps its relays.
@@ -258,7 +455,7 @@ TEST(JournalArchiveSchema, aFirstVersionRegisterIsBroughtUpToDate)
     location.filePath = path;
     RegistryStore store(location);
     ASSERT_TRUE(store.open()) << store.error().toStdString();
-    EXPECT_EQ(store.schemaVersion(), 2);
+    EXPECT_EQ(store.schemaVersion(), RegistryStore::knownSchemaVersion());
     JournalStore journal(store);
     JournalRecord record;
     record.factoryNumber = 7;

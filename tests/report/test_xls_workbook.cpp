@@ -595,9 +595,11 @@ TEST(CommissioningReport, everyFormatReadsBackWithItsMarks)
     document.header = {{"Заводской №", "1006"},
                        {"Метка", "Насос Н-3, ячейка 12"},
                        {"Версия ПО", "v1 от 4.7.2008"}};
-    document.rows = {{0, "Коэффициент трансформации", "10", "10", "10", false, false},
-                     {1, "Номинальный ток электродвигателя, А", "25,0", "25,0", "30,0", true, true},
-                     {5, "Время пуска, с", "12", "10", "12", true, false}};
+    document.rows = {
+            {0, "Коэффициент трансформации", "10", "10", "10", false, false},
+            {1, "Номинальный ток электродвигателя, А", "25,0", "25,0", "30,0", true, true},
+            {5, "Время пуска, с", "12", "10", "12", true, false},
+            {4, "Время срабатывания, с", "5,0", "5,0", "[фукнк. откл.] (5,0)", false, true}};
     document.journal = {{"2026.02.03 04:05:07", "2026.02.03 04:05:06", "Включение питания", ""}};
     document.signatures = {"Настроил", "Проверил"};
     QTemporaryDir dir;
@@ -609,7 +611,7 @@ TEST(CommissioningReport, everyFormatReadsBackWithItsMarks)
     ASSERT_TRUE(CommissioningReportPdf::write(pdf, document, &error)) << qPrintable(error);
 
     const QJsonObject sheet = readBack(xls)["sheets"].toArray()[0].toObject();
-    QList<QJsonArray> rows; // each row's texts, by column
+    QList<QJsonArray> rows; // each row's values (a number or a text), by column
     for (const QJsonValue &cell : sheet["cells"].toArray()) {
         const int row = cell["row"].toInt();
         while (rows.size() <= row)
@@ -617,15 +619,16 @@ TEST(CommissioningReport, everyFormatReadsBackWithItsMarks)
         QJsonArray &texts = rows[row];
         while (texts.size() <= cell["col"].toInt())
             texts.append(QString());
-        texts[cell["col"].toInt()] = cell["value"].isDouble()
-                ? QString::number(cell["value"].toDouble())
-                : cell["value"].toString();
+        texts[cell["col"].toInt()] = cell["value"];
     }
     const QJsonArray headings = QJsonArray::fromStringList(CommissioningReport::rowHeadings());
     EXPECT_TRUE(rows.contains(headings));
-    EXPECT_TRUE(rows.contains(QJsonArray{"2", "Номинальный ток электродвигателя, А", "25,0", "25,0",
-                                         "30,0", "изменено, не как утверждено"}));
-    EXPECT_TRUE(rows.contains(QJsonArray{"1", "Коэффициент трансформации", "10", "10", "10", ""}));
+    // Numbers as numbers, a row switched off as its text, as the settings sheet keeps them.
+    EXPECT_TRUE(rows.contains(QJsonArray{2, "Номинальный ток электродвигателя, А", 25, 25, 30,
+                                         "изменено, не как утверждено"}));
+    EXPECT_TRUE(rows.contains(QJsonArray{1, "Коэффициент трансформации", 10, 10, 10, ""}));
+    EXPECT_TRUE(rows.contains(QJsonArray{5, "Время срабатывания, с", 5, 5, "[фукнк. откл.] (5,0)",
+                                         "не как утверждено"}));
     EXPECT_EQ(sheet["page"]["footer"].toString(), QStringLiteral("Страница &P из &N"));
 
     const ProgramResult parsed = runProgram(

@@ -401,6 +401,39 @@ TEST(RelayModel, journalTellsEveryKindOfEventInOrder)
     }
 }
 
+// Events at a rate go where an event goes: after the newest entry, round the
+// ring, the slot after them emptied until the ring is full; each written
+// once, dated when its time came.
+TEST(RelayModel, eventsAtARateAreWrittenIntoTheRingWhenTheirTimeComes)
+{
+    RelayModel relay(1, 4); // 37 entries
+    const qint64 start = QDateTime(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC).toMSecsSinceEpoch();
+    relay.setJournalRate(60, start);
+    const QByteArray before = relay.journalEntry(37);
+    relay.writeDueJournalEvents(start + 3500);
+    QDateTime previous;
+    for (int slot = 37; slot < 40; ++slot) {
+        const QByteArray e = relay.journalEntry(slot);
+        ASSERT_NE(e[0], 0) << slot;
+        const QDateTime when(QDate(2000 + e[3], e[2], e[1]), QTime(e[4], e[5], e[6]), Qt::UTC);
+        if (previous.isValid()) {
+            EXPECT_EQ(previous.secsTo(when), 1) << "one a second, slot " << slot;
+        }
+        previous = when;
+    }
+    EXPECT_EQ(relay.journalEntry(40)[0], 0) << "the slot after the newest is emptied";
+    relay.writeDueJournalEvents(start + 3900);
+    EXPECT_EQ(relay.journalEntry(40)[0], 0) << "nothing twice, nothing early";
+    EXPECT_NE(relay.journalEntry(37), before);
+
+    relay.writeDueJournalEvents(start + 100 * 1000); // 100 events: round the ring
+    for (int slot = 0; slot < 100; ++slot)
+        EXPECT_NE(relay.journalEntry(slot)[0], 0) << "a full ring, slot " << slot;
+    const QByteArray oldest = relay.journalEntry(37);
+    relay.writeDueJournalEvents(start + 101 * 1000);
+    EXPECT_NE(relay.journalEntry(37), oldest) << "the next event writes over the oldest";
+}
+
 TEST(RelayModel, aFlakySlotAnswersCodeZeroOnceBeforeItsEntry)
 {
     RelayModel relay(1, 4);

@@ -3,6 +3,7 @@
 #include "sim/RequestLog.h"
 #include "sim/SimOptions.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -88,7 +89,7 @@ TEST(SimOptions, journalStatusSeedAndFaultRateReachTheRelays)
     QString error;
     const auto options = parseSimOptions(
             words("--relays 1:4,2:6 --journal 3 --journal-flaky 1,2 --status-bits 0:4000 --inputs 2:0x00fb "
-                  "--seed 9 --fault-rate 100:late --late-fault-ms 2000"),
+                  "--seed 9 --fault-rate 100:late --late-fault-ms 2000 --journal-rate 2:6000"),
             &error);
     ASSERT_TRUE(options) << error.toStdString();
     RelayLine line;
@@ -108,6 +109,12 @@ TEST(SimOptions, journalStatusSeedAndFaultRateReachTheRelays)
     EXPECT_EQ(line.lastFault(), QStringLiteral("fault-rate:late-ms:2000"));
     EXPECT_EQ(quint8(flaky->bytes[3]), 0) << "slot 1 answers code 0 once";
     EXPECT_NE(quint8(line.answer(journalRead)->bytes[3]), 0);
+    // Relay 2's journal grows by 100 a second from the start, relay 1's stays.
+    const qint64 later = QDateTime::currentMSecsSinceEpoch() + 1000;
+    line.relay(1)->writeDueJournalEvents(later);
+    line.relay(2)->writeDueJournalEvents(later);
+    EXPECT_EQ(line.relay(1)->journalEntry(3)[0], 0);
+    EXPECT_NE(line.relay(2)->journalEntry(3)[0], 0);
 }
 
 TEST(SimOptions, wrongUsageIsRefusedWithAReason)
@@ -127,6 +134,10 @@ TEST(SimOptions, wrongUsageIsRefusedWithAReason)
             "--journal 101",
             "--journal-flaky 100",
             "--journal-flaky 1,x",
+            "--journal-rate 0",
+            "--journal-rate 6001",
+            "--journal-rate 9:60", // no relay there
+            "--journal-rate 1:",
             "--seed -1",
             "--fault-rate 101",
             "--fault-rate 5:late,slow", // no such kind

@@ -1,9 +1,13 @@
 // mivctl publish against Debian's mosquitto and mivsim on a pseudo-terminal:
 // what a subscriber gets, and what happens when the relay, the line, the
 // publisher or the broker goes away.
+#include "support/LoopbackLink.h"
 #include "support/MqttBroker.h"
 #include "support/ProgramRun.h"
 #include "support/SimProcess.h"
+#include "telemetry/JournalLedger.h"
+#include "telemetry/LinePublisher.h"
+#include "telemetry/MqttConnection.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -277,9 +281,14 @@ TEST_F(PublishToBroker, everyJournalEntryOnceAcrossARestart)
     QProcessEnvironment russian = QProcessEnvironment::systemEnvironment();
     russian.insert(QStringLiteral("LC_ALL"), QStringLiteral("ru_RU.UTF-8"));
     russian.insert(QStringLiteral("LANG"), QStringLiteral("ru_RU.UTF-8"));
+    const qsizetype liveBefore = subscriber.on(QStringLiteral("miv/l1/1/live")).size();
     Publisher second(sim.portPath(), broker.address(), options, folder.path(), russian);
-    ASSERT_TRUE(second.waitForLog(QStringLiteral("journal of 37 entries, 0 new")))
+    ASSERT_TRUE(second.waitForLog(QStringLiteral("journal of 37 entries as the state file keeps")))
             << second.log().toStdString();
+    // Two rounds: the kept entries were weighed against the state file in between.
+    ASSERT_TRUE(subscriber.waitFor([&](const auto &) {
+        return subscriber.on(QStringLiteral("miv/l1/1/live")).size() >= liveBefore + 2;
+    }));
     EXPECT_EQ(second.stop(), 0);
     // The clean stop's "offline" comes after anything published before it.
     ASSERT_TRUE(subscriber.waitFor([&](const auto &) {
@@ -416,14 +425,123 @@ TEST_F(PublishToBroker, aRelayIsOfflineOnlyAfterTheRetriesAndASilentOneIsAskedLe
     EXPECT_FALSE(subscriber.on(QStringLiteral("miv/l1/6/state")).isEmpty());
 }
 
+// What a subscriber finds retained under `prefix` (discovery configs, a line), by topic.
+QMap<QString, QJsonObject> retainedConfigs(quint16 port, const QString &prefix, int atLeast)
+{
+    MqttSubscriber subscriber(port, prefix + QStringLiteral("/#"));
+    subscriber.waitFor([&](const auto &m) { return m.size() >= atLeast; });
+    subscriber.waitFor([](const auto &) { return false; }, 1000); // the rest of the burst
+    QMap<QString, QJsonObject> configs;
+    for (const auto &message : subscriber.messages())
+        if (message.retained && !message.payload.isEmpty())
+            configs.insert(message.topic, json(message.payload));
+    return configs;
+}
+
+// A publisher of line l1 in this process over `link`, until its own log
+// says `until` (or a minute passed): the relays are touched from its log,
+// in its thread.
+void publishInProcess(miv::PortLink &link, quint16 brokerPort, const QString &stateFile,
+                      const QList<quint8> &addresses,
+                      const std::function<bool(const QString &)> &until)
+{
+    using namespace miv::telemetry;
+    MqttConnection::Settings mqtt;
+    mqtt.host = QStringLiteral("127.0.0.1");
+    mqtt.port = brokerPort;
+    mqtt.clientId = QStringLiteral("in-process");
+    mqtt.statusTopic = QStringLiteral("miv/l1/status");
+    MqttConnection connection(mqtt, [](const QString &) {});
+    QString error;
+    ASSERT_TRUE(connection.start(&error)) << error.toStdString();
+    connection.waitForFirstAttempt(generousMs);
+    JournalLedger ledger(stateFile, QStringLiteral("l1"));
+    PublishSettings settings;
+    settings.topics.line = QStringLiteral("l1");
+    settings.addresses = addresses;
+    settings.intervalMs = 50;
+    std::atomic_bool stop = false;
+    LinePublisher publisher(link, connection, ledger, std::move(settings),
+                            [&](const QString &line) { stop = stop || until(line); });
+    std::thread watchdog([&stop] {
+        for (int k = 0; k < generousMs / 50 && !stop; ++k)
+            QThread::msleep(50);
+        stop = true;
+    });
+    publisher.run(stop);
+    watchdog.join();
+    connection.stop("offline", 5000);
+}
+
+// The journal slot a request reads; -1 for another request.
+int journalSlotOf(const QByteArray &request)
+{
+    const int first = quint8(request[2]) << 8 | quint8(request[3]);
+    return request.size() > 3 && request[1] == 3 && first >= 0x400 ? first - 0x400 : -1;
+}
+
+TEST_F(PublishToBroker, aNewJournalEntryIsReadWhereTheRelayWritesAndNothingElse)
+{
+    RelayLine line;
+    RelayModel &relay = line.addRelay(1, 4); // a journal of 37 entries
+    LoopbackLink link(line);
+    MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/1/journal"));
+    qsizetype before = -1;
+    publishInProcess(link, broker.port(), stateFile(), {1}, [&](const QString &log) {
+        if (log.contains(QStringLiteral("journal of 37 entries, 37 new"))) {
+            before = line.requests().size();
+            relay.pushJournalEvent(33, QDateTime(QDate(2025, 3, 5), QTime(10, 0), Qt::UTC));
+        }
+        return log.contains(QStringLiteral("journal read at its writing place, 1 entries, 1 new"));
+    });
+    ASSERT_GE(before, 0);
+    QList<int> slotsRead;
+    for (const QByteArray &request : line.requests().mid(before))
+        if (journalSlotOf(request) >= 0)
+            slotsRead << journalSlotOf(request);
+    // The new entry's slot, and the next one, empty, asked three times.
+    EXPECT_EQ(slotsRead, (QList<int>{37, 38, 38, 38}));
+    ASSERT_TRUE(subscriber.waitFor([](const auto &m) { return m.size() >= 38; }));
+    EXPECT_EQ(json(subscriber.messages().last().payload).value("time"),
+              QStringLiteral("2025-03-05T10:00:00"));
+}
+
+TEST_F(PublishToBroker, aRelayThatFallsSilentIsAskedOnceARoundWithOneShortQuery)
+{
+    RelayLine line;
+    line.addRelay(1, 4);
+    line.addRelay(6, 6);
+    LoopbackLink link(line);
+    link.bus().setReplyTimeoutMs(200);
+    qsizetype before = -1;
+    publishInProcess(link, broker.port(), stateFile(), {1, 6}, [&](const QString &log) {
+        if (log == QStringLiteral("relay 6: online")) {
+            before = line.requests().size();
+            RelayLine::Faults silent;
+            silent.silent = true;
+            line.setFaults(6, silent);
+        }
+        return log.startsWith(QStringLiteral("relay 6: offline"));
+    });
+    ASSERT_GE(before, 0);
+    QList<int> functions;
+    for (const QByteArray &request : line.requests().mid(before))
+        if (quint8(request[0]) == 6)
+            functions << request[1];
+    // One ask that waited the reply time-out, then the retries, one a round,
+    // each the status query with the scan's wait; offline after them.
+    ASSERT_EQ(functions.size(), 1 + link.bus().timing().retries);
+    EXPECT_EQ(functions.mid(1), QList<int>(link.bus().timing().retries, 7));
+}
+
 TEST_F(PublishToBroker, twoPublishersOfOneLineNameKeepTheirConnectionsAndSaySo)
 {
     SimProcess firstLine({QStringLiteral("--relays"), QStringLiteral("1:4")});
-    SimProcess secondLine({QStringLiteral("--relays"), QStringLiteral("1:4")});
+    SimProcess secondLine({QStringLiteral("--relays"), QStringLiteral("2:4")});
     MqttSubscriber subscriber(broker.port(), QStringLiteral("miv/l1/status"));
     Publisher first(firstLine.portPath(), broker.address(),
                     {QStringLiteral("--state-file"), stateFile()}, folder.path());
-    ASSERT_TRUE(first.waitForLog(QStringLiteral("connected to broker")));
+    ASSERT_TRUE(first.waitForLog(QStringLiteral("relay 1: online"))) << "its metadata retained";
     Publisher second(secondLine.portPath(), broker.address(),
                      {QStringLiteral("--state-file"), folder.filePath(QStringLiteral("2.json"))},
                      folder.path());
@@ -435,19 +553,21 @@ TEST_F(PublishToBroker, twoPublishersOfOneLineNameKeepTheirConnectionsAndSaySo)
     EXPECT_EQ(second.log().count(QStringLiteral("connected to broker")), 1);
     for (const auto &message : subscriber.messages())
         EXPECT_EQ(message.payload, QByteArray("online"));
-}
-
-// The discovery configs a subscriber finds retained under `prefix`, by topic.
-QMap<QString, QJsonObject> retainedConfigs(quint16 port, const QString &prefix, int atLeast)
-{
-    MqttSubscriber subscriber(port, prefix + QStringLiteral("/#"));
-    subscriber.waitFor([&](const auto &m) { return m.size() >= atLeast; });
-    subscriber.waitFor([](const auto &) { return false; }, 1000); // the rest of the burst
-    QMap<QString, QJsonObject> configs;
-    for (const auto &message : subscriber.messages())
-        if (message.retained && !message.payload.isEmpty())
-            configs.insert(message.topic, json(message.payload));
-    return configs;
+    // The first one runs on: its relay keeps its topics while the second one runs.
+    EXPECT_TRUE(retainedConfigs(broker.port(), QStringLiteral("miv/l1"), 1)
+                        .contains(QStringLiteral("miv/l1/1/info")));
+    // The second one stops: the first says the line online again and empties relay 2.
+    EXPECT_EQ(second.stop(), 0);
+    EXPECT_TRUE(first.waitForLog(QStringLiteral("relays 2 no longer polled")))
+            << first.log().toStdString();
+    EXPECT_TRUE(subscriber.waitFor([](const auto &m) {
+        return m.size() >= 2 && m[m.size() - 2].payload == "offline"
+                && m.last().payload == "online";
+    }));
+    const auto line = retainedConfigs(broker.port(), QStringLiteral("miv/l1"), 1);
+    EXPECT_TRUE(line.contains(QStringLiteral("miv/l1/1/info")));
+    for (const QString &topic : line.keys())
+        EXPECT_FALSE(topic.startsWith(QStringLiteral("miv/l1/2/"))) << topic.toStdString();
 }
 
 // What Home Assistant's MQTT discovery documents for a sensor and a binary
@@ -465,18 +585,11 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
     EXPECT_TRUE(id.match(levels[2]).hasMatch() && id.match(levels[3]).hasMatch())
             << topic.toStdString();
     EXPECT_EQ(levels[4], QStringLiteral("config"));
-    static const QSet<QString> known{"name",
-                                     "unique_id",
-                                     "origin",
-                                     "state_topic",
-                                     "value_template",
-                                     "availability",
-                                     "availability_mode",
-                                     "device",
-                                     "unit_of_measurement",
-                                     "device_class",
-                                     "state_class",
-                                     "options"};
+    static const QSet<QString> known{
+            "name",        "expire_after",        "unique_id",    "origin",
+            "state_topic", "value_template",      "availability", "availability_mode",
+            "device",      "unit_of_measurement", "device_class", "state_class",
+            "options"};
     for (const QString &key : config.keys())
         EXPECT_TRUE(known.contains(key)) << key.toStdString();
     EXPECT_FALSE(config.value("name").toString().isEmpty());
@@ -528,6 +641,15 @@ void expectHomeAssistantSchema(const QString &topic, const QJsonObject &config,
     }
 }
 
+// The alarm binary sensors of a node that have a config.
+int alarmsOf(const QMap<QString, QJsonObject> &configs, const QString &node)
+{
+    const QString start = QStringLiteral("ha/binary_sensor/%1/alarm_").arg(node);
+    const QStringList topics = configs.keys();
+    return int(std::count_if(topics.begin(), topics.end(),
+                             [&start](const QString &t) { return t.startsWith(start); }));
+}
+
 TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
 {
     SimProcess sim({QStringLiteral("--relays"), QStringLiteral("1:4,6:6")});
@@ -540,8 +662,8 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
                        options + QStringList{QStringLiteral("--addresses"), QStringLiteral("1,6")},
                        folder.path());
         ASSERT_TRUE(lines.waitForText(QStringLiteral("miv/l1/6/live"), QStringLiteral("alarms")));
-        // 14 sensors each, the alarms of type 4 and of type 6.
-        const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 28 + 10 + 16);
+        // 14 sensors each, the 12 alarms of type 4 and the 17 of type 6.
+        const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 28 + 12 + 17);
         QSet<QString> uniqueIds;
         for (auto config = configs.begin(); config != configs.end(); ++config) {
             const int address = config.key().contains(QStringLiteral("_l1_6/")) ? 6 : 1;
@@ -551,6 +673,8 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
             uniqueIds.insert(config.value().value("unique_id").toString());
         }
         EXPECT_EQ(uniqueIds.size(), configs.size());
+        EXPECT_EQ(alarmsOf(configs, QStringLiteral("miv_miv_l1_1")), 12);
+        EXPECT_EQ(alarmsOf(configs, QStringLiteral("miv_miv_l1_6")), 17);
         const QJsonObject device =
                 configs.value(QStringLiteral("ha/sensor/miv_miv_l1_6/current_a/config"))
                         .value("device")
@@ -567,13 +691,16 @@ TEST_F(PublishToBroker, homeAssistantFindsEachRelayAndLosesOneThatLeft)
     Publisher one(sim.portPath(), broker.address(),
                   options + QStringList{QStringLiteral("--addresses"), QStringLiteral("1")},
                   folder.path());
-    ASSERT_TRUE(one.waitForLog(QStringLiteral("discovery configs of relays 6 removed")))
+    ASSERT_TRUE(one.waitForLog(QStringLiteral("relays 6 no longer polled")))
             << one.log().toStdString();
     ASSERT_TRUE(one.waitForLog(QStringLiteral("journal of")));
     const auto configs = retainedConfigs(broker.port(), QStringLiteral("ha"), 1);
-    EXPECT_FALSE(configs.isEmpty());
+    EXPECT_EQ(alarmsOf(configs, QStringLiteral("miv_miv_l1_1")), 12) << "relay 1 keeps its alarms";
     for (const QString &topic : configs.keys())
         EXPECT_FALSE(topic.contains(QStringLiteral("_l1_6/"))) << topic.toStdString();
+    // Nor does relay 6 say online with old values.
+    for (const QString &topic : retainedConfigs(broker.port(), QStringLiteral("miv/l1"), 1).keys())
+        EXPECT_FALSE(topic.startsWith(QStringLiteral("miv/l1/6/"))) << topic.toStdString();
 }
 
 TEST(PublishCredentials, aClientCertificateOpensABrokerThatAsksForOne)

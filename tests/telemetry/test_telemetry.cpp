@@ -3,7 +3,10 @@
 #include "core/LiveValues.h"
 #include "core/SessionFlags.h"
 #include "device/LiveDisplay.h"
+#include "telemetry/HomeAssistantDiscovery.h"
 #include "telemetry/JournalLedger.h"
+#include "telemetry/JournalRing.h"
+#include "telemetry/SilentRelayBackoff.h"
 #include "telemetry/TelemetryPayloads.h"
 #include "telemetry/TelemetryTopics.h"
 
@@ -14,6 +17,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
+#include <QSet>
 #include <QTemporaryDir>
 
 using namespace miv;
@@ -200,6 +205,74 @@ TEST(TelemetryTopics, lineNamesAndTheirChecks)
     EXPECT_EQ(topics.journal(17), QStringLiteral("miv/l1/17/journal"));
 }
 
+CurrentDevice relayOfType(quint16 typeCode, quint8 address = 1)
+{
+    CurrentDevice device;
+    device.networkAddress = address;
+    device.typeCode = typeCode;
+    device.deviceName = typeCode == 6 ? QStringLiteral("МИВ-06") : QStringLiteral("МИВ-04");
+    return device;
+}
+
+TEST(HomeAssistantDiscovery, placesThatWereOneDeviceGetNodesAndIdsOfTheirOwn)
+{
+    const TelemetryTopics places[] = {{"miv", "a.b"}, {"miv", "a_b"}, {"x/y", "z"},
+                                      {"x", "y_z"},   {"x_y", "z"},   {"miv", "ttyUSB0"}};
+    QSet<QString> nodes;
+    QSet<QString> ids;
+    for (const TelemetryTopics &topics : places) {
+        nodes << discoveryNode(topics, 1);
+        for (const DiscoveryConfig &config :
+             discoveryConfigs(QStringLiteral("ha"), topics, relayOfType(6), 60))
+            if (!config.payload.isEmpty())
+                ids << QJsonDocument::fromJson(config.payload)["unique_id"].toString();
+    }
+    const qsizetype placeCount = std::size(places);
+    EXPECT_EQ(nodes.size(), placeCount);
+    EXPECT_EQ(ids.size(), placeCount * (14 + alarmLamps(6).size()));
+    // A plain line keeps the node of earlier versions; another empties that node's configs.
+    EXPECT_EQ(discoveryNode(places[5], 1), QStringLiteral("miv_miv_ttyUSB0_1"));
+    const QString former = QStringLiteral("ha/sensor/miv_miv_a_b_1/current_a/config");
+    for (const DiscoveryConfig &config :
+         discoveryConfigs(QStringLiteral("ha"), places[0], relayOfType(4), 60))
+        if (config.topic == former) {
+            EXPECT_TRUE(config.payload.isEmpty());
+        }
+    EXPECT_TRUE(discoveryTopics(QStringLiteral("ha"), places[0], 1).contains(former));
+}
+
+TEST(HomeAssistantDiscovery, everyAlarmOfTheTypeStaysAndEveryEntityExpires)
+{
+    EXPECT_EQ(liveExpirySeconds(1000), 60) << "at least a minute";
+    EXPECT_EQ(liveExpirySeconds(20000), 200) << "ten intervals";
+    for (quint16 type : {quint16(4), quint16(6)}) {
+        QMap<QString, QByteArray> configs;
+        for (const DiscoveryConfig &config : discoveryConfigs(
+                     QStringLiteral("ha"), TelemetryTopics{"miv", "l1"}, relayOfType(type), 75))
+            configs.insert(config.topic, config.payload);
+        int alarms = 0;
+        for (const auto &[lamp, caption] : alarmLamps(type)) {
+            const QJsonObject alarm =
+                    QJsonDocument::fromJson(
+                            configs.value(
+                                    QStringLiteral("ha/binary_sensor/miv_miv_l1_1/alarm_%1/config")
+                                            .arg(lamp)))
+                            .object();
+            EXPECT_EQ(alarm["name"].toString(), caption) << type << " lamp " << lamp;
+            alarms += !alarm.isEmpty();
+        }
+        int nonEmpty = 0;
+        for (const QByteArray &payload : configs) {
+            nonEmpty += !payload.isEmpty();
+            if (!payload.isEmpty()) {
+                EXPECT_EQ(QJsonDocument::fromJson(payload)["expire_after"], 75);
+            }
+        }
+        EXPECT_EQ(alarms, alarmLamps(type).size());
+        EXPECT_EQ(nonEmpty, 14 + alarms) << "only the other type's alarms emptied";
+    }
+}
+
 JournalEntry entry(const char *date, int code, const char *info = "")
 {
     return {QLatin1String(date), code, {}, QString::fromUtf8(info), {}};
@@ -289,6 +362,100 @@ TEST(JournalLedger, theFolderIsCheckedAtStartAndThePreviousStateKept)
     EXPECT_FALSE(backup.isPublished(QStringLiteral("1/1001"), QStringLiteral("second")));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 3)
             << "no probe file left behind";
+}
+
+// An entry's 22 bytes: the code and the date of day 1 of March 2025.
+QByteArray journalBytes(int code, int day, int hour, int minute = 0)
+{
+    QByteArray bytes(22, '\0');
+    bytes[0] = char(code);
+    bytes[1] = char(day);
+    bytes[2] = 3;
+    bytes[3] = 25;
+    bytes[4] = char(hour);
+    bytes[5] = char(minute);
+    return bytes;
+}
+
+TEST(JournalRing, theRelaysNextSlotFromTheRingsEndOrItsDates)
+{
+    QList<QByteArray> growing{journalBytes(1, 1, 8), journalBytes(3, 1, 9)};
+    JournalRing notFull(growing);
+    EXPECT_EQ(notFull.writingPlaces(), QList<int>{2}) << "the end of a ring not full";
+    EXPECT_TRUE(notFull.isNewAt(2, journalBytes(4, 1, 10)));
+    EXPECT_FALSE(notFull.isNewAt(1, journalBytes(3, 1, 9)));
+    EXPECT_FALSE(notFull.put(3, journalBytes(4, 1, 10))) << "no gap in a ring";
+    EXPECT_TRUE(notFull.put(2, journalBytes(4, 1, 10)));
+    EXPECT_EQ(notFull.size(), 3);
+
+    // A full ring that went round: the newest entry in slot 39.
+    QList<QByteArray> full;
+    for (int slot = 0; slot < JournalRing::slotCount; ++slot)
+        full << journalBytes(16, slot < 40 ? 20 : 10, slot / 60, slot % 60);
+    EXPECT_EQ(JournalRing(full).writingPlaces(), QList<int>{40});
+    // The clock set back to day 18 at slot 20: the dates fall twice; the
+    // steeper fall first.
+    for (int slot = 20; slot < 40; ++slot)
+        full[slot] = journalBytes(16, 18, 0, slot);
+    EXPECT_EQ(JournalRing(full).writingPlaces(), (QList<int>{40, 20}));
+    // A clock that never ran: the dates tell nothing.
+    EXPECT_EQ(JournalRing(QList<QByteArray>(100, journalBytes(1, 1, 0))).writingPlaces(),
+              QList<int>{0});
+
+    // Two equal entries rank as a whole reading ranks them.
+    JournalRing twice({journalBytes(5, 1, 8), journalBytes(3, 1, 9), journalBytes(5, 1, 8)});
+    EXPECT_EQ(twice.rankAt(0), 1);
+    EXPECT_EQ(twice.rankAt(2), 2);
+    EXPECT_EQ(
+            JournalLedger::entryKey(*twice.entryAt(2), twice.rankAt(2)),
+            JournalLedger::entryKeys({*twice.entryAt(0), *twice.entryAt(1), *twice.entryAt(2)})[2]);
+}
+
+TEST(JournalLedger, keepsEachRelaysRingAndReadsAFileWithoutOne)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("state.json"));
+    const QList<QByteArray> ring{journalBytes(1, 1, 8), journalBytes(33, 2, 9)};
+    QString error;
+    {
+        JournalLedger ledger(path, QStringLiteral("l1"));
+        ledger.keepRing(QStringLiteral("1/1001"), ring);
+        EXPECT_TRUE(ledger.hasUnsavedChanges());
+        ASSERT_TRUE(ledger.save(&error)) << error.toStdString();
+    }
+    JournalLedger ledger(path, QStringLiteral("l1"));
+    ASSERT_TRUE(ledger.load(&error)) << error.toStdString();
+    EXPECT_EQ(ledger.ring(QStringLiteral("1/1001")), ring);
+    EXPECT_TRUE(ledger.ring(QStringLiteral("1/1002")).isEmpty());
+    // A ring is only a saving: one that is no ring is left out, the keys stay.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"line":"l1","relays":{"1/1001":["k"]},"rings":{"1/1001":["0102"]}})");
+    file.close();
+    ASSERT_TRUE(ledger.load(&error)) << error.toStdString();
+    EXPECT_TRUE(ledger.ring(QStringLiteral("1/1001")).isEmpty());
+    EXPECT_TRUE(ledger.isPublished(QStringLiteral("1/1001"), QStringLiteral("k")));
+}
+
+TEST(SilentRelayBackoff, theRetriesAtTheNextRoundsThenWaitsThatDoubleUpTo30Seconds)
+{
+    struct Case
+    {
+        int retries;
+        QList<int> waitsAfterEachMiss; // ms, from the first miss on
+    };
+    const Case cases[] = {
+            {2, {0, 0, 2000, 4000, 8000, 16000, 30000, 30000}},
+            {0, {2000, 4000, 8000, 16000, 30000, 30000}},
+    };
+    for (const Case &c : cases) {
+        QList<int> waits;
+        for (int miss = 1; miss <= c.waitsAfterEachMiss.size(); ++miss)
+            waits << SilentRelayBackoff::waitMs(miss, c.retries);
+        EXPECT_EQ(waits, c.waitsAfterEachMiss) << "retries " << c.retries;
+        EXPECT_FALSE(SilentRelayBackoff::isOffline(c.retries, c.retries));
+        EXPECT_TRUE(SilentRelayBackoff::isOffline(c.retries + 1, c.retries));
+    }
 }
 
 } // namespace
