@@ -159,6 +159,17 @@ constexpr HelpText helpTexts[] = {
          "does not answer reads \"нет связи\" in STATE. Without --addresses the line is\n"
          "scanned first. --watch repeats every SECONDS until Ctrl+C; --csv prints the\n"
          "same columns as CSV. Exit status 1 when the port is lost or no relay is found."},
+        {"line",
+         "line stats reads the live values of the relays (those of --addresses, else\n"
+         "those a scan finds) one after the other for N seconds (default 10; Ctrl+C\n"
+         "ends early), then prints what the bus counted for each relay, one line per\n"
+         "address: ADDR, REQUESTS, ANSWERS, NO_ANSWER, CRC_ERRORS, OTHER_ADDRESS (valid\n"
+         "replies nobody waited for), LATE (replies after their wait, dropped),\n"
+         "NOISE_BYTES, RETRIES, EXCEPTIONS (CODE:COUNT), MEDIAN_MS, P95_MS and MAX_MS (the\n"
+         "response times) and HINTS, separated by tabs under a header line; --csv\n"
+         "prints the same as CSV. A hint is given when a figure reaches 3 and 1 % of\n"
+         "the requests (noise: 16 bytes and 0.1 byte per request). Exit status 4 when\n"
+         "any relay has a hint, 1 when the port is lost or no relay is found."},
         {"registry",
          "The relay register. list: the relays on record, FACTORY, TYPE, NAME, TAG,\n"
          "LAST_SEEN, PORT, ADDR, VERSION and APPROVAL (approved, differs or none)\n"

@@ -41,6 +41,8 @@ const QList<Command> &commands()
              runLive},
             {QStringLiteral("overview"),
              QStringLiteral("overview [--addresses ADDRS] [--watch SECONDS] [--csv]"), runOverview},
+            {QStringLiteral("line"),
+             QStringLiteral("line stats [--seconds N] [--addresses ADDRS] [--csv]"), runLine},
             {QStringLiteral("clock"),
              QStringLiteral("clock sync [--addresses ADDRS] [--max-offset SECONDS]"), runClock},
             {QStringLiteral("registry"),

@@ -16,6 +16,7 @@ inline constexpr int LinkFailure = 1; // the message is on stderr
 inline constexpr int WrongUsage = 2;
 inline constexpr int Refused = 3; // wrong password, invalid input file, validation
 inline constexpr int Different = 4; // config diff: the relay and the file differ; a broken chain
+inline constexpr int HintGiven = 4; // line stats: a relay's figures point at a cause
 // find stopped by Ctrl+C: 128 + SIGINT, what the shell reports for a program
 // that Ctrl+C ended, so that a script tells it from "nothing found" (1).
 inline constexpr int Interrupted = 130;
@@ -60,6 +61,7 @@ int runSettings(CliContext &context, const QStringList &arguments);
 // "config sheet", called by runConfig.
 int sheetConfig(CliContext &context, const QStringList &arguments);
 int runOverview(CliContext &context, const QStringList &arguments);
+int runLine(CliContext &context, const QStringList &arguments);
 int runClock(CliContext &context, const QStringList &arguments);
 int runRegistry(CliContext &context, const QStringList &arguments);
 // "registry journal", "registry events" and "registry report", called by runRegistry.

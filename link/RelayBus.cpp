@@ -130,8 +130,17 @@ bool RelayBus::waitForInput(int ms)
 
 void RelayBus::discardStaleInput()
 {
-    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()))
+    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data())) {
+        // What the flush would take unseen is counted first: the late and
+        // extra replies and the noise between frames come mostly here. A
+        // read that waits for nothing, inside the silence kept below.
+        if (waitForInput(0)) {
+            const QByteArray flushed = m_port->readAll();
+            trace("flushed", flushed);
+            m_counter.countStrayInput(flushed);
+        }
         serial->clear(QSerialPort::Input);
+    }
     QByteArray stale;
     while (waitForInput(0)) {
         const QByteArray chunk = m_port->readAll();
@@ -142,6 +151,7 @@ void RelayBus::discardStaleInput()
     if (!stale.isEmpty()) {
         trace("stale", stale);
         keepStray(stale);
+        m_counter.countStrayInput(stale);
     }
     ensurePortUsable();
 }
@@ -175,6 +185,7 @@ bool RelayBus::keepInputUntil(const QElapsedTimer &clock, qint64 ms)
         return false;
     trace("late", late);
     keepStray(late);
+    m_counter.countStrayInput(late);
     return true;
 }
 
@@ -235,13 +246,20 @@ void RelayBus::markLineActivity()
 RelayBus::Exchange RelayBus::exchangeWithRetries(const QByteArray &request, int firstByteTimeoutMs,
                                                  RetryWhen when, int retries)
 {
+    // Every request of every operation passes here, and is counted here.
+    const auto count = [this, &request](const Exchange &result, bool repetition) {
+        m_counter.countExchange(
+                {request, result.received, result.reply, result.responseMs, repetition});
+    };
     Exchange result = exchange(request, firstByteTimeoutMs);
+    count(result, false);
     for (int attempt = 1; attempt <= retries && result.outcome == Outcome::Silent; ++attempt) {
         if (when == RetryWhen::Damaged && !result.damaged)
             break;
         qCDebug(lcBus).noquote() << QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))
                                  << QStringLiteral("retry %1 of %2").arg(attempt).arg(retries);
         result = exchange(request, firstByteTimeoutMs);
+        count(result, true);
     }
     return result;
 }
@@ -309,6 +327,9 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
         if (request != m_unansweredRequest)
             m_unansweredRequest.clear();
         result.frame = frame.first(frame.size() - 2);
+        result.received = received;
+        result.reply = match;
+        result.responseMs = double(sentAt.nsecsElapsed()) / 1e6;
         if (match.kind == modbus::ReplyMatch::Exception) {
             result.outcome = Outcome::Refused;
             result.exceptionCode = match.exceptionCode;
@@ -321,6 +342,7 @@ RelayBus::Exchange RelayBus::exchange(const QByteArray &request, int firstByteTi
     // Late status replies of other relays explain what came; anything else is
     // a damaged reply.
     result.damaged = keepStray(received) > 0;
+    result.received = received;
     markLineActivity();
     m_unansweredRequest = request;
     m_unansweredSentAt = sentAt;
@@ -369,7 +391,7 @@ BusReply RelayBus::askWrite(const QByteArray &request)
     if (quint8(request[0]) == modbus::broadcastAddress) {
         // Nobody answers a broadcast: it is sent, and nothing is waited for.
         try {
-            exchange(request, m_timing.replyTimeoutMs);
+            exchangeWithRetries(request, m_timing.replyTimeoutMs, RetryWhen::AnyFailure, 0);
         } catch (const PortFailed &failure) {
             return BusReply::failure(BusReply::Kind::PortFailure, failure.text);
         }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "link/BusReply.h"
+#include "link/BusStatistics.h"
+#include "link/ExchangeCounter.h"
+#include "link/ModbusFrame.h"
 #include "link/ReplyString.h"
 
 #include <QElapsedTimer>
@@ -86,6 +89,11 @@ public:
     BusReply askWriteCoil(quint8 address, quint16 coil, quint16 value);
     BusReply askWriteRegisters(quint8 address, quint16 first, const QList<quint16> &values);
 
+    // What the bus counted for every relay address (see ExchangeCounter):
+    // each request of every operation, and what came between them.
+    BusStatistics &statistics() { return m_statistics; }
+    const BusStatistics &statistics() const { return m_statistics; }
+
 private:
     enum class Outcome { Answered, Refused, Silent };
     struct Exchange
@@ -94,6 +102,11 @@ private:
         QByteArray frame; // without CRC
         quint8 exceptionCode = 0;
         bool damaged = false; // Silent: bytes came that were no valid reply
+        // For the statistics: every byte of the wait, the reply in it, and
+        // the time from the request going out to the reply's last byte.
+        QByteArray received;
+        modbus::ReplyMatch reply;
+        double responseMs = 0;
     };
     enum class RetryWhen { AnyFailure, Damaged };
     struct PortFailed; // raised inside the bus only, turned into a BusReply at its surface
@@ -130,6 +143,8 @@ private:
     // request may still bring a reply of its own.
     QElapsedTimer m_unansweredSentAt;
     StrayInput m_stray;
+    BusStatistics m_statistics;
+    ExchangeCounter m_counter{m_statistics};
 };
 
 } // namespace miv

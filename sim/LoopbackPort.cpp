@@ -108,16 +108,27 @@ qint64 LoopbackPort::writeData(const char *data, qint64 size)
             m_vanishBeforeReply = true;
         if (!reply || m_vanishBeforeReply)
             continue;
-        // Replies reach the wire in the order they become due.
-        const qint64 wireMs = m_pacingBaudRate > 0
-                ? (request.size() + reply->bytes.size()) * 10 * 1000 / m_pacingBaudRate
-                : 0;
-        const Pending pending{reply->bytes, m_clock.elapsed() + reply->delayMs + wireMs};
-        auto at = std::upper_bound(m_pending.begin(), m_pending.end(), pending.dueMs,
-                                   [](qint64 due, const Pending &p) { return due < p.dueMs; });
-        m_pending.insert(at, pending);
+        // A reply is readable once its last byte is on the wire.
+        const auto wireMs = [this, &request](const QByteArray &bytes) -> qint64 {
+            return m_pacingBaudRate > 0
+                    ? (request.size() + bytes.size()) * 10 * 1000 / m_pacingBaudRate
+                    : 0;
+        };
+        const qint64 startMs = m_clock.elapsed() + reply->delayMs;
+        schedule({reply->bytes, startMs + wireMs(reply->bytes)});
+        if (!reply->secondBytes.isEmpty())
+            schedule({reply->secondBytes,
+                      startMs + reply->secondDelayMs + wireMs(reply->secondBytes)});
     }
     return size;
+}
+
+void LoopbackPort::schedule(const Pending &pending)
+{
+    // Replies reach the wire in the order they become due.
+    auto at = std::upper_bound(m_pending.begin(), m_pending.end(), pending.dueMs,
+                               [](qint64 due, const Pending &p) { return due < p.dueMs; });
+    m_pending.insert(at, pending);
 }
 
 } // namespace miv::sim

@@ -60,6 +60,7 @@ private:
         qint64 dueMs;
     };
     void releaseDue();
+    void schedule(const Pending &pending);
 
     RelayLine &m_line;
     QElapsedTimer m_clock;

@@ -250,6 +250,12 @@ void PtyServer::answer(const QByteArray &request, qint64 takenNs, int channel)
     outgoing.bytes = reply->bytes;
     outgoing.startNs = takenNs + qint64(reply->delayMs) * 1000000;
     schedule(outgoing);
+    if (!reply->secondBytes.isEmpty()) {
+        // A second relay at the address, clear of the first one's reply.
+        outgoing.bytes = reply->secondBytes;
+        outgoing.startNs += qint64(reply->secondDelayMs) * 1000000;
+        schedule(outgoing);
+    }
 }
 
 void PtyServer::schedule(const Outgoing &outgoing)

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <limits>
 
 namespace miv::sim {
 
@@ -217,6 +218,15 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
         return std::nullopt;
     }
 
+    std::optional<Reply> reply = ownReply(address, *target, pdu);
+    if (const auto second = m_duplicates.find(address); second != m_duplicates.end())
+        reply = withDuplicateReply(reply, second->second, pdu);
+    return reply;
+}
+
+std::optional<RelayLine::Reply> RelayLine::ownReply(quint8 address, RelayModel &target,
+                                                    const QByteArray &pdu)
+{
     Faults *stored = faultsFor(address);
     if (stored)
         m_lastFault = describe(*stored);
@@ -245,7 +255,7 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
         frame.append(char(quint8(pdu.isEmpty() ? 0 : pdu[0]) | 0x80));
         frame.append(char(faults->refuse));
     } else {
-        frame.append(target->handle(pdu));
+        frame.append(target.handle(pdu));
     }
     if (faults && faults->truncate && frame.size() > 2)
         frame.chop(1);
@@ -258,8 +268,79 @@ std::optional<RelayLine::Reply> RelayLine::answer(const QByteArray &request)
     const bool late = faults->lateMs > 0 && (!stored || stored->lateReplies != 0);
     if (late && stored && stored->lateReplies > 0)
         --stored->lateReplies;
-    reply.delayMs = latencyMs() + (late ? faults->lateMs : 0);
+    reply.faultDelayMs = late ? faults->lateMs : 0;
+    reply.delayMs = latencyMs() + reply.faultDelayMs;
     return reply;
+}
+
+std::optional<RelayLine::Reply>
+RelayLine::withDuplicateReply(std::optional<Reply> first, Duplicate &second, const QByteArray &pdu)
+{
+    // The second relay hears the request as the first does, and carries it
+    // out: a write reaches both.
+    if (!hearsClient(*second.relay))
+        return first;
+    m_lastFault = m_lastFault.isEmpty() ? QStringLiteral("duplicate")
+                                        : m_lastFault + QStringLiteral(",duplicate");
+    Reply other;
+    other.bytes = modbus::withCrc(char(second.relay->address()) + second.relay->handle(pdu));
+    other.delayMs = (first ? first->delayMs - first->faultDelayMs : latencyMs()) + second.laterMs;
+    if (!first)
+        return other;
+    const bool otherFirst = other.delayMs < first->delayMs;
+    const Reply &earlier = otherFirst ? other : *first;
+    const Reply &later = otherFirst ? *first : other;
+    const qint64 apartMs = later.delayMs - earlier.delayMs;
+    // Apart by whole characters (a part of one counts as none: the model
+    // keeps the characters in step); on a line that is not paced a reply
+    // takes no time, and only replies sent at the same moment overlap.
+    const qint64 apartCharacters = m_characterUs > 0 ? qint64(apartMs * 1000 / m_characterUs)
+            : apartMs == 0                           ? 0
+                                                     : std::numeric_limits<qint64>::max();
+    Reply heard = earlier;
+    heard.faultDelayMs = 0;
+    if (apartCharacters >= earlier.bytes.size()) {
+        heard.secondBytes = later.bytes;
+        heard.secondDelayMs = int(apartMs);
+        return heard;
+    }
+    // Both drive the line at once: where one sends a 0 bit and the other a 1
+    // the two transceivers cancel out to about 0 V, which a fail-safe
+    // receiver reads as the idle 1. The master reads a bit as 0 only where
+    // both send 0, the bitwise OR of what the two send at the same moment:
+    // the frames come as one, garbled where they differ (a CRC error), whole
+    // where they are the same (a status query of two relays in the same
+    // state, the echo of a write).
+    for (qsizetype i = 0; i < later.bytes.size(); ++i) {
+        const qsizetype at = qsizetype(apartCharacters) + i;
+        if (at < heard.bytes.size())
+            heard.bytes[at] = char(quint8(heard.bytes[at]) | quint8(later.bytes[i]));
+        else
+            heard.bytes.append(later.bytes[i]);
+    }
+    return heard;
+}
+
+RelayModel &RelayLine::addDuplicate(quint8 address, int laterMs)
+{
+    const RelayModel *first = relay(address);
+    Q_ASSERT(first);
+    // Another unit set up as the first (its settings, its line settings, so
+    // that it hears what the first hears), with live values and a factory
+    // number of its own.
+    auto model = std::make_unique<RelayModel>(*first);
+    model->reseedValues(2000u + address + m_seed * 65536u);
+    model->setRegister(RelayModel::factoryNumberRegister, quint16(2000 + address));
+    Duplicate &second = m_duplicates[address];
+    second.relay = std::move(model);
+    second.laterMs = std::max(0, laterMs);
+    return *second.relay;
+}
+
+RelayModel *RelayLine::duplicate(quint8 address)
+{
+    const auto it = m_duplicates.find(address);
+    return it == m_duplicates.end() ? nullptr : it->second.relay.get();
 }
 
 QList<QByteArray> RelayLine::takeRequests(QByteArray &buffer) const

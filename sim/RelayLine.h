@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -35,7 +36,12 @@ public:
     struct Reply
     {
         QByteArray bytes;
-        int delayMs = 0; // on top of the relay's latency
+        int delayMs = 0; // the relay's latency and a late fault's delay
+        int faultDelayMs = 0; // the late fault's share of delayMs
+        // A second relay at the address whose reply came clear of the first
+        // one's (see addDuplicate): its bytes, secondDelayMs after `bytes`.
+        QByteArray secondBytes;
+        int secondDelayMs = 0;
     };
 
     // The kinds of random fault, by their names on the command line.
@@ -86,6 +92,20 @@ public:
     RelayModel *relay(quint8 address);
     QList<quint8> addresses() const;
 
+    // A second relay at `address`, as when two relays were given one
+    // address: a copy of the first as it stands (add it after setting the
+    // first up), with live values and a factory number (2000 + address) of
+    // its own. It hears every request the first one hears, carries it out
+    // and answers `laterMs` after the first one's turnaround. Replies
+    // that overlap on the wire come as one garbled frame, replies clear of
+    // each other one after the other (see withDuplicateReply). The first
+    // relay's faults are its own; the second answers cleanly.
+    RelayModel &addDuplicate(quint8 address, int laterMs = 0);
+    RelayModel *duplicate(quint8 address);
+    // How long one character takes on the wire, to tell whether two replies
+    // overlap; 0 (the default): the line is not paced and a reply takes no time.
+    void setCharacterUs(double us) { m_characterUs = std::max(0.0, us); }
+
     void setFaults(quint8 address, const Faults &faults);
     void clearFaults();
     void setLatencyMs(int minimum, int maximum);
@@ -113,6 +133,17 @@ public:
     void clearRequests() { m_requests.clear(); }
 
 private:
+    struct Duplicate
+    {
+        std::unique_ptr<RelayModel> relay;
+        int laterMs = 0;
+    };
+
+    // The addressed relay's own reply, shaped by its faults.
+    std::optional<Reply> ownReply(quint8 address, RelayModel &target, const QByteArray &pdu);
+    // What the master hears when the second relay at the address answers too.
+    std::optional<Reply> withDuplicateReply(std::optional<Reply> first, Duplicate &second,
+                                            const QByteArray &pdu);
     Faults *faultsFor(quint8 address);
     // Whether the relay understands the client's frames (always off a strict line).
     bool hearsClient(const RelayModel &relay) const;
@@ -122,6 +153,8 @@ private:
     QString drawFault(Faults &faults);
 
     std::map<quint8, std::unique_ptr<RelayModel>> m_relays;
+    std::map<quint8, Duplicate> m_duplicates;
+    double m_characterUs = 0;
     std::map<quint8, Faults> m_faults;
     int m_latencyMin = 0;
     int m_latencyMax = 0;

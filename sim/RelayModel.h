@@ -32,6 +32,7 @@ class RelayModel
 {
 public:
     static constexpr int registerCount = 0x90;
+    static constexpr int factoryNumberRegister = 6;
     static constexpr int interfaceWordRegister = 65; // the relay's own serial settings
     static constexpr int journalBase = 0x400;
     static constexpr int journalSlots = 100;
@@ -89,6 +90,9 @@ public:
 
     // Lets the live values move one step (called before each read of them).
     void tick();
+    // The live values move by another seed from now on: a second unit made
+    // as a copy of this one.
+    void reseedValues(quint32 seed) { m_seed = seed ? seed : 1; }
 
     // The raw limits of a configuration register, when it has some.
     std::optional<std::pair<quint16, quint16>> limits(int reg) const;

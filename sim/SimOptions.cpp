@@ -360,6 +360,10 @@ private:
             }
             return true;
         }
+        if (name == QLatin1String("--duplicate")) {
+            readDuplicate(value(name));
+            return true;
+        }
         if (name == QLatin1String("--garbage")) {
             if (const auto item = addressAndValue(name, QStringLiteral("ADDRESS:HEX"))) {
                 static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2}){1,256}$"));
@@ -375,9 +379,25 @@ private:
         return false;
     }
 
+    // ADDR[:MS]: a second relay at a relay's address, MS later (default 0).
+    void readDuplicate(const QString &text)
+    {
+        const auto parts = pairOf(text, u':');
+        const auto address = number(parts ? parts->first : text, 1, maxAddress);
+        const auto laterMs = parts ? number(parts->second, 0, maxDelayMs) : std::optional(0);
+        if (!address || !laterMs) {
+            fail(QStringLiteral("--duplicate: \"%1\" is not ADDRESS or ADDRESS:MS (address 1..247)")
+                         .arg(text));
+            return;
+        }
+        m_options.duplicates[quint8(*address)] = *laterMs;
+    }
+
     void checkFaultAddresses()
     {
         QList<quint8> asked;
+        for (const auto &entry : m_options.duplicates)
+            asked.append(entry.first);
         for (const auto &entry : m_options.faults)
             asked.append(entry.first);
         for (const auto &entry : m_options.statusBits)
@@ -434,6 +454,10 @@ void SimOptions::applyTo(RelayLine &line) const
     line.setFaultRate(faultRatePercent, faultKinds, lateFaultMs);
     for (const auto &[address, relayFaults] : faults)
         line.setFaults(address, relayFaults);
+    // Each twin is a copy of its relay as set up above.
+    for (const auto &[address, laterMs] : duplicates)
+        line.addDuplicate(address, laterMs);
+    line.setCharacterUs(baudRate > 0 ? 1e6 * bitsPerCharacter / baudRate : 0);
 }
 
 std::optional<SimOptions> parseSimOptions(const QStringList &arguments, QString *error)
@@ -501,6 +525,10 @@ QString simUsage()
             "  --ignore-requests ADDR:N  answers nothing to N more requests, then answers\n"
             "  --wrong-address ADDR    replies carry the next address instead of the relay's\n"
             "  --truncate ADDR         replies lose their last data byte (the CRC fits)\n"
+            "  --duplicate ADDR[:MS]   a second relay of the same type at ADDR answers too, MS\n"
+            "                          after the first (default 0); replies that overlap on the\n"
+            "                          wire come as one garbled frame (the bitwise OR of the\n"
+            "                          two), replies clear of each other one after the other\n"
             "  --fault-rate PERCENT[:KINDS]  about PERCENT % of all replies get one random\n"
             "                          fault of KINDS, a comma list of silent, bad-crc, garbage,\n"
             "                          late, truncate, wrong-address (default all), from --seed\n"

@@ -28,6 +28,7 @@ struct SimOptions
     QString logPath;
     std::optional<int> journalLength;
     std::map<quint8, RelayLine::Faults> faults; // address 0: every relay
+    std::map<quint8, int> duplicates; // a second relay at the address, answering this many ms later
     quint32 seed = 0; // moving values, journals, random faults
     double faultRatePercent = 0;
     unsigned faultKinds = RelayLine::AllFaultKinds;

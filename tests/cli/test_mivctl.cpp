@@ -255,6 +255,10 @@ TEST(Mivctl, wrongUsageIsStatusTwo)
     EXPECT_EQ(run({}, ini).status, ExitStatus::WrongUsage);
     EXPECT_EQ(run(args({"frobnicate"}), ini).status, ExitStatus::WrongUsage);
     EXPECT_EQ(run(args({"ports", "extra"}), ini).status, ExitStatus::WrongUsage);
+    for (const char *line : {"line", "line statistics", "line stats --seconds 0",
+                             "line stats --addresses 0", "line stats --csv --seconds"})
+        EXPECT_EQ(run(QString::fromLatin1(line).split(u' '), ini).status, ExitStatus::WrongUsage)
+                << line;
     const RunResult bad = run(args({"--parity", "often", "ports"}), ini);
     EXPECT_EQ(bad.status, ExitStatus::WrongUsage);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("--parity")));

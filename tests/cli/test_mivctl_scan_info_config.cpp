@@ -269,6 +269,41 @@ TEST_F(MivctlScanInfoConfig, overviewPrintsOneLinePerRelay)
     EXPECT_TRUE(rows[2].startsWith(QStringLiteral("17,МИВ-04,1017,"))) << rows[2].toStdString();
 }
 
+// Two relays at address 1, the second answering 20 ms after the first:
+// relay 1 answers more often than it is asked, relay 6 is clean.
+class MivctlLineStats : public MivctlOnSimulator
+{
+protected:
+    MivctlLineStats()
+        : MivctlOnSimulator({QStringLiteral("--relays"), QStringLiteral("1:4,6:6"),
+                             QStringLiteral("--duplicate"), QStringLiteral("1:20")})
+    { }
+};
+
+TEST_F(MivctlLineStats, aSecondRelayAtOneAddressGivesItsHintAndExit4)
+{
+    const ProgramResult result =
+            mivctl({QStringLiteral("line"), QStringLiteral("stats"), QStringLiteral("--seconds"),
+                    QStringLiteral("1"), QStringLiteral("--addresses"), QStringLiteral("1,6")});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 4) << result.standardError.toStdString();
+    const QStringList lines = outputLines(result.standardOutput);
+    ASSERT_EQ(lines.size(), 3) << result.standardOutput.toStdString();
+    EXPECT_EQ(lines[0],
+              QStringLiteral("ADDR\tREQUESTS\tANSWERS\tNO_ANSWER\tCRC_ERRORS\tOTHER_ADDRESS\tLATE\t"
+                             "NOISE_BYTES\tRETRIES\tEXCEPTIONS\tMEDIAN_MS\tP95_MS\tMAX_MS\tHINTS"));
+    const QStringList one = lines[1].split(u'\t');
+    const QStringList six = lines[2].split(u'\t');
+    ASSERT_EQ(one.size(), 14);
+    ASSERT_EQ(six.size(), 14);
+    EXPECT_EQ(one[0], QStringLiteral("1"));
+    EXPECT_GE(one[5].toInt(), 3) << "replies from another address";
+    EXPECT_EQ(one[13], QStringLiteral("ответы от другого адреса: два реле с одним адресом?"));
+    EXPECT_EQ(six[0], QStringLiteral("6"));
+    EXPECT_EQ(six[2], six[1]) << "every request answered";
+    EXPECT_EQ(six[13], QString()) << lines[2].toStdString();
+}
+
 // clock sync: a relay within the bound is kept, a silent one has no link (exit 1).
 TEST_F(MivctlScanInfoConfig, clockSyncTellsEachRelay)
 {

@@ -268,6 +268,126 @@ TEST_F(RelayBusTest, scanWaitIsItsOwn)
     EXPECT_FALSE(bus.askStatus(1).linkFailed()); // the patient wait of 60 ms gets it
 }
 
+// Every request is counted at the address asked, and each fault the line
+// makes shows in its own figure and in no other.
+TEST(RelayBusStatistics, everyKindOfFailureIsCountedInItsOwnFigure)
+{
+    struct Figures
+    {
+        quint64 requests, answers, noAnswers, crcErrors, otherAddress, late, noise, retries,
+                refusals;
+    };
+    const auto read = [](RelayBus &bus, quint16 first = 0x50) { bus.askRegisters(1, first, 2); };
+    struct Case
+    {
+        const char *name;
+        std::function<void(RelayLine &, RelayBus &)> setUp;
+        std::function<void(RelayBus &, LoopbackPort &)> ask;
+        Figures expected;
+    };
+    const auto faults = [](auto change) {
+        return [change](RelayLine &line, RelayBus &) {
+            RelayLine::Faults made;
+            change(made);
+            line.setFaults(1, made);
+        };
+    };
+    const auto twice = [read](RelayBus &bus, LoopbackPort &) {
+        read(bus);
+        read(bus);
+    };
+    const Case cases[] = {
+            {"clean", [](RelayLine &, RelayBus &) {}, twice, {2, 2, 0, 0, 0, 0, 0, 0, 0}},
+            {"silent, asked again twice",
+             [](RelayLine &line, RelayBus &bus) {
+                 bus.setRetries(2);
+                 line.setFaultRate(100, RelayLine::Silent);
+             },
+             [read](RelayBus &bus, LoopbackPort &) { read(bus); },
+             {3, 0, 3, 0, 0, 0, 0, 2, 0}},
+            {"bad crc",
+             faults([](RelayLine::Faults &f) { f.badCrc = true; }),
+             twice,
+             {2, 0, 2, 2, 0, 0, 0, 0, 0}},
+            {"cut short",
+             faults([](RelayLine::Faults &f) { f.truncate = true; }),
+             twice,
+             {2, 0, 2, 2, 0, 0, 0, 0, 0}},
+            {"wrong address",
+             faults([](RelayLine::Faults &f) { f.wrongAddress = true; }),
+             twice,
+             {2, 0, 2, 0, 2, 0, 0, 0, 0}},
+            {"noise before each reply",
+             faults([](RelayLine::Faults &f) { f.garbage = QByteArray::fromHex("00FF0103"); }),
+             twice,
+             {2, 2, 0, 0, 0, 0, 8, 0, 0}},
+            {"noise between exchanges",
+             [](RelayLine &, RelayBus &) {},
+             [read](RelayBus &bus, LoopbackPort &port) {
+                 read(bus);
+                 port.feedGarbage(QByteArray::fromHex("FF00FF"));
+                 read(bus);
+             },
+             {2, 2, 0, 0, 0, 0, 3, 0, 0}},
+            {"refused",
+             faults([](RelayLine::Faults &f) { f.refuse = 4; }),
+             twice,
+             {2, 2, 0, 0, 0, 0, 0, 0, 2}},
+            // The late reply is caught by the watch before the next block.
+            {"late",
+             faults([](RelayLine::Faults &f) {
+                 f.lateMs = 100;
+                 f.lateReplies = 1;
+             }),
+             [read](RelayBus &bus, LoopbackPort &) {
+                 read(bus);
+                 read(bus, 0x60);
+             },
+             {2, 1, 1, 0, 0, 1, 0, 0, 0}},
+            // Live values differ between the two: garbled; a status alike: whole.
+            {"two relays at one address answering together",
+             [](RelayLine &line, RelayBus &) { line.addDuplicate(1, 0); },
+             [](RelayBus &bus, LoopbackPort &) {
+                 bus.askRegisters(1, 16, 32);
+                 bus.askStatus(1);
+             },
+             {2, 1, 1, 1, 0, 0, 0, 0, 0}},
+            {"two relays at one address, the second later",
+             [](RelayLine &line, RelayBus &) { line.addDuplicate(1, 20); },
+             [read](RelayBus &bus, LoopbackPort &) {
+                 read(bus);
+                 bus.listen(40);
+             },
+             {1, 1, 0, 0, 1, 0, 0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        RelayLine line;
+        line.addRelay(1, 4);
+        line.addRelay(6, 6);
+        LoopbackPort port(line);
+        port.open(QIODevice::ReadWrite);
+        RelayBus bus(&port);
+        bus.setReplyTimeoutMs(60);
+        bus.setRetries(0);
+        c.setUp(line, bus);
+        c.ask(bus, port);
+        const BusCounters counted = bus.statistics().total(1);
+        const Figures &e = c.expected;
+        EXPECT_EQ(counted.requests, e.requests) << c.name;
+        EXPECT_EQ(counted.answers, e.answers) << c.name;
+        EXPECT_EQ(counted.noAnswers, e.noAnswers) << c.name;
+        EXPECT_EQ(counted.crcErrors, e.crcErrors) << c.name;
+        EXPECT_EQ(counted.otherAddressReplies, e.otherAddress) << c.name;
+        EXPECT_EQ(counted.lateReplies, e.late) << c.name;
+        EXPECT_EQ(counted.noiseBytes, e.noise) << c.name;
+        EXPECT_EQ(counted.retries, e.retries) << c.name;
+        const std::map<quint8, quint64> refusals{{4, e.refusals}};
+        EXPECT_EQ(counted.exceptions, e.refusals ? refusals : decltype(refusals)()) << c.name;
+        EXPECT_EQ(counted.responseTimes.count(), e.answers) << c.name;
+        EXPECT_EQ(bus.statistics().addresses(), QList<quint8>{1}) << c.name;
+    }
+}
+
 TEST(RelayBusText, binaryAndHexTexts)
 {
     EXPECT_EQ(parseBinary(u"0010000001000100"), 0x2044u);

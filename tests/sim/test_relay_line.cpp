@@ -9,6 +9,33 @@ using namespace miv::sim;
 
 namespace {
 
+// Relay 1's reply to a read of its factory number.
+QByteArray frameOf(quint16 factoryNumber)
+{
+    return modbus::withCrc(QByteArray::fromHex("010302") + QByteArray(1, char(factoryNumber >> 8))
+                           + QByteArray(1, char(factoryNumber)));
+}
+
+// The two CRC bytes the line carries when both replies go at once.
+QByteArray crcOr(quint16 first, quint16 second)
+{
+    const QByteArray a = frameOf(first).right(2);
+    const QByteArray b = frameOf(second).right(2);
+    return QByteArray(1, char(a[0] | b[0])) + QByteArray(1, char(a[1] | b[1]));
+}
+
+// `later` starting `characters` into `earlier`, ORed where they overlap.
+QByteArray shiftedOr(QByteArray earlier, const QByteArray &later, int characters)
+{
+    for (qsizetype i = 0; i < later.size(); ++i) {
+        if (characters + i < earlier.size())
+            earlier[characters + i] = char(earlier[characters + i] | later[i]);
+        else
+            earlier.append(later[i]);
+    }
+    return earlier;
+}
+
 TEST(RelayLine, takeRequestsSplitsTheStreamAndSkipsNoise)
 {
     RelayLine line;
@@ -134,6 +161,63 @@ TEST(RelayLine, nobodyAnswersABadRequestAnAbsentRelayOrABroadcast)
     EXPECT_FALSE(line.answer(modbus::writeSingleRegister(0, 0x55, 33)));
     EXPECT_EQ(line.relay(1)->registerValue(0x55), 33);
     EXPECT_EQ(line.relay(6)->registerValue(0x55), 33);
+}
+
+// Two relays at one address: replies that overlap on the wire are the
+// bitwise OR of the two, replies clear of each other come one after the other.
+TEST(RelayLine, twoRelaysAtOneAddressCollideOrFollowEachOther)
+{
+    const QByteArray factoryNumber = modbus::readHoldingRegisters(1, 6, 1);
+    const QByteArray echo = modbus::writeSingleRegister(1, 0x55, 40);
+    struct Case
+    {
+        const char *name;
+        int laterMs;
+        double characterUs; // 0: not paced
+        QByteArray request;
+        QByteArray heard; // hex
+        QByteArray second; // hex; empty: none came apart
+        int secondDelayMs;
+    };
+    const Case cases[] = {
+            // 1001 (03E9) and 2001 (07D1) sent together: 07F9 and a broken CRC.
+            {"together: garbled",
+             0,
+             0,
+             factoryNumber,
+             (QByteArray::fromHex("01030207F9") + crcOr(1001, 2001)).toHex(),
+             {},
+             0},
+            {"together, the same echo: whole", 0, 0, echo, echo.toHex(), {}, 0},
+            {"5 ms apart, not paced: one after the other", 5, 0, factoryNumber,
+             frameOf(1001).toHex(), frameOf(2001).toHex(), 5},
+            // 3 ms at 9600 bit/s are two characters: the second frame starts
+            // on the first one's third byte.
+            {"3 ms apart at 9600 bit/s: overlapping",
+             3,
+             1e7 / 9600,
+             factoryNumber,
+             shiftedOr(frameOf(1001), frameOf(2001), 2).toHex(),
+             {},
+             0},
+            {"10 ms apart at 9600 bit/s: clear", 10, 1e7 / 9600, factoryNumber,
+             frameOf(1001).toHex(), frameOf(2001).toHex(), 10},
+    };
+    for (const Case &c : cases) {
+        RelayLine line;
+        line.addRelay(1, 4);
+        line.addDuplicate(1, c.laterMs);
+        line.setCharacterUs(c.characterUs);
+        const auto reply = line.answer(c.request);
+        ASSERT_TRUE(reply) << c.name;
+        EXPECT_EQ(reply->bytes.toHex(), c.heard) << c.name;
+        EXPECT_EQ(reply->secondBytes.toHex(), c.second) << c.name;
+        EXPECT_EQ(reply->secondDelayMs, c.secondDelayMs) << c.name;
+        EXPECT_EQ(line.lastFault(), QStringLiteral("duplicate")) << c.name;
+        // Both carry out a write.
+        EXPECT_EQ(line.relay(1)->registerValue(0x55), line.duplicate(1)->registerValue(0x55))
+                << c.name;
+    }
 }
 
 TEST(RelayLine, faultRateHitsAboutItsShareWithTheKindsAsked)

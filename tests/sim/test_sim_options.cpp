@@ -72,6 +72,16 @@ TEST(SimOptions, faultOptionsForOneAddressAddUp)
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->delayMs, 300);
     EXPECT_TRUE(reply->bytes.startsWith(QByteArray::fromHex("00FF01")));
+
+    const auto twins =
+            parseSimOptions(words("--relays 1:4,6:6 --duplicate 1 --duplicate 6:40"), &error);
+    ASSERT_TRUE(twins) << error.toStdString();
+    EXPECT_EQ(twins->duplicates, (std::map<quint8, int>{{1, 0}, {6, 40}}));
+    RelayLine twinLine;
+    twins->applyTo(twinLine);
+    ASSERT_TRUE(twinLine.duplicate(6));
+    EXPECT_EQ(twinLine.duplicate(6)->typeCode(), 6);
+    EXPECT_EQ(twinLine.answer(modbus::readExceptionStatus(6))->secondDelayMs, 40);
 }
 
 TEST(SimOptions, journalStatusSeedAndFaultRateReachTheRelays)
@@ -151,6 +161,9 @@ TEST(SimOptions, wrongUsageIsRefusedWithAReason)
             "--tcp 65536",
             "--tcp -1",
             "--tcp gw",
+            "--duplicate 9", // no relay there
+            "--duplicate 1:-5",
+            "--duplicate 1:x",
     };
     for (const char *arguments : wrong) {
         QString error;
