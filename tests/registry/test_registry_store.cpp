@@ -529,6 +529,8 @@ TEST(RegistrySqliteFile, onAReadOnlyOrFullDiskTheRegisterIsRead_aWriteSaysWhyNot
             ASSERT_TRUE(store.recordSettings(relayRecord(1001, 1), at(0), u'.').recorded)
                     << store.error().toStdString();
             QSqlQuery query(store.database());
+            if (older)
+                undoVersion4(query, true);
             for (const char *statement : {"DROP INDEX journal_entries_relay_time",
                                           "ALTER TABLE journal_entries DROP COLUMN number",
                                           "UPDATE schema_version SET version = 2"})
