@@ -66,57 +66,54 @@ RegistryProposal proposalFrom(const QSqlQuery &query, bool verified)
 
 } // namespace
 
+namespace {
+
+// Each meaning of a sign-off: its key as the register keeps it, and its words.
+struct SignoffName
+{
+    SignoffMeaning meaning;
+    const char16_t *key;
+    const char16_t *text;
+};
+
+constexpr SignoffName signoffNames[] = {
+        {SignoffMeaning::Proposed, u"proposed", u"предложено"},
+        {SignoffMeaning::Confirmed, u"confirmed", u"утверждено"},
+        {SignoffMeaning::Rejected, u"rejected", u"отклонено"},
+        {SignoffMeaning::Applied, u"applied", u"записано"},
+        {SignoffMeaning::Verified, u"verified", u"выполнено"},
+        {SignoffMeaning::Locked, u"locked", u"в эксплуатации"},
+        {SignoffMeaning::Unlocked, u"unlocked", u"выведено из эксплуатации"},
+};
+
+const SignoffName *signoffName(SignoffMeaning meaning)
+{
+    for (const SignoffName &name : signoffNames)
+        if (name.meaning == meaning)
+            return &name;
+    return nullptr;
+}
+
+} // namespace
+
 QString signoffKey(SignoffMeaning meaning)
 {
-    switch (meaning) {
-    case SignoffMeaning::Proposed:
-        return QStringLiteral("proposed");
-    case SignoffMeaning::Confirmed:
-        return QStringLiteral("confirmed");
-    case SignoffMeaning::Rejected:
-        return QStringLiteral("rejected");
-    case SignoffMeaning::Applied:
-        return QStringLiteral("applied");
-    case SignoffMeaning::Verified:
-        return QStringLiteral("verified");
-    case SignoffMeaning::Locked:
-        return QStringLiteral("locked");
-    case SignoffMeaning::Unlocked:
-        return QStringLiteral("unlocked");
-    }
-    return {};
+    const SignoffName *name = signoffName(meaning);
+    return name ? QString::fromUtf16(name->key) : QString();
 }
 
 std::optional<SignoffMeaning> signoffFromKey(const QString &key)
 {
-    for (SignoffMeaning meaning :
-         {SignoffMeaning::Proposed, SignoffMeaning::Confirmed, SignoffMeaning::Rejected,
-          SignoffMeaning::Applied, SignoffMeaning::Verified, SignoffMeaning::Locked,
-          SignoffMeaning::Unlocked})
-        if (signoffKey(meaning) == key)
-            return meaning;
+    for (const SignoffName &name : signoffNames)
+        if (key == QStringView(name.key))
+            return name.meaning;
     return std::nullopt;
 }
 
 QString signoffText(SignoffMeaning meaning)
 {
-    switch (meaning) {
-    case SignoffMeaning::Proposed:
-        return QStringLiteral("предложено");
-    case SignoffMeaning::Confirmed:
-        return QStringLiteral("утверждено");
-    case SignoffMeaning::Rejected:
-        return QStringLiteral("отклонено");
-    case SignoffMeaning::Applied:
-        return QStringLiteral("записано");
-    case SignoffMeaning::Verified:
-        return QStringLiteral("выполнено");
-    case SignoffMeaning::Locked:
-        return QStringLiteral("в эксплуатации");
-    case SignoffMeaning::Unlocked:
-        return QStringLiteral("выведено из эксплуатации");
-    }
-    return {};
+    const SignoffName *name = signoffName(meaning);
+    return name ? QString::fromUtf16(name->text) : QString();
 }
 
 QString proposalStateText(RegistryProposal::State state)
