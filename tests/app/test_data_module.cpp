@@ -258,7 +258,8 @@ TEST_F(DataModule, tabChangeSwitchesAutomaticRefreshOffAndResetsTheLiveView)
 }
 
 // The README's table from each caption to its handler names, for every row,
-// handlers that the window or the data module has connected.
+// handlers that the window or the data module has connected, and every
+// handler connected in a row of it.
 TEST_F(DataModule, everyHandlerOfTheReadmesCaptionTableIsConnected)
 {
     QFile ini(frontIni());
@@ -283,6 +284,7 @@ TEST_F(DataModule, everyHandlerOfTheReadmesCaptionTableIsConnected)
     const QStringList connected = mf->connectedHandlers() + dm->connectedHandlers();
     const QRegularExpression handlerName(QStringLiteral("`((?:Tmf|Tdm)::\\w+)`"));
     int rows = 0;
+    QStringList listed;
     for (row += 2; row < lines.size() && lines[row].startsWith(u'|'); ++row, ++rows) {
         const QStringList cells = lines[row].split(u'|');
         ASSERT_GE(cells.size(), 4) << lines[row].toStdString();
@@ -291,9 +293,13 @@ TEST_F(DataModule, everyHandlerOfTheReadmesCaptionTableIsConnected)
         while (names.hasNext()) {
             const QString name = names.next().captured(1);
             EXPECT_TRUE(connected.contains(name)) << name.toStdString();
+            listed << name;
         }
     }
     EXPECT_GE(rows, 25);
+    // And the other way: every handler connected has its row.
+    for (const QString &name : connected)
+        EXPECT_TRUE(listed.contains(name)) << "not in the caption table: " << name.toStdString();
 }
 
 TEST_F(DataModule, btsFollowsTheTypeOfTheRelayIdentifiedLast)
