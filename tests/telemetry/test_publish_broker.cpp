@@ -500,8 +500,13 @@ TEST_F(PublishToBroker, aNewJournalEntryIsReadWhereTheRelayWritesAndNothingElse)
     for (const QByteArray &request : line.requests().mid(before))
         if (journalSlotOf(request) >= 0)
             slotsRead << journalSlotOf(request);
-    // The new entry's slot, and the next one, empty, asked three times.
-    EXPECT_EQ(slotsRead, (QList<int>{37, 38, 38, 38}));
+    // The new entry's slot, then only the next one, empty, where the relay
+    // writes next (asked again each round until the publisher stops, so as
+    // often as the rounds the machine's pace allows).
+    ASSERT_GE(slotsRead.size(), 2);
+    EXPECT_EQ(slotsRead.first(), 37);
+    EXPECT_EQ(slotsRead.mid(1), QList<int>(slotsRead.size() - 1, 38))
+            << "read beyond the writing place";
     ASSERT_TRUE(subscriber.waitFor([](const auto &m) { return m.size() >= 38; }));
     EXPECT_EQ(json(subscriber.messages().last().payload).value("time"),
               QStringLiteral("2025-03-05T10:00:00"));
