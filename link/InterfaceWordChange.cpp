@@ -11,6 +11,8 @@ namespace {
 // no, even, odd parity; 1, 2 stop bits.
 constexpr quint16 portGroups =
         quint16(1u << 2 | 1u << 3 | 1u << 4 | 1u << 6 | 1u << 7 | 1u << 8 | 1u << 13 | 1u << 14);
+constexpr quint16 portSpeedBits = quint16(1u << 2 | 1u << 3 | 1u << 4);
+constexpr quint16 speed4800Bit = quint16(1u << 1);
 
 template<typename Value>
 std::optional<Value> lastSetBit(quint16 word, std::initializer_list<std::pair<int, Value>> group)
@@ -47,7 +49,11 @@ Reading read(quint16 word)
 Change change(quint16 relayWord, const PortSettings &chosen)
 {
     Change result;
-    result.word = quint16((relayWord & ~portGroups) | fromSettings(chosen));
+    const quint16 fromPort = fromSettings(chosen);
+    // A speed the port sets is the relay's only speed: its 4800 bit kept
+    // beside it would leave a word with two speeds, whichever the relay took.
+    const quint16 replaced = fromPort & portSpeedBits ? portGroups | speed4800Bit : portGroups;
+    result.word = quint16((relayWord & ~replaced) | fromPort);
     // The relay must read from the word what the port will run at.
     const Reading reading = read(result.word);
     if (reading.baudRate != chosen.effectiveBaudRate())

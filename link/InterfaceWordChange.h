@@ -12,7 +12,9 @@ namespace miv {
 // The port's settings set three groups of the word: the speed (9600, 19200,
 // 38400 bit/s), the parity (none, even, odd) and the stop bits (1, 2). Only
 // those are replaced; every other bit of the relay's own word stays as the
-// relay holds it: the data bits, the 4800 bit and the bits that carry nothing.
+// relay holds it: the data bits and the bits that carry nothing, and the
+// 4800 bit while the port keeps 4800 bit/s (a speed the port sets clears it:
+// a word names one speed).
 namespace InterfaceWord {
 
 // What a relay makes of a word: in each group the last set bit wins, as its

@@ -153,9 +153,9 @@ TEST_F(PortSetupTest, theWordOnTheWireKeepsWhatThePortDoesNotSet)
     };
     const Case cases[] = {
             {0x2844, "9600", "19200", "None", "1", 0x2848},
-            {0x2842, "4800", "9600", "None", "2", 0x4846}, // 4800 bit kept, 9600 read last
+            {0x2842, "4800", "9600", "None", "2", 0x4844}, // one speed: the 4800 bit cleared
             {0x2842, "4800", "4800", "Odd", "1", 0x2902},
-            {0x9E23 | bit(2), "9600", "38400", "Even", "2", 0x9E23 | bit(4) | bit(7) | bit(14)},
+            {0x9E23 | bit(2), "9600", "38400", "Even", "2", 0x9E21 | bit(4) | bit(7) | bit(14)},
             {0x2844, "9600", "115200", "None", "1", 0},
             {0x2844, "9600", "4800", "None", "1", 0},
             {0x2844, "9600", "Custom", "None", "1", 0x2844}, // a custom rate of 9600
