@@ -366,10 +366,10 @@ TEST(InterfaceWord, changeKeepsTheRelaysOwnBitsAndRefusesWhatTheWordCannotSay)
     const Case cases[] = {
             {0x2844, make("19200", "None", "1"), 0x2848}, // 8 data bits kept
             {0x2844, make("38400", "Even", "2"), bit(4) | bit(7) | bit(11) | bit(14)},
-            {0x2842, make("9600", "None", "1"), 0x2846}, // the 4800 bit kept; 9600 read last
+            {0x2842, make("9600", "None", "1"), 0x2844}, // one speed: the 4800 bit cleared
             {0x2842, make("4800", "None", "1"), 0x2842}, // a relay at 4800 may stay there
             {0x9E23 | bit(2), make("19200", "Odd", "2"),
-             0x9E23 | bit(3) | bit(8) | bit(14)}, // the bits that carry nothing kept
+             0x9E21 | bit(3) | bit(8) | bit(14)}, // the bits that carry nothing kept
             {0x2844, custom, 0x2848},
             {0x2844, make("4800", "None", "1"), 0},
             {0x2844, make("115200", "None", "1"), 0},
