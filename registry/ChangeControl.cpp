@@ -172,23 +172,16 @@ std::optional<qint64> ChangeControl::propose(qint64 relayId, const SettingsRegis
         const quint16 typeCode = quint16(query.value(0).toUInt());
         const SettingsRegisters settings = SettingsContent::settingsOnly(registers, typeCode);
         const QString digest = SettingsContent::digest(typeCode, settings);
-        if (!m_store.exec(query,
-                          QStringLiteral("INSERT INTO settings_contents (digest, type_code, "
-                                         "registers) VALUES (?, ?, ?) ON CONFLICT (digest) DO "
-                                         "NOTHING"),
-                          {digest, int(typeCode), SettingsContent::canonicalText(settings)})
-            || !m_store.exec(query,
-                             QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
-                             {digest})
-            || !query.next())
+        const std::optional<qint64> contentId = m_store.contentId(
+                query, digest, int(typeCode), SettingsContent::canonicalText(settings));
+        if (!contentId)
             return false;
-        const qint64 contentId = query.value(0).toLongLong();
         if (!m_store.exec(query,
                           QStringLiteral("INSERT INTO proposals (relay_id, content_id, "
                                          "source_snapshot_id, source, note, os_user, "
                                          "program_version, recorded_by, recorded_at) VALUES (?, "
                                          "?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
-                          {relayId, contentId, idValue(sourceSnapshot), source, note, context.user,
+                          {relayId, *contentId, idValue(sourceSnapshot), source, note, context.user,
                            context.programVersion, context.user, timeText(context.time)})
             || !query.next())
             return false;

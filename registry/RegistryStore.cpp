@@ -731,15 +731,11 @@ RecordOutcome RegistryStore::recordSettings(const SettingsRecord &record,
                      {relayId, int(record.softwareVersion), now}))
             return false;
 
-        if (!exec(query,
-                  QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
-                                 "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
-                  {digest, int(record.typeCode), canonical})
-            || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
-                     {digest})
-            || !query.next())
+        const std::optional<qint64> content =
+                this->contentId(query, digest, int(record.typeCode), canonical);
+        if (!content)
             return false;
-        const qint64 contentId = query.value(0).toLongLong();
+        const qint64 contentId = *content;
 
         if (!approvalId.isNull()) {
             if (!exec(query,
@@ -817,6 +813,20 @@ std::optional<qint64> RegistryStore::approve(qint64 relayId, const SettingsRegis
     return approvalId;
 }
 
+std::optional<qint64> RegistryStore::contentId(QSqlQuery &query, const QString &digest,
+                                               int typeCode, const QString &canonicalText)
+{
+    if (!exec(query,
+              QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
+                             "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
+              {digest, typeCode, canonicalText})
+        || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
+                 {digest})
+        || !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
 std::optional<qint64> RegistryStore::addApproval(QSqlQuery &query, qint64 relayId,
                                                  const SettingsRegisters &approved,
                                                  const QString &source, const QString &note,
@@ -838,15 +848,11 @@ std::optional<qint64> RegistryStore::addApproval(QSqlQuery &query, qint64 relayI
     const int softwareVersion = query.value(3).toInt();
     const SettingsRegisters registers = SettingsContent::settingsOnly(approved, quint16(typeCode));
     const QString digest = SettingsContent::digest(quint16(typeCode), registers);
-    if (!exec(query,
-              QStringLiteral("INSERT INTO settings_contents (digest, type_code, registers) "
-                             "VALUES (?, ?, ?) ON CONFLICT (digest) DO NOTHING"),
-              {digest, typeCode, SettingsContent::canonicalText(registers)})
-        || !exec(query, QStringLiteral("SELECT id FROM settings_contents WHERE digest = ?"),
-                 {digest})
-        || !query.next())
+    const std::optional<qint64> content =
+            contentId(query, digest, typeCode, SettingsContent::canonicalText(registers));
+    if (!content)
         return std::nullopt;
-    const qint64 contentId = query.value(0).toLongLong();
+    const qint64 contentId = *content;
     if (!exec(query,
               QStringLiteral("INSERT INTO snapshots (relay_id, content_id, kind, taken_at, "
                              "os_user, program_version, port, address, software_version, "

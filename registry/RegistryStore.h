@@ -163,6 +163,10 @@ public:
     std::optional<qint64> addApproval(QSqlQuery &query, qint64 relayId,
                                       const SettingsRegisters &approved, const QString &source,
                                       const QString &note, const RecordingContext &context);
+    // The id of a set of settings kept once by its digest (inside a
+    // transaction): stored when it is new, found when it is not.
+    std::optional<qint64> contentId(QSqlQuery &query, const QString &digest, int typeCode,
+                                    const QString &canonicalText);
     // Sets a relay's tag.
     bool setTag(qint64 relayId, const QString &tag);
 
